@@ -1,0 +1,20 @@
+#include "app/shell_state.h"
+
+#include "platform/font.h"
+
+namespace dl {
+
+void measure_layout_units() {
+    TextMetrics m = Font::stock_fixed().metrics();
+    CellWidth = m.ave_char_width;
+    CellHeight = (JapaneseUi ? m.ascent : m.height) / 2;
+}
+
+int compute_window_width(int graph_width, int cell_width, int screen_width) {
+    int w = 9 * cell_width + graph_width;
+    if (w > screen_width) w = 2 * cell_width + graph_width;
+    if (w < 74 * cell_width) w = 74 * cell_width;
+    return w;
+}
+
+}  // namespace dl

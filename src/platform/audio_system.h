@@ -1,0 +1,20 @@
+#pragma once
+#include <cstdint>
+#include <string>
+
+namespace dl {
+
+// Starts the audio subsystem once (without SDL's signal handlers, so SIGTERM still ends the program).
+bool audio_init();
+void audio_quit();
+
+int wave_out_device_count();
+int wave_in_device_count();
+// The input device's formats as WAVE_FORMAT_* bits (0x001 11.025 kHz mono 8-bit … 0x800 44.1 kHz stereo
+// 16-bit); 0 without an input device. The device layer converts, so every listed format is offered.
+uint32_t wave_in_format_mask();
+
+// Plays a WAV file and returns when it has ended; silent when the file is missing or unplayable.
+void play_wav_sync(const std::string& path);
+
+}  // namespace dl

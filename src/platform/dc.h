@@ -1,0 +1,56 @@
+#pragma once
+#include <string>
+
+#include "platform/colour.h"
+#include "platform/font.h"
+#include "platform/surface.h"
+
+namespace dl {
+
+enum class Rop { Whiteness, Blackness, PatCopy };
+enum class BkMode { Transparent, Opaque };
+
+// A device context over a surface: the four drawing operations (fill, text, line, block copy)
+// with the selected font, pen, brush and text colours. Pens are one pixel wide.
+class Dc {
+public:
+    explicit Dc(Surface& target);
+
+    Surface& surface() const { return *surface_; }
+
+    void set_text_color(Rgb c) { text_ = c; }
+    Rgb text_color() const { return text_; }
+    void set_bk_color(Rgb c) { bk_ = c; }
+    Rgb bk_color() const { return bk_; }
+    void set_bk_mode(BkMode m) { bk_mode_ = m; }
+    BkMode bk_mode() const { return bk_mode_; }
+
+    // Returns the previously selected font; nullptr selects the stock fixed font.
+    const Font* select_font(const Font* font);
+    const Font& font() const;
+    Rgb select_pen(Rgb colour);  // returns the previous pen colour
+    Rgb pen() const { return pen_; }
+    Rgb select_brush(Rgb colour);  // returns the previous brush colour
+    Rgb brush() const { return brush_; }
+
+    // Rectangles are (left, top, right, bottom) with right and bottom exclusive.
+    void fill_rect(int left, int top, int right, int bottom, Rgb colour);
+    void pat_blt(int x, int y, int width, int height, Rop rop);
+    // Text with its cell's top-left at (x, y); opaque mode fills the cell with the background colour.
+    void text_out(int x, int y, const std::string& utf8);
+    int text_width(const std::string& utf8) const;
+    void move_to(int x, int y);
+    // Draws from the current position up to, not including, (x, y).
+    void line_to(int x, int y);
+    // Copies a block; correct when source and destination overlap on the same surface.
+    void bit_blt(int dx, int dy, int width, int height, const Dc& src, int sx, int sy);
+
+private:
+    Surface* surface_;
+    const Font* font_ = nullptr;
+    Rgb text_ = kBlack, bk_ = kWhite, pen_ = kBlack, brush_ = kWhite;
+    BkMode bk_mode_ = BkMode::Opaque;
+    int cur_x_ = 0, cur_y_ = 0;
+};
+
+}  // namespace dl

@@ -1,0 +1,96 @@
+#include "platform/font.h"
+
+#include <QFont>
+#include <QFontDatabase>
+#include <QFontMetrics>
+#include <QString>
+#include <QStringList>
+
+#include "platform/font_impl.h"
+
+namespace dl {
+
+namespace {
+
+struct Families {
+    QString latin = "DejaVu Sans Mono";
+    QString japanese = "IPAGothic";
+};
+
+const Families& families() {
+    static Families f = [] {
+        Families r;
+        int a = QFontDatabase::addApplicationFont("/usr/share/fonts/truetype/dejavu/DejaVuSansMono.ttf");
+        if (a >= 0 && !QFontDatabase::applicationFontFamilies(a).isEmpty())
+            r.latin = QFontDatabase::applicationFontFamilies(a).first();
+        int b = QFontDatabase::addApplicationFont("/usr/share/fonts/opentype/ipafont-gothic/ipag.ttf");
+        if (b >= 0 && !QFontDatabase::applicationFontFamilies(b).isEmpty())
+            r.japanese = QFontDatabase::applicationFontFamilies(b).first();
+        return r;
+    }();
+    return f;
+}
+
+bool g_japanese_stock = false;
+
+QFont make_qfont(const QString& family, int pixel_size, int weight) {
+    QFont f(family);
+    f.setPixelSize(pixel_size);
+    // Whole-pixel advances keep the fixed font a grid.
+    f.setHintingPreference(QFont::PreferFullHinting);
+    f.setStyleStrategy(QFont::NoAntialias);
+    f.setFixedPitch(true);
+    f.setWeight(weight >= 700 ? QFont::Bold : QFont::Normal);
+    return f;
+}
+
+}  // namespace
+
+Font::Font() : impl_(std::make_unique<Impl>()) {}
+Font::~Font() = default;
+
+std::unique_ptr<Font> Font::create(int height, int weight, bool japanese_charset, const std::string& /*face*/,
+                                   bool /*fixed_pitch*/) {
+    std::unique_ptr<Font> f(new Font());
+    const Families& fam = families();
+    int px = height < 0 ? -height : (height == 0 ? 13 : height);
+    // A negative height is the character height without internal leading; the fonts here have little,
+    // so the pixel size is used as given.
+    f->impl_->japanese = japanese_charset;
+    f->impl_->font = make_qfont(japanese_charset ? fam.japanese : fam.latin, std::max(px, 4), weight);
+    return f;
+}
+
+void Font::use_japanese_stock_font(bool japanese) { g_japanese_stock = japanese; }
+
+const Font& Font::stock_fixed() {
+    static Font* latin = nullptr;
+    static Font* japanese = nullptr;
+    Font*& slot = g_japanese_stock ? japanese : latin;
+    if (!slot) {
+        slot = new Font();
+        const Families& fam = families();
+        // 13 px DejaVu Sans Mono advances 8 px; 16 px IPAGothic gives 8 px half-width characters.
+        slot->impl_->japanese = g_japanese_stock;
+        slot->impl_->font = g_japanese_stock ? make_qfont(fam.japanese, 16, 400) : make_qfont(fam.latin, 13, 400);
+    }
+    return *slot;
+}
+
+TextMetrics Font::metrics() const {
+    QFontMetrics m(impl_->font);
+    TextMetrics t;
+    t.height = m.height();
+    t.ascent = m.ascent();
+    t.ave_char_width = m.horizontalAdvance(QLatin1Char('x'));
+    t.max_char_width = m.maxWidth();
+    t.variable_pitch = false;
+    t.japanese_charset = impl_->japanese;
+    return t;
+}
+
+int Font::text_width(const std::string& utf8) const {
+    return QFontMetrics(impl_->font).horizontalAdvance(QString::fromUtf8(utf8.data(), int(utf8.size())));
+}
+
+}  // namespace dl

@@ -1,0 +1,450 @@
+#include "platform/main_window.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QKeyEvent>
+#include <QMainWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QPainter>
+#include <QPushButton>
+#include <QTimer>
+#include <QUrl>
+#include <QWindowStateChangeEvent>
+#include <map>
+
+#include "platform/main_window_qt.h"
+#include "platform/surface_impl.h"
+
+namespace dl {
+
+namespace {
+
+MainWindow* g_instance = nullptr;
+
+Key key_of(int qt_key) {
+    switch (qt_key) {
+        case Qt::Key_F1: return Key::F1;
+        case Qt::Key_Tab: return Key::Tab;
+        case Qt::Key_Up: return Key::Up;
+        case Qt::Key_Down: return Key::Down;
+        case Qt::Key_R: return Key::R;
+        case Qt::Key_P: return Key::P;
+        case Qt::Key_S: return Key::S;
+        default: return Key::Other;
+    }
+}
+
+class ClientArea : public QWidget {
+public:
+    ClientArea(MainWindow::Impl& impl, QWidget* parent) : QWidget(parent), impl_(impl) {
+        setAttribute(Qt::WA_OpaquePaintEvent);
+        setFocusPolicy(Qt::NoFocus);
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override;
+    void mousePressEvent(QMouseEvent* e) override;
+
+private:
+    MainWindow::Impl& impl_;
+};
+
+class TopWindow : public QMainWindow {
+public:
+    explicit TopWindow(MainWindow::Impl& impl) : impl_(impl) { setAcceptDrops(false); }
+
+protected:
+    void closeEvent(QCloseEvent* e) override;
+    void changeEvent(QEvent* e) override;
+    void dragEnterEvent(QDragEnterEvent* e) override;
+    void dropEvent(QDropEvent* e) override;
+
+private:
+    MainWindow::Impl& impl_;
+};
+
+}  // namespace
+
+struct MainWindow::Impl : public QObject {
+    MainWindow* owner = nullptr;
+    WindowHandler* handler = nullptr;
+    TopWindow* top = nullptr;
+    ClientArea* client = nullptr;
+    Surface surface{1, 1};
+    std::map<int, QPushButton*> buttons;
+    std::map<int, QAction*> actions;
+    std::vector<QMenu*> menus;
+    std::map<int, QTimer*> timers;
+    bool paint_pending = false;
+    bool destroyed = false;
+    bool drops = false;
+    bool busy = false;
+    bool applying_state = false;
+    Qt::WindowStates last_state = Qt::WindowNoState;
+
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void run_paint();
+};
+
+namespace {
+
+void ClientArea::paintEvent(QPaintEvent* e) {
+    QPainter p(this);
+    const QImage& img = impl_.surface.impl().image;
+    p.drawImage(e->rect().topLeft(), img,
+                QRectF(e->rect().topLeft() * img.devicePixelRatio(), e->rect().size() * img.devicePixelRatio()));
+    impl_.surface.acknowledge_changes();
+}
+
+void ClientArea::mousePressEvent(QMouseEvent* e) {
+    if (e->button() == Qt::LeftButton && !impl_.destroyed)
+        impl_.handler->on_lbutton_down(int(e->position().x()), int(e->position().y()));
+    QWidget::mousePressEvent(e);
+}
+
+void TopWindow::closeEvent(QCloseEvent* e) {
+    e->ignore();
+    impl_.owner->destroy();
+}
+
+void TopWindow::changeEvent(QEvent* e) {
+    if (e->type() == QEvent::WindowStateChange && !impl_.applying_state && !impl_.destroyed) {
+        Qt::WindowStates now = windowState();
+        Qt::WindowStates before = impl_.last_state;
+        impl_.last_state = now;
+        if ((now & Qt::WindowMinimized) && !(before & Qt::WindowMinimized))
+            impl_.handler->on_syscommand(SysCommand::Minimize);
+        else if ((now & Qt::WindowMaximized) && !(before & Qt::WindowMaximized))
+            impl_.handler->on_syscommand(SysCommand::Maximize);
+        else if (!(now & (Qt::WindowMinimized | Qt::WindowMaximized)) &&
+                 (before & (Qt::WindowMinimized | Qt::WindowMaximized)))
+            impl_.handler->on_syscommand(SysCommand::Restore);
+    } else if ((e->type() == QEvent::PaletteChange || e->type() == QEvent::ApplicationPaletteChange) &&
+               !impl_.destroyed) {
+        impl_.owner->invalidate();
+    } else if ((e->type() == QEvent::FontChange || e->type() == QEvent::ApplicationFontChange) &&
+               !impl_.destroyed) {
+        impl_.handler->on_settings_change();
+    } else if (e->type() == QEvent::ActivationChange && isActiveWindow() && !impl_.destroyed) {
+        impl_.handler->on_set_focus();
+    }
+    QMainWindow::changeEvent(e);
+}
+
+void TopWindow::dragEnterEvent(QDragEnterEvent* e) {
+    if (impl_.drops && e->mimeData()->hasUrls()) e->acceptProposedAction();
+}
+
+void TopWindow::dropEvent(QDropEvent* e) {
+    if (!impl_.drops) return;
+    std::vector<std::string> paths;
+    for (const QUrl& u : e->mimeData()->urls())
+        if (u.isLocalFile()) paths.push_back(u.toLocalFile().toStdString());
+    e->acceptProposedAction();
+    impl_.handler->on_drop_files(paths);
+}
+
+}  // namespace
+
+bool MainWindow::Impl::eventFilter(QObject* watched, QEvent* event) {
+    if (destroyed || event->type() != QEvent::KeyPress) return false;
+    // Modal dialogs run their own loop: the main window's shortcuts do nothing there.
+    if (QApplication::activeModalWidget()) return false;
+    QWidget* w = qobject_cast<QWidget*>(watched);
+    if (!w || w->window() != top) return false;
+    auto* ke = static_cast<QKeyEvent*>(event);
+    Key key = key_of(ke->key());
+    // Only the focus widget's delivery counts, so a key is offered once.
+    if (w != QApplication::focusWidget() && !(QApplication::focusWidget() == nullptr && w == top)) return false;
+    if (handler->on_key_filter(key)) return true;
+    for (auto& [id, b] : buttons)
+        if (b == w && handler->on_button_key(id, key)) return true;
+    return false;
+}
+
+void MainWindow::Impl::run_paint() {
+    paint_pending = false;
+    if (destroyed) return;
+    Dc dc(surface);
+    handler->on_paint(dc);
+    client->update();
+}
+
+MainWindow::MainWindow(WindowHandler& handler, const std::vector<MenuBarEntry>& menus, int client_width,
+                       int client_height)
+    : impl_(std::make_unique<Impl>()) {
+    g_instance = this;
+    Impl& m = *impl_;
+    m.owner = this;
+    m.handler = &handler;
+    m.top = new TopWindow(m);
+    m.top->setAttribute(Qt::WA_DeleteOnClose, false);
+    m.client = new ClientArea(m, m.top);
+    m.top->setCentralWidget(m.client);
+    m.surface.set_change_listener([&m] {
+        if (m.client) m.client->update();
+    });
+    for (const MenuBarEntry& entry : menus) {
+        QMenu* menu = m.top->menuBar()->addMenu(QString::fromStdString(entry.title));
+        m.menus.push_back(menu);
+        for (const MenuItem& item : entry.items) {
+            if (item.id == 0) {
+                menu->addSeparator();
+                continue;
+            }
+            QString text = QString::fromStdString(item.text);
+            QString shortcut;
+            if (int tab = text.indexOf('\t'); tab >= 0) {
+                shortcut = text.mid(tab + 1);
+                text = text.left(tab);
+            }
+            QAction* a = menu->addAction(text);
+            if (!shortcut.isEmpty()) a->setText(text + "\t" + shortcut);
+            a->setCheckable(false);
+            a->setEnabled(!item.grayed);
+            int id = item.id;
+            QObject::connect(a, &QAction::triggered, m.top, [&m, id] {
+                if (!m.destroyed) m.handler->on_command(id, 0);
+            });
+            m.actions[id] = a;
+        }
+    }
+    qApp->installEventFilter(&m);
+    set_client_size(client_width, client_height);
+}
+
+MainWindow::~MainWindow() {
+    if (g_instance == this) g_instance = nullptr;
+    qApp->removeEventFilter(impl_.get());
+    for (auto& [id, t] : impl_->timers) delete t;
+    impl_->client = nullptr;
+    delete impl_->top;
+}
+
+MainWindow* MainWindow::instance() { return g_instance; }
+
+QWidget* main_window_widget() { return g_instance ? g_instance->impl().top : nullptr; }
+
+void MainWindow::show(ShowCommand command) {
+    Impl& m = *impl_;
+    m.applying_state = true;
+    if (command == ShowCommand::Minimized) m.top->showMinimized();
+    else if (command == ShowCommand::Maximized) m.top->showMaximized();
+    else m.top->show();
+    m.last_state = m.top->windowState();
+    m.applying_state = false;
+    invalidate();
+}
+
+bool MainWindow::visible() const { return impl_->top->isVisible(); }
+void MainWindow::set_title(const std::string& title) { impl_->top->setWindowTitle(QString::fromStdString(title)); }
+std::string MainWindow::title() const { return impl_->top->windowTitle().toStdString(); }
+
+void MainWindow::set_client_size(int width, int height) {
+    Impl& m = *impl_;
+    m.surface.resize(width, height);
+    m.client->setFixedSize(width, height);
+    m.top->adjustSize();
+    m.top->setFixedSize(m.top->sizeHint());
+}
+
+int MainWindow::client_width() const { return impl_->surface.width(); }
+int MainWindow::client_height() const { return impl_->surface.height(); }
+Surface& MainWindow::surface() { return impl_->surface; }
+
+void MainWindow::invalidate() {
+    Impl& m = *impl_;
+    if (m.paint_pending || m.destroyed) return;
+    m.paint_pending = true;
+    QMetaObject::invokeMethod(m.top, [&m] {
+        if (m.paint_pending) m.run_paint();
+    }, Qt::QueuedConnection);
+}
+
+void MainWindow::update_now() {
+    if (impl_->paint_pending) impl_->run_paint();
+}
+
+void MainWindow::create_button(int id, const std::string& text, int x, int y, int width, int height, bool enabled) {
+    Impl& m = *impl_;
+    auto* b = new QPushButton(QString::fromStdString(text), m.client);
+    b->setGeometry(x, y, width, height);
+    b->setEnabled(enabled);
+    b->setFocusPolicy(Qt::StrongFocus);
+    b->setAutoDefault(false);
+    QObject::connect(b, &QPushButton::clicked, m.top, [&m, id] {
+        if (!m.destroyed) m.handler->on_command(id, 0);
+    });
+    b->show();
+    m.buttons[id] = b;
+}
+
+void MainWindow::move_button(int id, int x, int y, int width, int height) {
+    if (auto it = impl_->buttons.find(id); it != impl_->buttons.end()) {
+        it->second->setGeometry(x, y, width, height);
+        it->second->update();
+    }
+}
+
+void MainWindow::set_button_text(int id, const std::string& text) {
+    if (auto it = impl_->buttons.find(id); it != impl_->buttons.end())
+        it->second->setText(QString::fromStdString(text));
+}
+
+std::string MainWindow::button_text(int id) const {
+    auto it = impl_->buttons.find(id);
+    return it == impl_->buttons.end() ? std::string() : it->second->text().toStdString();
+}
+
+void MainWindow::enable_button(int id, bool enabled) {
+    if (auto it = impl_->buttons.find(id); it != impl_->buttons.end()) it->second->setEnabled(enabled);
+}
+
+bool MainWindow::button_enabled(int id) const {
+    auto it = impl_->buttons.find(id);
+    return it != impl_->buttons.end() && it->second->isEnabled();
+}
+
+bool MainWindow::has_button(int id) const { return impl_->buttons.count(id) != 0; }
+
+void MainWindow::focus_button(int id) {
+    if (auto it = impl_->buttons.find(id); it != impl_->buttons.end()) it->second->setFocus(Qt::OtherFocusReason);
+}
+
+int MainWindow::focused_button() const {
+    QWidget* f = QApplication::focusWidget();
+    for (auto& [id, b] : impl_->buttons)
+        if (b == f || b->hasFocus()) return id;
+    return 0;
+}
+
+void MainWindow::check_menu(int id, bool checked) {
+    if (auto it = impl_->actions.find(id); it != impl_->actions.end()) {
+        it->second->setCheckable(true);
+        it->second->setChecked(checked);
+    }
+}
+
+bool MainWindow::menu_checked(int id) const {
+    auto it = impl_->actions.find(id);
+    return it != impl_->actions.end() && it->second->isChecked();
+}
+
+void MainWindow::enable_menu(int id, bool enabled) {
+    if (auto it = impl_->actions.find(id); it != impl_->actions.end()) it->second->setEnabled(enabled);
+}
+
+bool MainWindow::menu_enabled(int id) const {
+    auto it = impl_->actions.find(id);
+    return it != impl_->actions.end() && it->second->isEnabled();
+}
+
+void MainWindow::set_menu_text(int id, const std::string& text) {
+    if (auto it = impl_->actions.find(id); it != impl_->actions.end())
+        it->second->setText(QString::fromStdString(text));
+}
+
+std::string MainWindow::menu_text(int id) const {
+    auto it = impl_->actions.find(id);
+    return it == impl_->actions.end() ? std::string() : it->second->text().toStdString();
+}
+
+void MainWindow::set_menu_title(int index, const std::string& text) {
+    if (index >= 0 && index < int(impl_->menus.size())) impl_->menus[index]->setTitle(QString::fromStdString(text));
+}
+
+std::string MainWindow::menu_title(int index) const {
+    if (index < 0 || index >= int(impl_->menus.size())) return {};
+    return impl_->menus[index]->title().toStdString();
+}
+
+void MainWindow::trigger_menu(int id) {
+    if (auto it = impl_->actions.find(id); it != impl_->actions.end() && it->second->isEnabled())
+        it->second->trigger();
+}
+
+void MainWindow::accept_drops(bool accept) {
+    impl_->drops = accept;
+    impl_->top->setAcceptDrops(accept);
+}
+
+bool MainWindow::accepts_drops() const { return impl_->drops; }
+bool MainWindow::is_active() const { return impl_->top->isActiveWindow(); }
+
+void MainWindow::set_timer(int id, int period_ms) {
+    Impl& m = *impl_;
+    QTimer*& t = m.timers[id];
+    if (!t) {
+        t = new QTimer();
+        QObject::connect(t, &QTimer::timeout, m.top, [&m, id] {
+            if (!m.destroyed) m.handler->on_timer(id);
+        });
+    }
+    t->start(std::max(period_ms, 1));
+}
+
+void MainWindow::kill_timer(int id) {
+    if (auto it = impl_->timers.find(id); it != impl_->timers.end() && it->second) it->second->stop();
+}
+
+bool MainWindow::has_timer(int id) const {
+    auto it = impl_->timers.find(id);
+    return it != impl_->timers.end() && it->second && it->second->isActive();
+}
+
+void MainWindow::post_wave_out_done(int header) {
+    Impl* m = impl_.get();
+    QMetaObject::invokeMethod(m->top, [m, header] {
+        if (!m->destroyed) m->handler->on_wave_out_done(header);
+    }, Qt::QueuedConnection);
+}
+
+void MainWindow::post_wave_in_data(int header) {
+    Impl* m = impl_.get();
+    QMetaObject::invokeMethod(m->top, [m, header] {
+        if (!m->destroyed) m->handler->on_wave_in_data(header);
+    }, Qt::QueuedConnection);
+}
+
+void MainWindow::set_busy_cursor(bool busy) {
+    if (busy == impl_->busy) return;
+    impl_->busy = busy;
+    if (busy) QApplication::setOverrideCursor(Qt::WaitCursor);
+    else QApplication::restoreOverrideCursor();
+}
+
+void MainWindow::system_command(SysCommand command) {
+    Impl& m = *impl_;
+    m.handler->on_syscommand(command);
+    m.applying_state = true;
+    if (command == SysCommand::Minimize) m.top->showMinimized();
+    else if (command == SysCommand::Maximize) m.top->showMaximized();
+    else m.top->showNormal();
+    m.last_state = m.top->windowState();
+    m.applying_state = false;
+}
+
+void MainWindow::destroy() {
+    Impl& m = *impl_;
+    if (m.destroyed) return;
+    m.handler->on_destroy();
+    m.destroyed = true;
+    for (auto& [id, t] : m.timers)
+        if (t) t->stop();
+    set_busy_cursor(false);
+    m.top->hide();
+}
+
+bool MainWindow::destroyed() const { return impl_->destroyed; }
+
+int run_message_loop() { return QApplication::exec(); }
+void post_quit(int code) {
+    QMetaObject::invokeMethod(qApp, [code] { QCoreApplication::exit(code); }, Qt::QueuedConnection);
+}
+
+}  // namespace dl

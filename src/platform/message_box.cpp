@@ -1,0 +1,35 @@
+#include "platform/message_box.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QWidget>
+
+#include "platform/main_window_qt.h"
+
+namespace dl {
+
+namespace {
+MessageBoxHook g_hook;
+}
+
+void set_message_box_hook(MessageBoxHook hook) { g_hook = std::move(hook); }
+bool message_box_hooked() { return bool(g_hook); }
+
+void message_box(const MessageBoxRequest& r) {
+    if (g_hook) {
+        g_hook(r);
+        return;
+    }
+    if (!qApp) return;
+    QWidget* owner = r.owned ? main_window_widget() : nullptr;
+    QMessageBox box(owner);
+    box.setWindowTitle(r.caption.empty() ? QStringLiteral("dewlark") : QString::fromStdString(r.caption));
+    box.setText(QString::fromStdString(r.text));
+    box.setIcon(r.icon == MbIcon::Exclamation ? QMessageBox::Warning
+                : r.icon == MbIcon::Information ? QMessageBox::Information
+                                                 : QMessageBox::NoIcon);
+    box.setStandardButtons(QMessageBox::Ok);
+    box.exec();
+}
+
+}  // namespace dl

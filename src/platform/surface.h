@@ -1,0 +1,43 @@
+#pragma once
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "platform/colour.h"
+
+namespace dl {
+
+// A drawing target: the window's back buffer or an off-screen surface.
+// Coordinates are logical pixels; `scale` device pixels per logical pixel.
+class Surface {
+public:
+    Surface(int width, int height, int scale = 1);
+    ~Surface();
+    Surface(const Surface&) = delete;
+    Surface& operator=(const Surface&) = delete;
+
+    int width() const;
+    int height() const;
+    int scale() const;
+    // Keeps what fits, fills the rest black.
+    void resize(int width, int height);
+    void fill(Rgb colour);
+
+    Rgb pixel(int x, int y) const;
+    bool save_png(const std::string& path) const;
+    // Exact comparison of two surfaces' pixels.
+    bool same_pixels(const Surface& other) const;
+
+    // Called (at most once until acknowledged) when something was drawn.
+    void set_change_listener(std::function<void()> listener);
+    void notify_changed();
+    void acknowledge_changes();
+
+    struct Impl;
+    Impl& impl() const { return *impl_; }
+
+private:
+    std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace dl

@@ -1,0 +1,79 @@
+#include "platform/system.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QPalette>
+#include <QScreen>
+#include <QUrl>
+#include <chrono>
+#include <cstdlib>
+#include <thread>
+
+namespace dl {
+
+uint32_t time_get_time() {
+    using namespace std::chrono;
+    return uint32_t(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+}
+
+void sleep_ms(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+bool shift_down() { return qApp && (QGuiApplication::queryKeyboardModifiers() & Qt::ShiftModifier); }
+bool ctrl_down() { return qApp && (QGuiApplication::queryKeyboardModifiers() & Qt::ControlModifier); }
+
+bool japanese_locale() {
+    for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+        const char* v = std::getenv(name);
+        if (v && *v) return v[0] == 'j' && v[1] == 'a' && (v[2] == 0 || v[2] == '_' || v[2] == '.' || v[2] == '@');
+    }
+    return false;
+}
+
+Rgb system_colour(SysColour which) {
+    if (!qApp) {
+        switch (which) {
+            case SysColour::Window: return kWhite;
+            case SysColour::WindowText: return kBlack;
+            case SysColour::ButtonFace: return rgb(0xC0C0C0);
+            case SysColour::ButtonText: return kBlack;
+        }
+    }
+    QPalette p = QApplication::palette();
+    QColor c;
+    switch (which) {
+        case SysColour::Window: c = p.color(QPalette::Base); break;
+        case SysColour::WindowText: c = p.color(QPalette::Text); break;
+        case SysColour::ButtonFace: c = p.color(QPalette::Button); break;
+        case SysColour::ButtonText: c = p.color(QPalette::ButtonText); break;
+    }
+    return {uint8_t(c.red()), uint8_t(c.green()), uint8_t(c.blue())};
+}
+
+int screen_width() {
+    if (!qApp) return 1920;
+    QScreen* s = QGuiApplication::primaryScreen();
+    return s ? s->geometry().width() : 1920;
+}
+
+bool open_in_browser(const std::string& path) {
+    if (!qApp || !QFileInfo::exists(QString::fromStdString(path))) return false;
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(path)));
+}
+
+std::string data_dir() {
+    if (const char* d = std::getenv("DEWLARK_DATA_DIR"); d && *d) return d;
+    // Installed beside the program (share/dewlark) or run from the source tree.
+    if (qApp) {
+        QString share = QCoreApplication::applicationDirPath() + "/../share/dewlark";
+        if (QFileInfo::exists(share + "/kijun.wav")) return QFileInfo(share).canonicalFilePath().toStdString();
+    }
+#ifdef DEWLARK_SOURCE_DATA_DIR
+    return DEWLARK_SOURCE_DATA_DIR;
+#else
+    return "data";
+#endif
+}
+
+}  // namespace dl

@@ -1,0 +1,30 @@
+#pragma once
+#include <cstdint>
+#include <string>
+
+#include "platform/colour.h"
+
+namespace dl {
+
+// Milliseconds of a steady clock (wraps like a 32-bit tick count).
+uint32_t time_get_time();
+void sleep_ms(int ms);
+
+bool shift_down();
+bool ctrl_down();
+
+// True when the first set of LC_ALL, LC_MESSAGES, LANG names Japanese.
+bool japanese_locale();
+
+enum class SysColour { Window, WindowText, ButtonFace, ButtonText };
+Rgb system_colour(SysColour which);
+
+int screen_width();
+
+// Opens a local file (the help page) in the desktop's browser; false when it cannot.
+bool open_in_browser(const std::string& path);
+
+// Where data files (kijun.wav, the help page, the demo sound) live.
+std::string data_dir();
+
+}  // namespace dl

@@ -1,0 +1,57 @@
+#include "resources/menu_table.h"
+
+namespace dl {
+
+const std::vector<MenuBarEntry>& menu_table() {
+    static const std::vector<MenuBarEntry> table = {
+        {"&File", {{kCmdMonitor, "&Monitor...", false}, {0, "", false}, {kCmdExit, "e&xit", false}}},
+        {"&Operation",
+         {{kCmdVoiceRange, "初期設定(&I)...", false},
+          {0, "", false},
+          {kCmdStart, "&Start", true},
+          {kCmdStop, "s&Top", true},
+          {kCmdBeep, "基準音(&B)", false},
+          {0, "", false},
+          {kCmdOption, "&Option...", false}}},
+        {"&View",
+         {{kCmdLinear, "&Spectrum(linear)", false},
+          {kCmdLog, "Spec&trum(log)", false},
+          {kCmdTuning, "Tuning Meter", false},
+          {0, "", false},
+          {kCmdDecibel, "&Decibel", false},
+          {kCmdPinkFlat, "&Pink noise is flat", false},
+          {kCmdExpand, "&Expand", false},
+          {kCmdFatLine, "&Fat line", false},
+          {0, "", false},
+          {kCmdLineGraph, "l&ine graph", false},
+          {kCmdBarGraph, "&Bar graph", false}}},
+        {"&Help", {{kCmdHelp, "&Help...\tF1", false}, {kCmdAbout, "&About...", false}}},
+    };
+    return table;
+}
+
+// The mnemonic groups of the Japanese texts become the toolkit's "(&X)" mnemonics.
+const std::vector<JapaneseMenuText>& japanese_menu_texts() {
+    static const std::vector<JapaneseMenuText> table = {
+        {-1, "ファイル(&F)"},
+        {-2, "操作(&O)"},
+        {-3, "表示(&V)"},
+        {-4, "ヘルプ(&H)"},
+        {kCmdMonitor, "モニタ(&M)..."},
+        {kCmdExit, "終了(&X)"},
+        {kCmdOption, "オプション(&O)..."},
+        {kCmdHelp, "ヘルプの表示(&H)...\tF1"},
+        {kCmdAbout, "バージョン情報(&A)..."},
+        {kCmdLinear, "スペクトル(周波数リニア)(&S)"},
+        {kCmdLog, "スペクトル(周波数対数)(&T)"},
+        {kCmdDecibel, "デシベル表示(&D)"},
+        {kCmdPinkFlat, "ピンクノイズを水平にする(&P)"},
+        {kCmdExpand, "振幅を拡大表示する(&E)"},
+        {kCmdFatLine, "グラフの線を太くする(&F)"},
+        {kCmdLineGraph, "折れ線グラフ(&O)"},
+        {kCmdBarGraph, "棒グラフ(&B)"},
+    };
+    return table;
+}
+
+}  // namespace dl

@@ -1,0 +1,54 @@
+#include "support/test_support.h"
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+#include "platform/process.h"
+
+namespace dl_test {
+
+std::string temp_dir() {
+    std::string templ = "/tmp/dewlark-test-XXXXXX";
+    char* d = mkdtemp(templ.data());
+    return d ? std::string(d) : std::string("/tmp");
+}
+
+std::string use_temporary_profile() {
+    std::string d = temp_dir();
+    setenv("USERPROFILE", d.c_str(), 1);
+    return d;
+}
+
+std::string write_file(const std::string& name, const std::string& bytes) {
+    std::string path = name.find('/') == std::string::npos ? temp_dir() + "/" + name : name;
+    std::ofstream(path, std::ios::binary) << bytes;
+    return path;
+}
+
+std::string read_file(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+MessageBoxCapture::MessageBoxCapture() {
+    dl::set_message_box_hook([this](const dl::MessageBoxRequest& r) { boxes.push_back(r); });
+}
+MessageBoxCapture::~MessageBoxCapture() { dl::set_message_box_hook(nullptr); }
+
+std::vector<std::string> MessageBoxCapture::texts() const {
+    std::vector<std::string> t;
+    for (const auto& b : boxes) t.push_back(b.text);
+    return t;
+}
+
+EndProcessCapture::EndProcessCapture() {
+    dl::set_end_process_hook([](int code) { throw ProcessEnded{code}; });
+}
+EndProcessCapture::~EndProcessCapture() { dl::set_end_process_hook(nullptr); }
+
+}  // namespace dl_test

@@ -1,0 +1,34 @@
+#pragma once
+#include <string>
+#include <vector>
+
+#include "platform/message_box.h"
+
+namespace dl_test {
+
+// Points USERPROFILE at a fresh temporary folder and returns it.
+std::string use_temporary_profile();
+std::string temp_dir();
+std::string write_file(const std::string& name, const std::string& bytes);
+std::string read_file(const std::string& path);
+
+// Collects message boxes instead of showing them while alive.
+class MessageBoxCapture {
+public:
+    MessageBoxCapture();
+    ~MessageBoxCapture();
+    std::vector<dl::MessageBoxRequest> boxes;
+    std::vector<std::string> texts() const;
+};
+
+// Turns end_process into an exception while alive.
+struct ProcessEnded {
+    int code;
+};
+class EndProcessCapture {
+public:
+    EndProcessCapture();
+    ~EndProcessCapture();
+};
+
+}  // namespace dl_test
