@@ -1,0 +1,56 @@
+#pragma once
+// The engine behind fft, fft_direct and fft2: self-sorting radix-4 passes over separate real
+// and imaginary arrays (no bit-reversal pass), with the twiddles of every pass computed once
+// per size. Forward means the negative exponent; nothing here divides unless asked to.
+
+namespace dl::fft_fast {
+
+// Twiddles and pass layout of one complex size n = 2^log2n, kept for the rest of the run.
+struct Plan {
+    int log2n = 0;
+    int n = 0;
+    // Radix-4 passes with twiddles (sub-length nk = n, n/4, ... while nk > 4): per pass, six
+    // arrays of nk/4 values: cos and -sin of 2*pi*p/nk, 2*2*pi*p/nk and 3*2*pi*p/nk.
+    int twiddled_passes = 0;
+    const double* pass_twiddles[16] = {};
+    int last_radix = 1;  // the final twiddle-free pass: 4, 2, or 1 (n == 1, no pass)
+    // cos and sin of 2*pi*j/(2n) for 0 <= j <= n/2: the split step of a real transform of 2n.
+    const double* split_cos = nullptr;
+    const double* split_sin = nullptr;
+};
+
+// The plan for 2^log2n points, built on first use; nullptr when memory runs out.
+const Plan* plan(int log2n);
+// The plan if it exists already (never allocates).
+const Plan* existing_plan(int log2n);
+// Makes the next plan or scratch allocation fail (tests of the out-of-memory paths).
+extern int fail_next_allocations;
+
+// A work buffer of at least n complex values (re and im apart by a non-power-of-two offset so
+// they never share cache sets); grown when needed and kept. nullptr when memory runs out.
+struct Scratch {
+    double* re;
+    double* im;
+};
+bool scratch(int n, Scratch& out);
+// The scratch if it already holds n values (never allocates).
+bool existing_scratch(int n, Scratch& out);
+
+// In-place forward complex transform of plan.n points; every output multiplied by `scale`.
+// For the inverse pass (im, re) as (re, im). Uses `work` (n values) as the other buffer.
+void complex_forward(const Plan& plan, double* re, double* im, const Scratch& work, double scale);
+
+// Forward real transform of 2*plan.n points in re (im is overwritten as working space), with the
+// result laid out like fft2's: X[k]/(2n) in re[k] + i*im[k] for all k, Nyquist bin 0.
+void real_forward(const Plan& plan, double* re, double* im);
+
+// The split step alone: X (plan.n complex values at xr, xi) to the 2n-point spectrum in re/im,
+// scaled by `scale`. xr/xi may lie inside re or im as real_forward arranges them.
+void split_forward(const Plan& plan, const double* xr, const double* xi, double* re, double* im,
+                   double scale);
+
+// The inverse of fft2's pre-step, pairwise and in place: lower half spectrum in re/im becomes the
+// packed complex sequence whose inverse transform is the interleaved signal.
+void inverse_prepare(const Plan& plan, double* re, double* im);
+
+}  // namespace dl::fft_fast

@@ -1,0 +1,33 @@
+#pragma once
+// One set of pass kernels per instruction set; the engine picks one at run time.
+//
+// A radix-4 pass of sub-length nk and stride s = n/nk reads x[q + s*(p + m*nk/4)] (m = 0..3)
+// and writes y[q + s*(4p + m)], for p < nk/4 and q < s. The twiddles `tw` are six arrays of
+// nk/4 values (cos w^p, -sin w^p, then w^2p, then w^3p with w = e^(-2*pi*i/nk)).
+
+namespace dl::fft_fast {
+
+struct Kernels {
+    // s == 1, split input.
+    void (*first)(int n, const double* xr, const double* xi, double* yr, double* yi,
+                  const double* tw);
+    // s == 1, complex input interleaved in x (x[2k] real, x[2k+1] imaginary).
+    void (*first_interleaved)(int n, const double* x, double* yr, double* yi, const double* tw);
+    // s >= 4.
+    void (*middle)(int n, int s, const double* xr, const double* xi, double* yr, double* yi,
+                   const double* tw);
+    // Final twiddle-free pass of radix 4 (s = n/4) or 2 (s = n/2); may run in place.
+    void (*last4)(int n, const double* xr, const double* xi, double* yr, double* yi, double scale);
+    void (*last2)(int n, const double* xr, const double* xi, double* yr, double* yi, double scale);
+    // Split step of a real transform of 2h points, pairing j with h - j (see split_forward).
+    void (*split)(int h, const double* xr, const double* xi, double* re, double* im,
+                  const double* c, const double* s, double g);
+    // Smallest n these kernels accept.
+    int min_n;
+};
+
+extern const Kernels generic_kernels;
+// nullptr when the processor or the compiler lacks AVX2 and FMA.
+const Kernels* avx2_kernels();
+
+}  // namespace dl::fft_fast

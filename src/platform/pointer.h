@@ -1,0 +1,17 @@
+#pragma once
+
+namespace dl {
+
+enum : int {
+    kMouseMove = 1,
+    kMouseLeftDown = 2,
+    kMouseLeftUp = 4,
+    kMouseRightDown = 8,
+    kMouseRightUp = 16,
+};
+
+// Injects a relative pointer move or button event into the desktop. Where that is impossible
+// (no X display, Wayland) it says so once on standard error and does nothing.
+void inject_mouse_event(int flags, int dx, int dy);
+
+}  // namespace dl
