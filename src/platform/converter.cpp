@@ -1,0 +1,209 @@
+#include "platform/converter.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+#include <limits>
+#include <new>
+
+#include "platform/decode_adpcm.h"
+#include "platform/decode_mpeg.h"
+#include "platform/decode_pcm.h"
+#include "platform/decode_stream.h"
+#include "platform/decode_vorbis.h"
+
+static_assert(std::endian::native == std::endian::little, "16-bit output is written as stored");
+
+namespace dl {
+
+namespace {
+
+constexpr uint16_t kTagPcm = 0x0001;
+constexpr uint16_t kTagMsAdpcm = 0x0002;
+constexpr uint16_t kTagFloat = 0x0003;
+constexpr uint16_t kTagALaw = 0x0006;
+constexpr uint16_t kTagMuLaw = 0x0007;
+constexpr uint16_t kTagImaAdpcm = 0x0011;
+constexpr uint16_t kTagMpeg = 0x0050;
+constexpr uint16_t kTagMpegLayer3 = 0x0055;
+constexpr uint16_t kTagOgg1 = 0x674F;
+constexpr uint16_t kTagOgg2 = 0x6750;
+constexpr uint16_t kTagOgg3 = 0x6751;
+constexpr uint16_t kTagExtensible = 0xFFFE;
+
+constexpr uint32_t kMaxRate = 1000000;
+
+// Sub-format GUID tail shared by the PCM and float kinds.
+constexpr uint8_t kGuidTail[14] = {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80,
+                                   0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
+
+uint16_t le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
+uint32_t le32(const uint8_t* p) {
+    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
+
+struct Format {
+    uint16_t tag = 0;
+    unsigned channels = 0;
+    uint32_t rate = 0;
+    uint32_t avg = 0;
+    uint16_t block_align = 0;
+    uint16_t bits = 0;
+    const uint8_t* extra = nullptr;
+    size_t extra_len = 0;
+};
+
+// Builds the decoder for a record; result code in `code` when there is none.
+std::unique_ptr<decode::StreamDecoder> decoder_for(const std::vector<uint8_t>& rec, int& code,
+                                                   Format& f) {
+    code = kConvertInvalidParam;
+    if (rec.size() < 16) return nullptr;
+    const uint8_t* p = rec.data();
+    f.tag = le16(p);
+    f.channels = le16(p + 2);
+    f.rate = le32(p + 4);
+    f.avg = le32(p + 8);
+    f.block_align = le16(p + 12);
+    f.bits = le16(p + 14);
+    if (rec.size() >= 18) {
+        f.extra = p + 18;
+        f.extra_len = std::min<size_t>(le16(p + 16), rec.size() - 18);
+    }
+    code = kConvertNotPossible;
+    if (f.channels < 1 || f.channels > 2 || f.rate == 0 || f.rate > kMaxRate) return nullptr;
+
+    uint16_t tag = f.tag;
+    if (tag == kTagExtensible) {
+        // Only the sub-format matters; the channel mask adds nothing for one or two channels.
+        if (f.extra_len < 22 || std::memcmp(f.extra + 8, kGuidTail, sizeof kGuidTail) != 0)
+            return nullptr;
+        tag = le16(f.extra + 6);
+        if (tag != kTagPcm && tag != kTagFloat) return nullptr;
+    }
+
+    using decode::SampleCoding;
+    switch (tag) {
+    case kTagPcm:
+        if (f.bits != 8 && f.bits != 16 && f.bits != 24 && f.bits != 32) return nullptr;
+        if (f.block_align != f.channels * f.bits / 8) return nullptr;
+        return decode::make_sample_decoder(SampleCoding::Integer, f.bits, f.channels);
+    case kTagFloat:
+        if (f.bits != 32 && f.bits != 64) return nullptr;
+        if (f.block_align != f.channels * f.bits / 8) return nullptr;
+        return decode::make_sample_decoder(SampleCoding::Float, f.bits, f.channels);
+    case kTagALaw:
+    case kTagMuLaw:
+        if (f.bits != 8 || f.block_align != f.channels) return nullptr;
+        return decode::make_sample_decoder(tag == kTagALaw ? SampleCoding::ALaw : SampleCoding::MuLaw,
+                                           8, f.channels);
+    case kTagImaAdpcm: {
+        const size_t spb = f.extra_len >= 2 ? le16(f.extra) : 0;
+        const size_t frames = decode::ima_frames_per_block(f.block_align, f.channels, spb);
+        if (frames == 0) return nullptr;
+        return decode::make_ima_adpcm_decoder(f.block_align, f.channels, frames);
+    }
+    case kTagMsAdpcm: {
+        const size_t spb = f.extra_len >= 2 ? le16(f.extra) : 0;
+        const size_t frames = decode::ms_frames_per_block(f.block_align, f.channels, spb);
+        if (frames == 0) return nullptr;
+        std::vector<decode::MsCoefficient> coef;
+        if (f.extra_len >= 4) {
+            const size_t n = le16(f.extra + 2);
+            if (n == 0 || f.extra_len < 4 + 4 * n) return nullptr;
+            for (size_t i = 0; i < n; ++i) {
+                const uint8_t* c = f.extra + 4 + 4 * i;
+                coef.push_back({static_cast<int16_t>(le16(c)), static_cast<int16_t>(le16(c + 2))});
+            }
+        } else {
+            coef = decode::ms_standard_coefficients();
+        }
+        return decode::make_ms_adpcm_decoder(f.block_align, f.channels, frames, std::move(coef));
+    }
+    case kTagMpeg:
+    case kTagMpegLayer3: {
+        auto d = decode::make_mpeg_decoder(f.rate, f.channels);
+        if (!d) code = kConvertNoMemory;
+        return d;
+    }
+    case kTagOgg1:
+    case kTagOgg2:
+    case kTagOgg3:
+        return decode::make_vorbis_decoder(f.rate, f.channels, f.avg);
+    default:
+        return nullptr;
+    }
+}
+
+uint32_t clamp32(uint64_t v) {
+    return static_cast<uint32_t>(std::min<uint64_t>(v, std::numeric_limits<uint32_t>::max()));
+}
+
+}  // namespace
+
+Converter::Converter(std::unique_ptr<decode::StreamDecoder> decoder, unsigned channels, uint32_t rate)
+    : decoder_(std::move(decoder)), channels_(channels), rate_(rate) {}
+
+Converter::~Converter() = default;
+
+int Converter::open(const std::vector<uint8_t>& source_format, std::unique_ptr<Converter>& out) {
+    out.reset();
+    try {
+        int code = kConvertOk;
+        Format f;
+        auto d = decoder_for(source_format, code, f);
+        if (!d) return code;
+        out.reset(new Converter(std::move(d), f.channels, f.rate));
+        return kConvertOk;
+    } catch (const std::bad_alloc&) {
+        return kConvertNoMemory;
+    }
+}
+
+bool Converter::can_decode(const std::vector<uint8_t>& source_format) {
+    std::unique_ptr<Converter> c;
+    return open(source_format, c) == kConvertOk;
+}
+
+int Converter::size_for_source(uint32_t source_bytes, uint32_t& destination_bytes) const {
+    destination_bytes = clamp32(decoder_->max_frames(source_bytes) * channels_ * 2);
+    return kConvertOk;
+}
+
+int Converter::size_for_destination(uint32_t destination_bytes, uint32_t& source_bytes) const {
+    source_bytes = clamp32(decoder_->max_source(destination_bytes / (channels_ * 2)));
+    return kConvertOk;
+}
+
+int Converter::convert(const uint8_t* src, uint32_t src_len, uint8_t* dst, uint32_t dst_capacity,
+                       uint32_t& dst_used) {
+    dst_used = 0;
+    if ((src_len > 0 && !src) || (dst_capacity > 0 && !dst)) return kConvertInvalidParam;
+    try {
+        if (pending_pos_ == pending_.size()) {
+            pending_.clear();
+            pending_pos_ = 0;
+        }
+        if (src_len > 0) decoder_->decode(src, src_len, pending_);
+    } catch (const std::bad_alloc&) {
+        return kConvertNoMemory;
+    }
+    const size_t frame = channels_;
+    const size_t available = (pending_.size() - pending_pos_) / frame;
+    const size_t fits = dst_capacity / (frame * 2);
+    const size_t samples = std::min(available, fits) * frame;
+    if (samples > 0) std::memcpy(dst, pending_.data() + pending_pos_, samples * 2);
+    pending_pos_ += samples;
+    dst_used = static_cast<uint32_t>(samples * 2);
+    if (pending_pos_ == pending_.size()) {
+        pending_.clear();
+        pending_pos_ = 0;
+    } else if (pending_pos_ > pending_.size() / 2) {
+        pending_.erase(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(pending_pos_));
+        pending_pos_ = 0;
+    }
+    return kConvertOk;
+}
+
+bool Converter::format_changed() const { return decoder_->format_changed(); }
+
+}  // namespace dl

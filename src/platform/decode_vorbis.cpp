@@ -1,0 +1,236 @@
+#include "platform/decode_vorbis.h"
+
+#include <ogg/ogg.h>
+#include <vorbis/codec.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace dl::decode {
+
+namespace {
+
+uint32_t le32(const uint8_t* p) {
+    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
+
+constexpr uint32_t kMinRate = 1000;
+constexpr uint32_t kMaxRate = 384000;
+// Largest Vorbis block: one packet adds at most half of it.
+constexpr uint64_t kMaxPacketFrames = 4096;
+
+class VorbisDecoder final : public StreamDecoder {
+public:
+    VorbisDecoder(uint32_t rate, unsigned channels, uint32_t avg)
+        : rate_(rate), channels_(channels) {
+        ogg_sync_init(&sync_);
+        // Vorbis has no hard ceiling on samples per byte (silence packs into a
+        // byte or two per block); allow eight times the nominal density.
+        const uint64_t pcm = uint64_t(rate) * channels * 2;
+        frames_per_byte_ = avg > 0 ? std::clamp<uint64_t>(8 * pcm / avg / (channels * 2), 16, 256) : 128;
+    }
+    ~VorbisDecoder() override {
+        end_link();
+        ogg_sync_clear(&sync_);
+    }
+
+    void decode(const uint8_t* src, size_t len, std::vector<int16_t>& out) override {
+        if (stopped_ || len == 0) return;
+        char* buf = ogg_sync_buffer(&sync_, static_cast<long>(len));
+        if (!buf) {
+            stopped_ = true;
+            return;
+        }
+        std::memcpy(buf, src, len);
+        ogg_sync_wrote(&sync_, static_cast<long>(len));
+        ogg_page page;
+        while (!stopped_) {
+            const int r = ogg_sync_pageout(&sync_, &page);
+            if (r == 0) break;
+            if (r < 0) continue;  // bytes skipped up to the next page that checks out
+            take_page(page, out);
+        }
+    }
+
+    bool format_changed() const override { return changed_; }
+
+    uint64_t max_frames(uint64_t len) const override {
+        return len * frames_per_byte_ + 2 * kMaxPacketFrames;
+    }
+
+    uint64_t max_source(uint64_t frames) const override {
+        if (frames < 2 * kMaxPacketFrames) return 0;
+        return (frames - 2 * kMaxPacketFrames) / frames_per_byte_;
+    }
+
+private:
+    enum class State { SeekingLink, Headers, Audio, LinkEnded };
+
+    void take_page(ogg_page& page, std::vector<int16_t>& out) {
+        const int serial = ogg_page_serialno(&page);
+        if (ogg_page_bos(&page)) {
+            // Beginning pages of other streams multiplexed with ours are ignored;
+            // after our link, a beginning page starts the next link of a chain.
+            if (state_ == State::SeekingLink || state_ == State::LinkEnded ||
+                (state_ == State::Audio && serial != serial_))
+                begin_link(page, out);
+            return;
+        }
+        if (state_ == State::SeekingLink) {
+            // Data pages before any Vorbis beginning page: nothing here we can play.
+            if (saw_bos_) stopped_ = true;
+            return;
+        }
+        if (!stream_live_ || serial != serial_) return;
+        if (ogg_stream_pagein(&stream_, &page) != 0) return;
+        ogg_packet packet;
+        for (;;) {
+            const int r = ogg_stream_packetout(&stream_, &packet);
+            if (r == 0) break;
+            if (r < 0) continue;  // a gap in the stream; decoding resumes after it
+            take_packet(packet, out);
+            if (stopped_) return;
+        }
+        if (ogg_page_eos(&page) && state_ == State::Audio) state_ = State::LinkEnded;
+    }
+
+    void begin_link(ogg_page& page, std::vector<int16_t>& out) {
+        saw_bos_ = true;
+        // Peek at the first packet before dropping the link in progress.
+        ogg_stream_state probe;
+        ogg_stream_init(&probe, ogg_page_serialno(&page));
+        ogg_packet id;
+        const bool got = ogg_stream_pagein(&probe, &page) == 0 && ogg_stream_packetout(&probe, &id) == 1;
+        const bool vorbis = got && vorbis_id_acceptable(id.packet, static_cast<size_t>(id.bytes));
+        if (!vorbis) {
+            ogg_stream_clear(&probe);
+            // Another codec (or an unusable header) after our link is a switch
+            // of format; at the start other streams may still follow.
+            if (state_ != State::SeekingLink) stop_for_change();
+            return;
+        }
+        const unsigned ch = id.packet[11];
+        const uint32_t rate = le32(id.packet + 12);
+        if (ch != channels_ || rate != rate_) {
+            ogg_stream_clear(&probe);
+            stop_for_change();
+            return;
+        }
+        end_link();
+        stream_ = probe;
+        stream_live_ = true;
+        serial_ = ogg_page_serialno(&page);
+        vorbis_info_init(&info_);
+        vorbis_comment_init(&comment_);
+        info_live_ = true;
+        headers_ = 0;
+        state_ = State::Headers;
+        take_packet(id, out);
+        // The rest of the page (rarely more headers) follows the usual path.
+        ogg_packet packet;
+        while (!stopped_ && ogg_stream_packetout(&stream_, &packet) == 1)
+            take_packet(packet, out);
+    }
+
+    void take_packet(ogg_packet& packet, std::vector<int16_t>& out) {
+        if (state_ == State::Headers) {
+            if (vorbis_synthesis_headerin(&info_, &comment_, &packet) != 0) {
+                stopped_ = true;
+                return;
+            }
+            if (++headers_ == 3) {
+                if (vorbis_synthesis_init(&dsp_, &info_) != 0) {
+                    stopped_ = true;
+                    return;
+                }
+                vorbis_block_init(&dsp_, &block_);
+                dsp_live_ = true;
+                state_ = State::Audio;
+            }
+            return;
+        }
+        if (state_ != State::Audio) return;
+        if (vorbis_synthesis(&block_, &packet) == 0) vorbis_synthesis_blockin(&dsp_, &block_);
+        float** pcm = nullptr;
+        int frames = 0;
+        while ((frames = vorbis_synthesis_pcmout(&dsp_, &pcm)) > 0) {
+            const size_t at = out.size();
+            out.resize(at + size_t(frames) * channels_);
+            int16_t* dst = out.data() + at;
+            for (unsigned c = 0; c < channels_; ++c) {
+                const float* s = pcm[c];
+                for (int i = 0; i < frames; ++i) {
+                    // Clip, then round to nearest even like the usual players;
+                    // NaN from a damaged packet goes to the floor.
+                    float x = s[i] * 32768.f;
+                    if (!(x > -32768.f)) x = -32768.f;
+                    else if (x > 32767.f) x = 32767.f;
+                    dst[size_t(i) * channels_ + c] = static_cast<int16_t>(std::lrint(x));
+                }
+            }
+            vorbis_synthesis_read(&dsp_, frames);
+        }
+    }
+
+    void stop_for_change() {
+        changed_ = true;
+        stopped_ = true;
+    }
+
+    void end_link() {
+        if (dsp_live_) {
+            vorbis_block_clear(&block_);
+            vorbis_dsp_clear(&dsp_);
+            dsp_live_ = false;
+        }
+        if (info_live_) {
+            vorbis_comment_clear(&comment_);
+            vorbis_info_clear(&info_);
+            info_live_ = false;
+        }
+        if (stream_live_) {
+            ogg_stream_clear(&stream_);
+            stream_live_ = false;
+        }
+    }
+
+    uint32_t rate_;
+    unsigned channels_;
+    uint64_t frames_per_byte_ = 128;
+    ogg_sync_state sync_{};
+    ogg_stream_state stream_{};
+    vorbis_info info_{};
+    vorbis_comment comment_{};
+    vorbis_dsp_state dsp_{};
+    vorbis_block block_{};
+    bool stream_live_ = false;
+    bool info_live_ = false;
+    bool dsp_live_ = false;
+    bool saw_bos_ = false;
+    bool changed_ = false;
+    bool stopped_ = false;
+    int serial_ = 0;
+    int headers_ = 0;
+    State state_ = State::SeekingLink;
+};
+
+}  // namespace
+
+bool vorbis_id_acceptable(const uint8_t* p, size_t len) {
+    if (len < 30 || p[0] != 1 || std::memcmp(p + 1, "vorbis", 6) != 0) return false;
+    if (le32(p + 7) != 0) return false;
+    const unsigned channels = p[11];
+    const uint32_t rate = le32(p + 12);
+    if (channels < 1 || channels > 2 || rate < kMinRate || rate > kMaxRate) return false;
+    const unsigned bs0 = p[28] & 0x0f;
+    const unsigned bs1 = p[28] >> 4;
+    return bs0 >= 6 && bs1 <= 13 && bs0 <= bs1 && (p[29] & 1);
+}
+
+std::unique_ptr<StreamDecoder> make_vorbis_decoder(uint32_t rate, unsigned channels,
+                                                   uint32_t avg_bytes_per_second) {
+    return std::make_unique<VorbisDecoder>(rate, channels, avg_bytes_per_second);
+}
+
+}  // namespace dl::decode
