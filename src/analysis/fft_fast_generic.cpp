@@ -1,6 +1,7 @@
 // Portable pass kernels: plain loops, any power-of-two size. Also the fallback on processors
 // without AVX2.
 #include "analysis/fft_fast_kernels.h"
+#include "analysis/fft_split_scalar.h"
 
 namespace dl::fft_fast {
 namespace {
@@ -90,39 +91,9 @@ void last2(int n, const double* xr, const double* xi, double* yr, double* yi, do
     }
 }
 
-// Pairs j with k = h - j so that every value read is overwritten only by its own pair: the
-// step can then run in place whether X sits in the lower halves of re/im or in either array.
 void split(int h, const double* xr, const double* xi, double* re, double* im, const double* c,
            const double* s, double g) {
-    const double a0 = xr[0], b0 = xi[0];
-    re[0] = 2 * g * (a0 + b0);
-    im[0] = 0;
-    re[h] = 0;
-    im[h] = 0;
-    for (int j = 1; j < h / 2; ++j) {
-        const int k = h - j;
-        const double a = xr[j], b = xi[j], e = xr[k], f = xi[k];
-        const double P = a + e, Q = a - e, U = b + f, V = b - f;
-        const double t1 = U * c[j] - Q * s[j], t2 = U * s[j] + Q * c[j];
-        const double rj = g * (P + t1), ij = g * (V - t2), rk = g * (P - t1), ik = -g * (V + t2);
-        re[j] = rj;
-        im[j] = ij;
-        re[k] = rk;
-        im[k] = ik;
-        re[2 * h - j] = rj;
-        im[2 * h - j] = -ij;
-        re[h + j] = rk;
-        im[h + j] = -ik;
-    }
-    if (h >= 2) {
-        const int j = h / 2;
-        const double a = xr[j], b = xi[j];
-        const double rj = g * (2 * a + 2 * b * c[j]), ij = -g * (2 * b * s[j]);
-        re[j] = rj;
-        im[j] = ij;
-        re[2 * h - j] = rj;
-        im[2 * h - j] = -ij;
-    }
+    split_pairs(h, xr, xi, re, im, [c, s](int j) { return CosSin{c[j], s[j]}; }, g);
 }
 
 }  // namespace

@@ -1,0 +1,245 @@
+#include "analysis/fft.h"
+
+#include <cmath>
+#include <new>
+#include <numbers>
+
+#include "analysis/fft_fast.h"
+#include "analysis/fft_split_scalar.h"
+#include "app/shell_state.h"
+#include "platform/message_box.h"
+#include "platform/process.h"
+
+namespace dl {
+
+int pow2(int k) {
+    uint32_t r = 1;
+    for (int i = 0; i < k; ++i) r *= 2;
+    return static_cast<int>(r);
+}
+
+int ceil_log2(int n) {
+    if (n <= 1) return 0;
+    int64_t v = 2 * static_cast<int64_t>(n) - 1;
+    int bits = 0;
+    for (; v > 0; v >>= 1) ++bits;
+    return bits - 1;
+}
+
+namespace {
+
+bool is_power_of_two(int n) { return n > 0 && (n & (n - 1)) == 0; }
+
+int log2_exact(int n) {
+    int k = 0;
+    while ((1 << k) < n) ++k;
+    return k;
+}
+
+template <class T>
+T* allocate_table(std::size_t count) {
+    if (FftFailTableAllocations > 0) {
+        --FftFailTableAllocations;
+        return nullptr;
+    }
+    return new (std::nothrow) T[count];
+}
+
+void release_tables() {
+    delete[] FftTables.sine_table;
+    delete[] FftTables.bitrev_table;
+    FftTables.sine_table = nullptr;
+    FftTables.bitrev_table = nullptr;
+}
+
+// One sine evaluation, then a recurrence over the first eighth, mirrored into the rest.
+void build_sine_table(double* t, int n) {
+    const int half = n / 2, quarter = n / 4, eighth = n / 8;
+    double s = std::sin(std::numbers::pi / n);
+    double dc = 2 * s * s;
+    double ds = std::sqrt(dc * (2 - dc));
+    s = 2 * dc;
+    t[quarter] = 1;
+    double cs = 1;
+    t[0] = 0;
+    double sn = 0;
+    for (int i = 1; i < eighth; ++i) {
+        cs -= dc;
+        dc += s * cs;
+        sn += ds;
+        ds -= s * sn;
+        t[i] = sn;
+        t[quarter - i] = cs;
+    }
+    if (eighth != 0) t[eighth] = std::sqrt(0.5);
+    for (int i = 0; i < quarter; ++i) t[half - i] = t[i];
+    for (int i = 0; i < half + quarter; ++i) t[i + half] = -t[i];
+}
+
+void build_bitrev_table(int32_t* b, int n) {
+    const int half = n / 2;
+    int i = 0, j = 0;
+    for (;;) {
+        b[i] = j;
+        if (++i == n) break;
+        int k = half;
+        while (k <= j) {
+            j -= k;
+            k /= 2;
+        }
+        j += k;
+    }
+}
+
+void report_no_memory(int n) {
+    const long long bytes = (static_cast<long long>(n) + n / 4) * 8;
+    char text[64];
+    std::snprintf(text, sizeof text, JapaneseUi ? "記憶領域不足 %lld" : "nomem %lld", bytes);
+    if (FftNoMemoryReport) FftNoMemoryReport(text);
+}
+
+// The tables of fft for n points (and the engine's plan and work buffer): false, after
+// reporting, when memory runs out.
+bool prepare(int n, const fft_fast::Plan*& plan, fft_fast::Scratch* work) {
+    bool ok = true;
+    if (n != FftTables.last_size) {
+        FftTables.last_size = n;
+        release_tables();
+        FftTables.sine_table = allocate_table<double>(static_cast<std::size_t>(n) + n / 4);
+        FftTables.bitrev_table = allocate_table<int32_t>(static_cast<std::size_t>(n));
+        ok = FftTables.sine_table && FftTables.bitrev_table;
+        if (ok) {
+            build_sine_table(FftTables.sine_table, n);
+            build_bitrev_table(FftTables.bitrev_table, n);
+        }
+    }
+    if (ok) plan = fft_fast::plan(log2_exact(n));
+    ok = ok && plan && (!work || fft_fast::scratch(n, *work));
+    if (!ok) {
+        release_tables();
+        FftTables.last_size = 0;
+        report_no_memory(n);
+    }
+    return ok;
+}
+
+// fft_direct without any memory of its own: the radix-2 loops with the twiddle advanced by
+// complex multiplication. Used only when the engine cannot get its tables.
+void direct_plain(double* re, double* im, int n, int sign) {
+    int j = 0;
+    for (int i = 0; i < n - 1; ++i) {
+        if (j >= i) {
+            std::swap(re[i], re[j]);
+            std::swap(im[i], im[j]);
+        }
+        int k = n / 2;
+        while (j >= k) {
+            j -= k;
+            k /= 2;
+        }
+        j += k;
+    }
+    double theta = std::numbers::pi;
+    for (int le = 1; le <= n / 2; le *= 2, theta /= 2) {
+        const double cs = std::cos(theta), sn = sign < 0 ? -std::sin(theta) : std::sin(theta);
+        double wr = 1, wi = 0;
+        for (int jj = 0; jj < le; ++jj) {
+            for (int i = jj; i < n; i += 2 * le) {
+                const int ip = i + le;
+                const double tr = re[ip] * wr - im[ip] * wi, ti = im[ip] * wr + re[ip] * wi;
+                re[ip] = re[i] - tr;
+                im[ip] = im[i] - ti;
+                re[i] += tr;
+                im[i] += ti;
+            }
+            const double w = cs * wr - sn * wi;
+            wi = sn * wr + cs * wi;
+            wr = w;
+        }
+    }
+    if (sign < 0) {
+        for (int i = 0; i < n; ++i) {
+            re[i] /= n;
+            im[i] /= n;
+        }
+    }
+}
+
+fft_fast::CosSin split_twiddle(int j, int big_n) {
+    const double a = 2 * std::numbers::pi * j / big_n;
+    return {std::cos(a), std::sin(a)};
+}
+
+}  // namespace
+
+int fft(int n, double* re, double* im) {
+    const bool inverse = n < 0;
+    if (inverse) n = -n;
+    if (!is_power_of_two(n)) return 1;
+    const fft_fast::Plan* plan = nullptr;
+    fft_fast::Scratch work{};
+    if (!prepare(n, plan, &work)) return 1;
+    if (inverse)
+        fft_fast::complex_forward(*plan, im, re, {work.im, work.re}, 1.0);
+    else
+        fft_fast::complex_forward(*plan, re, im, work, 1.0 / n);
+    return 0;
+}
+
+void fft_direct(double* re, double* im, int p, int sign) {
+    const int n = pow2(p);
+    const fft_fast::Plan* plan = fft_fast::plan(p < 0 ? 0 : p);
+    fft_fast::Scratch work{};
+    if (!plan || !fft_fast::scratch(n, work)) {
+        direct_plain(re, im, n, sign);
+        return;
+    }
+    if (sign < 0)
+        fft_fast::complex_forward(*plan, re, im, work, 1.0 / n);
+    else
+        fft_fast::complex_forward(*plan, im, re, {work.im, work.re}, 1.0);
+}
+
+void fft2(double* re, double* im, int p, int direction) {
+    if (p <= 0) {  // one sample is its own spectrum
+        im[0] = 0;
+        return;
+    }
+    const int big_n = pow2(p), h = big_n / 2;
+    const auto twiddle = [big_n](int j) { return split_twiddle(j, big_n); };
+    const fft_fast::Plan* plan = nullptr;
+    if (direction == -1) {
+        // The engine needs no scratch here: the transform runs inside re and im.
+        if (prepare(h, plan, nullptr)) {
+            fft_fast::real_forward(*plan, re, im);
+            return;
+        }
+        for (int j = 0; j < h; ++j) {
+            const double even = re[2 * j], odd = re[2 * j + 1];
+            re[j] = even;
+            im[j] = odd;
+        }
+        fft_direct(re, im, p - 1, -1);
+        fft_fast::split_pairs(h, re, im, re, im, twiddle, 0.25);
+        return;
+    }
+    fft_fast::Scratch work{};
+    if (!fft_fast::scratch(h, work)) {
+        message_box({"fft2", "", true, MbIcon::None});
+        end_process(1);
+    }
+    if (prepare(h, plan, nullptr)) {
+        fft_fast::inverse_prepare(*plan, re, im);
+        fft_fast::complex_forward(*plan, im, re, {work.im, work.re}, 1.0);
+    } else {
+        fft_fast::inverse_pairs(h, re, im, twiddle);
+        fft_direct(re, im, p - 1, 1);
+    }
+    for (int j = h - 1; j >= 0; --j) {
+        re[2 * j + 1] = im[j];
+        re[2 * j] = re[j];
+    }
+    for (int j = 0; j < big_n; ++j) im[j] = 0;
+}
+
+}  // namespace dl

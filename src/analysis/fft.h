@@ -1,0 +1,50 @@
+#pragma once
+// The discrete Fourier transforms of the analyser. All work in place on two arrays of equal
+// length, the real and the imaginary parts. Forward transforms use e^(-2*pi*i*jk/n) and divide
+// by n; inverse transforms use e^(+2*pi*i*jk/n) and do not divide.
+#include <cstdint>
+#include <cstdio>
+#include <functional>
+#include <string>
+
+namespace dl {
+
+// 2^k by repeated doubling; 1 for k <= 0.
+int pow2(int k);
+// Number of significant bits of 2n - 1, minus one: the smallest k with 2^k >= n (0 for n <= 1).
+int ceil_log2(int n);
+
+// Tables kept by fft between calls, rebuilt when the complex size changes.
+struct FftTableCache {
+    int32_t last_size = 0;            // 0: none
+    double* sine_table = nullptr;     // sin(2*pi*k/n) for k < n + n/4
+    int32_t* bitrev_table = nullptr;  // i with its log2(n) bits reversed, i < n
+};
+inline FftTableCache FftTables;
+
+// Where fft reports that its tables could not be allocated ("nomem %d" or its Japanese form).
+// The application points it at the main window's top-left corner.
+inline std::function<void(const std::string&)> FftNoMemoryReport =
+    [](const std::string& text) { std::fprintf(stderr, "%s\n", text.c_str()); };
+
+// Test hook: the next this many table allocations of fft fail as if memory had run out.
+inline int FftFailTableAllocations = 0;
+
+// Complex transform of |n| points, n a power of two: forward for n > 0, inverse for n < 0.
+// Returns 1, with the arrays untouched, when the tables cannot be allocated (the caller then
+// uses fft_direct); otherwise 0.
+int fft(int n, double* re, double* im);
+
+// Complex transform of 2^p points that always succeeds: forward (divided) when sign < 0,
+// inverse otherwise.
+void fft_direct(double* re, double* im, int p, int sign);
+
+// Transform of a real signal of N = 2^p points; both arrays hold N values.
+// direction -1: re holds the signal on entry (im is ignored); on return re[k] + i*im[k] is
+// X[k]/N for every k, with the Nyquist bin N/2 set to 0 and the upper half the conjugate mirror
+// of the lower half.
+// Any other direction: the inverse for a real, even spectrum (the autocorrelation): reads the
+// lower half of re/im, writes the real signal into re and zeros into im.
+void fft2(double* re, double* im, int p, int direction);
+
+}  // namespace dl

@@ -1,0 +1,215 @@
+// AVX2/FMA pass kernels, four doubles per register. Only the functions below are compiled for
+// AVX2 (per-function target attributes), so nothing here leaks into code run on older CPUs.
+#include "analysis/fft_fast_kernels.h"
+
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#include <immintrin.h>
+
+#define DL_AVX2 __attribute__((target("avx2,fma"), always_inline)) inline
+#define DL_AVX2_ENTRY __attribute__((target("avx2,fma")))
+
+namespace dl::fft_fast {
+namespace {
+
+using V = __m256d;
+
+DL_AVX2 V ld(const double* p) { return _mm256_loadu_pd(p); }
+DL_AVX2 void st(double* p, V v) { _mm256_storeu_pd(p, v); }
+DL_AVX2 V bc(double x) { return _mm256_set1_pd(x); }
+DL_AVX2 V add(V a, V b) { return _mm256_add_pd(a, b); }
+DL_AVX2 V sub(V a, V b) { return _mm256_sub_pd(a, b); }
+DL_AVX2 V mul(V a, V b) { return _mm256_mul_pd(a, b); }
+DL_AVX2 V rev(V v) { return _mm256_permute4x64_pd(v, 0x1B); }
+
+struct C {
+    V r, i;
+};
+
+// (wr + i wi)(t.r + i t.i)
+DL_AVX2 C cmul(V wr, V wi, C t) {
+    return {_mm256_fmsub_pd(wr, t.r, mul(wi, t.i)), _mm256_fmadd_pd(wr, t.i, mul(wi, t.r))};
+}
+
+DL_AVX2 void butterfly(C a, C b, C c, C d, C y[4]) {
+    const C apc{add(a.r, c.r), add(a.i, c.i)}, amc{sub(a.r, c.r), sub(a.i, c.i)};
+    const C bpd{add(b.r, d.r), add(b.i, d.i)}, bmd{sub(b.r, d.r), sub(b.i, d.i)};
+    y[0] = {add(apc.r, bpd.r), add(apc.i, bpd.i)};
+    y[1] = {add(amc.r, bmd.i), sub(amc.i, bmd.r)};
+    y[2] = {sub(apc.r, bpd.r), sub(apc.i, bpd.i)};
+    y[3] = {sub(amc.r, bmd.i), add(amc.i, bmd.r)};
+}
+
+// Rows v[0..3] become columns: out[k] = (v0[k], v1[k], v2[k], v3[k]).
+DL_AVX2 void transpose_store(double* out, V v0, V v1, V v2, V v3) {
+    const V t0 = _mm256_unpacklo_pd(v0, v1), t1 = _mm256_unpackhi_pd(v0, v1);
+    const V t2 = _mm256_unpacklo_pd(v2, v3), t3 = _mm256_unpackhi_pd(v2, v3);
+    st(out, _mm256_permute2f128_pd(t0, t2, 0x20));
+    st(out + 4, _mm256_permute2f128_pd(t1, t3, 0x20));
+    st(out + 8, _mm256_permute2f128_pd(t0, t2, 0x31));
+    st(out + 12, _mm256_permute2f128_pd(t1, t3, 0x31));
+}
+
+DL_AVX2 void twiddle_and_store_first(C y[4], const double* tw, int n1, int p, double* yr,
+                                     double* yi) {
+    y[1] = cmul(ld(tw + p), ld(tw + n1 + p), y[1]);
+    y[2] = cmul(ld(tw + 2 * n1 + p), ld(tw + 3 * n1 + p), y[2]);
+    y[3] = cmul(ld(tw + 4 * n1 + p), ld(tw + 5 * n1 + p), y[3]);
+    transpose_store(yr + 4 * p, y[0].r, y[1].r, y[2].r, y[3].r);
+    transpose_store(yi + 4 * p, y[0].i, y[1].i, y[2].i, y[3].i);
+}
+
+DL_AVX2_ENTRY void first(int n, const double* xr, const double* xi, double* yr, double* yi,
+                         const double* tw) {
+    const int n1 = n / 4;
+    for (int p = 0; p < n1; p += 4) {
+        C y[4];
+        butterfly({ld(xr + p), ld(xi + p)}, {ld(xr + p + n1), ld(xi + p + n1)},
+                  {ld(xr + p + 2 * n1), ld(xi + p + 2 * n1)},
+                  {ld(xr + p + 3 * n1), ld(xi + p + 3 * n1)}, y);
+        twiddle_and_store_first(y, tw, n1, p, yr, yi);
+    }
+}
+
+// Four interleaved complex values at x become their real and imaginary parts.
+DL_AVX2 C deinterleave(const double* x) {
+    const V lo = ld(x), hi = ld(x + 4);
+    return {_mm256_permute4x64_pd(_mm256_unpacklo_pd(lo, hi), 0xD8),
+            _mm256_permute4x64_pd(_mm256_unpackhi_pd(lo, hi), 0xD8)};
+}
+
+DL_AVX2_ENTRY void first_interleaved(int n, const double* x, double* yr, double* yi,
+                                     const double* tw) {
+    const int n1 = n / 4;
+    for (int p = 0; p < n1; p += 4) {
+        C y[4];
+        const double* a = x + 2 * p;
+        butterfly(deinterleave(a), deinterleave(a + 2 * n1), deinterleave(a + 4 * n1),
+                  deinterleave(a + 6 * n1), y);
+        twiddle_and_store_first(y, tw, n1, p, yr, yi);
+    }
+}
+
+DL_AVX2_ENTRY void middle(int n, int s, const double* xr, const double* xi, double* yr,
+                          double* yi, const double* tw) {
+    const int n1 = n / s / 4, step = s * n1;
+    for (int p = 0; p < n1; ++p) {
+        const V w1r = bc(tw[p]), w1i = bc(tw[n1 + p]), w2r = bc(tw[2 * n1 + p]);
+        const V w2i = bc(tw[3 * n1 + p]), w3r = bc(tw[4 * n1 + p]), w3i = bc(tw[5 * n1 + p]);
+        const double *ar = xr + s * p, *ai = xi + s * p;
+        double *outr = yr + 4 * s * p, *outi = yi + 4 * s * p;
+        for (int q = 0; q < s; q += 4) {
+            C y[4];
+            butterfly({ld(ar + q), ld(ai + q)}, {ld(ar + q + step), ld(ai + q + step)},
+                      {ld(ar + q + 2 * step), ld(ai + q + 2 * step)},
+                      {ld(ar + q + 3 * step), ld(ai + q + 3 * step)}, y);
+            y[1] = cmul(w1r, w1i, y[1]);
+            y[2] = cmul(w2r, w2i, y[2]);
+            y[3] = cmul(w3r, w3i, y[3]);
+            for (int m = 0; m < 4; ++m) {
+                st(outr + q + m * s, y[m].r);
+                st(outi + q + m * s, y[m].i);
+            }
+        }
+    }
+}
+
+DL_AVX2_ENTRY void last4(int n, const double* xr, const double* xi, double* yr, double* yi,
+                         double scale) {
+    const int s = n / 4;
+    const V k = bc(scale);
+    for (int q = 0; q < s; q += 4) {
+        C y[4];
+        butterfly({ld(xr + q), ld(xi + q)}, {ld(xr + q + s), ld(xi + q + s)},
+                  {ld(xr + q + 2 * s), ld(xi + q + 2 * s)}, {ld(xr + q + 3 * s), ld(xi + q + 3 * s)},
+                  y);
+        for (int m = 0; m < 4; ++m) {
+            st(yr + q + m * s, mul(y[m].r, k));
+            st(yi + q + m * s, mul(y[m].i, k));
+        }
+    }
+}
+
+DL_AVX2_ENTRY void last2(int n, const double* xr, const double* xi, double* yr, double* yi,
+                         double scale) {
+    const int s = n / 2;
+    const V k = bc(scale);
+    for (int q = 0; q < s; q += 4) {
+        const V ar = ld(xr + q), ai = ld(xi + q), br = ld(xr + q + s), bi = ld(xi + q + s);
+        st(yr + q, mul(add(ar, br), k));
+        st(yi + q, mul(add(ai, bi), k));
+        st(yr + q + s, mul(sub(ar, br), k));
+        st(yi + q + s, mul(sub(ai, bi), k));
+    }
+}
+
+// Same pairing as the portable split: j with h - j, all reads of a pair before its writes.
+DL_AVX2_ENTRY void split(int h, const double* xr, const double* xi, double* re, double* im,
+                         const double* c, const double* s, double g) {
+    const double a0 = xr[0], b0 = xi[0];
+    re[0] = 2 * g * (a0 + b0);
+    im[0] = 0;
+    re[h] = 0;
+    im[h] = 0;
+    const V G = bc(g), NG = bc(-g);
+    int j = 1;
+    for (; j + 3 < h / 2; j += 4) {
+        const int k = h - j - 3;  // partners h-j-3 .. h-j, reversed into lane order
+        const V a = ld(xr + j), b = ld(xi + j), e = rev(ld(xr + k)), f = rev(ld(xi + k));
+        const V cj = ld(c + j), sj = ld(s + j);
+        const V P = add(a, e), Q = sub(a, e), U = add(b, f), W = sub(b, f);
+        const V t1 = _mm256_fmsub_pd(U, cj, mul(Q, sj));
+        const V t2 = _mm256_fmadd_pd(U, sj, mul(Q, cj));
+        const V rj = mul(G, add(P, t1)), ij = mul(G, sub(W, t2));
+        const V rk = mul(G, sub(P, t1)), ik = mul(NG, add(W, t2));
+        st(re + j, rj);
+        st(im + j, ij);
+        st(re + k, rev(rk));
+        st(im + k, rev(ik));
+        st(re + 2 * h - j - 3, rev(rj));
+        st(im + 2 * h - j - 3, rev(sub(_mm256_setzero_pd(), ij)));
+        st(re + h + j, rk);
+        st(im + h + j, sub(_mm256_setzero_pd(), ik));
+    }
+    for (; j < h / 2; ++j) {
+        const int k = h - j;
+        const double a = xr[j], b = xi[j], e = xr[k], f = xi[k];
+        const double P = a + e, Q = a - e, U = b + f, W = b - f;
+        const double t1 = U * c[j] - Q * s[j], t2 = U * s[j] + Q * c[j];
+        const double rj = g * (P + t1), ij = g * (W - t2), rk = g * (P - t1), ik = -g * (W + t2);
+        re[j] = rj;
+        im[j] = ij;
+        re[k] = rk;
+        im[k] = ik;
+        re[2 * h - j] = rj;
+        im[2 * h - j] = -ij;
+        re[h + j] = rk;
+        im[h + j] = -ik;
+    }
+    const int m = h / 2;
+    const double a = xr[m], b = xi[m];
+    const double rj = g * (2 * a + 2 * b * c[m]), ij = -g * (2 * b * s[m]);
+    re[m] = rj;
+    im[m] = ij;
+    re[2 * h - m] = rj;
+    im[2 * h - m] = -ij;
+}
+
+const Kernels avx2 = {first, first_interleaved, middle, last4, last2, split, 16};
+
+}  // namespace
+
+const Kernels* avx2_kernels() {
+    __builtin_cpu_init();
+    if (__builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma")) return &avx2;
+    return nullptr;
+}
+
+}  // namespace dl::fft_fast
+
+#else
+
+namespace dl::fft_fast {
+const Kernels* avx2_kernels() { return nullptr; }
+}  // namespace dl::fft_fast
+
+#endif

@@ -1,0 +1,51 @@
+#include "analysis/window_table.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+#include "app/settings.h"
+
+namespace dl {
+
+namespace {
+
+double gauss(double width, int i, int m) {
+    const double x = width * (m - i) / m;
+    return std::exp(-0.25 * x * x);
+}
+
+}  // namespace
+
+void make_window(int M) {
+    const int m = std::min(M, kWindowTableSize);
+    const int type = Settings.mado;
+    if (type == kRectangularWindow) return;
+    constexpr double pi = std::numbers::pi;
+    double* w = WindowTable.window.data();
+    for (int i = 0; i < m; ++i) {
+        const double a = i * pi / m, a2 = i * 2 * pi / m;
+        switch (type) {
+        case 0: w[i] = 0.5 - 0.5 * std::cos(a); break;
+        case 1: w[i] = 0.54 - 0.46 * std::cos(a); break;
+        case 2: w[i] = 0.42 - 0.5 * std::cos(a) + 0.08 * std::cos(a2); break;
+        case 3: w[i] = static_cast<double>(i) / m; break;
+        case 5: w[i] = gauss(4.24, i, m); break;
+        case 6: w[i] = gauss(6.5, i, m); break;
+        case 7: w[i] = i < m / 2 ? 0.5 - 0.5 * std::cos(a2) : 1.0; break;
+        default: w[i] = 1.0; break;  // an unknown stored type weights nothing
+        }
+    }
+}
+
+bool ensure_window(int half_length) {
+    const int type = Settings.mado;
+    if (type == kRectangularWindow) return false;
+    if (half_length == WindowTable.cached_length && type == WindowTable.cached_type) return false;
+    make_window(half_length);
+    WindowTable.cached_length = half_length;
+    WindowTable.cached_type = type;
+    return true;
+}
+
+}  // namespace dl
