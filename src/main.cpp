@@ -1,1 +1,56 @@
-int main(){return 0;}
+#include <QApplication>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "app/program.h"
+#include "audio/batch_analyse.h"
+#include "audio/info_command.h"
+
+namespace {
+
+void usage(FILE* out) {
+    std::fputs(
+        "usage: dewlark [FILE] [/P] [/L] [/S] [/M] [/H] [/O] [/RATE]\n"
+        "       dewlark --info FILE\n"
+        "       dewlark --analyse FILE [--set KEY=VALUE]... [--png OUT.png]\n",
+        out);
+}
+
+// Batch commands draw off screen: they need fonts, not a display.
+int run_batch(int argc, char** argv, int (*command)(const std::vector<std::string>&)) {
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    QApplication app(argc, argv);
+    std::vector<std::string> args;
+    for (int i = 2; i < argc; ++i) args.emplace_back(argv[i]);
+    return command(args);
+}
+
+int info(const std::vector<std::string>& args) {
+    if (args.size() != 1) {
+        usage(stderr);
+        return 1;
+    }
+    return dl::RunInfoCommand(args[0]);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc >= 2) {
+        const std::string first = argv[1];
+        if (first == "--help" || first == "-h") {
+            usage(stdout);
+            return 0;
+        }
+        if (first == "--version") {
+            std::puts("dewlark 0.1");
+            return 0;
+        }
+        if (first == "--info") return run_batch(argc, argv, info);
+        if (first == "--analyse" || first == "--analyze") return run_batch(argc, argv, dl::RunAnalyseCommand);
+    }
+    return dl::RunProgram(argc, argv);
+}

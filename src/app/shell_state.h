@@ -1,4 +1,5 @@
 #pragma once
+#include <cstdint>
 #include <string>
 
 namespace dl {
@@ -32,5 +33,14 @@ inline int client_height() { return 16 * CellHeight + 260; }
 void measure_layout_units();
 // WindowWidth from GraphWidth, the cell width and the screen width.
 int compute_window_width(int graph_width, int cell_width, int screen_width);
+
+}  // namespace dl
+
+namespace dl {
+
+// Input devices found at start-up and their formats (WAVE_FORMAT_* bits).
+inline int WaveInDeviceCount = 0;
+inline uint32_t WaveInFormatMask = 0;
+inline bool StartupAutoStart = false;
 
 }  // namespace dl

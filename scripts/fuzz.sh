@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Builds the libFuzzer targets with clang and runs each for the given number of seconds (default 60).
+set -euo pipefail
+here="$(cd "$(dirname "$0")/.." && pwd)"
+seconds="${1:-60}"
+"$here/scripts/deps.sh"
+build="$here/build-fuzz"
+CC=clang CXX=clang++ cmake -S "$here" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDEWLARK_TESTS=OFF \
+  -DDEWLARK_FUZZ=ON >/dev/null
+cmake --build "$build" -j2
+export QT_QPA_PLATFORM=offscreen SDL_AUDIODRIVER=dummy ASAN_OPTIONS=detect_leaks=0
+for target in "$build"/fuzz/*_fuzz; do
+  [ -x "$target" ] || continue
+  corpus="$here/fuzz/corpus/$(basename "$target")"
+  mkdir -p "$build/corpus-$(basename "$target")"
+  echo "fuzzing $(basename "$target") for ${seconds}s"
+  "$target" -max_total_time="$seconds" -rss_limit_mb=2048 "$build/corpus-$(basename "$target")" \
+    $( [ -d "$corpus" ] && echo "$corpus" ) >/dev/null 2>"$build/$(basename "$target").log" ||
+    { tail -40 "$build/$(basename "$target").log"; exit 1; }
+done

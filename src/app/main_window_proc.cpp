@@ -1,0 +1,326 @@
+#include "app/main_window_proc.h"
+
+#include <cstdio>
+
+#include "app/settings.h"
+#include "app/shell_state.h"
+#include "app/window_dc.h"
+#include "audio/engine_state.h"
+#include "audio/playback.h"
+#include "audio/position_line.h"
+#include "audio/source.h"
+#include "audio/source_state.h"
+#include "audio/timer_tick.h"
+#include "display/frame.h"
+#include "display/level_meter.h"
+#include "platform/audio_system.h"
+#include "platform/process.h"
+#include "platform/system.h"
+#include "resources/menu_table.h"
+
+namespace dl {
+
+namespace {
+
+MainWindow* window() { return TheMainWindow; }
+
+bool view_has_scales() { return Settings.display == kCmdLinear || Settings.display == kCmdLog; }
+
+void redraw_frame() {
+    WindowDc dc;
+    DrawFrame(dc);
+}
+
+void move_check(int old_id, int new_id) {
+    if (!window() || old_id == new_id) return;
+    window()->check_menu(old_id, false);
+    window()->check_menu(new_id, true);
+}
+
+void draw_adjust16() {
+    WindowDc dc;
+    SetSchemeTextColours(dc);
+    char text[32];
+    std::snprintf(text, sizeof text, "%d  ", Settings.adjust16);
+    dc.dc().text_out(0, 0, text);
+}
+
+void layout_buttons() {
+    if (!window()) return;
+    const int X = CellWidth, Y = CellHeight, top = (15 * Y) / 2;
+    window()->move_button(kPlayButton, 37 * X, top, 11 * X, 4 * Y);
+    window()->move_button(kStopButton, 49 * X, top, 11 * X, 4 * Y);
+    window()->move_button(kBeepButton, 61 * X, top, 11 * X, 4 * Y);
+}
+
+}  // namespace
+
+void RecomputeDarkScheme() {
+    DarkScheme = luma(system_colour(SysColour::WindowText)) >= luma(system_colour(SysColour::Window));
+}
+
+std::string TitleFor(const std::string& file_name, int platform_version) {
+    const size_t slash = file_name.rfind('/');
+    const std::string name = slash == std::string::npos ? file_name : file_name.substr(slash + 1);
+    if (name.empty()) return "dewlark";
+    return platform_version >= 863 ? name + " - dewlark" : "dewlark - " + name;
+}
+
+void UpdateTitle() {
+    if (window()) window()->set_title(TitleFor(FileName, PlatformVersion));
+}
+
+void SetMenuCheckMarks() {
+    MainWindow* w = window();
+    if (!w) return;
+    w->check_menu(kCmdDecibel, Settings.Decibel);
+    w->check_menu(kCmdPinkFlat, Settings.katamuki != 0);
+    w->check_menu(kCmdExpand, Settings.Expand);
+    w->check_menu(kCmdFatLine, Settings.futosa == 2);
+    for (int id : {kCmdLineGraph, kCmdBarGraph}) w->check_menu(id, Settings.graph == id);
+    for (int id : {kCmdLinear, kCmdLog, kCmdTuning}) w->check_menu(id, Settings.display == id);
+}
+
+void LocaliseMenu() {
+    MainWindow* w = window();
+    if (!w) return;
+    for (const JapaneseMenuText& t : japanese_menu_texts()) {
+        if (t.target < 0) w->set_menu_title(-t.target - 1, t.text);
+        else w->set_menu_text(t.target, t.text);
+    }
+}
+
+void RelayoutWindow() {
+    if (PlatformVersion >= 863) measure_layout_units();
+    if (!window()) return;
+    const int width = CellWidth == 7 ? WindowWidth + 8 * CellWidth : WindowWidth;
+    window()->set_client_size(width, client_height());
+    layout_buttons();
+    window()->invalidate();
+}
+
+int SelectFileSource() {
+    SourceState.mode = SourceMode::File;
+    if (MainWindow* w = window()) {
+        w->set_button_text(kPlayButton, JapaneseUi ? "再生" : "PLAY");
+        w->enable_button(kPlayButton, true);
+        if (w->is_active()) w->focus_button(kPlayButton);
+        w->enable_menu(kCmdStart, true);
+    }
+    return OpenSource();
+}
+
+void HandleDroppedFiles(const std::vector<std::string>& paths) {
+    CloseSource();
+    if (!paths.empty()) {
+        // The whole path is kept: cutting it would open another file.
+        FileName = paths.front();
+        UpdateTitle();
+        SelectFileSource();
+    }
+}
+
+void PlayReferenceTone() { play_wav_sync(data_dir() + "/kijun.wav"); }
+
+void DispatchCommand(int id, int code) {
+    MainWindow* w = window();
+    switch (id) {
+        case kCmdExit:
+            if (w) w->destroy();
+            break;
+        case kCmdHelp:
+            open_in_browser(data_dir() + "/dewlark.html");
+            break;
+        case kCmdLinear:
+        case kCmdLog:
+        case kCmdTuning: {
+            const int old = Settings.display;
+            Settings.display = id;
+            move_check(old, id);
+            if (SourceState.running) redraw_frame();
+            break;
+        }
+        case kCmdPinkFlat:
+            Settings.katamuki = !Settings.katamuki;
+            if (w) w->check_menu(kCmdPinkFlat, Settings.katamuki != 0);
+            if (view_has_scales()) redraw_frame();
+            break;
+        case kCmdExpand:
+            Settings.Expand = !Settings.Expand;
+            if (w) w->check_menu(kCmdExpand, Settings.Expand);
+            if (view_has_scales()) redraw_frame();
+            break;
+        case kCmdLineGraph:
+        case kCmdBarGraph: {
+            const int old = Settings.graph;
+            Settings.graph = id;
+            move_check(old, id);
+            if (SourceState.running) redraw_frame();
+            break;
+        }
+        case kCmdFatLine:
+            Settings.futosa = Settings.futosa + 1 > 2 ? 1 : Settings.futosa + 1;
+            if (w) w->check_menu(kCmdFatLine, Settings.futosa == 2);
+            break;
+        case kCmdDecibel: {
+            Settings.Decibel = !Settings.Decibel;
+            Settings.Expand = !Settings.Decibel;
+            if (w) {
+                w->check_menu(kCmdDecibel, Settings.Decibel);
+                w->check_menu(kCmdExpand, Settings.Expand);
+            }
+            WindowDc dc;
+            BlackenLevelPanel(dc);
+            DrawChannelLabels(dc);
+            if (view_has_scales()) DrawFrame(dc);
+            break;
+        }
+        case kCmdStart:
+            if (code != 0) break;
+            ClearHeldPeaks();
+            if (SourceState.mode == SourceMode::File) StartPlayback();
+            break;
+        case kCmdStop:
+            if (code != 0) break;
+            if (SourceState.mode == SourceMode::File) StopPlayback();
+            break;
+        case kCmdBeep:
+            PlayReferenceTone();
+            break;
+        default:
+            break;  // identifiers outside the table, and commands whose dialogs are not there
+    }
+}
+
+bool KeyboardFilter(Key key) {
+    const bool ctrl = ctrl_down();
+    switch (key) {
+        case Key::F1:
+            DispatchCommand(kCmdHelp, 0);
+            return true;
+        case Key::R:
+            if (ctrl && SourceState.mode == SourceMode::RecordPort && !SourceState.running) {
+                DispatchCommand(kCmdStart, 0);
+                return true;
+            }
+            break;
+        case Key::P:
+            if (ctrl) {
+                DispatchCommand(kCmdBeep, 0);
+                return true;
+            }
+            break;
+        case Key::S:
+            if (ctrl && SourceState.running) {
+                DispatchCommand(kCmdStop, 0);
+                return true;
+            }
+            break;
+        case Key::Up:
+            Settings.adjust16 -= ctrl ? 16 : 1;
+            draw_adjust16();
+            break;
+        case Key::Down:
+            Settings.adjust16 += ctrl ? 16 : 1;
+            draw_adjust16();
+            break;
+        default:
+            break;
+    }
+    return false;
+}
+
+void MainWindowProc::on_paint(Dc& dc) {
+    RecomputeDarkScheme();
+    const int X = CellWidth, Y = CellHeight;
+    BlackenLevelPanel(dc);
+    dc.fill_rect(X, Y, 36 * X, 12 * Y, DarkScheme ? kBlack : kWhite);
+    SetSchemeTextColours(dc);
+    UpdateTitle();
+    const Font* previous = dc.select_font(nullptr);
+    DrawFormatLines(dc);
+    DrawLengthLine(dc);
+    DrawPositionLine(dc);
+    dc.select_font(previous);
+    DrawChannelLabels(dc);
+    DrawFrame(dc);
+}
+
+void MainWindowProc::on_command(int id, int code) { DispatchCommand(id, code); }
+
+void MainWindowProc::on_timer(int id) {
+    if (id != 1) return;
+    WindowDc dc;
+    SetSchemeTextColours(dc);
+    const Font* previous = dc.dc().select_font(nullptr);
+    TimerTick(dc, time_get_time());
+    dc.dc().select_font(previous);
+}
+
+bool MainWindowProc::on_key_filter(Key key) { return KeyboardFilter(key); }
+
+bool MainWindowProc::on_button_key(int button_id, Key key) {
+    if (key == Key::F1) {
+        DispatchCommand(kCmdHelp, 0);
+        return true;
+    }
+    if (key == Key::Tab) {
+        if (button_id == kStopButton && window()) window()->focus_button(kBeepButton);
+        else if (button_id == kBeepButton && window()) window()->focus_button(kStopButton);
+        return true;
+    }
+    return false;
+}
+
+void MainWindowProc::on_lbutton_down(int x, int y) {
+    const int X = CellWidth, Y = CellHeight;
+    if (x > 37 * X && x < 72 * X && y > Y && y < 6 * Y) ClearHeldPeaks();
+}
+
+void MainWindowProc::on_drop_files(const std::vector<std::string>& paths) { HandleDroppedFiles(paths); }
+
+void MainWindowProc::on_syscommand(SysCommand command) {
+    switch (command) {
+        case SysCommand::Minimize:
+            MinimisedFlag = true;
+            return;
+        case SysCommand::Maximize:
+            GraphWidth = 1024;
+            break;
+        case SysCommand::Restore:
+            if (!MinimisedFlag) GraphWidth = 512;
+            break;
+    }
+    MinimisedFlag = false;
+    ResizeDrawSurface();
+    if (window()) {
+        const int width = CellWidth == 7 ? WindowWidth + 8 * CellWidth : WindowWidth;
+        window()->set_client_size(width, client_height());
+        window()->invalidate();
+    }
+}
+
+void MainWindowProc::on_destroy() {
+    if (window()) window()->accept_drops(false);
+    if (SourceState.mode == SourceMode::File && SourceState.running) TeardownPlaybackOnDestroy();
+    CloseSource();
+    DrawSurfaceStore = DrawSurfaceRecord{};
+    DrawSurface = nullptr;
+    set_high_priority(false);
+    post_quit(0);
+}
+
+void MainWindowProc::on_settings_change() { RelayoutWindow(); }
+
+void MainWindowProc::on_set_focus() {
+    MainWindow* w = window();
+    if (!w) return;
+    if (w->button_enabled(kPlayButton)) w->focus_button(kPlayButton);
+    else if (w->button_enabled(kBeepButton)) w->focus_button(kBeepButton);
+}
+
+void MainWindowProc::on_wave_out_done(int header) { PlaybackTick(header); }
+
+void MainWindowProc::on_wave_in_data(int /*header*/) {}
+
+}  // namespace dl

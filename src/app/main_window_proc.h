@@ -1,0 +1,41 @@
+#pragma once
+#include <string>
+
+#include "platform/main_window.h"
+
+namespace dl {
+
+// The main window's behaviour: paint, commands, keys, dropped files, the title, shutdown.
+class MainWindowProc : public WindowHandler {
+public:
+    void on_paint(Dc& dc) override;
+    void on_command(int id, int code) override;
+    void on_timer(int id) override;
+    bool on_key_filter(Key key) override;
+    bool on_button_key(int button_id, Key key) override;
+    void on_lbutton_down(int x, int y) override;
+    void on_drop_files(const std::vector<std::string>& paths) override;
+    void on_syscommand(SysCommand command) override;
+    void on_destroy() override;
+    void on_settings_change() override;
+    void on_set_focus() override;
+    void on_wave_out_done(int header) override;
+    void on_wave_in_data(int header) override;
+};
+
+void DispatchCommand(int id, int code);
+bool KeyboardFilter(Key key);
+int SelectFileSource();
+void UpdateTitle();
+// The title for a file name: its name part followed by " - dewlark", or "dewlark".
+std::string TitleFor(const std::string& file_name, int platform_version);
+void HandleDroppedFiles(const std::vector<std::string>& paths);
+void LocaliseMenu();
+// Check marks of the View menu from the settings.
+void SetMenuCheckMarks();
+void RelayoutWindow();
+void RecomputeDarkScheme();
+// Command 123: the reference tone.
+void PlayReferenceTone();
+
+}  // namespace dl

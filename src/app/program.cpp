@@ -1,0 +1,114 @@
+#include "app/program.h"
+
+#include <QApplication>
+
+#include "app/command_line.h"
+#include "app/settings.h"
+#include "app/shell_state.h"
+#include "app/window_dc.h"
+#include "audio/playback.h"
+#include "display/frame.h"
+#include "platform/audio_system.h"
+#include "platform/font.h"
+#include "platform/system.h"
+#include "resources/menu_table.h"
+
+namespace dl {
+
+namespace {
+
+// Record-port settings the input device cannot do are fitted to what it can.
+void fit_record_settings(uint32_t mask) {
+    if (!(mask & 0xAAA)) Settings.channel = 1;
+    if (!(mask & 0xCCC)) Settings.bits = 8;
+    if (!(mask & 0xFF0)) Settings.freq = 11025;
+    else if (!(mask & 0xF00) && Settings.freq == 44100) Settings.freq = 22050;
+}
+
+}  // namespace
+
+Program::Program() = default;
+
+Program::~Program() {
+    if (TheMainWindow == window_.get()) TheMainWindow = nullptr;
+    if (window_ && WindowSurface == &window_->surface()) WindowSurface = nullptr;
+}
+
+bool Program::Initialise(const std::vector<std::string>& args, ShowCommand show) {
+    PlatformVersion = kThisPlatformVersion;
+    load_settings();
+    CommandLine cl = ParseCommandLine(args);
+    StartupAutoStart = cl.auto_start;
+    if (!cl.file_name.empty()) FileName = cl.file_name;
+    if (cl.large_layout) {
+        GraphWidth = 1024;
+        show = ShowCommand::Maximized;
+    }
+
+    JapaneseUi = japanese_locale();
+    Font::use_japanese_stock_font(JapaneseUi);
+    measure_layout_units();
+
+    if (show == ShowCommand::Maximized) GraphWidth = 1024;
+    WindowWidth = compute_window_width(GraphWidth, CellWidth, screen_width());
+
+    window_ = std::make_unique<MainWindow>(proc_, menu_table(), WindowWidth, client_height());
+    TheMainWindow = window_.get();
+    WindowSurface = &window_->surface();
+    window_->set_title("dewlark");
+    if (JapaneseUi) LocaliseMenu();
+    window_->accept_drops(true);
+
+    if (show == ShowCommand::Minimized) MinimisedFlag = true;
+    if (GraphWidth == 1024) {
+        window_->show(ShowCommand::Maximized);
+        MinimisedFlag = false;
+    } else {
+        window_->show(show);
+    }
+
+    const int X = CellWidth, Y = CellHeight, top = (15 * Y) / 2;
+    window_->create_button(kPlayButton, JapaneseUi ? "再生" : "PLAY", 37 * X, top, 11 * X, 4 * Y, false);
+    window_->create_button(kStopButton, JapaneseUi ? "停止" : "STOP", 49 * X, top, 11 * X, 4 * Y, false);
+    window_->create_button(kBeepButton, JapaneseUi ? "基準音" : "BEEP", 61 * X, top, 11 * X, 4 * Y, false);
+
+    RelayoutWindow();
+    window_->update_now();
+    SetMenuCheckMarks();
+
+    if (wave_out_device_count() == 0) window_->accept_drops(false);
+    WaveInDeviceCount = wave_in_device_count();
+    WaveInFormatMask = WaveInDeviceCount ? wave_in_format_mask() : 0;
+    // The record port is chosen from "&Monitor...", which arrives with the monitor itself.
+    window_->enable_menu(kCmdMonitor, false);
+    for (int id : {kCmdVoiceRange, kCmdOption}) window_->enable_menu(id, false);
+    fit_record_settings(WaveInFormatMask);
+
+    PrepareDisplayResources();
+    PlayReferenceTone();
+    window_->enable_button(kBeepButton, true);
+
+    if (!FileName.empty()) {
+        UpdateTitle();
+        if (SelectFileSource() == 1 && StartupAutoStart) StartPlayback();
+    }
+    return true;
+}
+
+int Program::Run() {
+    int code = run_message_loop();
+    save_settings();
+    return code;
+}
+
+int RunProgram(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName("dewlark");
+    std::vector<std::string> args;
+    for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
+    Program program;
+    if (!program.Initialise(args)) return 0;
+    return program.Run();
+}
+
+}  // namespace dl
