@@ -1,0 +1,193 @@
+#include <gtest/gtest.h>
+
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+#include "app/settings.h"
+#include "app/shell_state.h"
+#include "platform/profile.h"
+#include "support/test_support.h"
+
+namespace {
+
+using dl::Settings;
+
+class SettingsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = dl_test::use_temporary_profile();
+        Settings = dl::SettingsRecord{};
+        dl::PlatformVersion = dl::kThisPlatformVersion;
+    }
+    std::string ini() const { return dir_ + "/dewlark.INI"; }
+    void write_ini(const std::string& body) { std::ofstream(ini()) << "[dewlark]\n" << body; }
+    std::string dir_;
+};
+
+TEST_F(SettingsTest, NoFileGivesDefaultsAndSavingWritesAllKeysInOrder) {
+    dl::load_settings();
+    EXPECT_EQ(Settings.freqnum, 4);
+    EXPECT_EQ(Settings.graph, 117);
+    EXPECT_EQ(Settings.deltatime, 2048u);
+    EXPECT_EQ(Settings.freq, 11025u);
+    EXPECT_EQ(Settings.display, 110);
+    EXPECT_EQ(Settings.fftparam, 12);
+    EXPECT_EQ(Settings.PeakHold, 1);
+    EXPECT_EQ(Settings.MemSize, 15);
+    EXPECT_TRUE(Settings.Decibel);
+    EXPECT_FALSE(Settings.Expand);
+
+    dl::save_settings();
+    std::ifstream in(ini());
+    std::string line;
+    std::vector<std::string> keys;
+    while (std::getline(in, line))
+        if (auto eq = line.find('='); eq != std::string::npos) keys.push_back(line.substr(0, eq));
+    ASSERT_EQ(keys.size(), 26u);
+    for (size_t i = 0; i < 26; ++i) EXPECT_EQ(keys[i], dl::kSettingsKeys[i]);
+    const std::string text = dl_test::read_file(ini());
+    EXPECT_NE(text.find("deltatime=2048\n"), std::string::npos);
+    EXPECT_NE(text.find("freq=11025\n"), std::string::npos);
+    EXPECT_NE(text.find("bits=16\n"), std::string::npos);
+}
+
+TEST_F(SettingsTest, RoundTripKeepsEveryValue) {
+    Settings.sex = 2;
+    Settings.use_onmei = 2;
+    Settings.adjust16 = -37;
+    Settings.deltatime = 512;
+    Settings.freq = 44100;
+    Settings.channel = 1;
+    Settings.bits = 8;
+    Settings.display = 111;
+    Settings.mado = 5;
+    dl::save_settings();
+    Settings = dl::SettingsRecord{};
+    dl::load_settings();
+    EXPECT_EQ(Settings.sex, 2);
+    EXPECT_EQ(Settings.use_onmei, 2);
+    EXPECT_EQ(Settings.adjust16, -37);
+    EXPECT_EQ(Settings.deltatime, 512u);
+    EXPECT_EQ(Settings.freq, 44100u);
+    EXPECT_EQ(Settings.channel, 1);
+    EXPECT_EQ(Settings.bits, 8);
+    EXPECT_EQ(Settings.display, 111);
+    EXPECT_EQ(Settings.mado, 5);
+}
+
+TEST_F(SettingsTest, DisplayAndMemSizeAreClamped) {
+    write_ini("display=5\nMemSize=0\n");
+    dl::load_settings();
+    EXPECT_EQ(Settings.display, 109);
+    EXPECT_EQ(Settings.MemSize, 2);
+    write_ini("display=200\nMemSize=1000\n");
+    dl::load_settings();
+    EXPECT_EQ(Settings.display, 111);
+    EXPECT_EQ(Settings.MemSize, 255);
+    dl::PlatformVersion = 779;
+    dl::load_settings();
+    EXPECT_EQ(Settings.MemSize, 15);
+}
+
+TEST_F(SettingsTest, NumbersAreReadLikeTheProfileServiceGivesThem) {
+    write_ini("freqnum=  12abc\nadjust16=-5\nsex=+1\nfreq=99999999999\nchartdot=xyz\n");
+    dl::load_settings();
+    EXPECT_EQ(Settings.freqnum, 12);
+    EXPECT_EQ(Settings.adjust16, -5);
+    EXPECT_EQ(Settings.sex, 1);
+    EXPECT_EQ(Settings.chartdot, 0);
+    // Too large for 32 bits becomes 4294967295, which is then brought into a range a device can open.
+    EXPECT_EQ(Settings.freq, 384000u);
+}
+
+TEST_F(SettingsTest, ANonNumericDeltatimeReadsAsZeroAndIsBroughtIntoRange) {
+    write_ini("deltatime=fast\n");
+    dl::load_settings();
+    EXPECT_EQ(Settings.deltatime, 32u);
+}
+
+TEST_F(SettingsTest, ValuesAreCutAt31Characters) {
+    // 40 characters: 29 zeros, then "12345678901"; only "…0012" survives the cut.
+    write_ini("adjust8=" + std::string(29, '0') + "12345678901\n");
+    dl::load_settings();
+    EXPECT_EQ(Settings.adjust8, 12);
+    EXPECT_EQ(dl::get_profile_string("dewlark", "adjust8", "", 32, ini()).size(), 31u);
+}
+
+TEST_F(SettingsTest, ValuesThatWouldBreakLaterUseAreBroughtIntoRange) {
+    write_ini(
+        "fftparam=40\nmado=9\nwavmode=-1\nuse_onmei=3\nPeakHold=7\ngraph=5\nfutosa=0\nfreqnum=5000\n"
+        "bits=24\nchannel=6\nfreq=0\ndeltatime=100000\n");
+    dl::load_settings();
+    EXPECT_EQ(Settings.fftparam, 16);
+    EXPECT_EQ(Settings.mado, 0);
+    EXPECT_EQ(Settings.wavmode, 0);
+    EXPECT_EQ(Settings.use_onmei, 0);
+    EXPECT_EQ(Settings.PeakHold, 1);
+    EXPECT_EQ(Settings.graph, 117);
+    EXPECT_EQ(Settings.futosa, 1);
+    EXPECT_EQ(Settings.freqnum, 999);
+    EXPECT_EQ(Settings.bits, 16);
+    EXPECT_EQ(Settings.channel, 2);
+    EXPECT_EQ(Settings.freq, 11025u);
+    EXPECT_EQ(Settings.deltatime, 32768u);
+    write_ini("fftparam=2\nfreqnum=-3\n");
+    dl::load_settings();
+    EXPECT_EQ(Settings.fftparam, 8);
+    EXPECT_EQ(Settings.freqnum, 0);
+}
+
+TEST_F(SettingsTest, SavingKeepsOtherSectionsAndLines) {
+    std::ofstream(ini()) << "; my notes\n[other]\nx=1\n\n[dewlark]\nsex=1\nunknown=keep\n\n[tail]\ny=2\n";
+    dl::load_settings();
+    dl::save_settings();
+    const std::string text = dl_test::read_file(ini());
+    EXPECT_NE(text.find("; my notes"), std::string::npos);
+    EXPECT_NE(text.find("[other]\nx=1"), std::string::npos);
+    EXPECT_NE(text.find("unknown=keep"), std::string::npos);
+    EXPECT_NE(text.find("[tail]\ny=2"), std::string::npos);
+    EXPECT_NE(text.find("sex=1"), std::string::npos);
+    // The new keys stay inside the section, before the next one.
+    EXPECT_LT(text.find("mado="), text.find("[tail]"));
+}
+
+TEST_F(SettingsTest, EmptyUserProfileUsesTheConfigFolder) {
+    setenv("USERPROFILE", "", 1);
+    setenv("XDG_CONFIG_HOME", (dir_ + "/cfg").c_str(), 1);
+    EXPECT_EQ(dl::settings_path(), dir_ + "/cfg/dewlark/dewlark.INI");
+    dl::save_settings();
+    EXPECT_FALSE(dl_test::read_file(dir_ + "/cfg/dewlark/dewlark.INI").empty());
+    setenv("USERPROFILE", dir_.c_str(), 1);
+    EXPECT_EQ(dl::settings_path(), dir_ + "/dewlark.INI");
+}
+
+TEST_F(SettingsTest, AFailedWriteLeavesNothingHalfWritten) {
+    // The settings path is a folder: the replacement cannot be renamed over it.
+    const std::string blocked = dir_ + "/blocked";
+    ASSERT_EQ(mkdir(blocked.c_str(), 0755), 0);
+    ASSERT_EQ(mkdir((blocked + "/dewlark.INI").c_str(), 0755), 0);
+    EXPECT_FALSE(dl::write_profile_strings("dewlark", {{"sex", "1"}}, blocked + "/dewlark.INI"));
+    int entries = 0;
+    for (DIR* d = opendir(blocked.c_str()); d;) {
+        dirent* e = readdir(d);
+        if (!e) { closedir(d); break; }
+        if (e->d_name[0] != '.') ++entries;
+    }
+    EXPECT_EQ(entries, 1);  // only the folder itself, no temporary file left behind
+}
+
+TEST_F(SettingsTest, OverridesTakeTheSameRules) {
+    EXPECT_TRUE(dl::set_setting_from_text("use_onmei", "1"));
+    EXPECT_EQ(Settings.use_onmei, 1);
+    EXPECT_TRUE(dl::set_setting_from_text("Decibel", "0"));
+    EXPECT_FALSE(Settings.Decibel);
+    EXPECT_TRUE(dl::set_setting_from_text("fftparam", "30"));
+    EXPECT_EQ(Settings.fftparam, 16);
+    EXPECT_FALSE(dl::set_setting_from_text("nonsense", "1"));
+}
+
+}  // namespace
