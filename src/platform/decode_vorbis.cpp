@@ -19,6 +19,9 @@ constexpr uint32_t kMinRate = 1000;
 constexpr uint32_t kMaxRate = 384000;
 // Largest Vorbis block: one packet adds at most half of it.
 constexpr uint64_t kMaxPacketFrames = 4096;
+// A page is decoded only once it is complete, so one byte can release a page
+// that earlier blocks brought; encoders close pages at about 4 KiB.
+constexpr uint64_t kHeldPageBytes = 8192;
 
 class VorbisDecoder final : public StreamDecoder {
 public:
@@ -56,12 +59,13 @@ public:
     bool format_changed() const override { return changed_; }
 
     uint64_t max_frames(uint64_t len) const override {
-        return len * frames_per_byte_ + 2 * kMaxPacketFrames;
+        return (len + kHeldPageBytes) * frames_per_byte_ + 2 * kMaxPacketFrames;
     }
 
     uint64_t max_source(uint64_t frames) const override {
-        if (frames < 2 * kMaxPacketFrames) return 0;
-        return (frames - 2 * kMaxPacketFrames) / frames_per_byte_;
+        const uint64_t fixed = kHeldPageBytes * frames_per_byte_ + 2 * kMaxPacketFrames;
+        if (frames < fixed) return 0;
+        return (frames - fixed) / frames_per_byte_;
     }
 
 private:
