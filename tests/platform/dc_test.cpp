@@ -1,0 +1,121 @@
+#include <gtest/gtest.h>
+
+#include "platform/dc.h"
+#include "platform/font.h"
+
+namespace {
+
+using dl::Dc;
+using dl::Rgb;
+using dl::Surface;
+
+TEST(DcTest, FillsAreExclusiveOfRightAndBottomAndClipped) {
+    Surface s(20, 10);
+    Dc dc(s);
+    dc.fill_rect(2, 3, 5, 6, dl::rgb(0x123456));
+    EXPECT_EQ(s.pixel(2, 3), dl::rgb(0x123456));
+    EXPECT_EQ(s.pixel(4, 5), dl::rgb(0x123456));
+    EXPECT_EQ(s.pixel(5, 5), dl::kBlack);
+    EXPECT_EQ(s.pixel(4, 6), dl::kBlack);
+    dc.fill_rect(-5, -5, 100, 1, dl::kWhite);  // clipped, no crash
+    EXPECT_EQ(s.pixel(19, 0), dl::kWhite);
+}
+
+TEST(DcTest, PatBltUsesTheRopOrTheSelectedBrush) {
+    Surface s(10, 10);
+    Dc dc(s);
+    dc.pat_blt(0, 0, 10, 10, dl::Rop::Whiteness);
+    EXPECT_EQ(s.pixel(9, 9), dl::kWhite);
+    dc.pat_blt(1, 1, 2, 2, dl::Rop::Blackness);
+    EXPECT_EQ(s.pixel(2, 2), dl::kBlack);
+    EXPECT_EQ(s.pixel(3, 3), dl::kWhite);
+    Rgb previous = dc.select_brush(dl::rgb(0xFF00FF));
+    EXPECT_EQ(previous, dl::kWhite);
+    dc.pat_blt(5, 5, 1, 3, dl::Rop::PatCopy);
+    EXPECT_EQ(s.pixel(5, 7), dl::rgb(0xFF00FF));
+    EXPECT_EQ(s.pixel(5, 8), dl::kWhite);
+}
+
+TEST(DcTest, LinesLeaveOutTheirEndPoint) {
+    Surface s(20, 20);
+    Dc dc(s);
+    dc.select_pen(dl::kWhite);
+    dc.move_to(2, 10);
+    dc.line_to(8, 10);
+    EXPECT_EQ(s.pixel(2, 10), dl::kWhite);
+    EXPECT_EQ(s.pixel(7, 10), dl::kWhite);
+    EXPECT_EQ(s.pixel(8, 10), dl::kBlack);
+    // A vertical line from the bottom row up, as the graphs draw their grid.
+    dc.move_to(15, 19);
+    dc.line_to(15, 5);
+    EXPECT_EQ(s.pixel(15, 19), dl::kWhite);
+    EXPECT_EQ(s.pixel(15, 6), dl::kWhite);
+    EXPECT_EQ(s.pixel(15, 5), dl::kBlack);
+    // The current position moves to the end point.
+    dc.line_to(15, 2);
+    EXPECT_EQ(s.pixel(15, 5), dl::kWhite);
+}
+
+TEST(DcTest, BlockCopyIsRightWhenAreasOverlap) {
+    for (int shift : {-3, 3}) {
+        Surface s(4, 20);
+        Dc dc(s);
+        for (int y = 0; y < 20; ++y) dc.fill_rect(0, y, 4, y + 1, Rgb{uint8_t(y * 10), 0, 0});
+        // Move rows 5..14 by `shift` rows on the same surface.
+        dc.bit_blt(0, 5 + shift, 4, 10, dc, 0, 5);
+        for (int y = 0; y < 10; ++y) EXPECT_EQ(s.pixel(1, 5 + shift + y).r, (5 + y) * 10) << "shift " << shift;
+    }
+    Surface a(8, 8), b(8, 8);
+    Dc da(a), db(b);
+    da.fill_rect(0, 0, 2, 2, dl::kWhite);
+    db.bit_blt(6, 6, 4, 4, da, 0, 0);  // clipped at the destination's edge
+    EXPECT_EQ(b.pixel(7, 7), dl::kWhite);
+}
+
+TEST(DcTest, FixedFontAdvancesWholePixelsAndOpaqueModeFillsTheCell) {
+    const dl::TextMetrics m = dl::Font::stock_fixed().metrics();
+    EXPECT_EQ(m.ave_char_width, 8);
+    EXPECT_GE(m.height, 14);
+    Surface tiny(1, 1);
+    EXPECT_EQ(Dc(tiny).text_width("1234567890"), 80);
+
+    Surface s(200, 30);
+    Dc dc(s);
+    dc.set_bk_color(dl::rgb(0x0000FF));
+    dc.set_text_color(dl::kWhite);
+    dc.text_out(10, 5, "Peak");
+    EXPECT_EQ(s.pixel(10, 5), dl::rgb(0x0000FF));               // background of the cell
+    EXPECT_EQ(s.pixel(10 + 4 * 8 - 1, 5), dl::rgb(0x0000FF));
+    EXPECT_EQ(s.pixel(10 + 4 * 8, 5), dl::kBlack);             // right of the cell
+    bool ink = false;
+    for (int x = 10; x < 42; ++x)
+        for (int y = 5; y < 5 + m.height; ++y) ink = ink || s.pixel(x, y) == dl::kWhite;
+    EXPECT_TRUE(ink);
+    dc.set_bk_mode(dl::BkMode::Transparent);
+    dc.text_out(100, 5, "x");
+    EXPECT_EQ(s.pixel(100, 5), dl::kBlack);
+}
+
+TEST(DcTest, SurfaceResizeKeepsWhatFitsAndComparesExactly) {
+    Surface s(10, 10), t(10, 10);
+    Dc(s).fill_rect(0, 0, 3, 3, dl::kWhite);
+    EXPECT_FALSE(s.same_pixels(t));
+    Dc(t).fill_rect(0, 0, 3, 3, dl::kWhite);
+    EXPECT_TRUE(s.same_pixels(t));
+    s.resize(20, 5);
+    EXPECT_EQ(s.width(), 20);
+    EXPECT_EQ(s.pixel(2, 2), dl::kWhite);
+    EXPECT_EQ(s.pixel(15, 2), dl::kBlack);
+}
+
+TEST(DcTest, ScaledSurfacesDrawInLogicalPixels) {
+    Surface s(10, 10, 2);
+    Dc dc(s);
+    dc.fill_rect(1, 1, 2, 2, dl::kWhite);
+    EXPECT_EQ(s.pixel(1, 1), dl::kWhite);
+    EXPECT_EQ(s.pixel(2, 2), dl::kBlack);
+    dc.bit_blt(5, 5, 1, 1, dc, 1, 1);
+    EXPECT_EQ(s.pixel(5, 5), dl::kWhite);
+}
+
+}  // namespace

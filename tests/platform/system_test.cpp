@@ -1,0 +1,58 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "platform/message_box.h"
+#include "platform/system.h"
+
+namespace {
+
+struct LocaleEnv {
+    LocaleEnv() {
+        for (const char* n : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+            const char* v = std::getenv(n);
+            saved.emplace_back(n, v ? v : "");
+            unsetenv(n);
+        }
+    }
+    ~LocaleEnv() {
+        for (auto& [n, v] : saved) {
+            if (v.empty()) unsetenv(n.c_str());
+            else setenv(n.c_str(), v.c_str(), 1);
+        }
+    }
+    std::vector<std::pair<std::string, std::string>> saved;
+};
+
+TEST(SystemTest, TheFirstSetLocaleVariableDecidesJapanese) {
+    LocaleEnv env;
+    EXPECT_FALSE(dl::japanese_locale());
+    setenv("LANG", "ja_JP.UTF-8", 1);
+    EXPECT_TRUE(dl::japanese_locale());
+    setenv("LC_MESSAGES", "en_GB.UTF-8", 1);
+    EXPECT_FALSE(dl::japanese_locale());
+    setenv("LC_ALL", "ja", 1);
+    EXPECT_TRUE(dl::japanese_locale());
+    setenv("LC_ALL", "jam", 1);  // another language whose code starts with "ja"
+    EXPECT_FALSE(dl::japanese_locale());
+}
+
+TEST(SystemTest, MessageBoxesGoToTheHookWhenOneIsInstalled) {
+    std::vector<dl::MessageBoxRequest> seen;
+    dl::set_message_box_hook([&](const dl::MessageBoxRequest& r) { seen.push_back(r); });
+    dl::message_box({"cant open file", "", true, dl::MbIcon::Exclamation});
+    dl::set_message_box_hook(nullptr);
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0].text, "cant open file");
+    EXPECT_EQ(seen[0].icon, dl::MbIcon::Exclamation);
+}
+
+TEST(SystemTest, TheClockRunsInMilliseconds) {
+    const uint32_t a = dl::time_get_time();
+    dl::sleep_ms(15);
+    const uint32_t b = dl::time_get_time();
+    EXPECT_GE(b - a, 14u);
+    EXPECT_LT(b - a, 1000u);
+}
+
+}  // namespace
