@@ -1,6 +1,7 @@
 #include "platform/decode_adpcm.h"
 
 #include <algorithm>
+#include <limits>
 
 #include "platform/decode_block.h"
 
@@ -59,6 +60,7 @@ protected:
 
 constexpr int kMsAdapt[16] = {230, 230, 230, 230, 307, 409, 512, 614,
                               768, 614, 512, 409, 307, 230, 230, 230};
+constexpr int kMsMaxDelta = std::numeric_limits<int>::max() / 768;
 
 class MsDecoder final : public BlockDecoder {
 public:
@@ -91,7 +93,8 @@ protected:
                 const int s1 = out[i - ch];
                 const int s2 = out[i - 2 * ch];
                 const int step = delta[c];
-                delta[c] = std::max(16, (kMsAdapt[nib] * step) >> 8);
+                // Damaged data can grow the step without end; cap it before it overflows.
+                delta[c] = std::clamp((kMsAdapt[nib] * step) >> 8, 16, kMsMaxDelta);
                 const int predicted = (s1 * co[c].c1 + s2 * co[c].c2) >> 8;
                 const int signed_nib = nib - ((nib & 8) << 1);
                 out[i] = static_cast<int16_t>(std::clamp(signed_nib * step + predicted, -32768, 32767));
