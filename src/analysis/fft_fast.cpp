@@ -61,7 +61,7 @@ CosSin unit_root(long k, long m) {
 bool build_plan(int log2n, PlanSlot& slot) {
     const int n = 1 << log2n;
     std::size_t total = 2 * (static_cast<std::size_t>(n / 2) + 1);
-    for (int nk = n; nk > 4; nk /= 4) total += 6 * static_cast<std::size_t>(nk / 4);
+    for (int nk = n; nk >= 4; nk /= 4) total += 6 * static_cast<std::size_t>(nk / 4);
     Block storage = allocate(total);
     if (!storage) return false;
     Plan& plan = slot.plan;
@@ -70,9 +70,9 @@ bool build_plan(int log2n, PlanSlot& slot) {
     plan.n = n;
     double* at = storage.get();
     int nk = n;
-    for (; nk > 4; nk /= 4) {
+    for (; nk >= 4; nk /= 4) {
         const int n1 = nk / 4;
-        plan.pass_twiddles[plan.twiddled_passes++] = at;
+        plan.level_twiddles[plan.levels++] = at;
         for (int m = 1; m <= 3; ++m) {
             double* wr = at + (m - 1) * 2 * n1;
             double* wi = wr + n1;
@@ -84,7 +84,7 @@ bool build_plan(int log2n, PlanSlot& slot) {
         }
         at += 6 * n1;
     }
-    plan.last_radix = n == 1 ? 1 : nk;
+    plan.radix2_tail = nk == 2;
     double* c = at;
     double* s = at + n / 2 + 1;
     for (int j = 0; j <= n / 2; ++j) {
@@ -102,6 +102,48 @@ bool build_plan(int log2n, PlanSlot& slot) {
     return true;
 }
 
+// Beyond this size the sixteen input streams of a fused stage, a power of two apart, fight
+// over the same cache sets; single radix-4 levels do better there.
+int kMaxFusedSize = 2048;
+
+enum class Kind { First4, First16, Middle4, Middle16, Last4, Last8, Last2 };
+
+struct Stage {
+    Kind kind;
+    int level;
+    int s;
+};
+
+// The passes over memory for one transform: two radix-4 levels at a time where the kernels
+// can, the last one always able to run in place.
+int schedule(const Plan& plan, const Kernels& k, Stage out[16]) {
+    const int n = plan.n;
+    int count = 0, level = 0, s = 1;
+    bool tail = plan.radix2_tail;
+    while (level < plan.levels) {
+        const int nk = n / s;
+        if (nk == 4) {
+            out[count++] = {Kind::Last4, level, s};
+            ++level;
+        } else if (nk == 8 && k.last8) {
+            out[count++] = {Kind::Last8, level, s};
+            ++level;
+            tail = false;
+        } else if (k.middle16 && level + 1 < plan.levels && (s > 1 || n >= 64) &&
+                   n <= kMaxFusedSize) {
+            out[count++] = {s == 1 ? Kind::First16 : Kind::Middle16, level, s};
+            level += 2;
+            s *= 16;
+        } else {
+            out[count++] = {s == 1 ? Kind::First4 : Kind::Middle4, level, s};
+            ++level;
+            s *= 4;
+        }
+    }
+    if (tail) out[count++] = {Kind::Last2, level, n / 2};
+    return count;
+}
+
 struct Buf {
     double* r;
     double* i;
@@ -109,6 +151,12 @@ struct Buf {
 };
 
 }  // namespace
+
+void release_all() {
+    for (PlanSlot& slot : plans) slot = PlanSlot{};
+    scratch_block.reset();
+    scratch_capacity = 0;
+}
 
 const Plan* existing_plan(int log2n) {
     if (log2n < 0 || log2n > kMaxLog2) return nullptr;
@@ -138,38 +186,65 @@ bool scratch(int n, Scratch& out) {
     return existing_scratch(n, out);
 }
 
+namespace {
+
+// One stage from (xr, xi) to (yr, yi); `interleaved` reads the input as complex pairs at xr.
+void run(const Stage& st, const Kernels& k, const Plan& plan, const double* xr, const double* xi,
+         double* yr, double* yi, bool interleaved) {
+    const int n = plan.n;
+    const double* tw = plan.level_twiddles[st.level];
+    const double* tw2 = st.level + 1 < plan.levels ? plan.level_twiddles[st.level + 1] : nullptr;
+    switch (st.kind) {
+    case Kind::First4:
+        if (interleaved)
+            k.first_interleaved(n, xr, yr, yi, tw);
+        else
+            k.first(n, xr, xi, yr, yi, tw);
+        break;
+    case Kind::First16:
+        if (interleaved)
+            k.first16_interleaved(n, xr, yr, yi, tw, tw2);
+        else
+            k.first16(n, xr, xi, yr, yi, tw, tw2);
+        break;
+    case Kind::Middle4: k.middle(n, st.s, xr, xi, yr, yi, tw); break;
+    case Kind::Middle16: k.middle16(n, st.s, xr, xi, yr, yi, tw, tw2); break;
+    case Kind::Last4: k.last4(n, xr, xi, yr, yi, 1.0); break;
+    case Kind::Last8: k.last8(n, xr, xi, yr, yi, tw); break;
+    case Kind::Last2: k.last2(n, xr, xi, yr, yi, 1.0); break;
+    }
+}
+
+}  // namespace
+
 void complex_forward(const Plan& plan, double* re, double* im, const Scratch& work,
                      double scale) {
     const int n = plan.n;
-    if (n == 1) {
-        re[0] *= scale;
-        im[0] *= scale;
-        return;
-    }
     const Kernels& k = kernels_for(n);
+    Stage stages[16];
+    const int count = schedule(plan, k, stages);
     const Buf user{re, im}, other{work.re, work.im};
     Buf cur = user;
-    int s = 1;
-    for (int pass = 0; pass < plan.twiddled_passes; ++pass, s *= 4) {
-        const Buf out = cur == user ? other : user;
-        if (s == 1)
-            k.first(n, cur.r, cur.i, out.r, out.i, plan.pass_twiddles[pass]);
-        else
-            k.middle(n, s, cur.r, cur.i, out.r, out.i, plan.pass_twiddles[pass]);
+    for (int i = 0; i < count; ++i) {
+        const Buf out = i == count - 1 ? user : cur == user ? other : user;
+        run(stages[i], k, plan, cur.r, cur.i, out.r, out.i, false);
         cur = out;
     }
-    // The final pass needs no twiddles and may run in place.
-    if (plan.last_radix == 4)
-        k.last4(n, cur.r, cur.i, re, im, scale);
-    else
-        k.last2(n, cur.r, cur.i, re, im, scale);
+    if (scale != 1.0) {
+        for (int i = 0; i < n; ++i) {
+            re[i] *= scale;
+            im[i] *= scale;
+        }
+    }
 }
 
 void real_forward(const Plan& plan, double* re, double* im) {
     const int h = plan.n;
     const Kernels& k = kernels_for(h);
     const double g = 0.25 / h;
-    if (plan.twiddled_passes == 0) {
+    Stage stages[16];
+    const int count = schedule(plan, k, stages);
+    if (count < 2) {
         // Tiny sizes: pack, transform in the lower halves with the upper halves as work space.
         for (int j = 0; j < h; ++j) {
             const double even = re[2 * j], odd = re[2 * j + 1];
@@ -180,22 +255,17 @@ void real_forward(const Plan& plan, double* re, double* im) {
         k.split(h, re, im, re, im, plan.split_cos, plan.split_sin, g);
         return;
     }
-    // The signal is read as h interleaved complex values by the first pass, which writes into im
-    // laid out as [real | imaginary]; later passes alternate between re and im in that layout,
-    // and the split reads the result from either in place. No other memory is needed.
+    // The first stage reads the signal as h interleaved complex values and writes into im laid
+    // out as [real | imaginary]; later stages alternate between re and im in that layout, the
+    // last one in place, and the split reads the result from either. No other memory is needed.
     const Buf a{re, re + h}, b{im, im + h};
-    k.first_interleaved(h, re, b.r, b.i, plan.pass_twiddles[0]);
+    run(stages[0], k, plan, re, nullptr, b.r, b.i, true);
     Buf cur = b;
-    int s = 4;
-    for (int pass = 1; pass < plan.twiddled_passes; ++pass, s *= 4) {
-        const Buf out = cur == a ? b : a;
-        k.middle(h, s, cur.r, cur.i, out.r, out.i, plan.pass_twiddles[pass]);
+    for (int i = 1; i < count; ++i) {
+        const Buf out = i == count - 1 ? cur : cur == a ? b : a;
+        run(stages[i], k, plan, cur.r, cur.i, out.r, out.i, false);
         cur = out;
     }
-    if (plan.last_radix == 4)
-        k.last4(h, cur.r, cur.i, cur.r, cur.i, 1.0);
-    else
-        k.last2(h, cur.r, cur.i, cur.r, cur.i, 1.0);
     k.split(h, cur.r, cur.i, re, im, plan.split_cos, plan.split_sin, g);
 }
 

@@ -9,11 +9,11 @@ namespace dl::fft_fast {
 struct Plan {
     int log2n = 0;
     int n = 0;
-    // Radix-4 passes with twiddles (sub-length nk = n, n/4, ... while nk > 4): per pass, six
-    // arrays of nk/4 values: cos and -sin of 2*pi*p/nk, 2*2*pi*p/nk and 3*2*pi*p/nk.
-    int twiddled_passes = 0;
-    const double* pass_twiddles[16] = {};
-    int last_radix = 1;  // the final twiddle-free pass: 4, 2, or 1 (n == 1, no pass)
+    // Radix-4 levels of sub-length nk = n, n/4, ... down to 4 or 8: per level, six arrays of
+    // nk/4 values: cos and -sin of 2*pi*p/nk, 2*2*pi*p/nk and 3*2*pi*p/nk.
+    int levels = 0;
+    const double* level_twiddles[16] = {};
+    bool radix2_tail = false;  // a final radix-2 level (odd log2n)
     // cos and sin of 2*pi*j/(2n) for 0 <= j <= n/2: the split step of a real transform of 2n.
     const double* split_cos = nullptr;
     const double* split_sin = nullptr;
@@ -23,6 +23,8 @@ struct Plan {
 const Plan* plan(int log2n);
 // The plan if it exists already (never allocates).
 const Plan* existing_plan(int log2n);
+// Drops every cached plan and the scratch (tests; also fine at exit).
+void release_all();
 // Makes the next plan or scratch allocation fail (tests of the out-of-memory paths).
 extern int fail_next_allocations;
 

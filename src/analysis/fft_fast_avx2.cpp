@@ -105,6 +105,7 @@ DL_AVX2_ENTRY void middle(int n, int s, const double* xr, const double* xi, doub
             y[1] = cmul(w1r, w1i, y[1]);
             y[2] = cmul(w2r, w2i, y[2]);
             y[3] = cmul(w3r, w3i, y[3]);
+            #pragma GCC unroll 4
             for (int m = 0; m < 4; ++m) {
                 st(outr + q + m * s, y[m].r);
                 st(outi + q + m * s, y[m].i);
@@ -122,6 +123,7 @@ DL_AVX2_ENTRY void last4(int n, const double* xr, const double* xi, double* yr, 
         butterfly({ld(xr + q), ld(xi + q)}, {ld(xr + q + s), ld(xi + q + s)},
                   {ld(xr + q + 2 * s), ld(xi + q + 2 * s)}, {ld(xr + q + 3 * s), ld(xi + q + 3 * s)},
                   y);
+        #pragma GCC unroll 4
         for (int m = 0; m < 4; ++m) {
             st(yr + q + m * s, mul(y[m].r, k));
             st(yi + q + m * s, mul(y[m].i, k));
@@ -139,6 +141,133 @@ DL_AVX2_ENTRY void last2(int n, const double* xr, const double* xi, double* yr, 
         st(yi + q, mul(add(ai, bi), k));
         st(yr + q + s, mul(sub(ar, br), k));
         st(yi + q + s, mul(sub(ai, bi), k));
+    }
+}
+
+DL_AVX2 void transpose(V& a, V& b, V& c, V& d) {
+    const V t0 = _mm256_unpacklo_pd(a, b), t1 = _mm256_unpackhi_pd(a, b);
+    const V t2 = _mm256_unpacklo_pd(c, d), t3 = _mm256_unpackhi_pd(c, d);
+    a = _mm256_permute2f128_pd(t0, t2, 0x20);
+    b = _mm256_permute2f128_pd(t1, t3, 0x20);
+    c = _mm256_permute2f128_pd(t0, t2, 0x31);
+    d = _mm256_permute2f128_pd(t1, t3, 0x31);
+}
+
+DL_AVX2 void twiddle3(C y[4], const double* tw, int n1, int p) {
+    y[1] = cmul(bc(tw[p]), bc(tw[n1 + p]), y[1]);
+    y[2] = cmul(bc(tw[2 * n1 + p]), bc(tw[3 * n1 + p]), y[2]);
+    y[3] = cmul(bc(tw[4 * n1 + p]), bc(tw[5 * n1 + p]), y[3]);
+}
+
+struct SplitSource {
+    const double *r, *i;
+    DL_AVX2 C at(int k) const { return {ld(r + k), ld(i + k)}; }
+};
+struct InterleavedSource {
+    const double* x;
+    DL_AVX2 C at(int k) const { return deinterleave(x + 2 * k); }
+};
+
+// Two radix-4 levels with stride 1: the first vectorised over p, then a transpose turns each
+// lane into the four outputs the second level combines.
+template <class Source>
+DL_AVX2 void first16_body(int n, Source in, double* yr, double* yi, const double* twa,
+                          const double* twb) {
+    const int n1 = n / 4, n2 = n / 16;
+    for (int p0 = 0; p0 < n2; p0 += 4) {
+        C t[4][4];
+        #pragma GCC unroll 4
+        for (int kp = 0; kp < 4; ++kp) {
+            const int p = p0 + kp * n2;
+            C y[4];
+            butterfly(in.at(p), in.at(p + n1), in.at(p + 2 * n1), in.at(p + 3 * n1), y);
+            y[1] = cmul(ld(twa + p), ld(twa + n1 + p), y[1]);
+            y[2] = cmul(ld(twa + 2 * n1 + p), ld(twa + 3 * n1 + p), y[2]);
+            y[3] = cmul(ld(twa + 4 * n1 + p), ld(twa + 5 * n1 + p), y[3]);
+            transpose(y[0].r, y[1].r, y[2].r, y[3].r);
+            transpose(y[0].i, y[1].i, y[2].i, y[3].i);
+            #pragma GCC unroll 4
+            for (int l = 0; l < 4; ++l) t[kp][l] = y[l];
+        }
+        #pragma GCC unroll 4
+        for (int l = 0; l < 4; ++l) {
+            const int p2 = p0 + l;
+            C z[4];
+            butterfly(t[0][l], t[1][l], t[2][l], t[3][l], z);
+            twiddle3(z, twb, n2, p2);
+            #pragma GCC unroll 4
+            for (int m = 0; m < 4; ++m) {
+                st(yr + 16 * p2 + 4 * m, z[m].r);
+                st(yi + 16 * p2 + 4 * m, z[m].i);
+            }
+        }
+    }
+}
+
+DL_AVX2_ENTRY void first16(int n, const double* xr, const double* xi, double* yr, double* yi,
+                           const double* twa, const double* twb) {
+    first16_body(n, SplitSource{xr, xi}, yr, yi, twa, twb);
+}
+
+DL_AVX2_ENTRY void first16_interleaved(int n, const double* x, double* yr, double* yi,
+                                       const double* twa, const double* twb) {
+    first16_body(n, InterleavedSource{x}, yr, yi, twa, twb);
+}
+
+// Two radix-4 levels with stride s >= 4, vectorised over q. With nk == 16 every block reads
+// and writes the same sixteen positions, so it may run in place.
+DL_AVX2_ENTRY void middle16(int n, int s, const double* xr, const double* xi, double* yr,
+                            double* yi, const double* twa, const double* twb) {
+    const int nk = n / s, n1 = nk / 4, n2 = nk / 16, step = s * n1;
+    for (int pp = 0; pp < n2; ++pp) {
+        for (int q = 0; q < s; q += 4) {
+            C y[4][4];
+            #pragma GCC unroll 4
+            for (int kp = 0; kp < 4; ++kp) {
+                const int p = pp + kp * n2, base = q + s * p;
+                butterfly({ld(xr + base), ld(xi + base)},
+                          {ld(xr + base + step), ld(xi + base + step)},
+                          {ld(xr + base + 2 * step), ld(xi + base + 2 * step)},
+                          {ld(xr + base + 3 * step), ld(xi + base + 3 * step)}, y[kp]);
+                twiddle3(y[kp], twa, n1, p);
+            }
+            double* outr = yr + q + s * 16 * pp;
+            double* outi = yi + q + s * 16 * pp;
+            #pragma GCC unroll 4
+            for (int m = 0; m < 4; ++m) {
+                C z[4];
+                butterfly(y[0][m], y[1][m], y[2][m], y[3][m], z);
+                twiddle3(z, twb, n2, pp);
+                #pragma GCC unroll 4
+                for (int m2 = 0; m2 < 4; ++m2) {
+                    st(outr + s * (4 * m2 + m), z[m2].r);
+                    st(outi + s * (4 * m2 + m), z[m2].i);
+                }
+            }
+        }
+    }
+}
+
+// The level of sub-length 8 and the final radix-2 level together (s = n/8).
+DL_AVX2_ENTRY void last8(int n, const double* xr, const double* xi, double* yr, double* yi,
+                         const double* tw) {
+    const int s = n / 8;
+    for (int q = 0; q < s; q += 4) {
+        C a[4], b[4];
+        butterfly({ld(xr + q), ld(xi + q)}, {ld(xr + q + 2 * s), ld(xi + q + 2 * s)},
+                  {ld(xr + q + 4 * s), ld(xi + q + 4 * s)}, {ld(xr + q + 6 * s), ld(xi + q + 6 * s)},
+                  a);
+        butterfly({ld(xr + q + s), ld(xi + q + s)}, {ld(xr + q + 3 * s), ld(xi + q + 3 * s)},
+                  {ld(xr + q + 5 * s), ld(xi + q + 5 * s)}, {ld(xr + q + 7 * s), ld(xi + q + 7 * s)},
+                  b);
+        twiddle3(b, tw, 2, 1);
+        #pragma GCC unroll 4
+        for (int m = 0; m < 4; ++m) {
+            st(yr + q + s * m, add(a[m].r, b[m].r));
+            st(yi + q + s * m, add(a[m].i, b[m].i));
+            st(yr + q + s * (4 + m), sub(a[m].r, b[m].r));
+            st(yi + q + s * (4 + m), sub(a[m].i, b[m].i));
+        }
     }
 }
 
@@ -194,7 +323,8 @@ DL_AVX2_ENTRY void split(int h, const double* xr, const double* xi, double* re, 
     im[2 * h - m] = -ij;
 }
 
-const Kernels avx2 = {first, first_interleaved, middle, last4, last2, split, 16};
+const Kernels avx2 = {first,   first_interleaved,   middle,   last4, last2,
+                      first16, first16_interleaved, middle16, last8, split, 16};
 
 }  // namespace
 

@@ -1,7 +1,10 @@
 #pragma once
 // The transforms exactly as the analyser describes them, loop for loop: slow, kept to check the
 // shipped ones against.
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
+#include <random>
 #include <vector>
 
 namespace dl::reference {
@@ -25,3 +28,33 @@ void fft2(double* re, double* im, int p, int direction, Tables& tables);
 void dft(int n, const double* re, const double* im, double* out_re, double* out_im, bool inverse);
 
 }  // namespace dl::reference
+
+// Signals and comparisons shared by the transform tests.
+namespace dl::fft_test {
+
+// Full scale of a 16-bit sample; the transforms must agree to 1e-12 of it.
+inline constexpr double kFullScale = 32768.0;
+inline constexpr double kTolerance = 1e-12 * kFullScale;
+
+inline std::vector<double> random_signal(int n, uint32_t seed, double amplitude = kFullScale) {
+    std::mt19937 rng(seed);
+    std::uniform_real_distribution<double> d(-amplitude, amplitude);
+    std::vector<double> v(n);
+    for (double& x : v) x = d(rng);
+    return v;
+}
+
+inline std::vector<double> sine(int n, double amplitude, int bin, double phase = 0) {
+    std::vector<double> v(n);
+    for (int i = 0; i < n; ++i)
+        v[i] = amplitude * std::sin(2 * M_PI * static_cast<double>(bin) * i / n + phase);
+    return v;
+}
+
+inline double max_difference(const std::vector<double>& a, const std::vector<double>& b) {
+    double m = 0;
+    for (std::size_t i = 0; i < a.size() && i < b.size(); ++i) m = std::max(m, std::fabs(a[i] - b[i]));
+    return a.size() == b.size() ? m : INFINITY;
+}
+
+}  // namespace dl::fft_test

@@ -1,0 +1,185 @@
+// The tables kept by fft, the integer helpers and the out-of-memory paths.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "analysis/fft.h"
+#include "analysis/fft_fast.h"
+#include "analysis/reference_fft.h"
+#include "app/shell_state.h"
+#include "platform/message_box.h"
+#include "platform/process.h"
+
+namespace dl {
+namespace {
+
+using fft_test::kTolerance;
+using fft_test::max_difference;
+using fft_test::random_signal;
+
+// Captures what fft reports instead of writing it to the window.
+class FftReportTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        saved_ = FftNoMemoryReport;
+        FftNoMemoryReport = [this](const std::string& text) { reports_.push_back(text); };
+    }
+    void TearDown() override {
+        FftNoMemoryReport = saved_;
+        FftFailTableAllocations = 0;
+        fft_fast::fail_next_allocations = 0;
+        JapaneseUi = false;
+    }
+    std::vector<std::string> reports_;
+
+    // Tables are only allocated when the size changes.
+    static void switch_table_size() {
+        double re[4] = {}, im[4] = {};
+        ASSERT_EQ(fft(4, re, im), 0);
+    }
+
+private:
+    std::function<void(const std::string&)> saved_;
+};
+
+TEST(FftHelpers, Pow2AndCeilLog2) {
+    EXPECT_EQ(pow2(0), 1);
+    EXPECT_EQ(pow2(-5), 1);
+    EXPECT_EQ(pow2(1), 2);
+    EXPECT_EQ(pow2(12), 4096);
+    EXPECT_EQ(pow2(16), 65536);
+    EXPECT_EQ(ceil_log2(1), 0);
+    EXPECT_EQ(ceil_log2(2), 1);
+    EXPECT_EQ(ceil_log2(3), 2);
+    EXPECT_EQ(ceil_log2(4), 2);
+    EXPECT_EQ(ceil_log2(5), 3);
+    EXPECT_EQ(ceil_log2(1536), 11);  // 3 * 512 lags of the autocorrelation
+    EXPECT_EQ(ceil_log2(3072), 12);
+}
+
+TEST(FftTablesContent, EightPointTables) {
+    std::vector<double> re(8, 0.0), im(8, 0.0);
+    ASSERT_EQ(fft(8, re.data(), im.data()), 0);
+    ASSERT_EQ(FftTables.last_size, 8);
+    const double s = std::sin(M_PI / 4);
+    const double sine[10] = {0, s, 1, s, 0, -s, -1, -s, 0, s};
+    for (int k = 0; k < 10; ++k) EXPECT_NEAR(FftTables.sine_table[k], sine[k], 1e-15) << k;
+    const int bitrev[8] = {0, 4, 2, 6, 1, 5, 3, 7};
+    for (int i = 0; i < 8; ++i) EXPECT_EQ(FftTables.bitrev_table[i], bitrev[i]) << i;
+}
+
+TEST(FftTablesContent, LargeTableMatchesSinesAndRebuildsOnSizeChange) {
+    std::vector<double> re(4096, 1.0), im(4096, 0.0);
+    ASSERT_EQ(fft(4096, re.data(), im.data()), 0);
+    ASSERT_EQ(FftTables.last_size, 4096);
+    double worst = 0;
+    for (int k = 0; k < 4096 + 1024; ++k)
+        worst = std::max(worst, std::fabs(FftTables.sine_table[k] - std::sin(2 * M_PI * k / 4096)));
+    EXPECT_LT(worst, 1e-13);
+    EXPECT_EQ(FftTables.bitrev_table[1], 2048);
+    EXPECT_EQ(FftTables.bitrev_table[4095], 4095);
+    ASSERT_EQ(fft(-16, re.data(), im.data()), 0);
+    EXPECT_EQ(FftTables.last_size, 16);
+    EXPECT_EQ(FftTables.bitrev_table[1], 8);
+}
+
+TEST_F(FftReportTest, TableFailureLeavesArraysAndReportsBytes) {
+    std::vector<double> re = random_signal(64, 1), im = random_signal(64, 2);
+    const std::vector<double> re0 = re, im0 = im;
+    FftFailTableAllocations = 1;
+    EXPECT_EQ(fft(64, re.data(), im.data()), 1);
+    EXPECT_EQ(FftTables.last_size, 0);
+    EXPECT_EQ(re, re0);
+    EXPECT_EQ(im, im0);
+    ASSERT_EQ(reports_.size(), 1u);
+    EXPECT_EQ(reports_[0], "nomem 640");  // (64 + 16) * 8 bytes of sine table
+
+    JapaneseUi = true;
+    FftFailTableAllocations = 1;
+    EXPECT_EQ(fft(-8, re.data(), im.data()), 1);
+    ASSERT_EQ(reports_.size(), 2u);
+    EXPECT_EQ(reports_[1], "記憶領域不足 80");
+
+    // Memory back: the next call builds the tables and transforms.
+    EXPECT_EQ(fft(64, re.data(), im.data()), 0);
+    EXPECT_EQ(FftTables.last_size, 64);
+    EXPECT_GT(max_difference(re, re0), 1.0);
+    EXPECT_EQ(reports_.size(), 2u);
+}
+
+TEST_F(FftReportTest, Fft2FallsBackToDirectTransformWhenTablesFail) {
+    for (int p : {8, 12}) {
+        const int n = 1 << p;
+        const std::vector<double> signal = random_signal(n, 7 + p);
+        std::vector<double> want = signal, want_im(n, 0.0);
+        fft2(want.data(), want_im.data(), p, -1);
+
+        std::vector<double> re = signal, im(n, 0.0);
+        switch_table_size();
+        FftFailTableAllocations = 1;
+        fft2(re.data(), im.data(), p, -1);
+        EXPECT_LT(max_difference(re, want), kTolerance) << n;
+        EXPECT_LT(max_difference(im, want_im), kTolerance) << n;
+        ASSERT_FALSE(reports_.empty());
+        EXPECT_EQ(reports_.back(), "nomem " + std::to_string((n / 2 + n / 8) * 8));
+    }
+    EXPECT_EQ(reports_.size(), 2u);
+}
+
+TEST_F(FftReportTest, InverseFft2FallsBackToDirectTransformWhenTablesFail) {
+    const int p = 10, n = 1 << p;
+    std::vector<double> spectrum = random_signal(n, 21, 100.0), zeros(n, 0.0);
+    std::vector<double> want = spectrum, want_im = zeros;
+    fft2(want.data(), want_im.data(), p, 1);
+    std::vector<double> re = spectrum, im = zeros;
+    switch_table_size();
+    FftFailTableAllocations = 1;
+    fft2(re.data(), im.data(), p, 1);
+    EXPECT_EQ(reports_.size(), 1u);
+    EXPECT_LT(max_difference(re, want), kTolerance);
+    EXPECT_EQ(im, zeros);
+}
+
+TEST_F(FftReportTest, DirectTransformWorksWithoutAnyMemory) {
+    fft_fast::release_all();
+    for (int p : {1, 3, 6, 9}) {
+        const int n = 1 << p;
+        std::vector<double> re = random_signal(n, 30 + p), im = random_signal(n, 40 + p);
+        std::vector<double> want_re(n), want_im(n);
+        reference::dft(n, re.data(), im.data(), want_re.data(), want_im.data(), false);
+        fft_fast::fail_next_allocations = 1;
+        fft_direct(re.data(), im.data(), p, -1);
+        EXPECT_EQ(fft_fast::fail_next_allocations, 0) << "the engine was not asked for memory";
+        EXPECT_LT(max_difference(re, want_re), kTolerance) << n;
+        EXPECT_LT(max_difference(im, want_im), kTolerance) << n;
+    }
+}
+
+TEST(Fft2Scratch, InverseWithoutScratchShowsMessageAndEnds) {
+    fft_fast::release_all();
+    std::vector<MessageBoxRequest> boxes;
+    set_message_box_hook([&](const MessageBoxRequest& r) { boxes.push_back(r); });
+    int exit_code = -1;
+    set_end_process_hook([&](int code) {
+        exit_code = code;
+        throw std::runtime_error("ended");
+    });
+    std::vector<double> re(1024, 1.0), im(1024, 0.0);
+    fft_fast::fail_next_allocations = 1;
+    EXPECT_THROW(fft2(re.data(), im.data(), 10, 1), std::runtime_error);
+    fft_fast::fail_next_allocations = 0;
+    set_message_box_hook(nullptr);
+    set_end_process_hook(nullptr);
+    EXPECT_EQ(exit_code, 1);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, "fft2");
+    EXPECT_EQ(boxes[0].caption, "");
+    EXPECT_TRUE(boxes[0].owned);
+    EXPECT_EQ(boxes[0].icon, MbIcon::None);
+}
+
+}  // namespace
+}  // namespace dl
