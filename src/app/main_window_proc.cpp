@@ -9,6 +9,7 @@
 #include "audio/playback.h"
 #include "audio/position_line.h"
 #include "audio/source.h"
+#include "audio/source_panel.h"
 #include "audio/source_state.h"
 #include "audio/timer_tick.h"
 #include "display/frame.h"

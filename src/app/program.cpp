@@ -56,6 +56,7 @@ bool Program::Initialise(const std::vector<std::string>& args, ShowCommand show)
     TheMainWindow = window_.get();
     WindowSurface = &window_->surface();
     window_->set_title("dewlark");
+    window_->set_icon(data_dir() + "/dewlark.png");
     if (JapaneseUi) LocaliseMenu();
     window_->accept_drops(true);
 

@@ -5,6 +5,7 @@
 #include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QIcon>
 #include <QKeyEvent>
 #include <QMainWindow>
 #include <QMenu>
@@ -416,6 +417,15 @@ void MainWindow::set_busy_cursor(bool busy) {
     impl_->busy = busy;
     if (busy) QApplication::setOverrideCursor(Qt::WaitCursor);
     else QApplication::restoreOverrideCursor();
+}
+
+void MainWindow::set_icon(const std::string& png_path) {
+    QIcon icon(QString::fromStdString(png_path));
+    if (!icon.isNull()) impl_->top->setWindowIcon(icon);
+}
+
+bool MainWindow::save_screenshot(const std::string& png_path) {
+    return impl_->top->grab().save(QString::fromStdString(png_path), "PNG");
 }
 
 void MainWindow::system_command(SysCommand command) {

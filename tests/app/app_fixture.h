@@ -1,0 +1,49 @@
+#pragma once
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QTest>
+#include <cstdlib>
+#include <memory>
+
+#include "app/program.h"
+#include "app/settings.h"
+#include "app/shell_state.h"
+#include "audio/engine_state.h"
+#include "audio/source_state.h"
+#include "support/test_support.h"
+
+namespace dl_test {
+
+// A started program with its main window, a settings folder of its own and no reference tone.
+class AppTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        profile_ = use_temporary_profile();
+        setenv("DEWLARK_DATA_DIR", temp_dir().c_str(), 1);
+        dl::Settings = dl::SettingsRecord{};
+        dl::FileName.clear();
+        dl::GraphWidth = 512;
+        dl::MinimisedFlag = false;
+        dl::SourceState = dl::SourceStateRecord{};
+        dl::SourceInfo = dl::SourceInfoRecord{};
+    }
+    void TearDown() override {
+        if (program_) program_->window().destroy();
+        QTest::qWait(5);
+        program_.reset();
+        unsetenv("DEWLARK_DATA_DIR");
+    }
+    dl::MainWindow& start(const std::vector<std::string>& args = {},
+                          dl::ShowCommand show = dl::ShowCommand::Normal) {
+        program_ = std::make_unique<dl::Program>();
+        EXPECT_TRUE(program_->Initialise(args, show));
+        QTest::qWait(10);
+        return program_->window();
+    }
+    std::string profile_;
+    std::unique_ptr<dl::Program> program_;
+    MessageBoxCapture boxes_;
+};
+
+}  // namespace dl_test

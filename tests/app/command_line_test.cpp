@@ -1,0 +1,73 @@
+#include <gtest/gtest.h>
+
+#include "app/command_line.h"
+#include "app/settings.h"
+
+namespace {
+
+using dl::ParseCommandLine;
+using dl::Settings;
+
+class CommandLineTest : public ::testing::Test {
+protected:
+    void SetUp() override { Settings = dl::SettingsRecord{}; }
+};
+
+TEST_F(CommandLineTest, AFileNameWithBlanksThenPStartsAtOnce) {
+    auto cl = ParseCommandLine({"/home/me/my song.wav", "/p"});
+    EXPECT_EQ(cl.file_name, "/home/me/my song.wav");
+    EXPECT_TRUE(cl.auto_start);
+    cl = ParseCommandLine({"take two.wav", "/44"});
+    EXPECT_EQ(cl.file_name, "take two.wav");
+    EXPECT_FALSE(cl.auto_start);
+    EXPECT_EQ(Settings.freq, 44100u);
+}
+
+TEST_F(CommandLineTest, RateSwitches) {
+    struct Case {
+        const char* token;
+        uint32_t freq;
+    } cases[] = {{"/22050", 22050}, {"/24", 24000}, {"/2", 22050}, {"/88", 8000}, {"/9", 88200},
+                 {"/96", 96000},    {"/6", 64000},  {"/5", 48000}, {"/3", 32000}, {"/16", 16000},
+                 {"/12", 12000},    {"/1", 11025},  {"/8", 8000},  {"/48000", 48000}};
+    for (const Case& c : cases) {
+        Settings.freq = 1;
+        ParseCommandLine({c.token});
+        EXPECT_EQ(Settings.freq, c.freq) << c.token;
+    }
+    Settings.freq = 11025;
+    ParseCommandLine({"/0", "/7", "/700"});
+    EXPECT_EQ(Settings.freq, 11025u);
+}
+
+TEST_F(CommandLineTest, ChannelAndBitSwitchesTheLastWins) {
+    ParseCommandLine({"/s", "/o"});
+    EXPECT_EQ(Settings.channel, 2);
+    EXPECT_EQ(Settings.bits, 8);
+    ParseCommandLine({"/S", "/H", "/m"});
+    EXPECT_EQ(Settings.channel, 1);
+    EXPECT_EQ(Settings.bits, 16);
+    EXPECT_TRUE(ParseCommandLine({"/l"}).large_layout);
+}
+
+TEST_F(CommandLineTest, OnlyExactSwitchesAreSwitchesAndTheLastFileWins) {
+    auto cl = ParseCommandLine({"/tmp/a.wav", "/x", "/PS", "/tmp/b.wav"});
+    EXPECT_EQ(cl.file_name, "/tmp/b.wav");
+    cl = ParseCommandLine({"/tmp/a.wav", "/Px"});
+    EXPECT_EQ(cl.file_name, "/Px");
+    EXPECT_FALSE(cl.auto_start);
+    cl = ParseCommandLine({"/4a"});
+    EXPECT_EQ(cl.file_name, "/4a");
+}
+
+TEST_F(CommandLineTest, TokensAfterTheFifteenthAreIgnored) {
+    std::vector<std::string> tokens(15, "/m");
+    tokens.push_back("/p");
+    tokens.push_back("late.wav");
+    auto cl = ParseCommandLine(tokens);
+    EXPECT_FALSE(cl.auto_start);
+    EXPECT_TRUE(cl.file_name.empty());
+    EXPECT_EQ(Settings.channel, 1);
+}
+
+}  // namespace

@@ -1,0 +1,214 @@
+#include <QTimer>
+
+#include "app/main_window_proc.h"
+#include "platform/font.h"
+#include "app/window_dc.h"
+#include "platform/main_window_qt.h"
+#include "app_fixture.h"
+#include "display/level_meter.h"
+#include "resources/menu_table.h"
+
+namespace {
+
+using dl::Settings;
+using dl_test::AppTest;
+
+TEST_F(AppTest, StartsWithMenusButtonsAndCheckMarksFromTheSettings) {
+    Settings.futosa = 2;  // overwritten by load_settings: a fresh profile gives the defaults
+    dl::MainWindow& w = start();
+    EXPECT_EQ(w.title(), "dewlark");
+    EXPECT_EQ(w.button_text(dl::kPlayButton), "PLAY");
+    EXPECT_EQ(w.button_text(dl::kStopButton), "STOP");
+    EXPECT_EQ(w.button_text(dl::kBeepButton), "BEEP");
+    EXPECT_FALSE(w.button_enabled(dl::kPlayButton));
+    EXPECT_TRUE(w.button_enabled(dl::kBeepButton));
+    EXPECT_TRUE(w.menu_checked(dl::kCmdDecibel));
+    EXPECT_FALSE(w.menu_checked(dl::kCmdExpand));
+    EXPECT_FALSE(w.menu_checked(dl::kCmdFatLine));
+    EXPECT_TRUE(w.menu_checked(dl::kCmdBarGraph));
+    EXPECT_TRUE(w.menu_checked(dl::kCmdLog));
+    EXPECT_FALSE(w.menu_enabled(dl::kCmdStart));
+    EXPECT_EQ(w.client_width(), dl::WindowWidth);
+    EXPECT_EQ(w.client_height(), 16 * dl::CellHeight + 260);
+}
+
+TEST_F(AppTest, ViewAndGraphCommandsMoveTheirCheckMarks) {
+    dl::MainWindow& w = start();
+    dl::DispatchCommand(dl::kCmdTuning, 0);
+    EXPECT_EQ(Settings.display, 111);
+    EXPECT_TRUE(w.menu_checked(dl::kCmdTuning));
+    EXPECT_FALSE(w.menu_checked(dl::kCmdLog));
+    dl::DispatchCommand(dl::kCmdLineGraph, 0);
+    EXPECT_EQ(Settings.graph, 116);
+    EXPECT_TRUE(w.menu_checked(dl::kCmdLineGraph));
+    EXPECT_FALSE(w.menu_checked(dl::kCmdBarGraph));
+    dl::DispatchCommand(dl::kCmdPinkFlat, 0);
+    EXPECT_EQ(Settings.katamuki, 1);
+    EXPECT_TRUE(w.menu_checked(dl::kCmdPinkFlat));
+    dl::DispatchCommand(99, 0);   // outside the table: ignored
+    dl::DispatchCommand(200, 0);
+}
+
+TEST_F(AppTest, FatLineAlternatesAndDecibelDrivesExpand) {
+    dl::MainWindow& w = start();
+    dl::DispatchCommand(dl::kCmdFatLine, 0);
+    EXPECT_EQ(Settings.futosa, 2);
+    EXPECT_TRUE(w.menu_checked(dl::kCmdFatLine));
+    dl::DispatchCommand(dl::kCmdFatLine, 0);
+    EXPECT_EQ(Settings.futosa, 1);
+    EXPECT_FALSE(w.menu_checked(dl::kCmdFatLine));
+
+    dl::DispatchCommand(dl::kCmdDecibel, 0);
+    EXPECT_FALSE(Settings.Decibel);
+    EXPECT_TRUE(Settings.Expand);
+    EXPECT_TRUE(w.menu_checked(dl::kCmdExpand));
+    EXPECT_FALSE(w.menu_checked(dl::kCmdDecibel));
+    dl::DispatchCommand(dl::kCmdDecibel, 0);
+    EXPECT_TRUE(Settings.Decibel);
+    EXPECT_FALSE(Settings.Expand);
+    EXPECT_FALSE(w.menu_checked(dl::kCmdExpand));
+}
+
+TEST_F(AppTest, KeyboardFilterRules) {
+    start();
+    EXPECT_TRUE(dl::KeyboardFilter(dl::Key::F1));
+    // Without Ctrl these keys are not taken.
+    EXPECT_FALSE(dl::KeyboardFilter(dl::Key::R));
+    EXPECT_FALSE(dl::KeyboardFilter(dl::Key::S));
+    EXPECT_FALSE(dl::KeyboardFilter(dl::Key::P));
+    EXPECT_FALSE(dl::KeyboardFilter(dl::Key::Other));
+    Settings.adjust16 = 0;
+    EXPECT_FALSE(dl::KeyboardFilter(dl::Key::Up));  // shown, and still passed on
+    EXPECT_EQ(Settings.adjust16, -1);
+    EXPECT_FALSE(dl::KeyboardFilter(dl::Key::Down));
+    EXPECT_FALSE(dl::KeyboardFilter(dl::Key::Down));
+    EXPECT_EQ(Settings.adjust16, 1);
+}
+
+// Sends a key to the focused control of the active main window, as the user would type it.
+void type_key(dl::MainWindow& w, Qt::Key key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+    QWidget* top = dl::main_window_widget();
+    QApplication::setActiveWindow(top);
+    top->activateWindow();
+    EXPECT_TRUE(QTest::qWaitForWindowActive(top));
+    w.focus_button(dl::kBeepButton);
+    QWidget* focus = QApplication::focusWidget();
+    ASSERT_NE(focus, nullptr);
+    QTest::keyClick(focus, key, mods);
+}
+
+TEST_F(AppTest, UpAndDownArrowsChangeAdjust16AndShowItAtTheTopLeft) {
+    dl::MainWindow& w = start();
+    type_key(w, Qt::Key_Up, Qt::ControlModifier);
+    EXPECT_EQ(Settings.adjust16, -16);
+    type_key(w, Qt::Key_Down);
+    EXPECT_EQ(Settings.adjust16, -15);
+    bool ink = false;
+    for (int x = 0; x < 3 * 8; ++x)
+        for (int y = 0; y < 14; ++y) ink = ink || !(w.surface().pixel(x, y) == w.surface().pixel(30, 2));
+    EXPECT_TRUE(ink);
+}
+
+TEST_F(AppTest, CtrlSStopsOnlyWhatRuns) {
+    dl::MainWindow& w = start();
+    // Nothing runs: Ctrl+S is not taken, the key goes on to the focused control.
+    type_key(w, Qt::Key_S, Qt::ControlModifier);
+    EXPECT_FALSE(dl::SourceState.running);
+    EXPECT_FALSE(dl::KeyboardFilter(dl::Key::S));
+}
+
+TEST_F(AppTest, TitleFollowsTheFileName) {
+    EXPECT_EQ(dl::TitleFor("/home/me/take 1.wav", dl::kThisPlatformVersion), "take 1.wav - dewlark");
+    EXPECT_EQ(dl::TitleFor("/home/me/", dl::kThisPlatformVersion), "dewlark");
+    EXPECT_EQ(dl::TitleFor("", dl::kThisPlatformVersion), "dewlark");
+    EXPECT_EQ(dl::TitleFor("a.wav", 800), "dewlark - a.wav");
+}
+
+TEST_F(AppTest, DroppingFilesOpensOnlyTheFirst) {
+    dl::MainWindow& w = start();
+    const std::string dir = dl_test::temp_dir();
+    dl::HandleDroppedFiles({dir + "/first.wav", dir + "/second.wav", dir + "/third.wav"});
+    EXPECT_EQ(dl::FileName, dir + "/first.wav");
+    EXPECT_EQ(w.title(), "first.wav - dewlark");
+    // The file does not exist: its message, and nothing open.
+    ASSERT_FALSE(boxes_.boxes.empty());
+    EXPECT_EQ(boxes_.boxes.back().text, "cant open file");
+    EXPECT_TRUE(w.button_enabled(dl::kPlayButton));
+    EXPECT_EQ(w.button_text(dl::kPlayButton), "PLAY");
+}
+
+TEST_F(AppTest, ClicksStrictlyInsideTheLevelPanelClearTheHeldPeaks) {
+    start();
+    dl::MainWindowProc proc;
+    const int X = dl::CellWidth, Y = dl::CellHeight;
+    dl::PeakHoldValues = {100, 200};
+    proc.on_lbutton_down(37 * X, 3 * Y);  // on the border
+    EXPECT_EQ(dl::PeakHoldValues[0], 100u);
+    proc.on_lbutton_down(40 * X, 6 * Y);
+    EXPECT_EQ(dl::PeakHoldValues[1], 200u);
+    proc.on_lbutton_down(37 * X + 1, Y + 1);
+    EXPECT_EQ(dl::PeakHoldValues[0], 0u);
+    EXPECT_EQ(dl::PeakHoldValues[1], 0u);
+}
+
+TEST_F(AppTest, MaximiseWidensTheGraphAndRestoreAfterMinimiseKeepsIt) {
+    dl::MainWindow& w = start();
+    dl::MainWindowProc proc;
+    proc.on_syscommand(dl::SysCommand::Maximize);
+    EXPECT_EQ(dl::GraphWidth, 1024);
+    EXPECT_EQ(w.client_width(), dl::WindowWidth);
+    EXPECT_GE(dl::WindowWidth, 1024 + 2 * dl::CellWidth);
+    proc.on_syscommand(dl::SysCommand::Minimize);
+    proc.on_syscommand(dl::SysCommand::Restore);
+    EXPECT_EQ(dl::GraphWidth, 1024);
+    proc.on_syscommand(dl::SysCommand::Restore);
+    EXPECT_EQ(dl::GraphWidth, 512);
+    EXPECT_EQ(w.client_width(), dl::WindowWidth);
+}
+
+TEST_F(AppTest, StartingMaximisedUsesTheLargeGraph) {
+    start({}, dl::ShowCommand::Maximized);
+    EXPECT_EQ(dl::GraphWidth, 1024);
+    EXPECT_FALSE(dl::MinimisedFlag);
+}
+
+TEST_F(AppTest, ExitEndsTheLoopWithStatusZeroAndWritesTheSettings) {
+    start();
+    Settings.sex = 2;
+    QTimer::singleShot(20, [] { dl::DispatchCommand(dl::kCmdExit, 0); });
+    EXPECT_EQ(program_->Run(), 0);
+    const std::string ini = dl_test::read_file(profile_ + "/dewlark.INI");
+    EXPECT_NE(ini.find("sex=2"), std::string::npos);
+    EXPECT_NE(ini.find("mado=0"), std::string::npos);
+    program_.reset();
+}
+
+TEST_F(AppTest, TheNextRunReadsTheSettingsBack) {
+    dl_test::write_file(profile_ + "/dewlark.INI", "[dewlark]\ndisplay=5\nMemSize=1000\ngraph=116\n");
+    dl::MainWindow& w = start();
+    EXPECT_EQ(Settings.display, 109);
+    EXPECT_EQ(Settings.MemSize, 255);
+    EXPECT_TRUE(w.menu_checked(dl::kCmdLinear));
+    EXPECT_TRUE(w.menu_checked(dl::kCmdLineGraph));
+}
+
+TEST_F(AppTest, JapaneseLocaleGivesJapaneseMenusAndButtons) {
+    const char* old = std::getenv("LC_ALL");
+    std::string saved = old ? old : "";
+    setenv("LC_ALL", "ja_JP.UTF-8", 1);
+    dl::MainWindow& w = start();
+    if (saved.empty()) unsetenv("LC_ALL");
+    else setenv("LC_ALL", saved.c_str(), 1);
+    EXPECT_TRUE(dl::JapaneseUi);
+    EXPECT_EQ(w.menu_title(0), "ファイル(&F)");
+    EXPECT_EQ(w.menu_text(dl::kCmdExit), "終了(&X)");
+    EXPECT_EQ(w.button_text(dl::kPlayButton), "再生");
+    EXPECT_EQ(w.button_text(dl::kBeepButton), "基準音");
+    w.destroy();
+    program_.reset();
+    dl::JapaneseUi = false;
+    dl::Font::use_japanese_stock_font(false);
+    dl::measure_layout_units();
+}
+
+}  // namespace
