@@ -1,0 +1,10 @@
+#pragma once
+#include <functional>
+
+namespace dl {
+
+// Runs `fn` on the user-interface thread from the event loop; callable from any thread.
+// Calls posted from one thread run in the order they were posted.
+void post_to_ui(std::function<void()> fn);
+
+}  // namespace dl
