@@ -234,6 +234,8 @@ bool KeyboardFilter(Key key) {
 void MainWindowProc::on_paint(Dc& dc) {
     RecomputeDarkScheme();
     const int X = CellWidth, Y = CellHeight;
+    // The window's background is the button face, erased before the paint proper.
+    dc.fill_rect(0, 0, dc.surface().width(), dc.surface().height(), system_colour(SysColour::ButtonFace));
     BlackenLevelPanel(dc);
     dc.fill_rect(X, Y, 36 * X, 12 * Y, DarkScheme ? kBlack : kWhite);
     SetSchemeTextColours(dc);
