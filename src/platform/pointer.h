@@ -1,4 +1,5 @@
 #pragma once
+#include <functional>
 
 namespace dl {
 
@@ -13,5 +14,9 @@ enum : int {
 // Injects a relative pointer move or button event into the desktop. Where that is impossible
 // (no X display, Wayland) it says so once on standard error and does nothing.
 void inject_mouse_event(int flags, int dx, int dy);
+
+// With a hook installed (tests) the events go to the hook instead of the desktop; an empty
+// function removes it.
+void set_pointer_event_hook(std::function<void(int flags, int dx, int dy)> hook);
 
 }  // namespace dl

@@ -1,0 +1,33 @@
+#pragma once
+#include <cstdint>
+#include <string>
+
+namespace dl {
+
+// Quotient towards minus infinity and the remainder that goes with it (sign of b).
+struct QuotRem {
+    int quot;
+    int rem;
+};
+QuotRem FloorDivMod(int a, int b);
+
+// The equal-tempered note nearest to a frequency, counted in semitones from C5 (523.25 Hz).
+struct NoteOf {
+    int semitones = 0;      // J: 0 for C5, -3 for A4
+    int16_t key = 0;        // NoteKey: J + 72
+    int octave = -1;        // -1 for f <= 0
+    int pitch_class = -1;   // 0 C ... 9 A ... 11 B; -1 for f <= 0
+};
+NoteOf note_of(double frequency);
+// "A4", "C#5", ...; "0Hz" for f <= 0.
+std::string note_name(double frequency);
+
+// Folds x into the semitone around A4, (427.57, 453] Hz.
+double fold_to_a4(double x);
+// Deviation in cents of the folded frequency from 440 Hz.
+double a4_cents(double x);
+
+// printf into a std::string.
+std::string format_text(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+}  // namespace dl

@@ -1,0 +1,329 @@
+#include "analysis/peaks.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <memory>
+#include <vector>
+
+#include "analysis/note_names.h"
+#include "analysis/pipeline.h"
+#include "analysis/pitch.h"
+#include "analysis/readouts.h"
+#include "analysis/window_table.h"
+#include "app/settings.h"
+#include "app/shell_state.h"
+#include "audio/source_state.h"
+#include "platform/font.h"
+#include "platform/message_box.h"
+#include "platform/pointer.h"
+#include "platform/process.h"
+#include "platform/system.h"
+
+namespace dl {
+
+namespace {
+
+[[noreturn]] void assertion_failed(const char* expression, int line) {
+    message_box({format_text("Assertion failed: %s, file %s, line %d", expression, "DEWLARK.C", line), "", false,
+                 MbIcon::None});
+    end_process(3);
+}
+
+std::string figure(double f) {
+    const char* format = f >= 999.95 ? "%5.0f" : f >= 99.995 ? "%5.1f" : f >= 9.9995 ? "%5.2f" : "%5.3f";
+    return format_text(format, f);
+}
+
+// Pitch bands of the voice pointer: group A then group B, bounds in Hz for sex 1.
+struct Band {
+    double lo, hi;
+};
+constexpr std::array<Band, 10> kGroupA = {{{123, 138}, {156, 175}, {185, 208}, {220, 247}, {247, 277},
+                                           {311, 349}, {370, 415}, {440, 494}, {494, 554}, {622, 698}}};
+constexpr std::array<Band, 5> kGroupB = {{{467, 524}, {555, 624}, {660, 741}, {741, 831}, {933, 1047}}};
+
+void mark_bands(double f, std::array<int, 15>& flags) {
+    const int s = Settings.sex;
+    for (size_t i = 0; i < kGroupA.size(); ++i) {
+        if (f > kGroupA[i].lo * s && f < kGroupA[i].hi * s) {
+            flags[i] = 1;
+            break;
+        }
+    }
+    for (size_t i = 0; i < kGroupB.size(); ++i) {
+        if (f > kGroupB[i].lo * s && f < kGroupB[i].hi * s) {
+            flags[10 + i] = 1;
+            break;
+        }
+    }
+}
+
+void chord_pointer(const std::array<int, 15>& flags, int j) {
+    auto a = [&](int i) { return flags[size_t(i)]; };
+    auto b = [&](int i) { return flags[size_t(10 + i)]; };
+    if (a(0) + a(4) + a(6) >= 2) {
+        inject_mouse_event(kMouseMove, 0, j);
+    } else if (a(1) + a(5) + b(0) >= 2) {
+        inject_mouse_event(kMouseMove, -j, 0);
+    } else if (a(2) + a(6) + b(1) >= 2) {
+        inject_mouse_event(kMouseMove, 0, -j);
+    } else if (a(3) + a(7) + b(2) >= 2) {
+        inject_mouse_event(kMouseMove, j, 0);
+    } else if (a(4) + a(8) + b(3) >= 2 && j >= 2) {
+        inject_mouse_event(kMouseLeftDown, 0, 0);
+        inject_mouse_event(kMouseLeftUp, 0, 0);
+    } else if (a(5) + a(9) + b(4) >= 2 && j >= 2) {
+        inject_mouse_event(kMouseRightDown, 0, 0);
+        inject_mouse_event(kMouseRightUp, 0, 0);
+    }
+}
+
+// The peaks after the first, strongest first: the strict local maxima of the (tilted) line
+// powers, taken from a heap so that many peaks cost no more than sorting them.
+class PeakQueue {
+public:
+    PeakQueue(const double* re, const double* im, int n) : re_(re), im_(im), n_(n) {}
+
+    // The strongest local maximum strictly weaker than `below`; false when there is none.
+    bool next(double below, double& power, int& bin) {
+        if (!built_) build();
+        while (!heap_.empty() && heap_.front().power >= below) pop();
+        if (heap_.empty()) return false;
+        power = heap_.front().power;
+        bin = heap_.front().bin;
+        pop();
+        return true;
+    }
+
+private:
+    struct Entry {
+        double power;
+        int bin;
+    };
+    // Stronger first; among equals the lower line, as a scan from the bottom would find it.
+    static bool weaker(const Entry& x, const Entry& y) {
+        return x.power < y.power || (x.power == y.power && x.bin > y.bin);
+    }
+
+    double line_power(int k) const {
+        const double p = re_[k] * re_[k] + im_[k] * im_[k];
+        if (!Settings.katamuki) return p;
+        return k == 0 ? p * 0.5 / n_ * 16 : p * k / n_ * 16;
+    }
+
+    void build() {
+        built_ = true;
+        heap_.clear();
+        const int half = n_ / 2;
+        double prev = 0, cur = half > 0 ? line_power(0) : 0;
+        for (int k = 0; k < half; ++k) {
+            const double next = k + 1 < half ? line_power(k + 1) : 0;
+            if (cur > prev && cur > next) heap_.push_back({cur, k});
+            prev = cur;
+            cur = next;
+        }
+        std::make_heap(heap_.begin(), heap_.end(), weaker);
+    }
+
+    void pop() {
+        std::pop_heap(heap_.begin(), heap_.end(), weaker);
+        heap_.pop_back();
+    }
+
+    const double* re_;
+    const double* im_;
+    int n_;
+    bool built_ = false;
+    static inline std::vector<Entry> heap_;
+};
+
+// Selects the label font for `count` labels into dc and records its cell in LabelFont.
+std::unique_ptr<Font> select_label_font(Dc& dc, int count, const Font*& previous) {
+    std::unique_ptr<Font> font;
+    if (CellHeight * count < 25) {
+        previous = dc.select_font(nullptr);
+    } else {
+        const int height = count < 4 ? -16 : count == 4 ? -12 : count == 5 ? -10 : -9;
+        const char* face = PlatformVersion < 778 ? "Modern"
+                           : count >= 6          ? "Small Fonts"
+                           : JapaneseUi          ? "MS ゴシック"
+                                                 : "Courier New";
+        font = Font::create(height, 400, JapaneseUi, face, true);
+        previous = dc.select_font(font.get());
+    }
+    const TextMetrics m = dc.font().metrics();
+    LabelFont.width = m.variable_pitch ? (m.ave_char_width + m.max_char_width) / 2 : m.ave_char_width;
+    LabelFont.height = std::abs(m.ascent);
+    return font;
+}
+
+}  // namespace
+
+double RefinePeakFrequency(const double* re, const double* im, int b, int n, int samples, double rate) {
+    const int half = n / 2;
+    double up = -1, down = 2;
+    if (b + 1 < half) {
+        const double dr = re[b + 1] - re[b], di = im[b + 1] - im[b];
+        const double d2 = dr * dr + di * di;
+        if (d2 != 0) up = (dr * re[b + 1] + di * im[b + 1]) / d2;
+    }
+    if (b >= 1) {
+        const double dr = re[b] - re[b - 1], di = im[b] - im[b - 1];
+        const double d2 = dr * dr + di * di;
+        if (d2 != 0) down = (dr * re[b] + di * im[b]) / d2;
+    }
+    const double f_up = rate * (b + up) / n;
+    const double f_down = rate * (b - 1 + down) / n;
+    if (up > -1 && down < 2 && !(Settings.mado == kRectangularWindow && samples >= n)) {
+        // Both neighbours: weight each estimate by how much of its neighbour lies along the slope.
+        const double ur = re[b + 1] - re[b], ui = im[b + 1] - im[b];
+        const double vr = re[b - 1] - re[b], vi = im[b - 1] - im[b];
+        const double ul = std::sqrt(ur * ur + ui * ui), vl = std::sqrt(vr * vr + vi * vi);
+        const double w_up = (re[b + 1] * ur + im[b + 1] * ui) / ul;
+        const double w_down = (re[b - 1] * vr + im[b - 1] * vi) / vl;
+        const double f = (f_up * w_up + f_down * w_down) / (w_up + w_down);
+        if (std::isfinite(f)) return f;
+    }
+    if (up > -1 && std::fabs(down - 0.367) > std::fabs(up - 0.367)) return f_up;
+    if (down < 2) return f_down;
+    return b * rate / n;
+}
+
+void DrawLabel(Dc& dc, int x, int y, const std::string& text, int length) {
+    if (Settings.UseMemDC && x + length * LabelFont.width > screen_width()) {
+        dc.text_out(0, 0, text);
+        dc.bit_blt(x, y, length * LabelFont.width, LabelFont.height, dc, 0, 0);
+    } else {
+        dc.text_out(x, y, text);
+    }
+}
+
+void ListPeaks(Dc& target, const double* re, const double* im, int strongest, int n, uint32_t byte_count) {
+    const SettingsRecord& s = Settings;
+    std::array<int, 15> flags{};
+    int step = 0;
+    double candidate = 0;
+    const double rate = SourceInfo.sample_rate;
+    const bool wide = (SourceInfo.ChannelLayout & 1) != 0;
+    double floor_hz = s.use_complex ? rate / n * 4 : rate / n * 40;
+    if (floor_hz < 25) floor_hz = 25;
+    const int samples = int(wide ? byte_count / 2 : byte_count);
+    std::array<int16_t, 100> keys{};
+    if (s.use_onmei != 0) keys.fill(-32768);
+
+    if (n == 0) assertion_failed("n", 2535);
+    if (s.freqnum == 0) assertion_failed("freqnum", 2577);
+    if (n / 2 == 0) assertion_failed("n/2", 2604);
+    int b = std::clamp(strongest, 0, n / 2 - 1);
+
+    auto line_power = [&](int k) {
+        const double p = re[k] * re[k] + im[k] * im[k];
+        if (!s.katamuki) return p;
+        return k == 0 ? p * 0.5 / n * 16 : p * k / n * 16;
+    };
+    double power = line_power(b);
+    const double first = power;
+
+    const Rgb old_text = target.text_color(), old_bk = target.bk_color();
+    const BkMode old_mode = target.bk_mode();
+    if (DarkScheme) {
+        target.set_text_color(kWhite);
+        target.set_bk_color(kBlack);
+    }
+    const Font* previous = nullptr;
+    const std::unique_ptr<Font> font = select_label_font(target, s.freqnum, previous);
+    const int width = LabelFont.width;
+    int row = (256 - LabelFont.height) / s.freqnum;
+    if (LabelFont.height < row) row = LabelFont.height;
+    const bool tuning = s.display == 111;
+    if (tuning) target.set_bk_mode(BkMode::Transparent);
+
+    const double weakest = wide ? 0.0005 : 0.000005;
+    const double audible = wide ? 4.3 : 0.00006;
+    const int columns = s.use_onmei == 2 ? 6 : s.use_onmei == 1 ? 3 : 5;
+    const int level_columns = s.use_onmei == 2 ? 6 : s.use_onmei == 1 ? 4 : 5;
+    const int right = GraphWidth + CellWidth;
+    const int room = columns + (s.withlevel ? (s.Decibel ? 4 : 6) : 0);
+    const double log_n = std::log(double(n));
+    PeakQueue queue(re, im, n);
+
+    for (int i = 0; i < s.freqnum; ++i) {
+        int y = int(13 * CellHeight + i * row);
+        if (tuning) {
+            y = 13 * CellHeight + 256 - 2 * CellHeight;
+            if (i >= 1) {
+                const int g = ((256 / s.freqnum) * (DarkScheme ? s.freqnum - i : i)) & 0xff;
+                target.set_text_color(Rgb{uint8_t(g), uint8_t(g), uint8_t(g)});
+            }
+        }
+        if (power < weakest) break;
+
+        double f = b * rate / n;
+        std::string text = figure(f);
+        int x = s.display == 109
+                    ? int((b * GraphWidth) / (n / 2) + CellWidth - width * columns * 0.5)
+                    : b > 0 ? int(std::log(2.0 * b) / log_n * GraphWidth + CellWidth - width * columns * 0.5) : 0;
+        if (x < CellWidth) x = CellWidth;
+        if (x > right - width * room) x = right - width * room;
+
+        if (s.use_complex) {
+            f = RefinePeakFrequency(re, im, b, n, samples, rate);
+            text = figure(f);
+        }
+        if (s.use_onmei == 0 && (!s.use_complex || f > 0)) {
+            DrawLabel(target, x, y, text, int(text.size()));
+            report_readout(Readout::Label, text);
+        }
+
+        if (f > floor_hz && candidate == 0 && 16 * power > first && power > audible) candidate = f;
+
+        bool repeated = false;
+        if (s.use_onmei != 0) {
+            if (f > 0) {
+                const int16_t key = note_of(f).key;
+                for (int j = 0; j < std::min(i, 100) && !repeated; ++j) repeated = keys[size_t(j)] == key;
+                if (!repeated && i < 100) keys[size_t(i)] = key;
+            }
+            if (!repeated) {
+                text = note_name(f);
+                if (s.use_onmei == 2) {
+                    if (f > floor_hz) text += format_text("%+.0f", a4_cents(f));
+                    else if (x > CellWidth) x += int(1.5 * width);
+                }
+                DrawLabel(target, x, y, text, int(text.size()));
+                report_readout(Readout::Label, text);
+            }
+        }
+
+        if (repeated) {
+            --i;  // the next distinct note takes this row
+        } else {
+            if (i == 0) step = PointerStep(power);
+            if (s.withlevel) {
+                std::string level;
+                if (s.Decibel) {
+                    const int l = LevelDecibels(power);
+                    level = format_text(l <= -100 ? "%4d" : "=%3d", l);
+                } else {
+                    level = format_text("=%.3f", std::sqrt(power / PowerReference()));
+                }
+                DrawLabel(target, x + level_columns * width, y, level, int(level.size()));
+            }
+            if (s.sex != 0) mark_bands(f, flags);
+        }
+
+        if (!queue.next(power, power, b)) power = 0;
+    }
+
+    if (s.sex != 0) chord_pointer(flags, step);
+
+    target.select_font(previous);
+    target.set_bk_mode(old_mode);
+    target.set_text_color(old_text);
+    target.set_bk_color(old_bk);
+
+    if (candidate > floor_hz) ShowA4Pitch(candidate);
+}
+
+}  // namespace dl

@@ -1,0 +1,377 @@
+#include "analysis/pipeline.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <new>
+#include <string>
+
+#include "analysis/fft.h"
+#include "analysis/note_names.h"
+#include "analysis/peaks.h"
+#include "analysis/pitch.h"
+#include "analysis/readouts.h"
+#include "analysis/window_table.h"
+#include "app/settings.h"
+#include "app/shell_state.h"
+#include "app/window_dc.h"
+#include "audio/engine_state.h"
+#include "audio/source_state.h"
+#include "display/frame.h"
+#include "display/level_meter.h"
+#include "display/spectrum_graphs.h"
+#include "platform/message_box.h"
+#include "platform/process.h"
+#include "platform/system.h"
+#include "resources/string_table.h"
+
+namespace dl {
+
+namespace {
+
+bool sixteen_bit() { return (SourceInfo.ChannelLayout & 1) != 0; }
+
+inline int sample16(const uint8_t* p, size_t i) {
+    return int16_t(uint16_t(p[2 * i] | (p[2 * i + 1] << 8)));
+}
+
+[[noreturn]] void out_of_memory(const char* english, const char* japanese) {
+    message_box({JapaneseUi ? japanese : english, "", true, MbIcon::None});
+    end_process(1);
+}
+
+// Holds the tick's window context in the DrawSurface slot while the graph is drawn straight
+// to the window.
+struct DirectDrawing {
+    bool active = false;
+    ~DirectDrawing() {
+        if (active) DrawSurface = nullptr;
+    }
+};
+
+// Loads the block (or its autocorrelation) into re[0..n) and returns how many leading values
+// carry samples (the span of the mean removal and the window).
+int load_work_arrays(const uint8_t* data, int slot, int samples, int n, double* re, double* im) {
+    const bool wide = sixteen_bit();
+    if (Settings.wavmode != 2) {
+        const int m = std::min(samples, n);
+        if (wide) {
+            for (int i = 0; i < m; ++i) re[i] = sample16(data, size_t(i));
+        } else {
+            for (int i = 0; i < m; ++i) re[i] = int(data[i]) - 128;
+        }
+        std::fill(re + m, re + n, 0.0);
+    } else {
+        const int lags = std::min({samples, GraphWidth, n});
+        std::fill(re, re + n, 0.0);
+        if (lags > 0) {
+            const int t = std::min(samples, 2 * lags);
+            static std::vector<double> a;
+            const double w = AutoCorrelation(t, lags, pow2(ceil_log2(3 * lags)), slot, a);
+            const double k = wide ? 31000.0 : 120.0;
+            const double a0 = a[0];
+            for (int i = 0; i < lags; ++i) re[i] = (i * std::sqrt(double(i)) * w + 1) * (a[i] / a0) * k;
+        }
+    }
+    (void)im;  // the real transform ignores it on entry
+    return std::min(samples, n);
+}
+
+// Removes the mean of re[0..m) and applies the window over it.
+void weight_block(double* re, int m) {
+    if (Settings.mado == kRectangularWindow || m <= 0) return;
+    double sum = 0;
+    for (int i = 0; i < m; ++i) sum += re[i];
+    const double mean = sum / m;
+    const int h = m / 2;
+    ensure_window(h);
+    const double* w = WindowTable.window.data();
+    for (int i = 0; i < h; ++i) {
+        re[i] = (re[i] - mean) * w[i];
+        re[2 * h - 1 - i] = (re[2 * h - 1 - i] - mean) * w[i];
+    }
+    if (m & 1) re[m - 1] -= mean;  // the odd last sample takes no weight
+}
+
+void find_strongest_line(int n, const double* re, const double* im) {
+    double best = 0;
+    int bin = 0;
+    const int half = n / 2;
+    if (Settings.katamuki) {
+        const double p0 = (re[0] * re[0] + im[0] * im[0]) * 0.5 / n * 16;
+        if (p0 > best) best = p0;
+        for (int k = 1; k < half; ++k) {
+            const double p = (re[k] * re[k] + im[k] * im[k]) * k / n * 16;
+            if (p > best) { best = p; bin = k; }
+        }
+    } else {
+        for (int k = 0; k < half; ++k) {
+            const double p = re[k] * re[k] + im[k] * im[k];
+            if (p > best) { best = p; bin = k; }
+        }
+    }
+    SpectrumPeak.power = best;
+    SpectrumPeak.bin = bin;
+}
+
+void draw_peak_readouts(Dc& dc, int n) {
+    SpectrumPeak.frequency = double(SourceInfo.sample_rate) * SpectrumPeak.bin / n;
+    const double f = SpectrumPeak.frequency;
+    const char* format = f >= 999.95 ? "Peak %5.0fHz  " : f >= 99.995 ? "Peak %5.1fHz  "
+                        : f >= 9.9995 ? "Peak %5.2fHz  " : "Peak %5.3fHz  ";
+    const std::string peak = format_text(format, f);
+    const std::string level =
+        Settings.Decibel ? format_text("%3ddb   ", LevelDecibels(SpectrumPeak.power))
+                         : format_text("%5.3f ", std::sqrt(SpectrumPeak.power / PowerReference()));
+    const Font* prev = dc.select_font(nullptr);
+    const Rgb text = dc.text_color(), bk = dc.bk_color();
+    if (DarkScheme) SetSchemeTextColours(dc);
+    dc.text_out(CellWidth, CellHeight, peak);
+    dc.text_out(14 * CellWidth, CellHeight, level);
+    dc.set_text_color(text);
+    dc.set_bk_color(bk);
+    dc.select_font(prev);
+    report_readout(Readout::Peak, peak);
+    report_readout(Readout::Level, level);
+}
+
+}  // namespace
+
+double PowerReference() { return sixteen_bit() ? 70000000.0 : 1000.0; }
+
+int LevelDecibels(double power) {
+    if (!(power > 0)) return -1000;
+    return int(10 * std::log10(power / PowerReference()) - 0.5);
+}
+
+double AutoCorrelation(int t, int n, int z, int slot, std::vector<double>& a) {
+    static std::vector<double> second;
+    try {
+        a.assign(size_t(z), 0.0);
+        second.assign(size_t(z), 0.0);
+    } catch (const std::bad_alloc&) {
+        message_box({"self mem error", "", true, MbIcon::None});
+        end_process(1);
+    }
+    const uint8_t* data = SampleBuffers[size_t(slot)];
+    const int count = std::min(t, z);
+    if (sixteen_bit()) {
+        for (int i = 0; i < count; ++i) a[size_t(i)] = sample16(data, size_t(i));
+    } else {
+        for (int i = 0; i < count; ++i) a[size_t(i)] = int(data[i]) - 128;
+    }
+    const int p = ceil_log2(z);
+    double* re = a.data();
+    double* im = second.data();
+    if (Settings.fftparam > 10) fft_direct(re, im, p, -1);
+    else fft2(re, im, p, -1);
+    for (int i = 0; i < z; ++i) {
+        re[i] = re[i] * re[i] + im[i] * im[i];
+        im[i] = 0;
+    }
+    if (Settings.fftparam > 9) fft_direct(re, im, p, 1);
+    else fft2(re, im, p, 1);
+    if (a[0] == 0) a[0] = 1;
+    return z >= t + n ? 1 / std::pow(double(n), 1.5) : 0;
+}
+
+void ComputeDisplayLevels(int n, uint8_t* levels, const double* re, const double* im) {
+    const int half = n / 2;
+    const double ref = PowerReference();
+    const bool tilt = Settings.katamuki != 0;
+    auto power = [&](int k) {
+        double p = (re[k] * re[k] + im[k] * im[k]) / ref;
+        if (tilt) p = k == 0 ? p * 0.5 / n * 16 : p * k / n * 16;
+        return p;
+    };
+    if (Settings.Decibel) {
+        if (!Settings.Expand) {
+            for (int k = 0; k < half; ++k) {
+                const double p = power(k);
+                double v = p > 1e-30 ? 0.04 * std::log(p) : -1;
+                v = std::clamp(v, -1.0, 0.0);
+                levels[k] = uint8_t(int(-255 * v));
+            }
+        } else {
+            for (int k = 0; k < half; ++k) {
+                const double p = power(k);
+                double v = p > 1e-30 ? 0.04 * std::log(p) : -1;
+                v = std::clamp(v, -0.7, -0.2);
+                levels[k] = uint8_t(int(-510 * (v + 0.2) + 0.49));
+            }
+        }
+    } else {
+        for (int k = 0; k < half; ++k) {
+            double a = std::sqrt(power(k));
+            if (Settings.Expand) a = 4 * a;
+            if (tilt) a = 4 * a;
+            if (!(a >= 0)) a = 0;  // not a number
+            a = std::min(a, 1.0);
+            levels[k] = uint8_t(int(255.5 - 255 * a));
+        }
+    }
+}
+
+void MakeDisplayLevels(int n, uint8_t* levels, const double* re, const double* im) {
+    ComputeDisplayLevels(n, levels, re, im);
+    if (!DrawSurface) return;
+    switch (Settings.display) {
+    case 109: DrawLinearSpectrum(*DrawSurface, levels, n / 2); break;
+    case 110: DrawLogSpectrum(*DrawSurface, levels, n / 2); break;
+    case 111: ScrollTuningLines(*DrawSurface); break;
+    default: break;
+    }
+}
+
+void AnalyseSpectrum(Dc& dc, int slot, uint32_t byte_count) {
+    if (byte_count == 0) return;
+    const int p = std::clamp(Settings.fftparam, 8, 16);
+    const int n = pow2(p);
+    const uint8_t* data = slot >= 0 && slot < int(SampleBuffers.size()) ? SampleBuffers[size_t(slot)] : nullptr;
+    // Without samples or work arrays of this size there is nothing to transform.
+    if (!data || !WorkArrays.re || !WorkArrays.im || WorkArrays.n < n) return;
+    const int samples = int(sixteen_bit() ? byte_count / 2 : byte_count);
+
+    try {
+        if (DisplayLevels.size() < size_t(n)) DisplayLevels.resize(size_t(n));
+    } catch (const std::bad_alloc&) {
+        out_of_memory("nomem", "メモリ不足");
+    }
+
+    DirectDrawing direct;
+    if (!Settings.UseMemDC || !DrawSurface) {
+        DrawSurface = &dc;
+        direct.active = true;
+    }
+    Dc& target = *DrawSurface;
+
+    double* re = WorkArrays.re;
+    double* im = WorkArrays.im;
+    const int span = load_work_arrays(data, slot, samples, n, re, im);
+    weight_block(re, span);
+    fft2(re, im, p, -1);
+
+    find_strongest_line(n, re, im);
+    if (SpectrumPeak.power > 0) draw_peak_readouts(dc, n);
+
+    if (Settings.freqnum < 2 && Settings.sex != 0)
+        VoicePointerSingle(SpectrumPeak.frequency, SpectrumPeak.power);
+
+    MakeDisplayLevels(n, DisplayLevels.data(), re, im);
+
+    const double floor_hz = std::max(40.0 * SourceInfo.sample_rate / n, 25.0);
+    const int view = Settings.display;
+    if (Settings.freqnum > 0 && view >= 109 && view <= 111) {
+        ListPeaks(target, re, im, SpectrumPeak.bin, n, byte_count);
+    } else if (SpectrumPeak.frequency > floor_hz) {
+        ShowA4Pitch(SpectrumPeak.frequency);
+    }
+
+    const int x = CellWidth, y = 13 * CellHeight;
+    if (!direct.active) {
+        dc.bit_blt(x, y, GraphWidth, 256, target, x, y);
+    } else if (Settings.futosa == 2) {
+        const int edge = GraphWidth + CellWidth;
+        switch (BorderRop) {
+        case BorderRopKind::Whiteness: dc.pat_blt(edge, y, 1, 256, Rop::Whiteness); break;
+        case BorderRopKind::Blackness: dc.pat_blt(edge, y, 1, 256, Rop::Blackness); break;
+        case BorderRopKind::None: FillFace(dc, edge, y, edge + 1, y + 256); break;
+        }
+    }
+}
+
+void AnalyseBlock(Dc& dc, int slot, uint32_t byte_count) {
+    if (SourceInfo.format_tag != 1 && ConversionStream == nullptr) {
+        const Font* prev = dc.select_font(nullptr);
+        const Rgb text = dc.text_color(), bk = dc.bk_color();
+        dc.set_text_color(kWhite);
+        dc.set_bk_color(kBlack);
+        dc.text_out(39 * CellWidth, 2 * CellHeight + CellHeight / 2,
+                    JapaneseUi ? "レベル表示不可" : LoadStringText(98));
+        dc.set_text_color(text);
+        dc.set_bk_color(bk);
+        dc.select_font(prev);
+        return;
+    }
+    if (slot < 0 || slot >= int(SampleBuffers.size()) || !SampleBuffers[size_t(slot)]) return;
+    const uint8_t* data = SampleBuffers[size_t(slot)];
+    const int layout = SourceInfo.ChannelLayout & 3;
+    uint32_t l = byte_count;
+
+    uint32_t stride = std::min<uint32_t>(LevelScanStride, 16000);
+    const uint32_t divisor = layout == 0 ? 32 : layout == 3 ? 128 : 64;
+    stride = std::min(stride, BlockBytes / divisor);
+    if (stride == 0) stride = 1;
+    LevelScanStride = stride;
+
+    const int y = CellHeight;
+    switch (layout) {
+    case 0: {
+        int peak = 0;
+        for (uint32_t i = 0; i < l; i += stride) peak = std::max(peak, std::abs(int(data[i]) - 128));
+        DrawLevels(dc, uint32_t(peak), 2 * y, 3 * y, 8);
+        break;
+    }
+    case 1: {
+        int peak = 0;
+        const uint32_t count = l / 2;
+        for (uint32_t i = 0; i < count; i += stride) peak = std::max(peak, std::abs(sample16(data, i)));
+        DrawLevels(dc, uint32_t(peak), 2 * y, 3 * y, 2048);
+        l &= ~1u;
+        break;
+    }
+    case 2: {
+        int left = 0, right = 0;
+        for (uint32_t i = 0; i + 1 < l; i += 2 * stride) {
+            left = std::max(left, std::abs(int(data[i]) - 128));
+            right = std::max(right, std::abs(int(data[i + 1]) - 128));
+        }
+        DrawLevels(dc, uint32_t(left), 2 * y, y, 8);
+        DrawLevels(dc, uint32_t(right), 4 * y, y, 8);
+        break;
+    }
+    default: {
+        int left = 0, right = 0;
+        const uint32_t count = l / 2;
+        for (uint32_t i = 0; i + 1 < count; i += 2 * stride) {
+            left = std::max(left, std::abs(sample16(data, i)));
+            right = std::max(right, std::abs(sample16(data, i + 1)));
+        }
+        DrawLevels(dc, uint32_t(left), 2 * y, y, 2048);
+        DrawLevels(dc, uint32_t(right), 4 * y, y, 2048);
+        l &= ~1u;
+        break;
+    }
+    }
+
+    if (layout < 2) {
+        AnalyseSpectrum(dc, slot, l);
+        return;
+    }
+
+    // Stereo: the spectrum of the mean of the two channels, in slot 4.
+    std::vector<uint8_t>& mono = SampleStorage[4];
+    try {
+        mono.resize(l / 2);
+    } catch (const std::bad_alloc&) {
+        return;
+    }
+    uint8_t* out = mono.data();
+    if (layout == 3) {
+        const uint32_t frames = l / 4;
+        for (uint32_t f = 0; f < frames; ++f) {
+            const int v = (sample16(data, 2 * f) + sample16(data, 2 * f + 1)) / 2;
+            out[2 * f] = uint8_t(v);
+            out[2 * f + 1] = uint8_t(uint16_t(v) >> 8);
+        }
+    } else {
+        const uint32_t frames = l / 2;
+        for (uint32_t f = 0; f < frames; ++f) out[f] = uint8_t((data[2 * f] + data[2 * f + 1]) / 2);
+    }
+    SampleBuffers[4] = out;
+    AnalyseSpectrum(dc, 4, l / 2);
+    SampleBuffers[4] = nullptr;
+    mono.clear();
+}
+
+}  // namespace dl

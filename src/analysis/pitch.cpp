@@ -1,0 +1,91 @@
+#include "analysis/pitch.h"
+
+#include <cmath>
+#include <string>
+
+#include "analysis/note_names.h"
+#include "analysis/pipeline.h"
+#include "analysis/readouts.h"
+#include "app/settings.h"
+#include "app/shell_state.h"
+#include "app/window_dc.h"
+#include "platform/pointer.h"
+
+namespace dl {
+
+void ResetPitchHistory() { PitchHistory.fill(kEmptyPitch); }
+
+double MergeCents(double m, double v, int k) {
+    if ((m >= 0 && v >= 0) || (m <= 0 && v <= 0) || std::fabs(m - v) <= 50) return (v + m * (k - 1)) / k;
+    m += m >= 0 ? -100 : 100;
+    double r = (v + m * (k - 1)) / k;
+    while (r > 50) r -= 100;
+    while (r < -50) r += 100;
+    return r;
+}
+
+void ShowA4Pitch(double frequency) {
+    const double dev = a4_cents(frequency);
+    for (size_t i = 0; i + 1 < PitchHistory.size(); ++i) PitchHistory[i] = PitchHistory[i + 1];
+    PitchHistory.back() = dev;
+
+    double m = dev;
+    for (int k = 2; k <= 8; ++k) {
+        const double v = PitchHistory[8 - k];
+        if (v > 100) break;
+        m = MergeCents(m, v, k);
+    }
+
+    // A mean that rounds to no cents reads 0, never "-0".
+    const double shown = std::fabs(m) < 0.5 ? 0.0 : m;
+    const std::string text =
+        format_text("A4pitch %4.1fHz %3.0fcent", 440 * std::pow(1.0005777895065548, m), shown);
+    WindowDc wdc;
+    Dc& dc = wdc.dc();
+    const Font* prev = dc.select_font(nullptr);
+    if (DarkScheme) SetSchemeTextColours(dc);
+    dc.text_out(CellWidth, 4 * CellHeight, text);
+    dc.select_font(prev);
+    report_readout(Readout::A4, text);
+}
+
+int PointerStep(double power) {
+    if (!(power > 0)) return 0;
+    const int l = LevelDecibels(power);
+    return l > -28 ? 32 : l > -31 ? 16 : l > -34 ? 8 : l > -37 ? 4 : l > -40 ? 2 : l > -46 ? 1 : 0;
+}
+
+namespace {
+
+bool inside(double f, double lo, double hi) {
+    const int s = Settings.sex;
+    return f > lo * s && f < hi * s;
+}
+
+void click(int down, int up) {
+    inject_mouse_event(down, 0, 0);
+    inject_mouse_event(up, 0, 0);
+}
+
+}  // namespace
+
+void VoicePointerSingle(double frequency, double power) {
+    if (Settings.sex == 0) return;
+    const int j = PointerStep(power);
+    const double f = frequency;
+    if (inside(f, 247, 277)) {
+        inject_mouse_event(kMouseMove, 0, j);
+    } else if (inside(f, 311, 349)) {
+        inject_mouse_event(kMouseMove, -j, 0);
+    } else if (inside(f, 370, 415)) {
+        inject_mouse_event(kMouseMove, 0, -j);
+    } else if (inside(f, 440, 494)) {
+        inject_mouse_event(kMouseMove, j, 0);
+    } else if (inside(f, 494, 554) && j >= 2) {
+        click(kMouseLeftDown, kMouseLeftUp);
+    } else if (inside(f, 622, 698) && j >= 2) {
+        click(kMouseRightDown, kMouseRightUp);
+    }
+}
+
+}  // namespace dl

@@ -1,0 +1,344 @@
+#include <algorithm>
+#include <random>
+
+#include "analysis/fft.h"
+#include "analysis/note_names.h"
+#include "analysis/peaks.h"
+#include "analysis/pipeline_fixture.h"
+#include "platform/message_box.h"
+#include "support/test_support.h"
+
+namespace dl_test {
+namespace {
+
+using dl::Readout;
+
+// A spectrum of isolated lines, as the work arrays hold it after a tick.
+class PeaksTest : public AnalysisTest {
+protected:
+    void SetUp() override {
+        AnalysisTest::SetUp();
+        dl::Settings.freqnum = 4;
+        dl::Settings.display = 110;
+        // One hertz per line makes every line's frequency its index.
+        dl::SourceInfo.sample_rate = 4096;
+        re_.assign(4096, 0.0);
+        im_.assign(4096, 0.0);
+        surface_ = std::make_unique<dl::Surface>(1200, 400);
+        target_ = std::make_unique<dl::Dc>(*surface_);
+    }
+    // A line of the given level in dB below full scale.
+    void line(int k, double db) { re_[size_t(k)] = std::sqrt(dl::PowerReference() * std::pow(10, db / 10)); }
+    int strongest() const {
+        int best = 0;
+        for (int k = 1; k < 2048; ++k)
+            if (re_[size_t(k)] * re_[size_t(k)] + im_[size_t(k)] * im_[size_t(k)] >
+                re_[size_t(best)] * re_[size_t(best)] + im_[size_t(best)] * im_[size_t(best)])
+                best = k;
+        return best;
+    }
+    void list(uint32_t bytes = 8192) { dl::ListPeaks(*target_, re_.data(), im_.data(), strongest(), 4096, bytes); }
+
+    std::vector<double> re_, im_;
+    std::unique_ptr<dl::Surface> surface_;
+    std::unique_ptr<dl::Dc> target_;
+};
+
+TEST(NoteNames, NearestEqualTemperedNote) {
+    EXPECT_EQ(dl::note_name(440), "A4");
+    EXPECT_EQ(dl::note_name(523.25), "C5");
+    EXPECT_EQ(dl::note_name(261.63), "C4");
+    EXPECT_EQ(dl::note_name(466.16), "Bb4");
+    EXPECT_EQ(dl::note_name(27.5), "A0");
+    EXPECT_EQ(dl::note_name(4186.0), "C8");
+    EXPECT_EQ(dl::note_name(0), "0Hz");
+    EXPECT_EQ(dl::note_name(-5), "0Hz");
+    EXPECT_EQ(dl::note_of(440).key, 69);
+    EXPECT_EQ(dl::note_of(440).semitones, -3);
+    // Half a semitone above and below C5 rounds away from C5.
+    EXPECT_EQ(dl::note_of(523.25113 * std::pow(2, 0.5001 / 12)).semitones, 1);
+    EXPECT_EQ(dl::note_of(523.25113 * std::pow(2, -0.5001 / 12)).semitones, -1);
+}
+
+TEST(NoteNames, FloorDivMod) {
+    EXPECT_EQ(dl::FloorDivMod(-3, 12).quot, -1);
+    EXPECT_EQ(dl::FloorDivMod(-3, 12).rem, 9);
+    EXPECT_EQ(dl::FloorDivMod(-12, 12).quot, -1);
+    EXPECT_EQ(dl::FloorDivMod(-12, 12).rem, 0);
+    EXPECT_EQ(dl::FloorDivMod(-13, 12).quot, -2);
+    EXPECT_EQ(dl::FloorDivMod(-13, 12).rem, 11);
+    EXPECT_EQ(dl::FloorDivMod(13, 12).quot, 1);
+    EXPECT_EQ(dl::FloorDivMod(13, 12).rem, 1);
+    EXPECT_EQ(dl::FloorDivMod(3, -12).rem, -9);
+}
+
+TEST(NoteNames, CentsFoldIntoTheSemitoneAroundA4) {
+    EXPECT_NEAR(dl::a4_cents(446), 23.45, 0.01);
+    EXPECT_NEAR(dl::a4_cents(445 * 8), 19.56, 0.01);
+    EXPECT_NEAR(dl::a4_cents(440 * std::pow(2, 3.0 / 12)), 0, 1e-9);  // C5 is exact
+    EXPECT_GT(dl::fold_to_a4(27.5 * 1.03), 427.57);
+    EXPECT_LE(dl::fold_to_a4(453), 453);
+}
+
+TEST(PitchHistory, MergeAcrossTheSeam) {
+    EXPECT_DOUBLE_EQ(dl::MergeCents(45, -45, 2), -50);
+    EXPECT_DOUBLE_EQ(dl::MergeCents(10, -20, 2), -5);
+    EXPECT_DOUBLE_EQ(dl::MergeCents(-45, 40, 2), 47.5);
+    EXPECT_DOUBLE_EQ(dl::MergeCents(49, -49, 8), 49.25);  // -50.75 wraps round
+    EXPECT_DOUBLE_EQ(dl::MergeCents(40, 20, 3), (20 + 80) / 3.0);
+    EXPECT_DOUBLE_EQ(dl::MergeCents(-48, 46, 2), 49);  // -48 taken as +52
+}
+
+TEST_F(PeaksTest, A4ReadoutAveragesTheLastEight) {
+    dl::ShowA4Pitch(445);
+    dl::ResetPitchHistory();
+    dl::ShowA4Pitch(880);
+    EXPECT_EQ(texts(Readout::A4), (std::vector<std::string>{"A4pitch 445.0Hz  20cent", "A4pitch 440.0Hz   0cent"}));
+    readouts.clear();
+    dl::ResetPitchHistory();
+    for (double hz : {446.0, 434.0}) dl::ShowA4Pitch(hz);  // +23.4 and -23.8 cents
+    EXPECT_EQ(texts(Readout::A4).back(), "A4pitch 440.0Hz   0cent");
+    for (int i = 0; i < 20; ++i) dl::ShowA4Pitch(450);
+    EXPECT_EQ(texts(Readout::A4).back(), "A4pitch 450.0Hz  39cent");
+    dl::ResetPitchHistory();
+    for (double v : dl::PitchHistory) EXPECT_EQ(v, 4294967295.0);
+}
+
+TEST_F(PeaksTest, FiguresNamesAndCents) {
+    line(440, -10);
+    line(1000, -20);
+    line(50, -25);
+    list();
+    EXPECT_EQ(texts(Readout::Label), (std::vector<std::string>{"440.0", " 1000", "50.00"}));
+
+    readouts.clear();
+    dl::Settings.use_onmei = 1;
+    list();
+    EXPECT_EQ(texts(Readout::Label), (std::vector<std::string>{"A4", "B5", "G1"}));
+
+    // 14272 Hz over 4096 lines puts line 128 at 446 Hz; the floor is 139 Hz.
+    readouts.clear();
+    dl::SourceInfo.sample_rate = 14272;
+    dl::Settings.use_onmei = 2;
+    std::fill(re_.begin(), re_.end(), 0.0);
+    line(128, -10);
+    line(12, -20);  // 41.8 Hz, below the floor: no cents
+    list();
+    EXPECT_EQ(texts(Readout::Label), (std::vector<std::string>{"A4+23", "E1"}));
+}
+
+TEST_F(PeaksTest, RepeatedNotesGiveTheirRowToTheNextNote) {
+    dl::Settings.use_onmei = 1;
+    dl::Settings.display = 109;
+    line(440, -10);
+    line(445, -12);  // A4 again
+    line(523, -14);
+    list();
+    EXPECT_EQ(texts(Readout::Label), (std::vector<std::string>{"A4", "C5"}));
+    // C5 sits in the second row, and no third row is drawn.
+    const int row = std::min((256 - dl::LabelFont.height) / 4, dl::LabelFont.height);
+    auto inked = [&](int top) {
+        int count = 0;
+        for (int y = top; y < top + dl::LabelFont.height; ++y)
+            for (int x = 0; x < 1200; ++x) count += surface_->pixel(x, y) == dl::kWhite;
+        return count;
+    };
+    EXPECT_GT(inked(91 + row), 0);
+    EXPECT_EQ(inked(91 + 2 * row), 0);
+}
+
+// The peaks after the first, found the slow way: the strongest strict local maximum strictly
+// weaker than the last one, lowest line among equals.
+std::vector<int> reference_peaks(const std::vector<double>& p, int first, int count) {
+    std::vector<int> out{first};
+    double last = p[size_t(first)];
+    const int half = int(p.size());
+    while (int(out.size()) < count) {
+        double best = 0;
+        int at = -1;
+        for (int k = 0; k < half; ++k) {
+            const double l = k > 0 ? p[size_t(k - 1)] : 0, r = k + 1 < half ? p[size_t(k + 1)] : 0;
+            if (p[size_t(k)] > l && p[size_t(k)] > r && p[size_t(k)] < last && p[size_t(k)] > best) {
+                best = p[size_t(k)];
+                at = k;
+            }
+        }
+        if (at < 0 || best < 0.0005) break;
+        out.push_back(at);
+        last = best;
+    }
+    return out;
+}
+
+TEST_F(PeaksTest, ManyPeaksInTheOrderOfTheSlowSearch) {
+    dl::Settings.freqnum = 999;
+    dl::Settings.Decibel = true;
+    std::mt19937 rng(7);
+    // Few distinct levels, so equal peaks are common.
+    std::uniform_int_distribution<int> level(0, 40);
+    for (int trial = 0; trial < 3; ++trial) {
+        dl::Settings.katamuki = trial == 2;
+        std::vector<double> p(2048);
+        for (int k = 0; k < 2048; ++k) {
+            re_[size_t(k)] = level(rng) * 10.0;
+            im_[size_t(k)] = 0;
+            p[size_t(k)] = re_[size_t(k)] * re_[size_t(k)];
+            if (dl::Settings.katamuki) p[size_t(k)] = k == 0 ? p[0] * 0.5 / 4096 * 16 : p[size_t(k)] * k / 4096 * 16;
+        }
+        const int first = int(std::max_element(p.begin(), p.end()) - p.begin());
+        readouts.clear();
+        dl::ListPeaks(*target_, re_.data(), im_.data(), first, 4096, 8192);
+        std::vector<int> got;
+        for (const std::string& t : texts(Readout::Label)) got.push_back(int(std::lround(std::stod(t))));
+        EXPECT_EQ(got, reference_peaks(p, first, 999)) << trial;
+    }
+}
+
+TEST_F(PeaksTest, ChordsSteerThePointer) {
+    dl::Settings.freqnum = 3;
+    dl::Settings.sex = 2;
+    line(392, -10);  // G4 and G5: up
+    line(784, -20);
+    list();
+    EXPECT_EQ(pointer, (std::vector<PointerEvent>{{dl::kMouseMove, 0, -32}}));
+
+    pointer.clear();
+    std::fill(re_.begin(), re_.end(), 0.0);
+    line(392, -38);  // G4 and D6, quieter: a smaller step
+    line(1175, -45);
+    list();
+    EXPECT_EQ(pointer, (std::vector<PointerEvent>{{dl::kMouseMove, 0, -2}}));
+
+    pointer.clear();
+    dl::Settings.sex = 1;
+    std::fill(re_.begin(), re_.end(), 0.0);
+    line(196, -10);  // G3 and G4
+    line(392, -20);
+    list();
+    EXPECT_EQ(pointer, (std::vector<PointerEvent>{{dl::kMouseMove, 0, -32}}));
+
+    // A clicking chord needs a step of at least 2.
+    pointer.clear();
+    std::fill(re_.begin(), re_.end(), 0.0);
+    line(262, -10);  // C4 and C5: left button
+    line(523, -20);
+    list();
+    EXPECT_EQ(pointer, (std::vector<PointerEvent>{{dl::kMouseLeftDown, 0, 0}, {dl::kMouseLeftUp, 0, 0}}));
+    pointer.clear();
+    std::fill(re_.begin(), re_.end(), 0.0);
+    line(262, -41);
+    line(523, -42);
+    list();
+    EXPECT_TRUE(pointer.empty());
+
+    dl::Settings.sex = 0;
+    std::fill(re_.begin(), re_.end(), 0.0);
+    line(196, -10);
+    line(392, -20);
+    list();
+    EXPECT_TRUE(pointer.empty());
+}
+
+TEST_F(PeaksTest, SingleNotePointer) {
+    dl::Settings.sex = 1;
+    const double ref = dl::PowerReference();
+    dl::VoicePointerSingle(520, ref * std::pow(10, -3.9));  // -39 dB: a click
+    EXPECT_EQ(pointer, (std::vector<PointerEvent>{{dl::kMouseLeftDown, 0, 0}, {dl::kMouseLeftUp, 0, 0}}));
+    pointer.clear();
+    dl::VoicePointerSingle(520, ref * std::pow(10, -4.0));  // -40 dB: too quiet
+    EXPECT_TRUE(pointer.empty());
+    const std::vector<std::pair<double, PointerEvent>> moves = {
+        {260, {dl::kMouseMove, 0, 32}}, {330, {dl::kMouseMove, -32, 0}},
+        {400, {dl::kMouseMove, 0, -32}}, {460, {dl::kMouseMove, 32, 0}}};
+    for (const auto& [hz, event] : moves) {
+        pointer.clear();
+        dl::VoicePointerSingle(hz, ref / 100);
+        EXPECT_EQ(pointer, std::vector<PointerEvent>{event}) << hz;
+    }
+    pointer.clear();
+    dl::VoicePointerSingle(247, ref);  // band edges are outside
+    dl::VoicePointerSingle(100, ref);
+    EXPECT_TRUE(pointer.empty());
+    dl::Settings.sex = 2;
+    dl::VoicePointerSingle(1300, ref);  // 622..698 doubled: right button
+    EXPECT_EQ(pointer, (std::vector<PointerEvent>{{dl::kMouseRightDown, 0, 0}, {dl::kMouseRightUp, 0, 0}}));
+    EXPECT_EQ(dl::PointerStep(0), 0);
+}
+
+TEST_F(PeaksTest, WeakSpectraEndTheListAndSilenceDrawsNothing) {
+    list();
+    EXPECT_TRUE(readouts.empty());
+    line(300, -10);
+    line(600, -120);  // below the weakest drawn power
+    list();
+    EXPECT_EQ(texts(Readout::Label), std::vector<std::string>{"300.0"});
+}
+
+TEST_F(PeaksTest, TuningViewWritesEveryLabelInTheBottomLine) {
+    dl::Settings.display = 111;
+    dl::Settings.use_onmei = 1;
+    line(440, -10);
+    line(880, -20);
+    list();
+    const int bottom = 13 * 7 + 256 - 2 * 7;
+    int inked = 0, above = 0;
+    for (int x = 0; x < 1200; ++x) {
+        for (int y = bottom; y < bottom + dl::LabelFont.height; ++y) inked += surface_->pixel(x, y) != dl::kBlack;
+        for (int y = 0; y < bottom; ++y) above += surface_->pixel(x, y) != dl::kBlack;
+    }
+    EXPECT_GT(inked, 0);
+    EXPECT_EQ(above, 0);
+    EXPECT_EQ(target_->bk_mode(), dl::BkMode::Opaque);
+}
+
+TEST_F(PeaksTest, ComplexRefinementOfASineBetweenLines) {
+    // 1232.8 Hz at 44.1 kHz lies between lines 114 and 115 of 4096.
+    dl::SourceInfo.sample_rate = 44100;
+    dl::Settings.mado = 4;
+    for (int p : {11, 12, 14}) {
+        const int n = 1 << p;
+        std::vector<double> re(static_cast<size_t>(n)), im(static_cast<size_t>(n));
+        for (int i = 0; i < n; ++i) re[size_t(i)] = 12000 * std::sin(2 * std::numbers::pi * 1232.8 * i / 44100 + 0.3);
+        dl::fft2(re.data(), im.data(), p, -1);
+        int b = 0;
+        for (int k = 1; k < n / 2; ++k)
+            if (std::hypot(re[size_t(k)], im[size_t(k)]) > std::hypot(re[size_t(b)], im[size_t(b)])) b = k;
+        EXPECT_NEAR(dl::RefinePeakFrequency(re.data(), im.data(), b, n, n, 44100), 1232.8, 0.05) << n;
+        // A block shorter than the transform takes the two-sided estimate instead.
+        EXPECT_NEAR(dl::RefinePeakFrequency(re.data(), im.data(), b, n, n - 1, 44100), 1232.8, 44100.0 / n) << n;
+    }
+    // At the ends of the spectrum only one neighbour is there.
+    std::vector<double> re(64, 0.0), im(64, 0.0);
+    re[0] = 1;
+    EXPECT_DOUBLE_EQ(dl::RefinePeakFrequency(re.data(), im.data(), 0, 64, 64, 64), 0.0);
+    re[0] = 0;
+    re[31] = 1;
+    EXPECT_DOUBLE_EQ(dl::RefinePeakFrequency(re.data(), im.data(), 31, 64, 64, 64), 31.0);
+}
+
+TEST_F(PeaksTest, ComplexRefinementFeedsTheLabelsAndThePitch) {
+    dl::SourceInfo.sample_rate = 44100;
+    dl::Settings.mado = 4;
+    dl::Settings.use_complex = 1;
+    dl::Settings.use_onmei = 2;
+    dl::Settings.freqnum = 1;
+    for (int i = 0; i < 4096; ++i) re_[size_t(i)] = 12000 * std::sin(2 * std::numbers::pi * 446 * i / 44100);
+    std::fill(im_.begin(), im_.end(), 0.0);
+    dl::fft2(re_.data(), im_.data(), 12, -1);
+    list();
+    EXPECT_EQ(texts(Readout::Label), std::vector<std::string>{"A4+23"});
+    EXPECT_EQ(texts(Readout::A4), std::vector<std::string>{"A4pitch 446.0Hz  23cent"});
+}
+
+TEST_F(PeaksTest, BrokenPreconditionsEndTheProcess) {
+    MessageBoxCapture boxes;
+    EndProcessCapture ends;
+    dl::Settings.freqnum = 0;
+    EXPECT_THROW(list(), ProcessEnded);
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0].text, "Assertion failed: freqnum, file DEWLARK.C, line 2577");
+    EXPECT_FALSE(boxes.boxes[0].owned);
+}
+
+}  // namespace
+}  // namespace dl_test

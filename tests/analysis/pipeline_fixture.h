@@ -1,0 +1,114 @@
+#pragma once
+// A tick's surroundings for the analysis tests: a PCM source, a sample slot, work arrays, a
+// window surface and the recorded read-outs and pointer events.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <memory>
+#include <numbers>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "analysis/pipeline.h"
+#include "analysis/pitch.h"
+#include "analysis/readouts.h"
+#include "app/settings.h"
+#include "app/shell_state.h"
+#include "app/window_dc.h"
+#include "audio/engine_state.h"
+#include "audio/source_state.h"
+#include "display/frame.h"
+#include "platform/pointer.h"
+
+namespace dl_test {
+
+struct PointerEvent {
+    int flags, dx, dy;
+    bool operator==(const PointerEvent&) const = default;
+};
+
+class AnalysisTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dl::Settings = dl::SettingsRecord{};
+        dl::Settings.freqnum = 0;
+        dl::SourceInfo = dl::SourceInfoRecord{};
+        dl::SourceInfo.format_tag = 1;
+        dl::SourceInfo.sample_rate = 44100;
+        dl::SourceInfo.ChannelLayout = 1;
+        dl::ConversionStream = nullptr;
+        dl::SpectrumPeak = dl::SpectrumPeakRecord{};
+        dl::DarkScheme = true;
+        dl::GraphWidth = 512;
+        dl::CellWidth = 8;
+        dl::CellHeight = 7;
+        dl::LevelScanStride = 1;
+        dl::BlockBytes = 1u << 20;
+        dl::DrawSurface = nullptr;
+        dl::ResetPitchHistory();
+        window_ = std::make_unique<dl::Surface>(1200, 400);
+        window_->fill(dl::Rgb{0, 128, 0});
+        dl::WindowSurface = window_.get();
+        dc_ = std::make_unique<dl::Dc>(*window_);
+        use_work_arrays(65536);
+        dl::ReadoutObserver = [this](dl::Readout kind, const std::string& text) {
+            readouts.emplace_back(kind, text);
+        };
+        dl::set_pointer_event_hook([this](int f, int x, int y) { pointer.push_back({f, x, y}); });
+    }
+    void TearDown() override {
+        dl::ReadoutObserver = nullptr;
+        dl::set_pointer_event_hook(nullptr);
+        dl::WindowSurface = nullptr;
+        dl::DrawSurface = nullptr;
+        for (auto& p : dl::SampleBuffers) p = nullptr;
+    }
+
+    void use_work_arrays(int n) {
+        work_re_.assign(size_t(n), 0.0);
+        work_im_.assign(size_t(n), 0.0);
+        dl::WorkArrays.re = work_re_.data();
+        dl::WorkArrays.im = work_im_.data();
+        dl::WorkArrays.n = n;
+    }
+
+    // Puts bytes into slot 0 and runs one tick on them.
+    void tick(const std::vector<uint8_t>& bytes) {
+        block_ = bytes;
+        dl::SampleBuffers[0] = block_.data();
+        dl::AnalyseBlock(*dc_, 0, uint32_t(block_.size()));
+    }
+
+    static std::vector<uint8_t> pcm16(const std::vector<int>& samples) {
+        std::vector<uint8_t> b;
+        for (int v : samples) {
+            b.push_back(uint8_t(v & 0xff));
+            b.push_back(uint8_t((v >> 8) & 0xff));
+        }
+        return b;
+    }
+    static std::vector<int> sine(int count, double hz, double amplitude, double rate, double phase = 0) {
+        std::vector<int> s(static_cast<size_t>(count));
+        for (int i = 0; i < count; ++i)
+            s[size_t(i)] = int(std::lround(amplitude * std::sin(2 * std::numbers::pi * hz * i / rate + phase)));
+        return s;
+    }
+
+    std::vector<std::string> texts(dl::Readout kind) const {
+        std::vector<std::string> t;
+        for (const auto& [k, s] : readouts)
+            if (k == kind) t.push_back(s);
+        return t;
+    }
+
+    std::vector<std::pair<dl::Readout, std::string>> readouts;
+    std::vector<PointerEvent> pointer;
+    std::unique_ptr<dl::Surface> window_;
+    std::unique_ptr<dl::Dc> dc_;
+    std::vector<uint8_t> block_;
+    std::vector<double> work_re_, work_im_;
+};
+
+}  // namespace dl_test

@@ -1,0 +1,345 @@
+#include <algorithm>
+#include <complex>
+
+#include "analysis/fft.h"
+#include "analysis/window_table.h"
+#include "analysis/pipeline_fixture.h"
+#include "platform/message_box.h"
+#include "support/test_support.h"
+
+namespace dl_test {
+namespace {
+
+using dl::Readout;
+
+// Direct DFT of one line, divided by the length (the transform's convention).
+std::complex<double> dft_line(const std::vector<double>& x, int n, int k) {
+    std::complex<double> sum = 0;
+    for (size_t i = 0; i < x.size(); ++i)
+        sum += x[i] * std::polar(1.0, -2 * std::numbers::pi * double(k) * double(i) / n);
+    return sum / double(n);
+}
+
+// The spectrum the tick left in the work arrays at line k.
+std::complex<double> work_line(int k) { return {dl::WorkArrays.re[k], dl::WorkArrays.im[k]}; }
+
+void hann_over(std::vector<double>& x, int m) {
+    double mean = 0;
+    for (int i = 0; i < m; ++i) mean += x[size_t(i)];
+    mean /= m;
+    const int h = m / 2;
+    for (int i = 0; i < m; ++i) x[size_t(i)] -= mean;
+    for (int i = 0; i < h; ++i) {
+        const double w = 0.5 - 0.5 * std::cos(std::numbers::pi * i / h);
+        x[size_t(i)] *= w;
+        x[size_t(2 * h - 1 - i)] *= w;
+    }
+}
+
+using PipelineTest = AnalysisTest;
+
+TEST_F(PipelineTest, StereoFramesThatCancelLeaveASilentSpectrumAndKeepTheLastFrequency) {
+    dl::SourceInfo.ChannelLayout = 3;
+    dl::Settings.mado = 4;
+    std::vector<int> frames;
+    for (int i = 0; i < 4096; ++i) frames.insert(frames.end(), {1000, -1000});
+    dl::SpectrumPeak.frequency = 123.0;
+    tick(pcm16(frames));
+    EXPECT_EQ(dl::SpectrumPeak.power, 0.0);
+    EXPECT_EQ(dl::SpectrumPeak.bin, 0);
+    EXPECT_EQ(dl::SpectrumPeak.frequency, 123.0);
+    EXPECT_TRUE(texts(Readout::Peak).empty());
+    EXPECT_EQ(dl::SampleBuffers[4], nullptr);  // the mono mix lives for the tick only
+}
+
+TEST_F(PipelineTest, StereoMixTruncatesTowardsZero) {
+    // (3 + -4)/2 is 0 towards zero but -1 rounded down: only the first leaves a silent block.
+    dl::SourceInfo.ChannelLayout = 3;
+    dl::Settings.mado = 4;
+    std::vector<int> frames;
+    for (int i = 0; i < 4096; ++i) frames.insert(frames.end(), {3, -4});
+    tick(pcm16(frames));
+    EXPECT_EQ(dl::SpectrumPeak.power, 0.0);
+
+    // 8-bit: (129 + 128)/2 drops the remainder: 128, silence.
+    dl::SourceInfo.ChannelLayout = 2;
+    std::vector<uint8_t> bytes;
+    for (int i = 0; i < 4096; ++i) bytes.insert(bytes.end(), {129, 128});
+    tick(bytes);
+    EXPECT_EQ(dl::SpectrumPeak.power, 0.0);
+}
+
+TEST_F(PipelineTest, ConstantEightBitBlocksByWindow) {
+    dl::SourceInfo.ChannelLayout = 0;
+    dl::Settings.fftparam = 12;
+    dl::Settings.mado = 0;  // "han     ": the mean goes, nothing is left
+    tick(std::vector<uint8_t>(4096, 128));
+    EXPECT_EQ(dl::SpectrumPeak.power, 0.0);
+    EXPECT_TRUE(texts(Readout::Peak).empty());
+
+    dl::Settings.mado = 4;  // "squar   ": the constant stays, all in line 0
+    tick(std::vector<uint8_t>(4096, 200));
+    EXPECT_EQ(dl::SpectrumPeak.bin, 0);
+    EXPECT_NEAR(dl::SpectrumPeak.power, 72.0 * 72.0, 1e-6);
+    EXPECT_EQ(texts(Readout::Peak), std::vector<std::string>{"Peak 0.000Hz  "});
+    // 10 log10(5184 / 1000) - 0.5 = 6.65
+    EXPECT_EQ(texts(Readout::Level), std::vector<std::string>{"  6db   "});
+}
+
+TEST_F(PipelineTest, FullScaleSineOnALine) {
+    dl::Settings.fftparam = 12;
+    dl::Settings.mado = 4;
+    const int k = 100;
+    tick(pcm16(sine(4096, k * 44100.0 / 4096, 16384, 44100, 0.3)));
+    EXPECT_EQ(dl::SpectrumPeak.bin, k);
+    EXPECT_NEAR(dl::SpectrumPeak.power, 67108864.0, 67108864.0 * 1e-4);
+    EXPECT_DOUBLE_EQ(dl::SpectrumPeak.frequency, k * 44100.0 / 4096);
+    EXPECT_EQ(texts(Readout::Peak), std::vector<std::string>{"Peak  1077Hz  "});
+    EXPECT_EQ(texts(Readout::Level), std::vector<std::string>{"  0db   "});
+
+    dl::Settings.Decibel = false;
+    readouts.clear();
+    tick(block_);
+    // sqrt(67108864 / 70000000)
+    EXPECT_EQ(texts(Readout::Level), std::vector<std::string>{"0.979 "});
+}
+
+TEST_F(PipelineTest, PeakFormatsByFrequency) {
+    dl::Settings.fftparam = 12;
+    dl::Settings.mado = 4;
+    dl::SourceInfo.sample_rate = 4096;  // one hertz per line
+    for (int k : {5, 50, 500}) tick(pcm16(sine(4096, k, 10000, 4096, 0.3)));
+    EXPECT_EQ(texts(Readout::Peak),
+              (std::vector<std::string>{"Peak 5.000Hz  ", "Peak 50.00Hz  ", "Peak 500.0Hz  "}));
+}
+
+TEST_F(PipelineTest, TiltMovesTheStrongestLineUp) {
+    dl::Settings.fftparam = 12;
+    dl::Settings.mado = 4;
+    std::vector<int> low = sine(4096, 10 * 44100.0 / 4096, 8000, 44100);
+    std::vector<int> high = sine(4096, 1000 * 44100.0 / 4096, 2000, 44100);
+    for (size_t i = 0; i < low.size(); ++i) low[i] += high[i];
+    tick(pcm16(low));
+    EXPECT_EQ(dl::SpectrumPeak.bin, 10);
+    dl::Settings.katamuki = 1;
+    tick(block_);
+    EXPECT_EQ(dl::SpectrumPeak.bin, 1000);
+    // 2000^2/4 tilted by 1000/4096*16
+    EXPECT_NEAR(dl::SpectrumPeak.power, 1e6 * 1000 / 4096 * 16, 1e6 * 1e-3);
+}
+
+TEST_F(PipelineTest, ShortBlockIsZeroPaddedAndWindowedOverItsOwnLength) {
+    dl::Settings.fftparam = 12;
+    dl::Settings.mado = 0;
+    // A constant short block loses everything to the mean of its own samples.
+    tick(pcm16(std::vector<int>(1000, 5000)));
+    EXPECT_EQ(dl::SpectrumPeak.power, 0.0);
+    EXPECT_EQ(dl::WindowTable.cached_length, 500);
+
+    const std::vector<int> s = sine(1001, 1500, 12000, 44100, 0.7);
+    tick(pcm16(s));
+    std::vector<double> x(s.begin(), s.end());
+    hann_over(x, 1001);  // the odd last sample loses the mean but takes no weight
+    for (int k : {0, 1, 139, 140, 141, 600, 2047}) {
+        const std::complex<double> want = dft_line(x, 4096, k), got = work_line(k);
+        EXPECT_NEAR(got.real(), want.real(), 1e-6) << k;
+        EXPECT_NEAR(got.imag(), want.imag(), 1e-6) << k;
+    }
+}
+
+TEST_F(PipelineTest, AutocorrelationMatchesDirectSums) {
+    dl::Settings.fftparam = 12;  // both transforms complex
+    const std::vector<int> s = sine(1024, 700, 9000, 44100, 0.2);
+    std::vector<uint8_t> bytes = pcm16(s);
+    dl::SampleBuffers[0] = bytes.data();
+    std::vector<double> a;
+    const double w = dl::AutoCorrelation(1024, 512, 2048, 0, a);
+    EXPECT_DOUBLE_EQ(w, 1 / std::pow(512.0, 1.5));
+    double r0 = 0;
+    for (int v : s) r0 += double(v) * v;
+    for (int lag : {0, 1, 7, 100, 511}) {
+        double r = 0;
+        for (int j = 0; j + lag < 1024; ++j) r += double(s[size_t(j)]) * s[size_t(j + lag)];
+        EXPECT_NEAR(a[size_t(lag)] / a[0], r / r0, 1e-9) << lag;
+    }
+    // Silence: the zero lag counts as 1, so everything stays 0.
+    std::vector<uint8_t> silent(2048, 0);
+    dl::SampleBuffers[0] = silent.data();
+    dl::AutoCorrelation(1024, 512, 2048, 0, a);
+    EXPECT_EQ(a[0], 1.0);
+    EXPECT_EQ(a[1], 0.0);
+}
+
+TEST_F(PipelineTest, AutocorrelationModeTakesTheLagsTheGraphCanShow) {
+    // 2048 samples, a 512-pixel graph, N = 4096: 512 lags of the first 1024 samples, then the
+    // mean removal and the window over all 2048 values.
+    dl::Settings.fftparam = 12;
+    dl::Settings.wavmode = 2;
+    dl::Settings.mado = 0;
+    const std::vector<int> s = sine(2048, 900, 9000, 44100, 0.4);
+    tick(pcm16(s));
+
+    double r0 = 0;
+    for (int j = 0; j < 1024; ++j) r0 += double(s[size_t(j)]) * s[size_t(j)];
+    std::vector<double> x(2048, 0.0);
+    const double w = 1 / std::pow(512.0, 1.5);
+    for (int i = 0; i < 512; ++i) {
+        double r = 0;
+        for (int j = 0; j + i < 1024; ++j) r += double(s[size_t(j)]) * s[size_t(j + i)];
+        x[size_t(i)] = (std::pow(i, 1.5) * w + 1) * (r / r0) * 31000;
+    }
+    hann_over(x, 2048);
+    for (int k : {0, 3, 40, 83, 84, 500}) {
+        const std::complex<double> want = dft_line(x, 4096, k), got = work_line(k);
+        EXPECT_NEAR(got.real(), want.real(), 1e-6) << k;
+        EXPECT_NEAR(got.imag(), want.imag(), 1e-6) << k;
+    }
+}
+
+TEST_F(PipelineTest, AutocorrelationOfTinyBlocks) {
+    // Fewer samples than the smallest useful transform must still come out finite.
+    dl::Settings.wavmode = 2;
+    for (int p : {9, 12}) {
+        dl::Settings.fftparam = p;
+        for (int count : {1, 2, 3, 5}) {
+            tick(pcm16(std::vector<int>(size_t(count), 3000)));
+            for (int k = 0; k < (1 << p) / 2; ++k) ASSERT_TRUE(std::isfinite(dl::WorkArrays.re[k])) << k;
+        }
+    }
+    tick(pcm16({}));  // nothing to analyse
+    tick({0x12});     // half a sample
+}
+
+TEST_F(PipelineTest, DisplayLevelMapping) {
+    const int n = 8;
+    std::vector<double> re(n, 0.0), im(n, 0.0);
+    std::vector<uint8_t> levels(n);
+    const double ref = dl::PowerReference();
+    re[0] = std::sqrt(ref);            // full scale
+    re[1] = std::sqrt(0.001 * ref);    // 30 dB down
+    re[2] = std::sqrt(1e-9 * ref);     // 90 dB down
+    im[3] = std::sqrt(0.25 * ref);
+    dl::ComputeDisplayLevels(n, levels.data(), re.data(), im.data());
+    EXPECT_EQ(std::vector<int>(levels.begin(), levels.begin() + 4), (std::vector<int>{0, 70, 211, 14}));
+
+    dl::Settings.Expand = true;
+    dl::ComputeDisplayLevels(n, levels.data(), re.data(), im.data());
+    EXPECT_EQ(std::vector<int>(levels.begin(), levels.begin() + 4), (std::vector<int>{0, 39, 255, 0}));
+
+    dl::Settings.Decibel = false;
+    dl::Settings.Expand = false;
+    re[3] = std::nan("");
+    dl::ComputeDisplayLevels(n, levels.data(), re.data(), im.data());
+    // 255.5 - 255 sqrt(P): 0.5 -> 128; a value that is not a number counts as 0.
+    EXPECT_EQ(std::vector<int>(levels.begin(), levels.begin() + 4), (std::vector<int>{0, 247, 255, 255}));
+    im[3] = 0;
+    re[3] = std::sqrt(0.25 * ref);
+    dl::ComputeDisplayLevels(n, levels.data(), re.data(), im.data());
+    EXPECT_EQ(levels[3], 128);
+
+    dl::Settings.katamuki = 1;  // line 3 tilted by 3/8*16 = 6 (a factor 4 more on the amplitude)
+    dl::ComputeDisplayLevels(n, levels.data(), re.data(), im.data());
+    EXPECT_EQ(levels[3], 0);
+}
+
+TEST_F(PipelineTest, PitchReadoutOnlyAboveTheFloor) {
+    // 11025 Hz, N = 4096: the floor is 40 lines, 107.7 Hz.
+    dl::SourceInfo.sample_rate = 11025;
+    dl::Settings.fftparam = 12;
+    dl::Settings.mado = 4;
+    for (int k : {39, 40}) tick(pcm16(sine(4096, k * 11025.0 / 4096, 10000, 11025)));
+    EXPECT_TRUE(texts(Readout::A4).empty());
+    tick(pcm16(sine(4096, 41 * 11025.0 / 4096, 10000, 11025)));
+    EXPECT_EQ(texts(Readout::A4).size(), 1u);
+}
+
+TEST_F(PipelineTest, NotPcmIsRefusedInTheLevelArea) {
+    dl::SourceInfo.format_tag = 0x55;
+    tick(pcm16(sine(4096, 1000, 10000, 44100)));
+    EXPECT_TRUE(readouts.empty());
+    // White text on black around (39X, 2.5Y).
+    bool white = false;
+    for (int x = 39 * 8; x < 39 * 8 + 19 * 8; ++x)
+        for (int y = 17; y < 17 + 15; ++y) white = white || window_->pixel(x, y) == dl::kWhite;
+    EXPECT_TRUE(white);
+}
+
+TEST_F(PipelineTest, LevelScanStrideLimits) {
+    dl::SourceInfo.ChannelLayout = 3;
+    dl::LevelScanStride = 100000;
+    dl::BlockBytes = 16384;
+    tick(pcm16(std::vector<int>(64, 0)));
+    EXPECT_EQ(dl::LevelScanStride, 128u);
+    dl::LevelScanStride = 100000;
+    dl::BlockBytes = 1u << 30;
+    tick(pcm16(std::vector<int>(64, 0)));
+    EXPECT_EQ(dl::LevelScanStride, 16000u);
+    dl::BlockBytes = 100;
+    tick(pcm16(std::vector<int>(64, 0)));
+    EXPECT_EQ(dl::LevelScanStride, 1u);
+}
+
+TEST_F(PipelineTest, GraphTargetAndCopy) {
+    dl::Settings.fftparam = 12;
+    dl::Settings.freqnum = 1;
+    dl::Settings.display = 109;
+    dl::Settings.futosa = 2;
+    dl::BorderRop = dl::BorderRopKind::Whiteness;
+    const int edge = 512 + 8;
+    tick(pcm16(sine(4096, 2000, 20000, 44100)));
+    EXPECT_EQ(dl::DrawSurface, nullptr);
+    EXPECT_EQ(window_->pixel(edge, 13 * 7), dl::kWhite);
+    EXPECT_EQ(window_->pixel(edge, 13 * 7 + 255), dl::kWhite);
+    EXPECT_EQ(texts(Readout::Label), std::vector<std::string>{" 2003"});
+
+    // Off screen: the labels land on the surface, and the graph rectangle is copied.
+    dl::Settings.UseMemDC = 1;
+    dl::Surface off(1200, 400);
+    off.fill(dl::Rgb{0, 0, 255});
+    dl::Dc off_dc(off);
+    dl::DrawSurface = &off_dc;
+    window_->fill(dl::Rgb{0, 255, 0});
+    tick(block_);
+    EXPECT_EQ(dl::DrawSurface, &off_dc);
+    int differing = 0, labelled = 0;
+    for (int y = 13 * 7; y < 13 * 7 + 256; ++y)
+        for (int x = 8; x < 8 + 512; ++x) {
+            differing += window_->pixel(x, y) != off.pixel(x, y);
+            labelled += off.pixel(x, y) != dl::Rgb{0, 0, 255};
+        }
+    EXPECT_EQ(differing, 0);
+    EXPECT_GT(labelled, 0);
+    EXPECT_EQ(window_->pixel(edge, 13 * 7), (dl::Rgb{0, 255, 0}));  // no border repaint
+    EXPECT_EQ(window_->pixel(7, 13 * 7), (dl::Rgb{0, 255, 0}));     // nothing outside the graph
+}
+
+TEST_F(PipelineTest, SinglePointerRunsOnEveryTickWithFewPeaks) {
+    dl::Settings.fftparam = 12;
+    dl::Settings.mado = 4;
+    dl::Settings.sex = 1;
+    dl::Settings.freqnum = 1;
+    tick(pcm16(sine(4096, 61 * 44100.0 / 4096, 16000, 44100)));  // 656.8 Hz, loud
+    EXPECT_EQ(pointer, (std::vector<PointerEvent>{{dl::kMouseRightDown, 0, 0}, {dl::kMouseRightUp, 0, 0}}));
+    pointer.clear();
+    // Silence: no step, but the last tick's frequency still picks the band.
+    tick(pcm16(std::vector<int>(4096, 0)));
+    EXPECT_TRUE(pointer.empty());
+    dl::SpectrumPeak.frequency = 260;
+    tick(block_);
+    EXPECT_EQ(pointer, (std::vector<PointerEvent>{{dl::kMouseMove, 0, 0}}));
+    pointer.clear();
+    dl::Settings.freqnum = 2;
+    tick(pcm16(sine(4096, 61 * 44100.0 / 4096, 16000, 44100)));
+    EXPECT_TRUE(pointer.empty());
+}
+
+TEST_F(PipelineTest, MissingWorkArraysSkipTheSpectrum) {
+    dl::WorkArrays.n = 256;  // sized for another transform
+    dl::Settings.fftparam = 12;
+    tick(pcm16(sine(4096, 1000, 10000, 44100)));
+    EXPECT_TRUE(readouts.empty());
+    EXPECT_EQ(dl::DrawSurface, nullptr);
+}
+
+}  // namespace
+}  // namespace dl_test
