@@ -1,3 +1,4 @@
+#include <QPalette>
 #include <QTimer>
 
 #include "app/main_window_proc.h"
@@ -209,6 +210,31 @@ TEST_F(AppTest, JapaneseLocaleGivesJapaneseMenusAndButtons) {
     dl::JapaneseUi = false;
     dl::Font::use_japanese_stock_font(false);
     dl::measure_layout_units();
+}
+
+}  // namespace
+
+namespace {
+
+using dl_test::AppTest;
+
+TEST_F(AppTest, APaletteWithLightTextOnDarkGivesTheDarkScheme) {
+    dl::MainWindow& w = start();
+    const QPalette saved = QApplication::palette();
+    QPalette dark = saved;
+    dark.setColor(QPalette::Base, QColor(20, 20, 20));
+    dark.setColor(QPalette::Text, QColor(230, 230, 230));
+    QApplication::setPalette(dark);
+    w.invalidate();
+    w.update_now();
+    EXPECT_TRUE(dl::DarkScheme);
+    // The source panel is black under the dark scheme.
+    EXPECT_EQ(w.surface().pixel(2 * dl::CellWidth, 2 * dl::CellHeight), dl::kBlack);
+    QApplication::setPalette(saved);
+    w.invalidate();
+    w.update_now();
+    EXPECT_FALSE(dl::DarkScheme);
+    EXPECT_EQ(w.surface().pixel(2 * dl::CellWidth, 2 * dl::CellHeight), dl::kWhite);
 }
 
 }  // namespace
