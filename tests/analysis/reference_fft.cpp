@@ -207,15 +207,19 @@ void fft2(double* re, double* im, int p, int direction, Tables& tables) {
 }
 
 void dft(int n, const double* re, const double* im, double* out_re, double* out_im, bool inverse) {
-    const double sign = inverse ? 1.0 : -1.0;
+    const long double sign = inverse ? 1.0L : -1.0L;
+    std::vector<long double> c(n), s(n);
+    for (int m = 0; m < n; ++m) {
+        const long double a = 2 * std::numbers::pi_v<long double> * m / n;
+        c[m] = std::cos(a);
+        s[m] = sign * std::sin(a);
+    }
     for (int k = 0; k < n; ++k) {
         long double sr = 0, si = 0;
         for (int j = 0; j < n; ++j) {
-            const long long m = static_cast<long long>(j) * k % n;
-            const long double a = sign * 2 * std::numbers::pi_v<long double> * m / n;
-            const long double c = std::cos(a), s = std::sin(a);
-            sr += re[j] * c - im[j] * s;
-            si += re[j] * s + im[j] * c;
+            const int m = static_cast<int>(static_cast<long long>(j) * k % n);
+            sr += re[j] * c[m] - im[j] * s[m];
+            si += re[j] * s[m] + im[j] * c[m];
         }
         out_re[k] = static_cast<double>(inverse ? sr : sr / n);
         out_im[k] = static_cast<double>(inverse ? si : si / n);
