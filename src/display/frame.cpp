@@ -1,0 +1,174 @@
+#include "display/frame.h"
+
+#include <cstdio>
+#include <new>
+
+#include "app/settings.h"
+#include "app/shell_state.h"
+#include "app/window_dc.h"
+#include "audio/engine_state.h"
+#include "audio/source_state.h"
+#include "display/layout.h"
+#include "display/spectrum_graphs.h"
+#include "platform/main_window.h"
+#include "platform/message_box.h"
+#include "platform/process.h"
+#include "platform/system.h"
+
+namespace dl {
+
+namespace {
+
+// Spacing between the two work arrays so that equal indices never map to the same cache set.
+constexpr size_t kArrayGap = 8;
+
+void ClearGraph(Dc& dc) {
+    dc.pat_blt(CellWidth, 13 * CellHeight, GraphWidth, kGraphHeight, DarkScheme ? Rop::Blackness : Rop::Whiteness);
+}
+
+int SurfaceScale() { return WindowSurface ? WindowSurface->scale() : 1; }
+
+// A black surface of the client area's size with an empty graph.
+void CreateDrawSurface() {
+    const int w = WindowWidth + CellWidth, h = 16 * CellHeight + 260;
+    DrawSurfaceStore.surface = std::make_unique<Surface>(w, h, SurfaceScale());
+    DrawSurfaceStore.dc = std::make_unique<Dc>(*DrawSurfaceStore.surface);
+    Dc& dc = *DrawSurfaceStore.dc;
+    dc.pat_blt(0, 0, w, h, Rop::Blackness);
+    ClearGraph(dc);
+    DrawSurface = &dc;
+}
+
+void DestroyDrawSurface() {
+    if (DrawSurface == DrawSurfaceStore.dc.get()) DrawSurface = nullptr;
+    DrawSurfaceStore.dc.reset();
+    DrawSurfaceStore.surface.reset();
+}
+
+[[noreturn]] void OutOfMemory() {
+    message_box({JapaneseUi ? "メモリ不足" : "nomem", "", true, MbIcon::None});
+    end_process(1);
+}
+
+}  // namespace
+
+void FillFace(Dc& dc, int left, int top, int right, int bottom) {
+    dc.fill_rect(left, top, right, bottom, system_colour(SysColour::ButtonFace));
+}
+
+void BlackenLevelPanel(Dc& dc) { dc.pat_blt(37 * CellWidth, CellHeight, 35 * CellWidth, 5 * CellHeight, Rop::Blackness); }
+
+void DrawGraphBorder(Dc& dc) {
+    const int L = luma(system_colour(SysColour::ButtonFace));
+    const BorderChoice choice = BorderForFace(L);
+    BorderRop = choice == BorderChoice::White   ? BorderRopKind::Whiteness
+                : choice == BorderChoice::Black ? BorderRopKind::Blackness
+                                                : BorderRopKind::None;
+    if (BorderRop == BorderRopKind::None) return;
+    const Rop rop = BorderRop == BorderRopKind::Whiteness ? Rop::Whiteness : Rop::Blackness;
+    const int X = CellWidth, Y = CellHeight, W = GraphWidth;
+    dc.pat_blt(X - 1, 13 * Y - 1, W + 2, 1, rop);
+    dc.pat_blt(X - 1, 13 * Y - 1, 1, 258, rop);
+    dc.pat_blt(X - 1, 13 * Y + 256, W + 2, 1, rop);
+    dc.pat_blt(X + W, 13 * Y - 1, 1, 258, rop);
+}
+
+void DrawFrame(Dc& dc) {
+    const int X = CellWidth, Y = CellHeight, W = GraphWidth;
+    const int B = 1 << (Settings.fftparam - 1);
+    const Font* old_font = dc.select_font(nullptr);
+
+    FillFace(dc, X, 13 * Y - 4, X + W + 1, 13 * Y);
+    FillFace(dc, X, 13 * Y + 256, X + W + 1, 13 * Y + 260);
+    FillFace(dc, W + X, 12 * Y, W + 2 * X, 13 * Y + 256);
+    FillFace(dc, W + X, 12 * Y, W + 9 * X, 13 * Y);
+
+    dc.set_text_color(system_colour(SysColour::ButtonText));
+    dc.set_bk_mode(BkMode::Opaque);
+    dc.set_bk_color(system_colour(SysColour::ButtonFace));
+    FillFace(dc, 0, 13 * Y + 260, W + 12 * X, 15 * Y + 263);
+    ClearGraph(dc);
+
+    const int khz = SourceInfo.khz;
+    if (khz == 0) {
+        dc.select_font(old_font);
+        DrawGraphBorder(dc);
+        return;
+    }
+    const uint32_t rate = SourceInfo.sample_rate;
+    switch (Settings.display) {
+        case 109: {
+            const long top = khz % 11 == 0 ? long(uint64_t(rate) * 5000 / 11025) : long(rate / 2);
+            char buf[32];
+            std::snprintf(buf, sizeof buf, "%ld Hz", long(rate / 2));
+            SharedText = buf;
+            DrawLinearFrequencyLabels(dc, khz, double(top));
+            break;
+        }
+        case 110:
+            dc.text_out(W + 4 * X + 1, 13 * Y + 260, "Hz");
+            DrawLogFrequencyLabels(dc, khz, B);
+            break;
+        default: break;
+    }
+
+    dc.set_text_color(kBlack);
+    dc.set_bk_mode(BkMode::Opaque);
+    dc.set_bk_color(kWhite);
+    dc.select_font(old_font);
+
+    if (SourceInfo.format_tag != 1 && ConversionStream == nullptr && SourceState.running) {
+        SharedText = JapaneseUi ? "PCM形式でないため、スペクトル表示できません。" : "Can't display spectrum. Becouse not PCM.";
+        dc.text_out(2 * X, 14 * Y, SharedText);
+    }
+
+    const SidePanel p = SidePanelGeometry();
+    FillFace(dc, W + 2 * X, 12 * Y, W + 11 * X, 13 * Y + 260);
+    const bool spectrum_view = Settings.display == 109 || Settings.display == 110;
+    if (NoteLegendShown()) {
+        if (spectrum_view) DrawAmplitudeScale(dc);
+        DrawNoteLegend(dc, p.x0, p.y0, p.h);
+    } else {
+        if (WideLayout())
+            FillFace(dc, p.x0, p.y0, p.x0 + 14 * X, 12 * Y);
+        else
+            FillFace(dc, p.x0, p.y0, p.x0 + 8 * X, 13 * Y + 256);
+        if (spectrum_view) DrawAmplitudeScale(dc);
+    }
+    DrawGraphBorder(dc);
+}
+
+void PrepareDisplayResources() {
+    const int p = Settings.fftparam;
+    WorkArrays.re = WorkArrays.im = nullptr;
+    WorkArrays.n = 0;
+    WorkArrays.storage.reset();
+    if (p < 1 || p > 30) OutOfMemory();
+    const size_t n = size_t(1) << p;
+    double* block = new (std::nothrow) double[2 * n + kArrayGap];
+    if (!block) OutOfMemory();
+    WorkArrays.storage.reset(block);
+    WorkArrays.re = block;
+    WorkArrays.im = block + n + kArrayGap;
+    WorkArrays.n = int(n);
+
+    if (Settings.UseMemDC && !DrawSurfaceStore.dc) {
+        CreateDrawSurface();
+    } else if (!Settings.UseMemDC && DrawSurfaceStore.dc) {
+        DestroyDrawSurface();
+    }
+
+    NoteReference = 1760.0;
+    for (int k = 0; k < Settings.ColourScaleKey; ++k) NoteReference *= 1.0594630943592953;
+}
+
+void ResizeDrawSurface() {
+    WindowWidth = compute_window_width(GraphWidth, CellWidth, screen_width());
+    if (Settings.UseMemDC && DrawSurfaceStore.dc) {
+        DestroyDrawSurface();
+        CreateDrawSurface();
+    }
+    if (TheMainWindow) TheMainWindow->invalidate();
+}
+
+}  // namespace dl

@@ -1,0 +1,203 @@
+#include <cmath>
+#include <cstdio>
+#include <string>
+
+#include "app/settings.h"
+#include "app/shell_state.h"
+#include "audio/source_state.h"
+#include "display/frame.h"
+#include "display/layout.h"
+#include "display/spectrum_graphs.h"
+#include "platform/system.h"
+
+namespace dl {
+
+namespace {
+
+std::string Format(const char* format, double v) {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, format, v);
+    return buf;
+}
+
+int Len(const std::string& s) { return int(s.size()); }
+
+}  // namespace
+
+void DrawAmplitudeScale(Dc& dc) {
+    const int X = CellWidth, Y = CellHeight, W = GraphWidth, x = W + 2 * X;
+    FillFace(dc, W + 2 * X, 12 * Y, W + 11 * X, 13 * Y + 260);
+    const Font* old_font = dc.select_font(nullptr);
+    dc.set_text_color(system_colour(SysColour::ButtonText));
+    dc.set_bk_color(system_colour(SysColour::ButtonFace));
+    dc.set_bk_mode(BkMode::Opaque);
+    if (!Settings.Decibel) {
+        const bool e = Settings.Expand, p = Settings.katamuki != 0;
+        if (e && p) {
+            const char* main[] = {"0.0625", "0.046875", "0.03125", "0.015625"};
+            const char* notes[] = {"(-24db)", "(-27)", "(-30)", "(-36)"};
+            for (int k = 0; k < 4; ++k) {
+                dc.text_out(x, 12 * Y + 64 * k, main[k]);
+                dc.text_out(x, 14 * Y + 64 * k, notes[k]);
+            }
+        } else if (e || p) {
+            const char* main[] = {"0.25", "0.1875", "0.125", "0.0625"};
+            const char* notes[] = {"(-12db)", "(-15)", "(-18)", "(-24)"};
+            for (int k = 0; k < 4; ++k) {
+                dc.text_out(x, 12 * Y + 64 * k, main[k]);
+                dc.text_out(x, 14 * Y + 64 * k, notes[k]);
+            }
+        } else {
+            dc.text_out(x, 12 * Y, "1.0(0db)");
+            dc.text_out(x, 12 * Y + 64, "0.75(-3)");
+            dc.text_out(x, 12 * Y + 128, "0.5 (-6)");
+            if (X >= 10) {
+                dc.text_out(x, 12 * Y + 192, "0.25(-12)");
+            } else {
+                dc.text_out(x, 12 * Y + 192, "0.25");
+                dc.text_out(x, 14 * Y + 192, "(-12)");
+            }
+        }
+        dc.text_out(x, 11 * Y + 256, JapaneseUi ? "0(-∞)" : "0(-Inf)");
+    } else if (!Settings.Expand) {
+        static const char* const labels[] = {"-96", "-84", "-72", "-60", "-48", "-36", "-24", "-12"};
+        for (int k = 8; k >= 1; --k)
+            dc.text_out(x, int(13 * Y - 20.5 * std::log(std::ldexp(1.0, -2 * k)) - Y), labels[8 - k]);
+        dc.text_out(x, 12 * Y, "0 db");
+    } else {
+        static const char* const labels[] = {"-72", "-60", "-48", "-36", "-24db"};
+        for (int k = 4; k >= 0; --k)
+            dc.text_out(x, int(13 * Y - 40.8 * std::log(std::ldexp(1.0, -2 * k)) + 11 - Y), labels[4 - k]);
+    }
+    dc.select_font(old_font);
+}
+
+void DrawLinearFrequencyLabels(Dc& dc, int khz, double top_frequency) {
+    const int X = CellWidth, Y = CellHeight, W = GraphWidth, y = 13 * Y + 260;
+    const double F = top_frequency;
+    const bool no_room = ScaleColumnHasNoRoom();
+    dc.text_out(X / 2, y, "0");
+    auto centred = [&](int pos, const std::string& s) { dc.text_out(pos - ((Len(s) - 2) * X) / 2, y, s); };
+    if (khz % 11 != 0) {
+        if (!no_room) {
+            const std::string s = Format(F >= 10 ? "%.0f Hz" : "%.1f Hz", F);
+            dc.text_out(W - ((Len(s) - 5) * X) / 2, y, s);
+        } else {
+            const std::string s = Format(F >= 10 ? "%.0f" : "%.1f", F);
+            dc.text_out(W - (Len(s) - 1) * X, y, s);
+        }
+        for (auto [value, pos] : {std::pair{F / 2, W / 2}, std::pair{F / 4, W / 4}, std::pair{3 * F / 4, 3 * W / 4}})
+            centred(pos, Format(value >= 10 ? "%.0f" : "%.1f", value));
+        return;
+    }
+    const std::string& caption = SharedText;
+    const int unit = W / 512;
+    int cx;
+    if (no_room)
+        cx = int(W - (Len(caption) - 4.5) * X);
+    else if (unit * 464 + 5 * X < W)
+        cx = W - X;
+    else
+        cx = W + X;
+    dc.text_out(cx, y, caption);
+    centred(unit * 464, Format("%.0f", F));
+    centred(unit * 348, Format("%.0f", 3 * F / 4));
+    centred(unit * 232, Format("%.0f", F / 2));
+    centred(unit * 116, Format("%.0f", F / 4));
+}
+
+void DrawLogFrequencyLabels(Dc& dc, int khz, int bins) {
+    const int X = CellWidth, Y = CellHeight, W = GraphWidth, y = 13 * Y + 260;
+    const int B = bins;
+    if (B <= 0) return;
+    const int p = Settings.fftparam;
+    const bool crowded = W == 512 && ((p > 12 && X > 8) || (p > 11 && X > 10));
+    const double span = std::log(2.0 * B);
+    const int u = int(W - W * std::log(double(crowded ? B / 2 : B)) / span);
+    double m, T;
+    switch (khz) {
+        case 44: m = 20000; T = 22050; break;
+        case 22: m = 10000; T = 11025; break;
+        case 11: m = 5000; T = 5512.5; break;
+        case 88: m = 40000; T = 44100; break;
+        default: m = T = double(SourceInfo.sample_rate / 2); break;
+    }
+    if (!(T > 0)) return;
+    const bool no_room = ScaleColumnHasNoRoom();
+    double o;
+    int index = 0;
+    do {
+        std::string s;
+        if (m >= 9999.5)
+            s = Format("%.0fk", m / 1000);
+        else if (m >= 999.5 && u < 4 * X && long(m) % 1000 == 0)
+            s = Format("%.0fk", m / 1000);
+        else if (m >= 999.5 && u < 4.5 * X)
+            s = Format("%.1fk", m / 1000);
+        else if (m < 0.095)
+            s = Format(".0%.0f", 100 * m);
+        else if (m >= 0.995)
+            s = Format(m >= 9.95 ? "%.0f" : "%.1f", m);
+        else
+            s = Format(".%.0f", 100 * m);
+        o = B * m / T;
+        if (!(crowded && index % 2 == 1)) {
+            const int len = Len(s);
+            int x = int(X + W * std::log(2 * o) / span - (len * X) / 2);
+            if (no_room && x + len * X >= WindowWidth) x = WindowWidth - len * X;
+            dc.text_out(x, y, s);
+        }
+        m /= 2;
+        ++index;
+    } while (o >= 1);
+}
+
+void DrawNoteLegend(Dc& dc, int x0, int y0, int h) {
+    const int X = CellWidth, Y = CellHeight;
+    const bool wide = WideLayout();
+    if (wide)
+        dc.pat_blt(x0, y0, 14 * X, 12 * Y, DarkScheme ? Rop::Blackness : Rop::Whiteness);
+    else
+        dc.pat_blt(x0, y0, 7 * X, 13 * Y + 256 - y0, DarkScheme ? Rop::Blackness : Rop::Whiteness);
+
+    struct Entry {
+        const char* ja_swatch;
+        const char* en_swatch;
+        uint32_t colour;
+        const char* ja_label;
+        const char* en_label;
+    };
+    const bool d = DarkScheme;
+    const Entry entries[8] = {
+        {"赤", "R", 0xFF0000, "=ド", "=doh"},
+        {"黄", "Y", 0x808000, "=レ", "=ray"},
+        {"緑", "G", 0x008000, "=ミ", "=me"},
+        {d ? "白" : "灰", d ? "W" : "G", d ? 0xFFFFFFu : 0x808080u, "=ﾌｧ", "=fah"},
+        {"青", "B", 0x0000FF, "=ソ", "=soh"},
+        {"紫", "M", 0xFF00FF, "=ラ", "=lah"},
+        {"水", "C", 0x008080, "=シ", "=te"},
+        {d ? "灰" : "黒", d ? "G" : "B", d ? 0xC0C0C0u : 0x000000u, "=#b", "=#b"},
+    };
+    const Font* old_font = dc.select_font(nullptr);
+    dc.set_bk_mode(BkMode::Opaque);
+    const Rgb ground = d ? kBlack : kWhite;
+    for (int k = 0; k < 8; ++k) {
+        const Entry& e = entries[k];
+        int y = y0 + Y + (h * k) / 7;
+        int sx = x0 + X, lx = x0 + 3 * X;
+        if (wide && k >= 4) {
+            y -= (4 * h) / 7;
+            sx = x0 + 8 * X;
+            lx = x0 + 10 * X;
+        }
+        dc.set_text_color(d ? kBlack : kWhite);
+        dc.set_bk_color(rgb(e.colour));
+        dc.text_out(sx, y, JapaneseUi ? e.ja_swatch : e.en_swatch);
+        dc.set_text_color(rgb(e.colour));
+        dc.set_bk_color(ground);
+        dc.text_out(lx, y, JapaneseUi ? e.ja_label : e.en_label);
+    }
+    dc.select_font(old_font);
+}
+
+}  // namespace dl

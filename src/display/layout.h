@@ -1,0 +1,37 @@
+#pragma once
+#include "app/settings.h"
+#include "app/shell_state.h"
+
+namespace dl {
+
+// Where things sit in the client area, in the layout units of the fixed font.
+inline int GraphLeft() { return CellWidth; }
+inline int GraphTop() { return 13 * CellHeight; }
+inline constexpr int kGraphHeight = 256;
+
+// True when the window is too narrow for the amplitude scale right of the graph.
+inline bool ScaleColumnHasNoRoom() { return 2 * CellWidth + GraphWidth == WindowWidth; }
+
+// The side panel sits above the graph at the top right in the wide layout.
+inline bool WideLayout() { return GraphWidth > 512 || CellWidth < 7; }
+
+// True when the colour legend is shown at all: a bar graph with the colour scale.
+inline bool NoteLegendShown() { return Settings.ColorScale != 0 && Settings.graph == 117; }
+
+// The border around the graph stands out only against a very dark or very light face.
+enum class BorderChoice { None, White, Black };
+inline BorderChoice BorderForFace(int face_luma) {
+    return face_luma < 32 ? BorderChoice::White : face_luma > 224 ? BorderChoice::Black : BorderChoice::None;
+}
+
+struct SidePanel {
+    int x0 = 0, y0 = 0, h = 0;
+};
+inline SidePanel SidePanelGeometry() {
+    const int X = CellWidth, Y = CellHeight, W = GraphWidth;
+    if (WideLayout()) return {WindowWidth - 15 * X, 0, 19 * Y};
+    if (X <= 9) return {W + 2 * X, 22 * Y, 256 - 13 * Y};
+    return {W + 11 * X, 13 * Y, 256 - 4 * Y};
+}
+
+}  // namespace dl
