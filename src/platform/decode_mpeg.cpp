@@ -19,17 +19,15 @@ struct FrameBound {
 };
 
 FrameBound densest_frame(uint32_t rate) {
+    if (rate == 0) return {1152, 1};
     const bool mpeg1 = rate >= 32000;
-    FrameBound best{1152, 1};
-    if (rate == 0) return best;
-    const uint64_t l1_kbps = mpeg1 ? 32 : 8;
-    const uint64_t low_kbps = mpeg1 ? 32 : 8;
+    const uint64_t kbps = mpeg1 ? 32 : 8;  // lowest bit rate of the version
     const FrameBound layers[3] = {
-        {384, std::max<uint64_t>(4, l1_kbps * 12000 / rate * 4)},
-        {1152, std::max<uint64_t>(1, low_kbps * 144000 / rate)},
-        {mpeg1 ? 1152u : 576u, std::max<uint64_t>(1, low_kbps * (mpeg1 ? 144000 : 72000) / rate)},
+        {384, std::max<uint64_t>(4, kbps * 12000 / rate * 4)},
+        {1152, std::max<uint64_t>(1, kbps * 144000 / rate)},
+        {mpeg1 ? 1152u : 576u, std::max<uint64_t>(1, kbps * (mpeg1 ? 144000 : 72000) / rate)},
     };
-    best = layers[0];
+    FrameBound best = layers[0];
     for (const auto& l : layers)
         if (l.samples * best.bytes > best.samples * l.bytes) best = l;
     return best;
