@@ -1,0 +1,15 @@
+#pragma once
+#include <string>
+#include <vector>
+
+namespace dl {
+
+// dewlark --analyse FILE [--set KEY=VALUE]... [--png OUT.png]: plays FILE through a device without
+// sound as fast as the machine allows and prints one CSV row per analysed block. Returns the exit
+// status.
+int RunAnalyseCommand(const std::vector<std::string>& args);
+
+// The number in a read-out text as drawn ("Peak  440.7Hz  " -> "440.7"); "" when there is none.
+std::string ReadoutNumber(const std::string& text, const std::string& skip_prefix = "");
+
+}  // namespace dl

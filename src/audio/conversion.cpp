@@ -1,0 +1,147 @@
+#include "audio/conversion.h"
+
+#include <algorithm>
+#include <memory>
+#include <new>
+
+#include "app/settings.h"
+#include "audio/engine_state.h"
+#include "audio/source_state.h"
+#include "platform/converter.h"
+#include "platform/message_box.h"
+
+namespace dl {
+
+namespace {
+
+std::unique_ptr<Converter> g_stream;
+
+constexpr uint16_t kTagLayer3 = 0x0055;
+
+bool ogg_tag(uint16_t tag) { return tag >= 0x0071 && tag <= 0x0073; }
+
+void free_slot5() {
+    std::vector<uint8_t>().swap(SampleStorage[5]);
+    SampleBuffers[5] = nullptr;
+}
+
+}  // namespace
+
+int ShowMultimediaError(int code, const char* caption) {
+    const char* name = nullptr;
+    switch (code) {
+        case 5: name = "MMSYSERR_INVALHANDLE"; break;
+        case 7: name = "MMSYSERR_NOMEM"; break;
+        case 10: name = "MMSYSERR_INVALFLAG"; break;
+        case 11: name = "MMSYSERR_INVALPARAM"; break;
+        case 512: name = "ACMERR_NOTPOSSIBLE"; break;
+        default: return 0;
+    }
+    message_box({name, caption, true, MbIcon::None});
+    return 1;
+}
+
+uint32_t Layer3ConvertedFloor(uint32_t converted_size, uint32_t chunk_size, int khz) {
+    if (chunk_size == 0) return converted_size;
+    const uint32_t ratio = converted_size / chunk_size;
+    const uint64_t floor = khz >= 48 ? (ratio < 49 ? 49ull * chunk_size : 0) : (ratio < 45 ? 45ull * chunk_size : 0);
+    if (floor == 0) return converted_size;
+    return uint32_t(std::min<uint64_t>(floor, 0xFFFFFFFFull));
+}
+
+uint32_t PcmBlockBytes(uint32_t a, uint32_t rate, uint32_t s) {
+    if (a % 11025 == 0) return a / 11025 * s;
+    if (rate == 12000) return uint32_t(double(a) * 0.000125 * s);
+    if (a % 8000 == 0) return a / 8000 * s;
+    return uint32_t(double(a) * 0.000125 * s);
+}
+
+bool OpenConversion(std::vector<uint8_t>& record) {
+    // The decoders are linked in, so there is no library to bind and no entry point to miss.
+    std::unique_ptr<Converter> stream;
+    const int rc = Converter::open(record, stream);
+    ShowMultimediaError(rc, "acm_open");
+    if (rc != kConvertOk || !stream) return false;  // unavailable: the device gets the record as it is
+
+    const uint16_t tag = SourceInfo.format_tag;
+    const uint16_t channels = rd16(record, kFmtChannels);
+    const uint32_t rate = rd32(record, kFmtRate);
+    const uint16_t source_align = rd16(record, kFmtBlockAlign);
+
+    PlaybackFormat.assign(18, 0);
+    wr16(PlaybackFormat, kFmtTag, 1);
+    wr16(PlaybackFormat, kFmtChannels, channels);
+    wr32(PlaybackFormat, kFmtRate, rate);
+    wr16(PlaybackFormat, kFmtBlockAlign, uint16_t(2 * channels));
+    wr16(PlaybackFormat, kFmtBits, 16);
+    wr32(PlaybackFormat, kFmtBytesPerSec, 2u * channels * rate);
+    SourceInfo.ChannelLayout = channels == 1 ? 1 : 3;
+    SourceInfo.output_bytes_per_second = 2u * channels * rate;
+
+    uint32_t q = std::min(SourceInfo.DataRemaining, ChunkSize);
+    ConvertedSize = 0;
+    ShowMultimediaError(stream->size_for_source(q, ConvertedSize), "acm_size_def");
+    if (tag == kTagLayer3) ConvertedSize = Layer3ConvertedFloor(ConvertedSize, ChunkSize, SourceInfo.khz);
+
+    if (BufferCount == 1) {
+        const double ratio = ConvertedSize ? double(q) / ConvertedSize : 0.0;
+        const uint64_t limit = uint64_t(Settings.MemSize) << 20;
+        if (limit < ConvertedSize) {
+            ConvertedSize = uint32_t(limit);
+            if (ogg_tag(tag)) {
+                ChunkSize = uint32_t(ConvertedSize * ratio);
+            } else {
+                q = 0;
+                ShowMultimediaError(stream->size_for_destination(ConvertedSize, q), "acm_size_def");
+                ChunkSize = q;
+            }
+            if (source_align > 1) {
+                ChunkSize -= ChunkSize % source_align;
+                if (ChunkSize == 0) ChunkSize = source_align;
+            }
+            q = ChunkSize;
+        }
+        BlockBytes = PcmBlockBytes(SourceInfo.output_bytes_per_second, rate, Settings.deltatime);
+    }
+
+    record = PlaybackFormat;
+    g_stream = std::move(stream);
+    ConversionStream = g_stream.get();
+    return true;
+}
+
+bool PrepareConversionInput(uint32_t source_bytes) {
+    if (!SampleStorage[5].empty() || SampleBuffers[5]) {
+        // Left over from a play that did not clean up: refuse this play rather than reuse it.
+        message_box({"開放忘れ", "", false, MbIcon::None});
+        return false;
+    }
+    try {
+        SampleStorage[5].assign(std::max<uint32_t>(source_bytes, 1), 0);
+    } catch (const std::bad_alloc&) {
+        message_box({"ACM用memory", "", false, MbIcon::None});
+        CloseConversion();
+        return false;
+    }
+    SampleBuffers[5] = SampleStorage[5].data();
+    return true;
+}
+
+uint32_t ConvertOnce(uint32_t n, int slot) {
+    if (!g_stream || !SampleBuffers[5] || !SampleBuffers[slot]) return 0;
+    n = std::min<uint32_t>(n, uint32_t(SampleStorage[5].size()));
+    uint32_t used = 0;
+    ShowMultimediaError(g_stream->convert(SampleBuffers[5], n, SampleBuffers[slot], ConvertedSize, used),
+                        "acm_convert");
+    return used;
+}
+
+bool ConversionFormatChanged() { return g_stream && g_stream->format_changed(); }
+
+void CloseConversion() {
+    g_stream.reset();
+    ConversionStream = nullptr;
+    free_slot5();
+}
+
+}  // namespace dl

@@ -1,0 +1,39 @@
+#pragma once
+#include <cstdint>
+#include <vector>
+
+namespace dl {
+
+// The 16-bit PCM format record (18 bytes) that a converted source plays as.
+inline std::vector<uint8_t> PlaybackFormat;
+
+// Shows the name of a known converter result code in a box captioned with the operation;
+// 1 when shown, 0 for any other code.
+int ShowMultimediaError(int code, const char* caption);
+
+// Opens the conversion stream for the (compressed) source record and sizes it; on success the
+// record has been rewritten to PlaybackFormat, ConversionStream is set and true is returned.
+// False: no conversion, the record is left as it was.
+bool OpenConversion(std::vector<uint8_t>& record);
+
+// Gives the stream its input buffer (slot 5) of `source_bytes` bytes. False after a reported
+// failure; the caller abandons the play.
+bool PrepareConversionInput(uint32_t source_bytes);
+
+// Converts the n source bytes in slot 5 into slot `slot`; returns the bytes written.
+uint32_t ConvertOnce(uint32_t n, int slot);
+
+// True once the stream has switched rate or channels: what follows is not played.
+bool ConversionFormatChanged();
+
+// Closes the stream and frees slot 5.
+void CloseConversion();
+
+// The 45/49 floor of the destination capacity for MPEG layer-3 sources.
+uint32_t Layer3ConvertedFloor(uint32_t converted_size, uint32_t chunk_size, int khz);
+
+// Bytes one analysis block spans at a PCM rate of `bytes_per_second` bytes for `deltatime` samples
+// at the base rate.
+uint32_t PcmBlockBytes(uint32_t bytes_per_second, uint32_t sample_rate, uint32_t deltatime);
+
+}  // namespace dl

@@ -1,0 +1,529 @@
+#include "audio/playback.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <new>
+#include <string>
+
+#include "analysis/pipeline.h"
+#include "analysis/pitch.h"
+#include "app/settings.h"
+#include "app/shell_state.h"
+#include "app/window_dc.h"
+#include "audio/conversion.h"
+#include "audio/engine_state.h"
+#include "audio/position_line.h"
+#include "audio/source.h"
+#include "audio/source_state.h"
+#include "audio/timer_tick.h"
+#include "display/frame.h"
+#include "display/level_meter.h"
+#include "platform/audio_system.h"
+#include "platform/main_window.h"
+#include "platform/message_box.h"
+#include "platform/process.h"
+#include "platform/system.h"
+#include "platform/ui_post.h"
+#include "resources/string_table.h"
+
+namespace dl {
+
+namespace {
+
+constexpr uint16_t kTagLayer3 = 0x0055;
+constexpr uint32_t kFloppyBytes = 1457664;
+constexpr int kTimerId = 1;
+
+// Completions carry the play they belong to, so those of a device already closed are ignored
+// even when the next play has begun.
+uint32_t g_generation = 0;
+constexpr uint32_t kGenerationMask = 0xFFFFF;
+
+bool ogg_tag(uint16_t tag) { return tag >= 0x0071 && tag <= 0x0073; }
+bool converting() { return ConversionStream != nullptr; }
+
+void report(const char* japanese, int id) {
+    message_box({JapaneseUi ? japanese : LoadStringText(id), "", true, MbIcon::Exclamation});
+}
+
+void report_formatted(const char* japanese, int id, int a, long b) {
+    char buf[256];
+    std::snprintf(buf, sizeof buf, JapaneseUi ? japanese : LoadStringText(id), a, b);
+    message_box({buf, "", true, MbIcon::Exclamation});
+}
+
+void report_open_failure(int rc) {
+    switch (rc) {
+        case kWaveBadDeviceId: report("範囲外のデバイスIDが指定されました。", 34); break;
+        case kWaveAllocated: report("他のソフトがサウンドを使っています。", 34); break;
+        case kWaveNoMemory: report("メモリの割り当てができません。", 16); break;
+        case kWaveBadFormat: report("この形式を再生できるドライバがありません。", 33); break;
+        default: report("音声出力デバイスを開けません。", 34); break;
+    }
+}
+
+void set_busy(bool busy) {
+    if (TheMainWindow) TheMainWindow->set_busy_cursor(busy);
+}
+
+void kill_memory_timer() {
+    if (TheMainWindow) TheMainWindow->kill_timer(kTimerId);
+}
+
+WaveOut::Done completion_route() {
+    const int base = int((g_generation & kGenerationMask) << 2);
+    if (WaveOutDoneSink) {
+        auto sink = WaveOutDoneSink;
+        return [sink, base](int i) { sink(base + i); };
+    }
+    if (TheMainWindow) {
+        MainWindow* w = TheMainWindow;
+        return [w, base](int i) { w->post_wave_out_done(base + i); };
+    }
+    return [base](int i) { post_to_ui([h = base + i] { PlaybackTick(h); }); };
+}
+
+int open_device(const std::vector<uint8_t>& record) {
+    ++g_generation;
+    return UseInstantDevice ? wave_out_open_instant(record, completion_route(), WaveOutDevice)
+                            : wave_out_open(record, completion_route(), WaveOutDevice);
+}
+
+void close_device() {
+    if (!WaveOutDevice) return;
+    if (WaveOutDevice->close() == kWaveStillPlaying) {
+        WaveOutDevice->reset();
+        WaveOutDevice->close();
+    }
+    WaveOutDevice.reset();
+}
+
+void unprepare_all() {
+    for (WaveHeader& h : WaveHeaders) {
+        if (h.prepared && WaveOutDevice) WaveOutDevice->unprepare(h);
+        h.prepared = false;
+    }
+}
+
+void tear_down_conversion() {
+    if (converting() || SampleBuffers[5]) CloseConversion();
+}
+
+// Everything a failed start undoes: buffers, device, conversion, file; the controls come back.
+void abandon_start() {
+    set_busy(false);
+    unprepare_all();
+    FreeWaveBuffers();
+    close_device();
+    tear_down_conversion();
+    CloseSourceFile();
+    SourceState.running = false;
+    set_high_priority(false);
+    StartControls(true);
+}
+
+void announce_block(int slot) {
+    if (!BlockObserver) return;
+    const uint32_t bps = SourceInfo.output_bytes_per_second;
+    BlockObserver(bps ? double(BufferPlayedOffset[slot]) / bps : 0.0);
+}
+
+// Reads n source bytes and makes slot i ready to play; returns its valid bytes.
+uint32_t fill_buffer(int i, uint32_t n, bool* short_read) {
+    uint8_t* dst = converting() ? SampleBuffers[5] : SampleBuffers[i];
+    int64_t got = n && SourceFile && dst ? SourceFile->read(dst, n) : 0;
+    if (got < 0) got = 0;
+    if (short_read) *short_read = uint64_t(got) != n;
+    uint32_t bytes = uint32_t(got);
+    if (converting()) {
+        bytes = ConvertOnce(bytes, i);
+        // A stream that changes its layout ends where the change is.
+        if (ConversionFormatChanged()) SourceInfo.DataRemaining = 0;
+    }
+    BufferPlayedOffset[i] = PlayedBytesQueued;
+    PlayedBytesQueued += bytes;
+    return bytes;
+}
+
+void draw_reading_status() {
+    WindowDc wdc;
+    Dc& dc = wdc.dc();
+    BlackenLevelPanel(dc);
+    const Font* old = dc.select_font(nullptr);
+    const Rgb text = dc.text_color();
+    const BkMode mode = dc.bk_mode();
+    dc.set_text_color(Rgb{255, 255, 0});
+    dc.set_bk_mode(BkMode::Transparent);
+    dc.text_out(CellWidth * 39, CellHeight * 2 + CellHeight / 4, JapaneseUi ? "ファイル読み込み中" : LoadStringText(66));
+    dc.set_bk_mode(mode);
+    dc.set_text_color(text);
+    dc.select_font(old);
+}
+
+}  // namespace
+
+void ComputeBufferSizes(const std::vector<uint8_t>& record) {
+    const uint32_t a = rd32(record, kFmtBytesPerSec);
+    const uint32_t r = rd32(record, kFmtRate);
+    const uint32_t s = Settings.deltatime;
+    const uint16_t tag = rd16(record, kFmtTag);
+    const uint32_t align = std::max<uint16_t>(rd16(record, kFmtBlockAlign), 1);
+
+    if (a % 11025 == 0) BlockBytes = a / 11025 * s;
+    else if (r == 12000) BlockBytes = uint32_t(double(a) * 0.000125 * s + 0.5);
+    else if (a % 8000 == 0 && tag != kTagLayer3) BlockBytes = a / 8000 * s;
+    else if (r % 11025 == 0) BlockBytes = uint32_t(double(a) / 11025 * s + 0.5);
+    else BlockBytes = uint32_t(double(a) * 0.000125 * s + 0.5);
+
+    if (BufferCount != 1) {
+        const uint32_t f = tag == kTagLayer3 ? rd16(record, 24) : 0;
+        if (tag == kTagLayer3 && f) SourceInfo.block_align = int(f);
+        ChunkSize = BlockBytes;
+        if (ChunkSize % align != 0) {
+            ChunkSize -= ChunkSize % align;
+            if (ChunkSize == 0) ChunkSize = align;
+            if (f && (ChunkSize / f) % 2 == 1) ChunkSize += f;
+        }
+        if (f && ChunkSize % f != 0) {
+            ChunkSize -= ChunkSize % f;
+            if (ChunkSize <= f) ChunkSize = BlockBytes < 1.5 * f ? f + 4 : 2 * f;
+        }
+        // A record without a byte rate would stream empty buffers for ever.
+        if (ChunkSize == 0) ChunkSize = align;
+    } else {
+        ChunkSize = uint32_t(std::min<uint64_t>(SourceInfo.DataTotal, uint64_t(Settings.MemSize) << 20));
+        if (PlatformVersion <= 779 && ChunkSize % 65536 == 0 && ChunkSize > align) ChunkSize -= align;
+    }
+}
+
+uint32_t InitialLevelScanStride(uint32_t rate, int channels, int buffer_count) {
+    if (buffer_count == 1) return 1;
+    uint32_t s = rate >= 48000 ? 10 : rate >= 44100 ? 8 : rate >= 32000 ? 6 : rate >= 16000 ? 4 : 2;
+    return channels == 2 ? 2 * s : s;
+}
+
+uint32_t PacingWaitMs(uint32_t chunk_size, uint32_t bps, int play_rate, uint16_t tag, int platform_version) {
+    if (bps == 0) return 0;
+    double t = std::floor(std::pow(0.5, play_rate / 120.0) * (double(chunk_size) * 1000.0 / bps) * 0.95 + 0.5);
+    if (tag == kTagLayer3) t = std::floor(t / 2);
+    t = std::min(t, 400.0);
+    if (t <= (platform_version < 863 ? 50 : 113)) t = std::floor(t * 0.66);
+    return uint32_t(t);
+}
+
+void FreeWaveBuffers() {
+    for (int i = 0; i < 4; ++i) {
+        std::vector<uint8_t>().swap(SampleStorage[i]);
+        SampleBuffers[i] = nullptr;
+    }
+}
+
+void PlaybackControls(bool on) {
+    if (!TheMainWindow) return;
+    MainWindow& w = *TheMainWindow;
+    w.enable_button(kStopButton, on);
+    w.enable_menu(kStopButton, on);
+    if (on) {
+        w.enable_button(kBeepButton, true);
+        w.enable_menu(kBeepButton, true);
+        if (w.is_active()) w.focus_button(kBeepButton);
+    }
+}
+
+void StartControls(bool on) {
+    if (!TheMainWindow) return;
+    MainWindow& w = *TheMainWindow;
+    if (SourceState.mode == SourceMode::File) w.set_button_text(kPlayButton, JapaneseUi ? "再生" : "PLAY");
+    w.enable_button(kPlayButton, on);
+    w.enable_menu(121, on);
+    w.enable_menu(120, on);
+    w.enable_menu(124, on);
+    w.accept_drops(on);
+    if (on && w.is_active()) w.focus_button(kPlayButton);
+    w.enable_menu(101, on && wave_in_device_count() > 0);
+}
+
+void StartPlayback() {
+    ResetPitchHistory();
+    TickPacing = !(ShiftHeldAtStart ? ShiftHeldAtStart() : shift_down());
+    if (!SourceFile || !SourceFormatHeld) {
+        if (!OpenSource()) return;
+    }
+    SourceState.mode = SourceMode::File;
+    BufferCount = (Settings.OnMem || DiskSpace.total <= kFloppyBytes) ? 1 : 4;
+    PlaybackProgress = 0;
+    ComputeBufferSizes(SourceFormat);
+    LevelScanStride = InitialLevelScanStride(SourceInfo.sample_rate, rd16(SourceFormat, kFmtChannels), BufferCount);
+    FastLevelStyle = Settings.fftparam == 8 && !Settings.UseMemDC && BufferCount == 4;
+
+    const uint16_t tag = SourceInfo.format_tag;
+    if (tag != 1) OpenConversion(SourceFormat);
+
+    // The play rate lowers the device's sample rate.
+    RateFactor = std::pow(2.0, Settings.PlayRate / 120.0);
+    const uint32_t rate = uint32_t(RateFactor * rd32(SourceFormat, kFmtRate) + 0.5);
+    const uint16_t align = rd16(SourceFormat, kFmtBlockAlign);
+    uint32_t bps = rd32(SourceFormat, kFmtBytesPerSec);
+    wr32(SourceFormat, kFmtRate, rate);
+    if (ogg_tag(tag)) bps = align ? uint32_t(RateFactor * (bps / align) + 0.5) * align : 0;
+    else if (tag == 1 || tag == 6 || tag == 7) bps = rate * align;
+    else bps = uint32_t(RateFactor * bps + 0.5);
+    wr32(SourceFormat, kFmtBytesPerSec, bps);
+
+    if (const int rc = open_device(SourceFormat); rc != kWaveOk) {
+        report_open_failure(rc);
+        FreeFormatRecord();
+        CloseSourceFile();
+        tear_down_conversion();
+        return;
+    }
+    FreeFormatRecord();
+    const bool memory = BufferCount == 1;
+    if (memory) draw_reading_status();
+    StartControls(false);
+
+    // Wave buffers, silent to begin with.
+    const uint32_t size = converting() ? ConvertedSize : ChunkSize;
+    const uint8_t silence = SourceInfo.bits == 16 || converting() ? 0 : 128;
+    if (memory) set_busy(true);
+    for (int i = 0; i < (memory ? 2 : BufferCount); ++i) {
+        try {
+            SampleStorage[i].assign(std::max<uint32_t>(i == 1 && memory ? BlockBytes : size, 1), silence);
+        } catch (const std::bad_alloc&) {
+            report("メモリ不足です。", 32);
+            abandon_start();
+            return;
+        }
+        SampleBuffers[i] = SampleStorage[i].data();
+    }
+
+    if (converting() && !PrepareConversionInput(std::min(SourceInfo.DataRemaining, ChunkSize))) {
+        abandon_start();
+        return;
+    }
+
+    NextBuffer = 0;
+    PlayedBytesQueued = 0;
+    for (int i = 0; i < 4; ++i) {
+        BufferBytes[i] = BufferSourceBytes[i] = 0;
+        BufferPlayedOffset[i] = 0;
+        WaveHeaders[i] = WaveHeader{};
+    }
+
+    for (int i = 0; i < BufferCount; ++i) {
+        const uint32_t n = std::min(SourceInfo.DataRemaining, ChunkSize);
+        BufferSourceBytes[i] = n;
+        SourceInfo.DataRemaining -= n;
+        bool short_read = false;
+        const uint32_t bytes = fill_buffer(i, n, &short_read);
+        if (short_read) {
+            report_formatted("データチャンクを読み取れません。%d %ld", 19, i, long(n));
+            abandon_start();
+            return;
+        }
+        BufferBytes[i] = bytes;
+        if (converting()) {
+            if (bytes == 0 && (tag == kTagLayer3 || ogg_tag(tag)) && i > 0 && n > 0) {
+                SampleBuffers[i][0] = SampleBuffers[i][1] = SampleBuffers[i][2] = SampleBuffers[i][3] = 0;
+                BufferBytes[i] = 4;
+                PlayedBytesQueued += 4;
+            }
+            if (BufferBytes[0] == 0) {
+                message_box({"cannot convert", "", true, MbIcon::Exclamation});
+                abandon_start();
+                return;
+            }
+        }
+    }
+    if (memory) {
+        BufferBytes[1] = 0;
+        set_busy(false);
+    }
+
+    SourceState.running = true;
+    if (!memory) set_high_priority(true);
+    LastTickTime = time_get_time();
+    PreviousTickStart = LastTickTime;
+
+    for (int i = 0; i < BufferCount && BufferBytes[i] > 0; ++i) {
+        WaveHeader& h = WaveHeaders[i];
+        h = WaveHeader{};
+        h.data = SampleBuffers[i];
+        h.length = BufferBytes[i];
+        h.user = uint32_t(i);
+        if ((i < 3 && BufferBytes[i + 1] == 0) || (i == 3 && SourceInfo.DataRemaining == 0)) h.user |= kLastBufferMark;
+        if (WaveOutDevice->prepare(h) != kWaveOk) {
+            report("ウェーブヘッダーの準備ができません", 35);
+            if (memory) {
+                WindowDc wdc;
+                BlackenLevelPanel(wdc.dc());
+            }
+            abandon_start();
+            return;
+        }
+        if (memory) {
+            WindowDc wdc;
+            Dc& dc = wdc.dc();
+            BlackenLevelPanel(dc);
+            DrawFrame(dc);
+            const Font* old = dc.select_font(nullptr);
+            SetSchemeTextColours(dc);
+            LastAnalysedEnd = 0;
+            TimerTick(dc, StartTime);
+            DrawChannelLabels(dc);
+            dc.select_font(old);
+        }
+        if (WaveOutDevice->write(h, i) != kWaveOk) {
+            report("デバイスへの出力に失敗しました。", 51);
+            abandon_start();
+            return;
+        }
+        if (memory) StartMemoryTimer(RateFactor);
+    }
+
+    PlaybackControls(true);
+    StopRequested = false;
+
+    if (!memory) {
+        WindowDc wdc;
+        Dc& dc = wdc.dc();
+        DrawFrame(dc);
+        SetSchemeTextColours(dc);
+        if (BufferBytes[0] > 4) {
+            const Font* old = dc.select_font(nullptr);
+            announce_block(0);
+            AnalyseBlock(dc, 0, BufferBytes[0]);
+            dc.select_font(old);
+        }
+    }
+}
+
+void PlaybackTick(int header) {
+    if ((uint32_t(header) >> 2) != (g_generation & kGenerationMask)) return;
+    if (StopRequested) return;
+    if (!SourceState.running || SourceState.mode != SourceMode::File || !WaveOutDevice) return;
+    const int index = header & 3;
+    const bool memory = BufferCount == 1;
+
+    WindowDc wdc;
+    Dc& dc = wdc.dc();
+    if (memory) kill_memory_timer();
+
+    const uint32_t t = PacingWaitMs(ChunkSize, SourceInfo.source_bytes_per_second, Settings.PlayRate,
+                                    SourceInfo.format_tag, PlatformVersion);
+    if (t > 33 && TickPacing) {
+        while (time_get_time() - LastTickTime < t) sleep_ms(1);
+        LastTickTime = time_get_time();
+    }
+
+    const uint32_t tick_start = time_get_time();
+    const Font* old = dc.select_font(nullptr);
+    SetSchemeTextColours(dc);
+
+    WaveHeader& h = WaveHeaders[index];
+    const int i = int(h.user & 0xFFFF) & 3;
+    const bool last = (h.user >> 16) != 0;
+
+    NextBuffer = (NextBuffer + 1) % 4;
+    PlaybackProgress += BufferSourceBytes[i];
+    const uint32_t n = std::min(SourceInfo.DataRemaining, ChunkSize);
+    BufferSourceBytes[i] = n;
+    if (h.prepared && h.data) WaveOutDevice->unprepare(h);
+    h.data = nullptr;
+
+    if (memory) {
+        char buf[96];
+        const uint32_t bps = SourceInfo.source_bytes_per_second;
+        std::snprintf(buf, sizeof buf, "Pos:  %7ld kb %6.0f sec", long((ChunkSize + SourceInfo.block_align) / 1024),
+                      bps ? double(ChunkSize) / bps : 0.0);
+        dc.text_out(CellWidth * 9, CellHeight * 7, buf);
+    } else {
+        DrawPositionLine(dc);
+    }
+    SourceInfo.DataRemaining -= n;
+
+    if (!last && BufferBytes[NextBuffer] > 4) {
+        announce_block(NextBuffer);
+        AnalyseBlock(dc, NextBuffer, BufferBytes[NextBuffer]);
+    }
+
+    if (!last && n > 0) {
+        uint32_t bytes = fill_buffer(i, n, nullptr);
+        if (converting() && bytes == 0) {
+            std::fill_n(SampleBuffers[i], 4, uint8_t(0));
+            bytes = 4;
+            PlayedBytesQueued += 4;
+        }
+        BufferBytes[i] = bytes;
+        h.data = SampleBuffers[i];
+        h.length = bytes;
+        h.flags = 0;
+        h.user = uint32_t(i);
+        if (SourceInfo.DataRemaining == 0) h.user |= kLastBufferMark;
+        WaveOutDevice->prepare(h);
+        WaveOutDevice->write(h, i);
+        TuneLevelStride(tick_start);
+    } else {
+        BufferBytes[i] = 0;
+        if (last) {
+            if (memory) kill_memory_timer();
+            else unprepare_all();
+            close_device();
+            EndOfPlayCleanup();
+            set_high_priority(false);
+            tear_down_conversion();
+        }
+    }
+    dc.select_font(old);
+}
+
+void EndOfPlayCleanup() {
+    PlaybackControls(false);
+    FreeWaveBuffers();
+    SourceState.running = false;
+    CloseSourceFile();
+    StartControls(true);
+}
+
+void StopPlayback() {
+    if (BufferCount == 1) kill_memory_timer();
+    PlaybackControls(false);
+    StopRequested = true;
+    if (WaveOutDevice) WaveOutDevice->reset();
+    for (WaveHeader& h : WaveHeaders) {
+        if (h.data && h.prepared && WaveOutDevice) WaveOutDevice->unprepare(h);
+        h.prepared = false;
+    }
+    close_device();
+    set_high_priority(false);
+    tear_down_conversion();
+    StartControls(true);
+    CloseSourceFile();
+    FreeWaveBuffers();
+    SourceState.running = false;
+}
+
+void TeardownPlaybackOnDestroy() {
+    if (WaveOutDevice && SourceState.mode == SourceMode::File && SourceState.running) {
+        kill_memory_timer();
+        StopRequested = true;
+        WaveOutDevice->reset();
+        unprepare_all();
+        tear_down_conversion();
+        FreeWaveBuffers();
+        SourceState.running = false;
+    }
+}
+
+void CloseWaveOutDevice() {
+    kill_memory_timer();
+    if (WaveOutDevice) {
+        StopRequested = true;
+        WaveOutDevice->reset();
+        unprepare_all();
+    }
+    close_device();
+}
+
+}  // namespace dl

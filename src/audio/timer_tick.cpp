@@ -1,0 +1,196 @@
+#include "audio/timer_tick.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+#include "analysis/pipeline.h"
+#include "app/settings.h"
+#include "app/shell_state.h"
+#include "audio/engine_state.h"
+#include "audio/playback.h"
+#include "audio/source_state.h"
+#include "audio/tick_state.h"
+#include "platform/main_window.h"
+#include "platform/system.h"
+
+namespace dl {
+
+namespace {
+
+bool eleven_family() { return SourceInfo.khz % 11 == 0; }
+
+// The stride only ever matters up to what the level scan accepts; growing beyond would wrap.
+constexpr uint32_t kStrideCeiling = 16000;
+
+// Device position in ms; false when it did not come from the device.
+bool device_position_ms(uint32_t now, int64_t& p) {
+    p = int64_t(now - StartTime);
+    if (now == StartTime) {
+        p = 0;
+        return false;
+    }
+    const bool record = SourceState.mode == SourceMode::RecordPort;
+    DevicePosition pos;
+    int rc = kWaveError;
+    if (record) {
+        if (RecordPositionQuery) rc = RecordPositionQuery(pos);
+    } else if (WaveOutDevice) {
+        rc = WaveOutDevice->get_position(pos);
+    }
+    if (rc != kWaveOk) return false;
+    switch (pos.type) {
+        case PositionType::Ms: p = pos.value; return true;
+        case PositionType::Bytes:
+            if (!SourceInfo.output_bytes_per_second) return false;
+            p = int64_t(uint64_t(pos.value) * 1000 / SourceInfo.output_bytes_per_second);
+            return true;
+        case PositionType::Samples: {
+            const int64_t per_second =
+                eleven_family() ? int64_t(SourceInfo.khz / 11) * 11025 : int64_t(SourceInfo.khz) * 1000;
+            if (per_second <= 0) return false;
+            p = int64_t(pos.value) * 1000 / per_second;
+            return true;
+        }
+        default: return false;
+    }
+}
+
+}  // namespace
+
+uint32_t MemoryTimerPeriod(uint32_t deltatime, int khz, double rate_factor) {
+    const uint32_t slice = khz % 11 == 0 ? deltatime * 1000 / 11025 : deltatime / 8;
+    return uint32_t(slice / rate_factor + 0.5);
+}
+
+void StartMemoryTimer(double rate_factor) {
+    TimerPeriod = MemoryTimerPeriod(Settings.deltatime, SourceInfo.khz, rate_factor);
+    if (TheMainWindow) TheMainWindow->set_timer(1, int(std::max<uint32_t>(TimerPeriod, 1)));
+    StartTime = TimerStartStamp = TimerElapsedStamp = time_get_time();
+}
+
+void TimerTick(Dc& dc, uint32_t now) {
+    if (!SourceState.running || TimerReentry != 1) return;
+    ++TimerReentry;
+    struct Leave {
+        ~Leave() { --TimerReentry; }
+    } leave;
+
+    int64_t p = 0;
+    const bool from_device = device_position_ms(now, p);
+    if (PlatformVersion <= 779) {
+        if (uint32_t(p) == PreviousDevicePosition) {
+            p += int64_t(now - PreviousDevicePositionTime);
+        } else {
+            PreviousDevicePosition = uint32_t(p);
+            PreviousDevicePositionTime = now;
+        }
+    }
+
+    const uint32_t obps = SourceInfo.output_bytes_per_second;
+    const int align = std::max(SourceInfo.block_align, 1);
+    int64_t offset;
+    if (SourceState.mode == SourceMode::RecordPort) {
+        int64_t k;
+        const int64_t behind = int64_t(SourceInfo.DataTotal) - int64_t(ChunkSize);
+        if (from_device) {
+            if (obps) p += behind * 1000 / obps;
+            k = PlatformVersion <= 779 ? 1856 : 1344;
+        } else {
+            k = PlatformVersion <= 779 ? 4096 : 2432;
+        }
+        k = eleven_family() ? k * align * (SourceInfo.khz / 11) : k * align * (SourceInfo.khz / 8);
+        offset = int64_t(double(obps) * p * 0.001) - int64_t(BlockBytes) - k - behind;
+    } else {
+        if (!from_device) p = int64_t(p * RateFactor);
+        offset = int64_t(double(obps) * p * 0.001);
+    }
+
+    char buf[96];
+    std::snprintf(buf, sizeof buf, "Pos:  %7lu kb %6.0f sec",
+                  (unsigned long)(double(SourceInfo.source_bytes_per_second) * p / 1024 / 1000 + 0.5), p / 1000.0);
+    dc.text_out(CellWidth * 9, CellHeight * 7, buf);
+
+    int64_t available;
+    int64_t m_align = align;
+    if (ConversionStream) {
+        m_align = std::max<int64_t>(2 * (SourceInfo.ChannelLayout == 1 ? 1 : 2), 1);
+        offset -= offset % m_align;
+        offset = std::max<int64_t>(offset, 0);
+        available = int64_t(BufferBytes[0]) - offset;
+    } else {
+        if (align > 1) offset -= offset % align;
+        available = int64_t(ChunkSize) - offset;
+    }
+    if (available <= 0) return;
+
+    int64_t m = BlockBytes;
+    if (offset < 0) {
+        m += offset;
+        offset = 0;
+    }
+    if (m <= 0) return;
+    m = std::min(m, available);
+    if (m_align > 1) m -= m % m_align;
+
+    if (offset - LastAnalysedEnd + m > 0 && offset > LastAnalysedEnd) {
+        m += offset - LastAnalysedEnd;
+        offset = LastAnalysedEnd;
+    }
+    if (offset - LastAnalysedEnd + m <= 0) {
+        m = offset + m;
+        offset = 0;
+    }
+    if (offset == 0 && LastAnalysedEnd != 0) return;
+
+    uint8_t* const own = SampleBuffers[1];
+    SampleBuffers[1] = SampleBuffers[0] + offset;
+    if (m > 0) {
+        if (BlockObserver) BlockObserver(obps ? double(offset) / obps : 0.0);
+        AnalyseBlock(dc, 1, uint32_t(m));
+    }
+    SampleBuffers[1] = own;
+    TuneLevelStride(now);
+    LastAnalysedEnd = int32_t(offset + m);
+}
+
+uint32_t ExpectedTickMs() {
+    double e = eleven_family() ? Settings.deltatime * 1000.0 / 11025 : Settings.deltatime * 0.125;
+    if (SourceState.mode != SourceMode::RecordPort) e *= std::pow(0.5, Settings.PlayRate / 120.0);
+    uint32_t ms = uint32_t(e + 0.5);
+    if (BufferCount == 1) ms = std::max<uint32_t>(uint32_t(ms * 1.4), 55);
+    else if (SourceInfo.format_tag >= 0x0071 && SourceInfo.format_tag <= 0x0073) ms = uint32_t(ms * 1.4);
+    return ms;
+}
+
+uint32_t TunedStride(uint32_t s, int64_t interval, int64_t busy, uint32_t e, bool record) {
+    if (interval > 1.09 * e) return std::min(s * 2, kStrideCeiling);
+    if (interval > 1.01 * e) return std::min(s + 1, kStrideCeiling);
+    struct Rule {
+        double share;
+        uint32_t at_least;
+    };
+    if (!record) {
+        if (busy < 0.96 * e && s > 60) return s / 2;
+        static constexpr Rule rules[] = {{0.89, 9}, {0.85, 7}, {0.78, 5}, {0.72, 4}, {0.63, 3}, {0.45, 2}};
+        for (const Rule& r : rules)
+            if (busy < r.share * e && s >= r.at_least) return s - 1;
+        return s;
+    }
+    if (busy < 0.1 * e && s > 30) return s / 2;
+    if (busy < 0.05 * e && s > 15) return s / 2;
+    static constexpr Rule rules[] = {{0.6, 9}, {0.5, 7}, {0.4, 5}, {0.3, 4}, {0.2, 3}, {0.1, 2}};
+    for (const Rule& r : rules)
+        if (busy < r.share * e && s >= r.at_least) return s - 1;
+    return s;
+}
+
+void TuneLevelStride(uint32_t tick_start) {
+    const int64_t interval = int32_t(tick_start - PreviousTickStart);
+    const int64_t busy = int32_t(time_get_time() - tick_start);
+    LevelScanStride = TunedStride(LevelScanStride, interval, busy, ExpectedTickMs(),
+                                  SourceState.mode == SourceMode::RecordPort);
+    PreviousTickStart = tick_start;
+}
+
+}  // namespace dl
