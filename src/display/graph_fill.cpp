@@ -5,54 +5,20 @@
 
 namespace dl::graph {
 
-namespace {
-
-struct Step {
-    int start;
-    int height;
-};
-
-std::vector<Step>& Stack() {
-    static std::vector<Step> s;
-    return s;
-}
-
-// Decomposes the histogram of heights(c) (rows counted away from `base`) into rectangles and hands
-// each one over as (first column, end column, lower height, upper height).
-template <class Height, class Emit>
-void Skyline(int n, Height height, Emit emit) {
-    std::vector<Step>& st = Stack();
-    st.clear();
-    for (int c = 0; c <= n; ++c) {
-        const int h = c < n ? height(c) : 0;
-        int start = c;
-        while (!st.empty() && st.back().height > h) {
-            const Step top = st.back();
-            st.pop_back();
-            const int lower = std::max(h, st.empty() ? 0 : st.back().height);
-            emit(top.start, c, lower, top.height);
-            start = top.start;
-        }
-        if (h > 0 && (st.empty() || st.back().height < h)) st.push_back({start, h});
-    }
-}
-
-}  // namespace
-
 void FillStanding(Dc& dc, int ox, int oy, const int16_t* edge, int n, int base, Rgb colour) {
-    Skyline(
-        n, [&](int c) { return std::max(0, base - edge[c]); },
-        [&](int c0, int c1, int lower, int upper) {
-            dc.fill_rect(ox + c0, oy + base - upper, ox + c1, oy + base - lower, colour);
-        });
+    static std::vector<int16_t> top, bottom;
+    top.resize(size_t(n));
+    bottom.assign(size_t(n), int16_t(oy + base));
+    for (int c = 0; c < n; ++c) top[c] = int16_t(oy + edge[c]);
+    dc.fill_column_runs(ox, top.data(), bottom.data(), n, colour);
 }
 
 void FillHanging(Dc& dc, int ox, int oy, const int16_t* edge, int n, int base, Rgb colour) {
-    Skyline(
-        n, [&](int c) { return std::max(0, edge[c] - base); },
-        [&](int c0, int c1, int lower, int upper) {
-            dc.fill_rect(ox + c0, oy + base + lower, ox + c1, oy + base + upper, colour);
-        });
+    static std::vector<int16_t> top, bottom;
+    top.assign(size_t(n), int16_t(oy + base));
+    bottom.resize(size_t(n));
+    for (int c = 0; c < n; ++c) bottom[c] = int16_t(oy + edge[c]);
+    dc.fill_column_runs(ox, top.data(), bottom.data(), n, colour);
 }
 
 void Band::reset(int columns) {
@@ -61,31 +27,16 @@ void Band::reset(int columns) {
 }
 
 void FillBand(Dc& dc, int ox, int oy, const Band& band, Rgb colour) {
-    static std::vector<int16_t> edge;
+    static std::vector<int16_t> top, bottom;
     const int n = int(band.lo.size());
-    edge.resize(size_t(n) + 1);
-    int c = 0;
-    while (c < n) {
-        if (band.lo[c] > band.hi[c]) {
-            ++c;
-            continue;
-        }
-        // The longest run of columns sharing at least one row.
-        int L = band.lo[c], H = band.hi[c];
-        int e = c + 1;
-        while (e < n && band.lo[e] <= band.hi[e]) {
-            const int l2 = std::max(L, int(band.lo[e])), h2 = std::min(H, int(band.hi[e]));
-            if (l2 > h2) break;
-            L = l2;
-            H = h2;
-            ++e;
-        }
-        dc.fill_rect(ox + c, oy + L, ox + e, oy + H + 1, colour);
-        FillStanding(dc, ox + c, oy, band.lo.data() + c, e - c, L, colour);
-        for (int k = c; k < e; ++k) edge[k - c] = int16_t(band.hi[k] + 1);
-        FillHanging(dc, ox + c, oy, edge.data(), e - c, H + 1, colour);
-        c = e;
+    top.resize(size_t(n));
+    bottom.resize(size_t(n));
+    for (int c = 0; c < n; ++c) {
+        // An empty column (lo > hi) gives an empty run.
+        top[c] = int16_t(oy + band.lo[c]);
+        bottom[c] = band.lo[c] > band.hi[c] ? top[c] : int16_t(oy + band.hi[c] + 1);
     }
+    dc.fill_column_runs(ox, top.data(), bottom.data(), n, colour);
 }
 
 void AddLinePixels(Band& band, int x0, int y0, int x1, int y1) {

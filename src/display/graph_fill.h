@@ -6,9 +6,7 @@
 
 namespace dl::graph {
 
-// Filling shapes made of one vertical run per pixel column with as few rectangles as possible:
-// every rectangle row costs the same however wide it is, so runs of neighbouring columns are
-// painted together. Rows are relative to `oy`, columns to `ox`.
+// Shapes made of one vertical run per pixel column. Rows are relative to `oy`, columns to `ox`.
 
 // Rows [edge[c], base) of column c.
 void FillStanding(Dc& dc, int ox, int oy, const int16_t* edge, int n, int base, Rgb colour);

@@ -19,10 +19,13 @@ void fill_logical(QImage& img, int scale, int left, int top, int right, int bott
     int x0 = std::max(left, 0) * scale, y0 = std::max(top, 0) * scale;
     int x1 = std::min(right * scale, img.width()), y1 = std::min(bottom * scale, img.height());
     if (x0 >= x1 || y0 >= y1) return;
-    for (int y = y0; y < y1; ++y) {
-        QRgb* row = reinterpret_cast<QRgb*>(img.scanLine(y));
-        std::fill(row + x0, row + x1, v);
+    const qsizetype stride = img.bytesPerLine() / qsizetype(sizeof(QRgb));
+    QRgb* row = reinterpret_cast<QRgb*>(img.bits()) + y0 * stride;
+    if (x1 - x0 == 1) {
+        for (int y = y0; y < y1; ++y, row += stride) row[x0] = v;
+        return;
     }
+    for (int y = y0; y < y1; ++y, row += stride) std::fill(row + x0, row + x1, v);
 }
 
 }  // namespace
@@ -60,6 +63,29 @@ void Dc::pat_blt(int x, int y, int width, int height, Rop rop) {
     if (height < 0) { y += height; height = -height; }
     Rgb c = rop == Rop::Whiteness ? kWhite : rop == Rop::Blackness ? kBlack : brush_;
     fill_rect(x, y, x + width, y + height, c);
+}
+
+void Dc::fill_column_runs(int x0, const int16_t* top, const int16_t* bottom, int n, Rgb colour) {
+    Surface::Impl& s = surface_->impl();
+    QImage& img = s.image;
+    const QRgb v = to_qrgb(colour);
+    const int sc = s.scale;
+    if (sc != 1) {
+        for (int c = 0; c < n; ++c) fill_logical(img, sc, x0 + c, top[c], x0 + c + 1, bottom[c], v);
+        surface_->notify_changed();
+        return;
+    }
+    const int w = img.width(), h = img.height();
+    const qsizetype stride = img.bytesPerLine() / qsizetype(sizeof(QRgb));
+    QRgb* bits = reinterpret_cast<QRgb*>(img.bits());
+    for (int c = 0; c < n; ++c) {
+        const int x = x0 + c;
+        if (x < 0 || x >= w) continue;
+        const int y0 = std::max(int(top[c]), 0), y1 = std::min(int(bottom[c]), h);
+        QRgb* p = bits + y0 * stride + x;
+        for (int y = y0; y < y1; ++y, p += stride) *p = v;
+    }
+    surface_->notify_changed();
 }
 
 int Dc::text_width(const std::string& utf8) const { return font().text_width(utf8); }

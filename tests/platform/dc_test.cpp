@@ -119,3 +119,19 @@ TEST(DcTest, ScaledSurfacesDrawInLogicalPixels) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(DcTest, ColumnRunsPaintTheSamePixelsAsOnePixelFills) {
+    dl::Surface a(12, 20), b(12, 20);
+    dl::Dc da(a), db(b);
+    const int16_t top[] = {0, 5, 19, 7, -3, 10};
+    const int16_t bottom[] = {3, 5, 25, 2, 4, 20};  // empty, clipped and reversed runs included
+    da.fill_column_runs(-1, top, bottom, 6, dl::kWhite);
+    for (int c = 0; c < 6; ++c) db.fill_rect(-1 + c, top[c], c, bottom[c], dl::kWhite);
+    EXPECT_TRUE(a.same_pixels(b));
+    EXPECT_EQ(a.pixel(0, 5), dl::kBlack);
+    EXPECT_EQ(a.pixel(1, 19), dl::kWhite);
+}
+
+}  // namespace
