@@ -1,0 +1,51 @@
+// Feeds arbitrary bytes to the sound-file reader as a file on disk, the way a dropped file arrives.
+#include <unistd.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+#include "app/shell_state.h"
+#include "audio/engine_state.h"
+#include "audio/source.h"
+#include "audio/source_state.h"
+#include "platform/headless_app.h"
+#include "platform/message_box.h"
+
+namespace {
+std::string g_path;
+}
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    dl::ensure_headless_application();
+    dl::set_message_box_hook([](const dl::MessageBoxRequest&) {});
+    char name[] = "/tmp/dewlark-open-source-fuzz-XXXXXX";
+    int fd = mkstemp(name);
+    if (fd >= 0) close(fd);
+    g_path = name;
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    FILE* f = std::fopen(g_path.c_str(), "wb");
+    if (!f) return 0;
+    if (size) std::fwrite(data, 1, size, f);
+    std::fclose(f);
+
+    dl::FileName = g_path;
+    dl::SourceState.mode = dl::SourceMode::File;
+    if (dl::OpenSource()) {
+        // What playback would read first: the data as far as it goes.
+        uint8_t buf[4096];
+        uint32_t left = dl::SourceInfo.DataRemaining;
+        while (left > 0) {
+            int64_t got = dl::SourceFile->read(buf, left < sizeof buf ? left : sizeof buf);
+            if (got <= 0) break;
+            left -= uint32_t(got);
+        }
+    }
+    dl::CloseSource();
+    dl::FreeFormatRecord();
+    return 0;
+}

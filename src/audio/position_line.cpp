@@ -1,0 +1,42 @@
+#include "audio/position_line.h"
+
+#include <cstdio>
+
+#include "app/shell_state.h"
+#include "audio/engine_state.h"
+#include "audio/source_state.h"
+#include "audio/tick_state.h"
+
+namespace dl {
+
+namespace {
+
+// Seconds of `bytes`; a source without a byte rate has none.
+double seconds(double bytes) {
+    const uint32_t bps = SourceInfo.source_bytes_per_second;
+    return bps ? bytes / bps : 0.0;
+}
+
+}  // namespace
+
+std::string PositionLineText() {
+    char buf[96];
+    if (SourceState.running && SourceState.mode == SourceMode::RecordPort) {
+        const uint32_t recorded = SourceInfo.DataRemaining;
+        std::snprintf(buf, sizeof buf, "Pos:  %7ld kb %6.0f sec", long(recorded / 1024), seconds(recorded));
+    } else if (SourceState.running && SourceState.mode == SourceMode::File && BufferCount != 1) {
+        std::snprintf(buf, sizeof buf, "Pos:  %7ld kb %6.0f sec", long(PlaybackProgress / 1024),
+                      seconds(PlaybackProgress));
+    } else if (SourceState.running && SourceState.mode == SourceMode::File) {
+        const uint32_t elapsed = TimerElapsedStamp - TimerStartStamp;
+        const double kb = double(elapsed) * SourceInfo.source_bytes_per_second / 1024 / 1000;
+        std::snprintf(buf, sizeof buf, "Pos:  %7lu kb %6.0f sec", (unsigned long)kb, elapsed / 1000.0);
+    } else {
+        return "Pos:        0 kb      0 sec";
+    }
+    return buf;
+}
+
+void DrawPositionLine(Dc& dc) { dc.text_out(CellWidth * 9, CellHeight * 7, PositionLineText()); }
+
+}  // namespace dl

@@ -1,0 +1,199 @@
+#include "audio/source.h"
+
+#include <sys/statvfs.h>
+
+#include <new>
+
+#include "app/shell_state.h"
+#include "app/window_dc.h"
+#include "audio/position_line.h"
+#include "audio/source_devices.h"
+#include "audio/source_messages.h"
+#include "audio/source_panel.h"
+#include "audio/source_state.h"
+#include "audio/stream_probe.h"
+#include "display/frame.h"
+#include "display/level_meter.h"
+#include "platform/process.h"
+#include "platform/wave_format_query.h"
+
+namespace dl {
+
+namespace {
+
+constexpr uint16_t kTagPcm = 1, kTagMpegLayer3 = 0x0055;
+// A format chunk must hold the common fields and fit the 16-bit size of the record.
+constexpr uint32_t kMinFormatChunk = 16, kMaxFormatChunk = 65535;
+
+// A failed open leaves no file open and no record held, so the next open starts clean.
+int fail(SourceMessage m) {
+    ReportSourceMessage(m);
+    FreeFormatRecord();
+    CloseSourceFile();
+    return 0;
+}
+
+// The stream kind found: a RIFF file (data chunk to find later) or a plain stream.
+enum class Kind { Riff, Plain };
+
+void set_lengths(uint32_t n) { SourceInfo.DataRemaining = SourceInfo.DataTotal = n; }
+uint32_t clamp_length(uint64_t n) { return n > 0xFFFFFFFFu ? 0xFFFFFFFFu : uint32_t(n); }
+
+// Picks the panel font and colours; puts the font back when done.
+class PanelDc {
+public:
+    PanelDc() : old_(dc_.dc().select_font(nullptr)) { SetSchemeTextColours(dc_); }
+    ~PanelDc() { dc_.dc().select_font(old_); }
+    Dc& dc() { return dc_.dc(); }
+
+private:
+    WindowDc dc_;
+    const Font* old_;
+};
+
+}  // namespace
+
+void CloseSourceFile() { SourceFile.reset(); }
+
+void FreeFormatRecord() {
+    SourceFormat.clear();
+    SourceFormat.shrink_to_fit();
+    SourceFormatHeld = false;
+}
+
+uint32_t AllocateFormatRecord(uint32_t size) {
+    FreeFormatRecord();
+    try {
+        SourceFormat.assign(size % 65536, 0);
+    } catch (const std::bad_alloc&) {
+        ReportSourceMessage(SourceMessage::FormatAllocFailed);
+        CloseSourceFile();
+        return 0;
+    }
+    SourceFormatHeld = true;
+    return size;
+}
+
+uint32_t CapVolumeBytes(uint32_t bytes_per_cluster, uint64_t clusters) {
+    if (bytes_per_cluster == 0) return 0;
+    constexpr uint32_t kCap = 0x80000000u;
+    if (kCap / bytes_per_cluster < clusters) return kCap;
+    return uint32_t(clusters * bytes_per_cluster);
+}
+
+uint32_t MeasureDiskSpace(const std::string& file_name) {
+    std::string dir = ".";
+    if (auto slash = file_name.rfind('/'); slash != std::string::npos) dir = slash == 0 ? "/" : file_name.substr(0, slash);
+    struct statvfs v {};
+    if (statvfs(dir.c_str(), &v) != 0) {
+        DiskSpace = DiskSpaceRecord{};
+        return 0;
+    }
+    const unsigned long unit = v.f_frsize ? v.f_frsize : v.f_bsize;
+    DiskSpace.bytes_per_cluster = unit > 0xFFFFFFFFul ? 0xFFFFFFFFu : uint32_t(unit);
+    DiskSpace.total = CapVolumeBytes(DiskSpace.bytes_per_cluster, v.f_blocks);
+    DiskSpace.free = CapVolumeBytes(DiskSpace.bytes_per_cluster, v.f_bavail);
+    return DiskSpace.free;
+}
+
+void PublishSourceFormat(const std::vector<uint8_t>& record) {
+    PanelDc panel;
+    BlackenLevelPanel(panel.dc());
+
+    const uint16_t channels = rd16(record, kFmtChannels), bits = rd16(record, kFmtBits);
+    const uint16_t tag = rd16(record, kFmtTag);
+    SourceInfoRecord& s = SourceInfo;
+    s.ChannelLayout = channels == 2 ? 2 : 0;
+    if (channels == 1 && bits == 16) s.ChannelLayout = 1;
+    if (channels == 2 && bits == 16) s.ChannelLayout = 3;
+    s.block_align = rd16(record, kFmtBlockAlign);
+    s.source_bytes_per_second = s.output_bytes_per_second = rd32(record, kFmtBytesPerSec);
+    s.sample_rate = rd32(record, kFmtRate);
+    s.khz = int32_t((uint64_t(s.sample_rate) + 500) / 1000);
+    s.format_tag = tag;
+    s.bits = (tag == 0x674F || tag == 0x6750 || tag == 0x6751) ? 0 : bits;
+
+    DrawFormatLines(panel.dc());
+    DrawPositionLine(panel.dc());
+}
+
+void RedrawLengthLine() {
+    PanelDc panel;
+    DrawLengthLine(panel.dc());
+    DrawChannelLabels(panel.dc());
+}
+
+void CloseSource() {
+    CloseSourceFile();
+    CloseSourceDevices();
+    set_high_priority(false);
+}
+
+int OpenSource() {
+    if (FileName.empty()) return fail(SourceMessage::NoFileName);
+    SourceFile = RiffFile::open(FileName);
+    if (!SourceFile) return fail(SourceMessage::CannotOpen);
+    RiffFile& f = *SourceFile;
+    SourceRiffChunk = RiffChunk{};
+    f.seek(0, SEEK_SET);
+    Kind kind;
+    if (!f.descend_riff(SourceRiffChunk)) {
+        set_lengths(clamp_length(f.file_size()));
+        f.seek(0, SEEK_SET);
+        int r = ProbeMpegStream();
+        if (r == kProbeFailed) return 0;
+        if (r != kProbeRecognised) {
+            r = ProbeOggStream(0);
+            if (r == kProbeFailed) return 0;
+            if (r != kProbeRecognised) return fail(SourceMessage::NotRiff);
+        }
+        kind = Kind::Plain;
+    } else if (SourceRiffChunk.form_type == fourcc("WAVE")) {
+        if (!f.descend_chunk(SourceSubChunk, SourceRiffChunk, fourcc("fmt "))) return fail(SourceMessage::WaveBroken);
+        const uint32_t size = SourceSubChunk.declared_size;
+        if (size < kMinFormatChunk || size > kMaxFormatChunk) return fail(SourceMessage::WaveBroken);
+        if (AllocateFormatRecord(size) == 0) return 0;
+        if (f.read(SourceFormat.data(), int64_t(SourceFormat.size())) != int64_t(SourceFormat.size()))
+            return fail(SourceMessage::CannotReadFormat);
+        f.ascend(SourceSubChunk);
+        kind = Kind::Riff;
+    } else {
+        if (!f.descend_chunk(SourceSubChunk, SourceRiffChunk, fourcc("data"))) return fail(SourceMessage::RiffNoData);
+        set_lengths(SourceSubChunk.size);
+        int r = ProbeMpegStream();
+        if (r == kProbeFailed) return 0;
+        if (r != kProbeRecognised) return fail(SourceMessage::RiffNotMpeg);
+        f.ascend(SourceSubChunk);
+        f.ascend(SourceRiffChunk);
+        f.seek(0, SEEK_SET);
+        SourceRiffChunk = RiffChunk{};
+        f.descend_riff(SourceRiffChunk);
+        kind = Kind::Riff;
+    }
+
+    PublishSourceFormat(SourceFormat);
+
+    const bool mpeg = rd16(SourceFormat, kFmtTag) == kTagMpegLayer3;
+    if (mpeg && rd32(SourceFormat, kFmtRate) == 48000) wr32(SourceFormat, kFmtRate, 44100);
+    const bool old_platform = PlatformVersion <= 779;
+    if (!(old_platform && rd16(SourceFormat, kFmtTag) != kTagPcm && rd16(SourceFormat, kFmtChannels) != 1)) {
+        if (int q = wave_out_query(SourceFormat); q != kWaveQueryOk) return fail(QueryMessage(q));
+    }
+    if (mpeg && SourceInfo.khz == 48) wr32(SourceFormat, kFmtRate, 48000);
+
+    if (kind == Kind::Riff) {
+        if (!f.descend_chunk(SourceSubChunk, SourceRiffChunk, fourcc("data")))
+            return fail(SourceMessage::WaveNoData);
+        // A size beyond the end of the file counts only what is there.
+        set_lengths(SourceSubChunk.size);
+    } else {
+        set_lengths(clamp_length(f.file_size()));
+        f.seek(0, SEEK_SET);
+    }
+    MeasureDiskSpace(FileName);
+    if (SourceInfo.DataRemaining == 0) return fail(SourceMessage::DataEmpty);
+    RedrawLengthLine();
+    return 1;
+}
+
+}  // namespace dl

@@ -1,0 +1,36 @@
+#pragma once
+#include <cstdint>
+
+namespace dl {
+
+// Results of the stream probes.
+inline constexpr int kProbeRecognised = 0;
+inline constexpr int kProbeFailed = 1;     // reported already, source file closed
+inline constexpr int kProbeNotThisKind = 2;
+
+// One MPEG audio frame header.
+struct MpegHeader {
+    uint32_t raw = 0;  // the four bytes, first one most significant
+    int version = 0;   // 0 MPEG-1, 1 MPEG-2, 2 MPEG-2.5
+    int layer = 0;     // 1, 2 or 3
+    bool crc = false;  // a 16-bit CRC follows the header
+    int bitrate_index = 0;
+    int rate_index = 0;
+    int padding = 0;
+    int channel_mode = 0;  // 3 single channel
+    int kbps = 0;
+    uint32_t rate = 0;
+};
+
+enum class MpegHeaderCheck { Ok, BadSync, BadLayer, BadRate };
+// Decodes four bytes; free-format (bit-rate index 0) and index 15 count as a bad sync.
+MpegHeaderCheck ParseMpegHeader(const uint8_t* b, MpegHeader& h);
+// Length in bytes of a frame of this version, layer, bit rate, rate and padding.
+uint32_t MpegFrameLength(int version, int layer, int kbps, uint32_t rate, int padding);
+
+// Builds the MPEG format record from the stream at the source file's current position.
+int ProbeMpegStream();
+// Builds the Ogg Vorbis format record from the first page at `offset`.
+int ProbeOggStream(uint64_t offset);
+
+}  // namespace dl

@@ -1,0 +1,83 @@
+#pragma once
+// Hand-built sound files for the reader tests.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace reader_files {
+
+inline std::string le16(uint32_t v) { return {char(v & 0xff), char((v >> 8) & 0xff)}; }
+inline std::string le32(uint32_t v) { return le16(v & 0xffff) + le16(v >> 16); }
+inline std::string be32(uint32_t v) { return {char(v >> 24), char((v >> 16) & 0xff), char((v >> 8) & 0xff), char(v & 0xff)}; }
+
+// A chunk; `declared` overrides the size field, `pad` adds the pad byte of an odd size.
+inline std::string chunk(const std::string& id, const std::string& body, int64_t declared = -1, bool pad = true) {
+    std::string c = id + le32(declared < 0 ? uint32_t(body.size()) : uint32_t(declared)) + body;
+    if (pad && (body.size() & 1)) c += '\0';
+    return c;
+}
+
+inline std::string riff(const std::string& form, const std::string& chunks, int64_t declared = -1) {
+    return "RIFF" + le32(declared < 0 ? uint32_t(chunks.size() + 4) : uint32_t(declared)) + form + chunks;
+}
+
+inline std::string pcm_fmt(uint32_t channels, uint32_t rate, uint32_t bits, int64_t align = -1, int64_t bps = -1) {
+    uint32_t a = align < 0 ? channels * bits / 8 : uint32_t(align);
+    uint32_t b = bps < 0 ? rate * a : uint32_t(bps);
+    return le16(1) + le16(channels) + le32(rate) + le32(b) + le16(a) + le16(bits);
+}
+
+inline std::string wave(const std::string& fmt_body, const std::string& data) {
+    return riff("WAVE", chunk("fmt ", fmt_body) + chunk("data", data));
+}
+
+// MPEG audio frame header bytes.
+struct Mpeg {
+    int version_bit = 1;   // 1 MPEG-1
+    bool sync_fff = true;  // false: 0xFFE (MPEG-2.5)
+    int layer_code = 1;    // 01 layer III
+    bool crc = false;
+    int bitrate_index = 9; // 128 kbit/s for MPEG-1 layer III
+    int rate_index = 0;    // 44.1 kHz
+    int padding = 0;
+    int mode = 0;          // 3 single channel
+    std::string bytes() const {
+        uint8_t b1 = uint8_t((sync_fff ? 0xF0 : 0xE0) | version_bit << 3 | layer_code << 1 | (crc ? 0 : 1));
+        uint8_t b2 = uint8_t(bitrate_index << 4 | rate_index << 2 | padding << 1);
+        uint8_t b3 = uint8_t(mode << 6);
+        return {char(0xFF), char(b1), char(b2), char(b3)};
+    }
+};
+
+// One frame of `length` bytes, optionally carrying a Xing tag at `xing_at` after the header.
+inline std::string frame(const Mpeg& h, size_t length, int xing_at = -1, uint32_t flags = 3, uint32_t frames = 0) {
+    std::string f = h.bytes() + std::string(length - 4, '\0');
+    if (xing_at >= 0) f.replace(4 + size_t(xing_at), 12, "Xing" + be32(flags) + be32(frames));
+    return f;
+}
+
+inline std::string id3v2(uint32_t size, const std::string& body) {
+    std::string s = "ID3";
+    s += char(3);
+    s += char(0);
+    s += char(0);
+    for (int shift : {21, 14, 7, 0}) s += char((size >> shift) & 0x7f);
+    return s + body;
+}
+
+// The first Ogg page with a single packet.
+inline std::string ogg_page(const std::string& packet) {
+    std::string p = "OggS";
+    p += char(0);       // version
+    p += char(2);       // first page
+    p += std::string(8, '\0') + le32(1234) + le32(0) + le32(0);
+    p += char(1);       // one segment
+    p += char(packet.size());
+    return p + packet;
+}
+inline std::string vorbis_id(uint8_t channels, uint32_t rate, int32_t nominal) {
+    return std::string("\x01vorbis", 7) + le32(0) + std::string(1, char(channels)) + le32(rate) + le32(0) +
+           le32(uint32_t(nominal)) + le32(0) + std::string(1, char(0xb8)) + std::string(1, char(1));
+}
+
+}  // namespace reader_files
