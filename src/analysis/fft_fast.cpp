@@ -12,6 +12,7 @@ namespace dl::fft_fast {
 
 int fail_next_allocations = 0;
 
+
 namespace {
 
 constexpr int kMaxLog2 = 30;
@@ -60,8 +61,9 @@ CosSin unit_root(long k, long m) {
 
 bool build_plan(int log2n, PlanSlot& slot) {
     const int n = 1 << log2n;
-    std::size_t total = 2 * (static_cast<std::size_t>(n / 2) + 1);
+    std::size_t total = 2 * (static_cast<std::size_t>(n) + 1);
     for (int nk = n; nk >= 4; nk /= 4) total += 6 * static_cast<std::size_t>(nk / 4);
+    if (n >= 4) total += 6 * static_cast<std::size_t>(n / 4);
     Block storage = allocate(total);
     if (!storage) return false;
     Plan& plan = slot.plan;
@@ -85,9 +87,23 @@ bool build_plan(int log2n, PlanSlot& slot) {
         at += 6 * n1;
     }
     plan.radix2_tail = nk == 2;
+    if (n >= 4) {
+        const int n1 = n / 4;
+        const double* natural = plan.level_twiddles[0];
+        double* shuffled = at;
+        for (int a = 0; a < 6; ++a) {
+            for (int p = 0; p < n1; ++p) {
+                const int g = p & ~3, l = p & 3;
+                const int from = n1 >= 4 ? g + (l == 1 ? 2 : l == 2 ? 1 : l) : p;
+                shuffled[a * n1 + p] = natural[a * n1 + from];
+            }
+        }
+        plan.first_shuffled = shuffled;
+        at += 6 * n1;
+    }
     double* c = at;
-    double* s = at + n / 2 + 1;
-    for (int j = 0; j <= n / 2; ++j) {
+    double* s = at + n + 1;
+    for (int j = 0; j <= n; ++j) {
         const CosSin w = unit_root(j, 2L * n);
         c[j] = w.c;
         s[j] = w.s;
@@ -102,11 +118,11 @@ bool build_plan(int log2n, PlanSlot& slot) {
     return true;
 }
 
-// Beyond this size the sixteen input streams of a fused stage, a power of two apart, fight
-// over the same cache sets; single radix-4 levels do better there.
-int kMaxFusedSize = 2048;
+// Beyond this size the sixteen streams of the radix-8 final pass, a power of two apart, fight
+// over the same cache sets; a radix-4 and a radix-2 pass do better there.
+constexpr int kMaxLast8 = 2048;
 
-enum class Kind { First4, First16, Middle4, Middle16, Last4, Last8, Last2 };
+enum class Kind { First4, Middle4, Last4, Last8, Last2 };
 
 struct Stage {
     Kind kind;
@@ -114,33 +130,24 @@ struct Stage {
     int s;
 };
 
-// The passes over memory for one transform: two radix-4 levels at a time where the kernels
-// can, the last one always able to run in place.
+// The passes over memory for one transform: one per radix-4 level, the last two levels of an
+// odd size fused where the kernels can. The last pass can always run in place.
 int schedule(const Plan& plan, const Kernels& k, Stage out[16]) {
     const int n = plan.n;
-    int count = 0, level = 0, s = 1;
+    int count = 0, s = 1;
     bool tail = plan.radix2_tail;
-    while (level < plan.levels) {
+    for (int level = 0; level < plan.levels; ++level, s *= 4) {
         const int nk = n / s;
         if (nk == 4) {
             out[count++] = {Kind::Last4, level, s};
-            ++level;
-        } else if (nk == 8 && k.last8) {
+        } else if (nk == 8 && tail && k.last8 && n <= kMaxLast8) {
             out[count++] = {Kind::Last8, level, s};
-            ++level;
             tail = false;
-        } else if (k.middle16 && level + 1 < plan.levels && (s > 1 || n >= 64) &&
-                   n <= kMaxFusedSize) {
-            out[count++] = {s == 1 ? Kind::First16 : Kind::Middle16, level, s};
-            level += 2;
-            s *= 16;
         } else {
             out[count++] = {s == 1 ? Kind::First4 : Kind::Middle4, level, s};
-            ++level;
-            s *= 4;
         }
     }
-    if (tail) out[count++] = {Kind::Last2, level, n / 2};
+    if (tail) out[count++] = {Kind::Last2, plan.levels, n / 2};
     return count;
 }
 
@@ -158,22 +165,11 @@ void release_all() {
     scratch_capacity = 0;
 }
 
-const Plan* existing_plan(int log2n) {
-    if (log2n < 0 || log2n > kMaxLog2) return nullptr;
-    return plans[log2n].storage ? &plans[log2n].plan : nullptr;
-}
-
 const Plan* plan(int log2n) {
     if (log2n < 0 || log2n > kMaxLog2) return nullptr;
     PlanSlot& slot = plans[log2n];
     if (!slot.storage && !build_plan(log2n, slot)) return nullptr;
     return &slot.plan;
-}
-
-bool existing_scratch(int n, Scratch& out) {
-    if (n > scratch_capacity) return false;
-    out = {scratch_block.get(), scratch_block.get() + scratch_capacity + kScratchPad};
-    return true;
 }
 
 bool scratch(int n, Scratch& out) {
@@ -183,7 +179,8 @@ bool scratch(int n, Scratch& out) {
         scratch_block = std::move(grown);
         scratch_capacity = n;
     }
-    return existing_scratch(n, out);
+    out = {scratch_block.get(), scratch_block.get() + scratch_capacity + kScratchPad};
+    return true;
 }
 
 namespace {
@@ -193,22 +190,14 @@ void run(const Stage& st, const Kernels& k, const Plan& plan, const double* xr, 
          double* yr, double* yi, bool interleaved) {
     const int n = plan.n;
     const double* tw = plan.level_twiddles[st.level];
-    const double* tw2 = st.level + 1 < plan.levels ? plan.level_twiddles[st.level + 1] : nullptr;
     switch (st.kind) {
     case Kind::First4:
         if (interleaved)
-            k.first_interleaved(n, xr, yr, yi, tw);
+            k.first_interleaved(n, xr, yr, yi, k.shuffled_first ? plan.first_shuffled : tw);
         else
             k.first(n, xr, xi, yr, yi, tw);
         break;
-    case Kind::First16:
-        if (interleaved)
-            k.first16_interleaved(n, xr, yr, yi, tw, tw2);
-        else
-            k.first16(n, xr, xi, yr, yi, tw, tw2);
-        break;
     case Kind::Middle4: k.middle(n, st.s, xr, xi, yr, yi, tw); break;
-    case Kind::Middle16: k.middle16(n, st.s, xr, xi, yr, yi, tw, tw2); break;
     case Kind::Last4: k.last4(n, xr, xi, yr, yi, 1.0); break;
     case Kind::Last8: k.last8(n, xr, xi, yr, yi, tw); break;
     case Kind::Last2: k.last2(n, xr, xi, yr, yi, 1.0); break;

@@ -14,15 +14,16 @@ struct Plan {
     int levels = 0;
     const double* level_twiddles[16] = {};
     bool radix2_tail = false;  // a final radix-2 level (odd log2n)
-    // cos and sin of 2*pi*j/(2n) for 0 <= j <= n/2: the split step of a real transform of 2n.
+    // The first level's twiddles with each group of four in the order 0, 2, 1, 3: the order in
+    // which interleaved input lands in vector registers without lane-crossing shuffles.
+    const double* first_shuffled = nullptr;
+    // cos and sin of 2*pi*j/(2n) for 0 <= j <= n: the split step of a real transform of 2n.
     const double* split_cos = nullptr;
     const double* split_sin = nullptr;
 };
 
 // The plan for 2^log2n points, built on first use; nullptr when memory runs out.
 const Plan* plan(int log2n);
-// The plan if it exists already (never allocates).
-const Plan* existing_plan(int log2n);
 // Drops every cached plan and the scratch (tests; also fine at exit).
 void release_all();
 // Makes the next plan or scratch allocation fail (tests of the out-of-memory paths).
@@ -35,8 +36,6 @@ struct Scratch {
     double* im;
 };
 bool scratch(int n, Scratch& out);
-// The scratch if it already holds n values (never allocates).
-bool existing_scratch(int n, Scratch& out);
 
 // In-place forward complex transform of plan.n points; every output multiplied by `scale`.
 // For the inverse pass (im, re) as (re, im). Uses `work` (n values) as the other buffer.

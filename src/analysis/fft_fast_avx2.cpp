@@ -39,24 +39,27 @@ DL_AVX2 void butterfly(C a, C b, C c, C d, C y[4]) {
     y[3] = {sub(amc.r, bmd.i), add(amc.i, bmd.r)};
 }
 
-// Rows v[0..3] become columns: out[k] = (v0[k], v1[k], v2[k], v3[k]).
-DL_AVX2 void transpose_store(double* out, V v0, V v1, V v2, V v3) {
+// Rows v[0..3] become columns: column k = (v0[k], v1[k], v2[k], v3[k]) goes to out + 4*order[k].
+DL_AVX2 void transpose_store(double* out, V v0, V v1, V v2, V v3, const int order[4]) {
     const V t0 = _mm256_unpacklo_pd(v0, v1), t1 = _mm256_unpackhi_pd(v0, v1);
     const V t2 = _mm256_unpacklo_pd(v2, v3), t3 = _mm256_unpackhi_pd(v2, v3);
-    st(out, _mm256_permute2f128_pd(t0, t2, 0x20));
-    st(out + 4, _mm256_permute2f128_pd(t1, t3, 0x20));
-    st(out + 8, _mm256_permute2f128_pd(t0, t2, 0x31));
-    st(out + 12, _mm256_permute2f128_pd(t1, t3, 0x31));
+    st(out + 4 * order[0], _mm256_permute2f128_pd(t0, t2, 0x20));
+    st(out + 4 * order[1], _mm256_permute2f128_pd(t1, t3, 0x20));
+    st(out + 4 * order[2], _mm256_permute2f128_pd(t0, t2, 0x31));
+    st(out + 4 * order[3], _mm256_permute2f128_pd(t1, t3, 0x31));
 }
 
 DL_AVX2 void twiddle_and_store_first(C y[4], const double* tw, int n1, int p, double* yr,
-                                     double* yi) {
+                                     double* yi, const int order[4]) {
     y[1] = cmul(ld(tw + p), ld(tw + n1 + p), y[1]);
     y[2] = cmul(ld(tw + 2 * n1 + p), ld(tw + 3 * n1 + p), y[2]);
     y[3] = cmul(ld(tw + 4 * n1 + p), ld(tw + 5 * n1 + p), y[3]);
-    transpose_store(yr + 4 * p, y[0].r, y[1].r, y[2].r, y[3].r);
-    transpose_store(yi + 4 * p, y[0].i, y[1].i, y[2].i, y[3].i);
+    transpose_store(yr + 4 * p, y[0].r, y[1].r, y[2].r, y[3].r, order);
+    transpose_store(yi + 4 * p, y[0].i, y[1].i, y[2].i, y[3].i, order);
 }
+
+constexpr int kNaturalOrder[4] = {0, 1, 2, 3};
+constexpr int kPairOrder[4] = {0, 2, 1, 3};
 
 DL_AVX2_ENTRY void first(int n, const double* xr, const double* xi, double* yr, double* yi,
                          const double* tw) {
@@ -66,26 +69,27 @@ DL_AVX2_ENTRY void first(int n, const double* xr, const double* xi, double* yr, 
         butterfly({ld(xr + p), ld(xi + p)}, {ld(xr + p + n1), ld(xi + p + n1)},
                   {ld(xr + p + 2 * n1), ld(xi + p + 2 * n1)},
                   {ld(xr + p + 3 * n1), ld(xi + p + 3 * n1)}, y);
-        twiddle_and_store_first(y, tw, n1, p, yr, yi);
+        twiddle_and_store_first(y, tw, n1, p, yr, yi, kNaturalOrder);
     }
 }
 
-// Four interleaved complex values at x become their real and imaginary parts.
-DL_AVX2 C deinterleave(const double* x) {
+// Four interleaved complex values at x as real and imaginary parts, in lane order 0, 2, 1, 3
+// (saving the lane-crossing permutes; twiddles and stores follow that order).
+DL_AVX2 C deinterleave_pairs(const double* x) {
     const V lo = ld(x), hi = ld(x + 4);
-    return {_mm256_permute4x64_pd(_mm256_unpacklo_pd(lo, hi), 0xD8),
-            _mm256_permute4x64_pd(_mm256_unpackhi_pd(lo, hi), 0xD8)};
+    return {_mm256_unpacklo_pd(lo, hi), _mm256_unpackhi_pd(lo, hi)};
 }
 
+// tw in the order of Plan::first_shuffled.
 DL_AVX2_ENTRY void first_interleaved(int n, const double* x, double* yr, double* yi,
                                      const double* tw) {
     const int n1 = n / 4;
     for (int p = 0; p < n1; p += 4) {
         C y[4];
         const double* a = x + 2 * p;
-        butterfly(deinterleave(a), deinterleave(a + 2 * n1), deinterleave(a + 4 * n1),
-                  deinterleave(a + 6 * n1), y);
-        twiddle_and_store_first(y, tw, n1, p, yr, yi);
+        butterfly(deinterleave_pairs(a), deinterleave_pairs(a + 2 * n1),
+                  deinterleave_pairs(a + 4 * n1), deinterleave_pairs(a + 6 * n1), y);
+        twiddle_and_store_first(y, tw, n1, p, yr, yi, kPairOrder);
     }
 }
 
@@ -144,108 +148,10 @@ DL_AVX2_ENTRY void last2(int n, const double* xr, const double* xi, double* yr, 
     }
 }
 
-DL_AVX2 void transpose(V& a, V& b, V& c, V& d) {
-    const V t0 = _mm256_unpacklo_pd(a, b), t1 = _mm256_unpackhi_pd(a, b);
-    const V t2 = _mm256_unpacklo_pd(c, d), t3 = _mm256_unpackhi_pd(c, d);
-    a = _mm256_permute2f128_pd(t0, t2, 0x20);
-    b = _mm256_permute2f128_pd(t1, t3, 0x20);
-    c = _mm256_permute2f128_pd(t0, t2, 0x31);
-    d = _mm256_permute2f128_pd(t1, t3, 0x31);
-}
-
 DL_AVX2 void twiddle3(C y[4], const double* tw, int n1, int p) {
     y[1] = cmul(bc(tw[p]), bc(tw[n1 + p]), y[1]);
     y[2] = cmul(bc(tw[2 * n1 + p]), bc(tw[3 * n1 + p]), y[2]);
     y[3] = cmul(bc(tw[4 * n1 + p]), bc(tw[5 * n1 + p]), y[3]);
-}
-
-struct SplitSource {
-    const double *r, *i;
-    DL_AVX2 C at(int k) const { return {ld(r + k), ld(i + k)}; }
-};
-struct InterleavedSource {
-    const double* x;
-    DL_AVX2 C at(int k) const { return deinterleave(x + 2 * k); }
-};
-
-// Two radix-4 levels with stride 1: the first vectorised over p, then a transpose turns each
-// lane into the four outputs the second level combines.
-template <class Source>
-DL_AVX2 void first16_body(int n, Source in, double* yr, double* yi, const double* twa,
-                          const double* twb) {
-    const int n1 = n / 4, n2 = n / 16;
-    for (int p0 = 0; p0 < n2; p0 += 4) {
-        C t[4][4];
-        #pragma GCC unroll 4
-        for (int kp = 0; kp < 4; ++kp) {
-            const int p = p0 + kp * n2;
-            C y[4];
-            butterfly(in.at(p), in.at(p + n1), in.at(p + 2 * n1), in.at(p + 3 * n1), y);
-            y[1] = cmul(ld(twa + p), ld(twa + n1 + p), y[1]);
-            y[2] = cmul(ld(twa + 2 * n1 + p), ld(twa + 3 * n1 + p), y[2]);
-            y[3] = cmul(ld(twa + 4 * n1 + p), ld(twa + 5 * n1 + p), y[3]);
-            transpose(y[0].r, y[1].r, y[2].r, y[3].r);
-            transpose(y[0].i, y[1].i, y[2].i, y[3].i);
-            #pragma GCC unroll 4
-            for (int l = 0; l < 4; ++l) t[kp][l] = y[l];
-        }
-        #pragma GCC unroll 4
-        for (int l = 0; l < 4; ++l) {
-            const int p2 = p0 + l;
-            C z[4];
-            butterfly(t[0][l], t[1][l], t[2][l], t[3][l], z);
-            twiddle3(z, twb, n2, p2);
-            #pragma GCC unroll 4
-            for (int m = 0; m < 4; ++m) {
-                st(yr + 16 * p2 + 4 * m, z[m].r);
-                st(yi + 16 * p2 + 4 * m, z[m].i);
-            }
-        }
-    }
-}
-
-DL_AVX2_ENTRY void first16(int n, const double* xr, const double* xi, double* yr, double* yi,
-                           const double* twa, const double* twb) {
-    first16_body(n, SplitSource{xr, xi}, yr, yi, twa, twb);
-}
-
-DL_AVX2_ENTRY void first16_interleaved(int n, const double* x, double* yr, double* yi,
-                                       const double* twa, const double* twb) {
-    first16_body(n, InterleavedSource{x}, yr, yi, twa, twb);
-}
-
-// Two radix-4 levels with stride s >= 4, vectorised over q. With nk == 16 every block reads
-// and writes the same sixteen positions, so it may run in place.
-DL_AVX2_ENTRY void middle16(int n, int s, const double* xr, const double* xi, double* yr,
-                            double* yi, const double* twa, const double* twb) {
-    const int nk = n / s, n1 = nk / 4, n2 = nk / 16, step = s * n1;
-    for (int pp = 0; pp < n2; ++pp) {
-        for (int q = 0; q < s; q += 4) {
-            C y[4][4];
-            #pragma GCC unroll 4
-            for (int kp = 0; kp < 4; ++kp) {
-                const int p = pp + kp * n2, base = q + s * p;
-                butterfly({ld(xr + base), ld(xi + base)},
-                          {ld(xr + base + step), ld(xi + base + step)},
-                          {ld(xr + base + 2 * step), ld(xi + base + 2 * step)},
-                          {ld(xr + base + 3 * step), ld(xi + base + 3 * step)}, y[kp]);
-                twiddle3(y[kp], twa, n1, p);
-            }
-            double* outr = yr + q + s * 16 * pp;
-            double* outi = yi + q + s * 16 * pp;
-            #pragma GCC unroll 4
-            for (int m = 0; m < 4; ++m) {
-                C z[4];
-                butterfly(y[0][m], y[1][m], y[2][m], y[3][m], z);
-                twiddle3(z, twb, n2, pp);
-                #pragma GCC unroll 4
-                for (int m2 = 0; m2 < 4; ++m2) {
-                    st(outr + s * (4 * m2 + m), z[m2].r);
-                    st(outi + s * (4 * m2 + m), z[m2].i);
-                }
-            }
-        }
-    }
 }
 
 // The level of sub-length 8 and the final radix-2 level together (s = n/8).
@@ -323,8 +229,7 @@ DL_AVX2_ENTRY void split(int h, const double* xr, const double* xi, double* re, 
     im[2 * h - m] = -ij;
 }
 
-const Kernels avx2 = {first,   first_interleaved,   middle,   last4, last2,
-                      first16, first16_interleaved, middle16, last8, split, 16};
+const Kernels avx2 = {first, first_interleaved, middle, last4, last2, last8, split, 16, true};
 
 }  // namespace
 

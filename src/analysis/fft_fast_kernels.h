@@ -19,16 +19,8 @@ struct Kernels {
     // Final twiddle-free pass of radix 4 (s = n/4) or 2 (s = n/2); may run in place.
     void (*last4)(int n, const double* xr, const double* xi, double* yr, double* yi, double scale);
     void (*last2)(int n, const double* xr, const double* xi, double* yr, double* yi, double scale);
-    // Optional fused stages (nullptr: the engine runs the radix-4 levels one by one).
-    // Two radix-4 levels in one pass: sub-length nk = n/s with twiddles twa, then nk/4 with twb.
-    // first16 needs n >= 64.
-    void (*first16)(int n, const double* xr, const double* xi, double* yr, double* yi,
-                    const double* twa, const double* twb);
-    void (*first16_interleaved)(int n, const double* x, double* yr, double* yi, const double* twa,
-                                const double* twb);
-    void (*middle16)(int n, int s, const double* xr, const double* xi, double* yr, double* yi,
-                     const double* twa, const double* twb);
-    // The level of sub-length 8 (twiddles tw) and the final radix-2 level; may run in place.
+    // The level of sub-length 8 (twiddles tw) and the final radix-2 level in one pass (s = n/8);
+    // may run in place. nullptr: the engine runs them one by one.
     void (*last8)(int n, const double* xr, const double* xi, double* yr, double* yi,
                   const double* tw);
     // Split step of a real transform of 2h points, pairing j with h - j (see split_forward).
@@ -36,6 +28,8 @@ struct Kernels {
                   const double* c, const double* s, double g);
     // Smallest n these kernels accept.
     int min_n;
+    // first_interleaved takes the first level's twiddles as Plan::first_shuffled.
+    bool shuffled_first;
 };
 
 extern const Kernels generic_kernels;
