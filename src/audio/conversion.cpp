@@ -18,7 +18,8 @@ std::unique_ptr<Converter> g_stream;
 
 constexpr uint16_t kTagLayer3 = 0x0055;
 
-bool ogg_tag(uint16_t tag) { return tag >= 0x0071 && tag <= 0x0073; }
+// Tags whose source count follows the size ratio instead of a size query.
+bool ratio_tag(uint16_t tag) { return tag >= 0x0071 && tag <= 0x0073; }
 
 void free_slot5() {
     std::vector<uint8_t>().swap(SampleStorage[5]);
@@ -88,7 +89,7 @@ bool OpenConversion(std::vector<uint8_t>& record) {
         const uint64_t limit = uint64_t(Settings.MemSize) << 20;
         if (limit < ConvertedSize) {
             ConvertedSize = uint32_t(limit);
-            if (ogg_tag(tag)) {
+            if (ratio_tag(tag)) {
                 ChunkSize = uint32_t(ConvertedSize * ratio);
             } else {
                 q = 0;

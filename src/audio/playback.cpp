@@ -34,13 +34,16 @@ namespace {
 constexpr uint16_t kTagLayer3 = 0x0055;
 constexpr uint32_t kFloppyBytes = 1457664;
 constexpr int kTimerId = 1;
+constexpr uint32_t kFirstBufferFeedLimit = 1u << 20;
 
 // Completions carry the play they belong to, so those of a device already closed are ignored
 // even when the next play has begun.
 uint32_t g_generation = 0;
 constexpr uint32_t kGenerationMask = 0xFFFFF;
 
-bool ogg_tag(uint16_t tag) { return tag >= 0x0071 && tag <= 0x0073; }
+// Tags whose byte rate is scaled in whole blocks.
+bool block_rate_tag(uint16_t tag) { return tag >= 0x0071 && tag <= 0x0073; }
+bool ogg_tag(uint16_t tag) { return tag >= 0x674F && tag <= 0x6751; }
 bool converting() { return ConversionStream != nullptr; }
 
 void report(const char* japanese, int id) {
@@ -266,7 +269,7 @@ void StartPlayback() {
     const uint16_t align = rd16(SourceFormat, kFmtBlockAlign);
     uint32_t bps = rd32(SourceFormat, kFmtBytesPerSec);
     wr32(SourceFormat, kFmtRate, rate);
-    if (ogg_tag(tag)) bps = align ? uint32_t(RateFactor * (bps / align) + 0.5) * align : 0;
+    if (block_rate_tag(tag)) bps = align ? uint32_t(RateFactor * (bps / align) + 0.5) * align : 0;
     else if (tag == 1 || tag == 6 || tag == 7) bps = rate * align;
     else bps = uint32_t(RateFactor * bps + 0.5);
     wr32(SourceFormat, kFmtBytesPerSec, bps);
@@ -322,9 +325,21 @@ void StartPlayback() {
             abandon_start();
             return;
         }
-        BufferBytes[i] = bytes;
+        uint32_t bytes_now = bytes;
+        // Stream headers (Ogg's codebooks) can outlast a small chunk: feed the first buffer on
+        // until it has sound, rather than refusing a good file.
+        for (uint32_t fed = n; converting() && i == 0 && bytes_now == 0 && SourceInfo.DataRemaining > 0 &&
+                               fed < kFirstBufferFeedLimit;) {
+            const uint32_t more = std::min(SourceInfo.DataRemaining, ChunkSize);
+            BufferSourceBytes[0] += more;
+            SourceInfo.DataRemaining -= more;
+            fed += more;
+            bytes_now = fill_buffer(0, more, &short_read);
+            if (short_read) break;
+        }
+        BufferBytes[i] = bytes_now;
         if (converting()) {
-            if (bytes == 0 && (tag == kTagLayer3 || ogg_tag(tag)) && i > 0 && n > 0) {
+            if (bytes_now == 0 && (tag == kTagLayer3 || ogg_tag(tag)) && i > 0 && n > 0) {
                 SampleBuffers[i][0] = SampleBuffers[i][1] = SampleBuffers[i][2] = SampleBuffers[i][3] = 0;
                 BufferBytes[i] = 4;
                 PlayedBytesQueued += 4;

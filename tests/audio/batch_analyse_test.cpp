@@ -1,0 +1,124 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "audio/batch_analyse.h"
+#include "playback_fixture.h"
+
+namespace {
+
+struct BatchRun {
+    int status = -1;
+    std::vector<std::vector<std::string>> rows;  // header first
+    std::string err;
+};
+
+std::vector<std::string> split(const std::string& line, char sep) {
+    std::vector<std::string> out;
+    std::stringstream s(line);
+    std::string f;
+    while (std::getline(s, f, sep)) out.push_back(f);
+    if (!line.empty() && line.back() == sep) out.emplace_back();
+    return out;
+}
+
+BatchRun analyse(const std::string& args) {
+    const std::string dir = dl_test::temp_dir();
+    const std::string cmd = std::string(DEWLARK_BINARY) + " --analyse " + args + " 2>" + dir + "/err";
+    BatchRun r;
+    FILE* p = popen(cmd.c_str(), "r");
+    if (!p) return r;
+    std::string out;
+    char buf[4096];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
+    const int st = pclose(p);
+    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+    std::stringstream lines(out);
+    std::string line;
+    while (std::getline(lines, line)) r.rows.push_back(split(line, ','));
+    r.err = dl_test::read_file(dir + "/err");
+    return r;
+}
+
+std::string sine_wav() {
+    static const std::string path = dl_test::write_file(
+        "sine440.wav", play_test::wav_bytes(1, 44100, 16, play_test::tones(44100, {440.0}, 2.0)));
+    return path;
+}
+
+TEST(BatchAnalyse, SineRowsReadTheLineNearest440) {
+    const BatchRun r = analyse(sine_wav());
+    ASSERT_EQ(r.status, 0) << r.err;
+    ASSERT_GE(r.rows.size(), 11u);
+    EXPECT_EQ(r.rows[0], (std::vector<std::string>{"time", "peak_hz", "level", "a4", "labels"}));
+    const double line = 44100.0 / 4096;  // default transform of 2^12 points
+    const double nearest = std::round(440 / line) * line;
+    for (size_t i = 1; i < r.rows.size(); ++i) {
+        ASSERT_EQ(r.rows[i].size(), 5u);
+        EXPECT_NEAR(std::atof(r.rows[i][0].c_str()), (i - 1) * 16384 / 88200.0, 0.0006);
+        EXPECT_NEAR(std::atof(r.rows[i][1].c_str()), nearest, 0.05) << "row " << i;
+        EXPECT_FALSE(r.rows[i][2].empty());
+    }
+}
+
+TEST(BatchAnalyse, NoteNamesAndTheA4ReadOut) {
+    const std::string png = dl_test::temp_dir() + "/window.png";
+    const BatchRun r = analyse(sine_wav() + " --set use_onmei=1 --set use_complex=1 --png " + png);
+    ASSERT_EQ(r.status, 0) << r.err;
+    ASSERT_GE(r.rows.size(), 3u);
+    for (size_t i = 1; i < r.rows.size() - 1; ++i) {  // the last block is a short remainder
+        EXPECT_EQ(r.rows[i][4].substr(0, 2), "A4") << r.rows[i][4];
+        EXPECT_NEAR(std::atof(r.rows[i][3].c_str()), 440.0, 0.5);
+    }
+    const std::string picture = dl_test::read_file(png);
+    ASSERT_GT(picture.size(), 1000u);
+    EXPECT_EQ(picture.substr(1, 3), "PNG");
+}
+
+TEST(BatchAnalyse, FailuresGoToStandardErrorWithStatusOne) {
+    BatchRun r = analyse("/nonexistent/file.wav");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("cant open file"), std::string::npos) << r.err;
+    EXPECT_TRUE(r.rows.empty());
+    r = analyse(sine_wav() + " --set nosuchkey=1");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("nosuchkey"), std::string::npos);
+    r = analyse(sine_wav() + " --png");
+    EXPECT_EQ(r.status, 1);
+}
+
+TEST(BatchAnalyse, MemoryModeAndCompressedSources) {
+    // Memory mode: the ticks run on the batch clock and cover the sound once.
+    BatchRun r = analyse(sine_wav() + " --set OnMem=1");
+    ASSERT_EQ(r.status, 0) << r.err;
+    ASSERT_GE(r.rows.size(), 10u);
+    double last = -1;
+    for (size_t i = 1; i < r.rows.size(); ++i) {
+        const double t = std::atof(r.rows[i][0].c_str());
+        EXPECT_GT(t, last);
+        last = t;
+    }
+    EXPECT_LT(last, 2.0);
+    r = analyse(std::string(DEWLARK_TEST_DATA) + "/ogg_44k_stereo_q3.ogg");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_GE(r.rows.size(), 2u);
+    r = analyse(std::string(DEWLARK_TEST_DATA) + "/mp3_44k_stereo_128k_cbr.mp3");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_GE(r.rows.size(), 2u);
+}
+
+TEST(ReadoutNumbers, TakeTheNumberAsDrawn) {
+    EXPECT_EQ(dl::ReadoutNumber("Peak  440.7Hz  "), "440.7");
+    EXPECT_EQ(dl::ReadoutNumber(" -12db   "), "-12");
+    EXPECT_EQ(dl::ReadoutNumber("0.512 "), "0.512");
+    EXPECT_EQ(dl::ReadoutNumber("A4pitch 441.4Hz   6cent", "A4pitch"), "441.4");
+    EXPECT_EQ(dl::ReadoutNumber("no number"), "");
+}
+
+}  // namespace

@@ -1,0 +1,153 @@
+#include <gtest/gtest.h>
+
+#include "audio/conversion.h"
+#include "playback_fixture.h"
+
+namespace {
+
+using play_test::PlaybackFixture;
+
+TEST(MultimediaError, FiveKnownCodesAreShownByName) {
+    dl_test::MessageBoxCapture boxes;
+    const std::pair<int, const char*> known[] = {{5, "MMSYSERR_INVALHANDLE"}, {7, "MMSYSERR_NOMEM"},
+                                                 {10, "MMSYSERR_INVALFLAG"},   {11, "MMSYSERR_INVALPARAM"},
+                                                 {512, "ACMERR_NOTPOSSIBLE"}};
+    for (auto [code, name] : known) {
+        EXPECT_EQ(dl::ShowMultimediaError(code, "acm_convert"), 1);
+        ASSERT_FALSE(boxes.boxes.empty());
+        EXPECT_EQ(boxes.boxes.back().text, name);
+        EXPECT_EQ(boxes.boxes.back().caption, "acm_convert");
+        EXPECT_TRUE(boxes.boxes.back().owned);
+    }
+    for (int code : {0, 1, 6, 32, 513}) EXPECT_EQ(dl::ShowMultimediaError(code, "acm_open"), 0);
+    EXPECT_EQ(boxes.boxes.size(), 5u);
+}
+
+TEST(ConversionSizes, Layer3FloorAndPcmBlocks) {
+    EXPECT_EQ(dl::Layer3ConvertedFloor(10000, 1000, 44), 45000u);
+    EXPECT_EQ(dl::Layer3ConvertedFloor(46000, 1000, 44), 46000u);
+    EXPECT_EQ(dl::Layer3ConvertedFloor(46000, 1000, 48), 49000u);
+    EXPECT_EQ(dl::Layer3ConvertedFloor(46000, 0, 48), 46000u);
+    EXPECT_EQ(dl::Layer3ConvertedFloor(1, 200000000, 48), 0xFFFFFFFFu) << "saturates instead of wrapping";
+    EXPECT_EQ(dl::PcmBlockBytes(176400, 44100, 2048), 32768u);
+    EXPECT_EQ(dl::PcmBlockBytes(192000, 48000, 2048), 49152u);
+    EXPECT_EQ(dl::PcmBlockBytes(48000, 12000, 100), 600u);
+}
+
+class Conversion : public PlaybackFixture {
+protected:
+    void open(const std::string& name) {
+        dl::CloseSource();
+        dl::FileName = std::string(DEWLARK_TEST_DATA) + "/" + name;
+        dl::SourceState.mode = dl::SourceMode::File;
+        ASSERT_EQ(dl::OpenSource(), 1) << name;
+    }
+    void TearDown() override {
+        dl::CloseConversion();
+        PlaybackFixture::TearDown();
+    }
+};
+
+TEST_F(Conversion, Layer3StreamGetsAtLeast45TimesItsChunk) {
+    open("mp3_44k_stereo_128k_cbr.mp3");
+    dl::BufferCount = 4;
+    dl::ComputeBufferSizes(dl::SourceFormat);
+    const uint32_t chunk = dl::ChunkSize;
+    ASSERT_TRUE(dl::OpenConversion(dl::SourceFormat));
+    EXPECT_GE(dl::ConvertedSize, 45 * chunk);
+    EXPECT_EQ(dl::ChunkSize, chunk);
+    EXPECT_EQ(dl::SourceFormat, dl::PlaybackFormat);
+    EXPECT_EQ(dl::rd16(dl::SourceFormat, dl::kFmtTag), 1);
+    EXPECT_EQ(dl::rd16(dl::SourceFormat, dl::kFmtBlockAlign), 4);
+    EXPECT_EQ(dl::rd32(dl::SourceFormat, dl::kFmtBytesPerSec), 176400u);
+    EXPECT_EQ(dl::SourceInfo.ChannelLayout, 3);
+    EXPECT_EQ(dl::SourceInfo.output_bytes_per_second, 176400u);
+    EXPECT_EQ(dl::SourceInfo.format_tag, 0x55) << "the source's own tag is kept";
+    EXPECT_NE(dl::ConversionStream, nullptr);
+}
+
+TEST_F(Conversion, AdpcmHasNoLayer3Floor) {
+    open("wav_44k_stereo_ima_adpcm.wav");
+    dl::BufferCount = 4;
+    dl::ComputeBufferSizes(dl::SourceFormat);
+    ASSERT_TRUE(dl::OpenConversion(dl::SourceFormat));
+    EXPECT_GT(dl::ConvertedSize, 3 * dl::ChunkSize);
+    EXPECT_LT(dl::ConvertedSize, 45 * dl::ChunkSize);
+}
+
+TEST_F(Conversion, MemoryModeCapsTheDecodedSizeAtMemSize) {
+    open("mp3_44k_stereo_128k_cbr.mp3");
+    dl::BufferCount = 1;
+    dl::Settings.MemSize = 2;
+    dl::Settings.deltatime = 2048;
+    dl::SourceInfo.DataRemaining = dl::ChunkSize = 1000000;  // as if the file were that long
+    ASSERT_TRUE(dl::OpenConversion(dl::SourceFormat));
+    EXPECT_EQ(dl::ConvertedSize, 2u << 20);
+    EXPECT_GT(dl::ChunkSize, 0u);
+    EXPECT_LT(dl::ChunkSize, 1000000u);
+    EXPECT_EQ(dl::BlockBytes, 32768u) << "blocks count PCM bytes now";
+}
+
+TEST_F(Conversion, Layer3FilePlaysToTheEndAsPcm) {
+    shift_ = true;
+    open("mp3_44k_stereo_128k_cbr.mp3");
+    dl::StartPlayback();
+    ASSERT_TRUE(dl::SourceState.running);
+    EXPECT_EQ(dl::SourceInfo.ChannelLayout, 3);
+    ASSERT_TRUE(play_to_end());
+    expect_controls_idle();
+    EXPECT_EQ(dl::ConversionStream, nullptr);
+    EXPECT_EQ(dl::SampleBuffers[5], nullptr);
+    // What the device got is what the decoder makes of the whole file.
+    const std::string ref = dl_test::read_file(std::string(DEWLARK_TEST_DATA) + "/mp3_44k_stereo_128k_cbr.ref.raw");
+    ASSERT_GT(ref.size(), 20000u);
+    const size_t first = ref.find_first_not_of('\0');
+    expect_played(ref.substr(first, ref.size() - first - 8192), 0);
+    EXPECT_FALSE(blocks_.empty());
+    EXPECT_TRUE(boxes_.boxes.empty()) << boxes_.texts()[0];
+}
+
+TEST_F(Conversion, StreamsThatChangeFormatStopAtTheChange) {
+    for (const char* name : {"ogg_44k_stereo_then_22k_mono_chained.ogg", "mp3_44k_then_48k_rate_switch.mp3"}) {
+        open(name);
+        dl::StartPlayback();
+        ASSERT_TRUE(dl::SourceState.running) << name << (boxes_.boxes.empty() ? "" : " " + boxes_.boxes.back().text);
+        ASSERT_TRUE(play_to_end()) << name;
+        expect_controls_idle();
+        const std::string played = dl_test::read_file(disk_);
+        EXPECT_GT(played.find_first_not_of('\0'), 0u);
+    }
+    EXPECT_TRUE(boxes_.boxes.empty());
+}
+
+TEST_F(Conversion, FirstBufferThatDecodesToNothingCannotConvert) {
+    // A layer-3 record over bytes that hold no frame at all.
+    std::string fmt;
+    auto u16 = [&](uint16_t v) { fmt += char(v), fmt += char(v >> 8); };
+    auto u32 = [&](uint32_t v) { for (int i = 0; i < 4; ++i) fmt += char(v >> (8 * i)); };
+    u16(0x55), u16(2), u32(44100), u32(16000), u16(1), u16(0), u16(12), u16(1), u32(2), u16(417), u16(1), u16(1393);
+    const std::string data(40000, '\0');
+    std::string file = "RIFF";
+    const uint32_t riff = uint32_t(4 + 8 + fmt.size() + 8 + data.size());
+    for (int i = 0; i < 4; ++i) file += char(riff >> (8 * i));
+    file += "WAVEfmt ";
+    for (int i = 0; i < 4; ++i) file += char(uint32_t(fmt.size()) >> (8 * i));
+    file += fmt + "data";
+    for (int i = 0; i < 4; ++i) file += char(uint32_t(data.size()) >> (8 * i));
+    file += data;
+    dl::FileName = dl_test::write_file(dir_ + "/junk_layer3.wav", file);
+    dl::SourceState.mode = dl::SourceMode::File;
+    if (dl::OpenSource() != 1) GTEST_SKIP() << "the reader refuses this record";
+    boxes_.boxes.clear();
+    dl::StartPlayback();
+    EXPECT_FALSE(dl::SourceState.running);
+    ASSERT_FALSE(boxes_.boxes.empty());
+    EXPECT_EQ(boxes_.boxes.back().text, "cannot convert");
+    EXPECT_FALSE(dl::WaveOutDevice);
+    EXPECT_FALSE(dl::SourceFile);
+    EXPECT_EQ(dl::ConversionStream, nullptr);
+    EXPECT_EQ(dl::SampleBuffers[5], nullptr);
+    expect_controls_idle();
+}
+
+}  // namespace
