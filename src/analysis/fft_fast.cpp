@@ -11,6 +11,7 @@
 namespace dl::fft_fast {
 
 int fail_next_allocations = 0;
+bool use_portable_kernels = false;
 
 
 namespace {
@@ -46,7 +47,7 @@ constexpr int kScratchPad = 8;
 
 const Kernels& kernels_for(int n) {
     static const Kernels* const fast = avx2_kernels();
-    return fast && n >= fast->min_n ? *fast : generic_kernels;
+    return fast && n >= fast->min_n && !use_portable_kernels ? *fast : generic_kernels;
 }
 
 // cos and sin of 2*pi*k/m, exact to the last bit or two for every k.

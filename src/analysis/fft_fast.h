@@ -26,6 +26,8 @@ struct Plan {
 const Plan* plan(int log2n);
 // Drops every cached plan and the scratch (tests; also fine at exit).
 void release_all();
+// Runs the portable kernels even where AVX2 is available (tests of the fallback).
+extern bool use_portable_kernels;
 // Makes the next plan or scratch allocation fail (tests of the out-of-memory paths).
 extern int fail_next_allocations;
 

@@ -185,25 +185,27 @@ DL_AVX2_ENTRY void split(int h, const double* xr, const double* xi, double* re, 
     im[0] = 0;
     re[h] = 0;
     im[h] = 0;
-    const V G = bc(g), NG = bc(-g);
+    const V G = bc(g);
     int j = 1;
     for (; j + 3 < h / 2; j += 4) {
         const int k = h - j - 3;  // partners h-j-3 .. h-j, reversed into lane order
         const V a = ld(xr + j), b = ld(xi + j), e = rev(ld(xr + k)), f = rev(ld(xi + k));
-        const V cj = ld(c + j), sj = ld(s + j);
+        // Twiddles pre-scaled by g (a power of two, so the rounding is unchanged).
+        const V cj = mul(ld(c + j), G), sj = mul(ld(s + j), G);
         const V P = add(a, e), Q = sub(a, e), U = add(b, f), W = sub(b, f);
         const V t1 = _mm256_fmsub_pd(U, cj, mul(Q, sj));
         const V t2 = _mm256_fmadd_pd(U, sj, mul(Q, cj));
-        const V rj = mul(G, add(P, t1)), ij = mul(G, sub(W, t2));
-        const V rk = mul(G, sub(P, t1)), ik = mul(NG, add(W, t2));
+        const V rj = _mm256_fmadd_pd(P, G, t1), rk = _mm256_fmsub_pd(P, G, t1);
+        const V ij = _mm256_fmsub_pd(W, G, t2), neg_ij = _mm256_fnmadd_pd(W, G, t2);
+        const V ik = _mm256_fnmsub_pd(W, G, t2), neg_ik = _mm256_fmadd_pd(W, G, t2);
         st(re + j, rj);
         st(im + j, ij);
         st(re + k, rev(rk));
         st(im + k, rev(ik));
         st(re + 2 * h - j - 3, rev(rj));
-        st(im + 2 * h - j - 3, rev(sub(_mm256_setzero_pd(), ij)));
+        st(im + 2 * h - j - 3, rev(neg_ij));
         st(re + h + j, rk);
-        st(im + h + j, sub(_mm256_setzero_pd(), ik));
+        st(im + h + j, neg_ik);
     }
     for (; j < h / 2; ++j) {
         const int k = h - j;

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "analysis/fft.h"
+#include "analysis/fft_fast.h"
 #include "analysis/reference_fft.h"
 
 namespace dl {
@@ -56,6 +57,24 @@ TEST(Fft2Forward, MatchesPlainLoopsAtEverySize) {
         EXPECT_LT(max_difference(got.re, want.re), kTolerance) << "N=" << (1 << p);
         EXPECT_LT(max_difference(got.im, want.im), kTolerance) << "N=" << (1 << p);
     }
+}
+
+TEST(Fft2Forward, PortableKernelsMatchPlainLoopsAtEverySize) {
+    // What runs on processors without AVX2.
+    fft_fast::use_portable_kernels = true;
+    for (int p = 8; p <= 16; ++p) {
+        const std::vector<double> x = random_signal(1 << p, 4000 + p);
+        const Spectrum got = shipped_fft2(x, p), want = reference_fft2(x, p);
+        EXPECT_LT(max_difference(got.re, want.re), kTolerance) << "N=" << (1 << p);
+        EXPECT_LT(max_difference(got.im, want.im), kTolerance) << "N=" << (1 << p);
+        std::vector<double> re = x, im = random_signal(1 << p, 5000 + p);
+        const std::vector<double> im0 = im;
+        ASSERT_EQ(fft(1 << p, re.data(), im.data()), 0);
+        ASSERT_EQ(fft(-(1 << p), re.data(), im.data()), 0);
+        EXPECT_LT(max_difference(re, x), kTolerance) << "N=" << (1 << p);
+        EXPECT_LT(max_difference(im, im0), kTolerance) << "N=" << (1 << p);
+    }
+    fft_fast::use_portable_kernels = false;
 }
 
 TEST(Fft2Forward, MatchesDirectDftAtSmallSizes) {
