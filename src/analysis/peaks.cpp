@@ -80,20 +80,28 @@ void chord_pointer(const std::array<int, 15>& flags, int j) {
 }
 
 // The peaks after the first, strongest first: the strict local maxima of the (tilted) line
-// powers, taken from a heap so that many peaks cost no more than sorting them.
+// powers. One pass keeps only the strongest few in a small heap; when a long list uses them up,
+// another pass fetches the next few below the last one taken.
 class PeakQueue {
 public:
-    PeakQueue(const double* re, const double* im, int n) : re_(re), im_(im), n_(n) {}
+    PeakQueue(const double* re, const double* im, int n, int wanted)
+        : re_(re), im_(im), n_(n), capacity_(size_t(std::clamp(2 * wanted + 8, 16, 4096))) {
+        ready_.clear();  // the buffers are kept between ticks, their contents are not
+    }
 
     // The strongest local maximum strictly weaker than `below`; false when there is none.
     bool next(double below, double& power, int& bin) {
-        if (!built_) build();
-        while (!heap_.empty() && heap_.front().power >= below) pop();
-        if (heap_.empty()) return false;
-        power = heap_.front().power;
-        bin = heap_.front().bin;
-        pop();
-        return true;
+        while (true) {
+            while (taken_ < ready_.size() && ready_[taken_].power >= below) ++taken_;
+            if (taken_ < ready_.size()) {
+                power = ready_[taken_].power;
+                bin = ready_[taken_].bin;
+                ++taken_;
+                return true;
+            }
+            if (!more_) return false;
+            fill(below);
+        }
     }
 
 private:
@@ -101,41 +109,62 @@ private:
         double power;
         int bin;
     };
-    // Stronger first; among equals the lower line, as a scan from the bottom would find it.
-    static bool weaker(const Entry& x, const Entry& y) {
-        return x.power < y.power || (x.power == y.power && x.bin > y.bin);
+    // Stronger first; among equals the lower line, as a scan from the bottom finds it.
+    static bool stronger(const Entry& x, const Entry& y) {
+        return x.power > y.power || (x.power == y.power && x.bin < y.bin);
     }
 
+    // The strongest `capacity_` local maxima below `limit`, strongest first, into ready_.
+    void fill(double limit) {
+        if (Settings.katamuki) scan<true>(limit);
+        else scan<false>(limit);
+        std::sort_heap(heap_.begin(), heap_.end(), stronger);
+        ready_.assign(heap_.begin(), heap_.end());
+        taken_ = 0;
+    }
+
+    template <bool Tilt>
     double line_power(int k) const {
         const double p = re_[k] * re_[k] + im_[k] * im_[k];
-        if (!Settings.katamuki) return p;
+        if constexpr (!Tilt) return p;
         return k == 0 ? p * 0.5 / n_ * 16 : p * k / n_ * 16;
     }
 
-    void build() {
-        built_ = true;
+    template <bool Tilt>
+    void scan(double limit) {
         heap_.clear();
+        more_ = false;
         const int half = n_ / 2;
-        double prev = 0, cur = half > 0 ? line_power(0) : 0;
+        // A heap whose top is the weakest kept entry; `floor` is its power once the heap is full.
+        double floor = -1;
+        double prev = 0, cur = half > 0 ? line_power<Tilt>(0) : 0;
         for (int k = 0; k < half; ++k) {
-            const double next = k + 1 < half ? line_power(k + 1) : 0;
-            if (cur > prev && cur > next) heap_.push_back({cur, k});
+            const double next = k + 1 < half ? line_power<Tilt>(k + 1) : 0;
+            if (cur > floor && cur < limit && cur > prev && cur > next) {
+                if (heap_.size() == capacity_) {
+                    more_ = true;
+                    std::pop_heap(heap_.begin(), heap_.end(), stronger);
+                    heap_.back() = {cur, k};
+                } else {
+                    heap_.push_back({cur, k});
+                }
+                std::push_heap(heap_.begin(), heap_.end(), stronger);
+                if (heap_.size() == capacity_) floor = heap_.front().power;
+            } else if (cur == floor && cur < limit && cur > prev && cur > next) {
+                more_ = true;  // an equal of the weakest kept, left for the next pass
+            }
             prev = cur;
             cur = next;
         }
-        std::make_heap(heap_.begin(), heap_.end(), weaker);
-    }
-
-    void pop() {
-        std::pop_heap(heap_.begin(), heap_.end(), weaker);
-        heap_.pop_back();
     }
 
     const double* re_;
     const double* im_;
     int n_;
-    bool built_ = false;
-    static inline std::vector<Entry> heap_;
+    size_t capacity_;
+    bool more_ = true;  // whether maxima below the kept ones may exist
+    size_t taken_ = 0;
+    static inline std::vector<Entry> heap_, ready_;
 };
 
 // Selects the label font for `count` labels into dc and records its cell in LabelFont.
@@ -246,7 +275,7 @@ void ListPeaks(Dc& target, const double* re, const double* im, int strongest, in
     const int right = GraphWidth + CellWidth;
     const int room = columns + (s.withlevel ? (s.Decibel ? 4 : 6) : 0);
     const double log_n = std::log(double(n));
-    PeakQueue queue(re, im, n);
+    PeakQueue queue(re, im, n, s.freqnum);
 
     for (int i = 0; i < s.freqnum; ++i) {
         int y = int(13 * CellHeight + i * row);

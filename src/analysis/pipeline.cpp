@@ -1,6 +1,7 @@
 #include "analysis/pipeline.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstring>
 #include <new>
@@ -9,6 +10,8 @@
 #include "analysis/fft.h"
 #include "analysis/note_names.h"
 #include "analysis/peaks.h"
+#include "analysis/pipeline_kernels.h"
+#include "analysis/pipeline_levels.h"
 #include "analysis/pitch.h"
 #include "analysis/readouts.h"
 #include "analysis/window_table.h"
@@ -32,7 +35,18 @@ namespace {
 bool sixteen_bit() { return (SourceInfo.ChannelLayout & 1) != 0; }
 
 inline int sample16(const uint8_t* p, size_t i) {
-    return int16_t(uint16_t(p[2 * i] | (p[2 * i + 1] << 8)));
+    if constexpr (std::endian::native == std::endian::little) {
+        int16_t v;
+        std::memcpy(&v, p + 2 * i, 2);  // one load; lets the loops vectorise
+        return v;
+    } else {
+        return int16_t(uint16_t(p[2 * i] | (p[2 * i + 1] << 8)));
+    }
+}
+
+inline void store16(uint8_t* p, size_t i, int v) {
+    p[2 * i] = uint8_t(v);
+    p[2 * i + 1] = uint8_t(uint16_t(v) >> 8);
 }
 
 [[noreturn]] void out_of_memory(const char* english, const char* japanese) {
@@ -49,32 +63,23 @@ struct DirectDrawing {
     }
 };
 
-// Loads the block (or its autocorrelation) into re[0..n) and returns how many leading values
-// carry samples (the span of the mean removal and the window).
-int load_work_arrays(const uint8_t* data, int slot, int samples, int n, double* re, double* im) {
-    const bool wide = sixteen_bit();
-    if (Settings.wavmode != 2) {
-        const int m = std::min(samples, n);
-        if (wide) {
-            for (int i = 0; i < m; ++i) re[i] = sample16(data, size_t(i));
-        } else {
-            for (int i = 0; i < m; ++i) re[i] = int(data[i]) - 128;
-        }
-        std::fill(re + m, re + n, 0.0);
-    } else {
-        const int lags = std::min({samples, GraphWidth, n});
-        std::fill(re, re + n, 0.0);
-        if (lags > 0) {
-            const int t = std::min(samples, 2 * lags);
-            static std::vector<double> a;
-            const double w = AutoCorrelation(t, lags, pow2(ceil_log2(3 * lags)), slot, a);
-            const double k = wide ? 31000.0 : 120.0;
-            const double a0 = a[0];
-            for (int i = 0; i < lags; ++i) re[i] = (i * std::sqrt(double(i)) * w + 1) * (a[i] / a0) * k;
-        }
+// Puts the block's samples into re[0..n), zero-padded, with the mean of the samples present
+// removed and the window applied over them (neither for the rectangular window). One pass over
+// the work array: the mean comes from the integer samples, whose sum is exact.
+template <class Sample, class Sum>
+void load_samples(int m, int n, Sample sample, Sum sum_of, double* re) {
+    if (Settings.mado == kRectangularWindow) {
+        for (int i = 0; i < m; ++i) re[i] = sample(i);
+    } else if (m > 0) {
+        const double mean = double(sum_of(m)) / m;
+        const int h = m / 2;
+        ensure_window(h);
+        const double* w = WindowTable.window.data();
+        for (int i = 0; i < h; ++i) re[i] = (sample(i) - mean) * w[i];
+        for (int i = h; i < 2 * h; ++i) re[i] = (sample(i) - mean) * w[2 * h - 1 - i];
+        if (m & 1) re[m - 1] = sample(m - 1) - mean;  // the odd last sample takes no weight
     }
-    (void)im;  // the real transform ignores it on entry
-    return std::min(samples, n);
+    std::fill(re + m, re + n, 0.0);
 }
 
 // Removes the mean of re[0..m) and applies the window over it.
@@ -90,28 +95,51 @@ void weight_block(double* re, int m) {
         re[i] = (re[i] - mean) * w[i];
         re[2 * h - 1 - i] = (re[2 * h - 1 - i] - mean) * w[i];
     }
-    if (m & 1) re[m - 1] -= mean;  // the odd last sample takes no weight
+    if (m & 1) re[m - 1] -= mean;
 }
 
-void find_strongest_line(int n, const double* re, const double* im) {
-    double best = 0;
-    int bin = 0;
-    const int half = n / 2;
-    if (Settings.katamuki) {
-        const double p0 = (re[0] * re[0] + im[0] * im[0]) * 0.5 / n * 16;
-        if (p0 > best) best = p0;
-        for (int k = 1; k < half; ++k) {
-            const double p = (re[k] * re[k] + im[k] * im[k]) * k / n * 16;
-            if (p > best) { best = p; bin = k; }
+// Fills re[0..n) with what is transformed: the block, or in the autocorrelation mode the
+// weighted autocorrelation of its start; then the mean removal and the window.
+void load_work_arrays(const uint8_t* data, int slot, int samples, int n, double* re) {
+    const bool wide = sixteen_bit();
+    const int m = std::min(samples, n);
+    if (Settings.wavmode != 2) {
+        if (wide) {
+            load_samples(m, n, [data](int i) { return sample16(data, size_t(i)); },
+                         [data](int count) { return sum16(data, count); }, re);
+        } else {
+            load_samples(m, n, [data](int i) { return int(data[i]) - 128; },
+                         [data](int count) {
+                             int64_t sum = 0;
+                             for (int i = 0; i < count; ++i) sum += int(data[i]) - 128;
+                             return sum;
+                         }, re);
         }
-    } else {
-        for (int k = 0; k < half; ++k) {
-            const double p = re[k] * re[k] + im[k] * im[k];
-            if (p > best) { best = p; bin = k; }
-        }
+        return;
     }
-    SpectrumPeak.power = best;
-    SpectrumPeak.bin = bin;
+    const int lags = std::min({samples, GraphWidth, n});
+    std::fill(re, re + n, 0.0);
+    if (lags > 0) {
+        const int t = std::min(samples, 2 * lags);
+        static std::vector<double> a;
+        const double w = AutoCorrelation(t, lags, pow2(ceil_log2(3 * lags)), slot, a);
+        const double k = wide ? 31000.0 : 120.0;
+        const double a0 = a[0];
+        for (int i = 0; i < lags; ++i) re[i] = (i * std::sqrt(double(i)) * w + 1) * (a[i] / a0) * k;
+    }
+    weight_block(re, m);
+}
+
+// The largest magnitude among samples 0, stride, 2 stride, ... below count.
+template <class Sample>
+uint32_t scan_peak(uint32_t count, uint32_t stride, Sample sample) {
+    int peak = 0;
+    if (stride == 1) {
+        for (uint32_t i = 0; i < count; ++i) peak = std::max(peak, std::abs(sample(i)));
+    } else {
+        for (uint32_t i = 0; i < count; i += stride) peak = std::max(peak, std::abs(sample(i)));
+    }
+    return uint32_t(peak);
 }
 
 void draw_peak_readouts(Dc& dc, int n) {
@@ -175,45 +203,12 @@ double AutoCorrelation(int t, int n, int z, int slot, std::vector<double>& a) {
     return z >= t + n ? 1 / std::pow(double(n), 1.5) : 0;
 }
 
-void ComputeDisplayLevels(int n, uint8_t* levels, const double* re, const double* im) {
-    const int half = n / 2;
-    const double ref = PowerReference();
-    const bool tilt = Settings.katamuki != 0;
-    auto power = [&](int k) {
-        double p = (re[k] * re[k] + im[k] * im[k]) / ref;
-        if (tilt) p = k == 0 ? p * 0.5 / n * 16 : p * k / n * 16;
-        return p;
-    };
-    if (Settings.Decibel) {
-        if (!Settings.Expand) {
-            for (int k = 0; k < half; ++k) {
-                const double p = power(k);
-                double v = p > 1e-30 ? 0.04 * std::log(p) : -1;
-                v = std::clamp(v, -1.0, 0.0);
-                levels[k] = uint8_t(int(-255 * v));
-            }
-        } else {
-            for (int k = 0; k < half; ++k) {
-                const double p = power(k);
-                double v = p > 1e-30 ? 0.04 * std::log(p) : -1;
-                v = std::clamp(v, -0.7, -0.2);
-                levels[k] = uint8_t(int(-510 * (v + 0.2) + 0.49));
-            }
-        }
-    } else {
-        for (int k = 0; k < half; ++k) {
-            double a = std::sqrt(power(k));
-            if (Settings.Expand) a = 4 * a;
-            if (tilt) a = 4 * a;
-            if (!(a >= 0)) a = 0;  // not a number
-            a = std::min(a, 1.0);
-            levels[k] = uint8_t(int(255.5 - 255 * a));
-        }
-    }
-}
-
 void MakeDisplayLevels(int n, uint8_t* levels, const double* re, const double* im) {
     ComputeDisplayLevels(n, levels, re, im);
+    DrawViewGraph(n, levels);
+}
+
+void DrawViewGraph(int n, const uint8_t* levels) {
     if (!DrawSurface) return;
     switch (Settings.display) {
     case 109: DrawLinearSpectrum(*DrawSurface, levels, n / 2); break;
@@ -247,17 +242,20 @@ void AnalyseSpectrum(Dc& dc, int slot, uint32_t byte_count) {
 
     double* re = WorkArrays.re;
     double* im = WorkArrays.im;
-    const int span = load_work_arrays(data, slot, samples, n, re, im);
-    weight_block(re, span);
+    load_work_arrays(data, slot, samples, n, re);
     fft2(re, im, p, -1);
 
-    find_strongest_line(n, re, im);
+    // The strongest line and the display levels in one pass; the graph is drawn further on.
+    uint8_t* levels = DisplayLevels.data();
+    const StrongestLine strongest = ComputeLevelsAndStrongestLine(n, levels, re, im);
+    SpectrumPeak.power = strongest.power;
+    SpectrumPeak.bin = strongest.bin;
     if (SpectrumPeak.power > 0) draw_peak_readouts(dc, n);
 
     if (Settings.freqnum < 2 && Settings.sex != 0)
         VoicePointerSingle(SpectrumPeak.frequency, SpectrumPeak.power);
 
-    MakeDisplayLevels(n, DisplayLevels.data(), re, im);
+    DrawViewGraph(n, levels);
 
     const double floor_hz = std::max(40.0 * SourceInfo.sample_rate / n, 25.0);
     const int view = Settings.display;
@@ -304,38 +302,51 @@ void AnalyseBlock(Dc& dc, int slot, uint32_t byte_count) {
     if (stride == 0) stride = 1;
     LevelScanStride = stride;
 
+    // Stereo blocks are analysed as the mean of their channels, in slot 4; the buffer is kept
+    // between ticks but belongs to the slot only while this tick runs.
+    uint8_t* mono = nullptr;
+    if (layout >= 2) {
+        try {
+            SampleStorage[4].resize(l / 2);
+            mono = SampleStorage[4].data();
+        } catch (const std::bad_alloc&) {
+            mono = nullptr;
+        }
+    }
+
     const int y = CellHeight;
     switch (layout) {
-    case 0: {
-        int peak = 0;
-        for (uint32_t i = 0; i < l; i += stride) peak = std::max(peak, std::abs(int(data[i]) - 128));
-        DrawLevels(dc, uint32_t(peak), 2 * y, 3 * y, 8);
+    case 0:
+        DrawLevels(dc, scan_peak(l, stride, [&](uint32_t i) { return int(data[i]) - 128; }), 2 * y, 3 * y, 8);
         break;
-    }
     case 1: {
-        int peak = 0;
-        const uint32_t count = l / 2;
-        for (uint32_t i = 0; i < count; i += stride) peak = std::max(peak, std::abs(sample16(data, i)));
-        DrawLevels(dc, uint32_t(peak), 2 * y, 3 * y, 2048);
+        const uint32_t peak = stride == 1 ? uint32_t(peak16(data, l / 2))
+                                          : scan_peak(l / 2, stride, [&](uint32_t i) { return sample16(data, i); });
+        DrawLevels(dc, peak, 2 * y, 3 * y, 2048);
         l &= ~1u;
         break;
     }
     case 2: {
-        int left = 0, right = 0;
-        for (uint32_t i = 0; i + 1 < l; i += 2 * stride) {
-            left = std::max(left, std::abs(int(data[i]) - 128));
-            right = std::max(right, std::abs(int(data[i + 1]) - 128));
-        }
-        DrawLevels(dc, uint32_t(left), 2 * y, y, 8);
-        DrawLevels(dc, uint32_t(right), 4 * y, y, 8);
+        // Whole frames only.
+        const uint32_t frames = l / 2;
+        DrawLevels(dc, scan_peak(frames, stride, [&](uint32_t f) { return int(data[2 * f]) - 128; }), 2 * y, y, 8);
+        DrawLevels(dc, scan_peak(frames, stride, [&](uint32_t f) { return int(data[2 * f + 1]) - 128; }), 4 * y, y, 8);
+        if (mono)
+            for (uint32_t f = 0; f < frames; ++f) mono[f] = uint8_t((data[2 * f] + data[2 * f + 1]) / 2);
         break;
     }
     default: {
+        const uint32_t frames = l / 4;
         int left = 0, right = 0;
-        const uint32_t count = l / 2;
-        for (uint32_t i = 0; i + 1 < count; i += 2 * stride) {
-            left = std::max(left, std::abs(sample16(data, i)));
-            right = std::max(right, std::abs(sample16(data, i + 1)));
+        if (stride == 1) {
+            // One pass for the meters and the mix.
+            peak_and_mix_stereo16(data, frames, mono, left, right);
+        } else {
+            left = int(scan_peak(frames, stride, [&](uint32_t f) { return sample16(data, 2 * f); }));
+            right = int(scan_peak(frames, stride, [&](uint32_t f) { return sample16(data, 2 * f + 1); }));
+            if (mono)
+                for (uint32_t f = 0; f < frames; ++f)
+                    store16(mono, f, (sample16(data, 2 * f) + sample16(data, 2 * f + 1)) / 2);
         }
         DrawLevels(dc, uint32_t(left), 2 * y, y, 2048);
         DrawLevels(dc, uint32_t(right), 4 * y, y, 2048);
@@ -348,30 +359,11 @@ void AnalyseBlock(Dc& dc, int slot, uint32_t byte_count) {
         AnalyseSpectrum(dc, slot, l);
         return;
     }
-
-    // Stereo: the spectrum of the mean of the two channels, in slot 4.
-    std::vector<uint8_t>& mono = SampleStorage[4];
-    try {
-        mono.resize(l / 2);
-    } catch (const std::bad_alloc&) {
-        return;
-    }
-    uint8_t* out = mono.data();
-    if (layout == 3) {
-        const uint32_t frames = l / 4;
-        for (uint32_t f = 0; f < frames; ++f) {
-            const int v = (sample16(data, 2 * f) + sample16(data, 2 * f + 1)) / 2;
-            out[2 * f] = uint8_t(v);
-            out[2 * f + 1] = uint8_t(uint16_t(v) >> 8);
-        }
-    } else {
-        const uint32_t frames = l / 2;
-        for (uint32_t f = 0; f < frames; ++f) out[f] = uint8_t((data[2 * f] + data[2 * f + 1]) / 2);
-    }
-    SampleBuffers[4] = out;
+    if (!mono) return;  // no room for the mix: the meters are all this tick shows
+    SampleBuffers[4] = mono;
     AnalyseSpectrum(dc, 4, l / 2);
     SampleBuffers[4] = nullptr;
-    mono.clear();
+    SampleStorage[4].clear();
 }
 
 }  // namespace dl

@@ -30,6 +30,16 @@ struct PointerEvent {
 };
 
 class AnalysisTest : public ::testing::Test {
+public:
+    static std::vector<uint8_t> pcm16(const std::vector<int>& samples) {
+        std::vector<uint8_t> b;
+        for (int v : samples) {
+            b.push_back(uint8_t(v & 0xff));
+            b.push_back(uint8_t((v >> 8) & 0xff));
+        }
+        return b;
+    }
+
 protected:
     void SetUp() override {
         dl::Settings = dl::SettingsRecord{};
@@ -81,14 +91,6 @@ protected:
         dl::AnalyseBlock(*dc_, 0, uint32_t(block_.size()));
     }
 
-    static std::vector<uint8_t> pcm16(const std::vector<int>& samples) {
-        std::vector<uint8_t> b;
-        for (int v : samples) {
-            b.push_back(uint8_t(v & 0xff));
-            b.push_back(uint8_t((v >> 8) & 0xff));
-        }
-        return b;
-    }
     static std::vector<int> sine(int count, double hz, double amplitude, double rate, double phase = 0) {
         std::vector<int> s(static_cast<size_t>(count));
         for (int i = 0; i < count; ++i)

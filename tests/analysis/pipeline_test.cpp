@@ -1,7 +1,10 @@
 #include <algorithm>
 #include <complex>
+#include <random>
 
 #include "analysis/fft.h"
+#include "analysis/pipeline_kernels.h"
+#include "analysis/pipeline_levels.h"
 #include "analysis/window_table.h"
 #include "analysis/pipeline_fixture.h"
 #include "platform/message_box.h"
@@ -242,6 +245,26 @@ TEST_F(PipelineTest, DisplayLevelMapping) {
     EXPECT_EQ(levels[3], 0);
 }
 
+TEST(DecibelLevels, TableGivesTheFormulasLevels) {
+    std::mt19937_64 rng(3);
+    std::uniform_real_distribution<double> exponent(-45, 2);
+    for (bool expand : {false, true}) {
+        const dl::DecibelLevelTable& table = dl::decibel_level_table(expand);
+        for (int i = 0; i < 200000; ++i) {
+            const double p = std::pow(10.0, exponent(rng));
+            ASSERT_EQ(table(p), dl::DecibelLevel(p, expand)) << p;
+        }
+        // Around every step of the scale, to the last bit.
+        const double per_level = expand ? 20.4 : 10.2, offset = expand ? -101.51 + 0.49 : 0;
+        for (int level = 0; level <= 256; ++level) {
+            double p = std::exp(-(level - offset) / per_level);
+            for (int k = 0; k < 4; ++k) p = std::nextafter(p, 0.0);
+            for (int k = 0; k < 8; ++k, p = std::nextafter(p, 2.0)) ASSERT_EQ(table(p), dl::DecibelLevel(p, expand)) << p;
+        }
+        for (double p : {0.0, 1e-300, 0x1p-38, 1.0, 7.0, std::nan("")}) EXPECT_EQ(table(p), dl::DecibelLevel(p, expand)) << p;
+    }
+}
+
 TEST_F(PipelineTest, PitchReadoutOnlyAboveTheFloor) {
     // 11025 Hz, N = 4096: the floor is 40 lines, 107.7 Hz.
     dl::SourceInfo.sample_rate = 11025;
@@ -339,6 +362,47 @@ TEST_F(PipelineTest, MissingWorkArraysSkipTheSpectrum) {
     tick(pcm16(sine(4096, 1000, 10000, 44100)));
     EXPECT_TRUE(readouts.empty());
     EXPECT_EQ(dl::DrawSurface, nullptr);
+}
+
+}  // namespace
+}  // namespace dl_test
+
+namespace dl_test {
+namespace {
+
+TEST(PipelineKernels, MatchPlainLoops) {
+    std::mt19937 rng(11);
+    std::uniform_int_distribution<int> any(-32768, 32767);
+    for (uint32_t frames : {0u, 1u, 3u, 4u, 7u, 64u, 1001u}) {
+        std::vector<int> v(2 * frames);
+        for (int& x : v) x = any(rng);
+        if (frames > 2) v[3] = -32768;  // a magnitude that only fits in 32 bits
+        const std::vector<uint8_t> bytes = AnalysisTest::pcm16(v);
+        int left = 0, right = 0, want_left = 0, want_right = 0, want_all = 0;
+        int64_t sum = 0;
+        std::vector<uint8_t> mix(2 * frames + 1, 0xAB), want_mix;
+        for (uint32_t f = 0; f < frames; ++f) {
+            want_left = std::max(want_left, std::abs(v[2 * f]));
+            want_right = std::max(want_right, std::abs(v[2 * f + 1]));
+            const int m = (v[2 * f] + v[2 * f + 1]) / 2;
+            want_mix.push_back(uint8_t(m & 0xff));
+            want_mix.push_back(uint8_t((m >> 8) & 0xff));
+        }
+        for (int x : v) {
+            want_all = std::max(want_all, std::abs(x));
+            sum += x;
+        }
+        dl::peak_and_mix_stereo16(bytes.data(), frames, mix.data(), left, right);
+        EXPECT_EQ(left, want_left) << frames;
+        EXPECT_EQ(right, want_right) << frames;
+        EXPECT_EQ(std::vector<uint8_t>(mix.begin(), mix.begin() + 2 * frames), want_mix) << frames;
+        EXPECT_EQ(mix[2 * frames], 0xAB);  // nothing written past the mix
+        EXPECT_EQ(dl::peak16(bytes.data(), 2 * frames), want_all) << frames;
+        EXPECT_EQ(dl::sum16(bytes.data(), int(2 * frames)), sum) << frames;
+    }
+    // A long full-scale block cannot overflow the sum.
+    const std::vector<uint8_t> loud = AnalysisTest::pcm16(std::vector<int>(300000, -32768));
+    EXPECT_EQ(dl::sum16(loud.data(), 300000), -32768LL * 300000);
 }
 
 }  // namespace

@@ -1,0 +1,115 @@
+// One whole tick of the analysis as playback runs it: level meters, stereo mix, window and
+// transform, the strongest line and its read-outs, display levels and the graph of the view,
+// and a list of four peaks, on a stereo 16-bit block drawn straight into a window-sized surface.
+// Rates are per second of this thread's processor time.
+#include <algorithm>
+#include <cmath>
+#include <ctime>
+#include <cstdio>
+#include <memory>
+#include <numbers>
+#include <random>
+#include <vector>
+
+#include "analysis/pipeline.h"
+#include "analysis/pitch.h"
+#include "app/settings.h"
+#include "app/shell_state.h"
+#include "app/window_dc.h"
+#include "audio/engine_state.h"
+#include "audio/source_state.h"
+#include "bench_registry.h"
+#include "display/frame.h"
+#include "platform/dc.h"
+#include "platform/headless_app.h"
+#include "platform/surface.h"
+
+namespace {
+
+using dl::bench::median;
+
+// Processor time of this thread: the machine may be shared, and the target is one core's worth.
+double cpu_ns() {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return double(t.tv_sec) * 1e9 + double(t.tv_nsec);
+}
+
+// A stereo block of n frames: three tones and some noise, different in each channel.
+std::vector<uint8_t> stereo_block(int n) {
+    std::mt19937 gen(5);
+    std::normal_distribution<double> noise(0.0, 40.0);
+    std::vector<uint8_t> bytes;
+    bytes.reserve(size_t(n) * 4);
+    for (int i = 0; i < n; ++i) {
+        const double t = 2 * std::numbers::pi * i / 44100.0;
+        const double common = 6000 * std::sin(440 * t) + 2500 * std::sin(659.3 * t);
+        for (double v : {common + 1500 * std::sin(277.2 * t) + noise(gen), common - 800 * std::sin(1975 * t) + noise(gen)}) {
+            const int s = std::clamp(int(std::lround(v)), -32768, 32767);
+            bytes.push_back(uint8_t(s & 0xff));
+            bytes.push_back(uint8_t((s >> 8) & 0xff));
+        }
+    }
+    return bytes;
+}
+
+void run_tick() {
+    dl::ensure_headless_application();
+    dl::Settings = dl::SettingsRecord{};
+    dl::Settings.freqnum = 4;
+    dl::SourceInfo.format_tag = 1;
+    dl::SourceInfo.sample_rate = 44100;
+    dl::SourceInfo.ChannelLayout = 3;
+    dl::SourceInfo.bits = 16;
+    dl::ConversionStream = nullptr;
+
+    struct Size {
+        int p, width;
+    };
+    for (Size size : {Size{12, 512}, Size{16, 1024}}) {
+        const int n = 1 << size.p;
+        dl::Settings.fftparam = size.p;
+        dl::GraphWidth = size.width;
+        dl::WindowWidth = size.width + 9 * dl::CellWidth;
+        dl::Surface window(dl::WindowWidth + dl::CellWidth, dl::client_height());
+        dl::WindowSurface = &window;
+        dl::Dc dc(window);
+
+        std::vector<double> re(static_cast<size_t>(n)), im(static_cast<size_t>(n));
+        dl::WorkArrays.re = re.data();
+        dl::WorkArrays.im = im.data();
+        dl::WorkArrays.n = n;
+
+        std::vector<uint8_t> block = stereo_block(n);
+        dl::BlockBytes = uint32_t(block.size());
+        dl::SampleBuffers[0] = block.data();
+
+        for (int view : {109, 110, 111}) {
+            for (int graph : {116, 117}) {
+                dl::Settings.display = view;
+                dl::Settings.graph = graph;
+                dl::ResetPitchHistory();
+                auto tick = [&] { dl::AnalyseBlock(dc, 0, uint32_t(block.size())); };
+                for (int i = 0; i < 10; ++i) tick();  // tables, fonts, buffers
+                // About 20 ms per batch.
+                const int reps = size.p >= 16 ? 20 : 200;
+                std::vector<double> rates;
+                for (int b = 0; b < 25; ++b) {
+                    const double t0 = cpu_ns();
+                    for (int r = 0; r < reps; ++r) tick();
+                    rates.push_back(reps * 1e9 / (cpu_ns() - t0));
+                }
+                std::printf("tick view=%d graph=%d N=%d W=%d ticks_per_s=%.0f\n", view, graph, n, size.width,
+                            median(rates));
+                std::fflush(stdout);
+            }
+        }
+        dl::SampleBuffers[0] = nullptr;
+        dl::WorkArrays = dl::WorkArraysRecord{};
+        dl::WindowSurface = nullptr;
+    }
+}
+
+const dl::bench::Registration registration("tick", run_tick);
+
+}  // namespace

@@ -1,0 +1,118 @@
+#include "analysis/pipeline_levels.h"
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+
+#include "analysis/pipeline.h"
+#include "app/settings.h"
+
+namespace dl {
+
+int DecibelLevel(double p, bool expand) {
+    double v = p > 1e-30 ? 0.04 * std::log(p) : -1;
+    if (!expand) {
+        v = std::clamp(v, -1.0, 0.0);
+        return int(-255 * v);
+    }
+    v = std::clamp(v, -0.7, -0.2);
+    return int(-510 * (v + 0.2) + 0.49);
+}
+
+int DecibelLevelTable::segment(double p) {
+    const uint64_t bits = std::bit_cast<uint64_t>(p);
+    const int exponent = int(bits >> 52) - 1023;
+    return ((exponent - kLowestExponent) << kMantissaBits) | int((bits >> (52 - kMantissaBits)) & 63);
+}
+
+DecibelLevelTable::DecibelLevelTable(bool expand) : expand_(expand) {
+    const int segments = -kLowestExponent << kMantissaBits;
+    threshold_.resize(size_t(segments));
+    base_.resize(size_t(segments));
+    const uint64_t first = std::bit_cast<uint64_t>(std::ldexp(1.0, kLowestExponent));
+    const uint64_t step = uint64_t(1) << (52 - kMantissaBits);
+    for (int s = 0; s < segments; ++s) {
+        const uint64_t lo = first + uint64_t(s) * step, hi = lo + step;  // hi exclusive
+        const int base = DecibelLevel(std::bit_cast<double>(lo), expand);
+        base_[size_t(s)] = uint8_t(base);
+        // The lowest power of the segment whose level is below the base, if any.
+        uint64_t a = lo, b = hi;
+        while (a < b) {
+            const uint64_t mid = a + (b - a) / 2;
+            if (DecibelLevel(std::bit_cast<double>(mid), expand) < base) b = mid;
+            else a = mid + 1;
+        }
+        threshold_[size_t(s)] = std::bit_cast<double>(a);  // == hi: no step inside
+    }
+}
+
+uint8_t DecibelLevelTable::operator()(double p) const {
+    if (p >= 1) return 0;
+    if (!(p >= 0x1p-38)) return 255;  // the floor (both scales end above it), or not a number
+    const int s = segment(p);
+    return uint8_t(base_[size_t(s)] - (p >= threshold_[size_t(s)]));
+}
+
+const DecibelLevelTable& decibel_level_table(bool expand) {
+    static const DecibelLevelTable plain(false), expanded(true);
+    return expand ? expanded : plain;
+}
+
+namespace {
+
+// One pass over lines 0..n/2-1: the level of each line from its power over full scale, and
+// the strongest line by its power (both tilted when asked).
+template <bool Tilt, class Level>
+StrongestLine scan_lines(int n, uint8_t* levels, const double* re, const double* im, Level level) {
+    const int half = n / 2;
+    const double ref = PowerReference();
+    StrongestLine best;
+    for (int k = 0; k < half; ++k) {
+        const double raw = re[k] * re[k] + im[k] * im[k];
+        double p = raw, scaled = raw / ref;
+        if constexpr (Tilt) {
+            if (k == 0) {
+                p = raw * 0.5 / n * 16;
+                scaled = scaled * 0.5 / n * 16;
+            } else {
+                p = raw * k / n * 16;
+                scaled = scaled * k / n * 16;
+            }
+        }
+        if (p > best.power) {
+            best.power = p;
+            best.bin = k;
+        }
+        levels[k] = level(scaled);
+    }
+    return best;
+}
+
+template <class Level>
+StrongestLine scan_lines(int n, uint8_t* levels, const double* re, const double* im, Level level) {
+    return Settings.katamuki ? scan_lines<true>(n, levels, re, im, level) : scan_lines<false>(n, levels, re, im, level);
+}
+
+}  // namespace
+
+StrongestLine ComputeLevelsAndStrongestLine(int n, uint8_t* levels, const double* re, const double* im) {
+    if (Settings.Decibel) {
+        const DecibelLevelTable& table = decibel_level_table(Settings.Expand);
+        return scan_lines(n, levels, re, im, [&table](double p) { return table(p); });
+    }
+    const double gain = (Settings.Expand ? 4.0 : 1.0), tilt_gain = Settings.katamuki ? 4.0 : 1.0;
+    return scan_lines(n, levels, re, im, [gain, tilt_gain](double p) {
+        double a = std::sqrt(p);
+        a = gain * a;
+        a = tilt_gain * a;
+        if (!(a >= 0)) a = 0;  // not a number
+        a = std::min(a, 1.0);
+        return uint8_t(int(255.5 - 255 * a));
+    });
+}
+
+void ComputeDisplayLevels(int n, uint8_t* levels, const double* re, const double* im) {
+    ComputeLevelsAndStrongestLine(n, levels, re, im);
+}
+
+}  // namespace dl
