@@ -1,5 +1,6 @@
 #include "analysis/fft.h"
 
+#include <bit>
 #include <cmath>
 #include <new>
 #include <numbers>
@@ -30,11 +31,7 @@ namespace {
 
 bool is_power_of_two(int n) { return n > 0 && (n & (n - 1)) == 0; }
 
-int log2_exact(int n) {
-    int k = 0;
-    while ((1 << k) < n) ++k;
-    return k;
-}
+int log2_exact(int n) { return std::countr_zero(static_cast<unsigned>(n)); }
 
 template <class T>
 T* allocate_table(std::size_t count) {

@@ -32,7 +32,7 @@ inline int FftFailTableAllocations = 0;
 
 // Complex transform of |n| points, n a power of two: forward for n > 0, inverse for n < 0.
 // Returns 1, with the arrays untouched, when the tables cannot be allocated (the caller then
-// uses fft_direct); otherwise 0.
+// uses fft_direct) or when |n| is not a power of two; otherwise 0.
 int fft(int n, double* re, double* im);
 
 // Complex transform of 2^p points that always succeeds: forward (divided) when sign < 0,

@@ -13,7 +13,6 @@ namespace dl::fft_fast {
 int fail_next_allocations = 0;
 bool use_portable_kernels = false;
 
-
 namespace {
 
 constexpr int kMaxLog2 = 30;
@@ -45,14 +44,16 @@ int scratch_capacity = 0;
 // Keeps re and im of the scratch apart by a cache line beyond a power of two.
 constexpr int kScratchPad = 8;
 
+const Kernels* const fast_kernels = avx2_kernels();
+
 const Kernels& kernels_for(int n) {
-    static const Kernels* const fast = avx2_kernels();
-    return fast && n >= fast->min_n && !use_portable_kernels ? *fast : generic_kernels;
+    return fast_kernels && n >= fast_kernels->min_n && !use_portable_kernels ? *fast_kernels
+                                                                             : generic_kernels;
 }
 
-// cos and sin of 2*pi*k/m, exact to the last bit or two for every k.
+// cos and sin of 2*pi*k/m, the angle formed in extended precision so every entry is correctly
+// rounded or nearly so (better than any recurrence).
 CosSin unit_root(long k, long m) {
-    // Reduce to the first octant so the library sees a small argument.
     k %= m;
     if (k < 0) k += m;
     const long double turn = static_cast<long double>(k) / static_cast<long double>(m);
