@@ -110,12 +110,37 @@ TEST_F(AppTest, UpAndDownArrowsChangeAdjust16AndShowItAtTheTopLeft) {
     EXPECT_TRUE(ink);
 }
 
-TEST_F(AppTest, CtrlSStopsOnlyWhatRuns) {
-    dl::MainWindow& w = start();
-    // Nothing runs: Ctrl+S is not taken, the key goes on to the focused control.
+TEST_F(AppTest, CtrlSStopsWhatRunsAndCtrlRLeavesAFileAlone) {
+    const std::string demo = std::string(DEWLARK_TEST_DATA) + "/../../data/demo.wav";
+    dl::MainWindow& w = start({demo, "/P"});
+    ASSERT_TRUE(dl::SourceState.running);  // /P started the play
+    EXPECT_FALSE(w.button_enabled(dl::kPlayButton));
+    EXPECT_TRUE(w.button_enabled(dl::kStopButton));
+    // Ctrl+R is for the record port only: a running file play goes on.
+    type_key(w, Qt::Key_R, Qt::ControlModifier);
+    EXPECT_TRUE(dl::SourceState.running);
     type_key(w, Qt::Key_S, Qt::ControlModifier);
     EXPECT_FALSE(dl::SourceState.running);
+    EXPECT_TRUE(w.button_enabled(dl::kPlayButton));
+    EXPECT_FALSE(w.button_enabled(dl::kStopButton));
+    // With nothing running Ctrl+S is not taken.
     EXPECT_FALSE(dl::KeyboardFilter(dl::Key::S));
+}
+
+TEST_F(AppTest, StartAndStopCommandsPlayTheOpenFile) {
+    const std::string demo = std::string(DEWLARK_TEST_DATA) + "/../../data/demo.wav";
+    dl::MainWindow& w = start({demo});
+    EXPECT_EQ(w.title(), "demo.wav - dewlark");
+    EXPECT_FALSE(dl::SourceState.running);
+    EXPECT_TRUE(w.button_enabled(dl::kPlayButton));
+    dl::DispatchCommand(dl::kCmdStart, 1);  // only notification code 0 starts
+    EXPECT_FALSE(dl::SourceState.running);
+    dl::DispatchCommand(dl::kCmdStart, 0);
+    EXPECT_TRUE(dl::SourceState.running);
+    QTest::qWait(300);
+    dl::DispatchCommand(dl::kCmdStop, 0);
+    EXPECT_FALSE(dl::SourceState.running);
+    EXPECT_TRUE(boxes_.boxes.empty());
 }
 
 TEST_F(AppTest, TitleFollowsTheFileName) {
