@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "analysis/note_names.h"
+#include "analysis/peak_candidates.h"
 #include "analysis/pipeline.h"
 #include "analysis/pitch.h"
 #include "analysis/readouts.h"
@@ -79,93 +80,32 @@ void chord_pointer(const std::array<int, 15>& flags, int j) {
     }
 }
 
-// The peaks after the first, strongest first: the strict local maxima of the (tilted) line
-// powers. One pass keeps only the strongest few in a small heap; when a long list uses them up,
-// another pass fetches the next few below the last one taken.
-class PeakQueue {
-public:
-    PeakQueue(const double* re, const double* im, int n, int wanted)
-        : re_(re), im_(im), n_(n), capacity_(size_t(std::clamp(2 * wanted + 8, 16, 4096))) {
-        ready_.clear();  // the buffers are kept between ticks, their contents are not
-    }
+template <bool Tilt>
+double line_power(const double* re, const double* im, int n, int k) {
+    const double p = re[k] * re[k] + im[k] * im[k];
+    if constexpr (!Tilt) return p;
+    return k == 0 ? p * 0.5 / n * 16 : p * k / n * 16;
+}
 
-    // The strongest local maximum strictly weaker than `below`; false when there is none.
-    bool next(double below, double& power, int& bin) {
-        while (true) {
-            while (taken_ < ready_.size() && ready_[taken_].power >= below) ++taken_;
-            if (taken_ < ready_.size()) {
-                power = ready_[taken_].power;
-                bin = ready_[taken_].bin;
-                ++taken_;
-                return true;
-            }
-            if (!more_) return false;
-            fill(below);
-        }
+// One pass over the lines offering every strict local maximum below `limit`.
+template <bool Tilt>
+void gather(PeakCandidates& c, const double* re, const double* im, int n, int wanted, double limit) {
+    c.begin(wanted, limit);
+    const int half = n / 2;
+    double prev = 0, cur = half > 0 ? line_power<Tilt>(re, im, n, 0) : 0;
+    for (int k = 0; k < half; ++k) {
+        const double next = k + 1 < half ? line_power<Tilt>(re, im, n, k + 1) : 0;
+        if (cur > prev && cur > next) c.offer(cur, k);
+        prev = cur;
+        cur = next;
     }
+    c.end();
+}
 
-private:
-    struct Entry {
-        double power;
-        int bin;
-    };
-    // Stronger first; among equals the lower line, as a scan from the bottom finds it.
-    static bool stronger(const Entry& x, const Entry& y) {
-        return x.power > y.power || (x.power == y.power && x.bin < y.bin);
-    }
-
-    // The strongest `capacity_` local maxima below `limit`, strongest first, into ready_.
-    void fill(double limit) {
-        if (Settings.katamuki) scan<true>(limit);
-        else scan<false>(limit);
-        std::sort_heap(heap_.begin(), heap_.end(), stronger);
-        ready_.assign(heap_.begin(), heap_.end());
-        taken_ = 0;
-    }
-
-    template <bool Tilt>
-    double line_power(int k) const {
-        const double p = re_[k] * re_[k] + im_[k] * im_[k];
-        if constexpr (!Tilt) return p;
-        return k == 0 ? p * 0.5 / n_ * 16 : p * k / n_ * 16;
-    }
-
-    template <bool Tilt>
-    void scan(double limit) {
-        heap_.clear();
-        more_ = false;
-        const int half = n_ / 2;
-        // A heap whose top is the weakest kept entry; `floor` is its power once the heap is full.
-        double floor = -1;
-        double prev = 0, cur = half > 0 ? line_power<Tilt>(0) : 0;
-        for (int k = 0; k < half; ++k) {
-            const double next = k + 1 < half ? line_power<Tilt>(k + 1) : 0;
-            if (cur > floor && cur < limit && cur > prev && cur > next) {
-                if (heap_.size() == capacity_) {
-                    more_ = true;
-                    std::pop_heap(heap_.begin(), heap_.end(), stronger);
-                    heap_.back() = {cur, k};
-                } else {
-                    heap_.push_back({cur, k});
-                }
-                std::push_heap(heap_.begin(), heap_.end(), stronger);
-                if (heap_.size() == capacity_) floor = heap_.front().power;
-            } else if (cur == floor && cur < limit && cur > prev && cur > next) {
-                more_ = true;  // an equal of the weakest kept, left for the next pass
-            }
-            prev = cur;
-            cur = next;
-        }
-    }
-
-    const double* re_;
-    const double* im_;
-    int n_;
-    size_t capacity_;
-    bool more_ = true;  // whether maxima below the kept ones may exist
-    size_t taken_ = 0;
-    static inline std::vector<Entry> heap_, ready_;
-};
+void gather(PeakCandidates& c, const double* re, const double* im, int n, int wanted, double limit) {
+    if (Settings.katamuki) gather<true>(c, re, im, n, wanted, limit);
+    else gather<false>(c, re, im, n, wanted, limit);
+}
 
 // Selects the label font for `count` labels into dc and records its cell in LabelFont.
 std::unique_ptr<Font> select_label_font(Dc& dc, int count, const Font*& previous) {
@@ -188,6 +128,42 @@ std::unique_ptr<Font> select_label_font(Dc& dc, int count, const Font*& previous
 }
 
 }  // namespace
+
+void PeakCandidates::begin(int wanted, double limit) {
+    capacity_ = size_t(std::clamp(2 * wanted + 8, 16, 4096));
+    limit_ = limit;
+    floor_ = -1;
+    more_ = false;
+    heap_.clear();
+}
+
+void PeakCandidates::insert(double p, int bin) {
+    // The heap's top is the weakest kept entry.
+    if (heap_.size() == capacity_) {
+        more_ = true;
+        std::pop_heap(heap_.begin(), heap_.end(), stronger);
+        heap_.back() = {p, bin};
+    } else {
+        heap_.push_back({p, bin});
+    }
+    std::push_heap(heap_.begin(), heap_.end(), stronger);
+    if (heap_.size() == capacity_) floor_ = heap_.front().power;
+}
+
+void PeakCandidates::end() {
+    std::sort_heap(heap_.begin(), heap_.end(), stronger);
+    ready_.assign(heap_.begin(), heap_.end());
+    taken_ = 0;
+}
+
+bool PeakCandidates::next(double below, double& power, int& bin) {
+    while (taken_ < ready_.size() && ready_[taken_].power >= below) ++taken_;
+    if (taken_ == ready_.size()) return false;
+    power = ready_[taken_].power;
+    bin = ready_[taken_].bin;
+    ++taken_;
+    return true;
+}
 
 double RefinePeakFrequency(const double* re, const double* im, int b, int n, int samples, double rate) {
     const int half = n / 2;
@@ -229,6 +205,11 @@ void DrawLabel(Dc& dc, int x, int y, const std::string& text, int length) {
 }
 
 void ListPeaks(Dc& target, const double* re, const double* im, int strongest, int n, uint32_t byte_count) {
+    ListPeaksGathered(target, re, im, strongest, n, byte_count, false);
+}
+
+void ListPeaksGathered(Dc& target, const double* re, const double* im, int strongest, int n, uint32_t byte_count,
+                       bool gathered) {
     const SettingsRecord& s = Settings;
     std::array<int, 15> flags{};
     int step = 0;
@@ -275,7 +256,17 @@ void ListPeaks(Dc& target, const double* re, const double* im, int strongest, in
     const int right = GraphWidth + CellWidth;
     const int room = columns + (s.withlevel ? (s.Decibel ? 4 : 6) : 0);
     const double log_n = std::log(double(n));
-    PeakQueue queue(re, im, n, s.freqnum);
+    // Unless the tick's pass over the spectrum gathered them already, the maxima below the first.
+    static PeakCandidates local;
+    PeakCandidates& candidates = gathered ? TickPeakCandidates : local;
+    if (!gathered) gather(candidates, re, im, n, s.freqnum, first);
+    auto next_peak = [&](double below, double& p, int& bin) {
+        while (!candidates.next(below, p, bin)) {
+            if (!candidates.incomplete()) return false;
+            gather(candidates, re, im, n, s.freqnum, below);
+        }
+        return true;
+    };
 
     for (int i = 0; i < s.freqnum; ++i) {
         int y = int(13 * CellHeight + i * row);
@@ -342,7 +333,7 @@ void ListPeaks(Dc& target, const double* re, const double* im, int strongest, in
             if (s.sex != 0) mark_bands(f, flags);
         }
 
-        if (!queue.next(power, power, b)) power = 0;
+        if (!next_peak(power, power, b)) power = 0;
     }
 
     if (s.sex != 0) chord_pointer(flags, step);

@@ -16,6 +16,9 @@ inline LabelFontRecord LabelFont;
 // Labels the strongest peaks of the transformed spectrum (re/im of n points, strongest line
 // `strongest`) on the graph, steers the pointer by chords and updates the A4 read-out.
 void ListPeaks(Dc& target, const double* re, const double* im, int strongest, int n, uint32_t byte_count);
+// The same, with the peak candidates already in TickPeakCandidates when `gathered`.
+void ListPeaksGathered(Dc& target, const double* re, const double* im, int strongest, int n, uint32_t byte_count,
+                       bool gathered);
 
 // Frequency of the peak at line b refined from its neighbours in the complex spectrum; `samples`
 // is the block's sample count, `rate` the sample rate.

@@ -9,6 +9,7 @@
 
 #include "analysis/fft.h"
 #include "analysis/note_names.h"
+#include "analysis/peak_candidates.h"
 #include "analysis/peaks.h"
 #include "analysis/pipeline_kernels.h"
 #include "analysis/pipeline_levels.h"
@@ -247,7 +248,10 @@ void AnalyseSpectrum(Dc& dc, int slot, uint32_t byte_count) {
 
     // The strongest line and the display levels in one pass; the graph is drawn further on.
     uint8_t* levels = DisplayLevels.data();
-    const StrongestLine strongest = ComputeLevelsAndStrongestLine(n, levels, re, im);
+    const int view = Settings.display;
+    const bool list = Settings.freqnum > 0 && view >= 109 && view <= 111;
+    const StrongestLine strongest =
+        ComputeLevelsAndStrongestLine(n, levels, re, im, list ? &TickPeakCandidates : nullptr, Settings.freqnum);
     SpectrumPeak.power = strongest.power;
     SpectrumPeak.bin = strongest.bin;
     if (SpectrumPeak.power > 0) draw_peak_readouts(dc, n);
@@ -258,9 +262,8 @@ void AnalyseSpectrum(Dc& dc, int slot, uint32_t byte_count) {
     DrawViewGraph(n, levels);
 
     const double floor_hz = std::max(40.0 * SourceInfo.sample_rate / n, 25.0);
-    const int view = Settings.display;
-    if (Settings.freqnum > 0 && view >= 109 && view <= 111) {
-        ListPeaks(target, re, im, SpectrumPeak.bin, n, byte_count);
+    if (list) {
+        ListPeaksGathered(target, re, im, SpectrumPeak.bin, n, byte_count, true);
     } else if (SpectrumPeak.frequency > floor_hz) {
         ShowA4Pitch(SpectrumPeak.frequency);
     }

@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
+#include <limits>
 
+#include "analysis/peak_candidates.h"
 #include "analysis/pipeline.h"
 #include "app/settings.h"
 
@@ -60,13 +62,16 @@ const DecibelLevelTable& decibel_level_table(bool expand) {
 
 namespace {
 
-// One pass over lines 0..n/2-1: the level of each line from its power over full scale, and
-// the strongest line by its power (both tilted when asked).
+// One pass over lines 0..n/2-1: the level of each line from its power over full scale, the
+// strongest line by its power (both tilted when asked), and when `peaks` is given the strict
+// local maxima of the powers for the peak list.
 template <bool Tilt, class Level>
-StrongestLine scan_lines(int n, uint8_t* levels, const double* re, const double* im, Level level) {
+StrongestLine scan_lines(int n, uint8_t* levels, const double* re, const double* im, Level level,
+                         PeakCandidates* peaks) {
     const int half = n / 2;
     const double ref = PowerReference();
     StrongestLine best;
+    double before = 0, last = 0;  // powers of the two lines before this one
     for (int k = 0; k < half; ++k) {
         const double raw = re[k] * re[k] + im[k] * im[k];
         double p = raw, scaled = raw / ref;
@@ -84,31 +89,43 @@ StrongestLine scan_lines(int n, uint8_t* levels, const double* re, const double*
             best.bin = k;
         }
         levels[k] = level(scaled);
+        if (peaks && k > 0 && last > before && last > p) peaks->offer(last, k - 1);
+        before = last;
+        last = p;
     }
+    if (peaks && half > 0 && last > before && last > 0) peaks->offer(last, half - 1);
     return best;
 }
 
 template <class Level>
-StrongestLine scan_lines(int n, uint8_t* levels, const double* re, const double* im, Level level) {
-    return Settings.katamuki ? scan_lines<true>(n, levels, re, im, level) : scan_lines<false>(n, levels, re, im, level);
+StrongestLine scan_lines(int n, uint8_t* levels, const double* re, const double* im, Level level,
+                         PeakCandidates* peaks) {
+    return Settings.katamuki ? scan_lines<true>(n, levels, re, im, level, peaks)
+                             : scan_lines<false>(n, levels, re, im, level, peaks);
 }
 
 }  // namespace
 
-StrongestLine ComputeLevelsAndStrongestLine(int n, uint8_t* levels, const double* re, const double* im) {
+StrongestLine ComputeLevelsAndStrongestLine(int n, uint8_t* levels, const double* re, const double* im,
+                                            PeakCandidates* peaks, int wanted) {
+    if (peaks) peaks->begin(wanted, std::numeric_limits<double>::infinity());
+    StrongestLine best;
     if (Settings.Decibel) {
         const DecibelLevelTable& table = decibel_level_table(Settings.Expand);
-        return scan_lines(n, levels, re, im, [&table](double p) { return table(p); });
+        best = scan_lines(n, levels, re, im, [&table](double p) { return table(p); }, peaks);
+    } else {
+        const double gain = (Settings.Expand ? 4.0 : 1.0), tilt_gain = Settings.katamuki ? 4.0 : 1.0;
+        best = scan_lines(n, levels, re, im, [gain, tilt_gain](double p) {
+            double a = std::sqrt(p);
+            a = gain * a;
+            a = tilt_gain * a;
+            if (!(a >= 0)) a = 0;  // not a number
+            a = std::min(a, 1.0);
+            return uint8_t(int(255.5 - 255 * a));
+        }, peaks);
     }
-    const double gain = (Settings.Expand ? 4.0 : 1.0), tilt_gain = Settings.katamuki ? 4.0 : 1.0;
-    return scan_lines(n, levels, re, im, [gain, tilt_gain](double p) {
-        double a = std::sqrt(p);
-        a = gain * a;
-        a = tilt_gain * a;
-        if (!(a >= 0)) a = 0;  // not a number
-        a = std::min(a, 1.0);
-        return uint8_t(int(255.5 - 255 * a));
-    });
+    if (peaks) peaks->end();
+    return best;
 }
 
 void ComputeDisplayLevels(int n, uint8_t* levels, const double* re, const double* im) {

@@ -32,7 +32,10 @@ struct StrongestLine {
     double power = 0;
     int bin = 0;
 };
-StrongestLine ComputeLevelsAndStrongestLine(int n, uint8_t* levels, const double* re, const double* im);
+// With `peaks` it also gathers the strict local maxima for a list of `wanted` peaks.
+class PeakCandidates;
+StrongestLine ComputeLevelsAndStrongestLine(int n, uint8_t* levels, const double* re, const double* im,
+                                            PeakCandidates* peaks = nullptr, int wanted = 0);
 
 // The graph of the current view for the levels, on the DrawSurface.
 void DrawViewGraph(int n, const uint8_t* levels);

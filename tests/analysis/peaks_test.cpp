@@ -3,7 +3,9 @@
 
 #include "analysis/fft.h"
 #include "analysis/note_names.h"
+#include "analysis/peak_candidates.h"
 #include "analysis/peaks.h"
+#include "analysis/pipeline_levels.h"
 #include "analysis/pipeline_fixture.h"
 #include "platform/message_box.h"
 #include "support/test_support.h"
@@ -186,11 +188,22 @@ TEST_F(PeaksTest, ManyPeaksInTheOrderOfTheSlowSearch) {
             if (dl::Settings.katamuki) p[size_t(k)] = k == 0 ? p[0] * 0.5 / 4096 * 16 : p[size_t(k)] * k / 4096 * 16;
         }
         const int first = int(std::max_element(p.begin(), p.end()) - p.begin());
-        readouts.clear();
-        dl::ListPeaks(*target_, re_.data(), im_.data(), first, 4096, 8192);
-        std::vector<int> got;
-        for (const std::string& t : texts(Readout::Label)) got.push_back(int(std::lround(std::stod(t))));
-        EXPECT_EQ(got, reference_peaks(p, first, 999)) << trial;
+        const std::vector<int> want = reference_peaks(p, first, 999);
+        // Alone, and with the candidates gathered by the tick's pass over the lines.
+        for (bool gathered : {false, true}) {
+            readouts.clear();
+            if (gathered) {
+                std::vector<uint8_t> levels(4096);
+                const dl::StrongestLine s =
+                    dl::ComputeLevelsAndStrongestLine(4096, levels.data(), re_.data(), im_.data(),
+                                                      &dl::TickPeakCandidates, dl::Settings.freqnum);
+                EXPECT_EQ(s.bin, first);
+            }
+            dl::ListPeaksGathered(*target_, re_.data(), im_.data(), first, 4096, 8192, gathered);
+            std::vector<int> got;
+            for (const std::string& t : texts(Readout::Label)) got.push_back(int(std::lround(std::stod(t))));
+            EXPECT_EQ(got, want) << trial << gathered;
+        }
     }
 }
 
