@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -131,4 +132,24 @@ TEST_F(InfoCommandTest, DiagnosticBoxesDoNotChangeTheStatus) {
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err, "FLAG ERROR\nFLAG ERROR\n");
     EXPECT_EQ(r.keys["data_bytes"], "834");
+}
+
+TEST_F(InfoCommandTest, TheProgramPrintsTheFactsAndExitsWithTheStatus) {
+    auto run = [](const std::string& args, std::string& out) {
+        FILE* p = popen((std::string(DEWLARK_BINARY) + " --info " + args + " 2>/dev/null").c_str(), "r");
+        out.clear();
+        char buf[512];
+        size_t n;
+        while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
+        int status = pclose(p);
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    };
+    std::string out;
+    EXPECT_EQ(run(data("mp3_cbr128_44k_stereo.mp3"), out), 0);
+    EXPECT_NE(out.find("format_tag=0x0055\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("bytes_per_second=16000\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("format_record=5500020044ac0000803e0000010000000c00010000000000a10101007105\n"),
+              std::string::npos) << out;
+    EXPECT_EQ(run(dl_test::temp_dir(), out), 1);
+    EXPECT_EQ(out, "");
 }
