@@ -3,6 +3,7 @@
 
 #include "app/window_dc.h"
 #include "audio/position_line.h"
+#include "audio/source_messages.h"
 #include "audio/source_panel.h"
 #include "audio/tick_state.h"
 #include "audio/stream_probe.h"
@@ -322,4 +323,27 @@ TEST_F(SourceTest, PublishDrawsTheFormatLinesOnTheWindow) {
     EXPECT_TRUE(has(CellWidth * 9, CellHeight * 7, CellWidth * 27, CellHeight * 2, kWhite));
     EXPECT_EQ(surface.pixel(CellWidth * 2, CellHeight * 7 + 1), kBlack);
     EXPECT_EQ(surface.pixel(0, 0), kRed);  // nothing outside the panel lines
+}
+
+TEST_F(SourceTest, QueryRefusalsAndAllocationFailuresHaveTheirTexts) {
+    // Answers the device query can give, and the texts of the record's allocation and lock failures.
+    struct Case {
+        SourceMessage m;
+        const char* english;
+        const char* japanese;
+    } cases[] = {
+        {QueryMessage(2), "can't open WaveOut device", "範囲外のデバイスIDが指定されました。"},
+        {QueryMessage(4), "can't open WaveOut device", "他のソフトが再生回路を使っています。"},
+        {QueryMessage(7), "no memory", "メモリの割り当てができません。"},
+        {QueryMessage(32), "No support this format", "この形式を再生できるドライバがありません。"},
+        {QueryMessage(1), "can't open WaveOut device", "音声出力デバイスを開けません。"},
+        {SourceMessage::FormatAllocFailed, "no memory", "極度のメモリ不足です。"},
+        {SourceMessage::FormatLockFailed, "memory lock failed", "メモリのロックに失敗しました。"},
+    };
+    for (const Case& c : cases) {
+        JapaneseUi = false;
+        EXPECT_STREQ(SourceMessageText(c.m), c.english);
+        JapaneseUi = true;
+        EXPECT_STREQ(SourceMessageText(c.m), c.japanese);
+    }
 }
