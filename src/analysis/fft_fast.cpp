@@ -260,12 +260,6 @@ void real_forward(const Plan& plan, double* re, double* im) {
     k.split(h, cur.r, cur.i, re, im, plan.split_cos, plan.split_sin, g);
 }
 
-void split_forward(const Plan& plan, const double* xr, const double* xi, double* re, double* im,
-                   double scale) {
-    kernels_for(plan.n).split(plan.n, xr, xi, re, im, plan.split_cos, plan.split_sin,
-                              0.25 * scale);
-}
-
 void inverse_prepare(const Plan& plan, double* re, double* im) {
     const double* c = plan.split_cos;
     const double* s = plan.split_sin;

@@ -32,7 +32,7 @@ extern bool use_portable_kernels;
 extern int fail_next_allocations;
 
 // A work buffer of at least n complex values (re and im apart by a non-power-of-two offset so
-// they never share cache sets); grown when needed and kept. nullptr when memory runs out.
+// they never share cache sets); grown when needed and kept. false when memory runs out.
 struct Scratch {
     double* re;
     double* im;
@@ -46,11 +46,6 @@ void complex_forward(const Plan& plan, double* re, double* im, const Scratch& wo
 // Forward real transform of 2*plan.n points in re (im is overwritten as working space), with the
 // result laid out like fft2's: X[k]/(2n) in re[k] + i*im[k] for all k, Nyquist bin 0.
 void real_forward(const Plan& plan, double* re, double* im);
-
-// The split step alone: X (plan.n complex values at xr, xi) to the 2n-point spectrum in re/im,
-// scaled by `scale`. xr/xi may lie inside re or im as real_forward arranges them.
-void split_forward(const Plan& plan, const double* xr, const double* xi, double* re, double* im,
-                   double scale);
 
 // The inverse of fft2's pre-step, pairwise and in place: lower half spectrum in re/im becomes the
 // packed complex sequence whose inverse transform is the interleaved signal.

@@ -23,7 +23,8 @@ struct Kernels {
     // may run in place. nullptr: the engine runs them one by one.
     void (*last8)(int n, const double* xr, const double* xi, double* yr, double* yi,
                   const double* tw);
-    // Split step of a real transform of 2h points, pairing j with h - j (see split_forward).
+    // Split step of a real transform of 2h points, each value times g, pairing j with h - j
+    // (see split_pairs).
     void (*split)(int h, const double* xr, const double* xi, double* re, double* im,
                   const double* c, const double* s, double g);
     // Smallest n these kernels accept.
