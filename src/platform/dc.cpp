@@ -5,8 +5,13 @@
 #include <cstring>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "platform/font_impl.h"
 #include "platform/surface_impl.h"
+#include "platform/text_raster.h"
 
 namespace dl {
 
@@ -26,6 +31,29 @@ void fill_logical(QImage& img, int scale, int left, int top, int right, int bott
         return;
     }
     for (int y = y0; y < y1; ++y, row += stride) std::fill(row + x0, row + x1, v);
+}
+
+// Scratch of compose_columns, kept between calls so that a graph drawn per tick allocates nothing.
+struct ComposeScratch {
+    std::vector<QRgb> current, plain, full, row;
+    std::vector<int32_t> start;
+    std::vector<uint8_t> flags;
+    std::vector<ColumnPicture::Change> sorted;
+};
+
+// Each pixel takes its column's run colour, or the background where the column has none (0).
+void combine_row(QRgb* out, const QRgb* current, const QRgb* background, int n) {
+    int c = 0;
+#if defined(__SSE2__)
+    const __m128i zero = _mm_setzero_si128();
+    for (; c + 4 <= n; c += 4) {
+        const __m128i f = _mm_loadu_si128(reinterpret_cast<const __m128i*>(current + c));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(background + c));
+        const __m128i none = _mm_cmpeq_epi32(f, zero);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + c), _mm_or_si128(f, _mm_and_si128(none, b)));
+    }
+#endif
+    for (; c < n; ++c) out[c] = current[c] ? current[c] : background[c];
 }
 
 }  // namespace
@@ -88,12 +116,95 @@ void Dc::fill_column_runs(int x0, const int16_t* top, const int16_t* bottom, int
     surface_->notify_changed();
 }
 
+void Dc::compose_columns(int x0, int y0, const ColumnPicture& p) {
+    const int n = p.columns, h = p.rows;
+    if (n <= 0 || h <= 0) return;
+    thread_local ComposeScratch t;
+    Surface::Impl& s = surface_->impl();
+    QImage& img = s.image;
+    const int sc = s.scale;
+
+    // Changes bucketed by row, in their given order within a row so that the last one counts.
+    t.start.assign(size_t(h) + 2, 0);
+    auto usable = [&](const ColumnPicture::Change& c) { return c.column >= 0 && c.column < n && c.row < h; };
+    for (const ColumnPicture::Change& c : p.changes)
+        if (usable(c)) ++t.start[size_t(std::max(int(c.row), 0)) + 2];
+    for (int r = 2; r <= h + 1; ++r) t.start[r] += t.start[r - 1];
+    t.sorted.resize(size_t(t.start[h + 1]));
+    for (const ColumnPicture::Change& c : p.changes)
+        if (usable(c)) t.sorted[size_t(t.start[size_t(std::max(int(c.row), 0)) + 1]++)] = c;
+    // Now start[r] is where row r's changes begin.
+
+    QRgb palette[256] = {};
+    for (size_t k = 0; k < std::min(p.palette.size(), size_t(ColumnPicture::kBackground)); ++k)
+        palette[k] = to_qrgb(p.palette[k]);  // never 0: the alpha byte is set
+    t.current.assign(size_t(n), 0);
+
+    // Row flags: 1 a full-width line, 2 a column line begins or ends here.
+    t.flags.assign(size_t(h), 0);
+    for (int16_t r : p.line_rows)
+        if (r >= 0 && r < h) t.flags[r] |= 1;
+    for (const ColumnPicture::ColumnLine& l : p.line_columns) {
+        if (l.top > 0 && l.top < h) t.flags[l.top] |= 2;
+        if (l.bottom > 0 && l.bottom < h) t.flags[l.bottom] |= 2;
+    }
+    const QRgb ground = to_qrgb(p.background), line = to_qrgb(p.line);
+    t.full.assign(size_t(n), line);
+    t.plain.resize(size_t(n));
+    t.row.resize(size_t(n));
+
+    const qsizetype stride = img.bytesPerLine() / qsizetype(sizeof(QRgb));
+    QRgb* bits = reinterpret_cast<QRgb*>(img.bits());
+    const int iw = img.width(), ih = img.height();
+    const bool direct = sc == 1 && x0 >= 0 && x0 + n <= iw;
+    for (int y = 0; y < h; ++y) {
+        for (int k = t.start[y]; k < t.start[y + 1]; ++k) {
+            const ColumnPicture::Change& c = t.sorted[size_t(k)];
+            t.current[c.column] = palette[c.colour];
+        }
+        if (y == 0 || (t.flags[y] & 2)) {
+            std::fill(t.plain.begin(), t.plain.end(), ground);
+            for (const ColumnPicture::ColumnLine& l : p.line_columns)
+                if (l.column >= 0 && l.column < n && l.top <= y && y < l.bottom) t.plain[l.column] = line;
+        }
+        const int dy = y0 + y;
+        if (dy < 0 || dy * sc >= ih) continue;
+        if (direct) {
+            QRgb* out = bits + qsizetype(dy) * stride + x0;
+            combine_row(out, t.current.data(), p.keep_background ? out : t.flags[y] & 1 ? t.full.data() : t.plain.data(), n);
+            continue;
+        }
+        // Scaled or partly outside: compose the logical row, then write what is visible.
+        const int c0 = std::max(0, -x0), c1 = std::min(n, iw / sc - x0);
+        if (c0 >= c1) continue;
+        QRgb* device = bits + qsizetype(dy) * sc * stride;
+        if (p.keep_background)
+            for (int c = c0; c < c1; ++c) t.row[c] = device[(x0 + c) * sc];
+        combine_row(t.row.data(), t.current.data(),
+                    p.keep_background ? t.row.data() : t.flags[y] & 1 ? t.full.data() : t.plain.data(), n);
+        for (int r = 0; r < sc && dy * sc + r < ih; ++r) {
+            QRgb* out = device + qsizetype(r) * stride;
+            for (int c = c0; c < c1; ++c) std::fill(out + (x0 + c) * sc, out + (x0 + c + 1) * sc, t.row[c]);
+        }
+    }
+    surface_->notify_changed();
+}
+
 int Dc::text_width(const std::string& utf8) const { return font().text_width(utf8); }
 
 void Dc::text_out(int x, int y, const std::string& utf8) {
     if (utf8.empty()) return;
     Surface::Impl& s = surface_->impl();
     const QFont& qf = font().impl().font;
+    if (s.scale == 1 && ascii_grid_text(qf, utf8)) {
+        // Fixed-font ASCII, the common case of every tick, from cached glyphs.
+        const TextMetrics& tm = font().impl().cached_metrics();
+        if (bk_mode_ == BkMode::Opaque)
+            fill_logical(s.image, 1, x, y, x + tm.ave_char_width * int(utf8.size()), y + tm.height, to_qrgb(bk_));
+        raster_ascii_text(s.image, qf, x, y, utf8, to_qrgb(text_));
+        surface_->notify_changed();
+        return;
+    }
     QString text = QString::fromUtf8(utf8.data(), int(utf8.size()));
     QFontMetrics m(qf);
     QPainter p(&s.image);

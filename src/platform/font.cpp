@@ -7,6 +7,7 @@
 #include <QStringList>
 
 #include "platform/font_impl.h"
+#include "platform/text_raster.h"
 
 namespace dl {
 
@@ -77,19 +78,24 @@ const Font& Font::stock_fixed() {
     return *slot;
 }
 
-TextMetrics Font::metrics() const {
-    QFontMetrics m(impl_->font);
-    TextMetrics t;
+TextMetrics Font::metrics() const { return impl_->cached_metrics(); }
+
+const TextMetrics& Font::Impl::cached_metrics() const {
+    if (have_metrics) return metrics;
+    QFontMetrics m(font);
+    TextMetrics& t = metrics;
+    have_metrics = true;
     t.height = m.height();
     t.ascent = m.ascent();
     t.ave_char_width = m.horizontalAdvance(QLatin1Char('x'));
     t.max_char_width = m.maxWidth();
     t.variable_pitch = false;
-    t.japanese_charset = impl_->japanese;
+    t.japanese_charset = japanese;
     return t;
 }
 
 int Font::text_width(const std::string& utf8) const {
+    if (ascii_grid_text(impl_->font, utf8)) return impl_->cached_metrics().ave_char_width * int(utf8.size());
     return QFontMetrics(impl_->font).horizontalAdvance(QString::fromUtf8(utf8.data(), int(utf8.size())));
 }
 
