@@ -1,5 +1,5 @@
 #pragma once
-// The transforms exactly as the analyser describes them, loop for loop: slow, kept to check the
+// The transforms as plain radix-2 loops with their tables, step for step: slow, kept to check the
 // shipped ones against.
 #include <algorithm>
 #include <cmath>
