@@ -1,4 +1,3 @@
-#include <QApplication>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -8,6 +7,7 @@
 #include "app/program.h"
 #include "audio/batch_analyse.h"
 #include "audio/info_command.h"
+#include "platform/application.h"
 
 namespace {
 
@@ -21,8 +21,7 @@ void usage(FILE* out) {
 
 // Batch commands draw off screen: they need fonts, not a display.
 int run_batch(int argc, char** argv, int (*command)(const std::vector<std::string>&)) {
-    setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    QApplication app(argc, argv);
+    dl::Application app(argc, argv, true);
     std::vector<std::string> args;
     for (int i = 2; i < argc; ++i) args.emplace_back(argv[i]);
     return command(args);

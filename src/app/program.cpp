@@ -1,13 +1,13 @@
 #include "app/program.h"
 
-#include <QApplication>
-
 #include "app/command_line.h"
 #include "app/settings.h"
 #include "app/shell_state.h"
+#include "analysis/fft.h"
 #include "app/window_dc.h"
 #include "audio/playback.h"
 #include "display/frame.h"
+#include "platform/application.h"
 #include "platform/audio_system.h"
 #include "platform/font.h"
 #include "platform/system.h"
@@ -85,6 +85,12 @@ bool Program::Initialise(const std::vector<std::string>& args, ShowCommand show)
     for (int id : {kCmdVoiceRange, kCmdOption}) window_->enable_menu(id, false);
     fit_record_settings(WaveInFormatMask);
 
+    // The transform's table failure is shown where the original showed it: the window's top-left corner.
+    FftNoMemoryReport = [](const std::string& text) {
+        WindowDc dc;
+        SetSchemeTextColours(dc);
+        dc.dc().text_out(0, 0, text);
+    };
     PrepareDisplayResources();
     PlayReferenceTone();
     window_->enable_button(kBeepButton, true);
@@ -103,8 +109,7 @@ int Program::Run() {
 }
 
 int RunProgram(int argc, char** argv) {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName("dewlark");
+    Application app(argc, argv, false);
     std::vector<std::string> args;
     for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
     Program program;
