@@ -108,7 +108,10 @@ int SelectFileSource() {
         if (w->is_active()) w->focus_button(kPlayButton);
         w->enable_menu(kCmdStart, true);
     }
-    return OpenSource();
+    const int opened = OpenSource();
+    // The frame's scales follow the new source's rate at once, not only at the next Start.
+    if (MainWindow* w = window()) w->invalidate();
+    return opened;
 }
 
 void HandleDroppedFiles(const std::vector<std::string>& paths) {

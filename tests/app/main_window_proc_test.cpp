@@ -127,6 +127,18 @@ TEST_F(AppTest, CtrlSStopsWhatRunsAndCtrlRLeavesAFileAlone) {
     EXPECT_FALSE(dl::KeyboardFilter(dl::Key::S));
 }
 
+TEST_F(AppTest, OpeningAFileDrawsItsFrequencyLabelsAtOnce) {
+    const std::string demo = std::string(DEWLARK_TEST_DATA) + "/../../data/demo.wav";
+    dl::MainWindow& w = start({demo});
+    w.update_now();
+    const int X = dl::CellWidth, Y = dl::CellHeight;
+    const dl::Rgb face = w.surface().pixel(0, 13 * Y + 262);
+    int ink = 0;
+    for (int x = X; x < X + dl::GraphWidth; ++x)
+        for (int y = 13 * Y + 260; y < 13 * Y + 260 + 2 * Y; ++y) ink += !(w.surface().pixel(x, y) == face);
+    EXPECT_GT(ink, 50);  // the labels under the graph
+}
+
 TEST_F(AppTest, StartAndStopCommandsPlayTheOpenFile) {
     const std::string demo = std::string(DEWLARK_TEST_DATA) + "/../../data/demo.wav";
     dl::MainWindow& w = start({demo});
