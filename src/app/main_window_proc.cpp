@@ -12,6 +12,7 @@
 #include "audio/source_panel.h"
 #include "audio/source_state.h"
 #include "audio/timer_tick.h"
+#include "audio/window_paint.h"
 #include "display/frame.h"
 #include "display/level_meter.h"
 #include "platform/audio_system.h"
@@ -55,10 +56,6 @@ void layout_buttons() {
 }
 
 }  // namespace
-
-void RecomputeDarkScheme() {
-    DarkScheme = luma(system_colour(SysColour::WindowText)) >= luma(system_colour(SysColour::Window));
-}
 
 std::string TitleFor(const std::string& file_name, int platform_version) {
     const size_t slash = file_name.rfind('/');
@@ -236,20 +233,8 @@ bool KeyboardFilter(Key key) {
 
 void MainWindowProc::on_paint(Dc& dc) {
     RecomputeDarkScheme();
-    const int X = CellWidth, Y = CellHeight;
-    // The window's background is the button face, erased before the paint proper.
-    dc.fill_rect(0, 0, dc.surface().width(), dc.surface().height(), system_colour(SysColour::ButtonFace));
-    BlackenLevelPanel(dc);
-    dc.fill_rect(X, Y, 36 * X, 12 * Y, DarkScheme ? kBlack : kWhite);
-    SetSchemeTextColours(dc);
     UpdateTitle();
-    const Font* previous = dc.select_font(nullptr);
-    DrawFormatLines(dc);
-    DrawLengthLine(dc);
-    DrawPositionLine(dc);
-    dc.select_font(previous);
-    DrawChannelLabels(dc);
-    DrawFrame(dc);
+    PaintClientArea(dc);
 }
 
 void MainWindowProc::on_command(int id, int code) { DispatchCommand(id, code); }

@@ -34,7 +34,6 @@ void LocaliseMenu();
 // Check marks of the View menu from the settings.
 void SetMenuCheckMarks();
 void RelayoutWindow();
-void RecomputeDarkScheme();
 // Command 123: the reference tone.
 void PlayReferenceTone();
 

@@ -15,6 +15,7 @@
 #include "audio/source_panel.h"
 #include "audio/source_state.h"
 #include "audio/timer_tick.h"
+#include "audio/window_paint.h"
 #include "display/frame.h"
 #include "display/level_meter.h"
 #include "platform/headless_app.h"
@@ -45,22 +46,10 @@ int fail(const std::string& text) {
 }
 
 // What a paint of the main window draws, on the stand-in client area.
-void paint_window(Surface& client) {
-    DarkScheme = luma(system_colour(SysColour::WindowText)) >= luma(system_colour(SysColour::Window));
-    client.fill(system_colour(SysColour::ButtonFace));
+void paint_window() {
+    RecomputeDarkScheme();
     WindowDc wdc;
-    Dc& dc = wdc.dc();
-    const int X = CellWidth, Y = CellHeight;
-    BlackenLevelPanel(dc);
-    dc.fill_rect(X, Y, 36 * X, 12 * Y, DarkScheme ? kBlack : kWhite);
-    SetSchemeTextColours(dc);
-    const Font* previous = dc.select_font(nullptr);
-    DrawFormatLines(dc);
-    DrawLengthLine(dc);
-    DrawPositionLine(dc);
-    dc.select_font(previous);
-    DrawChannelLabels(dc);
-    DrawFrame(dc);
+    PaintClientArea(wdc.dc());
 }
 
 // Puts back the process-wide hooks and settings of a run, however it ends.
@@ -146,7 +135,7 @@ int RunAnalyseCommand(const std::vector<std::string>& raw) {
     FileName = path;
     SourceState = {SourceMode::File, false};
     if (!OpenSource()) return 1;
-    paint_window(client);
+    paint_window();
 
     std::vector<Row> rows;
     std::deque<int> completions;
