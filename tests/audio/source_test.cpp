@@ -70,7 +70,7 @@ TEST_F(SourceTest, ChannelLayoutFollowsChannelsAndBits) {
         int layout;
     } cases[] = {{1, 8, 0}, {1, 16, 1}, {2, 8, 2}, {2, 16, 3}, {2, 24, 2}, {1, 24, 0}};
     for (const Case& c : cases) {
-        std::vector<uint8_t> rec(16);
+        std::vector<uint8_t> rec(18, 0);
         wr16(rec, kFmtTag, 1);
         wr16(rec, kFmtChannels, uint16_t(c.channels));
         wr16(rec, kFmtBits, uint16_t(c.bits));
