@@ -6,17 +6,11 @@
 
 namespace dl::graph {
 
-// Shapes made of one vertical run per pixel column. Rows are relative to `oy`, columns to `ox`.
-
-// Rows [edge[c], base) of column c.
-void FillStanding(Dc& dc, int ox, int oy, const int16_t* edge, int n, int base, Rgb colour);
-// Rows [base, edge[c]) of column c.
-void FillHanging(Dc& dc, int ox, int oy, const int16_t* edge, int n, int base, Rgb colour);
-
-// One closed run [lo, hi] per column (empty when lo > hi).
+// One closed run [lo, hi] of rows per pixel column (empty when lo > hi).
 struct Band {
     std::vector<int16_t> lo, hi;
     void reset(int columns);
+    int columns() const { return int(lo.size()); }
     void add(int column, int y) {
         if (y < lo[column]) lo[column] = int16_t(y);
         if (y > hi[column]) hi[column] = int16_t(y);
@@ -26,10 +20,15 @@ struct Band {
         if (to > hi[column]) hi[column] = int16_t(to);
     }
 };
-void FillBand(Dc& dc, int ox, int oy, const Band& band, Rgb colour);
 
 // Adds to the band the pixels that the context's line_to draws from (x0, y0) to (x1, y1), end
-// point excluded; columns are relative to the band's origin.
+// point excluded; columns are relative to the band's origin and those outside it are dropped.
 void AddLinePixels(Band& band, int x0, int y0, int x1, int y1);
+
+// The union of two bands as colour changes of the picture's first `columns` columns, in palette
+// colour `colour`; columns from `columns` on (outside the picture) are filled directly at
+// (ox, oy) and rows relative to it.
+void AddBandChanges(ColumnPicture& picture, const Band& a, const Band& b, uint8_t colour, Dc& dc, int ox, int oy,
+                    Rgb outside);
 
 }  // namespace dl::graph

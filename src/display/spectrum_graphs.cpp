@@ -4,6 +4,10 @@
 #include <cmath>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "app/settings.h"
 #include "app/shell_state.h"
 #include "audio/source_state.h"
@@ -29,11 +33,25 @@ struct BinLayout {
     int view = 0, bins = 0, width = 0, fftparam = 0, futosa = 0, colour = -1;
     std::vector<int16_t> trace;               // column of each bin's trace point
     std::vector<int32_t> first, last;         // bins whose bar covers a column (first > last: none)
+    std::vector<int16_t> trace_columns;       // columns holding trace points, left to right
+    std::vector<int32_t> trace_first;         // first bin of each of them (one more at the end: B)
     int bar_columns = 0;
 
     bool matches(int v, int b) const {
         return view == v && bins == b && width == GraphWidth && fftparam == Settings.fftparam &&
                futosa == Settings.futosa && colour == Settings.ColorScale;
+    }
+    void finish() {
+        bar_columns = int(first.size());
+        trace_columns.clear();
+        trace_first.clear();
+        for (int i = 0; i < bins; ++i) {
+            if (i == 0 || trace[i] != trace[i - 1]) {
+                trace_columns.push_back(trace[i]);
+                trace_first.push_back(i);
+            }
+        }
+        trace_first.push_back(bins);
     }
 };
 
@@ -52,7 +70,7 @@ const BinLayout& LinearLayout(int B) {
     static BinLayout l;
     if (l.matches(109, B)) return l;
     const int W = GraphWidth;
-    l = BinLayout{109, B, W, Settings.fftparam, Settings.futosa, Settings.ColorScale, {}, {}, {}, 0};
+    l = BinLayout{109, B, W, Settings.fftparam, Settings.futosa, Settings.ColorScale, {}, {}, {}, {}, {}, 0};
     const int bpp = std::max(B / W, 1), ppb = std::max(W / B, 1);
     int w = Settings.futosa == 2 ? 2 : 1;
     if (Settings.futosa == 2 && Settings.fftparam <= 9) w = W >> (Settings.fftparam - 1);
@@ -64,7 +82,7 @@ const BinLayout& LinearLayout(int B) {
         l.trace[i] = int16_t(x);
         AddBar(l, i, x, w);
     }
-    l.bar_columns = int(l.first.size());
+    l.finish();
     return l;
 }
 
@@ -72,7 +90,7 @@ const BinLayout& LogLayout(int B) {
     static BinLayout l;
     if (l.matches(110, B)) return l;
     const int W = GraphWidth;
-    l = BinLayout{110, B, W, Settings.fftparam, Settings.futosa, Settings.ColorScale, {}, {}, {}, 0};
+    l = BinLayout{110, B, W, Settings.fftparam, Settings.futosa, Settings.ColorScale, {}, {}, {}, {}, {}, 0};
     const double span = std::log(2.0 * B);
     auto at = [&](double v) { return int(W * std::log(v) / span); };
     l.trace.resize(size_t(B));
@@ -92,7 +110,7 @@ const BinLayout& LogLayout(int B) {
         if (coloured ? i == 1 : w > 2) w -= 1;
         AddBar(l, i, left, w);
     }
-    l.bar_columns = int(l.first.size());
+    l.finish();
     return l;
 }
 
@@ -112,21 +130,47 @@ const std::vector<uint8_t>& PitchClasses(int B) {
     return table;
 }
 
-void ClearGraphArea(Dc& dc) {
-    dc.pat_blt(CellWidth, 13 * CellHeight, GraphWidth, kGraphHeight, DarkScheme ? Rop::Blackness : Rop::Whiteness);
+// Lowest and highest level of bins [f, e] (f <= e); a column holds up to a few dozen of them.
+void LevelRange(const uint8_t* levels, int f, int e, uint8_t& lo, uint8_t& hi) {
+    uint8_t l = levels[f], h = levels[f];
+    int i = f + 1;
+#if defined(__SSE2__)
+    if (e - i + 1 >= 16) {
+        __m128i vl = _mm_set1_epi8(char(l)), vh = vl;
+        for (; i + 16 <= e + 1; i += 16) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(levels + i));
+            vl = _mm_min_epu8(vl, v);
+            vh = _mm_max_epu8(vh, v);
+        }
+        alignas(16) uint8_t a[16], b[16];
+        _mm_store_si128(reinterpret_cast<__m128i*>(a), vl);
+        _mm_store_si128(reinterpret_cast<__m128i*>(b), vh);
+        for (int k = 0; k < 16; ++k) {
+            l = std::min(l, a[k]);
+            h = std::max(h, b[k]);
+        }
+    }
+#endif
+    for (; i <= e; ++i) {
+        l = std::min(l, levels[i]);
+        h = std::max(h, levels[i]);
+    }
+    lo = l;
+    hi = h;
 }
 
-void DrawLinearGrid(Dc& dc) {
+// A vertical grid line as the context draws it: from (x, from) up to, not including, (x, to).
+struct GridLine {
+    int x, from, to;
+};
+
+void LinearGridLines(std::vector<GridLine>& lines) {
     const int X = CellWidth, Y = CellHeight, W = GraphWidth;
     const double s = SourceInfo.khz % 11 == 0 ? 116.09977324263039 : 128.0;
-    for (int k = 1; k * s + 0.5 < W; ++k) {
-        const int x = int(X + (k * s + 0.5));
-        dc.move_to(x, 13 * Y + 256);
-        dc.line_to(x, 13 * Y);
-    }
+    for (int k = 1; k * s + 0.5 < W; ++k) lines.push_back({int(X + (k * s + 0.5)), 13 * Y + 256, 13 * Y});
 }
 
-void DrawLogGrid(Dc& dc, int B) {
+void LogGridLines(std::vector<GridLine>& lines, int B) {
     const int X = CellWidth, Y = CellHeight, W = GraphWidth;
     double top, g;
     switch (SourceInfo.khz) {
@@ -141,165 +185,205 @@ void DrawLogGrid(Dc& dc, int B) {
     double l;
     do {
         l = B * g / top;
-        const int x = int(X + W * std::log(2 * l) / span);
-        dc.move_to(x, 13 * Y);
-        dc.line_to(x, 13 * Y + 256);
+        lines.push_back({int(X + W * std::log(2 * l) / span), 13 * Y, 13 * Y + 256});
         g /= 2;
     } while (l > 1);
 }
 
-// Background and grid for the bar graphs: the background is painted only where no bar will
-// cover it, which saves a second pass over the whole graph.
-template <class Grid>
-void BackgroundAndGrid(Dc& dc, const int16_t* bar_top, Grid grid) {
-    graph::FillHanging(dc, CellWidth, 13 * CellHeight, bar_top, GraphWidth, 0, BackgroundColour());
-    const Rgb old = dc.select_pen(GridColour());
-    grid();
-    DrawAmplitudeGrid(dc);
-    dc.select_pen(old);
+// Rows of the amplitude grid's horizontal lines for the current scale.
+int AmplitudeGridRows(int rows[8]) {
+    const int top = 13 * CellHeight;
+    int n = 0;
+    if (!Settings.Decibel) {
+        for (int k = 1; k <= 3; ++k) rows[n++] = top + 64 * k;
+    } else if (!Settings.Expand) {
+        for (int k = 8; k >= 1; --k) rows[n++] = int(top - 20.5 * std::log(std::ldexp(1.0, -2 * k)));  // a = 2^-2k
+    } else {
+        for (int k = 4; k >= 0; --k) rows[n++] = int(top - 40.8 * std::log(std::ldexp(1.0, -2 * k)) + 11);
+    }
+    return n;
 }
 
-template <class Grid>
-void DrawPlainBars(Dc& dc, const uint8_t* levels, const BinLayout& l, Grid grid) {
-    static std::vector<int16_t> top;
-    const int n = l.bar_columns;
-    top.assign(size_t(std::max(n, GraphWidth)), kNoBar);
-    for (int c = 0; c < n; ++c) {
+bool AmplitudeLabelsShown() {
+    const int X = CellWidth;
+    return ScaleColumnHasNoRoom() || (NoteLegendShown() && GraphWidth == 512 && X >= 7 && X <= 9);
+}
+
+void DrawAmplitudeLabels(Dc& target);
+
+// Plain bars: each column shows the shortest bar of its bins down to the bottom.
+void PlainBars(ColumnPicture& p, const uint8_t* levels, const BinLayout& l, Dc& dc, int ox, int oy) {
+    p.palette.push_back(PlainBarColour());
+    for (int c = 0; c < l.bar_columns; ++c) {
         const int f = l.first[c], e = l.last[c];
         if (f > e) continue;
-        uint8_t m = levels[f];
-        for (int i = f + 1; i <= e; ++i) m = std::min(m, levels[i]);
-        top[c] = m;
+        uint8_t m, unused;
+        LevelRange(levels, f, e, m, unused);
+        if (c < p.columns)
+            p.changes.push_back({int16_t(c), int16_t(m), 0});
+        else
+            dc.fill_rect(ox + c, oy + m, ox + c + 1, oy + kGraphHeight, p.palette[0]);
     }
-    BackgroundAndGrid(dc, top.data(), grid);
-    graph::FillStanding(dc, CellWidth, 13 * CellHeight, top.data(), n, kGraphHeight, PlainBarColour());
 }
 
-struct Segment {
-    int16_t top, bottom;
-    uint8_t pitch;
-};
-
-// Coloured bars: the final colours of each column come from walking its bins backwards (later
-// bins cover earlier ones), then equal colours of neighbouring columns are painted together, one
-// layer (counted from the top of each column) at a time.
-template <class Grid>
-void DrawColouredBars(Dc& dc, const uint8_t* levels, int B, const BinLayout& l, Grid grid) {
-    static std::vector<int16_t> top, edge;
-    static std::vector<int32_t> offset;
-    static std::vector<Segment> seg;
+// Coloured bars: walking a column's bins backwards (later bins cover earlier ones) gives its
+// visible segments from the top down; neighbouring segments of one colour are one run.
+void ColouredBars(ColumnPicture& p, const uint8_t* levels, int B, const BinLayout& l, Dc& dc, int ox, int oy) {
     const std::vector<uint8_t>& pc = PitchClasses(B);
-    const int n = l.bar_columns;
-    top.assign(size_t(std::max(n, GraphWidth)), kNoBar);
-    offset.resize(size_t(n) + 1);
-    edge.resize(size_t(n));
-    seg.clear();
-    int layers = 0;
-    for (int c = 0; c < n; ++c) {
-        offset[c] = int32_t(seg.size());
+    for (int k = 0; k < 13; ++k) p.palette.push_back(CreateNoteBrush(k));
+    for (int c = 0; c < l.bar_columns; ++c) {
+        const size_t begin = p.changes.size();
         int cur = kNoBar;
         for (int i = l.last[c]; i >= l.first[c]; --i) {
             const int t = levels[i];
             if (t >= cur) continue;
-            if (int(seg.size()) > offset[c] && seg.back().pitch == pc[i])
-                seg.back().top = int16_t(t);
+            if (p.changes.size() > begin && p.changes.back().colour == pc[i])
+                p.changes.back().row = int16_t(t);
             else
-                seg.push_back({int16_t(t), int16_t(cur), pc[i]});
+                p.changes.push_back({int16_t(c), int16_t(t), pc[i]});
             cur = t;
         }
-        top[c] = int16_t(cur);
-        layers = std::max(layers, int(seg.size()) - offset[c]);
-    }
-    offset[n] = int32_t(seg.size());
-    BackgroundAndGrid(dc, top.data(), grid);
-
-    Rgb colours[13];
-    for (int k = 0; k < 13; ++k) colours[k] = CreateNoteBrush(k);
-    const int ox = CellWidth, oy = 13 * CellHeight;
-    // Segments are stored bottom-up; layer 0 is the top segment of every column.
-    auto at = [&](int c, int layer) -> const Segment* {
-        const int count = offset[c + 1] - offset[c];
-        return layer < count ? &seg[size_t(offset[c] + count - 1 - layer)] : nullptr;
-    };
-    for (int layer = 0; layer < layers; ++layer) {
-        int c = 0;
-        while (c < n) {
-            const Segment* s = at(c, layer);
-            if (!s) {
-                ++c;
-                continue;
-            }
-            int e = c, base = 0;
-            for (; e < n; ++e) {
-                const Segment* t = at(e, layer);
-                if (!t || t->pitch != s->pitch) break;
-                edge[e - c] = t->top;
-                base = std::max(base, int(t->bottom));
-            }
-            // Rows below a column's own segment belong to its lower layers, painted afterwards.
-            graph::FillStanding(dc, ox + c, oy, edge.data(), e - c, base, colours[s->pitch]);
-            c = e;
+        if (c < p.columns) continue;
+        // Outside the picture: fill the segments directly and take them back out.
+        int bottom = kGraphHeight;
+        for (size_t k = begin; k < p.changes.size(); ++k) {
+            const ColumnPicture::Change& s = p.changes[k];
+            dc.fill_rect(ox + c, oy + s.row, ox + c + 1, oy + bottom, p.palette[s.colour]);
+            bottom = s.row;
         }
+        p.changes.resize(begin);
     }
 }
 
-// The trace as the context would draw it bin by bin, reduced to one run of pixels per column.
-void DrawTrace(Dc& dc, const uint8_t* levels, int B, const BinLayout& l) {
+// The vertical runs of one bin chain inside a column, segment by segment, for the columns where
+// the chain's end (main stroke) or start (second stroke) is not drawn by a joining line.
+void ExactChain(Band& band, int column, const uint8_t* levels, int f, int e, bool reversed) {
+    for (int i = f + 1; i <= e; ++i) {
+        const int py = levels[i - 1], y = levels[i];
+        if (py == y) continue;
+        const int a = std::min(py, y), b = std::max(py, y);
+        // Drawn from the first point up to, not including, the second (reversed: the other way).
+        const bool up = reversed ? py < y : y < py;
+        band.add(column, a + up, b - !up);
+    }
+}
+
+// The trace: every bin joined to the next. Within a column the joins are vertical, so they cover
+// the rows between the column's lowest and highest level (the end point left out is drawn by the
+// line to the next column); the lines between columns follow the context's line walk.
+void Trace(ColumnPicture& p, const uint8_t* levels, const BinLayout& l, Dc& dc, int ox, int oy) {
     static Band main, fat;
     const bool thick = Settings.futosa == 2;
     const int cols = GraphWidth + 2;
     main.reset(cols);
-    if (thick) fat.reset(cols);
-    const int16_t* xs = l.trace.data();
-    int px = xs[0], py = levels[0];
-    int mlo = INT16_MAX, mhi = INT16_MIN, flo = INT16_MAX, fhi = INT16_MIN;
-    for (int i = 1; i < B; ++i) {
-        const int x = xs[i], y = levels[i];
-        if (x == px) {
-            // Within a column the segments are vertical: from the previous point up to, not
-            // including, this one (and the reverse for the second stroke of a fat line).
-            const int a = std::min(py, y), b = std::max(py, y);
-            const bool moved = a != b;
-            mlo = std::min(mlo, moved ? a + (y < py) : INT16_MAX);
-            mhi = std::max(mhi, moved ? b - (y > py) : INT16_MIN);
-            flo = std::min(flo, moved ? a + (py < y) : INT16_MAX);
-            fhi = std::max(fhi, moved ? b - (py > y) : INT16_MIN);
-        } else {
-            if (mlo <= mhi) main.add(px, mlo, mhi);
-            graph::AddLinePixels(main, px, py, x, y);
-            if (thick) {
-                if (flo <= fhi) fat.add(px + 1, flo, fhi);
-                graph::AddLinePixels(fat, x + 1, y, px + 1, py);
-            }
-            mlo = flo = INT16_MAX;
-            mhi = fhi = INT16_MIN;
+    fat.reset(thick ? cols : 0);
+    const int n = int(l.trace_columns.size());
+    for (int k = 0; k < n; ++k) {
+        const int c = l.trace_columns[k], f = l.trace_first[k], e = l.trace_first[k + 1] - 1;
+        uint8_t lo, hi;
+        LevelRange(levels, f, e, lo, hi);
+        if (k + 1 < n)
+            main.add(c, lo, hi);
+        else
+            ExactChain(main, c, levels, f, e, false);
+        if (thick) {
+            if (k > 0)
+                fat.add(c + 1, lo, hi);
+            else
+                ExactChain(fat, c + 1, levels, f, e, true);
         }
-        px = x;
-        py = y;
+        if (k + 1 < n) {
+            const int x = l.trace_columns[k + 1];
+            graph::AddLinePixels(main, c, levels[e], x, levels[e + 1]);
+            if (thick) graph::AddLinePixels(fat, x + 1, levels[e + 1], c + 1, levels[e]);
+        }
     }
-    if (mlo <= mhi) main.add(px, mlo, mhi);
-    if (thick && flo <= fhi) fat.add(px + 1, flo, fhi);
-    const Rgb pen = DarkScheme ? kWhite : dc.pen();
-    graph::FillBand(dc, CellWidth, 13 * CellHeight, main, pen);
-    if (thick) graph::FillBand(dc, CellWidth, 13 * CellHeight, fat, pen);
+    p.palette.push_back(DarkScheme ? kWhite : dc.pen());
+    graph::AddBandChanges(p, main, thick ? fat : main, 0, dc, ox, oy, p.palette[0]);
 }
 
-template <class Grid>
-void DrawSpectrum(Dc& dc, const uint8_t* levels, int B, const BinLayout& l, Grid grid) {
+// Labels inside the graph lie between its grid and the graph itself. They sit at the graph's
+// right edge, so only that strip (with room to spare for the glyphs) is composed once more
+// without the graph, labelled, and given the graph back on top.
+void RedrawUnderLabels(Dc& dc, const ColumnPicture& p, int ox, int oy) {
+    static ColumnPicture strip;
+    const int c0 = std::max(0, p.columns - 7 * CellWidth);
+    strip.columns = p.columns - c0;
+    strip.rows = p.rows;
+    strip.keep_background = false;
+    strip.background = p.background;
+    strip.line = p.line;
+    strip.line_rows = p.line_rows;
+    strip.line_columns.clear();
+    for (ColumnPicture::ColumnLine l : p.line_columns) {
+        if (l.column < c0) continue;
+        l.column = int16_t(l.column - c0);
+        strip.line_columns.push_back(l);
+    }
+    strip.palette = p.palette;
+    strip.changes.clear();
+    dc.compose_columns(ox + c0, oy, strip);
+    DrawAmplitudeLabels(dc);
+    for (ColumnPicture::Change c : p.changes) {
+        if (c.column < c0 || c.column >= p.columns) continue;
+        c.column = int16_t(c.column - c0);
+        strip.changes.push_back(c);
+    }
+    strip.keep_background = true;
+    dc.compose_columns(ox + c0, oy, strip);
+}
+
+template <class Lines>
+void DrawSpectrum(Dc& dc, const uint8_t* levels, int B, const BinLayout& l, Lines grid_lines) {
     if (B <= 0) return;
+    static ColumnPicture p;
+    static std::vector<GridLine> lines;
+    const int X = CellWidth, ox = X, oy = 13 * CellHeight, W = GraphWidth;
+    p.columns = W;
+    p.rows = kGraphHeight;
+    p.keep_background = false;
+    p.background = BackgroundColour();
+    p.line = GridColour();
+    p.line_rows.clear();
+    p.line_columns.clear();
+    p.palette.clear();
+    p.changes.clear();
+
+    // Grid lines become part of the picture; what lies outside it is drawn as it stands.
+    lines.clear();
+    grid_lines(lines);
+    for (const GridLine& g : lines) {
+        if (g.from == g.to) continue;
+        const int a = g.from < g.to ? g.from : g.to + 1, b = g.from < g.to ? g.to : g.from + 1;  // rows [a, b)
+        int ia = std::max(a, oy), ib = std::min(b, oy + kGraphHeight);
+        if (g.x < ox || g.x >= ox + W || ia >= ib) ia = ib = b;
+        if (ia < ib) p.line_columns.push_back({int16_t(g.x - ox), int16_t(ia - oy), int16_t(ib - oy)});
+        if (a < ia) dc.fill_rect(g.x, a, g.x + 1, ia, p.line);
+        if (ib < b) dc.fill_rect(g.x, ib, g.x + 1, b, p.line);
+    }
+    if (!lines.empty()) dc.move_to(lines.back().x, lines.back().to);
+    int rows[8];
+    const int nrows = AmplitudeGridRows(rows);
+    for (int k = 0; k < nrows; ++k) {
+        if (rows[k] >= oy && rows[k] < oy + kGraphHeight)
+            p.line_rows.push_back(int16_t(rows[k] - oy));
+        else
+            dc.fill_rect(ox, rows[k], ox + W, rows[k] + 1, p.line);
+    }
+    dc.set_text_color(DarkScheme ? kWhite : kBlack);
+    dc.set_bk_color(DarkScheme ? kBlack : kWhite);
+
     if (Settings.graph == 117) {
         if (Settings.ColorScale)
-            DrawColouredBars(dc, levels, B, l, grid);
+            ColouredBars(p, levels, B, l, dc, ox, oy);
         else
-            DrawPlainBars(dc, levels, l, grid);
-        return;
+            PlainBars(p, levels, l, dc, ox, oy);
+    } else {
+        Trace(p, levels, l, dc, ox, oy);
+        dc.move_to(ox + l.trace[B - 1], oy + levels[B - 1]);
     }
-    ClearGraphArea(dc);
-    const Rgb old = dc.select_pen(GridColour());
-    grid();
-    DrawAmplitudeGrid(dc);
-    dc.select_pen(old);
-    DrawTrace(dc, levels, B, l);
+    dc.compose_columns(ox, oy, p);
+    if (AmplitudeLabelsShown()) RedrawUnderLabels(dc, p, ox, oy);
 }
 
 void DrawLabel(Dc& dc, int line_y, const char* text) {
@@ -312,12 +396,12 @@ void DrawLabel(Dc& dc, int line_y, const char* text) {
 
 void DrawLinearSpectrum(Dc& target, const uint8_t* levels, int bins) {
     if (bins <= 0) return;
-    DrawSpectrum(target, levels, bins, LinearLayout(bins), [&] { DrawLinearGrid(target); });
+    DrawSpectrum(target, levels, bins, LinearLayout(bins), [](std::vector<GridLine>& l) { LinearGridLines(l); });
 }
 
 void DrawLogSpectrum(Dc& target, const uint8_t* levels, int bins) {
     if (bins <= 0) return;
-    DrawSpectrum(target, levels, bins, LogLayout(bins), [&] { DrawLogGrid(target, bins); });
+    DrawSpectrum(target, levels, bins, LogLayout(bins), [&](std::vector<GridLine>& l) { LogGridLines(l, bins); });
 }
 
 void ScrollTuningLines(Dc& target) {
@@ -327,28 +411,24 @@ void ScrollTuningLines(Dc& target) {
 }
 
 void DrawAmplitudeGrid(Dc& target) {
-    const int X = CellWidth, Y = CellHeight, W = GraphWidth, top = 13 * Y;
+    const int X = CellWidth, W = GraphWidth;
     target.set_text_color(DarkScheme ? kWhite : kBlack);
     target.set_bk_color(DarkScheme ? kBlack : kWhite);
-    const Font* old_font = target.select_font(nullptr);
     const Rgb pen = target.pen();
-    auto line = [&](int y) { target.fill_rect(X, y, X + W, y + 1, pen); };
+    int rows[8];
+    const int n = AmplitudeGridRows(rows);
+    for (int k = 0; k < n; ++k) target.fill_rect(X, rows[k], X + W, rows[k] + 1, pen);
+    if (AmplitudeLabelsShown()) DrawAmplitudeLabels(target);
+}
+
+namespace {
+
+void DrawAmplitudeLabels(Dc& target) {
+    const int X = CellWidth, Y = CellHeight, top = 13 * Y;
+    const Font* old_font = target.select_font(nullptr);
     auto db_line = [&](int k) { return int(top - 20.5 * std::log(std::ldexp(1.0, -2 * k))); };       // a = 2^-2k
     auto expand_line = [&](int k) { return int(top - 40.8 * std::log(std::ldexp(1.0, -2 * k)) + 11); };
-    if (!Settings.Decibel) {
-        for (int k = 1; k <= 3; ++k) line(top + 64 * k);
-    } else if (!Settings.Expand) {
-        for (int k = 8; k >= 1; --k) line(db_line(k));
-    } else {
-        for (int k = 4; k >= 0; --k) line(expand_line(k));
-    }
-
     const bool no_room = ScaleColumnHasNoRoom();
-    const bool legend_covers = NoteLegendShown() && W == 512 && X >= 7 && X <= 9;
-    if (!no_room && !legend_covers) {
-        target.select_font(old_font);
-        return;
-    }
     const bool crowded = !no_room && JapaneseUi && X == 8;
     if (!Settings.Decibel) {
         const bool e = Settings.Expand, p = Settings.katamuki != 0;
@@ -379,6 +459,8 @@ void DrawAmplitudeGrid(Dc& target) {
     }
     target.select_font(old_font);
 }
+
+}  // namespace
 
 void DrawSurfaceText(Dc& target, int x, int y, const std::string& text, int length) {
     if (Settings.UseMemDC) {

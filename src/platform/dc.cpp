@@ -5,8 +5,8 @@
 #include <cstring>
 #include <vector>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
 #endif
 
 #include "platform/font_impl.h"
@@ -41,8 +41,9 @@ struct ComposeScratch {
     std::vector<ColumnPicture::Change> sorted;
 };
 
-// Each pixel takes its column's run colour, or the background where the column has none (0).
-void combine_row(QRgb* out, const QRgb* current, const QRgb* background, int n) {
+// Each pixel takes its column's run colour, or the background where the column has none (0; a
+// colour always has its alpha byte set, which also serves as the blend mask).
+void combine_row_portable(QRgb* out, const QRgb* current, const QRgb* background, int n) {
     int c = 0;
 #if defined(__SSE2__)
     const __m128i zero = _mm_setzero_si128();
@@ -55,6 +56,33 @@ void combine_row(QRgb* out, const QRgb* current, const QRgb* background, int n) 
 #endif
     for (; c < n; ++c) out[c] = current[c] ? current[c] : background[c];
 }
+
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+__attribute__((target("avx2"))) void combine_row_avx2(QRgb* out, const QRgb* current, const QRgb* background, int n) {
+    int c = 0;
+    for (; c + 16 <= n; c += 16) {
+        const __m256 f0 = _mm256_loadu_ps(reinterpret_cast<const float*>(current + c));
+        const __m256 f1 = _mm256_loadu_ps(reinterpret_cast<const float*>(current + c + 8));
+        const __m256 b0 = _mm256_loadu_ps(reinterpret_cast<const float*>(background + c));
+        const __m256 b1 = _mm256_loadu_ps(reinterpret_cast<const float*>(background + c + 8));
+        _mm256_storeu_ps(reinterpret_cast<float*>(out + c), _mm256_blendv_ps(b0, f0, f0));
+        _mm256_storeu_ps(reinterpret_cast<float*>(out + c + 8), _mm256_blendv_ps(b1, f1, f1));
+    }
+    for (; c < n; ++c) out[c] = current[c] ? current[c] : background[c];
+}
+
+void combine_row(QRgb* out, const QRgb* current, const QRgb* background, int n) {
+    static const bool avx2 = __builtin_cpu_supports("avx2");
+    if (avx2)
+        combine_row_avx2(out, current, background, n);
+    else
+        combine_row_portable(out, current, background, n);
+}
+#else
+void combine_row(QRgb* out, const QRgb* current, const QRgb* background, int n) {
+    combine_row_portable(out, current, background, n);
+}
+#endif
 
 }  // namespace
 

@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/colour.h"
 #include "platform/font.h"
@@ -10,6 +11,31 @@ namespace dl {
 
 enum class Rop { Whiteness, Blackness, PatCopy };
 enum class BkMode { Transparent, Opaque };
+
+// A block of pixel columns for graphs, described column by column and composed row by row so that
+// every pixel is written once: a background (a plain colour with lines in a second colour, or the
+// pixels already there) under runs of colour that begin where a column changes colour.
+struct ColumnPicture {
+    static constexpr uint8_t kBackground = 255;
+    // Rows [row, rows) of `column` show palette[colour], or the background for kBackground, until
+    // the column's next change. Of several changes of one column at one row the last one counts.
+    struct Change {
+        int16_t column, row;
+        uint8_t colour;
+    };
+    // A line down one column, rows [top, bottom).
+    struct ColumnLine {
+        int16_t column, top, bottom;
+    };
+
+    int columns = 0, rows = 0;
+    bool keep_background = false;  // leave the pixels already there where no colour run is
+    Rgb background = kBlack, line = kBlack;
+    std::vector<int16_t> line_rows;  // full-width lines
+    std::vector<ColumnLine> line_columns;
+    std::vector<Rgb> palette;
+    std::vector<Change> changes;
+};
 
 // A device context over a surface: the four drawing operations (fill, text, line, block copy)
 // with the selected font, pen, brush and text colours. Pens are one pixel wide.
@@ -41,6 +67,8 @@ public:
     // when bottom[c] <= top[c]). The same pixels as a one-pixel-wide fill_rect per column, at
     // memory speed.
     void fill_column_runs(int x0, const int16_t* top, const int16_t* bottom, int n, Rgb colour);
+    // The picture with its top-left corner at (x0, y0), clipped to the surface.
+    void compose_columns(int x0, int y0, const ColumnPicture& picture);
     // Text with its cell's top-left at (x, y); opaque mode fills the cell with the background colour.
     void text_out(int x, int y, const std::string& utf8);
     int text_width(const std::string& utf8) const;

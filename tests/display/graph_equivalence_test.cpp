@@ -11,10 +11,12 @@ using namespace dl_test;
 class GraphEquivalence : public DisplayTest {
 protected:
     // Draws with the program's routine and with the reference on two fresh windows and compares.
-    void Check(int view, const std::vector<uint8_t>& levels, const std::string& what) {
+    void Check(int view, const std::vector<uint8_t>& levels, const std::string& what, dl::Rgb pen = dl::kBlack) {
         const int B = int(levels.size());
         dl::Surface fast(dl::WindowWidth + X(), 16 * Y() + 260), slow(dl::WindowWidth + X(), 16 * Y() + 260);
         dl::Dc a(fast), b(slow);
+        a.select_pen(pen);
+        b.select_pen(pen);
         if (view == 109) {
             dl::DrawLinearSpectrum(a, levels.data(), B);
             ReferenceLinear(b, levels.data(), B);
@@ -100,6 +102,36 @@ TEST_F(GraphEquivalence, LargestTransformAndNarrowFont) {
         dl::Settings.Expand = style % 3 == 2;
         Check(109, Levels(32768, 3), "linear 65536 style " + std::to_string(style));
         Check(110, Levels(32768, 4), "log 65536 style " + std::to_string(style));
+    }
+}
+
+TEST_F(GraphEquivalence, LabelsInsideTheGraphAndOffScreenText) {
+    // Labels are drawn inside the graph when the scale column has no room or the colour legend
+    // covers it, directly or through the text corner of the off-screen surface; in the light
+    // scheme the trace takes whatever pen the context holds.
+    int failures = 0;
+    for (int width : {512, 1024}) {
+        for (int scale = 0; scale < 3; ++scale) {
+            for (int style = 0; style < 6; ++style) {
+                for (int view : {109, 110}) {
+                    Configure(width);
+                    dl::WindowWidth = 2 * X() + width;  // a screen too narrow for the scale column
+                    dl::DarkScheme = (style + scale) % 2 == 0;
+                    dl::Settings.UseMemDC = (style + view) % 2;
+                    dl::Settings.Decibel = scale != 0;
+                    dl::Settings.Expand = scale == 2 || style == 1;
+                    dl::Settings.katamuki = style % 3 == 0;
+                    dl::Settings.fftparam = 12;
+                    dl::Settings.graph = style < 2 ? 116 : 117;
+                    dl::Settings.futosa = style % 2 ? 2 : 1;
+                    dl::Settings.ColorScale = style >= 4;
+                    const std::string what = "W=" + std::to_string(width) + " scale=" + std::to_string(scale) +
+                                             " style=" + std::to_string(style) + " view=" + std::to_string(view);
+                    Check(view, Levels(2048, uint32_t(style + 3 * scale)), what, dl::rgb(0x2040A0));
+                    if (HasFailure() && ++failures > 3) return;
+                }
+            }
+        }
     }
 }
 
