@@ -17,8 +17,9 @@ enum class BkMode { Transparent, Opaque };
 // pixels already there) under runs of colour that begin where a column changes colour.
 struct ColumnPicture {
     static constexpr uint8_t kBackground = 255;
-    // Rows [row, rows) of `column` show palette[colour], or the background for kBackground, until
-    // the column's next change. Of several changes of one column at one row the last one counts.
+    // Rows [row, rows) of `column` show palette[colour], or the background for kBackground (or a
+    // colour past the palette), until the column's next change. Of several changes of one column
+    // at one row the last one counts; rows above the picture count as its first row.
     struct Change {
         int16_t column, row;
         uint8_t colour;

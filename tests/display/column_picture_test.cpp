@@ -113,6 +113,15 @@ TEST(ColumnPicture, ScaledSurfacesAndLastChangeOfARow) {
     EXPECT_EQ(fast.pixel(5, 1), dl::kBlack);     // the column line starts a row lower
     EXPECT_EQ(fast.pixel(5, 2), rgb(0x808080));
     EXPECT_EQ(fast.pixel(6, 8), dl::kBlack);
+
+    // Kept background on the scaled surface: only the runs change.
+    p.keep_background = true;
+    p.changes = {{0, 5, 1}, {2, 0, 0}, {2, 4, ColumnPicture::kBackground}};
+    a.compose_columns(1, 1, p);
+    PaintSlowly(b, 1, 1, p);
+    EXPECT_TRUE(fast.same_pixels(slow));
+    EXPECT_EQ(fast.pixel(2, 4), rgb(0xFF0000));
+    EXPECT_EQ(fast.pixel(3, 1), dl::kWhite);
 }
 
 // The pixels of line_to from (x0, y0) to (x1, y1) on a white surface against the band's runs.
