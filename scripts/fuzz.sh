@@ -6,7 +6,7 @@ seconds="${1:-60}"
 "$here/scripts/deps.sh"
 build="$here/build-fuzz"
 CC=clang CXX=clang++ cmake -S "$here" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDEWLARK_TESTS=OFF \
-  -DDEWLARK_FUZZ=ON >/dev/null
+  -DDEWLARK_FUZZ=ON -DDEWLARK_SANITIZE=ON >/dev/null
 cmake --build "$build" -j2
 export QT_QPA_PLATFORM=offscreen SDL_AUDIODRIVER=dummy ASAN_OPTIONS=detect_leaks=0
 for target in "$build"/fuzz/*_fuzz; do
