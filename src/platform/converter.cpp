@@ -153,6 +153,14 @@ int Converter::open(const std::vector<uint8_t>& source_format, std::unique_ptr<C
         auto d = decoder_for(source_format, code, f);
         if (!d) return code;
         out.reset(new Converter(std::move(d), f.channels, f.rate));
+        // Compressed streams of varying density: a destination is filled from the nominal byte rate.
+        const bool variable = f.tag == kTagMpeg || f.tag == kTagMpegLayer3 || f.tag == kTagOgg1 ||
+                              f.tag == kTagOgg2 || f.tag == kTagOgg3;
+        if (variable && f.avg > 0) {
+            out->nominal_bytes_per_frame_ = double(f.avg) / f.rate;
+            // Headers and a page or frame the decoder holds back come on top of the sound itself.
+            out->nominal_slack_ = f.tag == kTagMpeg || f.tag == kTagMpegLayer3 ? 2 * 1441 : 16384;
+        }
         return kConvertOk;
     } catch (const std::bad_alloc&) {
         return kConvertNoMemory;
@@ -170,7 +178,13 @@ int Converter::size_for_source(uint32_t source_bytes, uint32_t& destination_byte
 }
 
 int Converter::size_for_destination(uint32_t destination_bytes, uint32_t& source_bytes) const {
-    source_bytes = clamp32(decoder_->max_source(destination_bytes / (channels_ * 2)));
+    const uint64_t frames = destination_bytes / (channels_ * 2);
+    // What a denser passage decodes beyond the destination stays in the converter: the whole
+    // destination is filled rather than only the part the densest possible stream would fill.
+    if (nominal_bytes_per_frame_ > 0)
+        source_bytes = clamp32(uint64_t(double(frames) * nominal_bytes_per_frame_) + nominal_slack_);
+    else
+        source_bytes = clamp32(decoder_->max_source(frames));
     return kConvertOk;
 }
 

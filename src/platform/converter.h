@@ -31,7 +31,8 @@ public:
 
     // Capacity that always holds what convert() makes of source_bytes.
     int size_for_source(uint32_t source_bytes, uint32_t& destination_bytes) const;
-    // Source bytes whose output fits destination_bytes.
+    // Source bytes that fill destination_bytes: exactly for sample and block formats; for MPEG and
+    // Ogg from the nominal byte rate, a denser passage leaving its excess inside for the next call.
     int size_for_destination(uint32_t destination_bytes, uint32_t& source_bytes) const;
 
     // Converts one block. What a decoder holds back at the block's end stays
@@ -59,6 +60,8 @@ private:
     uint32_t rate_;
     std::vector<int16_t> pending_;  // decoded, not yet handed out
     size_t pending_pos_ = 0;
+    double nominal_bytes_per_frame_ = 0;  // 0: the decoder's exact bound
+    uint32_t nominal_slack_ = 0;
 };
 
 }  // namespace dl

@@ -33,3 +33,7 @@ sox -D -m "$tmp/sine.wav" "$tmp/noise.wav" wav_22k_mono_sine440.wav
 lame --quiet -b 64 -m m wav_22k_mono_sine440.wav mp3_22k_mono_sine440.mp3
 oggenc -Q -q 3 -o ogg_22k_mono_sine440.ogg wav_22k_mono_sine440.wav
 oggdec -Q -R -o ogg_22k_mono_sine440.ref.raw ogg_22k_mono_sine440.ogg
+
+# A 10 s Ogg that outlasts the converter's fill test.
+sox -D -n -r 22050 -c 1 -b 16 "$tmp/long.wav" synth 10 sine 440 synth 10 pinknoise mix vol 0.3
+oggenc -Q -q 0 "$tmp/long.wav" -o ogg_22k_mono_q0_long.ogg
