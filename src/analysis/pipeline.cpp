@@ -9,6 +9,7 @@
 
 #include "analysis/fft.h"
 #include "analysis/note_names.h"
+#include "analysis/pcm16.h"
 #include "analysis/peak_candidates.h"
 #include "analysis/peaks.h"
 #include "analysis/pipeline_kernels.h"
@@ -34,21 +35,6 @@ namespace dl {
 namespace {
 
 bool sixteen_bit() { return (SourceInfo.ChannelLayout & 1) != 0; }
-
-inline int sample16(const uint8_t* p, size_t i) {
-    if constexpr (std::endian::native == std::endian::little) {
-        int16_t v;
-        std::memcpy(&v, p + 2 * i, 2);  // one load; lets the loops vectorise
-        return v;
-    } else {
-        return int16_t(uint16_t(p[2 * i] | (p[2 * i + 1] << 8)));
-    }
-}
-
-inline void store16(uint8_t* p, size_t i, int v) {
-    p[2 * i] = uint8_t(v);
-    p[2 * i + 1] = uint8_t(uint16_t(v) >> 8);
-}
 
 [[noreturn]] void out_of_memory(const char* english, const char* japanese) {
     message_box({JapaneseUi ? japanese : english, "", true, MbIcon::None});
@@ -106,7 +92,7 @@ void load_work_arrays(const uint8_t* data, int slot, int samples, int n, double*
     const int m = std::min(samples, n);
     if (Settings.wavmode != 2) {
         if (wide) {
-            load_samples(m, n, [data](int i) { return sample16(data, size_t(i)); },
+            load_samples(m, n, [data](int i) { return load16(data, size_t(i)); },
                          [data](int count) { return sum16(data, count); }, re);
         } else {
             load_samples(m, n, [data](int i) { return int(data[i]) - 128; },
@@ -185,7 +171,7 @@ double AutoCorrelation(int t, int n, int z, int slot, std::vector<double>& a) {
     const uint8_t* data = SampleBuffers[size_t(slot)];
     const int count = std::min(t, z);
     if (sixteen_bit()) {
-        for (int i = 0; i < count; ++i) a[size_t(i)] = sample16(data, size_t(i));
+        for (int i = 0; i < count; ++i) a[size_t(i)] = load16(data, size_t(i));
     } else {
         for (int i = 0; i < count; ++i) a[size_t(i)] = int(data[i]) - 128;
     }
@@ -324,7 +310,7 @@ void AnalyseBlock(Dc& dc, int slot, uint32_t byte_count) {
         break;
     case 1: {
         const uint32_t peak = stride == 1 ? uint32_t(peak16(data, l / 2))
-                                          : scan_peak(l / 2, stride, [&](uint32_t i) { return sample16(data, i); });
+                                          : scan_peak(l / 2, stride, [&](uint32_t i) { return load16(data, i); });
         DrawLevels(dc, peak, 2 * y, 3 * y, 2048);
         l &= ~1u;
         break;
@@ -345,11 +331,11 @@ void AnalyseBlock(Dc& dc, int slot, uint32_t byte_count) {
             // One pass for the meters and the mix.
             peak_and_mix_stereo16(data, frames, mono, left, right);
         } else {
-            left = int(scan_peak(frames, stride, [&](uint32_t f) { return sample16(data, 2 * f); }));
-            right = int(scan_peak(frames, stride, [&](uint32_t f) { return sample16(data, 2 * f + 1); }));
+            left = int(scan_peak(frames, stride, [&](uint32_t f) { return load16(data, 2 * f); }));
+            right = int(scan_peak(frames, stride, [&](uint32_t f) { return load16(data, 2 * f + 1); }));
             if (mono)
                 for (uint32_t f = 0; f < frames; ++f)
-                    store16(mono, f, (sample16(data, 2 * f) + sample16(data, 2 * f + 1)) / 2);
+                    store16(mono, f, (load16(data, 2 * f) + load16(data, 2 * f + 1)) / 2);
         }
         DrawLevels(dc, uint32_t(left), 2 * y, y, 2048);
         DrawLevels(dc, uint32_t(right), 4 * y, y, 2048);

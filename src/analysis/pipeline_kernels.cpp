@@ -9,24 +9,11 @@
 #include <emmintrin.h>
 #endif
 
+#include "analysis/pcm16.h"
+
 namespace dl {
 
 namespace {
-
-inline int load16(const uint8_t* p, size_t i) {
-    if constexpr (std::endian::native == std::endian::little) {
-        int16_t v;
-        std::memcpy(&v, p + 2 * i, 2);
-        return v;
-    } else {
-        return int16_t(uint16_t(p[2 * i] | (p[2 * i + 1] << 8)));
-    }
-}
-
-inline void store16(uint8_t* p, size_t i, int v) {
-    p[2 * i] = uint8_t(v);
-    p[2 * i + 1] = uint8_t(uint16_t(v) >> 8);
-}
 
 #if defined(__SSE2__)
 inline __m128i load8(const uint8_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }

@@ -28,21 +28,13 @@ std::vector<std::string> split(const std::string& line, char sep) {
 }
 
 BatchRun analyse(const std::string& args) {
-    const std::string dir = dl_test::temp_dir();
-    const std::string cmd = std::string(DEWLARK_BINARY) + " --analyse " + args + " 2>" + dir + "/err";
+    const dl_test::ProgramRun run = dl_test::run_program("--analyse " + args);
     BatchRun r;
-    FILE* p = popen(cmd.c_str(), "r");
-    if (!p) return r;
-    std::string out;
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-    const int st = pclose(p);
-    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-    std::stringstream lines(out);
+    r.status = run.status;
+    r.err = run.err;
+    std::stringstream lines(run.out);
     std::string line;
     while (std::getline(lines, line)) r.rows.push_back(split(line, ','));
-    r.err = dl_test::read_file(dir + "/err");
     return r;
 }
 

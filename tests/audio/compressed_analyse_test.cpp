@@ -21,20 +21,11 @@ struct Rows {
 };
 
 Rows analyse(const std::string& name) {
-    const std::string err = dl_test::temp_dir() + "/err";
-    const std::string cmd =
-        std::string(DEWLARK_BINARY) + " --analyse " + DEWLARK_TEST_DATA + "/" + name + " 2>" + err;
+    const dl_test::ProgramRun run = dl_test::run_program("--analyse " + std::string(DEWLARK_TEST_DATA) + "/" + name);
     Rows r;
-    FILE* p = popen(cmd.c_str(), "r");
-    if (!p) return r;
-    std::string out;
-    char buf[4096];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-    const int st = pclose(p);
-    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-    r.err = dl_test::read_file(err);
-    std::stringstream lines(out);
+    r.status = run.status;
+    r.err = run.err;
+    std::stringstream lines(run.out);
     std::string line;
     bool header = true;
     while (std::getline(lines, line)) {

@@ -135,21 +135,14 @@ TEST_F(InfoCommandTest, DiagnosticBoxesDoNotChangeTheStatus) {
 }
 
 TEST_F(InfoCommandTest, TheProgramPrintsTheFactsAndExitsWithTheStatus) {
-    auto run = [](const std::string& args, std::string& out) {
-        FILE* p = popen((std::string(DEWLARK_BINARY) + " --info " + args + " 2>/dev/null").c_str(), "r");
-        out.clear();
-        char buf[512];
-        size_t n;
-        while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-        int status = pclose(p);
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    };
-    std::string out;
-    EXPECT_EQ(run(data("mp3_cbr128_44k_stereo.mp3"), out), 0);
-    EXPECT_NE(out.find("format_tag=0x0055\n"), std::string::npos) << out;
-    EXPECT_NE(out.find("bytes_per_second=16000\n"), std::string::npos) << out;
-    EXPECT_NE(out.find("format_record=5500020044ac0000803e0000010000000c00010000000000a10101007105\n"),
-              std::string::npos) << out;
-    EXPECT_EQ(run(dl_test::temp_dir(), out), 1);
-    EXPECT_EQ(out, "");
+    dl_test::ProgramRun run = dl_test::run_program("--info " + data("mp3_cbr128_44k_stereo.mp3"));
+    EXPECT_EQ(run.status, 0);
+    EXPECT_NE(run.out.find("format_tag=0x0055\n"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("bytes_per_second=16000\n"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("format_record=5500020044ac0000803e0000010000000c00010000000000a10101007105\n"),
+              std::string::npos) << run.out;
+    run = dl_test::run_program("--info " + dl_test::temp_dir());
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err, "cant open file\n");
 }

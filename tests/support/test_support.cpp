@@ -1,6 +1,9 @@
 #include "support/test_support.h"
 
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <cstdio>
 
 #include <cstdlib>
 #include <fstream>
@@ -33,6 +36,26 @@ std::string read_file(const std::string& path) {
     std::stringstream s;
     s << in.rdbuf();
     return s.str();
+}
+
+ProgramRun run_program(const std::string& args) {
+#ifdef DEWLARK_BINARY
+    const std::string err = temp_dir() + "/err";
+    const std::string cmd = std::string(DEWLARK_BINARY) + " " + args + " 2>" + err;
+    ProgramRun r;
+    FILE* p = popen(cmd.c_str(), "r");
+    if (!p) return r;
+    char buf[4096];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
+    const int st = pclose(p);
+    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+    r.err = read_file(err);
+    return r;
+#else
+    (void)args;
+    return {};
+#endif
 }
 
 MessageBoxCapture::MessageBoxCapture() {

@@ -12,6 +12,13 @@ std::string temp_dir();
 std::string write_file(const std::string& name, const std::string& bytes);
 std::string read_file(const std::string& path);
 
+// Runs the program with arguments (shell words) and collects its standard output, error and status.
+struct ProgramRun {
+    int status = -1;
+    std::string out, err;
+};
+ProgramRun run_program(const std::string& args);
+
 // Collects message boxes instead of showing them while alive.
 class MessageBoxCapture {
 public:
