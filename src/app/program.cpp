@@ -80,9 +80,10 @@ bool Program::Initialise(const std::vector<std::string>& args, ShowCommand show)
     if (wave_out_device_count() == 0) window_->accept_drops(false);
     WaveInDeviceCount = wave_in_device_count();
     WaveInFormatMask = WaveInDeviceCount ? wave_in_format_mask() : 0;
-    // The record port is chosen from "&Monitor...", which arrives with the monitor itself.
+    // The record port is chosen from "&Monitor...", which arrives with the monitor itself; the
+    // dialogs behind 105, 120 and 124 are not there yet either.
     window_->enable_menu(kCmdMonitor, false);
-    for (int id : {kCmdVoiceRange, kCmdOption}) window_->enable_menu(id, false);
+    for (int id : {kCmdVoiceRange, kCmdOption, kCmdAbout}) window_->enable_menu(id, false);
     fit_record_settings(WaveInFormatMask);
 
     // The transform's table failure is shown where the original showed it: the window's top-left corner.
