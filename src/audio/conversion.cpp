@@ -105,6 +105,8 @@ bool OpenConversion(std::vector<uint8_t>& record) {
         BlockBytes = PcmBlockBytes(SourceInfo.output_bytes_per_second, rate, Settings.deltatime);
     }
 
+    // Streaming buffers each want a time slice of sound; memory mode converts once.
+    stream->set_paced(BufferCount == 4, SourceInfo.DataTotal);
     record = PlaybackFormat;
     g_stream = std::move(stream);
     ConversionStream = g_stream.get();
@@ -134,6 +136,13 @@ uint32_t ConvertOnce(uint32_t n, int slot) {
     uint32_t used = 0;
     ShowMultimediaError(g_stream->convert(SampleBuffers[5], n, SampleBuffers[slot], ConvertedSize, used),
                         "acm_convert");
+    // The stream's last block, or the end of its layout: what the converter still holds goes now.
+    if (SourceInfo.DataRemaining == 0 || g_stream->format_changed()) {
+        for (uint32_t more = 1; more > 0 && used < ConvertedSize;) {
+            if (g_stream->convert(nullptr, 0, SampleBuffers[slot] + used, ConvertedSize - used, more) != 0) break;
+            used += more;
+        }
+    }
     return used;
 }
 
