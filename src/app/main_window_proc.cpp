@@ -39,6 +39,14 @@ void move_check(int old_id, int new_id) {
     window()->check_menu(new_id, true);
 }
 
+// A choice among menu items stored as the chosen item's id: the check mark moves with it.
+void choose_item(int& setting, int id) {
+    const int old = setting;
+    setting = id;
+    move_check(old, id);
+    if (SourceState.running) redraw_frame();
+}
+
 void draw_adjust16() {
     WindowDc dc;
     SetSchemeTextColours(dc);
@@ -134,13 +142,9 @@ void DispatchCommand(int id, int code) {
             break;
         case kCmdLinear:
         case kCmdLog:
-        case kCmdTuning: {
-            const int old = Settings.display;
-            Settings.display = id;
-            move_check(old, id);
-            if (SourceState.running) redraw_frame();
+        case kCmdTuning:
+            choose_item(Settings.display, id);
             break;
-        }
         case kCmdPinkFlat:
             Settings.katamuki = !Settings.katamuki;
             if (w) w->check_menu(kCmdPinkFlat, Settings.katamuki != 0);
@@ -152,13 +156,9 @@ void DispatchCommand(int id, int code) {
             if (view_has_scales()) redraw_frame();
             break;
         case kCmdLineGraph:
-        case kCmdBarGraph: {
-            const int old = Settings.graph;
-            Settings.graph = id;
-            move_check(old, id);
-            if (SourceState.running) redraw_frame();
+        case kCmdBarGraph:
+            choose_item(Settings.graph, id);
             break;
-        }
         case kCmdFatLine:
             Settings.futosa = Settings.futosa + 1 > 2 ? 1 : Settings.futosa + 1;
             if (w) w->check_menu(kCmdFatLine, Settings.futosa == 2);
