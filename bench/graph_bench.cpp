@@ -8,10 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "app/settings.h"
-#include "app/shell_state.h"
-#include "audio/engine_state.h"
-#include "audio/source_state.h"
 #include "bench_registry.h"
 #include "display/frame.h"
 #include "display/level_meter.h"
@@ -19,6 +15,11 @@
 #include "platform/dc.h"
 #include "platform/headless_app.h"
 #include "platform/surface.h"
+#include "state/engine.h"
+#include "state/layout_units.h"
+#include "state/settings.h"
+#include "state/shell.h"
+#include "state/source.h"
 
 namespace {
 

@@ -13,16 +13,17 @@
 
 #include "analysis/pipeline.h"
 #include "analysis/pitch.h"
-#include "app/settings.h"
-#include "app/shell_state.h"
-#include "app/window_dc.h"
-#include "audio/engine_state.h"
-#include "audio/source_state.h"
 #include "bench_registry.h"
 #include "display/frame.h"
 #include "platform/dc.h"
 #include "platform/headless_app.h"
 #include "platform/surface.h"
+#include "state/analysis.h"
+#include "state/engine.h"
+#include "state/layout_units.h"
+#include "state/settings.h"
+#include "state/source.h"
+#include "state/window_dc.h"
 
 namespace {
 

@@ -6,12 +6,12 @@
 #include <cstdio>
 #include <string>
 
-#include "app/shell_state.h"
-#include "audio/engine_state.h"
 #include "audio/source.h"
-#include "audio/source_state.h"
 #include "platform/headless_app.h"
 #include "platform/message_box.h"
+#include "state/engine.h"
+#include "state/shell.h"
+#include "state/source.h"
 
 namespace {
 std::string g_path;

@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "app/program.h"
-#include "audio/batch_analyse.h"
-#include "audio/info_command.h"
+#include "app/batch_analyse.h"
+#include "app/info_command.h"
 #include "platform/application.h"
 
 namespace {

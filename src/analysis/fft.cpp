@@ -7,9 +7,10 @@
 
 #include "analysis/fft_fast.h"
 #include "analysis/fft_split_scalar.h"
-#include "app/shell_state.h"
 #include "platform/message_box.h"
 #include "platform/process.h"
+#include "state/analysis.h"
+#include "state/shell.h"
 
 namespace dl {
 
@@ -33,61 +34,7 @@ bool is_power_of_two(int n) { return n > 0 && (n & (n - 1)) == 0; }
 
 int log2_exact(int n) { return std::countr_zero(static_cast<unsigned>(n)); }
 
-template <class T>
-T* allocate_table(std::size_t count) {
-    if (FftFailTableAllocations > 0) {
-        --FftFailTableAllocations;
-        return nullptr;
-    }
-    return new (std::nothrow) T[count];
-}
-
-void release_tables() {
-    delete[] FftTables.sine_table;
-    delete[] FftTables.bitrev_table;
-    FftTables.sine_table = nullptr;
-    FftTables.bitrev_table = nullptr;
-}
-
-// One sine evaluation, then a recurrence over the first eighth, mirrored into the rest.
-void build_sine_table(double* t, int n) {
-    const int half = n / 2, quarter = n / 4, eighth = n / 8;
-    double s = std::sin(std::numbers::pi / n);
-    double dc = 2 * s * s;
-    double ds = std::sqrt(dc * (2 - dc));
-    s = 2 * dc;
-    t[quarter] = 1;
-    double cs = 1;
-    t[0] = 0;
-    double sn = 0;
-    for (int i = 1; i < eighth; ++i) {
-        cs -= dc;
-        dc += s * cs;
-        sn += ds;
-        ds -= s * sn;
-        t[i] = sn;
-        t[quarter - i] = cs;
-    }
-    if (eighth != 0) t[eighth] = std::sqrt(0.5);
-    for (int i = 0; i < quarter; ++i) t[half - i] = t[i];
-    for (int i = 0; i < half + quarter; ++i) t[i + half] = -t[i];
-}
-
-void build_bitrev_table(int32_t* b, int n) {
-    const int half = n / 2;
-    int i = 0, j = 0;
-    for (;;) {
-        b[i] = j;
-        if (++i == n) break;
-        int k = half;
-        while (k <= j) {
-            j -= k;
-            k /= 2;
-        }
-        j += k;
-    }
-}
-
+// The size reported is that of the sine table the transform's tables start with.
 void report_no_memory(int n) {
     const long long bytes = (static_cast<long long>(n) + n / 4) * 8;
     char text[64];
@@ -95,29 +42,13 @@ void report_no_memory(int n) {
     if (FftNoMemoryReport) FftNoMemoryReport(text);
 }
 
-// The tables of fft for n points (and the engine's plan and work buffer): false, after
-// reporting, when memory runs out.
+// The engine's plan for n points (and its work buffer): false, after reporting, when memory
+// runs out.
 bool prepare(int n, const fft_fast::Plan*& plan, fft_fast::Scratch* work) {
-    bool ok = true;
-    if (n != FftTables.last_size) {
-        FftTables.last_size = n;
-        release_tables();
-        FftTables.sine_table = allocate_table<double>(static_cast<std::size_t>(n) + n / 4);
-        FftTables.bitrev_table = allocate_table<int32_t>(static_cast<std::size_t>(n));
-        ok = FftTables.sine_table && FftTables.bitrev_table;
-        if (ok) {
-            build_sine_table(FftTables.sine_table, n);
-            build_bitrev_table(FftTables.bitrev_table, n);
-        }
-    }
-    if (ok) plan = fft_fast::plan(log2_exact(n));
-    ok = ok && plan && (!work || fft_fast::scratch(n, *work));
-    if (!ok) {
-        release_tables();
-        FftTables.last_size = 0;
-        report_no_memory(n);
-    }
-    return ok;
+    plan = fft_fast::plan(log2_exact(n));
+    if (plan && (!work || fft_fast::scratch(n, *work))) return true;
+    report_no_memory(n);
+    return false;
 }
 
 // fft_direct without any memory of its own: the radix-2 loops with the twiddle advanced by

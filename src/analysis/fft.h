@@ -2,10 +2,6 @@
 // The discrete Fourier transforms of the analyser. All work in place on two arrays of equal
 // length, the real and the imaginary parts. Forward transforms use e^(-2*pi*i*jk/n) and divide
 // by n; inverse transforms use e^(+2*pi*i*jk/n) and do not divide.
-#include <cstdint>
-#include <cstdio>
-#include <functional>
-#include <string>
 
 namespace dl {
 
@@ -14,24 +10,8 @@ int pow2(int k);
 // Number of significant bits of 2n - 1, minus one: the smallest k with 2^k >= n (0 for n <= 1).
 int ceil_log2(int n);
 
-// Tables kept by fft between calls, rebuilt when the complex size changes.
-struct FftTableCache {
-    int32_t last_size = 0;            // 0: none
-    double* sine_table = nullptr;     // sin(2*pi*k/n) for k < n + n/4
-    int32_t* bitrev_table = nullptr;  // i with its log2(n) bits reversed, i < n
-};
-inline FftTableCache FftTables;
-
-// Where fft reports that its tables could not be allocated ("nomem %d" or its Japanese form).
-// The application points it at the main window's top-left corner.
-inline std::function<void(const std::string&)> FftNoMemoryReport =
-    [](const std::string& text) { std::fprintf(stderr, "%s\n", text.c_str()); };
-
-// Test hook: the next this many table allocations of fft fail as if memory had run out.
-inline int FftFailTableAllocations = 0;
-
 // Complex transform of |n| points, n a power of two: forward for n > 0, inverse for n < 0.
-// Returns 1, with the arrays untouched, when the tables cannot be allocated (the caller then
+// Returns 1, with the arrays untouched, when its tables cannot be allocated (the caller then
 // uses fft_direct) or when |n| is not a power of two; otherwise 0.
 int fft(int n, double* re, double* im);
 

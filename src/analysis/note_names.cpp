@@ -55,14 +55,4 @@ double a4_cents(double x) {
     return std::log(fold_to_a4(x) * (1.0 / 440)) / std::log(1.0005777895065548);
 }
 
-std::string format_text(const char* format, ...) {
-    char buf[256];
-    va_list ap;
-    va_start(ap, format);
-    int n = std::vsnprintf(buf, sizeof buf, format, ap);
-    va_end(ap);
-    if (n < 0) return {};
-    return std::string(buf, std::min<size_t>(size_t(n), sizeof buf - 1));
-}
-
 }  // namespace dl

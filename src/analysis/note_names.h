@@ -27,7 +27,4 @@ double fold_to_a4(double x);
 // Deviation in cents of the folded frequency from 440 Hz.
 double a4_cents(double x);
 
-// printf into a std::string.
-std::string format_text(const char* format, ...) __attribute__((format(printf, 1, 2)));
-
 }  // namespace dl

@@ -48,7 +48,4 @@ private:
     std::vector<Entry> heap_, ready_;
 };
 
-// Candidates gathered by the tick's pass over the spectrum, for the peak list that follows.
-inline PeakCandidates TickPeakCandidates;
-
 }  // namespace dl

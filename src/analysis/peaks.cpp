@@ -3,23 +3,19 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <memory>
 #include <vector>
 
 #include "analysis/note_names.h"
 #include "analysis/peak_candidates.h"
 #include "analysis/pipeline.h"
 #include "analysis/pitch.h"
-#include "analysis/readouts.h"
-#include "analysis/window_table.h"
-#include "app/settings.h"
-#include "app/shell_state.h"
-#include "audio/source_state.h"
-#include "platform/font.h"
+#include "platform/format_text.h"
 #include "platform/message_box.h"
 #include "platform/pointer.h"
 #include "platform/process.h"
-#include "platform/system.h"
+#include "state/analysis.h"
+#include "state/settings.h"
+#include "state/source.h"
 
 namespace dl {
 
@@ -29,11 +25,6 @@ namespace {
     message_box({format_text("Assertion failed: %s, file %s, line %d", expression, "DEWLARK.C", line), "", false,
                  MbIcon::None});
     end_process(3);
-}
-
-std::string figure(double f) {
-    const char* format = f >= 999.95 ? "%5.0f" : f >= 99.995 ? "%5.1f" : f >= 9.9995 ? "%5.2f" : "%5.3f";
-    return format_text(format, f);
 }
 
 // Pitch bands of the voice pointer: group A then group B, bounds in Hz for sex 1.
@@ -107,26 +98,6 @@ void gather(PeakCandidates& c, const double* re, const double* im, int n, int wa
     else gather<false>(c, re, im, n, wanted, limit);
 }
 
-// Selects the label font for `count` labels into dc and records its cell in LabelFont.
-std::unique_ptr<Font> select_label_font(Dc& dc, int count, const Font*& previous) {
-    std::unique_ptr<Font> font;
-    if (CellHeight * count < 25) {
-        previous = dc.select_font(nullptr);
-    } else {
-        const int height = count < 4 ? -16 : count == 4 ? -12 : count == 5 ? -10 : -9;
-        const char* face = PlatformVersion < 778 ? "Modern"
-                           : count >= 6          ? "Small Fonts"
-                           : JapaneseUi          ? "MS ゴシック"
-                                                 : "Courier New";
-        font = Font::create(height, 400, JapaneseUi, face, true);
-        previous = dc.select_font(font.get());
-    }
-    const TextMetrics m = dc.font().metrics();
-    LabelFont.width = m.variable_pitch ? (m.ave_char_width + m.max_char_width) / 2 : m.ave_char_width;
-    LabelFont.height = std::abs(m.ascent);
-    return font;
-}
-
 }  // namespace
 
 void PeakCandidates::begin(int wanted, double limit) {
@@ -195,21 +166,8 @@ double RefinePeakFrequency(const double* re, const double* im, int b, int n, int
     return b * rate / n;
 }
 
-void DrawLabel(Dc& dc, int x, int y, const std::string& text, int length) {
-    if (Settings.UseMemDC && x + length * LabelFont.width > screen_width()) {
-        dc.text_out(0, 0, text);
-        dc.bit_blt(x, y, length * LabelFont.width, LabelFont.height, dc, 0, 0);
-    } else {
-        dc.text_out(x, y, text);
-    }
-}
-
-void ListPeaks(Dc& target, const double* re, const double* im, int strongest, int n, uint32_t byte_count) {
-    ListPeaksGathered(target, re, im, strongest, n, byte_count, false);
-}
-
-void ListPeaksGathered(Dc& target, const double* re, const double* im, int strongest, int n, uint32_t byte_count,
-                       bool gathered) {
+void ListPeaks(const double* re, const double* im, int strongest, int n, uint32_t byte_count,
+               PeakCandidates* gathered, BlockAnalysis& out) {
     const SettingsRecord& s = Settings;
     std::array<int, 15> flags{};
     int step = 0;
@@ -235,30 +193,12 @@ void ListPeaksGathered(Dc& target, const double* re, const double* im, int stron
     double power = line_power(b);
     const double first = power;
 
-    const Rgb old_text = target.text_color(), old_bk = target.bk_color();
-    const BkMode old_mode = target.bk_mode();
-    if (DarkScheme) {
-        target.set_text_color(kWhite);
-        target.set_bk_color(kBlack);
-    }
-    const Font* previous = nullptr;
-    const std::unique_ptr<Font> font = select_label_font(target, s.freqnum, previous);
-    const int width = LabelFont.width;
-    int row = (256 - LabelFont.height) / s.freqnum;
-    if (LabelFont.height < row) row = LabelFont.height;
-    const bool tuning = s.display == 111;
-    if (tuning) target.set_bk_mode(BkMode::Transparent);
-
+    out.peak_list = true;
     const double weakest = wide ? 0.0005 : 0.000005;
     const double audible = wide ? 4.3 : 0.00006;
-    const int columns = s.use_onmei == 2 ? 6 : s.use_onmei == 1 ? 3 : 5;
-    const int level_columns = s.use_onmei == 2 ? 6 : s.use_onmei == 1 ? 4 : 5;
-    const int right = GraphWidth + CellWidth;
-    const int room = columns + (s.withlevel ? (s.Decibel ? 4 : 6) : 0);
-    const double log_n = std::log(double(n));
     // Unless the tick's pass over the spectrum gathered them already, the maxima below the first.
     static PeakCandidates local;
-    PeakCandidates& candidates = gathered ? TickPeakCandidates : local;
+    PeakCandidates& candidates = gathered ? *gathered : local;
     if (!gathered) gather(candidates, re, im, n, s.freqnum, first);
     auto next_peak = [&](double below, double& p, int& bin) {
         while (!candidates.next(below, p, bin)) {
@@ -269,32 +209,15 @@ void ListPeaksGathered(Dc& target, const double* re, const double* im, int stron
     };
 
     for (int i = 0; i < s.freqnum; ++i) {
-        int y = int(13 * CellHeight + i * row);
-        if (tuning) {
-            y = 13 * CellHeight + 256 - 2 * CellHeight;
-            if (i >= 1) {
-                const int g = ((256 / s.freqnum) * (DarkScheme ? s.freqnum - i : i)) & 0xff;
-                target.set_text_color(Rgb{uint8_t(g), uint8_t(g), uint8_t(g)});
-            }
-        }
         if (power < weakest) break;
 
+        PeakLabel label;
+        label.row = i;
+        label.bin = b;
         double f = b * rate / n;
-        std::string text = figure(f);
-        int x = s.display == 109
-                    ? int((b * GraphWidth) / (n / 2) + CellWidth - width * columns * 0.5)
-                    : b > 0 ? int(std::log(2.0 * b) / log_n * GraphWidth + CellWidth - width * columns * 0.5) : 0;
-        if (x < CellWidth) x = CellWidth;
-        if (x > right - width * room) x = right - width * room;
-
-        if (s.use_complex) {
-            f = RefinePeakFrequency(re, im, b, n, samples, rate);
-            text = figure(f);
-        }
-        if (s.use_onmei == 0 && (!s.use_complex || f > 0)) {
-            DrawLabel(target, x, y, text, int(text.size()));
-            report_readout(Readout::Label, text);
-        }
+        if (s.use_complex) f = RefinePeakFrequency(re, im, b, n, samples, rate);
+        label.frequency = f;
+        label.text = s.use_onmei == 0 && (!s.use_complex || f > 0) ? PeakLabel::Text::Figure : PeakLabel::Text::None;
 
         if (f > floor_hz && candidate == 0 && 16 * power > first && power > audible) candidate = f;
 
@@ -306,13 +229,12 @@ void ListPeaksGathered(Dc& target, const double* re, const double* im, int stron
                 if (!repeated && i < 100) keys[size_t(i)] = key;
             }
             if (!repeated) {
-                text = note_name(f);
+                label.text = PeakLabel::Text::Note;
+                label.note = note_name(f);
                 if (s.use_onmei == 2) {
-                    if (f > floor_hz) text += format_text("%+.0f", a4_cents(f));
-                    else if (x > CellWidth) x += int(1.5 * width);
+                    if (f > floor_hz) label.note += format_text("%+.0f", a4_cents(f));
+                    else label.nudged = true;
                 }
-                DrawLabel(target, x, y, text, int(text.size()));
-                report_readout(Readout::Label, text);
             }
         }
 
@@ -321,29 +243,18 @@ void ListPeaksGathered(Dc& target, const double* re, const double* im, int stron
         } else {
             if (i == 0) step = PointerStep(power);
             if (s.withlevel) {
-                std::string level;
-                if (s.Decibel) {
-                    const int l = LevelDecibels(power);
-                    level = format_text(l <= -100 ? "%4d" : "=%3d", l);
-                } else {
-                    level = format_text("=%.3f", std::sqrt(power / PowerReference()));
-                }
-                DrawLabel(target, x + level_columns * width, y, level, int(level.size()));
+                label.with_level = true;
+                label.level = PowerLevel(power);
             }
             if (s.sex != 0) mark_bands(f, flags);
+            out.labels.push_back(std::move(label));
         }
 
         if (!next_peak(power, power, b)) power = 0;
     }
 
     if (s.sex != 0) chord_pointer(flags, step);
-
-    target.select_font(previous);
-    target.set_bk_mode(old_mode);
-    target.set_text_color(old_text);
-    target.set_bk_color(old_bk);
-
-    if (candidate > floor_hz) ShowA4Pitch(candidate);
+    if (candidate > floor_hz) UpdateA4Pitch(candidate, out);
 }
 
 }  // namespace dl

@@ -1,31 +1,21 @@
 #pragma once
 #include <cstdint>
-#include <string>
 
-#include "platform/dc.h"
+#include "state/analysis.h"
+
 
 namespace dl {
 
-// Character cell of the font the peak labels were last drawn in.
-struct LabelFontRecord {
-    int width = 8;
-    int height = 12;
-};
-inline LabelFontRecord LabelFont;
+class PeakCandidates;
 
-// Labels the strongest peaks of the transformed spectrum (re/im of n points, strongest line
-// `strongest`) on the graph, steers the pointer by chords and updates the A4 read-out.
-void ListPeaks(Dc& target, const double* re, const double* im, int strongest, int n, uint32_t byte_count);
-// The same, with the peak candidates already in TickPeakCandidates when `gathered`.
-void ListPeaksGathered(Dc& target, const double* re, const double* im, int strongest, int n, uint32_t byte_count,
-                       bool gathered);
+// The strongest peaks of the transformed spectrum (re/im of n points, strongest line `strongest`)
+// as the labels of `out`, Settings.freqnum at most; steers the pointer by chords and updates the
+// A4 read-out. `gathered`: the candidates the tick's pass over the lines gathered, or null.
+void ListPeaks(const double* re, const double* im, int strongest, int n, uint32_t byte_count,
+               PeakCandidates* gathered, BlockAnalysis& out);
 
 // Frequency of the peak at line b refined from its neighbours in the complex spectrum; `samples`
 // is the block's sample count, `rate` the sample rate.
 double RefinePeakFrequency(const double* re, const double* im, int b, int n, int samples, double rate);
-
-// Text output of the labels: past the screen's right edge on the off-screen surface the text is
-// composed at the surface's origin and copied into place.
-void DrawLabel(Dc& dc, int x, int y, const std::string& text, int length);
 
 }  // namespace dl

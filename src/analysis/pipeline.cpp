@@ -8,27 +8,25 @@
 #include <string>
 
 #include "analysis/fft.h"
-#include "analysis/note_names.h"
 #include "analysis/pcm16.h"
 #include "analysis/peak_candidates.h"
 #include "analysis/peaks.h"
 #include "analysis/pipeline_kernels.h"
 #include "analysis/pipeline_levels.h"
 #include "analysis/pitch.h"
-#include "analysis/readouts.h"
 #include "analysis/window_table.h"
-#include "app/settings.h"
-#include "app/shell_state.h"
-#include "app/window_dc.h"
-#include "audio/engine_state.h"
-#include "audio/source_state.h"
-#include "display/frame.h"
-#include "display/level_meter.h"
-#include "display/spectrum_graphs.h"
+#include "display/block_drawing.h"
 #include "platform/message_box.h"
 #include "platform/process.h"
 #include "platform/system.h"
-#include "resources/string_table.h"
+#include "platform/wave_format.h"
+#include "resources/command_ids.h"
+#include "state/analysis.h"
+#include "state/engine.h"
+#include "state/layout_units.h"
+#include "state/settings.h"
+#include "state/shell.h"
+#include "state/source.h"
 
 namespace dl {
 
@@ -40,15 +38,6 @@ bool sixteen_bit() { return (SourceInfo.ChannelLayout & 1) != 0; }
     message_box({JapaneseUi ? japanese : english, "", true, MbIcon::None});
     end_process(1);
 }
-
-// Holds the tick's window context in the DrawSurface slot while the graph is drawn straight
-// to the window.
-struct DirectDrawing {
-    bool active = false;
-    ~DirectDrawing() {
-        if (active) DrawSurface = nullptr;
-    }
-};
 
 // Puts the block's samples into re[0..n), zero-padded, with the mean of the samples present
 // removed and the window applied over them (neither for the rectangular window). One pass over
@@ -117,6 +106,10 @@ void load_work_arrays(const uint8_t* data, int slot, int samples, int n, double*
     weight_block(re, m);
 }
 
+void meter(BlockAnalysis& out, uint32_t level, int top, int height, uint32_t unit) {
+    out.meters[size_t(out.meter_count++)] = {level, top, height, unit};
+}
+
 // The largest magnitude among samples 0, stride, 2 stride, ... below count.
 template <class Sample>
 uint32_t scan_peak(uint32_t count, uint32_t stride, Sample sample) {
@@ -129,25 +122,12 @@ uint32_t scan_peak(uint32_t count, uint32_t stride, Sample sample) {
     return uint32_t(peak);
 }
 
-void draw_peak_readouts(Dc& dc, int n) {
+// The strongest line's frequency and the level the "Peak" read-out shows.
+void read_out_peak(int n, BlockAnalysis& out) {
     SpectrumPeak.frequency = double(SourceInfo.sample_rate) * SpectrumPeak.bin / n;
-    const double f = SpectrumPeak.frequency;
-    const char* format = f >= 999.95 ? "Peak %5.0fHz  " : f >= 99.995 ? "Peak %5.1fHz  "
-                        : f >= 9.9995 ? "Peak %5.2fHz  " : "Peak %5.3fHz  ";
-    const std::string peak = format_text(format, f);
-    const std::string level =
-        Settings.Decibel ? format_text("%3ddb   ", LevelDecibels(SpectrumPeak.power))
-                         : format_text("%5.3f ", std::sqrt(SpectrumPeak.power / PowerReference()));
-    const Font* prev = dc.select_font(nullptr);
-    const Rgb text = dc.text_color(), bk = dc.bk_color();
-    if (DarkScheme) SetSchemeTextColours(dc);
-    dc.text_out(CellWidth, CellHeight, peak);
-    dc.text_out(14 * CellWidth, CellHeight, level);
-    dc.set_text_color(text);
-    dc.set_bk_color(bk);
-    dc.select_font(prev);
-    report_readout(Readout::Peak, peak);
-    report_readout(Readout::Level, level);
+    out.peak_shown = true;
+    out.peak_frequency = SpectrumPeak.frequency;
+    out.peak_level = PowerLevel(SpectrumPeak.power);
 }
 
 }  // namespace
@@ -157,6 +137,14 @@ double PowerReference() { return sixteen_bit() ? 70000000.0 : 1000.0; }
 int LevelDecibels(double power) {
     if (!(power > 0)) return -1000;
     return int(10 * std::log10(power / PowerReference()) - 0.5);
+}
+
+LevelFigure PowerLevel(double power) {
+    LevelFigure l;
+    l.decibel = Settings.Decibel;
+    if (l.decibel) l.decibels = LevelDecibels(power);
+    else l.amplitude = std::sqrt(power / PowerReference());
+    return l;
 }
 
 double AutoCorrelation(int t, int n, int z, int slot, std::vector<double>& a) {
@@ -190,22 +178,13 @@ double AutoCorrelation(int t, int n, int z, int slot, std::vector<double>& a) {
     return z >= t + n ? 1 / std::pow(double(n), 1.5) : 0;
 }
 
-void MakeDisplayLevels(int n, uint8_t* levels, const double* re, const double* im) {
-    ComputeDisplayLevels(n, levels, re, im);
-    DrawViewGraph(n, levels);
-}
+namespace {
 
-void DrawViewGraph(int n, const uint8_t* levels) {
-    if (!DrawSurface) return;
-    switch (Settings.display) {
-    case 109: DrawLinearSpectrum(*DrawSurface, levels, n / 2); break;
-    case 110: DrawLogSpectrum(*DrawSurface, levels, n / 2); break;
-    case 111: ScrollTuningLines(*DrawSurface); break;
-    default: break;
-    }
-}
+// The tick's pass over the lines gathers the peak list's candidates here.
+PeakCandidates tick_candidates;
 
-void AnalyseSpectrum(Dc& dc, int slot, uint32_t byte_count) {
+// Spectrum, read-outs and peak list of a mono block.
+void AnalyseSpectrum(int slot, uint32_t byte_count, BlockAnalysis& out) {
     if (byte_count == 0) return;
     const int p = std::clamp(Settings.fftparam, 8, 16);
     const int n = pow2(p);
@@ -220,64 +199,41 @@ void AnalyseSpectrum(Dc& dc, int slot, uint32_t byte_count) {
         out_of_memory("nomem", "メモリ不足");
     }
 
-    DirectDrawing direct;
-    if (!Settings.UseMemDC || !DrawSurface) {
-        DrawSurface = &dc;
-        direct.active = true;
-    }
-    Dc& target = *DrawSurface;
-
     double* re = WorkArrays.re;
     double* im = WorkArrays.im;
     load_work_arrays(data, slot, samples, n, re);
     fft2(re, im, p, -1);
 
-    // The strongest line and the display levels in one pass; the graph is drawn further on.
+    // The strongest line and the display levels in one pass.
     uint8_t* levels = DisplayLevels.data();
     const int view = Settings.display;
-    const bool list = Settings.freqnum > 0 && view >= 109 && view <= 111;
+    const bool list = Settings.freqnum > 0 && view >= kViewLinear && view <= kViewTuning;
     const StrongestLine strongest =
-        ComputeLevelsAndStrongestLine(n, levels, re, im, list ? &TickPeakCandidates : nullptr, Settings.freqnum);
+        ComputeLevelsAndStrongestLine(n, levels, re, im, list ? &tick_candidates : nullptr, Settings.freqnum);
+    out.spectrum = true;
+    out.n = n;
+    out.levels = levels;
     SpectrumPeak.power = strongest.power;
     SpectrumPeak.bin = strongest.bin;
-    if (SpectrumPeak.power > 0) draw_peak_readouts(dc, n);
+    if (SpectrumPeak.power > 0) read_out_peak(n, out);
 
     if (Settings.freqnum < 2 && Settings.sex != 0)
         VoicePointerSingle(SpectrumPeak.frequency, SpectrumPeak.power);
 
-    DrawViewGraph(n, levels);
-
     const double floor_hz = std::max(40.0 * SourceInfo.sample_rate / n, 25.0);
     if (list) {
-        ListPeaksGathered(target, re, im, SpectrumPeak.bin, n, byte_count, true);
+        ListPeaks(re, im, SpectrumPeak.bin, n, byte_count, &tick_candidates, out);
     } else if (SpectrumPeak.frequency > floor_hz) {
-        ShowA4Pitch(SpectrumPeak.frequency);
-    }
-
-    const int x = CellWidth, y = 13 * CellHeight;
-    if (!direct.active) {
-        dc.bit_blt(x, y, GraphWidth, 256, target, x, y);
-    } else if (Settings.futosa == 2) {
-        const int edge = GraphWidth + CellWidth;
-        switch (BorderRop) {
-        case BorderRopKind::Whiteness: dc.pat_blt(edge, y, 1, 256, Rop::Whiteness); break;
-        case BorderRopKind::Blackness: dc.pat_blt(edge, y, 1, 256, Rop::Blackness); break;
-        case BorderRopKind::None: FillFace(dc, edge, y, edge + 1, y + 256); break;
-        }
+        UpdateA4Pitch(SpectrumPeak.frequency, out);
     }
 }
 
-void AnalyseBlock(Dc& dc, int slot, uint32_t byte_count) {
-    if (SourceInfo.format_tag != 1 && ConversionStream == nullptr) {
-        const Font* prev = dc.select_font(nullptr);
-        const Rgb text = dc.text_color(), bk = dc.bk_color();
-        dc.set_text_color(kWhite);
-        dc.set_bk_color(kBlack);
-        dc.text_out(39 * CellWidth, 2 * CellHeight + CellHeight / 2,
-                    JapaneseUi ? "レベル表示不可" : LoadStringText(98));
-        dc.set_text_color(text);
-        dc.set_bk_color(bk);
-        dc.select_font(prev);
+}  // namespace
+
+void MeasureBlock(int slot, uint32_t byte_count, BlockAnalysis& out) {
+    out.clear();
+    if (SourceInfo.format_tag != kTagPcm && ConversionStream == nullptr) {
+        out.level_unavailable = true;
         return;
     }
     if (slot < 0 || slot >= int(SampleBuffers.size()) || !SampleBuffers[size_t(slot)]) return;
@@ -306,20 +262,20 @@ void AnalyseBlock(Dc& dc, int slot, uint32_t byte_count) {
     const int y = CellHeight;
     switch (layout) {
     case 0:
-        DrawLevels(dc, scan_peak(l, stride, [&](uint32_t i) { return int(data[i]) - 128; }), 2 * y, 3 * y, 8);
+        meter(out, scan_peak(l, stride, [&](uint32_t i) { return int(data[i]) - 128; }), 2 * y, 3 * y, 8);
         break;
     case 1: {
         const uint32_t peak = stride == 1 ? uint32_t(peak16(data, l / 2))
                                           : scan_peak(l / 2, stride, [&](uint32_t i) { return load16(data, i); });
-        DrawLevels(dc, peak, 2 * y, 3 * y, 2048);
+        meter(out, peak, 2 * y, 3 * y, 2048);
         l &= ~1u;
         break;
     }
     case 2: {
         // Whole frames only.
         const uint32_t frames = l / 2;
-        DrawLevels(dc, scan_peak(frames, stride, [&](uint32_t f) { return int(data[2 * f]) - 128; }), 2 * y, y, 8);
-        DrawLevels(dc, scan_peak(frames, stride, [&](uint32_t f) { return int(data[2 * f + 1]) - 128; }), 4 * y, y, 8);
+        meter(out, scan_peak(frames, stride, [&](uint32_t f) { return int(data[2 * f]) - 128; }), 2 * y, y, 8);
+        meter(out, scan_peak(frames, stride, [&](uint32_t f) { return int(data[2 * f + 1]) - 128; }), 4 * y, y, 8);
         if (mono)
             for (uint32_t f = 0; f < frames; ++f) mono[f] = uint8_t((data[2 * f] + data[2 * f + 1]) / 2);
         break;
@@ -337,22 +293,28 @@ void AnalyseBlock(Dc& dc, int slot, uint32_t byte_count) {
                 for (uint32_t f = 0; f < frames; ++f)
                     store16(mono, f, (load16(data, 2 * f) + load16(data, 2 * f + 1)) / 2);
         }
-        DrawLevels(dc, uint32_t(left), 2 * y, y, 2048);
-        DrawLevels(dc, uint32_t(right), 4 * y, y, 2048);
+        meter(out, uint32_t(left), 2 * y, y, 2048);
+        meter(out, uint32_t(right), 4 * y, y, 2048);
         l &= ~1u;
         break;
     }
     }
 
     if (layout < 2) {
-        AnalyseSpectrum(dc, slot, l);
+        AnalyseSpectrum(slot, l, out);
         return;
     }
     if (!mono) return;  // no room for the mix: the meters are all this tick shows
     SampleBuffers[4] = mono;
-    AnalyseSpectrum(dc, 4, l / 2);
+    AnalyseSpectrum(4, l / 2, out);
     SampleBuffers[4] = nullptr;
     SampleStorage[4].clear();
+}
+
+const BlockAnalysis& AnalyseBlock(Dc& dc, int slot, uint32_t byte_count) {
+    MeasureBlock(slot, byte_count, TickAnalysis);
+    DrawBlockAnalysis(dc, TickAnalysis);
+    return TickAnalysis;
 }
 
 }  // namespace dl

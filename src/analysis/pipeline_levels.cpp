@@ -7,7 +7,7 @@
 
 #include "analysis/peak_candidates.h"
 #include "analysis/pipeline.h"
-#include "app/settings.h"
+#include "state/settings.h"
 
 namespace dl {
 
@@ -126,10 +126,6 @@ StrongestLine ComputeLevelsAndStrongestLine(int n, uint8_t* levels, const double
     }
     if (peaks) peaks->end();
     return best;
-}
-
-void ComputeDisplayLevels(int n, uint8_t* levels, const double* re, const double* im) {
-    ComputeLevelsAndStrongestLine(n, levels, re, im);
 }
 
 }  // namespace dl

@@ -37,7 +37,4 @@ class PeakCandidates;
 StrongestLine ComputeLevelsAndStrongestLine(int n, uint8_t* levels, const double* re, const double* im,
                                             PeakCandidates* peaks = nullptr, int wanted = 0);
 
-// The graph of the current view for the levels, on the DrawSurface.
-void DrawViewGraph(int n, const uint8_t* levels);
-
 }  // namespace dl

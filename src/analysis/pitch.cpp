@@ -1,15 +1,12 @@
 #include "analysis/pitch.h"
 
 #include <cmath>
-#include <string>
 
 #include "analysis/note_names.h"
 #include "analysis/pipeline.h"
-#include "analysis/readouts.h"
-#include "app/settings.h"
-#include "app/shell_state.h"
-#include "app/window_dc.h"
 #include "platform/pointer.h"
+#include "state/analysis.h"
+#include "state/settings.h"
 
 namespace dl {
 
@@ -24,7 +21,7 @@ double MergeCents(double m, double v, int k) {
     return r;
 }
 
-void ShowA4Pitch(double frequency) {
+void UpdateA4Pitch(double frequency, BlockAnalysis& out) {
     const double dev = a4_cents(frequency);
     for (size_t i = 0; i + 1 < PitchHistory.size(); ++i) PitchHistory[i] = PitchHistory[i + 1];
     PitchHistory.back() = dev;
@@ -35,18 +32,10 @@ void ShowA4Pitch(double frequency) {
         if (v > 100) break;
         m = MergeCents(m, v, k);
     }
-
+    out.a4_shown = true;
+    out.a4_frequency = 440 * std::pow(1.0005777895065548, m);
     // A mean that rounds to no cents reads 0, never "-0".
-    const double shown = std::fabs(m) < 0.5 ? 0.0 : m;
-    const std::string text =
-        format_text("A4pitch %4.1fHz %3.0fcent", 440 * std::pow(1.0005777895065548, m), shown);
-    WindowDc wdc;
-    Dc& dc = wdc.dc();
-    const Font* prev = dc.select_font(nullptr);
-    if (DarkScheme) SetSchemeTextColours(dc);
-    dc.text_out(CellWidth, 4 * CellHeight, text);
-    dc.select_font(prev);
-    report_readout(Readout::A4, text);
+    out.a4_cents = std::fabs(m) < 0.5 ? 0.0 : m;
 }
 
 int PointerStep(double power) {

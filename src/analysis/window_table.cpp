@@ -1,10 +1,13 @@
 #include "analysis/window_table.h"
 
+#include "state/analysis.h"
+#include "state/settings.h"
+
+
+
 #include <algorithm>
 #include <cmath>
 #include <numbers>
-
-#include "app/settings.h"
 
 namespace dl {
 

@@ -1,8 +1,10 @@
 #include "app/command_line.h"
 
-#include <cctype>
+#include "state/settings.h"
 
-#include "app/settings.h"
+
+
+#include <cctype>
 
 namespace dl {
 

@@ -2,23 +2,25 @@
 
 #include <cstdio>
 
-#include "app/settings.h"
-#include "app/shell_state.h"
-#include "app/window_dc.h"
-#include "audio/engine_state.h"
 #include "audio/playback.h"
-#include "audio/position_line.h"
 #include "audio/source.h"
-#include "audio/source_panel.h"
-#include "audio/source_state.h"
 #include "audio/timer_tick.h"
-#include "audio/window_paint.h"
 #include "display/frame.h"
 #include "display/level_meter.h"
+#include "display/position_line.h"
+#include "display/source_panel.h"
+#include "display/window_paint.h"
 #include "platform/audio_system.h"
 #include "platform/process.h"
 #include "platform/system.h"
+#include "resources/command_ids.h"
 #include "resources/menu_table.h"
+#include "state/engine.h"
+#include "state/layout_units.h"
+#include "state/settings.h"
+#include "state/shell.h"
+#include "state/view.h"
+#include "state/window_dc.h"
 
 namespace dl {
 

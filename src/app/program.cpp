@@ -1,17 +1,20 @@
 #include "app/program.h"
 
-#include "app/command_line.h"
-#include "app/settings.h"
-#include "app/shell_state.h"
 #include "analysis/fft.h"
-#include "app/window_dc.h"
+#include "app/command_line.h"
 #include "audio/playback.h"
 #include "display/frame.h"
 #include "platform/application.h"
 #include "platform/audio_system.h"
 #include "platform/font.h"
 #include "platform/system.h"
+#include "resources/command_ids.h"
 #include "resources/menu_table.h"
+#include "state/analysis.h"
+#include "state/layout_units.h"
+#include "state/settings.h"
+#include "state/shell.h"
+#include "state/window_dc.h"
 
 namespace dl {
 

@@ -4,22 +4,18 @@
 #include <memory>
 #include <new>
 
-#include "app/settings.h"
-#include "audio/engine_state.h"
-#include "audio/source_state.h"
 #include "platform/converter.h"
 #include "platform/message_box.h"
+#include "platform/wave_format.h"
+#include "state/engine.h"
+#include "state/settings.h"
+#include "state/source.h"
 
 namespace dl {
 
 namespace {
 
 std::unique_ptr<Converter> g_stream;
-
-constexpr uint16_t kTagLayer3 = 0x0055;
-
-// Tags whose source count follows the size ratio instead of a size query.
-bool ratio_tag(uint16_t tag) { return tag >= 0x0071 && tag <= 0x0073; }
 
 void free_slot5() {
     std::vector<uint8_t>().swap(SampleStorage[5]);
@@ -70,7 +66,7 @@ bool OpenConversion(std::vector<uint8_t>& record) {
     const uint16_t source_align = rd16(record, kFmtBlockAlign);
 
     PlaybackFormat.assign(18, 0);
-    wr16(PlaybackFormat, kFmtTag, 1);
+    wr16(PlaybackFormat, kFmtTag, kTagPcm);
     wr16(PlaybackFormat, kFmtChannels, channels);
     wr32(PlaybackFormat, kFmtRate, rate);
     wr16(PlaybackFormat, kFmtBlockAlign, uint16_t(2 * channels));
@@ -82,14 +78,14 @@ bool OpenConversion(std::vector<uint8_t>& record) {
     uint32_t q = std::min(SourceInfo.DataRemaining, ChunkSize);
     ConvertedSize = 0;
     ShowMultimediaError(stream->size_for_source(q, ConvertedSize), "acm_size_def");
-    if (tag == kTagLayer3) ConvertedSize = Layer3ConvertedFloor(ConvertedSize, ChunkSize, SourceInfo.khz);
+    if (tag == kTagMpegLayer3) ConvertedSize = Layer3ConvertedFloor(ConvertedSize, ChunkSize, SourceInfo.khz);
 
     if (BufferCount == 1) {
         const double ratio = ConvertedSize ? double(q) / ConvertedSize : 0.0;
         const uint64_t limit = uint64_t(Settings.MemSize) << 20;
         if (limit < ConvertedSize) {
             ConvertedSize = uint32_t(limit);
-            if (ratio_tag(tag)) {
+            if (is_block_rate_tag(tag)) {  // the source count follows the size ratio
                 ChunkSize = uint32_t(ConvertedSize * ratio);
             } else {
                 q = 0;

@@ -4,9 +4,6 @@
 
 namespace dl {
 
-// The 16-bit PCM format record (18 bytes) that a converted source plays as.
-inline std::vector<uint8_t> PlaybackFormat;
-
 // Shows the name of a known converter result code in a box captioned with the operation;
 // 1 when shown, 0 for any other code.
 int ShowMultimediaError(int code, const char* caption);

@@ -8,30 +8,33 @@
 
 #include "analysis/pipeline.h"
 #include "analysis/pitch.h"
-#include "app/settings.h"
-#include "app/shell_state.h"
-#include "app/window_dc.h"
 #include "audio/conversion.h"
-#include "audio/engine_state.h"
-#include "audio/position_line.h"
 #include "audio/source.h"
-#include "audio/source_state.h"
 #include "audio/timer_tick.h"
 #include "display/frame.h"
 #include "display/level_meter.h"
+#include "display/position_line.h"
 #include "platform/audio_system.h"
 #include "platform/main_window.h"
 #include "platform/message_box.h"
 #include "platform/process.h"
 #include "platform/system.h"
 #include "platform/ui_post.h"
+#include "platform/wave_format.h"
+#include "resources/command_ids.h"
 #include "resources/string_table.h"
+#include "state/analysis.h"
+#include "state/engine.h"
+#include "state/layout_units.h"
+#include "state/settings.h"
+#include "state/shell.h"
+#include "state/source.h"
+#include "state/window_dc.h"
 
 namespace dl {
 
 namespace {
 
-constexpr uint16_t kTagLayer3 = 0x0055;
 constexpr uint32_t kFloppyBytes = 1457664;
 constexpr int kTimerId = 1;
 constexpr uint32_t kFirstBufferFeedLimit = 1u << 20;
@@ -41,9 +44,6 @@ constexpr uint32_t kFirstBufferFeedLimit = 1u << 20;
 uint32_t g_generation = 0;
 constexpr uint32_t kGenerationMask = 0xFFFFF;
 
-// Tags whose byte rate is scaled in whole blocks.
-bool block_rate_tag(uint16_t tag) { return tag >= 0x0071 && tag <= 0x0073; }
-bool ogg_tag(uint16_t tag) { return tag >= 0x674F && tag <= 0x6751; }
 bool converting() { return ConversionStream != nullptr; }
 
 void report(const char* japanese, int id) {
@@ -126,10 +126,12 @@ void abandon_start() {
     StartControls(true);
 }
 
-void announce_block(int slot) {
-    if (!BlockObserver) return;
+// The block that sounds now, analysed and drawn; batch mode hears of it with its start.
+void analyse_buffer(Dc& dc, int slot) {
+    const BlockAnalysis& a = AnalyseBlock(dc, slot, BufferBytes[size_t(slot)]);
+    if (!AnalysisObserver) return;
     const uint32_t bps = SourceInfo.output_bytes_per_second;
-    BlockObserver(bps ? double(BufferPlayedOffset[slot]) / bps : 0.0);
+    AnalysisObserver(bps ? double(BufferPlayedOffset[size_t(slot)]) / bps : 0.0, a);
 }
 
 // Reads n source bytes and makes slot i ready to play; returns its valid bytes.
@@ -175,13 +177,13 @@ void ComputeBufferSizes(const std::vector<uint8_t>& record) {
 
     if (a % 11025 == 0) BlockBytes = a / 11025 * s;
     else if (r == 12000) BlockBytes = uint32_t(double(a) * 0.000125 * s + 0.5);
-    else if (a % 8000 == 0 && tag != kTagLayer3) BlockBytes = a / 8000 * s;
+    else if (a % 8000 == 0 && tag != kTagMpegLayer3) BlockBytes = a / 8000 * s;
     else if (r % 11025 == 0) BlockBytes = uint32_t(double(a) / 11025 * s + 0.5);
     else BlockBytes = uint32_t(double(a) * 0.000125 * s + 0.5);
 
     if (BufferCount != 1) {
-        const uint32_t f = tag == kTagLayer3 ? rd16(record, 24) : 0;
-        if (tag == kTagLayer3 && f) SourceInfo.block_align = int(f);
+        const uint32_t f = tag == kTagMpegLayer3 ? rd16(record, 24) : 0;
+        if (tag == kTagMpegLayer3 && f) SourceInfo.block_align = int(f);
         ChunkSize = BlockBytes;
         if (ChunkSize % align != 0) {
             ChunkSize -= ChunkSize % align;
@@ -209,7 +211,7 @@ uint32_t InitialLevelScanStride(uint32_t rate, int channels, int buffer_count) {
 uint32_t PacingWaitMs(uint32_t chunk_size, uint32_t bps, int play_rate, uint16_t tag, int platform_version) {
     if (bps == 0) return 0;
     double t = std::floor(std::pow(0.5, play_rate / 120.0) * (double(chunk_size) * 1000.0 / bps) * 0.95 + 0.5);
-    if (tag == kTagLayer3) t = std::floor(t / 2);
+    if (tag == kTagMpegLayer3) t = std::floor(t / 2);
     t = std::min(t, 400.0);
     if (t <= (platform_version < 863 ? 50 : 113)) t = std::floor(t * 0.66);
     return uint32_t(t);
@@ -226,10 +228,10 @@ void PlaybackControls(bool on) {
     if (!TheMainWindow) return;
     MainWindow& w = *TheMainWindow;
     w.enable_button(kStopButton, on);
-    w.enable_menu(kStopButton, on);
+    w.enable_menu(kCmdStop, on);
     if (on) {
         w.enable_button(kBeepButton, true);
-        w.enable_menu(kBeepButton, true);
+        w.enable_menu(kCmdBeep, true);
         if (w.is_active()) w.focus_button(kBeepButton);
     }
 }
@@ -239,12 +241,12 @@ void StartControls(bool on) {
     MainWindow& w = *TheMainWindow;
     if (SourceState.mode == SourceMode::File) w.set_button_text(kPlayButton, JapaneseUi ? "再生" : "PLAY");
     w.enable_button(kPlayButton, on);
-    w.enable_menu(121, on);
-    w.enable_menu(120, on);
-    w.enable_menu(124, on);
+    w.enable_menu(kCmdStart, on);
+    w.enable_menu(kCmdVoiceRange, on);
+    w.enable_menu(kCmdOption, on);
     w.accept_drops(on);
     if (on && w.is_active()) w.focus_button(kPlayButton);
-    w.enable_menu(101, on && wave_in_device_count() > 0);
+    w.enable_menu(kCmdMonitor, on && wave_in_device_count() > 0);
 }
 
 void StartPlayback() {
@@ -261,7 +263,7 @@ void StartPlayback() {
     FastLevelStyle = Settings.fftparam == 8 && !Settings.UseMemDC && BufferCount == 4;
 
     const uint16_t tag = SourceInfo.format_tag;
-    if (tag != 1) OpenConversion(SourceFormat);
+    if (tag != kTagPcm) OpenConversion(SourceFormat);
 
     // The play rate lowers the device's sample rate.
     RateFactor = std::pow(2.0, Settings.PlayRate / 120.0);
@@ -269,8 +271,8 @@ void StartPlayback() {
     const uint16_t align = rd16(SourceFormat, kFmtBlockAlign);
     uint32_t bps = rd32(SourceFormat, kFmtBytesPerSec);
     wr32(SourceFormat, kFmtRate, rate);
-    if (block_rate_tag(tag)) bps = align ? uint32_t(RateFactor * (bps / align) + 0.5) * align : 0;
-    else if (tag == 1 || tag == 6 || tag == 7) bps = rate * align;
+    if (is_block_rate_tag(tag)) bps = align ? uint32_t(RateFactor * (bps / align) + 0.5) * align : 0;
+    else if (tag == kTagPcm || tag == kTagALaw || tag == kTagMuLaw) bps = rate * align;
     else bps = uint32_t(RateFactor * bps + 0.5);
     wr32(SourceFormat, kFmtBytesPerSec, bps);
 
@@ -339,7 +341,7 @@ void StartPlayback() {
         }
         BufferBytes[i] = bytes_now;
         if (converting()) {
-            if (bytes_now == 0 && (tag == kTagLayer3 || ogg_tag(tag)) && i > 0 && n > 0) {
+            if (bytes_now == 0 && (tag == kTagMpegLayer3 || is_ogg_tag(tag)) && i > 0 && n > 0) {
                 SampleBuffers[i][0] = SampleBuffers[i][1] = SampleBuffers[i][2] = SampleBuffers[i][3] = 0;
                 BufferBytes[i] = 4;
                 PlayedBytesQueued += 4;
@@ -407,8 +409,7 @@ void StartPlayback() {
         SetSchemeTextColours(dc);
         if (BufferBytes[0] > 4) {
             const Font* old = dc.select_font(nullptr);
-            announce_block(0);
-            AnalyseBlock(dc, 0, BufferBytes[0]);
+            analyse_buffer(dc, 0);
             dc.select_font(old);
         }
     }
@@ -459,8 +460,7 @@ void PlaybackTick(int header) {
     SourceInfo.DataRemaining -= n;
 
     if (!last && BufferBytes[NextBuffer] > 4) {
-        announce_block(NextBuffer);
-        AnalyseBlock(dc, NextBuffer, BufferBytes[NextBuffer]);
+        analyse_buffer(dc, NextBuffer);
     }
 
     if (!last && n > 0) {

@@ -4,24 +4,24 @@
 
 #include <new>
 
-#include "app/shell_state.h"
-#include "app/window_dc.h"
-#include "audio/position_line.h"
 #include "audio/source_devices.h"
 #include "audio/source_messages.h"
-#include "audio/source_panel.h"
-#include "audio/source_state.h"
 #include "audio/stream_probe.h"
 #include "display/frame.h"
 #include "display/level_meter.h"
+#include "display/position_line.h"
+#include "display/source_panel.h"
 #include "platform/process.h"
+#include "platform/wave_format.h"
 #include "platform/wave_format_query.h"
+#include "state/shell.h"
+#include "state/source.h"
+#include "state/window_dc.h"
 
 namespace dl {
 
 namespace {
 
-constexpr uint16_t kTagPcm = 1, kTagMpegLayer3 = 0x0055;
 // A format chunk must hold the common fields and fit the 16-bit size of the record.
 constexpr uint32_t kMinFormatChunk = 16, kMaxFormatChunk = 65535;
 
@@ -111,7 +111,7 @@ void PublishSourceFormat(const std::vector<uint8_t>& record) {
     s.sample_rate = rd32(record, kFmtRate);
     s.khz = int32_t((uint64_t(s.sample_rate) + 500) / 1000);
     s.format_tag = tag;
-    s.bits = (tag == 0x674F || tag == 0x6750 || tag == 0x6751) ? 0 : bits;
+    s.bits = is_ogg_tag(tag) ? 0 : bits;
 
     DrawFormatLines(panel.dc());
     DrawPositionLine(panel.dc());

@@ -1,18 +1,9 @@
 #pragma once
 #include <cstdint>
-#include <memory>
 #include <string>
 #include <vector>
 
-#include "platform/riff.h"
-
 namespace dl {
-
-// The open source file (null when none) and its two chunk records: the outer RIFF chunk and the
-// current sub-chunk. Valid while the file is open.
-inline std::unique_ptr<RiffFile> SourceFile;
-inline RiffChunk SourceRiffChunk;
-inline RiffChunk SourceSubChunk;
 
 // Opens FileName: 1 when the file is open at its first data byte with an accepted format and data;
 // 0 after a failure, which has been reported.

@@ -1,7 +1,7 @@
 #include "audio/source_devices.h"
 
-#include "audio/engine_state.h"
 #include "audio/playback.h"
+#include "state/engine.h"
 
 namespace dl {
 

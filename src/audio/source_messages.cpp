@@ -1,9 +1,9 @@
 #include "audio/source_messages.h"
 
-#include "app/shell_state.h"
 #include "platform/message_box.h"
 #include "platform/wave_format_query.h"
 #include "resources/string_table.h"
+#include "state/shell.h"
 
 namespace dl {
 

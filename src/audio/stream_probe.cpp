@@ -8,8 +8,9 @@
 #include <vector>
 
 #include "audio/source.h"
-#include "audio/source_state.h"
 #include "platform/message_box.h"
+#include "platform/wave_format.h"
+#include "state/source.h"
 
 namespace dl {
 
@@ -28,13 +29,6 @@ constexpr uint16_t kBitRates[3][3][16] = {
      {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160, 0}},
 };
 constexpr uint32_t kSampleRates[3][3] = {{44100, 48000, 32000}, {22050, 24000, 16000}, {11025, 12000, 8000}};
-
-uint32_t be32(const uint8_t* p) {
-    return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | uint32_t(p[3]);
-}
-uint32_t le32(const uint8_t* p) {
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
 
 void diagnostic(const std::string& text) { message_box({text, "", true, MbIcon::None}); }
 
@@ -106,7 +100,7 @@ int ProbeMpegStream() {
     // The standard frame length already counts a CRC, so frames with one need no correction.
     const uint32_t length = MpegFrameLength(first.version, first.layer, first.kbps, first.rate, first.padding);
     std::vector<uint8_t>& r = SourceFormat;
-    wr16(r, kFmtTag, 0x0055);
+    wr16(r, kFmtTag, kTagMpegLayer3);
     wr16(r, kFmtChannels, first.channel_mode == 3 ? 1 : 2);
     wr32(r, kFmtRate, first.rate);
     wr32(r, kFmtBytesPerSec, uint32_t(first.kbps) * 125);
@@ -182,7 +176,7 @@ int ProbeOggStream(uint64_t offset) {
     const int32_t nominal = int32_t(le32(page + 48));
     if (AllocateFormatRecord(28) == 0) return kProbeFailed;
     std::vector<uint8_t>& r = SourceFormat;
-    wr16(r, kFmtTag, 0x674F);
+    wr16(r, kFmtTag, kTagOggVorbis);
     wr16(r, kFmtChannels, channels);
     wr32(r, kFmtRate, rate);
     // A negative nominal rate means "not set", like 0.

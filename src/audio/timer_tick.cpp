@@ -5,14 +5,16 @@
 #include <cstdio>
 
 #include "analysis/pipeline.h"
-#include "app/settings.h"
-#include "app/shell_state.h"
-#include "audio/engine_state.h"
 #include "audio/playback.h"
-#include "audio/source_state.h"
-#include "audio/tick_state.h"
 #include "platform/main_window.h"
 #include "platform/system.h"
+#include "platform/wave_format.h"
+#include "state/analysis.h"
+#include "state/engine.h"
+#include "state/layout_units.h"
+#include "state/settings.h"
+#include "state/shell.h"
+#include "state/source.h"
 
 namespace dl {
 
@@ -146,8 +148,8 @@ void TimerTick(Dc& dc, uint32_t now) {
     uint8_t* const own = SampleBuffers[1];
     SampleBuffers[1] = SampleBuffers[0] + offset;
     if (m > 0) {
-        if (BlockObserver) BlockObserver(obps ? double(offset) / obps : 0.0);
-        AnalyseBlock(dc, 1, uint32_t(m));
+        const BlockAnalysis& a = AnalyseBlock(dc, 1, uint32_t(m));
+        if (AnalysisObserver) AnalysisObserver(obps ? double(offset) / obps : 0.0, a);
     }
     SampleBuffers[1] = own;
     TuneLevelStride(now);
@@ -159,7 +161,7 @@ uint32_t ExpectedTickMs() {
     if (SourceState.mode != SourceMode::RecordPort) e *= std::pow(0.5, Settings.PlayRate / 120.0);
     uint32_t ms = uint32_t(e + 0.5);
     if (BufferCount == 1) ms = std::max<uint32_t>(uint32_t(ms * 1.4), 55);
-    else if (SourceInfo.format_tag >= 0x0071 && SourceInfo.format_tag <= 0x0073) ms = uint32_t(ms * 1.4);
+    else if (is_block_rate_tag(SourceInfo.format_tag)) ms = uint32_t(ms * 1.4);
     return ms;
 }
 

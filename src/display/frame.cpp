@@ -3,17 +3,22 @@
 #include <cstdio>
 #include <new>
 
-#include "app/settings.h"
-#include "app/shell_state.h"
-#include "app/window_dc.h"
-#include "audio/engine_state.h"
-#include "audio/source_state.h"
 #include "display/layout.h"
 #include "display/spectrum_graphs.h"
 #include "platform/main_window.h"
 #include "platform/message_box.h"
 #include "platform/process.h"
 #include "platform/system.h"
+#include "platform/wave_format.h"
+#include "resources/command_ids.h"
+#include "state/analysis.h"
+#include "state/engine.h"
+#include "state/layout_units.h"
+#include "state/settings.h"
+#include "state/shell.h"
+#include "state/source.h"
+#include "state/view.h"
+#include "state/window_dc.h"
 
 namespace dl {
 
@@ -97,7 +102,7 @@ void DrawFrame(Dc& dc) {
     }
     const uint32_t rate = SourceInfo.sample_rate;
     switch (Settings.display) {
-        case 109: {
+        case kViewLinear: {
             const long top = khz % 11 == 0 ? long(uint64_t(rate) * 5000 / 11025) : long(rate / 2);
             char buf[32];
             std::snprintf(buf, sizeof buf, "%ld Hz", long(rate / 2));
@@ -105,7 +110,7 @@ void DrawFrame(Dc& dc) {
             DrawLinearFrequencyLabels(dc, khz, double(top));
             break;
         }
-        case 110:
+        case kViewLog:
             dc.text_out(W + 4 * X + 1, 13 * Y + 260, "Hz");
             DrawLogFrequencyLabels(dc, khz, B);
             break;
@@ -117,14 +122,14 @@ void DrawFrame(Dc& dc) {
     dc.set_bk_color(kWhite);
     dc.select_font(old_font);
 
-    if (SourceInfo.format_tag != 1 && ConversionStream == nullptr && SourceState.running) {
+    if (SourceInfo.format_tag != kTagPcm && ConversionStream == nullptr && SourceState.running) {
         SharedText = JapaneseUi ? "PCM形式でないため、スペクトル表示できません。" : "Can't display spectrum. Becouse not PCM.";
         dc.text_out(2 * X, 14 * Y, SharedText);
     }
 
     const SidePanel p = SidePanelGeometry();
     FillFace(dc, W + 2 * X, 12 * Y, W + 11 * X, 13 * Y + 260);
-    const bool spectrum_view = Settings.display == 109 || Settings.display == 110;
+    const bool spectrum_view = Settings.display == kViewLinear || Settings.display == kViewLog;
     if (NoteLegendShown()) {
         if (spectrum_view) DrawAmplitudeScale(dc);
         DrawNoteLegend(dc, p.x0, p.y0, p.h);

@@ -2,23 +2,20 @@
 #include <cstdio>
 #include <string>
 
-#include "app/settings.h"
-#include "app/shell_state.h"
-#include "audio/source_state.h"
 #include "display/frame.h"
 #include "display/layout.h"
 #include "display/spectrum_graphs.h"
+#include "platform/format_text.h"
 #include "platform/system.h"
+#include "state/layout_units.h"
+#include "state/settings.h"
+#include "state/shell.h"
+#include "state/source.h"
+#include "state/view.h"
 
 namespace dl {
 
 namespace {
-
-std::string Format(const char* format, double v) {
-    char buf[64];
-    std::snprintf(buf, sizeof buf, format, v);
-    return buf;
-}
 
 int Len(const std::string& s) { return int(s.size()); }
 
@@ -80,14 +77,14 @@ void DrawLinearFrequencyLabels(Dc& dc, int khz, double top_frequency) {
     auto centred = [&](int pos, const std::string& s) { dc.text_out(pos - ((Len(s) - 2) * X) / 2, y, s); };
     if (khz % 11 != 0) {
         if (!no_room) {
-            const std::string s = Format(F >= 10 ? "%.0f Hz" : "%.1f Hz", F);
+            const std::string s = format_text(F >= 10 ? "%.0f Hz" : "%.1f Hz", F);
             dc.text_out(W - ((Len(s) - 5) * X) / 2, y, s);
         } else {
-            const std::string s = Format(F >= 10 ? "%.0f" : "%.1f", F);
+            const std::string s = format_text(F >= 10 ? "%.0f" : "%.1f", F);
             dc.text_out(W - (Len(s) - 1) * X, y, s);
         }
         for (auto [value, pos] : {std::pair{F / 2, W / 2}, std::pair{F / 4, W / 4}, std::pair{3 * F / 4, 3 * W / 4}})
-            centred(pos, Format(value >= 10 ? "%.0f" : "%.1f", value));
+            centred(pos, format_text(value >= 10 ? "%.0f" : "%.1f", value));
         return;
     }
     const std::string& caption = SharedText;
@@ -100,10 +97,10 @@ void DrawLinearFrequencyLabels(Dc& dc, int khz, double top_frequency) {
     else
         cx = W + X;
     dc.text_out(cx, y, caption);
-    centred(unit * 464, Format("%.0f", F));
-    centred(unit * 348, Format("%.0f", 3 * F / 4));
-    centred(unit * 232, Format("%.0f", F / 2));
-    centred(unit * 116, Format("%.0f", F / 4));
+    centred(unit * 464, format_text("%.0f", F));
+    centred(unit * 348, format_text("%.0f", 3 * F / 4));
+    centred(unit * 232, format_text("%.0f", F / 2));
+    centred(unit * 116, format_text("%.0f", F / 4));
 }
 
 void DrawLogFrequencyLabels(Dc& dc, int khz, int bins) {
@@ -129,17 +126,17 @@ void DrawLogFrequencyLabels(Dc& dc, int khz, int bins) {
     do {
         std::string s;
         if (m >= 9999.5)
-            s = Format("%.0fk", m / 1000);
+            s = format_text("%.0fk", m / 1000);
         else if (m >= 999.5 && u < 4 * X && long(m) % 1000 == 0)
-            s = Format("%.0fk", m / 1000);
+            s = format_text("%.0fk", m / 1000);
         else if (m >= 999.5 && u < 4.5 * X)
-            s = Format("%.1fk", m / 1000);
+            s = format_text("%.1fk", m / 1000);
         else if (m < 0.095)
-            s = Format(".0%.0f", 100 * m);
+            s = format_text(".0%.0f", 100 * m);
         else if (m >= 0.995)
-            s = Format(m >= 9.95 ? "%.0f" : "%.1f", m);
+            s = format_text(m >= 9.95 ? "%.0f" : "%.1f", m);
         else
-            s = Format(".%.0f", 100 * m);
+            s = format_text(".%.0f", 100 * m);
         o = B * m / T;
         if (!(crowded && index % 2 == 1)) {
             const int len = Len(s);

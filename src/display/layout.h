@@ -1,6 +1,7 @@
 #pragma once
-#include "app/settings.h"
-#include "app/shell_state.h"
+#include "resources/command_ids.h"
+#include "state/layout_units.h"
+#include "state/settings.h"
 
 namespace dl {
 
@@ -16,7 +17,7 @@ inline bool ScaleColumnHasNoRoom() { return 2 * CellWidth + GraphWidth == Window
 inline bool WideLayout() { return GraphWidth > 512 || CellWidth < 7; }
 
 // True when the colour legend is shown at all: a bar graph with the colour scale.
-inline bool NoteLegendShown() { return Settings.ColorScale != 0 && Settings.graph == 117; }
+inline bool NoteLegendShown() { return Settings.ColorScale != 0 && Settings.graph == kGraphBar; }
 
 // The border around the graph stands out only against a very dark or very light face.
 enum class BorderChoice { None, White, Black };

@@ -3,11 +3,13 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/settings.h"
-#include "app/shell_state.h"
-#include "audio/engine_state.h"
-#include "audio/source_state.h"
 #include "platform/font.h"
+#include "state/engine.h"
+#include "state/layout_units.h"
+#include "state/settings.h"
+#include "state/shell.h"
+#include "state/source.h"
+#include "state/view.h"
 
 namespace dl {
 

@@ -6,9 +6,6 @@
 
 namespace dl {
 
-// Held peaks of the first (top 2Y) and second row.
-inline std::array<uint32_t, 2> PeakHoldValues{};
-
 void DrawLevels(Dc& dc, uint32_t level, int top, int height, uint32_t unit);
 void DrawLevelSegments(Dc& dc, uint32_t level, int top, int height, uint32_t unit);
 void DrawLevelBar(Dc& dc, uint32_t level, int top, int height, uint32_t unit);

@@ -8,12 +8,15 @@
 #include <emmintrin.h>
 #endif
 
-#include "app/settings.h"
-#include "app/shell_state.h"
-#include "audio/source_state.h"
 #include "display/frame.h"
 #include "display/graph_fill.h"
 #include "display/layout.h"
+#include "resources/command_ids.h"
+#include "state/layout_units.h"
+#include "state/settings.h"
+#include "state/shell.h"
+#include "state/source.h"
+#include "state/view.h"
 
 namespace dl {
 
@@ -373,7 +376,7 @@ void DrawSpectrum(Dc& dc, const uint8_t* levels, int B, const BinLayout& l, Line
     dc.set_text_color(DarkScheme ? kWhite : kBlack);
     dc.set_bk_color(DarkScheme ? kBlack : kWhite);
 
-    if (Settings.graph == 117) {
+    if (Settings.graph == kGraphBar) {
         if (Settings.ColorScale)
             ColouredBars(p, levels, B, l, dc, ox, oy);
         else
@@ -386,7 +389,7 @@ void DrawSpectrum(Dc& dc, const uint8_t* levels, int B, const BinLayout& l, Line
     if (AmplitudeLabelsShown()) RedrawUnderLabels(dc, p, ox, oy);
 }
 
-void DrawLabel(Dc& dc, int line_y, const char* text) {
+void DrawScaleLabel(Dc& dc, int line_y, const char* text) {
     const int n = int(std::char_traits<char>::length(text));
     const int x = n == 3 ? GraphWidth - 2 * CellWidth : GraphWidth - CellWidth;
     DrawSurfaceText(dc, x, line_y - CellHeight, text, n);
@@ -408,6 +411,15 @@ void ScrollTuningLines(Dc& target) {
     const int X = CellWidth, Y = CellHeight, W = GraphWidth;
     target.bit_blt(X, 13 * Y, W, 256 - 2 * Y, target, X, 15 * Y);
     target.pat_blt(X, 11 * Y + 256, W, 2 * Y, DarkScheme ? Rop::Blackness : Rop::Whiteness);
+}
+
+void DrawViewGraph(Dc& target, int n, const uint8_t* levels) {
+    switch (Settings.display) {
+    case kViewLinear: DrawLinearSpectrum(target, levels, n / 2); break;
+    case kViewLog: DrawLogSpectrum(target, levels, n / 2); break;
+    case kViewTuning: ScrollTuningLines(target); break;
+    default: break;
+    }
 }
 
 void DrawAmplitudeGrid(Dc& target) {
@@ -437,24 +449,24 @@ void DrawAmplitudeLabels(Dc& target) {
         static const char* const one[] = {"-15", "-18", "-24"};
         static const char* const neither[] = {"-3", "-6", "-12"};
         set = e && p ? both : (e || p) ? one : neither;
-        DrawLabel(target, top + 128, set[1]);
-        DrawLabel(target, top + 192, set[2]);
-        if (!crowded) DrawLabel(target, top + 64, set[0]);
+        DrawScaleLabel(target, top + 128, set[1]);
+        DrawScaleLabel(target, top + 192, set[2]);
+        if (!crowded) DrawScaleLabel(target, top + 64, set[0]);
     } else if (Settings.Expand) {
-        DrawLabel(target, expand_line(4), "-72");
-        DrawLabel(target, expand_line(3), "-60");
-        DrawLabel(target, expand_line(2), "-48");
+        DrawScaleLabel(target, expand_line(4), "-72");
+        DrawScaleLabel(target, expand_line(3), "-60");
+        DrawScaleLabel(target, expand_line(2), "-48");
         if (no_room || X != 8) {
-            DrawLabel(target, expand_line(1), "-36");
-            if (no_room || X != 7) DrawLabel(target, expand_line(0), "-24");
+            DrawScaleLabel(target, expand_line(1), "-36");
+            if (no_room || X != 7) DrawScaleLabel(target, expand_line(0), "-24");
         }
     } else {
         static const char* const labels[] = {"-96", "-84", "-72", "-60", "-48", "-36"};
-        for (int k = 8; k >= 3; --k) DrawLabel(target, db_line(k), labels[8 - k]);
+        for (int k = 8; k >= 3; --k) DrawScaleLabel(target, db_line(k), labels[8 - k]);
         const bool x78 = X == 7 || X == 8;
         if (no_room || !JapaneseUi || !x78) {
-            DrawLabel(target, db_line(2), "-24");
-            if (no_room || !x78) DrawLabel(target, db_line(1), "-12");
+            DrawScaleLabel(target, db_line(2), "-24");
+            if (no_room || !x78) DrawScaleLabel(target, db_line(1), "-12");
         }
     }
     target.select_font(old_font);

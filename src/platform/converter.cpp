@@ -11,6 +11,7 @@
 #include "platform/decode_pcm.h"
 #include "platform/decode_stream.h"
 #include "platform/decode_vorbis.h"
+#include "platform/wave_format.h"
 
 static_assert(std::endian::native == std::endian::little, "16-bit output is written as stored");
 
@@ -18,57 +19,17 @@ namespace dl {
 
 namespace {
 
-constexpr uint16_t kTagPcm = 0x0001;
-constexpr uint16_t kTagMsAdpcm = 0x0002;
-constexpr uint16_t kTagFloat = 0x0003;
-constexpr uint16_t kTagALaw = 0x0006;
-constexpr uint16_t kTagMuLaw = 0x0007;
-constexpr uint16_t kTagImaAdpcm = 0x0011;
-constexpr uint16_t kTagMpeg = 0x0050;
-constexpr uint16_t kTagMpegLayer3 = 0x0055;
-constexpr uint16_t kTagOgg1 = 0x674F;
-constexpr uint16_t kTagOgg2 = 0x6750;
-constexpr uint16_t kTagOgg3 = 0x6751;
-constexpr uint16_t kTagExtensible = 0xFFFE;
-
 constexpr uint32_t kMaxRate = 1000000;
 
 // Sub-format GUID tail shared by the PCM and float kinds.
 constexpr uint8_t kGuidTail[14] = {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80,
                                    0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
 
-uint16_t le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
-uint32_t le32(const uint8_t* p) {
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
-
-struct Format {
-    uint16_t tag = 0;
-    unsigned channels = 0;
-    uint32_t rate = 0;
-    uint32_t avg = 0;
-    uint16_t block_align = 0;
-    uint16_t bits = 0;
-    const uint8_t* extra = nullptr;
-    size_t extra_len = 0;
-};
-
 // Builds the decoder for a record; result code in `code` when there is none.
 std::unique_ptr<decode::StreamDecoder> decoder_for(const std::vector<uint8_t>& rec, int& code,
-                                                   Format& f) {
+                                                   WaveFormat& f) {
     code = kConvertInvalidParam;
-    if (rec.size() < 16) return nullptr;
-    const uint8_t* p = rec.data();
-    f.tag = le16(p);
-    f.channels = le16(p + 2);
-    f.rate = le32(p + 4);
-    f.avg = le32(p + 8);
-    f.block_align = le16(p + 12);
-    f.bits = le16(p + 14);
-    if (rec.size() >= 18) {
-        f.extra = p + 18;
-        f.extra_len = std::min<size_t>(le16(p + 16), rec.size() - 18);
-    }
+    if (!parse_wave_format(rec, f)) return nullptr;
     code = kConvertNotPossible;
     if (f.channels < 1 || f.channels > 2 || f.rate == 0 || f.rate > kMaxRate) return nullptr;
 
@@ -125,11 +86,8 @@ std::unique_ptr<decode::StreamDecoder> decoder_for(const std::vector<uint8_t>& r
         if (!d) code = kConvertNoMemory;
         return d;
     }
-    case kTagOgg1:
-    case kTagOgg2:
-    case kTagOgg3:
-        return decode::make_vorbis_decoder(f.rate, f.channels, f.avg);
     default:
+        if (is_ogg_tag(tag)) return decode::make_vorbis_decoder(f.rate, f.channels, f.bytes_per_second);
         return nullptr;
     }
 }
@@ -149,17 +107,15 @@ int Converter::open(const std::vector<uint8_t>& source_format, std::unique_ptr<C
     out.reset();
     try {
         int code = kConvertOk;
-        Format f;
+        WaveFormat f;
         auto d = decoder_for(source_format, code, f);
         if (!d) return code;
         out.reset(new Converter(std::move(d), f.channels, f.rate));
         // Compressed streams of varying density: a destination is filled from the nominal byte rate.
-        const bool variable = f.tag == kTagMpeg || f.tag == kTagMpegLayer3 || f.tag == kTagOgg1 ||
-                              f.tag == kTagOgg2 || f.tag == kTagOgg3;
-        if (variable && f.avg > 0) {
-            out->nominal_bytes_per_frame_ = double(f.avg) / f.rate;
+        const bool mpeg = f.tag == kTagMpeg || f.tag == kTagMpegLayer3;
+        if ((mpeg || is_ogg_tag(f.tag)) && f.bytes_per_second > 0) {
+            out->nominal_bytes_per_frame_ = double(f.bytes_per_second) / f.rate;
             // Headers and a page or frame the decoder holds back come on top of the sound itself.
-            const bool mpeg = f.tag == kTagMpeg || f.tag == kTagMpegLayer3;
             out->nominal_slack_ = mpeg ? 2 * 1441 : 16384;
             out->paceable_ = !mpeg;
             // Two pages of 8 KiB at the nominal rate, at least 1.5 s and at most 4 s of sound.

@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "platform/decode_block.h"
+#include "platform/wave_format.h"
 
 namespace dl::decode {
 
@@ -19,8 +20,6 @@ constexpr int kImaSteps[89] = {
     12635, 13899, 15289, 16818, 18500, 20350, 22385, 24623, 27086, 29794, 32767};
 constexpr int kImaIndexStep[8] = {-1, -1, -1, -1, 2, 4, 6, 8};
 
-int16_t le16(const uint8_t* p) { return static_cast<int16_t>(p[0] | p[1] << 8); }
-
 class ImaDecoder final : public BlockDecoder {
 public:
     ImaDecoder(size_t block_align, unsigned channels, size_t frames)
@@ -33,7 +32,7 @@ protected:
         for (size_t b = 0; b < blocks; ++b, src += block_bytes(), out += frames * ch) {
             for (unsigned c = 0; c < ch; ++c) {
                 const uint8_t* h = src + 4 * c;
-                int value = le16(h);
+                int value = int16_t(le16(h));
                 int index = h[2];
                 // A damaged header index would read outside the step table.
                 if (index > 88) index = 0;
@@ -81,10 +80,10 @@ protected:
                 co[c] = coef_[pred];
             }
             p += ch;
-            for (unsigned c = 0; c < ch; ++c, p += 2) delta[c] = le16(p);
+            for (unsigned c = 0; c < ch; ++c, p += 2) delta[c] = int16_t(le16(p));
             // The header holds the second sample first.
-            for (unsigned c = 0; c < ch; ++c, p += 2) out[ch + c] = le16(p);
-            for (unsigned c = 0; c < ch; ++c, p += 2) out[c] = le16(p);
+            for (unsigned c = 0; c < ch; ++c, p += 2) out[ch + c] = int16_t(le16(p));
+            for (unsigned c = 0; c < ch; ++c, p += 2) out[c] = int16_t(le16(p));
             const size_t total = frames * ch;
             unsigned c = 0;
             for (size_t i = 2 * ch; i < total; ++i) {

@@ -1,5 +1,8 @@
 #include "platform/decode_vorbis.h"
 
+#include "platform/wave_format.h"
+
+
 #include <ogg/ogg.h>
 #include <vorbis/codec.h>
 
@@ -10,10 +13,6 @@
 namespace dl::decode {
 
 namespace {
-
-uint32_t le32(const uint8_t* p) {
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
 
 constexpr uint32_t kMinRate = 1000;
 constexpr uint32_t kMaxRate = 384000;

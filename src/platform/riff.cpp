@@ -1,5 +1,8 @@
 #include "platform/riff.h"
 
+#include "platform/wave_format.h"
+
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -9,14 +12,6 @@
 #include <cstring>
 
 namespace dl {
-
-namespace {
-
-uint32_t le32(const uint8_t* p) {
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
-
-}  // namespace
 
 std::unique_ptr<RiffFile> RiffFile::open(const std::string& path) {
     if (path.empty()) return nullptr;

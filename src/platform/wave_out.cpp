@@ -10,6 +10,7 @@
 #include <new>
 
 #include "platform/audio_system.h"
+#include "platform/wave_format.h"
 
 namespace dl {
 
@@ -22,22 +23,11 @@ struct PcmFormat {
     uint32_t block_align = 0;
 };
 
-uint16_t rd16(const std::vector<uint8_t>& r, size_t at) { return uint16_t(r[at] | (r[at + 1] << 8)); }
-uint32_t rd32(const std::vector<uint8_t>& r, size_t at) {
-    return uint32_t(r[at]) | uint32_t(r[at + 1]) << 8 | uint32_t(r[at + 2]) << 16 | uint32_t(r[at + 3]) << 24;
-}
-
-bool parse_format(const std::vector<uint8_t>& f, PcmFormat& out) {
-    if (f.size() < 16) return false;
-    if (rd16(f, 0) != 1) return false;
-    out.channels = rd16(f, 2);
-    out.rate = rd32(f, 4);
-    out.block_align = rd16(f, 12);
-    out.bits = rd16(f, 14);
-    if (out.channels < 1 || out.channels > 2) return false;
-    if (out.bits != 8 && out.bits != 16) return false;
-    if (out.block_align != uint32_t(out.channels * out.bits / 8)) return false;
-    return out.rate >= 1000 && out.rate <= 384000;
+bool parse_format(const std::vector<uint8_t>& record, PcmFormat& out) {
+    WaveFormat f;
+    if (!parse_wave_format(record, f) || !is_device_pcm(f)) return false;
+    out = {f.channels, f.bits, f.rate, f.block_align};
+    return true;
 }
 
 // Waiting this long for the next buffer keeps a faster-than-real-time device (a file) gap-free

@@ -2,30 +2,9 @@
 #include <vector>
 
 #include "platform/main_window.h"
+#include "resources/command_ids.h"
 
 namespace dl {
-
-// Command identifiers of the menu and the buttons.
-enum Command : int {
-    kCmdMonitor = 101,
-    kCmdExit = 104,
-    kCmdAbout = 105,
-    kCmdHelp = 106,
-    kCmdLinear = 109,
-    kCmdLog = 110,
-    kCmdTuning = 111,
-    kCmdPinkFlat = 114,
-    kCmdExpand = 115,
-    kCmdLineGraph = 116,
-    kCmdBarGraph = 117,
-    kCmdFatLine = 118,
-    kCmdDecibel = 119,
-    kCmdVoiceRange = 120,
-    kCmdStart = 121,
-    kCmdStop = 122,
-    kCmdBeep = 123,
-    kCmdOption = 124,
-};
 
 // The menu bar as stored ("dewlarkMenu").
 const std::vector<MenuBarEntry>& menu_table();

@@ -1,4 +1,4 @@
-// The tables kept by fft, the integer helpers and the out-of-memory paths.
+// The integer helpers and the out-of-memory paths of the transforms.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -9,9 +9,10 @@
 #include "analysis/fft.h"
 #include "analysis/fft_fast.h"
 #include "analysis/reference_fft.h"
-#include "app/shell_state.h"
 #include "platform/message_box.h"
 #include "platform/process.h"
+#include "state/analysis.h"
+#include "state/shell.h"
 
 namespace dl {
 namespace {
@@ -29,16 +30,18 @@ protected:
     }
     void TearDown() override {
         FftNoMemoryReport = saved_;
-        FftFailTableAllocations = 0;
         fft_fast::fail_next_allocations = 0;
         JapaneseUi = false;
     }
     std::vector<std::string> reports_;
 
-    // Tables are only allocated when the size changes.
-    static void switch_table_size() {
-        double re[4] = {}, im[4] = {};
-        ASSERT_EQ(fft(4, re, im), 0);
+    // The next request for the engine's tables of a size finds no memory (they are kept once
+    // built); its work buffer is there already.
+    static void fail_next_tables() {
+        fft_fast::release_all();
+        fft_fast::Scratch work{};
+        ASSERT_TRUE(fft_fast::scratch(1 << 16, work));
+        fft_fast::fail_next_allocations = 1;
     }
 
 private:
@@ -60,52 +63,24 @@ TEST(FftHelpers, Pow2AndCeilLog2) {
     EXPECT_EQ(ceil_log2(3072), 12);
 }
 
-TEST(FftTablesContent, EightPointTables) {
-    std::vector<double> re(8, 0.0), im(8, 0.0);
-    ASSERT_EQ(fft(8, re.data(), im.data()), 0);
-    ASSERT_EQ(FftTables.last_size, 8);
-    const double s = std::sin(M_PI / 4);
-    const double sine[10] = {0, s, 1, s, 0, -s, -1, -s, 0, s};
-    for (int k = 0; k < 10; ++k) EXPECT_NEAR(FftTables.sine_table[k], sine[k], 1e-15) << k;
-    const int bitrev[8] = {0, 4, 2, 6, 1, 5, 3, 7};
-    for (int i = 0; i < 8; ++i) EXPECT_EQ(FftTables.bitrev_table[i], bitrev[i]) << i;
-}
-
-TEST(FftTablesContent, LargeTableMatchesSinesAndRebuildsOnSizeChange) {
-    std::vector<double> re(4096, 1.0), im(4096, 0.0);
-    ASSERT_EQ(fft(4096, re.data(), im.data()), 0);
-    ASSERT_EQ(FftTables.last_size, 4096);
-    double worst = 0;
-    for (int k = 0; k < 4096 + 1024; ++k)
-        worst = std::max(worst, std::fabs(FftTables.sine_table[k] - std::sin(2 * M_PI * k / 4096)));
-    EXPECT_LT(worst, 1e-13);
-    EXPECT_EQ(FftTables.bitrev_table[1], 2048);
-    EXPECT_EQ(FftTables.bitrev_table[4095], 4095);
-    ASSERT_EQ(fft(-16, re.data(), im.data()), 0);
-    EXPECT_EQ(FftTables.last_size, 16);
-    EXPECT_EQ(FftTables.bitrev_table[1], 8);
-}
-
 TEST_F(FftReportTest, TableFailureLeavesArraysAndReportsBytes) {
     std::vector<double> re = random_signal(64, 1), im = random_signal(64, 2);
     const std::vector<double> re0 = re, im0 = im;
-    FftFailTableAllocations = 1;
+    fail_next_tables();
     EXPECT_EQ(fft(64, re.data(), im.data()), 1);
-    EXPECT_EQ(FftTables.last_size, 0);
     EXPECT_EQ(re, re0);
     EXPECT_EQ(im, im0);
     ASSERT_EQ(reports_.size(), 1u);
     EXPECT_EQ(reports_[0], "nomem 640");  // (64 + 16) * 8 bytes of sine table
 
     JapaneseUi = true;
-    FftFailTableAllocations = 1;
+    fail_next_tables();
     EXPECT_EQ(fft(-8, re.data(), im.data()), 1);
     ASSERT_EQ(reports_.size(), 2u);
     EXPECT_EQ(reports_[1], "記憶領域不足 80");
 
     // Memory back: the next call builds the tables and transforms.
     EXPECT_EQ(fft(64, re.data(), im.data()), 0);
-    EXPECT_EQ(FftTables.last_size, 64);
     EXPECT_GT(max_difference(re, re0), 1.0);
     EXPECT_EQ(reports_.size(), 2u);
 }
@@ -118,8 +93,7 @@ TEST_F(FftReportTest, Fft2FallsBackToDirectTransformWhenTablesFail) {
         fft2(want.data(), want_im.data(), p, -1);
 
         std::vector<double> re = signal, im(n, 0.0);
-        switch_table_size();
-        FftFailTableAllocations = 1;
+        fail_next_tables();
         fft2(re.data(), im.data(), p, -1);
         EXPECT_LT(max_difference(re, want), kTolerance) << n;
         EXPECT_LT(max_difference(im, want_im), kTolerance) << n;
@@ -135,8 +109,7 @@ TEST_F(FftReportTest, InverseFft2FallsBackToDirectTransformWhenTablesFail) {
     std::vector<double> want = spectrum, want_im = zeros;
     fft2(want.data(), want_im.data(), p, 1);
     std::vector<double> re = spectrum, im = zeros;
-    switch_table_size();
-    FftFailTableAllocations = 1;
+    fail_next_tables();
     fft2(re.data(), im.data(), p, 1);
     EXPECT_EQ(reports_.size(), 1u);
     EXPECT_LT(max_difference(re, want), kTolerance);

@@ -5,15 +5,18 @@
 #include "analysis/note_names.h"
 #include "analysis/peak_candidates.h"
 #include "analysis/peaks.h"
-#include "analysis/pipeline_levels.h"
 #include "analysis/pipeline_fixture.h"
+#include "analysis/pipeline_levels.h"
+#include "analysis/pitch.h"
 #include "platform/message_box.h"
+#include "state/analysis.h"
+#include "state/settings.h"
+#include "state/source.h"
+#include "state/view.h"
 #include "support/test_support.h"
 
 namespace dl_test {
 namespace {
-
-using dl::Readout;
 
 // A spectrum of isolated lines, as the work arrays hold it after a tick.
 class PeaksTest : public AnalysisTest {
@@ -39,7 +42,19 @@ protected:
                 best = k;
         return best;
     }
-    void list(uint32_t bytes = 8192) { dl::ListPeaks(*target_, re_.data(), im_.data(), strongest(), 4096, bytes); }
+    // The peak list of the spectrum, drawn on the target.
+    void list(uint32_t bytes = 8192, int first = -1, dl::PeakCandidates* gathered = nullptr) {
+        dl::BlockAnalysis a;
+        a.n = 4096;
+        dl::ListPeaks(re_.data(), im_.data(), first < 0 ? strongest() : first, 4096, bytes, gathered, a);
+        dl::DrawPeakList(*target_, a);
+        record(a);
+    }
+    void a4(double hz) {
+        dl::BlockAnalysis a;
+        dl::UpdateA4Pitch(hz, a);
+        record(a);
+    }
 
     std::vector<double> re_, im_;
     std::unique_ptr<dl::Surface> surface_;
@@ -92,15 +107,15 @@ TEST(PitchHistory, MergeAcrossTheSeam) {
 }
 
 TEST_F(PeaksTest, A4ReadoutAveragesTheLastEight) {
-    dl::ShowA4Pitch(445);
+    a4(445);
     dl::ResetPitchHistory();
-    dl::ShowA4Pitch(880);
+    a4(880);
     EXPECT_EQ(texts(Readout::A4), (std::vector<std::string>{"A4pitch 445.0Hz  20cent", "A4pitch 440.0Hz   0cent"}));
     readouts.clear();
     dl::ResetPitchHistory();
-    for (double hz : {446.0, 434.0}) dl::ShowA4Pitch(hz);  // +23.4 and -23.8 cents
+    for (double hz : {446.0, 434.0}) a4(hz);  // +23.4 and -23.8 cents
     EXPECT_EQ(texts(Readout::A4).back(), "A4pitch 440.0Hz   0cent");
-    for (int i = 0; i < 20; ++i) dl::ShowA4Pitch(450);
+    for (int i = 0; i < 20; ++i) a4(450);
     EXPECT_EQ(texts(Readout::A4).back(), "A4pitch 450.0Hz  39cent");
     dl::ResetPitchHistory();
     for (double v : dl::PitchHistory) EXPECT_EQ(v, 4294967295.0);
@@ -192,14 +207,14 @@ TEST_F(PeaksTest, ManyPeaksInTheOrderOfTheSlowSearch) {
         // Alone, and with the candidates gathered by the tick's pass over the lines.
         for (bool gathered : {false, true}) {
             readouts.clear();
+            dl::PeakCandidates candidates;
             if (gathered) {
                 std::vector<uint8_t> levels(4096);
-                const dl::StrongestLine s =
-                    dl::ComputeLevelsAndStrongestLine(4096, levels.data(), re_.data(), im_.data(),
-                                                      &dl::TickPeakCandidates, dl::Settings.freqnum);
+                const dl::StrongestLine s = dl::ComputeLevelsAndStrongestLine(
+                    4096, levels.data(), re_.data(), im_.data(), &candidates, dl::Settings.freqnum);
                 EXPECT_EQ(s.bin, first);
             }
-            dl::ListPeaksGathered(*target_, re_.data(), im_.data(), first, 4096, 8192, gathered);
+            list(8192, first, gathered ? &candidates : nullptr);
             std::vector<int> got;
             for (const std::string& t : texts(Readout::Label)) got.push_back(int(std::lround(std::stod(t))));
             EXPECT_EQ(got, want) << trial << gathered;

@@ -13,16 +13,23 @@
 
 #include "analysis/pipeline.h"
 #include "analysis/pitch.h"
-#include "analysis/readouts.h"
-#include "app/settings.h"
-#include "app/shell_state.h"
-#include "app/window_dc.h"
-#include "audio/engine_state.h"
-#include "audio/source_state.h"
+#include "display/peak_labels.h"
+#include "display/readouts.h"
 #include "display/frame.h"
 #include "platform/pointer.h"
+#include "state/analysis.h"
+#include "state/engine.h"
+#include "state/layout_units.h"
+#include "state/settings.h"
+#include "state/shell.h"
+#include "state/source.h"
+#include "state/view.h"
+#include "state/window_dc.h"
 
 namespace dl_test {
+
+// The read-outs a block's analysis draws.
+enum class Readout { Peak, Level, A4, Label };
 
 struct PointerEvent {
     int flags, dx, dy;
@@ -63,13 +70,9 @@ protected:
         dl::WindowSurface = window_.get();
         dc_ = std::make_unique<dl::Dc>(*window_);
         use_work_arrays(65536);
-        dl::ReadoutObserver = [this](dl::Readout kind, const std::string& text) {
-            readouts.emplace_back(kind, text);
-        };
         dl::set_pointer_event_hook([this](int f, int x, int y) { pointer.push_back({f, x, y}); });
     }
     void TearDown() override {
-        dl::ReadoutObserver = nullptr;
         dl::set_pointer_event_hook(nullptr);
         dl::WindowSurface = nullptr;
         dl::DrawSurface = nullptr;
@@ -88,7 +91,18 @@ protected:
     void tick(const std::vector<uint8_t>& bytes) {
         block_ = bytes;
         dl::SampleBuffers[0] = block_.data();
-        dl::AnalyseBlock(*dc_, 0, uint32_t(block_.size()));
+        record(dl::AnalyseBlock(*dc_, 0, uint32_t(block_.size())));
+    }
+
+    // The texts of an analysis, as drawn, in the order they are drawn.
+    void record(const dl::BlockAnalysis& a) {
+        if (a.peak_shown) {
+            readouts.emplace_back(Readout::Peak, dl::PeakReadoutText(a.peak_frequency));
+            readouts.emplace_back(Readout::Level, dl::PeakLevelText(a.peak_level));
+        }
+        for (const dl::PeakLabel& l : a.labels)
+            if (const std::string t = dl::PeakLabelText(l); !t.empty()) readouts.emplace_back(Readout::Label, t);
+        if (a.a4_shown) readouts.emplace_back(Readout::A4, dl::A4ReadoutText(a.a4_frequency, a.a4_cents));
     }
 
     static std::vector<int> sine(int count, double hz, double amplitude, double rate, double phase = 0) {
@@ -98,14 +112,14 @@ protected:
         return s;
     }
 
-    std::vector<std::string> texts(dl::Readout kind) const {
+    std::vector<std::string> texts(Readout kind) const {
         std::vector<std::string> t;
         for (const auto& [k, s] : readouts)
             if (k == kind) t.push_back(s);
         return t;
     }
 
-    std::vector<std::pair<dl::Readout, std::string>> readouts;
+    std::vector<std::pair<Readout, std::string>> readouts;
     std::vector<PointerEvent> pointer;
     std::unique_ptr<dl::Surface> window_;
     std::unique_ptr<dl::Dc> dc_;

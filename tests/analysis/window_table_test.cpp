@@ -4,7 +4,10 @@
 #include <cmath>
 
 #include "analysis/window_table.h"
-#include "app/settings.h"
+
+#include "state/analysis.h"
+#include "state/settings.h"
+
 
 namespace dl {
 namespace {

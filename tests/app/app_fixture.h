@@ -7,10 +7,11 @@
 #include <memory>
 
 #include "app/program.h"
-#include "app/settings.h"
-#include "app/shell_state.h"
-#include "audio/engine_state.h"
-#include "audio/source_state.h"
+#include "state/engine.h"
+#include "state/layout_units.h"
+#include "state/settings.h"
+#include "state/shell.h"
+#include "state/source.h"
 #include "support/test_support.h"
 
 namespace dl_test {

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include "app/command_line.h"
-#include "app/settings.h"
+
+#include "state/settings.h"
+
 
 namespace {
 

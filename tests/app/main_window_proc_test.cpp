@@ -2,12 +2,17 @@
 #include <QTimer>
 
 #include "app/main_window_proc.h"
-#include "platform/font.h"
-#include "app/window_dc.h"
-#include "platform/main_window_qt.h"
 #include "app_fixture.h"
 #include "display/level_meter.h"
+#include "platform/font.h"
+#include "platform/main_window_qt.h"
+#include "resources/command_ids.h"
 #include "resources/menu_table.h"
+#include "state/engine.h"
+#include "state/layout_units.h"
+#include "state/settings.h"
+#include "state/shell.h"
+#include "state/view.h"
 
 namespace {
 

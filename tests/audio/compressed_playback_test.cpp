@@ -9,6 +9,10 @@
 
 #include "audio/conversion.h"
 #include "playback_fixture.h"
+#include "state/engine.h"
+#include "state/settings.h"
+#include "state/shell.h"
+#include "state/source.h"
 
 namespace {
 

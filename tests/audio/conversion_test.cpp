@@ -1,7 +1,12 @@
 #include <gtest/gtest.h>
 
 #include "audio/conversion.h"
+#include "platform/wave_format.h"
 #include "playback_fixture.h"
+#include "state/engine.h"
+#include "state/settings.h"
+#include "state/shell.h"
+#include "state/source.h"
 
 namespace {
 

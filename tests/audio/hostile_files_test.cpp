@@ -3,7 +3,9 @@
 #include <unistd.h>
 
 #include "reader_files.h"
+#include "platform/wave_format.h"
 #include "reader_support.h"
+#include "state/source.h"
 
 using namespace dl;
 using namespace reader_files;
@@ -36,7 +38,7 @@ std::vector<Hostile> hostile_files() {
     free_format.bitrate_index = 0;
     Mpeg rate15 = kCbr128;
     rate15.bitrate_index = 15;
-    const std::string opus = std::string("OpusHead\x01\x02", 10) + le16(312) + le32(48000) + le16(0) + '\0';
+    const std::string opus = std::string("OpusHead\x01\x02", 10) + u16le(312) + u32le(48000) + u16le(0) + '\0';
     return {
         {"empty file", "", "This file is not WAVE file"},
         {"one byte", "R", "This file is not WAVE file"},
@@ -45,17 +47,17 @@ std::vector<Hostile> hostile_files() {
         {"four bytes RIFF", "RIFF", "This file is not WAVE file"},
         {"four bytes Ogg", "OggS", "This file is not WAVE file"},
         {"four bytes of frame header", kCbr128.bytes(), "", 4},
-        {"RIFF header cut in the form type", "RIFF" + le32(100) + "WA", "This file is not WAVE file"},
+        {"RIFF header cut in the form type", "RIFF" + u32le(100) + "WA", "This file is not WAVE file"},
         {"RIFF without chunks", riff("WAVE", ""), "file destroyed"},
-        {"fmt header cut", riff("WAVE", "fmt " + le32(16)), "cant read FMT"},
+        {"fmt header cut", riff("WAVE", "fmt " + u32le(16)), "cant read FMT"},
         {"fmt header cut in its size", riff("WAVE", "fmt \x10\x00"), "file destroyed"},
-        {"fmt body cut", riff("WAVE", "fmt " + le32(16) + kFmt.substr(0, 9)), "cant read FMT"},
+        {"fmt body cut", riff("WAVE", "fmt " + u32le(16) + kFmt.substr(0, 9)), "cant read FMT"},
         {"fmt of 14 bytes", wave(kFmt.substr(0, 14), kData), "file destroyed"},
         {"fmt of 0 bytes", wave("", kData), "file destroyed"},
         {"fmt size 0xFFFFFFFF", riff("WAVE", chunk("fmt ", kFmt, 0xFFFFFFFF) + chunk("data", kData)), "file destroyed"},
         {"fmt size 0xFFFFFFF8", riff("WAVE", chunk("fmt ", kFmt, 0xFFFFFFF8) + chunk("data", kData)), "file destroyed"},
         {"fmt of 65,536 bytes", wave(kFmt + std::string(65520, '\0'), kData), "file destroyed"},
-        {"fmt of 65,535 bytes", wave(le16(0x7777) + kFmt.substr(2) + std::string(65519, '\0'), kData),
+        {"fmt of 65,535 bytes", wave(u16le(0x7777) + kFmt.substr(2) + std::string(65519, '\0'), kData),
          "No support this format"},
         {"RIFF size 0xFFFFFFFF", riff("WAVE", chunk("fmt ", kFmt) + chunk("data", kData), 0xFFFFFFFF), "", 100},
         {"RIFF size 0xFFFFFFF8", riff("WAVE", chunk("fmt ", kFmt) + chunk("data", kData), 0xFFFFFFF8), "", 100},
@@ -85,7 +87,7 @@ std::vector<Hostile> hostile_files() {
         {"zero block align", wave(pcm_fmt(2, 44100, 16, 0), kData), "No support this format"},
         {"zero bits", wave(pcm_fmt(2, 44100, 0, 4), kData), "No support this format"},
         {"everything zero", wave(std::string(16, '\0'), kData), "No support this format"},
-        {"compressed tag with zero channels and rate", wave(le16(0x55) + std::string(14, '\0'), kData),
+        {"compressed tag with zero channels and rate", wave(u16le(0x55) + std::string(14, '\0'), kData),
          "No support this format"},
         {"zero bytes per second still opens", wave(pcm_fmt(2, 44100, 16, 4, 0), kData), "", 100},
         {"rate 0xFFFFFFFF", wave(pcm_fmt(2, 0xFFFFFFFF, 16), kData), "No support this format"},

@@ -10,18 +10,17 @@
 #include <string>
 #include <vector>
 
-#include "app/settings.h"
-#include "app/shell_state.h"
-#include "app/window_dc.h"
-#include "audio/engine_state.h"
 #include "audio/playback.h"
 #include "audio/source.h"
-#include "audio/source_state.h"
 #include "audio/timer_tick.h"
 #include "display/frame.h"
 #include "platform/audio_system.h"
 #include "platform/main_window.h"
 #include "platform/system.h"
+#include "state/engine.h"
+#include "state/settings.h"
+#include "state/shell.h"
+#include "state/window_dc.h"
 #include "support/test_support.h"
 
 namespace play_test {
@@ -106,14 +105,17 @@ protected:
         dl::WindowSurface = &window_->surface();
         dl::PrepareDisplayResources();
         dl::ShiftHeldAtStart = [this] { return shift_; };
-        dl::BlockObserver = [this](double s) { blocks_.push_back(s); };
+        dl::AnalysisObserver = [this](double s, const dl::BlockAnalysis& a) {
+            blocks_.push_back(s);
+            if (a.peak_shown) block_peaks_.emplace_back(s, a.peak_frequency);
+        };
     }
     void TearDown() override {
         if (dl::SourceState.running) dl::StopPlayback();
         pump(50);
         dl::CloseSource();
         dl::FreeFormatRecord();
-        dl::BlockObserver = nullptr;
+        dl::AnalysisObserver = nullptr;
         dl::ShiftHeldAtStart = nullptr;
         dl::WindowSurface = nullptr;
         dl::TheMainWindow = nullptr;
@@ -173,6 +175,7 @@ protected:
     std::unique_ptr<dl::MainWindow> window_;
     bool shift_ = true;
     std::vector<double> blocks_;
+    std::vector<std::pair<double, double>> block_peaks_;  // start and "Peak" frequency of each block
     dl_test::MessageBoxCapture boxes_;
 };
 

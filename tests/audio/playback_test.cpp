@@ -1,8 +1,12 @@
 #include <gtest/gtest.h>
 
-#include "analysis/readouts.h"
 #include "audio/conversion.h"
+#include "platform/wave_format.h"
 #include "playback_fixture.h"
+#include "state/engine.h"
+#include "state/settings.h"
+#include "state/shell.h"
+#include "state/source.h"
 
 namespace {
 
@@ -237,14 +241,9 @@ TEST_F(PlaybackFixture, EachAnalysedBlockIsTheOneThatJustStartedToSound) {
     dl::Settings.deltatime = 1024;
     dl::Settings.fftparam = 11;
     const std::vector<double> hz{500, 1000, 2000};
-    std::vector<std::pair<double, double>> peaks;  // block start, peak Hz
-    dl::ReadoutObserver = [&](dl::Readout kind, const std::string& text) {
-        if (kind == dl::Readout::Peak && !blocks_.empty())
-            peaks.emplace_back(blocks_.back(), std::atof(text.c_str() + 5));
-    };
     start(make_wav("tones.wav", 1, 11025, 16, play_test::tones(11025, hz, 1.0)));
     ASSERT_TRUE(play_to_end());
-    dl::ReadoutObserver = nullptr;
+    const std::vector<std::pair<double, double>>& peaks = block_peaks_;
     ASSERT_GE(peaks.size(), 30u);
     const double block_seconds = 2048.0 / 22050;
     int seen[3] = {0, 0, 0};

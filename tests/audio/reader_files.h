@@ -4,27 +4,30 @@
 #include <string>
 #include <vector>
 
+#include "platform/wave_format.h"
+
+
 namespace reader_files {
 
-inline std::string le16(uint32_t v) { return {char(v & 0xff), char((v >> 8) & 0xff)}; }
-inline std::string le32(uint32_t v) { return le16(v & 0xffff) + le16(v >> 16); }
+inline std::string u16le(uint32_t v) { return {char(v & 0xff), char((v >> 8) & 0xff)}; }
+inline std::string u32le(uint32_t v) { return u16le(v & 0xffff) + u16le(v >> 16); }
 inline std::string be32(uint32_t v) { return {char(v >> 24), char((v >> 16) & 0xff), char((v >> 8) & 0xff), char(v & 0xff)}; }
 
 // A chunk; `declared` overrides the size field, `pad` adds the pad byte of an odd size.
 inline std::string chunk(const std::string& id, const std::string& body, int64_t declared = -1, bool pad = true) {
-    std::string c = id + le32(declared < 0 ? uint32_t(body.size()) : uint32_t(declared)) + body;
+    std::string c = id + u32le(declared < 0 ? uint32_t(body.size()) : uint32_t(declared)) + body;
     if (pad && (body.size() & 1)) c += '\0';
     return c;
 }
 
 inline std::string riff(const std::string& form, const std::string& chunks, int64_t declared = -1) {
-    return "RIFF" + le32(declared < 0 ? uint32_t(chunks.size() + 4) : uint32_t(declared)) + form + chunks;
+    return "RIFF" + u32le(declared < 0 ? uint32_t(chunks.size() + 4) : uint32_t(declared)) + form + chunks;
 }
 
 inline std::string pcm_fmt(uint32_t channels, uint32_t rate, uint32_t bits, int64_t align = -1, int64_t bps = -1) {
     uint32_t a = align < 0 ? channels * bits / 8 : uint32_t(align);
     uint32_t b = bps < 0 ? rate * a : uint32_t(bps);
-    return le16(1) + le16(channels) + le32(rate) + le32(b) + le16(a) + le16(bits);
+    return u16le(1) + u16le(channels) + u32le(rate) + u32le(b) + u16le(a) + u16le(bits);
 }
 
 inline std::string wave(const std::string& fmt_body, const std::string& data) {
@@ -70,14 +73,14 @@ inline std::string ogg_page(const std::string& packet) {
     std::string p = "OggS";
     p += char(0);       // version
     p += char(2);       // first page
-    p += std::string(8, '\0') + le32(1234) + le32(0) + le32(0);
+    p += std::string(8, '\0') + u32le(1234) + u32le(0) + u32le(0);
     p += char(1);       // one segment
     p += char(packet.size());
     return p + packet;
 }
 inline std::string vorbis_id(uint8_t channels, uint32_t rate, int32_t nominal) {
-    return std::string("\x01vorbis", 7) + le32(0) + std::string(1, char(channels)) + le32(rate) + le32(0) +
-           le32(uint32_t(nominal)) + le32(0) + std::string(1, char(0xb8)) + std::string(1, char(1));
+    return std::string("\x01vorbis", 7) + u32le(0) + std::string(1, char(channels)) + u32le(rate) + u32le(0) +
+           u32le(uint32_t(nominal)) + u32le(0) + std::string(1, char(0xb8)) + std::string(1, char(1));
 }
 
 }  // namespace reader_files

@@ -3,10 +3,10 @@
 #include <string>
 #include <vector>
 
-#include "app/shell_state.h"
-#include "audio/engine_state.h"
 #include "audio/source.h"
-#include "audio/source_state.h"
+#include "state/engine.h"
+#include "state/shell.h"
+#include "state/source.h"
 #include "support/test_support.h"
 
 namespace reader_support {

@@ -1,14 +1,18 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include "app/window_dc.h"
-#include "audio/position_line.h"
+#include "display/position_line.h"
 #include "audio/source_messages.h"
-#include "audio/source_panel.h"
-#include "audio/tick_state.h"
 #include "audio/stream_probe.h"
+#include "display/source_panel.h"
+#include "platform/wave_format.h"
 #include "reader_files.h"
 #include "reader_support.h"
+#include "state/engine.h"
+#include "state/layout_units.h"
+#include "state/shell.h"
+#include "state/source.h"
+#include "state/window_dc.h"
 
 using namespace dl;
 using namespace reader_files;
@@ -82,7 +86,7 @@ TEST_F(SourceTest, ChannelLayoutFollowsChannelsAndBits) {
 TEST_F(SourceTest, LongFormatChunksAreKeptWhole) {
     // 18 and 30 bytes (with cbSize and extra bytes) as written, and encoder-made 50-byte ADPCM / 18-byte float ones.
     for (size_t extra : {2u, 14u}) {
-        std::string fmt = pcm_fmt(1, 8000, 16) + le16(uint32_t(extra - 2));
+        std::string fmt = pcm_fmt(1, 8000, 16) + u16le(uint32_t(extra - 2));
         for (size_t i = 2; i < extra; ++i) fmt += char(0xA0 + i);
         ASSERT_EQ(open_bytes(wave(fmt, tone_data(100))).result, 1);
         EXPECT_EQ(hex(SourceFormat), hex(std::vector<uint8_t>(fmt.begin(), fmt.end())));
@@ -177,7 +181,7 @@ TEST_F(SourceTest, FailuresReportOnceAndLeaveNothingOpen) {
         {riff("WAVE", chunk("fmt ", pcm_fmt(1, 8000, 8))), "no data", "WAVEファイルにデータ チャンクがありません。"},
         {wave(pcm_fmt(1, 8000, 8), ""), "data empty", "データ チャンクが空です。"},
         {wave(pcm_fmt(3, 8000, 8), "abcd"), "No support this format", "この形式を再生できるドライバがありません。"},
-        {riff("WAVE", "fmt " + le32(16) + "abcdef"), "cant read FMT", "形式チャンクを読み取れません。"},
+        {riff("WAVE", "fmt " + u32le(16) + "abcdef"), "cant read FMT", "形式チャンクを読み取れません。"},
     };
     for (bool japanese : {false, true}) {
         for (const Case& c : cases) {
@@ -212,12 +216,12 @@ TEST_F(SourceTest, MessagesAreOwnedExclamationBoxesWithTheDefaultCaption) {
 
 TEST_F(SourceTest, OldPlatformSkipsTheQueryOnlyForCompressedStereo) {
     // An undecodable stereo format passes unasked on the old platform; mono is still asked.
-    std::string fmt = le16(0x7777) + le16(2) + le32(8000) + le32(8000) + le16(4) + le16(16);
+    std::string fmt = u16le(0x7777) + u16le(2) + u32le(8000) + u32le(8000) + u16le(4) + u16le(16);
     PlatformVersion = 779;
     EXPECT_EQ(open_bytes(wave(fmt, "abcd")).result, 1);
     reset_source();
     PlatformVersion = 779;
-    std::string mono = le16(0x7777) + le16(1) + le32(8000) + le32(8000) + le16(2) + le16(16);
+    std::string mono = u16le(0x7777) + u16le(1) + u32le(8000) + u32le(8000) + u16le(2) + u16le(16);
     EXPECT_EQ(open_bytes(wave(mono, "abcd")).texts, std::vector<std::string>{"No support this format"});
     reset_source();
     PlatformVersion = 780;

@@ -3,8 +3,10 @@
 #include <cmath>
 
 #include "audio/stream_probe.h"
+#include "platform/wave_format.h"
 #include "reader_files.h"
 #include "reader_support.h"
+#include "state/source.h"
 
 using namespace dl;
 using namespace reader_files;
@@ -284,7 +286,7 @@ TEST_F(ProbeTest, OggVorbisRecordByteForByte) {
 }
 
 TEST_F(ProbeTest, OnlyVorbisInOggIsOggVorbis) {
-    std::string opus = std::string("OpusHead\x01\x02", 10) + le16(312) + le32(48000) + le16(0) + std::string(1, '\0');
+    std::string opus = std::string("OpusHead\x01\x02", 10) + u16le(312) + u32le(48000) + u16le(0) + std::string(1, '\0');
     // Followed by more pages, so the whole identification area can be read.
     EXPECT_EQ(probe_ogg(ogg_page(opus) + std::string(64, '\0')), kProbeNotThisKind);
     EXPECT_EQ(probe_ogg(ogg_page(std::string("\x7f" "FLAC\x01\x00", 7) + std::string(40, '\0'))), kProbeNotThisKind);

@@ -2,14 +2,14 @@
 
 #include <vector>
 
-#include "app/settings.h"
-#include "app/shell_state.h"
-#include "app/window_dc.h"
-#include "audio/engine_state.h"
 #include "audio/playback.h"
-#include "audio/source_state.h"
 #include "audio/timer_tick.h"
 #include "display/frame.h"
+#include "state/engine.h"
+#include "state/settings.h"
+#include "state/shell.h"
+#include "state/source.h"
+#include "state/window_dc.h"
 
 namespace {
 
@@ -114,10 +114,10 @@ protected:
         dl::WaveOutDevice = std::move(dev);
         dl::StartTime = 1000;
         dl::LastAnalysedEnd = 0;
-        dl::BlockObserver = [this](double s) { starts_.push_back(int(s * 22050 + 0.5)); };
+        dl::AnalysisObserver = [this](double s, const dl::BlockAnalysis&) { starts_.push_back(int(s * 22050 + 0.5)); };
     }
     void TearDown() override {
-        dl::BlockObserver = nullptr;
+        dl::AnalysisObserver = nullptr;
         dl::WaveOutDevice.reset();
         dl::FreeWaveBuffers();
         dl::SourceState = {};

@@ -6,17 +6,19 @@
 #include <string>
 #include <vector>
 
-#include "app/settings.h"
-#include "app/shell_state.h"
-#include "app/window_dc.h"
-#include "audio/engine_state.h"
-#include "audio/source_state.h"
 #include "display/frame.h"
 #include "display/level_meter.h"
 #include "display/spectrum_graphs.h"
 #include "platform/font.h"
 #include "platform/surface.h"
 #include "platform/system.h"
+#include "state/engine.h"
+#include "state/layout_units.h"
+#include "state/settings.h"
+#include "state/shell.h"
+#include "state/source.h"
+#include "state/view.h"
+#include "state/window_dc.h"
 
 namespace dl_test {
 

@@ -1,6 +1,13 @@
 #include "display/display_fixture.h"
 #include "display/layout.h"
 #include "platform/system.h"
+#include "state/analysis.h"
+#include "state/engine.h"
+#include "state/layout_units.h"
+#include "state/settings.h"
+#include "state/shell.h"
+#include "state/source.h"
+#include "state/view.h"
 #include "support/test_support.h"
 
 namespace {

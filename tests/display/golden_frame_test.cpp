@@ -3,6 +3,10 @@
 #include <cstdlib>
 
 #include "display/display_fixture.h"
+#include "state/engine.h"
+#include "state/settings.h"
+#include "state/shell.h"
+#include "state/view.h"
 #include "support/test_support.h"
 
 namespace {

@@ -3,6 +3,9 @@
 
 #include "display/display_fixture.h"
 #include "display/graph_reference.h"
+#include "state/layout_units.h"
+#include "state/settings.h"
+#include "state/shell.h"
 
 namespace {
 

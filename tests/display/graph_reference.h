@@ -4,11 +4,12 @@
 #include <cmath>
 #include <cstdint>
 
-#include "app/settings.h"
-#include "app/shell_state.h"
-#include "audio/source_state.h"
 #include "display/frame.h"
 #include "display/spectrum_graphs.h"
+#include "state/layout_units.h"
+#include "state/settings.h"
+#include "state/shell.h"
+#include "state/source.h"
 
 namespace dl_test {
 

@@ -1,5 +1,11 @@
 #include "display/display_fixture.h"
 
+#include "state/layout_units.h"
+#include "state/settings.h"
+#include "state/shell.h"
+#include "state/view.h"
+
+
 namespace {
 
 using namespace dl_test;

@@ -1,5 +1,11 @@
 #include "display/display_fixture.h"
 
+#include "state/engine.h"
+#include "state/settings.h"
+#include "state/source.h"
+#include "state/view.h"
+
+
 namespace {
 
 using namespace dl_test;

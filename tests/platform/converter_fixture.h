@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/converter.h"
+#include "platform/wave_format.h"
 
 namespace conv_test {
 
@@ -23,9 +24,6 @@ inline Bytes load(const std::string& name) {
     return Bytes(std::istreambuf_iterator<char>(in), {});
 }
 
-inline uint32_t le32(const uint8_t* p) {
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
 inline void put16(Bytes& b, size_t at, uint16_t v) {
     b[at] = uint8_t(v);
     b[at + 1] = uint8_t(v >> 8);
@@ -43,7 +41,7 @@ struct Source {
 inline Source wav_source(const Bytes& file) {
     Source s;
     for (size_t at = 12; at + 8 <= file.size();) {
-        const uint32_t size = le32(&file[at + 4]);
+        const uint32_t size = dl::le32(&file[at + 4]);
         const size_t body = at + 8;
         const size_t end = std::min(file.size(), body + size);
         if (std::equal(file.begin() + at, file.begin() + at + 4, "fmt ")) s.format.assign(file.begin() + body, file.begin() + end);
@@ -70,8 +68,8 @@ inline Bytes ogg_record(const Bytes& file) {
     Bytes r(28, 0);
     put16(r, 0, 0x674F);
     put16(r, 2, file[39]);
-    put32(r, 4, le32(&file[40]));
-    put32(r, 8, le32(&file[48]) / 8);
+    put32(r, 4, dl::le32(&file[40]));
+    put32(r, 8, dl::le32(&file[48]) / 8);
     put16(r, 12, uint16_t(file[39] * 2));
     put16(r, 14, 16);
     put16(r, 16, 8);

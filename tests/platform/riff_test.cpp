@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "platform/wave_format.h"
 #include "platform/wave_format_query.h"
 #include "support/test_support.h"
 

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
-#include "app/window_dc.h"
 #include "support/test_support.h"
+
+#include "state/window_dc.h"
+
 
 namespace {
 

@@ -1,43 +1,59 @@
-#include "audio/batch_analyse.h"
+#include "app/batch_analyse.h"
 
 #include <cstdio>
 #include <deque>
 #include <memory>
 
-#include "analysis/readouts.h"
-#include "app/settings.h"
-#include "app/shell_state.h"
-#include "app/window_dc.h"
-#include "audio/engine_state.h"
 #include "audio/playback.h"
-#include "audio/position_line.h"
 #include "audio/source.h"
-#include "audio/source_panel.h"
-#include "audio/source_state.h"
 #include "audio/timer_tick.h"
-#include "audio/window_paint.h"
 #include "display/frame.h"
 #include "display/level_meter.h"
+#include "display/position_line.h"
+#include "display/readouts.h"
+#include "display/source_panel.h"
+#include "display/window_paint.h"
+#include "platform/format_text.h"
 #include "platform/headless_app.h"
 #include "platform/message_box.h"
 #include "platform/surface.h"
 #include "platform/system.h"
+#include "state/analysis.h"
+#include "state/engine.h"
+#include "state/layout_units.h"
+#include "state/settings.h"
+#include "state/shell.h"
+#include "state/source.h"
+#include "state/window_dc.h"
 
 namespace dl {
 
 namespace {
 
+// One CSV row: a block's start and what its analysis read out, as numbers.
 struct Row {
     double time = 0;
-    std::string peak, level, a4;
-    std::vector<std::string> labels;
+    std::string peak, level, a4, labels;
 };
 
-std::string trim(const std::string& s) {
-    const size_t a = s.find_first_not_of(" \t");
-    if (a == std::string::npos) return "";
-    const size_t b = s.find_last_not_of(" \t");
-    return s.substr(a, b - a + 1);
+std::string level_number(const LevelFigure& l) {
+    return l.decibel ? format_text("%d", l.decibels) : format_text("%.3f", l.amplitude);
+}
+
+Row row_of(double seconds, const BlockAnalysis& a) {
+    Row r;
+    r.time = seconds;
+    if (a.peak_shown) {
+        r.peak = FrequencyFigure(a.peak_frequency, 0);
+        r.level = level_number(a.peak_level);
+    }
+    if (a.a4_shown) r.a4 = format_text("%.1f", a.a4_frequency);
+    for (const PeakLabel& l : a.labels) {
+        if (l.text == PeakLabel::Text::None) continue;
+        if (!r.labels.empty()) r.labels += ';';
+        r.labels += l.text == PeakLabel::Text::Note ? l.note : FrequencyFigure(l.frequency, 0);
+    }
+    return r;
 }
 
 int fail(const std::string& text) {
@@ -56,8 +72,7 @@ void paint_window() {
 struct RunScope {
     SettingsRecord settings = Settings;
     ~RunScope() {
-        ReadoutObserver = nullptr;
-        BlockObserver = nullptr;
+        AnalysisObserver = nullptr;
         WaveOutDoneSink = nullptr;
         ShiftHeldAtStart = nullptr;
         UseInstantDevice = false;
@@ -71,23 +86,6 @@ struct RunScope {
 };
 
 }  // namespace
-
-std::string ReadoutNumber(const std::string& text, const std::string& skip_prefix) {
-    size_t i = 0;
-    if (!skip_prefix.empty()) {
-        const size_t at = text.find(skip_prefix);
-        if (at != std::string::npos) i = at + skip_prefix.size();
-    }
-    auto digit = [&](size_t k) { return k < text.size() && text[k] >= '0' && text[k] <= '9'; };
-    for (; i < text.size(); ++i) {
-        const bool sign = (text[i] == '-' || text[i] == '+') && (digit(i + 1) || (text[i + 1] == '.' && digit(i + 2)));
-        if (digit(i) || sign || (text[i] == '.' && digit(i + 1))) break;
-    }
-    if (i >= text.size()) return "";
-    size_t j = i + 1;
-    while (j < text.size() && (digit(j) || text[j] == '.')) ++j;
-    return text.substr(i, j - i);
-}
 
 int RunAnalyseCommand(const std::vector<std::string>& raw) {
     std::vector<std::string> args = raw;
@@ -142,20 +140,7 @@ int RunAnalyseCommand(const std::vector<std::string>& raw) {
     UseInstantDevice = true;
     WaveOutDoneSink = [&completions](int h) { completions.push_back(h); };
     ShiftHeldAtStart = [] { return true; };  // no pacing: as fast as the machine allows
-    BlockObserver = [&rows](double seconds) {
-        rows.emplace_back();
-        rows.back().time = seconds;
-    };
-    ReadoutObserver = [&rows](Readout kind, const std::string& text) {
-        if (rows.empty()) return;
-        Row& r = rows.back();
-        switch (kind) {
-            case Readout::Peak: r.peak = ReadoutNumber(text); break;
-            case Readout::Level: r.level = ReadoutNumber(text); break;
-            case Readout::A4: r.a4 = ReadoutNumber(text, "A4pitch"); break;
-            case Readout::Label: r.labels.push_back(trim(text)); break;
-        }
-    };
+    AnalysisObserver = [&rows](double seconds, const BlockAnalysis& a) { rows.push_back(row_of(seconds, a)); };
 
     StartPlayback();
     if (!SourceState.running) return 1;
@@ -181,11 +166,8 @@ int RunAnalyseCommand(const std::vector<std::string>& raw) {
     }
 
     std::printf("time,peak_hz,level,a4,labels\n");
-    for (const Row& r : rows) {
-        std::string labels;
-        for (size_t i = 0; i < r.labels.size(); ++i) labels += (i ? ";" : "") + r.labels[i];
-        std::printf("%.3f,%s,%s,%s,%s\n", r.time, r.peak.c_str(), r.level.c_str(), r.a4.c_str(), labels.c_str());
-    }
+    for (const Row& r : rows)
+        std::printf("%.3f,%s,%s,%s,%s\n", r.time, r.peak.c_str(), r.level.c_str(), r.a4.c_str(), r.labels.c_str());
     std::fflush(stdout);
     if (!png.empty() && !client.save_png(png)) return fail("cannot write " + png);
     return 0;

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "audio/batch_analyse.h"
-#include "playback_fixture.h"
+#include "app/batch_analyse.h"
+#include "audio/playback_fixture.h"
 
 namespace {
 
@@ -104,13 +104,4 @@ TEST(BatchAnalyse, MemoryModeAndCompressedSources) {
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_GE(r.rows.size(), 2u);
 }
-
-TEST(ReadoutNumbers, TakeTheNumberAsDrawn) {
-    EXPECT_EQ(dl::ReadoutNumber("Peak  440.7Hz  "), "440.7");
-    EXPECT_EQ(dl::ReadoutNumber(" -12db   "), "-12");
-    EXPECT_EQ(dl::ReadoutNumber("0.512 "), "0.512");
-    EXPECT_EQ(dl::ReadoutNumber("A4pitch 441.4Hz   6cent", "A4pitch"), "441.4");
-    EXPECT_EQ(dl::ReadoutNumber("no number"), "");
-}
-
 }  // namespace

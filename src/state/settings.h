@@ -43,9 +43,6 @@ struct SettingsRecord {
 
 inline SettingsRecord Settings;
 
-// Key names in the order they are written.
-extern const char* const kSettingsKeys[26];
-
 std::string settings_path();
 void load_settings();
 void save_settings();

@@ -1,11 +1,12 @@
-#include "audio/position_line.h"
+#include "display/position_line.h"
+
+#include "state/engine.h"
+#include "state/layout_units.h"
+#include "state/source.h"
+
+
 
 #include <cstdio>
-
-#include "app/shell_state.h"
-#include "audio/engine_state.h"
-#include "audio/source_state.h"
-#include "audio/tick_state.h"
 
 namespace dl {
 

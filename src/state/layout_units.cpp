@@ -1,6 +1,9 @@
-#include "app/shell_state.h"
 
 #include "platform/font.h"
+
+#include "state/layout_units.h"
+#include "state/shell.h"
+
 
 namespace dl {
 

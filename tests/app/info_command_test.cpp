@@ -1,4 +1,4 @@
-#include "audio/info_command.h"
+#include "app/info_command.h"
 
 #include <gtest/gtest.h>
 #include <fcntl.h>
@@ -10,8 +10,8 @@
 #include <cstdlib>
 #include <map>
 
-#include "reader_files.h"
-#include "reader_support.h"
+#include "audio/reader_files.h"
+#include "audio/reader_support.h"
 
 using namespace dl;
 using namespace reader_files;

@@ -1,11 +1,11 @@
-#include "app/window_dc.h"
 
 #include <array>
 #include <memory>
 
-#include "app/shell_state.h"
 #include "platform/message_box.h"
 #include "platform/process.h"
+#include "state/shell.h"
+#include "state/window_dc.h"
 
 namespace dl {
 

@@ -9,7 +9,4 @@ namespace dl {
 // status.
 int RunAnalyseCommand(const std::vector<std::string>& args);
 
-// The number in a read-out text as drawn ("Peak  440.7Hz  " -> "440.7"); "" when there is none.
-std::string ReadoutNumber(const std::string& text, const std::string& skip_prefix = "");
-
 }  // namespace dl

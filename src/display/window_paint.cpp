@@ -1,12 +1,13 @@
-#include "audio/window_paint.h"
+#include "display/window_paint.h"
 
-#include "app/shell_state.h"
-#include "app/window_dc.h"
-#include "audio/position_line.h"
-#include "audio/source_panel.h"
 #include "display/frame.h"
 #include "display/level_meter.h"
+#include "display/position_line.h"
+#include "display/source_panel.h"
 #include "platform/system.h"
+#include "state/layout_units.h"
+#include "state/shell.h"
+#include "state/window_dc.h"
 
 namespace dl {
 

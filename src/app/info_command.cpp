@@ -1,14 +1,15 @@
-#include "audio/info_command.h"
+#include "app/info_command.h"
 
 #include <cstdio>
 
-#include "app/shell_state.h"
-#include "audio/engine_state.h"
 #include "audio/source.h"
-#include "audio/source_state.h"
 #include "platform/headless_app.h"
 #include "platform/message_box.h"
 #include "platform/system.h"
+#include "platform/wave_format.h"
+#include "state/engine.h"
+#include "state/shell.h"
+#include "state/source.h"
 
 namespace dl {
 

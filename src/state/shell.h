@@ -11,36 +11,19 @@ class MainWindow;
 inline constexpr int kThisPlatformVersion = 0x0A00;
 inline int PlatformVersion = kThisPlatformVersion;
 
+// Every user-visible text is chosen by this.
 inline bool JapaneseUi = false;
-inline int CellWidth = 8;   // layout unit: average character width of the fixed font
-inline int CellHeight = 7;  // layout unit: half the character height
-inline int CaptionMenuHeight = 0;
-inline int GraphWidth = 512;
-inline int WindowWidth = 592;
 inline bool MinimisedFlag = false;
-inline std::string FileName;          // the chosen sound file; empty means none
+inline std::string FileName;                 // the chosen sound file; empty means none
 inline MainWindow* TheMainWindow = nullptr;  // null in batch mode
 
 // Light-on-dark drawing, recomputed from the system colours at every paint.
 inline bool DarkScheme = true;
 
-inline constexpr int kPlayButton = 121, kStopButton = 122, kBeepButton = 123;
-
-// Client-area height of the main window.
-inline int client_height() { return 16 * CellHeight + 260; }
-
-// Sets CellWidth/CellHeight from the stock fixed font's metrics.
-void measure_layout_units();
-// WindowWidth from GraphWidth, the cell width and the screen width.
-int compute_window_width(int graph_width, int cell_width, int screen_width);
-
-}  // namespace dl
-
-namespace dl {
-
 // Input devices found at start-up and their formats (WAVE_FORMAT_* bits).
 inline int WaveInDeviceCount = 0;
 inline uint32_t WaveInFormatMask = 0;
+// /P: the initial source starts at once.
 inline bool StartupAutoStart = false;
 
 }  // namespace dl

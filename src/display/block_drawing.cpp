@@ -1,0 +1,73 @@
+#include "display/block_drawing.h"
+
+#include "display/frame.h"
+#include "display/level_meter.h"
+#include "display/peak_labels.h"
+#include "display/readouts.h"
+#include "display/spectrum_graphs.h"
+#include "resources/string_table.h"
+#include "state/analysis.h"
+#include "state/layout_units.h"
+#include "state/settings.h"
+#include "state/shell.h"
+#include "state/view.h"
+#include "state/window_dc.h"
+
+namespace dl {
+
+namespace {
+
+// Holds the tick's window context in the DrawSurface slot while the graph is drawn straight
+// to the window.
+struct DirectDrawing {
+    bool active = false;
+    ~DirectDrawing() {
+        if (active) DrawSurface = nullptr;
+    }
+};
+
+void DrawSpectrumPart(Dc& dc, const BlockAnalysis& a) {
+    DirectDrawing direct;
+    if (!Settings.UseMemDC || !DrawSurface) {
+        DrawSurface = &dc;
+        direct.active = true;
+    }
+    Dc& target = *DrawSurface;
+    if (a.peak_shown) DrawPeakReadout(dc, a);
+    DrawViewGraph(target, a.n, a.levels);
+    if (a.peak_list) DrawPeakList(target, a);
+    if (a.a4_shown) DrawA4Readout(a);
+
+    const int x = CellWidth, y = 13 * CellHeight;
+    if (!direct.active) {
+        dc.bit_blt(x, y, GraphWidth, 256, target, x, y);
+    } else if (Settings.futosa == 2) {
+        // The fat trace reaches one column past the graph: the border there is drawn again.
+        const int edge = GraphWidth + CellWidth;
+        switch (BorderRop) {
+        case BorderRopKind::Whiteness: dc.pat_blt(edge, y, 1, 256, Rop::Whiteness); break;
+        case BorderRopKind::Blackness: dc.pat_blt(edge, y, 1, 256, Rop::Blackness); break;
+        case BorderRopKind::None: FillFace(dc, edge, y, edge + 1, y + 256); break;
+        }
+    }
+}
+
+}  // namespace
+
+void DrawBlockAnalysis(Dc& dc, const BlockAnalysis& a) {
+    if (a.level_unavailable) {
+        DcStateGuard saved(dc);
+        dc.set_text_color(kWhite);
+        dc.set_bk_color(kBlack);
+        dc.text_out(39 * CellWidth, 2 * CellHeight + CellHeight / 2,
+                    JapaneseUi ? "レベル表示不可" : LoadStringText(98));
+        return;
+    }
+    for (int i = 0; i < a.meter_count; ++i) {
+        const MeterReading& m = a.meters[size_t(i)];
+        DrawLevels(dc, m.level, m.top, m.height, m.unit);
+    }
+    if (a.spectrum) DrawSpectrumPart(dc, a);
+}
+
+}  // namespace dl

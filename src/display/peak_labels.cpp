@@ -1,0 +1,116 @@
+#include "display/peak_labels.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <memory>
+
+#include "display/readouts.h"
+#include "platform/font.h"
+#include "platform/format_text.h"
+#include "platform/system.h"
+#include "resources/command_ids.h"
+#include "state/analysis.h"
+#include "state/layout_units.h"
+#include "state/settings.h"
+#include "state/shell.h"
+#include "state/view.h"
+#include "state/window_dc.h"
+
+namespace dl {
+
+namespace {
+
+// Selects the label font for `count` labels into dc and records its cell in LabelFont.
+std::unique_ptr<Font> select_label_font(Dc& dc, int count) {
+    std::unique_ptr<Font> font;
+    if (CellHeight * count < 25) {
+        dc.select_font(nullptr);
+    } else {
+        const int height = count < 4 ? -16 : count == 4 ? -12 : count == 5 ? -10 : -9;
+        const char* face = PlatformVersion < 778 ? "Modern"
+                           : count >= 6          ? "Small Fonts"
+                           : JapaneseUi          ? "MS ゴシック"
+                                                 : "Courier New";
+        font = Font::create(height, 400, JapaneseUi, face, true);
+        dc.select_font(font.get());
+    }
+    const TextMetrics m = dc.font().metrics();
+    LabelFont.width = m.variable_pitch ? (m.ave_char_width + m.max_char_width) / 2 : m.ave_char_width;
+    LabelFont.height = std::abs(m.ascent);
+    return font;
+}
+
+}  // namespace
+
+std::string PeakLabelText(const PeakLabel& l) {
+    switch (l.text) {
+        case PeakLabel::Text::Figure: return FrequencyFigure(l.frequency, 5);
+        case PeakLabel::Text::Note: return l.note;
+        case PeakLabel::Text::None: break;
+    }
+    return "";
+}
+
+std::string PeakLabelLevelText(const LevelFigure& l) {
+    if (!l.decibel) return format_text("=%.3f", l.amplitude);
+    return format_text(l.decibels <= -100 ? "%4d" : "=%3d", l.decibels);
+}
+
+void DrawPeakLabel(Dc& dc, int x, int y, const std::string& text, int length) {
+    if (Settings.UseMemDC && x + length * LabelFont.width > screen_width()) {
+        dc.text_out(0, 0, text);
+        dc.bit_blt(x, y, length * LabelFont.width, LabelFont.height, dc, 0, 0);
+    } else {
+        dc.text_out(x, y, text);
+    }
+}
+
+void DrawPeakList(Dc& target, const BlockAnalysis& a) {
+    const SettingsRecord& s = Settings;
+    std::unique_ptr<Font> font;  // outlives the guard that deselects it
+    DcStateGuard saved(target);
+    if (DarkScheme) {
+        target.set_text_color(kWhite);
+        target.set_bk_color(kBlack);
+    }
+    font = select_label_font(target, s.freqnum);
+    const int width = LabelFont.width;
+    int row = s.freqnum > 0 ? (256 - LabelFont.height) / s.freqnum : 0;
+    if (LabelFont.height < row) row = LabelFont.height;
+    const bool tuning = s.display == kViewTuning;
+    if (tuning) target.set_bk_mode(BkMode::Transparent);
+
+    const int n = a.n;
+    const int columns = s.use_onmei == 2 ? 6 : s.use_onmei == 1 ? 3 : 5;
+    const int level_columns = s.use_onmei == 2 ? 6 : s.use_onmei == 1 ? 4 : 5;
+    const int right = GraphWidth + CellWidth;
+    const int room = columns + (s.withlevel ? (s.Decibel ? 4 : 6) : 0);
+    const double log_n = std::log(double(n));
+    for (const PeakLabel& l : a.labels) {
+        const int i = l.row, b = l.bin;
+        int y = 13 * CellHeight + i * row;
+        if (tuning) {
+            y = 13 * CellHeight + 256 - 2 * CellHeight;
+            // Weaker peaks fade towards the background.
+            if (i >= 1) {
+                const int g = ((256 / s.freqnum) * (DarkScheme ? s.freqnum - i : i)) & 0xff;
+                target.set_text_color(Rgb{uint8_t(g), uint8_t(g), uint8_t(g)});
+            }
+        }
+        int x = s.display == kViewLinear
+                    ? int((b * GraphWidth) / (n / 2) + CellWidth - width * columns * 0.5)
+                    : b > 0 ? int(std::log(2.0 * b) / log_n * GraphWidth + CellWidth - width * columns * 0.5) : 0;
+        if (x < CellWidth) x = CellWidth;
+        if (x > right - width * room) x = right - width * room;
+        if (l.nudged && x > CellWidth) x += int(1.5 * width);
+
+        const std::string text = PeakLabelText(l);
+        if (!text.empty()) DrawPeakLabel(target, x, y, text, int(text.size()));
+        if (l.with_level) {
+            const std::string level = PeakLabelLevelText(l.level);
+            DrawPeakLabel(target, x + level_columns * width, y, level, int(level.size()));
+        }
+    }
+}
+
+}  // namespace dl

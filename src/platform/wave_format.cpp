@@ -1,0 +1,31 @@
+
+#include <algorithm>
+
+#include "platform/wave_format.h"
+
+
+namespace dl {
+
+bool parse_wave_format(const std::vector<uint8_t>& record, WaveFormat& out) {
+    out = WaveFormat{};
+    if (record.size() < 16) return false;
+    const uint8_t* p = record.data();
+    out.tag = le16(p + kFmtTag);
+    out.channels = le16(p + kFmtChannels);
+    out.rate = le32(p + kFmtRate);
+    out.bytes_per_second = le32(p + kFmtBytesPerSec);
+    out.block_align = le16(p + kFmtBlockAlign);
+    out.bits = le16(p + kFmtBits);
+    if (record.size() >= kFmtExtra) {
+        out.extra = p + kFmtExtra;
+        out.extra_len = std::min<size_t>(le16(p + kFmtCbSize), record.size() - kFmtExtra);
+    }
+    return true;
+}
+
+bool is_device_pcm(const WaveFormat& f) {
+    return f.tag == kTagPcm && (f.bits == 8 || f.bits == 16) && (f.channels == 1 || f.channels == 2) &&
+           f.block_align == f.channels * f.bits / 8 && f.rate >= 1000 && f.rate <= 384000;
+}
+
+}  // namespace dl

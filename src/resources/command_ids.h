@@ -1,0 +1,36 @@
+#pragma once
+
+namespace dl {
+
+// Command identifiers of the menu and the buttons. The View and graph ids double as the stored
+// values of `display` and `graph`.
+enum Command : int {
+    kCmdMonitor = 101,
+    kCmdExit = 104,
+    kCmdAbout = 105,
+    kCmdHelp = 106,
+    kCmdLinear = 109,
+    kCmdLog = 110,
+    kCmdTuning = 111,
+    kCmdPinkFlat = 114,
+    kCmdExpand = 115,
+    kCmdLineGraph = 116,
+    kCmdBarGraph = 117,
+    kCmdFatLine = 118,
+    kCmdDecibel = 119,
+    kCmdVoiceRange = 120,
+    kCmdStart = 121,
+    kCmdStop = 122,
+    kCmdBeep = 123,
+    kCmdOption = 124,
+};
+
+// The three push buttons carry the ids of the commands they give.
+inline constexpr int kPlayButton = kCmdStart, kStopButton = kCmdStop, kBeepButton = kCmdBeep;
+
+// Stored values of `display`: the View items.
+inline constexpr int kViewLinear = kCmdLinear, kViewLog = kCmdLog, kViewTuning = kCmdTuning;
+// Stored values of `graph`.
+inline constexpr int kGraphLine = kCmdLineGraph, kGraphBar = kCmdBarGraph;
+
+}  // namespace dl

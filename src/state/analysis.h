@@ -1,0 +1,121 @@
+#pragma once
+// The analysis' arrays and results, and the value one block's analysis yields.
+#include <array>
+#include <cstdint>
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace dl {
+
+// The transform's real and imaginary parts, N = 2^fftparam values each, laid out so the two
+// arrays never share cache sets.
+struct WorkArraysRecord {
+    double* re = nullptr;
+    double* im = nullptr;
+    int n = 0;
+    std::unique_ptr<double[]> storage;
+};
+inline WorkArraysRecord WorkArrays;
+
+// The strongest line of the latest spectrum; kept between ticks.
+struct SpectrumPeakRecord {
+    double power = 1.0;    // largest (tilted) line power of the tick
+    int32_t bin = 0;       // its line
+    double frequency = 0;  // Hz; kept from the last tick that had a peak
+};
+inline SpectrumPeakRecord SpectrumPeak;
+
+// Display level of every line of the latest spectrum (0 full scale .. 255 floor), reused
+// between ticks.
+inline std::vector<uint8_t> DisplayLevels;
+
+// Cents deviations of the last eight A4 read-outs, oldest first; above 100 means empty.
+inline constexpr double kEmptyPitch = 4294967295.0;
+inline std::array<double, 8> PitchHistory = {kEmptyPitch, kEmptyPitch, kEmptyPitch, kEmptyPitch,
+                                             kEmptyPitch, kEmptyPitch, kEmptyPitch, kEmptyPitch};
+
+// The rising half of the selected window function, cached against its half-length and type.
+inline constexpr int kWindowTableSize = 32768;  // half of the largest transform
+inline constexpr int kRectangularWindow = 4;    // "squar   ": no table, no mean removal
+struct WindowTableRecord {
+    // Entry i < M: the weight at distance i from the block's edge for half-length M.
+    std::array<double, kWindowTableSize> window{};
+    int32_t cached_length = 0;
+    int32_t cached_type = kRectangularWindow;  // so the first use of any other type builds
+};
+inline WindowTableRecord WindowTable;
+
+// Where the transform reports that its tables could not be allocated ("nomem %d" or its Japanese
+// form). The application points it at the main window's top-left corner.
+inline std::function<void(const std::string&)> FftNoMemoryReport =
+    [](const std::string& text) { std::fprintf(stderr, "%s\n", text.c_str()); };
+
+// A level as the read-outs show it: decibels below full scale, or the amplitude as a fraction of
+// full scale on the linear scale.
+struct LevelFigure {
+    bool decibel = true;
+    int decibels = 0;
+    double amplitude = 0;
+};
+
+// One row of the level meter as the tick measured it.
+struct MeterReading {
+    uint32_t level = 0;       // the largest magnitude of the channel's samples
+    int top = 0, height = 0;  // the row in the panel, in pixels
+    uint32_t unit = 0;        // a sixteenth of full scale
+};
+
+// One labelled peak of the peak list.
+struct PeakLabel {
+    enum class Text { None, Figure, Note };
+    int row = 0;  // 0 the strongest
+    int bin = 0;
+    double frequency = 0;       // refined from the complex spectrum when asked
+    Text text = Text::Figure;   // the frequency as a figure, a note name, or nothing
+    std::string note;           // the note name, with its cents under cents labelling
+    bool nudged = false;        // a cents label without cents stands 1.5 cells to the right
+    bool with_level = false;
+    LevelFigure level;
+};
+
+// What the analysis of one block yields: the display draws it and batch mode prints it.
+struct BlockAnalysis {
+    // A source that is neither PCM nor converted: no meter, no spectrum.
+    bool level_unavailable = false;
+    int meter_count = 0;
+    std::array<MeterReading, 2> meters{};
+
+    // The spectrum: display levels of lines 0..n/2-1 (DisplayLevels), shown in the current view.
+    bool spectrum = false;
+    int n = 0;
+    const uint8_t* levels = nullptr;
+
+    // The "Peak" read-out of the strongest line.
+    bool peak_shown = false;
+    double peak_frequency = 0;
+    LevelFigure peak_level;
+
+    // The peak list (when labelling is on) and its labels, strongest first.
+    bool peak_list = false;
+    std::vector<PeakLabel> labels;
+
+    // The "A4pitch" read-out: the mean over the last read-outs.
+    bool a4_shown = false;
+    double a4_frequency = 0;
+    double a4_cents = 0;
+
+    void clear() {
+        level_unavailable = spectrum = peak_shown = peak_list = a4_shown = false;
+        meter_count = 0;
+        n = 0;
+        levels = nullptr;
+        labels.clear();
+    }
+};
+// The latest block's analysis, reused between ticks.
+inline BlockAnalysis TickAnalysis;
+
+}  // namespace dl

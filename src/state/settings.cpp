@@ -1,0 +1,225 @@
+
+#include <sys/stat.h>
+
+#include <cctype>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <string_view>
+#include <type_traits>
+#include <utility>
+#include <variant>
+#include <vector>
+
+#include "platform/profile.h"
+
+#include "resources/command_ids.h"
+#include "state/settings.h"
+#include "state/shell.h"
+
+namespace dl {
+
+namespace {
+
+const char kSection[] = "dewlark";
+constexpr size_t kValueBuffer = 32;  // values are cut to 31 characters
+
+// Decimal reading: leading blanks, one sign, digits up to the first non-digit.
+int to_int(const std::string& s) {
+    size_t i = 0;
+    while (i < s.size() && std::isspace(static_cast<unsigned char>(s[i]))) ++i;
+    bool neg = false;
+    if (i < s.size() && (s[i] == '+' || s[i] == '-')) neg = s[i++] == '-';
+    long long v = 0;
+    for (; i < s.size() && std::isdigit(static_cast<unsigned char>(s[i])); ++i) {
+        v = v * 10 + (s[i] - '0');
+        if (v > 1LL + INT_MAX) v = 1LL + INT_MAX;
+    }
+    v = neg ? -v : v;
+    if (v > INT_MAX) v = INT_MAX;
+    if (v < INT_MIN) v = INT_MIN;
+    return int(v);
+}
+
+// Unsigned reading: too large becomes 4294967295; a minus sign negates modulo 2^32.
+uint32_t to_uint(const std::string& s) {
+    size_t i = 0;
+    while (i < s.size() && std::isspace(static_cast<unsigned char>(s[i]))) ++i;
+    bool neg = false;
+    if (i < s.size() && (s[i] == '+' || s[i] == '-')) neg = s[i++] == '-';
+    unsigned long long v = 0;
+    bool overflow = false;
+    for (; i < s.size() && std::isdigit(static_cast<unsigned char>(s[i])); ++i) {
+        v = v * 10 + unsigned(s[i] - '0');
+        if (v > 0xFFFFFFFFull) overflow = true, v = 0xFFFFFFFFull;
+    }
+    if (overflow) return 0xFFFFFFFFu;
+    return neg ? uint32_t(0u - uint32_t(v)) : uint32_t(v);
+}
+
+int16_t to_short(const std::string& s) { return int16_t(uint16_t(unsigned(to_int(s)))); }
+
+// What a stored value may be. Values that would index outside a table, divide by zero, shift
+// absurdly or allocate absurdly are brought into range; the rest is used as read. Below `lo` a
+// value becomes `below`, above `hi` it becomes `above`; with `ends_only` only lo and hi
+// themselves are kept and what lies between becomes `above`.
+struct Range {
+    bool checked = false;
+    int64_t lo = 0, hi = 0, below = 0, above = 0;
+    bool ends_only = false;
+};
+constexpr Range kAnything{};
+constexpr Range clamp(int64_t lo, int64_t hi) { return {true, lo, hi, lo, hi, false}; }
+constexpr Range or_else(int64_t lo, int64_t hi, int64_t fallback) { return {true, lo, hi, fallback, fallback, false}; }
+constexpr Range one_of(int64_t a, int64_t b, int64_t fallback) { return {true, a, b, fallback, fallback, true}; }
+
+using Field = std::variant<int SettingsRecord::*, uint32_t SettingsRecord::*, int16_t SettingsRecord::*>;
+
+// One key of the file: its name, the field it fills (whose type says how it is read and
+// written: "%d", "%u" or "%hd"), and its range. The order is the order of the file.
+struct Key {
+    const char* name;
+    Field field;
+    Range range;
+};
+
+const Key kKeys[] = {
+    {"sex", &SettingsRecord::sex, kAnything},
+    {"use_onmei", &SettingsRecord::use_onmei, or_else(0, 2, 0)},
+    {"use_complex", &SettingsRecord::use_complex, kAnything},
+    {"freqnum", &SettingsRecord::freqnum, clamp(0, 999)},
+    {"withlevel", &SettingsRecord::withlevel, kAnything},
+    {"adjust16", &SettingsRecord::adjust16, kAnything},
+    {"adjust8", &SettingsRecord::adjust8, kAnything},
+    {"graph", &SettingsRecord::graph, one_of(kGraphLine, kGraphBar, kGraphBar)},
+    {"katamuki", &SettingsRecord::katamuki, kAnything},
+    {"monochrome", &SettingsRecord::monochrome, kAnything},
+    {"PeakHold", &SettingsRecord::PeakHold, or_else(0, 2, 1)},
+    {"deltatime", &SettingsRecord::deltatime, clamp(32, 32768)},
+    {"OnMem", &SettingsRecord::OnMem, kAnything},
+    {"MemSize", &SettingsRecord::MemSize, clamp(2, 255)},  // and clamp_memory_size's platform rule
+    {"dialog3d", &SettingsRecord::dialog3d, kAnything},
+    {"bits", &SettingsRecord::bits, one_of(8, 16, 16)},
+    {"channel", &SettingsRecord::channel, one_of(1, 2, 2)},
+    {"freq", &SettingsRecord::freq, {true, 1, 384000, 11025, 384000, false}},
+    {"display", &SettingsRecord::display, clamp(kViewLinear, kViewTuning)},
+    {"chartdot", &SettingsRecord::chartdot, kAnything},
+    {"fftparam", &SettingsRecord::fftparam, clamp(8, 16)},
+    {"UseMemDC", &SettingsRecord::UseMemDC, kAnything},
+    {"ColorScale", &SettingsRecord::ColorScale, kAnything},
+    {"futosa", &SettingsRecord::futosa, one_of(1, 2, 1)},
+    {"wavmode", &SettingsRecord::wavmode, or_else(0, 7, 0)},
+    {"mado", &SettingsRecord::mado, or_else(0, 7, 0)},
+};
+
+// dialog3d exists only where dialogs can be three-dimensional.
+bool stored(const Key& k) { return std::string_view(k.name) != "dialog3d" || PlatformVersion >= 863; }
+
+const Key* find_key(const std::string& name) {
+    for (const Key& k : kKeys)
+        if (name == k.name) return &k;
+    return nullptr;
+}
+
+int64_t get(const SettingsRecord& s, const Key& k) {
+    return std::visit([&](auto field) { return int64_t(s.*field); }, k.field);
+}
+
+void set_from_text(SettingsRecord& s, const Key& k, const std::string& v) {
+    std::visit([&](auto field) {
+        using T = std::remove_reference_t<decltype(s.*field)>;
+        if constexpr (std::is_same_v<T, uint32_t>) s.*field = to_uint(v);
+        else if constexpr (std::is_same_v<T, int16_t>) s.*field = to_short(v);
+        else s.*field = to_int(v);
+    }, k.field);
+}
+
+std::string text_of(const SettingsRecord& s, const Key& k) {
+    char buf[32] = "";
+    std::visit([&](auto field) {
+        using T = std::remove_reference_t<decltype(s.*field)>;
+        if constexpr (std::is_same_v<T, uint32_t>) std::snprintf(buf, sizeof buf, "%u", unsigned(s.*field));
+        else if constexpr (std::is_same_v<T, int16_t>) std::snprintf(buf, sizeof buf, "%hd", s.*field);
+        else std::snprintf(buf, sizeof buf, "%d", s.*field);
+    }, k.field);
+    return buf;
+}
+
+void correct(SettingsRecord& s, const Key& k) {
+    const Range& r = k.range;
+    if (!r.checked) return;
+    const int64_t v = get(s, k);
+    int64_t fixed = v;
+    if (v < r.lo) fixed = r.below;
+    else if (v > r.hi) fixed = r.above;
+    else if (r.ends_only && v != r.lo && v != r.hi) fixed = r.above;
+    if (fixed != v) std::visit([&](auto field) {
+        using T = std::remove_reference_t<decltype(s.*field)>;
+        s.*field = T(fixed);
+    }, k.field);
+}
+
+void correct_all(SettingsRecord& s) {
+    for (const Key& k : kKeys) correct(s, k);
+}
+
+}  // namespace
+
+std::string settings_path() {
+    // Built by appending: GCC 12 warns falsely about `string + literal` here at -O3.
+    std::string path;
+    const char* profile = std::getenv("USERPROFILE");
+    if (profile && *profile) return path.append(profile).append("/dewlark.INI");
+    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg) path.append(xdg);
+    else if (const char* home = std::getenv("HOME"); home && *home) path.append(home).append("/.config");
+    else path.append(".");
+    return path.append("/dewlark/dewlark.INI");
+}
+
+void clamp_memory_size() {
+    if (Settings.MemSize < 2) Settings.MemSize = 2;
+    if (Settings.MemSize > 255) Settings.MemSize = 255;
+    if (PlatformVersion <= 779 && Settings.MemSize > 15) Settings.MemSize = 15;
+}
+
+void load_settings() {
+    const std::string path = settings_path();
+    const SettingsRecord defaults;
+    SettingsRecord s = Settings;
+    for (const Key& k : kKeys) {
+        if (!stored(k)) continue;
+        set_from_text(s, k, get_profile_string(kSection, k.name, text_of(defaults, k), kValueBuffer, path));
+    }
+    correct_all(s);
+    Settings = s;
+    clamp_memory_size();
+}
+
+void save_settings() {
+    const std::string path = settings_path();
+    if (!std::getenv("USERPROFILE") || !*std::getenv("USERPROFILE")) {
+        std::string dir = path.substr(0, path.rfind('/'));
+        ::mkdir(dir.substr(0, dir.rfind('/')).c_str(), 0755);
+        ::mkdir(dir.c_str(), 0700);
+    }
+    std::vector<std::pair<std::string, std::string>> values;
+    for (const Key& k : kKeys)
+        if (stored(k)) values.emplace_back(k.name, text_of(Settings, k));
+    // Failures of the profile service are ignored; the old file stays whole.
+    write_profile_strings(kSection, values, path);
+}
+
+bool set_setting_from_text(const std::string& key, const std::string& value) {
+    if (key == "Decibel") return Settings.Decibel = to_int(value) != 0, true;
+    if (key == "Expand") return Settings.Expand = to_int(value) != 0, true;
+    const Key* k = find_key(key);
+    if (!k) return false;
+    SettingsRecord s = Settings;
+    set_from_text(s, *k, value.substr(0, kValueBuffer - 1));
+    correct(s, *k);
+    Settings = s;
+    if (key == "MemSize") clamp_memory_size();
+    return true;
+}
+
+}  // namespace dl

@@ -1,0 +1,43 @@
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "platform/riff.h"
+
+namespace dl {
+
+// Facts derived from the open source's format record.
+struct SourceInfoRecord {
+    uint16_t format_tag = 0;  // the source's own tag, kept when the record is rewritten to PCM
+    uint32_t sample_rate = 0;
+    int32_t khz = 0;  // (rate + 500) / 1000; not a multiple of 11 selects the 8000 Hz family
+    uint32_t source_bytes_per_second = 0;
+    uint32_t output_bytes_per_second = 0;
+    int32_t bits = 0;
+    int32_t block_align = 0;
+    int32_t ChannelLayout = 0;  // 0 mono 8-bit, 1 mono 16-bit, 2 stereo 8-bit, 3 stereo 16-bit
+    uint32_t DataRemaining = 0;
+    uint32_t DataTotal = 0;
+};
+inline SourceInfoRecord SourceInfo;
+
+// The format record of the open source (see platform/wave_format.h). Empty when none is held.
+inline std::vector<uint8_t> SourceFormat;
+inline bool SourceFormatHeld = false;
+
+// The volume holding the source file.
+struct DiskSpaceRecord {
+    uint32_t bytes_per_cluster = 0;
+    uint32_t total = 0;
+    uint32_t free = 0;
+};
+inline DiskSpaceRecord DiskSpace;
+
+// The open source file (null when none) and its two chunk records: the outer RIFF chunk and the
+// current sub-chunk. Valid while the file is open.
+inline std::unique_ptr<RiffFile> SourceFile;
+inline RiffChunk SourceRiffChunk;
+inline RiffChunk SourceSubChunk;
+
+}  // namespace dl

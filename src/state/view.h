@@ -1,0 +1,41 @@
+#pragma once
+// What the display keeps between paints and ticks.
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "platform/dc.h"
+
+namespace dl {
+
+// The off-screen surface for flicker-free drawing; exists exactly while UseMemDC is set.
+struct DrawSurfaceRecord {
+    std::unique_ptr<Surface> surface;
+    std::unique_ptr<Dc> dc;
+};
+inline DrawSurfaceRecord DrawSurfaceStore;
+// The current drawing handle of per-tick graphs: the surface's context when UseMemDC is set,
+// otherwise the tick's window context for the duration of the tick.
+inline Dc* DrawSurface = nullptr;
+
+// How the graph's border was drawn at the last frame (the fat-line edge repeats it).
+enum class BorderRopKind { None, Whiteness, Blackness };
+inline BorderRopKind BorderRop = BorderRopKind::None;
+// The pitch the note colours count from (A6, raised by the colour-scale key).
+inline double NoteReference = 1760.0;
+
+// The process-wide text buffer: DrawFrame leaves the Nyquist caption in it for the labels.
+inline std::string SharedText;
+
+// Held peaks of the level meter's first (top 2Y) and second row.
+inline std::array<uint32_t, 2> PeakHoldValues{};
+
+// Character cell of the font the peak labels were last drawn in.
+struct LabelFontRecord {
+    int width = 8;
+    int height = 12;
+};
+inline LabelFontRecord LabelFont;
+
+}  // namespace dl
