@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "app/program.h"
 #include "app/batch_analyse.h"
 #include "app/info_command.h"
+#include "app/program.h"
 #include "platform/application.h"
 
 namespace {

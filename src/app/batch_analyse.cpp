@@ -21,6 +21,7 @@
 #include "state/analysis.h"
 #include "state/engine.h"
 #include "state/layout_units.h"
+#include "state/reset.h"
 #include "state/settings.h"
 #include "state/shell.h"
 #include "state/source.h"
@@ -68,20 +69,14 @@ void paint_window() {
     PaintClientArea(wdc.dc());
 }
 
-// Puts back the process-wide hooks and settings of a run, however it ends.
+// Ends the run's play and leaves nothing of it behind, however the run ends.
 struct RunScope {
-    SettingsRecord settings = Settings;
     ~RunScope() {
-        AnalysisObserver = nullptr;
-        WaveOutDoneSink = nullptr;
-        ShiftHeldAtStart = nullptr;
-        UseInstantDevice = false;
         if (SourceState.running) StopPlayback();
         CloseSource();
         FreeFormatRecord();
-        WindowSurface = nullptr;
         set_message_box_hook(nullptr);
-        Settings = settings;
+        ResetProcessState();
     }
 };
 

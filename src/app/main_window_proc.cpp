@@ -191,7 +191,7 @@ void DispatchCommand(int id, int code) {
             PlayReferenceTone();
             break;
         default:
-            break;  // identifiers outside the table, and commands whose dialogs are not there
+            break;  // identifiers outside the table, and commands whose dialogs are not built
     }
 }
 
@@ -295,8 +295,7 @@ void MainWindowProc::on_syscommand(SysCommand command) {
 
 void MainWindowProc::on_destroy() {
     if (window()) window()->accept_drops(false);
-    if (SourceState.mode == SourceMode::File && SourceState.running) TeardownPlaybackOnDestroy();
-    CloseSource();
+    CloseSource();  // ends a play that still runs
     DrawSurfaceStore = DrawSurfaceRecord{};
     DrawSurface = nullptr;
     set_high_priority(false);

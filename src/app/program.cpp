@@ -37,7 +37,7 @@ Program::~Program() {
     if (window_ && WindowSurface == &window_->surface()) WindowSurface = nullptr;
 }
 
-bool Program::Initialise(const std::vector<std::string>& args, ShowCommand show) {
+void Program::Initialise(const std::vector<std::string>& args, ShowCommand show) {
     PlatformVersion = kThisPlatformVersion;
     load_settings();
     CommandLine cl = ParseCommandLine(args);
@@ -103,7 +103,6 @@ bool Program::Initialise(const std::vector<std::string>& args, ShowCommand show)
         UpdateTitle();
         if (SelectFileSource() == 1 && StartupAutoStart) StartPlayback();
     }
-    return true;
 }
 
 int Program::Run() {
@@ -117,7 +116,7 @@ int RunProgram(int argc, char** argv) {
     std::vector<std::string> args;
     for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
     Program program;
-    if (!program.Initialise(args)) return 0;
+    program.Initialise(args);
     return program.Run();
 }
 

@@ -14,8 +14,8 @@ class Program {
 public:
     Program();
     ~Program();
-    // args: the tokens after the program name. False when the window could not be made.
-    bool Initialise(const std::vector<std::string>& args, ShowCommand show = ShowCommand::Normal);
+    // args: the tokens after the program name.
+    void Initialise(const std::vector<std::string>& args, ShowCommand show = ShowCommand::Normal);
     // Runs the message loop; writes the settings on a normal end. Returns the exit code.
     int Run();
     MainWindow& window() { return *window_; }

@@ -46,11 +46,13 @@ uint32_t Layer3ConvertedFloor(uint32_t converted_size, uint32_t chunk_size, int 
     return uint32_t(std::min<uint64_t>(floor, 0xFFFFFFFFull));
 }
 
-uint32_t PcmBlockBytes(uint32_t a, uint32_t rate, uint32_t s) {
+uint32_t SliceBytes(uint32_t a, uint32_t r, uint16_t tag, uint32_t s) {
     if (a % 11025 == 0) return a / 11025 * s;
-    if (rate == 12000) return uint32_t(double(a) * 0.000125 * s);
-    if (a % 8000 == 0) return a / 8000 * s;
-    return uint32_t(double(a) * 0.000125 * s);
+    if (r == 12000) return uint32_t(double(a) * 0.000125 * s + 0.5);
+    // A layer-3 byte rate that happens to divide by 8000 still counts in its rate's family.
+    if (a % 8000 == 0 && tag != kTagMpegLayer3) return a / 8000 * s;
+    if (r % 11025 == 0) return uint32_t(double(a) / 11025 * s + 0.5);
+    return uint32_t(double(a) * 0.000125 * s + 0.5);
 }
 
 bool OpenConversion(std::vector<uint8_t>& record) {
@@ -98,7 +100,7 @@ bool OpenConversion(std::vector<uint8_t>& record) {
             }
             q = ChunkSize;
         }
-        BlockBytes = PcmBlockBytes(SourceInfo.output_bytes_per_second, rate, Settings.deltatime);
+        BlockBytes = SliceBytes(SourceInfo.output_bytes_per_second, rate, kTagPcm, Settings.deltatime);
     }
 
     // Streaming buffers each want a time slice of sound; memory mode converts once.

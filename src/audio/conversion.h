@@ -29,8 +29,8 @@ void CloseConversion();
 // The 45/49 floor of the destination capacity for MPEG layer-3 sources.
 uint32_t Layer3ConvertedFloor(uint32_t converted_size, uint32_t chunk_size, int khz);
 
-// Bytes one analysis block spans at a PCM rate of `bytes_per_second` bytes for `deltatime` samples
-// at the base rate.
-uint32_t PcmBlockBytes(uint32_t bytes_per_second, uint32_t sample_rate, uint32_t deltatime);
+// Bytes one time slice (BlockBytes) spans in a stream of `bytes_per_second` bytes at `rate` Hz with
+// format tag `tag`: `deltatime` samples at the base rate of the rate's family (11025 or 8000 Hz).
+uint32_t SliceBytes(uint32_t bytes_per_second, uint32_t rate, uint16_t tag, uint32_t deltatime);
 
 }  // namespace dl

@@ -113,19 +113,6 @@ void tear_down_conversion() {
     if (converting() || SampleBuffers[5]) CloseConversion();
 }
 
-// Everything a failed start undoes: buffers, device, conversion, file; the controls come back.
-void abandon_start() {
-    set_busy(false);
-    unprepare_all();
-    FreeWaveBuffers();
-    close_device();
-    tear_down_conversion();
-    CloseSourceFile();
-    SourceState.running = false;
-    set_high_priority(false);
-    StartControls(true);
-}
-
 // The block that sounds now, analysed and drawn; batch mode hears of it with its start.
 void analyse_buffer(Dc& dc, int slot) {
     const BlockAnalysis& a = AnalyseBlock(dc, slot, BufferBytes[size_t(slot)]);
@@ -171,15 +158,9 @@ void draw_reading_status() {
 void ComputeBufferSizes(const std::vector<uint8_t>& record) {
     const uint32_t a = rd32(record, kFmtBytesPerSec);
     const uint32_t r = rd32(record, kFmtRate);
-    const uint32_t s = Settings.deltatime;
     const uint16_t tag = rd16(record, kFmtTag);
     const uint32_t align = std::max<uint16_t>(rd16(record, kFmtBlockAlign), 1);
-
-    if (a % 11025 == 0) BlockBytes = a / 11025 * s;
-    else if (r == 12000) BlockBytes = uint32_t(double(a) * 0.000125 * s + 0.5);
-    else if (a % 8000 == 0 && tag != kTagMpegLayer3) BlockBytes = a / 8000 * s;
-    else if (r % 11025 == 0) BlockBytes = uint32_t(double(a) / 11025 * s + 0.5);
-    else BlockBytes = uint32_t(double(a) * 0.000125 * s + 0.5);
+    BlockBytes = SliceBytes(a, r, tag, Settings.deltatime);
 
     if (BufferCount != 1) {
         const uint32_t f = tag == kTagMpegLayer3 ? rd16(record, 24) : 0;
@@ -279,8 +260,7 @@ void StartPlayback() {
     if (const int rc = open_device(SourceFormat); rc != kWaveOk) {
         report_open_failure(rc);
         FreeFormatRecord();
-        CloseSourceFile();
-        tear_down_conversion();
+        EndPlayback(false);  // the controls were not taken yet
         return;
     }
     FreeFormatRecord();
@@ -297,14 +277,14 @@ void StartPlayback() {
             SampleStorage[i].assign(std::max<uint32_t>(i == 1 && memory ? BlockBytes : size, 1), silence);
         } catch (const std::bad_alloc&) {
             report("メモリ不足です。", 32);
-            abandon_start();
+            EndPlayback(true);
             return;
         }
         SampleBuffers[i] = SampleStorage[i].data();
     }
 
     if (converting() && !PrepareConversionInput(std::min(SourceInfo.DataRemaining, ChunkSize))) {
-        abandon_start();
+        EndPlayback(true);
         return;
     }
 
@@ -324,7 +304,7 @@ void StartPlayback() {
         const uint32_t bytes = fill_buffer(i, n, &short_read);
         if (short_read) {
             report_formatted("データチャンクを読み取れません。%d %ld", 19, i, long(n));
-            abandon_start();
+            EndPlayback(true);
             return;
         }
         uint32_t bytes_now = bytes;
@@ -348,7 +328,7 @@ void StartPlayback() {
             }
             if (BufferBytes[0] == 0) {
                 message_box({"cannot convert", "", true, MbIcon::Exclamation});
-                abandon_start();
+                EndPlayback(true);
                 return;
             }
         }
@@ -376,7 +356,7 @@ void StartPlayback() {
                 WindowDc wdc;
                 BlackenLevelPanel(wdc.dc());
             }
-            abandon_start();
+            EndPlayback(true);
             return;
         }
         if (memory) {
@@ -393,7 +373,7 @@ void StartPlayback() {
         }
         if (WaveOutDevice->write(h, i) != kWaveOk) {
             report("デバイスへの出力に失敗しました。", 51);
-            abandon_start();
+            EndPlayback(true);
             return;
         }
         if (memory) StartMemoryTimer(RateFactor);
@@ -481,64 +461,28 @@ void PlaybackTick(int header) {
         TuneLevelStride(tick_start);
     } else {
         BufferBytes[i] = 0;
-        if (last) {
-            if (memory) kill_memory_timer();
-            else unprepare_all();
-            close_device();
-            EndOfPlayCleanup();
-            set_high_priority(false);
-            tear_down_conversion();
-        }
+        if (last) EndPlayback(true);
     }
     dc.select_font(old);
 }
 
-void EndOfPlayCleanup() {
-    PlaybackControls(false);
-    FreeWaveBuffers();
-    SourceState.running = false;
-    CloseSourceFile();
-    StartControls(true);
-}
-
-void StopPlayback() {
-    if (BufferCount == 1) kill_memory_timer();
-    PlaybackControls(false);
+void EndPlayback(bool restore_controls) {
+    set_busy(false);
+    kill_memory_timer();
+    if (restore_controls) PlaybackControls(false);
+    // Completions the reset returns, and any still on their way, belong to no play now.
     StopRequested = true;
     if (WaveOutDevice) WaveOutDevice->reset();
-    for (WaveHeader& h : WaveHeaders) {
-        if (h.data && h.prepared && WaveOutDevice) WaveOutDevice->unprepare(h);
-        h.prepared = false;
-    }
+    unprepare_all();
     close_device();
-    set_high_priority(false);
     tear_down_conversion();
-    StartControls(true);
-    CloseSourceFile();
     FreeWaveBuffers();
+    CloseSourceFile();
     SourceState.running = false;
+    set_high_priority(false);
+    if (restore_controls) StartControls(true);
 }
 
-void TeardownPlaybackOnDestroy() {
-    if (WaveOutDevice && SourceState.mode == SourceMode::File && SourceState.running) {
-        kill_memory_timer();
-        StopRequested = true;
-        WaveOutDevice->reset();
-        unprepare_all();
-        tear_down_conversion();
-        FreeWaveBuffers();
-        SourceState.running = false;
-    }
-}
-
-void CloseWaveOutDevice() {
-    kill_memory_timer();
-    if (WaveOutDevice) {
-        StopRequested = true;
-        WaveOutDevice->reset();
-        unprepare_all();
-    }
-    close_device();
-}
+void StopPlayback() { EndPlayback(true); }
 
 }  // namespace dl

@@ -15,14 +15,15 @@ uint32_t PacingWaitMs(uint32_t chunk_size, uint32_t source_bytes_per_second, int
 void StartPlayback();
 // A finished buffer: `header` as the device reported it.
 void PlaybackTick(int header);
+// STOP: the play ends at once, the controls come back.
 void StopPlayback();
+// Every way a play ends (its last buffer back, STOP, a start that failed, the source closed):
+// the timer, the device (after returning what it still holds), the buffers, the conversion and the
+// file go, and the priority is normal again. `restore_controls` gives PLAY and the menus back;
+// not while the window goes away or when the start failed before taking them.
+void EndPlayback(bool restore_controls);
 void PlaybackControls(bool on);
 void StartControls(bool on);
-void EndOfPlayCleanup();
 void FreeWaveBuffers();
-// The window is going away while a play may run.
-void TeardownPlaybackOnDestroy();
-// Closes the output device (after returning what it still holds) and the memory-mode timer.
-void CloseWaveOutDevice();
 
 }  // namespace dl

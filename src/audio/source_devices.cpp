@@ -6,7 +6,7 @@
 namespace dl {
 
 void CloseSourceDevices() {
-    if (SourceState.mode == SourceMode::File && WaveOutDevice) CloseWaveOutDevice();
+    if (SourceState.mode == SourceMode::File && WaveOutDevice) EndPlayback(false);
 }
 
 }  // namespace dl

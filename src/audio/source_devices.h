@@ -2,8 +2,8 @@
 
 namespace dl {
 
-// Closes the wave-out device of a file playback and the wave-in device of record-port monitoring,
-// whichever is open. Called when the source is closed.
+// Ends a file playback or a record-port monitoring that still has its device, whichever runs,
+// without touching the controls. Called when the source is closed.
 void CloseSourceDevices();
 
 }  // namespace dl

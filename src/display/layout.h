@@ -6,8 +6,6 @@
 namespace dl {
 
 // Where things sit in the client area, in the layout units of the fixed font.
-inline int GraphLeft() { return CellWidth; }
-inline int GraphTop() { return 13 * CellHeight; }
 inline constexpr int kGraphHeight = 256;
 
 // True when the window is too narrow for the amplitude scale right of the graph.

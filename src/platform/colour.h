@@ -9,7 +9,6 @@ struct Rgb {
 };
 
 constexpr Rgb rgb(uint32_t hex) { return {uint8_t(hex >> 16), uint8_t(hex >> 8), uint8_t(hex)}; }
-constexpr uint32_t hex_of(Rgb c) { return (uint32_t(c.r) << 16) | (uint32_t(c.g) << 8) | c.b; }
 
 // Integer luma used for the scheme and border decisions.
 constexpr int luma(Rgb c) { return (299 * c.r + 587 * c.g + 114 * c.b) / 1000; }

@@ -13,8 +13,6 @@ MessageBoxHook g_hook;
 }
 
 void set_message_box_hook(MessageBoxHook hook) { g_hook = std::move(hook); }
-bool message_box_hooked() { return bool(g_hook); }
-
 void message_box(const MessageBoxRequest& r) {
     if (g_hook) {
         g_hook(r);

@@ -18,6 +18,5 @@ struct MessageBoxRequest {
 void message_box(const MessageBoxRequest& request);
 using MessageBoxHook = std::function<void(const MessageBoxRequest&)>;
 void set_message_box_hook(MessageBoxHook hook);
-bool message_box_hooked();
 
 }  // namespace dl

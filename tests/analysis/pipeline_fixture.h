@@ -13,13 +13,14 @@
 
 #include "analysis/pipeline.h"
 #include "analysis/pitch.h"
+#include "display/frame.h"
 #include "display/peak_labels.h"
 #include "display/readouts.h"
-#include "display/frame.h"
 #include "platform/pointer.h"
 #include "state/analysis.h"
 #include "state/engine.h"
 #include "state/layout_units.h"
+#include "state/reset.h"
 #include "state/settings.h"
 #include "state/shell.h"
 #include "state/source.h"
@@ -49,22 +50,12 @@ public:
 
 protected:
     void SetUp() override {
-        dl::Settings = dl::SettingsRecord{};
+        dl::ResetProcessState();
         dl::Settings.freqnum = 0;
-        dl::SourceInfo = dl::SourceInfoRecord{};
         dl::SourceInfo.format_tag = 1;
         dl::SourceInfo.sample_rate = 44100;
         dl::SourceInfo.ChannelLayout = 1;
-        dl::ConversionStream = nullptr;
-        dl::SpectrumPeak = dl::SpectrumPeakRecord{};
-        dl::DarkScheme = true;
-        dl::GraphWidth = 512;
-        dl::CellWidth = 8;
-        dl::CellHeight = 7;
-        dl::LevelScanStride = 1;
         dl::BlockBytes = 1u << 20;
-        dl::DrawSurface = nullptr;
-        dl::ResetPitchHistory();
         window_ = std::make_unique<dl::Surface>(1200, 400);
         window_->fill(dl::Rgb{0, 128, 0});
         dl::WindowSurface = window_.get();
@@ -74,9 +65,7 @@ protected:
     }
     void TearDown() override {
         dl::set_pointer_event_hook(nullptr);
-        dl::WindowSurface = nullptr;
-        dl::DrawSurface = nullptr;
-        for (auto& p : dl::SampleBuffers) p = nullptr;
+        dl::ResetProcessState();
     }
 
     void use_work_arrays(int n) {

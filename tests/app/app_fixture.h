@@ -9,6 +9,7 @@
 #include "app/program.h"
 #include "state/engine.h"
 #include "state/layout_units.h"
+#include "state/reset.h"
 #include "state/settings.h"
 #include "state/shell.h"
 #include "state/source.h"
@@ -22,12 +23,7 @@ protected:
     void SetUp() override {
         profile_ = use_temporary_profile();
         setenv("DEWLARK_DATA_DIR", temp_dir().c_str(), 1);
-        dl::Settings = dl::SettingsRecord{};
-        dl::FileName.clear();
-        dl::GraphWidth = 512;
-        dl::MinimisedFlag = false;
-        dl::SourceState = dl::SourceStateRecord{};
-        dl::SourceInfo = dl::SourceInfoRecord{};
+        dl::ResetProcessState();
     }
     void TearDown() override {
         if (program_) program_->window().destroy();
@@ -38,7 +34,7 @@ protected:
     dl::MainWindow& start(const std::vector<std::string>& args = {},
                           dl::ShowCommand show = dl::ShowCommand::Normal) {
         program_ = std::make_unique<dl::Program>();
-        EXPECT_TRUE(program_->Initialise(args, show));
+        program_->Initialise(args, show);
         QTest::qWait(10);
         return program_->window();
     }

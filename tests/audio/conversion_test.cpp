@@ -34,9 +34,14 @@ TEST(ConversionSizes, Layer3FloorAndPcmBlocks) {
     EXPECT_EQ(dl::Layer3ConvertedFloor(46000, 1000, 48), 49000u);
     EXPECT_EQ(dl::Layer3ConvertedFloor(46000, 0, 48), 46000u);
     EXPECT_EQ(dl::Layer3ConvertedFloor(1, 200000000, 48), 0xFFFFFFFFu) << "saturates instead of wrapping";
-    EXPECT_EQ(dl::PcmBlockBytes(176400, 44100, 2048), 32768u);
-    EXPECT_EQ(dl::PcmBlockBytes(192000, 48000, 2048), 49152u);
-    EXPECT_EQ(dl::PcmBlockBytes(48000, 12000, 100), 600u);
+    EXPECT_EQ(dl::SliceBytes(176400, 44100, dl::kTagPcm, 2048), 32768u);
+    EXPECT_EQ(dl::SliceBytes(192000, 48000, dl::kTagPcm, 2048), 49152u);
+    EXPECT_EQ(dl::SliceBytes(48000, 12000, dl::kTagPcm, 100), 600u);
+    // Converted sound at an odd rate rounds like a PCM source (7000 Hz mono: 57.75 bytes).
+    EXPECT_EQ(dl::SliceBytes(14000, 7000, dl::kTagPcm, 33), 58u);
+    // A layer-3 stream whose byte rate divides by 8000 stays in the 11025 Hz family.
+    EXPECT_EQ(dl::SliceBytes(16000, 44100, dl::kTagMpegLayer3, 2048), 2972u);
+    EXPECT_EQ(dl::SliceBytes(16000, 44100, dl::kTagPcm, 2048), 4096u);
 }
 
 class Conversion : public PlaybackFixture {

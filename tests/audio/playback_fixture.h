@@ -18,6 +18,7 @@
 #include "platform/main_window.h"
 #include "platform/system.h"
 #include "state/engine.h"
+#include "state/reset.h"
 #include "state/settings.h"
 #include "state/shell.h"
 #include "state/window_dc.h"
@@ -92,9 +93,7 @@ protected:
         setenv("SDL_DISKAUDIOFILE", disk_.c_str(), 1);
         setenv("SDL_DISKAUDIODELAY", "0", 1);
         dl::audio_quit();
-        saved_ = dl::Settings;
-        dl::Settings.OnMem = 0;
-        dl::Settings.PlayRate = 0;
+        dl::ResetProcessState();
         std::vector<dl::MenuBarEntry> menus{{"&File", {{101, "&Monitor..."}, {104, "e&xit"}}},
                                             {"&Operation",
                                              {{120, "init"}, {121, "&Start", true}, {122, "s&Top", true},
@@ -115,12 +114,8 @@ protected:
         pump(50);
         dl::CloseSource();
         dl::FreeFormatRecord();
-        dl::AnalysisObserver = nullptr;
-        dl::ShiftHeldAtStart = nullptr;
-        dl::WindowSurface = nullptr;
-        dl::TheMainWindow = nullptr;
+        dl::ResetProcessState();
         window_.reset();
-        dl::Settings = saved_;
         dl::audio_quit();
         setenv("SDL_AUDIODRIVER", "dummy", 1);
         unsetenv("SDL_DISKAUDIODELAY");
@@ -170,7 +165,6 @@ protected:
     }
 
     std::string dir_, disk_;
-    dl::SettingsRecord saved_;
     Handler handler_;
     std::unique_ptr<dl::MainWindow> window_;
     bool shift_ = true;

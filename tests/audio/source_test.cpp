@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include "display/position_line.h"
 #include "audio/source_messages.h"
 #include "audio/stream_probe.h"
+#include "display/position_line.h"
 #include "display/source_panel.h"
 #include "platform/wave_format.h"
 #include "reader_files.h"

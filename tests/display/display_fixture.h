@@ -14,6 +14,7 @@
 #include "platform/system.h"
 #include "state/engine.h"
 #include "state/layout_units.h"
+#include "state/reset.h"
 #include "state/settings.h"
 #include "state/shell.h"
 #include "state/source.h"
@@ -27,22 +28,8 @@ class DisplayTest : public ::testing::Test {
 protected:
     void SetUp() override { Configure(512); }
     void TearDown() override {
-        dl::DrawSurface = nullptr;
-        dl::DrawSurfaceStore.dc.reset();
-        dl::DrawSurfaceStore.surface.reset();
-        dl::WindowSurface = nullptr;
-        dl::JapaneseUi = false;
+        dl::ResetProcessState();
         dl::Font::use_japanese_stock_font(false);
-        dl::Settings = dl::SettingsRecord{};
-        dl::SourceInfo = dl::SourceInfoRecord{};
-        dl::SourceState = dl::SourceStateRecord{};
-        dl::FastLevelStyle = false;
-        dl::ClearHeldPeaks();
-        dl::CellWidth = 8;
-        dl::CellHeight = 7;
-        dl::GraphWidth = 512;
-        dl::WindowWidth = 592;
-        dl::DarkScheme = true;
     }
 
     void Configure(int graph_width, int cell_width = 8, int cell_height = 7) {

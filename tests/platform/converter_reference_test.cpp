@@ -2,8 +2,8 @@
 // reference decodes committed beside them.
 #include <gtest/gtest.h>
 
-#include "platform/converter.h"
 #include "converter_fixture.h"
+#include "platform/converter.h"
 
 using namespace conv_test;
 
