@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "app/batch_analyse.h"
+#include "app/batch_monitor.h"
 #include "app/info_command.h"
 #include "app/program.h"
 #include "platform/application.h"
@@ -15,7 +16,9 @@ void usage(FILE* out) {
     std::fputs(
         "usage: dewlark [FILE] [/P] [/L] [/S] [/M] [/H] [/O] [/RATE]\n"
         "       dewlark --info FILE\n"
-        "       dewlark --analyse FILE [--set KEY=VALUE]... [--png OUT.png]\n",
+        "       dewlark --analyse FILE [--set KEY=VALUE]... [--png OUT.png]\n"
+        "       dewlark --monitor [--seconds S] [--device NAME] [--set KEY=VALUE]... [--png OUT.png]\n"
+        "       dewlark --list-devices\n",
         out);
 }
 
@@ -50,6 +53,8 @@ int main(int argc, char** argv) {
         }
         if (first == "--info") return run_batch(argc, argv, info);
         if (first == "--analyse" || first == "--analyze") return run_batch(argc, argv, dl::RunAnalyseCommand);
+        if (first == "--monitor") return run_batch(argc, argv, dl::RunMonitorCommand);
+        if (first == "--list-devices") return dl::RunListDevicesCommand();
     }
     return dl::RunProgram(argc, argv);
 }

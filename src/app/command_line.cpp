@@ -4,6 +4,8 @@
 
 
 
+
+
 #include <cctype>
 
 namespace dl {

@@ -2,7 +2,9 @@
 
 #include <cstdio>
 
+#include "audio/devices.h"
 #include "audio/playback.h"
+#include "audio/record_port.h"
 #include "audio/source.h"
 #include "audio/timer_tick.h"
 #include "display/frame.h"
@@ -107,18 +109,40 @@ void RelayoutWindow() {
     window()->invalidate();
 }
 
-int SelectFileSource() {
-    SourceState.mode = SourceMode::File;
+namespace {
+
+// The source kind, PLAY labelled for it and Start enabled, then the source opened.
+int select_source(SourceMode mode, const char* label, int (*open)()) {
+    SourceState.mode = mode;
     if (MainWindow* w = window()) {
-        w->set_button_text(kPlayButton, JapaneseUi ? "再生" : "PLAY");
+        w->set_button_text(kPlayButton, label);
         w->enable_button(kPlayButton, true);
         if (w->is_active()) w->focus_button(kPlayButton);
         w->enable_menu(kCmdStart, true);
     }
-    const int opened = OpenSource();
+    const int opened = open();
     // The frame's scales follow the new source's rate at once, not only at the next Start.
     if (MainWindow* w = window()) w->invalidate();
     return opened;
+}
+
+}  // namespace
+
+int SelectFileSource() { return select_source(SourceMode::File, JapaneseUi ? "再生" : "PLAY", OpenSource); }
+
+int SelectRecordSource() {
+    FileName.clear();
+    return select_source(SourceMode::RecordPort, JapaneseUi ? "動作" : "Start", OpenRecordPort);
+}
+
+// Command 101: the previous file name comes back when the choice is cancelled.
+void ChooseRecordPort() {
+    CloseSource();
+    const std::string previous = FileName;
+    const bool chosen = AskRecordPort();
+    FileName = chosen ? std::string() : previous;
+    UpdateTitle();
+    if (chosen) SelectRecordSource();
 }
 
 void HandleDroppedFiles(const std::vector<std::string>& paths) {
@@ -136,6 +160,9 @@ void PlayReferenceTone() { play_wav_sync(data_dir() + "/kijun.wav"); }
 void DispatchCommand(int id, int code) {
     MainWindow* w = window();
     switch (id) {
+        case kCmdMonitor:
+            ChooseRecordPort();
+            break;
         case kCmdExit:
             if (w) w->destroy();
             break;
@@ -182,10 +209,12 @@ void DispatchCommand(int id, int code) {
             if (code != 0) break;
             ClearHeldPeaks();
             if (SourceState.mode == SourceMode::File) StartPlayback();
+            else if (SourceState.mode == SourceMode::RecordPort) StartMonitoring();
             break;
         case kCmdStop:
             if (code != 0) break;
             if (SourceState.mode == SourceMode::File) StopPlayback();
+            else if (SourceState.mode == SourceMode::RecordPort) StopMonitoring();
             break;
         case kCmdBeep:
             PlayReferenceTone();
@@ -313,6 +342,25 @@ void MainWindowProc::on_set_focus() {
 
 void MainWindowProc::on_wave_out_done(int header) { PlaybackTick(header); }
 
-void MainWindowProc::on_wave_in_data(int /*header*/) {}
+void MainWindowProc::on_wave_in_data(int header) { RecordTick(header); }
+
+std::vector<SubmenuEntry> MainWindowProc::on_submenu_show(int id) {
+    std::vector<SubmenuEntry> entries;
+    if (id != kCmdInputDevice && id != kCmdOutputDevice) return entries;
+    const bool capture = id == kCmdInputDevice;
+    std::vector<std::string>& devices = menu_devices_[id];
+    devices = DeviceMenuEntries(capture);
+    const int chosen = ChosenDeviceEntry(capture, devices);
+    for (size_t i = 0; i < devices.size(); ++i) entries.push_back({devices[i], int(i) == chosen});
+    return entries;
+}
+
+void MainWindowProc::on_submenu_choice(int id, int index) {
+    if (id != kCmdInputDevice && id != kCmdOutputDevice) return;
+    const bool capture = id == kCmdInputDevice;
+    ChooseDevice(capture, menu_devices_[id], index);
+    // A record port chosen before is checked again on the device now chosen, at the next Start.
+    if (capture && SourceState.mode == SourceMode::RecordPort && !SourceState.running) FreeFormatRecord();
+}
 
 }  // namespace dl

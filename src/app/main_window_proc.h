@@ -1,5 +1,7 @@
 #pragma once
+#include <map>
 #include <string>
+#include <vector>
 
 #include "platform/main_window.h"
 
@@ -21,11 +23,21 @@ public:
     void on_set_focus() override;
     void on_wave_out_done(int header) override;
     void on_wave_in_data(int header) override;
+    std::vector<SubmenuEntry> on_submenu_show(int id) override;
+    void on_submenu_choice(int id, int index) override;
+
+private:
+    std::map<int, std::vector<std::string>> menu_devices_;  // what each device menu listed when it opened
 };
 
 void DispatchCommand(int id, int code);
 bool KeyboardFilter(Key key);
 int SelectFileSource();
+// The record port as the source: PLAY reads "Start"; the port's format is checked.
+int SelectRecordSource();
+// Command 101: the record port chosen in its dialog (false: cancelled); until the dialog is
+// there, the settings as they stand are taken.
+inline bool (*AskRecordPort)() = [] { return true; };
 void UpdateTitle();
 // The title for a file name: its name part followed by " - dewlark", or "dewlark".
 std::string TitleFor(const std::string& file_name, int platform_version);

@@ -3,6 +3,7 @@
 #include "analysis/fft.h"
 #include "app/command_line.h"
 #include "audio/playback.h"
+#include "audio/record_port.h"
 #include "display/frame.h"
 #include "platform/application.h"
 #include "platform/audio_system.h"
@@ -83,9 +84,8 @@ void Program::Initialise(const std::vector<std::string>& args, ShowCommand show)
     if (wave_out_device_count() == 0) window_->accept_drops(false);
     WaveInDeviceCount = wave_in_device_count();
     WaveInFormatMask = WaveInDeviceCount ? wave_in_format_mask() : 0;
-    // The record port is chosen from "&Monitor...", which arrives with the monitor itself; the
-    // dialogs behind 105, 120 and 124 are not there yet either.
-    window_->enable_menu(kCmdMonitor, false);
+    if (WaveInDeviceCount == 0) window_->enable_menu(kCmdMonitor, false);
+    // The dialogs behind 105, 120 and 124 are not built yet.
     for (int id : {kCmdVoiceRange, kCmdOption, kCmdAbout}) window_->enable_menu(id, false);
     fit_record_settings(WaveInFormatMask);
 
@@ -102,6 +102,8 @@ void Program::Initialise(const std::vector<std::string>& args, ShowCommand show)
     if (!FileName.empty()) {
         UpdateTitle();
         if (SelectFileSource() == 1 && StartupAutoStart) StartPlayback();
+    } else if (WaveInDeviceCount > 0) {
+        if (SelectRecordSource() == 1 && StartupAutoStart) StartMonitoring();
     }
 }
 

@@ -9,6 +9,8 @@
 #include "analysis/pipeline.h"
 #include "analysis/pitch.h"
 #include "audio/conversion.h"
+#include "audio/devices.h"
+#include "audio/run.h"
 #include "audio/source.h"
 #include "audio/timer_tick.h"
 #include "display/frame.h"
@@ -21,7 +23,6 @@
 #include "platform/system.h"
 #include "platform/ui_post.h"
 #include "platform/wave_format.h"
-#include "resources/command_ids.h"
 #include "resources/string_table.h"
 #include "state/analysis.h"
 #include "state/engine.h"
@@ -36,7 +37,6 @@ namespace dl {
 namespace {
 
 constexpr uint32_t kFloppyBytes = 1457664;
-constexpr int kTimerId = 1;
 constexpr uint32_t kFirstBufferFeedLimit = 1u << 20;
 
 // Completions carry the play they belong to, so those of a device already closed are ignored
@@ -66,14 +66,6 @@ void report_open_failure(int rc) {
     }
 }
 
-void set_busy(bool busy) {
-    if (TheMainWindow) TheMainWindow->set_busy_cursor(busy);
-}
-
-void kill_memory_timer() {
-    if (TheMainWindow) TheMainWindow->kill_timer(kTimerId);
-}
-
 WaveOut::Done completion_route() {
     const int base = int((g_generation & kGenerationMask) << 2);
     if (WaveOutDoneSink) {
@@ -87,30 +79,18 @@ WaveOut::Done completion_route() {
     return [base](int i) { post_to_ui([h = base + i] { PlaybackTick(h); }); };
 }
 
+// A device that goes away ends the play, and says so.
+void device_lost() {
+    if (!SourceState.running || SourceState.mode != SourceMode::File) return;
+    EndRun(true);
+    DeviceLost = true;
+    ReportDeviceLost(false);
+}
+
 int open_device(const std::vector<uint8_t>& record) {
     ++g_generation;
-    return UseInstantDevice ? wave_out_open_instant(record, completion_route(), WaveOutDevice)
-                            : wave_out_open(record, completion_route(), WaveOutDevice);
-}
-
-void close_device() {
-    if (!WaveOutDevice) return;
-    if (WaveOutDevice->close() == kWaveStillPlaying) {
-        WaveOutDevice->reset();
-        WaveOutDevice->close();
-    }
-    WaveOutDevice.reset();
-}
-
-void unprepare_all() {
-    for (WaveHeader& h : WaveHeaders) {
-        if (h.prepared && WaveOutDevice) WaveOutDevice->unprepare(h);
-        h.prepared = false;
-    }
-}
-
-void tear_down_conversion() {
-    if (converting() || SampleBuffers[5]) CloseConversion();
+    if (UseInstantDevice) return wave_out_open_instant(record, completion_route(), WaveOutDevice);
+    return wave_out_open(record, completion_route(), WaveOutDevice, ChosenDevice(false, device_lost));
 }
 
 // The block that sounds now, analysed and drawn; batch mode hears of it with its start.
@@ -136,21 +116,6 @@ uint32_t fill_buffer(int i, uint32_t n, bool* short_read) {
     BufferPlayedOffset[i] = PlayedBytesQueued;
     PlayedBytesQueued += bytes;
     return bytes;
-}
-
-void draw_reading_status() {
-    WindowDc wdc;
-    Dc& dc = wdc.dc();
-    BlackenLevelPanel(dc);
-    const Font* old = dc.select_font(nullptr);
-    const Rgb text = dc.text_color();
-    const BkMode mode = dc.bk_mode();
-    dc.set_text_color(Rgb{255, 255, 0});
-    dc.set_bk_mode(BkMode::Transparent);
-    dc.text_out(CellWidth * 39, CellHeight * 2 + CellHeight / 4, JapaneseUi ? "ファイル読み込み中" : LoadStringText(66));
-    dc.set_bk_mode(mode);
-    dc.set_text_color(text);
-    dc.select_font(old);
 }
 
 }  // namespace
@@ -198,40 +163,9 @@ uint32_t PacingWaitMs(uint32_t chunk_size, uint32_t bps, int play_rate, uint16_t
     return uint32_t(t);
 }
 
-void FreeWaveBuffers() {
-    for (int i = 0; i < 4; ++i) {
-        std::vector<uint8_t>().swap(SampleStorage[i]);
-        SampleBuffers[i] = nullptr;
-    }
-}
-
-void PlaybackControls(bool on) {
-    if (!TheMainWindow) return;
-    MainWindow& w = *TheMainWindow;
-    w.enable_button(kStopButton, on);
-    w.enable_menu(kCmdStop, on);
-    if (on) {
-        w.enable_button(kBeepButton, true);
-        w.enable_menu(kCmdBeep, true);
-        if (w.is_active()) w.focus_button(kBeepButton);
-    }
-}
-
-void StartControls(bool on) {
-    if (!TheMainWindow) return;
-    MainWindow& w = *TheMainWindow;
-    if (SourceState.mode == SourceMode::File) w.set_button_text(kPlayButton, JapaneseUi ? "再生" : "PLAY");
-    w.enable_button(kPlayButton, on);
-    w.enable_menu(kCmdStart, on);
-    w.enable_menu(kCmdVoiceRange, on);
-    w.enable_menu(kCmdOption, on);
-    w.accept_drops(on);
-    if (on && w.is_active()) w.focus_button(kPlayButton);
-    w.enable_menu(kCmdMonitor, on && wave_in_device_count() > 0);
-}
-
 void StartPlayback() {
     ResetPitchHistory();
+    DeviceLost = false;
     TickPacing = !(ShiftHeldAtStart ? ShiftHeldAtStart() : shift_down());
     if (!SourceFile || !SourceFormatHeld) {
         if (!OpenSource()) return;
@@ -260,31 +194,31 @@ void StartPlayback() {
     if (const int rc = open_device(SourceFormat); rc != kWaveOk) {
         report_open_failure(rc);
         FreeFormatRecord();
-        EndPlayback(false);  // the controls were not taken yet
+        EndRun(false);  // the controls were not taken yet
         return;
     }
     FreeFormatRecord();
     const bool memory = BufferCount == 1;
-    if (memory) draw_reading_status();
+    if (memory) DrawPreparingStatus("ファイル読み込み中", 66);
     StartControls(false);
 
     // Wave buffers, silent to begin with.
     const uint32_t size = converting() ? ConvertedSize : ChunkSize;
     const uint8_t silence = SourceInfo.bits == 16 || converting() ? 0 : 128;
-    if (memory) set_busy(true);
+    if (memory) SetBusyCursor(true);
     for (int i = 0; i < (memory ? 2 : BufferCount); ++i) {
         try {
             SampleStorage[i].assign(std::max<uint32_t>(i == 1 && memory ? BlockBytes : size, 1), silence);
         } catch (const std::bad_alloc&) {
             report("メモリ不足です。", 32);
-            EndPlayback(true);
+            EndRun(true);
             return;
         }
         SampleBuffers[i] = SampleStorage[i].data();
     }
 
     if (converting() && !PrepareConversionInput(std::min(SourceInfo.DataRemaining, ChunkSize))) {
-        EndPlayback(true);
+        EndRun(true);
         return;
     }
 
@@ -304,7 +238,7 @@ void StartPlayback() {
         const uint32_t bytes = fill_buffer(i, n, &short_read);
         if (short_read) {
             report_formatted("データチャンクを読み取れません。%d %ld", 19, i, long(n));
-            EndPlayback(true);
+            EndRun(true);
             return;
         }
         uint32_t bytes_now = bytes;
@@ -328,14 +262,14 @@ void StartPlayback() {
             }
             if (BufferBytes[0] == 0) {
                 message_box({"cannot convert", "", true, MbIcon::Exclamation});
-                EndPlayback(true);
+                EndRun(true);
                 return;
             }
         }
     }
     if (memory) {
         BufferBytes[1] = 0;
-        set_busy(false);
+        SetBusyCursor(false);
     }
 
     SourceState.running = true;
@@ -356,7 +290,7 @@ void StartPlayback() {
                 WindowDc wdc;
                 BlackenLevelPanel(wdc.dc());
             }
-            EndPlayback(true);
+            EndRun(true);
             return;
         }
         if (memory) {
@@ -373,7 +307,7 @@ void StartPlayback() {
         }
         if (WaveOutDevice->write(h, i) != kWaveOk) {
             report("デバイスへの出力に失敗しました。", 51);
-            EndPlayback(true);
+            EndRun(true);
             return;
         }
         if (memory) StartMemoryTimer(RateFactor);
@@ -404,7 +338,7 @@ void PlaybackTick(int header) {
 
     WindowDc wdc;
     Dc& dc = wdc.dc();
-    if (memory) kill_memory_timer();
+    if (memory) KillMemoryTimer();
 
     const uint32_t t = PacingWaitMs(ChunkSize, SourceInfo.source_bytes_per_second, Settings.PlayRate,
                                     SourceInfo.format_tag, PlatformVersion);
@@ -461,28 +395,11 @@ void PlaybackTick(int header) {
         TuneLevelStride(tick_start);
     } else {
         BufferBytes[i] = 0;
-        if (last) EndPlayback(true);
+        if (last) EndRun(true);
     }
     dc.select_font(old);
 }
 
-void EndPlayback(bool restore_controls) {
-    set_busy(false);
-    kill_memory_timer();
-    if (restore_controls) PlaybackControls(false);
-    // Completions the reset returns, and any still on their way, belong to no play now.
-    StopRequested = true;
-    if (WaveOutDevice) WaveOutDevice->reset();
-    unprepare_all();
-    close_device();
-    tear_down_conversion();
-    FreeWaveBuffers();
-    CloseSourceFile();
-    SourceState.running = false;
-    set_high_priority(false);
-    if (restore_controls) StartControls(true);
-}
-
-void StopPlayback() { EndPlayback(true); }
+void StopPlayback() { EndRun(true); }
 
 }  // namespace dl

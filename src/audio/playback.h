@@ -17,13 +17,5 @@ void StartPlayback();
 void PlaybackTick(int header);
 // STOP: the play ends at once, the controls come back.
 void StopPlayback();
-// Every way a play ends (its last buffer back, STOP, a start that failed, the source closed):
-// the timer, the device (after returning what it still holds), the buffers, the conversion and the
-// file go, and the priority is normal again. `restore_controls` gives PLAY and the menus back;
-// not while the window goes away or when the start failed before taking them.
-void EndPlayback(bool restore_controls);
-void PlaybackControls(bool on);
-void StartControls(bool on);
-void FreeWaveBuffers();
 
 }  // namespace dl

@@ -4,7 +4,7 @@
 
 #include <new>
 
-#include "audio/source_devices.h"
+#include "audio/run.h"
 #include "audio/source_messages.h"
 #include "audio/stream_probe.h"
 #include "display/frame.h"
@@ -14,6 +14,7 @@
 #include "platform/process.h"
 #include "platform/wave_format.h"
 #include "platform/wave_format_query.h"
+#include "state/engine.h"
 #include "state/shell.h"
 #include "state/source.h"
 #include "state/window_dc.h"
@@ -125,7 +126,8 @@ void RedrawLengthLine() {
 
 void CloseSource() {
     CloseSourceFile();
-    CloseSourceDevices();
+    // A play or monitor that still has its device ends with the source, the controls untouched.
+    if (WaveOutDevice || WaveInDevice) EndRun(false);
     set_high_priority(false);
 }
 

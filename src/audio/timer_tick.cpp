@@ -36,7 +36,7 @@ bool device_position_ms(uint32_t now, int64_t& p) {
     DevicePosition pos;
     int rc = kWaveError;
     if (record) {
-        if (RecordPositionQuery) rc = RecordPositionQuery(pos);
+        if (WaveInDevice) rc = WaveInDevice->get_position(pos);
     } else if (WaveOutDevice) {
         rc = WaveOutDevice->get_position(pos);
     }
@@ -80,6 +80,7 @@ void TimerTick(Dc& dc, uint32_t now) {
 
     int64_t p = 0;
     const bool from_device = device_position_ms(now, p);
+    if (from_device) TimerDevicePositionMs = double(p);
     if (PlatformVersion <= 779) {
         if (uint32_t(p) == PreviousDevicePosition) {
             p += int64_t(now - PreviousDevicePositionTime);

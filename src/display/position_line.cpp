@@ -6,6 +6,7 @@
 
 
 
+
 #include <cstdio>
 
 namespace dl {

@@ -36,6 +36,15 @@ int wave_in_device_count() {
     return n < 0 ? 0 : n;
 }
 
+std::vector<std::string> audio_device_names(bool capture) {
+    std::vector<std::string> names;
+    if (!audio_init()) return names;
+    const int n = SDL_GetNumAudioDevices(capture ? 1 : 0);
+    for (int i = 0; i < n; ++i)
+        if (const char* name = SDL_GetAudioDeviceName(i, capture ? 1 : 0)) names.emplace_back(name);
+    return names;
+}
+
 uint32_t wave_in_format_mask() { return wave_in_device_count() > 0 ? 0xFFFu : 0u; }
 
 void play_wav_sync(const std::string& path) {

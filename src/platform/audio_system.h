@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace dl {
 
@@ -13,6 +14,12 @@ int wave_in_device_count();
 // The input device's formats as WAVE_FORMAT_* bits (0x001 11.025 kHz mono 8-bit … 0x800 44.1 kHz stereo
 // 16-bit); 0 without an input device. The device layer converts, so every listed format is offered.
 uint32_t wave_in_format_mask();
+
+// The names of the output (capture false) or input devices, as the sound system lists them.
+std::vector<std::string> audio_device_names(bool capture);
+
+// Tests: every device open now behaves as if the sound system had taken it away.
+void simulate_audio_device_loss();
 
 // Plays a WAV file and returns when it has ended; silent when the file is missing or unplayable.
 void play_wav_sync(const std::string& path);

@@ -1,6 +1,7 @@
 #include "platform/main_window.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDragEnterEvent>
@@ -79,6 +80,7 @@ struct MainWindow::Impl : public QObject {
     Surface surface{1, 1};
     std::map<int, QPushButton*> buttons;
     std::map<int, QAction*> actions;
+    std::map<int, QMenu*> submenus;
     std::vector<QMenu*> menus;
     std::map<int, QTimer*> timers;
     bool paint_pending = false;
@@ -90,6 +92,7 @@ struct MainWindow::Impl : public QObject {
 
     bool eventFilter(QObject* watched, QEvent* event) override;
     void run_paint();
+    void fill_submenu(int id);
 };
 
 namespace {
@@ -168,6 +171,26 @@ bool MainWindow::Impl::eventFilter(QObject* watched, QEvent* event) {
     return false;
 }
 
+void MainWindow::Impl::fill_submenu(int id) {
+    QMenu* menu = submenus[id];
+    menu->clear();
+    qDeleteAll(menu->findChildren<QActionGroup*>(Qt::FindDirectChildrenOnly));
+    if (destroyed) return;
+    auto* group = new QActionGroup(menu);
+    const std::vector<SubmenuEntry> entries = handler->on_submenu_show(id);
+    for (size_t i = 0; i < entries.size(); ++i) {
+        // Device names may hold "&": shown as they are, never as a mnemonic.
+        QAction* a = menu->addAction(QString::fromStdString(entries[i].text).replace("&", "&&"));
+        a->setCheckable(true);
+        a->setChecked(entries[i].checked);
+        group->addAction(a);
+        const int index = int(i);
+        QObject::connect(a, &QAction::triggered, top, [this, id, index] {
+            if (!destroyed) handler->on_submenu_choice(id, index);
+        });
+    }
+}
+
 void MainWindow::Impl::run_paint() {
     paint_pending = false;
     if (destroyed) return;
@@ -203,6 +226,15 @@ MainWindow::MainWindow(WindowHandler& handler, const std::vector<MenuBarEntry>& 
             if (int tab = text.indexOf('\t'); tab >= 0) {
                 shortcut = text.mid(tab + 1);
                 text = text.left(tab);
+            }
+            if (item.submenu) {
+                QMenu* sub = menu->addMenu(text);
+                const int id = item.id;
+                QObject::connect(sub, &QMenu::aboutToShow, m.top, [&m, id] { m.fill_submenu(id); });
+                sub->setEnabled(!item.grayed);
+                m.submenus[id] = sub;
+                m.actions[id] = sub->menuAction();
+                continue;
             }
             QAction* a = menu->addAction(text);
             if (!shortcut.isEmpty()) a->setText(text + "\t" + shortcut);
@@ -367,6 +399,22 @@ std::string MainWindow::menu_title(int index) const {
 void MainWindow::trigger_menu(int id) {
     if (auto it = impl_->actions.find(id); it != impl_->actions.end() && it->second->isEnabled())
         it->second->trigger();
+}
+
+std::vector<std::string> MainWindow::open_submenu(int id) {
+    std::vector<std::string> texts;
+    auto it = impl_->submenus.find(id);
+    if (it == impl_->submenus.end()) return texts;
+    emit it->second->aboutToShow();
+    for (QAction* a : it->second->actions()) texts.push_back(a->text().replace("&&", "&").toStdString());
+    return texts;
+}
+
+void MainWindow::choose_in_submenu(int id, int index) {
+    auto it = impl_->submenus.find(id);
+    if (it == impl_->submenus.end()) return;
+    const QList<QAction*> actions = it->second->actions();
+    if (index >= 0 && index < actions.size()) actions[index]->trigger();
 }
 
 void MainWindow::accept_drops(bool accept) {

@@ -16,6 +16,12 @@ struct MenuItem {
     int id = 0;  // 0: separator
     std::string text;
     bool grayed = false;
+    bool submenu = false;  // a list of choices the handler gives each time it opens
+};
+// One choice of a submenu.
+struct SubmenuEntry {
+    std::string text;
+    bool checked = false;
 };
 struct MenuBarEntry {
     std::string title;
@@ -41,6 +47,9 @@ public:
     virtual void on_set_focus() {}
     virtual void on_wave_out_done(int /*header*/) {}
     virtual void on_wave_in_data(int /*header*/) {}
+    // The choices of submenu `id` as it opens, and the one the user took.
+    virtual std::vector<SubmenuEntry> on_submenu_show(int /*id*/) { return {}; }
+    virtual void on_submenu_choice(int /*id*/, int /*index*/) {}
 };
 
 // The main window: a menu bar, a client area backed by a persistent image that ticks can draw on at
@@ -89,6 +98,9 @@ public:
     std::string menu_title(int index) const;
     // Triggers a menu item as the user would.
     void trigger_menu(int id);
+    // Opens submenu `id` as the user would and gives the texts of its choices; takes choice `index`.
+    std::vector<std::string> open_submenu(int id);
+    void choose_in_submenu(int id, int index);
 
     void accept_drops(bool accept);
     bool accepts_drops() const;

@@ -9,26 +9,14 @@
 #include <mutex>
 #include <new>
 
-#include "platform/audio_system.h"
-#include "platform/wave_format.h"
+#include "platform/sdl_device.h"
 
 namespace dl {
 
 namespace {
 
-struct PcmFormat {
-    int channels = 0;
-    int bits = 0;
-    uint32_t rate = 0;
-    uint32_t block_align = 0;
-};
-
-bool parse_format(const std::vector<uint8_t>& record, PcmFormat& out) {
-    WaveFormat f;
-    if (!parse_wave_format(record, f) || !is_device_pcm(f)) return false;
-    out = {f.channels, f.bits, f.rate, f.block_align};
-    return true;
-}
+using sdl::PcmFormat;
+using sdl::parse_format;
 
 // Waiting this long for the next buffer keeps a faster-than-real-time device (a file) gap-free
 // while the program paces itself; a real device would be starving anyway.
@@ -37,27 +25,27 @@ constexpr auto kStallLimit = std::chrono::milliseconds(600);
 class SdlWaveOut final : public WaveOut {
 public:
     SdlWaveOut(Done done, const PcmFormat& f) : done_(std::move(done)), format_(f) {}
+    // The callback stops before the members it uses go.
     ~SdlWaveOut() override {
-        if (device_) {
-            reset();
-            close();
+        {
+            std::lock_guard lock(m_);
+            closing_ = true;  // a fill waiting for buffers gives up
+            cv_.notify_all();
         }
+        device_.close();
     }
 
-    int open() {
-        SDL_AudioSpec want{};
-        want.freq = int(format_.rate);
-        want.format = format_.bits == 16 ? AUDIO_S16LSB : AUDIO_U8;
-        want.channels = Uint8(format_.channels);
-        want.samples = format_.rate >= 32000 ? 1024 : format_.rate >= 16000 ? 512 : 256;
-        want.callback = &SdlWaveOut::callback;
-        want.userdata = this;
-        SDL_AudioSpec have{};
-        device_ = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
-        if (device_ == 0) return wave_out_device_count() == 0 ? kWaveBadDeviceId : kWaveError;
-        silence_ = have.silence;
-        latency_bytes_ = uint32_t(have.samples) * format_.block_align;
-        SDL_PauseAudioDevice(device_, 0);
+    int open(const DeviceChoice& choice) {
+        const int rc = device_.open(choice.name, false, format_, sdl::callback_frames(format_.rate),
+                                    &SdlWaveOut::callback, this);
+        // Playback has no "in use" answer; without a sound system there is no device at all.
+        if (rc == kWaveAllocated) return kWaveError;
+        if (rc == kWaveNoDriver) return kWaveBadDeviceId;
+        if (rc != kWaveOk) return rc;
+        silence_ = device_.silence();
+        latency_bytes_ = uint32_t(device_.samples()) * format_.block_align;
+        device_.watch(choice.lost);
+        device_.resume();
         return kWaveOk;
     }
 
@@ -90,7 +78,7 @@ public:
     }
 
     int close() override {
-        if (!device_) return kWaveError;
+        if (!device_.is_open()) return kWaveError;
         {
             std::lock_guard lock(m_);
             if (!queue_.empty()) return kWaveStillPlaying;
@@ -98,8 +86,7 @@ public:
             report_finished();
             cv_.notify_all();
         }
-        SDL_CloseAudioDevice(device_);
-        device_ = 0;
+        device_.close();
         return kWaveOk;
     }
 
@@ -149,7 +136,7 @@ private:
 
     Done done_;
     PcmFormat format_;
-    SDL_AudioDeviceID device_ = 0;
+    sdl::Device device_;
     uint8_t silence_ = 0;
     uint32_t latency_bytes_ = 0;
     std::mutex m_;
@@ -190,30 +177,19 @@ private:
 
 }  // namespace
 
-int WaveOut::prepare(WaveHeader& h) {
-    if (!h.data && h.length) return kWaveError;
-    h.prepared = true;
-    return kWaveOk;
-}
-
-int WaveOut::unprepare(WaveHeader& h) {
-    h.prepared = false;
-    return kWaveOk;
-}
-
 int wave_out_check_format(const std::vector<uint8_t>& format) {
     PcmFormat f;
     return parse_format(format, f) ? kWaveOk : kWaveBadFormat;
 }
 
-int wave_out_open(const std::vector<uint8_t>& format, WaveOut::Done done, std::unique_ptr<WaveOut>& out) {
+int wave_out_open(const std::vector<uint8_t>& format, WaveOut::Done done, std::unique_ptr<WaveOut>& out,
+                  const DeviceChoice& choice) {
     out.reset();
     PcmFormat f;
     if (!parse_format(format, f)) return kWaveBadFormat;
-    if (!audio_init()) return kWaveBadDeviceId;
     try {
         auto dev = std::make_unique<SdlWaveOut>(std::move(done), f);
-        if (int rc = dev->open(); rc != kWaveOk) return rc;
+        if (int rc = dev->open(choice); rc != kWaveOk) return rc;
         out = std::move(dev);
         return kWaveOk;
     } catch (const std::bad_alloc&) {

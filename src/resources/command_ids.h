@@ -23,6 +23,9 @@ enum Command : int {
     kCmdStop = 122,
     kCmdBeep = 123,
     kCmdOption = 124,
+    // The device submenus; outside the command range, their choices come as submenu choices.
+    kCmdInputDevice = 130,
+    kCmdOutputDevice = 131,
 };
 
 // The three push buttons carry the ids of the commands they give.

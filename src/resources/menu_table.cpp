@@ -4,7 +4,12 @@ namespace dl {
 
 const std::vector<MenuBarEntry>& menu_table() {
     static const std::vector<MenuBarEntry> table = {
-        {"&File", {{kCmdMonitor, "&Monitor...", false}, {0, "", false}, {kCmdExit, "e&xit", false}}},
+        {"&File",
+         {{kCmdMonitor, "&Monitor...", false},
+          {kCmdInputDevice, "&Input device", false, true},
+          {kCmdOutputDevice, "O&utput device", false, true},
+          {0, "", false},
+          {kCmdExit, "e&xit", false}}},
         {"&Operation",
          {{kCmdVoiceRange, "初期設定(&I)...", false},
           {0, "", false},
@@ -38,6 +43,8 @@ const std::vector<JapaneseMenuText>& japanese_menu_texts() {
         {-3, "表示(&V)"},
         {-4, "ヘルプ(&H)"},
         {kCmdMonitor, "モニタ(&M)..."},
+        {kCmdInputDevice, "入力デバイス(&I)"},
+        {kCmdOutputDevice, "出力デバイス(&U)"},
         {kCmdExit, "終了(&X)"},
         {kCmdOption, "オプション(&O)..."},
         {kCmdHelp, "ヘルプの表示(&H)...\tF1"},

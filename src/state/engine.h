@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/wave_header.h"
+#include "platform/wave_in.h"
 #include "platform/wave_out.h"
 #include "state/analysis.h"
 
@@ -35,6 +36,8 @@ inline uint32_t ConvertedSize = 0;
 inline uint32_t LevelScanStride = 1;
 inline uint32_t PlaybackProgress = 0;
 inline bool StopRequested = false;
+// The last run ended because the sound system took its device away.
+inline bool DeviceLost = false;
 inline int RecordStopState = 0;  // record port: 0 monitoring, 1 stop pressed, 2 handled
 inline bool FastLevelStyle = false;
 inline bool TickPacing = true;
@@ -49,6 +52,12 @@ inline std::vector<uint8_t> PlaybackFormat;
 inline std::array<WaveHeader, 4> WaveHeaders{};
 // The open output device; null when no play runs.
 inline std::unique_ptr<WaveOut> WaveOutDevice;
+// The open input device; null unless monitoring.
+inline std::unique_ptr<WaveIn> WaveInDevice;
+// Memory-mode monitoring: the device position (ms) the last timer tick read, and the one the last
+// recount of a returned buffer's bytes went up to.
+inline double TimerDevicePositionMs = 0;
+inline double RecordRecountPositionMs = 0;
 
 // Valid bytes of each wave buffer as handed to the device, and the file bytes read for it.
 inline std::array<uint32_t, 4> BufferBytes{};
@@ -77,9 +86,6 @@ inline uint32_t PreviousTickStart = 0;
 inline uint32_t PreviousDevicePosition = 0;
 inline uint32_t PreviousDevicePositionTime = 0;
 
-// The record port's device position (installed by the monitor); false when unknown.
-inline std::function<int(DevicePosition&)> RecordPositionQuery;
-
 // Batch analysis: a device without sound that takes each buffer at once, completions go to the
 // sink instead of the window, and every analysed block is handed over with its start (seconds
 // from the start of the source) once it has been drawn.
@@ -89,5 +95,8 @@ inline std::function<void(double seconds, const BlockAnalysis& analysis)> Analys
 
 // Whether the Shift key is held as Start is pressed (replaceable for tests).
 inline std::function<bool()> ShiftHeldAtStart;
+// Tests: opens the input device in place of the sound system's (a device the test fills itself).
+inline std::function<int(const std::vector<uint8_t>& format, WaveIn::Data data, std::unique_ptr<WaveIn>& out)>
+    OpenTestWaveIn;
 
 }  // namespace dl

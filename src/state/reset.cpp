@@ -45,6 +45,7 @@ void ResetProcessState() {
     LevelScanStride = 1;
     PlaybackProgress = 0;
     StopRequested = false;
+    DeviceLost = false;
     RecordStopState = 0;
     FastLevelStyle = false;
     TickPacing = true;
@@ -53,6 +54,8 @@ void ResetProcessState() {
     PlaybackFormat.clear();
     WaveHeaders.fill(WaveHeader{});
     WaveOutDevice.reset();
+    WaveInDevice.reset();
+    TimerDevicePositionMs = RecordRecountPositionMs = 0;
     BufferBytes.fill(0);
     BufferSourceBytes.fill(0);
     BufferPlayedOffset.fill(0);
@@ -62,11 +65,11 @@ void ResetProcessState() {
     LastAnalysedEnd = 0;
     TimerReentry = 1;
     PreviousTickStart = PreviousDevicePosition = PreviousDevicePositionTime = 0;
-    RecordPositionQuery = nullptr;
     UseInstantDevice = false;
     WaveOutDoneSink = nullptr;
     AnalysisObserver = nullptr;
     ShiftHeldAtStart = nullptr;
+    OpenTestWaveIn = nullptr;
 
     DrawSurface = nullptr;
     DrawSurfaceStore = DrawSurfaceRecord{};

@@ -73,10 +73,14 @@ constexpr Range clamp(int64_t lo, int64_t hi) { return {true, lo, hi, lo, hi, fa
 constexpr Range or_else(int64_t lo, int64_t hi, int64_t fallback) { return {true, lo, hi, fallback, fallback, false}; }
 constexpr Range one_of(int64_t a, int64_t b, int64_t fallback) { return {true, a, b, fallback, fallback, true}; }
 
-using Field = std::variant<int SettingsRecord::*, uint32_t SettingsRecord::*, int16_t SettingsRecord::*>;
+using Field = std::variant<int SettingsRecord::*, uint32_t SettingsRecord::*, int16_t SettingsRecord::*,
+                           std::string SettingsRecord::*>;
+// Device names are longer than numbers.
+constexpr size_t kNameBuffer = 256;
 
 // One key of the file: its name, the field it fills (whose type says how it is read and
-// written: "%d", "%u" or "%hd"), and its range. The order is the order of the file.
+// written: "%d", "%u", "%hd", or a name as it stands), and its range. The order is the order of the
+// file; keys added later come last, so a file from before them loads as it did.
 struct Key {
     const char* name;
     Field field;
@@ -110,6 +114,8 @@ const Key kKeys[] = {
     {"futosa", &SettingsRecord::futosa, one_of(1, 2, 1)},
     {"wavmode", &SettingsRecord::wavmode, or_else(0, 7, 0)},
     {"mado", &SettingsRecord::mado, or_else(0, 7, 0)},
+    {"InputDevice", &SettingsRecord::InputDevice, kAnything},
+    {"OutputDevice", &SettingsRecord::OutputDevice, kAnything},
 };
 
 // dialog3d exists only where dialogs can be three-dimensional.
@@ -121,24 +127,33 @@ const Key* find_key(const std::string& name) {
     return nullptr;
 }
 
+bool is_name(const Key& k) { return std::holds_alternative<std::string SettingsRecord::*>(k.field); }
+
 int64_t get(const SettingsRecord& s, const Key& k) {
-    return std::visit([&](auto field) { return int64_t(s.*field); }, k.field);
+    return std::visit([&](auto field) -> int64_t {
+        using T = std::remove_cvref_t<decltype(s.*field)>;
+        if constexpr (std::is_same_v<T, std::string>) return 0;
+        else return int64_t(s.*field);
+    }, k.field);
 }
 
 void set_from_text(SettingsRecord& s, const Key& k, const std::string& v) {
     std::visit([&](auto field) {
-        using T = std::remove_reference_t<decltype(s.*field)>;
+        using T = std::remove_cvref_t<decltype(s.*field)>;
         if constexpr (std::is_same_v<T, uint32_t>) s.*field = to_uint(v);
         else if constexpr (std::is_same_v<T, int16_t>) s.*field = to_short(v);
+        else if constexpr (std::is_same_v<T, std::string>) s.*field = v;
         else s.*field = to_int(v);
     }, k.field);
 }
 
 std::string text_of(const SettingsRecord& s, const Key& k) {
+    if (is_name(k)) return s.*std::get<std::string SettingsRecord::*>(k.field);
     char buf[32] = "";
     std::visit([&](auto field) {
-        using T = std::remove_reference_t<decltype(s.*field)>;
-        if constexpr (std::is_same_v<T, uint32_t>) std::snprintf(buf, sizeof buf, "%u", unsigned(s.*field));
+        using T = std::remove_cvref_t<decltype(s.*field)>;
+        if constexpr (std::is_same_v<T, std::string>) return;
+        else if constexpr (std::is_same_v<T, uint32_t>) std::snprintf(buf, sizeof buf, "%u", unsigned(s.*field));
         else if constexpr (std::is_same_v<T, int16_t>) std::snprintf(buf, sizeof buf, "%hd", s.*field);
         else std::snprintf(buf, sizeof buf, "%d", s.*field);
     }, k.field);
@@ -154,8 +169,8 @@ void correct(SettingsRecord& s, const Key& k) {
     else if (v > r.hi) fixed = r.above;
     else if (r.ends_only && v != r.lo && v != r.hi) fixed = r.above;
     if (fixed != v) std::visit([&](auto field) {
-        using T = std::remove_reference_t<decltype(s.*field)>;
-        s.*field = T(fixed);
+        using T = std::remove_cvref_t<decltype(s.*field)>;
+        if constexpr (!std::is_same_v<T, std::string>) s.*field = T(fixed);
     }, k.field);
 }
 
@@ -188,7 +203,8 @@ void load_settings() {
     SettingsRecord s = Settings;
     for (const Key& k : kKeys) {
         if (!stored(k)) continue;
-        set_from_text(s, k, get_profile_string(kSection, k.name, text_of(defaults, k), kValueBuffer, path));
+        set_from_text(s, k, get_profile_string(kSection, k.name, text_of(defaults, k),
+                                               is_name(k) ? kNameBuffer : kValueBuffer, path));
     }
     correct_all(s);
     Settings = s;
@@ -215,7 +231,7 @@ bool set_setting_from_text(const std::string& key, const std::string& value) {
     const Key* k = find_key(key);
     if (!k) return false;
     SettingsRecord s = Settings;
-    set_from_text(s, *k, value.substr(0, kValueBuffer - 1));
+    set_from_text(s, *k, value.substr(0, (is_name(*k) ? kNameBuffer : kValueBuffer) - 1));
     correct(s, *k);
     Settings = s;
     if (key == "MemSize") clamp_memory_size();

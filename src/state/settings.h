@@ -33,6 +33,9 @@ struct SettingsRecord {
     int futosa = 1;
     int wavmode = 0;
     int mado = 0;
+    // Devices by the sound system's name; empty: the system's default. Written after the others.
+    std::string InputDevice;
+    std::string OutputDevice;
 
     // Options of the current run only.
     bool Decibel = true;

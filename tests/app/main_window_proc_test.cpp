@@ -23,17 +23,23 @@ TEST_F(AppTest, StartsWithMenusButtonsAndCheckMarksFromTheSettings) {
     Settings.futosa = 2;  // overwritten by load_settings: a fresh profile gives the defaults
     dl::MainWindow& w = start();
     EXPECT_EQ(w.title(), "dewlark");
-    EXPECT_EQ(w.button_text(dl::kPlayButton), "PLAY");
+    // No file named and an input device there: the record port is the source.
+    ASSERT_GT(dl::WaveInDeviceCount, 0);
+    EXPECT_EQ(dl::SourceState.mode, dl::SourceMode::RecordPort);
+    EXPECT_FALSE(dl::SourceState.running);
+    EXPECT_EQ(w.button_text(dl::kPlayButton), "Start");
     EXPECT_EQ(w.button_text(dl::kStopButton), "STOP");
     EXPECT_EQ(w.button_text(dl::kBeepButton), "BEEP");
-    EXPECT_FALSE(w.button_enabled(dl::kPlayButton));
+    EXPECT_TRUE(w.button_enabled(dl::kPlayButton));
+    EXPECT_FALSE(w.button_enabled(dl::kStopButton));
     EXPECT_TRUE(w.button_enabled(dl::kBeepButton));
+    EXPECT_TRUE(w.menu_enabled(dl::kCmdMonitor));
+    EXPECT_TRUE(w.menu_enabled(dl::kCmdStart));
     EXPECT_TRUE(w.menu_checked(dl::kCmdDecibel));
     EXPECT_FALSE(w.menu_checked(dl::kCmdExpand));
     EXPECT_FALSE(w.menu_checked(dl::kCmdFatLine));
     EXPECT_TRUE(w.menu_checked(dl::kCmdBarGraph));
     EXPECT_TRUE(w.menu_checked(dl::kCmdLog));
-    EXPECT_FALSE(w.menu_enabled(dl::kCmdStart));
     EXPECT_EQ(w.client_width(), dl::WindowWidth);
     EXPECT_EQ(w.client_height(), 16 * dl::CellHeight + 260);
 }
@@ -245,8 +251,9 @@ TEST_F(AppTest, JapaneseLocaleGivesJapaneseMenusAndButtons) {
     EXPECT_TRUE(dl::JapaneseUi);
     EXPECT_EQ(w.menu_title(0), "ファイル(&F)");
     EXPECT_EQ(w.menu_text(dl::kCmdExit), "終了(&X)");
-    EXPECT_EQ(w.button_text(dl::kPlayButton), "再生");
+    EXPECT_EQ(w.button_text(dl::kPlayButton), "動作");  // the record port's Start
     EXPECT_EQ(w.button_text(dl::kBeepButton), "基準音");
+    EXPECT_EQ(w.menu_text(dl::kCmdInputDevice), "入力デバイス(&I)");
     w.destroy();
     program_.reset();
     dl::JapaneseUi = false;

@@ -2,7 +2,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "platform/wave_format.h"
 #include "reader_files.h"
 #include "reader_support.h"
 #include "state/source.h"

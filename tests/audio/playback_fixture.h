@@ -11,15 +11,16 @@
 #include <vector>
 
 #include "audio/playback.h"
+#include "audio/record_port.h"
 #include "audio/source.h"
 #include "audio/timer_tick.h"
 #include "display/frame.h"
 #include "platform/audio_system.h"
 #include "platform/main_window.h"
 #include "platform/system.h"
+#include "state/analysis.h"
 #include "state/engine.h"
 #include "state/reset.h"
-#include "state/settings.h"
 #include "state/shell.h"
 #include "state/window_dc.h"
 #include "support/test_support.h"
@@ -82,6 +83,7 @@ public:
         dl::TimerTick(dc, dl::time_get_time());
     }
     void on_wave_out_done(int header) override { dl::PlaybackTick(header); }
+    void on_wave_in_data(int header) override { dl::RecordTick(header); }
 };
 
 class PlaybackFixture : public ::testing::Test {

@@ -7,6 +7,7 @@
 #include "platform/wave_format.h"
 
 
+
 namespace reader_files {
 
 inline std::string u16le(uint32_t v) { return {char(v & 0xff), char((v >> 8) & 0xff)}; }

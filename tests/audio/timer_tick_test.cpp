@@ -3,8 +3,10 @@
 #include <vector>
 
 #include "audio/playback.h"
+#include "audio/run.h"
 #include "audio/timer_tick.h"
 #include "display/frame.h"
+#include "state/analysis.h"
 #include "state/engine.h"
 #include "state/settings.h"
 #include "state/shell.h"

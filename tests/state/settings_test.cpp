@@ -47,11 +47,12 @@ TEST_F(SettingsTest, NoFileGivesDefaultsAndSavingWritesAllKeysInOrder) {
     std::vector<std::string> keys;
     while (std::getline(in, line))
         if (auto eq = line.find('='); eq != std::string::npos) keys.push_back(line.substr(0, eq));
-    ASSERT_EQ(keys.size(), 26u);
+    ASSERT_EQ(keys.size(), 28u);
     const std::vector<std::string> order = {
         "sex",      "use_onmei", "use_complex", "freqnum",  "withlevel",  "adjust16", "adjust8", "graph", "katamuki",
         "monochrome", "PeakHold", "deltatime",  "OnMem",    "MemSize",    "dialog3d", "bits",    "channel", "freq",
-        "display",  "chartdot",  "fftparam",    "UseMemDC", "ColorScale", "futosa",   "wavmode", "mado"};
+        "display",  "chartdot",  "fftparam",    "UseMemDC", "ColorScale", "futosa",   "wavmode", "mado",
+        "InputDevice", "OutputDevice"};
     EXPECT_EQ(keys, order);
     const std::string text = dl_test::read_file(ini());
     EXPECT_NE(text.find("deltatime=2048\n"), std::string::npos);
@@ -69,9 +70,14 @@ TEST_F(SettingsTest, RoundTripKeepsEveryValue) {
     Settings.bits = 8;
     Settings.display = 111;
     Settings.mado = 5;
+    // Device names are longer than numbers and may hold blanks and punctuation.
+    Settings.InputDevice = "Monitor of Built-in Audio Analog Stereo (USB #2)";
+    Settings.OutputDevice = "";
     dl::save_settings();
     Settings = dl::SettingsRecord{};
     dl::load_settings();
+    EXPECT_EQ(Settings.InputDevice, "Monitor of Built-in Audio Analog Stereo (USB #2)");
+    EXPECT_EQ(Settings.OutputDevice, "");
     EXPECT_EQ(Settings.sex, 2);
     EXPECT_EQ(Settings.use_onmei, 2);
     EXPECT_EQ(Settings.adjust16, -37);
@@ -81,6 +87,17 @@ TEST_F(SettingsTest, RoundTripKeepsEveryValue) {
     EXPECT_EQ(Settings.bits, 8);
     EXPECT_EQ(Settings.display, 111);
     EXPECT_EQ(Settings.mado, 5);
+}
+
+TEST_F(SettingsTest, AFileWithoutTheDeviceKeysChoosesTheDefaults) {
+    write_ini("sex=1\ndeltatime=1024\nmado=3\n");
+    Settings.InputDevice = "left over";
+    dl::load_settings();
+    EXPECT_EQ(Settings.sex, 1);
+    EXPECT_EQ(Settings.deltatime, 1024u);
+    EXPECT_EQ(Settings.mado, 3);
+    EXPECT_EQ(Settings.InputDevice, "");
+    EXPECT_EQ(Settings.OutputDevice, "");
 }
 
 TEST_F(SettingsTest, DisplayAndMemSizeAreClamped) {

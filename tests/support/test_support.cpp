@@ -38,10 +38,12 @@ std::string read_file(const std::string& path) {
     return s.str();
 }
 
-ProgramRun run_program(const std::string& args) {
+ProgramRun run_program(const std::string& args) { return run_program_env("", args); }
+
+ProgramRun run_program_env(const std::string& env, const std::string& args) {
 #ifdef DEWLARK_BINARY
     const std::string err = temp_dir() + "/err";
-    const std::string cmd = std::string(DEWLARK_BINARY) + " " + args + " 2>" + err;
+    const std::string cmd = env + " " + std::string(DEWLARK_BINARY) + " " + args + " 2>" + err;
     ProgramRun r;
     FILE* p = popen(cmd.c_str(), "r");
     if (!p) return r;
@@ -53,6 +55,7 @@ ProgramRun run_program(const std::string& args) {
     r.err = read_file(err);
     return r;
 #else
+    (void)env;
     (void)args;
     return {};
 #endif

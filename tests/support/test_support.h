@@ -18,6 +18,8 @@ struct ProgramRun {
     std::string out, err;
 };
 ProgramRun run_program(const std::string& args);
+// The same with environment assignments ("NAME=value NAME=value") in front.
+ProgramRun run_program_env(const std::string& env, const std::string& args);
 
 // Collects message boxes instead of showing them while alive.
 class MessageBoxCapture {

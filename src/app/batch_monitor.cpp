@@ -1,0 +1,113 @@
+#include "app/batch_monitor.h"
+
+#include <algorithm>
+#include <csignal>
+#include <cstdio>
+
+#include "app/batch_run.h"
+#include "audio/record_port.h"
+#include "audio/run.h"
+#include "audio/timer_tick.h"
+#include "platform/audio_system.h"
+#include "platform/system.h"
+#include "platform/ui_post.h"
+#include "state/analysis.h"
+#include "state/engine.h"
+#include "state/settings.h"
+#include "state/window_dc.h"
+
+namespace dl {
+
+namespace {
+
+volatile std::sig_atomic_t g_interrupted = 0;
+
+extern "C" void on_interrupt(int) { g_interrupted = 1; }
+
+// SIGINT and SIGTERM end the monitor cleanly while it runs; the previous handlers come back after.
+struct InterruptScope {
+    using Handler = void (*)(int);
+    Handler old_int, old_term;
+    InterruptScope() {
+        g_interrupted = 0;
+        old_int = std::signal(SIGINT, on_interrupt);
+        old_term = std::signal(SIGTERM, on_interrupt);
+    }
+    ~InterruptScope() {
+        std::signal(SIGINT, old_int);
+        std::signal(SIGTERM, old_term);
+    }
+};
+
+void timer_tick(uint32_t now) {
+    WindowDc wdc;
+    SetSchemeTextColours(wdc);
+    const Font* previous = wdc.dc().select_font(nullptr);
+    TimerTick(wdc, now);
+    wdc.dc().select_font(previous);
+}
+
+}  // namespace
+
+int RunMonitorCommand(const std::vector<std::string>& raw) {
+    std::vector<std::string> args = raw;
+    if (!args.empty() && args[0] == "--monitor") args.erase(args.begin());
+    BatchOptions options;
+    if (!ParseBatchOptions(args, {"--device", "--seconds"}, options)) return 1;
+    if (!options.positional.empty()) return BatchFailure("unexpected argument: " + options.positional[0]);
+
+    BatchRun run;
+    if (!run.Prepare(options)) return 1;
+    if (wave_in_device_count() == 0) return BatchFailure("no input device");
+    if (!options.device.empty()) {
+        const std::vector<std::string> names = audio_device_names(true);
+        if (std::find(names.begin(), names.end(), options.device) == names.end())
+            return BatchFailure("no input device named \"" + options.device + "\" (see --list-devices)");
+        Settings.InputDevice = options.device;
+    }
+    SourceState = {SourceMode::RecordPort, false};
+    if (!OpenRecordPort()) return 1;
+    run.Paint();
+
+    PrintCsvHeader();
+    AnalysisObserver = [](double seconds, const BlockAnalysis& a) {
+        PrintCsvRow(seconds, a);
+        std::fflush(stdout);
+    };
+    InterruptScope interrupts;
+    StartMonitoring();
+    if (!SourceState.running) return 1;
+
+    const uint32_t start = time_get_time();
+    const bool memory = BufferCount == 1;
+    uint32_t last_tick = start;
+    auto time_up = [&] { return options.seconds >= 0 && time_get_time() - start >= options.seconds * 1000; };
+    while (SourceState.running && !g_interrupted && !time_up()) {
+        run_ui_events_for(10);
+        // Memory mode: timer 1 of the window, on the clock here.
+        const uint32_t now = time_get_time();
+        if (memory && SourceState.running && now - last_tick >= std::max<uint32_t>(TimerPeriod, 1)) {
+            last_tick = now;
+            timer_tick(now);
+        }
+    }
+    const bool lost = DeviceLost;
+    if (SourceState.running) {
+        StopMonitoring();
+        // The first buffer back ends it; a device that returns none is closed all the same.
+        for (int waited = 0; SourceState.running && waited < 2000; waited += 10) run_ui_events_for(10);
+        if (SourceState.running) EndRun(false);
+    }
+    std::fflush(stdout);
+    if (!run.SavePicture(options)) return 1;
+    return lost ? 1 : 0;
+}
+
+int RunListDevicesCommand() {
+    for (const std::string& n : audio_device_names(false)) std::printf("out: %s\n", n.c_str());
+    for (const std::string& n : audio_device_names(true)) std::printf("in: %s\n", n.c_str());
+    std::fflush(stdout);
+    return 0;
+}
+
+}  // namespace dl

@@ -1,0 +1,25 @@
+#pragma once
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/wave_out.h"
+
+namespace dl {
+
+// The device the settings name for input (capture) or output, when the sound system still lists
+// it; otherwise the system's default, after a message (once per name and run). `lost` is what
+// happens when the device goes away while open.
+DeviceChoice ChosenDevice(bool capture, std::function<void()> lost);
+
+// "System default" followed by the sound system's device names, for the device menus.
+std::vector<std::string> DeviceMenuEntries(bool capture);
+// The menu entry the settings choose (0: the default).
+int ChosenDeviceEntry(bool capture, const std::vector<std::string>& entries);
+// Chooses entry `index` of the list DeviceMenuEntries gave.
+void ChooseDevice(bool capture, const std::vector<std::string>& entries, int index);
+
+// The message of a device taken away while it ran.
+void ReportDeviceLost(bool capture);
+
+}  // namespace dl

@@ -1,0 +1,93 @@
+#include "platform/sdl_device.h"
+
+#include <QCoreApplication>
+#include <atomic>
+
+#include "platform/audio_system.h"
+#include "platform/wave_format.h"
+#include "platform/wave_device.h"
+
+namespace dl {
+
+namespace {
+// Test hook: every device opened so far counts as taken away.
+std::atomic<uint32_t> g_lost_generation{0};
+}  // namespace
+
+void simulate_audio_device_loss() { ++g_lost_generation; }
+
+namespace sdl {
+
+bool parse_format(const std::vector<uint8_t>& record, PcmFormat& out) {
+    WaveFormat f;
+    if (!parse_wave_format(record, f) || !is_device_pcm(f)) return false;
+    out = {f.channels, f.bits, f.rate, f.block_align};
+    return true;
+}
+
+int callback_frames(uint32_t rate) { return rate >= 32000 ? 1024 : rate >= 16000 ? 512 : 256; }
+
+Device::~Device() { close(); }
+
+int Device::open(const std::string& name, bool capture, const PcmFormat& f, int samples, SDL_AudioCallback callback,
+                 void* userdata) {
+    close();
+    if (!audio_init()) return kWaveNoDriver;
+    SDL_AudioSpec want{};
+    want.freq = int(f.rate);
+    want.format = f.bits == 16 ? AUDIO_S16LSB : AUDIO_U8;
+    want.channels = Uint8(f.channels);
+    want.samples = Uint16(samples);
+    want.callback = callback;
+    want.userdata = userdata;
+    SDL_AudioSpec have{};
+    // The device converts whatever the hardware lacks, so the callback always sees this format.
+    id_ = SDL_OpenAudioDevice(name.empty() ? nullptr : name.c_str(), capture ? 1 : 0, &want, &have, 0);
+    if (id_ == 0) {
+        const int devices = capture ? wave_in_device_count() : wave_out_device_count();
+        return devices == 0 ? kWaveBadDeviceId : kWaveAllocated;
+    }
+    samples_ = have.samples;
+    silence_ = have.silence;
+    return kWaveOk;
+}
+
+void Device::resume() {
+    if (id_) SDL_PauseAudioDevice(id_, 0);
+}
+
+void Device::pause() {
+    if (id_) SDL_PauseAudioDevice(id_, 1);
+}
+
+void Device::close() {
+    stop_watch();
+    if (id_) SDL_CloseAudioDevice(id_);
+    id_ = 0;
+}
+
+void Device::stop_watch() {
+    // The watch may be what is closing the device: it goes once its timeout has returned.
+    if (!watch_) return;
+    watch_->stop();
+    watch_.release()->deleteLater();
+}
+
+void Device::watch(std::function<void()> lost) {
+    stop_watch();
+    if (!id_ || !lost || !QCoreApplication::instance()) return;
+    // The sound system stops a device it lost (unplugged, server restarted) without calling back.
+    watch_ = std::make_unique<QTimer>();
+    const SDL_AudioDeviceID id = id_;
+    const uint32_t opened_in = g_lost_generation.load();
+    QTimer* timer = watch_.get();
+    QObject::connect(timer, &QTimer::timeout, timer, [id, opened_in, timer, lost = std::move(lost)] {
+        if (SDL_GetAudioDeviceStatus(id) != SDL_AUDIO_STOPPED && g_lost_generation.load() == opened_in) return;
+        timer->stop();
+        lost();
+    });
+    timer->start(200);
+}
+
+}  // namespace sdl
+}  // namespace dl

@@ -1,0 +1,60 @@
+#pragma once
+// What the SDL playback and capture devices share: opening by name, the PCM format, and the
+// watch that notices a device the sound system has taken away.
+#include <SDL.h>
+
+#include <QTimer>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace dl::sdl {
+
+// The PCM format a device is opened with.
+struct PcmFormat {
+    int channels = 0;
+    int bits = 0;
+    uint32_t rate = 0;
+    uint32_t block_align = 0;
+};
+// False unless the record is PCM the devices take as it is.
+bool parse_format(const std::vector<uint8_t>& record, PcmFormat& out);
+
+// An opened SDL device, paused; closed when it goes.
+class Device {
+public:
+    Device() = default;
+    ~Device();
+    Device(const Device&) = delete;
+    Device& operator=(const Device&) = delete;
+
+    // Opens the named device ("" the system's default) for the format, with a callback of about
+    // `samples` frames. Returns the result code of the wave operations (kWaveOk when open).
+    int open(const std::string& name, bool capture, const PcmFormat& f, int samples, SDL_AudioCallback callback,
+             void* userdata);
+    void resume();
+    void pause();
+    void close();
+    bool is_open() const { return id_ != 0; }
+    // Frames per callback as granted, and the silence byte.
+    int samples() const { return samples_; }
+    uint8_t silence() const { return silence_; }
+
+    // `lost` runs once, on the user-interface thread, when the sound system stops the device.
+    void watch(std::function<void()> lost);
+
+private:
+    void stop_watch();
+
+    SDL_AudioDeviceID id_ = 0;
+    int samples_ = 0;
+    uint8_t silence_ = 0;
+    std::unique_ptr<QTimer> watch_;
+};
+
+// Frames per callback for a rate: about 23 ms.
+int callback_frames(uint32_t rate);
+
+}  // namespace dl::sdl

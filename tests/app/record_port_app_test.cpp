@@ -1,0 +1,203 @@
+// The record port from the window: the initial source, the Monitor command, Start and Stop,
+// the device menus, and the batch commands that monitor and list devices.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QTest>
+#include <QTimer>
+#include <cmath>
+#include <sstream>
+
+#include "app_fixture.h"
+#include "app/main_window_proc.h"
+#include "audio/playback_fixture.h"
+#include "platform/audio_system.h"
+#include "platform/main_window.h"
+#include "resources/command_ids.h"
+#include "state/engine.h"
+#include "state/settings.h"
+#include "state/shell.h"
+#include "state/source.h"
+
+namespace {
+
+using dl::Settings;
+using dl_test::AppTest;
+
+TEST_F(AppTest, SlashPWithoutAFileStartsMonitoringAndStopEndsIt) {
+    dl::MainWindow& w = start({"/P", "/M", "/O", "/8"});
+    ASSERT_EQ(dl::SourceState.mode, dl::SourceMode::RecordPort);
+    ASSERT_TRUE(dl::SourceState.running);
+    // The record switches set the format monitored.
+    EXPECT_EQ(dl::SourceInfo.sample_rate, 8000u);
+    EXPECT_EQ(dl::SourceInfo.ChannelLayout, 0);  // mono 8-bit
+    EXPECT_EQ(w.button_text(dl::kPlayButton), "Start");
+    EXPECT_FALSE(w.button_enabled(dl::kPlayButton));
+    EXPECT_TRUE(w.button_enabled(dl::kStopButton));
+    EXPECT_FALSE(w.menu_enabled(dl::kCmdMonitor));
+    QTest::qWait(100);
+    dl::DispatchCommand(dl::kCmdStop, 0);
+    QTest::qWait(100);
+    EXPECT_FALSE(dl::SourceState.running);
+    EXPECT_EQ(dl::WaveInDevice, nullptr);
+    EXPECT_TRUE(w.button_enabled(dl::kPlayButton));
+    EXPECT_EQ(w.button_text(dl::kPlayButton), "Start");
+    EXPECT_TRUE(w.menu_enabled(dl::kCmdMonitor));
+    // Start opens the record port again from the settings.
+    dl::DispatchCommand(dl::kCmdStart, 0);
+    EXPECT_TRUE(dl::SourceState.running);
+    EXPECT_TRUE(boxes_.boxes.empty());
+}
+
+TEST_F(AppTest, MonitorCommandTurnsFromTheFileToTheRecordPort) {
+    const std::string demo = std::string(DEWLARK_TEST_DATA) + "/../../data/demo.wav";
+    dl::MainWindow& w = start({demo});
+    EXPECT_EQ(w.title(), "demo.wav - dewlark");
+    EXPECT_EQ(w.button_text(dl::kPlayButton), "PLAY");
+    w.trigger_menu(dl::kCmdMonitor);
+    EXPECT_EQ(dl::SourceState.mode, dl::SourceMode::RecordPort);
+    EXPECT_TRUE(dl::FileName.empty());
+    EXPECT_EQ(w.title(), "dewlark");
+    EXPECT_EQ(w.button_text(dl::kPlayButton), "Start");
+    EXPECT_TRUE(w.button_enabled(dl::kPlayButton));
+    EXPECT_TRUE(w.menu_enabled(dl::kCmdStart));
+    EXPECT_TRUE(dl::SourceFormatHeld);
+    EXPECT_FALSE(dl::SourceState.running);
+
+    // A cancelled choice gives the file name back; the file stays closed until Start.
+    dl::AskRecordPort = [] { return false; };
+    dl::FileName = demo;
+    dl::SourceState.mode = dl::SourceMode::File;
+    w.trigger_menu(dl::kCmdMonitor);
+    dl::AskRecordPort = [] { return true; };
+    EXPECT_EQ(dl::FileName, demo);
+    EXPECT_EQ(w.title(), "demo.wav - dewlark");
+}
+
+TEST_F(AppTest, ClosingTheWindowWhileMonitoringEndsItCleanly) {
+    dl::MainWindow& w = start({"/P"});
+    ASSERT_TRUE(dl::SourceState.running);
+    QTest::qWait(50);
+    w.destroy();
+    EXPECT_FALSE(dl::SourceState.running);
+    EXPECT_EQ(dl::WaveInDevice, nullptr);
+    QTest::qWait(50);  // completions still on their way are ignored
+    EXPECT_TRUE(boxes_.boxes.empty());
+}
+
+TEST_F(AppTest, DeviceMenusListTheDevicesAndTheChoiceSurvivesARestart) {
+    dl::MainWindow& w = start();
+    const std::vector<std::string> inputs = w.open_submenu(dl::kCmdInputDevice);
+    ASSERT_GE(inputs.size(), 2u);
+    EXPECT_EQ(inputs[0], "System default");
+    EXPECT_EQ(inputs[1], dl::audio_device_names(true)[0]);
+    EXPECT_EQ(w.open_submenu(dl::kCmdOutputDevice)[0], "System default");
+    w.choose_in_submenu(dl::kCmdInputDevice, 1);
+    EXPECT_EQ(Settings.InputDevice, inputs[1]);
+    EXPECT_TRUE(Settings.OutputDevice.empty());
+    QTimer::singleShot(20, [] { dl::DispatchCommand(dl::kCmdExit, 0); });
+    EXPECT_EQ(program_->Run(), 0);
+    program_.reset();
+
+    Settings = dl::SettingsRecord{};
+    start();
+    EXPECT_EQ(Settings.InputDevice, inputs[1]);
+    EXPECT_EQ(dl::SourceState.mode, dl::SourceMode::RecordPort);
+    EXPECT_TRUE(boxes_.boxes.empty()) << "the device is there: no fallback";
+}
+
+TEST_F(AppTest, WithoutAnyInputDeviceTheWindowWaitsIdleAndMonitorIsGray) {
+    dl::audio_quit();
+    setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
+    dl::MainWindow& w = start();
+    EXPECT_EQ(dl::WaveInDeviceCount, 0);
+    EXPECT_EQ(dl::SourceState.mode, dl::SourceMode::None);
+    EXPECT_FALSE(w.menu_enabled(dl::kCmdMonitor));
+    EXPECT_FALSE(w.button_enabled(dl::kPlayButton));
+    EXPECT_EQ(w.button_text(dl::kPlayButton), "PLAY");
+    EXPECT_FALSE(w.accepts_drops());  // no output device either
+    w.destroy();
+    program_.reset();
+    dl::audio_quit();
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+}
+
+// The batch commands, run as the user runs them.
+std::vector<std::string> lines(const std::string& text) {
+    std::vector<std::string> out;
+    std::stringstream s(text);
+    for (std::string l; std::getline(s, l);) out.push_back(l);
+    return out;
+}
+
+std::string disk_input(const std::string& samples) {
+    const std::string path = dl_test::write_file("input.raw", samples);
+    return "SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=/dev/null SDL_DISKAUDIOFILEIN=" + path + " ";
+}
+
+TEST(BatchMonitor, ListsTheDevicesOfTheSoundSystem) {
+    for (const char* driver : {"dummy", "disk"}) {
+        const dl_test::ProgramRun r = dl_test::run_program_env(std::string("SDL_AUDIODRIVER=") + driver, "--list-devices");
+        EXPECT_EQ(r.status, 0);
+        const std::vector<std::string> l = lines(r.out);
+        ASSERT_EQ(l.size(), 2u) << r.out;
+        EXPECT_EQ(l[0].rfind("out: ", 0), 0u);
+        EXPECT_EQ(l[1].rfind("in: ", 0), 0u);
+    }
+}
+
+TEST(BatchMonitor, MonitorsTheInputLikeTheSameSamplesFromAFile) {
+    const std::string tone = play_test::tones(11025, {440.0}, 3.0);
+    const std::string wav = dl_test::write_file("tone.wav", play_test::wav_bytes(1, 11025, 16, tone));
+    const dl_test::ProgramRun file = dl_test::run_program("--analyse " + wav);
+    ASSERT_EQ(file.status, 0) << file.err;
+    const dl_test::ProgramRun input = dl_test::run_program_env(
+        disk_input(tone) + "SDL_DISKAUDIODELAY=0",
+        "--monitor --seconds 0.5 --set freq=11025 --set channel=1 --set bits=16");
+    ASSERT_EQ(input.status, 0) << input.err;
+    const std::vector<std::string> a = lines(file.out), b = lines(input.out);
+    ASSERT_GE(b.size(), 5u);
+    EXPECT_EQ(b[0], "time,peak_hz,level,a4,labels");
+    for (size_t i = 1; i < 5; ++i) EXPECT_EQ(b[i], a[i]) << "row " << i;
+}
+
+TEST(BatchMonitor, SigtermEndsItCleanlyWithTheRowsSoFar) {
+    const std::string env = disk_input(play_test::tones(11025, {440.0}, 5.0));
+    const std::string out = dl_test::temp_dir() + "/rows.csv";
+    const std::string cmd = env + "exec " + std::string(DEWLARK_BINARY) +
+                            " --monitor --set freq=11025 --set channel=1 > " + out + " 2>/dev/null";
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        execl("/bin/sh", "sh", "-c", cmd.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    usleep(1200 * 1000);
+    kill(pid, SIGTERM);
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    const std::vector<std::string> rows = lines(dl_test::read_file(out));
+    ASSERT_GE(rows.size(), 4u);  // a second in real time: five slices of 185 ms
+    EXPECT_EQ(rows[1].substr(0, 12), "0.000,438.7,");
+}
+
+TEST(BatchMonitor, RefusalsGoToStandardErrorWithStatusOne) {
+    dl_test::ProgramRun r = dl_test::run_program_env("SDL_AUDIODRIVER=dummy", "--monitor --device 'No Such Mic' --seconds 1");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("no input device named \"No Such Mic\""), std::string::npos) << r.err;
+    r = dl_test::run_program_env("SDL_AUDIODRIVER=no-such-driver", "--monitor --seconds 1");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("no input device"), std::string::npos);
+    r = dl_test::run_program_env("SDL_AUDIODRIVER=dummy", "--monitor --seconds x");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("--seconds expects a number"), std::string::npos);
+    r = dl_test::run_program_env("SDL_AUDIODRIVER=dummy", "--monitor --set freq=500 --seconds 1");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("No support this format"), std::string::npos);
+}
+
+}  // namespace
