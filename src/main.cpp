@@ -48,7 +48,7 @@ int main(int argc, char** argv) {
             return 0;
         }
         if (first == "--version") {
-            std::puts("dewlark 0.1");
+            std::puts("dewlark " DEWLARK_VERSION);
             return 0;
         }
         if (first == "--info") return run_batch(argc, argv, info);

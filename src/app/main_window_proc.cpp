@@ -5,6 +5,10 @@
 #include "audio/devices.h"
 #include "audio/playback.h"
 #include "audio/record_port.h"
+#include "dialogs/about_box.h"
+#include "dialogs/option_dialog.h"
+#include "dialogs/record_port_dialog.h"
+#include "dialogs/voice_range_dialog.h"
 #include "audio/source.h"
 #include "audio/timer_tick.h"
 #include "display/frame.h"
@@ -139,7 +143,7 @@ int SelectRecordSource() {
 void ChooseRecordPort() {
     CloseSource();
     const std::string previous = FileName;
-    const bool chosen = AskRecordPort();
+    const bool chosen = RunRecordPortDialog() == 1;
     FileName = chosen ? std::string() : previous;
     UpdateTitle();
     if (chosen) SelectRecordSource();
@@ -205,8 +209,22 @@ void DispatchCommand(int id, int code) {
             if (view_has_scales()) DrawFrame(dc);
             break;
         }
+        case kCmdAbout:
+            RunAboutBox();
+            break;
+        case kCmdVoiceRange:
+            RunVoiceRangeDialog();
+            break;
+        case kCmdOption:
+            if (RunOptionDialog() == 1) {
+                CloseSource();
+                PrepareDisplayResources();
+            }
+            break;
         case kCmdStart:
             if (code != 0) break;
+            // The voice range is asked first while it was never chosen; Start goes on either way.
+            if (Settings.sex == 0) DispatchCommand(kCmdVoiceRange, 0);
             ClearHeldPeaks();
             if (SourceState.mode == SourceMode::File) StartPlayback();
             else if (SourceState.mode == SourceMode::RecordPort) StartMonitoring();
@@ -220,7 +238,7 @@ void DispatchCommand(int id, int code) {
             PlayReferenceTone();
             break;
         default:
-            break;  // identifiers outside the table, and commands whose dialogs are not built
+            break;  // identifiers outside the table
     }
 }
 

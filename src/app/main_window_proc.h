@@ -35,9 +35,7 @@ bool KeyboardFilter(Key key);
 int SelectFileSource();
 // The record port as the source: PLAY reads "Start"; the port's format is checked.
 int SelectRecordSource();
-// Command 101: the record port chosen in its dialog (false: cancelled); until the dialog is
-// there, the settings as they stand are taken.
-inline bool (*AskRecordPort)() = [] { return true; };
+
 void UpdateTitle();
 // The title for a file name: its name part followed by " - dewlark", or "dewlark".
 std::string TitleFor(const std::string& file_name, int platform_version);

@@ -85,8 +85,6 @@ void Program::Initialise(const std::vector<std::string>& args, ShowCommand show)
     WaveInDeviceCount = wave_in_device_count();
     WaveInFormatMask = WaveInDeviceCount ? wave_in_format_mask() : 0;
     if (WaveInDeviceCount == 0) window_->enable_menu(kCmdMonitor, false);
-    // The dialogs behind 105, 120 and 124 are not built yet.
-    for (int id : {kCmdVoiceRange, kCmdOption, kCmdAbout}) window_->enable_menu(id, false);
     fit_record_settings(WaveInFormatMask);
 
     // The transform's table failure is shown where the original showed it: the window's top-left corner.

@@ -63,8 +63,7 @@ void device_lost() {
 }
 
 // The plain PCM record of the settings.
-void fill_record_format() {
-    std::vector<uint8_t>& r = SourceFormat;
+void fill_record_format(std::vector<uint8_t>& r) {
     const uint16_t channels = uint16_t(Settings.channel), bits = uint16_t(Settings.bits);
     const uint16_t align = uint16_t(channels * (bits / 8));
     wr16(r, kFmtTag, kTagPcm);
@@ -93,12 +92,12 @@ int open_device() {
 }
 
 // The format check: the device is opened and closed again.
-int query_device() {
+int query_device(const std::vector<uint8_t>& record) {
     if (OpenTestWaveIn) {
         std::unique_ptr<WaveIn> probe;
-        return OpenTestWaveIn(SourceFormat, [](int) {}, probe);
+        return OpenTestWaveIn(record, [](int) {}, probe);
     }
-    return wave_in_query(SourceFormat, ChosenDevice(true, nullptr));
+    return wave_in_query(record, ChosenDevice(true, nullptr));
 }
 
 }  // namespace
@@ -122,11 +121,17 @@ uint32_t RecordPacingWaitMs(uint32_t deltatime, int khz) {
     return b > 33 ? b : 0;
 }
 
+int CheckRecordFormat() {
+    std::vector<uint8_t> record(16, 0);
+    fill_record_format(record);
+    return query_device(record);
+}
+
 int OpenRecordPort() {
     if (AllocateFormatRecord(16) == 0) return 0;
-    fill_record_format();
+    fill_record_format(SourceFormat);
     PublishSourceFormat(SourceFormat);
-    const int rc = query_device();
+    const int rc = query_device(SourceFormat);
     if (rc == kWaveOk) {
         set_capacity();
         SourceInfo.DataRemaining = 0;  // recorded bytes

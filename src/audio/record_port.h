@@ -15,6 +15,9 @@ void StopMonitoring();
 // A filled (or returned) capture buffer: `header` as the device reported it.
 void RecordTick(int header);
 
+// Whether the input device can record the format of `freq`, `channel` and `bits`: kWaveOk or the
+// device's answer.
+int CheckRecordFormat();
 // The answer of the format check as its message.
 const char* RecordPortQueryText(int result);
 // The wait of a capture completion before its buffer is analysed, in ms (0: none).

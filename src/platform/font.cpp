@@ -62,6 +62,24 @@ std::unique_ptr<Font> Font::create(int height, int weight, bool japanese_charset
     return f;
 }
 
+QFont dialog_font(bool japanese) {
+    static const QString latin = [] {
+        const int id = QFontDatabase::addApplicationFont("/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf");
+        return id >= 0 && !QFontDatabase::applicationFontFamilies(id).isEmpty()
+                   ? QFontDatabase::applicationFontFamilies(id).first()
+                   : QStringLiteral("Sans Serif");
+    }();
+    static const QString japanese_family = [] {
+        const int id = QFontDatabase::addApplicationFont("/usr/share/fonts/opentype/ipafont-gothic/ipagp.ttf");
+        return id >= 0 && !QFontDatabase::applicationFontFamilies(id).isEmpty()
+                   ? QFontDatabase::applicationFontFamilies(id).first()
+                   : families().japanese;
+    }();
+    QFont f(japanese ? japanese_family : latin);
+    f.setPixelSize(13);
+    return f;
+}
+
 void Font::use_japanese_stock_font(bool japanese) { g_japanese_stock = japanese; }
 
 const Font& Font::stock_fixed() {

@@ -5,6 +5,10 @@
 
 namespace dl {
 
+// The proportional font of dialogs, 13 pixels high: DejaVu Sans, or IPA P Gothic for the Japanese
+// interface.
+QFont dialog_font(bool japanese);
+
 struct Font::Impl {
     QFont font;
     bool japanese = false;

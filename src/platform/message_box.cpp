@@ -19,7 +19,9 @@ void message_box(const MessageBoxRequest& r) {
         return;
     }
     if (!qApp) return;
-    QWidget* owner = r.owned ? main_window_widget() : nullptr;
+    // An open dialog owns the boxes it causes.
+    QWidget* modal = QApplication::activeModalWidget();
+    QWidget* owner = r.owned ? (modal ? modal : main_window_widget()) : nullptr;
     QMessageBox box(owner);
     box.setWindowTitle(r.caption.empty() ? QStringLiteral("dewlark") : QString::fromStdString(r.caption));
     box.setText(QString::fromStdString(r.text));

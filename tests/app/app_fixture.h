@@ -3,6 +3,7 @@
 
 #include <QApplication>
 #include <QTest>
+#include <QTimer>
 #include <cstdlib>
 #include <memory>
 
@@ -22,6 +23,8 @@ class AppTest : public ::testing::Test {
 protected:
     void SetUp() override {
         profile_ = use_temporary_profile();
+        // A voice range chosen before, so Start does not ask for one (tests of that write their own file).
+        write_file(profile_ + "/dewlark.INI", "[dewlark]\nsex=1\n");
         setenv("DEWLARK_DATA_DIR", temp_dir().c_str(), 1);
         dl::ResetProcessState();
     }
@@ -29,6 +32,10 @@ protected:
         if (program_) program_->window().destroy();
         QTest::qWait(5);
         program_.reset();
+        // The window's end asked the loop to quit; a loop run here takes that request, so the next
+        // test's modal dialogs do not end at once.
+        QTimer::singleShot(0, qApp, [] { QCoreApplication::exit(0); });
+        QCoreApplication::exec();
         unsetenv("DEWLARK_DATA_DIR");
     }
     dl::MainWindow& start(const std::vector<std::string>& args = {},

@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "app_fixture.h"
+#include "support/dialog_driver.h"
 #include "app/main_window_proc.h"
 #include "audio/playback_fixture.h"
 #include "platform/audio_system.h"
@@ -56,6 +57,7 @@ TEST_F(AppTest, MonitorCommandTurnsFromTheFileToTheRecordPort) {
     dl::MainWindow& w = start({demo});
     EXPECT_EQ(w.title(), "demo.wav - dewlark");
     EXPECT_EQ(w.button_text(dl::kPlayButton), "PLAY");
+    dl_test::when_dialog_shows([](dl::Dialog& d) { dl_test::click(d, 1); });
     w.trigger_menu(dl::kCmdMonitor);
     EXPECT_EQ(dl::SourceState.mode, dl::SourceMode::RecordPort);
     EXPECT_TRUE(dl::FileName.empty());
@@ -67,11 +69,10 @@ TEST_F(AppTest, MonitorCommandTurnsFromTheFileToTheRecordPort) {
     EXPECT_FALSE(dl::SourceState.running);
 
     // A cancelled choice gives the file name back; the file stays closed until Start.
-    dl::AskRecordPort = [] { return false; };
     dl::FileName = demo;
     dl::SourceState.mode = dl::SourceMode::File;
+    dl_test::when_dialog_shows([](dl::Dialog& d) { dl_test::click(d, 2); });
     w.trigger_menu(dl::kCmdMonitor);
-    dl::AskRecordPort = [] { return true; };
     EXPECT_EQ(dl::FileName, demo);
     EXPECT_EQ(w.title(), "demo.wav - dewlark");
 }

@@ -1,0 +1,231 @@
+#include "dialogs/option_dialog.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <iterator>
+
+#include "dialogs/dialog_look.h"
+#include "resources/dialog_templates.h"
+#include "state/layout_units.h"
+#include "state/settings.h"
+#include "state/shell.h"
+
+namespace dl {
+
+namespace {
+
+enum : int {
+    kTimeSlice = 128, kFreqNum = 147, kWindow = 149, kMemDc = 138, kColour = 139, kScaleLabel = 150, kKey = 136,
+    kMonochrome = 190, kChartDot = 135, kWaveMode = 151, kOnMemory = 124, kMemSizeLabel = 126, kMemSize = 125,
+    kMb = 127, kHoldOff = 132, kHoldDecay = 133, kHoldConst = 134, kRate = 141, kRateLabel = 142, kPeaks = 195,
+    kPeakLabels = 197, kWithLevel = 196, kComplex = 198,
+};
+
+struct Entry {
+    const char* english;
+    const char* japanese;
+};
+
+constexpr Entry kTimeSlices[] = {{"3 sec  ", "３秒"},    {"1.5 sec", "１.５秒"}, {"1 sec  ", "１秒"},
+                                 {"1/3 sec", "1/3秒"},   {"1/5 sec", "1/5秒"},   {"1/11sec", "1/11秒"},
+                                 {"1/22sec", "1/22秒"},  {"1/43sec", "1/43秒"},  {"1/86sec", "1/86秒"},
+                                 {"1/172 s", "1/172秒"}, {"1/345 s", "1/345秒"}};
+constexpr const char* kSizes[] = {"  128", "  256", "  512", " 1024", " 2048", " 4096", " 8192", "16384", "32768"};
+constexpr Entry kWindows[] = {{"han     ", "ハニング"}, {"hamming ", "ハミング"}, {"blackman", "ﾌﾞﾗｯｸﾏﾝ"},
+                              {"triangle", "三角"},     {"squar   ", "方形"},     {"gause4.2", "ｶﾞｳｽ4.24"},
+                              {"gause6.5", "ｶﾞｳｽ6.50"}, {"taper   ", "テーパー"}};
+constexpr Entry kKeys[] = {
+    {"C-major/A-minor", "ハ長調・イ短調"},      {"Db-major/Bb-minor", "変ニ長調・変ロ短調"},
+    {"D-major/B-minor", "ニ長調・ロ短調"},      {"Eb-major/C-minor", "変ホ長調・ハ短調"},
+    {"E-major/C#-minor", "ホ長調・嬰ハ短調"},   {"F-major/D-minor", "ヘ長調・ニ短調"},
+    {"Gb-major/Eb-minor", "変ト長調・変ホ短調"}, {"G-major/E-minor", "ト長調・ホ短調"},
+    {"Ab-major/F-minor", "変イ長調・ヘ短調"},   {"A-major/F#-minor", "イ長調・嬰ヘ短調"},
+    {"Bb-major/G-minor", "変ロ長調・ト短調"},   {"B-major/G#-minor", "ロ長調・嬰ト短調"}};
+constexpr Entry kWaveModes[] = {{"normal", "通常ﾓｰﾄﾞ"}, {"sync", "ｼﾝｸﾛﾓｰﾄﾞ"}, {"auto", "自己相関"}, {"all", "全域ﾓｰﾄﾞ"}};
+constexpr Entry kScrolls512[] = {{"6sec", "6秒ｽｸﾛｰﾙ"}, {"3sec", "3秒ｽｸﾛｰﾙ"}, {"1.5s", "1.5秒ｽｸﾛｰﾙ"}, {"1sec", "1秒ｽｸﾛｰﾙ"}};
+constexpr Entry kScrolls1024[] = {{"12sec", "12秒ｽｸﾛｰﾙ"}, {"6sec", "6秒ｽｸﾛｰﾙ"}, {"3sec", "3秒ｽｸﾛｰﾙ"}, {"1.5s", "1.5秒ｽｸﾛｰﾙ"}};
+constexpr Entry kPeakLabelKinds[] = {{"by figure", "数値表示"}, {"by name  ", "音名表示"}, {"name+pitch", "音名+ﾋﾟｯﾁ"}};
+
+template <size_t N>
+void fill(Dialog& d, int id, const Entry (&entries)[N]) {
+    for (const Entry& e : entries) d.add_item(id, JapaneseUi ? e.japanese : e.english);
+}
+
+// A list's choice, or the stored value when the list shows none.
+int chosen(const Dialog& d, int id, int stored) {
+    const int s = d.selection(id);
+    return s < 0 ? stored : s;
+}
+
+class OptionDialog : public StandardDialog {
+public:
+    void on_init(Dialog& d) override {
+        if (PlatformVersion >= 863) relayout(d);
+        StandardDialog::on_init(d);
+        SettingsRecord& s = Settings;
+        kept_rate_ = s.PlayRate;
+        d.set_scroll(kRate, -240, 0, s.PlayRate);
+        show_rate(d);
+        d.set_checked(kHoldOff, s.PeakHold == 0);
+        d.set_checked(kHoldDecay, s.PeakHold == 1);
+        d.set_checked(kHoldConst, s.PeakHold == 2);
+        kept_memdc_ = s.UseMemDC;
+        kept_colour_ = s.ColorScale;
+
+        fill(d, kWaveMode, kWaveModes);
+        if (GraphWidth == 1024) fill(d, kWaveMode, kScrolls1024);
+        else fill(d, kWaveMode, kScrolls512);
+        d.select(kWaveMode, s.wavmode);
+        fill(d, kKey, kKeys);
+        d.select(kKey, s.ColourScaleKey);
+        d.enable(kScaleLabel, s.ColorScale != 0);
+        d.enable(kKey, s.ColorScale != 0);
+
+        fill(d, kTimeSlice, kTimeSlices);
+        int slice = -1;
+        for (int i = 0; i <= 10; ++i)
+            if (s.deltatime == (32768u >> i)) slice = i;
+        d.select(kTimeSlice, slice);
+
+        for (const char* size : kSizes) d.add_item(kFreqNum, size);
+        d.select(kFreqNum, s.fftparam - 8);
+        fill(d, kWindow, kWindows);
+        d.select(kWindow, s.mado);
+
+        d.set_checked(kMemDc, s.UseMemDC != 0);
+        d.set_checked(kColour, s.ColorScale != 0);
+        d.set_limit(kChartDot, 2);
+        d.set_text(kChartDot, std::to_string(s.chartdot));
+        d.set_limit(kPeaks, 3);
+        d.set_text(kPeaks, std::to_string(s.freqnum));
+        d.set_checked(kWithLevel, s.withlevel != 0);
+        fill(d, kPeakLabels, kPeakLabelKinds);
+        d.select(kPeakLabels, s.use_onmei);
+        d.set_checked(kComplex, s.use_complex != 0);
+        d.set_limit(kMemSize, 3);
+        d.set_text(kMemSize, std::to_string(s.MemSize));
+        d.set_checked(kOnMemory, s.OnMem != 0);
+        enable_memory_size(d, s.OnMem != 0);
+        d.focus(s.OnMem ? kMemSize : kOnMemory);
+        d.set_checked(kMonochrome, s.monochrome != 0);
+    }
+
+    void on_command(Dialog& d, int id) override {
+        SettingsRecord& s = Settings;
+        switch (id) {
+            case kOnMemory: enable_memory_size(d, d.checked(kOnMemory)); break;
+            case kMemDc: s.UseMemDC = d.checked(kMemDc); break;
+            case kColour:
+                s.ColorScale = d.checked(kColour);
+                d.enable(kScaleLabel, s.ColorScale != 0);
+                d.enable(kKey, s.ColorScale != 0);
+                break;
+            case kIdOk: accept(d); break;
+            case kIdCancel:
+                s.PlayRate = kept_rate_;
+                s.UseMemDC = kept_memdc_;
+                s.ColorScale = kept_colour_;
+                d.end(0);
+                break;
+            default: break;
+        }
+    }
+
+    void on_scroll(Dialog& d, int id, Scroll code, int position) override {
+        if (id != kRate) return;
+        int p = Settings.PlayRate;
+        switch (code) {
+            case Scroll::LineLeft: p -= 1; break;
+            case Scroll::LineRight: p += 1; break;
+            case Scroll::PageLeft: p -= 10; break;
+            case Scroll::PageRight: p += 10; break;
+            case Scroll::ThumbPosition:
+            case Scroll::ThumbTrack: p = position; break;
+            case Scroll::Other: return;
+        }
+        Settings.PlayRate = std::clamp(p, -240, 0);
+        d.set_scroll_position(kRate, Settings.PlayRate);
+        show_rate(d);
+    }
+
+private:
+    static void show_rate(Dialog& d) {
+        char buf[16];
+        d.set_text(kRateLabel, PlayRateLabel(Settings.PlayRate, buf));
+    }
+
+    static void enable_memory_size(Dialog& d, bool on) {
+        for (int id : {kMemSize, kMemSizeLabel, kMb}) d.enable(id, on);
+    }
+
+    void accept(Dialog& d) {
+        SettingsRecord& s = Settings;
+        s.PeakHold = d.checked(kHoldDecay) ? 1 : d.checked(kHoldConst) ? 2 : 0;
+        s.monochrome = d.checked(kMonochrome);
+        s.wavmode = chosen(d, kWaveMode, s.wavmode);
+        s.ColourScaleKey = chosen(d, kKey, s.ColourScaleKey);
+        s.mado = chosen(d, kWindow, s.mado);
+        s.fftparam = d.selection(kFreqNum) < 0 ? s.fftparam : d.selection(kFreqNum) + 8;
+        if (const int slice = d.selection(kTimeSlice); slice >= 0 && slice <= 10) s.deltatime = 32768u >> slice;
+        s.use_onmei = chosen(d, kPeakLabels, s.use_onmei);
+        // Typed numbers are read as the settings file is, and kept within its ranges.
+        set_setting_from_text("chartdot", d.text(kChartDot).substr(0, 3));
+        if (s.chartdot == 0) s.chartdot = 1;
+        set_setting_from_text("freqnum", d.text(kPeaks));
+        s.withlevel = d.checked(kWithLevel);
+        s.use_complex = d.checked(kComplex);
+        s.OnMem = d.checked(kOnMemory);
+        set_setting_from_text("MemSize", d.text(kMemSize));
+        clamp_memory_size();
+        d.end(1);
+    }
+
+    // From platform version 3.95 on the lists are widened by a scroll bar's width v (their
+    // neighbours move along) and the play-rate bar is a scroll bar's height; the rows under it move
+    // down by what it grew. Pixels of the dialog's client area.
+    static void relayout(Dialog& d) {
+        const int X = CellWidth, Y = CellHeight;
+        const int v = std::max(d.scroll_bar_extent(), 2 * X + 1);
+        // The template's bar is 8 units high; the rows below it make room for the rest.
+        const int down = v + 2 - 8 * Y / 4;
+        d.resize_dialog(168 * X / 4 + 3 * v, 193 * Y / 4 + down);
+        d.resize(129, 148 * X / 4 + 3 * v, 36 * Y / 4);
+        d.resize(137, v > 2 * X + 2 ? 165 * X / 4 + v : 174 * X / 4, 65 * Y / 4);
+        d.resize(kKey, 83 * X / 4 + v, 0);
+        d.resize(kTimeSlice, 35 * X / 4 + v, 0);
+        d.move(kFreqNum, 69 * X / 4 + v, 23 * Y / 4);
+        d.resize(kFreqNum, 33 * X / 4 + v, 0);
+        d.move(kWindow, 112 * X / 4 + 2 * v, 23 * Y / 4);
+        d.resize(kWindow, 41 * X / 4 + v, 0);
+        d.move(146, 62 * X / 4 + v, 14 * Y / 4);
+        d.move(148, 120 * X / 4 + 2 * v, 14 * Y / 4);
+        d.resize(kWaveMode, 43 * X / 4 + v, 0);
+        d.resize(kRate, 76 * X / 4 + 3 * v, v + 2);
+        d.move(kRateLabel, 134 * X / 4 + 3 * v, 157 * Y / 4);
+        d.move(193, 8 * X / 4, 169 * Y / 4 + down);
+        d.move(kPeaks, 49 * X / 4, 167 * Y / 4 + down);
+        d.move(194, 69 * X / 4, 169 * Y / 4 + down);
+        d.move(kPeakLabels, 94 * X / 4, 167 * Y / 4 + down);
+        d.resize(kPeakLabels, 38 * X / 4 + v, 0);
+        d.move(kWithLevel, 137 * X / 4 + v, 169 * Y / 4 + down);
+        d.move(kComplex, 8 * X / 4, 180 * Y / 4 + down);
+    }
+
+    int kept_rate_ = 0, kept_memdc_ = 0, kept_colour_ = 0;
+};
+
+}  // namespace
+
+const char* PlayRateLabel(int position, char (&buffer)[16]) {
+    std::snprintf(buffer, sizeof buffer, "%.1f%%", std::pow(2.0, position / 120.0) * 100);
+    return buffer;
+}
+
+int RunOptionDialog() {
+    OptionDialog handler;
+    Dialog d(option_template(), StandardDialogUnits(), handler);
+    return d.run();
+}
+
+}  // namespace dl

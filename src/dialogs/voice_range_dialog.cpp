@@ -1,0 +1,39 @@
+#include "dialogs/voice_range_dialog.h"
+
+#include "dialogs/dialog_look.h"
+#include "resources/dialog_templates.h"
+#include "state/settings.h"
+
+namespace dl {
+
+namespace {
+
+enum : int { kMale = 132, kWomanOrChild = 133 };
+
+class VoiceRangeDialog : public StandardDialog {
+public:
+    void on_init(Dialog& d) override {
+        StandardDialog::on_init(d);
+        d.set_checked(kMale, Settings.sex == 1);
+        d.set_checked(kWomanOrChild, Settings.sex == 2);
+    }
+    void on_command(Dialog& d, int id) override {
+        if (id == kIdOk) {
+            if (d.checked(kMale)) Settings.sex = 1;
+            else if (d.checked(kWomanOrChild)) Settings.sex = 2;
+            d.end(1);
+        } else if (id == kIdCancel) {
+            d.end(1);
+        }
+    }
+};
+
+}  // namespace
+
+int RunVoiceRangeDialog() {
+    VoiceRangeDialog handler;
+    Dialog d(voice_range_template(), StandardDialogUnits(), handler);
+    return d.run();
+}
+
+}  // namespace dl

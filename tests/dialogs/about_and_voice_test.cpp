@@ -1,0 +1,76 @@
+#include "dialogs/about_box.h"
+#include "dialogs/voice_range_dialog.h"
+
+#include "dialog_fixture.h"
+#include "platform/audio_system.h"
+
+namespace {
+
+using dl_test::click;
+using dl_test::when_dialog_shows;
+
+class AboutBoxTest : public dl_test::DialogTest {};
+
+TEST_F(AboutBoxTest, ShowsTheVersionTheWordSizeAndTheDeviceCounts) {
+    std::string name, word, devices, build;
+    when_dialog_shows([&](dl::Dialog& d) {
+        name = label(d, 201);
+        word = label(d, 203);
+        devices = label(d, 204);
+        build = label(d, 202);
+        dl_test::key(d, Qt::Key_Return);
+    });
+    EXPECT_EQ(dl::RunAboutBox(), 1);
+    EXPECT_EQ(name, "dewlark Version 0.00");
+    EXPECT_EQ(word, sizeof(void*) == 8 ? "64 bits" : "32 bits");
+    EXPECT_EQ(devices, "record device= 1  play device= 1");  // the dummy driver's two devices
+    EXPECT_EQ(build.rfind("build " DEWLARK_VERSION, 0), 0u);
+}
+
+TEST_F(AboutBoxTest, WithoutDevicesBothCountsAreZeroPaddedToTwo) {
+    dl::audio_quit();
+    setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
+    std::string devices;
+    when_dialog_shows([&](dl::Dialog& d) {
+        devices = label(d, 204);
+        dl_test::key(d, Qt::Key_Escape);
+    });
+    EXPECT_EQ(dl::RunAboutBox(), 1);
+    dl::audio_quit();
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    EXPECT_EQ(devices, "record device= 0  play device= 0");
+    dl::JapaneseUi = true;
+    EXPECT_EQ(dl::DeviceCountLine(0, 12), "録音ﾃﾞﾊﾞｲｽ= 0個  再生ﾃﾞﾊﾞｲｽ=12個");
+}
+
+class VoiceRangeTest : public dl_test::DialogTest {};
+
+TEST_F(VoiceRangeTest, NoChoiceLeavesTheRangeUnsetAndAChoiceStoresIt) {
+    dl::Settings.sex = 0;
+    when_dialog_shows([&](dl::Dialog& d) {
+        EXPECT_EQ(dl::dialog_window(d)->windowTitle().toStdString(), "設定");
+        EXPECT_FALSE(d.checked(132));
+        EXPECT_FALSE(d.checked(133));
+        click(d, 1);
+    });
+    EXPECT_EQ(dl::RunVoiceRangeDialog(), 1);
+    EXPECT_EQ(dl::Settings.sex, 0);
+
+    when_dialog_shows([&](dl::Dialog& d) {
+        click(d, 133);
+        click(d, 1);
+    });
+    dl::RunVoiceRangeDialog();
+    EXPECT_EQ(dl::Settings.sex, 2);
+
+    // Cancel keeps what was there, whatever was clicked.
+    when_dialog_shows([&](dl::Dialog& d) {
+        EXPECT_TRUE(d.checked(133));
+        click(d, 132);
+        click(d, 2);
+    });
+    EXPECT_EQ(dl::RunVoiceRangeDialog(), 1);
+    EXPECT_EQ(dl::Settings.sex, 2);
+}
+
+}  // namespace

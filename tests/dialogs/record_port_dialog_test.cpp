@@ -1,0 +1,120 @@
+#include "dialogs/record_port_dialog.h"
+
+#include "dialog_fixture.h"
+#include "platform/wave_format.h"
+#include "platform/wave_in.h"
+#include "state/engine.h"
+
+namespace {
+
+using dl_test::click;
+using dl_test::when_dialog_shows;
+
+// A capture device that answers the format check as the test says and remembers what was asked.
+class RecordPortDialogTest : public dl_test::DialogTest {
+protected:
+    void SetUp() override {
+        DialogTest::SetUp();
+        dl::WaveInFormatMask = 0xFFF;
+        dl::OpenTestWaveIn = [this](const std::vector<uint8_t>& format, dl::WaveIn::Data, std::unique_ptr<dl::WaveIn>&) {
+            asked_.push_back(format);
+            return answer_;
+        };
+    }
+    int answer_ = dl::kWaveOk;
+    std::vector<std::vector<uint8_t>> asked_;
+};
+
+TEST_F(RecordPortDialogTest, TheButtonsSetTheFormatAndOkAsksTheDevice) {
+    dl::Settings.freq = 11025;
+    dl::Settings.channel = 2;
+    dl::Settings.bits = 16;
+    when_dialog_shows([&](dl::Dialog& d) {
+        EXPECT_TRUE(d.checked(155));
+        EXPECT_TRUE(d.checked(157));
+        EXPECT_TRUE(d.checked(160));
+        click(d, 153);
+        EXPECT_EQ(dl::Settings.freq, 44100u);  // at once
+        EXPECT_FALSE(d.checked(155));
+        click(d, 158);
+        click(d, 161);
+        EXPECT_TRUE(d.checked(160) == false && d.checked(161));
+        dl_test::key(d, Qt::Key_Return);
+    });
+    EXPECT_EQ(dl::RunRecordPortDialog(), 1);
+    ASSERT_EQ(asked_.size(), 1u);
+    EXPECT_EQ(dl::rd32(asked_[0], dl::kFmtRate), 44100u);
+    EXPECT_EQ(dl::rd16(asked_[0], dl::kFmtChannels), 1);
+    EXPECT_EQ(dl::rd16(asked_[0], dl::kFmtBits), 8);
+    EXPECT_EQ(dl::rd16(asked_[0], dl::kFmtBlockAlign), 1);
+    EXPECT_EQ(dl::rd32(asked_[0], dl::kFmtBytesPerSec), 44100u);
+}
+
+TEST_F(RecordPortDialogTest, ADeviceWithoutStereoGivesMonauralAndAGrayGroup) {
+    dl::WaveInFormatMask = 0x555;
+    dl::Settings.channel = 2;
+    when_dialog_shows([&](dl::Dialog& d) {
+        EXPECT_TRUE(d.checked(158));
+        EXPECT_FALSE(d.enabled(156));
+        EXPECT_FALSE(d.enabled(157));
+        EXPECT_FALSE(d.enabled(158));
+        click(d, 1);
+    });
+    EXPECT_EQ(dl::RunRecordPortDialog(), 1);
+    EXPECT_EQ(dl::Settings.channel, 1);
+}
+
+TEST_F(RecordPortDialogTest, WithoutFortyFourKilohertzTheRateStepsDownAndCancelPutsItBack) {
+    dl::WaveInFormatMask = 0x0FF;
+    dl::Settings.freq = 44100;
+    when_dialog_shows([&](dl::Dialog& d) {
+        EXPECT_TRUE(d.checked(154));
+        EXPECT_FALSE(d.enabled(153));
+        EXPECT_TRUE(d.enabled(154));
+        EXPECT_EQ(dl::Settings.freq, 22050u);
+        dl_test::key(d, Qt::Key_Escape);
+    });
+    EXPECT_EQ(dl::RunRecordPortDialog(), 0);
+    EXPECT_EQ(dl::Settings.freq, 44100u);
+}
+
+TEST_F(RecordPortDialogTest, WithEightBitElevenKilohertzOnlyEverythingElseIsGray) {
+    dl::WaveInFormatMask = 0x001;
+    dl::Settings.freq = 22050;
+    dl::Settings.bits = 16;
+    when_dialog_shows([&](dl::Dialog& d) {
+        EXPECT_TRUE(d.checked(155));
+        for (int id : {152, 153, 154, 155, 159, 160, 161}) EXPECT_FALSE(d.enabled(id)) << id;
+        EXPECT_TRUE(d.checked(161));
+        click(d, 1);
+    });
+    EXPECT_EQ(dl::RunRecordPortDialog(), 1);
+    EXPECT_EQ(dl::Settings.freq, 11025u);
+    EXPECT_EQ(dl::Settings.bits, 8);
+}
+
+TEST_F(RecordPortDialogTest, ARateFromTheCommandLineShowsNoButtonAndIsUsedAsItIs) {
+    dl::Settings.freq = 48000;
+    when_dialog_shows([&](dl::Dialog& d) {
+        EXPECT_FALSE(d.checked(153) || d.checked(154) || d.checked(155));
+        click(d, 1);
+    });
+    EXPECT_EQ(dl::RunRecordPortDialog(), 1);
+    ASSERT_EQ(asked_.size(), 1u);
+    EXPECT_EQ(dl::rd32(asked_[0], dl::kFmtRate), 48000u);
+}
+
+TEST_F(RecordPortDialogTest, ARefusedFormatKeepsTheDialogOpen) {
+    answer_ = dl::kWaveBadFormat;
+    bool still_open = false;
+    when_dialog_shows([&](dl::Dialog& d) {
+        click(d, 1);
+        still_open = dl::dialog_window(d)->isVisible();
+        click(d, 2);
+    });
+    EXPECT_EQ(dl::RunRecordPortDialog(), 0);
+    EXPECT_TRUE(still_open);
+    EXPECT_EQ(boxes_.texts(), std::vector<std::string>{"No support this format"});
+}
+
+}  // namespace
