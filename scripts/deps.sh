@@ -3,7 +3,8 @@
 set -euo pipefail
 packages=(cmake g++ make pkg-config qt6-base-dev libsdl2-dev libmpg123-dev libogg-dev libvorbis-dev
   libxtst-dev libx11-dev fonts-dejavu-core fonts-ipafont-gothic libgtest-dev libgmock-dev libbenchmark-dev
-  libfftw3-dev clang libclang-rt-dev)
+  libfftw3-dev clang libclang-rt-dev
+  lame vorbis-tools mpg123 sox)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "audio/source.h"
+#include "display/source_panel.h"
 #include "platform/headless_app.h"
 #include "platform/message_box.h"
 #include "platform/system.h"
@@ -34,8 +35,7 @@ int RunInfoCommand(const std::string& path) {
         std::printf("bytes_per_second=%u\n", unsigned(s.source_bytes_per_second));
         std::printf("channel_layout=%d\n", s.ChannelLayout);
         std::printf("data_bytes=%u\n", unsigned(s.DataTotal));
-        std::printf("seconds=%.2f\n",
-                    s.source_bytes_per_second ? double(s.DataTotal) / s.source_bytes_per_second : 0.0);
+        std::printf("seconds=%.2f\n", SourceSeconds());
         std::printf("format_record=");
         for (uint8_t b : SourceFormat) std::printf("%02x", unsigned(b));
         std::printf("\n");

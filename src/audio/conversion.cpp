@@ -17,6 +17,9 @@ namespace {
 
 std::unique_ptr<Converter> g_stream;
 
+// The least a streaming read of compressed bytes takes.
+constexpr uint32_t kLeastChunk = 4096;
+
 void free_slot5() {
     std::vector<uint8_t>().swap(SampleStorage[5]);
     SampleBuffers[5] = nullptr;
@@ -101,10 +104,18 @@ bool OpenConversion(std::vector<uint8_t>& record) {
             q = ChunkSize;
         }
         BlockBytes = SliceBytes(SourceInfo.output_bytes_per_second, rate, kTagPcm, Settings.deltatime);
+    } else {
+        // Streaming: every buffer holds one time slice of sound, whatever the compression; the file
+        // is read a chunk at a time until it has one, and what decodes beyond waits in the stream.
+        const uint32_t frame = 2u * channels;
+        const uint32_t slice = SliceBytes(SourceInfo.output_bytes_per_second, rate, kTagPcm, Settings.deltatime);
+        ConvertedSize = std::max(slice - slice % frame, frame);
+        // A byte rate that is unknown or tiny must not make the reads a few bytes each.
+        if (ChunkSize < kLeastChunk) {
+            const uint32_t unit = std::max<uint32_t>(source_align, 1);
+            ChunkSize = (kLeastChunk + unit - 1) / unit * unit;
+        }
     }
-
-    // Streaming buffers each want a time slice of sound; memory mode converts once.
-    stream->set_paced(BufferCount == 4, SourceInfo.DataTotal);
     record = PlaybackFormat;
     g_stream = std::move(stream);
     ConversionStream = g_stream.get();
@@ -127,6 +138,38 @@ bool PrepareConversionInput(uint32_t source_bytes) {
     SampleBuffers[5] = SampleStorage[5].data();
     return true;
 }
+
+SliceFill ConvertSlice(int slot, uint64_t quiet_limit) {
+    SliceFill r;
+    uint8_t* dst = SampleBuffers[size_t(slot)];
+    if (!g_stream || !dst || !SampleBuffers[5]) return r;
+    const uint32_t capacity = ConvertedSize;
+    auto convert = [&](const uint8_t* src, uint32_t n) {
+        uint32_t used = 0;
+        ShowMultimediaError(g_stream->convert(src, n, dst + r.bytes, capacity - r.bytes, used), "acm_convert");
+        r.bytes += used;
+        return used;
+    };
+    if (g_stream->pending_bytes() > 0) convert(nullptr, 0);
+    uint64_t quiet = 0;  // file bytes read since sound last came
+    while (r.bytes < capacity && SourceInfo.DataRemaining > 0 && !g_stream->format_changed() && quiet < quiet_limit) {
+        const uint32_t n = std::min({SourceInfo.DataRemaining, ChunkSize, uint32_t(SampleStorage[5].size())});
+        const int64_t got = SourceFile ? SourceFile->read(SampleBuffers[5], n) : -1;
+        if (got != int64_t(n)) {
+            r.short_read = true;
+            SourceInfo.DataRemaining = 0;
+            break;
+        }
+        SourceInfo.DataRemaining -= n;
+        r.file_bytes += n;
+        quiet = convert(SampleBuffers[5], n) > 0 ? 0 : quiet + n;
+    }
+    // A stream that changes its layout ends where the change is.
+    if (g_stream->format_changed()) SourceInfo.DataRemaining = 0;
+    return r;
+}
+
+bool ConversionPending() { return g_stream && g_stream->pending_bytes() > 0; }
 
 uint32_t ConvertOnce(uint32_t n, int slot) {
     if (!g_stream || !SampleBuffers[5] || !SampleBuffers[slot]) return 0;

@@ -17,8 +17,20 @@ bool OpenConversion(std::vector<uint8_t>& record);
 // failure; the caller abandons the play.
 bool PrepareConversionInput(uint32_t source_bytes);
 
-// Converts the n source bytes in slot 5 into slot `slot`; returns the bytes written.
+// Converts the n source bytes in slot 5 into slot `slot`; returns the bytes written (memory mode).
 uint32_t ConvertOnce(uint32_t n, int slot);
+
+// Streaming: slot `slot` gets the next time slice of sound (ConvertedSize bytes; less only at the
+// stream's end): what waits in the stream first, then the file's bytes, ChunkSize at a time, until
+// the slice is full. Reading stops once `quiet_limit` bytes have given no sound.
+struct SliceFill {
+    uint32_t bytes = 0;       // sound written
+    uint32_t file_bytes = 0;  // read from the file for it
+    bool short_read = false;  // the file ended before its length: the stream ends here
+};
+SliceFill ConvertSlice(int slot, uint64_t quiet_limit);
+// True while the stream holds sound that no buffer has taken yet.
+bool ConversionPending();
 
 // True once the stream has switched rate or channels: what follows is not played.
 bool ConversionFormatChanged();

@@ -37,7 +37,9 @@ namespace dl {
 namespace {
 
 constexpr uint32_t kFloppyBytes = 1457664;
-constexpr uint32_t kFirstBufferFeedLimit = 1u << 20;
+// How much of a compressed stream is read for a buffer while it gives no sound, beyond the header
+// packets it announced (Ogg's codebooks, comments with pictures).
+constexpr uint32_t kQuietLimit = 1u << 20;
 
 // Completions carry the play they belong to, so those of a device already closed are ignored
 // even when the next play has begun.
@@ -99,6 +101,21 @@ void analyse_buffer(Dc& dc, int slot) {
     if (!AnalysisObserver) return;
     const uint32_t bps = SourceInfo.output_bytes_per_second;
     AnalysisObserver(bps ? double(BufferPlayedOffset[size_t(slot)]) / bps : 0.0, a);
+}
+
+// Streaming a converted source, whose buffers hold one time slice of sound each.
+bool sliced() { return converting() && BufferCount != 1; }
+// Its last sound is in the buffers.
+bool slices_ended() { return SourceInfo.DataRemaining == 0 && !ConversionPending(); }
+
+// The next time slice of a converted stream into slot i; returns its valid bytes.
+uint32_t fill_slice(int i, uint64_t quiet_limit, bool* short_read) {
+    const SliceFill r = ConvertSlice(i, quiet_limit);
+    if (short_read) *short_read = r.short_read;
+    BufferSourceBytes[size_t(i)] = r.file_bytes;
+    BufferPlayedOffset[size_t(i)] = PlayedBytesQueued;
+    PlayedBytesQueued += r.bytes;
+    return r.bytes;
 }
 
 // Reads n source bytes and makes slot i ready to play; returns its valid bytes.
@@ -178,7 +195,9 @@ void StartPlayback() {
     FastLevelStyle = Settings.fftparam == 8 && !Settings.UseMemDC && BufferCount == 4;
 
     const uint16_t tag = SourceInfo.format_tag;
-    if (tag != kTagPcm) OpenConversion(SourceFormat);
+    // Whatever the device cannot take as it stands (compressed, companded, 24- and 32-bit, float,
+    // whatever its tag says) plays through the converter.
+    if (WaveFormat f; !parse_wave_format(SourceFormat, f) || !is_device_pcm(f)) OpenConversion(SourceFormat);
 
     // The play rate lowers the device's sample rate.
     RateFactor = std::pow(2.0, Settings.PlayRate / 120.0);
@@ -231,11 +250,16 @@ void StartPlayback() {
     }
 
     for (int i = 0; i < BufferCount; ++i) {
-        const uint32_t n = std::min(SourceInfo.DataRemaining, ChunkSize);
-        BufferSourceBytes[i] = n;
-        SourceInfo.DataRemaining -= n;
+        const uint32_t n = sliced() ? ChunkSize : std::min(SourceInfo.DataRemaining, ChunkSize);
         bool short_read = false;
-        const uint32_t bytes = fill_buffer(i, n, &short_read);
+        uint32_t bytes = 0;
+        if (sliced()) {
+            bytes = fill_slice(i, kQuietLimit + (i == 0 ? SourceInfo.HeaderBytes : 0), &short_read);
+        } else {
+            BufferSourceBytes[i] = n;
+            SourceInfo.DataRemaining -= n;
+            bytes = fill_buffer(i, n, &short_read);
+        }
         if (short_read) {
             report_formatted("データチャンクを読み取れません。%d %ld", 19, i, long(n));
             EndRun(true);
@@ -244,8 +268,8 @@ void StartPlayback() {
         uint32_t bytes_now = bytes;
         // Stream headers (Ogg's codebooks) can outlast a small chunk: feed the first buffer on
         // until it has sound, rather than refusing a good file.
-        for (uint32_t fed = n; converting() && i == 0 && bytes_now == 0 && SourceInfo.DataRemaining > 0 &&
-                               fed < kFirstBufferFeedLimit;) {
+        for (uint32_t fed = n; converting() && !sliced() && i == 0 && bytes_now == 0 && SourceInfo.DataRemaining > 0 &&
+                               fed < kQuietLimit + SourceInfo.HeaderBytes;) {
             const uint32_t more = std::min(SourceInfo.DataRemaining, ChunkSize);
             BufferSourceBytes[0] += more;
             SourceInfo.DataRemaining -= more;
@@ -255,7 +279,8 @@ void StartPlayback() {
         }
         BufferBytes[i] = bytes_now;
         if (converting()) {
-            if (bytes_now == 0 && (tag == kTagMpegLayer3 || is_ogg_tag(tag)) && i > 0 && n > 0) {
+            const bool more = sliced() ? !slices_ended() : n > 0;
+            if (bytes_now == 0 && (tag == kTagMpegLayer3 || is_ogg_tag(tag)) && i > 0 && more) {
                 SampleBuffers[i][0] = SampleBuffers[i][1] = SampleBuffers[i][2] = SampleBuffers[i][3] = 0;
                 BufferBytes[i] = 4;
                 PlayedBytesQueued += 4;
@@ -283,7 +308,8 @@ void StartPlayback() {
         h.data = SampleBuffers[i];
         h.length = BufferBytes[i];
         h.user = uint32_t(i);
-        if ((i < 3 && BufferBytes[i + 1] == 0) || (i == 3 && SourceInfo.DataRemaining == 0)) h.user |= kLastBufferMark;
+        const bool ended = sliced() ? slices_ended() : SourceInfo.DataRemaining == 0;
+        if ((i < 3 && BufferBytes[i + 1] == 0) || (i == 3 && ended)) h.user |= kLastBufferMark;
         if (WaveOutDevice->prepare(h) != kWaveOk) {
             report("ウェーブヘッダーの準備ができません", 35);
             if (memory) {
@@ -357,8 +383,9 @@ void PlaybackTick(int header) {
 
     NextBuffer = (NextBuffer + 1) % 4;
     PlaybackProgress += BufferSourceBytes[i];
-    const uint32_t n = std::min(SourceInfo.DataRemaining, ChunkSize);
-    BufferSourceBytes[i] = n;
+    // A converted stream reads what its next slice needs; other sources a chunk a buffer.
+    const uint32_t n = sliced() ? 0 : std::min(SourceInfo.DataRemaining, ChunkSize);
+    if (!sliced()) BufferSourceBytes[i] = n;
     if (h.prepared && h.data) WaveOutDevice->unprepare(h);
     h.data = nullptr;
 
@@ -377,8 +404,8 @@ void PlaybackTick(int header) {
         analyse_buffer(dc, NextBuffer);
     }
 
-    if (!last && n > 0) {
-        uint32_t bytes = fill_buffer(i, n, nullptr);
+    if (!last && (sliced() ? !slices_ended() : n > 0)) {
+        uint32_t bytes = sliced() ? fill_slice(i, kQuietLimit, nullptr) : fill_buffer(i, n, nullptr);
         if (converting() && bytes == 0) {
             std::fill_n(SampleBuffers[i], 4, uint8_t(0));
             bytes = 4;
@@ -389,7 +416,7 @@ void PlaybackTick(int header) {
         h.length = bytes;
         h.flags = 0;
         h.user = uint32_t(i);
-        if (SourceInfo.DataRemaining == 0) h.user |= kLastBufferMark;
+        if (sliced() ? slices_ended() : SourceInfo.DataRemaining == 0) h.user |= kLastBufferMark;
         WaveOutDevice->prepare(h);
         WaveOutDevice->write(h, i);
         TuneLevelStride(tick_start);

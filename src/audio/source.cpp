@@ -139,10 +139,13 @@ int OpenSource() {
     SourceRiffChunk = RiffChunk{};
     f.seek(0, SEEK_SET);
     Kind kind;
+    SourceInfo.DataStart = 0;
+    SourceInfo.HeaderBytes = 0;
+    SourceInfo.ExactSeconds = 0;
     if (!f.descend_riff(SourceRiffChunk)) {
         set_lengths(clamp_length(f.file_size()));
         f.seek(0, SEEK_SET);
-        int r = ProbeMpegStream();
+        int r = ProbeMpegStream(true);
         if (r == kProbeFailed) return 0;
         if (r != kProbeRecognised) {
             r = ProbeOggStream(0);
@@ -162,7 +165,7 @@ int OpenSource() {
     } else {
         if (!f.descend_chunk(SourceSubChunk, SourceRiffChunk, fourcc("data"))) return fail(SourceMessage::RiffNoData);
         set_lengths(SourceSubChunk.size);
-        int r = ProbeMpegStream();
+        int r = ProbeMpegStream(false);
         if (r == kProbeFailed) return 0;
         if (r != kProbeRecognised) return fail(SourceMessage::RiffNotMpeg);
         f.ascend(SourceSubChunk);
@@ -189,8 +192,9 @@ int OpenSource() {
         // A size beyond the end of the file counts only what is there.
         set_lengths(SourceSubChunk.size);
     } else {
-        set_lengths(clamp_length(f.file_size()));
-        f.seek(0, SEEK_SET);
+        // The probe found where the sound lies (tags left out); lengths stay as it set them.
+        SourceInfo.DataRemaining = SourceInfo.DataTotal;
+        f.seek(int64_t(SourceInfo.DataStart), SEEK_SET);
     }
     MeasureDiskSpace(FileName);
     if (SourceInfo.DataRemaining == 0) return fail(SourceMessage::DataEmpty);

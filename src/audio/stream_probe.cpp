@@ -5,6 +5,7 @@
 #include <cstring>
 #include <limits>
 #include <new>
+#include <algorithm>
 #include <vector>
 
 #include "audio/source.h"
@@ -53,7 +54,134 @@ bool skip_tag(uint64_t start, uint8_t* b) {
     }
 }
 
+// The stream's bytes, all still to come.
+void set_stream_length(uint64_t n) {
+    SourceInfo.DataTotal = SourceInfo.DataRemaining = uint32_t(std::min<uint64_t>(n, 0xFFFFFFFFu));
+}
+
+// The byte rate that makes the stream last `seconds`: its average.
+uint32_t average_rate(double seconds) {
+    if (!(seconds > 0)) return 0;
+    const double average = std::floor(double(SourceInfo.DataTotal) / seconds + 0.5);
+    return average >= 1 && average <= double(std::numeric_limits<uint32_t>::max()) ? uint32_t(average) : 0;
+}
+
+// What an encoder's header frame ("Xing" for a varying rate, "Info" for a constant one) says of the
+// sound: the frame holds none itself, and LAME (or libavcodec) notes in it the samples of delay it
+// put in front and of padding behind, which decoders leave out.
+struct EncoderInfo {
+    bool header_frame = false;
+    int delay_and_padding = 0;
+};
+
+EncoderInfo read_encoder_info(const std::vector<uint8_t>& body, size_t body_read, size_t at) {
+    EncoderInfo info;
+    if (body_read < at + 8 || (std::memcmp(&body[at], "Xing", 4) != 0 && std::memcmp(&body[at], "Info", 4) != 0))
+        return info;
+    info.header_frame = true;
+    const uint32_t flags = be32(&body[at + 4]);
+    const size_t lame = at + 8 + (flags & 1 ? 4 : 0) + (flags & 2 ? 4 : 0) + (flags & 4 ? 100 : 0) + (flags & 8 ? 4 : 0);
+    if (body_read >= lame + 24 && (std::memcmp(&body[lame], "LAME", 4) == 0 ||
+                                   std::memcmp(&body[lame], "Lavc", 4) == 0 || std::memcmp(&body[lame], "Lavf", 4) == 0)) {
+        const uint8_t* d = &body[lame + 21];
+        info.delay_and_padding = ((d[0] << 4) | (d[1] >> 4)) + (((d[1] & 0x0F) << 8) | d[2]);
+    }
+    return info;
+}
+
+int samples_per_frame(const MpegHeader& h) { return h.layer == 1 ? 384 : (h.layer == 3 && h.version != 0) ? 576 : 1152; }
+
+// Counts the frames of the stream: walked to its end they give its exact length (and so the average
+// rate, whether it varies or not). Files too large to walk quickly, and streams whose frames do not
+// reach their end, keep the estimate of their headers.
+void measure_mpeg_frames(const MpegHeader& first, const EncoderInfo& info) {
+    constexpr uint64_t kScanLimit = 64ull << 20;
+    const uint64_t start = SourceInfo.DataStart, end = start + SourceInfo.DataTotal;
+    if (SourceInfo.DataTotal > kScanLimit || first.rate == 0) return;
+    uint64_t pos = start, frames = 0;
+    uint8_t b[4];
+    while (pos + 4 <= end && SourceFile->seek(int64_t(pos), SEEK_SET) >= 0 && read_exact(b, 4)) {
+        MpegHeader h;
+        if (ParseMpegHeader(b, h) != MpegHeaderCheck::Ok || h.version != first.version || h.layer != first.layer ||
+            h.rate != first.rate)
+            break;
+        ++frames;
+        pos += std::max<uint32_t>(MpegFrameLength(h.version, h.layer, h.kbps, h.rate, h.padding), 4);
+    }
+    // Only a walk to the end (the last frame may be cut short) gives a length: the sound of the
+    // frames but the encoder's header, less its delay and padding, as a decoder gives it.
+    if (pos + 4 <= end) return;
+    const int64_t samples = int64_t(frames - (info.header_frame && frames > 0 ? 1 : 0)) * samples_per_frame(first) -
+                            info.delay_and_padding;
+    if (samples > 0) SourceInfo.ExactSeconds = double(samples) / first.rate;
+}
+
 }  // namespace
+
+uint64_t TrailingTagBytes(RiffFile& f) {
+    const uint64_t size = f.file_size();
+    uint64_t tags = 0;
+    uint8_t b[32];
+    if (size >= 128 && f.seek(int64_t(size - 128), SEEK_SET) >= 0 && f.read(b, 3) == 3 && std::memcmp(b, "TAG", 3) == 0)
+        tags = 128;
+    // An APE tag ends in a 32-byte footer that gives its size (without the header it may have).
+    if (size >= tags + 32 && f.seek(int64_t(size - tags - 32), SEEK_SET) >= 0 && f.read(b, 32) == 32 &&
+        std::memcmp(b, "APETAGEX", 8) == 0) {
+        const uint64_t ape = uint64_t(le32(b + 12)) + ((le32(b + 20) & 0x80000000u) ? 32 : 0);
+        if (ape <= size - tags) tags += ape;
+    }
+    return tags;
+}
+
+OggExtent MeasureOggStream(RiffFile& f, uint64_t offset, uint32_t serial) {
+    OggExtent out;
+    const uint64_t size = f.file_size();
+    constexpr uint64_t kWalkLimit = 64ull << 20;
+    const bool walk_all = size - offset <= kWalkLimit;
+    int packets = 0;
+    uint64_t pos = offset;
+    int64_t link_granule = -1;
+    uint8_t h[27], lacing[255];
+    // Page by page: the header packets (three, the comments possibly spread over many pages), and
+    // in a file small enough the last granule position of every link of a chain.
+    while (pos + 27 <= size && (walk_all || packets < 3)) {
+        const uint64_t page = pos;
+        if (f.seek(int64_t(pos), SEEK_SET) < 0 || f.read(h, 27) != 27 || std::memcmp(h, "OggS", 4) != 0) break;
+        const int segments = h[26];
+        if (f.read(lacing, segments) != segments) break;
+        uint64_t body = 0;
+        for (int i = 0; i < segments; ++i) {
+            body += lacing[i];
+            if (packets < 3 && lacing[i] < 255 && le32(h + 14) == serial) ++packets;
+        }
+        pos += 27 + uint64_t(segments) + body;
+        if (packets == 3 && out.header_bytes == 0) out.header_bytes = pos - offset;
+        const int64_t granule = int64_t(le32(h + 6) | uint64_t(le32(h + 10)) << 32);
+        // A page that begins a stream closes the link before it.
+        if ((h[5] & 2) && link_granule > 0 && page > offset) {
+            out.last_granule += link_granule;
+            link_granule = -1;
+        }
+        if (granule >= 0) link_granule = granule;
+    }
+    if (walk_all) {
+        if (link_granule > 0) out.last_granule += link_granule;
+        return out;
+    }
+    // A long file: the granule position of its last page, found in the last 64 KiB.
+    const uint64_t tail = std::min<uint64_t>(size - offset, 65536);
+    std::vector<uint8_t> t(tail);
+    if (f.seek(int64_t(size - tail), SEEK_SET) < 0 || f.read(t.data(), int64_t(tail)) != int64_t(tail)) return out;
+    for (size_t i = tail >= 27 ? tail - 27 : 0; i-- > 0;) {
+        if (std::memcmp(&t[i], "OggS", 4) != 0 || le32(&t[i] + 14) != serial) continue;
+        const int64_t granule = int64_t(le32(&t[i] + 6) | uint64_t(le32(&t[i] + 10)) << 32);
+        if (granule > 0) {
+            out.last_granule = uint64_t(granule);
+            break;
+        }
+    }
+    return out;
+}
 
 MpegHeaderCheck ParseMpegHeader(const uint8_t* b, MpegHeader& h) {
     h = MpegHeader{};
@@ -86,7 +214,7 @@ uint32_t MpegFrameLength(int version, int layer, int kbps, uint32_t rate, int pa
     return k * (version == 0 || layer == 2 ? 144000 : 72000) / rate + pad;
 }
 
-int ProbeMpegStream() {
+int ProbeMpegStream(bool whole_file) {
     if (!SourceFile) return kProbeNotThisKind;
     const uint64_t start = SourceFile->tell();
     uint8_t b[4];
@@ -96,6 +224,13 @@ int ProbeMpegStream() {
     MpegHeader first;
     if (ParseMpegHeader(b, first) != MpegHeaderCheck::Ok) return kProbeNotThisKind;
     if (AllocateFormatRecord(30) == 0) return kProbeFailed;
+    if (whole_file) {
+        // The sound is what lies between the tags: a picture in the tag in front is no sound.
+        SourceInfo.DataStart = SourceFile->tell() - 4;
+        const uint64_t end = SourceFile->file_size() - TrailingTagBytes(*SourceFile);
+        set_stream_length(end > SourceInfo.DataStart ? end - SourceInfo.DataStart : 0);
+        SourceFile->seek(int64_t(SourceInfo.DataStart + 4), SEEK_SET);
+    }
 
     // The standard frame length already counts a CRC, so frames with one need no correction.
     const uint32_t length = MpegFrameLength(first.version, first.layer, first.kbps, first.rate, first.padding);
@@ -126,17 +261,25 @@ int ProbeMpegStream() {
         body_read = got > 0 ? size_t(got) : 0;
     }
 
+    // Whatever the headers say, a stream's frames tell its length where they can be counted.
+    const bool mono = first.channel_mode == 3;
+    const size_t at = (first.version == 0 ? (mono ? 17 : 32) : (mono ? 9 : 17)) + (first.crc ? 2 : 0);
+    const EncoderInfo info = read_encoder_info(body, body_read, at);
+    auto unmeasured = [&] {
+        if (whole_file) measure_mpeg_frames(first, info);
+        return kProbeRecognised;
+    };
     uint8_t b2[4];
     if (!read_exact(b2, 4)) {
         diagnostic("read");
-        return kProbeRecognised;
+        return unmeasured();
     }
     MpegHeader second;
     switch (ParseMpegHeader(b2, second)) {
         case MpegHeaderCheck::Ok: break;
-        case MpegHeaderCheck::BadSync: diagnostic("fff"); return kProbeRecognised;
-        case MpegHeaderCheck::BadLayer: diagnostic("layer"); return kProbeRecognised;
-        case MpegHeaderCheck::BadRate: diagnostic("rate"); return kProbeRecognised;
+        case MpegHeaderCheck::BadSync: diagnostic("fff"); return unmeasured();
+        case MpegHeaderCheck::BadLayer: diagnostic("layer"); return unmeasured();
+        case MpegHeaderCheck::BadRate: diagnostic("rate"); return unmeasured();
     }
 
     const uint32_t a2 = uint32_t(second.kbps) * 125;
@@ -145,9 +288,7 @@ int ProbeMpegStream() {
     const uint32_t length2 = MpegFrameLength(first.version, first.layer, second.kbps, first.rate, second.padding);
     const double seconds_per_frame = double(length2) / a2;
 
-    const bool mono = first.channel_mode == 3;
-    const size_t at = (first.version == 0 ? (mono ? 17 : 32) : (mono ? 9 : 17)) + (first.crc ? 2 : 0);
-    if (body_read < at + 12 || std::memcmp(body.data() + at, "Xing", 4) != 0) return kProbeRecognised;
+    if (body_read < at + 12 || std::memcmp(body.data() + at, "Xing", 4) != 0) return unmeasured();
 
     const uint32_t flags = be32(body.data() + at + 4);
     if (!(flags & 1)) message_box({"FLAG ERROR", "Xing", false, MbIcon::None});
@@ -160,7 +301,8 @@ int ProbeMpegStream() {
         if (average >= 1 && average <= double(std::numeric_limits<uint32_t>::max()))
             wr32(r, kFmtBytesPerSec, uint32_t(average));
     }
-    return kProbeRecognised;
+    // The frames themselves, where they can be counted, are exact.
+    return unmeasured();
 }
 
 int ProbeOggStream(uint64_t offset) {
@@ -187,6 +329,17 @@ int ProbeOggStream(uint64_t offset) {
     wr16(r, 18, 0);
     wr32(r, 20, 0x20001214);
     wr32(r, 24, 0x20001031);
+
+    // The whole file is the stream; its exact length is in the granule positions of its pages.
+    SourceInfo.DataStart = offset;
+    set_stream_length(SourceFile->file_size() - offset);
+    const OggExtent extent = MeasureOggStream(*SourceFile, offset, le32(page + 14));
+    SourceInfo.HeaderBytes = uint32_t(std::min<uint64_t>(extent.header_bytes, 0xFFFFFFFFu));
+    if (rate > 0 && extent.last_granule > 0) {
+        SourceInfo.ExactSeconds = double(extent.last_granule) / rate;
+        // Without a nominal rate the stream is read and sized by its average one.
+        if (nominal <= 0) wr32(r, kFmtBytesPerSec, average_rate(SourceInfo.ExactSeconds));
+    }
     return kProbeRecognised;
 }
 

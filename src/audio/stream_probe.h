@@ -28,9 +28,25 @@ MpegHeaderCheck ParseMpegHeader(const uint8_t* b, MpegHeader& h);
 // Length in bytes of a frame of this version, layer, bit rate, rate and padding.
 uint32_t MpegFrameLength(int version, int layer, int kbps, uint32_t rate, int padding);
 
-// Builds the MPEG format record from the stream at the source file's current position.
-int ProbeMpegStream();
-// Builds the Ogg Vorbis format record from the first page at `offset`.
+// Builds the MPEG format record from the stream at the source file's current position. For a
+// `whole_file` stream the sound's extent (DataStart, DataTotal) leaves out the tags in front and
+// behind, and a stream whose bit rate varies gets its average rate from its frames.
+int ProbeMpegStream(bool whole_file);
+// Builds the Ogg Vorbis format record from the first page at `offset`; the stream is the rest of
+// the file, and its byte rate the average that gives its exact length.
 int ProbeOggStream(uint64_t offset);
+
+// The bytes of the ID3v1 and APE tags at the end of a file (not sound).
+class RiffFile;
+uint64_t TrailingTagBytes(RiffFile& f);
+
+// What the pages of an Ogg stream with the given serial number say: how many bytes its header
+// packets take from `offset` on (0: not all found), and the sum of the last granule positions of
+// its links (0: none found).
+struct OggExtent {
+    uint64_t header_bytes = 0;
+    uint64_t last_granule = 0;
+};
+OggExtent MeasureOggStream(RiffFile& f, uint64_t offset, uint32_t serial);
 
 }  // namespace dl

@@ -13,8 +13,11 @@ namespace dl {
 
 namespace {
 
-// Seconds of `bytes`; a source without a byte rate has none.
+// Seconds of `bytes`: their share of the exact length where it is known, else by the byte rate
+// (a source without one has none).
 double seconds(double bytes) {
+    if (SourceInfo.ExactSeconds > 0 && SourceInfo.DataTotal > 0)
+        return bytes * SourceInfo.ExactSeconds / SourceInfo.DataTotal;
     const uint32_t bps = SourceInfo.source_bytes_per_second;
     return bps ? bytes / bps : 0.0;
 }

@@ -22,12 +22,19 @@ std::string BitLineText() {
     return format_text("%2ld %s ", kbps, "kbps");
 }
 
+double SourceSeconds() {
+    if (SourceInfo.ExactSeconds > 0) return SourceInfo.ExactSeconds;
+    const uint32_t bps = SourceInfo.source_bytes_per_second;
+    return bps ? double(SourceInfo.DataTotal) / bps : 0.0;
+}
+
 std::string LengthLineText() {
     const uint32_t bps = SourceInfo.source_bytes_per_second;
-    if (bps == 0) return "Total:      0 kb      0 sec";
     if (SourceState.mode == SourceMode::RecordPort)
-        return format_text("Free: %7ld kb %6.0f sec", long(DiskSpace.free / 1024), double(DiskSpace.free) / bps);
-    return format_text("Total:%7ld kb %6.0f sec", long(SourceInfo.DataTotal / 1024), double(SourceInfo.DataTotal) / bps);
+        return bps ? format_text("Free: %7ld kb %6.0f sec", long(DiskSpace.free / 1024), double(DiskSpace.free) / bps)
+                   : "Total:      0 kb      0 sec";
+    if (bps == 0 && !(SourceInfo.ExactSeconds > 0)) return "Total:      0 kb      0 sec";
+    return format_text("Total:%7ld kb %6.0f sec", long(SourceInfo.DataTotal / 1024), SourceSeconds());
 }
 
 void DrawFormatLines(Dc& dc) {

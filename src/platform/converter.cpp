@@ -117,10 +117,6 @@ int Converter::open(const std::vector<uint8_t>& source_format, std::unique_ptr<C
             out->nominal_bytes_per_frame_ = double(f.bytes_per_second) / f.rate;
             // Headers and a page or frame the decoder holds back come on top of the sound itself.
             out->nominal_slack_ = mpeg ? 2 * 1441 : 16384;
-            out->paceable_ = !mpeg;
-            // Two pages of 8 KiB at the nominal rate, at least 1.5 s and at most 4 s of sound.
-            const double page_frames = 8192 / out->nominal_bytes_per_frame_;
-            out->reserve_ = size_t(std::clamp(2 * page_frames, 1.5 * f.rate, 4.0 * f.rate));
         }
         return kConvertOk;
     } catch (const std::bad_alloc&) {
@@ -165,23 +161,7 @@ int Converter::convert(const uint8_t* src, uint32_t src_len, uint8_t* dst, uint3
     const size_t frame = channels_;
     const size_t available = (pending_.size() - pending_pos_) / frame;
     const size_t fits = dst_capacity / (frame * 2);
-    size_t allowed = available;
-    if (paced_ && src_len > 0) {
-        credit_ += src_len / nominal_bytes_per_frame_;
-        if (!started_) {
-            // Nothing goes out until a reserve has built up, so later pages arrive before it runs dry.
-            allowed = available > reserve_ ? available - reserve_ : 0;
-        } else {
-            // A backlog beyond twice the reserve (a passage denser than the nominal rate) goes at once.
-            const size_t backlog = available > 2 * reserve_ ? available - 2 * reserve_ : 0;
-            allowed = std::min(available, std::max(size_t(credit_), backlog));
-        }
-    }
-    const size_t samples = std::min(allowed, fits) * frame;
-    if (paced_ && src_len > 0 && samples > 0) {
-        credit_ = started_ ? std::max(0.0, credit_ - double(samples / frame)) : 0.0;
-        started_ = true;
-    }
+    const size_t samples = std::min(available, fits) * frame;
     if (samples > 0) std::memcpy(dst, pending_.data() + pending_pos_, samples * 2);
     pending_pos_ += samples;
     dst_used = static_cast<uint32_t>(samples * 2);
@@ -197,9 +177,6 @@ int Converter::convert(const uint8_t* src, uint32_t src_len, uint8_t* dst, uint3
 
 bool Converter::format_changed() const { return decoder_->format_changed(); }
 
-void Converter::set_paced(bool paced, uint64_t total_source_bytes) {
-    paced_ = paced && paceable_;
-    if (paced_) reserve_ = std::min(reserve_, size_t(total_source_bytes / nominal_bytes_per_frame_ / 4));
-}
+uint64_t Converter::pending_bytes() const { return (pending_.size() - pending_pos_) * 2; }
 
 }  // namespace dl

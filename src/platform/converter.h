@@ -44,11 +44,8 @@ public:
 
     // True once the stream switched rate or channels; later output is withheld.
     bool format_changed() const;
-    // Streaming: hand Ogg output out at the pace its bytes come in, keeping about a page in
-    // reserve, so that buffers of one time slice each get sound although a page holds about a
-    // second. A call without input drains everything waiting. The reserve stays within a quarter of
-    // what a stream of `total_source_bytes` holds.
-    void set_paced(bool paced, uint64_t total_source_bytes);
+    // Converted bytes that did not fit the destinations so far: they come first next time.
+    uint64_t pending_bytes() const;
 
     unsigned channels() const { return channels_; }
     uint32_t rate() const { return rate_; }
@@ -67,11 +64,6 @@ private:
     size_t pending_pos_ = 0;
     double nominal_bytes_per_frame_ = 0;  // 0: the decoder's exact bound
     uint32_t nominal_slack_ = 0;
-    bool paceable_ = false;  // Ogg with a nominal rate
-    bool paced_ = false;
-    bool started_ = false;    // the first paced output has gone
-    double credit_ = 0;       // frames the input so far entitles to
-    size_t reserve_ = 0;      // frames kept back while streaming
 };
 
 }  // namespace dl

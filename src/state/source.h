@@ -19,6 +19,13 @@ struct SourceInfoRecord {
     int32_t ChannelLayout = 0;  // 0 mono 8-bit, 1 mono 16-bit, 2 stereo 8-bit, 3 stereo 16-bit
     uint32_t DataRemaining = 0;
     uint32_t DataTotal = 0;
+    // A stream without RIFF chunks: where in the file its sound begins, and how many bytes of it
+    // are header packets before any sound (Ogg).
+    uint64_t DataStart = 0;
+    uint32_t HeaderBytes = 0;
+    // The sound's exact length in seconds where the stream tells it (frames, granule positions);
+    // 0: only the byte rate estimates it.
+    double ExactSeconds = 0;
 };
 inline SourceInfoRecord SourceInfo;
 

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "audio/conversion.h"
+#include "ogg_pages.h"
 #include "playback_fixture.h"
 #include "state/engine.h"
 #include "state/settings.h"
@@ -213,15 +214,6 @@ TEST_F(CompressedMemoryMode, LongLayer3FilePlaysThePartWhosePcmFitsMemSize) {
 }
 
 // Ogg pages with a valid checksum, so that damage and other codecs are the only faults in them.
-uint32_t ogg_crc(const std::string& page) {
-    uint32_t crc = 0;
-    for (char c : page) {
-        crc ^= uint32_t(uint8_t(c)) << 24;
-        for (int b = 0; b < 8; ++b) crc = crc & 0x80000000u ? (crc << 1) ^ 0x04C11DB7u : crc << 1;
-    }
-    return crc;
-}
-
 std::string le(uint64_t v, int bytes) {
     std::string s;
     for (int i = 0; i < bytes; ++i) s += char(v >> (8 * i));
@@ -239,8 +231,7 @@ std::string ogg_page(uint32_t serial, uint32_t sequence, uint8_t flags, uint64_t
     lacing += char(left);
     p += char(lacing.size());
     p += lacing + packet;
-    const uint32_t crc = ogg_crc(p);
-    for (int i = 0; i < 4; ++i) p[22 + i] = char(crc >> (8 * i));
+    play_test::seal_ogg_page(p);
     return p;
 }
 

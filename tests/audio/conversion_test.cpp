@@ -58,14 +58,14 @@ protected:
     }
 };
 
-TEST_F(Conversion, Layer3StreamGetsAtLeast45TimesItsChunk) {
+TEST_F(Conversion, StreamingBuffersHoldOneTimeSliceOfSound) {
     open("mp3_44k_stereo_128k_cbr.mp3");
     dl::BufferCount = 4;
+    dl::Settings.deltatime = 2048;
     dl::ComputeBufferSizes(dl::SourceFormat);
-    const uint32_t chunk = dl::ChunkSize;
     ASSERT_TRUE(dl::OpenConversion(dl::SourceFormat));
-    EXPECT_GE(dl::ConvertedSize, 45 * chunk);
-    EXPECT_EQ(dl::ChunkSize, chunk);
+    EXPECT_EQ(dl::ConvertedSize, 32768u);  // 2048 samples at 11025 Hz: 8192 stereo frames at 44100 Hz
+    EXPECT_GE(dl::ChunkSize, 4096u) << "reads of at least 4 KiB";
     EXPECT_EQ(dl::SourceFormat, dl::PlaybackFormat);
     EXPECT_EQ(dl::rd16(dl::SourceFormat, dl::kFmtTag), 1);
     EXPECT_EQ(dl::rd16(dl::SourceFormat, dl::kFmtBlockAlign), 4);
@@ -74,15 +74,15 @@ TEST_F(Conversion, Layer3StreamGetsAtLeast45TimesItsChunk) {
     EXPECT_EQ(dl::SourceInfo.output_bytes_per_second, 176400u);
     EXPECT_EQ(dl::SourceInfo.format_tag, 0x55) << "the source's own tag is kept";
     EXPECT_NE(dl::ConversionStream, nullptr);
-}
 
-TEST_F(Conversion, AdpcmHasNoLayer3Floor) {
-    open("wav_44k_stereo_ima_adpcm.wav");
-    dl::BufferCount = 4;
+    // Mono ADPCM at 22050 Hz, a short slice: whole frames, and reads in whole blocks.
+    dl::CloseConversion();
+    open("wav_22k_mono_ima_adpcm.wav");
+    dl::Settings.deltatime = 100;
     dl::ComputeBufferSizes(dl::SourceFormat);
     ASSERT_TRUE(dl::OpenConversion(dl::SourceFormat));
-    EXPECT_GT(dl::ConvertedSize, 3 * dl::ChunkSize);
-    EXPECT_LT(dl::ConvertedSize, 45 * dl::ChunkSize);
+    EXPECT_EQ(dl::ConvertedSize, 400u);  // 200 samples of 2 bytes
+    EXPECT_EQ(dl::ChunkSize % dl::SourceInfo.block_align, 0u);
 }
 
 TEST_F(Conversion, MemoryModeCapsTheDecodedSizeAtMemSize) {

@@ -24,7 +24,7 @@ protected:
         SourceFile = RiffFile::open(dl_test::write_file("probe.bin", bytes));
         SourceInfo.DataTotal = uint32_t(bytes.size() - at);
         SourceFile->seek(int64_t(at), SEEK_SET);
-        return ProbeMpegStream();
+        return ProbeMpegStream(true);
     }
     int probe_ogg(const std::string& bytes) {
         SourceFile = RiffFile::open(dl_test::write_file("probe.bin", bytes));
@@ -207,8 +207,8 @@ TEST_F(ProbeTest, XingCountsOfZeroAndAllOnesKeepTheConstantRate) {
     // One frame over a big file would not fit the record's 32 bits.
     reset_source();
     SourceFile = RiffFile::open(dl_test::write_file("probe.bin", frame(kCbr128, 417, 32, 3, 1) + frame(kCbr128, 417)));
-    SourceInfo.DataTotal = 0xFFFFFFFF;
-    ASSERT_EQ(ProbeMpegStream(), kProbeRecognised);
+    SourceInfo.DataTotal = 0xFFFFFFFF;  // a stream inside a RIFF chunk keeps the chunk's length
+    ASSERT_EQ(ProbeMpegStream(false), kProbeRecognised);
     EXPECT_EQ(avg(), 16000u);
 }
 

@@ -42,8 +42,17 @@ ProgramRun run_program(const std::string& args) { return run_program_env("", arg
 
 ProgramRun run_program_env(const std::string& env, const std::string& args) {
 #ifdef DEWLARK_BINARY
+    return run_shell(env + " " + std::string(DEWLARK_BINARY) + " " + args);
+#else
+    (void)env;
+    (void)args;
+    return {};
+#endif
+}
+
+ProgramRun run_shell(const std::string& command) {
     const std::string err = temp_dir() + "/err";
-    const std::string cmd = env + " " + std::string(DEWLARK_BINARY) + " " + args + " 2>" + err;
+    const std::string cmd = command + " 2>" + err;
     ProgramRun r;
     FILE* p = popen(cmd.c_str(), "r");
     if (!p) return r;
@@ -54,11 +63,6 @@ ProgramRun run_program_env(const std::string& env, const std::string& args) {
     r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
     r.err = read_file(err);
     return r;
-#else
-    (void)env;
-    (void)args;
-    return {};
-#endif
 }
 
 MessageBoxCapture::MessageBoxCapture() {

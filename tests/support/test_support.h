@@ -20,6 +20,8 @@ struct ProgramRun {
 ProgramRun run_program(const std::string& args);
 // The same with environment assignments ("NAME=value NAME=value") in front.
 ProgramRun run_program_env(const std::string& env, const std::string& args);
+// Any command of the shell (the encoders and reference decoders the tests compare with).
+ProgramRun run_shell(const std::string& command);
 
 // Collects message boxes instead of showing them while alive.
 class MessageBoxCapture {
