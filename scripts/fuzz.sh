@@ -13,8 +13,12 @@ for target in "$build"/fuzz/*_fuzz; do
   [ -x "$target" ] || continue
   corpus="$here/fuzz/corpus/$(basename "$target")"
   mkdir -p "$build/corpus-$(basename "$target")"
+  # A target's own limits (fuzz/NAME.flags) come after the common ones and win.
+  flags="$here/fuzz/$(basename "$target").flags"
   echo "fuzzing $(basename "$target") for ${seconds}s"
-  "$target" -max_total_time="$seconds" -rss_limit_mb=2048 "$build/corpus-$(basename "$target")" \
+  # shellcheck disable=SC2046
+  "$target" -max_total_time="$seconds" -rss_limit_mb=2048 $( [ -f "$flags" ] && cat "$flags" ) \
+    "$build/corpus-$(basename "$target")" \
     $( [ -d "$corpus" ] && echo "$corpus" ) >/dev/null 2>"$build/$(basename "$target").log" ||
     { tail -40 "$build/$(basename "$target").log"; exit 1; }
 done

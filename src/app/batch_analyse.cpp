@@ -1,5 +1,6 @@
 #include "app/batch_analyse.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <deque>
 
@@ -37,20 +38,31 @@ int RunAnalyseCommand(const std::vector<std::string>& raw) {
         BlockAnalysis analysis;
     };
     std::vector<Row> rows;
+    if (!AnalyseOpenSource([&rows](double seconds, const BlockAnalysis& a) { rows.push_back({seconds, a}); }))
+        return 1;
+
+    PrintCsvHeader();
+    for (const Row& r : rows) PrintCsvRow(r.seconds, r.analysis);
+    std::fflush(stdout);
+    return run.SavePicture(options) ? 0 : 1;
+}
+
+bool AnalyseOpenSource(const std::function<void(double, const BlockAnalysis&)>& observer, size_t most_buffers) {
     std::deque<int> completions;
     UseInstantDevice = true;
     WaveOutDoneSink = [&completions](int h) { completions.push_back(h); };
     ShiftHeldAtStart = [] { return true; };  // no pacing: as fast as the machine allows
-    AnalysisObserver = [&rows](double seconds, const BlockAnalysis& a) { rows.push_back({seconds, a}); };
+    AnalysisObserver = observer;
 
     StartPlayback();
-    if (!SourceState.running) return 1;
+    const bool started = SourceState.running;
 
     // Memory mode: the timer ticks on a clock of its own until the buffer has been heard.
     const double heard_ms =
         SourceInfo.output_bytes_per_second ? BufferBytes[0] * 1000.0 / SourceInfo.output_bytes_per_second : 0.0;
     uint32_t now = StartTime;
     const uint32_t period = std::max<uint32_t>(TimerPeriod, 1);
+    size_t heard = 0;
     while (SourceState.running && !completions.empty()) {
         if (BufferCount == 1 && (now - StartTime) * RateFactor < heard_ms) {
             now += period;
@@ -61,15 +73,20 @@ int RunAnalyseCommand(const std::vector<std::string>& raw) {
             wdc.dc().select_font(previous);
             continue;
         }
+        if (most_buffers && heard++ == most_buffers) {
+            StopPlayback();
+            break;
+        }
         const int h = completions.front();
         completions.pop_front();
         PlaybackTick(h);
     }
-
-    PrintCsvHeader();
-    for (const Row& r : rows) PrintCsvRow(r.seconds, r.analysis);
-    std::fflush(stdout);
-    return run.SavePicture(options) ? 0 : 1;
+    // The device's completions go to the queue on this stack: it closes before the queue goes.
+    if (SourceState.running) StopPlayback();
+    AnalysisObserver = nullptr;
+    WaveOutDoneSink = nullptr;
+    ShiftHeldAtStart = nullptr;
+    return started;
 }
 
 }  // namespace dl

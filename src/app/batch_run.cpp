@@ -106,8 +106,9 @@ void BatchRun::Paint() {
 
 bool BatchRun::SavePicture(const BatchOptions& options) {
     if (options.png.empty() || !client_) return true;
-    if (client_->save_png(options.png)) return true;
-    BatchFailure("cannot write " + options.png);
+    std::string why;
+    if (client_->save_png(options.png, &why)) return true;
+    BatchFailure("cannot write " + options.png + (why.empty() ? "" : ": " + why));
     return false;
 }
 

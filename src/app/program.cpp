@@ -19,18 +19,6 @@
 
 namespace dl {
 
-namespace {
-
-// Record-port settings the input device cannot do are fitted to what it can.
-void fit_record_settings(uint32_t mask) {
-    if (!(mask & 0xAAA)) Settings.channel = 1;
-    if (!(mask & 0xCCC)) Settings.bits = 8;
-    if (!(mask & 0xFF0)) Settings.freq = 11025;
-    else if (!(mask & 0xF00) && Settings.freq == 44100) Settings.freq = 22050;
-}
-
-}  // namespace
-
 Program::Program() = default;
 
 Program::~Program() {
@@ -85,6 +73,7 @@ void Program::Initialise(const std::vector<std::string>& args, ShowCommand show)
     WaveInDeviceCount = wave_in_device_count();
     WaveInFormatMask = WaveInDeviceCount ? wave_in_format_mask() : 0;
     if (WaveInDeviceCount == 0) window_->enable_menu(kCmdMonitor, false);
+    // Fitted for this run only: the user's own values are what is saved.
     fit_record_settings(WaveInFormatMask);
 
     // The transform's table failure is shown where the original showed it: the window's top-left corner.

@@ -50,12 +50,14 @@ uint32_t Layer3ConvertedFloor(uint32_t converted_size, uint32_t chunk_size, int 
 }
 
 uint32_t SliceBytes(uint32_t a, uint32_t r, uint16_t tag, uint32_t s) {
-    if (a % 11025 == 0) return a / 11025 * s;
-    if (r == 12000) return uint32_t(double(a) * 0.000125 * s + 0.5);
+    // A header's byte rate can be anything: the product saturates rather than wraps.
+    auto fit = [](double v) { return v >= 4294967295.0 ? 0xFFFFFFFFu : uint32_t(v); };
+    if (a % 11025 == 0) return fit(double(a / 11025) * s);
+    if (r == 12000) return fit(double(a) * 0.000125 * s + 0.5);
     // A layer-3 byte rate that happens to divide by 8000 still counts in its rate's family.
-    if (a % 8000 == 0 && tag != kTagMpegLayer3) return a / 8000 * s;
-    if (r % 11025 == 0) return uint32_t(double(a) / 11025 * s + 0.5);
-    return uint32_t(double(a) * 0.000125 * s + 0.5);
+    if (a % 8000 == 0 && tag != kTagMpegLayer3) return fit(double(a / 8000) * s);
+    if (r % 11025 == 0) return fit(double(a) / 11025 * s + 0.5);
+    return fit(double(a) * 0.000125 * s + 0.5);
 }
 
 bool OpenConversion(std::vector<uint8_t>& record) {
@@ -110,11 +112,12 @@ bool OpenConversion(std::vector<uint8_t>& record) {
         const uint32_t frame = 2u * channels;
         const uint32_t slice = SliceBytes(SourceInfo.output_bytes_per_second, rate, kTagPcm, Settings.deltatime);
         ConvertedSize = std::max(slice - slice % frame, frame);
-        // A byte rate that is unknown or tiny must not make the reads a few bytes each.
-        if (ChunkSize < kLeastChunk) {
-            const uint32_t unit = std::max<uint32_t>(source_align, 1);
-            ChunkSize = (kLeastChunk + unit - 1) / unit * unit;
-        }
+        // A byte rate that is unknown or tiny must not make the reads a few bytes each, nor one
+        // that is absurd make them larger than a slice of the densest coding (64-bit float) needs.
+        const uint32_t unit = std::max<uint32_t>(source_align, 1);
+        const uint64_t most = (uint64_t(ConvertedSize) * 4 + unit - 1) / unit * unit;
+        if (ChunkSize > most) ChunkSize = uint32_t(std::max<uint64_t>(most, kLeastChunk));
+        if (ChunkSize < kLeastChunk) ChunkSize = (kLeastChunk + unit - 1) / unit * unit;
     }
     record = PlaybackFormat;
     g_stream = std::move(stream);

@@ -405,7 +405,17 @@ void PlaybackTick(int header) {
     }
 
     if (!last && (sliced() ? !slices_ended() : n > 0)) {
-        uint32_t bytes = sliced() ? fill_slice(i, kQuietLimit, nullptr) : fill_buffer(i, n, nullptr);
+        bool short_read = false;
+        uint32_t bytes = sliced() ? fill_slice(i, kQuietLimit, &short_read) : fill_buffer(i, n, &short_read);
+        if (short_read) {
+            // The file shrank (truncated, rewritten) while it played: end here rather than run on
+            // to its old length with a frozen display.
+            const long asked = long(sliced() ? ChunkSize : n);
+            dc.select_font(old);
+            EndRun(true);
+            report_formatted("データチャンクを読み取れません。%d %ld", 19, i, asked);
+            return;
+        }
         if (converting() && bytes == 0) {
             std::fill_n(SampleBuffers[i], 4, uint8_t(0));
             bytes = 4;

@@ -161,6 +161,11 @@ int OpenSource() {
         if (f.read(SourceFormat.data(), int64_t(SourceFormat.size())) != int64_t(SourceFormat.size()))
             return fail(SourceMessage::CannotReadFormat);
         f.ascend(SourceSubChunk);
+        // Plain samples take rate x block bytes a second: a header's own figure (0, or one of
+        // gigabytes) must size nothing.
+        if (WaveFormat wf; parse_wave_format(SourceFormat, wf)) {
+            if (const uint32_t a = derived_byte_rate(wf)) wr32(SourceFormat, kFmtBytesPerSec, a);
+        }
         kind = Kind::Riff;
     } else {
         if (!f.descend_chunk(SourceSubChunk, SourceRiffChunk, fourcc("data"))) return fail(SourceMessage::RiffNoData);

@@ -102,7 +102,10 @@ private:
 int RunRecordPortDialog() {
     RecordPortDialog handler;
     Dialog d(record_port_template(), StandardDialogUnits(), handler);
-    return d.run();
+    const int result = d.run();
+    // What the user has just chosen (and the device accepts) is what is saved from now on.
+    if (result == 1) ChosenRecordFormat.reset();
+    return result;
 }
 
 }  // namespace dl

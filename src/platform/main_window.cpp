@@ -20,6 +20,7 @@
 #include <map>
 
 #include "platform/main_window_qt.h"
+#include "platform/png_file_qt.h"
 #include "platform/surface_impl.h"
 
 namespace dl {
@@ -472,8 +473,11 @@ void MainWindow::set_icon(const std::string& png_path) {
     if (!icon.isNull()) impl_->top->setWindowIcon(icon);
 }
 
-bool MainWindow::save_screenshot(const std::string& png_path) {
-    return impl_->top->grab().save(QString::fromStdString(png_path), "PNG");
+bool MainWindow::save_screenshot(const std::string& png_path, std::string* error) {
+    std::string why;
+    const bool ok = write_png_file(impl_->top->grab().toImage(), png_path, why);
+    if (error) *error = why;
+    return ok;
 }
 
 void MainWindow::system_command(SysCommand command) {

@@ -117,7 +117,7 @@ public:
     void set_busy_cursor(bool busy);
     void set_icon(const std::string& png_path);
     // The whole window as the screen shows it (menu bar, buttons and client area) into a PNG file.
-    bool save_screenshot(const std::string& png_path);
+    bool save_screenshot(const std::string& png_path, std::string* error = nullptr);
     // Performs a minimise/maximise/restore as the title bar would (the handler is told first).
     void system_command(SysCommand command);
     // Destroys the window: on_destroy runs once.

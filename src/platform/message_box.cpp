@@ -18,7 +18,7 @@ void message_box(const MessageBoxRequest& r) {
         g_hook(r);
         return;
     }
-    if (!qApp) return;
+    if (!QCoreApplication::instance()) return;
     // An open dialog owns the boxes it causes.
     QWidget* modal = QApplication::activeModalWidget();
     QWidget* owner = r.owned ? (modal ? modal : main_window_widget()) : nullptr;

@@ -1,5 +1,6 @@
 #pragma once
 #include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -10,10 +11,32 @@ namespace dl {
 // the file atomically (temporary file, then rename).
 std::string get_profile_string(const std::string& section, const std::string& key, const std::string& fallback,
                                size_t buffer_size, const std::string& path);
-bool write_profile_string(const std::string& section, const std::string& key, const std::string& value,
-                          const std::string& path);
+
+// One section of a file, read in one pass; get() answers as get_profile_string would have when the
+// snapshot was taken (names without case, the first line of a key wins, surrounding quotes dropped).
+class ProfileSection {
+public:
+    ProfileSection(const std::string& section, const std::string& path);
+    std::string get(const std::string& key, const std::string& fallback, size_t buffer_size) const;
+
+private:
+    std::unordered_map<std::string, std::string> values_;  // by lower-case key
+};
+
+// How a write ended. A file with no write permission (none in its mode at all, or none for us) is left
+// as it is: ReadOnly, so the caller can say so.
+enum class ProfileWrite { Written, ReadOnly, Failed };
+
+// A write goes through a symbolic link (or a chain of them) to the file it names, and the file keeps
+// its permissions and, where allowed, its owner.
+ProfileWrite write_profile_string(const std::string& section, const std::string& key, const std::string& value,
+                                  const std::string& path);
 // Several keys in one atomic replacement.
-bool write_profile_strings(const std::string& section, const std::vector<std::pair<std::string, std::string>>& values,
-                           const std::string& path);
+ProfileWrite write_profile_strings(const std::string& section,
+                                   const std::vector<std::pair<std::string, std::string>>& values,
+                                   const std::string& path);
+
+// How many times profile files were opened for reading since the start (reading them once a start).
+int profile_file_reads();
 
 }  // namespace dl

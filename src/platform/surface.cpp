@@ -2,6 +2,7 @@
 
 #include <QPainter>
 
+#include "platform/png_file_qt.h"
 #include "platform/surface_impl.h"
 
 namespace dl {
@@ -43,8 +44,11 @@ Rgb Surface::pixel(int x, int y) const {
     return {uint8_t(qRed(v)), uint8_t(qGreen(v)), uint8_t(qBlue(v))};
 }
 
-bool Surface::save_png(const std::string& path) const {
-    return impl_->image.save(QString::fromStdString(path), "PNG");
+bool Surface::save_png(const std::string& path, std::string* error) const {
+    std::string why;
+    const bool ok = write_png_file(impl_->image, path, why);
+    if (error) *error = why;
+    return ok;
 }
 
 bool Surface::same_pixels(const Surface& other) const {

@@ -24,7 +24,8 @@ public:
     void fill(Rgb colour);
 
     Rgb pixel(int x, int y) const;
-    bool save_png(const std::string& path) const;
+    // Replaces the file only once the whole picture is written; the reason in `error` otherwise.
+    bool save_png(const std::string& path, std::string* error = nullptr) const;
     // Exact comparison of two surfaces' pixels.
     bool same_pixels(const Surface& other) const;
 

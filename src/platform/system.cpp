@@ -20,8 +20,9 @@ uint32_t time_get_time() {
 
 void sleep_ms(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
-bool shift_down() { return qApp && (QGuiApplication::queryKeyboardModifiers() & Qt::ShiftModifier); }
-bool ctrl_down() { return qApp && (QGuiApplication::queryKeyboardModifiers() & Qt::ControlModifier); }
+// The batch commands run a QGuiApplication: qApp, a cast to QApplication, would be wrong there.
+bool shift_down() { return QCoreApplication::instance() && (QGuiApplication::queryKeyboardModifiers() & Qt::ShiftModifier); }
+bool ctrl_down() { return QCoreApplication::instance() && (QGuiApplication::queryKeyboardModifiers() & Qt::ControlModifier); }
 
 bool japanese_locale() {
     for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
@@ -32,7 +33,7 @@ bool japanese_locale() {
 }
 
 Rgb system_colour(SysColour which) {
-    if (!qApp) {
+    if (!QCoreApplication::instance()) {
         switch (which) {
             case SysColour::Window: return kWhite;
             case SysColour::WindowText: return kBlack;
@@ -52,20 +53,20 @@ Rgb system_colour(SysColour which) {
 }
 
 int screen_width() {
-    if (!qApp) return 1920;
+    if (!QCoreApplication::instance()) return 1920;
     QScreen* s = QGuiApplication::primaryScreen();
     return s ? s->geometry().width() : 1920;
 }
 
 bool open_in_browser(const std::string& path) {
-    if (!qApp || !QFileInfo::exists(QString::fromStdString(path))) return false;
+    if (!QCoreApplication::instance() || !QFileInfo::exists(QString::fromStdString(path))) return false;
     return QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(path)));
 }
 
 std::string data_dir() {
     if (const char* d = std::getenv("DEWLARK_DATA_DIR"); d && *d) return d;
     // Installed beside the program (share/dewlark) or run from the source tree.
-    if (qApp) {
+    if (QCoreApplication::instance()) {
         QString share = QCoreApplication::applicationDirPath() + "/../share/dewlark";
         if (QFileInfo::exists(share + "/kijun.wav")) return QFileInfo(share).canonicalFilePath().toStdString();
     }

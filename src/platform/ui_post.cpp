@@ -8,12 +8,12 @@
 namespace dl {
 
 void post_to_ui(std::function<void()> fn) {
-    if (!qApp) return;
-    QMetaObject::invokeMethod(qApp, [fn = std::move(fn)] { fn(); }, Qt::QueuedConnection);
+    if (!QCoreApplication::instance()) return;
+    QMetaObject::invokeMethod(QCoreApplication::instance(), [fn = std::move(fn)] { fn(); }, Qt::QueuedConnection);
 }
 
 void run_ui_events_for(int ms) {
-    if (!qApp) return;
+    if (!QCoreApplication::instance()) return;
     QEventLoop loop;
     QTimer::singleShot(ms, &loop, &QEventLoop::quit);
     loop.exec();

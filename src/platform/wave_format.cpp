@@ -23,6 +23,14 @@ bool parse_wave_format(const std::vector<uint8_t>& record, WaveFormat& out) {
     return true;
 }
 
+uint32_t derived_byte_rate(const WaveFormat& f) {
+    uint16_t tag = f.tag;
+    if (tag == kTagExtensible) tag = f.extra_len >= 8 ? le16(f.extra + 6) : 0;
+    if (tag != kTagPcm && tag != kTagFloat && tag != kTagALaw && tag != kTagMuLaw) return 0;
+    const uint64_t a = uint64_t(f.rate) * f.block_align;
+    return a <= 0xFFFFFFFFu ? uint32_t(a) : 0;
+}
+
 bool is_device_pcm(const WaveFormat& f) {
     return f.tag == kTagPcm && (f.bits == 8 || f.bits == 16) && (f.channels == 1 || f.channels == 2) &&
            f.block_align == f.channels * f.bits / 8 && f.rate >= 1000 && f.rate <= 384000;

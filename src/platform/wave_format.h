@@ -69,6 +69,11 @@ struct WaveFormat {
 // the record.
 bool parse_wave_format(const std::vector<uint8_t>& record, WaveFormat& out);
 
+// The bytes a second of plain samples (integer, float, A-law, mu-law, and those under the
+// extensible tag) take: rate x block align, whatever the record's own byte-rate field says.
+// 0 for other codings, and where the product does not fit.
+uint32_t derived_byte_rate(const WaveFormat& f);
+
 // A record the wave-out device takes as it is: PCM, 8 or 16 bits, one or two channels, a block
 // of one frame, a rate from 1000 to 384000 Hz.
 bool is_device_pcm(const WaveFormat& f);

@@ -13,6 +13,7 @@ namespace dl {
 
 void ResetProcessState() {
     Settings = SettingsRecord{};
+    ChosenRecordFormat.reset();
 
     PlatformVersion = kThisPlatformVersion;
     JapaneseUi = false;

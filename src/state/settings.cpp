@@ -2,9 +2,11 @@
 #include <sys/stat.h>
 
 #include <cctype>
+#include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string_view>
 #include <type_traits>
 #include <utility>
@@ -201,28 +203,52 @@ void load_settings() {
     const std::string path = settings_path();
     const SettingsRecord defaults;
     SettingsRecord s = Settings;
+    // One pass over the file for all keys: a large file would otherwise be read once a key.
+    const ProfileSection file(kSection, path);
     for (const Key& k : kKeys) {
         if (!stored(k)) continue;
-        set_from_text(s, k, get_profile_string(kSection, k.name, text_of(defaults, k),
-                                               is_name(k) ? kNameBuffer : kValueBuffer, path));
+        set_from_text(s, k, file.get(k.name, text_of(defaults, k), is_name(k) ? kNameBuffer : kValueBuffer));
     }
     correct_all(s);
     Settings = s;
+    ChosenRecordFormat.reset();
     clamp_memory_size();
 }
 
-void save_settings() {
+ProfileWrite save_settings() {
     const std::string path = settings_path();
     if (!std::getenv("USERPROFILE") || !*std::getenv("USERPROFILE")) {
         std::string dir = path.substr(0, path.rfind('/'));
         ::mkdir(dir.substr(0, dir.rfind('/')).c_str(), 0755);
         ::mkdir(dir.c_str(), 0700);
     }
+    SettingsRecord s = Settings;
+    if (ChosenRecordFormat) {
+        s.bits = ChosenRecordFormat->bits;
+        s.channel = ChosenRecordFormat->channel;
+        s.freq = ChosenRecordFormat->freq;
+    }
     std::vector<std::pair<std::string, std::string>> values;
     for (const Key& k : kKeys)
-        if (stored(k)) values.emplace_back(k.name, text_of(Settings, k));
-    // Failures of the profile service are ignored; the old file stays whole.
-    write_profile_strings(kSection, values, path);
+        if (stored(k)) values.emplace_back(k.name, text_of(s, k));
+    const ProfileWrite result = write_profile_strings(kSection, values, path);
+    if (result == ProfileWrite::ReadOnly)
+        std::fprintf(stderr, "dewlark: settings not saved: %s is read-only\n", path.c_str());
+    else if (result == ProfileWrite::Failed)
+        std::fprintf(stderr, "dewlark: settings not saved: cannot write %s: %s\n", path.c_str(), std::strerror(errno));
+    return result;
+}
+
+void fit_record_settings(uint32_t mask) {
+    const RecordFormatChoice before{Settings.bits, Settings.channel, Settings.freq};
+    if (!(mask & 0xAAA)) Settings.channel = 1;
+    if (!(mask & 0xCCC)) Settings.bits = 8;
+    if (!(mask & 0xFF0)) Settings.freq = 11025;
+    else if (!(mask & 0xF00) && Settings.freq == 44100) Settings.freq = 22050;
+    const bool fitted =
+        Settings.bits != before.bits || Settings.channel != before.channel || Settings.freq != before.freq;
+    // A second fit keeps the first one's record: the values before it were fitted already.
+    if (fitted && !ChosenRecordFormat) ChosenRecordFormat = before;
 }
 
 bool set_setting_from_text(const std::string& key, const std::string& value) {

@@ -1,6 +1,9 @@
 #pragma once
 #include <cstdint>
+#include <optional>
 #include <string>
+
+#include "platform/profile.h"
 
 namespace dl {
 
@@ -46,10 +49,26 @@ struct SettingsRecord {
 
 inline SettingsRecord Settings;
 
+// The record format the user chose (in the file, on the command line or in the record-port dialog),
+// kept while Settings holds one fitted to the input device, so that saving keeps the user's choice.
+struct RecordFormatChoice {
+    int16_t bits = 16;
+    int16_t channel = 2;
+    uint32_t freq = 11025;
+};
+inline std::optional<RecordFormatChoice> ChosenRecordFormat;
+
 std::string settings_path();
+// Reads the file once; forgets a ChosenRecordFormat (the file's values are the user's).
 void load_settings();
-void save_settings();
+// Writes every stored key, the chosen record format rather than a fitted one. A read-only file is
+// left as it is and a failed write leaves the old file whole; either is told in one line on stderr.
+ProfileWrite save_settings();
 void clamp_memory_size();
+
+// Fits bits, channel and freq to what the input device can do (WAVE_FORMAT_* bits of `mask`; 0: no
+// device), remembering the values before in ChosenRecordFormat when that changes one.
+void fit_record_settings(uint32_t mask);
 
 // Sets one key from its text as load_settings would read it (also "Decibel" and "Expand");
 // false for an unknown key. Values are brought into range like stored ones.

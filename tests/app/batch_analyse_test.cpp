@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <cstdio>
@@ -104,4 +105,34 @@ TEST(BatchAnalyse, MemoryModeAndCompressedSources) {
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_GE(r.rows.size(), 2u);
 }
+}  // namespace
+
+namespace {
+
+// A disk that fills up after 4 KB: writes beyond fail as they would on a full one.
+dl_test::ProgramRun analyse_on_small_disk(const std::string& png) {
+    return dl_test::run_shell("trap '' XFSZ; ulimit -f 4; " + std::string(DEWLARK_BINARY) + " --analyse " +
+                              sine_wav() + " --png " + png + " >/dev/null");
+}
+
+TEST(BatchAnalyse, APictureThatCannotBeWrittenFailsAndLeavesTheOldFileWhole) {
+    const std::string dir = dl_test::temp_dir();
+    const std::string png = dir + "/shot.png";
+    dl_test::write_file(png, "the picture before");
+    dl_test::ProgramRun r = analyse_on_small_disk(png);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("cannot write " + png + ": File too large"), std::string::npos) << r.err;
+    EXPECT_EQ(dl_test::read_file(png), "the picture before");
+
+    const std::string fresh = dir + "/fresh.png";
+    r = analyse_on_small_disk(fresh);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(access(fresh.c_str(), F_OK), 0) << "no empty or half picture is left";
+    EXPECT_EQ(dl_test::run_shell("ls " + dir).out, "shot.png\n") << "nor a temporary file";
+
+    r = dl_test::run_program("--analyse " + sine_wav() + " --png " + dir + "/missing/shot.png");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("No such file or directory"), std::string::npos) << r.err;
+}
+
 }  // namespace

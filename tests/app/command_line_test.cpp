@@ -2,8 +2,9 @@
 
 #include "app/command_line.h"
 
+#include "platform/profile.h"
 #include "state/settings.h"
-
+#include "support/test_support.h"
 
 namespace {
 
@@ -70,6 +71,23 @@ TEST_F(CommandLineTest, TokensAfterTheFifteenthAreIgnored) {
     EXPECT_FALSE(cl.auto_start);
     EXPECT_TRUE(cl.file_name.empty());
     EXPECT_EQ(Settings.channel, 1);
+}
+
+TEST_F(CommandLineTest, SwitchesAreTheUsersChoiceAndSavedThoughTheDeviceCannotDoThem) {
+    const std::string profile = dl_test::use_temporary_profile();
+    dl_test::write_file(profile + "/dewlark.INI", "[dewlark]\nbits=8\nchannel=1\nfreq=11025\n");
+    dl::load_settings();
+    ParseCommandLine({"/S", "/H", "/44"});
+    dl::fit_record_settings(0);  // no input device
+    EXPECT_EQ(Settings.channel, 1);
+    EXPECT_EQ(Settings.bits, 8);
+    EXPECT_EQ(Settings.freq, 11025u);
+    ASSERT_EQ(dl::save_settings(), dl::ProfileWrite::Written);
+    const std::string ini = profile + "/dewlark.INI";
+    EXPECT_EQ(dl::get_profile_string("dewlark", "channel", "", 32, ini), "2");
+    EXPECT_EQ(dl::get_profile_string("dewlark", "bits", "", 32, ini), "16");
+    EXPECT_EQ(dl::get_profile_string("dewlark", "freq", "", 32, ini), "44100");
+    dl::ChosenRecordFormat.reset();
 }
 
 }  // namespace

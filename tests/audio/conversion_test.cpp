@@ -42,6 +42,10 @@ TEST(ConversionSizes, Layer3FloorAndPcmBlocks) {
     // A layer-3 stream whose byte rate divides by 8000 stays in the 11025 Hz family.
     EXPECT_EQ(dl::SliceBytes(16000, 44100, dl::kTagMpegLayer3, 2048), 2972u);
     EXPECT_EQ(dl::SliceBytes(16000, 44100, dl::kTagPcm, 2048), 4096u);
+    // A header's byte rate of 4 GB a second saturates in every family instead of wrapping.
+    for (uint32_t rate : {44100u, 48000u, 12000u, 7000u})
+        EXPECT_EQ(dl::SliceBytes(0xFFFFFFFFu, rate, dl::kTagImaAdpcm, 32768), 0xFFFFFFFFu) << rate;
+    EXPECT_EQ(dl::SliceBytes(0xFFFFFFFFu - 0xFFFFFFFFu % 11025, 44100, dl::kTagPcm, 32768), 0xFFFFFFFFu);
 }
 
 class Conversion : public PlaybackFixture {

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include "audio/conversion.h"
 #include "platform/wave_format.h"
@@ -257,3 +258,23 @@ TEST_F(PlaybackFixture, EachAnalysedBlockIsTheOneThatJustStartedToSound) {
 }
 
 }  // namespace
+
+TEST_F(PlaybackFixture, AFileThatShrinksWhileItPlaysEndsWithTheReadError) {
+    dl::Settings.deltatime = 2048;
+    // Sound the device takes as it is, and sound that goes through the converter.
+    for (uint16_t bits : {uint16_t(16), uint16_t(24)}) {
+        boxes_.boxes.clear();
+        const std::string data = play_test::pattern(size_t(bits / 8) * 2 * 44100 * 4, 5);
+        const std::string path = make_wav("shrinks" + std::to_string(bits) + ".wav", 2, 44100, bits, data);
+        start(path);
+        ASSERT_TRUE(dl::SourceState.running) << bits;
+        ASSERT_EQ(truncate(path.c_str(), 44 + 300000), 0);
+        ASSERT_TRUE(play_to_end()) << bits;
+        ASSERT_EQ(boxes_.texts().size(), 1u) << bits;
+        EXPECT_EQ(boxes_.texts()[0].rfind("can't read data. ", 0), 0u) << boxes_.texts()[0];
+        expect_controls_idle();
+        EXPECT_LT(blocks_.size(), 15u) << "no blocks past the new end (21 in the whole file)";
+        blocks_.clear();
+        dl::CloseSource();
+    }
+}

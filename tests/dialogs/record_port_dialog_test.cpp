@@ -1,6 +1,7 @@
 #include "dialogs/record_port_dialog.h"
 
 #include "dialog_fixture.h"
+#include "platform/profile.h"
 #include "platform/wave_format.h"
 #include "platform/wave_in.h"
 #include "state/engine.h"
@@ -115,6 +116,38 @@ TEST_F(RecordPortDialogTest, ARefusedFormatKeepsTheDialogOpen) {
     EXPECT_EQ(dl::RunRecordPortDialog(), 0);
     EXPECT_TRUE(still_open);
     EXPECT_EQ(boxes_.texts(), std::vector<std::string>{"No support this format"});
+}
+
+TEST_F(RecordPortDialogTest, AfterOkTheChosenFormatIsSavedAfterCancelTheEarlierChoiceStays) {
+    const std::string ini = dl_test::use_temporary_profile() + "/dewlark.INI";
+    auto saved = [&](const char* key) { return dl::get_profile_string("dewlark", key, "", 32, ini); };
+    // The user's 16-bit stereo 44.1 kHz, fitted at the start to a device without 44.1 kHz.
+    dl::Settings.bits = 16;
+    dl::Settings.channel = 2;
+    dl::Settings.freq = 44100;
+    dl::WaveInFormatMask = 0x0FF;
+    dl::fit_record_settings(dl::WaveInFormatMask);
+    ASSERT_EQ(dl::Settings.freq, 22050u);
+
+    when_dialog_shows([&](dl::Dialog& d) {
+        click(d, 158);  // mono
+        dl_test::key(d, Qt::Key_Escape);
+    });
+    EXPECT_EQ(dl::RunRecordPortDialog(), 0);
+    dl::save_settings();
+    EXPECT_EQ(saved("freq"), "44100");
+    EXPECT_EQ(saved("channel"), "2");
+
+    when_dialog_shows([&](dl::Dialog& d) {
+        click(d, 155);  // 11 kHz
+        click(d, 158);  // mono
+        click(d, 1);
+    });
+    EXPECT_EQ(dl::RunRecordPortDialog(), 1);
+    dl::save_settings();
+    EXPECT_EQ(saved("freq"), "11025");
+    EXPECT_EQ(saved("channel"), "1");
+    EXPECT_EQ(saved("bits"), "16");
 }
 
 }  // namespace

@@ -191,7 +191,7 @@ TEST_F(SettingsTest, AFailedWriteLeavesNothingHalfWritten) {
     const std::string blocked = dir_ + "/blocked";
     ASSERT_EQ(mkdir(blocked.c_str(), 0755), 0);
     ASSERT_EQ(mkdir((blocked + "/dewlark.INI").c_str(), 0755), 0);
-    EXPECT_FALSE(dl::write_profile_strings("dewlark", {{"sex", "1"}}, blocked + "/dewlark.INI"));
+    EXPECT_EQ(dl::write_profile_strings("dewlark", {{"sex", "1"}}, blocked + "/dewlark.INI"), dl::ProfileWrite::Failed);
     int entries = 0;
     for (DIR* d = opendir(blocked.c_str()); d;) {
         dirent* e = readdir(d);

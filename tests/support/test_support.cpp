@@ -1,10 +1,11 @@
 #include "support/test_support.h"
 
+#include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
-
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -62,6 +63,36 @@ ProgramRun run_shell(const std::string& command) {
     const int st = pclose(p);
     r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
     r.err = read_file(err);
+    return r;
+}
+
+MeasuredRun run_program_measured(const std::vector<std::string>& args) {
+    MeasuredRun r;
+#ifdef DEWLARK_BINARY
+    const std::string out = temp_dir() + "/out";
+    std::vector<std::string> words = {DEWLARK_BINARY};
+    words.insert(words.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& w : words) argv.push_back(w.data());
+    argv.push_back(nullptr);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        const int fd = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        const int null = ::open("/dev/null", O_WRONLY);
+        if (fd < 0 || null < 0 || dup2(fd, 1) < 0 || dup2(null, 2) < 0) _exit(127);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    if (pid < 0) return r;
+    int st = 0;
+    struct rusage use {};
+    if (wait4(pid, &st, 0, &use) != pid) return r;
+    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+    r.out = read_file(out);
+    r.peak_kb = use.ru_maxrss;
+#else
+    (void)args;
+#endif
     return r;
 }
 

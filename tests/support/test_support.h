@@ -23,6 +23,14 @@ ProgramRun run_program_env(const std::string& env, const std::string& args);
 // Any command of the shell (the encoders and reference decoders the tests compare with).
 ProgramRun run_shell(const std::string& command);
 
+// The program run directly (no shell between), with the most memory it held (kB, from wait4).
+struct MeasuredRun {
+    int status = -1;
+    std::string out;
+    long peak_kb = 0;
+};
+MeasuredRun run_program_measured(const std::vector<std::string>& args);
+
 // Collects message boxes instead of showing them while alive.
 class MessageBoxCapture {
 public:
