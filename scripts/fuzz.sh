@@ -3,7 +3,7 @@
 set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
 seconds="${1:-60}"
-"$here/scripts/deps.sh"
+"$here/scripts/deps.sh" fuzz
 build="$here/build-fuzz"
 CC=clang CXX=clang++ cmake -S "$here" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDEWLARK_TESTS=OFF \
   -DDEWLARK_FUZZ=ON -DDEWLARK_SANITIZE=ON >/dev/null

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "app/help_page.h"
 #include "audio/devices.h"
 #include "audio/playback.h"
 #include "audio/record_port.h"
@@ -171,7 +172,7 @@ void DispatchCommand(int id, int code) {
             if (w) w->destroy();
             break;
         case kCmdHelp:
-            open_in_browser(data_dir() + "/dewlark.html");
+            ShowHelpPage();
             break;
         case kCmdLinear:
         case kCmdLog:

@@ -1,5 +1,7 @@
 #include "app/program.h"
 
+#include <cstdio>
+
 #include "analysis/fft.h"
 #include "app/command_line.h"
 #include "audio/playback.h"
@@ -76,7 +78,7 @@ void Program::Initialise(const std::vector<std::string>& args, ShowCommand show)
     // Fitted for this run only: the user's own values are what is saved.
     fit_record_settings(WaveInFormatMask);
 
-    // The transform's table failure is shown where the original showed it: the window's top-left corner.
+    // The transform's table failure is written in the window's top-left corner, over whatever is there.
     FftNoMemoryReport = [](const std::string& text) {
         WindowDc dc;
         SetSchemeTextColours(dc);
@@ -101,6 +103,13 @@ int Program::Run() {
 }
 
 int RunProgram(int argc, char** argv) {
+    if (std::string why; !Application::display_available(why)) {
+        std::fprintf(stderr,
+                     "dewlark: cannot show the window: %s.\n"
+                     "Without a display, dewlark --analyse FILE and dewlark --info FILE still work.\n",
+                     why.c_str());
+        return 1;
+    }
     Application app(argc, argv, false);
     std::vector<std::string> args;
     for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);

@@ -7,6 +7,9 @@
 #include <cstdlib>
 #include <string>
 
+// After the toolkit's headers: Xlib's macros (None, Bool, ...) would clash with them.
+#include <X11/Xlib.h>
+
 namespace dl {
 
 struct Application::Impl {
@@ -29,5 +32,25 @@ Application::Application(int& argc, char** argv, bool headless) : impl_(std::mak
 }
 
 Application::~Application() = default;
+
+bool Application::display_available(std::string& why) {
+    const char* platform = std::getenv("QT_QPA_PLATFORM");
+    const std::string chosen = platform ? platform : "";
+    // Off-screen, VNC and the like need no display; Wayland is left to the toolkit.
+    if (!chosen.empty() && chosen.rfind("xcb", 0) != 0) return true;
+    if (chosen.empty() && std::getenv("WAYLAND_DISPLAY") && *std::getenv("WAYLAND_DISPLAY")) return true;
+    const char* display = std::getenv("DISPLAY");
+    if (!display || !*display) {
+        why = "no display (DISPLAY is not set)";
+        return false;
+    }
+    Display* d = XOpenDisplay(nullptr);
+    if (!d) {
+        why = std::string("cannot open display ") + display;
+        return false;
+    }
+    XCloseDisplay(d);
+    return true;
+}
 
 }  // namespace dl

@@ -1,5 +1,6 @@
 #pragma once
 #include <memory>
+#include <string>
 
 namespace dl {
 
@@ -11,6 +12,10 @@ public:
     ~Application();
     Application(const Application&) = delete;
     Application& operator=(const Application&) = delete;
+
+    // Whether a window can be shown: false, with the reason, when the toolkit would find no display
+    // to connect to (it would abort).
+    static bool display_available(std::string& why);
 
 private:
     struct Impl;

@@ -13,6 +13,10 @@ bool g_audio_up = false;
 bool audio_init() {
     if (g_audio_up) return true;
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    // The name the sound server's mixer shows for the program and its streams.
+    SDL_SetHint(SDL_HINT_APP_NAME, "dewlark");
+    SDL_SetHint(SDL_HINT_AUDIO_DEVICE_APP_NAME, "dewlark");
+    SDL_SetHint(SDL_HINT_AUDIO_DEVICE_STREAM_NAME, "dewlark");
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
     g_audio_up = true;
     return true;

@@ -314,7 +314,6 @@ TEST_F(SourceTest, PublishDrawsTheFormatLinesOnTheWindow) {
     WindowSurface = nullptr;
     ASSERT_EQ(o.result, 1);
     EXPECT_EQ(HeldWindowDcCount(), 0);
-    surface.save_png("/tmp/dewlark_reader_panel.png");
     auto has = [&](int x0, int y0, int w, int h, Rgb colour) {
         for (int y = y0; y < y0 + h; ++y)
             for (int x = x0; x < x0 + w; ++x)

@@ -57,7 +57,6 @@ protected:
     int Top() const { return 13 * dl::CellHeight; }
 
     dl::Rgb At(int x, int y) const { return window->pixel(x, y); }
-    void Save(const std::string& name) const { window->save_png("/tmp/" + name + ".png"); }
 
     static std::vector<uint8_t> Levels(int bins, uint32_t seed) {
         std::mt19937 gen(seed);

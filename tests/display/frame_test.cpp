@@ -42,9 +42,10 @@ protected:
         for (int y = Top() + 260; y < 15 * Y() + 263; ++y)
             for (int x = 0; x < W() + 2 * X(); ++x)
                 if (At(x, y) != expected.pixel(x, y)) {
-                    Save("label_band_actual");
-                    expected.save_png("/tmp/label_band_expected.png");
-                    FAIL() << "label band differs at " << x << "," << y;
+                    const std::string dir = dl_test::temp_dir();
+                    window->save_png(dir + "/label_band_actual.png");
+                    expected.save_png(dir + "/label_band_expected.png");
+                    FAIL() << "label band differs at " << x << "," << y << " (pictures in " << dir << ")";
                 }
     }
 };

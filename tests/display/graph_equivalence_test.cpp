@@ -6,6 +6,7 @@
 #include "state/layout_units.h"
 #include "state/settings.h"
 #include "state/shell.h"
+#include "support/test_support.h"
 
 namespace {
 
@@ -28,9 +29,10 @@ protected:
             ReferenceLog(b, levels.data(), B);
         }
         if (!fast.same_pixels(slow)) {
-            fast.save_png("/tmp/mismatch_fast.png");
-            slow.save_png("/tmp/mismatch_slow.png");
-            ADD_FAILURE() << "pictures differ: " << what;
+            const std::string dir = dl_test::temp_dir();
+            fast.save_png(dir + "/mismatch_fast.png");
+            slow.save_png(dir + "/mismatch_slow.png");
+            ADD_FAILURE() << "pictures differ: " << what << " (pictures in " << dir << ")";
         }
     }
 };
