@@ -169,6 +169,7 @@ double RefinePeakFrequency(const double* re, const double* im, int b, int n, int
 void ListPeaks(const double* re, const double* im, int strongest, int n, uint32_t byte_count,
                PeakCandidates* gathered, BlockAnalysis& out) {
     const SettingsRecord& s = Settings;
+    const bool steers = VoicePointerActive();
     std::array<int, 15> flags{};
     int step = 0;
     double candidate = 0;
@@ -246,14 +247,14 @@ void ListPeaks(const double* re, const double* im, int strongest, int n, uint32_
                 label.with_level = true;
                 label.level = PowerLevel(power);
             }
-            if (s.sex != 0) mark_bands(f, flags);
+            if (steers) mark_bands(f, flags);
             out.labels.push_back(std::move(label));
         }
 
         if (!next_peak(power, power, b)) power = 0;
     }
 
-    if (s.sex != 0) chord_pointer(flags, step);
+    if (steers) chord_pointer(flags, step);
     if (candidate > floor_hz) UpdateA4Pitch(candidate, out);
 }
 

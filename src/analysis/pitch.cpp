@@ -58,8 +58,10 @@ void click(int down, int up) {
 
 }  // namespace
 
+bool VoicePointerActive() { return Settings.sex != 0 && VoicePointerSteers; }
+
 void VoicePointerSingle(double frequency, double power) {
-    if (Settings.sex == 0) return;
+    if (!VoicePointerActive()) return;
     const int j = PointerStep(power);
     const double f = frequency;
     if (inside(f, 247, 277)) {

@@ -69,6 +69,7 @@ bool ParseBatchOptions(const std::vector<std::string>& args, const std::vector<s
 }
 
 BatchRun::BatchRun() {
+    VoicePointerSteers = false;
     ensure_headless_application();
     set_message_box_hook([](const MessageBoxRequest& r) {
         std::fprintf(stderr, "%s\n", r.text.c_str());

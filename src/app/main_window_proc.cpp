@@ -4,6 +4,7 @@
 
 #include "app/help_page.h"
 #include "audio/devices.h"
+#include "audio/idle_commands.h"
 #include "audio/playback.h"
 #include "audio/record_port.h"
 #include "dialogs/about_box.h"
@@ -224,8 +225,8 @@ void DispatchCommand(int id, int code) {
             break;
         case kCmdStart:
             if (code != 0) break;
-            // The voice range is asked first while it was never chosen; Start goes on either way.
-            if (Settings.sex == 0) DispatchCommand(kCmdVoiceRange, 0);
+            // The voice range is asked first while it was never chosen and can serve; Start goes on either way.
+            if (Settings.sex == 0 && CommandWorks(kCmdVoiceRange)) DispatchCommand(kCmdVoiceRange, 0);
             ClearHeldPeaks();
             if (SourceState.mode == SourceMode::File) StartPlayback();
             else if (SourceState.mode == SourceMode::RecordPort) StartMonitoring();

@@ -4,6 +4,7 @@
 
 #include "analysis/fft.h"
 #include "app/command_line.h"
+#include "audio/idle_commands.h"
 #include "audio/playback.h"
 #include "audio/record_port.h"
 #include "display/frame.h"
@@ -30,6 +31,8 @@ Program::~Program() {
 
 void Program::Initialise(const std::vector<std::string>& args, ShowCommand show) {
     PlatformVersion = kThisPlatformVersion;
+    // The window's run is the one where the voice steers the desktop's pointer.
+    VoicePointerSteers = true;
     load_settings();
     CommandLine cl = ParseCommandLine(args);
     StartupAutoStart = cl.auto_start;
@@ -71,10 +74,9 @@ void Program::Initialise(const std::vector<std::string>& args, ShowCommand show)
     window_->update_now();
     SetMenuCheckMarks();
 
-    if (wave_out_device_count() == 0) window_->accept_drops(false);
     WaveInDeviceCount = wave_in_device_count();
     WaveInFormatMask = WaveInDeviceCount ? wave_in_format_mask() : 0;
-    if (WaveInDeviceCount == 0) window_->enable_menu(kCmdMonitor, false);
+    EnableIdleCommands(true);
     // Fitted for this run only: the user's own values are what is saved.
     fit_record_settings(WaveInFormatMask);
 

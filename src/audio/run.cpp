@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "audio/conversion.h"
+#include "audio/idle_commands.h"
 #include "audio/source.h"
 #include "display/frame.h"
 #include "platform/audio_system.h"
@@ -83,11 +84,8 @@ void StartControls(bool on) {
     if (SourceState.mode == SourceMode::File) w.set_button_text(kPlayButton, JapaneseUi ? "再生" : "PLAY");
     w.enable_button(kPlayButton, on);
     w.enable_menu(kCmdStart, on);
-    w.enable_menu(kCmdVoiceRange, on);
-    w.enable_menu(kCmdOption, on);
-    w.accept_drops(on);
+    EnableIdleCommands(on);
     if (on && w.is_active()) w.focus_button(kPlayButton);
-    w.enable_menu(kCmdMonitor, on && wave_in_device_count() > 0);
 }
 
 void DrawPreparingStatus(const char* japanese, int string_id) {

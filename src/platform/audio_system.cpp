@@ -8,6 +8,7 @@ namespace dl {
 
 namespace {
 bool g_audio_up = false;
+bool g_inputs_hidden = false;
 }
 
 bool audio_init() {
@@ -35,19 +36,21 @@ int wave_out_device_count() {
 }
 
 int wave_in_device_count() {
-    if (!audio_init()) return 0;
+    if (g_inputs_hidden || !audio_init()) return 0;
     int n = SDL_GetNumAudioDevices(1);
     return n < 0 ? 0 : n;
 }
 
 std::vector<std::string> audio_device_names(bool capture) {
     std::vector<std::string> names;
-    if (!audio_init()) return names;
+    if ((capture && g_inputs_hidden) || !audio_init()) return names;
     const int n = SDL_GetNumAudioDevices(capture ? 1 : 0);
     for (int i = 0; i < n; ++i)
         if (const char* name = SDL_GetAudioDeviceName(i, capture ? 1 : 0)) names.emplace_back(name);
     return names;
 }
+
+void simulate_missing_input_devices(bool missing) { g_inputs_hidden = missing; }
 
 uint32_t wave_in_format_mask() { return wave_in_device_count() > 0 ? 0xFFFu : 0u; }
 

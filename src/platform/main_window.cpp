@@ -14,6 +14,7 @@
 #include <QMimeData>
 #include <QPainter>
 #include <QPushButton>
+#include <QResizeEvent>
 #include <QTimer>
 #include <QUrl>
 #include <QWindowStateChangeEvent>
@@ -64,6 +65,7 @@ public:
 protected:
     void closeEvent(QCloseEvent* e) override;
     void changeEvent(QEvent* e) override;
+    void resizeEvent(QResizeEvent* e) override;
     void dragEnterEvent(QDragEnterEvent* e) override;
     void dropEvent(QDropEvent* e) override;
 
@@ -90,8 +92,11 @@ struct MainWindow::Impl : public QObject {
     bool busy = false;
     bool applying_state = false;
     Qt::WindowStates last_state = Qt::WindowNoState;
+    QSize layout_size;  // the window's size outside the maximised state, set by the client size
 
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void report_state_change(Qt::WindowStates before, Qt::WindowStates now);
+    void keep_layout_size();
     void run_paint();
     void fill_submenu(int id);
 };
@@ -119,16 +124,9 @@ void TopWindow::closeEvent(QCloseEvent* e) {
 
 void TopWindow::changeEvent(QEvent* e) {
     if (e->type() == QEvent::WindowStateChange && !impl_.applying_state && !impl_.destroyed) {
-        Qt::WindowStates now = windowState();
-        Qt::WindowStates before = impl_.last_state;
-        impl_.last_state = now;
-        if ((now & Qt::WindowMinimized) && !(before & Qt::WindowMinimized))
-            impl_.handler->on_syscommand(SysCommand::Minimize);
-        else if ((now & Qt::WindowMaximized) && !(before & Qt::WindowMaximized))
-            impl_.handler->on_syscommand(SysCommand::Maximize);
-        else if (!(now & (Qt::WindowMinimized | Qt::WindowMaximized)) &&
-                 (before & (Qt::WindowMinimized | Qt::WindowMaximized)))
-            impl_.handler->on_syscommand(SysCommand::Restore);
+        const Qt::WindowStates before = impl_.last_state;
+        impl_.last_state = windowState();
+        impl_.report_state_change(before, impl_.last_state);
     } else if ((e->type() == QEvent::PaletteChange || e->type() == QEvent::ApplicationPaletteChange) &&
                !impl_.destroyed) {
         impl_.owner->invalidate();
@@ -139,6 +137,12 @@ void TopWindow::changeEvent(QEvent* e) {
         impl_.handler->on_set_focus();
     }
     QMainWindow::changeEvent(e);
+}
+
+void TopWindow::resizeEvent(QResizeEvent* e) {
+    QMainWindow::resizeEvent(e);
+    // Looked at once the window manager's events of this change are all in, so the state is final.
+    if (!impl_.destroyed) QTimer::singleShot(0, this, [this] { impl_.keep_layout_size(); });
 }
 
 void TopWindow::dragEnterEvent(QDragEnterEvent* e) {
@@ -170,6 +174,30 @@ bool MainWindow::Impl::eventFilter(QObject* watched, QEvent* event) {
     for (auto& [id, b] : buttons)
         if (b == w && handler->on_button_key(id, key)) return true;
     return false;
+}
+
+// A window leaving its icon is restored to the state it was minimised from, and only then, when the
+// window manager put it elsewhere, maximised or restored; the handler hears each step.
+void MainWindow::Impl::report_state_change(Qt::WindowStates before, Qt::WindowStates now) {
+    const bool was_minimised = before.testFlag(Qt::WindowMinimized), minimised = now.testFlag(Qt::WindowMinimized);
+    const bool was_maximised = before.testFlag(Qt::WindowMaximized), maximised = now.testFlag(Qt::WindowMaximized);
+    if (minimised) {
+        if (!was_minimised) handler->on_syscommand(SysCommand::Minimize);
+        return;
+    }
+    if (was_minimised) handler->on_syscommand(SysCommand::Restore);
+    if (maximised && !was_maximised) handler->on_syscommand(SysCommand::Maximize);
+    else if (!maximised && was_maximised) handler->on_syscommand(SysCommand::Restore);
+}
+
+// The window offers maximise, so window managers let its border be dragged too: a size the user
+// dragged springs back to the layout's. Nothing is asked of a maximised window: a least size larger
+// than it would resize it, and window managers take that as a restore.
+void MainWindow::Impl::keep_layout_size() {
+    if (destroyed || (top->windowState() & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen)))
+        return;
+    if (top->minimumSize() != layout_size) top->setMinimumSize(layout_size);
+    if (top->size() != layout_size) top->resize(layout_size);
 }
 
 void MainWindow::Impl::fill_submenu(int id) {
@@ -283,8 +311,10 @@ void MainWindow::set_client_size(int width, int height) {
     Impl& m = *impl_;
     m.surface.resize(width, height);
     m.client->setFixedSize(width, height);
-    m.top->adjustSize();
-    m.top->setFixedSize(m.top->sizeHint());
+    // The size follows the layout, but a fixed size would make window managers refuse to maximise.
+    m.layout_size = m.top->sizeHint();
+    m.top->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    m.keep_layout_size();
 }
 
 int MainWindow::client_width() const { return impl_->surface.width(); }

@@ -69,6 +69,8 @@ public:
     void set_title(const std::string& title);
     std::string title() const;
 
+    // The window takes the client area's size, except while maximised; it is not resizable by hand
+    // but offers maximise.
     void set_client_size(int width, int height);
     int client_width() const;
     int client_height() const;

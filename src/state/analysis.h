@@ -20,6 +20,10 @@ struct WorkArraysRecord {
 };
 inline WorkArraysRecord WorkArrays;
 
+// Whether the voice may move the desktop's pointer. Only the window's run turns it on: a batch run's
+// desktop is not its own to steer.
+inline bool VoicePointerSteers = false;
+
 // The strongest line of the latest spectrum; kept between ticks.
 struct SpectrumPeakRecord {
     double power = 1.0;    // largest (tilted) line power of the tick

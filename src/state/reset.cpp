@@ -80,6 +80,7 @@ void ResetProcessState() {
     PeakHoldValues.fill(0);
     LabelFont = LabelFontRecord{};
 
+    VoicePointerSteers = false;
     WorkArrays = WorkArraysRecord{};
     SpectrumPeak = SpectrumPeakRecord{};
     DisplayLevels.clear();

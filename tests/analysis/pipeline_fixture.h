@@ -26,6 +26,7 @@
 #include "state/source.h"
 #include "state/view.h"
 #include "state/window_dc.h"
+#include "support/test_support.h"
 
 namespace dl_test {
 
@@ -51,6 +52,7 @@ public:
 protected:
     void SetUp() override {
         dl::ResetProcessState();
+        dl::VoicePointerSteers = true;  // as in the window's run
         dl::Settings.freqnum = 0;
         dl::SourceInfo.format_tag = 1;
         dl::SourceInfo.sample_rate = 44100;
@@ -64,7 +66,7 @@ protected:
         dl::set_pointer_event_hook([this](int f, int x, int y) { pointer.push_back({f, x, y}); });
     }
     void TearDown() override {
-        dl::set_pointer_event_hook(nullptr);
+        dl_test::keep_pointer_off_the_desktop();
         dl::ResetProcessState();
     }
 

@@ -10,6 +10,7 @@ int main(int argc, char** argv) {
     setenv("SDL_AUDIODRIVER", "dummy", 0);
     // Every test run keeps its settings in a folder of its own.
     dl_test::use_temporary_profile();
+    dl_test::keep_pointer_off_the_desktop();
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

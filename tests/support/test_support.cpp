@@ -10,6 +10,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "platform/pointer.h"
 #include "platform/process.h"
 
 namespace dl_test {
@@ -111,5 +112,9 @@ EndProcessCapture::EndProcessCapture() {
     dl::set_end_process_hook([](int code) { throw ProcessEnded{code}; });
 }
 EndProcessCapture::~EndProcessCapture() { dl::set_end_process_hook(nullptr); }
+
+void keep_pointer_off_the_desktop() {
+    dl::set_pointer_event_hook([](int, int, int) {});
+}
 
 }  // namespace dl_test

@@ -12,6 +12,10 @@ std::string temp_dir();
 std::string write_file(const std::string& name, const std::string& bytes);
 std::string read_file(const std::string& path);
 
+// Test runs never move the desktop's pointer: injected events are dropped unless a test hooks them.
+// Installed for the whole run; call it again where a test's own hook ends.
+void keep_pointer_off_the_desktop();
+
 // Runs the program with arguments (shell words) and collects its standard output, error and status.
 struct ProgramRun {
     int status = -1;

@@ -1,0 +1,146 @@
+// Who may steer the desktop's pointer by the voice: the window's run does, the batch commands never,
+// whatever voice range the settings hold.
+#include <gtest/gtest.h>
+
+#include <QTest>
+#include <cmath>
+#include <cstdlib>
+#include <sstream>
+#include <string>
+
+#include "app/batch_analyse.h"
+#include "app/batch_monitor.h"
+#include "app/main_window_proc.h"
+#include "app_fixture.h"
+#include "platform/audio_system.h"
+#include "platform/pointer.h"
+#include "resources/command_ids.h"
+#include "state/source.h"
+#include "support/test_support.h"
+
+namespace {
+
+constexpr uint32_t kRate = 11025;
+
+// Counts the injected events while alive; afterwards they are dropped again.
+struct PointerEvents {
+    int events = 0, left_clicks = 0;
+    PointerEvents() {
+        dl::set_pointer_event_hook([this](int flags, int, int) {
+            ++events;
+            left_clicks += (flags & dl::kMouseLeftDown) != 0;
+        });
+    }
+    ~PointerEvents() { dl_test::keep_pointer_off_the_desktop(); }
+};
+
+// 16-bit mono samples of the chord that clicks the left button for voice range `sex`: a root in
+// 247..277 Hz and its octave, both times `sex`. Alone, either note steers the pointer too.
+std::string click_chord_samples(int sex) {
+    std::string d;
+    for (size_t k = 0; k < size_t(kRate * 1.5); ++k) {
+        const double t = double(k) / kRate;
+        const double v = 8000 * (std::sin(2 * M_PI * 262 * sex * t) + std::sin(2 * M_PI * 520 * sex * t));
+        const auto s = int16_t(std::lround(v));
+        d += char(s & 0xFF);
+        d += char((s >> 8) & 0xFF);
+    }
+    return d;
+}
+
+std::string wav_of(const std::string& samples) {
+    std::string s;
+    auto u32 = [&](uint32_t v) { for (int i = 0; i < 4; ++i) s += char(v >> (8 * i)); };
+    auto u16 = [&](uint16_t v) { s += char(v), s += char(v >> 8); };
+    s += "RIFF";
+    u32(uint32_t(36 + samples.size()));
+    s += "WAVEfmt ";
+    u32(16);
+    u16(1);
+    u16(1);
+    u32(kRate);
+    u32(kRate * 2);
+    u16(2);
+    u16(16);
+    s += "data";
+    u32(uint32_t(samples.size()));
+    return s + samples;
+}
+
+std::string click_chord_file(int sex) {
+    return dl_test::write_file("chord" + std::to_string(sex) + ".wav", wav_of(click_chord_samples(sex)));
+}
+
+// The settings a batch run reads: the voice range and how many peaks are listed (1: the single-note
+// pointer, 4: the chord pointer).
+void use_settings(int sex, int freqnum) {
+    const std::string profile = dl_test::use_temporary_profile();
+    dl_test::write_file(profile + "/dewlark.INI",
+                        "[dewlark]\nsex=" + std::to_string(sex) + "\nfreqnum=" + std::to_string(freqnum) + "\n");
+}
+
+size_t data_rows(const std::string& csv) {
+    std::stringstream s(csv);
+    size_t n = 0;
+    for (std::string line; std::getline(s, line);) n += !line.empty() && line[0] != 't';
+    return n;
+}
+
+TEST(BatchVoicePointer, AnalyseNeverInjectsWhateverTheVoiceRange) {
+    for (int sex : {1, 2}) {
+        for (int freqnum : {1, 4}) {
+            use_settings(sex, freqnum);
+            const std::string file = click_chord_file(sex);
+            PointerEvents pointer;
+            testing::internal::CaptureStdout();
+            const int status = dl::RunAnalyseCommand({"--analyse", file});
+            const std::string rows = testing::internal::GetCapturedStdout();
+            EXPECT_EQ(status, 0);
+            EXPECT_GE(data_rows(rows), 5u) << "the chord was analysed";
+            EXPECT_EQ(pointer.events, 0) << "sex " << sex << ", freqnum " << freqnum;
+        }
+    }
+}
+
+TEST(BatchVoicePointer, MonitorNeverInjectsWhateverTheVoiceRange) {
+    for (int sex : {1, 2}) {
+        use_settings(sex, 4);
+        const std::string input = dl_test::write_file("chord_input.raw", click_chord_samples(sex));
+        dl::audio_quit();
+        setenv("SDL_AUDIODRIVER", "disk", 1);
+        setenv("SDL_DISKAUDIOFILE", "/dev/null", 1);
+        setenv("SDL_DISKAUDIOFILEIN", input.c_str(), 1);
+        setenv("SDL_DISKAUDIODELAY", "0", 1);
+        PointerEvents pointer;
+        testing::internal::CaptureStdout();
+        const int status = dl::RunMonitorCommand(
+            {"--monitor", "--seconds", "0.6", "--set", "freq=11025", "--set", "channel=1", "--set", "bits=16"});
+        const std::string rows = testing::internal::GetCapturedStdout();
+        dl::audio_quit();
+        setenv("SDL_AUDIODRIVER", "dummy", 1);
+        for (const char* name : {"SDL_DISKAUDIOFILE", "SDL_DISKAUDIOFILEIN", "SDL_DISKAUDIODELAY"}) unsetenv(name);
+        EXPECT_EQ(status, 0);
+        EXPECT_GE(data_rows(rows), 2u) << "the chord was heard";
+        EXPECT_EQ(pointer.events, 0) << "sex " << sex;
+    }
+}
+
+// The same chord played in the window steers the pointer: what the batch runs leave alone is there.
+class WindowVoicePointer : public dl_test::AppTest, public ::testing::WithParamInterface<int> {};
+
+TEST_P(WindowVoicePointer, PlayingTheChordClicks) {
+    const int sex = GetParam();
+    dl_test::write_file(profile_ + "/dewlark.INI", "[dewlark]\nsex=" + std::to_string(sex) + "\n");
+    const std::string file = click_chord_file(sex);
+    start({file});
+    PointerEvents pointer;
+    dl::DispatchCommand(dl::kCmdStart, 0);
+    ASSERT_TRUE(dl::SourceState.running);
+    for (int waited = 0; dl::SourceState.running && waited < 5000; waited += 10) QTest::qWait(10);
+    EXPECT_FALSE(dl::SourceState.running);
+    EXPECT_GT(pointer.left_clicks, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(VoiceRanges, WindowVoicePointer, ::testing::Values(1, 2));
+
+}  // namespace
