@@ -39,7 +39,7 @@ void fill_logical(Surface::Impl& s, int left, int top, int right, int bottom, QR
 // Scratch of compose_columns, kept between calls so that a graph drawn per tick allocates nothing.
 struct ComposeScratch {
     std::vector<QRgb> current, plain, full, device_current, device_plain, device_full;
-    std::vector<int32_t> start;
+    std::vector<int32_t> start, bounds;
     std::vector<uint8_t> flags;
     std::vector<ColumnPicture::Change> sorted;
 };
@@ -190,7 +190,28 @@ void Dc::compose_columns(int x0, int y0, const ColumnPicture& p) {
         t.device_current.assign(size_t(std::max(d1 - dp, 0)), 0);
         t.device_plain.resize(t.device_current.size());
         t.device_full.assign(t.device_current.size(), line);
+        t.bounds.resize(size_t(n) + 1);
+        for (int c = 0; c <= n; ++c) t.bounds[size_t(c)] = std::clamp(s.device(x0 + c), d0, d1) - dp;
     }
+    // Column c's device pixels take its colour; a run with background on its right is a line, a stroke
+    // wide (thin columns would otherwise alternate between one and two device pixels).
+    auto tile = [&](int c) {
+        if (c >= 0 && c < n)
+            std::fill(t.device_current.begin() + t.bounds[size_t(c)], t.device_current.begin() + t.bounds[size_t(c) + 1],
+                      t.current[c]);
+    };
+    auto spill = [&](int c) {
+        if (s.whole != 0 || c < 0 || c + 1 >= n || !t.current[c] || t.current[c + 1]) return;
+        const int end = std::min(s.device(x0 + c) + s.stroke, d1) - dp;
+        for (int d = t.bounds[size_t(c) + 1]; d < end; ++d) t.device_current[size_t(d)] = t.current[c];
+    };
+    auto expand = [&](int c) {
+        tile(c);
+        tile(c + 1);
+        spill(c - 1);
+        spill(c);
+    };
+    bool expanded = false;
     for (int y = 0; y < h; ++y) {
         for (int k = t.start[y]; k < t.start[y + 1]; ++k) {
             const ColumnPicture::Change& c = t.sorted[size_t(k)];
@@ -217,21 +238,13 @@ void Dc::compose_columns(int x0, int y0, const ColumnPicture& p) {
             combine_row(out, t.current.data(), p.keep_background ? out : t.flags[y] & 1 ? t.full.data() : t.plain.data(), n);
             continue;
         }
-        // Scaled or partly outside: each logical pixel covers its device pixels.
+        // Scaled or partly outside: each logical pixel covers its device pixels, redrawn where a column changed.
         if (d0 >= d1) continue;
-        for (int c = std::max(0, -x0); c < n; ++c) {
-            const int a = std::max(s.device(x0 + c), d0), b = std::min(s.device(x0 + c + 1), d1);
-            if (a >= d1) break;
-            if (a < b) std::fill(t.device_current.begin() + (a - dp), t.device_current.begin() + (b - dp), t.current[c]);
-        }
-        if (s.whole == 0) {
-            // A run with background on its right is a line: a stroke wide, as thin columns would otherwise
-            // alternate between one and two device pixels.
-            for (int c = std::max(0, -x0); c < n; ++c) {
-                if (!t.current[c] || (c + 1 < n && t.current[c + 1])) continue;
-                const int a = std::max(s.device(x0 + c + 1), d0), b = std::min(s.device(x0 + c) + s.stroke, d1);
-                if (a < b) std::fill(t.device_current.begin() + (a - dp), t.device_current.begin() + (b - dp), t.current[c]);
-            }
+        if (!expanded) {
+            for (int c = 0; c < n; ++c) expand(c);
+            expanded = true;
+        } else {
+            for (int k = t.start[y]; k < t.start[y + 1]; ++k) expand(t.sorted[size_t(k)].column);
         }
         const int r0 = std::max(s.device(dy), 0), r1 = std::min(s.device(dy + 1), ih);
         for (int r = r0; r < r1; ++r) {
