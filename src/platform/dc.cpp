@@ -197,8 +197,8 @@ void Dc::compose_columns(int x0, int y0, const ColumnPicture& p) {
     // wide (thin columns would otherwise alternate between one and two device pixels).
     auto tile = [&](int c) {
         if (c >= 0 && c < n)
-            std::fill(t.device_current.begin() + t.bounds[size_t(c)], t.device_current.begin() + t.bounds[size_t(c) + 1],
-                      t.current[c]);
+            std::fill(t.device_current.begin() + t.bounds[size_t(c)],
+                      t.device_current.begin() + t.bounds[size_t(c) + 1], t.current[c]);
     };
     auto spill = [&](int c) {
         if (s.whole != 0 || c < 0 || c + 1 >= n || !t.current[c] || t.current[c + 1]) return;
@@ -252,7 +252,8 @@ void Dc::compose_columns(int x0, int y0, const ColumnPicture& p) {
             const bool full = ((t.flags[y] & 1) && r < s.device(dy) + s.stroke) ||
                               (y > 0 && (t.flags[y - 1] & 1) && r < s.device(dy - 1) + s.stroke);
             QRgb* out = bits + qsizetype(r) * stride + d0;
-            const QRgb* background = p.keep_background ? out : (full ? t.device_full.data() : t.device_plain.data()) + (d0 - dp);
+            const QRgb* background =
+                p.keep_background ? out : (full ? t.device_full.data() : t.device_plain.data()) + (d0 - dp);
             combine_row(out, t.device_current.data() + (d0 - dp), background, d1 - d0);
         }
     }
@@ -355,10 +356,12 @@ void Dc::bit_blt(int dx, int dy, int width, int height, const Dc& src, int sx, i
     // Moving down on the same image: copy bottom rows first so no source row is overwritten before it is read.
     if (same && ddy > dsy) {
         for (int r = rows - 1; r >= 0; --r)
-            std::memmove(di.scanLine(ddy + r) + ddx * sizeof(QRgb), simg.constScanLine(dsy + r) + dsx * sizeof(QRgb), bytes);
+            std::memmove(di.scanLine(ddy + r) + ddx * sizeof(QRgb), simg.constScanLine(dsy + r) + dsx * sizeof(QRgb),
+                         bytes);
     } else {
         for (int r = 0; r < rows; ++r)
-            std::memmove(di.scanLine(ddy + r) + ddx * sizeof(QRgb), simg.constScanLine(dsy + r) + dsx * sizeof(QRgb), bytes);
+            std::memmove(di.scanLine(ddy + r) + ddx * sizeof(QRgb), simg.constScanLine(dsy + r) + dsx * sizeof(QRgb),
+                         bytes);
     }
     surface_->notify_changed();
 }

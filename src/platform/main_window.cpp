@@ -100,11 +100,10 @@ namespace {
 
 void ClientArea::paintEvent(QPaintEvent*) {
     if (devicePixelRatioF() != impl_.surface.scale() && !impl_.destroyed) {
-        // Another screen: the back buffer is drawn anew at its ratio, device pixel for device pixel.
+        // Another screen: the back buffer is made anew at its ratio and painted at once.
         impl_.surface.set_scale(devicePixelRatioF());
-        impl_.surface.acknowledge_changes();
         impl_.owner->invalidate();
-        return;
+        impl_.owner->update_now();
     }
     // The image has the widget's ratio, so it lands 1:1 on the device pixels (the paint's clip bounds it).
     QPainter p(this);

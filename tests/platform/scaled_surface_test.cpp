@@ -155,7 +155,8 @@ TEST(ScaledSurface, TextIsDrawnAtTheDevicePixelSize) {
     for (int y = 0; y + 1 < two.device_height() && !finer; y += 2)
         for (int x = 0; x + 1 < two.device_width() && !finer; x += 2) {
             const Rgb c = two.device_pixel(x, y);
-            finer = two.device_pixel(x + 1, y) != c || two.device_pixel(x, y + 1) != c || two.device_pixel(x + 1, y + 1) != c;
+            finer = two.device_pixel(x + 1, y) != c || two.device_pixel(x, y + 1) != c ||
+                    two.device_pixel(x + 1, y + 1) != c;
         }
     EXPECT_TRUE(finer);
 
