@@ -67,47 +67,50 @@ void run_tick() {
     struct Size {
         int p, width;
     };
-    for (Size size : {Size{12, 512}, Size{16, 1024}}) {
-        const int n = 1 << size.p;
-        dl::Settings.fftparam = size.p;
-        dl::GraphWidth = size.width;
-        dl::WindowWidth = size.width + 9 * dl::CellWidth;
-        dl::Surface window(dl::WindowWidth + dl::CellWidth, dl::client_height());
-        dl::WindowSurface = &window;
-        dl::Dc dc(window);
+    // HiDPI screens: text and graphs in scale^2 as many device pixels.
+    for (const double scale : {1.0, 2.0}) {
+        for (Size size : {Size{12, 512}, Size{16, 1024}}) {
+            const int n = 1 << size.p;
+            dl::Settings.fftparam = size.p;
+            dl::GraphWidth = size.width;
+            dl::WindowWidth = size.width + 9 * dl::CellWidth;
+            dl::Surface window(dl::WindowWidth + dl::CellWidth, dl::client_height(), scale);
+            dl::WindowSurface = &window;
+            dl::Dc dc(window);
 
-        std::vector<double> re(static_cast<size_t>(n)), im(static_cast<size_t>(n));
-        dl::WorkArrays.re = re.data();
-        dl::WorkArrays.im = im.data();
-        dl::WorkArrays.n = n;
+            std::vector<double> re(static_cast<size_t>(n)), im(static_cast<size_t>(n));
+            dl::WorkArrays.re = re.data();
+            dl::WorkArrays.im = im.data();
+            dl::WorkArrays.n = n;
 
-        std::vector<uint8_t> block = stereo_block(n);
-        dl::BlockBytes = uint32_t(block.size());
-        dl::SampleBuffers[0] = block.data();
+            std::vector<uint8_t> block = stereo_block(n);
+            dl::BlockBytes = uint32_t(block.size());
+            dl::SampleBuffers[0] = block.data();
 
-        for (int view : {109, 110, 111}) {
-            for (int graph : {116, 117}) {
-                dl::Settings.display = view;
-                dl::Settings.graph = graph;
-                dl::ResetPitchHistory();
-                auto tick = [&] { dl::AnalyseBlock(dc, 0, uint32_t(block.size())); };
-                for (int i = 0; i < 10; ++i) tick();  // tables, fonts, buffers
-                // About 20 ms per batch.
-                const int reps = size.p >= 16 ? 20 : 200;
-                std::vector<double> rates;
-                for (int b = 0; b < 25; ++b) {
-                    const double t0 = cpu_ns();
-                    for (int r = 0; r < reps; ++r) tick();
-                    rates.push_back(reps * 1e9 / (cpu_ns() - t0));
+            for (int view : {109, 110, 111}) {
+                for (int graph : {116, 117}) {
+                    dl::Settings.display = view;
+                    dl::Settings.graph = graph;
+                    dl::ResetPitchHistory();
+                    auto tick = [&] { dl::AnalyseBlock(dc, 0, uint32_t(block.size())); };
+                    for (int i = 0; i < 10; ++i) tick();  // tables, fonts, buffers
+                    // About 20 ms per batch.
+                    const int reps = size.p >= 16 ? 20 : 200;
+                    std::vector<double> rates;
+                    for (int b = 0; b < 25; ++b) {
+                        const double t0 = cpu_ns();
+                        for (int r = 0; r < reps; ++r) tick();
+                        rates.push_back(reps * 1e9 / (cpu_ns() - t0));
+                    }
+                    std::printf("tick view=%d graph=%d N=%d W=%d scale=%.1f ticks_per_s=%.0f\n", view, graph, n,
+                                size.width, scale, median(rates));
+                    std::fflush(stdout);
                 }
-                std::printf("tick view=%d graph=%d N=%d W=%d ticks_per_s=%.0f\n", view, graph, n, size.width,
-                            median(rates));
-                std::fflush(stdout);
             }
+            dl::SampleBuffers[0] = nullptr;
+            dl::WorkArrays = dl::WorkArraysRecord{};
+            dl::WindowSurface = nullptr;
         }
-        dl::SampleBuffers[0] = nullptr;
-        dl::WorkArrays = dl::WorkArraysRecord{};
-        dl::WindowSurface = nullptr;
     }
 }
 

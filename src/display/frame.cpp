@@ -31,7 +31,7 @@ void ClearGraph(Dc& dc) {
     dc.pat_blt(CellWidth, 13 * CellHeight, GraphWidth, kGraphHeight, DarkScheme ? Rop::Blackness : Rop::Whiteness);
 }
 
-int SurfaceScale() { return WindowSurface ? WindowSurface->scale() : 1; }
+double SurfaceScale() { return WindowSurface ? WindowSurface->scale() : 1; }
 
 // A black surface of the client area's size with an empty graph.
 void CreateDrawSurface() {
@@ -165,6 +165,13 @@ void PrepareDisplayResources() {
 
     NoteReference = 1760.0;
     for (int k = 0; k < Settings.ColourScaleKey; ++k) NoteReference *= 1.0594630943592953;
+}
+
+void FitDrawSurfaceToWindow() {
+    if (DrawSurfaceStore.surface && DrawSurfaceStore.surface->scale() != SurfaceScale()) {
+        DestroyDrawSurface();
+        CreateDrawSurface();
+    }
 }
 
 void ResizeDrawSurface() {

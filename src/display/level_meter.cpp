@@ -168,6 +168,13 @@ void DrawLevelBar(Dc& dc, uint32_t level, int top, int height, uint32_t unit) {
     if (l > 0) WhiteMark(dc, int(l * 24 * X / b / 16 + 38 * X), top, 1, height);
 }
 
+std::unique_ptr<Font> CreateChannelCaptionFont() {
+    const int Y = CellHeight;
+    // The Japanese character set only for the Japanese captions: its font draws small bold Latin
+    // letters badly ("Left" reads as "Loft").
+    return Font::create(PlatformVersion < 863 ? -Y : -(3 * Y) / 2, 700, JapaneseUi, "", false);
+}
+
 void DrawChannelLabels(Dc& dc) {
     if (SourceState.mode == SourceMode::None) return;
     const int X = CellWidth, Y = CellHeight;
@@ -175,7 +182,7 @@ void DrawChannelLabels(Dc& dc) {
     dc.set_bk_mode(BkMode::Transparent);
     if (SourceInfo.ChannelLayout >= 2) {
         const bool old_platform = PlatformVersion < 863;
-        std::unique_ptr<Font> font = Font::create(old_platform ? -Y : -(3 * Y) / 2, 700, true, "", false);
+        std::unique_ptr<Font> font = CreateChannelCaptionFont();
         const Font* old_font = dc.select_font(font.get());
         const int shift = old_platform ? 0 : 1;
         dc.text_out(64 * X, 2 * Y - shift, JapaneseUi ? "ＬＥＦＴ" : "  Left  ");

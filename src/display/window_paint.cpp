@@ -17,6 +17,7 @@ void RecomputeDarkScheme() {
 
 void PaintClientArea(Dc& dc) {
     const int X = CellWidth, Y = CellHeight;
+    FitDrawSurfaceToWindow();
     // The window's background is the button face, erased before the paint proper.
     dc.fill_rect(0, 0, dc.surface().width(), dc.surface().height(), system_colour(SysColour::ButtonFace));
     BlackenLevelPanel(dc);

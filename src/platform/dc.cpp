@@ -19,10 +19,13 @@ namespace {
 
 inline QRgb to_qrgb(Rgb c) { return qRgb(c.r, c.g, c.b); }
 
-// Fills device pixels of a logical rectangle, clipped to the image.
-void fill_logical(QImage& img, int scale, int left, int top, int right, int bottom, QRgb v) {
-    int x0 = std::max(left, 0) * scale, y0 = std::max(top, 0) * scale;
-    int x1 = std::min(right * scale, img.width()), y1 = std::min(bottom * scale, img.height());
+// Fills the device pixels of a logical rectangle, clipped to the image.
+void fill_logical(Surface::Impl& s, int left, int top, int right, int bottom, QRgb v) {
+    QImage& img = s.image;
+    const auto [sx0, sx1] = s.span(left, right);
+    const auto [sy0, sy1] = s.span(top, bottom);
+    const int x0 = std::max(sx0, 0), y0 = std::max(sy0, 0);
+    const int x1 = std::min(sx1, img.width()), y1 = std::min(sy1, img.height());
     if (x0 >= x1 || y0 >= y1) return;
     const qsizetype stride = img.bytesPerLine() / qsizetype(sizeof(QRgb));
     QRgb* row = reinterpret_cast<QRgb*>(img.bits()) + y0 * stride;
@@ -35,8 +38,8 @@ void fill_logical(QImage& img, int scale, int left, int top, int right, int bott
 
 // Scratch of compose_columns, kept between calls so that a graph drawn per tick allocates nothing.
 struct ComposeScratch {
-    std::vector<QRgb> current, plain, full, row;
-    std::vector<int32_t> start;
+    std::vector<QRgb> current, plain, full, device_current, device_plain, device_full;
+    std::vector<int32_t> start, bounds;
     std::vector<uint8_t> flags;
     std::vector<ColumnPicture::Change> sorted;
 };
@@ -109,8 +112,7 @@ Rgb Dc::select_brush(Rgb colour) {
 }
 
 void Dc::fill_rect(int left, int top, int right, int bottom, Rgb colour) {
-    Surface::Impl& s = surface_->impl();
-    fill_logical(s.image, s.scale, left, top, right, bottom, to_qrgb(colour));
+    fill_logical(surface_->impl(), left, top, right, bottom, to_qrgb(colour));
     surface_->notify_changed();
 }
 
@@ -125,9 +127,8 @@ void Dc::fill_column_runs(int x0, const int16_t* top, const int16_t* bottom, int
     Surface::Impl& s = surface_->impl();
     QImage& img = s.image;
     const QRgb v = to_qrgb(colour);
-    const int sc = s.scale;
-    if (sc != 1) {
-        for (int c = 0; c < n; ++c) fill_logical(img, sc, x0 + c, top[c], x0 + c + 1, bottom[c], v);
+    if (s.whole != 1) {
+        for (int c = 0; c < n; ++c) fill_logical(s, x0 + c, top[c], x0 + c + 1, bottom[c], v);
         surface_->notify_changed();
         return;
     }
@@ -150,7 +151,6 @@ void Dc::compose_columns(int x0, int y0, const ColumnPicture& p) {
     thread_local ComposeScratch t;
     Surface::Impl& s = surface_->impl();
     QImage& img = s.image;
-    const int sc = s.scale;
 
     // Changes bucketed by row, in their given order within a row so that the last one counts.
     t.start.assign(size_t(h) + 2, 0);
@@ -179,12 +179,39 @@ void Dc::compose_columns(int x0, int y0, const ColumnPicture& p) {
     const QRgb ground = to_qrgb(p.background), line = to_qrgb(p.line);
     t.full.assign(size_t(n), line);
     t.plain.resize(size_t(n));
-    t.row.resize(size_t(n));
 
     const qsizetype stride = img.bytesPerLine() / qsizetype(sizeof(QRgb));
     QRgb* bits = reinterpret_cast<QRgb*>(img.bits());
     const int iw = img.width(), ih = img.height();
-    const bool direct = sc == 1 && x0 >= 0 && x0 + n <= iw;
+    const bool direct = s.whole == 1 && x0 >= 0 && x0 + n <= iw;
+    // Otherwise rows are composed in device pixels: columns [d0, d1) of the image, the picture's from dp.
+    const int dp = s.device(x0), d0 = std::max(dp, 0), d1 = std::min(s.device(x0 + n), iw);
+    if (!direct) {
+        t.device_current.assign(size_t(std::max(d1 - dp, 0)), 0);
+        t.device_plain.resize(t.device_current.size());
+        t.device_full.assign(t.device_current.size(), line);
+        t.bounds.resize(size_t(n) + 1);
+        for (int c = 0; c <= n; ++c) t.bounds[size_t(c)] = std::clamp(s.device(x0 + c), d0, d1) - dp;
+    }
+    // Column c's device pixels take its colour; a run with background on its right is a line, a stroke
+    // wide (thin columns would otherwise alternate between one and two device pixels).
+    auto tile = [&](int c) {
+        if (c >= 0 && c < n)
+            std::fill(t.device_current.begin() + t.bounds[size_t(c)],
+                      t.device_current.begin() + t.bounds[size_t(c) + 1], t.current[c]);
+    };
+    auto spill = [&](int c) {
+        if (s.whole != 0 || c < 0 || c + 1 >= n || !t.current[c] || t.current[c + 1]) return;
+        const int end = std::min(s.device(x0 + c) + s.stroke, d1) - dp;
+        for (int d = t.bounds[size_t(c) + 1]; d < end; ++d) t.device_current[size_t(d)] = t.current[c];
+    };
+    auto expand = [&](int c) {
+        tile(c);
+        tile(c + 1);
+        spill(c - 1);
+        spill(c);
+    };
+    bool expanded = false;
     for (int y = 0; y < h; ++y) {
         for (int k = t.start[y]; k < t.start[y + 1]; ++k) {
             const ColumnPicture::Change& c = t.sorted[size_t(k)];
@@ -194,25 +221,40 @@ void Dc::compose_columns(int x0, int y0, const ColumnPicture& p) {
             std::fill(t.plain.begin(), t.plain.end(), ground);
             for (const ColumnPicture::ColumnLine& l : p.line_columns)
                 if (l.column >= 0 && l.column < n && l.top <= y && y < l.bottom) t.plain[l.column] = line;
+            if (!direct && d0 < d1) {
+                // Column lines a stroke wide, like every one-pixel line.
+                std::fill(t.device_plain.begin(), t.device_plain.end(), ground);
+                for (const ColumnPicture::ColumnLine& l : p.line_columns) {
+                    if (l.column < 0 || l.column >= n || l.top > y || y >= l.bottom) continue;
+                    const int a = s.device(x0 + l.column) - dp, b = std::min(a + s.stroke, d1 - dp);
+                    if (a < b) std::fill(t.device_plain.begin() + a, t.device_plain.begin() + b, line);
+                }
+            }
         }
         const int dy = y0 + y;
-        if (dy < 0 || dy * sc >= ih) continue;
+        if (dy < 0 || s.device(dy) >= ih) continue;
         if (direct) {
             QRgb* out = bits + qsizetype(dy) * stride + x0;
             combine_row(out, t.current.data(), p.keep_background ? out : t.flags[y] & 1 ? t.full.data() : t.plain.data(), n);
             continue;
         }
-        // Scaled or partly outside: compose the logical row, then write what is visible.
-        const int c0 = std::max(0, -x0), c1 = std::min(n, iw / sc - x0);
-        if (c0 >= c1) continue;
-        QRgb* device = bits + qsizetype(dy) * sc * stride;
-        if (p.keep_background)
-            for (int c = c0; c < c1; ++c) t.row[c] = device[(x0 + c) * sc];
-        combine_row(t.row.data(), t.current.data(),
-                    p.keep_background ? t.row.data() : t.flags[y] & 1 ? t.full.data() : t.plain.data(), n);
-        for (int r = 0; r < sc && dy * sc + r < ih; ++r) {
-            QRgb* out = device + qsizetype(r) * stride;
-            for (int c = c0; c < c1; ++c) std::fill(out + (x0 + c) * sc, out + (x0 + c + 1) * sc, t.row[c]);
+        // Scaled or partly outside: each logical pixel covers its device pixels, redrawn where a column changed.
+        if (d0 >= d1) continue;
+        if (!expanded) {
+            for (int c = 0; c < n; ++c) expand(c);
+            expanded = true;
+        } else {
+            for (int k = t.start[y]; k < t.start[y + 1]; ++k) expand(t.sorted[size_t(k)].column);
+        }
+        const int r0 = std::max(s.device(dy), 0), r1 = std::min(s.device(dy + 1), ih);
+        for (int r = r0; r < r1; ++r) {
+            // A row line is a stroke high, reaching into the next row where that row is thinner.
+            const bool full = ((t.flags[y] & 1) && r < s.device(dy) + s.stroke) ||
+                              (y > 0 && (t.flags[y - 1] & 1) && r < s.device(dy - 1) + s.stroke);
+            QRgb* out = bits + qsizetype(r) * stride + d0;
+            const QRgb* background =
+                p.keep_background ? out : (full ? t.device_full.data() : t.device_plain.data()) + (d0 - dp);
+            combine_row(out, t.device_current.data() + (d0 - dp), background, d1 - d0);
         }
     }
     surface_->notify_changed();
@@ -224,21 +266,34 @@ void Dc::text_out(int x, int y, const std::string& utf8) {
     if (utf8.empty()) return;
     Surface::Impl& s = surface_->impl();
     const QFont& qf = font().impl().font;
-    if (s.scale == 1 && ascii_grid_text(qf, utf8)) {
+    const QRgb bk = to_qrgb(bk_), ink = to_qrgb(text_);
+    if (ascii_grid_text(qf, utf8)) {
         // Fixed-font ASCII, the common case of every tick, from cached glyphs.
         const TextMetrics& tm = font().impl().cached_metrics();
-        if (bk_mode_ == BkMode::Opaque)
-            fill_logical(s.image, 1, x, y, x + tm.ave_char_width * int(utf8.size()), y + tm.height, to_qrgb(bk_));
-        raster_ascii_text(s.image, qf, x, y, utf8, to_qrgb(text_));
-        surface_->notify_changed();
-        return;
+        const int n = int(utf8.size());
+        if (s.whole == 1) {
+            if (bk_mode_ == BkMode::Opaque) fill_logical(s, x, y, x + tm.ave_char_width * n, y + tm.height, bk);
+            raster_ascii_text(s.image, qf, x, y, utf8, ink);
+            surface_->notify_changed();
+            return;
+        }
+        // Scaled: glyphs of the font at the device size, each in its logical cell so text keeps its layout.
+        const QFont& device_font = font().impl().device_font(s.scale);
+        if (ascii_grid_text(device_font, utf8)) {
+            if (bk_mode_ == BkMode::Opaque) fill_logical(s, x, y, x + tm.ave_char_width * n, y + tm.height, bk);
+            thread_local std::vector<int> cells;
+            cells.resize(utf8.size());
+            for (int i = 0; i < n; ++i) cells[size_t(i)] = s.device(x + i * tm.ave_char_width);
+            raster_ascii_cells(s.image, device_font, cells.data(), s.device(y), utf8, ink);
+            surface_->notify_changed();
+            return;
+        }
     }
     QString text = QString::fromUtf8(utf8.data(), int(utf8.size()));
     QFontMetrics m(qf);
+    if (bk_mode_ == BkMode::Opaque) fill_logical(s, x, y, x + m.horizontalAdvance(text), y + m.height(), bk);
     QPainter p(&s.image);
     p.setFont(qf);
-    if (bk_mode_ == BkMode::Opaque)
-        p.fillRect(QRect(x, y, m.horizontalAdvance(text), m.height()), QColor(bk_.r, bk_.g, bk_.b));
     p.setPen(QColor(text_.r, text_.g, text_.b));
     p.drawText(QPoint(x, y + m.ascent()), text);
     p.end();
@@ -253,9 +308,8 @@ void Dc::move_to(int x, int y) {
 void Dc::line_to(int x, int y) {
     Surface::Impl& s = surface_->impl();
     QImage& img = s.image;
-    const int sc = s.scale;
     const QRgb v = to_qrgb(pen_);
-    const int w = img.width() / sc, h = img.height() / sc;
+    const int w = s.width, h = s.height;
     int x0 = cur_x_, y0 = cur_y_;
     const int dx = std::abs(x - x0), dy = -std::abs(y - y0);
     const int sx = x0 < x ? 1 : -1, sy = y0 < y ? 1 : -1;
@@ -263,10 +317,10 @@ void Dc::line_to(int x, int y) {
     // Bresenham, the end point excluded.
     while (!(x0 == x && y0 == y)) {
         if (x0 >= 0 && y0 >= 0 && x0 < w && y0 < h) {
-            if (sc == 1) {
+            if (s.whole == 1) {
                 reinterpret_cast<QRgb*>(img.scanLine(y0))[x0] = v;
             } else {
-                fill_logical(img, sc, x0, y0, x0 + 1, y0 + 1, v);
+                fill_logical(s, x0, y0, x0 + 1, y0 + 1, v);
             }
         }
         int e2 = 2 * err;
@@ -279,31 +333,35 @@ void Dc::line_to(int x, int y) {
 }
 
 void Dc::bit_blt(int dx, int dy, int width, int height, const Dc& src, int sx, int sy) {
-    QImage& di = surface_->impl().image;
-    const QImage& si = src.surface_->impl().image;
-    const int sc = surface_->impl().scale;
-    if (src.surface_->impl().scale != sc) return;
-    // Clip against both images (logical units).
-    int sw = si.width() / sc, sh = si.height() / sc, dw = di.width() / sc, dh = di.height() / sc;
+    Surface::Impl& d = surface_->impl();
+    const Surface::Impl& si = src.surface_->impl();
+    if (si.scale != d.scale) return;
+    // Clip against both surfaces (logical units).
     if (sx < 0) { dx -= sx; width += sx; sx = 0; }
     if (sy < 0) { dy -= sy; height += sy; sy = 0; }
     if (dx < 0) { sx -= dx; width += dx; dx = 0; }
     if (dy < 0) { sy -= dy; height += dy; dy = 0; }
-    width = std::min({width, sw - sx, dw - dx});
-    height = std::min({height, sh - sy, dh - dy});
+    width = std::min({width, si.width - sx, d.width - dx});
+    height = std::min({height, si.height - sy, d.height - dy});
     if (width <= 0 || height <= 0) return;
-    const size_t bytes = size_t(width) * sc * sizeof(QRgb);
-    const int rows = height * sc;
-    const bool same = &di == &si;
+    // The destination's device block, read from the source's block corner; both clipped to their images.
+    const int ddx = d.device(dx), ddy = d.device(dy), dsx = si.device(sx), dsy = si.device(sy);
+    const int columns = std::min({d.device(dx + width) - ddx, si.image.width() - dsx, d.image.width() - ddx});
+    const int rows = std::min({d.device(dy + height) - ddy, si.image.height() - dsy, d.image.height() - ddy});
+    if (columns <= 0 || rows <= 0) return;
+    QImage& di = d.image;
+    const QImage& simg = si.image;
+    const size_t bytes = size_t(columns) * sizeof(QRgb);
+    const bool same = &di == &simg;
     // Moving down on the same image: copy bottom rows first so no source row is overwritten before it is read.
-    if (same && dy > sy) {
+    if (same && ddy > dsy) {
         for (int r = rows - 1; r >= 0; --r)
-            std::memmove(di.scanLine(dy * sc + r) + dx * sc * sizeof(QRgb),
-                         si.constScanLine(sy * sc + r) + sx * sc * sizeof(QRgb), bytes);
+            std::memmove(di.scanLine(ddy + r) + ddx * sizeof(QRgb), simg.constScanLine(dsy + r) + dsx * sizeof(QRgb),
+                         bytes);
     } else {
         for (int r = 0; r < rows; ++r)
-            std::memmove(di.scanLine(dy * sc + r) + dx * sc * sizeof(QRgb),
-                         si.constScanLine(sy * sc + r) + sx * sc * sizeof(QRgb), bytes);
+            std::memmove(di.scanLine(ddy + r) + ddx * sizeof(QRgb), simg.constScanLine(dsy + r) + dsx * sizeof(QRgb),
+                         bytes);
     }
     surface_->notify_changed();
 }

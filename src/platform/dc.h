@@ -39,7 +39,7 @@ struct ColumnPicture {
 };
 
 // A device context over a surface: the four drawing operations (fill, text, line, block copy)
-// with the selected font, pen, brush and text colours. Pens are one pixel wide.
+// with the selected font, pen, brush and text colours. Pens are one logical pixel wide.
 class Dc {
 public:
     explicit Dc(Surface& target);

@@ -2,9 +2,11 @@
 
 #include <QFont>
 #include <QFontDatabase>
+#include <QFontInfo>
 #include <QFontMetrics>
 #include <QString>
 #include <QStringList>
+#include <cmath>
 
 #include "platform/font_impl.h"
 #include "platform/text_raster.h"
@@ -98,6 +100,8 @@ const Font& Font::stock_fixed() {
 
 TextMetrics Font::metrics() const { return impl_->cached_metrics(); }
 
+std::string Font::family() const { return QFontInfo(impl_->font).family().toStdString(); }
+
 const TextMetrics& Font::Impl::cached_metrics() const {
     if (have_metrics) return metrics;
     QFontMetrics m(font);
@@ -110,6 +114,15 @@ const TextMetrics& Font::Impl::cached_metrics() const {
     t.variable_pitch = false;
     t.japanese_charset = japanese;
     return t;
+}
+
+const QFont& Font::Impl::device_font(double scale) const {
+    if (scaled_for != scale) {
+        scaled = font;
+        scaled.setPixelSize(std::max(int(std::lround(font.pixelSize() * scale)), 1));
+        scaled_for = scale;
+    }
+    return scaled;
 }
 
 int Font::text_width(const std::string& utf8) const {

@@ -20,11 +20,14 @@ public:
     static std::unique_ptr<Font> create(int height, int weight, bool japanese_charset, const std::string& face,
                                         bool fixed_pitch);
     // The stock fixed font: DejaVu Sans Mono, or IPAGothic for the Japanese interface.
+    // Fonts of the Japanese character set draw in IPAGothic, the others in DejaVu Sans Mono.
     static const Font& stock_fixed();
     static void use_japanese_stock_font(bool japanese);
 
     ~Font();
     TextMetrics metrics() const;
+    // The family the text is drawn in.
+    std::string family() const;
     // Width in pixels of a UTF-8 text in this font.
     int text_width(const std::string& utf8) const;
 

@@ -15,6 +15,10 @@ struct Font::Impl {
     mutable bool have_metrics = false;
     mutable TextMetrics metrics;
     const TextMetrics& cached_metrics() const;
+    // The font at `scale` times its pixel size, for drawing at that device-pixel ratio.
+    const QFont& device_font(double scale) const;
+    mutable QFont scaled;
+    mutable double scaled_for = 0;
 };
 
 }  // namespace dl

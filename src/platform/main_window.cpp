@@ -103,11 +103,16 @@ struct MainWindow::Impl : public QObject {
 
 namespace {
 
-void ClientArea::paintEvent(QPaintEvent* e) {
+void ClientArea::paintEvent(QPaintEvent*) {
+    if (devicePixelRatioF() != impl_.surface.scale() && !impl_.destroyed) {
+        // Another screen: the back buffer is made anew at its ratio and painted at once.
+        impl_.surface.set_scale(devicePixelRatioF());
+        impl_.owner->invalidate();
+        impl_.owner->update_now();
+    }
+    // The image has the widget's ratio, so it lands 1:1 on the device pixels (the paint's clip bounds it).
     QPainter p(this);
-    const QImage& img = impl_.surface.impl().image;
-    p.drawImage(e->rect().topLeft(), img,
-                QRectF(e->rect().topLeft() * img.devicePixelRatio(), e->rect().size() * img.devicePixelRatio()));
+    p.drawImage(QPointF(0, 0), impl_.surface.impl().image);
     impl_.surface.acknowledge_changes();
 }
 
@@ -239,6 +244,7 @@ MainWindow::MainWindow(WindowHandler& handler, const std::vector<MenuBarEntry>& 
     m.top->setAttribute(Qt::WA_DeleteOnClose, false);
     m.client = new ClientArea(m, m.top);
     m.top->setCentralWidget(m.client);
+    m.surface.set_scale(m.client->devicePixelRatioF());
     m.surface.set_change_listener([&m] {
         if (m.client) m.client->update();
     });

@@ -1,33 +1,62 @@
 #include "platform/surface.h"
 
-#include <QPainter>
+#include <algorithm>
+#include <cmath>
+#include <cstring>
 
 #include "platform/png_file_qt.h"
 #include "platform/surface_impl.h"
 
 namespace dl {
 
-Surface::Surface(int width, int height, int scale) : impl_(std::make_unique<Impl>()) {
-    impl_->scale = scale < 1 ? 1 : scale;
-    impl_->image = QImage(std::max(width, 1) * impl_->scale, std::max(height, 1) * impl_->scale, QImage::Format_RGB32);
-    impl_->image.setDevicePixelRatio(impl_->scale);
-    impl_->image.fill(Qt::black);
+namespace {
+
+// Fits a device-pixel ratio to what the drawing supports; nonsense becomes 1.
+double usable_scale(double scale) {
+    if (!(scale >= 1)) return 1;
+    return std::min(scale, 8.0);
+}
+
+QImage black_image(const Surface::Impl& s) {
+    QImage image(std::max(s.device(s.width), 1), std::max(s.device(s.height), 1), QImage::Format_RGB32);
+    image.setDevicePixelRatio(s.scale);
+    image.fill(Qt::black);
+    return image;
+}
+
+}  // namespace
+
+Surface::Surface(int width, int height, double scale) : impl_(std::make_unique<Impl>()) {
+    impl_->width = std::max(width, 1);
+    impl_->height = std::max(height, 1);
+    set_scale(scale);
 }
 
 Surface::~Surface() = default;
 
-int Surface::width() const { return impl_->image.width() / impl_->scale; }
-int Surface::height() const { return impl_->image.height() / impl_->scale; }
-int Surface::scale() const { return impl_->scale; }
+int Surface::width() const { return impl_->width; }
+int Surface::height() const { return impl_->height; }
+double Surface::scale() const { return impl_->scale; }
+int Surface::device_width() const { return impl_->image.width(); }
+int Surface::device_height() const { return impl_->image.height(); }
+
+void Surface::set_scale(double scale) {
+    Impl& s = *impl_;
+    s.scale = usable_scale(scale);
+    s.stroke = int(std::ceil(s.scale));
+    s.whole = s.stroke == int(std::floor(s.scale)) ? s.stroke : 0;
+    s.image = black_image(s);
+    notify_changed();
+}
 
 void Surface::resize(int width, int height) {
-    QImage next(std::max(width, 1) * impl_->scale, std::max(height, 1) * impl_->scale, QImage::Format_RGB32);
-    next.setDevicePixelRatio(impl_->scale);
-    next.fill(Qt::black);
-    {
-        QPainter p(&next);
-        p.drawImage(QPoint(0, 0), impl_->image);
-    }
+    impl_->width = std::max(width, 1);
+    impl_->height = std::max(height, 1);
+    QImage next = black_image(*impl_);
+    const QImage& old = impl_->image;
+    const int rows = std::min(old.height(), next.height());
+    const size_t bytes = size_t(std::min(old.width(), next.width())) * sizeof(QRgb);
+    for (int y = 0; y < rows; ++y) std::memcpy(next.scanLine(y), old.constScanLine(y), bytes);
     impl_->image = std::move(next);
     notify_changed();
 }
@@ -38,9 +67,14 @@ void Surface::fill(Rgb c) {
 }
 
 Rgb Surface::pixel(int x, int y) const {
-    const int s = impl_->scale;
     if (x < 0 || y < 0 || x >= width() || y >= height()) return kBlack;
-    QRgb v = impl_->image.pixel(x * s, y * s);
+    return device_pixel(impl_->device(x), impl_->device(y));
+}
+
+Rgb Surface::device_pixel(int x, int y) const {
+    const QImage& img = impl_->image;
+    if (x < 0 || y < 0 || x >= img.width() || y >= img.height()) return kBlack;
+    QRgb v = img.pixel(x, y);
     return {uint8_t(qRed(v)), uint8_t(qGreen(v)), uint8_t(qBlue(v))};
 }
 

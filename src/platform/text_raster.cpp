@@ -68,19 +68,34 @@ bool ascii_grid_text(const QFont& font, const std::string& text) {
     return glyphs_for(font).usable;
 }
 
-bool raster_ascii_text(QImage& image, const QFont& font, int x, int y, const std::string& text, QRgb colour) {
-    if (image.devicePixelRatio() != 1.0 || !ascii_grid_text(font, text)) return false;
-    const FontGlyphs& g = glyphs_for(font);
+namespace {
+
+void draw_glyph(QImage& image, const Glyph& glyph, int x, int y, QRgb colour) {
     const int w = image.width(), h = image.height();
     const qsizetype stride = image.bytesPerLine() / qsizetype(sizeof(QRgb));
     QRgb* bits = reinterpret_cast<QRgb*>(image.bits());
-    for (size_t i = 0; i < text.size(); ++i) {
-        const int cx = x + int(i) * g.advance;
-        for (auto [dx, dy] : g.glyphs[static_cast<unsigned char>(text[i])].pixels) {
-            const int px = cx + dx, py = y + dy;
-            if (px >= 0 && py >= 0 && px < w && py < h) bits[py * stride + px] = colour;
-        }
+    for (auto [dx, dy] : glyph.pixels) {
+        const int px = x + dx, py = y + dy;
+        if (px >= 0 && py >= 0 && px < w && py < h) bits[py * stride + px] = colour;
     }
+}
+
+}  // namespace
+
+bool raster_ascii_text(QImage& image, const QFont& font, int x, int y, const std::string& text, QRgb colour) {
+    if (image.devicePixelRatio() != 1.0 || !ascii_grid_text(font, text)) return false;
+    const FontGlyphs& g = glyphs_for(font);
+    for (size_t i = 0; i < text.size(); ++i)
+        draw_glyph(image, g.glyphs[static_cast<unsigned char>(text[i])], x + int(i) * g.advance, y, colour);
+    return true;
+}
+
+bool raster_ascii_cells(QImage& image, const QFont& font, const int* cell_x, int y, const std::string& text,
+                        QRgb colour) {
+    if (!ascii_grid_text(font, text)) return false;
+    const FontGlyphs& g = glyphs_for(font);
+    for (size_t i = 0; i < text.size(); ++i)
+        draw_glyph(image, g.glyphs[static_cast<unsigned char>(text[i])], cell_x[i], y, colour);
     return true;
 }
 

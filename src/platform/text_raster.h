@@ -11,5 +11,8 @@ namespace dl {
 // True when raster_ascii_text can draw this text in this font.
 bool ascii_grid_text(const QFont& font, const std::string& text);
 bool raster_ascii_text(QImage& image, const QFont& font, int x, int y, const std::string& text, QRgb colour);
+// The same in device pixels of any image, character i with its cell's left edge at cell_x[i].
+bool raster_ascii_cells(QImage& image, const QFont& font, const int* cell_x, int y, const std::string& text,
+                        QRgb colour);
 
 }  // namespace dl

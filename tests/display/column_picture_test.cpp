@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <random>
 #include <vector>
 
@@ -80,13 +81,15 @@ TEST(ColumnPicture, ComposesLikeFillsInOrder) {
         // Inside, then hanging over every edge of the surface.
         const int x0 = trial % 4 == 1 ? -5 : trial % 4 == 3 ? 30 : 2;
         const int y0 = trial % 4 == 1 ? -4 : trial % 4 == 3 ? 35 : 3;
-        Surface fast(50, 60), slow(50, 60);
+        // Whole device-pixel ratios scale every pixel into a block, so the fills still say what to expect.
+        const int scale = 1 + trial % 3;
+        Surface fast(50, 60, scale), slow(50, 60, scale);
         Pattern(fast);
         Pattern(slow);
         Dc a(fast), b(slow);
         a.compose_columns(x0, y0, p);
         PaintSlowly(b, x0, y0, p);
-        ASSERT_TRUE(fast.same_pixels(slow)) << "trial " << trial << " n=" << n << " h=" << h;
+        ASSERT_TRUE(fast.same_pixels(slow)) << "trial " << trial << " n=" << n << " h=" << h << " scale " << scale;
     }
 }
 
@@ -122,6 +125,46 @@ TEST(ColumnPicture, ScaledSurfacesAndLastChangeOfARow) {
     EXPECT_TRUE(fast.same_pixels(slow));
     EXPECT_EQ(fast.pixel(2, 4), rgb(0xFF0000));
     EXPECT_EQ(fast.pixel(3, 1), dl::kWhite);
+}
+
+// At 1.5 device pixels per logical pixel, grid lines stay a stroke (2 device pixels) wide wherever they
+// fall, a lone column of the graph too, while neighbouring columns tile without gaps.
+TEST(ColumnPicture, LinesAndLoneColumnsAreEvenAtFractionalRatios) {
+    const double scale = 1.5;
+    auto device = [scale](int v) { return int(std::floor(v * scale + 0.5)); };
+    ColumnPicture p;
+    p.columns = 30;
+    p.rows = 20;
+    p.background = dl::kBlack;
+    p.line = rgb(0x808080);
+    p.palette = {dl::kWhite};
+    for (int16_t r = 1; r < 8; ++r) p.line_rows.push_back(int16_t(2 * r));
+    for (int16_t c = 1; c < 8; ++c) p.line_columns.push_back({int16_t(2 * c), 0, 20});
+    // Lone white columns at 17, 19, 21, 23 down from row 10, and a solid block over columns 25 to 29.
+    for (int16_t c = 17; c < 24; c += 2) p.changes.push_back({c, 10, 0});
+    for (int16_t c = 25; c < 30; ++c) p.changes.push_back({c, 10, 0});
+    Surface s(40, 30, scale);
+    Dc(s).compose_columns(1, 1, p);
+    auto run_of = [&](bool across, int at, int from, int to, Rgb c) {  // device pixels of colour c
+        int n = 0;
+        for (int d = from; d < to; ++d) n += (across ? s.device_pixel(d, at) : s.device_pixel(at, d)) == c;
+        return n;
+    };
+    const int below_lines = device(1 + 15) + 2;  // a device row under the full-width lines
+    // Lines two logical pixels apart are three device pixels apart: each is 2 wide with a 1 pixel gap.
+    auto around = [&](int at) { return std::pair<int, int>{device(at) - 1, device(at) + 3}; };
+    for (int k = 1; k < 8; ++k) {
+        const auto [c0, c1] = around(1 + 2 * k);
+        EXPECT_EQ(run_of(true, below_lines, c0, c1, rgb(0x808080)), 2) << "column line " << k;
+        const auto [r0, r1] = around(1 + 2 * k);
+        EXPECT_EQ(run_of(false, device(1), r0, r1, rgb(0x808080)), 2) << "row line " << k;
+    }
+    const int low = device(1 + 18);
+    for (int c = 17; c < 24; c += 2) {
+        const auto [c0, c1] = around(1 + c);
+        EXPECT_EQ(run_of(true, low, c0, c1, dl::kWhite), 2) << "column " << c;
+    }
+    EXPECT_EQ(run_of(true, low, device(1 + 25), device(1 + 30), dl::kWhite), device(1 + 30) - device(1 + 25));
 }
 
 // The pixels of line_to from (x0, y0) to (x1, y1) on a white surface against the band's runs.

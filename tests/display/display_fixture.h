@@ -32,14 +32,14 @@ protected:
         dl::Font::use_japanese_stock_font(false);
     }
 
-    void Configure(int graph_width, int cell_width = 8, int cell_height = 7) {
+    void Configure(int graph_width, int cell_width = 8, int cell_height = 7, double scale = 1) {
         dl::Settings = dl::SettingsRecord{};
         dl::CellWidth = cell_width;
         dl::CellHeight = cell_height;
         dl::GraphWidth = graph_width;
         dl::WindowWidth = dl::compute_window_width(graph_width, cell_width, 1920);
         dl::DarkScheme = true;
-        window = std::make_unique<dl::Surface>(dl::WindowWidth + cell_width, 16 * cell_height + 260);
+        window = std::make_unique<dl::Surface>(dl::WindowWidth + cell_width, 16 * cell_height + 260, scale);
         dl::WindowSurface = window.get();
         SetRate(44100);
         dl::SourceInfo.format_tag = 1;

@@ -1,5 +1,8 @@
 #include "display/display_fixture.h"
 
+#include <algorithm>
+#include <utility>
+
 #include "state/engine.h"
 #include "state/settings.h"
 #include "state/source.h"
@@ -139,6 +142,77 @@ TEST_F(Meter, ChannelCaptions) {
     dl::DrawChannelLabels(dc);
     EXPECT_GT(yellow_in(63 * X(), 2 * Y(), 72 * X(), 5 * Y()), 10);
     EXPECT_EQ(yellow_in(0, 0, 63 * X(), 8 * Y()), 0);
+}
+
+// Ink rows of one character: per row, the first and last inked column (-1 when none).
+std::vector<std::pair<int, int>> InkRows(const dl::Font& font, const std::string& ch) {
+    dl::Surface s(24, 24);
+    dl::Dc dc(s);
+    dc.select_font(&font);
+    dc.set_text_color(dl::kWhite);
+    dc.set_bk_mode(dl::BkMode::Transparent);
+    dc.text_out(4, 2, ch);
+    std::vector<std::pair<int, int>> rows;
+    for (int y = 0; y < s.height(); ++y) {
+        std::pair<int, int> r{-1, -1};
+        for (int x = 0; x < s.width(); ++x)
+            if (s.pixel(x, y) == dl::kWhite) r = {r.first < 0 ? x : r.first, x};
+        if (r.first >= 0) rows.push_back(r);
+    }
+    return rows;
+}
+
+// An "e" as a reader tells it from an "o": a crossbar across the whole letter, and below it the bowl
+// open on the right.
+bool ReadsAsE(const std::vector<std::pair<int, int>>& rows) {
+    if (rows.size() < 4) return false;
+    int left = rows[0].first, right = rows[0].second;
+    for (auto [a, b] : rows) left = std::min(left, a), right = std::max(right, b);
+    for (size_t bar = 1; bar + 2 < rows.size(); ++bar) {
+        if (rows[bar].first != left || rows[bar].second != right) continue;
+        for (size_t k = bar + 1; k + 1 < rows.size(); ++k)
+            if (rows[k].second <= right - 2) return true;
+    }
+    return false;
+}
+
+// The captions of the English interface in its own font: "Left" never reads as "Loft", nor "Right" as
+// "Aight"; the Japanese interface keeps a font of its character set.
+TEST_F(Meter, CaptionFontFollowsTheInterfaceLanguage) {
+    auto render = [](const dl::Font& font, const std::string& text) {
+        auto s = std::make_unique<dl::Surface>(60, 20);
+        dl::Dc dc(*s);
+        dc.select_font(&font);
+        dc.set_text_color(dl::kWhite);
+        dc.set_bk_mode(dl::BkMode::Transparent);
+        dc.text_out(2, 2, text);
+        return s;
+    };
+    dl::JapaneseUi = false;
+    const std::unique_ptr<dl::Font> english = dl::CreateChannelCaptionFont();
+    dl::Font::use_japanese_stock_font(true);
+    const std::string japanese_family = dl::Font::stock_fixed().family();
+    dl::Font::use_japanese_stock_font(false);
+    EXPECT_NE(english->family(), japanese_family);
+    EXPECT_EQ(english->family(), dl::Font::stock_fixed().family());
+    EXPECT_FALSE(english->metrics().japanese_charset);
+    EXPECT_TRUE(ReadsAsE(InkRows(*english, "e")));
+    EXPECT_FALSE(ReadsAsE(InkRows(*english, "o")));
+    // An "R" has its stem down the left from top to bottom; an "A" comes to a point.
+    const auto r = InkRows(*english, "R"), a = InkRows(*english, "A");
+    EXPECT_TRUE(std::all_of(r.begin(), r.end(), [&](auto row) { return row.first == r.front().first; }));
+    EXPECT_FALSE(std::all_of(a.begin(), a.end(), [&](auto row) { return row.first == a.front().first; }));
+    EXPECT_FALSE(render(*english, "Left")->same_pixels(*render(*english, "Loft")));
+    // Bold, as before.
+    const std::unique_ptr<dl::Font> regular = dl::Font::create(-(3 * Y()) / 2, 400, false, "", false);
+    EXPECT_FALSE(render(*english, "Left")->same_pixels(*render(*regular, "Left")));
+
+    dl::JapaneseUi = true;
+    const std::unique_ptr<dl::Font> japanese = dl::CreateChannelCaptionFont();
+    EXPECT_EQ(japanese->family(), japanese_family);
+    EXPECT_TRUE(japanese->metrics().japanese_charset);
+    EXPECT_FALSE(render(*japanese, "ＬＥＦＴ")->same_pixels(*render(*japanese, "ＲＩＧＨＴ")));
+    dl::JapaneseUi = false;
 }
 
 }  // namespace

@@ -93,6 +93,25 @@ TEST(MainWindowTest, PaintsAreCoalescedAndDrawIntoTheBackBuffer) {
     EXPECT_EQ(w.surface().pixel(5, 5), dl::kWhite);  // kept across the resize
 }
 
+// The back buffer has the screen's device-pixel ratio; when it no longer has (the window went to
+// another screen) the next repaint gives it the screen's and the whole client area is painted anew.
+TEST(MainWindowTest, BackBufferFollowsTheScreensPixelRatio) {
+    Recorder r;
+    dl::MainWindow w(r, menus(), 300, 200);
+    w.show(dl::ShowCommand::Normal);
+    spin();
+    const double screen = dl::main_window_widget()->devicePixelRatioF();
+    EXPECT_EQ(w.surface().scale(), screen);
+    const int paints = r.paints;
+    w.surface().set_scale(screen + 1);
+    dl::main_window_widget()->repaint();
+    spin();
+    EXPECT_EQ(w.surface().scale(), screen);
+    EXPECT_EQ(w.surface().width(), 300);
+    EXPECT_GT(r.paints, paints);
+    EXPECT_EQ(w.surface().pixel(5, 5), dl::kWhite);
+}
+
 TEST(MainWindowTest, KeysGoToTheFilterFirstAndButtonsSeeTheRest) {
     Recorder r;
     dl::MainWindow w(r, menus(), 300, 200);
