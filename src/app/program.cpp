@@ -2,8 +2,10 @@
 
 #include "analysis/fft.h"
 #include "app/command_line.h"
+#include "app/open_file.h"
 #include "audio/playback.h"
 #include "audio/record_port.h"
+#include "audio/run.h"
 #include "display/frame.h"
 #include "platform/application.h"
 #include "platform/audio_system.h"
@@ -51,6 +53,7 @@ void Program::Initialise(const std::vector<std::string>& args, ShowCommand show)
     window_->set_icon(data_dir() + "/dewlark.png");
     if (JapaneseUi) LocaliseMenu();
     window_->accept_drops(true);
+    ForgetMissingFilesAtStart();
 
     if (show == ShowCommand::Minimized) MinimisedFlag = true;
     if (GraphWidth == 1024) {
@@ -69,7 +72,7 @@ void Program::Initialise(const std::vector<std::string>& args, ShowCommand show)
     window_->update_now();
     SetMenuCheckMarks();
 
-    if (wave_out_device_count() == 0) window_->accept_drops(false);
+    if (wave_out_device_count() == 0) OpenControls(false);
     WaveInDeviceCount = wave_in_device_count();
     WaveInFormatMask = WaveInDeviceCount ? wave_in_format_mask() : 0;
     if (WaveInDeviceCount == 0) window_->enable_menu(kCmdMonitor, false);

@@ -13,6 +13,7 @@
 #include "resources/string_table.h"
 #include "state/engine.h"
 #include "state/layout_units.h"
+#include "state/recent_files.h"
 #include "state/shell.h"
 #include "state/window_dc.h"
 
@@ -85,9 +86,17 @@ void StartControls(bool on) {
     w.enable_menu(kCmdStart, on);
     w.enable_menu(kCmdVoiceRange, on);
     w.enable_menu(kCmdOption, on);
-    w.accept_drops(on);
+    OpenControls(on);
     if (on && w.is_active()) w.focus_button(kPlayButton);
     w.enable_menu(kCmdMonitor, on && wave_in_device_count() > 0);
+}
+
+void OpenControls(bool on) {
+    if (!TheMainWindow) return;
+    MainWindow& w = *TheMainWindow;
+    w.accept_drops(on);
+    w.enable_menu(kCmdOpen, on);
+    w.enable_menu(kCmdRecentFiles, on && !RecentFiles().empty());
 }
 
 void DrawPreparingStatus(const char* japanese, int string_id) {
