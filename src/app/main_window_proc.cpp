@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "app/help_page.h"
+#include "app/open_file.h"
 #include "audio/devices.h"
 #include "audio/idle_commands.h"
 #include "audio/playback.h"
@@ -134,7 +135,11 @@ int select_source(SourceMode mode, const char* label, int (*open)()) {
 
 }  // namespace
 
-int SelectFileSource() { return select_source(SourceMode::File, JapaneseUi ? "再生" : "PLAY", OpenSource); }
+int SelectFileSource() {
+    const int opened = select_source(SourceMode::File, JapaneseUi ? "再生" : "PLAY", OpenSource);
+    if (opened == 1) NoteOpenedFile(FileName);
+    return opened;
+}
 
 int SelectRecordSource() {
     FileName.clear();
@@ -166,6 +171,9 @@ void PlayReferenceTone() { play_wav_sync(data_dir() + "/kijun.wav"); }
 void DispatchCommand(int id, int code) {
     MainWindow* w = window();
     switch (id) {
+        case kCmdOpen:
+            OpenFileCommand();
+            break;
         case kCmdMonitor:
             ChooseRecordPort();
             break;
@@ -253,6 +261,12 @@ bool KeyboardFilter(Key key) {
         case Key::R:
             if (ctrl && SourceState.mode == SourceMode::RecordPort && !SourceState.running) {
                 DispatchCommand(kCmdStart, 0);
+                return true;
+            }
+            break;
+        case Key::O:
+            if (ctrl) {
+                DispatchCommand(kCmdOpen, 0);
                 return true;
             }
             break;
@@ -365,6 +379,7 @@ void MainWindowProc::on_wave_out_done(int header) { PlaybackTick(header); }
 void MainWindowProc::on_wave_in_data(int header) { RecordTick(header); }
 
 std::vector<SubmenuEntry> MainWindowProc::on_submenu_show(int id) {
+    if (id == kCmdRecentFiles) return RecentFilesMenu();
     std::vector<SubmenuEntry> entries;
     if (id != kCmdInputDevice && id != kCmdOutputDevice) return entries;
     const bool capture = id == kCmdInputDevice;
@@ -376,6 +391,7 @@ std::vector<SubmenuEntry> MainWindowProc::on_submenu_show(int id) {
 }
 
 void MainWindowProc::on_submenu_choice(int id, int index) {
+    if (id == kCmdRecentFiles) return OpenRecentFile(index);
     if (id != kCmdInputDevice && id != kCmdOutputDevice) return;
     const bool capture = id == kCmdInputDevice;
     ChooseDevice(capture, menu_devices_[id], index);

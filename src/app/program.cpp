@@ -4,9 +4,11 @@
 
 #include "analysis/fft.h"
 #include "app/command_line.h"
+#include "app/open_file.h"
 #include "audio/idle_commands.h"
 #include "audio/playback.h"
 #include "audio/record_port.h"
+#include "audio/run.h"
 #include "display/frame.h"
 #include "platform/application.h"
 #include "platform/audio_system.h"
@@ -56,6 +58,7 @@ void Program::Initialise(const std::vector<std::string>& args, ShowCommand show)
     window_->set_icon(data_dir() + "/dewlark.png");
     if (JapaneseUi) LocaliseMenu();
     window_->accept_drops(true);
+    ForgetMissingFilesAtStart();
 
     if (show == ShowCommand::Minimized) MinimisedFlag = true;
     if (GraphWidth == 1024) {

@@ -1,5 +1,7 @@
 #include "audio/idle_commands.h"
 
+#include "audio/run.h"
+
 #include "platform/audio_system.h"
 #include "platform/main_window.h"
 #include "platform/pointer.h"
@@ -21,8 +23,8 @@ void EnableIdleCommands(bool idle) {
     if (!TheMainWindow) return;
     MainWindow& w = *TheMainWindow;
     for (int id : {kCmdVoiceRange, kCmdOption, kCmdMonitor}) w.enable_menu(id, idle && CommandWorks(id));
-    // A dropped file is there to be played.
-    w.accept_drops(idle && wave_out_device_count() > 0);
+    // A file opened (dropped, from File › Open... or the recent list) is there to be played.
+    OpenControls(idle && wave_out_device_count() > 0);
 }
 
 }  // namespace dl

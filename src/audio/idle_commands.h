@@ -6,7 +6,7 @@ namespace dl {
 // the voice range a pointer the voice can steer. Every other command is taken as working.
 bool CommandWorks(int id);
 
-// The window's items that only serve between runs (voice range, options, Monitor, dropped files):
+// The window's items that only serve between runs (voice range, options, Monitor, what opens a file):
 // enabled when `idle`, each only where it works.
 void EnableIdleCommands(bool idle);
 

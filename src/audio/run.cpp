@@ -14,6 +14,7 @@
 #include "resources/string_table.h"
 #include "state/engine.h"
 #include "state/layout_units.h"
+#include "state/recent_files.h"
 #include "state/shell.h"
 #include "state/window_dc.h"
 
@@ -86,6 +87,14 @@ void StartControls(bool on) {
     w.enable_menu(kCmdStart, on);
     EnableIdleCommands(on);
     if (on && w.is_active()) w.focus_button(kPlayButton);
+}
+
+void OpenControls(bool on) {
+    if (!TheMainWindow) return;
+    MainWindow& w = *TheMainWindow;
+    w.accept_drops(on);
+    w.enable_menu(kCmdOpen, on);
+    w.enable_menu(kCmdRecentFiles, on && !RecentFiles().empty());
 }
 
 void DrawPreparingStatus(const char* japanese, int string_id) {

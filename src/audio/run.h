@@ -6,9 +6,10 @@ namespace dl {
 
 // The stop-side controls: STOP and its menu item (and BEEP, which is always on while running).
 void PlaybackControls(bool on);
-// The start-side controls: PLAY, Start, the voice-range and option items, drops and the monitor
-// item (when an input device exists).
+// The start-side controls: PLAY, Start, and the items that serve only between runs (EnableIdleCommands).
 void StartControls(bool on);
+// What takes a file to open: drops, File › Open... and the recent files (while there are any).
+void OpenControls(bool on);
 void FreeWaveBuffers();
 // The hourglass while a run prepares a large buffer.
 void SetBusyCursor(bool busy);

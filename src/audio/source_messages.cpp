@@ -43,8 +43,14 @@ const char* SourceMessageText(SourceMessage m) {
     return JapaneseUi ? t.japanese : LoadStringText(t.id);
 }
 
+std::string SourceMessageBoxText(SourceMessage m, const std::string& file_name) {
+    const std::string text = SourceMessageText(m);
+    return file_name.empty() ? text : file_name + "\n" + text;
+}
+
 void ReportSourceMessage(SourceMessage m) {
-    message_box({SourceMessageText(m), "", true, MbIcon::Exclamation});
+    const std::string text = SourceMessageBoxText(m, TheMainWindow ? FileName : std::string());
+    message_box({text, "", true, MbIcon::Exclamation});
 }
 
 SourceMessage QueryMessage(int result) {

@@ -1,4 +1,5 @@
 #pragma once
+#include <string>
 
 namespace dl {
 
@@ -24,7 +25,10 @@ enum class SourceMessage {
 
 // The text in the interface language.
 const char* SourceMessageText(SourceMessage m);
-// Shows it in a box owned by the main window with the default caption and the exclamation icon.
+// The text a box shows: the file's name on a line of its own above the message, when there is one.
+std::string SourceMessageBoxText(SourceMessage m, const std::string& file_name);
+// Shows it in a box owned by the main window with the default caption and the exclamation icon; the
+// box names FileName while there is a main window (the batch commands print the message alone).
 void ReportSourceMessage(SourceMessage m);
 // The message of a non-zero answer of the format query.
 SourceMessage QueryMessage(int result);

@@ -39,6 +39,7 @@ Key key_of(int qt_key) {
         case Qt::Key_R: return Key::R;
         case Qt::Key_P: return Key::P;
         case Qt::Key_S: return Key::S;
+        case Qt::Key_O: return Key::O;
         default: return Key::Other;
     }
 }
@@ -213,11 +214,14 @@ void MainWindow::Impl::fill_submenu(int id) {
     auto* group = new QActionGroup(menu);
     const std::vector<SubmenuEntry> entries = handler->on_submenu_show(id);
     for (size_t i = 0; i < entries.size(); ++i) {
+        const QString text = QString::fromStdString(entries[i].text);
         // Device names may hold "&": shown as they are, never as a mnemonic.
-        QAction* a = menu->addAction(QString::fromStdString(entries[i].text).replace("&", "&&"));
-        a->setCheckable(true);
-        a->setChecked(entries[i].checked);
-        group->addAction(a);
+        QAction* a = menu->addAction(entries[i].command ? text : QString(text).replace("&", "&&"));
+        if (!entries[i].command) {
+            a->setCheckable(true);
+            a->setChecked(entries[i].checked);
+            group->addAction(a);
+        }
         const int index = int(i);
         QObject::connect(a, &QAction::triggered, top, [this, id, index] {
             if (!destroyed) handler->on_submenu_choice(id, index);

@@ -8,7 +8,7 @@
 
 namespace dl {
 
-enum class Key { F1, Tab, Up, Down, R, P, S, Other };
+enum class Key { F1, Tab, Up, Down, R, P, S, O, Other };
 enum class SysCommand { Minimize, Maximize, Restore };
 enum class ShowCommand { Normal, Minimized, Maximized };
 
@@ -22,6 +22,9 @@ struct MenuItem {
 struct SubmenuEntry {
     std::string text;
     bool checked = false;
+    // A command rather than one choice of several: no check mark, and "&" in the text marks the
+    // mnemonic ("&&" an ampersand). Otherwise the text is shown as it is.
+    bool command = false;
 };
 struct MenuBarEntry {
     std::string title;

@@ -24,6 +24,8 @@ void message_box(const MessageBoxRequest& r) {
     QWidget* owner = r.owned ? (modal ? modal : main_window_widget()) : nullptr;
     QMessageBox box(owner);
     box.setWindowTitle(r.caption.empty() ? QStringLiteral("dewlark") : QString::fromStdString(r.caption));
+    // Texts may name files, whose names are never markup.
+    box.setTextFormat(Qt::PlainText);
     box.setText(QString::fromStdString(r.text));
     box.setIcon(r.icon == MbIcon::Exclamation ? QMessageBox::Warning
                 : r.icon == MbIcon::Information ? QMessageBox::Information

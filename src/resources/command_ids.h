@@ -6,6 +6,7 @@ namespace dl {
 // values of `display` and `graph`.
 enum Command : int {
     kCmdMonitor = 101,
+    kCmdOpen = 102,
     kCmdExit = 104,
     kCmdAbout = 105,
     kCmdHelp = 106,
@@ -23,9 +24,11 @@ enum Command : int {
     kCmdStop = 122,
     kCmdBeep = 123,
     kCmdOption = 124,
-    // The device submenus; outside the command range, their choices come as submenu choices.
+    // The submenus; outside the command range, their choices come as submenu choices.
     kCmdInputDevice = 130,
     kCmdOutputDevice = 131,
+    // The recent files, most recent first; a choice opens its file.
+    kCmdRecentFiles = 132,
 };
 
 // The three push buttons carry the ids of the commands they give.

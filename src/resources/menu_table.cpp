@@ -5,7 +5,10 @@ namespace dl {
 const std::vector<MenuBarEntry>& menu_table() {
     static const std::vector<MenuBarEntry> table = {
         {"&File",
-         {{kCmdMonitor, "&Monitor...", false},
+         {{kCmdOpen, "&Open...\tCtrl+O", false},
+          {kCmdRecentFiles, "Recent &files", false, true},  // grayed while empty (OpenControls)
+          {0, "", false},
+          {kCmdMonitor, "&Monitor...", false},
           {kCmdInputDevice, "&Input device", false, true},
           {kCmdOutputDevice, "O&utput device", false, true},
           {0, "", false},
@@ -42,6 +45,8 @@ const std::vector<JapaneseMenuText>& japanese_menu_texts() {
         {-2, "操作(&O)"},
         {-3, "表示(&V)"},
         {-4, "ヘルプ(&H)"},
+        {kCmdOpen, "開く(&O)...\tCtrl+O"},
+        {kCmdRecentFiles, "最近使ったファイル(&F)"},
         {kCmdMonitor, "モニタ(&M)..."},
         {kCmdInputDevice, "入力デバイス(&I)"},
         {kCmdOutputDevice, "出力デバイス(&U)"},

@@ -29,6 +29,7 @@ const char* LoadStringText(int id) {
         case 96: return "This file is not WAVE file";
         case 98: return "Can't display level";
         case 99: return "Play Open";
+        case 100: return "This file is no longer there; it has been taken off the recent files.";
         default: return "";
     }
 }

@@ -77,7 +77,7 @@ constexpr Range one_of(int64_t a, int64_t b, int64_t fallback) { return {true, a
 
 using Field = std::variant<int SettingsRecord::*, uint32_t SettingsRecord::*, int16_t SettingsRecord::*,
                            std::string SettingsRecord::*>;
-// Device names are longer than numbers.
+// Device names, files and folders are longer than numbers.
 constexpr size_t kNameBuffer = 256;
 
 // One key of the file: its name, the field it fills (whose type says how it is read and
@@ -118,6 +118,12 @@ const Key kKeys[] = {
     {"mado", &SettingsRecord::mado, or_else(0, 7, 0)},
     {"InputDevice", &SettingsRecord::InputDevice, kAnything},
     {"OutputDevice", &SettingsRecord::OutputDevice, kAnything},
+    {"Recent1", &SettingsRecord::Recent1, kAnything},
+    {"Recent2", &SettingsRecord::Recent2, kAnything},
+    {"Recent3", &SettingsRecord::Recent3, kAnything},
+    {"Recent4", &SettingsRecord::Recent4, kAnything},
+    {"Recent5", &SettingsRecord::Recent5, kAnything},
+    {"OpenFolder", &SettingsRecord::OpenFolder, kAnything},
 };
 
 // dialog3d exists only where dialogs can be three-dimensional.
@@ -261,6 +267,17 @@ bool set_setting_from_text(const std::string& key, const std::string& value) {
     correct(s, *k);
     Settings = s;
     if (key == "MemSize") clamp_memory_size();
+    return true;
+}
+
+bool storable_name(const std::string& name) {
+    if (name.size() > kNameBuffer - 1) return false;
+    if (name.find_first_of("\r\n") != std::string::npos) return false;
+    if (!name.empty() && (std::isspace(static_cast<unsigned char>(name.front())) ||
+                          std::isspace(static_cast<unsigned char>(name.back()))))
+        return false;
+    // The reader takes a pair of surrounding quotes away.
+    if (name.size() >= 2 && (name.front() == '"' || name.front() == '\'') && name.back() == name.front()) return false;
     return true;
 }
 

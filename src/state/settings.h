@@ -39,6 +39,10 @@ struct SettingsRecord {
     // Devices by the sound system's name; empty: the system's default. Written after the others.
     std::string InputDevice;
     std::string OutputDevice;
+    // The files opened last, most recent first (empty: none; see state/recent_files.h), and the folder
+    // File › Open... starts in. Written after the devices.
+    std::string Recent1, Recent2, Recent3, Recent4, Recent5;
+    std::string OpenFolder;
 
     // Options of the current run only.
     bool Decibel = true;
@@ -73,5 +77,9 @@ void fit_record_settings(uint32_t mask);
 // Sets one key from its text as load_settings would read it (also "Decibel" and "Expand");
 // false for an unknown key. Values are brought into range like stored ones.
 bool set_setting_from_text(const std::string& key, const std::string& value);
+
+// Whether a name (a device, a file or a folder) comes back from the file exactly as it was stored:
+// it fits the value buffer, is one line, and has no surrounding blanks or quotes.
+bool storable_name(const std::string& name);
 
 }  // namespace dl

@@ -179,9 +179,9 @@ TEST_F(AppTest, DroppingFilesOpensOnlyTheFirst) {
     dl::HandleDroppedFiles({dir + "/first.wav", dir + "/second.wav", dir + "/third.wav"});
     EXPECT_EQ(dl::FileName, dir + "/first.wav");
     EXPECT_EQ(w.title(), "first.wav - dewlark");
-    // The file does not exist: its message, and nothing open.
+    // The file does not exist: its message, naming it, and nothing open.
     ASSERT_FALSE(boxes_.boxes.empty());
-    EXPECT_EQ(boxes_.boxes.back().text, "cant open file");
+    EXPECT_EQ(boxes_.boxes.back().text, dir + "/first.wav\ncant open file");
     EXPECT_TRUE(w.button_enabled(dl::kPlayButton));
     EXPECT_EQ(w.button_text(dl::kPlayButton), "PLAY");
 }
