@@ -1,3 +1,4 @@
+#include <SDL.h>
 #include <gtest/gtest.h>
 
 #include "platform/audio_system.h"
@@ -11,6 +12,9 @@ TEST(AudioSystemTest, TheDummyDriverOffersOneDeviceEachWay) {
     EXPECT_GE(dl::wave_out_device_count(), 1);
     EXPECT_GE(dl::wave_in_device_count(), 1);
     EXPECT_EQ(dl::wave_in_format_mask(), 0xFFFu);
+    // What the sound server's mixer lists the program and its streams as.
+    for (const char* hint : {SDL_HINT_APP_NAME, SDL_HINT_AUDIO_DEVICE_APP_NAME, SDL_HINT_AUDIO_DEVICE_STREAM_NAME})
+        EXPECT_STREQ(SDL_GetHint(hint), "dewlark") << hint;
 }
 
 TEST(AudioSystemTest, TheReferenceTonePlaysToItsEndAndAMissingFileIsSilent) {
