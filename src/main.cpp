@@ -8,19 +8,10 @@
 #include "app/batch_monitor.h"
 #include "app/info_command.h"
 #include "app/program.h"
+#include "app/usage.h"
 #include "platform/application.h"
 
 namespace {
-
-void usage(FILE* out) {
-    std::fputs(
-        "usage: dewlark [FILE] [/P] [/L] [/S] [/M] [/H] [/O] [/RATE]\n"
-        "       dewlark --info FILE\n"
-        "       dewlark --analyse FILE [--set KEY=VALUE]... [--png OUT.png]\n"
-        "       dewlark --monitor [--seconds S] [--device NAME] [--set KEY=VALUE]... [--png OUT.png]\n"
-        "       dewlark --list-devices\n",
-        out);
-}
 
 // Batch commands draw off screen: they need fonts, not a display.
 int run_batch(int argc, char** argv, int (*command)(const std::vector<std::string>&)) {
@@ -32,7 +23,7 @@ int run_batch(int argc, char** argv, int (*command)(const std::vector<std::strin
 
 int info(const std::vector<std::string>& args) {
     if (args.size() != 1) {
-        usage(stderr);
+        dl::PrintUsage(stderr);
         return 1;
     }
     return dl::RunInfoCommand(args[0]);
@@ -44,7 +35,7 @@ int main(int argc, char** argv) {
     if (argc >= 2) {
         const std::string first = argv[1];
         if (first == "--help" || first == "-h") {
-            usage(stdout);
+            dl::PrintUsage(stdout);
             return 0;
         }
         if (first == "--version") {
@@ -55,6 +46,12 @@ int main(int argc, char** argv) {
         if (first == "--analyse" || first == "--analyze") return run_batch(argc, argv, dl::RunAnalyseCommand);
         if (first == "--monitor") return run_batch(argc, argv, dl::RunMonitorCommand);
         if (first == "--list-devices") return dl::RunListDevicesCommand();
+        const std::vector<std::string> tokens(argv + 1, argv + argc);
+        if (const std::string unknown = dl::UnknownLongOption(tokens); !unknown.empty()) {
+            std::fprintf(stderr, "dewlark: unknown option %s\n", unknown.c_str());
+            dl::PrintUsage(stderr);
+            return 2;
+        }
     }
     return dl::RunProgram(argc, argv);
 }

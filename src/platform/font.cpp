@@ -7,6 +7,9 @@
 #include <QString>
 #include <QStringList>
 #include <cmath>
+#include <cstdio>
+#include <map>
+#include <string>
 
 #include "platform/font_impl.h"
 #include "platform/text_raster.h"
@@ -15,22 +18,24 @@ namespace dl {
 
 namespace {
 
+// The fonts the layout is measured for, found by family through the system's font configuration.
+// A missing one is named once, with the package that brings it; the toolkit substitutes meanwhile.
+const QString& checked_family(const char* family, const char* package) {
+    static std::map<std::string, QString> seen;
+    auto [it, first] = seen.try_emplace(family, QString::fromUtf8(family));
+    if (first && !QFontDatabase::hasFamily(it->second))
+        std::fprintf(stderr, "dewlark: the font \"%s\" is missing (Debian package %s); text may be misplaced\n", family,
+                     package);
+    return it->second;
+}
+
 struct Families {
-    QString latin = "DejaVu Sans Mono";
-    QString japanese = "IPAGothic";
+    const QString& latin = checked_family("DejaVu Sans Mono", "fonts-dejavu-core");
+    const QString& japanese = checked_family("IPAGothic", "fonts-ipafont-gothic");
 };
 
 const Families& families() {
-    static Families f = [] {
-        Families r;
-        int a = QFontDatabase::addApplicationFont("/usr/share/fonts/truetype/dejavu/DejaVuSansMono.ttf");
-        if (a >= 0 && !QFontDatabase::applicationFontFamilies(a).isEmpty())
-            r.latin = QFontDatabase::applicationFontFamilies(a).first();
-        int b = QFontDatabase::addApplicationFont("/usr/share/fonts/opentype/ipafont-gothic/ipag.ttf");
-        if (b >= 0 && !QFontDatabase::applicationFontFamilies(b).isEmpty())
-            r.japanese = QFontDatabase::applicationFontFamilies(b).first();
-        return r;
-    }();
+    static const Families f;
     return f;
 }
 
@@ -65,19 +70,9 @@ std::unique_ptr<Font> Font::create(int height, int weight, bool japanese_charset
 }
 
 QFont dialog_font(bool japanese) {
-    static const QString latin = [] {
-        const int id = QFontDatabase::addApplicationFont("/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf");
-        return id >= 0 && !QFontDatabase::applicationFontFamilies(id).isEmpty()
-                   ? QFontDatabase::applicationFontFamilies(id).first()
-                   : QStringLiteral("Sans Serif");
-    }();
-    static const QString japanese_family = [] {
-        const int id = QFontDatabase::addApplicationFont("/usr/share/fonts/opentype/ipafont-gothic/ipagp.ttf");
-        return id >= 0 && !QFontDatabase::applicationFontFamilies(id).isEmpty()
-                   ? QFontDatabase::applicationFontFamilies(id).first()
-                   : families().japanese;
-    }();
-    QFont f(japanese ? japanese_family : latin);
+    const QString& family = japanese ? checked_family("IPAPGothic", "fonts-ipafont-gothic")
+                                     : checked_family("DejaVu Sans", "fonts-dejavu-core");
+    QFont f(family);
     f.setPixelSize(13);
     return f;
 }

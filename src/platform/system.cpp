@@ -65,16 +65,15 @@ bool open_in_browser(const std::string& path) {
 
 std::string data_dir() {
     if (const char* d = std::getenv("DEWLARK_DATA_DIR"); d && *d) return d;
-    // Installed beside the program (share/dewlark) or run from the source tree.
-    if (QCoreApplication::instance()) {
-        QString share = QCoreApplication::applicationDirPath() + "/../share/dewlark";
-        if (QFileInfo::exists(share + "/kijun.wav")) return QFileInfo(share).canonicalFilePath().toStdString();
+    const QString exe = QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath();
+    const QString dir = QFileInfo(exe).absolutePath();
+    // Installed: share/dewlark beside bin/. Run from a build folder: the link the build puts beside the
+    // program (tests one folder down), so no path of the source tree is built into the program.
+    for (const QString& candidate : {dir + "/../share/dewlark", dir + "/dewlark-data", dir + "/../dewlark-data"}) {
+        if (QFileInfo::exists(candidate + "/kijun.wav")) return QFileInfo(candidate).canonicalFilePath().toStdString();
     }
-#ifdef DEWLARK_SOURCE_DATA_DIR
-    return DEWLARK_SOURCE_DATA_DIR;
-#else
-    return "data";
-#endif
+    // Nothing there: the tone is silent and the help page says it is missing.
+    return (dir + "/../share/dewlark").toStdString();
 }
 
 }  // namespace dl
