@@ -270,7 +270,8 @@ MainWindow::MainWindow(WindowHandler& handler, const std::vector<MenuBarEntry>& 
                 QMenu* sub = menu->addMenu(text);
                 const int id = item.id;
                 QObject::connect(sub, &QMenu::aboutToShow, m.top, [&m, id] { m.fill_submenu(id); });
-                sub->setEnabled(!item.grayed);
+                // Grayed through its item alone, so enable_menu brings the whole submenu back.
+                sub->menuAction()->setEnabled(!item.grayed);
                 m.submenus[id] = sub;
                 m.actions[id] = sub->menuAction();
                 continue;

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QMenu>
 #include <QDropEvent>
 #include <QMimeData>
 #include <QPushButton>
@@ -177,6 +178,26 @@ TEST(MainWindowTest, TimersCompletionsClicksDropsAndDestroy) {
     w.post_wave_out_done(7);
     spin();
     EXPECT_EQ(r.done.size(), 4u);  // nothing reaches a destroyed window
+}
+
+}  // namespace
+
+namespace {
+
+TEST(MainWindowTest, ASubmenuGrayedInTheTableOpensOnceEnabled) {
+    Recorder r;
+    dl::MainWindow w(r, {{"&File", {{130, "&Devices", true, true}}}}, 300, 200);
+    w.show(dl::ShowCommand::Normal);
+    EXPECT_FALSE(w.menu_enabled(130));
+    w.enable_menu(130, true);
+    EXPECT_TRUE(w.menu_enabled(130));
+    // The submenu itself, not only its item in the menu bar's list, takes part again.
+    QMenu* sub = nullptr;
+    for (QMenu* m : dl::main_window_widget()->findChildren<QMenu*>())
+        if (m->title() == "&Devices") sub = m;
+    ASSERT_NE(sub, nullptr);
+    EXPECT_TRUE(sub->isEnabled());
+    EXPECT_TRUE(sub->menuAction()->isEnabled());
 }
 
 }  // namespace
