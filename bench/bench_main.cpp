@@ -3,6 +3,9 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
+#include <string>
+#include <thread>
 
 #include "bench_registry.h"
 
@@ -26,6 +29,37 @@ double now_ns() {
         .count();
 }
 
+namespace {
+
+// A cache's size from the kernel's description of the first CPU ("48K"), or empty.
+std::string cache_size(int level, const char* type) {
+    for (int i = 0; i < 8; ++i) {
+        const std::string dir = "/sys/devices/system/cpu/cpu0/cache/index" + std::to_string(i) + "/";
+        std::ifstream l(dir + "level"), t(dir + "type"), s(dir + "size");
+        int lv = 0;
+        std::string ty, size;
+        if (!(l >> lv) || !(t >> ty) || !(s >> size)) continue;
+        if (lv == level && (ty == type || ty == "Unified")) return size;
+    }
+    return "?";
+}
+
+// Every figure depends on the machine: the summary says which one gave it.
+void print_machine() {
+    std::string model = "unknown CPU";
+    std::ifstream info("/proc/cpuinfo");
+    for (std::string line; std::getline(info, line);) {
+        if (line.rfind("model name", 0) == 0 && line.find(':') != std::string::npos) {
+            model = line.substr(line.find(':') + 2);
+            break;
+        }
+    }
+    std::printf("machine: %s, %u cores, L1d %s, L2 %s, L3 %s\n", model.c_str(), std::thread::hardware_concurrency(),
+                cache_size(1, "Data").c_str(), cache_size(2, "Data").c_str(), cache_size(3, "Data").c_str());
+}
+
+}  // namespace
+
 }  // namespace dl::bench
 
 int main(int argc, char** argv) {
@@ -35,6 +69,7 @@ int main(int argc, char** argv) {
         for (const auto& c : all) std::printf("%s\n", c.name.c_str());
         return 0;
     }
+    dl::bench::print_machine();
     int ran = 0;
     for (const auto& c : all) {
         bool wanted = argc <= 1;
