@@ -54,9 +54,16 @@ FontGlyphs build(const QFont& font) {
 
 const FontGlyphs& glyphs_for(const QFont& font) {
     static std::map<QString, FontGlyphs> cache;
+    // Text calls come with the same font object again and again: a copy check is cheap where the
+    // key is a string built each time. Kept for the life of the process, never destroyed late.
+    static QFont* last = new QFont;
+    static const FontGlyphs* last_glyphs = nullptr;
+    if (last_glyphs && font.isCopyOf(*last)) return *last_glyphs;
     const QString key = font.key();
     auto it = cache.find(key);
     if (it == cache.end()) it = cache.emplace(key, build(font)).first;
+    *last = font;
+    last_glyphs = &it->second;
     return it->second;
 }
 
