@@ -4,6 +4,7 @@
 #   deps.sh test     and what the test suite needs (reference encoders and decoders included)
 #   deps.sh fuzz     and what the fuzz targets need (clang, libFuzzer)
 #   deps.sh bench    and what the benchmarks need
+#   deps.sh package  and what building and checking the Debian package need
 # Without root and without a usable sudo it names the missing packages and the command that
 # installs them, and exits 1.
 set -euo pipefail
@@ -14,7 +15,8 @@ for group in "$@"; do
     test) packages+=(libgtest-dev libgmock-dev lame vorbis-tools mpg123 sox) ;;
     fuzz) packages+=(clang libclang-rt-dev) ;;
     bench) packages+=(libfftw3-dev) ;;
-    *) echo "deps.sh: unknown group: $group (test, fuzz or bench)" >&2; exit 2 ;;
+    package) packages+=(dpkg-dev binutils desktop-file-utils appstream man-db) ;;
+    *) echo "deps.sh: unknown group: $group (test, fuzz, bench or package)" >&2; exit 2 ;;
   esac
 done
 missing=()

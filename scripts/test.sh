@@ -3,7 +3,8 @@
 # DEWLARK_BUILD_DIR and DEWLARK_CMAKE_ARGS choose another build (the sanitizer run of CI uses them).
 set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
-"$here/scripts/deps.sh" test
+# The package tools too: the suite installs the program and builds its Debian package.
+"$here/scripts/deps.sh" test package
 build="${DEWLARK_BUILD_DIR:-$here/build}"
 # shellcheck disable=SC2086
 cmake -S "$here" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDEWLARK_TESTS=ON ${DEWLARK_CMAKE_ARGS:-} >/dev/null

@@ -1,6 +1,7 @@
 #include "app/program.h"
 
 #include <cstdio>
+#include <filesystem>
 
 #include "analysis/fft.h"
 #include "app/command_line.h"
@@ -107,6 +108,25 @@ int Program::Run() {
     return code;
 }
 
+namespace {
+
+// A broken installation would otherwise only show as a silent BEEP and a help page that cannot open.
+void ReportMissingData() {
+    const std::string dir = data_dir();
+    std::string missing;
+    for (const char* name : {"kijun.wav", "dewlark.html", "dewlark.png"}) {
+        std::error_code ec;
+        if (!std::filesystem::is_regular_file(dir + "/" + name, ec)) missing.append(" ").append(name);
+    }
+    if (!missing.empty())
+        std::fprintf(stderr,
+                     "dewlark: data files missing from %s:%s; the reference tone is silent and the help page cannot "
+                     "open (DEWLARK_DATA_DIR can name the folder that holds them)\n",
+                     dir.c_str(), missing.c_str());
+}
+
+}  // namespace
+
 int RunProgram(int argc, char** argv) {
     if (std::string why; !Application::display_available(why)) {
         std::fprintf(stderr,
@@ -116,6 +136,7 @@ int RunProgram(int argc, char** argv) {
         return 1;
     }
     Application app(argc, argv, false);
+    ReportMissingData();
     std::vector<std::string> args;
     for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
     Program program;

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QDesktopServices>
+#include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QPalette>
@@ -73,7 +74,7 @@ std::string data_dir() {
         if (QFileInfo::exists(candidate + "/kijun.wav")) return QFileInfo(candidate).canonicalFilePath().toStdString();
     }
     // Nothing there: the tone is silent and the help page says it is missing.
-    return (dir + "/../share/dewlark").toStdString();
+    return QDir::cleanPath(dir + "/../share/dewlark").toStdString();
 }
 
 }  // namespace dl

@@ -33,7 +33,7 @@ grep -q "install -y -qq qt6-base-dev" "$log" || fail "root did not install: $(ca
 rm -f "$log"
 stand_in dpkg-query 'echo "install ok installed"'
 stand_in id 'echo 1000'
-run test fuzz bench || fail "status $? with everything installed"
+run test fuzz bench package || fail "status $? with everything installed"
 [ ! -e "$log" ] || fail "apt-get ran with nothing missing"
 
 run nonsense 2>/dev/null; [ $? -eq 2 ] || fail "an unknown group was taken"
