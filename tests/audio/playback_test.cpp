@@ -278,3 +278,19 @@ TEST_F(PlaybackFixture, AFileThatShrinksWhileItPlaysEndsWithTheReadError) {
         dl::CloseSource();
     }
 }
+
+TEST_F(PlaybackFixture, TheFinestSlicesWithTheLargestTransformPlayGapless) {
+    // 128 frames a buffer, four queued, against a device that takes 1024 a period.
+    dl::Settings.deltatime = 32;
+    dl::Settings.fftparam = 16;
+    shift_ = false;
+    const std::string data = play_test::pattern(size_t(44100) * 4 * 2, 9);
+    start(make_wav("fine.wav", 2, 44100, 16, data));
+    ASSERT_TRUE(dl::SourceState.running);
+    ASSERT_TRUE(play_to_end(60000));
+    expect_played(data, 0);
+    EXPECT_TRUE(boxes_.boxes.empty());
+    // Every slice analysed, in order.
+    ASSERT_EQ(blocks_.size(), (data.size() + 511) / 512);
+    for (size_t i = 1; i < blocks_.size(); ++i) ASSERT_NEAR(blocks_[i] - blocks_[i - 1], 128 / 44100.0, 1e-9) << i;
+}
