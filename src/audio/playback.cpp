@@ -92,7 +92,14 @@ void device_lost() {
 int open_device(const std::vector<uint8_t>& record) {
     ++g_generation;
     if (UseInstantDevice) return wave_out_open_instant(record, completion_route(), WaveOutDevice);
-    return wave_out_open(record, completion_route(), WaveOutDevice, ChosenDevice(false, device_lost));
+    DeviceChoice choice = ChosenDevice(false, device_lost);
+    // Streaming keeps its four buffers queued: with small time slices the device's period must not
+    // outgrow them, or every period waits for the next tick.
+    if (BufferCount == 4) {
+        const uint64_t per_buffer = ConversionStream ? ConvertedSize : ChunkSize;
+        choice.queued_bytes = uint32_t(std::min<uint64_t>(4 * per_buffer, 0xFFFFFFFFu));
+    }
+    return wave_out_open(record, completion_route(), WaveOutDevice, choice);
 }
 
 // The block that sounds now, analysed and drawn; batch mode hears of it with its start.

@@ -27,6 +27,12 @@ bool parse_format(const std::vector<uint8_t>& record, PcmFormat& out) {
 
 int callback_frames(uint32_t rate) { return rate >= 32000 ? 1024 : rate >= 16000 ? 512 : 256; }
 
+int callback_frames(uint32_t rate, uint32_t queued_frames) {
+    int frames = callback_frames(rate);
+    while (queued_frames && frames > 64 && uint32_t(frames) > queued_frames / 2) frames /= 2;
+    return frames;
+}
+
 Device::~Device() { close(); }
 
 int Device::open(const std::string& name, bool capture, const PcmFormat& f, int samples, SDL_AudioCallback callback,

@@ -56,5 +56,7 @@ private:
 
 // Frames per callback for a rate: about 23 ms.
 int callback_frames(uint32_t rate);
+// The same, but no more than half of `queued_frames` when that is known (powers of two, 64 at least).
+int callback_frames(uint32_t rate, uint32_t queued_frames);
 
 }  // namespace dl::sdl

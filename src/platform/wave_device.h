@@ -32,6 +32,9 @@ struct DevicePosition {
 struct DeviceChoice {
     std::string name;
     std::function<void()> lost;
+    // The bytes the caller keeps queued at most (0: not known): a period of the device is no more
+    // than half of them, so the device need not wait for the caller in the middle of one.
+    uint32_t queued_bytes = 0;
 };
 
 // A device with a queue of buffers. Every buffer queued comes back exactly once, in the order

@@ -2,6 +2,7 @@
 
 #include <SDL.h>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
@@ -22,6 +23,8 @@ using sdl::parse_format;
 // while the program paces itself; a real device would be starving anyway.
 constexpr auto kStallLimit = std::chrono::milliseconds(600);
 
+std::atomic<uint64_t> g_waits{0};
+
 class SdlWaveOut final : public WaveOut {
 public:
     SdlWaveOut(Done done, const PcmFormat& f) : done_(std::move(done)), format_(f) {}
@@ -36,7 +39,8 @@ public:
     }
 
     int open(const DeviceChoice& choice) {
-        const int rc = device_.open(choice.name, false, format_, sdl::callback_frames(format_.rate),
+        const uint32_t queued_frames = format_.block_align ? choice.queued_bytes / format_.block_align : 0;
+        const int rc = device_.open(choice.name, false, format_, sdl::callback_frames(format_.rate, queued_frames),
                                     &SdlWaveOut::callback, this);
         // Playback has no "in use" answer; without a sound system there is no device at all.
         if (rc == kWaveAllocated) return kWaveError;
@@ -118,6 +122,9 @@ private:
                 if (closing_ || !started_) break;
                 if (!cv_.wait_for(lock, kStallLimit, [this] { return !queue_.empty() || closing_ || !started_; }))
                     break;
+                // The device waited for the program in the middle of a period: heard as a gap on a
+                // real sound card.
+                if (!queue_.empty()) g_waits.fetch_add(1, std::memory_order_relaxed);
                 continue;
             }
             Entry& e = queue_.front();
@@ -176,6 +183,8 @@ private:
 };
 
 }  // namespace
+
+uint64_t wave_out_waits() { return g_waits.load(std::memory_order_relaxed); }
 
 int wave_out_check_format(const std::vector<uint8_t>& format) {
     PcmFormat f;

@@ -14,6 +14,10 @@ public:
     virtual int write(WaveHeader& header, int index) = 0;
 };
 
+// How often an output device has waited for the program's next buffer in the middle of a period
+// (since the process began): 0 in steady state.
+uint64_t wave_out_waits();
+
 // The format record as the device understands it: PCM, 8 or 16 bits, one or two channels.
 // 0 when playable, else kWaveBadFormat.
 int wave_out_check_format(const std::vector<uint8_t>& format);
