@@ -3,7 +3,6 @@
 
 #include "audio/conversion.h"
 #include "platform/wave_format.h"
-#include "platform/wave_out.h"
 #include "playback_fixture.h"
 #include "state/engine.h"
 #include "state/settings.h"
@@ -294,27 +293,4 @@ TEST_F(PlaybackFixture, TheFinestSlicesWithTheLargestTransformPlayGapless) {
     // Every slice analysed, in order.
     ASSERT_EQ(blocks_.size(), (data.size() + 511) / 512);
     for (size_t i = 1; i < blocks_.size(); ++i) ASSERT_NEAR(blocks_[i] - blocks_[i - 1], 128 / 44100.0, 1e-9) << i;
-}
-
-TEST_F(PlaybackFixture, TheDeviceNeverWaitsForTheProgramAtTheFinestSlices) {
-    dl::Settings.deltatime = 32;
-    dl::Settings.fftparam = 16;
-    shift_ = false;  // the window's own pacing
-    // A driver that keeps time like a sound card.
-    dl::audio_quit();
-    setenv("SDL_AUDIODRIVER", "dummy", 1);
-    ASSERT_TRUE(dl::audio_init());
-    const std::string data = play_test::pattern(size_t(44100) * 4 * 2, 11);
-    const uint64_t waits = dl::wave_out_waits();
-    start(make_wav("paced.wav", 2, 44100, 16, data));
-    ASSERT_TRUE(dl::SourceState.running);
-    ASSERT_TRUE(play_to_end(60000));
-    // A period waiting for the next tick would be a gap on a sound card; the last buffer may come late.
-    // Unoptimised and sanitised builds take longer than a period for a tick of this transform.
-#if defined(NDEBUG) && !defined(__SANITIZE_ADDRESS__)
-    EXPECT_LE(dl::wave_out_waits() - waits, 2u);
-#else
-    (void)waits;
-#endif
-    EXPECT_EQ(blocks_.size(), (data.size() + 511) / 512);
 }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/audio_system.h"
+#include "platform/sdl_device.h"
 #include "platform/wave_out.h"
 #include "support/test_support.h"
 
@@ -148,6 +149,22 @@ TEST(InstantDevice, ReportsEachBufferAsItIsWritten) {
     dl::DevicePosition pos;
     EXPECT_NE(dev->get_position(pos), dl::kWaveOk);  // callers use their own clock
     EXPECT_EQ(dev->bytes_per_second(), 22050u);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(WaveOutPeriod, NoMoreThanHalfOfWhatThePlayKeepsQueued) {
+    // Four buffers of 128 frames (the finest slice at 44.1 kHz): a period of 256, not 1024.
+    EXPECT_EQ(dl::sdl::callback_frames(44100, 4 * 128), 256);
+    EXPECT_EQ(dl::sdl::callback_frames(48000, 4 * 192), 256);
+    EXPECT_EQ(dl::sdl::callback_frames(8000, 4 * 32), 64);
+    EXPECT_EQ(dl::sdl::callback_frames(8000, 4), 64) << "never below 64 frames";
+    // The usual slices and unknown queues keep the usual period.
+    EXPECT_EQ(dl::sdl::callback_frames(44100, 4 * 8192), 1024);
+    EXPECT_EQ(dl::sdl::callback_frames(44100, 0), 1024);
+    EXPECT_EQ(dl::sdl::callback_frames(22050, 0), 512);
 }
 
 }  // namespace
