@@ -8,6 +8,8 @@
 #include <memory>
 
 #include "app/program.h"
+#include "platform/main_window_qt.h"
+#include "resources/command_ids.h"
 #include "state/engine.h"
 #include "state/layout_units.h"
 #include "state/reset.h"
@@ -17,6 +19,19 @@
 #include "support/test_support.h"
 
 namespace dl_test {
+
+// Sends a key to the focused control of the active main window, as the user would type it.
+inline void type_key(dl::MainWindow& w, Qt::Key key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+    QWidget* top = dl::main_window_widget();
+    QApplication::setActiveWindow(top);
+    top->activateWindow();
+    EXPECT_TRUE(QTest::qWaitForWindowActive(top));
+    w.focus_button(dl::kBeepButton);
+    QWidget* focus = QApplication::focusWidget();
+    ASSERT_NE(focus, nullptr);
+    QTest::keyClick(focus, key, mods);
+}
+
 
 // A started program with its main window, a settings folder of its own and no reference tone.
 class AppTest : public ::testing::Test {

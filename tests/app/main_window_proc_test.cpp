@@ -18,6 +18,7 @@ namespace {
 
 using dl::Settings;
 using dl_test::AppTest;
+using dl_test::type_key;
 
 TEST_F(AppTest, StartsWithMenusButtonsAndCheckMarksFromTheSettings) {
     Settings.futosa = 2;  // overwritten by load_settings: a fresh profile gives the defaults
@@ -95,18 +96,6 @@ TEST_F(AppTest, KeyboardFilterRules) {
     EXPECT_FALSE(dl::KeyboardFilter(dl::Key::Down));
     EXPECT_FALSE(dl::KeyboardFilter(dl::Key::Down));
     EXPECT_EQ(Settings.adjust16, 1);
-}
-
-// Sends a key to the focused control of the active main window, as the user would type it.
-void type_key(dl::MainWindow& w, Qt::Key key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
-    QWidget* top = dl::main_window_widget();
-    QApplication::setActiveWindow(top);
-    top->activateWindow();
-    EXPECT_TRUE(QTest::qWaitForWindowActive(top));
-    w.focus_button(dl::kBeepButton);
-    QWidget* focus = QApplication::focusWidget();
-    ASSERT_NE(focus, nullptr);
-    QTest::keyClick(focus, key, mods);
 }
 
 TEST_F(AppTest, UpAndDownArrowsChangeAdjust16AndShowItAtTheTopLeft) {

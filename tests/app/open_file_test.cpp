@@ -21,6 +21,7 @@ namespace {
 
 using dl::Settings;
 using dl_test::AppTest;
+using dl_test::type_key;
 using Paths = std::vector<std::string>;
 using Texts = std::vector<std::string>;
 
@@ -50,18 +51,6 @@ public:
 std::string copy_of(const std::string& source, const std::string& path) {
     std::filesystem::copy_file(source, path, std::filesystem::copy_options::overwrite_existing);
     return path;
-}
-
-// Sends a key to the focused control of the active main window, as the user would type it.
-void type_key(dl::MainWindow& w, Qt::Key key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
-    QWidget* top = dl::main_window_widget();
-    QApplication::setActiveWindow(top);
-    top->activateWindow();
-    EXPECT_TRUE(QTest::qWaitForWindowActive(top));
-    w.focus_button(dl::kBeepButton);
-    QWidget* focus = QApplication::focusWidget();
-    ASSERT_NE(focus, nullptr);
-    QTest::keyClick(focus, key, mods);
 }
 
 class OpenFileTest : public AppTest {
