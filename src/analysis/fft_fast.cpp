@@ -229,7 +229,7 @@ void complex_forward(const Plan& plan, double* re, double* im, const Scratch& wo
     }
 }
 
-void real_forward(const Plan& plan, double* re, double* im) {
+void real_forward(const Plan& plan, double* re, double* im, bool mirror) {
     const int h = plan.n;
     const Kernels& k = kernels_for(h);
     const double g = 0.25 / h;
@@ -243,7 +243,7 @@ void real_forward(const Plan& plan, double* re, double* im) {
             im[j] = odd;
         }
         complex_forward(plan, re, im, Scratch{re + h, im + h}, 1.0);
-        k.split(h, re, im, re, im, plan.split_cos, plan.split_sin, g);
+        k.split(h, re, im, re, im, plan.split_cos, plan.split_sin, g, mirror);
         return;
     }
     // The first stage reads the signal as h interleaved complex values and writes into im laid
@@ -257,7 +257,7 @@ void real_forward(const Plan& plan, double* re, double* im) {
         run(stages[i], k, plan, cur.r, cur.i, out.r, out.i, false);
         cur = out;
     }
-    k.split(h, cur.r, cur.i, re, im, plan.split_cos, plan.split_sin, g);
+    k.split(h, cur.r, cur.i, re, im, plan.split_cos, plan.split_sin, g, mirror);
 }
 
 void inverse_prepare(const Plan& plan, double* re, double* im) {

@@ -103,6 +103,22 @@ TEST_F(FftReportTest, Fft2FallsBackToDirectTransformWhenTablesFail) {
     EXPECT_EQ(reports_.size(), 2u);
 }
 
+TEST_F(FftReportTest, Fft2LowerFallsBackToDirectTransformWhenTablesFail) {
+    const int p = 10, n = 1 << p;
+    const std::vector<double> signal = random_signal(n, 31);
+    std::vector<double> want = signal, want_im(n, 0.0);
+    fft2(want.data(), want_im.data(), p, -1);
+
+    std::vector<double> re = signal, im(n, 0.0);
+    fail_next_tables();
+    fft2_lower(re.data(), im.data(), p);
+    ASSERT_EQ(reports_.size(), 1u);
+    for (int k = 0; k <= n / 2; ++k) {
+        EXPECT_NEAR(re[k], want[k], kTolerance) << k;
+        EXPECT_NEAR(im[k], want_im[k], kTolerance) << k;
+    }
+}
+
 TEST_F(FftReportTest, InverseFft2FallsBackToDirectTransformWhenTablesFail) {
     const int p = 10, n = 1 << p;
     std::vector<double> spectrum = random_signal(n, 21, 100.0), zeros(n, 0.0);
