@@ -138,7 +138,7 @@ void real_forward(double* re, double* im, int p, bool mirror) {
     }
     const int big_n = pow2(p), h = big_n / 2;
     const fft_fast::Plan* plan = nullptr;
-    // The engine needs no scratch here: the transform runs inside re and im.
+    // The engine takes the scratch when it can and otherwise runs inside re and im alone.
     if (prepare(h, plan, nullptr)) {
         fft_fast::real_forward(*plan, re, im, mirror);
         return;
