@@ -128,7 +128,40 @@ void fft_direct(double* re, double* im, int p, int sign) {
         fft_fast::complex_forward(*plan, im, re, {work.im, work.re}, 1.0);
 }
 
+namespace {
+
+// fft2's forward direction, the upper halves written only when `mirror`.
+void real_forward(double* re, double* im, int p, bool mirror) {
+    if (p <= 0) {  // one sample is its own spectrum
+        im[0] = 0;
+        return;
+    }
+    const int big_n = pow2(p), h = big_n / 2;
+    const fft_fast::Plan* plan = nullptr;
+    // The engine takes the scratch when it can and otherwise runs inside re and im alone.
+    if (prepare(h, plan, nullptr)) {
+        fft_fast::real_forward(*plan, re, im, mirror);
+        return;
+    }
+    for (int j = 0; j < h; ++j) {
+        const double even = re[2 * j], odd = re[2 * j + 1];
+        re[j] = even;
+        im[j] = odd;
+    }
+    fft_direct(re, im, p - 1, -1);
+    const auto twiddle = [big_n](int j) { return split_twiddle(j, big_n); };
+    fft_fast::split_pairs(h, re, im, re, im, twiddle, 0.25, mirror);
+}
+
+}  // namespace
+
+void fft2_lower(double* re, double* im, int p) { real_forward(re, im, p, false); }
+
 void fft2(double* re, double* im, int p, int direction) {
+    if (direction == -1) {
+        real_forward(re, im, p, true);
+        return;
+    }
     if (p <= 0) {  // one sample is its own spectrum
         im[0] = 0;
         return;
@@ -136,21 +169,6 @@ void fft2(double* re, double* im, int p, int direction) {
     const int big_n = pow2(p), h = big_n / 2;
     const auto twiddle = [big_n](int j) { return split_twiddle(j, big_n); };
     const fft_fast::Plan* plan = nullptr;
-    if (direction == -1) {
-        // The engine needs no scratch here: the transform runs inside re and im.
-        if (prepare(h, plan, nullptr)) {
-            fft_fast::real_forward(*plan, re, im);
-            return;
-        }
-        for (int j = 0; j < h; ++j) {
-            const double even = re[2 * j], odd = re[2 * j + 1];
-            re[j] = even;
-            im[j] = odd;
-        }
-        fft_direct(re, im, p - 1, -1);
-        fft_fast::split_pairs(h, re, im, re, im, twiddle, 0.25);
-        return;
-    }
     fft_fast::Scratch work{};
     if (!fft_fast::scratch(h, work)) {
         message_box({"fft2", "", true, MbIcon::None});

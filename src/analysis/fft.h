@@ -27,4 +27,8 @@ void fft_direct(double* re, double* im, int p, int sign);
 // lower half of re/im, writes the real signal into re and zeros into im.
 void fft2(double* re, double* im, int p, int direction);
 
+// The forward real transform as the per-tick spectrum reads it: re[k] + i*im[k] as fft2(re, im,
+// p, -1) leaves them (bit for bit) for k <= N/2 only; the rest of both arrays is left undefined.
+void fft2_lower(double* re, double* im, int p);
+
 }  // namespace dl

@@ -229,7 +229,7 @@ void complex_forward(const Plan& plan, double* re, double* im, const Scratch& wo
     }
 }
 
-void real_forward(const Plan& plan, double* re, double* im) {
+void real_forward(const Plan& plan, double* re, double* im, bool mirror) {
     const int h = plan.n;
     const Kernels& k = kernels_for(h);
     const double g = 0.25 / h;
@@ -243,13 +243,19 @@ void real_forward(const Plan& plan, double* re, double* im) {
             im[j] = odd;
         }
         complex_forward(plan, re, im, Scratch{re + h, im + h}, 1.0);
-        k.split(h, re, im, re, im, plan.split_cos, plan.split_sin, g);
+        k.split(h, re, im, re, im, plan.split_cos, plan.split_sin, g, mirror);
         return;
     }
-    // The first stage reads the signal as h interleaved complex values and writes into im laid
-    // out as [real | imaginary]; later stages alternate between re and im in that layout, the
-    // last one in place, and the split reads the result from either. No other memory is needed.
-    const Buf a{re, re + h}, b{im, im + h};
+    // The first stage reads the signal as h interleaved complex values into the scratch; later
+    // stages alternate between it and the lower halves of re and im, the last one in place, and
+    // the split reads the result from either. Real and imaginary parts in the halves of one
+    // array would lie a power of two apart and share cache sets; the scratch's and (as callers
+    // allocate them) re's and im's do not.
+    Scratch work{};
+    const bool apart = scratch(h, work);
+    // Without the scratch: im laid out as [real | imaginary], then re in that layout.
+    const Buf a = apart ? Buf{re, im} : Buf{re, re + h};
+    const Buf b = apart ? Buf{work.re, work.im} : Buf{im, im + h};
     run(stages[0], k, plan, re, nullptr, b.r, b.i, true);
     Buf cur = b;
     for (int i = 1; i < count; ++i) {
@@ -257,7 +263,7 @@ void real_forward(const Plan& plan, double* re, double* im) {
         run(stages[i], k, plan, cur.r, cur.i, out.r, out.i, false);
         cur = out;
     }
-    k.split(h, cur.r, cur.i, re, im, plan.split_cos, plan.split_sin, g);
+    k.split(h, cur.r, cur.i, re, im, plan.split_cos, plan.split_sin, g, mirror);
 }
 
 void inverse_prepare(const Plan& plan, double* re, double* im) {

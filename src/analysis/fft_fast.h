@@ -44,8 +44,9 @@ bool scratch(int n, Scratch& out);
 void complex_forward(const Plan& plan, double* re, double* im, const Scratch& work, double scale);
 
 // Forward real transform of 2*plan.n points in re (im is overwritten as working space), with the
-// result laid out like fft2's: X[k]/(2n) in re[k] + i*im[k] for all k, Nyquist bin 0.
-void real_forward(const Plan& plan, double* re, double* im);
+// result laid out like fft2's: X[k]/(2n) in re[k] + i*im[k], Nyquist bin 0; for k > n only when
+// `mirror` (otherwise the upper halves hold working values).
+void real_forward(const Plan& plan, double* re, double* im, bool mirror);
 
 // The inverse of fft2's pre-step, pairwise and in place: lower half spectrum in re/im becomes the
 // packed complex sequence whose inverse transform is the interleaved signal.

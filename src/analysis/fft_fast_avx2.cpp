@@ -203,8 +203,9 @@ DL_AVX2_ENTRY void last8(int n, const double* xr, const double* xi, double* yr, 
 }
 
 // Same pairing as the portable split: j with h - j, all reads of a pair before its writes.
-DL_AVX2_ENTRY void split(int h, const double* xr, const double* xi, double* re, double* im,
-                         const double* c, const double* s, double g) {
+template <bool Mirror>
+DL_AVX2_ENTRY void split_as(int h, const double* xr, const double* xi, double* re, double* im,
+                            const double* c, const double* s, double g) {
     const double a0 = xr[0], b0 = xi[0];
     re[0] = 2 * g * (a0 + b0);
     im[0] = 0;
@@ -228,11 +229,21 @@ DL_AVX2_ENTRY void split(int h, const double* xr, const double* xi, double* re, 
         st(im + j, ij);
         st(re + k, rev(rk));
         st(im + k, rev(ik));
-        st(re + 2 * h - j - 3, rev(rj));
-        st(im + 2 * h - j - 3, rev(neg_ij));
-        st(re + h + j, rk);
-        st(im + h + j, neg_ik);
+        if constexpr (Mirror) {
+            st(re + 2 * h - j - 3, rev(rj));
+            st(im + 2 * h - j - 3, rev(neg_ij));
+            st(re + h + j, rk);
+            st(im + h + j, neg_ik);
+        }
     }
+}
+
+DL_AVX2_ENTRY void split(int h, const double* xr, const double* xi, double* re, double* im,
+                         const double* c, const double* s, double g, bool mirror) {
+    if (mirror)
+        split_as<true>(h, xr, xi, re, im, c, s, g);
+    else
+        split_as<false>(h, xr, xi, re, im, c, s, g);
 }
 
 const Kernels avx2 = {first, first_interleaved, middle, last4, last2, last8, split, 16, true};

@@ -92,8 +92,8 @@ void last2(int n, const double* xr, const double* xi, double* yr, double* yi, do
 }
 
 void split(int h, const double* xr, const double* xi, double* re, double* im, const double* c,
-           const double* s, double g) {
-    split_pairs(h, xr, xi, re, im, [c, s](int j) { return CosSin{c[j], s[j]}; }, g);
+           const double* s, double g, bool mirror) {
+    split_pairs(h, xr, xi, re, im, [c, s](int j) { return CosSin{c[j], s[j]}; }, g, mirror);
 }
 
 }  // namespace

@@ -24,9 +24,9 @@ struct Kernels {
     void (*last8)(int n, const double* xr, const double* xi, double* yr, double* yi,
                   const double* tw);
     // Split step of a real transform of 2h points, each value times g, pairing j with h - j
-    // (see split_pairs).
+    // (see split_pairs); the mirrored upper half only when `mirror`.
     void (*split)(int h, const double* xr, const double* xi, double* re, double* im,
-                  const double* c, const double* s, double g);
+                  const double* c, const double* s, double g, bool mirror);
     // Smallest n these kernels accept.
     int min_n;
     // first_interleaved takes the first level's twiddles as Plan::first_shuffled.

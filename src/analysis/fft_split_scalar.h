@@ -9,12 +9,13 @@ struct CosSin {
 };
 
 // X (h complex values at xr/xi) to the 2h-point spectrum in re/im, each value times g, with
-// the Nyquist bin zero and the upper half the conjugate mirror. Pairs j with k = h - j so every
+// the Nyquist bin zero and, when `mirror`, the upper half the conjugate mirror (otherwise the
+// upper half is left as it was). Pairs j with k = h - j so every
 // value read is overwritten only by its own pair: X may sit in the lower halves of re and im,
 // or in either array as [real | imaginary].
 template <class Twiddle>
 void split_pairs(int h, const double* xr, const double* xi, double* re, double* im,
-                 Twiddle twiddle, double g) {
+                 Twiddle twiddle, double g, bool mirror = true) {
     const double a0 = xr[0], b0 = xi[0];
     re[0] = 2 * g * (a0 + b0);
     im[0] = 0;
@@ -31,6 +32,7 @@ void split_pairs(int h, const double* xr, const double* xi, double* re, double* 
         im[j] = ij;
         re[k] = rk;
         im[k] = ik;
+        if (!mirror) continue;
         re[2 * h - j] = rj;
         im[2 * h - j] = -ij;
         re[h + j] = rk;
@@ -43,8 +45,10 @@ void split_pairs(int h, const double* xr, const double* xi, double* re, double* 
         const double rj = g * (2 * a + 2 * b * w.c), ij = -g * (2 * b * w.s);
         re[j] = rj;
         im[j] = ij;
-        re[2 * h - j] = rj;
-        im[2 * h - j] = -ij;
+        if (mirror) {
+            re[2 * h - j] = rj;
+            im[2 * h - j] = -ij;
+        }
     }
 }
 

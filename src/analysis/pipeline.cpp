@@ -202,7 +202,8 @@ void AnalyseSpectrum(int slot, uint32_t byte_count, BlockAnalysis& out) {
     double* re = WorkArrays.re;
     double* im = WorkArrays.im;
     load_work_arrays(data, slot, samples, n, re);
-    fft2(re, im, p, -1);
+    // Everything below reads lines 0..n/2-1 only.
+    fft2_lower(re, im, p);
 
     // The strongest line and the display levels in one pass.
     uint8_t* levels = DisplayLevels.data();

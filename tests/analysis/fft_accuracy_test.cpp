@@ -118,6 +118,25 @@ TEST(Fft2Forward, BinCentredSineGivesHalfItsAmplitudeAtTheBinAndItsMirror) {
     }
 }
 
+// The per-tick variant: the same bits as fft2 for k <= N/2 with either set of kernels.
+TEST(Fft2Lower, MatchesFft2BitForBitUpToNyquist) {
+    for (bool portable : {false, true}) {
+        fft_fast::use_portable_kernels = portable;
+        for (int p = 1; p <= 16; ++p) {
+            const int n = 1 << p;
+            const std::vector<double> x = random_signal(n, 7000 + p);
+            const Spectrum want = shipped_fft2(x, p);
+            std::vector<double> re = x, im(n, 123.0);
+            fft2_lower(re.data(), im.data(), p);
+            for (int k = 0; k <= n / 2; ++k) {
+                ASSERT_EQ(re[k], want.re[k]) << "N=" << n << " k=" << k << " portable=" << portable;
+                ASSERT_EQ(im[k], want.im[k]) << "N=" << n << " k=" << k << " portable=" << portable;
+            }
+        }
+    }
+    fft_fast::use_portable_kernels = false;
+}
+
 TEST(ComplexFft, MatchesPlainLoopsAndRoundTrips) {
     reference::Tables tables;
     for (int p = 2; p <= 16; ++p) {

@@ -103,6 +103,46 @@ TEST_F(FftReportTest, Fft2FallsBackToDirectTransformWhenTablesFail) {
     EXPECT_EQ(reports_.size(), 2u);
 }
 
+TEST_F(FftReportTest, Fft2LowerFallsBackToDirectTransformWhenTablesFail) {
+    const int p = 10, n = 1 << p;
+    const std::vector<double> signal = random_signal(n, 31);
+    std::vector<double> want = signal, want_im(n, 0.0);
+    fft2(want.data(), want_im.data(), p, -1);
+
+    std::vector<double> re = signal, im(n, 0.0);
+    fail_next_tables();
+    fft2_lower(re.data(), im.data(), p);
+    ASSERT_EQ(reports_.size(), 1u);
+    for (int k = 0; k <= n / 2; ++k) {
+        EXPECT_NEAR(re[k], want[k], kTolerance) << k;
+        EXPECT_NEAR(im[k], want_im[k], kTolerance) << k;
+    }
+}
+
+// Without its scratch the forward real transform runs inside re and im, to the same bits.
+TEST_F(FftReportTest, Fft2ForwardWithoutScratchGivesTheSameSpectrum) {
+    for (bool portable : {false, true}) {
+        fft_fast::use_portable_kernels = portable;
+        for (int p : {5, 8, 12, 13}) {
+            const int n = 1 << p;
+            const std::vector<double> signal = random_signal(n, 50 + p);
+            std::vector<double> want = signal, want_im(n, 0.0);
+            fft2(want.data(), want_im.data(), p, -1);
+
+            fft_fast::release_all();
+            ASSERT_NE(fft_fast::plan(p - 1), nullptr);
+            std::vector<double> re = signal, im(n, 0.0);
+            fft_fast::fail_next_allocations = 1;
+            fft2(re.data(), im.data(), p, -1);
+            EXPECT_EQ(fft_fast::fail_next_allocations, 0) << "the scratch was not asked for";
+            EXPECT_EQ(re, want) << n << " portable=" << portable;
+            EXPECT_EQ(im, want_im) << n << " portable=" << portable;
+        }
+    }
+    fft_fast::use_portable_kernels = false;
+    EXPECT_TRUE(reports_.empty());
+}
+
 TEST_F(FftReportTest, InverseFft2FallsBackToDirectTransformWhenTablesFail) {
     const int p = 10, n = 1 << p;
     std::vector<double> spectrum = random_signal(n, 21, 100.0), zeros(n, 0.0);
