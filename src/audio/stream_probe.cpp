@@ -72,6 +72,7 @@ uint32_t average_rate(double seconds) {
 struct EncoderInfo {
     bool header_frame = false;
     int delay_and_padding = 0;
+    uint32_t frames = 0;  // the frames of sound after the header frame, when it says (0: not given)
 };
 
 EncoderInfo read_encoder_info(const std::vector<uint8_t>& body, size_t body_read, size_t at) {
@@ -80,6 +81,7 @@ EncoderInfo read_encoder_info(const std::vector<uint8_t>& body, size_t body_read
         return info;
     info.header_frame = true;
     const uint32_t flags = be32(&body[at + 4]);
+    if ((flags & 1) && body_read >= at + 12) info.frames = be32(&body[at + 8]);
     const size_t lame = at + 8 + (flags & 1 ? 4 : 0) + (flags & 2 ? 4 : 0) + (flags & 4 ? 100 : 0) + (flags & 8 ? 4 : 0);
     if (body_read >= lame + 24 && (std::memcmp(&body[lame], "LAME", 4) == 0 ||
                                    std::memcmp(&body[lame], "Lavc", 4) == 0 || std::memcmp(&body[lame], "Lavf", 4) == 0)) {
@@ -95,6 +97,14 @@ int samples_per_frame(const MpegHeader& h) { return h.layer == 1 ? 384 : (h.laye
 // rate, whether it varies or not). Files too large to walk quickly, and streams whose frames do not
 // reach their end, keep the estimate of their headers.
 void measure_mpeg_frames(const MpegHeader& first, const EncoderInfo& info) {
+    if (first.rate == 0) return;
+    // The encoder counted its frames already: no walk needed, whatever the file's size (a count no
+    // file of this size can hold, every frame being 24 bytes at least, is not believed).
+    if (info.frames > 0 && info.frames <= SourceInfo.DataTotal / 24) {
+        const int64_t samples = int64_t(info.frames) * samples_per_frame(first) - info.delay_and_padding;
+        if (samples > 0) SourceInfo.ExactSeconds = double(samples) / first.rate;
+        return;
+    }
     constexpr uint64_t kScanLimit = 64ull << 20;
     const uint64_t start = SourceInfo.DataStart, end = start + SourceInfo.DataTotal;
     if (SourceInfo.DataTotal > kScanLimit || first.rate == 0) return;

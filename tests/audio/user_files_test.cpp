@@ -223,6 +223,17 @@ TEST_F(UserFiles, Mp3LengthsComeFromTheFramesAsTheDecoderPlaysThem) {
     }
 }
 
+TEST_F(UserFiles, AnMp3WhoseEncoderCountedItsFramesNeedsNoWalkToItsEnd) {
+    const std::string plain = wav("tone.wav", 2, 44100, stereo_tones(44100, {440}, 3.0));
+    const std::string mp3 = dir() + "/vbr.mp3";
+    tool("lame --quiet -V 2 " + plain + " " + mp3);
+    // Bytes after the last frame that are neither a frame nor a tag stop a walk of the frames.
+    const std::string junk = dir() + "/junk.mp3";
+    dl_test::write_file(junk, dl_test::read_file(mp3) + std::string(3000, '\x55'));
+    const double decoded = tool("mpg123 -q -s " + mp3).size() / 4.0 / 44100;
+    EXPECT_NEAR(info_of(junk).seconds, decoded, 0.01);
+}
+
 TEST_F(UserFiles, TagsAtTheEndOfAnMp3AreNoSound) {
     const std::string plain = wav("tone.wav", 1, 22050, play_test::tones(22050, {440}, 2.0));
     const std::string mp3 = dir() + "/plain.mp3";
