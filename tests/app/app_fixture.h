@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "app/program.h"
+#include "platform/font.h"
 #include "platform/main_window_qt.h"
 #include "resources/command_ids.h"
 #include "state/engine.h"
@@ -59,6 +60,24 @@ protected:
         program_->Initialise(args, show);
         QTest::qWait(10);
         return program_->window();
+    }
+    // Starts the program under a Japanese locale, the environment left as it was.
+    dl::MainWindow& start_in_japanese() {
+        const char* old = std::getenv("LC_ALL");
+        const std::string saved = old ? old : "";
+        setenv("LC_ALL", "ja_JP.UTF-8", 1);
+        dl::MainWindow& w = start();
+        if (saved.empty()) unsetenv("LC_ALL");
+        else setenv("LC_ALL", saved.c_str(), 1);
+        return w;
+    }
+    // Ends a program started in the Japanese interface and goes back to the English one.
+    void end_in_english() {
+        if (program_) program_->window().destroy();
+        program_.reset();
+        dl::JapaneseUi = false;
+        dl::Font::use_japanese_stock_font(false);
+        dl::measure_layout_units();
     }
     std::string profile_;
     std::unique_ptr<dl::Program> program_;

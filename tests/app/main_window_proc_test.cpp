@@ -231,23 +231,14 @@ TEST_F(AppTest, TheNextRunReadsTheSettingsBack) {
 }
 
 TEST_F(AppTest, JapaneseLocaleGivesJapaneseMenusAndButtons) {
-    const char* old = std::getenv("LC_ALL");
-    std::string saved = old ? old : "";
-    setenv("LC_ALL", "ja_JP.UTF-8", 1);
-    dl::MainWindow& w = start();
-    if (saved.empty()) unsetenv("LC_ALL");
-    else setenv("LC_ALL", saved.c_str(), 1);
+    dl::MainWindow& w = start_in_japanese();
     EXPECT_TRUE(dl::JapaneseUi);
     EXPECT_EQ(w.menu_title(0), "ファイル(&F)");
     EXPECT_EQ(w.menu_text(dl::kCmdExit), "終了(&X)");
     EXPECT_EQ(w.button_text(dl::kPlayButton), "動作");  // the record port's Start
     EXPECT_EQ(w.button_text(dl::kBeepButton), "基準音");
     EXPECT_EQ(w.menu_text(dl::kCmdInputDevice), "入力デバイス(&I)");
-    w.destroy();
-    program_.reset();
-    dl::JapaneseUi = false;
-    dl::Font::use_japanese_stock_font(false);
-    dl::measure_layout_units();
+    end_in_english();
 }
 
 }  // namespace

@@ -274,12 +274,7 @@ TEST_F(OpenFileTest, LongPathsAreShortenedInTheMiddleOnTheirMenu) {
 }
 
 TEST_F(OpenFileTest, JapaneseMenusAndDialog) {
-    const char* old = std::getenv("LC_ALL");
-    std::string saved = old ? old : "";
-    setenv("LC_ALL", "ja_JP.UTF-8", 1);
-    dl::MainWindow& w = start();
-    if (saved.empty()) unsetenv("LC_ALL");
-    else setenv("LC_ALL", saved.c_str(), 1);
+    dl::MainWindow& w = start_in_japanese();
     EXPECT_EQ(w.menu_text(dl::kCmdOpen), "開く(&O)...\tCtrl+O");
     EXPECT_EQ(w.menu_text(dl::kCmdRecentFiles), "最近使ったファイル(&F)");
     const std::string take = sound("録音.wav");
@@ -295,11 +290,7 @@ TEST_F(OpenFileTest, JapaneseMenusAndDialog) {
     w.choose_in_submenu(dl::kCmdRecentFiles, 0);
     ASSERT_EQ(boxes_.boxes.size(), 1u);
     EXPECT_EQ(boxes_.boxes[0].text, take + "\nこのファイルはもうありません。最近使ったファイルの一覧から外しました。");
-    w.destroy();
-    program_.reset();
-    dl::JapaneseUi = false;
-    dl::Font::use_japanese_stock_font(false);
-    dl::measure_layout_units();
+    end_in_english();
 }
 
 }  // namespace
