@@ -24,6 +24,7 @@ using sdl::parse_format;
 constexpr auto kStallLimit = std::chrono::milliseconds(600);
 
 std::atomic<uint64_t> g_waits{0};
+std::atomic<int> g_period_frames{0};
 
 class SdlWaveOut final : public WaveOut {
 public:
@@ -48,6 +49,7 @@ public:
         if (rc != kWaveOk) return rc;
         silence_ = device_.silence();
         latency_bytes_ = uint32_t(device_.samples()) * format_.block_align;
+        g_period_frames.store(device_.samples(), std::memory_order_relaxed);
         device_.watch(choice.lost);
         device_.resume();
         return kWaveOk;
@@ -185,6 +187,13 @@ private:
 }  // namespace
 
 uint64_t wave_out_waits() { return g_waits.load(std::memory_order_relaxed); }
+
+int wave_out_period_frames() { return g_period_frames.load(std::memory_order_relaxed); }
+
+const char* wave_out_driver() {
+    const char* name = SDL_GetCurrentAudioDriver();
+    return name ? name : "none";
+}
 
 int wave_out_check_format(const std::vector<uint8_t>& format) {
     PcmFormat f;

@@ -18,6 +18,10 @@ public:
 // (since the process began): 0 in steady state.
 uint64_t wave_out_waits();
 
+// Frames per period of the output device opened last (0 before any), and the driver behind it.
+int wave_out_period_frames();
+const char* wave_out_driver();
+
 // The format record as the device understands it: PCM, 8 or 16 bits, one or two channels.
 // 0 when playable, else kWaveBadFormat.
 int wave_out_check_format(const std::vector<uint8_t>& format);
