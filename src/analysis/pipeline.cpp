@@ -314,7 +314,7 @@ void MeasureBlock(int slot, uint32_t byte_count, BlockAnalysis& out) {
 
 const BlockAnalysis& AnalyseBlock(Dc& dc, int slot, uint32_t byte_count) {
     MeasureBlock(slot, byte_count, TickAnalysis);
-    DrawBlockAnalysis(dc, TickAnalysis);
+    if (DrawAnalysedBlocks) DrawBlockAnalysis(dc, TickAnalysis);
     return TickAnalysis;
 }
 

@@ -96,6 +96,7 @@ bool BatchRun::Prepare(const BatchOptions& options) {
     client_ = std::make_unique<Surface>(WindowWidth, client_height());
     WindowSurface = client_.get();
     PrepareDisplayResources();
+    DrawAnalysedBlocks = !options.png.empty();
     return true;
 }
 

@@ -69,6 +69,7 @@ void ResetProcessState() {
     UseInstantDevice = false;
     WaveOutDoneSink = nullptr;
     AnalysisObserver = nullptr;
+    DrawAnalysedBlocks = true;
     ShiftHeldAtStart = nullptr;
     OpenTestWaveIn = nullptr;
 

@@ -74,6 +74,22 @@ TEST(BatchAnalyse, NoteNamesAndTheA4ReadOut) {
     EXPECT_EQ(picture.substr(1, 3), "PNG");
 }
 
+TEST(BatchAnalyse, RowsAreTheSameWhetherThePictureIsDrawnOrNot) {
+    // Without --png the blocks are only measured; what they measure must not depend on drawing.
+    const std::string png = dl_test::temp_dir() + "/rows.png";
+    for (const char* view : {"0", "1", "2"}) {
+        for (const char* extra : {"", " --set use_onmei=1 --set freqnum=6", " --set use_complex=1"}) {
+            const std::string args = sine_wav() + " --set display=" + view + extra;
+            const BatchRun measured = analyse(args);
+            const BatchRun drawn = analyse(args + " --png " + png);
+            ASSERT_EQ(measured.status, 0) << measured.err;
+            ASSERT_EQ(drawn.status, 0) << drawn.err;
+            ASSERT_GE(measured.rows.size(), 11u);
+            EXPECT_EQ(measured.rows, drawn.rows) << args;
+        }
+    }
+}
+
 TEST(BatchAnalyse, FailuresGoToStandardErrorWithStatusOne) {
     BatchRun r = analyse("/nonexistent/file.wav");
     EXPECT_EQ(r.status, 1);
