@@ -396,13 +396,13 @@ void PlaybackTick(int header) {
     if (h.prepared && h.data) WaveOutDevice->unprepare(h);
     h.data = nullptr;
 
-    if (memory) {
+    if (DrawAnalysedBlocks && memory) {
         char buf[96];
         const uint32_t bps = SourceInfo.source_bytes_per_second;
         std::snprintf(buf, sizeof buf, "Pos:  %7ld kb %6.0f sec", long((ChunkSize + SourceInfo.block_align) / 1024),
                       bps ? double(ChunkSize) / bps : 0.0);
         dc.text_out(CellWidth * 9, CellHeight * 7, buf);
-    } else {
+    } else if (DrawAnalysedBlocks) {
         DrawPositionLine(dc);
     }
     SourceInfo.DataRemaining -= n;

@@ -273,7 +273,7 @@ void RecordTick(int header) {
     }
     SourceInfo.DataRemaining += n;
     SetSchemeTextColours(dc);
-    DrawPositionLine(dc);
+    if (DrawAnalysedBlocks) DrawPositionLine(dc);
 
     if (memory || RecordStopState != 0) {
         // The one buffer is full, or Stop was pressed: the monitor ends here.

@@ -92,7 +92,8 @@ inline uint32_t PreviousDevicePositionTime = 0;
 inline bool UseInstantDevice = false;
 inline std::function<void(int header)> WaveOutDoneSink;
 inline std::function<void(double seconds, const BlockAnalysis& analysis)> AnalysisObserver;
-// Batch runs that keep no picture measure each block without drawing it: nobody would see it.
+// Batch runs that keep no picture measure each block without drawing it or the position: nobody
+// would see them.
 inline bool DrawAnalysedBlocks = true;
 
 // Whether the Shift key is held as Start is pressed (replaceable for tests).
