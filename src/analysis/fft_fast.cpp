@@ -12,6 +12,7 @@ namespace dl::fft_fast {
 
 int fail_next_allocations = 0;
 bool use_portable_kernels = false;
+bool use_radix8 = true;
 
 namespace {
 
@@ -66,6 +67,7 @@ bool build_plan(int log2n, PlanSlot& slot) {
     std::size_t total = 2 * (static_cast<std::size_t>(n) + 1);
     for (int nk = n; nk >= 4; nk /= 4) total += 6 * static_cast<std::size_t>(nk / 4);
     if (n >= 4) total += 6 * static_cast<std::size_t>(n / 4);
+    for (int nk = 16; nk <= n / 4; nk *= 2) total += 14 * static_cast<std::size_t>(nk / 8);
     Block storage = allocate(total);
     if (!storage) return false;
     Plan& plan = slot.plan;
@@ -103,6 +105,20 @@ bool build_plan(int log2n, PlanSlot& slot) {
         plan.first_shuffled = shuffled;
         at += 6 * n1;
     }
+    for (int lg = 4; (1 << lg) <= n / 4; ++lg) {
+        const int nk = 1 << lg, n1 = nk / 8;
+        plan.radix8_twiddles[lg] = at;
+        for (int m = 1; m <= 7; ++m) {
+            double* wr = at + (m - 1) * 2 * n1;
+            double* wi = wr + n1;
+            for (int p = 0; p < n1; ++p) {
+                const CosSin w = unit_root(static_cast<long>(m) * p, nk);
+                wr[p] = w.c;
+                wi[p] = -w.s;
+            }
+        }
+        at += 14 * n1;
+    }
     double* c = at;
     double* s = at + n + 1;
     for (int j = 0; j <= n; ++j) {
@@ -124,17 +140,23 @@ bool build_plan(int log2n, PlanSlot& slot) {
 // over the same cache sets; a radix-4 and a radix-2 pass do better there.
 constexpr int kMaxLast8 = 2048;
 
-enum class Kind { First4, Middle4, Last4, Last8, Last2 };
+enum class Kind { First4, Middle4, Middle8, Last4, Last8, Last2 };
 
 struct Stage {
     Kind kind;
-    int level;
+    int level;  // Middle8: log2 of the sub-length
     int s;
 };
 
-// The passes over memory for one transform: one per radix-4 level, the last two levels of an
-// odd size fused where the kernels can. The last pass can always run in place.
-int schedule(const Plan& plan, const Kernels& k, Stage out[16]) {
+int log2_of(int v) {
+    int lg = 0;
+    while ((1 << lg) < v) ++lg;
+    return lg;
+}
+
+// Radix-4 passes only: one per level, the last two levels of an odd size fused where the kernels
+// can.
+int schedule_radix4(const Plan& plan, const Kernels& k, Stage out[16]) {
     const int n = plan.n;
     int count = 0, s = 1;
     bool tail = plan.radix2_tail;
@@ -150,6 +172,41 @@ int schedule(const Plan& plan, const Kernels& k, Stage out[16]) {
         }
     }
     if (tail) out[count++] = {Kind::Last2, plan.levels, n / 2};
+    return count;
+}
+
+// The first radix-4 level, `fours` more radix-4 levels, radix-8 passes, and a final pass of
+// radix 2, 4 or 8 (which ever the remaining size is). 0 when that does not fit the size.
+int schedule_radix8(const Plan& plan, const Kernels& k, int fours, Stage out[16]) {
+    const int n = plan.n;
+    const int eights = (plan.log2n - 2 - 2 * fours - 1) / 3;
+    if (eights < 1) return 0;
+    const int last = plan.log2n - 2 - 2 * fours - 3 * eights;  // 1, 2 or 3 bits
+    // The fused last level of sub-length 8 needs that level's twiddles (odd sizes only).
+    if (last == 3 && !(k.last8 && n <= kMaxLast8 && plan.radix2_tail)) return 0;
+    int count = 0, s = 1;
+    for (int level = 0; level <= fours; ++level, s *= 4)
+        out[count++] = {level == 0 ? Kind::First4 : Kind::Middle4, level, s};
+    for (int i = 0; i < eights; ++i, s *= 8) out[count++] = {Kind::Middle8, log2_of(n / s), s};
+    if (last == 1) out[count++] = {Kind::Last2, 0, s};
+    if (last == 2) out[count++] = {Kind::Last4, 0, s};
+    if (last == 3) out[count++] = {Kind::Last8, plan.levels - 1, s};
+    return count;
+}
+
+// The passes over memory for one transform: radix-8 ones where the kernels have them for the
+// size and they make fewer passes. The last pass can always run in place.
+int schedule(const Plan& plan, const Kernels& k, Stage out[16]) {
+    int count = schedule_radix4(plan, k, out);
+    if (!k.middle8 || !use_radix8 || plan.n > k.max_middle8_n) return count;
+    for (int fours = 0; fours <= 1; ++fours) {
+        Stage trial[16];
+        const int c = schedule_radix8(plan, k, fours, trial);
+        if (c > 0 && c < count) {
+            count = c;
+            for (int i = 0; i < c; ++i) out[i] = trial[i];
+        }
+    }
     return count;
 }
 
@@ -191,7 +248,7 @@ namespace {
 void run(const Stage& st, const Kernels& k, const Plan& plan, const double* xr, const double* xi,
          double* yr, double* yi, bool interleaved) {
     const int n = plan.n;
-    const double* tw = plan.level_twiddles[st.level];
+    const double* tw = st.kind == Kind::Middle8 ? nullptr : plan.level_twiddles[st.level];
     switch (st.kind) {
     case Kind::First4:
         if (interleaved)
@@ -200,6 +257,7 @@ void run(const Stage& st, const Kernels& k, const Plan& plan, const double* xr, 
             k.first(n, xr, xi, yr, yi, tw);
         break;
     case Kind::Middle4: k.middle(n, st.s, xr, xi, yr, yi, tw); break;
+    case Kind::Middle8: k.middle8(n, st.s, xr, xi, yr, yi, plan.radix8_twiddles[st.level]); break;
     case Kind::Last4: k.last4(n, xr, xi, yr, yi, 1.0); break;
     case Kind::Last8: k.last8(n, xr, xi, yr, yi, tw); break;
     case Kind::Last2: k.last2(n, xr, xi, yr, yi, 1.0); break;
@@ -264,6 +322,11 @@ void real_forward(const Plan& plan, double* re, double* im, bool mirror) {
         cur = out;
     }
     k.split(h, cur.r, cur.i, re, im, plan.split_cos, plan.split_sin, g, mirror);
+}
+
+int passes(const Plan& plan) {
+    Stage stages[16];
+    return schedule(plan, kernels_for(plan.n), stages);
 }
 
 void inverse_prepare(const Plan& plan, double* re, double* im) {

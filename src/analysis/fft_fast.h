@@ -1,5 +1,5 @@
 #pragma once
-// The engine behind fft, fft_direct and fft2: self-sorting radix-4 passes over separate real
+// The engine behind fft, fft_direct and fft2: self-sorting radix-4 and radix-8 passes over separate real
 // and imaginary arrays (no bit-reversal pass), with the twiddles of every pass computed once
 // per size. Forward means the negative exponent; nothing here divides unless asked to.
 
@@ -14,6 +14,9 @@ struct Plan {
     int levels = 0;
     const double* level_twiddles[16] = {};
     bool radix2_tail = false;  // a final radix-2 level (odd log2n)
+    // Radix-8 passes, by log2 of their sub-length nk (16 <= nk <= n/4): fourteen arrays of nk/8
+    // values, cos and -sin of m*2*pi*p/nk for m = 1..7.
+    const double* radix8_twiddles[31] = {};
     // The first level's twiddles with each group of four in the order 0, 2, 1, 3: the order in
     // which interleaved input lands in vector registers without lane-crossing shuffles.
     const double* first_shuffled = nullptr;
@@ -28,6 +31,8 @@ const Plan* plan(int log2n);
 void release_all();
 // Runs the portable kernels even where AVX2 is available (tests of the fallback).
 extern bool use_portable_kernels;
+// Radix-4 passes only, where radix-8 ones would be chosen (tests and the transform bench).
+extern bool use_radix8;
 // Makes the next plan or scratch allocation fail (tests of the out-of-memory paths).
 extern int fail_next_allocations;
 
@@ -47,6 +52,9 @@ void complex_forward(const Plan& plan, double* re, double* im, const Scratch& wo
 // result laid out like fft2's: X[k]/(2n) in re[k] + i*im[k], Nyquist bin 0; for k > n only when
 // `mirror` (otherwise the upper halves hold working values).
 void real_forward(const Plan& plan, double* re, double* im, bool mirror);
+
+// How many passes over the data a complex transform of plan.n points makes (the benches).
+int passes(const Plan& plan);
 
 // The inverse of fft2's pre-step, pairwise and in place: lower half spectrum in re/im becomes the
 // packed complex sequence whose inverse transform is the interleaved signal.

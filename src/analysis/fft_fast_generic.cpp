@@ -98,7 +98,7 @@ void split(int h, const double* xr, const double* xi, double* re, double* im, co
 
 }  // namespace
 
-const Kernels generic_kernels = {first, first_interleaved, middle, last4, last2, nullptr, split,
-                                 1,     false};
+const Kernels generic_kernels = {first, first_interleaved, middle, nullptr, last4, last2,
+                                 nullptr, split, 1, 0, false};
 
 }  // namespace dl::fft_fast

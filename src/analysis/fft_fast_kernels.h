@@ -16,6 +16,10 @@ struct Kernels {
     // s >= 4.
     void (*middle)(int n, int s, const double* xr, const double* xi, double* yr, double* yi,
                    const double* tw);
+    // A radix-8 pass of sub-length nk = n/s, s >= 4: reads x[q + s*(p + m*nk/8)] (m = 0..7) and
+    // writes y[q + s*(8p + m)]; tw as Plan::radix8_twiddles. nullptr: radix-4 passes only.
+    void (*middle8)(int n, int s, const double* xr, const double* xi, double* yr, double* yi,
+                    const double* tw);
     // Final twiddle-free pass of radix 4 (s = n/4) or 2 (s = n/2); may run in place.
     void (*last4)(int n, const double* xr, const double* xi, double* yr, double* yi, double scale);
     void (*last2)(int n, const double* xr, const double* xi, double* yr, double* yi, double scale);
@@ -27,8 +31,9 @@ struct Kernels {
     // (see split_pairs); the mirrored upper half only when `mirror`.
     void (*split)(int h, const double* xr, const double* xi, double* re, double* im,
                   const double* c, const double* s, double g, bool mirror);
-    // Smallest n these kernels accept.
+    // Smallest n these kernels accept; largest n for middle8.
     int min_n;
+    int max_middle8_n;
     // first_interleaved takes the first level's twiddles as Plan::first_shuffled.
     bool shuffled_first;
 };

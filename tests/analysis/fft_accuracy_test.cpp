@@ -6,6 +6,7 @@
 
 #include "analysis/fft.h"
 #include "analysis/fft_fast.h"
+#include "analysis/fft_fast_kernels.h"
 #include "analysis/reference_fft.h"
 
 namespace dl {
@@ -75,6 +76,37 @@ TEST(Fft2Forward, PortableKernelsMatchPlainLoopsAtEverySize) {
         EXPECT_LT(max_difference(im, im0), kTolerance) << "N=" << (1 << p);
     }
     fft_fast::use_portable_kernels = false;
+}
+
+TEST(Fft2Forward, RadixEightPassesMatchPlainLoopsWithFewerPasses) {
+    // Radix-8 passes where the kernels have them, against the reference and against the radix-4
+    // passes alone; forward and inverse complex transforms take the same schedules.
+    reference::Tables tables;
+    for (int p = 4; p <= 16; ++p) {
+        const int n = 1 << p;
+        const std::vector<double> x = random_signal(n, 6000 + p), y = random_signal(n, 7000 + p);
+        std::vector<double> re8 = x, im8 = y, re4 = x, im4 = y;
+        ASSERT_EQ(fft(n, re8.data(), im8.data()), 0);
+        fft_fast::use_radix8 = false;
+        ASSERT_EQ(fft(n, re4.data(), im4.data()), 0);
+        const int radix4_passes = fft_fast::passes(*fft_fast::plan(p));
+        fft_fast::use_radix8 = true;
+        const int passes = fft_fast::passes(*fft_fast::plan(p));
+        EXPECT_LT(max_difference(re8, re4), kTolerance) << "n=" << n;
+        EXPECT_LT(max_difference(im8, im4), kTolerance) << "n=" << n;
+        std::vector<double> want_re = x, want_im = y;
+        reference::fft(n, want_re.data(), want_im.data(), tables);
+        EXPECT_LT(max_difference(re8, want_re), kTolerance) << "n=" << n;
+        EXPECT_LT(max_difference(im8, want_im), kTolerance) << "n=" << n;
+        ASSERT_EQ(fft(-n, re8.data(), im8.data()), 0);
+        EXPECT_LT(max_difference(re8, x), kTolerance) << "n=" << n;
+        EXPECT_LT(max_difference(im8, y), kTolerance) << "n=" << n;
+        EXPECT_LE(passes, radix4_passes) << "n=" << n;
+        // Where AVX2 runs: 1024 to 8192 points take one or two passes fewer.
+        if (fft_fast::avx2_kernels() && p >= 10 && p <= 13) {
+            EXPECT_LT(passes, radix4_passes) << "n=" << n;
+        }
+    }
 }
 
 TEST(Fft2Forward, MatchesDirectDftAtSmallSizes) {
