@@ -208,7 +208,7 @@ void AnalyseSpectrum(int slot, uint32_t byte_count, BlockAnalysis& out) {
     // The strongest line and the display levels in one pass.
     uint8_t* levels = DisplayLevels.data();
     const int view = Settings.display;
-    const bool list = Settings.freqnum > 0 && view >= kViewLinear && view <= kViewTuning;
+    const bool list = Settings.freqnum > 0 && view >= kViewLinear && view <= kViewSpectrogram;
     const StrongestLine strongest =
         ComputeLevelsAndStrongestLine(n, levels, re, im, list ? &tick_candidates : nullptr, Settings.freqnum);
     out.spectrum = true;

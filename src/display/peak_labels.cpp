@@ -2,9 +2,12 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <algorithm>
 #include <memory>
+#include <vector>
 
 #include "display/readouts.h"
+#include "display/spectrogram.h"
 #include "platform/font.h"
 #include "platform/format_text.h"
 #include "platform/system.h"
@@ -38,6 +41,46 @@ std::unique_ptr<Font> select_label_font(Dc& dc, int count) {
     LabelFont.width = m.variable_pitch ? (m.ave_char_width + m.max_char_width) / 2 : m.ave_char_width;
     LabelFont.height = std::abs(m.ascent);
     return font;
+}
+
+// The spectrogram's frequencies run upwards: each label sits on its peak's row beside the newest
+// column, and one that would cover a label already drawn moves left of it.
+void DrawSpectrogramPeakList(Dc& target, const BlockAnalysis& a, int level_columns, int room) {
+    const int width = LabelFont.width, height = std::max(target.font().metrics().height, LabelFont.height);
+    const int top = 13 * CellHeight, right = GraphWidth + CellWidth, box = width * room;
+    struct Placed {
+        int left, top, right, bottom;
+    };
+    std::vector<Placed> placed;
+    for (const PeakLabel& l : a.labels) {
+        int y = top + SpectrogramRow(l.bin, a.n / 2) - height / 2;
+        y = std::clamp(y, top, top + 256 - height);
+        int x = right - box;
+        for (bool moved = true; moved && x > CellWidth;) {
+            moved = false;
+            for (const Placed& p : placed) {
+                if (y < p.bottom && p.top < y + height && x < p.right && p.left < x + box) {
+                    x = p.left - box - width;
+                    moved = true;
+                }
+            }
+        }
+        x = std::max(x, CellWidth);
+        if (l.nudged && x > CellWidth) x += int(1.5 * width);
+        const std::string text = PeakLabelText(l);
+        int end = x + box;
+        if (!text.empty()) {
+            DrawPeakLabel(target, x, y, text, int(text.size()));
+            end = std::max(end, x + target.text_width(text));
+        }
+        if (l.with_level) {
+            const std::string level = PeakLabelLevelText(l.level);
+            DrawPeakLabel(target, x + level_columns * width, y, level, int(level.size()));
+            end = std::max(end, x + level_columns * width + target.text_width(level));
+        }
+        placed.push_back({x, y, x + box, y + height});
+        NoteSpectrogramLabel(x, y, end + 1, y + height);
+    }
 }
 
 }  // namespace
@@ -86,6 +129,10 @@ void DrawPeakList(Dc& target, const BlockAnalysis& a) {
     const int right = GraphWidth + CellWidth;
     const int room = columns + (s.withlevel ? (s.Decibel ? 4 : 6) : 0);
     const double log_n = std::log(double(n));
+    if (s.display == kViewSpectrogram) {
+        DrawSpectrogramPeakList(target, a, level_columns, room);
+        return;
+    }
     for (const PeakLabel& l : a.labels) {
         const int i = l.row, b = l.bin;
         int y = 13 * CellHeight + i * row;

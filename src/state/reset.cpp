@@ -79,6 +79,7 @@ void ResetProcessState() {
     SharedText.clear();
     PeakHoldValues.fill(0);
     LabelFont = LabelFontRecord{};
+    Spectrogram = SpectrogramRecord{};
 
     VoicePointerSteers = false;
     WorkArrays = WorkArraysRecord{};

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/dc.h"
 
@@ -37,5 +38,25 @@ struct LabelFontRecord {
     int height = 12;
 };
 inline LabelFontRecord LabelFont;
+
+// The spectrogram's history: one column of colour indices per analysed block, oldest overwritten
+// first, for a graph of `columns` pixels. What the graph area shows is the newest `filled` columns
+// against its right edge.
+inline constexpr int kSpectrogramRows = 256;
+struct SpectrogramRecord {
+    int columns = 0;
+    int filled = 0;
+    int newest = -1;             // ring index of the newest column
+    std::vector<uint8_t> cells;  // column c's rows at c * kSpectrogramRows, row 0 the top
+    // Where the history was last drawn in full, and whether that picture still holds there.
+    const Surface* drawn_on = nullptr;
+    // Labels drawn over the picture at the last tick (left, top, right, bottom), repaired from the
+    // history before the picture moves.
+    struct Box {
+        int left, top, right, bottom;
+    };
+    std::vector<Box> labels;
+};
+inline SpectrogramRecord Spectrogram;
 
 }  // namespace dl
