@@ -8,6 +8,7 @@
 #include <string>
 
 #include "analysis/fft.h"
+#include "analysis/hover_readout.h"
 #include "analysis/pcm16.h"
 #include "analysis/peak_candidates.h"
 #include "analysis/peaks.h"
@@ -314,7 +315,9 @@ void MeasureBlock(int slot, uint32_t byte_count, BlockAnalysis& out) {
 
 const BlockAnalysis& AnalyseBlock(Dc& dc, int slot, uint32_t byte_count) {
     MeasureBlock(slot, byte_count, TickAnalysis);
+    HideHoverReadout(dc);
     DrawBlockAnalysis(dc, TickAnalysis);
+    ShowHoverReadout(dc);
     return TickAnalysis;
 }
 

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "analysis/hover_readout.h"
 #include "app/help_page.h"
 #include "app/open_file.h"
 #include "app/save_picture.h"
@@ -313,6 +314,7 @@ void MainWindowProc::on_paint(Dc& dc) {
     RecomputeDarkScheme();
     UpdateTitle();
     PaintClientArea(dc);
+    ShowHoverReadout(dc);
 }
 
 void MainWindowProc::on_command(int id, int code) { DispatchCommand(id, code); }
@@ -345,6 +347,10 @@ void MainWindowProc::on_lbutton_down(int x, int y) {
     const int X = CellWidth, Y = CellHeight;
     if (x > 37 * X && x < 72 * X && y > Y && y < 6 * Y) ClearHeldPeaks();
 }
+
+void MainWindowProc::on_mouse_move(int x, int y) { MoveHover(x, y); }
+
+void MainWindowProc::on_mouse_leave() { LeaveHover(); }
 
 void MainWindowProc::on_drop_files(const std::vector<std::string>& paths) { HandleDroppedFiles(paths); }
 

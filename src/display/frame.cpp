@@ -95,6 +95,7 @@ void DrawFrame(Dc& dc) {
     dc.set_bk_color(system_colour(SysColour::ButtonFace));
     FillFace(dc, 0, 13 * Y + 260, W + 12 * X, 15 * Y + 263);
     ClearGraph(dc);
+    Hover.shown = false;  // cleared with the graph
 
     const int khz = SourceInfo.khz;
     if (khz == 0) {

@@ -80,6 +80,7 @@ void ResetProcessState() {
     PeakHoldValues.fill(0);
     LabelFont = LabelFontRecord{};
     Spectrogram = SpectrogramRecord{};
+    Hover = HoverRecord{};
 
     VoicePointerSteers = false;
     WorkArrays = WorkArraysRecord{};

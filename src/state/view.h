@@ -59,4 +59,15 @@ struct SpectrogramRecord {
 };
 inline SpectrogramRecord Spectrogram;
 
+// The read-out under the mouse: where the pointer is over the graph, and what the read-out covers
+// on the window while it is shown.
+struct HoverRecord {
+    bool inside = false;  // the pointer is over the graph
+    int x = 0, y = 0;     // client coordinates
+    bool shown = false;
+    int left = 0, top = 0, width = 0, height = 0;
+    std::unique_ptr<Surface> under;  // the window's pixels under the read-out
+};
+inline HoverRecord Hover;
+
 }  // namespace dl
