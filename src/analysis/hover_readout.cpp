@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 
 #include "analysis/note_names.h"
 #include "display/readouts.h"

@@ -1,8 +1,8 @@
 #include "display/peak_labels.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
-#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -44,15 +44,21 @@ std::unique_ptr<Font> select_label_font(Dc& dc, int count) {
 }
 
 // The spectrogram's frequencies run upwards: each label sits on its peak's row beside the newest
-// column, and one that would cover a label already drawn moves left of it.
+// column, inside the graph, and one that would cover a label already drawn moves left of it.
 void DrawSpectrogramPeakList(Dc& target, const BlockAnalysis& a, int level_columns, int room) {
     const int width = LabelFont.width, height = std::max(target.font().metrics().height, LabelFont.height);
-    const int top = 13 * CellHeight, right = GraphWidth + CellWidth, box = width * room;
+    const int top = 13 * CellHeight, right = GraphWidth + CellWidth;
     struct Placed {
         int left, top, right, bottom;
     };
-    std::vector<Placed> placed;
+    static std::vector<Placed> placed;  // kept between ticks: no allocation per tick
+    placed.clear();
     for (const PeakLabel& l : a.labels) {
+        const std::string text = PeakLabelText(l);
+        const std::string level = l.with_level ? PeakLabelLevelText(l.level) : std::string();
+        int box = width * room;
+        if (!text.empty()) box = std::max(box, target.text_width(text));
+        if (!level.empty()) box = std::max(box, level_columns * width + target.text_width(level));
         int y = top + SpectrogramRow(l.bin, a.n / 2) - height / 2;
         y = std::clamp(y, top, top + 256 - height);
         int x = right - box;
@@ -66,20 +72,10 @@ void DrawSpectrogramPeakList(Dc& target, const BlockAnalysis& a, int level_colum
             }
         }
         x = std::max(x, CellWidth);
-        if (l.nudged && x > CellWidth) x += int(1.5 * width);
-        const std::string text = PeakLabelText(l);
-        int end = x + box;
-        if (!text.empty()) {
-            DrawPeakLabel(target, x, y, text, int(text.size()));
-            end = std::max(end, x + target.text_width(text));
-        }
-        if (l.with_level) {
-            const std::string level = PeakLabelLevelText(l.level);
-            DrawPeakLabel(target, x + level_columns * width, y, level, int(level.size()));
-            end = std::max(end, x + level_columns * width + target.text_width(level));
-        }
+        if (!text.empty()) DrawPeakLabel(target, x, y, text, int(text.size()));
+        if (!level.empty()) DrawPeakLabel(target, x + level_columns * width, y, level, int(level.size()));
         placed.push_back({x, y, x + box, y + height});
-        NoteSpectrogramLabel(x, y, end + 1, y + height);
+        NoteSpectrogramLabel(x, y, x + box, y + height);
     }
 }
 

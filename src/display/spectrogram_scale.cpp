@@ -3,7 +3,6 @@
 #include <array>
 #include <cstdint>
 
-#include "display/frame.h"
 #include "display/spectrogram.h"
 #include "display/spectrogram_colours.h"
 #include "display/spectrum_graphs.h"
