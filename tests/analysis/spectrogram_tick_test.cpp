@@ -137,6 +137,10 @@ TEST_F(SpectrogramTicks, LabelsNeverSmearAcrossThePicture) {
     }
     EXPECT_GT(checked, 1000);
     EXPECT_FALSE(dl::Spectrogram.labels.empty()) << "labels were drawn";
+    for (const auto& b : dl::Spectrogram.labels) {
+        EXPECT_GE(b.left, Left());
+        EXPECT_LE(b.right, Left() + W) << "a label past the graph's edge would stay behind on the window";
+    }
 }
 
 TEST_F(SpectrogramTicks, OffScreenSurfaceGivesTheSamePicture) {

@@ -12,6 +12,7 @@
 #include "resources/command_ids.h"
 #include "state/settings.h"
 #include "state/shell.h"
+#include "state/view.h"
 
 namespace {
 
@@ -70,6 +71,26 @@ TEST_F(AppTest, SavePictureWritesTheWindowsImageAndCancelWritesNothing) {
     ExpectSamePixels(png, w.surface());
     EXPECT_TRUE(boxes_.boxes.empty());
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 1) << "no temporary file is left";
+}
+
+TEST_F(AppTest, CtrlShiftSSavesTheSpectrogramOfAPlayThatGoesOn) {
+    dl_test::write_file(profile_ + "/dewlark.INI", "[dewlark]\nsex=1\ndisplay=112\n");
+    const std::string demo = std::string(DEWLARK_TEST_DATA) + "/../../data/demo.wav";
+    dl::MainWindow& w = start({demo, "/P"});
+    ASSERT_TRUE(dl::SourceState.running);
+    EXPECT_TRUE(w.menu_checked(dl::kCmdSpectrogram));
+    for (int i = 0; i < 50 && dl::Spectrogram.filled < 3; ++i) QTest::qWait(20);
+    ASSERT_GE(dl::Spectrogram.filled, 3) << "the play's ticks drew columns";
+    const std::string png = dl_test::temp_dir() + "/playing.png";
+    {
+        SaveAnswers save(png);
+        dl_test::type_key(w, Qt::Key_S, Qt::ControlModifier | Qt::ShiftModifier);
+        ASSERT_EQ(save.requests.size(), 1u);
+        EXPECT_EQ(save.requests[0].name, "demo.png");
+    }
+    EXPECT_TRUE(dl::SourceState.running) << "Ctrl+Shift+S is not Ctrl+S";
+    ExpectSamePixels(png, w.surface());
+    dl::DispatchCommand(dl::kCmdStop, 0);
 }
 
 TEST_F(AppTest, SavePictureSaysWhenItCannotWrite) {
