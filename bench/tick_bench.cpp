@@ -87,7 +87,7 @@ void run_tick() {
             dl::BlockBytes = uint32_t(block.size());
             dl::SampleBuffers[0] = block.data();
 
-            for (int view : {109, 110, 111}) {
+            for (int view : {109, 110, 111, 112}) {
                 for (int graph : {116, 117}) {
                     dl::Settings.display = view;
                     dl::Settings.graph = graph;

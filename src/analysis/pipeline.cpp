@@ -8,6 +8,7 @@
 #include <string>
 
 #include "analysis/fft.h"
+#include "analysis/hover_readout.h"
 #include "analysis/pcm16.h"
 #include "analysis/peak_candidates.h"
 #include "analysis/peaks.h"
@@ -208,7 +209,7 @@ void AnalyseSpectrum(int slot, uint32_t byte_count, BlockAnalysis& out) {
     // The strongest line and the display levels in one pass.
     uint8_t* levels = DisplayLevels.data();
     const int view = Settings.display;
-    const bool list = Settings.freqnum > 0 && view >= kViewLinear && view <= kViewTuning;
+    const bool list = Settings.freqnum > 0 && view >= kViewLinear && view <= kViewSpectrogram;
     const StrongestLine strongest =
         ComputeLevelsAndStrongestLine(n, levels, re, im, list ? &tick_candidates : nullptr, Settings.freqnum);
     out.spectrum = true;
@@ -314,7 +315,11 @@ void MeasureBlock(int slot, uint32_t byte_count, BlockAnalysis& out) {
 
 const BlockAnalysis& AnalyseBlock(Dc& dc, int slot, uint32_t byte_count) {
     MeasureBlock(slot, byte_count, TickAnalysis);
-    if (DrawAnalysedBlocks) DrawBlockAnalysis(dc, TickAnalysis);
+    if (DrawAnalysedBlocks) {
+        HideHoverReadout(dc);
+        DrawBlockAnalysis(dc, TickAnalysis);
+        ShowHoverReadout(dc);
+    }
     return TickAnalysis;
 }
 

@@ -7,6 +7,7 @@
 
 #include "analysis/peak_candidates.h"
 #include "analysis/pipeline.h"
+#include "resources/command_ids.h"
 #include "state/settings.h"
 
 namespace dl {
@@ -110,8 +111,10 @@ StrongestLine ComputeLevelsAndStrongestLine(int n, uint8_t* levels, const double
                                             PeakCandidates* peaks, int wanted) {
     if (peaks) peaks->begin(wanted, std::numeric_limits<double>::infinity());
     StrongestLine best;
-    if (Settings.Decibel) {
-        const DecibelLevelTable& table = decibel_level_table(Settings.Expand);
+    // The spectrogram's colours always span the plain decibel scale.
+    const bool spectrogram = Settings.display == kViewSpectrogram;
+    if (Settings.Decibel || spectrogram) {
+        const DecibelLevelTable& table = decibel_level_table(Settings.Expand && !spectrogram);
         best = scan_lines(n, levels, re, im, [&table](double p) { return table(p); }, peaks);
     } else {
         const double gain = (Settings.Expand ? 4.0 : 1.0), tilt_gain = Settings.katamuki ? 4.0 : 1.0;

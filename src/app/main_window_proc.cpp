@@ -2,8 +2,10 @@
 
 #include <cstdio>
 
+#include "analysis/hover_readout.h"
 #include "app/help_page.h"
 #include "app/open_file.h"
+#include "app/save_picture.h"
 #include "audio/devices.h"
 #include "audio/idle_commands.h"
 #include "audio/playback.h"
@@ -18,6 +20,7 @@
 #include "display/level_meter.h"
 #include "display/position_line.h"
 #include "display/source_panel.h"
+#include "display/spectrogram.h"
 #include "display/window_paint.h"
 #include "platform/audio_system.h"
 #include "platform/process.h"
@@ -95,7 +98,7 @@ void SetMenuCheckMarks() {
     w->check_menu(kCmdExpand, Settings.Expand);
     w->check_menu(kCmdFatLine, Settings.futosa == 2);
     for (int id : {kCmdLineGraph, kCmdBarGraph}) w->check_menu(id, Settings.graph == id);
-    for (int id : {kCmdLinear, kCmdLog, kCmdTuning}) w->check_menu(id, Settings.display == id);
+    for (int id : {kCmdLinear, kCmdLog, kCmdTuning, kCmdSpectrogram}) w->check_menu(id, Settings.display == id);
 }
 
 void LocaliseMenu() {
@@ -186,7 +189,13 @@ void DispatchCommand(int id, int code) {
         case kCmdLinear:
         case kCmdLog:
         case kCmdTuning:
+        case kCmdSpectrogram:
+            // The spectrogram's history is of the view it was drawn in.
+            if (Settings.display != id) ResetSpectrogram();
             choose_item(Settings.display, id);
+            break;
+        case kCmdSavePicture:
+            SavePictureCommand();
             break;
         case kCmdPinkFlat:
             Settings.katamuki = !Settings.katamuki;
@@ -277,6 +286,11 @@ bool KeyboardFilter(Key key) {
             }
             break;
         case Key::S:
+            // Ctrl+Shift+S saves the picture; Ctrl+S alone stops.
+            if (ctrl && shift_down()) {
+                DispatchCommand(kCmdSavePicture, 0);
+                return true;
+            }
             if (ctrl && SourceState.running) {
                 DispatchCommand(kCmdStop, 0);
                 return true;
@@ -300,6 +314,7 @@ void MainWindowProc::on_paint(Dc& dc) {
     RecomputeDarkScheme();
     UpdateTitle();
     PaintClientArea(dc);
+    ShowHoverReadout(dc);
 }
 
 void MainWindowProc::on_command(int id, int code) { DispatchCommand(id, code); }
@@ -332,6 +347,10 @@ void MainWindowProc::on_lbutton_down(int x, int y) {
     const int X = CellWidth, Y = CellHeight;
     if (x > 37 * X && x < 72 * X && y > Y && y < 6 * Y) ClearHeldPeaks();
 }
+
+void MainWindowProc::on_mouse_move(int x, int y) { MoveHover(x, y); }
+
+void MainWindowProc::on_mouse_leave() { LeaveHover(); }
 
 void MainWindowProc::on_drop_files(const std::vector<std::string>& paths) { HandleDroppedFiles(paths); }
 

@@ -25,7 +25,7 @@ void PrintUsage(std::FILE* out) {
             "           出力 (out:) と入力 (in:) のデバイス一覧\n"
             "       dewlark --help | --version\n"
             "\n"
-            "  --set キー=値      この実行だけの dewlark.INI の設定\n"
+            "  --set キー=値      この実行だけの dewlark.INI の設定 (display=112 でスペクトログラム)\n"
             "  --png 出力.png     最後の状態のウィンドウを画像に保存\n"
             "  --seconds 秒       モニタをこの秒数で終える\n"
             "  --device 名前      モニタする入力デバイス\n",
@@ -51,7 +51,7 @@ void PrintUsage(std::FILE* out) {
         "           the output (out:) and input (in:) devices\n"
         "       dewlark --help | --version\n"
         "\n"
-        "  --set KEY=VALUE   a setting of dewlark.INI, for this run only\n"
+        "  --set KEY=VALUE   a setting of dewlark.INI, for this run only (display=112: the spectrogram)\n"
         "  --png OUT.png     the window as it stands at the end, as a picture\n"
         "  --seconds S       stop monitoring after S seconds\n"
         "  --device NAME     the input device to monitor\n",

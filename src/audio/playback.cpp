@@ -14,6 +14,7 @@
 #include "audio/source.h"
 #include "audio/timer_tick.h"
 #include "display/frame.h"
+#include "display/spectrogram.h"
 #include "display/level_meter.h"
 #include "display/position_line.h"
 #include "platform/audio_system.h"
@@ -189,6 +190,7 @@ uint32_t PacingWaitMs(uint32_t chunk_size, uint32_t bps, int play_rate, uint16_t
 
 void StartPlayback() {
     ResetPitchHistory();
+    ResetSpectrogram();
     DeviceLost = false;
     TickPacing = !(ShiftHeldAtStart ? ShiftHeldAtStart() : shift_down());
     if (!SourceFile || !SourceFormatHeld) {

@@ -12,6 +12,7 @@
 #include "audio/source.h"
 #include "audio/timer_tick.h"
 #include "display/frame.h"
+#include "display/spectrogram.h"
 #include "display/level_meter.h"
 #include "display/position_line.h"
 #include "platform/main_window.h"
@@ -145,6 +146,7 @@ int OpenRecordPort() {
 
 void StartMonitoring() {
     ResetPitchHistory();
+    ResetSpectrogram();
     DeviceLost = false;
     if (!SourceFormatHeld && !OpenRecordPort()) return;
     SourceState.mode = SourceMode::RecordPort;

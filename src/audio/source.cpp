@@ -11,6 +11,7 @@
 #include "display/level_meter.h"
 #include "display/position_line.h"
 #include "display/source_panel.h"
+#include "display/spectrogram.h"
 #include "platform/process.h"
 #include "platform/wave_format.h"
 #include "platform/wave_format_query.h"
@@ -132,6 +133,7 @@ void CloseSource() {
 }
 
 int OpenSource() {
+    ResetSpectrogram();  // another file: its history starts empty
     if (FileName.empty()) return fail(SourceMessage::NoFileName);
     SourceFile = RiffFile::open(FileName);
     if (!SourceFile) return fail(SourceMessage::CannotOpen);

@@ -4,6 +4,8 @@
 #include <new>
 
 #include "display/layout.h"
+#include "display/spectrogram.h"
+#include "display/spectrogram_scale.h"
 #include "display/spectrum_graphs.h"
 #include "platform/main_window.h"
 #include "platform/message_box.h"
@@ -93,6 +95,7 @@ void DrawFrame(Dc& dc) {
     dc.set_bk_color(system_colour(SysColour::ButtonFace));
     FillFace(dc, 0, 13 * Y + 260, W + 12 * X, 15 * Y + 263);
     ClearGraph(dc);
+    Hover.shown = false;  // cleared with the graph
 
     const int khz = SourceInfo.khz;
     if (khz == 0) {
@@ -114,6 +117,9 @@ void DrawFrame(Dc& dc) {
             dc.text_out(W + 4 * X + 1, 13 * Y + 260, "Hz");
             DrawLogFrequencyLabels(dc, khz, B);
             break;
+        case kViewSpectrogram:
+            DrawSpectrogramHistory(dc);
+            break;
         default: break;
     }
 
@@ -130,7 +136,14 @@ void DrawFrame(Dc& dc) {
     const SidePanel p = SidePanelGeometry();
     FillFace(dc, W + 2 * X, 12 * Y, W + 11 * X, 13 * Y + 260);
     const bool spectrum_view = Settings.display == kViewLinear || Settings.display == kViewLog;
-    if (NoteLegendShown()) {
+    // The spectrogram's colours are levels, not notes: its column holds frequencies and the key.
+    if (Settings.display == kViewSpectrogram) {
+        if (WideLayout())
+            FillFace(dc, p.x0, p.y0, p.x0 + 14 * X, 12 * Y);
+        else
+            FillFace(dc, p.x0, p.y0, p.x0 + 8 * X, 13 * Y + 256);
+        DrawSpectrogramScale(dc, khz, B);
+    } else if (NoteLegendShown()) {
         if (spectrum_view) DrawAmplitudeScale(dc);
         DrawNoteLegend(dc, p.x0, p.y0, p.h);
     } else {

@@ -1,6 +1,7 @@
 #include <cmath>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "display/frame.h"
 #include "display/layout.h"
@@ -103,10 +104,11 @@ void DrawLinearFrequencyLabels(Dc& dc, int khz, double top_frequency) {
     centred(unit * 116, format_text("%.0f", F / 4));
 }
 
-void DrawLogFrequencyLabels(Dc& dc, int khz, int bins) {
-    const int X = CellWidth, Y = CellHeight, W = GraphWidth, y = 13 * Y + 260;
+std::vector<LogFrequencyLabel> LogFrequencyLabels(int khz, int bins) {
+    std::vector<LogFrequencyLabel> labels;
+    const int X = CellWidth, W = GraphWidth;
     const int B = bins;
-    if (B <= 0) return;
+    if (B <= 0) return labels;
     const int p = Settings.fftparam;
     const bool crowded = W == 512 && ((p > 12 && X > 8) || (p > 11 && X > 10));
     const double span = std::log(2.0 * B);
@@ -119,8 +121,7 @@ void DrawLogFrequencyLabels(Dc& dc, int khz, int bins) {
         case 88: m = 40000; T = 44100; break;
         default: m = T = double(SourceInfo.sample_rate / 2); break;
     }
-    if (!(T > 0)) return;
-    const bool no_room = ScaleColumnHasNoRoom();
+    if (!(T > 0)) return labels;
     double o;
     int index = 0;
     do {
@@ -138,15 +139,24 @@ void DrawLogFrequencyLabels(Dc& dc, int khz, int bins) {
         else
             s = format_text(".%.0f", 100 * m);
         o = B * m / T;
-        if (!(crowded && index % 2 == 1)) {
-            const int len = Len(s);
-            int x = int(X + W * std::log(2 * o) / span - (len * X) / 2);
-            if (no_room && x + len * X >= WindowWidth) x = WindowWidth - len * X;
-            dc.text_out(x, y, s);
-        }
+        labels.push_back({s, o, crowded && index % 2 == 1});
         m /= 2;
         ++index;
     } while (o >= 1);
+    return labels;
+}
+
+void DrawLogFrequencyLabels(Dc& dc, int khz, int bins) {
+    const int X = CellWidth, Y = CellHeight, W = GraphWidth, y = 13 * Y + 260;
+    const double span = std::log(2.0 * bins);
+    const bool no_room = ScaleColumnHasNoRoom();
+    for (const LogFrequencyLabel& l : LogFrequencyLabels(khz, bins)) {
+        if (l.skipped) continue;
+        const int len = Len(l.text);
+        int x = int(X + W * std::log(2 * l.bin) / span - (len * X) / 2);
+        if (no_room && x + len * X >= WindowWidth) x = WindowWidth - len * X;
+        dc.text_out(x, y, l.text);
+    }
 }
 
 void DrawNoteLegend(Dc& dc, int x0, int y0, int h) {

@@ -1,10 +1,13 @@
 #include "display/peak_labels.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <memory>
+#include <vector>
 
 #include "display/readouts.h"
+#include "display/spectrogram.h"
 #include "platform/font.h"
 #include "platform/format_text.h"
 #include "platform/system.h"
@@ -38,6 +41,42 @@ std::unique_ptr<Font> select_label_font(Dc& dc, int count) {
     LabelFont.width = m.variable_pitch ? (m.ave_char_width + m.max_char_width) / 2 : m.ave_char_width;
     LabelFont.height = std::abs(m.ascent);
     return font;
+}
+
+// The spectrogram's frequencies run upwards: each label sits on its peak's row beside the newest
+// column, inside the graph, and one that would cover a label already drawn moves left of it.
+void DrawSpectrogramPeakList(Dc& target, const BlockAnalysis& a, int level_columns, int room) {
+    const int width = LabelFont.width, height = std::max(target.font().metrics().height, LabelFont.height);
+    const int top = 13 * CellHeight, right = GraphWidth + CellWidth;
+    struct Placed {
+        int left, top, right, bottom;
+    };
+    static std::vector<Placed> placed;  // kept between ticks: no allocation per tick
+    placed.clear();
+    for (const PeakLabel& l : a.labels) {
+        const std::string text = PeakLabelText(l);
+        const std::string level = l.with_level ? PeakLabelLevelText(l.level) : std::string();
+        int box = width * room;
+        if (!text.empty()) box = std::max(box, target.text_width(text));
+        if (!level.empty()) box = std::max(box, level_columns * width + target.text_width(level));
+        int y = top + SpectrogramRow(l.bin, a.n / 2) - height / 2;
+        y = std::clamp(y, top, top + 256 - height);
+        int x = right - box;
+        for (bool moved = true; moved && x > CellWidth;) {
+            moved = false;
+            for (const Placed& p : placed) {
+                if (y < p.bottom && p.top < y + height && x < p.right && p.left < x + box) {
+                    x = p.left - box - width;
+                    moved = true;
+                }
+            }
+        }
+        x = std::max(x, CellWidth);
+        if (!text.empty()) DrawPeakLabel(target, x, y, text, int(text.size()));
+        if (!level.empty()) DrawPeakLabel(target, x + level_columns * width, y, level, int(level.size()));
+        placed.push_back({x, y, x + box, y + height});
+        NoteSpectrogramLabel(x, y, x + box, y + height);
+    }
 }
 
 }  // namespace
@@ -86,6 +125,10 @@ void DrawPeakList(Dc& target, const BlockAnalysis& a) {
     const int right = GraphWidth + CellWidth;
     const int room = columns + (s.withlevel ? (s.Decibel ? 4 : 6) : 0);
     const double log_n = std::log(double(n));
+    if (s.display == kViewSpectrogram) {
+        DrawSpectrogramPeakList(target, a, level_columns, room);
+        return;
+    }
     for (const PeakLabel& l : a.labels) {
         const int i = l.row, b = l.bin;
         int y = 13 * CellHeight + i * row;

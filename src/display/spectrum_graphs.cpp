@@ -11,6 +11,7 @@
 #include "display/frame.h"
 #include "display/graph_fill.h"
 #include "display/layout.h"
+#include "display/spectrogram.h"
 #include "resources/command_ids.h"
 #include "state/layout_units.h"
 #include "state/settings.h"
@@ -418,6 +419,7 @@ void DrawViewGraph(Dc& target, int n, const uint8_t* levels) {
     case kViewLinear: DrawLinearSpectrum(target, levels, n / 2); break;
     case kViewLog: DrawLogSpectrum(target, levels, n / 2); break;
     case kViewTuning: ScrollTuningLines(target); break;
+    case kViewSpectrogram: DrawSpectrogram(target, levels, n / 2); break;
     default: break;
     }
 }

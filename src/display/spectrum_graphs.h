@@ -1,12 +1,13 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/dc.h"
 
 namespace dl {
 
-// Per-tick graphs of the three views; levels[i] is the depth of bin i below the graph's top (0..255).
+// Per-tick graphs of the views; levels[i] is the depth of bin i below the graph's top (0..255).
 void DrawLinearSpectrum(Dc& target, const uint8_t* levels, int bins);
 void DrawLogSpectrum(Dc& target, const uint8_t* levels, int bins);
 void ScrollTuningLines(Dc& target);
@@ -18,6 +19,14 @@ void DrawAmplitudeGrid(Dc& target);
 void DrawAmplitudeScale(Dc& dc);
 void DrawLinearFrequencyLabels(Dc& dc, int khz, double top_frequency);
 void DrawLogFrequencyLabels(Dc& dc, int khz, int bins);
+// The log view's frequency labels, highest first: the text, its line position, and whether a crowded
+// axis leaves it out.
+struct LogFrequencyLabel {
+    std::string text;
+    double bin;
+    bool skipped;
+};
+std::vector<LogFrequencyLabel> LogFrequencyLabels(int khz, int bins);
 void DrawNoteLegend(Dc& dc, int x0, int y0, int h);
 
 // The colour of a pitch class (12: DC) in the current scheme.

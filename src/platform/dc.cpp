@@ -260,6 +260,38 @@ void Dc::compose_columns(int x0, int y0, const ColumnPicture& p) {
     surface_->notify_changed();
 }
 
+void Dc::draw_index_columns(int x0, int y0, int columns, int rows, const uint8_t* cells, int stride,
+                            const Rgb* palette) {
+    if (columns <= 0 || rows <= 0) return;
+    Surface::Impl& s = surface_->impl();
+    QRgb colours[256];
+    for (int k = 0; k < 256; ++k) colours[k] = to_qrgb(palette[k]);
+    if (s.whole == 0) {
+        for (int c = 0; c < columns; ++c)
+            for (int r = 0; r < rows; ++r)
+                fill_logical(s, x0 + c, y0 + r, x0 + c + 1, y0 + r + 1, colours[cells[size_t(c) * size_t(stride) + size_t(r)]]);
+        surface_->notify_changed();
+        return;
+    }
+    // A whole scale: each cell is k x k device pixels, written row by row.
+    QImage& img = s.image;
+    const int k = s.whole;
+    const int c0 = std::max(0, -x0), c1 = std::min(columns, img.width() / k - x0);
+    const int r0 = std::max(0, -y0), r1 = std::min(rows, img.height() / k - y0);
+    for (int r = r0; r < r1; ++r) {
+        const uint8_t* in = cells + r;
+        for (int dy = 0; dy < k; ++dy) {
+            QRgb* out = reinterpret_cast<QRgb*>(img.scanLine((y0 + r) * k + dy)) + size_t(x0) * size_t(k);
+            if (k == 1) {
+                for (int c = c0; c < c1; ++c) out[c] = colours[in[size_t(c) * size_t(stride)]];
+            } else {
+                for (int c = c0; c < c1; ++c) std::fill_n(out + size_t(c) * size_t(k), k, colours[in[size_t(c) * size_t(stride)]]);
+            }
+        }
+    }
+    surface_->notify_changed();
+}
+
 int Dc::text_width(const std::string& utf8) const { return font().text_width(utf8); }
 
 void Dc::text_out(int x, int y, const std::string& utf8) {

@@ -70,6 +70,10 @@ public:
     void fill_column_runs(int x0, const int16_t* top, const int16_t* bottom, int n, Rgb colour);
     // The picture with its top-left corner at (x0, y0), clipped to the surface.
     void compose_columns(int x0, int y0, const ColumnPicture& picture);
+    // A block kept as colour indices, column by column: pixel (x0 + c, y0 + r) takes
+    // palette[cells[c * stride + r]] for c < columns, r < rows; the palette has 256 entries.
+    void draw_index_columns(int x0, int y0, int columns, int rows, const uint8_t* cells, int stride,
+                            const Rgb* palette);
     // Text with its cell's top-left at (x, y); opaque mode fills the cell with the background colour.
     void text_out(int x, int y, const std::string& utf8);
     int text_width(const std::string& utf8) const;

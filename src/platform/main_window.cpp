@@ -49,11 +49,14 @@ public:
     ClientArea(MainWindow::Impl& impl, QWidget* parent) : QWidget(parent), impl_(impl) {
         setAttribute(Qt::WA_OpaquePaintEvent);
         setFocusPolicy(Qt::NoFocus);
+        setMouseTracking(true);
     }
 
 protected:
     void paintEvent(QPaintEvent*) override;
     void mousePressEvent(QMouseEvent* e) override;
+    void mouseMoveEvent(QMouseEvent* e) override;
+    void leaveEvent(QEvent* e) override;
 
 private:
     MainWindow::Impl& impl_;
@@ -121,6 +124,16 @@ void ClientArea::mousePressEvent(QMouseEvent* e) {
     if (e->button() == Qt::LeftButton && !impl_.destroyed)
         impl_.handler->on_lbutton_down(int(e->position().x()), int(e->position().y()));
     QWidget::mousePressEvent(e);
+}
+
+void ClientArea::mouseMoveEvent(QMouseEvent* e) {
+    if (!impl_.destroyed) impl_.handler->on_mouse_move(int(e->position().x()), int(e->position().y()));
+    QWidget::mouseMoveEvent(e);
+}
+
+void ClientArea::leaveEvent(QEvent* e) {
+    if (!impl_.destroyed) impl_.handler->on_mouse_leave();
+    QWidget::leaveEvent(e);
 }
 
 void TopWindow::closeEvent(QCloseEvent* e) {

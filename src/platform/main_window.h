@@ -43,6 +43,9 @@ public:
     // Key presses on a push button; true when consumed.
     virtual bool on_button_key(int /*button_id*/, Key /*key*/) { return false; }
     virtual void on_lbutton_down(int /*x*/, int /*y*/) {}
+    // The pointer moved over the client area (no button needed), or left it.
+    virtual void on_mouse_move(int /*x*/, int /*y*/) {}
+    virtual void on_mouse_leave() {}
     virtual void on_drop_files(const std::vector<std::string>& /*paths*/) {}
     virtual void on_syscommand(SysCommand /*command*/) {}
     virtual void on_destroy() {}

@@ -7,12 +7,14 @@ namespace dl {
 enum Command : int {
     kCmdMonitor = 101,
     kCmdOpen = 102,
+    kCmdSavePicture = 103,
     kCmdExit = 104,
     kCmdAbout = 105,
     kCmdHelp = 106,
     kCmdLinear = 109,
     kCmdLog = 110,
     kCmdTuning = 111,
+    kCmdSpectrogram = 112,
     kCmdPinkFlat = 114,
     kCmdExpand = 115,
     kCmdLineGraph = 116,
@@ -35,7 +37,8 @@ enum Command : int {
 inline constexpr int kPlayButton = kCmdStart, kStopButton = kCmdStop, kBeepButton = kCmdBeep;
 
 // Stored values of `display`: the View items.
-inline constexpr int kViewLinear = kCmdLinear, kViewLog = kCmdLog, kViewTuning = kCmdTuning;
+inline constexpr int kViewLinear = kCmdLinear, kViewLog = kCmdLog, kViewTuning = kCmdTuning,
+                     kViewSpectrogram = kCmdSpectrogram;
 // Stored values of `graph`.
 inline constexpr int kGraphLine = kCmdLineGraph, kGraphBar = kCmdBarGraph;
 

@@ -30,6 +30,7 @@ const char* LoadStringText(int id) {
         case 98: return "Can't display level";
         case 99: return "Play Open";
         case 100: return "This file is no longer there; it has been taken off the recent files.";
+        case 101: return "The picture could not be saved.";
         default: return "";
     }
 }

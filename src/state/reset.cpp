@@ -80,6 +80,8 @@ void ResetProcessState() {
     SharedText.clear();
     PeakHoldValues.fill(0);
     LabelFont = LabelFontRecord{};
+    Spectrogram = SpectrogramRecord{};
+    Hover = HoverRecord{};
 
     VoicePointerSteers = false;
     WorkArrays = WorkArraysRecord{};

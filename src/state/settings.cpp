@@ -108,7 +108,9 @@ const Key kKeys[] = {
     {"bits", &SettingsRecord::bits, one_of(8, 16, 16)},
     {"channel", &SettingsRecord::channel, one_of(1, 2, 2)},
     {"freq", &SettingsRecord::freq, {true, 1, 384000, 11025, 384000, false}},
-    {"display", &SettingsRecord::display, clamp(kViewLinear, kViewTuning)},
+    // The spectrogram came after the first three views: a value above it still falls back to the
+    // tuning meter, as it always did.
+    {"display", &SettingsRecord::display, {true, kViewLinear, kViewSpectrogram, kViewLinear, kViewTuning, false}},
     {"chartdot", &SettingsRecord::chartdot, kAnything},
     {"fftparam", &SettingsRecord::fftparam, clamp(8, 16)},
     {"UseMemDC", &SettingsRecord::UseMemDC, kAnything},

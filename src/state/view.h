@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/dc.h"
 
@@ -37,5 +38,36 @@ struct LabelFontRecord {
     int height = 12;
 };
 inline LabelFontRecord LabelFont;
+
+// The spectrogram's history: one column of colour indices per analysed block, oldest overwritten
+// first, for a graph of `columns` pixels. What the graph area shows is the newest `filled` columns
+// against its right edge.
+inline constexpr int kSpectrogramRows = 256;
+struct SpectrogramRecord {
+    int columns = 0;
+    int filled = 0;
+    int newest = -1;             // ring index of the newest column
+    std::vector<uint8_t> cells;  // column c's rows at c * kSpectrogramRows, row 0 the top
+    // Where the history was last drawn in full, and whether that picture still holds there.
+    const Surface* drawn_on = nullptr;
+    // Labels drawn over the picture at the last tick (left, top, right, bottom), repaired from the
+    // history before the picture moves.
+    struct Box {
+        int left, top, right, bottom;
+    };
+    std::vector<Box> labels;
+};
+inline SpectrogramRecord Spectrogram;
+
+// The read-out under the mouse: where the pointer is over the graph, and what the read-out covers
+// on the window while it is shown.
+struct HoverRecord {
+    bool inside = false;  // the pointer is over the graph
+    int x = 0, y = 0;     // client coordinates
+    bool shown = false;
+    int left = 0, top = 0, width = 0, height = 0;
+    std::unique_ptr<Surface> under;  // the window's pixels under the read-out
+};
+inline HoverRecord Hover;
 
 }  // namespace dl

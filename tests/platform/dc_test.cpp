@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <utility>
+#include <vector>
+
 #include "platform/dc.h"
 #include "platform/font.h"
 
@@ -132,6 +135,30 @@ TEST(DcTest, ColumnRunsPaintTheSamePixelsAsOnePixelFills) {
     EXPECT_TRUE(a.same_pixels(b));
     EXPECT_EQ(a.pixel(0, 5), dl::kBlack);
     EXPECT_EQ(a.pixel(1, 19), dl::kWhite);
+}
+
+}  // namespace
+
+namespace {
+
+// Index blocks against one fill per cell, at whole and fractional scales, partly off the surface.
+TEST(DcTest, IndexColumnsMatchAFillPerCellAndAreClipped) {
+    std::vector<dl::Rgb> palette(256);
+    for (int k = 0; k < 256; ++k) palette[size_t(k)] = dl::Rgb{uint8_t(k), uint8_t(255 - k), uint8_t(k * 7)};
+    const int columns = 9, rows = 6, stride = 8;
+    std::vector<uint8_t> cells(size_t(columns) * stride);
+    for (size_t i = 0; i < cells.size(); ++i) cells[i] = uint8_t(i * 37 + 11);
+    for (double scale : {1.0, 2.0, 3.0, 1.5}) {
+        for (auto [x0, y0] : {std::pair{3, 2}, std::pair{-2, -3}, std::pair{16, 7}}) {
+            Surface drawn(20, 10, scale), reference(20, 10, scale);
+            Dc a(drawn), b(reference);
+            a.draw_index_columns(x0, y0, columns, rows, cells.data(), stride, palette.data());
+            for (int c = 0; c < columns; ++c)
+                for (int r = 0; r < rows; ++r)
+                    b.fill_rect(x0 + c, y0 + r, x0 + c + 1, y0 + r + 1, palette[cells[size_t(c) * stride + size_t(r)]]);
+            EXPECT_TRUE(drawn.same_pixels(reference)) << "scale " << scale << " at " << x0 << "," << y0;
+        }
+    }
 }
 
 }  // namespace

@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
+#include <string>
+#include <utility>
 
 #include "platform/profile.h"
 #include "state/settings.h"
@@ -112,6 +114,25 @@ TEST_F(SettingsTest, DisplayAndMemSizeAreClamped) {
     dl::PlatformVersion = 779;
     dl::load_settings();
     EXPECT_EQ(Settings.MemSize, 15);
+}
+
+TEST_F(SettingsTest, SpectrogramIsAStoredViewAndOtherValuesKeepTheirCorrection) {
+    for (auto [stored, loaded] : {std::pair{112, 112}, std::pair{111, 111}, std::pair{113, 111}, std::pair{124, 111},
+                                  std::pair{108, 109}, std::pair{-1, 109}}) {
+        write_ini("display=" + std::to_string(stored) + "\n");
+        dl::load_settings();
+        EXPECT_EQ(Settings.display, loaded) << stored;
+    }
+    // Written back as chosen, and read again as such.
+    Settings.display = 112;
+    dl::save_settings();
+    Settings.display = 110;
+    dl::load_settings();
+    EXPECT_EQ(Settings.display, 112);
+    EXPECT_TRUE(dl::set_setting_from_text("display", "112"));
+    EXPECT_EQ(Settings.display, 112);
+    EXPECT_TRUE(dl::set_setting_from_text("display", "150"));
+    EXPECT_EQ(Settings.display, 111);
 }
 
 TEST_F(SettingsTest, NumbersAreReadLikeTheProfileServiceGivesThem) {

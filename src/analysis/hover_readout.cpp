@@ -1,0 +1,154 @@
+#include "analysis/hover_readout.h"
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+
+#include "analysis/note_names.h"
+#include "display/readouts.h"
+#include "display/spectrogram.h"
+#include "display/spectrogram_colours.h"
+#include "platform/format_text.h"
+#include "resources/command_ids.h"
+#include "state/analysis.h"
+#include "state/layout_units.h"
+#include "state/settings.h"
+#include "state/shell.h"
+#include "state/source.h"
+#include "state/view.h"
+#include "state/window_dc.h"
+
+namespace dl {
+
+namespace {
+
+constexpr double kDecibelsPerLevel = 10.0 / (10.2 * 2.302585092994046);
+
+bool InGraph(int x, int y) {
+    const int X = CellWidth, top = 13 * CellHeight;
+    return x >= X && x < X + GraphWidth && y >= top && y < top + 256;
+}
+
+// Line position (fractional) at the left edge of graph column c (0 .. W) on the current axis.
+double LineAt(double c, int bins) {
+    const int W = GraphWidth;
+    if (Settings.display == kViewLinear) {
+        const int bpp = std::max(bins / W, 1), ppb = std::max(W / bins, 1);
+        return c * bpp / ppb;
+    }
+    return std::exp(c * std::log(2.0 * bins) / W) / 2;
+}
+
+int Bins() { return 1 << (std::clamp(Settings.fftparam, 8, 16) - 1); }
+
+// The level a display level (depth below the graph's top) stands for, as the scale shows it.
+std::string DepthText(int depth) {
+    if (!Settings.Decibel) {
+        const double gain = (Settings.Expand ? 4.0 : 1.0) * (Settings.katamuki ? 4.0 : 1.0);
+        return format_text("%.3f", std::max((255.5 - depth) / 255, 0.0) / gain);
+    }
+    if (Settings.Expand) return format_text("%.0fdB", 108.57 * (-(depth - 0.49) / 510 - 0.2));
+    return format_text("%.0fdB", -depth * kDecibelsPerLevel);
+}
+
+// The level of the last spectrum between lines [a, b), or at the line nearest to the middle
+// where no line falls in between.
+std::string SpectrumLevelText(double a, double b) {
+    const BlockAnalysis& t = TickAnalysis;
+    if (!t.spectrum || !t.levels || t.n / 2 != Bins()) return "";
+    const int bins = t.n / 2;
+    int first = int(std::ceil(a)), last = int(std::ceil(b)) - 1;
+    if (first > last) first = last = int(std::lround((a + b) / 2));
+    first = std::clamp(first, 0, bins - 1);
+    last = std::clamp(last, 0, bins - 1);
+    int depth = 255;
+    for (int i = first; i <= last; ++i) depth = std::min(depth, int(t.levels[i]));
+    return DepthText(depth);
+}
+
+std::string NoteText(double f) {
+    const NoteOf n = note_of(f);
+    if (n.pitch_class < 0) return "";
+    const double exact = 523.25113 * std::pow(2.0, n.semitones / 12.0);
+    return note_name(f) + format_text("%+.0fc", 1200 * std::log2(f / exact));
+}
+
+}  // namespace
+
+double HoverFrequency(int x, int y) {
+    if (!InGraph(x, y) || SourceInfo.sample_rate == 0) return 0;
+    const int B = Bins();
+    const double line_hz = SourceInfo.sample_rate / (2.0 * B);
+    if (Settings.display == kViewSpectrogram) return SpectrogramBinAtRow(y - 13 * CellHeight, B) * line_hz;
+    return LineAt(x - CellWidth + 0.5, B) * line_hz;
+}
+
+std::string HoverReadoutText(int x, int y) {
+    const double f = HoverFrequency(x, y);
+    if (!(f > 0)) return "";
+    std::string text = FrequencyFigure(f, 0) + "Hz " + NoteText(f);
+    const int B = Bins(), c = x - CellWidth, r = y - 13 * CellHeight;
+    std::string level;
+    if (Settings.display == kViewSpectrogram) {
+        const int k = SpectrogramCell(c, r);
+        if (k >= 0) level = format_text("%.0fdB", SpectrogramIndexDecibels(k));
+    } else {
+        level = SpectrumLevelText(LineAt(c, B), LineAt(c + 1, B));
+    }
+    if (!level.empty()) text += " " + level;
+    return text;
+}
+
+void HideHoverReadout(Dc& window) {
+    HoverRecord& h = Hover;
+    if (!h.shown) return;
+    h.shown = false;
+    if (h.under && h.under->scale() == window.surface().scale()) {
+        Dc saved(*h.under);
+        window.bit_blt(h.left, h.top, h.width, h.height, saved, 0, 0);
+    }
+}
+
+void ShowHoverReadout(Dc& window) {
+    HoverRecord& h = Hover;
+    if (!h.inside || h.shown) return;
+    const std::string text = HoverReadoutText(h.x, h.y);
+    if (text.empty()) return;
+    const Font* old_font = window.select_font(nullptr);
+    const int X = CellWidth, top = 13 * CellHeight;
+    h.width = window.text_width(text) + 4;
+    h.height = 2 * CellHeight + 2;
+    h.left = std::max(X, X + GraphWidth - h.width);
+    h.top = top;
+    const double scale = window.surface().scale();
+    if (!h.under || h.under->scale() != scale || h.under->width() < h.width || h.under->height() < h.height)
+        h.under = std::make_unique<Surface>(std::max(h.width, 32 * X), h.height, scale);
+    Dc saved(*h.under);
+    saved.bit_blt(0, 0, h.width, h.height, window, h.left, h.top);
+    {
+        DcStateGuard keep(window);
+        window.set_bk_mode(BkMode::Opaque);
+        window.set_text_color(DarkScheme ? kWhite : kBlack);
+        window.set_bk_color(DarkScheme ? kBlack : kWhite);
+        window.fill_rect(h.left, h.top, h.left + h.width, h.top + h.height, DarkScheme ? kBlack : kWhite);
+        window.text_out(h.left + 2, h.top + 1, text);
+    }
+    window.select_font(old_font);
+    h.shown = true;
+}
+
+void MoveHover(int x, int y) {
+    HoverRecord& h = Hover;
+    const bool inside = InGraph(x, y);
+    if (!inside && !h.inside) return;  // nothing changes outside the graph
+    WindowDc wdc;
+    HideHoverReadout(wdc.dc());
+    h.inside = inside;
+    h.x = x;
+    h.y = y;
+    ShowHoverReadout(wdc.dc());
+}
+
+void LeaveHover() { MoveHover(-1, -1); }
+
+}  // namespace dl

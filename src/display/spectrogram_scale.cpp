@@ -1,0 +1,47 @@
+#include "display/spectrogram_scale.h"
+
+#include <array>
+#include <cstdint>
+
+#include "display/spectrogram.h"
+#include "display/spectrogram_colours.h"
+#include "display/spectrum_graphs.h"
+#include "platform/system.h"
+#include "state/layout_units.h"
+#include "state/view.h"
+
+namespace dl {
+
+int SpectrogramKeyLeft() { return GraphWidth + 6 * CellWidth; }
+int SpectrogramKeyWidth() { return 2 * CellWidth; }
+
+void DrawSpectrogramScale(Dc& dc, int khz, int bins) {
+    const int X = CellWidth, Y = CellHeight, W = GraphWidth, top = 13 * Y;
+    const Font* old_font = dc.select_font(nullptr);
+    dc.set_text_color(system_colour(SysColour::ButtonText));
+    dc.set_bk_color(system_colour(SysColour::ButtonFace));
+    dc.set_bk_mode(BkMode::Opaque);
+    // Each label centred on its row; one that would overlap the one above it is left out.
+    int free_from = 12 * Y;
+    for (const LogFrequencyLabel& l : LogFrequencyLabels(khz, bins)) {
+        const int y = top + SpectrogramRow(l.bin, bins) - Y;
+        if (y < free_from || y > top + kSpectrogramRows - Y) continue;
+        dc.text_out(W + 2 * X, y, l.text);
+        free_from = y + 2 * Y;
+    }
+
+    // The key: row r shows entry 255 - r.
+    std::array<uint8_t, kSpectrogramRows> column{};
+    for (int r = 0; r < kSpectrogramRows; ++r) column[size_t(r)] = uint8_t(255 - r);
+    const int left = SpectrogramKeyLeft();
+    for (int c = 0; c < SpectrogramKeyWidth(); ++c)
+        dc.draw_index_columns(left + c, top, 1, kSpectrogramRows, column.data(), kSpectrogramRows, SpectrogramColours().data());
+
+    // Under the column: the units of the labels and of the key.
+    const int band = top + 260;
+    dc.text_out(W + 2 * X, band, "Hz");
+    dc.text_out(left, band, "dB");
+    dc.select_font(old_font);
+}
+
+}  // namespace dl
