@@ -167,6 +167,12 @@ int OpenSource() {
         // gigabytes) must size nothing.
         if (WaveFormat wf; parse_wave_format(SourceFormat, wf)) {
             if (const uint32_t a = derived_byte_rate(wf)) wr32(SourceFormat, kFmtBytesPerSec, a);
+            // ADPCM's length and position come from its byte rate: one a header leaves at 0, or
+            // gets wrong by more than rounding, is taken from the block layout.
+            const uint32_t adpcm = adpcm_byte_rate(wf);
+            const uint32_t said = wf.bytes_per_second;
+            if (adpcm && (said == 0 || said < adpcm - adpcm / 100 || said > adpcm + adpcm / 100))
+                wr32(SourceFormat, kFmtBytesPerSec, adpcm);
         }
         kind = Kind::Riff;
     } else {

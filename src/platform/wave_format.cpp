@@ -31,6 +31,14 @@ uint32_t derived_byte_rate(const WaveFormat& f) {
     return a <= 0xFFFFFFFFu ? uint32_t(a) : 0;
 }
 
+uint32_t adpcm_byte_rate(const WaveFormat& f) {
+    if ((f.tag != kTagImaAdpcm && f.tag != kTagMsAdpcm) || f.extra_len < 2) return 0;
+    const uint16_t samples_per_block = le16(f.extra);
+    if (samples_per_block == 0) return 0;
+    const uint64_t a = (uint64_t(f.rate) * f.block_align + samples_per_block / 2) / samples_per_block;
+    return a <= 0xFFFFFFFFu ? uint32_t(a) : 0;
+}
+
 bool is_device_pcm(const WaveFormat& f) {
     return f.tag == kTagPcm && (f.bits == 8 || f.bits == 16) && (f.channels == 1 || f.channels == 2) &&
            f.block_align == f.channels * f.bits / 8 && f.rate >= 1000 && f.rate <= 384000;

@@ -74,6 +74,10 @@ bool parse_wave_format(const std::vector<uint8_t>& record, WaveFormat& out);
 // 0 for other codings, and where the product does not fit.
 uint32_t derived_byte_rate(const WaveFormat& f);
 
+// The bytes a second of IMA or Microsoft ADPCM: rate x block align / samples per block (from the
+// record's extra bytes), rounded. 0 for other codings or without a samples-per-block count.
+uint32_t adpcm_byte_rate(const WaveFormat& f);
+
 // A record the wave-out device takes as it is: PCM, 8 or 16 bits, one or two channels, a block
 // of one frame, a rate from 1000 to 384000 Hz.
 bool is_device_pcm(const WaveFormat& f);

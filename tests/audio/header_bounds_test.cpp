@@ -105,4 +105,45 @@ TEST(HeaderBounds, DerivedByteRates) {
     EXPECT_EQ(derived(dl::kTagPcm, 0xFFFFFFFFu, 0xFFFF), 0u) << "does not fit";
 }
 
+TEST(HeaderBounds, AdpcmLengthFollowsTheBlockLayoutWhateverTheHeaderSays) {
+    const std::string dir = dl_test::temp_dir();
+    const std::string plain = dl_test::write_file(dir + "/plain.wav", play_test::wav_bytes(2, 44100, 16, stereo_tone(132300)));
+    for (const char* coding : {"ima-adpcm", "ms-adpcm"}) {
+        const std::string made = dir + "/" + coding + ".wav";
+        ASSERT_EQ(dl_test::run_shell(std::string("sox ") + plain + " -e " + coding + " " + made).status, 0);
+        const std::string good = dl_test::read_file(made);
+        const dl_test::ProgramRun reference = dl_test::run_program("--info " + made);
+        ASSERT_EQ(reference.status, 0) << reference.err;
+        ASSERT_NE(reference.out.find("seconds=3.00\n"), std::string::npos) << reference.out;
+        const size_t rate_line = reference.out.find("bytes_per_second=");
+        ASSERT_NE(rate_line, std::string::npos);
+        const std::string said = reference.out.substr(rate_line, reference.out.find('\n', rate_line) - rate_line);
+        // sox writes the figure of the block layout; a header with 0, 1 or 4 GB a second says the same length.
+        for (uint32_t rate : {0u, 1u, 0xFFFFFFFFu}) {
+            const std::string bad = dl_test::write_file(dir + "/bad" + std::to_string(rate) + coding + ".wav",
+                                                        with_byte_rate(good, rate));
+            const dl_test::ProgramRun r = dl_test::run_program("--info " + bad);
+            EXPECT_EQ(r.status, 0) << coding << " " << rate;
+            EXPECT_NE(r.out.find("seconds=3.00\n"), std::string::npos) << coding << " " << rate << "\n" << r.out;
+            EXPECT_NE(r.out.find(said + "\n"), std::string::npos) << coding << " " << rate << "\n" << r.out;
+        }
+    }
+    auto adpcm = [](uint16_t tag, uint32_t rate, uint16_t align, uint16_t samples_per_block, uint16_t cb = 2) {
+        std::vector<uint8_t> r(20, 0);
+        dl::wr16(r, dl::kFmtTag, tag);
+        dl::wr32(r, dl::kFmtRate, rate);
+        dl::wr16(r, dl::kFmtBlockAlign, align);
+        dl::wr16(r, dl::kFmtCbSize, cb);
+        dl::wr16(r, dl::kFmtExtra, samples_per_block);
+        dl::WaveFormat f;
+        EXPECT_TRUE(dl::parse_wave_format(r, f));
+        return dl::adpcm_byte_rate(f);
+    };
+    EXPECT_EQ(adpcm(dl::kTagImaAdpcm, 44100, 512, 505), 44711u);
+    EXPECT_EQ(adpcm(dl::kTagMsAdpcm, 8000, 256, 500), 4096u);
+    EXPECT_EQ(adpcm(dl::kTagImaAdpcm, 44100, 512, 0), 0u) << "no layout, no figure";
+    EXPECT_EQ(adpcm(dl::kTagImaAdpcm, 44100, 512, 505, 0), 0u) << "no extra bytes";
+    EXPECT_EQ(adpcm(dl::kTagPcm, 44100, 4, 1), 0u);
+}
+
 }  // namespace
