@@ -44,11 +44,20 @@ bool build_flac_record(uint16_t tag, const uint8_t* stream_info) {
     return true;
 }
 
-// The length the stream's sample count gives, and the average byte rate that goes with it.
+// The stream lasts `seconds`: its byte rate is that of its sound, the header packets of an Ogg
+// stream (comments, pictures) left out.
+void set_length(double seconds) {
+    if (!(seconds > 0)) return;
+    SourceInfo.ExactSeconds = seconds;
+    const uint32_t all = SourceInfo.DataTotal;
+    if (SourceInfo.HeaderBytes < all) SourceInfo.DataTotal = all - SourceInfo.HeaderBytes;
+    wr32(SourceFormat, kFmtBytesPerSec, AverageByteRate(seconds));
+    SourceInfo.DataTotal = all;
+}
+
+// The length the stream's sample count gives.
 void set_flac_length(const decode::FlacStreamInfo& info, uint64_t samples) {
-    if (samples == 0) return;
-    SourceInfo.ExactSeconds = double(samples) / info.rate;
-    wr32(SourceFormat, kFmtBytesPerSec, AverageByteRate(SourceInfo.ExactSeconds));
+    if (samples > 0) set_length(double(samples) / info.rate);
 }
 
 // The first page of an Ogg stream holding one packet alone: its header and the packet.
@@ -151,10 +160,7 @@ int ProbeOpusStream(uint64_t offset) {
     const OggExtent extent = MeasureOggStream(*SourceFile, offset, le32(page + 14), 2);
     SourceInfo.HeaderBytes = uint32_t(std::min<uint64_t>(extent.header_bytes, 0xFFFFFFFFu));
     // The decoder drops the pre-skip from the front; the last granule position counts it.
-    if (extent.last_granule > head.pre_skip) {
-        SourceInfo.ExactSeconds = double(extent.last_granule - head.pre_skip) / decode::kOpusRate;
-        wr32(r, kFmtBytesPerSec, AverageByteRate(SourceInfo.ExactSeconds));
-    }
+    if (extent.last_granule > head.pre_skip) set_length(double(extent.last_granule - head.pre_skip) / decode::kOpusRate);
     return kProbeRecognised;
 }
 

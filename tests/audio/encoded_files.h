@@ -69,13 +69,13 @@ inline std::vector<Row> analysed_rows(const std::string& path) {
 }
 
 // A row every time slice from the start to the end of `seconds` of sound.
-inline void expect_a_row_per_slice(const std::string& path, double seconds) {
+inline void expect_a_row_per_slice(const std::string& path, double seconds, double slice = kSlice) {
     const std::vector<Row> rows = analysed_rows(path);
     ASSERT_FALSE(rows.empty()) << path;
     EXPECT_NEAR(rows.front().time, 0.0, 1e-9) << path;
     for (size_t i = 1; i < rows.size(); ++i)
-        ASSERT_NEAR(rows[i].time - rows[i - 1].time, kSlice, 0.002) << path << " row " << i;
-    EXPECT_GE(rows.back().time, seconds - 2 * kSlice) << path;
+        ASSERT_NEAR(rows[i].time - rows[i - 1].time, slice, 0.002) << path << " row " << i;
+    EXPECT_GE(rows.back().time, seconds - 2 * slice) << path;
 }
 
 inline std::string be32(uint32_t v) { return {char(v >> 24), char(v >> 16), char(v >> 8), char(v)}; }
