@@ -1,5 +1,6 @@
 #include "audio/flac_opus_probe.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -67,6 +68,67 @@ bool read_first_ogg_packet(uint64_t offset, uint8_t (&page)[28], std::vector<uin
     return SourceFile->read(packet.data(), int64_t(packet.size())) == int64_t(packet.size());
 }
 
+// The checks of a frame: CRC-8 of its header, CRC-16 of the whole frame (0 over the frame with
+// its own CRC at the end).
+uint8_t crc8(const uint8_t* p, size_t n) {
+    uint8_t c = 0;
+    for (size_t i = 0; i < n; ++i) {
+        c ^= p[i];
+        for (int b = 0; b < 8; ++b) c = uint8_t(c & 0x80 ? (c << 1) ^ 0x07 : c << 1);
+    }
+    return c;
+}
+uint16_t crc16(const uint8_t* p, size_t n) {
+    uint16_t c = 0;
+    for (size_t i = 0; i < n; ++i) {
+        c ^= uint16_t(p[i] << 8);
+        for (int b = 0; b < 8; ++b) c = uint16_t(c & 0x8000 ? (c << 1) ^ 0x8005 : c << 1);
+    }
+    return c;
+}
+
+// The samples a channel up to the end of the frame at `f` (its header checked), 0 if it is none.
+uint64_t samples_through_frame(const uint8_t* f, size_t n, const decode::FlacStreamInfo& info) {
+    if (n < 6 || f[0] != 0xFF || (f[1] & 0xFE) != 0xF8 || (f[3] & 1)) return 0;
+    // The frame or sample number, coded as UTF-8 is (up to 36 bits).
+    size_t ones = 0;
+    while (ones < 8 && (f[4] & (0x80 >> ones))) ++ones;
+    if (ones == 1 || ones == 8) return 0;
+    const size_t len = ones == 0 ? 1 : ones;
+    uint64_t number = f[4] & (0x7F >> ones);
+    size_t at = 5;
+    for (size_t k = 1; k < len; ++k, ++at) {
+        if (at >= n || (f[at] & 0xC0) != 0x80) return 0;
+        number = number << 6 | (f[at] & 0x3F);
+    }
+    const int code = f[2] >> 4, rate_code = f[2] & 15;
+    uint64_t block = 0;
+    if (code == 1) block = 192;
+    else if (code >= 2 && code <= 5) block = 576u << (code - 2);
+    else if (code >= 8) block = 256u << (code - 8);
+    else if (code == 6 && at < n) block = f[at++] + 1u;
+    else if (code == 7 && at + 1 < n) block = (f[at] << 8 | f[at + 1]) + 1u, at += 2;
+    if (rate_code == 12) at += 1;
+    else if (rate_code == 13 || rate_code == 14) at += 2;
+    if (block == 0 || at >= n || crc8(f, at) != f[at] || crc16(f, n) != 0) return 0;
+    // Fixed-size blocks count frames, others samples.
+    return ((f[1] & 1) ? number : number * info.max_block) + block;
+}
+
+// A stream that does not say how long it is: the length its last frame gives, found in the last
+// bytes and checked whole up to the end of the sound (0 when none is).
+uint64_t samples_from_last_frame(uint64_t start, uint64_t end, const decode::FlacStreamInfo& info) {
+    const uint64_t most = uint64_t(info.max_block) * info.channels * (info.bits + 1) / 8 + 64;
+    const uint64_t n = std::min<uint64_t>(end - start, std::max<uint64_t>(most, 65536));
+    std::vector<uint8_t> tail(n);
+    if (!read_at(end - n, tail.data(), int64_t(n))) return 0;
+    for (size_t i = n >= 2 ? n - 2 : 0; i-- > 0;) {
+        if (tail[i] != 0xFF || (tail[i + 1] & 0xFE) != 0xF8) continue;
+        if (const uint64_t samples = samples_through_frame(&tail[i], n - i, info)) return samples;
+    }
+    return 0;
+}
+
 }  // namespace
 
 int ProbeFlacStream() {
@@ -105,7 +167,8 @@ int ProbeFlacStream() {
     SourceInfo.DataStart = pos;
     const uint64_t end = size - TrailingTagBytes(*SourceFile);
     SetStreamLength(end > pos ? end - pos : 0);
-    set_flac_length(info, info.total_samples);
+    set_flac_length(info, info.total_samples ? info.total_samples
+                                             : end > pos ? samples_from_last_frame(pos, end, info) : 0);
     return kProbeRecognised;
 }
 
