@@ -19,7 +19,7 @@ void expect_peaks_where_the_wave_has_them(const std::string& path, const std::st
     const std::vector<Row> rows = analysed_rows(path), wave_rows = analysed_rows(wave);
     ASSERT_GT(rows.size(), 2u) << path;
     ASSERT_GT(wave_rows.size(), 2u) << wave;
-    // Away from the ends, where a slice holds part silence.
+    // Away from the ends, where a slice is partly silent.
     for (size_t i = 1; i + 2 < std::min(rows.size(), wave_rows.size()); ++i)
         EXPECT_NEAR(rows[i].peak_hz, wave_rows[i].peak_hz, rate / 4096 + 0.01) << path << " row " << i;
 }
