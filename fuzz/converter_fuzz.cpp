@@ -10,8 +10,8 @@
 
 namespace {
 
-constexpr uint16_t kTags[] = {0x0001, 0x0002, 0x0003, 0x0006, 0x0007, 0x0011, 0x0050,
-                              0x0055, 0x674F, 0x6750, 0x6751, 0xFFFE};
+constexpr uint16_t kTags[] = {0x0001, 0x0002, 0x0003, 0x0006, 0x0007, 0x0011, 0x0050, 0x0055,
+                              0x674F, 0x6750, 0x6751, 0xFFFE, 0xF1AC, 0xF1AD, 0x704F};
 constexpr uint32_t kRates[] = {8000, 11025, 22050, 32000, 44100, 48000};
 
 void put16(std::vector<uint8_t>& b, size_t at, uint16_t v) {
@@ -55,6 +55,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         c->convert(data + at, uint32_t(n), dst.data(), cap, used);
         if (used > cap) __builtin_trap();
         block = 1 + (block * 7 + 13) % 5000;
+    }
+    // The input ends: what a decoder held back comes out, within the destinations given.
+    c->end_input();
+    dst.assign(1u << 16, 0);
+    for (uint32_t used = 1; used > 0;) {
+        c->convert(nullptr, 0, dst.data(), uint32_t(dst.size()), used);
+        if (used > dst.size()) __builtin_trap();
     }
     return 0;
 }

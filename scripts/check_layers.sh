@@ -33,7 +33,7 @@ function rank(d) {
         if (target > own) { print path ":" line ": includes a higher layer: " text; bad = 1 }
     } else if (own > 0 && part[1] == "src" && match(text, /<[^>]+>/)) {
         h = substr(text, RSTART + 1, RLENGTH - 2)
-        if (h ~ /^(Q[A-Za-z]*|SDL[A-Za-z0-9_]*\.h|mpg123\.h|ogg\/.*|vorbis\/.*|X11\/.*)$/) {
+        if (h ~ /^(Q[A-Za-z]*|SDL[A-Za-z0-9_]*\.h|mpg123\.h|ogg\/.*|vorbis\/.*|FLAC\/.*|opus.*\.h|opus\/.*|X11\/.*)$/) {
             print path ":" line ": only the platform layer includes " text; bad = 1
         }
     }

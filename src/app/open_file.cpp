@@ -60,7 +60,7 @@ OpenFileRequest OpenFileDialogRequest() {
     r.caption = JapaneseUi ? "開く" : "Open";
     if (is_folder(Settings.OpenFolder)) r.folder = Settings.OpenFolder;
     else if (const std::string here = folder_of(AbsolutePath(FileName)); is_folder(here)) r.folder = here;
-    r.filters = {{JapaneseUi ? "サウンド ファイル" : "Sound files", {"*.wav", "*.mp3", "*.ogg"}},
+    r.filters = {{JapaneseUi ? "サウンド ファイル" : "Sound files", {"*.wav", "*.mp3", "*.ogg", "*.flac", "*.oga", "*.opus"}},
                  {JapaneseUi ? "すべてのファイル" : "All files", {"*"}}};
     return r;
 }

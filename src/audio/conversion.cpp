@@ -167,6 +167,11 @@ SliceFill ConvertSlice(int slot, uint64_t quiet_limit) {
         r.file_bytes += n;
         quiet = convert(SampleBuffers[5], n) > 0 ? 0 : quiet + n;
     }
+    // The stream's last bytes are in: what the decoder held back for want of them comes now.
+    if (SourceInfo.DataRemaining == 0 && !g_stream->format_changed()) {
+        ShowMultimediaError(g_stream->end_input(), "acm_convert");
+        if (r.bytes < capacity) convert(nullptr, 0);
+    }
     // A stream that changes its layout ends where the change is.
     if (g_stream->format_changed()) SourceInfo.DataRemaining = 0;
     return r;
@@ -182,6 +187,7 @@ uint32_t ConvertOnce(uint32_t n, int slot) {
                         "acm_convert");
     // The stream's last block, or the end of its layout: what the converter still holds goes now.
     if (SourceInfo.DataRemaining == 0 || g_stream->format_changed()) {
+        if (!g_stream->format_changed()) ShowMultimediaError(g_stream->end_input(), "acm_convert");
         for (uint32_t more = 1; more > 0 && used < ConvertedSize;) {
             if (g_stream->convert(nullptr, 0, SampleBuffers[slot] + used, ConvertedSize - used, more) != 0) break;
             used += more;

@@ -4,6 +4,7 @@
 
 #include <new>
 
+#include "audio/flac_opus_probe.h"
 #include "audio/run.h"
 #include "audio/source_messages.h"
 #include "audio/stream_probe.h"
@@ -113,7 +114,8 @@ void PublishSourceFormat(const std::vector<uint8_t>& record) {
     s.sample_rate = rd32(record, kFmtRate);
     s.khz = int32_t((uint64_t(s.sample_rate) + 500) / 1000);
     s.format_tag = tag;
-    s.bits = is_ogg_tag(tag) ? 0 : bits;
+    // The lossy Ogg codecs have no sample width: their panel line gives the bit rate.
+    s.bits = is_ogg_tag(tag) || tag == kTagOpus ? 0 : bits;
 
     DrawFormatLines(panel.dc());
     DrawPositionLine(panel.dc());
@@ -146,14 +148,22 @@ int OpenSource() {
     SourceInfo.ExactSeconds = 0;
     if (!f.descend_riff(SourceRiffChunk)) {
         set_lengths(clamp_length(f.file_size()));
-        f.seek(0, SEEK_SET);
-        int r = ProbeMpegStream(true);
+        // A FLAC stream says so in its first bytes (after its ID3v2 tag, if any), which no stream
+        // the other probes take begins with; its cover art must not pass for MPEG frames.
+        int r = ProbeFlacStream();
         if (r == kProbeFailed) return 0;
         if (r != kProbeRecognised) {
-            r = ProbeOggStream(0);
-            if (r == kProbeFailed) return 0;
-            if (r != kProbeRecognised) return fail(SourceMessage::NotRiff);
+            f.seek(0, SEEK_SET);
+            r = ProbeMpegStream(true);
         }
+        if (r == kProbeFailed) return 0;
+        // The Ogg codecs, each known by its first packet.
+        for (auto probe : {ProbeOggStream, ProbeOggFlacStream, ProbeOpusStream}) {
+            if (r != kProbeNotThisKind) break;
+            r = probe(0);
+            if (r == kProbeFailed) return 0;
+        }
+        if (r != kProbeRecognised) return fail(SourceMessage::NotRiff);
         kind = Kind::Plain;
     } else if (SourceRiffChunk.form_type == fourcc("WAVE")) {
         if (!f.descend_chunk(SourceSubChunk, SourceRiffChunk, fourcc("fmt "))) return fail(SourceMessage::WaveBroken);

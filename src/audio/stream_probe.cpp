@@ -54,18 +54,6 @@ bool skip_tag(uint64_t start, uint8_t* b) {
     }
 }
 
-// The stream's bytes, all still to come.
-void set_stream_length(uint64_t n) {
-    SourceInfo.DataTotal = SourceInfo.DataRemaining = uint32_t(std::min<uint64_t>(n, 0xFFFFFFFFu));
-}
-
-// The byte rate that makes the stream last `seconds`: its average.
-uint32_t average_rate(double seconds) {
-    if (!(seconds > 0)) return 0;
-    const double average = std::floor(double(SourceInfo.DataTotal) / seconds + 0.5);
-    return average >= 1 && average <= double(std::numeric_limits<uint32_t>::max()) ? uint32_t(average) : 0;
-}
-
 // What an encoder's header frame ("Xing" for a varying rate, "Info" for a constant one) says of the
 // sound: the frame holds none itself, and LAME (or libavcodec) notes in it the samples of delay it
 // put in front and of padding behind, which decoders leave out.
@@ -128,6 +116,16 @@ void measure_mpeg_frames(const MpegHeader& first, const EncoderInfo& info) {
 
 }  // namespace
 
+void SetStreamLength(uint64_t n) {
+    SourceInfo.DataTotal = SourceInfo.DataRemaining = uint32_t(std::min<uint64_t>(n, 0xFFFFFFFFu));
+}
+
+uint32_t AverageByteRate(double seconds) {
+    if (!(seconds > 0)) return 0;
+    const double average = std::floor(double(SourceInfo.DataTotal) / seconds + 0.5);
+    return average >= 1 && average <= double(std::numeric_limits<uint32_t>::max()) ? uint32_t(average) : 0;
+}
+
 uint64_t TrailingTagBytes(RiffFile& f) {
     const uint64_t size = f.file_size();
     uint64_t tags = 0;
@@ -143,7 +141,7 @@ uint64_t TrailingTagBytes(RiffFile& f) {
     return tags;
 }
 
-OggExtent MeasureOggStream(RiffFile& f, uint64_t offset, uint32_t serial) {
+OggExtent MeasureOggStream(RiffFile& f, uint64_t offset, uint32_t serial, int header_packets) {
     OggExtent out;
     const uint64_t size = f.file_size();
     constexpr uint64_t kWalkLimit = 64ull << 20;
@@ -152,9 +150,9 @@ OggExtent MeasureOggStream(RiffFile& f, uint64_t offset, uint32_t serial) {
     uint64_t pos = offset;
     int64_t link_granule = -1;
     uint8_t h[27], lacing[255];
-    // Page by page: the header packets (three, the comments possibly spread over many pages), and
+    // Page by page: the header packets (the comments possibly spread over many pages), and
     // in a file small enough the last granule position of every link of a chain.
-    while (pos + 27 <= size && (walk_all || packets < 3)) {
+    while (pos + 27 <= size && (walk_all || packets < header_packets)) {
         const uint64_t page = pos;
         if (f.seek(int64_t(pos), SEEK_SET) < 0 || f.read(h, 27) != 27 || std::memcmp(h, "OggS", 4) != 0) break;
         const int segments = h[26];
@@ -162,10 +160,10 @@ OggExtent MeasureOggStream(RiffFile& f, uint64_t offset, uint32_t serial) {
         uint64_t body = 0;
         for (int i = 0; i < segments; ++i) {
             body += lacing[i];
-            if (packets < 3 && lacing[i] < 255 && le32(h + 14) == serial) ++packets;
+            if (packets < header_packets && lacing[i] < 255 && le32(h + 14) == serial) ++packets;
         }
         pos += 27 + uint64_t(segments) + body;
-        if (packets == 3 && out.header_bytes == 0) out.header_bytes = pos - offset;
+        if (packets == header_packets && out.header_bytes == 0) out.header_bytes = pos - offset;
         const int64_t granule = int64_t(le32(h + 6) | uint64_t(le32(h + 10)) << 32);
         // A page that begins a stream closes the link before it.
         if ((h[5] & 2) && link_granule > 0 && page > offset) {
@@ -238,7 +236,7 @@ int ProbeMpegStream(bool whole_file) {
         // The sound is what lies between the tags: a picture in the tag in front is no sound.
         SourceInfo.DataStart = SourceFile->tell() - 4;
         const uint64_t end = SourceFile->file_size() - TrailingTagBytes(*SourceFile);
-        set_stream_length(end > SourceInfo.DataStart ? end - SourceInfo.DataStart : 0);
+        SetStreamLength(end > SourceInfo.DataStart ? end - SourceInfo.DataStart : 0);
         SourceFile->seek(int64_t(SourceInfo.DataStart + 4), SEEK_SET);
     }
 
@@ -342,13 +340,13 @@ int ProbeOggStream(uint64_t offset) {
 
     // The whole file is the stream; its exact length is in the granule positions of its pages.
     SourceInfo.DataStart = offset;
-    set_stream_length(SourceFile->file_size() - offset);
+    SetStreamLength(SourceFile->file_size() - offset);
     const OggExtent extent = MeasureOggStream(*SourceFile, offset, le32(page + 14));
     SourceInfo.HeaderBytes = uint32_t(std::min<uint64_t>(extent.header_bytes, 0xFFFFFFFFu));
     if (rate > 0 && extent.last_granule > 0) {
         SourceInfo.ExactSeconds = double(extent.last_granule) / rate;
         // Without a nominal rate the stream is read and sized by its average one.
-        if (nominal <= 0) wr32(r, kFmtBytesPerSec, average_rate(SourceInfo.ExactSeconds));
+        if (nominal <= 0) wr32(r, kFmtBytesPerSec, AverageByteRate(SourceInfo.ExactSeconds));
     }
     return kProbeRecognised;
 }

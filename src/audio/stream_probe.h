@@ -36,17 +36,22 @@ int ProbeMpegStream(bool whole_file);
 // the file, and its byte rate the average that gives its exact length.
 int ProbeOggStream(uint64_t offset);
 
+// The stream's bytes, all still to come.
+void SetStreamLength(uint64_t n);
+// The byte rate that makes the stream (DataTotal bytes) last `seconds`: its average; 0 for none.
+uint32_t AverageByteRate(double seconds);
+
 // The bytes of the ID3v1 and APE tags at the end of a file (not sound).
 class RiffFile;
 uint64_t TrailingTagBytes(RiffFile& f);
 
-// What the pages of an Ogg stream with the given serial number say: how many bytes its header
-// packets take from `offset` on (0: not all found), and the sum of the last granule positions of
-// its links (0: none found).
+// What the pages of an Ogg stream with the given serial number say: how many bytes its
+// `header_packets` header packets take from `offset` on (0: not all found), and the sum of the
+// last granule positions of its links (0: none found).
 struct OggExtent {
     uint64_t header_bytes = 0;
     uint64_t last_granule = 0;
 };
-OggExtent MeasureOggStream(RiffFile& f, uint64_t offset, uint32_t serial);
+OggExtent MeasureOggStream(RiffFile& f, uint64_t offset, uint32_t serial, int header_packets = 3);
 
 }  // namespace dl

@@ -7,7 +7,9 @@
 #include <new>
 
 #include "platform/decode_adpcm.h"
+#include "platform/decode_flac.h"
 #include "platform/decode_mpeg.h"
+#include "platform/decode_opus.h"
 #include "platform/decode_pcm.h"
 #include "platform/decode_stream.h"
 #include "platform/decode_vorbis.h"
@@ -86,6 +88,14 @@ std::unique_ptr<decode::StreamDecoder> decoder_for(const std::vector<uint8_t>& r
         if (!d) code = kConvertNoMemory;
         return d;
     }
+    case kTagFlac:
+    case kTagOggFlac: {
+        if (f.extra_len < kFlacStreamInfoBytes) return nullptr;
+        return decode::make_flac_decoder(f.extra, tag == kTagOggFlac, f.channels);
+    }
+    case kTagOpus:
+        if (f.rate != decode::kOpusRate) return nullptr;
+        return decode::make_opus_decoder(f.channels, f.bytes_per_second);
     default:
         if (is_ogg_tag(tag)) return decode::make_vorbis_decoder(f.rate, f.channels, f.bytes_per_second);
         return nullptr;
@@ -113,10 +123,10 @@ int Converter::open(const std::vector<uint8_t>& source_format, std::unique_ptr<C
         out.reset(new Converter(std::move(d), f.channels, f.rate));
         // Compressed streams of varying density: a destination is filled from the nominal byte rate.
         const bool mpeg = f.tag == kTagMpeg || f.tag == kTagMpegLayer3;
-        if ((mpeg || is_ogg_tag(f.tag)) && f.bytes_per_second > 0) {
+        if (is_varying_rate_tag(f.tag) && f.bytes_per_second > 0) {
             out->nominal_bytes_per_frame_ = double(f.bytes_per_second) / f.rate;
             // Headers and a page or frame the decoder holds back come on top of the sound itself.
-            out->nominal_slack_ = mpeg ? 2 * 1441 : 16384;
+            out->nominal_slack_ = mpeg ? 2 * 1441 : is_ogg_tag(f.tag) ? 16384 : 65536;
         }
         return kConvertOk;
     } catch (const std::bad_alloc&) {
@@ -154,7 +164,7 @@ int Converter::convert(const uint8_t* src, uint32_t src_len, uint8_t* dst, uint3
             pending_.clear();
             pending_pos_ = 0;
         }
-        if (src_len > 0) decoder_->decode(src, src_len, pending_);
+        if (src_len > 0 && !input_ended_) decoder_->decode(src, src_len, pending_);
     } catch (const std::bad_alloc&) {
         return kConvertNoMemory;
     }
@@ -171,6 +181,17 @@ int Converter::convert(const uint8_t* src, uint32_t src_len, uint8_t* dst, uint3
     } else if (pending_pos_ > pending_.size() / 2) {
         pending_.erase(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(pending_pos_));
         pending_pos_ = 0;
+    }
+    return kConvertOk;
+}
+
+int Converter::end_input() {
+    if (input_ended_) return kConvertOk;
+    input_ended_ = true;
+    try {
+        decoder_->finish(pending_);
+    } catch (const std::bad_alloc&) {
+        return kConvertNoMemory;
     }
     return kConvertOk;
 }

@@ -42,6 +42,10 @@ public:
     int convert(const uint8_t* src, uint32_t src_len, uint8_t* dst, uint32_t dst_capacity,
                 uint32_t& dst_used);
 
+    // The source bytes have all been given: what the decoder still holds joins the output, which
+    // convert() with no source bytes then hands out. Further source bytes are not decoded.
+    int end_input();
+
     // True once the stream switched rate or channels; later output is withheld.
     bool format_changed() const;
     // Converted bytes that did not fit the destinations so far: they come first next time.
@@ -62,6 +66,7 @@ private:
     uint32_t rate_;
     std::vector<int16_t> pending_;  // decoded, not yet handed out
     size_t pending_pos_ = 0;
+    bool input_ended_ = false;
     double nominal_bytes_per_frame_ = 0;  // 0: the decoder's exact bound
     uint32_t nominal_slack_ = 0;
 };

@@ -16,6 +16,10 @@ public:
     // Appends every sample the bytes complete; never throws on bad data.
     virtual void decode(const uint8_t* src, size_t len, std::vector<int16_t>& out) = 0;
 
+    // No more bytes come: whatever the decoder still holds (a last frame it could not yet tell
+    // complete) is decoded now.
+    virtual void finish(std::vector<int16_t>& /*out*/) {}
+
     // Set once the stream switched rate or channel count; nothing more comes out.
     virtual bool format_changed() const { return false; }
 

@@ -19,10 +19,22 @@ inline constexpr uint16_t kTagMpeg = 0x0050;
 inline constexpr uint16_t kTagMpegLayer3 = 0x0055;
 inline constexpr uint16_t kTagOggVorbis = 0x674F;  // the one the Ogg probe writes
 inline constexpr uint16_t kTagExtensible = 0xFFFE;
+// The lossless and the modern lossy stream, recorded with tags of our own: native FLAC ("fLaC"
+// streams), FLAC in Ogg, and Opus in Ogg. The FLAC records carry the 34 bytes of the stream's
+// STREAMINFO block as their extra bytes, the Opus record the OpusHead packet.
+inline constexpr uint16_t kTagFlac = 0xF1AC;
+inline constexpr uint16_t kTagOggFlac = 0xF1AD;
+inline constexpr uint16_t kTagOpus = 0x704F;
+inline constexpr size_t kFlacStreamInfoBytes = 34;
 
 // The three Ogg Vorbis tags (with and without a fixed rate, and the variant with
 // a header of its own).
 inline constexpr bool is_ogg_tag(uint16_t tag) { return tag >= 0x674F && tag <= 0x6751; }
+inline constexpr bool is_flac_tag(uint16_t tag) { return tag == kTagFlac || tag == kTagOggFlac; }
+// Streams whose byte rate varies with the sound: sized by their average (or nominal) rate.
+inline constexpr bool is_varying_rate_tag(uint16_t tag) {
+    return tag == kTagMpeg || tag == kTagMpegLayer3 || is_ogg_tag(tag) || is_flac_tag(tag) || tag == kTagOpus;
+}
 // Codecs whose byte rate counts whole blocks: scaled and sized in blocks.
 inline constexpr bool is_block_rate_tag(uint16_t tag) { return tag >= 0x0071 && tag <= 0x0073; }
 

@@ -89,7 +89,7 @@ TEST_F(OpenFileTest, OpenWithAFileChosenOpensItAndShowsIt) {
     const dl::OpenFileRequest& asked = dialog_.requests[0];
     EXPECT_EQ(asked.caption, "Open");
     ASSERT_EQ(asked.filters.size(), 2u);
-    EXPECT_EQ(dl::filter_text(asked.filters[0]), "Sound files (*.wav *.mp3 *.ogg)");
+    EXPECT_EQ(dl::filter_text(asked.filters[0]), "Sound files (*.wav *.mp3 *.ogg *.flac *.oga *.opus)");
     EXPECT_EQ(dl::filter_text(asked.filters[1]), "All files (*)");
 
     EXPECT_EQ(dl::SourceState.mode, dl::SourceMode::File);
@@ -281,7 +281,7 @@ TEST_F(OpenFileTest, JapaneseMenusAndDialog) {
     open_all(w, {take});
     ASSERT_EQ(dialog_.requests.size(), 1u);
     EXPECT_EQ(dialog_.requests[0].caption, "開く");
-    EXPECT_EQ(dl::filter_text(dialog_.requests[0].filters[0]), "サウンド ファイル (*.wav *.mp3 *.ogg)");
+    EXPECT_EQ(dl::filter_text(dialog_.requests[0].filters[0]), "サウンド ファイル (*.wav *.mp3 *.ogg *.flac *.oga *.opus)");
     EXPECT_EQ(dl::filter_text(dialog_.requests[0].filters[1]), "すべてのファイル (*)");
     EXPECT_EQ(w.title(), "録音.wav - dewlark");
     EXPECT_EQ(w.button_text(dl::kPlayButton), "再生");

@@ -286,7 +286,8 @@ std::vector<Hostile> hostile_streams() {
          {}, ogg_ref, 0, 44100, true},
         {"bad checksum on the first link's sound", [=] { return damage_page(chain(), 4002); },
          {}, "ogg_44k_stereo_chained_same_format.ref.raw", 44100, 52920, true},
-        {"Opus in Ogg", [] { return opus_stream(77); }, {"<file>\nThis file is not WAVE file"}, "", 0, 0, false},
+        // Its head is valid: the packets of noise decode to what they decode to, and the play ends.
+        {"Opus in Ogg", [] { return opus_stream(77); }, {}, "", 0, 0, false},
         {"Vorbis then Opus", [=] { return ogg() + opus_stream(77); }, {}, ogg_ref, 0, 44100, true},
         {"chain that changes rate and channels",
          [] { return fixture("ogg_44k_stereo_then_22k_mono_chained.ogg"); }, {}, ogg_ref, 0, 44100, true},

@@ -84,4 +84,32 @@ inline std::string vorbis_id(uint8_t channels, uint32_t rate, int32_t nominal) {
            u32le(uint32_t(nominal)) + u32le(0) + std::string(1, char(0xb8)) + std::string(1, char(1));
 }
 
+// A FLAC STREAMINFO block's 34 bytes (frame sizes unknown, no MD5).
+inline std::string flac_stream_info(uint32_t min_block, uint32_t max_block, uint32_t rate, unsigned channels,
+                                    unsigned bits, uint64_t total) {
+    std::string b(34, '\0');
+    size_t at = 0;
+    auto put = [&](uint64_t v, unsigned n) {
+        for (unsigned i = n; i-- > 0; ++at)
+            if ((v >> i) & 1) b[at / 8] = char(uint8_t(b[at / 8]) | 0x80 >> (at % 8));
+    };
+    put(min_block, 16), put(max_block, 16), put(0, 24), put(0, 24);
+    put(rate, 20), put(channels - 1, 3), put(bits - 1, 5), put(total, 36);
+    return b;
+}
+// A FLAC metadata block; `declared` overrides its length field.
+inline std::string flac_block(int type, bool last, const std::string& body, int64_t declared = -1) {
+    const uint32_t n = declared < 0 ? uint32_t(body.size()) : uint32_t(declared);
+    return std::string{char((last ? 0x80 : 0) | type), char(n >> 16), char(n >> 8), char(n)} + body;
+}
+// The first packet of FLAC in Ogg for a STREAMINFO: mapping version `major`.1, one more header.
+inline std::string ogg_flac_first(const std::string& stream_info, char major = 1) {
+    return std::string("\x7f" "FLAC", 5) + major + '\0' + '\0' + '\1' + "fLaC" + flac_block(0, false, stream_info);
+}
+// An OpusHead packet; `family` 0 has no table.
+inline std::string opus_head(uint8_t channels, uint8_t family = 0, const std::string& table = "", uint8_t version = 1) {
+    return std::string("OpusHead") + char(version) + char(channels) + u16le(312) + u32le(48000) + u16le(0) +
+           char(family) + table;
+}
+
 }  // namespace reader_files

@@ -24,12 +24,12 @@ out="$(appstreamcli validate --no-net --pedantic "$metainfo" 2>&1)" || fail "app
 out="$(MANWIDTH=80 man --warnings -l "$src/data/dewlark.1" 2>&1 >/dev/null)"
 [ -z "$out" ] || fail "man --warnings: $out"
 # The file types offered to the desktop are the ones the program reads, the same in both files, and
-# never the generic Ogg type, which also covers Opus and FLAC.
+# never the generic Ogg type, which also covers codecs the program does not read (Speex).
 mime_desktop="$(sed -n 's/^MimeType=//p' "$desktop" | tr ';' '\n' | sed '/^$/d' | sort)"
 mime_meta="$(sed -n 's:.*<mediatype>\(.*\)</mediatype>.*:\1:p' "$metainfo" | sort)"
 [ "$mime_desktop" = "$mime_meta" ] ||
   fail "desktop and metainfo types differ: $(diff <(echo "$mime_desktop") <(echo "$mime_meta") | grep '^[<>]' | tr '\n' ' ')"
-for t in audio/wav audio/x-wav audio/mpeg audio/x-vorbis+ogg; do
+for t in audio/wav audio/x-wav audio/mpeg audio/x-vorbis+ogg audio/flac audio/x-flac+ogg audio/x-opus+ogg; do
   grep -qx "$t" <<<"$mime_desktop" || fail "$t is not offered"
 done
 ! grep -qx "audio/ogg" <<<"$mime_desktop" || fail "the generic audio/ogg is offered"

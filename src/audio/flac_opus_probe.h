@@ -1,0 +1,18 @@
+#pragma once
+#include <cstdint>
+
+namespace dl {
+
+// Probes of the lossless and the modern lossy stream; results as the other stream probes give
+// them (kProbeRecognised, kProbeFailed after a message, kProbeNotThisKind). A stream that says it
+// is one of these but whose headers are broken is refused as a broken file.
+
+// A native FLAC stream ("fLaC" at the start of the file, or right after an ID3v2 tag). The sound
+// is the frames after the metadata blocks (a cover picture is no sound).
+int ProbeFlacStream();
+// FLAC in Ogg, from its first page at `offset`.
+int ProbeOggFlacStream(uint64_t offset);
+// Opus in Ogg, from its first page at `offset`; decoded at 48 kHz.
+int ProbeOpusStream(uint64_t offset);
+
+}  // namespace dl
