@@ -62,6 +62,22 @@ CosSin unit_root(long k, long m) {
     return {static_cast<double>(std::cos(a)), static_cast<double>(std::sin(a))};
 }
 
+// The twiddles of a pass of `radix` over sub-length nk: for m = 1..radix-1, nk/radix values of
+// cos, then of -sin, of m*2*pi*p/nk. Returns the end of what it wrote.
+double* fill_twiddles(double* at, int nk, int radix) {
+    const int n1 = nk / radix;
+    for (int m = 1; m < radix; ++m) {
+        double* wr = at + (m - 1) * 2 * n1;
+        double* wi = wr + n1;
+        for (int p = 0; p < n1; ++p) {
+            const CosSin w = unit_root(static_cast<long>(m) * p, nk);
+            wr[p] = w.c;
+            wi[p] = -w.s;
+        }
+    }
+    return at + 2 * (radix - 1) * n1;
+}
+
 bool build_plan(int log2n, PlanSlot& slot) {
     const int n = 1 << log2n;
     std::size_t total = 2 * (static_cast<std::size_t>(n) + 1);
@@ -77,18 +93,8 @@ bool build_plan(int log2n, PlanSlot& slot) {
     double* at = storage.get();
     int nk = n;
     for (; nk >= 4; nk /= 4) {
-        const int n1 = nk / 4;
         plan.level_twiddles[plan.levels++] = at;
-        for (int m = 1; m <= 3; ++m) {
-            double* wr = at + (m - 1) * 2 * n1;
-            double* wi = wr + n1;
-            for (int p = 0; p < n1; ++p) {
-                const CosSin w = unit_root(static_cast<long>(m) * p, nk);
-                wr[p] = w.c;
-                wi[p] = -w.s;
-            }
-        }
-        at += 6 * n1;
+        at = fill_twiddles(at, nk, 4);
     }
     plan.radix2_tail = nk == 2;
     if (n >= 4) {
@@ -106,18 +112,8 @@ bool build_plan(int log2n, PlanSlot& slot) {
         at += 6 * n1;
     }
     for (int lg = 4; (1 << lg) <= n / 4; ++lg) {
-        const int nk = 1 << lg, n1 = nk / 8;
         plan.radix8_twiddles[lg] = at;
-        for (int m = 1; m <= 7; ++m) {
-            double* wr = at + (m - 1) * 2 * n1;
-            double* wi = wr + n1;
-            for (int p = 0; p < n1; ++p) {
-                const CosSin w = unit_root(static_cast<long>(m) * p, nk);
-                wr[p] = w.c;
-                wi[p] = -w.s;
-            }
-        }
-        at += 14 * n1;
+        at = fill_twiddles(at, 1 << lg, 8);
     }
     double* c = at;
     double* s = at + n + 1;
