@@ -129,6 +129,10 @@ void DrawPeakList(Dc& target, const BlockAnalysis& a) {
         DrawSpectrogramPeakList(target, a, level_columns, room);
         return;
     }
+    // The tuning line holds every label in one row, strongest first: a weaker one that would
+    // print over a stronger one is left out rather than making both unreadable.
+    static std::vector<std::pair<int, int>> taken;  // kept between ticks: no allocation per tick
+    taken.clear();
     for (const PeakLabel& l : a.labels) {
         const int i = l.row, b = l.bin;
         int y = 13 * CellHeight + i * row;
@@ -148,6 +152,15 @@ void DrawPeakList(Dc& target, const BlockAnalysis& a) {
         if (l.nudged && x > CellWidth) x += int(1.5 * width);
 
         const std::string text = PeakLabelText(l);
+        if (tuning) {
+            int box = target.text_width(text);
+            if (l.with_level) box = std::max(box, level_columns * width + target.text_width(PeakLabelLevelText(l.level)));
+            const bool covers = std::any_of(taken.begin(), taken.end(), [&](const std::pair<int, int>& t) {
+                return x < t.second + width && t.first < x + box + width;  // a cell apart
+            });
+            if (covers) continue;
+            taken.emplace_back(x, x + box);
+        }
         if (!text.empty()) DrawPeakLabel(target, x, y, text, int(text.size()));
         if (l.with_level) {
             const std::string level = PeakLabelLevelText(l.level);

@@ -319,6 +319,35 @@ TEST_F(PeaksTest, TuningViewWritesEveryLabelInTheBottomLine) {
     EXPECT_EQ(target_->bk_mode(), dl::BkMode::Opaque);
 }
 
+TEST_F(PeaksTest, TuningLineLeavesOutAWeakerLabelThatWouldPrintOverAStrongerOne) {
+    dl::Settings.display = 111;
+    dl::Settings.use_onmei = 1;
+    const int bottom = 13 * 7 + 256 - 2 * 7;
+    auto bottom_line = [&] {
+        std::vector<dl::Rgb> ink;
+        for (int y = bottom; y < bottom + dl::LabelFont.height; ++y)
+            for (int x = 0; x < 1200; ++x) ink.push_back(surface_->pixel(x, y));
+        return ink;
+    };
+    auto draw = [&](std::initializer_list<std::pair<int, double>> lines) {
+        re_.assign(4096, 0.0);
+        surface_ = std::make_unique<dl::Surface>(1200, 400);
+        target_ = std::make_unique<dl::Dc>(*surface_);
+        for (auto [k, db] : lines) line(k, db);
+        list();
+        return bottom_line();
+    };
+    const std::vector<dl::Rgb> alone = draw({{440, -10}});
+    // 466 Hz (A#4) lands a few pixels from A4 on the log axis: it is left out, A4 stays whole.
+    EXPECT_EQ(draw({{440, -10}, {466, -20}}), alone);
+    // 880 Hz (A5) has room of its own: both are drawn.
+    const std::vector<dl::Rgb> apart = draw({{440, -10}, {880, -20}});
+    EXPECT_NE(apart, alone);
+    size_t kept = 0;
+    for (size_t i = 0; i < alone.size(); ++i) kept += alone[i] != dl::kBlack && apart[i] == alone[i];
+    EXPECT_GT(kept, 0u);
+}
+
 TEST_F(PeaksTest, ComplexRefinementOfASineBetweenLines) {
     // 1232.8 Hz at 44.1 kHz lies between lines 114 and 115 of 4096.
     dl::SourceInfo.sample_rate = 44100;
