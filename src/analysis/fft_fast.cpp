@@ -190,15 +190,35 @@ int schedule_radix8(const Plan& plan, const Kernels& k, int fours, Stage out[16]
     return count;
 }
 
+// The first radix-4 level, two radix-8 passes, then the radix-4 levels from the fifth on (the
+// sub-length is then n/256, a radix-4 level's). 0 when the size is too small.
+int schedule_radix8_front(const Plan& plan, const Kernels& k, Stage out[16]) {
+    if (plan.log2n < 11) return 0;
+    Stage all4[16];
+    const int c4 = schedule_radix4(plan, k, all4);
+    int count = 0;
+    out[count++] = all4[0];
+    out[count++] = {Kind::Middle8, plan.log2n - 2, 4};
+    out[count++] = {Kind::Middle8, plan.log2n - 5, 32};
+    for (int i = 4; i < c4; ++i) out[count++] = all4[i];
+    return count;
+}
+
+bool fits(const Kernels& k, int n, const Stage* stages, int count) {
+    for (int i = 0; i < count; ++i)
+        if (stages[i].kind == Kind::Middle8 && !k.middle8_fits(n, stages[i].s)) return false;
+    return true;
+}
+
 // The passes over memory for one transform: radix-8 ones where the kernels have them for the
-// size and they make fewer passes. The last pass can always run in place.
+// size and stride and they make fewer passes. The last pass can always run in place.
 int schedule(const Plan& plan, const Kernels& k, Stage out[16]) {
     int count = schedule_radix4(plan, k, out);
-    if (!k.middle8 || !use_radix8 || plan.n > k.max_middle8_n) return count;
-    for (int fours = 0; fours <= 1; ++fours) {
+    if (!k.middle8 || !use_radix8) return count;
+    for (int candidate = 0; candidate < 3; ++candidate) {
         Stage trial[16];
-        const int c = schedule_radix8(plan, k, fours, trial);
-        if (c > 0 && c < count) {
+        const int c = candidate < 2 ? schedule_radix8(plan, k, candidate, trial) : schedule_radix8_front(plan, k, trial);
+        if (c > 0 && c < count && fits(k, plan.n, trial, c)) {
             count = c;
             for (int i = 0; i < c; ++i) out[i] = trial[i];
         }

@@ -192,9 +192,12 @@ __attribute__((target("avx2,fma"))) void middle8_fixed(const double* xr, const d
     }
 }
 
-// Beyond this size the radix-8 passes' 32 streams outrun what the caches track and two radix-4
-// passes are faster (measured up to 32768 points).
+// Beyond 8192 points the radix-8 passes' 32 streams outrun what the caches track and two radix-4
+// passes are faster (measured up to 32768 points), except at the two smallest strides, where each
+// output row lies together: there they save a pass at about the same speed.
 constexpr int kMaxLog2Middle8 = 13;
+constexpr int kMaxLog2Middle8Front = 15;
+constexpr int kMaxLog2FrontStride = 5;
 
 using Middle8 = void (*)(const double*, const double*, double*, double*, const double*);
 
@@ -202,7 +205,8 @@ using Middle8 = void (*)(const double*, const double*, double*, double*, const d
 template <int LogN, int LogS>
 constexpr Middle8 middle8_instance() {
     constexpr bool reached = LogS >= 2 && ((LogS - 2) % 3 == 0 || (LogS >= 4 && (LogS - 4) % 3 == 0));
-    if constexpr (reached && LogN <= kMaxLog2Middle8 && LogN - LogS >= 4)
+    constexpr bool measured = LogN <= kMaxLog2Middle8 || (LogN <= kMaxLog2Middle8Front && LogS <= kMaxLog2FrontStride);
+    if constexpr (reached && measured && LogN - LogS >= 4)
         return &middle8_fixed<(1 << LogN), (1 << LogS)>;
     else
         return nullptr;
@@ -214,11 +218,16 @@ constexpr std::array<Middle8, 16> middle8_row(std::integer_sequence<int, LogS...
 }
 
 template <int... LogN>
-constexpr std::array<std::array<Middle8, 16>, kMaxLog2Middle8 + 1> middle8_table(std::integer_sequence<int, LogN...>) {
+constexpr std::array<std::array<Middle8, 16>, kMaxLog2Middle8Front + 1> middle8_table(std::integer_sequence<int, LogN...>) {
     return {middle8_row<LogN>(std::make_integer_sequence<int, 16>())...};
 }
 
-constexpr auto kMiddle8 = middle8_table(std::make_integer_sequence<int, kMaxLog2Middle8 + 1>());
+constexpr auto kMiddle8 = middle8_table(std::make_integer_sequence<int, kMaxLog2Middle8Front + 1>());
+
+bool middle8_fits(int n, int s) {
+    const int ln = __builtin_ctz(unsigned(n)), ls = __builtin_ctz(unsigned(s));
+    return ln <= kMaxLog2Middle8Front && ls < 16 && kMiddle8[size_t(ln)][size_t(ls)] != nullptr;
+}
 
 void middle8(int n, int s, const double* xr, const double* xi, double* yr, double* yi,
              const double* tw) {
@@ -329,8 +338,8 @@ DL_AVX2_ENTRY void split(int h, const double* xr, const double* xi, double* re, 
         split_as<false>(h, xr, xi, re, im, c, s, g);
 }
 
-const Kernels avx2 = {first,  first_interleaved, middle, middle8, last4, last2, last8, split, 16,
-                      1 << kMaxLog2Middle8, true};
+const Kernels avx2 = {first, first_interleaved, middle, middle8, last4, last2, last8, split, 16,
+                      middle8_fits, true};
 
 }  // namespace
 

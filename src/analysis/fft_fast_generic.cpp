@@ -99,6 +99,6 @@ void split(int h, const double* xr, const double* xi, double* re, double* im, co
 }  // namespace
 
 const Kernels generic_kernels = {first, first_interleaved, middle, nullptr, last4, last2,
-                                 nullptr, split, 1, 0, false};
+                                 nullptr, split, 1, nullptr, false};
 
 }  // namespace dl::fft_fast

@@ -31,9 +31,10 @@ struct Kernels {
     // (see split_pairs); the mirrored upper half only when `mirror`.
     void (*split)(int h, const double* xr, const double* xi, double* re, double* im,
                   const double* c, const double* s, double g, bool mirror);
-    // Smallest n these kernels accept; largest n for middle8.
+    // Smallest n these kernels accept.
     int min_n;
-    int max_middle8_n;
+    // Whether middle8 takes this size and stride.
+    bool (*middle8_fits)(int n, int s);
     // first_interleaved takes the first level's twiddles as Plan::first_shuffled.
     bool shuffled_first;
 };
