@@ -8,7 +8,7 @@ void PrintUsage(std::FILE* out) {
     if (japanese_locale()) {
         std::fputs(
             "使い方: dewlark [ファイル] [/P] [/L] [/S | /M] [/H | /O] [/レート]\n"
-            "  ファイル  開く音声ファイル (WAV, MP3, Ogg Vorbis)。なければサウンドカードの入力\n"
+            "  ファイル  開く音声ファイル (WAV, MP3, Ogg Vorbis, FLAC, Opus)。なければサウンドカードの入力\n"
             "  /P        すぐに再生 (モニタ) を始める\n"
             "  /L        1024 ピクセルの大きいグラフ\n"
             "  /S /M     ステレオ / モノラルで録音\n"
@@ -34,7 +34,7 @@ void PrintUsage(std::FILE* out) {
     }
     std::fputs(
         "usage: dewlark [FILE] [/P] [/L] [/S | /M] [/H | /O] [/RATE]\n"
-        "  FILE      a sound file to open (WAV, MP3, Ogg Vorbis); without one, the sound card's input\n"
+        "  FILE      a sound file to open (WAV, MP3, Ogg Vorbis, FLAC, Opus); without one, the sound card's input\n"
         "  /P        start playing (or monitoring) at once\n"
         "  /L        the large 1024-pixel graph\n"
         "  /S /M     record in stereo / mono\n"
