@@ -172,7 +172,7 @@ int schedule_radix4(const Plan& plan, const Kernels& k, Stage out[16]) {
 }
 
 // The first radix-4 level, `fours` more radix-4 levels, radix-8 passes, and a final pass of
-// radix 2, 4 or 8 (which ever the remaining size is). 0 when that does not fit the size.
+// radix 2, 4 or 8 (whichever the remaining size is). 0 when that does not fit the size.
 int schedule_radix8(const Plan& plan, const Kernels& k, int fours, Stage out[16]) {
     const int n = plan.n;
     const int eights = (plan.log2n - 2 - 2 * fours - 1) / 3;
