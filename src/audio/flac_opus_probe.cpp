@@ -222,8 +222,9 @@ int ProbeOpusStream(uint64_t offset) {
     // Two header packets: the head and the comments.
     const OggExtent extent = MeasureOggStream(*SourceFile, offset, le32(page + 14), 2);
     SourceInfo.HeaderBytes = uint32_t(std::min<uint64_t>(extent.header_bytes, 0xFFFFFFFFu));
-    // The decoder drops the pre-skip from the front; the last granule position counts it.
-    if (extent.last_granule > head.pre_skip) set_length(double(extent.last_granule - head.pre_skip) / decode::kOpusRate);
+    // The decoder drops each link's pre-skip; the granule positions count them.
+    const uint64_t skipped = extent.opus_pre_skip ? extent.opus_pre_skip : head.pre_skip;
+    if (extent.last_granule > skipped) set_length(double(extent.last_granule - skipped) / decode::kOpusRate);
     return kProbeRecognised;
 }
 

@@ -149,6 +149,7 @@ OggExtent MeasureOggStream(RiffFile& f, uint64_t offset, uint32_t serial, int he
     int packets = 0;
     uint64_t pos = offset;
     int64_t link_granule = -1;
+    uint64_t link_pre_skip = 0;
     uint8_t h[27], lacing[255];
     // Page by page: the header packets (the comments possibly spread over many pages), and
     // in a file small enough the last granule position of every link of a chain.
@@ -162,20 +163,27 @@ OggExtent MeasureOggStream(RiffFile& f, uint64_t offset, uint32_t serial, int he
             body += lacing[i];
             if (packets < header_packets && lacing[i] < 255 && le32(h + 14) == serial) ++packets;
         }
+        // A page that begins a stream: an Opus head says the pre-skip of its link.
+        uint8_t head[12];
+        const bool begins = h[5] & 2;
+        const bool opus_head = begins && body >= 19 && f.read(head, 12) == 12 && std::memcmp(head, "OpusHead", 8) == 0;
         pos += 27 + uint64_t(segments) + body;
         if (packets == header_packets && out.header_bytes == 0) out.header_bytes = pos - offset;
         const int64_t granule = int64_t(le32(h + 6) | uint64_t(le32(h + 10)) << 32);
         // A page that begins a stream closes the link before it.
-        if ((h[5] & 2) && link_granule > 0 && page > offset) {
+        if (begins && link_granule > 0 && page > offset) {
             out.last_granule += link_granule;
+            out.opus_pre_skip += link_pre_skip;
             link_granule = -1;
         }
+        if (begins) link_pre_skip = opus_head ? le16(head + 10) : 0;
         if (granule >= 0) link_granule = granule;
     }
     if (walk_all) {
-        if (link_granule > 0) out.last_granule += link_granule;
+        if (link_granule > 0) out.last_granule += link_granule, out.opus_pre_skip += link_pre_skip;
         return out;
     }
+    out.opus_pre_skip = link_pre_skip;  // the first link's: only the last granule is looked for
     // A long file: the granule position of its last page, found in the last 64 KiB.
     const uint64_t tail = std::min<uint64_t>(size - offset, 65536);
     std::vector<uint8_t> t(tail);
