@@ -1,5 +1,6 @@
 #include "analysis/fft_fast.h"
 
+#include <bit>
 #include <cmath>
 #include <memory>
 #include <new>
@@ -140,15 +141,9 @@ enum class Kind { First4, Middle4, Middle8, Last4, Last8, Last2 };
 
 struct Stage {
     Kind kind;
-    int level;  // Middle8: log2 of the sub-length
+    int level;  // radix-4 kinds: the level whose twiddles they use
     int s;
 };
-
-int log2_of(int v) {
-    int lg = 0;
-    while ((1 << lg) < v) ++lg;
-    return lg;
-}
 
 // Radix-4 passes only: one per level, the last two levels of an odd size fused where the kernels
 // can.
@@ -183,7 +178,7 @@ int schedule_radix8(const Plan& plan, const Kernels& k, int fours, Stage out[16]
     int count = 0, s = 1;
     for (int level = 0; level <= fours; ++level, s *= 4)
         out[count++] = {level == 0 ? Kind::First4 : Kind::Middle4, level, s};
-    for (int i = 0; i < eights; ++i, s *= 8) out[count++] = {Kind::Middle8, log2_of(n / s), s};
+    for (int i = 0; i < eights; ++i, s *= 8) out[count++] = {Kind::Middle8, 0, s};
     if (last == 1) out[count++] = {Kind::Last2, 0, s};
     if (last == 2) out[count++] = {Kind::Last4, 0, s};
     if (last == 3) out[count++] = {Kind::Last8, plan.levels - 1, s};
@@ -198,8 +193,8 @@ int schedule_radix8_front(const Plan& plan, const Kernels& k, Stage out[16]) {
     const int c4 = schedule_radix4(plan, k, all4);
     int count = 0;
     out[count++] = all4[0];
-    out[count++] = {Kind::Middle8, plan.log2n - 2, 4};
-    out[count++] = {Kind::Middle8, plan.log2n - 5, 32};
+    out[count++] = {Kind::Middle8, 0, 4};
+    out[count++] = {Kind::Middle8, 0, 32};
     for (int i = 4; i < c4; ++i) out[count++] = all4[i];
     return count;
 }
@@ -264,7 +259,7 @@ namespace {
 void run(const Stage& st, const Kernels& k, const Plan& plan, const double* xr, const double* xi,
          double* yr, double* yi, bool interleaved) {
     const int n = plan.n;
-    const double* tw = st.kind == Kind::Middle8 ? nullptr : plan.level_twiddles[st.level];
+    const double* tw = plan.level_twiddles[st.level];
     switch (st.kind) {
     case Kind::First4:
         if (interleaved)
@@ -273,7 +268,11 @@ void run(const Stage& st, const Kernels& k, const Plan& plan, const double* xr, 
             k.first(n, xr, xi, yr, yi, tw);
         break;
     case Kind::Middle4: k.middle(n, st.s, xr, xi, yr, yi, tw); break;
-    case Kind::Middle8: k.middle8(n, st.s, xr, xi, yr, yi, plan.radix8_twiddles[st.level]); break;
+    case Kind::Middle8: {
+        const int sub_length_log2 = plan.log2n - std::countr_zero(unsigned(st.s));
+        k.middle8(n, st.s, xr, xi, yr, yi, plan.radix8_twiddles[sub_length_log2]);
+        break;
+    }
     case Kind::Last4: k.last4(n, xr, xi, yr, yi, 1.0); break;
     case Kind::Last8: k.last8(n, xr, xi, yr, yi, tw); break;
     case Kind::Last2: k.last2(n, xr, xi, yr, yi, 1.0); break;
