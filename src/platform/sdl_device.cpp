@@ -103,9 +103,10 @@ void Device::watch(std::function<void()> lost) {
     timer->start(200);
 }
 
-CallbackWorker::CallbackWorker(std::function<void()> work) : work_(std::move(work)) {
+CallbackWorker::CallbackWorker(bool capture, std::function<void()> work) : work_(std::move(work)) {
     sem_init(&wake_, 0, 0);
-    thread_ = std::thread([this] {
+    thread_ = std::thread([this, capture] {
+        SDL_SetThreadPriority(capture ? SDL_THREAD_PRIORITY_HIGH : SDL_THREAD_PRIORITY_TIME_CRITICAL);
         while (!stopping_.load(std::memory_order_acquire)) {
             while (sem_wait(&wake_) != 0) {}  // EINTR
             work_();

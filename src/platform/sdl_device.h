@@ -62,10 +62,11 @@ private:
 
 // A thread that runs `work` whenever a device's callback wakes it, and once more when it stops.
 // Waking it never waits and never allocates, so the callback hands it what may do either (the
-// reports to the owner of the device).
+// reports to the owner of the device). It runs at the priority SDL gives the device's own thread,
+// so that a busy machine delays the reports no more than the callback.
 class CallbackWorker {
 public:
-    explicit CallbackWorker(std::function<void()> work);
+    CallbackWorker(bool capture, std::function<void()> work);
     ~CallbackWorker() { stop(); }
     CallbackWorker(const CallbackWorker&) = delete;
     CallbackWorker& operator=(const CallbackWorker&) = delete;

@@ -22,7 +22,7 @@ public:
     SdlWaveIn(Data data, const sdl::PcmFormat& f)
         : data_(std::move(data)), format_(f), align_(std::max<size_t>(f.block_align, 1)),
           held_limit_(std::max<size_t>(f.rate, 1) * align_), captured_bytes_(2 * held_limit_),
-          worker_([this] {
+          worker_(true, [this] {
               std::lock_guard lock(m_);
               store();
           }) {}

@@ -39,7 +39,7 @@ class SdlWaveOut final : public WaveOut {
 public:
     SdlWaveOut(Done done, const PcmFormat& f)
         : done_(std::move(done)), format_(f), queued_(kMaxQueued), heard_(kMaxQueued),
-          worker_([this] { report_heard(); }) {}
+          worker_(false, [this] { report_heard(); }) {}
     // The callback stops before the members it uses go.
     ~SdlWaveOut() override {
         closing_.store(true);  // a fill waiting for buffers gives up
