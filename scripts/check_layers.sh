@@ -62,8 +62,9 @@ function rank_of(path,   root, area) {
 function resolve(path, name, quoted,   root, c) {
     root = first(path)
     if (quoted) { c = norm(dirname(path) "/" name); if (c in exists) return c }
-    c = norm("src/" name); if (c in exists || first(name) in rank) return c
+    c = norm("src/" name); if (c in exists) return c
     if (root == "tests" || root == "bench") { c = norm(root "/" name); if (c in exists) return c }
+    if (first(name) in rank) return norm("src/" name)  # a header of a layer that is not there
     if (quoted) return "?"
     return ""
 }
@@ -152,6 +153,7 @@ END {
         troot = first(t)
         if (troot != "src") {
             if (troot != root) complain(at ": includes a file of " troot "/: " text)
+            else if (rank_of(t) > own) complain(at ": includes a higher layer: " text)
             continue
         }
         if (depth(t) != 3 || !(second(t) in rank)) {

@@ -76,14 +76,17 @@ expect_caught "a source beside the layers" src/extra.cpp "a source file outside 
 expect_caught "the core using the tests' code" src/audio/run.cpp "includes a file of tests/" \
     '#include "../../tests/support/test_support.h"'
 expect_caught "a missing header" src/audio/run.cpp "includes a file that is not in the tree" '#include "no_such.h"'
-[ "$forms" -eq 21 ] || fail "$forms forms tried"
+expect_caught "an area's tests using a higher area's fixture" tests/display/frame_test.cpp "$higher" \
+    '#include "audio/playback_fixture.h"'
+[ "$forms" -eq 22 ] || fail "$forms forms tried"
 
 # Same-layer and downward includes are fine, in every form that names them in quotes; the tests
-# and the platform layer use the toolkit.
+# and the platform layer use the toolkit; the app's tests use the audio tests' fixtures.
 fresh
 printf '%s\n' '#  include "platform/dc.h"' '#include "display/frame.h"' '#include "../platform/dc.h"' \
     '#include "pipeline.h"' '#include <cstdint>' '#include <sys/stat.h>' >>"$planted/src/analysis/pipeline.cpp"
 printf '%s\n' '#include <QWidget>' >>"$planted/src/platform/dc.cpp"
 printf '%s\n' '#include "platform/main_window_qt.h"' '#include <QWidget>' >>"$planted/tests/platform/dc_test.cpp"
+printf '%s\n' '#include "audio/playback_fixture.h"' >>"$planted/tests/app/usage_test.cpp"
 out="$("$check" "$planted")" || fail "allowed includes were refused: $out"
 echo "layer check: ok ($forms forms caught)"
