@@ -1,41 +1,168 @@
 #!/usr/bin/env bash
-# Checks the layering of the sources: a file includes only headers of its own layer or lower ones
-# (platform < state and resources < display < analysis < audio < dialogs < app; main.cpp above all),
-# and only the platform layer includes the toolkit's, SDL's and the decoders' headers. Prints each
-# offending include and exits 1 when there is one.
+# Checks the layering of the sources against src/layers.txt (the order CMake builds the layers in):
+# - every folder under src/ is a layer's, and a source file lies in one of them (or is src/main.cpp);
+# - a file includes headers of its own layer or lower ones, however the include is written (quotes,
+#   angle brackets, paths through "..");
+# - outside src/platform only the C++ and system headers are included: the toolkit's, SDL's, the
+#   decoders' and X11's headers belong to the platform layer, and so do the platform headers that
+#   include them (such as platform/main_window_qt.h);
+# - the tests of an area use the layers up to it; bench/ and fuzz/ drive the whole core, through the
+#   same headers as main.cpp (bench/ also measures against FFTW).
+# Prints each offending file or include and exits 1 when there is one.
 # Usage: check_layers.sh [TREE]   (a checkout; by default the one holding this script)
 set -euo pipefail
 tree="${1:-$(cd "$(dirname "$0")/.." && pwd)}"
 cd "$tree"
 [ -d src ] || { echo "check_layers: no src/ in $tree" >&2; exit 2; }
+[ -f src/layers.txt ] || { echo "check_layers: no src/layers.txt in $tree" >&2; exit 2; }
 dirs=(src)
-[ -d tests ] && dirs+=(tests)
-grep -rnE --include='*.h' --include='*.cpp' '^[[:space:]]*#[[:space:]]*include' "${dirs[@]}" | awk '
-function rank(d) {
-    if (d == "platform") return 0
-    if (d == "state" || d == "resources") return 1
-    if (d == "display") return 2
-    if (d == "analysis") return 3
-    if (d == "audio") return 4
-    if (d == "dialogs") return 5
-    if (d == "app") return 6
+for d in tests bench fuzz; do [ -d "$d" ] && dirs+=("$d"); done
+
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+find src -mindepth 1 -type d | sort >"$work/folders"
+find "${dirs[@]}" -type f | sort >"$work/files"
+grep -E '\.(h|hh|hpp|hxx|inl|ipp|c|cc|cpp|cxx)$' "$work/files" >"$work/sources" || true
+# Every include directive, with any spaces around the '#'.
+: >"$work/includes"
+if [ -s "$work/sources" ]; then
+    xargs -d '\n' grep -HnE '^[[:space:]]*#[[:space:]]*include' <"$work/sources" >"$work/includes" || true
+fi
+
+awk -v LAYERS=src/layers.txt -v FOLDERS="$work/folders" -v FILES="$work/files" -v SOURCES="$work/sources" '
+function norm(p,   n, a, i, k, s, out) {
+    n = split(p, a, "/"); k = 0
+    for (i = 1; i <= n; i++) {
+        if (a[i] == "" || a[i] == ".") continue
+        if (a[i] == "..") { if (k == 0) return ""; k--; continue }
+        s[++k] = a[i]
+    }
+    out = ""
+    for (i = 1; i <= k; i++) out = out (i > 1 ? "/" : "") s[i]
+    return out
+}
+function dirname(p) { sub(/\/[^\/]*$/, "", p); return p }
+function first(p,   a) { split(p, a, "/"); return a[1] }
+function second(p,   a) { split(p, a, "/"); return a[2] }
+function depth(p,   a) { return split(p, a, "/") }
+# The rank of a file as an includer: its layer, TOP for the programs over the whole core, -1 when
+# no rule applies.
+function rank_of(path,   root, area) {
+    root = first(path); area = second(path)
+    if (path == "src/main.cpp" || root == "bench" || root == "fuzz") return TOP
+    if (root == "src") return (depth(path) == 3 && area in rank) ? rank[area] : -1
+    if (root == "tests") {
+        if (area == "support") return 0  # linked into every area'"'"'s tests
+        return (area in rank) ? rank[area] : -1
+    }
     return -1
+}
+# Where an include lands: the file it names in the tree, or "" when it names none (a system or
+# library header). Quoted names are looked up beside the includer first, then on the include path.
+function resolve(path, name, quoted,   root, c) {
+    root = first(path)
+    if (quoted) { c = norm(dirname(path) "/" name); if (c in exists) return c }
+    c = norm("src/" name); if (c in exists) return c
+    if (root == "tests" || root == "bench") { c = norm(root "/" name); if (c in exists) return c }
+    if (first(name) in rank) return norm("src/" name)  # a header of a layer that is not there
+    if (quoted) return "?"
+    return ""
+}
+function standard(h) {
+    if (h in std) return 1
+    if (h ~ /^sys\/[a-z_]+\.h$/ || h ~ /^[a-z0-9_]*intrin\.h$/) return 1
+    return 0
+}
+function complain(msg) { print msg; bad = 1 }
+BEGIN {
+    n = 0
+    while ((getline line < LAYERS) > 0) {
+        if (line ~ /^[[:space:]]*(#|$)/) continue
+        k = split(line, w, /[[:space:]]+/)
+        for (i = 1; i <= k; i++) if (w[i] != "") rank[w[i]] = n
+        n++
+    }
+    TOP = n
+    split("algorithm any array atomic barrier bit bitset cassert cctype cerrno cfenv cfloat charconv " \
+          "chrono cinttypes climits clocale cmath codecvt compare complex concepts condition_variable " \
+          "coroutine csetjmp csignal cstdarg cstddef cstdint cstdio cstdlib cstring ctime cuchar cwchar " \
+          "cwctype deque exception execution expected filesystem format forward_list fstream functional " \
+          "future initializer_list iomanip ios iosfwd iostream istream iterator latch limits list locale " \
+          "map memory memory_resource mutex new numbers numeric optional ostream queue random ranges " \
+          "ratio regex scoped_allocator semaphore set shared_mutex source_location span sstream stack " \
+          "stdexcept stop_token streambuf string string_view syncstream system_error thread tuple " \
+          "type_traits typeindex typeinfo unordered_map unordered_set utility valarray variant vector " \
+          "version assert.h ctype.h errno.h float.h inttypes.h limits.h locale.h math.h setjmp.h " \
+          "signal.h stdarg.h stddef.h stdint.h stdio.h stdlib.h string.h time.h wchar.h unistd.h " \
+          "fcntl.h dirent.h sched.h pthread.h poll.h strings.h dlfcn.h glob.h fnmatch.h pwd.h " \
+          "libgen.h spawn.h termios.h cpuid.h", names, " ")
+    for (i in names) std[names[i]] = 1
+    while ((getline f < FILES) > 0) exists[f] = 1
+    while ((getline d < FOLDERS) > 0)
+        if (depth(d) != 2 || !(second(d) in rank))
+            complain(d ": a folder that is not a layer'"'"'s (src/layers.txt lists them)")
+    while ((getline f < SOURCES) > 0)
+        if (first(f) == "src" && depth(f) == 2 && f != "src/main.cpp")
+            complain(f ": a source file outside the layers'"'"' folders")
 }
 {
     # path:line:text
     i = index($0, ":"); path = substr($0, 1, i - 1); rest = substr($0, i + 1)
-    j = index(rest, ":"); line = substr(rest, 1, j - 1); text = substr(rest, j + 1)
-    split(path, part, "/")
-    own = (path == "src/main.cpp") ? 7 : rank(part[2])
-    if (own < 0) next
-    if (match(text, /"[a-z_]+\//)) {
-        target = rank(substr(text, RSTART + 1, RLENGTH - 2))
-        if (target > own) { print path ":" line ": includes a higher layer: " text; bad = 1 }
-    } else if (own > 0 && part[1] == "src" && match(text, /<[^>]+>/)) {
-        h = substr(text, RSTART + 1, RLENGTH - 2)
-        if (h ~ /^(Q[A-Za-z]*|SDL[A-Za-z0-9_]*\.h|mpg123\.h|ogg\/.*|vorbis\/.*|FLAC\/.*|opus.*\.h|opus\/.*|X11\/.*)$/) {
-            print path ":" line ": only the platform layer includes " text; bad = 1
-        }
-    }
+    j = index(rest, ":"); at = path ":" substr(rest, 1, j - 1); text = substr(rest, j + 1)
+    if (!match(text, /include[[:space:]]*/)) next
+    spec = substr(text, RSTART + RLENGTH)
+    if (spec ~ /^"[^"]+"/) { quoted = 1; name = substr(spec, 2, index(substr(spec, 2), "\"") - 1) }
+    else if (spec ~ /^<[^>]+>/) { quoted = 0; name = substr(spec, 2, index(spec, ">") - 2) }
+    else { if (rank_of(path) >= 0) complain(at ": an include the check cannot read: " text); next }
+    n_inc++
+    inc_path[n_inc] = path; inc_at[n_inc] = at; inc_text[n_inc] = text
+    inc_name[n_inc] = name; inc_target[n_inc] = resolve(path, name, quoted); inc_quoted[n_inc] = quoted
 }
-END { exit bad }'
+END {
+    # The platform headers that bring a library in, directly or through another platform header.
+    for (k = 1; k <= n_inc; k++) {
+        p = inc_path[k]
+        if (first(p) != "src" || second(p) != "platform" || p !~ /\.h$/) continue
+        if (inc_target[k] == "" && !standard(inc_name[k])) carrier[p] = "<" inc_name[k] ">"
+    }
+    do {
+        grew = 0
+        for (k = 1; k <= n_inc; k++) {
+            p = inc_path[k]; t = inc_target[k]
+            if (first(p) == "src" && second(p) == "platform" && p ~ /\.h$/ && (t in carrier) && !(p in carrier)) {
+                carrier[p] = carrier[t]; grew = 1
+            }
+        }
+    } while (grew)
+
+    for (k = 1; k <= n_inc; k++) {
+        p = inc_path[k]; at = inc_at[k]; text = inc_text[k]; t = inc_target[k]
+        own = rank_of(p)
+        if (own < 0) continue
+        root = first(p)
+        platform_file = root == "src" && second(p) == "platform"
+        libraries_checked = root != "tests" && !platform_file
+        if (t == "?") { complain(at ": includes a file that is not in the tree: " text); continue }
+        if (t == "") {
+            if (!libraries_checked || standard(inc_name[k])) continue
+            if (root == "bench" && inc_name[k] == "fftw3.h") continue
+            complain(at ": only the platform layer includes " text)
+            continue
+        }
+        if (!inc_quoted[k] && first(t) == "src") complain(at ": names a header of the program in <>: " text)
+        troot = first(t)
+        if (troot != "src") {
+            if (troot != root) complain(at ": includes a file of " troot "/: " text)
+            else if (rank_of(t) > own) complain(at ": includes a higher layer: " text)
+            continue
+        }
+        if (depth(t) != 3 || !(second(t) in rank)) {
+            complain(at ": includes a file outside the layers'"'"' folders: " text)
+            continue
+        }
+        if (rank[second(t)] > own) complain(at ": includes a higher layer: " text)
+        if (libraries_checked && (t in carrier))
+            complain(at ": only the platform layer includes " text " (it includes " carrier[t] ")")
+    }
+    exit bad
+}' "$work/includes"

@@ -66,6 +66,14 @@ void Device::pause() {
     if (id_) SDL_PauseAudioDevice(id_, 1);
 }
 
+void Device::lock() {
+    if (id_) SDL_LockAudioDevice(id_);
+}
+
+void Device::unlock() {
+    if (id_) SDL_UnlockAudioDevice(id_);
+}
+
 void Device::close() {
     stop_watch();
     if (id_) SDL_CloseAudioDevice(id_);
@@ -93,6 +101,25 @@ void Device::watch(std::function<void()> lost) {
         lost();
     });
     timer->start(200);
+}
+
+CallbackWorker::CallbackWorker(bool capture, std::function<void()> work) : work_(std::move(work)) {
+    sem_init(&wake_, 0, 0);
+    thread_ = std::thread([this, capture] {
+        SDL_SetThreadPriority(capture ? SDL_THREAD_PRIORITY_HIGH : SDL_THREAD_PRIORITY_TIME_CRITICAL);
+        while (!stopping_.load(std::memory_order_acquire)) {
+            while (sem_wait(&wake_) != 0) {}  // EINTR
+            work_();
+        }
+    });
+}
+
+void CallbackWorker::stop() {
+    if (!thread_.joinable()) return;
+    stopping_.store(true, std::memory_order_release);
+    wake();
+    thread_.join();
+    sem_destroy(&wake_);
 }
 
 }  // namespace sdl

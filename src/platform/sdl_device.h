@@ -2,12 +2,15 @@
 // What the SDL playback and capture devices share: opening by name, the PCM format, and the
 // watch that notices a device the sound system has taken away.
 #include <SDL.h>
+#include <semaphore.h>
 
 #include <QTimer>
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace dl::sdl {
@@ -36,6 +39,9 @@ public:
              void* userdata);
     void resume();
     void pause();
+    // Keeps the callback from running (waiting for one in progress) until unlock().
+    void lock();
+    void unlock();
     void close();
     bool is_open() const { return id_ != 0; }
     // Frames per callback as granted, and the silence byte.
@@ -52,6 +58,28 @@ private:
     int samples_ = 0;
     uint8_t silence_ = 0;
     std::unique_ptr<QTimer> watch_;
+};
+
+// A thread that runs `work` whenever a device's callback wakes it, and once more when it stops.
+// Waking it never waits and never allocates, so the callback hands it what may do either (the
+// reports to the owner of the device). It runs at the priority SDL gives the device's own thread,
+// so that a busy machine delays the reports no more than the callback.
+class CallbackWorker {
+public:
+    CallbackWorker(bool capture, std::function<void()> work);
+    ~CallbackWorker() { stop(); }
+    CallbackWorker(const CallbackWorker&) = delete;
+    CallbackWorker& operator=(const CallbackWorker&) = delete;
+
+    void wake() { sem_post(&wake_); }
+    // Returns once the last run of `work` is over; the worker is not woken again.
+    void stop();
+
+private:
+    std::function<void()> work_;
+    sem_t wake_;
+    std::atomic<bool> stopping_{false};
+    std::thread thread_;
 };
 
 // Frames per callback for a rate: about 23 ms.

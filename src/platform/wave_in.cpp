@@ -1,22 +1,36 @@
 #include "platform/wave_in.h"
 
-#include <cstring>
+#include <algorithm>
+#include <atomic>
 #include <deque>
 #include <mutex>
 #include <new>
+#include <system_error>
 #include <vector>
 
 #include "platform/sdl_device.h"
+#include "platform/spsc_ring.h"
 
 namespace dl {
 
 namespace {
 
+// The callback only copies what it captured into a ring; a worker moves it from there into the
+// buffers the user-interface thread added, in the order they were added, and reports each full one.
 class SdlWaveIn final : public WaveIn {
 public:
-    SdlWaveIn(Data data, const sdl::PcmFormat& f) : data_(std::move(data)), format_(f) {}
+    SdlWaveIn(Data data, const sdl::PcmFormat& f)
+        : data_(std::move(data)), format_(f), align_(std::max<size_t>(f.block_align, 1)),
+          held_limit_(std::max<size_t>(f.rate, 1) * align_), captured_bytes_(2 * held_limit_),
+          worker_(true, [this] {
+              std::lock_guard lock(m_);
+              store();
+          }) {}
     // The callback stops before the members it uses go.
-    ~SdlWaveIn() override { device_.close(); }
+    ~SdlWaveIn() override {
+        device_.close();
+        worker_.stop();
+    }
 
     int open(const DeviceChoice& choice) {
         const int rc = device_.open(choice.name, true, format_, sdl::callback_frames(format_.rate),
@@ -32,38 +46,32 @@ public:
         if (closing_) return kWaveError;
         h.recorded = 0;
         queue_.push_back({&h, index});
-        // What came in while no buffer was waiting goes first.
-        const size_t n = store(held_.data() + held_start_, held_size_);
-        held_start_ += n;
-        held_size_ -= n;
+        store();  // what came in while no buffer was waiting goes first
         return kWaveOk;
     }
 
     int start() override {
         if (!device_.is_open()) return kWaveError;
-        {
-            std::lock_guard lock(m_);
-            recording_ = true;
-        }
+        recording_.store(true);
         device_.resume();
         return kWaveOk;
     }
 
     int reset() override {
         device_.pause();  // waits for a callback in progress
+        recording_.store(false);
         std::lock_guard lock(m_);
-        recording_ = false;
+        store();
         for (const Entry& e : queue_) data_(e.index);
         queue_.clear();
-        captured_ = 0;
-        held_start_ = held_size_ = 0;
+        captured_.store(0);
+        captured_bytes_.discard(captured_bytes_.size());
         return kWaveOk;
     }
 
     int get_position(DevicePosition& p) override {
-        std::lock_guard lock(m_);
         p.type = PositionType::Bytes;
-        p.value = uint32_t(captured_);
+        p.value = uint32_t(captured_.load(std::memory_order_relaxed));
         return kWaveOk;
     }
 
@@ -75,6 +83,7 @@ public:
             closing_ = true;
         }
         device_.close();
+        worker_.stop();
         return kWaveOk;
     }
 
@@ -88,67 +97,44 @@ private:
 
     static void callback(void* self, Uint8* stream, int len) { static_cast<SdlWaveIn*>(self)->take(stream, len); }
 
-    // Captured bytes go into the buffers in the order they were added. A callback brings more
-    // than small buffers hold, so what finds no buffer waits for the next one added; beyond a
-    // second of it the oldest is lost, as on any device whose owner falls behind.
+    // Runs on the device's thread: no lock, no allocation, no waiting. What finds no room is lost;
+    // the ring holds two seconds, so only a worker stalled that long loses any.
     void take(const Uint8* stream, int len) {
-        std::lock_guard lock(m_);
-        if (!recording_) return;
-        captured_ += uint64_t(len);
-        const size_t used = store(stream, size_t(len));
-        hold(stream + used, size_t(len) - used);
+        if (!recording_.load(std::memory_order_acquire)) return;
+        captured_.fetch_add(uint64_t(len), std::memory_order_relaxed);
+        const size_t room = captured_bytes_.capacity() - captured_bytes_.size();
+        captured_bytes_.push(stream, std::min(size_t(len), room / align_ * align_));
+        worker_.wake();
     }
 
-    // Fills the queued buffers in order; returns the bytes used. Called with m_ held.
-    size_t store(const uint8_t* bytes, size_t len) {
-        size_t pos = 0;
-        while (pos < len && !queue_.empty()) {
+    // Fills the queued buffers in order from what was captured. A callback brings more than small
+    // buffers hold, so what finds no buffer waits for the next one added; beyond a second of it the
+    // oldest is lost, as on any device whose owner falls behind. Called with m_ held.
+    void store() {
+        while (!queue_.empty() && !captured_bytes_.empty()) {
             WaveHeader& h = *queue_.front().header;
-            const uint32_t n = uint32_t(std::min<size_t>(len - pos, h.length - h.recorded));
-            if (n) std::memcpy(h.data + h.recorded, bytes + pos, n);
-            h.recorded += n;
-            pos += n;
+            h.recorded += uint32_t(captured_bytes_.pop(h.data + h.recorded, h.length - h.recorded));
             if (h.recorded >= h.length) {
                 data_(queue_.front().index);
                 queue_.pop_front();
             }
         }
-        return pos;
-    }
-
-    // Keeps bytes for the next buffer, at most a second's worth of whole frames. Called with m_ held.
-    void hold(const uint8_t* bytes, size_t len) {
-        if (len == 0) return;
-        const size_t align = std::max<size_t>(format_.block_align, 1);
-        const size_t cap = std::max<size_t>(format_.rate, 1) * align;
-        if (held_.size() != cap) held_.assign(cap, 0);
-        if (held_start_ > 0) {  // keep what waits at the front of the store
-            std::memmove(held_.data(), held_.data() + held_start_, held_size_);
-            held_start_ = 0;
-        }
-        if (len >= cap) {
-            bytes += len - cap;
-            len = cap;
-            held_size_ = 0;
-        } else if (held_size_ + len > cap) {
-            const size_t drop = (held_size_ + len - cap + align - 1) / align * align;
-            std::memmove(held_.data(), held_.data() + drop, held_size_ - drop);
-            held_size_ -= drop;
-        }
-        std::memcpy(held_.data() + held_size_, bytes, len);
-        held_size_ += len;
+        const size_t held = captured_bytes_.size();
+        if (held > held_limit_) captured_bytes_.discard((held - held_limit_ + align_ - 1) / align_ * align_);
     }
 
     Data data_;
     sdl::PcmFormat format_;
+    const size_t align_;
+    const size_t held_limit_;  // a second of whole frames
     sdl::Device device_;
-    std::mutex m_;
+    SpscRing<uint8_t> captured_bytes_;  // callback to worker
+    std::mutex m_;                      // the worker against the user-interface thread
     std::deque<Entry> queue_;
-    std::vector<uint8_t> held_;  // captured bytes no buffer took yet: [held_start_, + held_size_)
-    size_t held_start_ = 0, held_size_ = 0;
-    uint64_t captured_ = 0;
-    bool recording_ = false;
+    std::atomic<uint64_t> captured_{0};
+    std::atomic<bool> recording_{false};
     bool closing_ = false;
+    sdl::CallbackWorker worker_;  // last: it starts running at once
 };
 
 }  // namespace
@@ -171,6 +157,8 @@ int wave_in_open(const std::vector<uint8_t>& format, WaveIn::Data data, std::uni
         out = std::move(dev);
         return kWaveOk;
     } catch (const std::bad_alloc&) {
+        return kWaveNoMemory;
+    } catch (const std::system_error&) {  // no thread for the reports
         return kWaveNoMemory;
     }
 }

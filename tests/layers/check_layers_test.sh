@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# The layer check passes on the tree and fails, naming the file, on includes planted against the rule.
+# The layer check passes on the tree and fails, naming the file, on each way of breaking the
+# layering planted in a copy of it.
 set -uo pipefail
 tree="$1"
 check="$tree/scripts/check_layers.sh"
@@ -9,22 +10,83 @@ out="$("$check" "$tree")" || fail "the tree breaks the layering:"$'\n'"$out"
 
 planted="$(mktemp -d)"
 trap 'rm -rf "$planted"' EXIT
-cp -r "$tree/src" "$planted/src"
+fresh() {
+    rm -rf "$planted"/*
+    cp -r "$tree/src" "$tree/bench" "$tree/fuzz" "$planted/"
+    mkdir "$planted/tests"
+    for d in "$tree"/tests/*/; do [ "$(basename "$d")" = data ] || cp -r "$d" "$planted/tests/"; done
+}
+forms=0
+# expect_caught WHAT FILE WANTED LINE...: the lines added to FILE (created when missing) must make
+# the check fail with an output holding FILE (its folder, for a folder refused) and WANTED.
+expect_caught() {
+    local what="$1" file="$2" wanted="$3" named="$2"
+    [[ "$wanted" == "a folder"* ]] && named="$(dirname "$file"):"
+    shift 3
+    fresh
+    mkdir -p "$(dirname "$planted/$file")"
+    printf '%s\n' "$@" >>"$planted/$file"
+    out="$("$check" "$planted")" && fail "$what passed"
+    [[ "$out" == *"$named"*"$wanted"* ]] || fail "$what is not named ($named, $wanted): $out"
+    forms=$((forms + 1))
+}
+higher="includes a higher layer"
+library="only the platform layer includes"
 
-# A lower layer reaching up: the display asking the audio engine.
-echo '#include "audio/playback.h"' >>"$planted/src/display/frame.cpp"
-out="$("$check" "$planted")" && fail "an upward include passed"
-[[ "$out" == *"src/display/frame.cpp:"*"includes a higher layer"*"audio/playback.h"* ]] ||
-    fail "the upward include is not named: $out"
+# The forms that reach above a file's layer or around the platform layer.
+# 1. A lower layer naming a higher one's header.
+expect_caught "an upward include" src/display/frame.cpp "$higher" '#include "audio/playback.h"'
+# 2. The toolkit outside the platform layer.
+expect_caught "a toolkit header" src/state/settings.cpp "$library" '#include <QWidget>'
+# 3. SDL outside the platform layer.
+expect_caught "an SDL header" src/analysis/peaks.cpp "$library" '#include <SDL.h>'
+# 4. A toolkit module path.
+expect_caught "a toolkit module path" src/display/frame.cpp "$library" '#include <QtWidgets/QWidget>'
+# 5. Another module, in its lower-case form.
+expect_caught "a lower-case toolkit header" src/audio/run.cpp "$library" '#include <QtCore/qstring.h>'
+# 6. SDL through its folder.
+expect_caught "an SDL folder path" src/audio/playback.cpp "$library" '#include <SDL2/SDL.h>'
+# 7. A decoder's C++ interface.
+expect_caught "a decoder's C++ header" src/audio/source.cpp "$library" '#include <FLAC++/decoder.h>'
+# 8. A path up and over into a higher layer.
+expect_caught "a relative upward include" src/display/frame.cpp "$higher" '#include "../app/program.h"'
+# 9. The same, hidden inside the path.
+expect_caught "an upward include through .." src/state/settings.cpp "$higher" '#include "platform/../app/program.h"'
+# 10. A header of the program in angle brackets.
+expect_caught "an angle include of a higher layer" src/analysis/peaks.cpp "$higher" '#include <app/program.h>'
+# 11. The toolkit reached through a platform header that includes it.
+expect_caught "a platform header that brings the toolkit" src/display/frame.cpp "$library" \
+    '#include "platform/main_window_qt.h"'
+# 12. A folder that is no layer.
+expect_caught "a new folder under src/" src/extras/extra.cpp "a folder that is not a layer's" \
+    '#include "state/settings.h"'
+# 13. A benchmark using the toolkit itself.
+expect_caught "the toolkit in a benchmark" bench/graph_bench.cpp "$library" '#include <QApplication>'
+# 14. A fuzz target using a decoder itself.
+expect_caught "a decoder in a fuzz target" fuzz/converter_fuzz.cpp "$library" '#include <mpg123.h>'
+# 15. The tests of a lower area using a higher layer.
+expect_caught "an area's tests reaching up" tests/display/frame_test.cpp "$higher" '#include "audio/playback.h"'
 
-# The state layer using the toolkit directly.
-cp "$tree/src/display/frame.cpp" "$planted/src/display/frame.cpp"
-echo '#include <QWidget>' >>"$planted/src/state/settings.cpp"
-out="$("$check" "$planted")" && fail "a toolkit include outside the platform layer passed"
-[[ "$out" == *"src/state/settings.cpp:"*"only the platform layer"* ]] || fail "the toolkit include is not named: $out"
+# Further ways around it.
+expect_caught "a library the program does not know" src/audio/devices.cpp "$library" '#include <pulse/simple.h>'
+expect_caught "a computed include" src/state/settings.cpp "an include the check cannot read" \
+    '#define DL_HEADER <QWidget>' '#include DL_HEADER'
+expect_caught "a folder inside a layer" src/audio/more/extra.h "a folder that is not a layer's" '#pragma once'
+expect_caught "a source beside the layers" src/extra.cpp "a source file outside the layers' folders" '// nothing'
+expect_caught "the core using the tests' code" src/audio/run.cpp "includes a file of tests/" \
+    '#include "../../tests/support/test_support.h"'
+expect_caught "a missing header" src/audio/run.cpp "includes a file that is not in the tree" '#include "no_such.h"'
+expect_caught "an area's tests using a higher area's fixture" tests/display/frame_test.cpp "$higher" \
+    '#include "audio/playback_fixture.h"'
+[ "$forms" -eq 22 ] || fail "$forms forms tried"
 
-# Same-layer and downward includes are fine, in either form of the directive.
-cp "$tree/src/state/settings.cpp" "$planted/src/state/settings.cpp"
-printf '%s\n' '#  include "platform/dc.h"' '#include "display/frame.h"' >>"$planted/src/analysis/pipeline.cpp"
-out="$("$check" "$planted")" || fail "downward includes were refused: $out"
-echo "layer check: ok"
+# Same-layer and downward includes are fine, in every form that names them in quotes; the tests
+# and the platform layer use the toolkit; the app's tests use the audio tests' fixtures.
+fresh
+printf '%s\n' '#  include "platform/dc.h"' '#include "display/frame.h"' '#include "../platform/dc.h"' \
+    '#include "pipeline.h"' '#include <cstdint>' '#include <sys/stat.h>' >>"$planted/src/analysis/pipeline.cpp"
+printf '%s\n' '#include <QWidget>' >>"$planted/src/platform/dc.cpp"
+printf '%s\n' '#include "platform/main_window_qt.h"' '#include <QWidget>' >>"$planted/tests/platform/dc_test.cpp"
+printf '%s\n' '#include "audio/playback_fixture.h"' >>"$planted/tests/app/usage_test.cpp"
+out="$("$check" "$planted")" || fail "allowed includes were refused: $out"
+echo "layer check: ok ($forms forms caught)"

@@ -123,6 +123,32 @@ TEST_F(DiskDevice, ResetReturnsAllQueuedBuffersInOrder) {
     EXPECT_EQ(dev_->close(), dl::kWaveOk);
 }
 
+TEST_F(DiskDevice, ManySmallBuffersComeBackOnceInOrderAndALongQueueIsRefused) {
+    setenv("SDL_DISKAUDIODELAY", "200", 1);
+    Completions c;
+    ASSERT_EQ(dl::wave_out_open(pcm_record(1, 8000, 8), c.done(), dev_), dl::kWaveOk);
+    // Buffers much smaller than a period: several finish in one callback.
+    std::vector<uint8_t> data(64 * 40, 0x90);
+    std::vector<dl::WaveHeader> h(65);
+    int refused = 0;
+    for (int i = 0; i < 65; ++i) {
+        h[i].data = data.data() + 40 * (i % 64);
+        h[i].length = 40;
+        dev_->prepare(h[i]);
+        if (dev_->write(h[i], i) != dl::kWaveOk) ++refused;
+    }
+    EXPECT_EQ(refused, 1) << "64 buffers wait at most";
+    EXPECT_EQ(dev_->reset(), dl::kWaveOk);
+    std::vector<int> expected(64);
+    for (int i = 0; i < 64; ++i) expected[i] = i;
+    EXPECT_EQ(c.wait_for(64, 100), expected);
+    EXPECT_EQ(dev_->write(h[64], 64), dl::kWaveOk) << "room again once they are back";
+    EXPECT_EQ(dev_->reset(), dl::kWaveOk);
+    EXPECT_EQ(dev_->close(), dl::kWaveOk);
+    dev_.reset();
+    EXPECT_EQ(c.seen.size(), 65u);
+}
+
 TEST_F(DiskDevice, RefusesWhatItCannotPlay) {
     Completions c;
     EXPECT_EQ(dl::wave_out_open(pcm_record(2, 44100, 16, 0x55), c.done(), dev_), dl::kWaveBadFormat);
