@@ -1,4 +1,5 @@
 // The dialogs as the window's commands open them.
+#include <QApplication>
 #include <QTest>
 #include <QTimer>
 
@@ -54,6 +55,33 @@ TEST_F(AppTest, OptionsChosenTakeEffectAtTheNextPlay) {
     EXPECT_EQ(n, 8192);
     dl::DispatchCommand(dl::kCmdStop, 0);
     dl::AnalysisObserver = nullptr;
+}
+
+// Enter on a focused CANCEL is CANCEL: the open file stays open and the settings file is as it was.
+TEST_F(AppTest, EnterOnTheOptionDialogsFocusedCancelChangesNothing) {
+    start({demo()});
+    QTimer::singleShot(20, [] { dl::DispatchCommand(dl::kCmdExit, 0); });
+    ASSERT_EQ(program_->Run(), 0);
+    const std::string before = dl_test::read_file(profile_ + "/dewlark.INI");
+    program_.reset();
+    dl::ResetProcessState();
+
+    dl::MainWindow& again = start({demo()});
+    ASSERT_NE(dl::SourceFile, nullptr);
+    bool on_cancel = false;
+    when_dialog_shows([&](dl::Dialog& d) {
+        click(d, 190);  // monochrome
+        click(d, 198);  // complex interpolation
+        for (int i = 0; i < 40 && QApplication::focusWidget() != dl_test::control(d, 2); ++i) dl_test::key(d, Qt::Key_Tab);
+        on_cancel = QApplication::focusWidget() == dl_test::control(d, 2);
+        dl_test::key(d, Qt::Key_Return);
+    });
+    again.trigger_menu(dl::kCmdOption);
+    EXPECT_TRUE(on_cancel);
+    EXPECT_NE(dl::SourceFile, nullptr) << "OK would have closed the file";
+    QTimer::singleShot(20, [] { dl::DispatchCommand(dl::kCmdExit, 0); });
+    ASSERT_EQ(program_->Run(), 0);
+    EXPECT_EQ(dl_test::read_file(profile_ + "/dewlark.INI"), before);
 }
 
 // PLAY and Start go straight on, whatever the voice range: the range is asked for only by the voice
