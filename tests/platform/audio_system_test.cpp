@@ -4,6 +4,8 @@
 #include <QCoreApplication>
 
 #include "platform/audio_system.h"
+#include "platform/device_open_error.h"
+#include "platform/wave_device.h"
 #include "platform/tone_player.h"
 #include "platform/system.h"
 #include "support/test_support.h"
@@ -18,6 +20,28 @@ TEST(AudioSystemTest, TheDummyDriverOffersOneDeviceEachWay) {
     // What the sound server's mixer lists the program and its streams as.
     for (const char* hint : {SDL_HINT_APP_NAME, SDL_HINT_AUDIO_DEVICE_APP_NAME, SDL_HINT_AUDIO_DEVICE_STREAM_NAME})
         EXPECT_STREQ(SDL_GetHint(hint), "dewlark") << hint;
+}
+
+// A device that will not open is told apart by what the sound system says: in use, not there, the
+// server unreachable, out of memory, or something else; only the first is "in use".
+TEST(AudioSystemTest, OpenFailuresAreToldApartByTheirCause) {
+    struct Case {
+        const char* why;
+        int devices, code;
+    } cases[] = {
+        {"ALSA: Couldn't open audio device: Device or resource busy", 2, dl::kWaveAllocated},
+        {"ALSA: Couldn't open audio device: No such file or directory", 2, dl::kWaveBadDeviceId},
+        {"No such device.", 1, dl::kWaveBadDeviceId},
+        {"Could not connect PulseAudio stream", 1, dl::kWaveNoDriver},
+        {"Could not set up PulseAudio stream", 1, dl::kWaveNoDriver},
+        {"Pipewire: Failed to connect to the server", 1, dl::kWaveNoDriver},
+        {"Out of memory", 1, dl::kWaveNoMemory},
+        {"Unsupported audio format", 1, dl::kWaveError},
+        {"", 1, dl::kWaveError},
+        {"Device or resource busy", 0, dl::kWaveBadDeviceId},  // no device at all, whatever it says
+    };
+    for (const Case& c : cases) EXPECT_EQ(dl::open_failure_code(c.why, c.devices), c.code) << c.why;
+    EXPECT_EQ(dl::open_failure_code(nullptr, 1), dl::kWaveError);
 }
 
 // The tone plays while the event loop runs on; who waits for it hears of its end once, from the loop.
