@@ -58,7 +58,7 @@ void click(int down, int up) {
 
 }  // namespace
 
-bool VoicePointerActive() { return Settings.sex != 0 && VoicePointerSteers; }
+bool VoicePointerActive() { return Settings.VoicePointer != 0 && Settings.sex != 0 && VoicePointerSteers; }
 
 void VoicePointerSingle(double frequency, double power) {
     if (!VoicePointerActive()) return;

@@ -16,7 +16,8 @@ void UpdateA4Pitch(double frequency, BlockAnalysis& out);
 // Pointer step from a line power: 32 for a loud line down to 0 for a faint or silent one.
 int PointerStep(double power);
 
-// Whether the voice steers the pointer: a voice range chosen, in a run that may steer it.
+// Whether the voice steers the pointer: switched on by the user, a voice range chosen, in a run that may
+// steer it.
 bool VoicePointerActive();
 
 // Moves or clicks the pointer by the single strongest note.

@@ -7,7 +7,6 @@
 #include "app/open_file.h"
 #include "app/save_picture.h"
 #include "audio/devices.h"
-#include "audio/idle_commands.h"
 #include "audio/playback.h"
 #include "audio/record_port.h"
 #include "dialogs/about_box.h"
@@ -25,6 +24,7 @@
 #include "platform/audio_system.h"
 #include "platform/process.h"
 #include "platform/system.h"
+#include "platform/tone_player.h"
 #include "resources/command_ids.h"
 #include "resources/menu_table.h"
 #include "state/engine.h"
@@ -99,6 +99,7 @@ void SetMenuCheckMarks() {
     w->check_menu(kCmdFatLine, Settings.futosa == 2);
     for (int id : {kCmdLineGraph, kCmdBarGraph}) w->check_menu(id, Settings.graph == id);
     for (int id : {kCmdLinear, kCmdLog, kCmdTuning, kCmdSpectrogram}) w->check_menu(id, Settings.display == id);
+    w->check_menu(kCmdVoicePointer, Settings.VoicePointer != 0);
 }
 
 void LocaliseMenu() {
@@ -169,7 +170,18 @@ void HandleDroppedFiles(const std::vector<std::string>& paths) {
     }
 }
 
-void PlayReferenceTone() { play_wav_sync(data_dir() + "/kijun.wav"); }
+// The voice steers the pointer only once the user asks for it, and only with a voice range to go by.
+void ToggleVoicePointer() {
+    if (Settings.VoicePointer) {
+        Settings.VoicePointer = 0;
+    } else {
+        if (Settings.sex == 0) RunVoiceRangeDialog();
+        Settings.VoicePointer = Settings.sex != 0;
+    }
+    if (MainWindow* w = window()) w->check_menu(kCmdVoicePointer, Settings.VoicePointer != 0);
+}
+
+void PlayReferenceTone(std::function<void()> ended) { play_wav_async(data_dir() + "/kijun.wav", std::move(ended)); }
 
 void DispatchCommand(int id, int code) {
     MainWindow* w = window();
@@ -234,6 +246,9 @@ void DispatchCommand(int id, int code) {
         case kCmdVoiceRange:
             RunVoiceRangeDialog();
             break;
+        case kCmdVoicePointer:
+            ToggleVoicePointer();
+            break;
         case kCmdOption:
             if (RunOptionDialog() == 1) {
                 CloseSource();
@@ -242,8 +257,6 @@ void DispatchCommand(int id, int code) {
             break;
         case kCmdStart:
             if (code != 0) break;
-            // The voice range is asked first while it was never chosen and can serve; Start goes on either way.
-            if (Settings.sex == 0 && CommandWorks(kCmdVoiceRange)) DispatchCommand(kCmdVoiceRange, 0);
             ClearHeldPeaks();
             if (SourceState.mode == SourceMode::File) StartPlayback();
             else if (SourceState.mode == SourceMode::RecordPort) StartMonitoring();
@@ -261,8 +274,9 @@ void DispatchCommand(int id, int code) {
     }
 }
 
-bool KeyboardFilter(Key key) {
-    const bool ctrl = ctrl_down();
+bool KeyboardFilter(Key key, KeyModifiers mods) {
+    // The key event's own modifiers: a key handled late (after a long tick) still has its Ctrl.
+    const bool ctrl = mods.ctrl;
     switch (key) {
         case Key::F1:
             DispatchCommand(kCmdHelp, 0);
@@ -287,7 +301,7 @@ bool KeyboardFilter(Key key) {
             break;
         case Key::S:
             // Ctrl+Shift+S saves the picture; Ctrl+S alone stops.
-            if (ctrl && shift_down()) {
+            if (ctrl && mods.shift) {
                 DispatchCommand(kCmdSavePicture, 0);
                 return true;
             }
@@ -328,7 +342,7 @@ void MainWindowProc::on_timer(int id) {
     dc.dc().select_font(previous);
 }
 
-bool MainWindowProc::on_key_filter(Key key) { return KeyboardFilter(key); }
+bool MainWindowProc::on_key_filter(Key key, KeyModifiers mods) { return KeyboardFilter(key, mods); }
 
 bool MainWindowProc::on_button_key(int button_id, Key key) {
     if (key == Key::F1) {
@@ -377,6 +391,7 @@ void MainWindowProc::on_syscommand(SysCommand command) {
 
 void MainWindowProc::on_destroy() {
     if (window()) window()->accept_drops(false);
+    stop_wav();
     CloseSource();  // ends a play that still runs
     DrawSurfaceStore = DrawSurfaceRecord{};
     DrawSurface = nullptr;

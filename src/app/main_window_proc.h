@@ -1,4 +1,5 @@
 #pragma once
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -13,7 +14,7 @@ public:
     void on_paint(Dc& dc) override;
     void on_command(int id, int code) override;
     void on_timer(int id) override;
-    bool on_key_filter(Key key) override;
+    bool on_key_filter(Key key, KeyModifiers mods) override;
     bool on_button_key(int button_id, Key key) override;
     void on_lbutton_down(int x, int y) override;
     void on_mouse_move(int x, int y) override;
@@ -33,7 +34,8 @@ private:
 };
 
 void DispatchCommand(int id, int code);
-bool KeyboardFilter(Key key);
+// The main window's shortcuts, with the modifiers held when the key was pressed.
+bool KeyboardFilter(Key key, KeyModifiers mods = {});
 int SelectFileSource();
 // The record port as the source: PLAY reads "Start"; the port's format is checked.
 int SelectRecordSource();
@@ -46,7 +48,11 @@ void LocaliseMenu();
 // Check marks of the View menu from the settings.
 void SetMenuCheckMarks();
 void RelayoutWindow();
-// Command 123: the reference tone.
-void PlayReferenceTone();
+// Command 123: the reference tone, played while the event loop runs on; `ended` runs once it has
+// sounded (at once when there is none to play).
+void PlayReferenceTone(std::function<void()> ended = nullptr);
+// Switches the voice-controlled pointer on (asking for the voice range when none is chosen; without one
+// it stays off) or off.
+void ToggleVoicePointer();
 
 }  // namespace dl

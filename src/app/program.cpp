@@ -15,6 +15,7 @@
 #include "platform/audio_system.h"
 #include "platform/font.h"
 #include "platform/system.h"
+#include "platform/tone_player.h"
 #include "resources/command_ids.h"
 #include "resources/menu_table.h"
 #include "state/analysis.h"
@@ -28,6 +29,8 @@ namespace dl {
 Program::Program() = default;
 
 Program::~Program() {
+    ending_ = true;
+    stop_wav();
     if (TheMainWindow == window_.get()) TheMainWindow = nullptr;
     if (window_ && WindowSurface == &window_->surface()) WindowSurface = nullptr;
 }
@@ -80,7 +83,10 @@ void Program::Initialise(const std::vector<std::string>& args, ShowCommand show)
 
     WaveInDeviceCount = wave_in_device_count();
     WaveInFormatMask = WaveInDeviceCount ? wave_in_format_mask() : 0;
-    EnableIdleCommands(true);
+    // Nothing that opens a source before the tone has ended and the initial one is chosen.
+    EnableIdleCommands(false);
+    // Not only between runs: a pointer that moves by itself must be easy to stop.
+    window_->enable_menu(kCmdVoicePointer, CommandWorks(kCmdVoicePointer));
     // Fitted for this run only: the user's own values are what is saved.
     fit_record_settings(WaveInFormatMask);
 
@@ -91,9 +97,15 @@ void Program::Initialise(const std::vector<std::string>& args, ShowCommand show)
         dc.dc().text_out(0, 0, text);
     };
     PrepareDisplayResources();
-    PlayReferenceTone();
-    window_->enable_button(kBeepButton, true);
+    // The window is shown and paints from the event loop while the tone sounds; the source waits for
+    // the tone's end.
+    PlayReferenceTone([this] { FinishStart(); });
+}
 
+void Program::FinishStart() {
+    if (ending_ || !window_ || window_->destroyed()) return;
+    window_->enable_button(kBeepButton, true);
+    EnableIdleCommands(true);
     if (!FileName.empty()) {
         UpdateTitle();
         if (SelectFileSource() == 1 && StartupAutoStart) StartPlayback();

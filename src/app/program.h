@@ -8,8 +8,8 @@
 
 namespace dl {
 
-// The program's outer frame: settings, command line, layout units, the main window, the initial
-// source; then the message loop; then the settings written back.
+// The program's outer frame: settings, command line, layout units, the main window, the reference
+// tone, the initial source; then the message loop; then the settings written back.
 class Program {
 public:
     Program();
@@ -21,8 +21,12 @@ public:
     MainWindow& window() { return *window_; }
 
 private:
+    // What start-up does once the reference tone has ended: BEEP, the idle items, the initial source.
+    void FinishStart();
+
     MainWindowProc proc_;
     std::unique_ptr<MainWindow> window_;
+    bool ending_ = false;
 };
 
 // The whole program for argv (after batch commands were ruled out).

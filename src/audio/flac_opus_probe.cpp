@@ -193,6 +193,7 @@ int ProbeOggFlacStream(uint64_t offset) {
     const int blocks = p[7] << 8 | p[8];
     const OggExtent extent = MeasureOggStream(*SourceFile, offset, le32(page + 14), 1 + (blocks ? blocks : 1));
     SourceInfo.HeaderBytes = uint32_t(std::min<uint64_t>(extent.header_bytes, 0xFFFFFFFFu));
+    if (extent.played_bytes) SetStreamLength(extent.played_bytes);
     set_flac_length(info, info.total_samples ? info.total_samples : extent.last_granule);
     return kProbeRecognised;
 }
@@ -222,6 +223,7 @@ int ProbeOpusStream(uint64_t offset) {
     // Two header packets: the head and the comments.
     const OggExtent extent = MeasureOggStream(*SourceFile, offset, le32(page + 14), 2);
     SourceInfo.HeaderBytes = uint32_t(std::min<uint64_t>(extent.header_bytes, 0xFFFFFFFFu));
+    if (extent.played_bytes) SetStreamLength(extent.played_bytes);
     // The decoder drops each link's pre-skip; the granule positions count them.
     const uint64_t skipped = extent.opus_pre_skip ? extent.opus_pre_skip : head.pre_skip;
     if (extent.last_granule > skipped) set_length(double(extent.last_granule - skipped) / decode::kOpusRate);

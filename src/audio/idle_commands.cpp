@@ -14,7 +14,8 @@ bool CommandWorks(int id) {
     switch (id) {
         case kCmdMonitor: return wave_in_device_count() > 0;
         // The voice range serves the voice pointer alone.
-        case kCmdVoiceRange: return pointer_events_possible();
+        case kCmdVoiceRange:
+        case kCmdVoicePointer: return pointer_events_possible();
         default: return true;
     }
 }

@@ -399,11 +399,8 @@ void PlaybackTick(int header) {
     h.data = nullptr;
 
     if (DrawAnalysedBlocks && memory) {
-        char buf[96];
-        const uint32_t bps = SourceInfo.source_bytes_per_second;
-        std::snprintf(buf, sizeof buf, "Pos:  %7ld kb %6.0f sec", long((ChunkSize + SourceInfo.block_align) / 1024),
-                      bps ? double(ChunkSize) / bps : 0.0);
-        dc.text_out(CellWidth * 9, CellHeight * 7, buf);
+        // The whole buffer has played: its length as the length line gives it.
+        dc.text_out(CellWidth * 9, CellHeight * 7, MemoryPlayEndText());
     } else if (DrawAnalysedBlocks) {
         DrawPositionLine(dc);
     }

@@ -98,13 +98,17 @@ void OpenControls(bool on) {
 }
 
 void DrawPreparingStatus(const char* japanese, int string_id) {
-    WindowDc wdc;
-    Dc& dc = wdc.dc();
-    BlackenLevelPanel(dc);
-    DcStateGuard saved(dc);
-    dc.set_text_color(Rgb{255, 255, 0});
-    dc.set_bk_mode(BkMode::Transparent);
-    dc.text_out(CellWidth * 39, CellHeight * 2 + CellHeight / 4, JapaneseUi ? japanese : LoadStringText(string_id));
+    {
+        WindowDc wdc;
+        Dc& dc = wdc.dc();
+        BlackenLevelPanel(dc);
+        DcStateGuard saved(dc);
+        dc.set_text_color(Rgb{255, 255, 0});
+        dc.set_bk_mode(BkMode::Transparent);
+        dc.text_out(CellWidth * 39, CellHeight * 2 + CellHeight / 4, JapaneseUi ? japanese : LoadStringText(string_id));
+    }
+    // On the screen before the step it announces, which holds the event loop until the buffer is ready.
+    if (TheMainWindow) TheMainWindow->show_now();
 }
 
 void EndRun(bool restore_controls) {

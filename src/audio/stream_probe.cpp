@@ -6,6 +6,7 @@
 #include <limits>
 #include <new>
 #include <algorithm>
+#include <string>
 #include <vector>
 
 #include "audio/source.h"
@@ -141,8 +142,24 @@ uint64_t TrailingTagBytes(RiffFile& f) {
     return tags;
 }
 
+namespace {
+
+// What of a stream's first packet must stay the same for a chain to play on: the codec, and for
+// Vorbis, Opus and FLAC the channels and the rate (and FLAC's bits).
+std::string link_format(const uint8_t* head, size_t n) {
+    if (n >= 16 && head[0] == 1 && std::memcmp(head + 1, "vorbis", 6) == 0)
+        return std::string("V", 1) + std::string(reinterpret_cast<const char*>(head + 11), 5);
+    if (n >= 10 && std::memcmp(head, "OpusHead", 8) == 0) return std::string("O", 1) + char(head[9]);
+    if (n >= 31 && std::memcmp(head, "\x7F" "FLAC", 5) == 0)
+        return std::string("F", 1) + std::string(reinterpret_cast<const char*>(head + 27), 3) + char(head[30] & 0xF0);
+    return std::string(reinterpret_cast<const char*>(head), std::min<size_t>(n, 8));
+}
+
+}  // namespace
+
 OggExtent MeasureOggStream(RiffFile& f, uint64_t offset, uint32_t serial, int header_packets) {
     OggExtent out;
+    std::string first_format;
     const uint64_t size = f.file_size();
     constexpr uint64_t kWalkLimit = 64ull << 20;
     const bool walk_all = size - offset <= kWalkLimit;
@@ -163,10 +180,13 @@ OggExtent MeasureOggStream(RiffFile& f, uint64_t offset, uint32_t serial, int he
             body += lacing[i];
             if (packets < header_packets && lacing[i] < 255 && le32(h + 14) == serial) ++packets;
         }
-        // A page that begins a stream: an Opus head says the pre-skip of its link.
-        uint8_t head[12];
+        // A page that begins a stream: its head says the link's format, and an Opus head its pre-skip.
+        uint8_t head[32];
         const bool begins = h[5] & 2;
-        const bool opus_head = begins && body >= 19 && f.read(head, 12) == 12 && std::memcmp(head, "OpusHead", 8) == 0;
+        const int64_t head_bytes = begins ? f.read(head, int64_t(std::min<uint64_t>(body, sizeof head))) : 0;
+        const bool opus_head = begins && body >= 19 && head_bytes >= 12 && std::memcmp(head, "OpusHead", 8) == 0;
+        const std::string format = begins && head_bytes > 0 ? link_format(head, size_t(head_bytes)) : std::string();
+        if (page == offset) first_format = format;
         pos += 27 + uint64_t(segments) + body;
         if (packets == header_packets && out.header_bytes == 0) out.header_bytes = pos - offset;
         const int64_t granule = int64_t(le32(h + 6) | uint64_t(le32(h + 10)) << 32);
@@ -175,6 +195,11 @@ OggExtent MeasureOggStream(RiffFile& f, uint64_t offset, uint32_t serial, int he
             out.last_granule += link_granule;
             out.opus_pre_skip += link_pre_skip;
             link_granule = -1;
+            // Play ends where the format changes: the stream is the links before.
+            if (format != first_format) {
+                out.played_bytes = page - offset;
+                return out;
+            }
         }
         if (begins) link_pre_skip = opus_head ? le16(head + 10) : 0;
         if (granule >= 0) link_granule = granule;
@@ -351,6 +376,7 @@ int ProbeOggStream(uint64_t offset) {
     SetStreamLength(SourceFile->file_size() - offset);
     const OggExtent extent = MeasureOggStream(*SourceFile, offset, le32(page + 14));
     SourceInfo.HeaderBytes = uint32_t(std::min<uint64_t>(extent.header_bytes, 0xFFFFFFFFu));
+    if (extent.played_bytes) SetStreamLength(extent.played_bytes);
     if (rate > 0 && extent.last_granule > 0) {
         SourceInfo.ExactSeconds = double(extent.last_granule) / rate;
         // Without a nominal rate the stream is read and sized by its average one.

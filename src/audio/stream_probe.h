@@ -48,11 +48,14 @@ uint64_t TrailingTagBytes(RiffFile& f);
 // What the pages of an Ogg stream with the given serial number say: how many bytes its
 // `header_packets` header packets take from `offset` on (0: not all found), and the sum of the
 // last granule positions of its links (0: none found); for Opus, the pre-skips of the links
-// that sum covers (their granule positions count what the decoder drops).
+// that sum covers (their granule positions count what the decoder drops). A chain whose link
+// changes the format plays only the links before it: the sum stops there, and `played_bytes`
+// (else 0) is how far they reach from `offset`.
 struct OggExtent {
     uint64_t header_bytes = 0;
     uint64_t last_granule = 0;
     uint64_t opus_pre_skip = 0;
+    uint64_t played_bytes = 0;
 };
 OggExtent MeasureOggStream(RiffFile& f, uint64_t offset, uint32_t serial, int header_packets = 3);
 

@@ -16,8 +16,9 @@ public:
     void on_init(Dialog& d) override {
         StandardDialog::on_init(d);
         d.set_icon(200, data_dir() + "/dewlark.png");
-        d.set_text(201, "dewlark Version 0.00");
-        d.set_text(202, "build " DEWLARK_VERSION " " DEWLARK_BUILD_DATE);
+        // One version number, the build's, as --version prints it.
+        d.set_text(201, "dewlark Version " DEWLARK_VERSION);
+        d.set_text(202, JapaneseUi ? "ビルド " DEWLARK_BUILD_DATE : "built " DEWLARK_BUILD_DATE);
         // The word size of this build (a 64-bit program says so).
         const int bits = int(sizeof(void*) * 8);
         d.set_text(203, JapaneseUi ? format_text("%d bit 版", bits) : format_text("%d bits", bits));

@@ -155,6 +155,8 @@ void DrawLogFrequencyLabels(Dc& dc, int khz, int bins) {
         const int len = Len(l.text);
         int x = int(X + W * std::log(2 * l.bin) / span - (len * X) / 2);
         if (no_room && x + len * X >= WindowWidth) x = WindowWidth - len * X;
+        // The lowest line can lie so near the edge that a centred text would lose its first characters.
+        if (x < 0) x = 0;
         dc.text_out(x, y, l.text);
     }
 }

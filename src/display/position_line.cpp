@@ -11,27 +11,21 @@
 
 namespace dl {
 
-namespace {
-
-// Seconds of `bytes`: their share of the exact length where it is known, else by the byte rate
-// (a source without one has none).
-double seconds(double bytes) {
+double PositionSeconds(double bytes) {
     if (SourceInfo.ExactSeconds > 0 && SourceInfo.DataTotal > 0)
         return bytes * SourceInfo.ExactSeconds / SourceInfo.DataTotal;
     const uint32_t bps = SourceInfo.source_bytes_per_second;
     return bps ? bytes / bps : 0.0;
 }
 
-}  // namespace
-
 std::string PositionLineText() {
     char buf[96];
     if (SourceState.running && SourceState.mode == SourceMode::RecordPort) {
         const uint32_t recorded = SourceInfo.DataRemaining;
-        std::snprintf(buf, sizeof buf, "Pos:  %7ld kb %6.0f sec", long(recorded / 1024), seconds(recorded));
+        std::snprintf(buf, sizeof buf, "Pos:  %7ld kb %6.0f sec", long(recorded / 1024), PositionSeconds(recorded));
     } else if (SourceState.running && SourceState.mode == SourceMode::File && BufferCount != 1) {
         std::snprintf(buf, sizeof buf, "Pos:  %7ld kb %6.0f sec", long(PlaybackProgress / 1024),
-                      seconds(PlaybackProgress));
+                      PositionSeconds(PlaybackProgress));
     } else if (SourceState.running && SourceState.mode == SourceMode::File) {
         const uint32_t elapsed = TimerElapsedStamp - TimerStartStamp;
         const double kb = double(elapsed) * SourceInfo.source_bytes_per_second / 1024 / 1000;
@@ -39,6 +33,13 @@ std::string PositionLineText() {
     } else {
         return "Pos:        0 kb      0 sec";
     }
+    return buf;
+}
+
+std::string MemoryPlayEndText() {
+    char buf[96];
+    std::snprintf(buf, sizeof buf, "Pos:  %7ld kb %6.0f sec", long((ChunkSize + SourceInfo.block_align) / 1024),
+                  PositionSeconds(ChunkSize));
     return buf;
 }
 

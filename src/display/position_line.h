@@ -5,9 +5,14 @@
 
 namespace dl {
 
+// Seconds of `bytes` of the source: their share of the exact length where it is known (a stream whose
+// byte rate varies), else by the byte rate (a source without one has none).
+double PositionSeconds(double bytes);
 // The play or record position for the current source state.
 std::string PositionLineText();
-// Draws it at (9X, 7Y) with the selected font and colours.
+// The position once a memory-mode play's one buffer (ChunkSize bytes) has played.
+std::string MemoryPlayEndText();
+// Draws the position at (9X, 7Y) with the selected font and colours.
 void DrawPositionLine(Dc& dc);
 
 }  // namespace dl

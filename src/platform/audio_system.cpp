@@ -54,29 +54,4 @@ void simulate_missing_input_devices(bool missing) { g_inputs_hidden = missing; }
 
 uint32_t wave_in_format_mask() { return wave_in_device_count() > 0 ? 0xFFFu : 0u; }
 
-void play_wav_sync(const std::string& path) {
-    if (!audio_init()) return;
-    SDL_AudioSpec spec;
-    Uint8* buf = nullptr;
-    Uint32 len = 0;
-    if (!SDL_LoadWAV(path.c_str(), &spec, &buf, &len)) return;
-    SDL_AudioSpec got;
-    spec.callback = nullptr;
-    SDL_AudioDeviceID dev = SDL_OpenAudioDevice(nullptr, 0, &spec, &got, 0);
-    if (dev == 0) {
-        SDL_FreeWAV(buf);
-        return;
-    }
-    SDL_QueueAudio(dev, buf, len);
-    SDL_PauseAudioDevice(dev, 0);
-    const Uint32 bytes_per_second = Uint32(spec.freq) * spec.channels * (SDL_AUDIO_BITSIZE(spec.format) / 8);
-    // Bounded wait: the queue drains at the device's pace; give up well after the tone's length.
-    const Uint32 limit = SDL_GetTicks() + (bytes_per_second ? len * 1000ull / bytes_per_second : 0) + 2000;
-    while (SDL_GetQueuedAudioSize(dev) > 0 && !SDL_TICKS_PASSED(SDL_GetTicks(), limit)) SDL_Delay(5);
-    // Let the device's own buffer play out.
-    SDL_Delay(got.freq ? Uint32(got.samples) * 1000 / Uint32(got.freq) + 10 : 10);
-    SDL_CloseAudioDevice(dev);
-    SDL_FreeWAV(buf);
-}
-
 }  // namespace dl

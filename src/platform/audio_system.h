@@ -23,7 +23,4 @@ void simulate_missing_input_devices(bool missing);
 // Tests: every device open now behaves as if the sound system had taken it away.
 void simulate_audio_device_loss();
 
-// Plays a WAV file and returns when it has ended; silent when the file is missing or unplayable.
-void play_wav_sync(const std::string& path);
-
 }  // namespace dl

@@ -7,6 +7,7 @@
 #include <QContextMenuEvent>
 #include <QDialog>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -14,6 +15,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
+#include <QStyleOptionFocusRect>
+#include <QStylePainter>
 #include <QSignalBlocker>
 #include <QStyle>
 #include <algorithm>
@@ -21,6 +24,7 @@
 
 #include "platform/font_impl.h"
 #include "platform/dialog_qt.h"
+#include "platform/dialog_style.h"
 #include "platform/main_window_qt.h"
 
 namespace dl {
@@ -39,9 +43,30 @@ public:
 protected:
     void reject() override;
     void contextMenuEvent(QContextMenuEvent* e) override;
+    void keyPressEvent(QKeyEvent* e) override;
 
 private:
+    void show_look_menu(const QPoint& global);
+
     Dialog::Impl& impl_;
+};
+
+// A scroll bar that shows when it has the keyboard focus (the style draws none for it).
+class FocusScrollBar : public QScrollBar {
+public:
+    using QScrollBar::QScrollBar;
+
+protected:
+    void paintEvent(QPaintEvent* e) override {
+        QScrollBar::paintEvent(e);
+        if (!hasFocus()) return;
+        QStylePainter p(this);
+        QStyleOptionFocusRect focus;
+        focus.initFrom(this);
+        focus.rect = rect().adjusted(1, 1, -1, -1);
+        focus.backgroundColor = palette().color(QPalette::Window);
+        p.drawPrimitive(QStyle::PE_FrameFocusRect, focus);
+    }
 };
 
 bool inside(const ControlTemplate& c, const ControlTemplate& box) {
@@ -81,22 +106,47 @@ struct Dialog::Impl {
     void build(const DialogTemplate& t);
     void fit_texts();
     void scrolled(int id, QScrollBar* bar, int action);
+    void tab_to_checked_radios();
 };
 
 namespace {
 
 void DialogWindow::reject() { impl_.handler->on_command(*impl_.owner, 2); }
 
-void DialogWindow::contextMenuEvent(QContextMenuEvent* e) {
-    // Only the dialog's own background, its group boxes and labels offer the look item.
-    QWidget* under = childAt(e->pos());
-    if (impl_.look_text.empty() || (under && !qobject_cast<QGroupBox*>(under) && !qobject_cast<QLabel*>(under)))
-        return;
+void DialogWindow::show_look_menu(const QPoint& global) {
+    if (impl_.look_text.empty()) return;
     QMenu menu(this);
     QAction* item = menu.addAction(QString::fromStdString(impl_.look_text));
     item->setCheckable(true);
     item->setChecked(impl_.look_checked);
-    if (menu.exec(e->globalPos()) == item) impl_.handler->on_look_item(*impl_.owner);
+    if (menu.exec(global) == item) impl_.handler->on_look_item(*impl_.owner);
+}
+
+void DialogWindow::contextMenuEvent(QContextMenuEvent* e) {
+    // The menu key opens it wherever the focus is; a click only on the dialog's own background, its
+    // group boxes and labels.
+    QWidget* under = childAt(e->pos());
+    if (e->reason() != QContextMenuEvent::Keyboard && under && !qobject_cast<QGroupBox*>(under) &&
+        !qobject_cast<QLabel*>(under))
+        return;
+    show_look_menu(e->globalPos());
+}
+
+void DialogWindow::keyPressEvent(QKeyEvent* e) {
+    const bool enter = e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter;
+    if (enter && !(e->modifiers() & ~Qt::KeypadModifier)) {
+        // Enter presses the push button that has the focus, as Space does; elsewhere it is OK.
+        if (auto* b = qobject_cast<QPushButton*>(focusWidget()); b && b->isEnabled() && b->isVisible()) {
+            b->click();
+            return;
+        }
+    }
+    if (e->key() == Qt::Key_Menu || (e->key() == Qt::Key_F10 && e->modifiers() == Qt::ShiftModifier)) {
+        QWidget* f = focusWidget();
+        show_look_menu(f ? f->mapToGlobal(QPoint(f->width() / 2, f->height() / 2)) : mapToGlobal(QPoint(0, 0)));
+        return;
+    }
+    QDialog::keyPressEvent(e);
 }
 
 }  // namespace
@@ -170,7 +220,7 @@ void Dialog::Impl::build(const DialogTemplate& t) {
                 break;
             }
             case ControlKind::HScrollBar: {
-                auto* bar = new QScrollBar(Qt::Horizontal, parent);
+                auto* bar = new FocusScrollBar(Qt::Horizontal, parent);
                 bar->setSingleStep(1);
                 bar->setPageStep(10);
                 // The right arrow moves the thumb right (scroll bars turn their keys round by default).
@@ -202,10 +252,15 @@ void Dialog::Impl::build(const DialogTemplate& t) {
         }
         w->setGeometry(r);
         w->setObjectName(QString::number(c.id));
+        if (c.kind == ControlKind::CheckBox || c.kind == ControlKind::Radio || c.kind == ControlKind::Edit ||
+            c.kind == ControlKind::Button || c.kind == ControlKind::DefaultButton)
+            w->setStyle(dialog_control_style());
         if (auto* b = qobject_cast<QAbstractButton*>(w)) {
             const int id = c.id;
             QObject::connect(b, &QAbstractButton::clicked, window, [this, id] { handler->on_command(*owner, id); });
         }
+        if (auto* radio = qobject_cast<QRadioButton*>(w))
+            QObject::connect(radio, &QAbstractButton::toggled, window, [this] { tab_to_checked_radios(); });
         controls[c.id] = w;
         kinds[c.id] = c.kind;
         if (takes_focus(c.kind)) {
@@ -220,6 +275,25 @@ void Dialog::Impl::build(const DialogTemplate& t) {
     raised_palette = window->palette();
 }
 
+// Tab into a group of radio buttons lands on its checked one (its first one while none is checked);
+// the arrow keys move within the group.
+void Dialog::Impl::tab_to_checked_radios() {
+    std::map<QWidget*, std::vector<QRadioButton*>> groups;
+    for (auto& [id, w] : controls)
+        if (auto* r = qobject_cast<QRadioButton*>(w)) groups[r->parentWidget()].push_back(r);
+    for (auto& [parent, radios] : groups) {
+        std::sort(radios.begin(), radios.end(), [](QRadioButton* a, QRadioButton* b) {
+            return a->y() != b->y() ? a->y() < b->y() : a->x() < b->x();
+        });
+        QRadioButton* stop = nullptr;
+        for (QRadioButton* r : radios)
+            if (r->isChecked() && r->isEnabled()) stop = r;
+        for (QRadioButton* r : radios)
+            if (!stop && r->isEnabled()) stop = r;
+        for (QRadioButton* r : radios) r->setFocusPolicy(r == stop ? Qt::StrongFocus : Qt::ClickFocus);
+    }
+}
+
 // Texts wider than the template allowed for (fonts differ from the ones it was drawn for) widen
 // their control; what stands to its right in the same row moves along, and the group box or the
 // dialog grows to hold the row. Group boxes first, so the dialog sees their final widths.
@@ -228,7 +302,7 @@ void Dialog::Impl::fit_texts() {
     for (auto& [id, w] : controls)
         if (qobject_cast<QGroupBox*>(w)) parents.push_back(w);
     parents.push_back(window);
-    constexpr int kGap = 2, kMargin = 4;
+    constexpr int kGap = 2, kFieldGap = 4, kMargin = 4;
     for (QWidget* parent : parents) {
         std::vector<QWidget*> row;
         for (auto& [id, w] : controls)
@@ -237,15 +311,17 @@ void Dialog::Impl::fit_texts() {
         int right = 0;
         for (size_t i = 0; i < row.size(); ++i) {
             QWidget* c = row[i];
-            const int grow = dialog_text_width(c) - c->width();
-            if (grow > 0) {
-                const int old_right = c->geometry().right();
-                c->resize(c->width() + grow, c->height());
+            const int grow = std::max(dialog_text_width(c) - c->width(), 0);
+            // What follows an edit field keeps clear of its frame.
+            const int gap = qobject_cast<QLineEdit*>(c) ? kFieldGap : kGap;
+            const int old_right = c->geometry().right();
+            if (grow > 0) c->resize(c->width() + grow, c->height());
+            if (grow > 0 || gap > kGap) {
                 for (size_t k = i + 1; k < row.size(); ++k) {
                     QWidget* s = row[k];
                     const bool same_row = s->y() < c->geometry().bottom() && c->y() < s->geometry().bottom();
-                    if (same_row && s->x() > old_right - grow / 2 && s->x() < c->geometry().right() + kGap)
-                        s->move(c->geometry().right() + kGap, s->y());
+                    if (same_row && s->x() > old_right - grow / 2 && s->x() < c->geometry().right() + gap)
+                        s->move(c->geometry().right() + gap, s->y());
                 }
             }
             right = std::max(right, c->geometry().right());
@@ -259,6 +335,16 @@ void Dialog::Impl::fit_texts() {
 }
 
 int dialog_text_width(QWidget* w) {
+    if (auto* e = qobject_cast<QLineEdit*>(w)) {
+        // A short field shows as many digits as it takes, with its frame and margins.
+        if (e->maxLength() > 8) return 0;
+        QStyleOptionFrame opt;
+        opt.initFrom(e);
+        opt.lineWidth = e->hasFrame() ? e->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &opt, e) : 0;
+        const QMargins m = e->textMargins();
+        const int text = e->fontMetrics().horizontalAdvance(QString(e->maxLength(), u'9')) + 2 * 2 + m.left() + m.right() + 1;
+        return e->style()->sizeFromContents(QStyle::CT_LineEdit, &opt, QSize(text, e->height()), e).width();
+    }
     if (auto* g = qobject_cast<QGroupBox*>(w))
         return g->fontMetrics().horizontalAdvance(QString(g->title()).remove('&')) + 16;
     if (qobject_cast<QLabel*>(w) && !qobject_cast<QLabel*>(w)->pixmap().isNull()) return 0;
@@ -288,6 +374,7 @@ int Dialog::run() {
     g_showing = this;
     impl_->handler->on_init(*this);
     impl_->fit_texts();
+    impl_->tab_to_checked_radios();
     const int code = impl_->window->exec();
     g_showing = outer;
     return code;

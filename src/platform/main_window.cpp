@@ -97,6 +97,7 @@ struct MainWindow::Impl : public QObject {
     bool applying_state = false;
     Qt::WindowStates last_state = Qt::WindowNoState;
     QSize layout_size;  // the window's size outside the maximised state, set by the client size
+    std::function<void()> screen_paint_listener;
 
     bool eventFilter(QObject* watched, QEvent* event) override;
     void report_state_change(Qt::WindowStates before, Qt::WindowStates now);
@@ -118,6 +119,7 @@ void ClientArea::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.drawImage(QPointF(0, 0), impl_.surface.impl().image);
     impl_.surface.acknowledge_changes();
+    if (impl_.screen_paint_listener) impl_.screen_paint_listener();
 }
 
 void ClientArea::mousePressEvent(QMouseEvent* e) {
@@ -189,7 +191,8 @@ bool MainWindow::Impl::eventFilter(QObject* watched, QEvent* event) {
     Key key = key_of(ke->key());
     // Only the focus widget's delivery counts, so a key is offered once.
     if (w != QApplication::focusWidget() && !(QApplication::focusWidget() == nullptr && w == top)) return false;
-    if (handler->on_key_filter(key)) return true;
+    const KeyModifiers mods{ke->modifiers().testFlag(Qt::ControlModifier), ke->modifiers().testFlag(Qt::ShiftModifier)};
+    if (handler->on_key_filter(key, mods)) return true;
     for (auto& [id, b] : buttons)
         if (b == w && handler->on_button_key(id, key)) return true;
     return false;
@@ -356,6 +359,17 @@ void MainWindow::invalidate() {
 
 void MainWindow::update_now() {
     if (impl_->paint_pending) impl_->run_paint();
+}
+
+void MainWindow::show_now() {
+    Impl& m = *impl_;
+    // Not the pending paint: that would draw the whole area afresh, over what is to be shown.
+    if (m.destroyed || !m.client) return;
+    m.client->repaint();
+}
+
+void MainWindow::set_screen_paint_listener(std::function<void()> listener) {
+    impl_->screen_paint_listener = std::move(listener);
 }
 
 void MainWindow::create_button(int id, const std::string& text, int x, int y, int width, int height, bool enabled) {

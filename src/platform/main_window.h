@@ -1,4 +1,5 @@
 #pragma once
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -9,6 +10,11 @@
 namespace dl {
 
 enum class Key { F1, Tab, Up, Down, R, P, S, O, Other };
+// The modifier keys held when a key was pressed (not when its event is handled).
+struct KeyModifiers {
+    bool ctrl = false;
+    bool shift = false;
+};
 enum class SysCommand { Minimize, Maximize, Restore };
 enum class ShowCommand { Normal, Minimized, Maximized };
 
@@ -39,7 +45,7 @@ public:
     virtual void on_command(int id, int code) = 0;
     virtual void on_timer(int /*id*/) {}
     // Offered every key press of the main window first; true when taken.
-    virtual bool on_key_filter(Key /*key*/) { return false; }
+    virtual bool on_key_filter(Key /*key*/, KeyModifiers /*mods*/) { return false; }
     // Key presses on a push button; true when consumed.
     virtual bool on_button_key(int /*button_id*/, Key /*key*/) { return false; }
     virtual void on_lbutton_down(int /*x*/, int /*y*/) {}
@@ -85,6 +91,11 @@ public:
     void invalidate();
     // Runs a pending paint now.
     void update_now();
+    // Puts the back buffer on the screen now, without waiting for the event loop (a status shown
+    // before a long step).
+    void show_now();
+    // Runs after each time the client area has been put on the screen (tests look at what it showed).
+    void set_screen_paint_listener(std::function<void()> listener);
 
     void create_button(int id, const std::string& text, int x, int y, int width, int height, bool enabled);
     void move_button(int id, int x, int y, int width, int height);

@@ -4,6 +4,7 @@
 #include <atomic>
 
 #include "platform/audio_system.h"
+#include "platform/device_open_error.h"
 #include "platform/wave_format.h"
 #include "platform/wave_device.h"
 
@@ -50,8 +51,9 @@ int Device::open(const std::string& name, bool capture, const PcmFormat& f, int 
     // The device converts whatever the hardware lacks, so the callback always sees this format.
     id_ = SDL_OpenAudioDevice(name.empty() ? nullptr : name.c_str(), capture ? 1 : 0, &want, &have, 0);
     if (id_ == 0) {
-        const int devices = capture ? wave_in_device_count() : wave_out_device_count();
-        return devices == 0 ? kWaveBadDeviceId : kWaveAllocated;
+        // Read before counting the devices, which may set another error.
+        const std::string why = SDL_GetError();
+        return open_failure_code(why.c_str(), capture ? wave_in_device_count() : wave_out_device_count());
     }
     samples_ = have.samples;
     silence_ = have.silence;

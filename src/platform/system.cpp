@@ -23,7 +23,6 @@ void sleep_ms(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms
 
 // The batch commands run a QGuiApplication: qApp, a cast to QApplication, would be wrong there.
 bool shift_down() { return QCoreApplication::instance() && (QGuiApplication::queryKeyboardModifiers() & Qt::ShiftModifier); }
-bool ctrl_down() { return QCoreApplication::instance() && (QGuiApplication::queryKeyboardModifiers() & Qt::ControlModifier); }
 
 bool japanese_locale() {
     for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {

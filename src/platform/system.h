@@ -11,7 +11,6 @@ uint32_t time_get_time();
 void sleep_ms(int ms);
 
 bool shift_down();
-bool ctrl_down();
 
 // True when the first set of LC_ALL, LC_MESSAGES, LANG names Japanese.
 bool japanese_locale();

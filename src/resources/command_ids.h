@@ -11,6 +11,8 @@ enum Command : int {
     kCmdExit = 104,
     kCmdAbout = 105,
     kCmdHelp = 106,
+    // Whether the voice steers the pointer: a check item, off until chosen.
+    kCmdVoicePointer = 108,
     kCmdLinear = 109,
     kCmdLog = 110,
     kCmdTuning = 111,

@@ -80,7 +80,7 @@ const DialogTemplate& about_template() {
         {
             {kIdOk, K::DefaultButton, 112, 7, 31, 14, "OK", nullptr, nullptr},
             {200, K::Icon, 5, 6, 16, 14, nullptr, nullptr, nullptr},
-            {201, K::Label, 30, 7, 81, 9, "dewlark Version 0.00", nullptr, nullptr},
+            {201, K::Label, 30, 7, 81, 9, "dewlark Version " DEWLARK_VERSION, nullptr, nullptr},
             {202, K::RightLabel, 64, 27, 80, 9, "", nullptr, nullptr},
             {203, K::Label, 30, 27, 34, 9, "", nullptr, nullptr},
             {205, K::Label, 30, 40, 115, 9, "sound monitor and spectrum analyser", "音のモニタとスペクトル解析", nullptr},
@@ -91,11 +91,11 @@ const DialogTemplate& about_template() {
 
 const DialogTemplate& voice_range_template() {
     static const DialogTemplate t = {
-        "setting", "設定", nullptr, 151, 69,
+        "setting", "Voice range", "設定", 151, 69,
         {
-            {129, K::GroupBox, 8, 3, 134, 36, "声域", nullptr, nullptr},
-            {132, K::Radio, 16, 16, 60, 9, "成人男性", nullptr, "sex 1"},
-            {133, K::Radio, 16, 25, 60, 9, "女性｜子ども", nullptr, "sex 2"},
+            {129, K::GroupBox, 8, 3, 134, 36, "Voice", "声域", nullptr},
+            {132, K::Radio, 16, 16, 60, 9, "Adult male", "成人男性", "sex 1"},
+            {133, K::Radio, 16, 25, 60, 9, "Woman or child", "女性｜子ども", "sex 2"},
             {kIdOk, K::DefaultButton, 10, 45, 37, 14, "OK", nullptr, nullptr},
             {kIdCancel, K::Button, 50, 45, 37, 14, "CANCEL", nullptr, nullptr},
         }};

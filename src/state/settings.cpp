@@ -126,6 +126,7 @@ const Key kKeys[] = {
     {"Recent4", &SettingsRecord::Recent4, kAnything},
     {"Recent5", &SettingsRecord::Recent5, kAnything},
     {"OpenFolder", &SettingsRecord::OpenFolder, kAnything},
+    {"VoicePointer", &SettingsRecord::VoicePointer, or_else(0, 1, 0)},
 };
 
 // dialog3d exists only where dialogs can be three-dimensional.

@@ -43,6 +43,9 @@ struct SettingsRecord {
     // File › Open... starts in. Written after the devices.
     std::string Recent1, Recent2, Recent3, Recent4, Recent5;
     std::string OpenFolder;
+    // Whether sung notes move and click the desktop's pointer (1) or not (0). Off until the user switches
+    // it on, whatever `sex` says. Written after the folder.
+    int VoicePointer = 0;
 
     // Options of the current run only.
     bool Decibel = true;

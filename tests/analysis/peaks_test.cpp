@@ -265,6 +265,15 @@ TEST_F(PeaksTest, ChordsSteerThePointer) {
     line(392, -20);
     list();
     EXPECT_TRUE(pointer.empty());
+
+    // Switched off, the same chord with a voice range steers nothing.
+    dl::Settings.sex = 1;
+    dl::Settings.VoicePointer = 0;
+    list();
+    EXPECT_TRUE(pointer.empty());
+    dl::Settings.VoicePointer = 1;
+    list();
+    EXPECT_FALSE(pointer.empty());
 }
 
 TEST_F(PeaksTest, SingleNotePointer) {
@@ -291,6 +300,11 @@ TEST_F(PeaksTest, SingleNotePointer) {
     dl::VoicePointerSingle(1300, ref);  // 622..698 doubled: right button
     EXPECT_EQ(pointer, (std::vector<PointerEvent>{{dl::kMouseRightDown, 0, 0}, {dl::kMouseRightUp, 0, 0}}));
     EXPECT_EQ(dl::PointerStep(0), 0);
+    pointer.clear();
+    dl::Settings.VoicePointer = 0;  // switched off: nothing, whatever the voice range
+    dl::VoicePointerSingle(1300, ref);
+    dl::VoicePointerSingle(520, ref);
+    EXPECT_TRUE(pointer.empty());
 }
 
 TEST_F(PeaksTest, WeakSpectraEndTheListAndSilenceDrawsNothing) {

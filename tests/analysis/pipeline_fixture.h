@@ -52,7 +52,8 @@ public:
 protected:
     void SetUp() override {
         dl::ResetProcessState();
-        dl::VoicePointerSteers = true;  // as in the window's run
+        dl::VoicePointerSteers = true;  // as in the window's run, with the pointer switched on
+        dl::Settings.VoicePointer = 1;
         dl::Settings.freqnum = 0;
         dl::SourceInfo.format_tag = 1;
         dl::SourceInfo.sample_rate = 44100;

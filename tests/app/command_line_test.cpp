@@ -2,6 +2,14 @@
 
 #include "app/command_line.h"
 
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <regex>
+#include <set>
+
+#include "app/usage.h"
+
 #include "platform/profile.h"
 #include "state/settings.h"
 #include "support/test_support.h"
@@ -24,6 +32,39 @@ TEST_F(CommandLineTest, AFileNameWithBlanksThenPStartsAtOnce) {
     EXPECT_EQ(cl.file_name, "take two.wav");
     EXPECT_FALSE(cl.auto_start);
     EXPECT_EQ(Settings.freq, 44100u);
+}
+
+// The rate switches --help names (in either language) are the ones that give the rate it says.
+TEST_F(CommandLineTest, TheHelpOffersTheRateSwitchesAsTheyWork) {
+    const std::map<std::string, uint32_t> works = {{"/44", 44100}, {"/22", 22050}, {"/11", 11025},
+                                                   {"/5", 48000},  {"/96", 96000}, {"/48000", 48000}};
+    for (const char* locale : {"C.UTF-8", "ja_JP.UTF-8"}) {
+        setenv("LC_ALL", locale, 1);
+        char* text = nullptr;
+        size_t size = 0;
+        std::FILE* out = open_memstream(&text, &size);
+        dl::PrintUsage(out);
+        std::fclose(out);
+        const std::string help(text, size);
+        std::free(text);
+        // The lines of the rate switch, up to the blank line after the switches.
+        size_t from = help.find("\n  /RATE");
+        if (from == std::string::npos) from = help.find("\n  /レート");
+        ASSERT_NE(from, std::string::npos) << help;
+        const std::string lines = help.substr(from, help.find("\n\n", from) - from);
+        std::set<std::string> offered;
+        const std::regex rate_switch("/[0-9]+");
+        for (std::sregex_iterator m(lines.begin(), lines.end(), rate_switch), end; m != end; ++m)
+            offered.insert(m->str());
+        for (const std::string& token : offered) {
+            ASSERT_TRUE(works.count(token)) << locale << ": offers " << token;
+            Settings.freq = 1;
+            ParseCommandLine({token});
+            EXPECT_EQ(Settings.freq, works.at(token)) << token;
+        }
+        EXPECT_EQ(offered.size(), works.size()) << locale << ":" << lines;
+    }
+    unsetenv("LC_ALL");
 }
 
 TEST_F(CommandLineTest, RateSwitches) {

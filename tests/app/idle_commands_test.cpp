@@ -96,7 +96,7 @@ TEST_F(AppTest, WithoutInputDevicesMonitorStaysGrayAfterAPlay) {
 }
 
 // Where nothing takes injected events (no X display, a Wayland session) the voice range serves nothing:
-// its item stays gray and Start does not ask for it.
+// its item and the pointer's stay gray and Start does not ask for it.
 TEST_F(AppTest, WithoutAPointerToSteerTheVoiceRangeStaysGrayAndStartDoesNotAskForIt) {
     dl_test::write_file(profile_ + "/dewlark.INI", "[dewlark]\n");  // sex 0: Start would ask
     const char* display = std::getenv("DISPLAY");
@@ -107,6 +107,7 @@ TEST_F(AppTest, WithoutAPointerToSteerTheVoiceRangeStaysGrayAndStartDoesNotAskFo
     ASSERT_FALSE(dl::pointer_events_possible());
 
     dl::MainWindow& w = start({demo()});
+    const bool pointer_item = w.menu_enabled(dl::kCmdVoicePointer);
     std::optional<PlayItems> p;
     bool asked = false;
     {
@@ -123,6 +124,7 @@ TEST_F(AppTest, WithoutAPointerToSteerTheVoiceRangeStaysGrayAndStartDoesNotAskFo
     EXPECT_EQ(p->during, kNone);
     EXPECT_EQ(p->after, no_voice_range);
     EXPECT_FALSE(asked);
+    EXPECT_FALSE(pointer_item);
     EXPECT_EQ(dl::Settings.sex, 0);
 }
 

@@ -1,3 +1,4 @@
+#include <QKeyEvent>
 #include <QPalette>
 #include <QTimer>
 
@@ -125,6 +126,27 @@ TEST_F(AppTest, CtrlSStopsWhatRunsAndCtrlRLeavesAFileAlone) {
     EXPECT_FALSE(w.button_enabled(dl::kStopButton));
     // With nothing running Ctrl+S is not taken.
     EXPECT_FALSE(dl::KeyboardFilter(dl::Key::S));
+}
+
+// A key handled late, after Ctrl was let go (a long tick held the loop), still counts with the Ctrl it
+// was pressed with.
+TEST_F(AppTest, ShortcutsTakeTheModifiersOfTheKeyEvent) {
+    const std::string demo = std::string(DEWLARK_TEST_DATA) + "/../../data/demo.wav";
+    dl::MainWindow& w = start({demo, "/P"});
+    ASSERT_TRUE(dl::SourceState.running);
+    type_key(w, Qt::Key_A);  // the keyboard now holds no modifier
+    QWidget* focus = QApplication::focusWidget();
+    ASSERT_NE(focus, nullptr);
+    QKeyEvent late(QEvent::KeyPress, Qt::Key_S, Qt::ControlModifier, "s");
+    QApplication::sendEvent(focus, &late);
+    EXPECT_FALSE(dl::SourceState.running) << "Ctrl+S stopped the play";
+    // And the other way round: S pressed alone does not stop, whatever is held by the time it is handled.
+    dl::DispatchCommand(dl::kCmdStart, 0);
+    ASSERT_TRUE(dl::SourceState.running);
+    EXPECT_FALSE(dl::KeyboardFilter(dl::Key::S, {false, false}));
+    EXPECT_TRUE(dl::SourceState.running);
+    EXPECT_TRUE(dl::KeyboardFilter(dl::Key::S, {true, false}));
+    EXPECT_FALSE(dl::SourceState.running);
 }
 
 TEST_F(AppTest, OpeningAFileDrawsItsFrequencyLabelsAtOnce) {

@@ -88,6 +88,35 @@ TEST_F(AppTest, ClosingTheWindowWhileMonitoringEndsItCleanly) {
     EXPECT_TRUE(boxes_.boxes.empty());
 }
 
+// Memory mode says "allocating memory" while it prepares its buffer, and the screen shows it: the
+// buffer is ready before the event loop runs again.
+TEST_F(AppTest, MemoryModeShowsItsStatusUntilTheBufferIsReady) {
+    dl_test::write_file(profile_ + "/dewlark.INI", "[dewlark]\nsex=1\nOnMem=1\nMemSize=2\n");
+    dl::MainWindow& w = start();
+    ASSERT_EQ(dl::SourceState.mode, dl::SourceMode::RecordPort);
+    const int X = dl::CellWidth, Y = dl::CellHeight;
+    // The status's yellow text where it stands, as the screen showed it.
+    auto status_ink = [&] {
+        std::vector<std::pair<int, int>> ink;
+        for (int x = 39 * X; x < 71 * X; ++x)
+            for (int y = 2 * Y; y < 5 * Y; ++y)
+                if (w.surface().pixel(x, y) == dl::Rgb{255, 255, 0}) ink.emplace_back(x, y);
+        return ink;
+    };
+    std::vector<std::pair<int, int>> shown;
+    w.set_screen_paint_listener([&] {
+        if (shown.empty()) shown = status_ink();
+    });
+    dl::DispatchCommand(dl::kCmdStart, 0);
+    w.set_screen_paint_listener(nullptr);
+    ASSERT_TRUE(dl::SourceState.running);
+    EXPECT_EQ(dl::BufferCount, 1);
+    EXPECT_GT(shown.size(), 20u) << "the status reached the screen";
+    // Once the buffer is ready the panel is the level meter's again.
+    EXPECT_NE(status_ink(), shown);
+    dl::DispatchCommand(dl::kCmdStop, 0);
+}
+
 TEST_F(AppTest, DeviceMenusListTheDevicesAndTheChoiceSurvivesARestart) {
     dl::MainWindow& w = start();
     const std::vector<std::string> inputs = w.open_submenu(dl::kCmdInputDevice);

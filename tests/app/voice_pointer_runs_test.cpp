@@ -1,5 +1,5 @@
-// Who may steer the desktop's pointer by the voice: the window's run does, the batch commands never,
-// whatever voice range the settings hold.
+// Who may steer the desktop's pointer by the voice: the window's run, once the user switched it on; the
+// batch commands never, whatever voice range the settings hold.
 #include <gtest/gtest.h>
 
 #include <QTest>
@@ -15,6 +15,7 @@
 #include "platform/audio_system.h"
 #include "platform/pointer.h"
 #include "resources/command_ids.h"
+#include "state/engine.h"
 #include "state/source.h"
 #include "support/test_support.h"
 
@@ -47,6 +48,10 @@ std::string click_chord_samples(int sex) {
     }
     return d;
 }
+
+struct PointerCount {
+    int events = 0, left_clicks = 0;
+};
 
 std::string wav_of(const std::string& samples) {
     std::string s;
@@ -125,20 +130,69 @@ TEST(BatchVoicePointer, MonitorNeverInjectsWhateverTheVoiceRange) {
     }
 }
 
-// The same chord played in the window steers the pointer: what the batch runs leave alone is there.
-class WindowVoicePointer : public dl_test::AppTest, public ::testing::WithParamInterface<int> {};
+// The window steers the pointer only while the user has switched it on: the same chord, played or
+// monitored with the item off, injects nothing whatever the voice range and the peak count.
+class WindowVoicePointer : public dl_test::AppTest, public ::testing::WithParamInterface<int> {
+protected:
+    void use_window_settings(int sex, int freqnum, int voice_pointer) {
+        dl_test::write_file(profile_ + "/dewlark.INI", "[dewlark]\nsex=" + std::to_string(sex) +
+                                                           "\nfreqnum=" + std::to_string(freqnum) +
+                                                           "\nVoicePointer=" + std::to_string(voice_pointer) + "\n");
+    }
+    // Plays the click chord of the voice range to its end; the pointer events it gave.
+    PointerCount play_chord(int sex) {
+        const std::string file = click_chord_file(sex);
+        start({file});
+        PointerEvents pointer;
+        dl::DispatchCommand(dl::kCmdStart, 0);
+        EXPECT_TRUE(dl::SourceState.running);
+        for (int waited = 0; dl::SourceState.running && waited < 5000; waited += 10) QTest::qWait(10);
+        EXPECT_FALSE(dl::SourceState.running);
+        return {pointer.events, pointer.left_clicks};
+    }
+};
 
-TEST_P(WindowVoicePointer, PlayingTheChordClicks) {
+TEST_P(WindowVoicePointer, PlayingTheChordClicksOnlyWithTheItemOn) {
     const int sex = GetParam();
-    dl_test::write_file(profile_ + "/dewlark.INI", "[dewlark]\nsex=" + std::to_string(sex) + "\n");
-    const std::string file = click_chord_file(sex);
-    start({file});
+    use_window_settings(sex, 4, 1);
+    const PointerCount on = play_chord(sex);
+    EXPECT_GT(on.left_clicks, 0);
+    program_->window().destroy();
+    program_.reset();
+
+    for (int freqnum : {1, 4}) {
+        use_window_settings(sex, freqnum, 0);
+        const PointerCount off = play_chord(sex);
+        EXPECT_EQ(off.events, 0) << "freqnum " << freqnum;
+        program_->window().destroy();
+        program_.reset();
+    }
+}
+
+TEST_P(WindowVoicePointer, MonitoringTheChordWithTheItemOffInjectsNothing) {
+    const int sex = GetParam();
+    use_window_settings(sex, 1, 0);
+    const std::string input = dl_test::write_file("window_chord_input.raw", click_chord_samples(sex));
+    dl::audio_quit();
+    setenv("SDL_AUDIODRIVER", "disk", 1);
+    setenv("SDL_DISKAUDIOFILE", "/dev/null", 1);
+    setenv("SDL_DISKAUDIOFILEIN", input.c_str(), 1);
+    setenv("SDL_DISKAUDIODELAY", "0", 1);
+    start({"/M", "/H", "/11", "/P"});
     PointerEvents pointer;
-    dl::DispatchCommand(dl::kCmdStart, 0);
-    ASSERT_TRUE(dl::SourceState.running);
-    for (int waited = 0; dl::SourceState.running && waited < 5000; waited += 10) QTest::qWait(10);
-    EXPECT_FALSE(dl::SourceState.running);
-    EXPECT_GT(pointer.left_clicks, 0);
+    int blocks = 0;
+    dl::AnalysisObserver = [&blocks](double, const dl::BlockAnalysis&) { ++blocks; };
+    for (int waited = 0; blocks < 4 && waited < 3000; waited += 10) QTest::qWait(10);
+    dl::DispatchCommand(dl::kCmdStop, 0);
+    QTest::qWait(50);
+    dl::AnalysisObserver = nullptr;
+    program_->window().destroy();
+    program_.reset();
+    dl::audio_quit();
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    for (const char* name : {"SDL_DISKAUDIOFILE", "SDL_DISKAUDIOFILEIN", "SDL_DISKAUDIODELAY"}) unsetenv(name);
+    EXPECT_GE(blocks, 4) << "the chord was heard";
+    EXPECT_EQ(pointer.events, 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(VoiceRanges, WindowVoicePointer, ::testing::Values(1, 2));

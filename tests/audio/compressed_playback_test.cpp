@@ -8,6 +8,8 @@
 #include <string>
 
 #include "audio/conversion.h"
+#include "display/position_line.h"
+#include "display/source_panel.h"
 #include "ogg_pages.h"
 #include "playback_fixture.h"
 #include "state/engine.h"
@@ -176,6 +178,19 @@ INSTANTIATE_TEST_SUITE_P(
     matrix_name);
 
 using CompressedMemoryMode = PlaybackFixture;
+
+// The position a memory-mode play ends on is the length the length line gives: the real one, not the
+// header's nominal byte rate (which makes this 10 s variable-rate file last 15 s).
+TEST_F(CompressedMemoryMode, AVariableRateOggEndsOnItsRealLength) {
+    dl::Settings.OnMem = 1;
+    start(data_path("ogg_22k_mono_q0_long.ogg"));
+    ASSERT_TRUE(dl::SourceState.running) << (boxes_.boxes.empty() ? "" : boxes_.boxes.back().text);
+    ASSERT_EQ(dl::ChunkSize, dl::SourceInfo.DataTotal) << "the whole file is in memory";
+    ASSERT_GT(double(dl::SourceInfo.DataTotal) / dl::SourceInfo.source_bytes_per_second, 14.5);
+    const std::string end = dl::MemoryPlayEndText(), total = dl::LengthLineText();
+    EXPECT_EQ(end, "Pos:       43 kb     10 sec");
+    EXPECT_EQ(total, "Total:     43 kb     10 sec");
+}
 
 TEST_F(CompressedMemoryMode, LongLayer3FilePlaysThePartWhosePcmFitsMemSize) {
     // 15 s at 32 kbit/s: 60 KB of file, 2.6 MB of sound.

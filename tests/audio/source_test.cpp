@@ -132,6 +132,20 @@ TEST_F(SourceTest, RawMpegOpensWithTheSoundBetweenItsTags) {
     EXPECT_EQ(BitLineText(), "64 kbps ");
 }
 
+// A chain plays on while its links keep the format: its length is what plays. A 0.25 s link at 44.1 kHz
+// stereo followed by a 0.4 s one at 22.05 kHz mono plays the first only.
+TEST_F(SourceTest, AChainedOggLastsAsLongAsItsLinksOfTheFirstFormat) {
+    ASSERT_EQ(open_path(data("ogg_44k_stereo_chained_same_format.ogg")).result, 1);
+    EXPECT_NEAR(SourceInfo.ExactSeconds, 0.55, 0.005);
+    reset_source();
+    const std::string changes = data("ogg_44k_stereo_then_22k_mono_chained.ogg");
+    ASSERT_EQ(open_path(changes).result, 1);
+    EXPECT_NEAR(SourceInfo.ExactSeconds, 0.25, 0.005);
+    const uint32_t first_link = uint32_t(dl_test::read_file(data("ogg_44k_stereo_q3.ogg")).size());
+    EXPECT_EQ(SourceInfo.DataTotal, first_link);
+    EXPECT_EQ(LengthLineText(), "Total:      5 kb      0 sec");
+}
+
 TEST_F(SourceTest, Mpeg48kIsQueriedAs44kButPublishedAndKeptAt48k) {
     ASSERT_EQ(open_path(data("mp3_cbr128_48k_stereo.mp3")).result, 1);
     EXPECT_EQ(SourceInfo.sample_rate, 48000u);

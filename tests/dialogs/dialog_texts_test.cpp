@@ -57,10 +57,11 @@ TEST_P(DialogTexts, FitTheirControls) {
                                 {QPalette::Button, QColor(0x40, 0x40, 0x40)}, {QPalette::ButtonText, Qt::white}})
         dark.setColor(role, colour);
     for (const Case& c : dialogs()) {
-        for (int look : {1, 0, 2}) {
-            if (look == 2 && !dir) continue;  // the dark palette is for the pictures
-            QApplication::setPalette(look == 2 ? dark : light);
-            dl::Settings.dialog3d = look != 0;
+        // Raised and flat, in the light palette and (for the pictures) in the dark one.
+        for (int look : {1, 0, 2, 3}) {
+            if (look >= 2 && !dir) continue;
+            QApplication::setPalette(look >= 2 ? dark : light);
+            dl::Settings.dialog3d = look == 1 || look == 2;
             dl_test::when_dialog_shows([&](dl::Dialog& d) {
                 QDialog* top = dl::dialog_window(d);
                 std::vector<std::pair<QWidget*, QRect>> placed;
@@ -82,7 +83,7 @@ TEST_P(DialogTexts, FitTheirControls) {
                 }
                 if (dir) {
                     const std::string file = std::string(dir) + "/" + c.name + (GetParam() ? "_ja" : "_en") +
-                                             (look == 0 ? "_flat" : look == 2 ? "_dark" : "") + ".png";
+                                             (look == 0 ? "_flat" : look == 2 ? "_dark" : look == 3 ? "_dark_flat" : "") + ".png";
                     top->grab().save(QString::fromStdString(file));
                 }
                 dl_test::key(d, Qt::Key_Escape);

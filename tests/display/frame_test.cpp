@@ -1,3 +1,5 @@
+#include <algorithm>
+
 #include "display/display_fixture.h"
 #include "display/layout.h"
 #include "platform/system.h"
@@ -123,6 +125,27 @@ TEST_F(Frame, LogLabelsAt44k) {
     dl::Settings.fftparam = 16;
     Draw();
     EXPECT_GT(InkIn(0, W(), Top() + 260), 0);
+}
+
+// At 48 kHz the lowest label's line lies at the graph's left edge: its text starts at the window's edge
+// rather than being cut to ".9".
+TEST_F(Frame, LogLabelsAt48kKeepTheLowestWhole) {
+    SetRate(48000);
+    dl::Settings.display = 110;
+    dl::Settings.fftparam = 12;
+    Draw();
+    const char* texts[] = {"24k", "12k", "6000", "3000", "1500", "750", "375", "188", "94", "47", "23", "12", "5.9"};
+    std::vector<std::pair<int, std::string>> expected{{W() + 4 * X() + 1, "Hz"}};
+    double m = 24000;
+    for (const char* t : texts) {
+        const double o = 2048 * m / 24000;
+        const int len = int(std::string(t).size());
+        const int x = int(X() + 512 * std::log(2 * o) / std::log(4096.0) - (len * X()) / 2);
+        expected.push_back({std::max(x, 0), t});
+        m /= 2;
+    }
+    ASSERT_LT(int(X() - 3 * X() / 2), 0) << "the lowest label would start left of the window";
+    ExpectLabelBand(expected);
 }
 
 TEST_F(Frame, NotPcmMessageOnlyForUnconvertedRunningSources) {

@@ -1,7 +1,12 @@
 #include <SDL.h>
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+
 #include "platform/audio_system.h"
+#include "platform/device_open_error.h"
+#include "platform/wave_device.h"
+#include "platform/tone_player.h"
 #include "platform/system.h"
 #include "support/test_support.h"
 
@@ -17,17 +22,60 @@ TEST(AudioSystemTest, TheDummyDriverOffersOneDeviceEachWay) {
         EXPECT_STREQ(SDL_GetHint(hint), "dewlark") << hint;
 }
 
-TEST(AudioSystemTest, TheReferenceTonePlaysToItsEndAndAMissingFileIsSilent) {
-    const uint32_t t0 = dl::time_get_time();
-    dl::play_wav_sync(dl_test::temp_dir() + "/missing.wav");
-    EXPECT_LT(dl::time_get_time() - t0, 100u);
+// A device that will not open is told apart by what the sound system says: in use, not there, the
+// server unreachable, out of memory, or something else; only the first is "in use".
+TEST(AudioSystemTest, OpenFailuresAreToldApartByTheirCause) {
+    struct Case {
+        const char* why;
+        int devices, code;
+    } cases[] = {
+        {"ALSA: Couldn't open audio device: Device or resource busy", 2, dl::kWaveAllocated},
+        {"ALSA: Couldn't open audio device: No such file or directory", 2, dl::kWaveBadDeviceId},
+        {"No such device.", 1, dl::kWaveBadDeviceId},
+        {"Could not connect PulseAudio stream", 1, dl::kWaveNoDriver},
+        {"Could not set up PulseAudio stream", 1, dl::kWaveNoDriver},
+        {"Pipewire: Failed to connect to the server", 1, dl::kWaveNoDriver},
+        {"Out of memory", 1, dl::kWaveNoMemory},
+        {"Unsupported audio format", 1, dl::kWaveError},
+        {"", 1, dl::kWaveError},
+        {"Device or resource busy", 0, dl::kWaveBadDeviceId},  // no device at all, whatever it says
+    };
+    for (const Case& c : cases) EXPECT_EQ(dl::open_failure_code(c.why, c.devices), c.code) << c.why;
+    EXPECT_EQ(dl::open_failure_code(nullptr, 1), dl::kWaveError);
+}
+
+// The tone plays while the event loop runs on; who waits for it hears of its end once, from the loop.
+TEST(AudioSystemTest, TheReferenceTonePlaysToItsEndWithoutHoldingTheLoop) {
+    int ended = 0;
+    dl::play_wav_async(dl_test::temp_dir() + "/missing.wav", [&] { ++ended; });
+    EXPECT_EQ(ended, 1) << "a missing file is silent and over at once";
+    EXPECT_FALSE(dl::wav_playing());
     const std::string junk = dl_test::write_file("junk.wav", "RIFF0000WAVEjunk");
-    dl::play_wav_sync(junk);
-    const uint32_t t1 = dl::time_get_time();
-    dl::play_wav_sync(std::string(DEWLARK_TEST_DATA) + "/../../data/kijun.wav");
-    // The tone lasts 0.8 s and the call returns when it has ended.
-    EXPECT_GE(dl::time_get_time() - t1, 700u);
-    EXPECT_LT(dl::time_get_time() - t1, 4000u);
+    dl::play_wav_async(junk, [&] { ++ended; });
+    EXPECT_EQ(ended, 2);
+
+    const uint32_t t0 = dl::time_get_time();
+    dl::play_wav_async(std::string(DEWLARK_TEST_DATA) + "/../../data/kijun.wav", [&] { ++ended; });
+    EXPECT_TRUE(dl::wav_playing()) << "the call returns while the tone sounds";
+    EXPECT_EQ(ended, 2);
+    int loop_turns = 0;
+    while (dl::wav_playing() && dl::time_get_time() - t0 < 4000) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        ++loop_turns;
+    }
+    // The tone lasts 0.8 s; the loop ran meanwhile.
+    EXPECT_GE(dl::time_get_time() - t0, 700u);
+    EXPECT_GT(loop_turns, 10);
+    EXPECT_EQ(ended, 3);
+
+    // A second tone cuts the first one short, which counts as its end; a stopped one tells nobody.
+    dl::play_wav_async(std::string(DEWLARK_TEST_DATA) + "/../../data/kijun.wav", [&] { ++ended; });
+    dl::play_wav_async(std::string(DEWLARK_TEST_DATA) + "/../../data/kijun.wav", [&] { ended += 10; });
+    EXPECT_EQ(ended, 4);
+    dl::stop_wav();
+    EXPECT_FALSE(dl::wav_playing());
+    QCoreApplication::processEvents();
+    EXPECT_EQ(ended, 4);
 }
 
 }  // namespace

@@ -32,7 +32,7 @@ struct Recorder : dl::WindowHandler {
     }
     void on_command(int id, int code) override { commands.emplace_back(id, code); }
     void on_timer(int id) override { timers.push_back(id); }
-    bool on_key_filter(Key k) override {
+    bool on_key_filter(Key k, dl::KeyModifiers) override {
         keys.push_back(k);
         return take_keys;
     }

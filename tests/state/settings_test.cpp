@@ -49,12 +49,13 @@ TEST_F(SettingsTest, NoFileGivesDefaultsAndSavingWritesAllKeysInOrder) {
     std::vector<std::string> keys;
     while (std::getline(in, line))
         if (auto eq = line.find('='); eq != std::string::npos) keys.push_back(line.substr(0, eq));
-    ASSERT_EQ(keys.size(), 34u);
+    ASSERT_EQ(keys.size(), 35u);
     const std::vector<std::string> order = {
         "sex",      "use_onmei", "use_complex", "freqnum",  "withlevel",  "adjust16", "adjust8", "graph", "katamuki",
         "monochrome", "PeakHold", "deltatime",  "OnMem",    "MemSize",    "dialog3d", "bits",    "channel", "freq",
         "display",  "chartdot",  "fftparam",    "UseMemDC", "ColorScale", "futosa",   "wavmode", "mado",
-        "InputDevice", "OutputDevice", "Recent1", "Recent2", "Recent3", "Recent4", "Recent5", "OpenFolder"};
+        "InputDevice", "OutputDevice", "Recent1", "Recent2", "Recent3", "Recent4", "Recent5", "OpenFolder",
+        "VoicePointer"};
     EXPECT_EQ(keys, order);
     const std::string text = dl_test::read_file(ini());
     EXPECT_NE(text.find("deltatime=2048\n"), std::string::npos);
@@ -100,6 +101,21 @@ TEST_F(SettingsTest, AFileWithoutTheDeviceKeysChoosesTheDefaults) {
     EXPECT_EQ(Settings.mado, 3);
     EXPECT_EQ(Settings.InputDevice, "");
     EXPECT_EQ(Settings.OutputDevice, "");
+}
+
+// The pointer moves by the voice only once the user switched it on: a file from before the switch, with a
+// voice range chosen, leaves it off; a value that is not 0 or 1 reads as off.
+TEST_F(SettingsTest, TheVoicePointerIsOffUnlessSwitchedOn) {
+    write_ini("sex=2\n");
+    dl::load_settings();
+    EXPECT_EQ(Settings.sex, 2);
+    EXPECT_EQ(Settings.VoicePointer, 0);
+    write_ini("sex=1\nVoicePointer=1\n");
+    dl::load_settings();
+    EXPECT_EQ(Settings.VoicePointer, 1);
+    write_ini("sex=1\nVoicePointer=7\n");
+    dl::load_settings();
+    EXPECT_EQ(Settings.VoicePointer, 0);
 }
 
 TEST_F(SettingsTest, DisplayAndMemSizeAreClamped) {
