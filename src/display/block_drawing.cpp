@@ -5,6 +5,7 @@
 #include "display/peak_labels.h"
 #include "display/readouts.h"
 #include "display/spectrum_graphs.h"
+#include "display/tuner_readout.h"
 #include "resources/string_table.h"
 #include "state/analysis.h"
 #include "state/layout_units.h"
@@ -33,6 +34,7 @@ void DrawSpectrumPart(Dc& dc, const BlockAnalysis& a) {
         direct.active = true;
     }
     Dc& target = *DrawSurface;
+    HideTunerReadout(dc);
     if (a.peak_shown) DrawPeakReadout(dc, a);
     DrawViewGraph(target, a.n, a.levels);
     if (a.peak_list) DrawPeakList(target, a);
@@ -50,6 +52,7 @@ void DrawSpectrumPart(Dc& dc, const BlockAnalysis& a) {
         case BorderRopKind::None: FillFace(dc, edge, y, edge + 1, y + 256); break;
         }
     }
+    ShowTunerReadout(dc, a);
 }
 
 }  // namespace
