@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numeric>
 #include <vector>
 
 #include "analysis/fft.h"
@@ -139,23 +140,30 @@ int choose_lag(const std::vector<double>& cmnd, int lo, int hi, double rate) {
 
 double line_power(const TrackerInput& in, int k) { return in.re[k] * in.re[k] + in.im[k] * in.im[k]; }
 
-// The fundamental from the harmonics near multiples of `coarse` (Hz): their precise frequencies
-// fitted to h f0, each weighted by its power. `lowest` receives the lowest harmonic number that
-// stands out (0: none). Returns 0 when the spectrum cannot separate the harmonics.
-double from_harmonics(const TrackerInput& in, double coarse, int& lowest) {
-    lowest = 0;
-    if (!in.re || !in.im || in.n < 256) return 0;
+// What the harmonics near multiples of a coarse fundamental say.
+struct HarmonicReading {
+    bool resolved = false;  // the spectrum separates the harmonics at all
+    double f0 = 0;          // their precise frequencies fitted to h f0, each weighted by its power; 0: none fitted
+    int lowest = 0;         // the lowest harmonic number that stands out (0: none)
+    int common = 0;         // the greatest common divisor of those that stand out
+};
+
+HarmonicReading from_harmonics(const TrackerInput& in, double coarse) {
+    HarmonicReading r;
+    if (!in.re || !in.im || in.n < 256) return r;
     const int half = in.n / 2;
     const double per_hz = in.n / in.rate;
     const double spacing = coarse * per_hz;
     const double lobe = MainLobeLines(in.n, in.samples, in.type);
-    if (spacing < 2 * lobe + 2) return 0;
+    if (spacing < 2 * lobe + 2) return r;
+    r.resolved = true;
     struct Harmonic {
         int h;
         double line, power;
         bool fitted;
     };
-    std::vector<Harmonic> found;
+    static std::vector<Harmonic> found;
+    found.clear();
     double strongest = 0;
     for (int h = 1; h <= kHarmonics; ++h) {
         const double centre = h * spacing;
@@ -176,12 +184,33 @@ double from_harmonics(const TrackerInput& in, double coarse, int& lowest) {
     double num = 0, den = 0;
     for (const Harmonic& f : found) {
         if (f.power < 1e-3 * strongest) continue;
-        if (lowest == 0) lowest = f.h;
+        if (r.lowest == 0) r.lowest = f.h;
+        r.common = std::gcd(r.common, f.h);
         if (!f.fitted) continue;
         num += f.power * f.h * f.line;
         den += f.power * f.h * f.h;
     }
-    return den > 0 ? num / den / per_hz : 0;
+    if (den > 0) r.f0 = num / den / per_hz;
+    return r;
+}
+
+// Whether the note is k times `coarse` (Hz) where coarse's own harmonics lie too close to be told
+// apart: the multiples of k coarse hold the energy and the other multiples of coarse, which lie
+// between them, next to none.
+bool only_multiples(const TrackerInput& in, double coarse, int k) {
+    if (!in.re || !in.im || in.n < 256) return false;
+    const int half = in.n / 2;
+    const double step = coarse * in.n / in.rate;
+    const double lobe = MainLobeLines(in.n, in.samples, in.type);
+    if (k * step < 2 * lobe + 2) return false;
+    double on = 0, off = 0;
+    for (int h = 1; h <= k * kHarmonics && h * step + lobe + 2 < half; ++h) {
+        const double centre = h * step, reach = std::min(std::max(1.0, kHarmonicSlack * centre), 0.25 * step);
+        double p = 0;
+        for (int j = std::max(1, int(centre - reach)); j <= int(centre + reach) + 1; ++j) p = std::max(p, line_power(in, j));
+        (h % k == 0 ? on : off) += p;
+    }
+    return on > 0 && off < 0.01 * on;
 }
 
 }  // namespace
@@ -219,16 +248,29 @@ void TrackFundamental(const TrackerInput& in, BlockAnalysis& out) {
     const double shift = bend > 0 ? std::clamp(0.5 * (a - c) / bend, -0.5, 0.5) : 0.0;
     double f = rate / (t + shift);
 
-    int lowest = 0;
-    const double refined = from_harmonics(in, f, lowest);
+    HarmonicReading h = from_harmonics(in, f);
+    // Harmonics that are all multiples of one number belong to a note that many times higher: a
+    // period the lags saw twice (a string whose period falls between two samples) or three times.
+    if (h.resolved && h.common > 1) {
+        f *= h.common;
+        h = from_harmonics(in, f);
+    } else if (!h.resolved) {
+        for (int k : {2, 3}) {
+            if (only_multiples(in, f, k)) {
+                f *= k;
+                h = from_harmonics(in, f);
+                break;
+            }
+        }
+    }
     // Where the harmonics can be told apart, the note has one among its first three; a chord's
     // common root has none.
-    if (refined > 0 || lowest > 0) {
-        if (lowest == 0 || lowest > 3) {
+    if (h.resolved) {
+        if (h.lowest == 0 || h.lowest > 3) {
             FundamentalTrack.voiced = false;
             return;
         }
-        if (refined > 0) f = refined;
+        if (h.f0 > 0) f = h.f0;
     }
     if (f < kLowestFundamental || f > kHighestFundamental) {
         FundamentalTrack.voiced = false;
