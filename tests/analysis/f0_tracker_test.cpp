@@ -85,10 +85,13 @@ TEST_F(TrackerTest, SteadyTonesWithAWeakOrMissingFundamentalAreNamedWithinACent)
 }
 
 TEST_F(TrackerTest, PluckedStringsAreNamedWithinACent) {
-    for (int delay : {534, 400, 299, 224, 178, 133, 88, 44}) {  // about E2 up to A5 at 44.1 kHz
-        const double truth = 44100 / (delay + 0.5);
-        expect_steady(to_pcm16(plucked_string(delay, 44100, 1.2, unsigned(delay))), 44100, truth, 1.0,
-                      "plucked " + std::to_string(truth));
+    for (double rate : {44100.0, 11025.0}) {
+        for (int note : {-29, -24, -19, -14, -10, -5, 3, 12}) {  // the guitar's strings E2 .. E4, and A4, A5
+            const int delay = int(std::lround(rate / note_hz(note) - 0.5));
+            double truth = 0;
+            const std::vector<int16_t> pcm = to_pcm16(plucked_string(delay, rate, 1.2, &truth, unsigned(delay)));
+            expect_steady(pcm, rate, truth, 1.0, "plucked " + std::to_string(truth) + " at " + std::to_string(rate));
+        }
     }
 }
 

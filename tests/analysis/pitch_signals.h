@@ -37,20 +37,35 @@ inline std::vector<double> harmonic_tone(double f0, double rate, double seconds,
     return x;
 }
 
-// A plucked string: noise circulating in a delay line of `delay` samples through a two-point
-// mean, whose half-sample delay makes the period delay + 0.5 samples exactly. Returns the samples;
-// the pitch is rate / (delay + 0.5).
-inline std::vector<double> plucked_string(int delay, double rate, double seconds, unsigned seed = 1) {
+// A plucked string: zero-mean noise circulating in a delay line of `delay` samples through the
+// loop filter (1 - s) x[n] + s x[n-1]. Its weight s is 1/2 where that lets the fundamental ring for
+// `ring` seconds, and less for high strings, which a plain mean would damp within a few hundredths
+// of a second. Returns the samples; `pitch` receives the fundamental's frequency, where its phase
+// round the loop (the delay and the filter's own) is one turn.
+inline std::vector<double> plucked_string(int delay, double rate, double seconds, double* pitch, unsigned seed = 1,
+                                          double ring = 1.0) {
     std::mt19937 gen(seed);
     std::uniform_real_distribution<double> u(-1, 1);
     std::vector<double> line(static_cast<size_t>(delay));
-    for (double& v : line) v = u(gen);
+    double mean = 0;
+    for (double& v : line) mean += (v = u(gen)) / delay;
+    for (double& v : line) v -= mean;
+    const double w1 = 2 * kPi / (delay + 0.5);
+    const double keep = std::exp(-(delay + 0.5) / (rate * ring));
+    const double c = (1 - keep * keep) / (2 * (1 - std::cos(w1)));
+    const double s = c >= 0.25 ? 0.5 : 0.5 * (1 - std::sqrt(1 - 4 * c));
+    double w = w1;
+    for (int i = 0; i < 50; ++i) {
+        const double lag = std::atan2(s * std::sin(w), 1 - s + s * std::cos(w)) / w;
+        w = 2 * kPi / (delay + lag);
+    }
+    if (pitch) *pitch = w * rate / (2 * kPi);
     std::vector<double> x(size_t(rate * seconds));
     double previous = 0;
     for (size_t i = 0; i < x.size(); ++i) {
         const size_t j = i % size_t(delay);
         const double out = line[j];
-        line[j] = 0.998 * 0.5 * (out + previous);
+        line[j] = (1 - s) * out + s * previous;
         previous = out;
         x[i] = out;
     }
