@@ -218,14 +218,11 @@ void DispatchCommand(int id, int code) {
             Settings.futosa = Settings.futosa + 1 > 2 ? 1 : Settings.futosa + 1;
             if (w) w->check_menu(kCmdFatLine, Settings.futosa == 2);
             break;
-        case kCmdTuner: {
+        case kCmdTuner:
             Settings.tuner = !Settings.tuner;
             if (w) w->check_menu(kCmdTuner, Settings.tuner != 0);
-            WindowDc dc;
-            if (Settings.tuner && TickAnalysis.spectrum) ShowTunerReadout(dc, TickAnalysis);
-            else HideTunerReadout(dc);
+            RedrawTunerReadout(TickAnalysis);
             break;
-        }
         case kCmdDecibel: {
             Settings.Decibel = !Settings.Decibel;
             Settings.Expand = !Settings.Decibel;

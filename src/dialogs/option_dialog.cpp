@@ -212,7 +212,7 @@ private:
         const int v = std::max(d.scroll_bar_extent(), 2 * X + 1);
         // The template's bar is 8 units high; the rows below it make room for the rest.
         const int down = v + 2 - 8 * Y / 4;
-        d.resize_dialog(168 * X / 4 + 3 * v, 209 * Y / 4 + down);
+        d.resize_dialog(168 * X / 4 + 3 * v, 213 * Y / 4 + down);
         d.resize(129, 148 * X / 4 + 3 * v, 36 * Y / 4);
         d.resize(137, v > 2 * X + 2 ? 165 * X / 4 + v : 174 * X / 4, 65 * Y / 4);
         d.resize(kKey, 83 * X / 4 + v, 0);

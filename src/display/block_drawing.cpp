@@ -34,9 +34,11 @@ void DrawSpectrumPart(Dc& dc, const BlockAnalysis& a) {
         direct.active = true;
     }
     Dc& target = *DrawSurface;
-    HideTunerReadout(dc);
+    // The tuner stands on the graph and the peak labels over it: none is lost under it.
+    HideTunerReadout(target);
     if (a.peak_shown) DrawPeakReadout(dc, a);
     DrawViewGraph(target, a.n, a.levels);
+    ShowTunerReadout(target, a);
     if (a.peak_list) DrawPeakList(target, a);
     if (a.a4_shown) DrawA4Readout(a);
 
@@ -52,7 +54,6 @@ void DrawSpectrumPart(Dc& dc, const BlockAnalysis& a) {
         case BorderRopKind::None: FillFace(dc, edge, y, edge + 1, y + 256); break;
         }
     }
-    ShowTunerReadout(dc, a);
 }
 
 }  // namespace

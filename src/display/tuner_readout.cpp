@@ -62,6 +62,17 @@ void HideTunerReadout(Dc& window) {
 
 void ForgetTunerReadout() { Tuner.shown = false; }
 
+void RedrawTunerReadout(const BlockAnalysis& a) {
+    WindowDc window;
+    Dc& target = Settings.UseMemDC && DrawSurfaceStore.dc ? *DrawSurfaceStore.dc : window.dc();
+    HideTunerReadout(target);
+    if (Settings.tuner && a.spectrum) ShowTunerReadout(target, a);
+    if (&target != &window.dc()) {
+        const int x = CellWidth, y = 13 * CellHeight;
+        window.dc().bit_blt(x, y, GraphWidth, 256, target, x, y);
+    }
+}
+
 void ShowTunerReadout(Dc& window, const BlockAnalysis& a) {
     TunerRecord& t = Tuner;
     if (!Settings.tuner || t.shown) return;

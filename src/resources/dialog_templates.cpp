@@ -8,7 +8,7 @@ using K = ControlKind;
 
 const DialogTemplate& option_template() {
     static const DialogTemplate t = {
-        "Option", "Option", "オプション設定", 189, 209,
+        "Option", "Option", "オプション設定", 189, 213,
         {
             {129, K::GroupBox, 8, 3, 174, 36, "FFT Setting", "FFT設定", nullptr},
             {145, K::Label, 13, 14, 52, 11, "&Time slice", "時間分解能(&T)", nullptr},
