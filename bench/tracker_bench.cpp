@@ -88,6 +88,7 @@ void print(const char* what, Tally& t) {
 void run_tracker() {
     dl::ResetProcessState();
     dl::Settings = dl::SettingsRecord{};
+    dl::Settings.tuner = 1;
     dl::SourceInfo.format_tag = 1;
     dl::SourceInfo.ChannelLayout = 1;
     dl::SourceInfo.bits = 16;

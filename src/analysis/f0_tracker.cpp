@@ -26,6 +26,7 @@ constexpr double kSilence = 3e-4;
 // How far a harmonic may stray from its place, as a fraction of its frequency.
 constexpr double kHarmonicSlack = 0.03;
 constexpr int kHarmonics = 12;
+constexpr size_t kFittedHarmonics = 4;
 
 struct Work {
     std::vector<double> x, prefix, re, im, d, cmnd;
@@ -158,9 +159,8 @@ HarmonicReading from_harmonics(const TrackerInput& in, double coarse) {
     if (spacing < 2 * lobe + 2) return r;
     r.resolved = true;
     struct Harmonic {
-        int h;
-        double line, power;
-        bool fitted;
+        int h, line;
+        double power;
     };
     static std::vector<Harmonic> found;
     found.clear();
@@ -176,18 +176,25 @@ HarmonicReading from_harmonics(const TrackerInput& in, double coarse) {
         const double p = line_power(in, best);
         // A maximum of the spectrum, not the flank of something outside the window.
         if (best <= a || best >= b || !(p > line_power(in, best - 1) && p > line_power(in, best + 1))) continue;
-        const PreciseLine fit = PrecisePeakLine(in.re, in.im, in.n, best, in.samples, in.type);
-        if (std::fabs(fit.line / centre - 1) > kHarmonicSlack) continue;
-        found.push_back({h, fit.line, p, fit.fitted});
+        found.push_back({h, best, p});
         strongest = std::max(strongest, p);
     }
-    double num = 0, den = 0;
+    // Those that stand out name the harmonics present; the few that weigh most in the fit (power
+    // times h squared) are read precisely, the rest would change the result by little.
+    found.erase(std::remove_if(found.begin(), found.end(), [&](const Harmonic& f) { return f.power < 1e-3 * strongest; }),
+                found.end());
     for (const Harmonic& f : found) {
-        if (f.power < 1e-3 * strongest) continue;
         if (r.lowest == 0) r.lowest = f.h;
         r.common = std::gcd(r.common, f.h);
-        if (!f.fitted) continue;
-        num += f.power * f.h * f.line;
+    }
+    std::sort(found.begin(), found.end(),
+              [](const Harmonic& x, const Harmonic& y) { return x.power * x.h * x.h > y.power * y.h * y.h; });
+    double num = 0, den = 0;
+    for (size_t i = 0; i < std::min<size_t>(found.size(), kFittedHarmonics); ++i) {
+        const Harmonic& f = found[i];
+        const PreciseLine fit = PrecisePeakLine(in.re, in.im, in.n, f.line, in.samples, in.type);
+        if (!fit.fitted || std::fabs(fit.line / (f.h * spacing) - 1) > kHarmonicSlack) continue;
+        num += f.power * f.h * fit.line;
         den += f.power * f.h * f.h;
     }
     if (den > 0) r.f0 = num / den / per_hz;

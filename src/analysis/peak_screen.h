@@ -12,8 +12,8 @@ public:
     // The spectrum (re/im, lines 0..n/2-1) of a block of `samples` samples weighted by window `type`.
     PeakScreen(const double* re, const double* im, int n, int samples, int type);
 
-    // Maxima are offered strongest first; true when the one at line b is a tone's. Every maximum
-    // offered, admitted or not, counts as a stronger one for the later ones.
+    // Maxima are offered strongest first; true when the one at line b is a tone's. The tones admitted
+    // and what stands below the resolved lines count as stronger ones for the later maxima.
     bool admits(int b);
 
 private:
@@ -22,8 +22,9 @@ private:
     int half_ = 0;
     double per_bin_ = 1, lobe_lines_ = 1, lowest_ = 1;
     int type_ = 0, samples_ = 0, n_ = 0;
+    int stretch_ = 128;
     std::vector<std::pair<int, double>> stronger_;
-    std::vector<double> around_;
+    std::vector<double> around_, floors_;  // the median line of each stretch of lines (-1: not yet taken)
 };
 
 }  // namespace dl

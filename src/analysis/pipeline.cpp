@@ -224,9 +224,11 @@ void AnalyseSpectrum(int slot, uint32_t byte_count, BlockAnalysis& out) {
     if (Settings.freqnum < 2 && Settings.sex != 0)
         VoicePointerSingle(SpectrumPeak.frequency, SpectrumPeak.power);
 
+    // The tracker runs for whoever shows or prints what it hears: the tuner, the batch rows.
     const double rate = SourceInfo.sample_rate;
-    TrackFundamental({data, samples, sixteen_bit(), rate, Settings.wavmode == 2 ? nullptr : re, im, n, Settings.mado},
-                     out);
+    if (Settings.tuner || AnalysisObserver)
+        TrackFundamental({data, samples, sixteen_bit(), rate, Settings.wavmode == 2 ? nullptr : re, im, n, Settings.mado},
+                         out);
 
     if (UsePreciseEstimator()) {
         // The strongest line read precisely; the A4 read-out follows it only while there is sound.

@@ -33,32 +33,35 @@ double lines_per_bin(int n, int m, int type) {
 constexpr int kMostLines = 9;
 using Vector = std::array<Complex, kMostLines>;
 
-// How the noise of a set of evenly spaced lines correlates through the window, as the Cholesky
-// factor of its covariance: dividing by it leaves noise that is white, so the fit weighs each line
-// by what it tells. Kept for the few layouts in use.
+// How the noise of evenly spaced lines correlates through the window, as the Cholesky factor of
+// its covariance: dividing by it leaves noise that is white, so the fit weighs each line by what it
+// tells. The covariance depends only on how far apart two lines are, so a fit of fewer lines uses
+// the leading part of the factor for the most. Kept for the few layouts in use.
 struct Whitener {
-    int type = -1, m = 0, n = 0, spacing = 0, count = 0;
+    int type = -1, m = 0, n = 0, spacing = 0;
     std::array<Vector, kMostLines> factor{};
+    std::array<double, kMostLines> inverse_diagonal{};  // the factor's diagonal is real
 
-    // v := factor^-1 v.
-    void apply(Vector& v) const {
+    // v := factor^-1 v over its first `count` lines.
+    void apply(Vector& v, int count) const {
         for (int i = 0; i < count; ++i) {
             Complex x = v[size_t(i)];
             for (int j = 0; j < i; ++j) x -= factor[size_t(i)][size_t(j)] * v[size_t(j)];
-            v[size_t(i)] = x / factor[size_t(i)][size_t(i)];
+            v[size_t(i)] = x * inverse_diagonal[size_t(i)];
         }
     }
 };
 
-const Whitener& whitener(const WindowKernel& kernel, int type, int n, int spacing, int count) {
+const Whitener& whitener(const WindowKernel& kernel, int type, int n, int spacing) {
     static std::array<Whitener, 4> recent;
     static size_t next = 0;
     const int m = kernel.length();
     for (const Whitener& w : recent)
-        if (w.type == type && w.m == m && w.n == n && w.spacing == spacing && w.count == count) return w;
+        if (w.type == type && w.m == m && w.n == n && w.spacing == spacing) return w;
     Whitener& w = recent[next];
     next = (next + 1) % recent.size();
     w = Whitener{};
+    constexpr int count = kMostLines;
     std::array<Complex, kMostLines> lag{};
     for (int d = 0; d < count; ++d) lag[size_t(d)] = kernel.noise_at(2 * kPi * d * spacing / n);
     const double scale = lag[0].real() > 0 ? lag[0].real() : 1.0;
@@ -75,7 +78,8 @@ const Whitener& whitener(const WindowKernel& kernel, int type, int n, int spacin
             else w.factor[size_t(i)][size_t(j)] = sum / w.factor[size_t(j)][size_t(j)].real();
         }
     }
-    w.type = type, w.m = m, w.n = n, w.spacing = spacing, w.count = count;
+    for (int i = 0; i < count; ++i) w.inverse_diagonal[size_t(i)] = 1 / w.factor[size_t(i)][size_t(i)].real();
+    w.type = type, w.m = m, w.n = n, w.spacing = spacing;
     return w;
 }
 
@@ -85,7 +89,7 @@ class ToneFit {
 public:
     ToneFit(const WindowKernel& kernel, const Whitener& white, const double* re, const double* im, int n, int first,
             int spacing, int count)
-        : kernel_(kernel), white_(white), n_(n), count_(count) {
+        : kernel_(kernel), white_(white), n_(n), count_(count), step_(2 * kPi * spacing / n) {
         for (int i = 0; i < count; ++i) {
             const int k = first + i * spacing;
             theta_[size_t(i)] = 2 * kPi * k / n;
@@ -93,7 +97,7 @@ public:
             // The mean's share: the kernel at the line's distance from 0.
             if (kernel.removes_mean()) dc_[size_t(i)] = kernel.at(theta_[size_t(i)]);
         }
-        white_.apply(y_);
+        white_.apply(y_, count_);
         for (int i = 0; i < count; ++i) energy_ += std::norm(y_[size_t(i)]);
     }
 
@@ -111,19 +115,20 @@ public:
             mean = d * Complex(std::cos(0.5 * w * (m - 1)), std::sin(0.5 * w * (m - 1)));
         }
         // y = p (u + v) + q i (u - v) for a = p + i q.
-        Vector a{}, b{};
+        Vector a{}, b{}, u{}, v{};
+        kernel_.at_steps(theta_[0] - w, step_, count_, u.data());
+        kernel_.at_steps(theta_[0] + w, step_, count_, v.data());
         for (int i = 0; i < count_; ++i) {
             const size_t s = size_t(i);
-            Complex u = kernel_.at(theta_[s] - w), v = kernel_.at(theta_[s] + w);
             if (kernel_.removes_mean()) {
-                u -= mean * dc_[s];
-                v -= std::conj(mean) * dc_[s];
+                u[s] -= mean * dc_[s];
+                v[s] -= std::conj(mean) * dc_[s];
             }
-            a[s] = u + v;
-            b[s] = Complex(0, 1) * (u - v);
+            a[s] = u[s] + v[s];
+            b[s] = Complex(0, 1) * (u[s] - v[s]);
         }
-        white_.apply(a);
-        white_.apply(b);
+        white_.apply(a, count_);
+        white_.apply(b, count_);
         double g11 = 0, g22 = 0, g12 = 0, r1 = 0, r2 = 0;
         for (int i = 0; i < count_; ++i) {
             const size_t s = size_t(i);
@@ -144,6 +149,7 @@ private:
     const WindowKernel& kernel_;
     const Whitener& white_;
     int n_ = 0, count_ = 0;
+    double step_ = 0;  // radians from one line of the fit to the next
     double energy_ = 0;
     std::array<double, kMostLines> theta_{};
     Vector y_{}, dc_{};
@@ -270,12 +276,13 @@ PreciseLine PrecisePeakLine(const double* re, const double* im, int n, int b, in
     int first = b - side * s;
     if (first + (count - 1) * s > half - 1) first = half - 1 - (count - 1) * s;
     if (first < -(half - 1) || first + (count - 1) * s > half - 1) return out;
-    const Whitener& white = whitener(kernel, type, n, s, count);
+    const Whitener& white = whitener(kernel, type, n, s);
     const ToneFit fit(kernel, white, re, im, n, first, s, count);
     if (!(fit.energy() > 0)) return out;
 
     const double lo = b - s, hi = b + s;
-    const double best = maximise([&](double x) { return fit.explained(x); }, lo, hi, 1e-9 * s);
+    // A ten-millionth of a line: far below what any block's noise leaves.
+    const double best = maximise([&](double x) { return fit.explained(x); }, lo, hi, 1e-7 * s);
     const double unexplained = 1 - fit.explained(best) / fit.energy();
     // Run to the bracket's end, or a poor fit: not one tone.
     if (!std::isfinite(best) || best - lo < 1e-6 * s || hi - best < 1e-6 * s || !(unexplained < 0.2)) return out;

@@ -15,6 +15,9 @@ public:
 
     // Sum over the block of weight[j] * e^(-i theta j), theta in radians per sample.
     std::complex<double> at(double theta) const;
+    // at(first + j step) for j < count into out: one rotation along the lines instead of a sine and a
+    // cosine each.
+    void at_steps(double first, double step, int count, std::complex<double>* out) const;
     // Sum over the block of weight[j]^2 * e^(-i theta j): how the noise of two lines theta apart
     // correlates. One pass over the block.
     std::complex<double> noise_at(double theta) const;

@@ -24,6 +24,7 @@ class TrackerTest : public AnalysisTest {
 protected:
     void SetUp() override {
         AnalysisTest::SetUp();
+        dl::Settings.tuner = 1;  // the tracker runs for the tuner (and the batch rows)
         dl::Settings.freqnum = 4;
         dl::Settings.fftparam = 12;
         use_work_arrays(4096);
