@@ -77,7 +77,7 @@ void run_pitch() {
         dl::WorkArrays.re = re.data();
         dl::WorkArrays.im = im.data();
         dl::WorkArrays.n = n;
-        const int pairs = p >= 16 ? 3 : p >= 14 ? 6 : 12;
+        const int pairs = p >= 16 ? 6 : p >= 14 ? 12 : 24;
         for (int type = 0; type < 8; ++type) {
             dl::Settings.mado = type;
             for (double snr_db : {0.0, 20.0, 40.0}) {

@@ -61,10 +61,29 @@ WindowKernel::WindowKernel(int type, int m) : type_(type), m_(std::max(m, 2)) {
     squares_.assign(size_t(m_), 1.0);
     for (int i = 0; i < h_; ++i) squares_[size_t(i)] = squares_[size_t(2 * h_ - 1 - i)] = w[size_t(i)] * w[size_t(i)];
 
-    // A(theta) = 2 sum_i w[i] cos(theta (centre - i)) and its slope, on a grid of kSteps points a
-    // bin. The cosines come from a rotation, renewed now and then so its error stays at rounding level.
-    for (int j = 0; j < kPoints; ++j) {
-        const double theta = bins_ * j / kSteps;
+    tabulate(near_, kNearSteps, kNearReach, w);
+    tabulate(far_, kFarSteps, kFarReach, w);
+
+    // The main lobe ends at the first minimum of |A|.
+    lobe_ = kNearReach;
+    for (int j = 1; j + 1 < near_.points; ++j) {
+        if (std::fabs(near_.value[size_t(j)]) <= std::fabs(near_.value[size_t(j) + 1])) {
+            lobe_ = double(j) / kNearSteps;
+            break;
+        }
+    }
+}
+
+void WindowKernel::tabulate(Table& t, int steps, int reach, const std::vector<double>& w) {
+    // A(theta) = 2 sum_i w[i] cos(theta (centre - i)) and its slope. The cosines come from a
+    // rotation, renewed now and then so its error stays at rounding level.
+    t.step = 1.0 / steps;
+    t.points = steps * reach + 2;
+    t.value.assign(size_t(t.points), 0.0);
+    t.slope.assign(size_t(t.points), 0.0);
+    t.envelope.assign(size_t(t.points), 0.0);
+    for (int j = 0; j < t.points; ++j) {
+        const double theta = bins_ * j * t.step;
         const std::complex<double> step = turn(theta);
         double a = 0, da = 0;
         std::complex<double> z;
@@ -75,41 +94,35 @@ WindowKernel::WindowKernel(int type, int m) : type_(type), m_(std::max(m, 2)) {
             da -= w[size_t(i)] * d * z.imag();
             z *= step;
         }
-        value_[j] = 2 * a;
-        slope_[j] = 2 * da * bins_;  // per bin
-    }
-
-    // The main lobe ends at the first minimum of |A|.
-    lobe_ = kReach;
-    for (int j = 1; j + 1 < kPoints; ++j) {
-        if (std::fabs(value_[j]) <= std::fabs(value_[j + 1])) {
-            lobe_ = double(j) / kSteps;
-            break;
-        }
+        t.value[size_t(j)] = 2 * a;
+        t.slope[size_t(j)] = 2 * da * bins_;  // per bin
     }
     // The envelope past a distance: the largest magnitude at that distance or beyond.
     double largest = 0;
-    for (int j = kPoints - 1; j >= 0; --j) {
-        largest = std::max(largest, std::fabs(value_[j]));
-        envelope_[j] = largest;
+    for (int j = t.points - 1; j >= 0; --j) {
+        largest = std::max(largest, std::fabs(t.value[size_t(j)]));
+        t.envelope[size_t(j)] = largest;
     }
+}
+
+double WindowKernel::Table::at(double u) const {
+    const double x = u / step;
+    const size_t j = size_t(x);
+    const double t = x - double(j);
+    const double t2 = t * t, t3 = t2 * t;
+    return (2 * t3 - 3 * t2 + 1) * value[j] + (t3 - 2 * t2 + t) * step * slope[j] + (-2 * t3 + 3 * t2) * value[j + 1] +
+           (t3 - t2) * step * slope[j + 1];
 }
 
 double WindowKernel::amplitude(double u) const {
     u = std::fabs(u);
-    const double x = u * kSteps;
-    const int j = int(x);
-    if (j + 1 >= kPoints) {
-        // sum over the symmetric part of edge * e^(-i theta (j - centre)): the far field of a window
-        // that does not fall to 0 at its ends.
-        const double theta = u * bins_;
-        const double d = std::sin(0.5 * theta);
-        return std::fabs(d) < 1e-300 ? 0.0 : edge_ * std::sin(h_ * theta) / d;
-    }
-    const double t = x - j, h = 1.0 / kSteps;
-    const double t2 = t * t, t3 = t2 * t;
-    return (2 * t3 - 3 * t2 + 1) * value_[j] + (t3 - 2 * t2 + t) * h * slope_[j] + (-2 * t3 + 3 * t2) * value_[j + 1] +
-           (t3 - t2) * h * slope_[j + 1];
+    if (u < kNearReach) return near_.at(u);
+    if (u < kFarReach) return far_.at(u);
+    // sum over the symmetric part of edge * e^(-i theta (j - centre)): the far field of a window
+    // that does not fall to 0 at its ends.
+    const double theta = u * bins_;
+    const double d = std::sin(0.5 * theta);
+    return std::fabs(d) < 1e-300 ? 0.0 : edge_ * std::sin(h_ * theta) / d;
 }
 
 std::complex<double> WindowKernel::at(double theta) const {
@@ -168,15 +181,16 @@ double WindowKernel::sidelobe_bound(double u) const {
         const double s = 1 / (kPi * std::max(u - 0.5, 0.5));
         return std::min(1.0, s * s);
     }
-    const double top = value_[0];
+    const double top = near_.value[0];
     if (!(top > 0)) return 1;
-    const int j = int(u * kSteps);
-    if (j < kPoints) {
-        const double r = envelope_[j] / top;
+    const Table& t = u < kNearReach ? near_ : far_;
+    const size_t j = size_t(u / t.step);
+    if (j < size_t(t.points)) {
+        const double r = t.envelope[j] / top;
         return r * r;
     }
-    // Past the table: at least 6 dB an octave down from its last envelope.
-    const double r = envelope_[kPoints - 1] / top * kReach / u;
+    // Past the tables: at least 6 dB an octave down from their last envelope.
+    const double r = far_.envelope.back() / top * kFarReach / u;
     return r * r;
 }
 

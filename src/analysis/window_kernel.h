@@ -37,9 +37,18 @@ private:
     // The real amplitude of the symmetric part at u bins of the block, by Hermite interpolation.
     double amplitude(double u) const;
 
-    static constexpr int kSteps = 8;    // table points per bin
-    static constexpr int kReach = 16;   // bins tabulated; beyond them only the edges' step counts
-    static constexpr int kPoints = kSteps * kReach + 2;
+    // The amplitude and its slope tabulated every `step` bins up to `reach`, and the largest
+    // magnitude at each point or beyond. Near the centre finely; the side lobes further out, where
+    // a tone's mirror image and the mean are read, coarsely (they are smooth on half a bin).
+    struct Table {
+        double step = 1;
+        int points = 0;
+        std::vector<double> value, slope, envelope;
+        double at(double u) const;  // u < (points - 1) step
+    };
+    static constexpr int kNearSteps = 8, kNearReach = 16;  // points a bin, bins
+    static constexpr int kFarSteps = 2, kFarReach = 128;
+    void tabulate(Table& t, int steps, int reach, const std::vector<double>& w);
 
     int type_ = 0, m_ = 0, h_ = 0;
     bool rectangular_ = false;
@@ -47,8 +56,8 @@ private:
     double centre_ = 0;       // the symmetric part's centre, (2h - 1) / 2
     double bins_ = 1;         // 2 pi / (2h): radians per bin of the symmetric part
     double lobe_ = 1;
-    double edge_ = 0;         // the weight at the block's edges: far from the centre the kernel is its step's
-    double value_[kPoints] = {}, slope_[kPoints] = {}, envelope_[kPoints] = {};
+    double edge_ = 0;         // the weight at the block's edges: past the tables the kernel is its step's
+    Table near_, far_;
     std::vector<double> squares_;  // weight[j]^2 over the block
 };
 

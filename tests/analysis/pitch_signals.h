@@ -81,7 +81,7 @@ inline std::vector<double> sung_vowel(double f0, double rate, double seconds, do
     std::vector<double> x(size_t(rate * seconds));
     if (pitch) pitch->resize(x.size());
     double phase = 0;
-    const int count = int(0.45 * rate / f0);
+    const int count = std::min(48, int(0.45 * rate / f0));  // past the third formant little is left
     std::vector<double> gain(size_t(count) + 1);
     for (int h = 1; h <= count; ++h) {
         const double f = h * f0;

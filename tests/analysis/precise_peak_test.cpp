@@ -178,3 +178,72 @@ TEST_F(PrecisePeakTest, CentsAndNamesFollowTheReferenceAndNoneReadsPlusNought) {
 
 }  // namespace
 }  // namespace dl_test
+
+namespace dl_test {
+namespace {
+
+// Pure tones from E1 to C8 as sox makes them (dithered to 16 or 8 bits) at the rates users meet,
+// analysed at the settings of a fresh start, three slices each.
+class FreshStartTones : public AnalysisTest {};
+
+TEST_F(FreshStartTones, LabelsWithinATenthOfACentAndTheA4ReadOutWithin50MilliHertz) {
+    dl::Settings.precise_peaks = 1;
+    dl::Settings.tuner = 1;
+    dl::Settings.freqnum = 4;
+    dl::Settings.fftparam = 12;
+    use_work_arrays(4096);
+    std::mt19937 gen(41);
+    std::uniform_real_distribution<double> dither(-0.5, 0.5);
+    int checked = 0;
+    for (double rate : {8000.0, 11025.0, 22050.0, 44100.0, 48000.0}) {
+        dl::SourceInfo.sample_rate = uint32_t(rate);
+        const bool eleven = uint32_t(rate) % 11025 == 0;
+        const int slice = int(dl::Settings.deltatime * rate / (eleven ? 11025 : 8000));
+        const int transformed = std::min(slice, 4096);
+        for (int wide : {1, 0}) {
+            dl::SourceInfo.ChannelLayout = wide;
+            const double full = wide ? 32767 * 0.5 : 127 * 0.5;  // -6 dB
+            for (int note = -41; note <= 39; ++note) {  // E1 .. C8, A4 = 440 Hz; every third, the ends
+                if (note % 3 != 0 && note != -41 && note != 39) continue;
+                const double f = 440 * std::pow(2, note / 12.0);
+                if (f >= 0.45 * rate || f * transformed / rate < 4) continue;  // four periods in the block
+                for (int labels : {0, 2}) {
+                    dl::Settings.use_onmei = labels;
+                    dl::ResetPitchHistory();
+                    dl::BlockAnalysis a;
+                    for (int t = 0; t < 3; ++t) {
+                        block_.clear();
+                        for (int i = t * slice; i < (t + 1) * slice; ++i) {
+                            const double v = full * std::sin(2 * std::numbers::pi * f * i / rate) + dither(gen) + dither(gen);
+                            const int q = int(std::lround(v));
+                            if (wide) {
+                                block_.push_back(uint8_t(q & 0xff));
+                                block_.push_back(uint8_t((q >> 8) & 0xff));
+                            } else {
+                                block_.push_back(uint8_t(q + 128));
+                            }
+                        }
+                        dl::SampleBuffers[0] = block_.data();
+                        dl::MeasureBlock(0, uint32_t(block_.size()), a);
+                    }
+                    dl::SampleBuffers[0] = nullptr;
+                    const std::string what = std::to_string(f) + " Hz at " + std::to_string(int(rate)) + (wide ? " 16" : " 8") + "-bit";
+                    ASSERT_FALSE(a.labels.empty()) << what;
+                    for (const dl::PeakLabel& l : a.labels) {
+                        EXPECT_NEAR(1200 * std::log2(l.frequency / f), 0, 0.1) << what << " label " << l.frequency;
+                        if (labels == 2) {
+                            EXPECT_TRUE(l.note.size() >= 2 && l.note.substr(l.note.size() - 2) == "+0") << what << " " << l.note;
+                        }
+                    }
+                    ASSERT_TRUE(a.a4_shown) << what;
+                    EXPECT_NEAR(a.a4_frequency, 440.0, 0.05) << what;
+                    ++checked;
+                }
+            }
+        }
+    }
+    EXPECT_GT(checked, 250);
+}
+
+}  // namespace
+}  // namespace dl_test
