@@ -18,11 +18,13 @@ constexpr double kAboveSideLobe = 4;  // 6 dB
 
 }  // namespace
 
-PeakScreen::PeakScreen(const double* re, const double* im, int n, int samples, int type)
-    : re_(re), im_(im), half_(n / 2), type_(type), samples_(samples), n_(n) {
+void PeakScreen::start(const double* re, const double* im, int n, int samples, int type) {
+    re_ = re, im_ = im, half_ = n / 2, type_ = type, samples_ = samples, n_ = n;
     lobe_lines_ = MainLobeLines(n, samples, type);
     lowest_ = LowestResolvedLine(n, samples, type);
     per_bin_ = LinesPerBin(n, samples, type);
+    stronger_.clear();
+    floors_.clear();
 }
 
 bool PeakScreen::admits(int b) {

@@ -9,16 +9,17 @@ namespace dl {
 
 class PeakScreen {
 public:
-    // The spectrum (re/im, lines 0..n/2-1) of a block of `samples` samples weighted by window `type`.
-    PeakScreen(const double* re, const double* im, int n, int samples, int type);
+    // Starts on the spectrum (re/im, lines 0..n/2-1) of a block of `samples` samples weighted by
+    // window `type`. The screen keeps its buffers from tick to tick.
+    void start(const double* re, const double* im, int n, int samples, int type);
 
     // Maxima are offered strongest first; true when the one at line b is a tone's. The tones admitted
     // and what stands below the resolved lines count as stronger ones for the later maxima.
     bool admits(int b);
 
 private:
-    const double* re_;
-    const double* im_;
+    const double* re_ = nullptr;
+    const double* im_ = nullptr;
     int half_ = 0;
     double per_bin_ = 1, lobe_lines_ = 1, lowest_ = 1;
     int type_ = 0, samples_ = 0, n_ = 0;

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <optional>
 #include <vector>
 
 #include "analysis/note_names.h"
@@ -217,14 +216,14 @@ void ListPeaks(const double* re, const double* im, int strongest, int n, uint32_
     };
     // The precise list passes over maxima that are no tones (a rectangular window's side lobes run
     // to a hundred above a tone 40 dB down); past a few hundred of them the rest is noise as well.
-    std::optional<PeakScreen> screen;
-    if (precise) screen.emplace(re, im, n, samples, s.mado);
+    static PeakScreen screen;
+    if (precise) screen.start(re, im, n, samples, s.mado);
     int passed_over = 0;
     const int most_passed_over = 256 + 4 * s.freqnum;
 
     for (int i = 0; i < s.freqnum; ++i) {
         if (power < weakest) break;
-        if (screen && !screen->admits(b)) {
+        if (precise && !screen.admits(b)) {
             --i;
             if (++passed_over > most_passed_over || !next_peak(power, power, b)) power = 0;
             continue;
