@@ -66,11 +66,11 @@ std::string SpectrumLevelText(double a, double b) {
     return DepthText(depth);
 }
 
+// Against the reference A4, as the labels and the tuner name notes.
 std::string NoteText(double f) {
-    const NoteOf n = note_of(f);
-    if (n.pitch_class < 0) return "";
-    const double exact = 523.25113 * std::pow(2.0, n.semitones / 12.0);
-    return note_name(f) + format_text("%+.0fc", 1200 * std::log2(f / exact));
+    const double named = at_standard_pitch(f);
+    if (note_of(named).pitch_class < 0) return "";
+    return note_name(named) + SignedCents(cents_from_note(named)) + "c";
 }
 
 }  // namespace

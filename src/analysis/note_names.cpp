@@ -5,7 +5,19 @@
 #include <cstdarg>
 #include <cstdio>
 
+#include "state/settings.h"
+
 namespace dl {
+
+namespace {
+
+std::string format_cents(double cents) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%+.0f", cents);
+    return buf;
+}
+
+}  // namespace
 
 QuotRem FloorDivMod(int a, int b) {
     if (b == 0) return {0, a};
@@ -37,6 +49,24 @@ std::string note_name(double frequency) {
     if (n.pitch_class < 0) return "0Hz";
     char buf[32];
     std::snprintf(buf, sizeof buf, kNames[n.pitch_class], n.octave);
+    return buf;
+}
+
+double at_standard_pitch(double frequency) {
+    if (Settings.reference_a4 == 4400) return frequency;
+    return frequency * 440.0 / ReferenceA4();
+}
+
+double cents_from_note(double frequency) {
+    const NoteOf n = note_of(frequency);
+    if (n.pitch_class < 0) return 0;
+    return 1200 * std::log2(frequency / (523.25113 * std::pow(2.0, n.semitones / 12.0)));
+}
+
+std::string SignedCents(double cents) {
+    if (!std::isfinite(cents)) return format_cents(cents);
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%+ld", std::lround(cents));  // a whole zero has no sign
     return buf;
 }
 

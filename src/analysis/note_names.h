@@ -22,6 +22,16 @@ NoteOf note_of(double frequency);
 // "A4", "C#5", ...; "0Hz" for f <= 0.
 std::string note_name(double frequency);
 
+// A frequency as it would sound with A4 at 440 Hz, for naming it against the reference A4
+// (Settings.reference_a4): unchanged at a reference of 440.
+double at_standard_pitch(double frequency);
+
+// How many cents a frequency lies above (or below) the equal-tempered note note_of names for it.
+double cents_from_note(double frequency);
+
+// Cents as a signed whole number, "+3", "-12"; a deviation that rounds to none reads "+0".
+std::string SignedCents(double cents);
+
 // Folds x into the semitone around A4, (427.57, 453] Hz.
 double fold_to_a4(double x);
 // Deviation in cents of the folded frequency from 440 Hz.

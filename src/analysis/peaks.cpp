@@ -7,8 +7,10 @@
 
 #include "analysis/note_names.h"
 #include "analysis/peak_candidates.h"
+#include "analysis/peak_screen.h"
 #include "analysis/pipeline.h"
 #include "analysis/pitch.h"
+#include "analysis/precise_peak.h"
 #include "platform/format_text.h"
 #include "platform/message_box.h"
 #include "platform/pointer.h"
@@ -136,6 +138,8 @@ bool PeakCandidates::next(double below, double& power, int& bin) {
     return true;
 }
 
+bool UsePreciseEstimator() { return Settings.precise_peaks != 0 && Settings.wavmode != 2; }
+
 double RefinePeakFrequency(const double* re, const double* im, int b, int n, int samples, double rate) {
     const int half = n / 2;
     double up = -1, down = 2;
@@ -175,9 +179,11 @@ void ListPeaks(const double* re, const double* im, int strongest, int n, uint32_
     double candidate = 0;
     const double rate = SourceInfo.sample_rate;
     const bool wide = (SourceInfo.ChannelLayout & 1) != 0;
-    double floor_hz = s.use_complex ? rate / n * 4 : rate / n * 40;
-    if (floor_hz < 25) floor_hz = 25;
     const int samples = int(wide ? byte_count / 2 : byte_count);
+    const bool precise = UsePreciseEstimator();
+    double floor_hz = s.use_complex ? rate / n * 4 : rate / n * 40;
+    if (precise) floor_hz = LowestResolvedLine(n, samples, s.mado) * rate / n;
+    if (floor_hz < 25) floor_hz = 25;
     std::array<int16_t, 100> keys{};
     if (s.use_onmei != 0) keys.fill(-32768);
 
@@ -208,33 +214,53 @@ void ListPeaks(const double* re, const double* im, int strongest, int n, uint32_
         }
         return true;
     };
+    // The precise list passes over maxima that are no tones (a rectangular window's side lobes run
+    // to a hundred above a tone 40 dB down); past a few hundred of them the rest is noise as well.
+    static PeakScreen screen;
+    if (precise) screen.start(re, im, n, samples, s.mado);
+    int passed_over = 0;
+    const int most_passed_over = 256 + 4 * s.freqnum;
 
     for (int i = 0; i < s.freqnum; ++i) {
         if (power < weakest) break;
+        if (precise && !screen.admits(b)) {
+            --i;
+            if (++passed_over > most_passed_over || !next_peak(power, power, b)) power = 0;
+            continue;
+        }
 
         PeakLabel label;
         label.row = i;
         label.bin = b;
         double f = b * rate / n;
-        if (s.use_complex) f = RefinePeakFrequency(re, im, b, n, samples, rate);
+        if (precise) {
+            label.place = PrecisePeakLine(re, im, n, b, samples, s.mado).line;
+            f = label.place * rate / n;
+        } else if (s.use_complex) {
+            f = RefinePeakFrequency(re, im, b, n, samples, rate);
+        }
         label.frequency = f;
-        label.text = s.use_onmei == 0 && (!s.use_complex || f > 0) ? PeakLabel::Text::Figure : PeakLabel::Text::None;
+        label.text = s.use_onmei == 0 && (!(s.use_complex || precise) || f > 0) ? PeakLabel::Text::Figure
+                                                                                 : PeakLabel::Text::None;
 
         if (f > floor_hz && candidate == 0 && 16 * power > first && power > audible) candidate = f;
 
         bool repeated = false;
         if (s.use_onmei != 0) {
+            const double named = at_standard_pitch(f);
             if (f > 0) {
-                const int16_t key = note_of(f).key;
+                const int16_t key = note_of(named).key;
                 for (int j = 0; j < std::min(i, 100) && !repeated; ++j) repeated = keys[size_t(j)] == key;
                 if (!repeated && i < 100) keys[size_t(i)] = key;
             }
             if (!repeated) {
                 label.text = PeakLabel::Text::Note;
-                label.note = note_name(f);
+                label.note = note_name(named);
                 if (s.use_onmei == 2) {
-                    if (f > floor_hz) label.note += format_text("%+.0f", a4_cents(f));
-                    else label.nudged = true;
+                    if (f > floor_hz)
+                        label.note += precise ? SignedCents(a4_cents(named)) : format_text("%+.0f", a4_cents(named));
+                    else
+                        label.nudged = true;
                 }
             }
         }

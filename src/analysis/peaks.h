@@ -14,6 +14,10 @@ class PeakCandidates;
 void ListPeaks(const double* re, const double* im, int strongest, int n, uint32_t byte_count,
                PeakCandidates* gathered, BlockAnalysis& out);
 
+// Whether peaks are read by the precise estimator: chosen, and the spectrum is the block's own
+// (not its autocorrelation's, whose lines no tone's window shapes).
+bool UsePreciseEstimator();
+
 // Frequency of the peak at line b refined from its neighbours in the complex spectrum; `samples`
 // is the block's sample count, `rate` the sample rate.
 double RefinePeakFrequency(const double* re, const double* im, int b, int n, int samples, double rate);

@@ -7,6 +7,7 @@
 #include <new>
 #include <string>
 
+#include "analysis/f0_tracker.h"
 #include "analysis/fft.h"
 #include "analysis/hover_readout.h"
 #include "analysis/pcm16.h"
@@ -15,6 +16,7 @@
 #include "analysis/pipeline_kernels.h"
 #include "analysis/pipeline_levels.h"
 #include "analysis/pitch.h"
+#include "analysis/precise_peak.h"
 #include "analysis/window_table.h"
 #include "display/block_drawing.h"
 #include "platform/message_box.h"
@@ -222,6 +224,25 @@ void AnalyseSpectrum(int slot, uint32_t byte_count, BlockAnalysis& out) {
     if (Settings.freqnum < 2 && Settings.sex != 0)
         VoicePointerSingle(SpectrumPeak.frequency, SpectrumPeak.power);
 
+    // The tracker runs for whoever shows or prints what it hears: the tuner, the batch rows.
+    const double rate = SourceInfo.sample_rate;
+    if (Settings.tuner || AnalysisObserver)
+        TrackFundamental({data, samples, sixteen_bit(), rate, Settings.wavmode == 2 ? nullptr : re, im, n, Settings.mado},
+                         out);
+
+    if (UsePreciseEstimator()) {
+        // The strongest line read precisely; the A4 read-out follows it only while there is sound.
+        out.precise = true;
+        const double floor_hz = std::max(LowestResolvedLine(n, samples, Settings.mado) * rate / n, 25.0);
+        double heard = 0;
+        if (SpectrumPeak.power > 0) {
+            heard = PrecisePeakLine(re, im, n, SpectrumPeak.bin, samples, Settings.mado).line * rate / n;
+            out.peak_frequency = heard;
+        }
+        if (list) ListPeaks(re, im, SpectrumPeak.bin, n, byte_count, &tick_candidates, out);
+        else if (heard > floor_hz) UpdateA4Pitch(heard, out);
+        return;
+    }
     const double floor_hz = std::max(40.0 * SourceInfo.sample_rate / n, 25.0);
     if (list) {
         ListPeaks(re, im, SpectrumPeak.bin, n, byte_count, &tick_candidates, out);

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "analysis/f0_tracker.h"
 #include "analysis/note_names.h"
 #include "analysis/pipeline.h"
 #include "platform/pointer.h"
@@ -10,7 +11,10 @@
 
 namespace dl {
 
-void ResetPitchHistory() { PitchHistory.fill(kEmptyPitch); }
+void ResetPitchHistory() {
+    PitchHistory.fill(kEmptyPitch);
+    ResetFundamentalTrack();
+}
 
 double MergeCents(double m, double v, int k) {
     if ((m >= 0 && v >= 0) || (m <= 0 && v <= 0) || std::fabs(m - v) <= 50) return (v + m * (k - 1)) / k;

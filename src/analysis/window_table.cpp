@@ -22,10 +22,12 @@ double gauss(double width, int i, int m) {
 
 void make_window(int M) {
     const int m = std::min(M, kWindowTableSize);
-    const int type = Settings.mado;
-    if (type == kRectangularWindow) return;
+    if (Settings.mado == kRectangularWindow) return;
+    fill_window(Settings.mado, m, WindowTable.window.data());
+}
+
+void fill_window(int type, int m, double* w) {
     constexpr double pi = std::numbers::pi;
-    double* w = WindowTable.window.data();
     for (int i = 0; i < m; ++i) {
         const double a = i * pi / m, a2 = i * 2 * pi / m;
         switch (type) {

@@ -9,6 +9,9 @@ namespace dl {
 // M is limited to the table's size.
 void make_window(int M);
 
+// The rising half of window `type` for half-length m into w[0..m): the weights make_window stores.
+void fill_window(int type, int m, double* w);
+
 // Rebuilds the table when the half-length or Settings.mado differs from the cached ones and
 // records them; never for the rectangular window. Returns true when it rebuilt.
 bool ensure_window(int half_length);

@@ -1,5 +1,6 @@
 #include "app/batch_run.h"
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
@@ -26,6 +27,19 @@ namespace {
 
 std::string level_number(const LevelFigure& l) {
     return l.decibel ? format_text("%d", l.decibels) : format_text("%.3f", l.amplitude);
+}
+
+// A frequency as the read-outs show it; read precisely, with two digits more.
+std::string frequency_text(double f, bool precise) {
+    return precise ? format_text("%.*f", FrequencyDecimals(f) + 2, f) : FrequencyFigure(f, 0);
+}
+
+// The tracker's columns: frequency, note and cents against the reference A4, confidence; empty
+// when nothing was voiced.
+std::string fundamental_columns(const BlockAnalysis& a) {
+    if (!a.f0_voiced) return ",,,";
+    const double cents = std::fabs(a.f0_cents) < 0.05 ? 0.0 : a.f0_cents;  // never "-0.0"
+    return format_text("%.3f,%s,%+.1f,%.2f", a.f0_frequency, a.f0_note.c_str(), cents, a.f0_confidence);
 }
 
 }  // namespace
@@ -115,23 +129,24 @@ bool BatchRun::SavePicture(const BatchOptions& options) {
 }
 
 void PrintCsvHeader() {
-    std::printf("time,peak_hz,level,a4,labels\n");
+    std::printf("time,peak_hz,level,a4,labels,f0_hz,f0_note,f0_cents,f0_confidence\n");
     std::fflush(stdout);
 }
 
 void PrintCsvRow(double seconds, const BlockAnalysis& a) {
     std::string peak, level, a4, labels;
     if (a.peak_shown) {
-        peak = FrequencyFigure(a.peak_frequency, 0);
+        peak = frequency_text(a.peak_frequency, a.precise);
         level = level_number(a.peak_level);
     }
     if (a.a4_shown) a4 = format_text("%.1f", a.a4_frequency);
     for (const PeakLabel& l : a.labels) {
         if (l.text == PeakLabel::Text::None) continue;
         if (!labels.empty()) labels += ';';
-        labels += l.text == PeakLabel::Text::Note ? l.note : FrequencyFigure(l.frequency, 0);
+        labels += l.text == PeakLabel::Text::Note ? l.note : frequency_text(l.frequency, a.precise);
     }
-    std::printf("%.3f,%s,%s,%s,%s\n", seconds, peak.c_str(), level.c_str(), a4.c_str(), labels.c_str());
+    std::printf("%.3f,%s,%s,%s,%s,%s\n", seconds, peak.c_str(), level.c_str(), a4.c_str(), labels.c_str(),
+                fundamental_columns(a).c_str());
 }
 
 }  // namespace dl

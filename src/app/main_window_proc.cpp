@@ -20,6 +20,7 @@
 #include "display/position_line.h"
 #include "display/source_panel.h"
 #include "display/spectrogram.h"
+#include "display/tuner_readout.h"
 #include "display/window_paint.h"
 #include "platform/audio_system.h"
 #include "platform/process.h"
@@ -27,6 +28,7 @@
 #include "platform/tone_player.h"
 #include "resources/command_ids.h"
 #include "resources/menu_table.h"
+#include "state/analysis.h"
 #include "state/engine.h"
 #include "state/layout_units.h"
 #include "state/settings.h"
@@ -97,6 +99,7 @@ void SetMenuCheckMarks() {
     w->check_menu(kCmdPinkFlat, Settings.katamuki != 0);
     w->check_menu(kCmdExpand, Settings.Expand);
     w->check_menu(kCmdFatLine, Settings.futosa == 2);
+    w->check_menu(kCmdTuner, Settings.tuner != 0);
     for (int id : {kCmdLineGraph, kCmdBarGraph}) w->check_menu(id, Settings.graph == id);
     for (int id : {kCmdLinear, kCmdLog, kCmdTuning, kCmdSpectrogram}) w->check_menu(id, Settings.display == id);
     w->check_menu(kCmdVoicePointer, Settings.VoicePointer != 0);
@@ -226,6 +229,11 @@ void DispatchCommand(int id, int code) {
         case kCmdFatLine:
             Settings.futosa = Settings.futosa + 1 > 2 ? 1 : Settings.futosa + 1;
             if (w) w->check_menu(kCmdFatLine, Settings.futosa == 2);
+            break;
+        case kCmdTuner:
+            Settings.tuner = !Settings.tuner;
+            if (w) w->check_menu(kCmdTuner, Settings.tuner != 0);
+            RedrawTunerReadout(TickAnalysis);
             break;
         case kCmdDecibel: {
             Settings.Decibel = !Settings.Decibel;

@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <string>
 #include <iterator>
 
 #include "dialogs/dialog_look.h"
+#include "platform/message_box.h"
 #include "resources/dialog_templates.h"
 #include "state/layout_units.h"
 #include "state/settings.h"
@@ -19,7 +21,7 @@ enum : int {
     kTimeSlice = 128, kFreqNum = 147, kWindow = 149, kMemDc = 138, kColour = 139, kScaleLabel = 150, kKey = 136,
     kMonochrome = 190, kChartDot = 135, kWaveMode = 151, kOnMemory = 124, kMemSizeLabel = 126, kMemSize = 125,
     kMb = 127, kHoldOff = 132, kHoldDecay = 133, kHoldConst = 134, kRate = 141, kRateLabel = 142, kPeaks = 195,
-    kPeakLabels = 197, kWithLevel = 196, kComplex = 198,
+    kPeakLabels = 197, kWithLevel = 196, kPeakMethod = 198, kReference = 207,
 };
 
 struct Entry {
@@ -46,6 +48,8 @@ constexpr Entry kWaveModes[] = {{"normal", "通常ﾓｰﾄﾞ"}, {"sync", "ｼ�
 constexpr Entry kScrolls512[] = {{"6sec", "6秒ｽｸﾛｰﾙ"}, {"3sec", "3秒ｽｸﾛｰﾙ"}, {"1.5s", "1.5秒ｽｸﾛｰﾙ"}, {"1sec", "1秒ｽｸﾛｰﾙ"}};
 constexpr Entry kScrolls1024[] = {{"12sec", "12秒ｽｸﾛｰﾙ"}, {"6sec", "6秒ｽｸﾛｰﾙ"}, {"3sec", "3秒ｽｸﾛｰﾙ"}, {"1.5s", "1.5秒ｽｸﾛｰﾙ"}};
 constexpr Entry kPeakLabelKinds[] = {{"by figure", "数値表示"}, {"by name  ", "音名表示"}, {"name+pitch", "音名+ﾋﾟｯﾁ"}};
+constexpr Entry kPeakMethods[] = {
+    {"line centre", "線の中心"}, {"complex interpolation", "複素ｽﾍﾟｸﾄﾙ内挿法"}, {"precise estimator", "高精度推定"}};
 
 template <size_t N>
 void fill(Dialog& d, int id, const Entry (&entries)[N]) {
@@ -102,7 +106,10 @@ public:
         d.set_checked(kWithLevel, s.withlevel != 0);
         fill(d, kPeakLabels, kPeakLabelKinds);
         d.select(kPeakLabels, s.use_onmei);
-        d.set_checked(kComplex, s.use_complex != 0);
+        fill(d, kPeakMethod, kPeakMethods);
+        d.select(kPeakMethod, s.precise_peaks ? 2 : s.use_complex ? 1 : 0);
+        d.set_limit(kReference, 5);
+        d.set_text(kReference, ReferenceText(s.reference_a4));
         d.set_limit(kMemSize, 3);
         d.set_text(kMemSize, std::to_string(s.MemSize));
         d.set_checked(kOnMemory, s.OnMem != 0);
@@ -161,6 +168,16 @@ private:
 
     void accept(Dialog& d) {
         SettingsRecord& s = Settings;
+        // The reference is checked first: a wrong one keeps the dialog open, nothing changed.
+        const int reference = ReferenceFromText(d.text(kReference));
+        if (reference == 0) {
+            message_box({JapaneseUi ? "基準ピッチ A4 は 400.0 から 480.0 Hz の間で入力してください。"
+                                    : "The tuning reference A4 must be between 400.0 and 480.0 Hz.",
+                         "", true, MbIcon::Exclamation});
+            d.focus(kReference);
+            return;
+        }
+        s.reference_a4 = reference;
         s.PeakHold = d.checked(kHoldDecay) ? 1 : d.checked(kHoldConst) ? 2 : 0;
         s.monochrome = d.checked(kMonochrome);
         s.wavmode = chosen(d, kWaveMode, s.wavmode);
@@ -174,7 +191,13 @@ private:
         if (s.chartdot == 0) s.chartdot = 1;
         set_setting_from_text("freqnum", d.text(kPeaks));
         s.withlevel = d.checked(kWithLevel);
-        s.use_complex = d.checked(kComplex);
+        // Choosing the precise estimator keeps use_complex as it was, for a return to it.
+        switch (d.selection(kPeakMethod)) {
+            case 0: s.use_complex = 0, s.precise_peaks = 0; break;
+            case 1: s.use_complex = 1, s.precise_peaks = 0; break;
+            case 2: s.precise_peaks = 1; break;
+            default: break;
+        }
         s.OnMem = d.checked(kOnMemory);
         set_setting_from_text("MemSize", d.text(kMemSize));
         clamp_memory_size();
@@ -189,7 +212,7 @@ private:
         const int v = std::max(d.scroll_bar_extent(), 2 * X + 1);
         // The template's bar is 8 units high; the rows below it make room for the rest.
         const int down = v + 2 - 8 * Y / 4;
-        d.resize_dialog(168 * X / 4 + 3 * v, 193 * Y / 4 + down);
+        d.resize_dialog(168 * X / 4 + 3 * v, 213 * Y / 4 + down);
         d.resize(129, 148 * X / 4 + 3 * v, 36 * Y / 4);
         d.resize(137, v > 2 * X + 2 ? 165 * X / 4 + v : 174 * X / 4, 65 * Y / 4);
         d.resize(kKey, 83 * X / 4 + v, 0);
@@ -209,13 +232,43 @@ private:
         d.move(kPeakLabels, 94 * X / 4, 167 * Y / 4 + down);
         d.resize(kPeakLabels, 38 * X / 4 + v, 0);
         d.move(kWithLevel, 137 * X / 4 + v, 169 * Y / 4 + down);
-        d.move(kComplex, 8 * X / 4, 180 * Y / 4 + down);
+        d.move(199, 8 * X / 4, 182 * Y / 4 + down);
+        d.move(kPeakMethod, 70 * X / 4, 180 * Y / 4 + down);
+        d.resize(kPeakMethod, 90 * X / 4 + v, 0);
+        d.move(206, 8 * X / 4, 196 * Y / 4 + down);
+        d.move(kReference, 70 * X / 4, 194 * Y / 4 + down);
+        d.move(208, 100 * X / 4, 196 * Y / 4 + down);
     }
 
     int kept_rate_ = 0, kept_memdc_ = 0, kept_colour_ = 0;
 };
 
 }  // namespace
+
+std::string ReferenceText(int tenths) { return std::to_string(tenths / 10) + "." + std::to_string(tenths % 10); }
+
+int ReferenceFromText(const std::string& text) {
+    // Digits with a point or a comma, read by hand: the user's locale does not decide.
+    size_t i = text.find_first_not_of(' ');
+    if (i == std::string::npos) return 0;
+    double hz = 0, scale = 0;
+    int digits = 0;
+    for (; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c >= '0' && c <= '9') {
+            ++digits;
+            if (scale == 0) hz = hz * 10 + (c - '0');
+            else hz += (c - '0') * (scale /= 10);
+        } else if ((c == '.' || c == ',') && scale == 0) {
+            scale = 1;
+        } else {
+            break;
+        }
+    }
+    if (text.find_first_not_of(' ', i) != std::string::npos || digits == 0 || digits > 8) return 0;
+    if (!(hz >= 400.0 && hz <= 480.0)) return 0;
+    return int(std::lround(hz * 10));
+}
 
 const char* PlayRateLabel(int position, char (&buffer)[16]) {
     std::snprintf(buffer, sizeof buffer, "%.1f%%", std::pow(2.0, position / 120.0) * 100);

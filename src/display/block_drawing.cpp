@@ -5,6 +5,7 @@
 #include "display/peak_labels.h"
 #include "display/readouts.h"
 #include "display/spectrum_graphs.h"
+#include "display/tuner_readout.h"
 #include "resources/string_table.h"
 #include "state/analysis.h"
 #include "state/layout_units.h"
@@ -33,8 +34,11 @@ void DrawSpectrumPart(Dc& dc, const BlockAnalysis& a) {
         direct.active = true;
     }
     Dc& target = *DrawSurface;
+    // The tuner stands on the graph and the peak labels over it: none is lost under it.
+    HideTunerReadout(target);
     if (a.peak_shown) DrawPeakReadout(dc, a);
     DrawViewGraph(target, a.n, a.levels);
+    ShowTunerReadout(target, a);
     if (a.peak_list) DrawPeakList(target, a);
     if (a.a4_shown) DrawA4Readout(a);
 

@@ -147,6 +147,12 @@ void DrawPeakList(Dc& target, const BlockAnalysis& a) {
         int x = s.display == kViewLinear
                     ? int((b * GraphWidth) / (n / 2) + CellWidth - width * columns * 0.5)
                     : b > 0 ? int(std::log(2.0 * b) / log_n * GraphWidth + CellWidth - width * columns * 0.5) : 0;
+        // A precisely read peak stands where it was read, between the lines.
+        if (l.place > 0) {
+            const double at = s.display == kViewLinear ? l.place * GraphWidth / (n / 2)
+                                                       : std::log(2 * l.place) / log_n * GraphWidth;
+            x = int(at + CellWidth - width * columns * 0.5);
+        }
         if (x < CellWidth) x = CellWidth;
         if (x > right - width * room) x = right - width * room;
         if (l.nudged && x > CellWidth) x += int(1.5 * width);

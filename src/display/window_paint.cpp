@@ -4,6 +4,7 @@
 #include "display/level_meter.h"
 #include "display/position_line.h"
 #include "display/source_panel.h"
+#include "display/tuner_readout.h"
 #include "platform/system.h"
 #include "state/layout_units.h"
 #include "state/shell.h"
@@ -18,6 +19,7 @@ void RecomputeDarkScheme() {
 void PaintClientArea(Dc& dc) {
     const int X = CellWidth, Y = CellHeight;
     FitDrawSurfaceToWindow();
+    ForgetTunerReadout();  // the graph is erased with everything else
     // The window's background is the button face, erased before the paint proper.
     dc.fill_rect(0, 0, dc.surface().width(), dc.surface().height(), system_colour(SysColour::ButtonFace));
     BlackenLevelPanel(dc);

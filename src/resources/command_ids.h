@@ -17,6 +17,7 @@ enum Command : int {
     kCmdLog = 110,
     kCmdTuning = 111,
     kCmdSpectrogram = 112,
+    kCmdTuner = 113,  // the tuner read-out over the graph, on or off
     kCmdPinkFlat = 114,
     kCmdExpand = 115,
     kCmdLineGraph = 116,

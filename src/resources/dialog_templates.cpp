@@ -8,7 +8,7 @@ using K = ControlKind;
 
 const DialogTemplate& option_template() {
     static const DialogTemplate t = {
-        "Option", "Option", "オプション設定", 189, 193,
+        "Option", "Option", "オプション設定", 189, 213,
         {
             {129, K::GroupBox, 8, 3, 174, 36, "FFT Setting", "FFT設定", nullptr},
             {145, K::Label, 13, 14, 52, 11, "&Time slice", "時間分解能(&T)", nullptr},
@@ -48,8 +48,12 @@ const DialogTemplate& option_template() {
             {194, K::Label, 71, 169, 25, 8, "peaks &by", "個まで (&B)", nullptr},
             {197, K::DropList, 96, 167, 45, 40, nullptr, nullptr, "use_onmei"},
             {196, K::CheckBox, 145, 169, 60, 9, "with &level", nullptr, "withlevel"},
-            {198, K::CheckBox, 8, 180, 176, 9, "&Use Complex specta interpolation method",
-             "複素ｽﾍﾟｸﾄﾙ内挿法でのﾋﾟｰｸ位置推定を行う(&U)", "use_complex"},
+            // The peak-frequency method: the line, the complex-spectrum interpolation, the precise estimator.
+            {199, K::Label, 8, 182, 62, 8, "&Use for peaks:", "ﾋﾟｰｸ位置推定(&U):", nullptr},
+            {198, K::DropList, 70, 180, 90, 40, nullptr, nullptr, "use_complex, precise_peaks"},
+            {206, K::Label, 8, 196, 62, 8, "tuning A4 r&ef.", "基準ﾋﾟｯﾁA4(&E)", nullptr},
+            {207, K::Edit, 70, 194, 28, 12, nullptr, nullptr, "reference_a4"},
+            {208, K::Label, 100, 196, 14, 8, "Hz", nullptr, nullptr},
         }};
     return t;
 }

@@ -33,6 +33,7 @@ const std::vector<MenuBarEntry>& menu_table() {
           {kCmdPinkFlat, "&Pink noise is flat", false},
           {kCmdExpand, "&Expand", false},
           {kCmdFatLine, "&Fat line", false},
+          {kCmdTuner, "T&uner", false},
           {0, "", false},
           {kCmdLineGraph, "l&ine graph", false},
           {kCmdBarGraph, "&Bar graph", false}}},
@@ -66,6 +67,7 @@ const std::vector<JapaneseMenuText>& japanese_menu_texts() {
         {kCmdPinkFlat, "ピンクノイズを水平にする(&P)"},
         {kCmdExpand, "振幅を拡大表示する(&E)"},
         {kCmdFatLine, "グラフの線を太くする(&F)"},
+        {kCmdTuner, "チューナー(&U)"},
         {kCmdLineGraph, "折れ線グラフ(&O)"},
         {kCmdBarGraph, "棒グラフ(&B)"},
     };

@@ -41,6 +41,14 @@ inline constexpr double kEmptyPitch = 4294967295.0;
 inline std::array<double, 8> PitchHistory = {kEmptyPitch, kEmptyPitch, kEmptyPitch, kEmptyPitch,
                                              kEmptyPitch, kEmptyPitch, kEmptyPitch, kEmptyPitch};
 
+// The fundamental-frequency tracker's memory between blocks of one run: the note it followed last,
+// so a steady note does not jump an octave. Reset with the pitch history.
+struct FundamentalTrackRecord {
+    bool voiced = false;
+    double frequency = 0;  // Hz
+};
+inline FundamentalTrackRecord FundamentalTrack;
+
 // The rising half of the selected window function, cached against its half-length and type.
 inline constexpr int kWindowTableSize = 32768;  // half of the largest transform
 inline constexpr int kRectangularWindow = 4;    // "squar   ": no table, no mean removal
@@ -77,6 +85,7 @@ struct PeakLabel {
     enum class Text { None, Figure, Note };
     int row = 0;  // 0 the strongest
     int bin = 0;
+    double place = -1;          // where the precise estimator put the peak, in lines (-1: at its line)
     double frequency = 0;       // refined from the complex spectrum when asked
     Text text = Text::Figure;   // the frequency as a figure, a note name, or nothing
     std::string note;           // the note name, with its cents under cents labelling
@@ -111,8 +120,20 @@ struct BlockAnalysis {
     double a4_frequency = 0;
     double a4_cents = 0;
 
+    // The fundamental the tracker heard (nothing when the block is not voiced: noise, silence, a
+    // chord), and how sure it is (0..1).
+    bool f0_voiced = false;
+    double f0_frequency = 0;
+    double f0_confidence = 0;
+    std::string f0_note;  // its note against the reference A4, "A4"
+    double f0_cents = 0;  // and how far off that note
+
+    // The frequencies were read by the precise estimator (the batch rows give them more digits).
+    bool precise = false;
+
     void clear() {
-        level_unavailable = spectrum = peak_shown = peak_list = a4_shown = false;
+        level_unavailable = spectrum = peak_shown = peak_list = a4_shown = f0_voiced = precise = false;
+        f0_frequency = f0_confidence = 0;
         meter_count = 0;
         n = 0;
         levels = nullptr;

@@ -77,11 +77,13 @@ void ResetProcessState() {
     DrawSurfaceStore = DrawSurfaceRecord{};
     BorderRop = BorderRopKind::None;
     NoteReference = 1760.0;
+    FundamentalTrack = FundamentalTrackRecord{};
     SharedText.clear();
     PeakHoldValues.fill(0);
     LabelFont = LabelFontRecord{};
     Spectrogram = SpectrogramRecord{};
     Hover = HoverRecord{};
+    Tuner = TunerRecord{};
 
     VoicePointerSteers = false;
     WorkArrays = WorkArraysRecord{};

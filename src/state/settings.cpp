@@ -87,6 +87,9 @@ struct Key {
     const char* name;
     Field field;
     Range range;
+    // The value a start without a settings file takes, where it differs from the one a file without
+    // the key gives (which keeps what the program did before the key).
+    const char* fresh = nullptr;
 };
 
 const Key kKeys[] = {
@@ -127,6 +130,9 @@ const Key kKeys[] = {
     {"Recent5", &SettingsRecord::Recent5, kAnything},
     {"OpenFolder", &SettingsRecord::OpenFolder, kAnything},
     {"VoicePointer", &SettingsRecord::VoicePointer, or_else(0, 1, 0)},
+    {"precise_peaks", &SettingsRecord::precise_peaks, or_else(0, 1, 0), "1"},
+    {"reference_a4", &SettingsRecord::reference_a4, or_else(4000, 4800, 4400)},
+    {"tuner", &SettingsRecord::tuner, or_else(0, 1, 0), "1"},
 };
 
 // dialog3d exists only where dialogs can be three-dimensional.
@@ -214,9 +220,12 @@ void load_settings() {
     SettingsRecord s = Settings;
     // One pass over the file for all keys: a large file would otherwise be read once a key.
     const ProfileSection file(kSection, path);
+    struct stat st{};
+    const bool fresh = ::stat(path.c_str(), &st) != 0 && errno == ENOENT;
     for (const Key& k : kKeys) {
         if (!stored(k)) continue;
-        set_from_text(s, k, file.get(k.name, text_of(defaults, k), is_name(k) ? kNameBuffer : kValueBuffer));
+        const std::string fallback = fresh && k.fresh ? k.fresh : text_of(defaults, k);
+        set_from_text(s, k, file.get(k.name, fallback, is_name(k) ? kNameBuffer : kValueBuffer));
     }
     correct_all(s);
     Settings = s;

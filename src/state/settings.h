@@ -46,6 +46,13 @@ struct SettingsRecord {
     // Whether sung notes move and click the desktop's pointer (1) or not (0). Off until the user switches
     // it on, whatever `sex` says. Written after the folder.
     int VoicePointer = 0;
+    // How peaks are read: 1 by the precise estimator (use_complex then does not count), 0 as
+    // use_complex says. The reference A4 of note names and cents, in tenths of a hertz. Whether the
+    // tuner read-out stands over the graph. A file from before these keys keeps what it showed; a
+    // fresh start takes the precise estimator and the tuner.
+    int precise_peaks = 0;
+    int reference_a4 = 4400;
+    int tuner = 0;
 
     // Options of the current run only.
     bool Decibel = true;
@@ -55,6 +62,9 @@ struct SettingsRecord {
 };
 
 inline SettingsRecord Settings;
+
+// The reference A4 in hertz.
+inline double ReferenceA4() { return Settings.reference_a4 / 10.0; }
 
 // The record format the user chose (in the file, on the command line or in the record-port dialog),
 // kept while Settings holds one fitted to the input device, so that saving keeps the user's choice.

@@ -70,4 +70,12 @@ struct HoverRecord {
 };
 inline HoverRecord Hover;
 
+// The tuner read-out over the graph's top-left corner, and what it covers on the window while shown.
+struct TunerRecord {
+    bool shown = false;
+    int left = 0, top = 0, width = 0, height = 0;
+    std::unique_ptr<Surface> under;
+};
+inline TunerRecord Tuner;
+
 }  // namespace dl

@@ -28,8 +28,8 @@ std::vector<std::string> split(const std::string& line, char sep) {
     return out;
 }
 
-BatchRun analyse(const std::string& args) {
-    const dl_test::ProgramRun run = dl_test::run_program("--analyse " + args);
+BatchRun analyse(const std::string& args, const std::string& env = "") {
+    const dl_test::ProgramRun run = dl_test::run_program_env(env, "--analyse " + args);
     BatchRun r;
     r.status = run.status;
     r.err = run.err;
@@ -45,18 +45,51 @@ std::string sine_wav() {
     return path;
 }
 
-TEST(BatchAnalyse, SineRowsReadTheLineNearest440) {
-    const BatchRun r = analyse(sine_wav());
+const std::vector<std::string> kHeader = {"time",  "peak_hz", "level",    "a4",           "labels",
+                                          "f0_hz", "f0_note", "f0_cents", "f0_confidence"};
+
+// A settings file from before the precise estimator and the tracker: the line's frequency, as always.
+TEST(BatchAnalyse, AnOldSettingsFileReadsTheLineNearest440) {
+    const std::string profile = dl_test::temp_dir();
+    dl_test::write_file(profile + "/dewlark.INI", "[dewlark]\nuse_complex=0\n");
+    const BatchRun r = analyse(sine_wav(), "USERPROFILE=" + profile);
     ASSERT_EQ(r.status, 0) << r.err;
     ASSERT_GE(r.rows.size(), 11u);
-    EXPECT_EQ(r.rows[0], (std::vector<std::string>{"time", "peak_hz", "level", "a4", "labels"}));
+    EXPECT_EQ(r.rows[0], kHeader);
     const double line = 44100.0 / 4096;  // default transform of 2^12 points
     const double nearest = std::round(440 / line) * line;
     for (size_t i = 1; i < r.rows.size(); ++i) {
-        ASSERT_EQ(r.rows[i].size(), 5u);
+        ASSERT_EQ(r.rows[i].size(), 9u);
         EXPECT_NEAR(std::atof(r.rows[i][0].c_str()), (i - 1) * 16384 / 88200.0, 0.0006);
         EXPECT_NEAR(std::atof(r.rows[i][1].c_str()), nearest, 0.05) << "row " << i;
         EXPECT_FALSE(r.rows[i][2].empty());
+    }
+}
+
+// A fresh start reads the tone's own frequency, and the tracker names its note.
+TEST(BatchAnalyse, AFreshStartReadsThePeakAndTheNotePrecisely) {
+    const BatchRun r = analyse(sine_wav());
+    ASSERT_EQ(r.status, 0) << r.err;
+    ASSERT_GE(r.rows.size(), 11u);
+    EXPECT_EQ(r.rows[0], kHeader);
+    for (size_t i = 1; i + 1 < r.rows.size(); ++i) {  // the last block is a short remainder
+        const std::vector<std::string>& row = r.rows[i];
+        ASSERT_EQ(row.size(), 9u);
+        EXPECT_NEAR(std::atof(row[1].c_str()), 440.0, 0.005) << "row " << i;
+        // The tone first, with two digits more than the window shows; after it only what the samples
+        // hold: the odd harmonics their truncation to whole numbers adds, far down, no side lobes.
+        const std::vector<std::string> labels = split(row[4], ';');
+        ASSERT_FALSE(labels.empty());
+        EXPECT_EQ(labels[0].substr(0, 6), "440.00") << row[4];
+        for (const std::string& l : labels) {
+            const double k = std::atof(l.c_str()) / 440;
+            EXPECT_NEAR(k, std::round(k), 0.01) << row[4];  // those at the level of the rounding itself
+            EXPECT_EQ(int(std::round(k)) % 2, 1) << row[4];
+        }
+        EXPECT_NEAR(std::atof(row[5].c_str()), 440.0, 0.01) << "row " << i;
+        EXPECT_EQ(row[6], "A4");
+        EXPECT_EQ(row[7], "+0.0");
+        EXPECT_GT(std::atof(row[8].c_str()), 0.9);
     }
 }
 

@@ -81,6 +81,12 @@ TEST_F(Hover, NoteNameAt440AndTheLastSpectrumsLevel) {
     EXPECT_NE(text.find("Hz A4"), std::string::npos) << text;
     EXPECT_NE(text.find("c"), std::string::npos) << "cents follow the note: " << text;
     EXPECT_EQ(text.find("dB"), std::string::npos) << "no spectrum analysed yet: " << text;
+    EXPECT_EQ(text.find("-0c"), std::string::npos) << text;
+    // Names count from the reference A4: at 415 Hz, 440 Hz is a B flat.
+    dl::Settings.reference_a4 = 4150;
+    EXPECT_NE(dl::HoverReadoutText(dl::Hover.x, dl::Hover.y).find("Hz Bb4"), std::string::npos)
+        << dl::HoverReadoutText(dl::Hover.x, dl::Hover.y);
+    dl::Settings.reference_a4 = 4400;
 
     // A spectrum of a 440 Hz tone: loud there.
     dl::TickAnalysis.clear();

@@ -42,6 +42,7 @@ TEST_F(AppTest, StartsWithMenusButtonsAndCheckMarksFromTheSettings) {
     EXPECT_FALSE(w.menu_checked(dl::kCmdFatLine));
     EXPECT_TRUE(w.menu_checked(dl::kCmdBarGraph));
     EXPECT_TRUE(w.menu_checked(dl::kCmdLog));
+    EXPECT_FALSE(w.menu_checked(dl::kCmdTuner));  // the profile's file is from before the tuner
     EXPECT_EQ(w.client_width(), dl::WindowWidth);
     EXPECT_EQ(w.client_height(), 16 * dl::CellHeight + 260);
 }
@@ -59,6 +60,13 @@ TEST_F(AppTest, ViewAndGraphCommandsMoveTheirCheckMarks) {
     dl::DispatchCommand(dl::kCmdPinkFlat, 0);
     EXPECT_EQ(Settings.katamuki, 1);
     EXPECT_TRUE(w.menu_checked(dl::kCmdPinkFlat));
+    dl::DispatchCommand(dl::kCmdTuner, 0);
+    EXPECT_EQ(Settings.tuner, 1);
+    EXPECT_TRUE(w.menu_checked(dl::kCmdTuner));
+    EXPECT_EQ(w.menu_text(dl::kCmdTuner), "T&uner");
+    dl::DispatchCommand(dl::kCmdTuner, 0);
+    EXPECT_EQ(Settings.tuner, 0);
+    EXPECT_FALSE(w.menu_checked(dl::kCmdTuner));
     dl::DispatchCommand(99, 0);   // outside the table: ignored
     dl::DispatchCommand(200, 0);
 }
@@ -260,6 +268,7 @@ TEST_F(AppTest, JapaneseLocaleGivesJapaneseMenusAndButtons) {
     EXPECT_EQ(w.button_text(dl::kPlayButton), "動作");  // the record port's Start
     EXPECT_EQ(w.button_text(dl::kBeepButton), "基準音");
     EXPECT_EQ(w.menu_text(dl::kCmdInputDevice), "入力デバイス(&I)");
+    EXPECT_EQ(w.menu_text(dl::kCmdTuner), "チューナー(&U)");
     end_in_english();
 }
 

@@ -1,5 +1,5 @@
 // The batch analysis of a 440 Hz tone finds the same spectral line whether it reads the WAV file or
-// the MP3 and Ogg Vorbis files encoded from it.
+// the MP3 and Ogg Vorbis files encoded from it, and the precise estimator reads 440 Hz from each.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
@@ -20,8 +20,9 @@ struct Rows {
     std::vector<std::vector<std::string>> rows;  // without the header
 };
 
-Rows analyse(const std::string& name) {
-    const dl_test::ProgramRun run = dl_test::run_program("--analyse " + std::string(DEWLARK_TEST_DATA) + "/" + name);
+Rows analyse(const std::string& name, const std::string& sets = " --set precise_peaks=0") {
+    const dl_test::ProgramRun run =
+        dl_test::run_program("--analyse " + std::string(DEWLARK_TEST_DATA) + "/" + name + sets);
     Rows r;
     r.status = run.status;
     r.err = run.err;
@@ -73,6 +74,18 @@ TEST(CompressedAnalyse, Mp3AndOggOfA440HzToneFindTheWavsPeakLine) {
     for (const auto& [name, r] : {std::pair{"mp3", &mp3}, std::pair{"ogg", &ogg}})
         for (size_t i = 1; i + 1 < r->rows.size(); ++i)
             EXPECT_NEAR(std::atoi(r->rows[i][2].c_str()), level, 1) << name << " row " << i;
+}
+
+TEST(CompressedAnalyse, ThePreciseEstimatorReads440HzFromEachEncoding) {
+    for (const char* name : {"wav_22k_mono_sine440.wav", "mp3_22k_mono_sine440.mp3", "ogg_22k_mono_sine440.ogg"}) {
+        const Rows r = analyse(name, "");  // a fresh start reads peaks precisely
+        ASSERT_EQ(r.status, 0) << r.err;
+        ASSERT_GE(r.rows.size(), 3u) << name;
+        // The middle rows: whole blocks of the steady tone. What the coders change is below 0.03 Hz
+        // (0.12 cent; the WAV itself reads 440.000).
+        for (size_t i = 1; i + 1 < r.rows.size(); ++i)
+            EXPECT_NEAR(std::atof(r.rows[i][1].c_str()), 440.0, 0.03) << name << " row " << i;
+    }
 }
 
 }  // namespace

@@ -158,6 +158,63 @@ TEST_F(OptionDialogTest, ListsAreWiderByAScrollBarAndTheRowsBelowTheBarMakeRoomF
     dl::RunOptionDialog();
 }
 
+TEST_F(OptionDialogTest, ThePeakMethodIsAThreeWayChoiceAndTheReferenceIsTyped) {
+    dl::Settings.use_complex = 1;
+    when_dialog_shows([&](dl::Dialog& d) {
+        ASSERT_EQ(list(d, 198)->count(), 3);
+        EXPECT_EQ(list(d, 198)->currentText().toStdString(), "complex interpolation");
+        EXPECT_EQ(edit(d, 207)->text().toStdString(), "440.0");
+        EXPECT_EQ(edit(d, 207)->maxLength(), 5);
+        // Alt+U gives the list the focus; End picks the precise estimator.
+        dl_test::mnemonic(d, Qt::Key_U);
+        EXPECT_EQ(QApplication::focusWidget(), control(d, 198));
+        key(d, Qt::Key_End);
+        dl_test::mnemonic(d, Qt::Key_E);
+        EXPECT_EQ(QApplication::focusWidget(), control(d, 207));
+        edit(d, 207)->setText("442,5");
+        click(d, 1);
+    });
+    EXPECT_EQ(dl::RunOptionDialog(), 1);
+    EXPECT_EQ(dl::Settings.precise_peaks, 1);
+    EXPECT_EQ(dl::Settings.use_complex, 1);  // kept for a return to it
+    EXPECT_EQ(dl::Settings.reference_a4, 4425);
+
+    // A reference out of range is said, and the dialog stays open with nothing changed.
+    when_dialog_shows([&](dl::Dialog& d) {
+        EXPECT_EQ(list(d, 198)->currentText().toStdString(), "precise estimator");
+        EXPECT_EQ(edit(d, 207)->text().toStdString(), "442.5");
+        list(d, 198)->setCurrentIndex(0);
+        edit(d, 207)->setText("500");
+        click(d, 1);
+        ASSERT_EQ(boxes_.boxes.size(), 1u);
+        EXPECT_NE(boxes_.boxes[0].text.find("400.0 and 480.0 Hz"), std::string::npos);
+        EXPECT_EQ(QApplication::focusWidget(), control(d, 207));
+        key(d, Qt::Key_Escape);
+    });
+    EXPECT_EQ(dl::RunOptionDialog(), 0);
+    EXPECT_EQ(dl::Settings.precise_peaks, 1);
+    EXPECT_EQ(dl::Settings.reference_a4, 4425);
+
+    when_dialog_shows([&](dl::Dialog& d) {
+        list(d, 198)->setCurrentIndex(0);
+        edit(d, 207)->setText("415");
+        click(d, 1);
+    });
+    EXPECT_EQ(dl::RunOptionDialog(), 1);
+    EXPECT_EQ(dl::Settings.precise_peaks, 0);
+    EXPECT_EQ(dl::Settings.use_complex, 0);
+    EXPECT_EQ(dl::Settings.reference_a4, 4150);
+}
+
+TEST(OptionDialogReference, TextsInTenthsOfAHertz) {
+    EXPECT_EQ(dl::ReferenceText(4400), "440.0");
+    EXPECT_EQ(dl::ReferenceText(4153), "415.3");
+    for (auto [text, tenths] : {std::pair{"440", 4400}, {" 415.3 ", 4153}, {"442,5", 4425}, {"400", 4000}, {"480.0", 4800},
+                                {"443.06", 4431}, {"399.9", 0}, {"480.1", 0}, {"", 0}, {"abc", 0}, {"4e2", 0},
+                                {"44 0", 0}, {"440..0", 0}, {"-440", 0}})
+        EXPECT_EQ(dl::ReferenceFromText(text), tenths) << text;
+}
+
 TEST_F(OptionDialogTest, TheContextMenuSwitchesTheLookOfEveryDialog) {
     dl::Settings.dialog3d = 1;
     when_dialog_shows([&](dl::Dialog& d) {

@@ -49,13 +49,13 @@ TEST_F(SettingsTest, NoFileGivesDefaultsAndSavingWritesAllKeysInOrder) {
     std::vector<std::string> keys;
     while (std::getline(in, line))
         if (auto eq = line.find('='); eq != std::string::npos) keys.push_back(line.substr(0, eq));
-    ASSERT_EQ(keys.size(), 35u);
+    ASSERT_EQ(keys.size(), 38u);
     const std::vector<std::string> order = {
         "sex",      "use_onmei", "use_complex", "freqnum",  "withlevel",  "adjust16", "adjust8", "graph", "katamuki",
         "monochrome", "PeakHold", "deltatime",  "OnMem",    "MemSize",    "dialog3d", "bits",    "channel", "freq",
         "display",  "chartdot",  "fftparam",    "UseMemDC", "ColorScale", "futosa",   "wavmode", "mado",
         "InputDevice", "OutputDevice", "Recent1", "Recent2", "Recent3", "Recent4", "Recent5", "OpenFolder",
-        "VoicePointer"};
+        "VoicePointer", "precise_peaks", "reference_a4", "tuner"};
     EXPECT_EQ(keys, order);
     const std::string text = dl_test::read_file(ini());
     EXPECT_NE(text.find("deltatime=2048\n"), std::string::npos);
@@ -116,6 +116,43 @@ TEST_F(SettingsTest, TheVoicePointerIsOffUnlessSwitchedOn) {
     write_ini("sex=1\nVoicePointer=7\n");
     dl::load_settings();
     EXPECT_EQ(Settings.VoicePointer, 0);
+}
+
+// The keys after the devices and recent files: a file from before them keeps the line read-out of
+// use_complex and no tuner; a start without any file takes the precise estimator and the tuner.
+TEST_F(SettingsTest, PeakMethodTuningAndTunerResolveByWhetherAFileExists) {
+    dl::load_settings();
+    EXPECT_EQ(Settings.precise_peaks, 1);
+    EXPECT_EQ(Settings.tuner, 1);
+    EXPECT_EQ(Settings.reference_a4, 4400);
+    EXPECT_DOUBLE_EQ(dl::ReferenceA4(), 440.0);
+    for (const char* old : {"use_complex=0\n", "use_complex=1\n", ""}) {
+        write_ini(old);
+        dl::load_settings();
+        EXPECT_EQ(Settings.precise_peaks, 0) << old;
+        EXPECT_EQ(Settings.tuner, 0) << old;
+        EXPECT_EQ(Settings.reference_a4, 4400) << old;
+    }
+    write_ini("use_complex=1\nprecise_peaks=1\nreference_a4=4150\ntuner=1\n");
+    dl::load_settings();
+    EXPECT_EQ(Settings.use_complex, 1);
+    EXPECT_EQ(Settings.precise_peaks, 1);
+    EXPECT_DOUBLE_EQ(dl::ReferenceA4(), 415.0);
+    EXPECT_EQ(Settings.tuner, 1);
+    // Out of range: the usual 440 Hz and the methods of before.
+    write_ini("precise_peaks=7\nreference_a4=442\ntuner=-1\n");
+    dl::load_settings();
+    EXPECT_EQ(Settings.precise_peaks, 0);
+    EXPECT_EQ(Settings.reference_a4, 4400);
+    EXPECT_EQ(Settings.tuner, 0);
+    // What is chosen is written back as such.
+    Settings.reference_a4 = 4430;
+    Settings.precise_peaks = 1;
+    dl::save_settings();
+    Settings = dl::SettingsRecord{};
+    dl::load_settings();
+    EXPECT_EQ(Settings.reference_a4, 4430);
+    EXPECT_EQ(Settings.precise_peaks, 1);
 }
 
 TEST_F(SettingsTest, DisplayAndMemSizeAreClamped) {

@@ -1,0 +1,296 @@
+#include "analysis/f0_tracker.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numeric>
+#include <vector>
+
+#include "analysis/fft.h"
+#include "analysis/note_names.h"
+#include "analysis/pcm16.h"
+#include "analysis/precise_peak.h"
+#include "state/analysis.h"
+
+namespace dl {
+
+namespace {
+
+// The normalised difference at a lag: near 0 where the block repeats itself after that lag, near
+// 1 for noise. A dip this deep starts a note; the note followed last holds while its dip stays
+// below the second; above the third nothing is voiced.
+constexpr double kStartDip = 0.12;
+constexpr double kHoldDip = 0.25;
+constexpr double kVoicedDip = 0.30;
+// Quieter than this (a fraction of full scale, RMS) is silence.
+constexpr double kSilence = 3e-4;
+// How far a harmonic may stray from its place, as a fraction of its frequency.
+constexpr double kHarmonicSlack = 0.03;
+constexpr int kHarmonics = 12;
+constexpr size_t kFittedHarmonics = 4;
+
+struct Work {
+    std::vector<double> x, prefix, re, im, d, cmnd;
+};
+
+// The block's start as samples with its mean taken off; its RMS as a fraction of full scale.
+double load_frame(const TrackerInput& in, int length, std::vector<double>& x) {
+    x.resize(size_t(length));
+    double sum = 0;
+    for (int i = 0; i < length; ++i) {
+        x[size_t(i)] = in.wide ? load16(in.data, size_t(i)) : int(in.data[i]) - 128;
+        sum += x[size_t(i)];
+    }
+    const double mean = sum / length;
+    double power = 0;
+    for (double& v : x) {
+        v -= mean;
+        power += v * v;
+    }
+    return std::sqrt(power / length) / (in.wide ? 32768.0 : 128.0);
+}
+
+// d(t) = sum over j < width of (x[j] - x[j + t])^2 for t <= most, through one transform of the frame
+// and the window in the real and imaginary parts; and its cumulative-mean normalised form.
+void difference(Work& w, int length, int most) {
+    const int width = length - most;
+    const int p = ceil_log2(length);
+    const int size = pow2(p);
+    w.re.assign(size_t(size), 0.0);
+    w.im.assign(size_t(size), 0.0);
+    for (int j = 0; j < length; ++j) w.re[size_t(j)] = w.x[size_t(j)];
+    for (int j = 0; j < width; ++j) w.im[size_t(j)] = w.x[size_t(j)];
+    fft_direct(w.re.data(), w.im.data(), p, -1);
+    // Frame A and window B from Z = A + iB; the correlation's spectrum is conj(B) A.
+    for (int k = 0; k <= size / 2; ++k) {
+        const int q = (size - k) % size;
+        const double zr = w.re[size_t(k)], zi = w.im[size_t(k)], yr = w.re[size_t(q)], yi = w.im[size_t(q)];
+        const double ar = 0.5 * (zr + yr), ai = 0.5 * (zi - yi);
+        const double br = 0.5 * (zi + yi), bi = -0.5 * (zr - yr);
+        const double cr = br * ar + bi * ai, ci = br * ai - bi * ar;
+        w.re[size_t(k)] = cr;
+        w.im[size_t(k)] = ci;
+        w.re[size_t(q)] = cr;
+        w.im[size_t(q)] = -ci;
+    }
+    fft_direct(w.re.data(), w.im.data(), p, 1);
+
+    w.prefix.resize(size_t(length) + 1);
+    w.prefix[0] = 0;
+    for (int j = 0; j < length; ++j) w.prefix[size_t(j) + 1] = w.prefix[size_t(j)] + w.x[size_t(j)] * w.x[size_t(j)];
+    const double first = w.prefix[size_t(width)];
+    w.d.assign(size_t(most) + 1, 0.0);
+    w.cmnd.assign(size_t(most) + 1, 1.0);
+    double running = 0;
+    for (int t = 1; t <= most; ++t) {
+        const double shifted = w.prefix[size_t(t + width)] - w.prefix[size_t(t)];
+        const double d = std::max(0.0, first + shifted - 2 * size * w.re[size_t(t)]);
+        w.d[size_t(t)] = d;
+        running += d;
+        w.cmnd[size_t(t)] = running > 0 ? d * t / running : 1.0;
+    }
+}
+
+// The lag of the deepest dip within `slack` (a fraction) of lag `around`, inside [lo, hi].
+int dip_near(const std::vector<double>& cmnd, double around, double slack, int lo, int hi) {
+    const int a = std::max(lo, int(std::floor(around * (1 - slack)))), b = std::min(hi, int(std::ceil(around * (1 + slack))));
+    int best = -1;
+    for (int t = a; t <= b; ++t)
+        if (best < 0 || cmnd[size_t(t)] < cmnd[size_t(best)]) best = t;
+    return best;
+}
+
+// Whether two lags stand in the ratio k (within a few per cent).
+bool in_ratio(double longer, double shorter, int k) { return std::fabs(longer / (shorter * k) - 1) < 0.04; }
+
+// The period's lag: the first dip deep enough, else the deepest; a multiple of it where that repeats
+// far better (the fundamental under a strong second or third harmonic); and the octave of the note
+// followed so far while its dip holds.
+int choose_lag(const std::vector<double>& cmnd, int lo, int hi, double rate) {
+    int t = -1;
+    for (int s = lo; s <= hi; ++s) {
+        if (cmnd[size_t(s)] < kStartDip) {
+            t = s;
+            while (t + 1 <= hi && cmnd[size_t(t) + 1] < cmnd[size_t(t)]) ++t;
+            break;
+        }
+    }
+    if (t < 0) {
+        t = lo;
+        for (int s = lo; s <= hi; ++s)
+            if (cmnd[size_t(s)] < cmnd[size_t(t)]) t = s;
+    }
+    for (int k : {2, 3}) {
+        const int m = dip_near(cmnd, double(t) * k, 0.03, lo, hi);
+        if (m > 0 && in_ratio(m, t, k) && cmnd[size_t(t)] > 0.04 && cmnd[size_t(m)] < 0.5 * cmnd[size_t(t)]) {
+            t = m;
+            break;
+        }
+    }
+    if (FundamentalTrack.voiced && FundamentalTrack.frequency > 0) {
+        const double before = rate / FundamentalTrack.frequency;
+        const int held = dip_near(cmnd, before, 0.04, lo, hi);
+        if (held > 0 && held != t) {
+            const bool lower = in_ratio(t, before, 2) || in_ratio(t, before, 3);
+            const bool higher = in_ratio(before, t, 2) || in_ratio(before, t, 3);
+            if (lower && cmnd[size_t(held)] < kHoldDip) t = held;
+            if (higher && cmnd[size_t(t)] > 0.04 && cmnd[size_t(held)] < cmnd[size_t(t)]) t = held;
+        }
+    }
+    return t;
+}
+
+double line_power(const TrackerInput& in, int k) { return in.re[k] * in.re[k] + in.im[k] * in.im[k]; }
+
+// What the harmonics near multiples of a coarse fundamental say.
+struct HarmonicReading {
+    bool resolved = false;  // the spectrum separates the harmonics at all
+    double f0 = 0;          // their precise frequencies fitted to h f0, each weighted by its power; 0: none fitted
+    int lowest = 0;         // the lowest harmonic number that stands out (0: none)
+    int common = 0;         // the greatest common divisor of those that stand out
+};
+
+HarmonicReading from_harmonics(const TrackerInput& in, double coarse) {
+    HarmonicReading r;
+    if (!in.re || !in.im || in.n < 256) return r;
+    const int half = in.n / 2;
+    const double per_hz = in.n / in.rate;
+    const double spacing = coarse * per_hz;
+    const double lobe = MainLobeLines(in.n, in.samples, in.type);
+    if (spacing < 2 * lobe + 2) return r;
+    r.resolved = true;
+    struct Harmonic {
+        int h, line;
+        double power;
+    };
+    static std::vector<Harmonic> found;
+    found.clear();
+    double strongest = 0;
+    for (int h = 1; h <= kHarmonics; ++h) {
+        const double centre = h * spacing;
+        if (centre + lobe + 2 >= half) break;
+        const double reach = std::min(std::max(2.0, kHarmonicSlack * centre), 0.5 * spacing - 1);
+        const int a = std::max(1, int(centre - reach)), b = std::min(half - 2, int(centre + reach) + 1);
+        int best = a;
+        for (int k = a; k <= b; ++k)
+            if (line_power(in, k) > line_power(in, best)) best = k;
+        const double p = line_power(in, best);
+        // A maximum of the spectrum, not the flank of something outside the window.
+        if (best <= a || best >= b || !(p > line_power(in, best - 1) && p > line_power(in, best + 1))) continue;
+        found.push_back({h, best, p});
+        strongest = std::max(strongest, p);
+    }
+    // Those that stand out name the harmonics present; the few that weigh most in the fit (power
+    // times h squared) are read precisely, the rest would change the result by little.
+    found.erase(std::remove_if(found.begin(), found.end(), [&](const Harmonic& f) { return f.power < 1e-3 * strongest; }),
+                found.end());
+    for (const Harmonic& f : found) {
+        if (r.lowest == 0) r.lowest = f.h;
+        r.common = std::gcd(r.common, f.h);
+    }
+    std::sort(found.begin(), found.end(),
+              [](const Harmonic& x, const Harmonic& y) { return x.power * x.h * x.h > y.power * y.h * y.h; });
+    double num = 0, den = 0;
+    for (size_t i = 0; i < std::min<size_t>(found.size(), kFittedHarmonics); ++i) {
+        const Harmonic& f = found[i];
+        const PreciseLine fit = PrecisePeakLine(in.re, in.im, in.n, f.line, in.samples, in.type);
+        if (!fit.fitted || std::fabs(fit.line / (f.h * spacing) - 1) > kHarmonicSlack) continue;
+        num += f.power * f.h * fit.line;
+        den += f.power * f.h * f.h;
+    }
+    if (den > 0) r.f0 = num / den / per_hz;
+    return r;
+}
+
+// Whether the note is k times `coarse` (Hz) where coarse's own harmonics lie too close to be told
+// apart: the multiples of k coarse hold the energy and the other multiples of coarse, which lie
+// between them, next to none.
+bool only_multiples(const TrackerInput& in, double coarse, int k) {
+    if (!in.re || !in.im || in.n < 256) return false;
+    const int half = in.n / 2;
+    const double step = coarse * in.n / in.rate;
+    const double lobe = MainLobeLines(in.n, in.samples, in.type);
+    if (k * step < 2 * lobe + 2) return false;
+    double on = 0, off = 0;
+    for (int h = 1; h <= k * kHarmonics && h * step + lobe + 2 < half; ++h) {
+        const double centre = h * step, reach = std::min(std::max(1.0, kHarmonicSlack * centre), 0.25 * step);
+        double p = 0;
+        for (int j = std::max(1, int(centre - reach)); j <= int(centre + reach) + 1; ++j) p = std::max(p, line_power(in, j));
+        (h % k == 0 ? on : off) += p;
+    }
+    return on > 0 && off < 0.01 * on;
+}
+
+}  // namespace
+
+void ResetFundamentalTrack() { FundamentalTrack = FundamentalTrackRecord{}; }
+
+void TrackFundamental(const TrackerInput& in, BlockAnalysis& out) {
+    out.f0_voiced = false;
+    out.f0_frequency = out.f0_confidence = out.f0_cents = 0;
+    out.f0_note.clear();
+    static Work w;
+    const double rate = in.rate;
+    // Lags from the highest note to the lowest, as far as the block holds two periods and a
+    // window of at least the longest of them (and 40 ms) to compare.
+    const int lo = std::max(2, int(std::ceil(rate / kHighestFundamental)));
+    const int longest = int(rate / kLowestFundamental);
+    const int hi = std::min(longest, in.samples / 2);
+    if (!in.data || rate <= 0 || hi < lo + 3) {
+        FundamentalTrack.voiced = false;
+        return;
+    }
+    const int width = std::max(hi, int(0.04 * rate));
+    const int length = std::min(in.samples, hi + width);
+    const double rms = load_frame(in, length, w.x);
+    difference(w, length, hi);
+    const int t = choose_lag(w.cmnd, lo, hi - 1, rate);
+    const double dip = w.cmnd[size_t(t)];
+    if (!(rms > kSilence) || !(dip < kVoicedDip)) {
+        FundamentalTrack.voiced = false;
+        return;
+    }
+    // Between the lags: the parabola through the differences about the dip.
+    const double a = w.d[size_t(t) - 1], b = w.d[size_t(t)], c = w.d[size_t(t) + 1];
+    const double bend = a - 2 * b + c;
+    const double shift = bend > 0 ? std::clamp(0.5 * (a - c) / bend, -0.5, 0.5) : 0.0;
+    double f = rate / (t + shift);
+
+    HarmonicReading h = from_harmonics(in, f);
+    // Harmonics that are all multiples of one number belong to a note that many times higher: a
+    // period the lags saw twice (a string whose period falls between two samples) or three times.
+    if (h.resolved && h.common > 1) {
+        f *= h.common;
+        h = from_harmonics(in, f);
+    } else if (!h.resolved) {
+        for (int k : {2, 3}) {
+            if (only_multiples(in, f, k)) {
+                f *= k;
+                h = from_harmonics(in, f);
+                break;
+            }
+        }
+    }
+    // Where the harmonics can be told apart, the note has one among its first three; a chord's
+    // common root has none.
+    if (h.resolved) {
+        if (h.lowest == 0 || h.lowest > 3) {
+            FundamentalTrack.voiced = false;
+            return;
+        }
+        if (h.f0 > 0) f = h.f0;
+    }
+    if (f < kLowestFundamental || f > kHighestFundamental) {
+        FundamentalTrack.voiced = false;
+        return;
+    }
+    out.f0_voiced = true;
+    out.f0_frequency = f;
+    out.f0_confidence = std::clamp(1 - dip, 0.0, 1.0);
+    const double heard = at_standard_pitch(f);
+    out.f0_note = note_name(heard);
+    out.f0_cents = cents_from_note(heard);
+    FundamentalTrack.voiced = true;
+    FundamentalTrack.frequency = f;
+}
+
+}  // namespace dl

@@ -1,0 +1,33 @@
+#pragma once
+// The fundamental-frequency tracker: the note a voice or an instrument sounds, found from the
+// periodicity of the block (so a weak or missing fundamental still names the note heard), refined
+// from the harmonics' precise frequencies, kept on its octave from block to block, and silent on
+// noise, silence and chords it cannot resolve.
+#include <cstdint>
+
+#include "state/analysis.h"
+
+namespace dl {
+
+inline constexpr double kLowestFundamental = 30;    // Hz
+inline constexpr double kHighestFundamental = 4000;  // Hz
+
+// The tracker's view of one mono block: its samples (16-bit little-endian when `wide`, else
+// unsigned 8-bit), the rate, and the tick's spectrum of its start (re/im lines 0..n/2-1, window
+// `type`). Fills the f0 fields of `out` and remembers the note for the next block.
+struct TrackerInput {
+    const uint8_t* data = nullptr;
+    int samples = 0;
+    bool wide = true;
+    double rate = 0;
+    const double* re = nullptr;
+    const double* im = nullptr;
+    int n = 0;
+    int type = 0;
+};
+void TrackFundamental(const TrackerInput& in, BlockAnalysis& out);
+
+// Forgets the note followed so far (a new run starts).
+void ResetFundamentalTrack();
+
+}  // namespace dl
