@@ -44,7 +44,13 @@ int RunAnalyseCommand(const std::vector<std::string>& raw) {
     PrintCsvHeader();
     for (const Row& r : rows) PrintCsvRow(r.seconds, r.analysis);
     std::fflush(stdout);
-    return run.SavePicture(options) ? 0 : 1;
+    if (const StreamDamage& d = PlayedStreamDamage; d.skipped_bytes > 0)
+        std::fprintf(stderr, "dewlark: %s: skipped %llu bytes of damaged data in %llu place%s\n", FileName.c_str(),
+                     static_cast<unsigned long long>(d.skipped_bytes), static_cast<unsigned long long>(d.skipped_places),
+                     d.skipped_places == 1 ? "" : "s");
+    const bool saved = run.SavePicture(options);
+    // The rows are what could be analysed; a play that ended before the sound did has said why.
+    return saved && !PlayEndedEarly ? 0 : 1;
 }
 
 bool AnalyseOpenSource(const std::function<void(double, const BlockAnalysis&)>& observer, size_t most_buffers) {

@@ -17,7 +17,10 @@ bool OpenConversion(std::vector<uint8_t>& record);
 // failure; the caller abandons the play.
 bool PrepareConversionInput(uint32_t source_bytes);
 
-// Converts the n source bytes in slot 5 into slot `slot`; returns the bytes written (memory mode).
+// Memory mode: converts the n source bytes in slot 5 into slot `slot`, from its start; returns the
+// bytes written. The slot's storage must have been reserved (capacity, not size) for ConvertedSize
+// bytes: it grows into that only as far as the sound goes. Sound beyond ConvertedSize stays in the
+// stream (ConversionPending).
 uint32_t ConvertOnce(uint32_t n, int slot);
 
 // Streaming: slot `slot` gets the next time slice of sound (ConvertedSize bytes; less only at the
