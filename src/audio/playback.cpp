@@ -333,6 +333,7 @@ void StartPlayback() {
         MemoryBufferCut = SourceInfo.DataRemaining > 0 || ConversionPending();
         const uint32_t bps = SourceInfo.output_bytes_per_second;
         MemoryBufferSeconds = bps ? double(BufferBytes[0]) / bps : 0.0;
+        if (MemoryBufferCut) RedrawLengthLine();
     }
 
     SourceState.running = true;

@@ -17,11 +17,12 @@ namespace dl {
 namespace {
 
 int g_pipe[2] = {-1, -1};
+volatile sig_atomic_t g_int_caught = 0, g_term_caught = 0;
 
 void on_end_signal(int sig) {
     // Only what is safe in a handler: the next signal of either kind is no longer caught.
-    std::signal(SIGINT, SIG_DFL);
-    std::signal(SIGTERM, SIG_DFL);
+    if (g_int_caught) std::signal(SIGINT, SIG_DFL);
+    if (g_term_caught) std::signal(SIGTERM, SIG_DFL);
     const char byte = char(sig);
     const int saved = errno;
     if (::write(g_pipe[1], &byte, 1) < 0) {
@@ -60,6 +61,11 @@ EndSignals::EndSignals() : impl_(std::make_unique<Impl>()) {
     sa.sa_flags = SA_RESTART;
     sigaction(SIGINT, &sa, &impl_->old_int);
     sigaction(SIGTERM, &sa, &impl_->old_term);
+    // A signal the program was started to ignore (a background job of a script) stays ignored.
+    if (impl_->old_int.sa_handler == SIG_IGN) sigaction(SIGINT, &impl_->old_int, nullptr);
+    else g_int_caught = 1;
+    if (impl_->old_term.sa_handler == SIG_IGN) sigaction(SIGTERM, &impl_->old_term, nullptr);
+    else g_term_caught = 1;
 }
 
 EndSignals::~EndSignals() {
