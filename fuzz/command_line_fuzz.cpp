@@ -3,6 +3,7 @@
 // may crash, and the settings the switches and overrides leave are in range.
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,13 @@
 #include "app/usage.h"
 #include "state/reset.h"
 #include "state/settings.h"
+
+// The program's own messages (a bad option, a corrected value) are not the fuzzer's output; the
+// sanitizers and the fuzzer write their reports to the descriptor itself.
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    if (std::FILE* quiet = std::fopen("/dev/null", "w")) stderr = quiet;
+    return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::vector<std::string> tokens(1);
