@@ -1,14 +1,11 @@
 #include "platform/profile.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cctype>
 #include <cerrno>
-#include <climits>
-#include <cstdio>
 
 #include "platform/regular_file.h"
 
