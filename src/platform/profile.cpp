@@ -36,16 +36,15 @@ std::string lower(const std::string& s) {
     return out;
 }
 
-// Calls each(line) for every line of the text, without its line end.
+// Calls each(line) for every line of the text, without its '\n' (a '\r' before it stays: the
+// parsing trims it, and a line written back keeps its own ending).
 template <class F>
 void for_each_line(const std::string& text, F&& each) {
     size_t at = 0;
     while (at < text.size()) {
         size_t end = text.find('\n', at);
         if (end == std::string::npos) end = text.size();
-        size_t stop = end;
-        if (stop > at && text[stop - 1] == '\r') --stop;
-        each(text.substr(at, stop - at));
+        each(text.substr(at, end - at));
         at = end + 1;
     }
 }
@@ -181,7 +180,8 @@ ProfileWrite write_profile_strings(const std::string& section,
             for (size_t i = 0; i < values.size(); ++i)
                 if (iequals(values[i].first, k)) {
                     if (!written[i]) {
-                        out.push_back(values[i].first + "=" + values[i].second);
+                        const bool crlf = !line.empty() && line.back() == '\r';
+                        out.push_back(values[i].first + "=" + values[i].second + (crlf ? "\r" : ""));
                         written[i] = true;
                     }
                     replaced = true;  // a duplicate later line of the same key is dropped
