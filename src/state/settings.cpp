@@ -170,6 +170,18 @@ std::string text_of(const SettingsRecord& s, const Key& k) {
     return buf;
 }
 
+// The text a key is written as. A name that the reader would change (surrounding blanks, which it
+// trims, or a pair of quotes around it, which it takes off) goes between quotes, so that what was
+// read is what is read back.
+std::string stored_text(const SettingsRecord& s, const Key& k) {
+    std::string text = text_of(s, k);
+    if (!is_name(k) || text.empty()) return text;
+    const bool blanks = std::isspace(static_cast<unsigned char>(text.front())) ||
+                        std::isspace(static_cast<unsigned char>(text.back()));
+    const bool quoted = text.size() >= 2 && (text.front() == '"' || text.front() == '\'') && text.back() == text.front();
+    return blanks || quoted ? "\"" + text + "\"" : text;
+}
+
 // Brings the key's value into range; when it had to, what was read and what is used instead go
 // into `note` ("fftparam=40 is out of range, using 16").
 void correct(SettingsRecord& s, const Key& k, std::vector<std::string>* notes = nullptr) {
@@ -258,7 +270,7 @@ ProfileWrite save_settings() {
     }
     std::vector<std::pair<std::string, std::string>> values;
     for (const Key& k : kKeys)
-        if (stored(k)) values.emplace_back(k.name, text_of(s, k));
+        if (stored(k)) values.emplace_back(k.name, stored_text(s, k));
     const ProfileWrite result = write_profile_strings(kSection, values, path);
     if (result == ProfileWrite::ReadOnly)
         std::fprintf(stderr, "dewlark: settings not saved: %s is read-only\n", path.c_str());

@@ -91,6 +91,24 @@ TEST_F(SettingsTest, RoundTripKeepsEveryValue) {
     EXPECT_EQ(Settings.mado, 5);
 }
 
+TEST_F(SettingsTest, NamesInQuotesOrWithBlanksComeBackAsTheyWereRead) {
+    write_ini("Recent1=\"\"take \"one\"\"\"\nOpenFolder=\" /spaced \"\nOutputDevice='x'\nInputDevice=\"\n");
+    dl::load_settings();
+    EXPECT_EQ(Settings.Recent1, "\"take \"one\"\"");
+    EXPECT_EQ(Settings.OpenFolder, " /spaced ");
+    EXPECT_EQ(Settings.OutputDevice, "x");
+    EXPECT_EQ(Settings.InputDevice, "\"");
+    const dl::SettingsRecord first = Settings;
+    dl::save_settings();
+    const std::string once = dl_test::read_file(ini());
+    dl::load_settings();
+    EXPECT_EQ(Settings.Recent1, first.Recent1);
+    EXPECT_EQ(Settings.OpenFolder, first.OpenFolder);
+    EXPECT_EQ(Settings.InputDevice, first.InputDevice);
+    dl::save_settings();
+    EXPECT_EQ(dl_test::read_file(ini()), once) << "a second save changes nothing";
+}
+
 TEST_F(SettingsTest, AFileWithoutTheDeviceKeysChoosesTheDefaults) {
     write_ini("sex=1\ndeltatime=1024\nmado=3\n");
     Settings.InputDevice = "left over";
