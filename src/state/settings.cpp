@@ -183,7 +183,7 @@ std::string stored_text(const SettingsRecord& s, const Key& k) {
 }
 
 // Brings the key's value into range; when it had to, what was read and what is used instead go
-// into `note` ("fftparam=40 is out of range, using 16").
+// into `notes` ("fftparam=40 is out of range, using 16").
 void correct(SettingsRecord& s, const Key& k, std::vector<std::string>* notes = nullptr) {
     const Range& r = k.range;
     if (!r.checked) return;
