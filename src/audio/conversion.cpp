@@ -186,10 +186,10 @@ uint32_t ConvertOnce(uint32_t n, int slot) {
     std::vector<uint8_t>& out = SampleStorage[size_t(slot)];
     if (!g_stream || !SampleBuffers[5] || out.capacity() == 0) return 0;
     n = std::min<uint32_t>(n, uint32_t(SampleStorage[5].size()));
-    // The slot has room for ConvertedSize bytes and grows into it only as sound comes, a piece of
-    // the source at a time, so that what it holds is the sound and not what a header promised.
+    // The slot grows as sound comes, a piece of the source at a time, up to ConvertedSize: what it
+    // holds is the sound, not what a header promised.
     const uint32_t frame = 2u * g_stream->channels();
-    const size_t most = std::min<size_t>(ConvertedSize - ConvertedSize % frame, out.capacity());
+    const size_t most = ConvertedSize - ConvertedSize % frame;
     out.clear();
     size_t used = 0;
     auto take = [&](const uint8_t* src, uint32_t len) {
@@ -198,7 +198,9 @@ uint32_t ConvertOnce(uint32_t n, int slot) {
                             "acm_convert");
         used += got;
         while (g_stream->pending_bytes() > 0 && out.size() < most) {
-            out.resize(size_t(std::min<uint64_t>(most, used + g_stream->pending_bytes())));
+            const size_t want = size_t(std::min<uint64_t>(most, used + g_stream->pending_bytes()));
+            if (want > out.capacity()) out.reserve(std::min(most, std::max(want, out.capacity() / 2 * 3)));
+            out.resize(want);
             ShowMultimediaError(g_stream->convert(nullptr, 0, out.data() + used, uint32_t(out.size() - used), got),
                                 "acm_convert");
             if (got == 0) break;
@@ -217,6 +219,17 @@ uint32_t ConvertOnce(uint32_t n, int slot) {
     out.resize(used);
     SampleBuffers[size_t(slot)] = out.data();
     return uint32_t(used);
+}
+
+uint32_t ExpectedConvertedBytes(uint32_t most) {
+    const SourceInfoRecord& s = SourceInfo;
+    const double seconds = s.ExactSeconds > 0              ? s.ExactSeconds
+                           : s.source_bytes_per_second > 0 ? double(s.DataTotal) / s.source_bytes_per_second
+                                                           : 0.0;
+    const double bytes = seconds * s.output_bytes_per_second;
+    if (!(bytes > 0) || bytes >= most) return most;
+    // A little over, so that rounding and a decoder's last frame need no second allocation.
+    return uint32_t(std::min<double>(most, bytes * 1.0625 + 65536));
 }
 
 bool ConversionFormatChanged() { return g_stream && g_stream->format_changed(); }

@@ -255,10 +255,11 @@ void StartPlayback() {
     if (memory) SetBusyCursor(true);
     for (int i = 0; i < (memory ? 2 : BufferCount); ++i) {
         try {
-            // A converted sound in memory fills its room as far as it goes (ConvertOnce).
+            // A converted sound in memory takes the room its header says and grows as it goes
+            // (ConvertOnce).
             if (memory && i == 0 && converting()) {
                 std::vector<uint8_t>().swap(SampleStorage[0]);
-                SampleStorage[0].reserve(std::max<uint32_t>(size, 1));
+                SampleStorage[0].reserve(std::max<uint32_t>(ExpectedConvertedBytes(size), 1));
             } else {
                 SampleStorage[i].assign(std::max<uint32_t>(i == 1 && memory ? BlockBytes : size, 1), silence);
             }

@@ -43,8 +43,9 @@ protected:
     static std::string value_in(const std::string& path, const std::string& key) {
         return dl::get_profile_string("dewlark", key, "(none)", 32, path);
     }
-    // Runs `body` in a child process with its standard error in a file and at most 512 MB of memory:
-    // its exit status (-1 when it was killed after `seconds` or by a signal) and what it said.
+    // Runs `body` in a child process with its standard error in a file and (plain builds) at most
+    // 512 MB of address space: its exit status (-1 when it was killed after `seconds` or by a
+    // signal) and what it said.
     struct ChildRun {
         int status = -1;
         std::string err;
@@ -56,8 +57,11 @@ protected:
         if (pid == 0) {
             const int fd = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
             if (fd < 0 || dup2(fd, 2) < 0) _exit(126);
+#if !defined(__SANITIZE_ADDRESS__)
+            // A sanitizer maps terabytes of shadow: only a plain build can be held to this.
             const struct rlimit memory = {512u << 20, 512u << 20};
             setrlimit(RLIMIT_AS, &memory);
+#endif
             const int status = body();
             std::fflush(stderr);
             _exit(status);
