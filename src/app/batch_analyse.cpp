@@ -8,8 +8,10 @@
 #include "audio/playback.h"
 #include "audio/source.h"
 #include "audio/timer_tick.h"
+#include "display/source_panel.h"
 #include "state/analysis.h"
 #include "state/engine.h"
+#include "state/settings.h"
 #include "state/shell.h"
 #include "state/source.h"
 #include "state/window_dc.h"
@@ -44,7 +46,18 @@ int RunAnalyseCommand(const std::vector<std::string>& raw) {
     PrintCsvHeader();
     for (const Row& r : rows) PrintCsvRow(r.seconds, r.analysis);
     std::fflush(stdout);
-    return run.SavePicture(options) ? 0 : 1;
+    if (MemoryBufferCut)
+        std::fprintf(stderr,
+                     "dewlark: %s: memory mode holds the first %.2f s of %.2f s (MemSize=%d); the rest is not "
+                     "analysed\n",
+                     FileName.c_str(), MemoryBufferSeconds, SourceSeconds(), Settings.MemSize);
+    if (const StreamDamage& d = PlayedStreamDamage; d.skipped_bytes > 0)
+        std::fprintf(stderr, "dewlark: %s: skipped %llu bytes of damaged data in %llu place%s\n", FileName.c_str(),
+                     static_cast<unsigned long long>(d.skipped_bytes), static_cast<unsigned long long>(d.skipped_places),
+                     d.skipped_places == 1 ? "" : "s");
+    const bool saved = run.SavePicture(options);
+    // The rows are what could be analysed; a play that ended before the sound did has said why.
+    return saved && !PlayEndedEarly ? 0 : 1;
 }
 
 bool AnalyseOpenSource(const std::function<void(double, const BlockAnalysis&)>& observer, size_t most_buffers) {

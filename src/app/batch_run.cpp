@@ -1,5 +1,6 @@
 #include "app/batch_run.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -101,9 +102,16 @@ BatchRun::~BatchRun() {
 
 bool BatchRun::Prepare(const BatchOptions& options) {
     JapaneseUi = japanese_locale();
-    load_settings();
+    // What the run corrects is said, once a value, so that a run never analyses with other settings
+    // than the user believes without a word.
+    std::vector<std::string> corrections;
+    load_settings(&corrections);
     for (const auto& [key, value] : options.sets)
-        if (!set_setting_from_text(key, value)) return BatchFailure("unknown setting: " + key), false;
+        if (!set_setting_from_text(key, value, &corrections)) return BatchFailure("unknown setting: " + key), false;
+    for (size_t i = 0; i < corrections.size(); ++i)
+        if (std::find(corrections.begin(), corrections.begin() + std::ptrdiff_t(i), corrections[i]) ==
+            corrections.begin() + std::ptrdiff_t(i))
+            std::fprintf(stderr, "dewlark: settings: %s\n", corrections[i].c_str());
     measure_layout_units();
     GraphWidth = 512;
     WindowWidth = compute_window_width(GraphWidth, CellWidth, screen_width());

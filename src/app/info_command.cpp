@@ -2,49 +2,57 @@
 
 #include <cstdio>
 
+#include "app/batch_analyse.h"
+#include "app/batch_run.h"
 #include "audio/source.h"
 #include "display/source_panel.h"
-#include "platform/headless_app.h"
-#include "platform/message_box.h"
-#include "platform/system.h"
+#include "platform/format_text.h"
 #include "platform/wave_format.h"
 #include "state/engine.h"
+#include "state/settings.h"
 #include "state/shell.h"
 #include "state/source.h"
 
 namespace dl {
 
+namespace {
+
+std::string FactsText() {
+    const SourceInfoRecord& s = SourceInfo;
+    std::string t;
+    t += format_text("format_tag=0x%04x\n", unsigned(s.format_tag));
+    t += format_text("channels=%u\n", unsigned(rd16(SourceFormat, kFmtChannels)));
+    t += format_text("sample_rate=%u\n", unsigned(s.sample_rate));
+    t += format_text("khz=%d\n", s.khz);
+    t += format_text("bits=%d\n", s.bits);
+    t += format_text("block_align=%d\n", s.block_align);
+    t += format_text("bytes_per_second=%u\n", unsigned(s.source_bytes_per_second));
+    t += format_text("channel_layout=%d\n", s.ChannelLayout);
+    t += format_text("data_bytes=%u\n", unsigned(s.DataTotal));
+    t += format_text("seconds=%.2f\n", SourceSeconds());
+    t += "format_record=";
+    for (uint8_t b : SourceFormat) t += format_text("%02x", unsigned(b));
+    return t + "\n";
+}
+
+}  // namespace
+
 int RunInfoCommand(const std::string& path) {
-    ensure_headless_application();
-    JapaneseUi = japanese_locale();
-    set_message_box_hook([](const MessageBoxRequest& r) {
-        std::fprintf(stderr, "%s\n", r.text.c_str());
-        std::fflush(stderr);
-    });
+    BatchRun run;
+    if (!run.Prepare(BatchOptions{})) return 1;
     FileName = path;
     SourceState.mode = SourceMode::File;
-    const int opened = OpenSource();
-    if (opened) {
-        const SourceInfoRecord& s = SourceInfo;
-        std::printf("format_tag=0x%04x\n", unsigned(s.format_tag));
-        std::printf("channels=%u\n", unsigned(rd16(SourceFormat, kFmtChannels)));
-        std::printf("sample_rate=%u\n", unsigned(s.sample_rate));
-        std::printf("khz=%d\n", s.khz);
-        std::printf("bits=%d\n", s.bits);
-        std::printf("block_align=%d\n", s.block_align);
-        std::printf("bytes_per_second=%u\n", unsigned(s.source_bytes_per_second));
-        std::printf("channel_layout=%d\n", s.ChannelLayout);
-        std::printf("data_bytes=%u\n", unsigned(s.DataTotal));
-        std::printf("seconds=%.2f\n", SourceSeconds());
-        std::printf("format_record=");
-        for (uint8_t b : SourceFormat) std::printf("%02x", unsigned(b));
-        std::printf("\n");
-        std::fflush(stdout);
-    }
-    CloseSource();
-    FreeFormatRecord();
-    set_message_box_hook(nullptr);
-    return opened ? 0 : 1;
+    if (!OpenSource()) return 1;
+    const std::string facts = FactsText();
+    // The start of an analysis, as --analyse makes it (streaming): a file whose header reads well
+    // but whose sound cannot be had is not passed as a good one.
+    Settings.OnMem = 0;
+    const bool plays = AnalyseOpenSource(nullptr, 1) && !PlayEndedEarly;
+    std::fputs(facts.c_str(), stdout);
+    std::fflush(stdout);
+    if (plays) return 0;
+    std::fprintf(stderr, "dewlark: %s: the sound cannot be analysed\n", path.c_str());
+    return 1;
 }
 
 }  // namespace dl

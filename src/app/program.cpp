@@ -13,6 +13,7 @@
 #include "display/frame.h"
 #include "platform/application.h"
 #include "platform/audio_system.h"
+#include "platform/end_signals.h"
 #include "platform/font.h"
 #include "platform/system.h"
 #include "platform/tone_player.h"
@@ -140,6 +141,8 @@ void ReportMissingData() {
 }  // namespace
 
 int RunProgram(int argc, char** argv) {
+    // Caught from the start; they end the window once its loop runs.
+    EndSignals end_signals;
     if (std::string why; !Application::display_available(why)) {
         std::fprintf(stderr,
                      "dewlark: cannot show the window: %s.\n"
@@ -153,6 +156,10 @@ int RunProgram(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
     Program program;
     program.Initialise(args);
+    // As File > Exit: the devices closed, the settings written.
+    end_signals.listen([] {
+        if (TheMainWindow && !TheMainWindow->destroyed()) DispatchCommand(kCmdExit, 0);
+    });
     return program.Run();
 }
 

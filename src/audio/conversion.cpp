@@ -84,7 +84,10 @@ bool OpenConversion(std::vector<uint8_t>& record) {
 
     uint32_t q = std::min(SourceInfo.DataRemaining, ChunkSize);
     ConvertedSize = 0;
-    ShowMultimediaError(stream->size_for_source(q, ConvertedSize), "acm_size_def");
+    // Memory mode converts the whole stream from its start at once: what it can hold at most,
+    // however long its headers say it is.
+    if (BufferCount == 1) ShowMultimediaError(stream->size_for_stream(q, ConvertedSize), "acm_size_def");
+    else ShowMultimediaError(stream->size_for_source(q, ConvertedSize), "acm_size_def");
     if (tag == kTagMpegLayer3) ConvertedSize = Layer3ConvertedFloor(ConvertedSize, ChunkSize, SourceInfo.khz);
 
     if (BufferCount == 1) {
@@ -180,25 +183,59 @@ SliceFill ConvertSlice(int slot, uint64_t quiet_limit) {
 bool ConversionPending() { return g_stream && g_stream->pending_bytes() > 0; }
 
 uint32_t ConvertOnce(uint32_t n, int slot) {
-    if (!g_stream || !SampleBuffers[5] || !SampleBuffers[slot]) return 0;
+    std::vector<uint8_t>& out = SampleStorage[size_t(slot)];
+    if (!g_stream || !SampleBuffers[5] || out.capacity() == 0) return 0;
     n = std::min<uint32_t>(n, uint32_t(SampleStorage[5].size()));
-    uint32_t used = 0;
-    ShowMultimediaError(g_stream->convert(SampleBuffers[5], n, SampleBuffers[slot], ConvertedSize, used),
-                        "acm_convert");
+    // The slot grows as sound comes, a piece of the source at a time, up to ConvertedSize: what it
+    // holds is the sound, not what a header promised.
+    const uint32_t frame = 2u * g_stream->channels();
+    const size_t most = ConvertedSize - ConvertedSize % frame;
+    out.clear();
+    size_t used = 0;
+    auto take = [&](const uint8_t* src, uint32_t len) {
+        uint32_t got = 0;
+        ShowMultimediaError(g_stream->convert(src, len, out.data() + used, uint32_t(out.size() - used), got),
+                            "acm_convert");
+        used += got;
+        while (g_stream->pending_bytes() > 0 && out.size() < most) {
+            const size_t want = size_t(std::min<uint64_t>(most, used + g_stream->pending_bytes()));
+            if (want > out.capacity()) out.reserve(std::min(most, std::max(want, out.capacity() / 2 * 3)));
+            out.resize(want);
+            ShowMultimediaError(g_stream->convert(nullptr, 0, out.data() + used, uint32_t(out.size() - used), got),
+                                "acm_convert");
+            if (got == 0) break;
+            used += got;
+        }
+    };
+    constexpr uint32_t kPiece = 1u << 16;
+    for (uint32_t at = 0; at < n && !g_stream->format_changed() && !(out.size() >= most && ConversionPending());
+         at += kPiece)
+        take(SampleBuffers[5] + at, std::min(kPiece, n - at));
     // The stream's last block, or the end of its layout: what the converter still holds goes now.
     if (SourceInfo.DataRemaining == 0 || g_stream->format_changed()) {
         if (!g_stream->format_changed()) ShowMultimediaError(g_stream->end_input(), "acm_convert");
-        for (uint32_t more = 1; more > 0 && used < ConvertedSize;) {
-            if (g_stream->convert(nullptr, 0, SampleBuffers[slot] + used, ConvertedSize - used, more) != 0) break;
-            used += more;
-        }
+        take(nullptr, 0);
     }
-    return used;
+    out.resize(used);
+    SampleBuffers[size_t(slot)] = out.data();
+    return uint32_t(used);
+}
+
+uint32_t ExpectedConvertedBytes(uint32_t most) {
+    const SourceInfoRecord& s = SourceInfo;
+    const double seconds = s.ExactSeconds > 0              ? s.ExactSeconds
+                           : s.source_bytes_per_second > 0 ? double(s.DataTotal) / s.source_bytes_per_second
+                                                           : 0.0;
+    const double bytes = seconds * s.output_bytes_per_second;
+    if (!(bytes > 0) || bytes >= most) return most;
+    // A little over, so that rounding and a decoder's last frame need no second allocation.
+    return uint32_t(std::min<double>(most, bytes * 1.0625 + 65536));
 }
 
 bool ConversionFormatChanged() { return g_stream && g_stream->format_changed(); }
 
 void CloseConversion() {
+    if (g_stream) PlayedStreamDamage = g_stream->damage();
     g_stream.reset();
     ConversionStream = nullptr;
     free_slot5();

@@ -17,8 +17,13 @@ bool OpenConversion(std::vector<uint8_t>& record);
 // failure; the caller abandons the play.
 bool PrepareConversionInput(uint32_t source_bytes);
 
-// Converts the n source bytes in slot 5 into slot `slot`; returns the bytes written (memory mode).
+// Memory mode: converts the n source bytes in slot 5 into slot `slot`, from its start; returns the
+// bytes written. The slot's storage grows (and its SampleBuffers pointer follows) as far as the
+// sound goes, up to ConvertedSize; sound beyond that stays in the stream (ConversionPending).
 uint32_t ConvertOnce(uint32_t n, int slot);
+// What the open source's header says its sound converts to, with a margin, at most `most`: the
+// room memory mode takes first.
+uint32_t ExpectedConvertedBytes(uint32_t most);
 
 // Streaming: slot `slot` gets the next time slice of sound (ConvertedSize bytes; less only at the
 // stream's end): what waits in the stream first, then the file's bytes, ChunkSize at a time, until

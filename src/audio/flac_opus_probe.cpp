@@ -68,8 +68,7 @@ bool read_first_ogg_packet(uint64_t offset, uint8_t (&page)[28], std::vector<uin
     return SourceFile->read(packet.data(), int64_t(packet.size())) == int64_t(packet.size());
 }
 
-// The checks of a frame: CRC-8 of its header, CRC-16 of the whole frame (0 over the frame with
-// its own CRC at the end).
+// The check of a frame's header: CRC-8 over it.
 uint8_t crc8(const uint8_t* p, size_t n) {
     uint8_t c = 0;
     for (size_t i = 0; i < n; ++i) {
@@ -78,16 +77,28 @@ uint8_t crc8(const uint8_t* p, size_t n) {
     }
     return c;
 }
-uint16_t crc16(const uint8_t* p, size_t n) {
-    uint16_t c = 0;
-    for (size_t i = 0; i < n; ++i) {
-        c ^= uint16_t(p[i] << 8);
-        for (int b = 0; b < 8; ++b) c = uint16_t(c & 0x8000 ? (c << 1) ^ 0x8005 : c << 1);
-    }
-    return c;
-}
 
-// The samples a channel up to the end of the frame at `f` (its header checked), 0 if it is none.
+// The CRC-16 of a whole frame (polynomial 0x8005, no reflection) is 0 over the frame with its own
+// CRC at its end. Run backwards from 0 at the end of the bytes, the register gives at each
+// position the value it must start from there to end at 0: a frame can start only where that is 0.
+// One step back over eight bits is linear, and the high byte only shifts down.
+struct Crc16Backwards {
+    uint16_t low[256];
+    Crc16Backwards() {
+        for (unsigned x = 0; x < 256; ++x) {
+            uint16_t c = uint16_t(x);
+            for (int b = 0; b < 8; ++b) c = c & 1 ? uint16_t(((c ^ 0x8005) >> 1) | 0x8000) : uint16_t(c >> 1);
+            low[x] = c;
+        }
+    }
+    // The register before `byte`, from the one after it.
+    uint16_t before(uint16_t after, uint8_t byte) const {
+        return uint16_t((after >> 8) ^ low[after & 0xFF] ^ (uint16_t(byte) << 8));
+    }
+};
+
+// The samples a channel up to the end of the frame at `f`, whose header is checked (its CRC-16 is
+// the caller's); 0 if it is none.
 uint64_t samples_through_frame(const uint8_t* f, size_t n, const decode::FlacStreamInfo& info) {
     if (n < 6 || f[0] != 0xFF || (f[1] & 0xFE) != 0xF8 || (f[3] & 1)) return 0;
     // The frame or sample number, coded as UTF-8 is (up to 36 bits).
@@ -110,20 +121,24 @@ uint64_t samples_through_frame(const uint8_t* f, size_t n, const decode::FlacStr
     else if (code == 7 && at + 1 < n) block = (f[at] << 8 | f[at + 1]) + 1u, at += 2;
     if (rate_code == 12) at += 1;
     else if (rate_code == 13 || rate_code == 14) at += 2;
-    if (block == 0 || at >= n || crc8(f, at) != f[at] || crc16(f, n) != 0) return 0;
+    if (block == 0 || at >= n || crc8(f, at) != f[at]) return 0;
     // Fixed-size blocks count frames, others samples.
     return ((f[1] & 1) ? number : number * info.max_block) + block;
 }
 
 // A stream that does not say how long it is: the length its last frame gives, found in the last
-// bytes and checked whole up to the end of the sound (0 when none is).
+// bytes and checked whole up to the end of the sound (0 when none is). One pass over the bytes,
+// however many of them look like frame headers.
 uint64_t samples_from_last_frame(uint64_t start, uint64_t end, const decode::FlacStreamInfo& info) {
     const uint64_t most = uint64_t(info.max_block) * info.channels * (info.bits + 1) / 8 + 64;
     const uint64_t n = std::min<uint64_t>(end - start, std::max<uint64_t>(most, 65536));
     std::vector<uint8_t> tail(n);
     if (!read_at(end - n, tail.data(), int64_t(n))) return 0;
-    for (size_t i = n >= 2 ? n - 2 : 0; i-- > 0;) {
-        if (tail[i] != 0xFF || (tail[i + 1] & 0xFE) != 0xF8) continue;
+    static const Crc16Backwards crc;
+    uint16_t needed = 0;
+    for (size_t i = n; i-- > 0;) {
+        needed = crc.before(needed, tail[i]);
+        if (needed != 0 || tail[i] != 0xFF || i + 1 >= n || (tail[i + 1] & 0xFE) != 0xF8) continue;
         if (const uint64_t samples = samples_through_frame(&tail[i], n - i, info)) return samples;
     }
     return 0;

@@ -143,6 +143,21 @@ uint32_t fill_buffer(int i, uint32_t n, bool* short_read) {
     return bytes;
 }
 
+// A stream whose rest held no frame the decoder could find ended early: said, not passed off as
+// the whole sound.
+void report_undecoded_rest() {
+    const uint64_t rest = PlayedStreamDamage.undecoded_tail;
+    if (rest == 0) return;
+    PlayEndedEarly = true;
+    const uint32_t bps = SourceInfo.output_bytes_per_second;
+    char buf[256];
+    std::snprintf(buf, sizeof buf,
+                  JapaneseUi ? "ファイルの残り %llu バイトをデコードできません。音は %.2f 秒で終わります。"
+                             : LoadStringText(102),
+                  static_cast<unsigned long long>(rest), bps ? double(PlayedBytesQueued) / bps : 0.0);
+    message_box({buf, "", true, MbIcon::Exclamation});
+}
+
 }  // namespace
 
 void ComputeBufferSizes(const std::vector<uint8_t>& record) {
@@ -192,6 +207,10 @@ void StartPlayback() {
     ResetPitchHistory();
     ResetSpectrogram();
     DeviceLost = false;
+    PlayEndedEarly = false;
+    PlayedStreamDamage = StreamDamage{};
+    MemoryBufferCut = false;
+    MemoryBufferSeconds = 0;
     TickPacing = !(ShiftHeldAtStart ? ShiftHeldAtStart() : shift_down());
     if (!SourceFile || !SourceFormatHeld) {
         if (!OpenSource()) return;
@@ -236,7 +255,14 @@ void StartPlayback() {
     if (memory) SetBusyCursor(true);
     for (int i = 0; i < (memory ? 2 : BufferCount); ++i) {
         try {
-            SampleStorage[i].assign(std::max<uint32_t>(i == 1 && memory ? BlockBytes : size, 1), silence);
+            // A converted sound in memory takes the room its header says and grows as it goes
+            // (ConvertOnce).
+            if (memory && i == 0 && converting()) {
+                std::vector<uint8_t>().swap(SampleStorage[0]);
+                SampleStorage[0].reserve(std::max<uint32_t>(ExpectedConvertedBytes(size), 1));
+            } else {
+                SampleStorage[i].assign(std::max<uint32_t>(i == 1 && memory ? BlockBytes : size, 1), silence);
+            }
         } catch (const std::bad_alloc&) {
             report("メモリ不足です。", 32);
             EndRun(true);
@@ -304,6 +330,11 @@ void StartPlayback() {
     if (memory) {
         BufferBytes[1] = 0;
         SetBusyCursor(false);
+        // What memory mode means: the buffer's sound is all that plays, and it is said so.
+        MemoryBufferCut = SourceInfo.DataRemaining > 0 || ConversionPending();
+        const uint32_t bps = SourceInfo.output_bytes_per_second;
+        MemoryBufferSeconds = bps ? double(BufferBytes[0]) / bps : 0.0;
+        if (MemoryBufferCut) RedrawLengthLine();
     }
 
     SourceState.running = true;
@@ -417,6 +448,7 @@ void PlaybackTick(int header) {
             // The file shrank (truncated, rewritten) while it played: end here rather than run on
             // to its old length with a frozen display.
             const long asked = long(sliced() ? ChunkSize : n);
+            PlayEndedEarly = true;
             dc.select_font(old);
             EndRun(true);
             report_formatted("データチャンクを読み取れません。%d %ld", 19, i, asked);
@@ -438,7 +470,12 @@ void PlaybackTick(int header) {
         TuneLevelStride(tick_start);
     } else {
         BufferBytes[i] = 0;
-        if (last) EndRun(true);
+        if (last) {
+            dc.select_font(old);
+            EndRun(true);
+            report_undecoded_rest();
+            return;
+        }
     }
     dc.select_font(old);
 }

@@ -136,6 +136,7 @@ void CloseSource() {
 
 int OpenSource() {
     ResetSpectrogram();  // another file: its history starts empty
+    MemoryBufferCut = false;
     if (FileName.empty()) return fail(SourceMessage::NoFileName);
     SourceFile = RiffFile::open(FileName);
     if (!SourceFile) return fail(SourceMessage::CannotOpen);

@@ -33,6 +33,9 @@ std::string LengthLineText() {
     if (SourceState.mode == SourceMode::RecordPort)
         return bps ? format_text("Free: %7ld kb %6.0f sec", long(DiskSpace.free / 1024), double(DiskSpace.free) / bps)
                    : "Total:      0 kb      0 sec";
+    // Memory mode plays what its buffer holds: when that is not the whole file, the line says how
+    // much of it is.
+    if (MemoryBufferCut) return format_text("Mem:  %7.0f of %6.0f sec", MemoryBufferSeconds, SourceSeconds());
     if (bps == 0 && !(SourceInfo.ExactSeconds > 0)) return "Total:      0 kb      0 sec";
     return format_text("Total:%7ld kb %6.0f sec", long(SourceInfo.DataTotal / 1024), SourceSeconds());
 }

@@ -144,6 +144,11 @@ int Converter::size_for_source(uint32_t source_bytes, uint32_t& destination_byte
     return kConvertOk;
 }
 
+int Converter::size_for_stream(uint32_t source_bytes, uint32_t& destination_bytes) const {
+    destination_bytes = clamp32(decoder_->max_stream_frames(source_bytes) * channels_ * 2);
+    return kConvertOk;
+}
+
 int Converter::size_for_destination(uint32_t destination_bytes, uint32_t& source_bytes) const {
     const uint64_t frames = destination_bytes / (channels_ * 2);
     // What a denser passage decodes beyond the destination stays in the converter: the whole
@@ -199,5 +204,7 @@ int Converter::end_input() {
 bool Converter::format_changed() const { return decoder_->format_changed(); }
 
 uint64_t Converter::pending_bytes() const { return (pending_.size() - pending_pos_) * 2; }
+
+StreamDamage Converter::damage() const { return decoder_->damage(); }
 
 }  // namespace dl

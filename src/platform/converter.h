@@ -7,11 +7,9 @@
 #include <memory>
 #include <vector>
 
-namespace dl {
+#include "platform/decode_stream.h"
 
-namespace decode {
-class StreamDecoder;
-}
+namespace dl {
 
 // Result codes as the callers expect them.
 inline constexpr int kConvertOk = 0;
@@ -31,6 +29,9 @@ public:
 
     // Capacity that always holds what convert() makes of source_bytes.
     int size_for_source(uint32_t source_bytes, uint32_t& destination_bytes) const;
+    // Capacity that holds all a whole stream of source_bytes bytes, from its start, converts to:
+    // bounded by the densest coding of the format, whatever its headers say.
+    int size_for_stream(uint32_t source_bytes, uint32_t& destination_bytes) const;
     // Source bytes that fill destination_bytes: exactly for sample and block formats; for MPEG and
     // Ogg from the nominal byte rate, a denser passage leaving its excess inside for the next call.
     int size_for_destination(uint32_t destination_bytes, uint32_t& source_bytes) const;
@@ -50,6 +51,8 @@ public:
     bool format_changed() const;
     // Converted bytes that did not fit the destinations so far: they come first next time.
     uint64_t pending_bytes() const;
+    // What the decoder passed over so far (the undecoded rest only once the input has ended).
+    StreamDamage damage() const;
 
     unsigned channels() const { return channels_; }
     uint32_t rate() const { return rate_; }

@@ -217,6 +217,11 @@ public:
         const uint64_t least = std::max<uint64_t>(info_.min_frame, 10);
         return ((len + frames_.frame_bound()) / least + 2) * info_.max_block;
     }
+    // The least a frame can be (its header, a constant subframe, the checksum) holds the largest
+    // block the format allows.
+    uint64_t max_stream_frames(uint64_t len) const override {
+        return std::min(max_frames(len), (len / 10 + 2) * 65535);
+    }
     uint64_t max_source(uint64_t frames) const override {
         const uint64_t least = std::max<uint64_t>(info_.min_frame, 10);
         const uint64_t whole = frames / info_.max_block;

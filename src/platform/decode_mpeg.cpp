@@ -33,6 +33,10 @@ FrameBound densest_frame(uint32_t rate) {
     return best;
 }
 
+// Frames of another rate or channel count, one right after the other, that make a switch of
+// format rather than headers that damage happened to give.
+constexpr int kSwitchFrames = 8;
+
 // Frames the decoder may hold when a push arrives (a frame waiting for the
 // next header, the frame in progress): output a push can release beyond its own bytes.
 constexpr uint64_t kHeldSamples = 3 * 1152;
@@ -49,13 +53,14 @@ public:
             stopped_ = true;
             return;
         }
+        fed_ += len;
         for (;;) {
             off_t num = 0;
             unsigned char* audio = nullptr;
             size_t bytes = 0;
             const int r = mpg123_decode_frame(handle_, &num, &audio, &bytes);
             if (r == MPG123_NEW_FORMAT) {
-                if (!accept_format()) return;
+                format_ok_ = format_is_ours();
                 continue;
             }
             // "Need more" may come with the last frame's samples: keep them.
@@ -63,6 +68,11 @@ public:
                 const size_t at = out.size();
                 out.resize(at + bytes / 2);
                 std::memcpy(out.data() + at, audio, bytes / 2 * 2);
+                count_frame();
+            } else if (bytes > 0 && audio && foreign_frame()) {
+                // Anything else would reach the device in the wrong layout: the stream ends here.
+                changed_ = stopped_ = true;
+                return;
             }
             if (r == MPG123_OK) continue;
             if (r != MPG123_NEED_MORE) stopped_ = true;  // done, or a damage it cannot pass
@@ -71,6 +81,15 @@ public:
     }
 
     bool format_changed() const override { return changed_; }
+
+    StreamDamage damage() const override {
+        StreamDamage d = damage_;
+        // Past the last frame lies a cut last frame and the one the library may hold back, or a
+        // rest in which no frame could be found: only that counts.
+        const uint64_t tail = fed_ > frames_end_ ? fed_ - frames_end_ : 0;
+        if (frames_seen_ && !changed_ && tail > 3 * largest_frame_) d.undecoded_tail = tail;
+        return d;
+    }
 
     uint64_t max_frames(uint64_t len) const override {
         return (len + bound_.bytes - 1) / bound_.bytes * bound_.samples + kHeldSamples;
@@ -82,21 +101,49 @@ public:
     }
 
 private:
-    bool accept_format() {
+    // Where in the bytes fed the frame just decoded lies; false when the library does not say.
+    bool frame_extent(uint64_t& start, uint64_t& end) {
+        mpg123_frameinfo2 info{};
+        if (mpg123_info2(handle_, &info) != MPG123_OK || info.framesize <= 0) return false;
+        const off_t at = mpg123_framepos(handle_);
+        if (at < 0) return false;
+        start = uint64_t(at);
+        end = start + uint64_t(info.framesize);
+        return true;
+    }
+
+    // A frame of another layout: true once enough of them follow each other without a gap to make
+    // a switch of format (a header that damage gives stands alone between bytes passed over).
+    bool foreign_frame() {
+        uint64_t start = 0, end = 0;
+        if (!frame_extent(start, end)) return false;
+        foreign_run_ = foreign_run_ > 0 && start == foreign_end_ ? foreign_run_ + 1 : 1;
+        foreign_end_ = end;
+        return foreign_run_ >= kSwitchFrames;
+    }
+
+    // Where the frame just decoded lay: bytes between it and the one before were passed over.
+    void count_frame() {
+        foreign_run_ = 0;
+        uint64_t start = 0, end = 0;
+        if (!frame_extent(start, end)) return;
+        // What lies before the first frame is the stream's header (tags, the info frame).
+        if (frames_seen_ && start > frames_end_) {
+            damage_.skipped_bytes += start - frames_end_;
+            ++damage_.skipped_places;
+        }
+        frames_seen_ = true;
+        frames_end_ = std::max(frames_end_, end);
+        largest_frame_ = std::max<uint64_t>(largest_frame_, end - start);
+    }
+
+    bool format_is_ours() {
         long rate = 0;
         int channels = 0;
         int encoding = 0;
         mpg123_getformat(handle_, &rate, &channels, &encoding);
-        if (rate == static_cast<long>(rate_) && channels == static_cast<int>(channels_) &&
-            encoding == MPG123_ENC_SIGNED_16) {
-            format_ok_ = true;
-            return true;
-        }
-        // Anything else would reach the device in the wrong layout.
-        changed_ = true;
-        stopped_ = true;
-        format_ok_ = false;
-        return false;
+        return rate == static_cast<long>(rate_) && channels == static_cast<int>(channels_) &&
+               encoding == MPG123_ENC_SIGNED_16;
     }
 
     mpg123_handle* handle_;
@@ -106,6 +153,13 @@ private:
     bool format_ok_ = false;
     bool changed_ = false;
     bool stopped_ = false;
+    int foreign_run_ = 0;
+    uint64_t foreign_end_ = 0;
+    uint64_t fed_ = 0;
+    bool frames_seen_ = false;
+    uint64_t frames_end_ = 0;  // where the last frame decoded ended, in the bytes fed
+    uint64_t largest_frame_ = 0;
+    StreamDamage damage_;
 };
 
 }  // namespace
@@ -117,6 +171,9 @@ std::unique_ptr<StreamDecoder> make_mpeg_decoder(uint32_t rate, unsigned channel
     mpg123_handle* h = mpg123_new(nullptr, &err);
     if (!h) return nullptr;
     mpg123_param(h, MPG123_ADD_FLAGS, MPG123_QUIET, 0.0);
+    // Damage of any length is passed over to the next frames, as the other decoders do; by default
+    // the library gives up after 1 KiB and the rest of the file would be lost without a word.
+    mpg123_param(h, MPG123_RESYNC_LIMIT, -1, 0.0);
     mpg123_format_none(h);
     const long* rates = nullptr;
     size_t count = 0;

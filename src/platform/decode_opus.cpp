@@ -12,7 +12,7 @@ namespace dl::decode {
 namespace {
 
 // The longest Opus packet: 120 ms.
-constexpr int kMaxPacketFrames = 5760;
+constexpr uint64_t kMaxPacketFrames = 5760;
 // A page is decoded only once it is complete; pages are at most about 64 KiB.
 constexpr uint64_t kHeldPageBytes = 65536;
 
@@ -53,6 +53,10 @@ public:
     uint64_t max_frames(uint64_t len) const override {
         return (len + kHeldPageBytes) * frames_per_byte_ + 2 * kMaxPacketFrames;
     }
+    // A packet of two bytes can hold 120 ms.
+    uint64_t max_stream_frames(uint64_t len) const override {
+        return std::min(max_frames(len), len * (kMaxPacketFrames / 2) + 2 * kMaxPacketFrames);
+    }
     uint64_t max_source(uint64_t frames) const override {
         const uint64_t fixed = kHeldPageBytes * frames_per_byte_ + 2 * kMaxPacketFrames;
         return frames < fixed ? 0 : (frames - fixed) / frames_per_byte_;
@@ -88,7 +92,7 @@ private:
             return;
         }
         const int n = opus_multistream_decode(decoder_, packet.packet, opus_int32(packet.bytes), pcm_.data(),
-                                              kMaxPacketFrames, 0);
+                                              int(kMaxPacketFrames), 0);
         if (n <= 0) return;  // a damaged packet is left out
         link_frames_ += uint64_t(n);
         const unsigned skip = std::min<unsigned>(skip_left_, unsigned(n));

@@ -7,6 +7,19 @@
 #include <cstdint>
 #include <vector>
 
+namespace dl {
+
+// Bytes of a stream passed over between frames that decoded (damage the decoder found its way
+// past), in how many places, and the bytes after the last frame that decoded (once the input has
+// ended: a rest in which no frame could be found).
+struct StreamDamage {
+    uint64_t skipped_bytes = 0;
+    uint64_t skipped_places = 0;
+    uint64_t undecoded_tail = 0;
+};
+
+}  // namespace dl
+
 namespace dl::decode {
 
 class StreamDecoder {
@@ -23,9 +36,16 @@ public:
     // Set once the stream switched rate or channel count; nothing more comes out.
     virtual bool format_changed() const { return false; }
 
+    // What the decoder passed over; zero where it does not count it.
+    virtual StreamDamage damage() const { return {}; }
+
     // Most sample frames `len` more source bytes can complete, counting what
     // the decoder may already hold back.
     virtual uint64_t max_frames(uint64_t len) const = 0;
+
+    // Most sample frames a whole stream of `len` bytes, from its first byte, can decode to, from the
+    // densest coding the format allows rather than from what its headers say.
+    virtual uint64_t max_stream_frames(uint64_t len) const { return max_frames(len); }
 
     // Most source bytes whose output (from a block boundary) stays within `frames`.
     virtual uint64_t max_source(uint64_t frames) const = 0;

@@ -61,6 +61,11 @@ public:
         return (len + kHeldPageBytes) * frames_per_byte_ + 2 * kMaxPacketFrames;
     }
 
+    // A packet of a byte or two can end a long block.
+    uint64_t max_stream_frames(uint64_t len) const override {
+        return std::min(max_frames(len), (len + 2) * kMaxPacketFrames);
+    }
+
     uint64_t max_source(uint64_t frames) const override {
         const uint64_t fixed = kHeldPageBytes * frames_per_byte_ + 2 * kMaxPacketFrames;
         if (frames < fixed) return 0;

@@ -1,16 +1,13 @@
 #include "platform/profile.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cctype>
 #include <cerrno>
-#include <climits>
-#include <cstdio>
-#include <fstream>
-#include <sstream>
+
+#include "platform/regular_file.h"
 
 namespace dl {
 
@@ -39,22 +36,29 @@ std::string lower(const std::string& s) {
     return out;
 }
 
-// Calls each(line) for every line of the file, without its line end; a missing file has none.
+// Calls each(line) for every line of the text, without its '\n' (a '\r' before it stays: the
+// parsing trims it, and a line written back keeps its own ending).
 template <class F>
-void for_each_line(const std::string& path, F&& each) {
-    ++g_file_reads;
-    std::ifstream in(path, std::ios::binary);
-    std::string line;
-    while (std::getline(in, line)) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        each(line);
+void for_each_line(const std::string& text, F&& each) {
+    size_t at = 0;
+    while (at < text.size()) {
+        size_t end = text.find('\n', at);
+        if (end == std::string::npos) end = text.size();
+        each(text.substr(at, end - at));
+        at = end + 1;
     }
 }
 
-std::vector<std::string> read_lines(const std::string& path) {
-    std::vector<std::string> lines;
-    for_each_line(path, [&](const std::string& line) { lines.push_back(line); });
-    return lines;
+ProfileRead read_profile_file(const std::string& path, std::string& text) {
+    ++g_file_reads;
+    switch (read_regular_file(path, kProfileFileLimit, text)) {
+        case FileRead::Read: return ProfileRead::Read;
+        case FileRead::Missing: return ProfileRead::Missing;
+        case FileRead::NotRegular: return ProfileRead::NotRegular;
+        case FileRead::TooLarge: return ProfileRead::TooLarge;
+        case FileRead::Failed: break;
+    }
+    return ProfileRead::Failed;
 }
 
 // Section header name, or empty when the line is not one.
@@ -77,63 +81,14 @@ bool key_value(const std::string& line, std::string& key, std::string& value) {
     return true;
 }
 
-// Follows symbolic links to the file the path finally names; a relative link counts from its own folder.
-bool resolve_links(std::string& path) {
-    for (int hops = 0; hops < 40; ++hops) {
-        struct stat st;
-        if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return true;
-        char buf[PATH_MAX];
-        ssize_t n = ::readlink(path.c_str(), buf, sizeof buf);
-        if (n <= 0 || size_t(n) >= sizeof buf) return false;
-        std::string target(buf, size_t(n));
-        if (target[0] != '/') {
-            const size_t slash = path.rfind('/');
-            if (slash != std::string::npos) target = path.substr(0, slash + 1) + target;
-        }
-        path = target;
-    }
-    errno = ELOOP;
-    return false;
-}
-
-// Replaces the file with text; `keep` holds the permissions and owner of the file it replaces, if any.
-bool write_atomically(const std::string& path, const std::string& text, const struct stat* keep) {
-    std::string tmp = path + ".tmp" + std::to_string(::getpid());
-    // A replacement stays private until it has the old file's permissions.
-    int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, keep ? 0600 : 0644);
-    if (fd < 0) return false;
-    auto give_up = [&](bool open) {
-        const int err = errno;
-        if (open) ::close(fd);
-        ::unlink(tmp.c_str());
-        errno = err;
-        return false;
-    };
-    size_t done = 0;
-    while (done < text.size()) {
-        ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return give_up(true);
-        done += size_t(n);
-    }
-    if (keep) {
-        // The owner first: a change of owner may clear set-id bits, which fchmod then puts back.
-        if (::fchown(fd, keep->st_uid, keep->st_gid) != 0 && ::fchown(fd, uid_t(-1), keep->st_gid) != 0) {
-            // Not ours to give away: the file becomes ours, with its old permissions.
-        }
-        if (::fchmod(fd, keep->st_mode & 07777) != 0) return give_up(true);
-    }
-    if (::fsync(fd) != 0) return give_up(true);
-    if (::close(fd) != 0) return give_up(false);
-    if (::rename(tmp.c_str(), path.c_str()) != 0) return give_up(false);
-    return true;
-}
-
 }  // namespace
 
 ProfileSection::ProfileSection(const std::string& section, const std::string& path) {
+    std::string text;
+    status_ = read_profile_file(path, text);
+    error_ = status_ == ProfileRead::Failed ? errno : 0;
     bool in_section = false;
-    for_each_line(path, [&](const std::string& line) {
+    for_each_line(text, [&](const std::string& line) {
         std::string name, k, v;
         if (section_name(line, name)) {
             in_section = iequals(name, section);
@@ -180,7 +135,18 @@ ProfileWrite write_profile_strings(const std::string& section,
         const bool denied = ::access(target.c_str(), W_OK) != 0 && (errno == EACCES || errno == EROFS);
         if ((st.st_mode & 0222) == 0 || denied) return ProfileWrite::ReadOnly;
     }
-    std::vector<std::string> lines = read_lines(target);
+    // Every other line is kept, so the file is read whole first; what is not a file of lines is
+    // never replaced.
+    std::string old_text;
+    switch (read_profile_file(target, old_text)) {
+        case ProfileRead::Read:
+        case ProfileRead::Missing: break;
+        case ProfileRead::NotRegular: return ProfileWrite::NotRegular;
+        case ProfileRead::TooLarge: return ProfileWrite::TooLarge;
+        case ProfileRead::Failed: return ProfileWrite::Failed;
+    }
+    std::vector<std::string> lines;
+    for_each_line(old_text, [&](const std::string& line) { lines.push_back(line); });
     std::vector<bool> written(values.size(), false);
     std::vector<std::string> out;
     bool in_section = false, section_seen = false;
@@ -214,7 +180,8 @@ ProfileWrite write_profile_strings(const std::string& section,
             for (size_t i = 0; i < values.size(); ++i)
                 if (iequals(values[i].first, k)) {
                     if (!written[i]) {
-                        out.push_back(values[i].first + "=" + values[i].second);
+                        const bool crlf = !line.empty() && line.back() == '\r';
+                        out.push_back(values[i].first + "=" + values[i].second + (crlf ? "\r" : ""));
                         written[i] = true;
                     }
                     replaced = true;  // a duplicate later line of the same key is dropped
@@ -230,9 +197,14 @@ ProfileWrite write_profile_strings(const std::string& section,
         out.push_back("[" + section + "]");
         flush_missing();
     }
-    std::ostringstream text;
-    for (const std::string& l : out) text << l << "\n";
-    return write_atomically(target, text.str(), regular ? &st : nullptr) ? ProfileWrite::Written : ProfileWrite::Failed;
+    std::string text;
+    for (const std::string& l : out) text.append(l).append("\n");
+    switch (replace_regular_file(target, text, 0644)) {
+        case FileReplace::Written: return ProfileWrite::Written;
+        case FileReplace::NotRegular: return ProfileWrite::NotRegular;
+        case FileReplace::Failed: break;
+    }
+    return ProfileWrite::Failed;
 }
 
 }  // namespace dl

@@ -31,6 +31,7 @@ const char* LoadStringText(int id) {
         case 99: return "Play Open";
         case 100: return "This file is no longer there; it has been taken off the recent files.";
         case 101: return "The picture could not be saved.";
+        case 102: return "The rest of the file (%llu bytes) could not be decoded; the sound ends at %.2f sec.";
         default: return "";
     }
 }

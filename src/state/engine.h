@@ -7,6 +7,7 @@
 #include <memory>
 #include <vector>
 
+#include "platform/decode_stream.h"
 #include "platform/wave_header.h"
 #include "platform/wave_in.h"
 #include "platform/wave_out.h"
@@ -38,6 +39,15 @@ inline uint32_t PlaybackProgress = 0;
 inline bool StopRequested = false;
 // The last run ended because the sound system took its device away.
 inline bool DeviceLost = false;
+// The last play ended before its sound did (the file shrank under it, or the rest of its stream
+// could not be decoded); a batch run then fails rather than pass the part it had for the whole.
+inline bool PlayEndedEarly = false;
+// What the decoder of the last converted play passed over, taken as its conversion closed.
+inline StreamDamage PlayedStreamDamage;
+// Memory mode: the sound goes on beyond what its one buffer holds (MemSize), and how many seconds
+// of it the buffer holds.
+inline bool MemoryBufferCut = false;
+inline double MemoryBufferSeconds = 0;
 inline int RecordStopState = 0;  // record port: 0 monitoring, 1 stop pressed, 2 handled
 inline bool FastLevelStyle = false;
 inline bool TickPacing = true;

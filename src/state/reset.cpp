@@ -47,6 +47,10 @@ void ResetProcessState() {
     PlaybackProgress = 0;
     StopRequested = false;
     DeviceLost = false;
+    PlayEndedEarly = false;
+    PlayedStreamDamage = StreamDamage{};
+    MemoryBufferCut = false;
+    MemoryBufferSeconds = 0;
     RecordStopState = 0;
     FastLevelStyle = false;
     TickPacing = true;

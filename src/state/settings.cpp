@@ -177,7 +177,21 @@ std::string text_of(const SettingsRecord& s, const Key& k) {
     return buf;
 }
 
-void correct(SettingsRecord& s, const Key& k) {
+// The text a key is written as. A name that the reader would change (surrounding blanks, which it
+// trims, or a pair of quotes around it, which it takes off) goes between quotes, so that what was
+// read is what is read back.
+std::string stored_text(const SettingsRecord& s, const Key& k) {
+    std::string text = text_of(s, k);
+    if (!is_name(k) || text.empty()) return text;
+    const bool blanks = std::isspace(static_cast<unsigned char>(text.front())) ||
+                        std::isspace(static_cast<unsigned char>(text.back()));
+    const bool quoted = text.size() >= 2 && (text.front() == '"' || text.front() == '\'') && text.back() == text.front();
+    return blanks || quoted ? "\"" + text + "\"" : text;
+}
+
+// Brings the key's value into range; when it had to, what was read and what is used instead go
+// into `notes` ("fftparam=40 is out of range, using 16").
+void correct(SettingsRecord& s, const Key& k, std::vector<std::string>* notes = nullptr) {
     const Range& r = k.range;
     if (!r.checked) return;
     const int64_t v = get(s, k);
@@ -185,15 +199,18 @@ void correct(SettingsRecord& s, const Key& k) {
     if (v < r.lo) fixed = r.below;
     else if (v > r.hi) fixed = r.above;
     else if (r.ends_only && v != r.lo && v != r.hi) fixed = r.above;
-    if (fixed != v) std::visit([&](auto field) {
+    if (fixed == v) return;
+    const std::string was = text_of(s, k);
+    std::visit([&](auto field) {
         using T = std::remove_cvref_t<decltype(s.*field)>;
         if constexpr (!std::is_same_v<T, std::string>) s.*field = T(fixed);
     }, k.field);
+    if (notes) notes->push_back(std::string(k.name) + "=" + was + " is out of range, using " + text_of(s, k));
 }
 
-void correct_all(SettingsRecord& s) {
-    for (const Key& k : kKeys) correct(s, k);
-}
+// Why the file of the last load was not read ("" when it was, or was missing), and its path: a file
+// that was not read is not written over at exit either.
+std::string g_refused_path, g_refused_why;
 
 }  // namespace
 
@@ -214,7 +231,7 @@ void clamp_memory_size() {
     if (PlatformVersion <= 779 && Settings.MemSize > 15) Settings.MemSize = 15;
 }
 
-void load_settings() {
+void load_settings(std::vector<std::string>* corrections) {
     const std::string path = settings_path();
     const SettingsRecord defaults;
     SettingsRecord s = Settings;
@@ -222,12 +239,23 @@ void load_settings() {
     const ProfileSection file(kSection, path);
     struct stat st{};
     const bool fresh = ::stat(path.c_str(), &st) != 0 && errno == ENOENT;
+    g_refused_path.clear();
+    g_refused_why.clear();
+    if (file.status() != ProfileRead::Read && file.status() != ProfileRead::Missing) {
+        g_refused_path = path;
+        switch (file.status()) {
+            case ProfileRead::NotRegular: g_refused_why = path + " is not a regular file"; break;
+            case ProfileRead::TooLarge: g_refused_why = path + " is larger than 16 MB"; break;
+            default: g_refused_why = "cannot read " + path + ": " + std::strerror(file.error()); break;
+        }
+        std::fprintf(stderr, "dewlark: settings: %s; starting on defaults\n", g_refused_why.c_str());
+    }
     for (const Key& k : kKeys) {
         if (!stored(k)) continue;
         const std::string fallback = fresh && k.fresh ? k.fresh : text_of(defaults, k);
         set_from_text(s, k, file.get(k.name, fallback, is_name(k) ? kNameBuffer : kValueBuffer));
+        correct(s, k, corrections);
     }
-    correct_all(s);
     Settings = s;
     ChosenRecordFormat.reset();
     clamp_memory_size();
@@ -235,6 +263,10 @@ void load_settings() {
 
 ProfileWrite save_settings() {
     const std::string path = settings_path();
+    if (!g_refused_path.empty() && g_refused_path == path) {
+        std::fprintf(stderr, "dewlark: settings not saved: %s\n", g_refused_why.c_str());
+        return ProfileWrite::Failed;
+    }
     if (!std::getenv("USERPROFILE") || !*std::getenv("USERPROFILE")) {
         std::string dir = path.substr(0, path.rfind('/'));
         ::mkdir(dir.substr(0, dir.rfind('/')).c_str(), 0755);
@@ -248,10 +280,14 @@ ProfileWrite save_settings() {
     }
     std::vector<std::pair<std::string, std::string>> values;
     for (const Key& k : kKeys)
-        if (stored(k)) values.emplace_back(k.name, text_of(s, k));
+        if (stored(k)) values.emplace_back(k.name, stored_text(s, k));
     const ProfileWrite result = write_profile_strings(kSection, values, path);
     if (result == ProfileWrite::ReadOnly)
         std::fprintf(stderr, "dewlark: settings not saved: %s is read-only\n", path.c_str());
+    else if (result == ProfileWrite::NotRegular)
+        std::fprintf(stderr, "dewlark: settings not saved: %s is not a regular file\n", path.c_str());
+    else if (result == ProfileWrite::TooLarge)
+        std::fprintf(stderr, "dewlark: settings not saved: %s is larger than 16 MB\n", path.c_str());
     else if (result == ProfileWrite::Failed)
         std::fprintf(stderr, "dewlark: settings not saved: cannot write %s: %s\n", path.c_str(), std::strerror(errno));
     return result;
@@ -269,14 +305,14 @@ void fit_record_settings(uint32_t mask) {
     if (fitted && !ChosenRecordFormat) ChosenRecordFormat = before;
 }
 
-bool set_setting_from_text(const std::string& key, const std::string& value) {
+bool set_setting_from_text(const std::string& key, const std::string& value, std::vector<std::string>* corrections) {
     if (key == "Decibel") return Settings.Decibel = to_int(value) != 0, true;
     if (key == "Expand") return Settings.Expand = to_int(value) != 0, true;
     const Key* k = find_key(key);
     if (!k) return false;
     SettingsRecord s = Settings;
     set_from_text(s, *k, value.substr(0, (is_name(*k) ? kNameBuffer : kValueBuffer) - 1));
-    correct(s, *k);
+    correct(s, *k, corrections);
     Settings = s;
     if (key == "MemSize") clamp_memory_size();
     return true;

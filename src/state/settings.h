@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/profile.h"
 
@@ -76,8 +77,12 @@ struct RecordFormatChoice {
 inline std::optional<RecordFormatChoice> ChosenRecordFormat;
 
 std::string settings_path();
-// Reads the file once; forgets a ChosenRecordFormat (the file's values are the user's).
-void load_settings();
+// Reads the file once; forgets a ChosenRecordFormat (the file's values are the user's). Values out
+// of range are corrected; with `corrections`, each correction is added there as a sentence
+// ("fftparam=40 is out of range, using 16"). A file that is not read (not a regular file, larger
+// than kProfileFileLimit, unreadable) gives the defaults, is named with the reason in one line on
+// stderr, and is not written over by save_settings.
+void load_settings(std::vector<std::string>* corrections = nullptr);
 // Writes every stored key, the chosen record format rather than a fitted one. A read-only file is
 // left as it is and a failed write leaves the old file whole; either is told in one line on stderr.
 ProfileWrite save_settings();
@@ -88,8 +93,10 @@ void clamp_memory_size();
 void fit_record_settings(uint32_t mask);
 
 // Sets one key from its text as load_settings would read it (also "Decibel" and "Expand");
-// false for an unknown key. Values are brought into range like stored ones.
-bool set_setting_from_text(const std::string& key, const std::string& value);
+// false for an unknown key. Values are brought into range like stored ones, a correction told in
+// `corrections` as load_settings tells it.
+bool set_setting_from_text(const std::string& key, const std::string& value,
+                           std::vector<std::string>* corrections = nullptr);
 
 // Whether a name (a device, a file or a folder) comes back from the file exactly as it was stored:
 // it fits the value buffer, is one line, and has no surrounding blanks or quotes.

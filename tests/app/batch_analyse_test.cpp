@@ -1,8 +1,12 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <cstdlib>
 #include <sstream>
 #include <string>
@@ -182,6 +186,66 @@ TEST(BatchAnalyse, APictureThatCannotBeWrittenFailsAndLeavesTheOldFileWhole) {
     r = dl_test::run_program("--analyse " + sine_wav() + " --png " + dir + "/missing/shot.png");
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("No such file or directory"), std::string::npos) << r.err;
+}
+
+TEST(BatchAnalyse, APictureGoesOnlyOverARegularFileAndKeepsItsPermissions) {
+    const std::string dir = dl_test::temp_dir();
+    auto picture = [&](const std::string& png) { return analyse(sine_wav() + " --png '" + png + "'"); };
+    struct stat st {};
+
+    // A FIFO and a device node by the name are left as they were, and the run fails saying why.
+    const std::string fifo = dir + "/fifo.png", node = dir + "/node.png";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+    const bool have_node = ::mknod(node.c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0;
+    for (const std::string& path : have_node ? std::vector<std::string>{fifo, node} : std::vector<std::string>{fifo}) {
+        const BatchRun r = picture(path);
+        EXPECT_EQ(r.status, 1) << path;
+        EXPECT_NE(r.err.find("cannot write " + path + ": not a regular file"), std::string::npos) << r.err;
+        ASSERT_EQ(::lstat(path.c_str(), &st), 0);
+        EXPECT_TRUE(path == fifo ? S_ISFIFO(st.st_mode) : S_ISCHR(st.st_mode)) << path;
+    }
+    // A link: the picture goes to the file it names, and the link stays; one to a FIFO fails.
+    dl_test::write_file(dir + "/target.png", "old");
+    const std::string link = dir + "/link.png", fifo_link = dir + "/fifo_link.png";
+    ASSERT_EQ(::symlink("target.png", link.c_str()), 0);
+    ASSERT_EQ(::symlink("fifo.png", fifo_link.c_str()), 0);
+    EXPECT_EQ(picture(link).status, 0);
+    ASSERT_EQ(::lstat(link.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    EXPECT_EQ(dl_test::read_file(dir + "/target.png").substr(1, 3), "PNG");
+    EXPECT_EQ(picture(fifo_link).status, 1);
+    ASSERT_EQ(::stat(fifo.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+
+    // A private picture stays private; a new one is made as a plain create makes it.
+    const std::string own = dl_test::write_file(dir + "/own.png", "old");
+    ASSERT_EQ(::chmod(own.c_str(), 0600), 0);
+    EXPECT_EQ(picture(own).status, 0);
+    ASSERT_EQ(::stat(own.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0600u);
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    EXPECT_EQ(picture(dir + "/new.png").status, 0);
+    ASSERT_EQ(::stat((dir + "/new.png").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0666u & ~mask);
+
+    // The longest name a folder takes.
+    const std::string longest = dir + "/" + std::string(251, 'p') + ".png";
+    const BatchRun r = picture(longest);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(dl_test::read_file(longest).substr(1, 3), "PNG");
+}
+
+TEST(BatchAnalyse, SettingsTheRunCorrectsAreSaidOnceEach) {
+    const std::string profile = dl_test::temp_dir();
+    dl_test::write_file(profile + "/dewlark.INI", "[dewlark]\nfftparam=40\nmado=3\n");
+    const dl_test::ProgramRun r = dl_test::run_program_env(
+        "USERPROFILE=" + profile, "--analyse " + sine_wav() + " --set fftparam=40 --set mado=9 --set freqnum=7");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "dewlark: settings: fftparam=40 is out of range, using 16\n"
+                     "dewlark: settings: mado=9 is out of range, using 0\n");
+    // Nothing of it is saved.
+    EXPECT_EQ(dl_test::read_file(profile + "/dewlark.INI"), "[dewlark]\nfftparam=40\nmado=3\n");
 }
 
 }  // namespace

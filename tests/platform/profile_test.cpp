@@ -51,6 +51,18 @@ TEST(ProfileTest, WritesReplaceKeysInPlaceAndAddNewOnesToTheSection) {
     EXPECT_EQ(dl::get_profile_string("t", "z", "", 32, path), "9");
 }
 
+TEST(ProfileTest, LinesOfAWindowsEditorKeepTheirEndsAndASecondWriteChangesNothing) {
+    const std::string dir = dl_test::temp_dir();
+    const std::string text = "; from an editor\r\n[s]\r\na=1\r\nodd=x\r\r\r\n[t]\r\nz=9";
+    const std::string path = dl_test::write_file(dir + "/crlf.ini", text);
+    ASSERT_EQ(dl::write_profile_strings("s", {{"a", "2"}, {"c", "3"}}, path), dl::ProfileWrite::Written);
+    const std::string once = dl_test::read_file(path);
+    EXPECT_EQ(once, "; from an editor\r\n[s]\r\na=2\r\nodd=x\r\r\r\nc=3\n[t]\r\nz=9\n");
+    EXPECT_EQ(dl::get_profile_string("s", "odd", "", 32, path), "x");
+    ASSERT_EQ(dl::write_profile_strings("s", {{"a", "2"}, {"c", "3"}}, path), dl::ProfileWrite::Written);
+    EXPECT_EQ(dl_test::read_file(path), once);
+}
+
 TEST(ProfileTest, ValuesAreTrimmedAndCutToTheBuffer) {
     const std::string path = dl_test::write_file(dl_test::temp_dir() + "/c.ini", "[s]\nk =  hello world  \r\n");
     EXPECT_EQ(dl::get_profile_string("s", "k", "", 32, path), "hello world");

@@ -2,10 +2,17 @@
 // user chose rather than the one fitted to the input device.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <functional>
 #include <sstream>
 
 #include "platform/profile.h"
@@ -36,6 +43,52 @@ protected:
     static std::string value_in(const std::string& path, const std::string& key) {
         return dl::get_profile_string("dewlark", key, "(none)", 32, path);
     }
+    // Runs `body` in a child process with its standard error in a file and (plain builds) at most
+    // 512 MB of address space: its exit status (-1 when it was killed after `seconds` or by a
+    // signal) and what it said.
+    struct ChildRun {
+        int status = -1;
+        std::string err;
+    };
+    ChildRun in_child(const std::function<int()>& body, int seconds = 20) const {
+        const std::string err = dir_ + "/child.err";
+        std::fflush(stderr);
+        const pid_t pid = fork();
+        if (pid == 0) {
+            const int fd = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            if (fd < 0 || dup2(fd, 2) < 0) _exit(126);
+#if !defined(__SANITIZE_ADDRESS__)
+            // A sanitizer maps terabytes of shadow: only a plain build can be held to this.
+            const struct rlimit memory = {512u << 20, 512u << 20};
+            setrlimit(RLIMIT_AS, &memory);
+#endif
+            const int status = body();
+            std::fflush(stderr);
+            _exit(status);
+        }
+        ChildRun r;
+        int st = 0;
+        for (int waited = 0; waited < seconds * 100; ++waited) {
+            if (waitpid(pid, &st, WNOHANG) == pid) {
+                r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+                r.err = dl_test::read_file(err);
+                return r;
+            }
+            usleep(10000);
+        }
+        kill(pid, SIGKILL);
+        waitpid(pid, &st, 0);
+        r.err = dl_test::read_file(err);
+        return r;
+    }
+    // In the child: the settings are the defaults, and saving leaves the file alone.
+    static int loads_defaults_and_saves_nothing() {
+        dl::load_settings();
+        const bool defaults = Settings.sex == 0 && Settings.fftparam == 12 && Settings.MemSize == 15;
+        Settings.sex = 2;
+        const dl::ProfileWrite w = dl::save_settings();
+        return defaults && w != dl::ProfileWrite::Written ? 0 : 1;
+    }
     std::string dir_;
 };
 
@@ -53,15 +106,20 @@ TEST_F(SettingsFileTest, AReadOnlyOrUnwritableFileIsLeftWholeAndSaidSoOnce) {
     EXPECT_EQ(mode_of(ini()), 0444u);
     EXPECT_EQ(err, "dewlark: settings not saved: " + ini() + " is read-only\n");
 
-    // A write that fails (the path is a folder) also says so in one line, naming the file.
+    // A name that is a folder is left as it is, and said so in one line.
     const std::string blocked = dl_test::temp_dir();
     ASSERT_EQ(::mkdir((blocked + "/dewlark.INI").c_str(), 0755), 0);
     setenv("USERPROFILE", blocked.c_str(), 1);
     testing::internal::CaptureStderr();
+    EXPECT_EQ(dl::save_settings(), dl::ProfileWrite::NotRegular);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "dewlark: settings not saved: " + blocked + "/dewlark.INI is not a regular file\n");
+    // A write that fails (the folder is gone) also says so in one line, naming the file.
+    setenv("USERPROFILE", (blocked + "/gone").c_str(), 1);
+    testing::internal::CaptureStderr();
     EXPECT_EQ(dl::save_settings(), dl::ProfileWrite::Failed);
     const std::string failed = testing::internal::GetCapturedStderr();
-    EXPECT_EQ(failed.rfind("dewlark: settings not saved: cannot write " + blocked + "/dewlark.INI: ", 0), 0u) << failed;
-    EXPECT_EQ(std::count(failed.begin(), failed.end(), '\n'), 1);
+    EXPECT_EQ(failed, "dewlark: settings not saved: cannot write " + blocked + "/gone/dewlark.INI: No such file or directory\n");
 
     // A file written as it should be says nothing.
     setenv("USERPROFILE", dir_.c_str(), 1);
@@ -171,6 +229,79 @@ TEST_F(SettingsFileTest, LoadingReadsTheFileOnceHoweverLargeItIs) {
     dl::load_settings();
     EXPECT_EQ(dl::profile_file_reads() - small, 1);
     EXPECT_EQ(Settings.sex, 1);
+}
+
+TEST_F(SettingsFileTest, AFifoIsNotWaitedOnAndADeviceIsNeitherReadNorReplaced) {
+    // A FIFO by the name: every start would wait for a writer for ever.
+    ASSERT_EQ(::mkfifo(ini().c_str(), 0644), 0);
+    ChildRun r = in_child(loads_defaults_and_saves_nothing);
+    EXPECT_EQ(r.status, 0) << "a start that waits or reads wrong";
+    EXPECT_EQ(r.err, "dewlark: settings: " + ini() + " is not a regular file; starting on defaults\n"
+                     "dewlark: settings not saved: " + ini() + " is not a regular file\n");
+    struct stat st {};
+    ASSERT_EQ(::lstat(ini().c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+    ::unlink(ini().c_str());
+
+    // A link to a device node, one that reads as nothing and one that never ends.
+    for (const dev_t device : {makedev(1, 3), makedev(1, 5)}) {
+        const std::string node = dir_ + "/node";
+        ::unlink(node.c_str());
+        if (::mknod(node.c_str(), S_IFCHR | 0666, device) != 0) GTEST_SKIP() << "mknod: " << std::strerror(errno);
+        ::unlink(ini().c_str());
+        ASSERT_EQ(::symlink("node", ini().c_str()), 0);
+        r = in_child(loads_defaults_and_saves_nothing);
+        EXPECT_EQ(r.status, 0) << major(device) << "," << minor(device);
+        EXPECT_EQ(r.err.rfind("dewlark: settings: " + ini() + " is not a regular file; starting on defaults\n", 0), 0u)
+            << r.err;
+        ASSERT_EQ(::stat(node.c_str(), &st), 0);
+        EXPECT_TRUE(S_ISCHR(st.st_mode)) << "the node was replaced";
+        EXPECT_EQ(st.st_rdev, device);
+        EXPECT_TRUE(is_link(ini()));
+    }
+}
+
+TEST_F(SettingsFileTest, AFileFarLargerThanSettingsIsLeftAsItIs) {
+    dl_test::write_file(ini(), "[dewlark]\nsex=1\n");
+    ASSERT_EQ(::truncate(ini().c_str(), off_t(dl::kProfileFileLimit) + 1), 0);
+    const ChildRun r = in_child(loads_defaults_and_saves_nothing);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "dewlark: settings: " + ini() + " is larger than 16 MB; starting on defaults\n"
+                     "dewlark: settings not saved: " + ini() + " is larger than 16 MB\n");
+    struct stat st {};
+    ASSERT_EQ(::stat(ini().c_str(), &st), 0);
+    EXPECT_EQ(st.st_size, off_t(dl::kProfileFileLimit) + 1);
+    EXPECT_EQ(dl_test::read_file(ini()).substr(0, 16), "[dewlark]\nsex=1\n");
+
+    // Up to the limit it is a settings file like any other.
+    ASSERT_EQ(::truncate(ini().c_str(), off_t(dl::kProfileFileLimit)), 0);
+    testing::internal::CaptureStderr();
+    dl::load_settings();
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    EXPECT_EQ(Settings.sex, 1);
+}
+
+TEST_F(SettingsFileTest, CorrectionsAreToldToWhoAsksAndTheWindowsLoadIsQuiet) {
+    dl_test::write_file(ini(), "[dewlark]\nfftparam=40\ndisplay=5\nMemSize=1000\nbits=12\ndeltatime=x\nmado=3\n");
+    std::vector<std::string> told;
+    dl::load_settings(&told);
+    EXPECT_EQ(told, (std::vector<std::string>{"deltatime=0 is out of range, using 32",
+                                              "MemSize=1000 is out of range, using 255",
+                                              "bits=12 is out of range, using 16",
+                                              "display=5 is out of range, using 109",
+                                              "fftparam=40 is out of range, using 16"}));
+    EXPECT_EQ(Settings.fftparam, 16);
+    EXPECT_EQ(Settings.mado, 3);
+    testing::internal::CaptureStderr();
+    dl::load_settings();
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    EXPECT_EQ(Settings.fftparam, 16);
+    // A value given for one run is told the same way; one in range is not.
+    told.clear();
+    EXPECT_TRUE(dl::set_setting_from_text("freqnum", "5000", &told));
+    EXPECT_TRUE(dl::set_setting_from_text("freqnum", "12", &told));
+    EXPECT_EQ(told, std::vector<std::string>{"freqnum=5000 is out of range, using 999"});
+    EXPECT_EQ(Settings.freqnum, 12);
 }
 
 }  // namespace

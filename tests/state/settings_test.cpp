@@ -92,6 +92,24 @@ TEST_F(SettingsTest, RoundTripKeepsEveryValue) {
     EXPECT_EQ(Settings.mado, 5);
 }
 
+TEST_F(SettingsTest, NamesInQuotesOrWithBlanksComeBackAsTheyWereRead) {
+    write_ini("Recent1=\"\"take \"one\"\"\"\nOpenFolder=\" /spaced \"\nOutputDevice='x'\nInputDevice=\"\n");
+    dl::load_settings();
+    EXPECT_EQ(Settings.Recent1, "\"take \"one\"\"");
+    EXPECT_EQ(Settings.OpenFolder, " /spaced ");
+    EXPECT_EQ(Settings.OutputDevice, "x");
+    EXPECT_EQ(Settings.InputDevice, "\"");
+    const dl::SettingsRecord first = Settings;
+    dl::save_settings();
+    const std::string once = dl_test::read_file(ini());
+    dl::load_settings();
+    EXPECT_EQ(Settings.Recent1, first.Recent1);
+    EXPECT_EQ(Settings.OpenFolder, first.OpenFolder);
+    EXPECT_EQ(Settings.InputDevice, first.InputDevice);
+    dl::save_settings();
+    EXPECT_EQ(dl_test::read_file(ini()), once) << "a second save changes nothing";
+}
+
 TEST_F(SettingsTest, AFileWithoutTheDeviceKeysChoosesTheDefaults) {
     write_ini("sex=1\ndeltatime=1024\nmado=3\n");
     Settings.InputDevice = "left over";
@@ -261,11 +279,12 @@ TEST_F(SettingsTest, EmptyUserProfileUsesTheConfigFolder) {
 }
 
 TEST_F(SettingsTest, AFailedWriteLeavesNothingHalfWritten) {
-    // The settings path is a folder: the replacement cannot be renamed over it.
+    // The settings path is a folder: no replacement is made for it.
     const std::string blocked = dir_ + "/blocked";
     ASSERT_EQ(mkdir(blocked.c_str(), 0755), 0);
     ASSERT_EQ(mkdir((blocked + "/dewlark.INI").c_str(), 0755), 0);
-    EXPECT_EQ(dl::write_profile_strings("dewlark", {{"sex", "1"}}, blocked + "/dewlark.INI"), dl::ProfileWrite::Failed);
+    EXPECT_EQ(dl::write_profile_strings("dewlark", {{"sex", "1"}}, blocked + "/dewlark.INI"),
+              dl::ProfileWrite::NotRegular);
     int entries = 0;
     for (DIR* d = opendir(blocked.c_str()); d;) {
         dirent* e = readdir(d);
