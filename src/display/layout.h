@@ -1,4 +1,5 @@
 #pragma once
+#include "display/graph_area.h"
 #include "resources/command_ids.h"
 #include "state/layout_units.h"
 #include "state/settings.h"
@@ -6,7 +7,6 @@
 namespace dl {
 
 // Where things sit in the client area, in the layout units of the fixed font.
-inline constexpr int kGraphHeight = 256;
 
 // True when the window is too narrow for the amplitude scale right of the graph.
 inline bool ScaleColumnHasNoRoom() { return 2 * CellWidth + GraphWidth == WindowWidth; }

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <memory>
 
+#include "display/graph_area.h"
 #include "platform/font.h"
 #include "platform/format_text.h"
 #include "state/layout_units.h"
@@ -67,18 +68,15 @@ void RedrawTunerReadout(const BlockAnalysis& a) {
     Dc& target = Settings.UseMemDC && DrawSurfaceStore.dc ? *DrawSurfaceStore.dc : window.dc();
     HideTunerReadout(target);
     if (Settings.tuner && a.spectrum) ShowTunerReadout(target, a);
-    if (&target != &window.dc()) {
-        const int x = CellWidth, y = 13 * CellHeight;
-        window.dc().bit_blt(x, y, GraphWidth, 256, target, x, y);
-    }
+    if (&target != &window.dc()) CopyGraph(window.dc(), target);
 }
 
 void ShowTunerReadout(Dc& window, const BlockAnalysis& a) {
     TunerRecord& t = Tuner;
     if (!Settings.tuner || t.shown) return;
     const int X = CellWidth, Y = CellHeight;
-    t.left = X + 1;
-    t.top = 13 * Y + 1;
+    t.left = GraphLeft() + 1;
+    t.top = GraphTop() + 1;
     t.width = std::min(22 * X, GraphWidth - 2);
     t.height = 13 * Y;
     const double scale = window.surface().scale();

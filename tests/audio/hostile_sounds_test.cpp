@@ -58,7 +58,7 @@ std::string ogg_page(uint8_t flags, int64_t granule, uint32_t sequence, const st
     }
     std::string page = "OggS" + std::string(1, '\0') + char(flags);
     for (int i = 0; i < 8; ++i) page += char(uint64_t(granule) >> (8 * i));
-    page += le32(0x5EED) + le32(sequence) + le32(0) + char(lacing.size()) + lacing + body;
+    page += u32le(0x5EED) + u32le(sequence) + u32le(0) + char(lacing.size()) + lacing + body;
     play_test::seal_ogg_page(page);
     return page;
 }
@@ -114,8 +114,8 @@ TEST_F(HostileSounds, AFlacTailFullOfFrameHeadersIsSearchedInOnePass) {
 
 TEST_F(HostileSounds, InfoRefusesWhatNoAnalysisCanPlay) {
     // A float WAVE file of less than a sample, and an MP3 frame header followed by no frames.
-    const std::string fmt = std::string("\x03\x00\x01\x00", 4) + le32(44100) + le32(176400) + std::string("\x04\x00\x20\x00", 4);
-    const std::string wave = "RIFF" + le32(4 + 24 + 11) + "WAVEfmt " + le32(16) + fmt + "data" + le32(3) + std::string(3, '\x01');
+    const std::string float_format = dl_test::pcm_fmt(1, 44100, 32, -1, -1, 3);
+    const std::string wave = dl_test::wave(float_format, std::string(3, '\x01'), false);
     std::string mp3 = mp3_tone().substr(0, 4) + play_test::pattern(20000, 3);
     for (const std::string& path : {dl_test::write_file(dir() + "/short.wav", wave), dl_test::write_file(dir() + "/junk.mp3", mp3)}) {
         const dl_test::ProgramRun info = dl_test::run_program("--info " + path);
@@ -190,9 +190,9 @@ TEST_F(HostileSounds, AnMp3WhoseRestCannotBeDecodedEndsWithAMessage) {
 TEST_F(HostileSounds, MemoryModeSizesATinyOpusFileByItsBytes) {
     // 326 bytes: the head, empty comments, and 104 packets of a byte (20 ms each), the last page
     // claiming 100 s, which makes the stream's byte rate two bytes a second.
-    std::string head = "OpusHead" + std::string("\x01\x02\x38\x01", 4) + le32(48000) + std::string(3, '\0');
+    std::string head = "OpusHead" + std::string("\x01\x02\x38\x01", 4) + u32le(48000) + std::string(3, '\0');
     std::vector<std::string> packets(104, std::string(1, char(0xFC)));
-    const std::string file = ogg_page(2, 0, 0, {head}) + ogg_page(0, 0, 1, {"OpusTags" + le32(0) + le32(0)}) +
+    const std::string file = ogg_page(2, 0, 0, {head}) + ogg_page(0, 0, 1, {"OpusTags" + u32le(0) + u32le(0)}) +
                              ogg_page(4, 100 * 48000 + 312, 2, packets);
     ASSERT_EQ(file.size(), 326u);
     const std::string path = dl_test::write_file(dir() + "/tiny.opus", file);
