@@ -6,6 +6,7 @@
 
 #include "analysis/note_names.h"
 #include "display/graph_area.h"
+#include "display/overlay.h"
 #include "display/readouts.h"
 #include "display/spectrogram.h"
 #include "display/spectrogram_colours.h"
@@ -91,15 +92,7 @@ std::string HoverReadoutText(int x, int y) {
     return text;
 }
 
-void HideHoverReadout(Dc& window) {
-    HoverRecord& h = Hover;
-    if (!h.shown) return;
-    h.shown = false;
-    if (h.under && h.under->scale() == window.surface().scale()) {
-        Dc saved(*h.under);
-        window.bit_blt(h.left, h.top, h.width, h.height, saved, 0, 0);
-    }
-}
+void HideHoverReadout(Dc& window) { RestoreUnderOverlay(window, Hover); }
 
 void ShowHoverReadout(Dc& window) {
     HoverRecord& h = Hover;
@@ -112,11 +105,7 @@ void ShowHoverReadout(Dc& window) {
     h.height = 2 * CellHeight + 2;
     h.left = std::max(GraphLeft(), GraphRight() - h.width);
     h.top = GraphTop();
-    const double scale = window.surface().scale();
-    if (!h.under || h.under->scale() != scale || h.under->width() < h.width || h.under->height() < h.height)
-        h.under = std::make_unique<Surface>(std::max(h.width, 32 * X), h.height, scale);
-    Dc saved(*h.under);
-    saved.bit_blt(0, 0, h.width, h.height, window, h.left, h.top);
+    SaveUnderOverlay(window, h, 32 * X);
     {
         DcStateGuard keep(window);
         window.set_bk_mode(BkMode::Opaque);

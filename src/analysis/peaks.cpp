@@ -181,7 +181,8 @@ double ResolvedFloorHz(int n, int samples, bool precise, double rate) {
 }
 
 // A label for the peak at line b in row i, with its frequency as the chosen method reads it.
-PeakLabel FrequencyLabel(const double* re, const double* im, int n, int b, int i, int samples, double rate, bool precise) {
+PeakLabel FrequencyLabel(const double* re, const double* im, int n, int b, int i, int samples, double rate,
+                         bool precise) {
     const SettingsRecord& s = Settings;
     PeakLabel label;
     label.row = i;

@@ -15,7 +15,9 @@ inline int GraphLeft() { return CellWidth; }
 inline int GraphTop() { return 13 * CellHeight; }
 inline int GraphRight() { return CellWidth + GraphWidth; }
 inline int GraphBottom() { return 13 * CellHeight + kGraphHeight; }
-inline bool InGraph(int x, int y) { return x >= GraphLeft() && x < GraphRight() && y >= GraphTop() && y < GraphBottom(); }
+inline bool InGraph(int x, int y) {
+    return x >= GraphLeft() && x < GraphRight() && y >= GraphTop() && y < GraphBottom();
+}
 // The row of the frequency labels under the graph.
 inline int FrequencyAxisTop() { return GraphBottom() + 4; }
 // The graph as drawn on `from` (the memory surface) onto `to`.
@@ -26,7 +28,8 @@ inline void CopyGraph(Dc& to, Dc& from) {
 // The linear frequency axis: lines per pixel column where the lines outnumber the columns, else
 // columns per line.
 struct LinearAxis {
-    LinearAxis(int bins, int width) : lines_per_column(std::max(bins / width, 1)), columns_per_line(std::max(width / bins, 1)) {}
+    LinearAxis(int bins, int width)
+        : lines_per_column(std::max(bins / width, 1)), columns_per_line(std::max(width / bins, 1)) {}
     int column(int line) const { return int((int64_t(line) * columns_per_line) / lines_per_column); }
     // The line position (fractional) at the left edge of column c.
     double line_at(double c) const { return c * lines_per_column / columns_per_line; }

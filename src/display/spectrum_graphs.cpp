@@ -41,6 +41,13 @@ struct BinLayout {
     std::vector<int32_t> trace_first;         // first bin of each of them (one more at the end: B)
     int bar_columns = 0;
 
+    // A fresh layout of b bins for view v at the current graph width and bar style.
+    void start(int v, int b) {
+        *this = BinLayout{v, b, GraphWidth, Settings.fftparam, Settings.futosa, Settings.ColorScale, {}, {}, {}, {}, {}, 0};
+        trace.resize(size_t(b));
+        first.assign(size_t(width), INT32_MAX);
+        last.assign(size_t(width), -1);
+    }
     bool matches(int v, int b) const {
         return view == v && bins == b && width == GraphWidth && fftparam == Settings.fftparam &&
                futosa == Settings.futosa && colour == Settings.ColorScale;
@@ -72,15 +79,12 @@ void AddBar(BinLayout& l, int bin, int left, int w) {
 
 const BinLayout& LinearLayout(int B) {
     static BinLayout l;
-    if (l.matches(109, B)) return l;
+    if (l.matches(kViewLinear, B)) return l;
+    l.start(kViewLinear, B);
     const int W = GraphWidth;
-    l = BinLayout{109, B, W, Settings.fftparam, Settings.futosa, Settings.ColorScale, {}, {}, {}, {}, {}, 0};
     const LinearAxis axis(B, W);
     int w = Settings.futosa == 2 ? 2 : 1;
     if (Settings.futosa == 2 && Settings.fftparam <= 9) w = W >> (Settings.fftparam - 1);
-    l.trace.resize(size_t(B));
-    l.first.assign(size_t(W), INT32_MAX);
-    l.last.assign(size_t(W), -1);
     for (int i = 0; i < B; ++i) {
         const int x = axis.column(i);
         l.trace[i] = int16_t(x);
@@ -92,14 +96,10 @@ const BinLayout& LinearLayout(int B) {
 
 const BinLayout& LogLayout(int B) {
     static BinLayout l;
-    if (l.matches(110, B)) return l;
-    const int W = GraphWidth;
-    l = BinLayout{110, B, W, Settings.fftparam, Settings.futosa, Settings.ColorScale, {}, {}, {}, {}, {}, 0};
-    const LogAxis axis(B, W);
+    if (l.matches(kViewLog, B)) return l;
+    l.start(kViewLog, B);
+    const LogAxis axis(B, GraphWidth);
     auto at = [&](double line) { return int(axis.offset(line)); };
-    l.trace.resize(size_t(B));
-    l.first.assign(size_t(W), INT32_MAX);
-    l.last.assign(size_t(W), -1);
     const bool fat = Settings.futosa == 2, coloured = Settings.ColorScale != 0;
     for (int i = 0; i < B; ++i) {
         const int x = i == 0 ? 0 : at(i);

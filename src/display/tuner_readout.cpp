@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "display/graph_area.h"
+#include "display/overlay.h"
 #include "platform/font.h"
 #include "platform/format_text.h"
 #include "state/layout_units.h"
@@ -51,15 +52,7 @@ int TunerNeedleOffset(double cents, int half) {
     return int(std::lround(std::clamp(cents, -50.0, 50.0) / 50 * half));
 }
 
-void HideTunerReadout(Dc& window) {
-    TunerRecord& t = Tuner;
-    if (!t.shown) return;
-    t.shown = false;
-    if (t.under && t.under->scale() == window.surface().scale()) {
-        Dc saved(*t.under);
-        window.bit_blt(t.left, t.top, t.width, t.height, saved, 0, 0);
-    }
-}
+void HideTunerReadout(Dc& window) { RestoreUnderOverlay(window, Tuner); }
 
 void ForgetTunerReadout() { Tuner.shown = false; }
 
@@ -79,11 +72,7 @@ void ShowTunerReadout(Dc& window, const BlockAnalysis& a) {
     t.top = GraphTop() + 1;
     t.width = std::min(22 * X, GraphWidth - 2);
     t.height = 13 * Y;
-    const double scale = window.surface().scale();
-    if (!t.under || t.under->scale() != scale || t.under->width() < t.width || t.under->height() < t.height)
-        t.under = std::make_unique<Surface>(t.width, t.height, scale);
-    Dc saved(*t.under);
-    saved.bit_blt(0, 0, t.width, t.height, window, t.left, t.top);
+    SaveUnderOverlay(window, t);
     t.shown = true;
 
     DcStateGuard keep(window);

@@ -193,8 +193,8 @@ private:
     // wide (thin columns would otherwise alternate between one and two device pixels).
     void tile(int c) {
         if (c >= 0 && c < n_)
-            std::fill(t_.device_current.begin() + t_.bounds[size_t(c)], t_.device_current.begin() + t_.bounds[size_t(c) + 1],
-                      t_.current[c]);
+            std::fill(t_.device_current.begin() + t_.bounds[size_t(c)],
+                      t_.device_current.begin() + t_.bounds[size_t(c) + 1], t_.current[c]);
     }
     void spill(int c) {
         if (s_.whole != 0 || c < 0 || c + 1 >= n_ || !t_.current[c] || t_.current[c + 1]) return;

@@ -17,9 +17,10 @@ constexpr uint64_t kMaxPacketFrames = 5760;
 // A page is decoded only once it is complete; pages are at most about 64 KiB.
 constexpr uint64_t kHeldPageBytes = 65536;
 
-class OpusStreamDecoder final : public StreamDecoder {
+class OpusStreamDecoder final : public OggPacketDecoder {
 public:
-    OpusStreamDecoder(unsigned channels, uint32_t avg) : channels_(channels) {
+    OpusStreamDecoder(unsigned channels, uint32_t avg)
+        : OggPacketDecoder(kHeldPageBytes, kMaxPacketFrames), channels_(channels) {
         // Opus packs a 120 ms packet into a couple of bytes at most; allow eight times the
         // average density, within what a byte can carry.
         const uint64_t pcm = uint64_t(kOpusRate) * channels * 2;
@@ -28,32 +29,12 @@ public:
     }
     ~OpusStreamDecoder() override { end_link(); }
 
-    void decode(const uint8_t* src, size_t len, std::vector<int16_t>& out) override {
-        if (stopped_ || len == 0) return;
-        if (!pages_.push(src, len)) {
-            stopped_ = true;
-            return;
-        }
-        ogg_page page;
-        while (!stopped_ && pages_.next_page(page)) take_page(page, out);
-    }
-
-    bool format_changed() const override { return changed_; }
-
-    uint64_t max_frames(uint64_t len) const override {
-        return (len + kHeldPageBytes) * frames_per_byte_ + 2 * kMaxPacketFrames;
-    }
     // A packet of two bytes can hold 120 ms.
     uint64_t max_stream_frames(uint64_t len) const override {
         return std::min(max_frames(len), len * (kMaxPacketFrames / 2) + 2 * kMaxPacketFrames);
     }
-    uint64_t max_source(uint64_t frames) const override {
-        const uint64_t fixed = kHeldPageBytes * frames_per_byte_ + 2 * kMaxPacketFrames;
-        return frames < fixed ? 0 : (frames - fixed) / frames_per_byte_;
-    }
-
 private:
-    void take_page(ogg_page& page, std::vector<int16_t>& out) {
+    void take_page(ogg_page& page, std::vector<int16_t>& out) override {
         if (ogg_page_bos(&page)) {
             begin_link(page);
             return;
@@ -120,11 +101,6 @@ private:
         linked_ = true;
     }
 
-    void stop_for_change() {
-        changed_ = true;
-        stopped_ = true;
-    }
-
     void end_link() {
         if (!decoder_) return;
         opus_multistream_decoder_destroy(decoder_);
@@ -133,16 +109,12 @@ private:
     }
 
     unsigned channels_;
-    uint64_t frames_per_byte_ = 256;
     std::vector<opus_int16> pcm_;
-    OggPageWalker pages_;
     OpusMSDecoder* decoder_ = nullptr;  // with the link of pages_, while one is open
     unsigned skip_left_ = 0;
     uint64_t link_frames_ = 0;  // decoded in this link, the pre-skip included
     bool tags_seen_ = false;
     bool linked_ = false;
-    bool changed_ = false;
-    bool stopped_ = false;
 };
 
 }  // namespace

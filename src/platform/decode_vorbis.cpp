@@ -21,10 +21,10 @@ constexpr uint64_t kMaxPacketFrames = 4096;
 // that earlier blocks brought; encoders close pages at about 4 KiB.
 constexpr uint64_t kHeldPageBytes = 8192;
 
-class VorbisDecoder final : public StreamDecoder {
+class VorbisDecoder final : public OggPacketDecoder {
 public:
     VorbisDecoder(uint32_t rate, unsigned channels, uint32_t avg)
-        : rate_(rate), channels_(channels) {
+        : OggPacketDecoder(kHeldPageBytes, kMaxPacketFrames), rate_(rate), channels_(channels) {
         // Vorbis has no hard ceiling on samples per byte (silence packs into a
         // byte or two per block); allow eight times the nominal density.
         const uint64_t pcm = uint64_t(rate) * channels * 2;
@@ -32,37 +32,15 @@ public:
     }
     ~VorbisDecoder() override { end_link(); }
 
-    void decode(const uint8_t* src, size_t len, std::vector<int16_t>& out) override {
-        if (stopped_ || len == 0) return;
-        if (!pages_.push(src, len)) {
-            stopped_ = true;
-            return;
-        }
-        ogg_page page;
-        while (!stopped_ && pages_.next_page(page)) take_page(page, out);
-    }
-
-    bool format_changed() const override { return changed_; }
-
-    uint64_t max_frames(uint64_t len) const override {
-        return (len + kHeldPageBytes) * frames_per_byte_ + 2 * kMaxPacketFrames;
-    }
-
     // A packet of a byte or two can end a long block.
     uint64_t max_stream_frames(uint64_t len) const override {
         return std::min(max_frames(len), (len + 2) * kMaxPacketFrames);
     }
 
-    uint64_t max_source(uint64_t frames) const override {
-        const uint64_t fixed = kHeldPageBytes * frames_per_byte_ + 2 * kMaxPacketFrames;
-        if (frames < fixed) return 0;
-        return (frames - fixed) / frames_per_byte_;
-    }
-
 private:
     enum class State { SeekingLink, Headers, Audio, LinkEnded };
 
-    void take_page(ogg_page& page, std::vector<int16_t>& out) {
+    void take_page(ogg_page& page, std::vector<int16_t>& out) override {
         const int serial = ogg_page_serialno(&page);
         if (ogg_page_bos(&page)) {
             // Beginning pages of other streams multiplexed with ours are ignored;
@@ -161,11 +139,6 @@ private:
         }
     }
 
-    void stop_for_change() {
-        changed_ = true;
-        stopped_ = true;
-    }
-
     void end_link() {
         if (dsp_live_) {
             vorbis_block_clear(&block_);
@@ -182,8 +155,6 @@ private:
 
     uint32_t rate_;
     unsigned channels_;
-    uint64_t frames_per_byte_ = 128;
-    OggPageWalker pages_;
     vorbis_info info_{};
     vorbis_comment comment_{};
     vorbis_dsp_state dsp_{};
@@ -191,8 +162,6 @@ private:
     bool info_live_ = false;
     bool dsp_live_ = false;
     bool saw_bos_ = false;
-    bool changed_ = false;
-    bool stopped_ = false;
     int headers_ = 0;
     State state_ = State::SeekingLink;
 };

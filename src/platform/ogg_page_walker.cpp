@@ -65,6 +65,16 @@ bool OggPageWalker::next_packet(ogg_packet& packet) {
     }
 }
 
+void OggPacketDecoder::decode(const uint8_t* src, size_t len, std::vector<int16_t>& out) {
+    if (stopped_ || len == 0) return;
+    if (!pages_.push(src, len)) {
+        stopped_ = true;
+        return;
+    }
+    ogg_page page;
+    while (!stopped_ && pages_.next_page(page)) take_page(page, out);
+}
+
 void OggPageWalker::end_link() {
     if (!linked_) return;
     ogg_stream_clear(&stream_);

@@ -7,6 +7,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
+
+#include "platform/decode_stream.h"
 
 namespace dl::decode {
 
@@ -46,6 +49,39 @@ private:
     int serial_ = 0;
     bool linked_ = false;
     bool probing_ = false;
+};
+
+// A decoder of a codec whose packets come in Ogg pages: every whole page of the bytes goes to
+// take_page. Its bounds follow from the most frames a packet decodes to and the most bytes a page
+// holds back until it is complete, with frames_per_byte_ set by the codec.
+class OggPacketDecoder : public StreamDecoder {
+public:
+    void decode(const uint8_t* src, size_t len, std::vector<int16_t>& out) final;
+    bool format_changed() const override { return changed_; }
+    uint64_t max_frames(uint64_t len) const override {
+        return (len + held_page_bytes_) * frames_per_byte_ + 2 * max_packet_frames_;
+    }
+    uint64_t max_source(uint64_t frames) const override {
+        const uint64_t fixed = held_page_bytes_ * frames_per_byte_ + 2 * max_packet_frames_;
+        return frames < fixed ? 0 : (frames - fixed) / frames_per_byte_;
+    }
+
+protected:
+    OggPacketDecoder(uint64_t held_page_bytes, uint64_t max_packet_frames)
+        : held_page_bytes_(held_page_bytes), max_packet_frames_(max_packet_frames) {}
+    virtual void take_page(ogg_page& page, std::vector<int16_t>& out) = 0;
+    void stop_for_change() {
+        changed_ = true;
+        stopped_ = true;
+    }
+
+    OggPageWalker pages_;
+    uint64_t frames_per_byte_ = 128;
+    bool stopped_ = false;
+    bool changed_ = false;
+
+private:
+    const uint64_t held_page_bytes_, max_packet_frames_;
 };
 
 }  // namespace dl::decode

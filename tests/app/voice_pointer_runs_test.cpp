@@ -55,7 +55,8 @@ struct PointerCount {
 };
 
 std::string click_chord_file(int sex) {
-    return dl_test::write_file("chord" + std::to_string(sex) + ".wav", dl_test::pcm_wav(1, kRate, 16, click_chord_samples(sex)));
+    const std::string samples = click_chord_samples(sex);
+    return dl_test::write_file("chord" + std::to_string(sex) + ".wav", dl_test::pcm_wav(1, kRate, 16, samples));
 }
 
 // The settings a batch run reads: the voice range and how many peaks are listed (1: the single-note

@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "audio/encoded_files.h"
+#include "audio/flac_opus_probe.h"
 #include "audio/ogg_pages.h"
 #include "display/source_panel.h"
 #include "state/engine.h"
@@ -36,15 +37,6 @@ std::string stream_info(uint32_t max_block, unsigned channels, unsigned bits, ui
             if (++held == 8) out += char(acc), acc = 0, held = 0;
         }
     return out + std::string(16, '\0');  // the MD5 signature, not given
-}
-
-uint8_t crc8(const std::string& s) {
-    uint8_t c = 0;
-    for (char x : s) {
-        c ^= uint8_t(x);
-        for (int b = 0; b < 8; ++b) c = uint8_t(c & 0x80 ? (c << 1) ^ 0x07 : c << 1);
-    }
-    return c;
 }
 
 // An Ogg page of one stream holding whole packets.
@@ -97,7 +89,7 @@ TEST_F(HostileSounds, AFlacTailFullOfFrameHeadersIsSearchedInOnePass) {
     // No sample count, blocks said to be of 65535 stereo 32-bit samples (a tail of 540 KB to search),
     // and 2 MiB of headers that each pass their own check but end no frame.
     std::string header = std::string("\xFF\xF8\xC9\x18\x00", 5);
-    header += char(crc8(header));
+    header += char(dl::FlacHeaderCrc8(reinterpret_cast<const uint8_t*>(header.data()), header.size()));
     std::string body;
     while (body.size() < (2u << 20)) body += header;
     const std::string flac = dl_test::write_file(
