@@ -37,7 +37,7 @@ double SurfaceScale() { return WindowSurface ? WindowSurface->scale() : 1; }
 
 // A black surface of the client area's size with an empty graph.
 void CreateDrawSurface() {
-    const int w = WindowWidth + CellWidth, h = 16 * CellHeight + 260;
+    const int w = WindowWidth + CellWidth, h = client_height();
     DrawSurfaceStore.surface = std::make_unique<Surface>(w, h, SurfaceScale());
     DrawSurfaceStore.dc = std::make_unique<Dc>(*DrawSurfaceStore.surface);
     Dc& dc = *DrawSurfaceStore.dc;
