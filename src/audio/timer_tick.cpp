@@ -110,8 +110,8 @@ void TimerTick(Dc& dc, uint32_t now) {
         offset = int64_t(double(obps) * p * 0.001);
     }
 
-    DrawPositionText(dc, PositionText((unsigned long)(double(SourceInfo.source_bytes_per_second) * p / 1024 / 1000 + 0.5),
-                                      p / 1000.0));
+    const auto kb = (unsigned long)(double(SourceInfo.source_bytes_per_second) * p / 1024 / 1000 + 0.5);
+    DrawPositionText(dc, PositionText(kb, p / 1000.0));
 
     int64_t available;
     int64_t m_align = align;
