@@ -10,6 +10,7 @@
 #include "analysis/f0_tracker.h"
 #include "analysis/fft.h"
 #include "analysis/hover_readout.h"
+#include "analysis/measured_spectrum.h"
 #include "analysis/pcm16.h"
 #include "analysis/peak_candidates.h"
 #include "analysis/peaks.h"
@@ -185,6 +186,18 @@ namespace {
 
 // The tick's pass over the lines gathers the peak list's candidates here.
 PeakCandidates tick_candidates;
+// The time the tick's block stands for, for averaging and hold times.
+double tick_seconds = 0;
+
+// Points the block's levels at the measured trace's when a measuring control is on.
+void ShowMeasuredTrace(int n, const double* re, const double* im, BlockAnalysis& out) {
+    if (!MeasuringControlsOn()) return;
+    MeasureTrace(0, n, re, im, tick_seconds);
+    const MeasuredTraceRecord& t = MeasuredTraces[0];
+    out.levels = t.levels.data();
+    out.max_levels = t.max_levels.empty() ? nullptr : t.max_levels.data();
+    out.min_levels = t.min_levels.empty() ? nullptr : t.min_levels.data();
+}
 
 // Spectrum, read-outs and peak list of a mono block.
 void AnalyseSpectrum(int slot, uint32_t byte_count, BlockAnalysis& out) {
@@ -217,6 +230,7 @@ void AnalyseSpectrum(int slot, uint32_t byte_count, BlockAnalysis& out) {
     out.spectrum = true;
     out.n = n;
     out.levels = levels;
+    ShowMeasuredTrace(n, re, im, out);
     SpectrumPeak.power = strongest.power;
     SpectrumPeak.bin = strongest.bin;
     if (SpectrumPeak.power > 0) read_out_peak(n, out);
@@ -251,6 +265,68 @@ void AnalyseSpectrum(int slot, uint32_t byte_count, BlockAnalysis& out) {
     }
 }
 
+// The second trace of two-channel traces: transformed in arrays of its own, so that the peak
+// list's spectrum in the work arrays stays that of the first.
+void MeasureSecondTrace(int slot, uint32_t byte_count, BlockAnalysis& out) {
+    if (byte_count == 0 || !out.spectrum) return;
+    const int p = std::clamp(Settings.fftparam, 8, 16);
+    const int n = pow2(p);
+    static std::vector<double> re, im;
+    try {
+        re.resize(size_t(n));
+        im.resize(size_t(n));
+    } catch (const std::bad_alloc&) {
+        return;  // the first trace alone
+    }
+    const int samples = int(sixteen_bit() ? byte_count / 2 : byte_count);
+    load_work_arrays(SampleBuffers[size_t(slot)], slot, samples, n, re.data());
+    fft2_lower(re.data(), im.data(), p);
+    MeasureTrace(1, n, re.data(), im.data(), tick_seconds);
+    out.second_levels = MeasuredTraces[1].levels.data();
+}
+
+enum class TraceSignal { Mix, Left, Right, Side, Difference };
+
+// The signals of the traces the user chose for a stereo source, the one the peak list reads first.
+int TraceSignals(TraceSignal signals[2]) {
+    const bool swap = Settings.peak_trace != 0;
+    switch (Settings.traces) {
+    case 1:
+        signals[0] = swap ? TraceSignal::Right : TraceSignal::Left;
+        signals[1] = swap ? TraceSignal::Left : TraceSignal::Right;
+        return 2;
+    case 2:
+        signals[0] = swap ? TraceSignal::Side : TraceSignal::Mix;
+        signals[1] = swap ? TraceSignal::Mix : TraceSignal::Side;
+        return 2;
+    case 3: signals[0] = TraceSignal::Difference; return 1;
+    default: signals[0] = TraceSignal::Mix; return 1;
+    }
+}
+
+// One signal of a stereo block as a mono block of the same sample width. The mid signal is the
+// mix; side is half the difference, the difference whole (held at full scale).
+void FillTraceSignal(const uint8_t* data, uint32_t frames, bool wide, TraceSignal s, uint8_t* mono) {
+    auto of = [s](int l, int r) {
+        switch (s) {
+        case TraceSignal::Left: return l;
+        case TraceSignal::Right: return r;
+        case TraceSignal::Side: return (l - r) / 2;
+        case TraceSignal::Difference: return l - r;
+        default: return (l + r) / 2;
+        }
+    };
+    if (wide) {
+        for (uint32_t f = 0; f < frames; ++f)
+            store16(mono, f, std::clamp(of(load16(data, 2 * f), load16(data, 2 * f + 1)), -32768, 32767));
+    } else if (s == TraceSignal::Mix) {
+        for (uint32_t f = 0; f < frames; ++f) mono[f] = uint8_t((data[2 * f] + data[2 * f + 1]) / 2);
+    } else {
+        for (uint32_t f = 0; f < frames; ++f)
+            mono[f] = uint8_t(std::clamp(of(int(data[2 * f]) - 128, int(data[2 * f + 1]) - 128), -128, 127) + 128);
+    }
+}
+
 }  // namespace
 
 void MeasureBlock(int slot, uint32_t byte_count, BlockAnalysis& out) {
@@ -263,6 +339,7 @@ void MeasureBlock(int slot, uint32_t byte_count, BlockAnalysis& out) {
     const uint8_t* data = SampleBuffers[size_t(slot)];
     const int layout = SourceInfo.ChannelLayout & 3;
     uint32_t l = byte_count;
+    tick_seconds = MeasureTickSeconds(byte_count);
 
     uint32_t stride = std::min<uint32_t>(LevelScanStride, 16000);
     const uint32_t divisor = layout == 0 ? 32 : layout == 3 ? 128 : 64;
@@ -328,8 +405,16 @@ void MeasureBlock(int slot, uint32_t byte_count, BlockAnalysis& out) {
         return;
     }
     if (!mono) return;  // no room for the mix: the meters are all this tick shows
+    TraceSignal signals[2];
+    const int traces = TraceSignals(signals);
+    const uint32_t frames = layout == 3 ? l / 4 : l / 2;
+    if (signals[0] != TraceSignal::Mix) FillTraceSignal(data, frames, layout == 3, signals[0], mono);
     SampleBuffers[4] = mono;
     AnalyseSpectrum(4, l / 2, out);
+    if (traces == 2) {
+        FillTraceSignal(data, frames, layout == 3, signals[1], mono);
+        MeasureSecondTrace(4, l / 2, out);
+    }
     SampleBuffers[4] = nullptr;
     SampleStorage[4].clear();
 }

@@ -107,28 +107,44 @@ StrongestLine scan_lines(int n, uint8_t* levels, const double* re, const double*
 
 }  // namespace
 
-StrongestLine ComputeLevelsAndStrongestLine(int n, uint8_t* levels, const double* re, const double* im,
-                                            PeakCandidates* peaks, int wanted) {
-    if (peaks) peaks->begin(wanted, std::numeric_limits<double>::infinity());
-    StrongestLine best;
+namespace {
+
+// Calls `use` with the mapping from a line power over full scale to its display level.
+template <class Use>
+auto WithLevelMapping(Use use) {
     // The spectrogram's colours always span the plain decibel scale.
     const bool spectrogram = Settings.display == kViewSpectrogram;
     if (Settings.Decibel || spectrogram) {
         const DecibelLevelTable& table = decibel_level_table(Settings.Expand && !spectrogram);
-        best = scan_lines(n, levels, re, im, [&table](double p) { return table(p); }, peaks);
-    } else {
-        const double gain = (Settings.Expand ? 4.0 : 1.0), tilt_gain = Settings.katamuki ? 4.0 : 1.0;
-        best = scan_lines(n, levels, re, im, [gain, tilt_gain](double p) {
-            double a = std::sqrt(p);
-            a = gain * a;
-            a = tilt_gain * a;
-            if (!(a >= 0)) a = 0;  // not a number
-            a = std::min(a, 1.0);
-            return uint8_t(int(255.5 - 255 * a));
-        }, peaks);
+        return use([&table](double p) { return table(p); });
     }
+    const double gain = (Settings.Expand ? 4.0 : 1.0), tilt_gain = Settings.katamuki ? 4.0 : 1.0;
+    return use([gain, tilt_gain](double p) {
+        double a = std::sqrt(p);
+        a = gain * a;
+        a = tilt_gain * a;
+        if (!(a >= 0)) a = 0;  // not a number
+        a = std::min(a, 1.0);
+        return uint8_t(int(255.5 - 255 * a));
+    });
+}
+
+}  // namespace
+
+StrongestLine ComputeLevelsAndStrongestLine(int n, uint8_t* levels, const double* re, const double* im,
+                                            PeakCandidates* peaks, int wanted) {
+    if (peaks) peaks->begin(wanted, std::numeric_limits<double>::infinity());
+    const StrongestLine best =
+        WithLevelMapping([&](auto level) { return scan_lines(n, levels, re, im, level, peaks); });
     if (peaks) peaks->end();
     return best;
+}
+
+void LevelsOfPowers(int count, const double* scaled, uint8_t* levels) {
+    WithLevelMapping([&](auto level) {
+        for (int k = 0; k < count; ++k) levels[k] = level(scaled[k]);
+        return 0;
+    });
 }
 
 }  // namespace dl

@@ -37,4 +37,8 @@ class PeakCandidates;
 StrongestLine ComputeLevelsAndStrongestLine(int n, uint8_t* levels, const double* re, const double* im,
                                             PeakCandidates* peaks = nullptr, int wanted = 0);
 
+// Display levels of `count` line powers already divided by the full-scale power (and tilted), on
+// the scale the spectrum is drawn in.
+void LevelsOfPowers(int count, const double* scaled, uint8_t* levels);
+
 }  // namespace dl

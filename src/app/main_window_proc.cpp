@@ -4,6 +4,7 @@
 
 #include "analysis/hover_readout.h"
 #include "app/help_page.h"
+#include "app/measure_menu.h"
 #include "app/open_file.h"
 #include "app/save_picture.h"
 #include "audio/devices.h"
@@ -285,6 +286,7 @@ void DispatchCommand(int id, int code) {
 bool KeyboardFilter(Key key, KeyModifiers mods) {
     // The key event's own modifiers: a key handled late (after a long tick) still has its Ctrl.
     const bool ctrl = mods.ctrl;
+    if (MeasureShortcut(key, mods)) return true;
     switch (key) {
         case Key::F1:
             DispatchCommand(kCmdHelp, 0);
@@ -422,6 +424,7 @@ void MainWindowProc::on_wave_in_data(int header) { RecordTick(header); }
 
 std::vector<SubmenuEntry> MainWindowProc::on_submenu_show(int id) {
     if (id == kCmdRecentFiles) return RecentFilesMenu();
+    if (id == kCmdMeasure) return MeasureMenu();
     std::vector<SubmenuEntry> entries;
     if (id != kCmdInputDevice && id != kCmdOutputDevice) return entries;
     const bool capture = id == kCmdInputDevice;
@@ -434,6 +437,7 @@ std::vector<SubmenuEntry> MainWindowProc::on_submenu_show(int id) {
 
 void MainWindowProc::on_submenu_choice(int id, int index) {
     if (id == kCmdRecentFiles) return OpenRecentFile(index);
+    if (id == kCmdMeasure) return ChooseMeasureEntry(index);
     if (id != kCmdInputDevice && id != kCmdOutputDevice) return;
     const bool capture = id == kCmdInputDevice;
     ChooseDevice(capture, menu_devices_[id], index);

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <new>
 
+#include "analysis/measured_spectrum.h"
 #include "analysis/pipeline.h"
 #include "analysis/pitch.h"
 #include "audio/devices.h"
@@ -147,6 +148,7 @@ int OpenRecordPort() {
 void StartMonitoring() {
     ResetPitchHistory();
     ResetSpectrogram();
+    ResetMeasuredSpectrum();
     DeviceLost = false;
     if (!SourceFormatHeld && !OpenRecordPort()) return;
     SourceState.mode = SourceMode::RecordPort;

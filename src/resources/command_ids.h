@@ -34,6 +34,8 @@ enum Command : int {
     kCmdOutputDevice = 131,
     // The recent files, most recent first; a choice opens its file.
     kCmdRecentFiles = 132,
+    // The measuring controls (View › Measure).
+    kCmdMeasure = 133,
 };
 
 // The three push buttons carry the ids of the commands they give.

@@ -34,6 +34,7 @@ const std::vector<MenuBarEntry>& menu_table() {
           {kCmdExpand, "&Expand", false},
           {kCmdFatLine, "&Fat line", false},
           {kCmdTuner, "T&uner", false},
+          {kCmdMeasure, "&Measure", false, true},
           {0, "", false},
           {kCmdLineGraph, "l&ine graph", false},
           {kCmdBarGraph, "&Bar graph", false}}},
@@ -68,6 +69,7 @@ const std::vector<JapaneseMenuText>& japanese_menu_texts() {
         {kCmdExpand, "振幅を拡大表示する(&E)"},
         {kCmdFatLine, "グラフの線を太くする(&F)"},
         {kCmdTuner, "チューナー(&U)"},
+        {kCmdMeasure, "測定(&M)"},
         {kCmdLineGraph, "折れ線グラフ(&O)"},
         {kCmdBarGraph, "棒グラフ(&B)"},
     };

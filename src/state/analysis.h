@@ -10,6 +10,22 @@
 
 namespace dl {
 
+// The spectrum as the measuring controls show it, per trace (the second one only for two-channel
+// traces): line powers over full scale, weighted and averaged, their largest and smallest values
+// held, and the display levels of all three. `lines` 0 means "start afresh at the next block".
+struct MeasuredTraceRecord {
+    int lines = 0;
+    int64_t blocks = 0;  // averaged since the start
+    std::vector<double> average;
+    std::vector<float> history;       // the last blocks, `lines` values a block, for the running mean
+    std::vector<double> history_sum;  // their sum per line
+    int history_count = 0, history_next = 0;
+    std::vector<double> max, min;
+    std::vector<double> max_age, min_age;  // seconds since each held value was taken
+    std::vector<uint8_t> levels, max_levels, min_levels;
+};
+inline std::array<MeasuredTraceRecord, 2> MeasuredTraces;
+
 // The transform's real and imaginary parts, N = 2^fftparam values each, laid out so the two
 // arrays never share cache sets.
 struct WorkArraysRecord {
@@ -106,6 +122,12 @@ struct BlockAnalysis {
     int n = 0;
     const uint8_t* levels = nullptr;
 
+    // Traces beyond the main one, as display levels of the same lines (null: not shown): the second
+    // channel of two-channel traces, and the held largest and smallest levels.
+    const uint8_t* second_levels = nullptr;
+    const uint8_t* max_levels = nullptr;
+    const uint8_t* min_levels = nullptr;
+
     // The "Peak" read-out of the strongest line.
     bool peak_shown = false;
     double peak_frequency = 0;
@@ -136,7 +158,7 @@ struct BlockAnalysis {
         f0_frequency = f0_confidence = 0;
         meter_count = 0;
         n = 0;
-        levels = nullptr;
+        levels = second_levels = max_levels = min_levels = nullptr;
         labels.clear();
     }
 };

@@ -93,6 +93,7 @@ void ResetProcessState() {
     WorkArrays = WorkArraysRecord{};
     SpectrumPeak = SpectrumPeakRecord{};
     DisplayLevels.clear();
+    MeasuredTraces = {};
     PitchHistory.fill(kEmptyPitch);
     WindowTable.cached_length = 0;
     WindowTable.cached_type = kRectangularWindow;
