@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "analysis/pipeline.h"
 #include "analysis/pipeline_levels.h"
@@ -133,6 +134,23 @@ double MeasureTickSeconds(uint32_t byte_count) {
     const int layout = SourceInfo.ChannelLayout & 3;
     const double frame = layout == 0 ? 1 : layout == 3 ? 4 : 2;
     return SourceInfo.sample_rate ? byte_count / (frame * SourceInfo.sample_rate) : 0.0;
+}
+
+double DisplayedLineDecibels(int n, int k) {
+    const int lines = n / 2;
+    if (k < 0 || k >= lines) return -std::numeric_limits<double>::infinity();
+    double p = 0;
+    if (MeasuringControlsOn()) {
+        const MeasuredTraceRecord& t = MeasuredTraces[0];
+        if (t.lines != lines) return -std::numeric_limits<double>::infinity();
+        p = t.average[size_t(k)];
+    } else {
+        if (!WorkArrays.re || WorkArrays.n < n) return -std::numeric_limits<double>::infinity();
+        const double re = WorkArrays.re[k], im = WorkArrays.im[k];
+        p = (re * re + im * im) / PowerReference();
+        if (Settings.katamuki) p = k == 0 ? p * 0.5 / n * 16 : p * k / n * 16;
+    }
+    return p > 0 ? 10 * std::log10(p) : -std::numeric_limits<double>::infinity();
 }
 
 void MeasureTrace(int index, int n, const double* re, const double* im, double seconds) {

@@ -18,4 +18,8 @@ double MeasureTickSeconds(uint32_t byte_count);
 // averages it, updates the holds and fills the trace's display levels.
 void MeasureTrace(int t, int n, const double* re, const double* im, double seconds);
 
+// The power of line k of the latest block's n-point spectrum as it is shown (tilted, weighted and
+// averaged as the controls say), in decibels below full scale; -inf for none.
+double DisplayedLineDecibels(int n, int k);
+
 }  // namespace dl

@@ -25,7 +25,7 @@ int RunAnalyseCommand(const std::vector<std::string>& raw) {
     if (!ParseBatchOptions(args, {}, options)) return 1;
     if (options.positional.size() > 1) return BatchFailure("unexpected argument: " + options.positional[1]);
     if (options.positional.empty())
-        return BatchFailure("usage: dewlark --analyse FILE [--set KEY=VALUE]... [--png OUT.png]");
+        return BatchFailure("usage: dewlark --analyse FILE [--set KEY=VALUE]... [--spectrum HZ,...] [--png OUT.png]");
 
     BatchRun run;
     if (!run.Prepare(options)) return 1;
@@ -38,13 +38,17 @@ int RunAnalyseCommand(const std::vector<std::string>& raw) {
     struct Row {
         double seconds;
         BlockAnalysis analysis;
+        std::string spectrum;
     };
     std::vector<Row> rows;
-    if (!AnalyseOpenSource([&rows](double seconds, const BlockAnalysis& a) { rows.push_back({seconds, a}); }))
+    const std::vector<double>& spectrum = options.spectrum;
+    if (!AnalyseOpenSource([&rows, &spectrum](double seconds, const BlockAnalysis& a) {
+            rows.push_back({seconds, a, SpectrumColumns(a, spectrum)});
+        }))
         return 1;
 
-    PrintCsvHeader();
-    for (const Row& r : rows) PrintCsvRow(r.seconds, r.analysis);
+    PrintCsvHeader(spectrum);
+    for (const Row& r : rows) PrintCsvRow(r.seconds, r.analysis, r.spectrum);
     std::fflush(stdout);
     if (MemoryBufferCut)
         std::fprintf(stderr,

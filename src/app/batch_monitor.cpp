@@ -69,9 +69,9 @@ int RunMonitorCommand(const std::vector<std::string>& raw) {
     if (!OpenRecordPort()) return 1;
     run.Paint();
 
-    PrintCsvHeader();
-    AnalysisObserver = [](double seconds, const BlockAnalysis& a) {
-        PrintCsvRow(seconds, a);
+    PrintCsvHeader(options.spectrum);
+    AnalysisObserver = [&options](double seconds, const BlockAnalysis& a) {
+        PrintCsvRow(seconds, a, SpectrumColumns(a, options.spectrum));
         std::fflush(stdout);
     };
     InterruptScope interrupts;

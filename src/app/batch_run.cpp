@@ -4,7 +4,9 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 
+#include "analysis/measured_spectrum.h"
 #include "audio/run.h"
 #include "audio/source.h"
 #include "display/frame.h"
@@ -20,6 +22,7 @@
 #include "state/reset.h"
 #include "state/settings.h"
 #include "state/shell.h"
+#include "state/source.h"
 #include "state/window_dc.h"
 
 namespace dl {
@@ -50,12 +53,30 @@ int BatchFailure(const std::string& text) {
     return 1;
 }
 
+namespace {
+
+bool ParseSpectrumFrequencies(const std::string& text, std::vector<double>& out) {
+    size_t at = 0;
+    while (at <= text.size()) {
+        const size_t comma = std::min(text.find(',', at), text.size());
+        const std::string item = text.substr(at, comma - at);
+        char* end = nullptr;
+        const double hz = std::strtod(item.c_str(), &end);
+        if (item.empty() || *end || !(hz >= 0) || !std::isfinite(hz)) return false;
+        out.push_back(hz);
+        at = comma + 1;
+    }
+    return !out.empty();
+}
+
+}  // namespace
+
 bool ParseBatchOptions(const std::vector<std::string>& args, const std::vector<std::string>& allowed,
                        BatchOptions& out) {
     auto is_allowed = [&](const std::string& a) {
         for (const std::string& x : allowed)
             if (x == a) return true;
-        return a == "--set" || a == "--png";
+        return a == "--set" || a == "--png" || a == "--spectrum";
     };
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
@@ -65,6 +86,9 @@ bool ParseBatchOptions(const std::vector<std::string>& args, const std::vector<s
             const std::string& v = args[++i];
             if (a == "--png") {
                 out.png = v;
+            } else if (a == "--spectrum") {
+                if (!ParseSpectrumFrequencies(v, out.spectrum))
+                    return BatchFailure("--spectrum expects frequencies in Hz, separated by commas: " + v), false;
             } else if (a == "--device") {
                 out.device = v;
             } else if (a == "--seconds") {
@@ -136,12 +160,26 @@ bool BatchRun::SavePicture(const BatchOptions& options) {
     return false;
 }
 
-void PrintCsvHeader() {
-    std::printf("time,peak_hz,level,a4,labels,f0_hz,f0_note,f0_cents,f0_confidence\n");
+void PrintCsvHeader(const std::vector<double>& spectrum) {
+    std::string extra;
+    for (double hz : spectrum) extra += format_text(",db_%gHz", hz);
+    std::printf("time,peak_hz,level,a4,labels,f0_hz,f0_note,f0_cents,f0_confidence%s\n", extra.c_str());
     std::fflush(stdout);
 }
 
-void PrintCsvRow(double seconds, const BlockAnalysis& a) {
+std::string SpectrumColumns(const BlockAnalysis& a, const std::vector<double>& spectrum) {
+    std::string columns;
+    for (double hz : spectrum) {
+        columns += ',';
+        if (!a.spectrum || SourceInfo.sample_rate == 0) continue;
+        const int k = int(std::lround(hz * a.n / SourceInfo.sample_rate));
+        const double db = DisplayedLineDecibels(a.n, k);
+        if (std::isfinite(db)) columns += format_text("%.2f", db);
+    }
+    return columns;
+}
+
+void PrintCsvRow(double seconds, const BlockAnalysis& a, const std::string& spectrum) {
     std::string peak, level, a4, labels;
     if (a.peak_shown) {
         peak = frequency_text(a.peak_frequency, a.precise);
@@ -153,8 +191,8 @@ void PrintCsvRow(double seconds, const BlockAnalysis& a) {
         if (!labels.empty()) labels += ';';
         labels += l.text == PeakLabel::Text::Note ? l.note : frequency_text(l.frequency, a.precise);
     }
-    std::printf("%.3f,%s,%s,%s,%s,%s\n", seconds, peak.c_str(), level.c_str(), a4.c_str(), labels.c_str(),
-                fundamental_columns(a).c_str());
+    std::printf("%.3f,%s,%s,%s,%s,%s%s\n", seconds, peak.c_str(), level.c_str(), a4.c_str(), labels.c_str(),
+                fundamental_columns(a).c_str(), spectrum.c_str());
 }
 
 }  // namespace dl

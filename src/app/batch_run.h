@@ -17,6 +17,7 @@ struct BatchOptions {
     std::string png;                                        // --png OUT.png
     std::string device;                                     // --device NAME
     double seconds = -1;                                    // --seconds S (< 0: none)
+    std::vector<double> spectrum;                           // --spectrum HZ,HZ,... (none: no columns)
 };
 
 // Reads the options; the ones in `allowed` besides --set and --png ("--device", "--seconds").
@@ -44,9 +45,12 @@ private:
     std::unique_ptr<Surface> client_;
 };
 
-// The CSV the batch commands print: a header, then one row per analysed block.
-void PrintCsvHeader();
-void PrintCsvRow(double seconds, const BlockAnalysis& a);
+// The CSV the batch commands print: a header, then one row per analysed block. The spectrum
+// columns (the shown level in dB at each of `spectrum`'s frequencies) follow the others when asked;
+// SpectrumColumns reads them off the latest block, so they are taken as the block is analysed.
+void PrintCsvHeader(const std::vector<double>& spectrum = {});
+void PrintCsvRow(double seconds, const BlockAnalysis& a, const std::string& spectrum = {});
+std::string SpectrumColumns(const BlockAnalysis& a, const std::vector<double>& spectrum);
 
 // A message on standard error; returns the failure status 1.
 int BatchFailure(const std::string& text);
