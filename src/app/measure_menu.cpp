@@ -4,6 +4,7 @@
 #include <string>
 
 #include "analysis/measured_spectrum.h"
+#include "dialogs/measure_dialog.h"
 #include "state/engine.h"
 #include "state/settings.h"
 #include "state/shell.h"
@@ -62,6 +63,7 @@ const MeasureEntry kEntries[] = {
      [] { Settings.traces = 3; ResetMeasuredSpectrum(); }},
     {"Peaks of the second trace", "第2トレースのピーク", 0, [] { return Settings.peak_trace != 0; },
      [] { Settings.peak_trace = !Settings.peak_trace; ResetMeasuredSpectrum(); }},
+    {"Measure &settings...", "測定の設定(&S)...", -1, nullptr, [] { RunMeasureDialog(); }, true},
 };
 
 template <class Choose>
