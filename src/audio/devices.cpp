@@ -58,6 +58,18 @@ void ChooseDevice(bool capture, const std::vector<std::string>& entries, int ind
     chosen_name(capture) = index == 0 ? std::string() : entries[size_t(index)];
 }
 
+void FitRecordSettingsToMonitor() {
+    uint32_t rate = 0;
+    int channels = 0;
+    if (Settings.InputDevice.empty() || !audio_monitor_format(Settings.InputDevice, rate, channels)) return;
+    const RecordFormatChoice before{Settings.bits, Settings.channel, Settings.freq};
+    Settings.freq = std::clamp<uint32_t>(rate, 1000, 384000);
+    Settings.channel = int16_t(channels >= 2 ? 2 : 1);
+    Settings.bits = 16;
+    const bool fitted = Settings.bits != before.bits || Settings.channel != before.channel || Settings.freq != before.freq;
+    if (fitted && !ChosenRecordFormat) ChosenRecordFormat = before;
+}
+
 void ReportDeviceLost(bool capture) {
     if (capture)
         report(JapaneseUi ? "音声入力デバイスが失われたため、モニタを終了しました。"

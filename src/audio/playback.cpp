@@ -10,6 +10,7 @@
 #include "analysis/pitch.h"
 #include "audio/conversion.h"
 #include "audio/devices.h"
+#include "audio/played_sound.h"
 #include "audio/run.h"
 #include "audio/source.h"
 #include "audio/timer_tick.h"
@@ -103,12 +104,33 @@ int open_device(const std::vector<uint8_t>& record) {
     return wave_out_open(record, completion_route(), WaveOutDevice, choice);
 }
 
-// The block that sounds now, analysed and drawn; batch mode hears of it with its start.
+// The block that sounds now, analysed and drawn; batch mode hears of it with its start. That is
+// the buffer that has just started, unless the sound system holds sound beyond it (it says how
+// much) or the user says the sound takes longer to reach the ear: then it is the block heard now.
 void analyse_buffer(Dc& dc, int slot) {
-    const BlockAnalysis& a = AnalyseBlock(dc, slot, BufferBytes[size_t(slot)]);
-    if (!AnalysisObserver) return;
     const uint32_t bps = SourceInfo.output_bytes_per_second;
-    AnalysisObserver(bps ? double(BufferPlayedOffset[size_t(slot)]) / bps : 0.0, a);
+    const uint32_t n = BufferBytes[size_t(slot)];
+    const uint64_t queued_at = BufferPlayedOffset[size_t(slot)];
+    uint64_t device_heard = 0;
+    const bool device_knows = WaveOutDevice && WaveOutDevice->heard_position(device_heard);
+    const uint32_t offset_ms = UseInstantDevice ? 0 : uint32_t(Settings.LatencyOffset);
+    const uint64_t heard = HeardBlockStart(queued_at, device_knows, device_heard, offset_ms, bps,
+                                           uint32_t(std::max(SourceInfo.block_align, 1)));
+    static std::vector<uint8_t> block;
+    uint8_t* const own = SampleBuffers[size_t(slot)];
+    bool from_history = false;
+    if (heard != queued_at) {
+        try {
+            block.resize(n);
+            from_history = CopyPlayedSound(heard, block.data(), n);
+        } catch (const std::bad_alloc&) {
+        }
+    }
+    if (from_history) SampleBuffers[size_t(slot)] = block.data();
+    const BlockAnalysis& a = AnalyseBlock(dc, slot, n);
+    SampleBuffers[size_t(slot)] = own;
+    if (!AnalysisObserver) return;
+    AnalysisObserver(bps ? double(from_history ? heard : queued_at) / bps : 0.0, a);
 }
 
 // Streaming a converted source, whose buffers hold one time slice of sound each.
@@ -123,6 +145,7 @@ uint32_t fill_slice(int i, uint64_t quiet_limit, bool* short_read) {
     BufferSourceBytes[size_t(i)] = r.file_bytes;
     BufferPlayedOffset[size_t(i)] = PlayedBytesQueued;
     PlayedBytesQueued += r.bytes;
+    KeepPlayedSound(BufferPlayedOffset[size_t(i)], SampleBuffers[i], r.bytes);
     return r.bytes;
 }
 
@@ -140,6 +163,7 @@ uint32_t fill_buffer(int i, uint32_t n, bool* short_read) {
     }
     BufferPlayedOffset[i] = PlayedBytesQueued;
     PlayedBytesQueued += bytes;
+    if (BufferCount != 1) KeepPlayedSound(BufferPlayedOffset[i], SampleBuffers[i], bytes);
     return bytes;
 }
 
@@ -278,6 +302,10 @@ void StartPlayback() {
 
     NextBuffer = 0;
     PlayedBytesQueued = 0;
+    // What the sound system and the user's offset hold beyond the buffers, and the buffers.
+    if (memory) FreePlayedSound();
+    else ResetPlayedSound(SourceInfo.output_bytes_per_second, 1.0 + Settings.LatencyOffset / 1000.0,
+                          5ull * size + BlockBytes);
     for (int i = 0; i < 4; ++i) {
         BufferBytes[i] = BufferSourceBytes[i] = 0;
         BufferPlayedOffset[i] = 0;

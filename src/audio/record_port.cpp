@@ -123,6 +123,7 @@ uint32_t RecordPacingWaitMs(uint32_t deltatime, int khz) {
 }
 
 int CheckRecordFormat() {
+    FitRecordSettingsToMonitor();
     std::vector<uint8_t> record(16, 0);
     fill_record_format(record);
     return query_device(record);
@@ -130,6 +131,7 @@ int CheckRecordFormat() {
 
 int OpenRecordPort() {
     if (AllocateFormatRecord(16) == 0) return 0;
+    FitRecordSettingsToMonitor();
     fill_record_format(SourceFormat);
     PublishSourceFormat(SourceFormat);
     const int rc = query_device(SourceFormat);

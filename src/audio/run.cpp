@@ -4,6 +4,7 @@
 
 #include "audio/conversion.h"
 #include "audio/idle_commands.h"
+#include "audio/played_sound.h"
 #include "audio/source.h"
 #include "display/frame.h"
 #include "platform/audio_system.h"
@@ -124,6 +125,7 @@ void EndRun(bool restore_controls) {
     close_devices();
     if (ConversionStream || SampleBuffers[5]) CloseConversion();
     FreeWaveBuffers();
+    FreePlayedSound();
     CloseSourceFile();
     if (SourceState.running && SourceState.mode == SourceMode::RecordPort) inhibit_screen_saver(false);
     SourceState.running = false;

@@ -106,6 +106,8 @@ void TimerTick(Dc& dc, uint32_t now) {
         offset = int64_t(double(obps) * p * 0.001) - int64_t(BlockBytes) - k - behind;
     } else {
         if (!from_device) p = int64_t(p * RateFactor);
+        // The sound takes this much longer to reach the ear than the device says.
+        else p = std::max<int64_t>(p - Settings.LatencyOffset, 0);
         offset = int64_t(double(obps) * p * 0.001);
     }
 

@@ -21,7 +21,7 @@ enum : int {
     kTimeSlice = 128, kFreqNum = 147, kWindow = 149, kMemDc = 138, kColour = 139, kScaleLabel = 150, kKey = 136,
     kMonochrome = 190, kChartDot = 135, kWaveMode = 151, kOnMemory = 124, kMemSizeLabel = 126, kMemSize = 125,
     kMb = 127, kHoldOff = 132, kHoldDecay = 133, kHoldConst = 134, kRate = 141, kRateLabel = 142, kPeaks = 195,
-    kPeakLabels = 197, kWithLevel = 196, kPeakMethod = 198, kReference = 207,
+    kPeakLabels = 197, kWithLevel = 196, kPeakMethod = 198, kReference = 207, kLatency = 210,
 };
 
 struct Entry {
@@ -110,6 +110,8 @@ public:
         d.select(kPeakMethod, s.precise_peaks ? 2 : s.use_complex ? 1 : 0);
         d.set_limit(kReference, 5);
         d.set_text(kReference, ReferenceText(s.reference_a4));
+        d.set_limit(kLatency, 4);
+        d.set_text(kLatency, std::to_string(s.LatencyOffset));
         d.set_limit(kMemSize, 3);
         d.set_text(kMemSize, std::to_string(s.MemSize));
         d.set_checked(kOnMemory, s.OnMem != 0);
@@ -190,6 +192,7 @@ private:
         set_setting_from_text("chartdot", d.text(kChartDot).substr(0, 3));
         if (s.chartdot == 0) s.chartdot = 1;
         set_setting_from_text("freqnum", d.text(kPeaks));
+        set_setting_from_text("LatencyOffset", d.text(kLatency));
         s.withlevel = d.checked(kWithLevel);
         // Choosing the precise estimator keeps use_complex as it was, for a return to it.
         switch (d.selection(kPeakMethod)) {
@@ -238,6 +241,8 @@ private:
         d.move(206, 8 * X / 4, 196 * Y / 4 + down);
         d.move(kReference, 70 * X / 4, 194 * Y / 4 + down);
         d.move(208, 100 * X / 4, 196 * Y / 4 + down);
+        d.move(209, 118 * X / 4 + v, 196 * Y / 4 + down);
+        d.move(kLatency, 154 * X / 4 + v, 194 * Y / 4 + down);
     }
 
     int kept_rate_ = 0, kept_memdc_ = 0, kept_colour_ = 0;

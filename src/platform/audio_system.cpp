@@ -4,6 +4,8 @@
 
 #include <vector>
 
+#include "platform/pulse_server.h"
+
 namespace dl {
 
 namespace {
@@ -24,6 +26,7 @@ bool audio_init() {
 }
 
 void audio_quit() {
+    pulse::forget();
     if (!g_audio_up) return;
     SDL_QuitSubSystem(SDL_INIT_AUDIO);
     g_audio_up = false;
@@ -31,12 +34,14 @@ void audio_quit() {
 
 int wave_out_device_count() {
     if (!audio_init()) return 0;
+    if (pulse::in_use()) return int(audio_device_names(false).size());
     int n = SDL_GetNumAudioDevices(0);
     return n < 0 ? 0 : n;
 }
 
 int wave_in_device_count() {
     if (g_inputs_hidden || !audio_init()) return 0;
+    if (pulse::in_use()) return int(audio_device_names(true).size());
     int n = SDL_GetNumAudioDevices(1);
     return n < 0 ? 0 : n;
 }
@@ -44,10 +49,16 @@ int wave_in_device_count() {
 std::vector<std::string> audio_device_names(bool capture) {
     std::vector<std::string> names;
     if ((capture && g_inputs_hidden) || !audio_init()) return names;
+    if (pulse::in_use()) return pulse::device_names(pulse::view(), capture);
     const int n = SDL_GetNumAudioDevices(capture ? 1 : 0);
     for (int i = 0; i < n; ++i)
         if (const char* name = SDL_GetAudioDeviceName(i, capture ? 1 : 0)) names.emplace_back(name);
     return names;
+}
+
+bool audio_monitor_format(const std::string& name, uint32_t& rate, int& channels) {
+    if (g_inputs_hidden || !audio_init() || !pulse::in_use()) return false;
+    return pulse::monitor_format(pulse::view(), name, rate, channels);
 }
 
 void simulate_missing_input_devices(bool missing) { g_inputs_hidden = missing; }

@@ -11,6 +11,7 @@
 #include <system_error>
 #include <thread>
 
+#include "platform/pulse_devices.h"
 #include "platform/sdl_device.h"
 #include "platform/spsc_ring.h"
 
@@ -243,11 +244,15 @@ private:
 
 }  // namespace
 
+void count_output_wait() { g_waits.fetch_add(1, std::memory_order_relaxed); }
+void note_output_period(int frames) { g_period_frames.store(frames, std::memory_order_relaxed); }
+
 uint64_t wave_out_waits() { return g_waits.load(std::memory_order_relaxed); }
 
 int wave_out_period_frames() { return g_period_frames.load(std::memory_order_relaxed); }
 
 const char* wave_out_driver() {
+    if (pulse::in_use()) return "pulse";
     const char* name = SDL_GetCurrentAudioDriver();
     return name ? name : "none";
 }
@@ -263,6 +268,7 @@ int wave_out_open(const std::vector<uint8_t>& format, WaveOut::Done done, std::u
     PcmFormat f;
     if (!parse_format(format, f)) return kWaveBadFormat;
     try {
+        if (pulse::in_use()) return pulse::open_output(f, std::move(done), choice, out);
         auto dev = std::make_unique<SdlWaveOut>(std::move(done), f);
         if (int rc = dev->open(choice); rc != kWaveOk) return rc;
         out = std::move(dev);

@@ -54,6 +54,9 @@ const DialogTemplate& option_template() {
             {206, K::Label, 8, 196, 62, 8, "tuning A4 r&ef.", "基準ﾋﾟｯﾁA4(&E)", nullptr},
             {207, K::Edit, 70, 194, 28, 12, nullptr, nullptr, "reference_a4"},
             {208, K::Label, 100, 196, 14, 8, "Hz", nullptr, nullptr},
+            // What the sound takes to reach the ear beyond what the sound system reports.
+            {209, K::Label, 118, 196, 36, 8, "dela&y ms", "遅延ms(&Y)", nullptr},
+            {210, K::Edit, 154, 194, 26, 12, nullptr, nullptr, "LatencyOffset"},
         }};
     return t;
 }

@@ -54,6 +54,10 @@ struct SettingsRecord {
     int precise_peaks = 0;
     int reference_a4 = 4400;
     int tuner = 0;
+    // What the sound takes to reach the listener beyond what the sound system reports (a Bluetooth
+    // headset, an HDMI receiver), in ms, 0..1000: playback analyses the block heard that much later.
+    // Written after the tuner; without it (and at a fresh start) 0.
+    int LatencyOffset = 0;
 
     // Options of the current run only.
     bool Decibel = true;

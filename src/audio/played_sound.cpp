@@ -1,0 +1,73 @@
+#include "audio/played_sound.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+#include <vector>
+
+namespace dl {
+
+namespace {
+
+std::vector<uint8_t> g_ring;
+uint64_t g_end = 0;  // the place after the last byte kept
+
+}  // namespace
+
+void ResetPlayedSound(uint32_t bytes_per_second, double seconds, uint64_t extra) {
+    g_end = 0;
+    const uint64_t size = uint64_t(bytes_per_second * seconds) + extra;
+    try {
+        g_ring.assign(size_t(std::max<uint64_t>(size, 1)), 0);
+    } catch (const std::bad_alloc&) {
+        // Without the room the buffers themselves are analysed, as without a delay to make up.
+        std::vector<uint8_t>().swap(g_ring);
+    }
+}
+
+void FreePlayedSound() {
+    std::vector<uint8_t>().swap(g_ring);
+    g_end = 0;
+}
+
+void KeepPlayedSound(uint64_t offset, const uint8_t* data, uint32_t n) {
+    const size_t size = g_ring.size();
+    if (size == 0) return;
+    // Silence in between; bytes kept already stay as they are.
+    for (; g_end < offset; ++g_end) g_ring[size_t(g_end % size)] = 0;
+    const uint64_t skip = g_end - offset;
+    if (skip >= n) return;
+    data += skip;
+    n -= uint32_t(skip);
+    if (n > size) {
+        data += n - size;
+        g_end += n - size;
+        n = uint32_t(size);
+    }
+    const size_t at = size_t(g_end % size);
+    const size_t first = std::min<size_t>(n, size - at);
+    std::memcpy(g_ring.data() + at, data, first);
+    std::memcpy(g_ring.data(), data + first, n - first);
+    g_end += n;
+}
+
+bool CopyPlayedSound(uint64_t offset, uint8_t* out, uint32_t n) {
+    const size_t size = g_ring.size();
+    if (size == 0 || offset + n > g_end || g_end - offset > size) return false;
+    const size_t at = size_t(offset % size);
+    const size_t first = std::min<size_t>(n, size - at);
+    std::memcpy(out, g_ring.data() + at, first);
+    std::memcpy(out + first, g_ring.data(), n - first);
+    return true;
+}
+
+uint64_t HeardBlockStart(uint64_t buffer_start, bool device_knows, uint64_t device_heard, uint32_t offset_ms,
+                         uint32_t bytes_per_second, uint32_t align) {
+    uint64_t heard = device_knows ? std::min(device_heard, buffer_start) : buffer_start;
+    const uint64_t later = uint64_t(bytes_per_second) * offset_ms / 1000;
+    heard = heard > later ? heard - later : 0;
+    if (align > 1) heard -= heard % align;
+    return heard;
+}
+
+}  // namespace dl
