@@ -65,6 +65,7 @@ uint64_t HeardBlockStart(uint64_t buffer_start, bool device_knows, uint64_t devi
                          uint32_t bytes_per_second, uint32_t align) {
     uint64_t heard = device_knows ? std::min(device_heard, buffer_start) : buffer_start;
     const uint64_t later = uint64_t(bytes_per_second) * offset_ms / 1000;
+    if (heard == buffer_start && later == 0) return buffer_start;
     heard = heard > later ? heard - later : 0;
     if (align > 1) heard -= heard % align;
     return heard;

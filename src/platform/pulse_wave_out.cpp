@@ -14,9 +14,9 @@ namespace {
 constexpr int kLimitMs = 1500;
 // Sound the server holds ahead of the listener. A late buffer is bridged by it instead of being
 // heard as a gap, and a play starts as soon as this much is there.
-constexpr uint32_t kTargetLatencyMs = 60;
+constexpr uint32_t kTargetLatencyMs = 100;
 // What the server waits for before it starts or goes on after running dry.
-constexpr uint32_t kStartMs = 10;
+constexpr uint32_t kStartMs = 40;
 constexpr size_t kMaxQueued = 64;
 
 // A playback stream. Buffers are copied to the server as it asks for sound and come back once

@@ -41,6 +41,10 @@ TEST_F(RealServer, StopClosesTheOutputStream) {
     dl::DispatchCommand(dl::kCmdStart, 0);
     ASSERT_TRUE(dl::SourceState.running);
     EXPECT_TRUE(wait_for([&] { return server_.playing_streams() == 1; }, 3000)) << "the play reached the server";
+    // The desktop's volume control shows the program and its stream by name.
+    const std::string inputs = server_.pactl("list sink-inputs").out;
+    EXPECT_NE(inputs.find("application.name = \"dewlark\""), std::string::npos) << inputs;
+    EXPECT_NE(inputs.find("media.name = \"dewlark\""), std::string::npos) << inputs;
     dl::DispatchCommand(dl::kCmdStop, 0);
     EXPECT_TRUE(wait_for([&] { return server_.playing_streams() == 0; }, 1000)) << "no stream left open after Stop";
     EXPECT_TRUE(boxes_.boxes.empty()) << boxes_.texts()[0];

@@ -158,6 +158,30 @@ TEST_F(OptionDialogTest, ListsAreWiderByAScrollBarAndTheRowsBelowTheBarMakeRoomF
     dl::RunOptionDialog();
 }
 
+// The delay the sound system does not report is typed in ms (Alt+Y) and kept within 0..1000.
+TEST_F(OptionDialogTest, TheLatencyOffsetIsTypedInMilliseconds) {
+    for (const auto& [typed, kept] : std::vector<std::pair<std::string, int>>{{"180", 180}, {"2500", 1000}, {"", 0}}) {
+        SCOPED_TRACE(typed);
+        when_dialog_shows([&, typed = typed](dl::Dialog& d) {
+            EXPECT_EQ(edit(d, 210)->maxLength(), 4);
+            dl_test::mnemonic(d, Qt::Key_Y);
+            EXPECT_EQ(QApplication::focusWidget(), control(d, 210));
+            edit(d, 210)->setText(QString::fromStdString(typed));
+            click(d, 1);
+        });
+        EXPECT_EQ(dl::RunOptionDialog(), 1);
+        EXPECT_EQ(dl::Settings.LatencyOffset, kept);
+    }
+    dl::Settings.LatencyOffset = 300;
+    when_dialog_shows([&](dl::Dialog& d) {
+        EXPECT_EQ(edit(d, 210)->text().toStdString(), "300");
+        edit(d, 210)->setText("20");
+        key(d, Qt::Key_Escape);
+    });
+    EXPECT_EQ(dl::RunOptionDialog(), 0);
+    EXPECT_EQ(dl::Settings.LatencyOffset, 300) << "CANCEL keeps it";
+}
+
 TEST_F(OptionDialogTest, ThePeakMethodIsAThreeWayChoiceAndTheReferenceIsTyped) {
     dl::Settings.use_complex = 1;
     when_dialog_shows([&](dl::Dialog& d) {

@@ -49,13 +49,13 @@ TEST_F(SettingsTest, NoFileGivesDefaultsAndSavingWritesAllKeysInOrder) {
     std::vector<std::string> keys;
     while (std::getline(in, line))
         if (auto eq = line.find('='); eq != std::string::npos) keys.push_back(line.substr(0, eq));
-    ASSERT_EQ(keys.size(), 38u);
+    ASSERT_EQ(keys.size(), 39u);
     const std::vector<std::string> order = {
         "sex",      "use_onmei", "use_complex", "freqnum",  "withlevel",  "adjust16", "adjust8", "graph", "katamuki",
         "monochrome", "PeakHold", "deltatime",  "OnMem",    "MemSize",    "dialog3d", "bits",    "channel", "freq",
         "display",  "chartdot",  "fftparam",    "UseMemDC", "ColorScale", "futosa",   "wavmode", "mado",
         "InputDevice", "OutputDevice", "Recent1", "Recent2", "Recent3", "Recent4", "Recent5", "OpenFolder",
-        "VoicePointer", "precise_peaks", "reference_a4", "tuner"};
+        "VoicePointer", "precise_peaks", "reference_a4", "tuner", "LatencyOffset"};
     EXPECT_EQ(keys, order);
     const std::string text = dl_test::read_file(ini());
     EXPECT_NE(text.find("deltatime=2048\n"), std::string::npos);
@@ -134,6 +134,27 @@ TEST_F(SettingsTest, TheVoicePointerIsOffUnlessSwitchedOn) {
     write_ini("sex=1\nVoicePointer=7\n");
     dl::load_settings();
     EXPECT_EQ(Settings.VoicePointer, 0);
+}
+
+// The user's latency offset: none without the key (a file from before it, or none at all), kept
+// within 0..1000 ms.
+TEST_F(SettingsTest, LatencyOffsetIsZeroWithoutTheKeyAndKeptInItsRange) {
+    dl::load_settings();
+    EXPECT_EQ(Settings.LatencyOffset, 0);
+    write_ini("tuner=1\n");
+    dl::load_settings();
+    EXPECT_EQ(Settings.LatencyOffset, 0);
+    for (const auto& [text, value] : std::vector<std::pair<std::string, int>>{
+             {"180", 180}, {"0", 0}, {"1000", 1000}, {"1001", 1000}, {"-5", 0}, {"bluetooth", 0}}) {
+        write_ini("LatencyOffset=" + text + "\n");
+        dl::load_settings();
+        EXPECT_EQ(Settings.LatencyOffset, value) << text;
+    }
+    Settings.LatencyOffset = 240;
+    dl::save_settings();
+    Settings = dl::SettingsRecord{};
+    dl::load_settings();
+    EXPECT_EQ(Settings.LatencyOffset, 240);
 }
 
 // The keys after the devices and recent files: a file from before them keeps the line read-out of
