@@ -2,8 +2,11 @@
 
 #include <SDL.h>
 
+#include <cstdlib>
+#include <cstring>
 #include <vector>
 
+#include "platform/jack_devices.h"
 #include "platform/pulse_server.h"
 
 namespace dl {
@@ -20,6 +23,9 @@ bool audio_init() {
     SDL_SetHint(SDL_HINT_APP_NAME, "dewlark");
     SDL_SetHint(SDL_HINT_AUDIO_DEVICE_APP_NAME, "dewlark");
     SDL_SetHint(SDL_HINT_AUDIO_DEVICE_STREAM_NAME, "dewlark");
+    // SDL here has no JACK driver of its own: the devices speak to JACK themselves, SDL stands by.
+    if (const char* d = std::getenv("SDL_AUDIODRIVER"); d && std::strcmp(d, "jack") == 0)
+        SDL_SetHintWithPriority(SDL_HINT_AUDIODRIVER, "dummy", SDL_HINT_OVERRIDE);
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
     g_audio_up = true;
     return true;
@@ -27,6 +33,7 @@ bool audio_init() {
 
 void audio_quit() {
     pulse::forget();
+    jack::forget();
     if (!g_audio_up) return;
     SDL_QuitSubSystem(SDL_INIT_AUDIO);
     g_audio_up = false;
@@ -34,14 +41,14 @@ void audio_quit() {
 
 int wave_out_device_count() {
     if (!audio_init()) return 0;
-    if (pulse::in_use()) return int(audio_device_names(false).size());
+    if (pulse::in_use() || jack::in_use()) return int(audio_device_names(false).size());
     int n = SDL_GetNumAudioDevices(0);
     return n < 0 ? 0 : n;
 }
 
 int wave_in_device_count() {
     if (g_inputs_hidden || !audio_init()) return 0;
-    if (pulse::in_use()) return int(audio_device_names(true).size());
+    if (pulse::in_use() || jack::in_use()) return int(audio_device_names(true).size());
     int n = SDL_GetNumAudioDevices(1);
     return n < 0 ? 0 : n;
 }
@@ -50,6 +57,7 @@ std::vector<std::string> audio_device_names(bool capture) {
     std::vector<std::string> names;
     if ((capture && g_inputs_hidden) || !audio_init()) return names;
     if (pulse::in_use()) return pulse::device_names(pulse::view(), capture);
+    if (jack::in_use()) return jack::device_names();
     const int n = SDL_GetNumAudioDevices(capture ? 1 : 0);
     for (int i = 0; i < n; ++i)
         if (const char* name = SDL_GetAudioDeviceName(i, capture ? 1 : 0)) names.emplace_back(name);

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/capture_queue.h"
+#include "platform/jack_devices.h"
 #include "platform/pulse_devices.h"
 #include "platform/sdl_device.h"
 
@@ -78,6 +79,7 @@ int wave_in_query(const std::vector<uint8_t>& format, const DeviceChoice& choice
     sdl::PcmFormat f;
     if (!sdl::parse_format(format, f)) return kWaveBadFormat;
     if (pulse::in_use()) return pulse::query_input(f, choice);
+    if (jack::in_use()) return jack::query_input(f, choice);
     sdl::Device probe;
     return probe.open(choice.name, true, f, sdl::callback_frames(f.rate), nullptr, nullptr);
 }
@@ -89,6 +91,7 @@ int wave_in_open(const std::vector<uint8_t>& format, WaveIn::Data data, std::uni
     if (!sdl::parse_format(format, f)) return kWaveBadFormat;
     try {
         if (pulse::in_use()) return pulse::open_input(f, std::move(data), choice, out);
+        if (jack::in_use()) return jack::open_input(f, std::move(data), choice, out);
         auto dev = std::make_unique<SdlWaveIn>(std::move(data), f);
         if (int rc = dev->open(choice); rc != kWaveOk) return rc;
         out = std::move(dev);

@@ -11,6 +11,7 @@
 #include <system_error>
 #include <thread>
 
+#include "platform/jack_devices.h"
 #include "platform/pulse_devices.h"
 #include "platform/sdl_device.h"
 #include "platform/spsc_ring.h"
@@ -253,6 +254,7 @@ int wave_out_period_frames() { return g_period_frames.load(std::memory_order_rel
 
 const char* wave_out_driver() {
     if (pulse::in_use()) return "pulse";
+    if (jack::in_use()) return "jack";
     const char* name = SDL_GetCurrentAudioDriver();
     return name ? name : "none";
 }
@@ -269,6 +271,7 @@ int wave_out_open(const std::vector<uint8_t>& format, WaveOut::Done done, std::u
     if (!parse_format(format, f)) return kWaveBadFormat;
     try {
         if (pulse::in_use()) return pulse::open_output(f, std::move(done), choice, out);
+        if (jack::in_use()) return jack::open_output(f, std::move(done), choice, out);
         auto dev = std::make_unique<SdlWaveOut>(std::move(done), f);
         if (int rc = dev->open(choice); rc != kWaveOk) return rc;
         out = std::move(dev);
