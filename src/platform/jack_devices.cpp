@@ -104,6 +104,7 @@ public:
         frames_ = std::make_unique<SpscRing<float>>(size_t((2.0 + queued_seconds) * rate_) * size_t(format_.channels));
         scratch_.assign(size_t(std::max<uint32_t>(client_.period(), 4096)) * size_t(format_.channels), 0.0f);
         note_output_period(int(client_.period()));
+        ready_.store(true, std::memory_order_release);
         watch_.start([this] { return client_.gone(); }, choice.lost);
         return kWaveOk;
     }
@@ -111,17 +112,13 @@ public:
     int write(WaveHeader& h, int index) override {
         if (!h.prepared) return kWaveUnprepared;
         if (client_.gone()) return kWaveError;
-        SDL_AudioStreamPut(convert_, h.data, int(h.length));
-        if (h.user & kLastBufferMark) SDL_AudioStreamFlush(convert_);
-        float block[1024];
-        for (int got; (got = SDL_AudioStreamGet(convert_, block, sizeof block)) > 0;) {
-            const size_t n = size_t(got) / sizeof(float);
-            // Beyond two seconds ahead the program waits for the server: its buffers come back later.
-            if (frames_->push(block, n) < n) break;
-            pushed_ += n;
-        }
+        const bool last = (h.user & kLastBufferMark) != 0;
         std::lock_guard lock(m_);
-        waiting_.push_back({index, pushed_});
+        put_bytes_ += h.length;
+        SDL_AudioStreamPut(convert_, h.data, int(h.length));
+        if (last) SDL_AudioStreamFlush(convert_);
+        waiting_.push_back({index, put_bytes_, last});
+        move_converted();
         return kWaveOk;
     }
 
@@ -132,7 +129,9 @@ public:
         // What the callback has not taken yet is dropped by the next callbacks.
         drop_.store(pushed_, std::memory_order_release);
         SDL_AudioStreamClear(convert_);
+        held_at_ = held_n_ = 0;
         base_ = pushed_;
+        put_bytes_ = 0;
         return kWaveOk;
     }
 
@@ -169,13 +168,20 @@ public:
 private:
     struct Pending {
         int index;
-        uint64_t end;  // the server's float samples pushed once it is in
+        uint64_t end;  // the program's bytes put in up to its end
+        bool last;
     };
 
     // The server's thread: no lock, no allocation, no waiting.
     static int process(jack_nframes_t n, void* self) {
         auto* me = static_cast<JackWaveOut*>(self);
         const size_t channels = me->client_.ports().size();
+        if (!me->ready_.load(std::memory_order_acquire)) {
+            // Silence until the ring is there.
+            for (jack_port_t* port : me->client_.ports())
+                std::memset(jack_port_get_buffer(port, n), 0, sizeof(float) * n);
+            return 0;
+        }
         const size_t want = std::min(size_t(n) * channels, me->scratch_.size());
         // What a reset left behind is not played.
         const uint64_t drop = me->drop_.load(std::memory_order_acquire);
@@ -198,10 +204,35 @@ private:
         return 0;
     }
 
+    // With m_ held: what the converter has ready goes into the ring, as far as there is room (the
+    // worker goes on once the server has taken some).
+    void move_converted() {
+        for (;;) {
+            if (held_at_ == held_n_) {
+                const int got = SDL_AudioStreamGet(convert_, held_, int(sizeof held_));
+                if (got <= 0) return;
+                held_n_ = size_t(got) / sizeof(float);
+                held_at_ = 0;
+            }
+            const size_t n = frames_->push(held_ + held_at_, held_n_ - held_at_);
+            held_at_ += n;
+            pushed_ += n;
+            if (held_at_ < held_n_) return;
+        }
+    }
+
+    // A buffer comes back once the server has taken the sound made of it; the last one once it has
+    // taken everything.
     void report_taken() {
         std::lock_guard lock(m_);
-        const uint64_t taken = taken_.load(std::memory_order_acquire);
-        while (!waiting_.empty() && waiting_.front().end <= taken) {
+        move_converted();
+        const uint64_t all = taken_.load(std::memory_order_acquire);
+        const uint64_t taken = all > base_ ? all - base_ : 0;
+        const double channels = double(std::max(format_.channels, 1));
+        const uint64_t taken_bytes =
+            uint64_t(taken / channels * format_.rate / std::max<uint32_t>(rate_, 1)) * format_.block_align;
+        const bool drained = all >= pushed_ && held_at_ == held_n_ && SDL_AudioStreamAvailable(convert_) == 0;
+        while (!waiting_.empty() && (waiting_.front().last ? drained : waiting_.front().end <= taken_bytes)) {
             done_(waiting_.front().index);
             waiting_.pop_front();
         }
@@ -214,10 +245,15 @@ private:
     SDL_AudioStream* convert_ = nullptr;  // user-interface thread
     std::unique_ptr<SpscRing<float>> frames_;  // user-interface thread to the server's
     std::vector<float> scratch_;          // the server's thread
-    uint64_t pushed_ = 0;                 // user-interface thread
-    uint64_t base_ = 0;
+    // With m_ held (the user-interface thread or the worker):
+    uint64_t put_bytes_ = 0;  // the program's bytes put into the converter since the start
+    uint64_t pushed_ = 0;     // float samples into the ring
+    uint64_t base_ = 0;       // pushed_ at the last reset
+    float held_[1024];        // converted, not yet in the ring
+    size_t held_at_ = 0, held_n_ = 0;
     std::atomic<uint64_t> taken_{0};
     std::atomic<uint64_t> drop_{0};
+    std::atomic<bool> ready_{false};
     std::mutex m_;  // the worker against the user-interface thread
     std::deque<Pending> waiting_;
     sdl::LossWatch watch_;
