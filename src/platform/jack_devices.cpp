@@ -372,19 +372,14 @@ void forget() { g_in_use = -1; }
 
 std::vector<std::string> device_names() { return {kDeviceName}; }
 
-int open_output(const sdl::PcmFormat& f, WaveOut::Done done, const DeviceChoice& choice,
-                std::unique_ptr<WaveOut>& out) {
-    auto dev = std::make_unique<JackWaveOut>(std::move(done), f);
-    if (int rc = dev->open(choice); rc != kWaveOk) return rc;
-    out = std::move(dev);
-    return kWaveOk;
+int open_output(const std::vector<uint8_t>& format, WaveOut::Done done, std::unique_ptr<WaveOut>& out,
+                const DeviceChoice& choice) {
+    return sdl::open_wave_device<JackWaveOut>(format, std::move(done), out, choice);
 }
 
-int open_input(const sdl::PcmFormat& f, WaveIn::Data data, const DeviceChoice& choice, std::unique_ptr<WaveIn>& out) {
-    auto dev = std::make_unique<JackWaveIn>(std::move(data), f);
-    if (int rc = dev->open(choice); rc != kWaveOk) return rc;
-    out = std::move(dev);
-    return kWaveOk;
+int open_input(const std::vector<uint8_t>& format, WaveIn::Data data, std::unique_ptr<WaveIn>& out,
+               const DeviceChoice& choice) {
+    return sdl::open_wave_device<JackWaveIn>(format, std::move(data), out, choice);
 }
 
 int query_input(const sdl::PcmFormat& f, const DeviceChoice&) {

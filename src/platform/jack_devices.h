@@ -2,6 +2,7 @@
 // Output and input devices that are clients of a JACK server: "dewlark" with the ports out_1, out_2
 // and in_1, in_2 for the user to route (connected to the system's own ports to begin with). The
 // server's rate and float samples are converted to and from the program's format off its thread.
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -23,10 +24,10 @@ void forget();
 
 std::vector<std::string> device_names();
 
-int open_output(const sdl::PcmFormat& f, WaveOut::Done done, const DeviceChoice& choice,
-                std::unique_ptr<WaveOut>& out);
-int open_input(const sdl::PcmFormat& f, WaveIn::Data data, const DeviceChoice& choice,
-               std::unique_ptr<WaveIn>& out);
+int open_output(const std::vector<uint8_t>& format, WaveOut::Done done, std::unique_ptr<WaveOut>& out,
+                const DeviceChoice& choice);
+int open_input(const std::vector<uint8_t>& format, WaveIn::Data data, std::unique_ptr<WaveIn>& out,
+               const DeviceChoice& choice);
 int query_input(const sdl::PcmFormat& f, const DeviceChoice& choice);
 
 }  // namespace dl::jack

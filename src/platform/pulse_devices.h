@@ -2,7 +2,9 @@
 // Output and input devices that are streams of the desktop's sound server, spoken to directly (see
 // pulse_server.h): streams named "dewlark" in its volume control, started without delay, the
 // latency the server reports counted in what the listener hears, every output's monitor an input.
+#include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "platform/pulse_server.h"
 #include "platform/sdl_device.h"
@@ -11,10 +13,10 @@
 
 namespace dl::pulse {
 
-int open_output(const sdl::PcmFormat& f, WaveOut::Done done, const DeviceChoice& choice,
-                std::unique_ptr<WaveOut>& out);
-int open_input(const sdl::PcmFormat& f, WaveIn::Data data, const DeviceChoice& choice,
-               std::unique_ptr<WaveIn>& out);
+int open_output(const std::vector<uint8_t>& format, WaveOut::Done done, std::unique_ptr<WaveOut>& out,
+                const DeviceChoice& choice);
+int open_input(const std::vector<uint8_t>& format, WaveIn::Data data, std::unique_ptr<WaveIn>& out,
+               const DeviceChoice& choice);
 // Whether the input could record the format: a stream is made and dropped again.
 int query_input(const sdl::PcmFormat& f, const DeviceChoice& choice);
 

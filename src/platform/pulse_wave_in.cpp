@@ -192,11 +192,9 @@ uint32_t bytes_of_ms(const sdl::PcmFormat& f, uint32_t ms) {
     return uint32_t(std::max<uint64_t>(frames, 1) * align);
 }
 
-int open_input(const sdl::PcmFormat& f, WaveIn::Data data, const DeviceChoice& choice, std::unique_ptr<WaveIn>& out) {
-    auto dev = std::make_unique<PulseWaveIn>(std::move(data), f);
-    if (int rc = dev->open(choice); rc != kWaveOk) return rc;
-    out = std::move(dev);
-    return kWaveOk;
+int open_input(const std::vector<uint8_t>& format, WaveIn::Data data, std::unique_ptr<WaveIn>& out,
+               const DeviceChoice& choice) {
+    return sdl::open_wave_device<PulseWaveIn>(format, std::move(data), out, choice);
 }
 
 int query_input(const sdl::PcmFormat& f, const DeviceChoice& choice) {

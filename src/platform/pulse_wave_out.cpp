@@ -32,7 +32,7 @@ public:
         worker_.stop();
     }
 
-    int open(const DeviceChoice& choice, uint32_t* period_frames) {
+    int open(const DeviceChoice& choice) {
         connection_ = Connection::open(kLimitMs);
         if (!connection_) return kWaveBadDeviceId;
         const ServerView v = view(*connection_);
@@ -70,7 +70,7 @@ public:
             rc = kWaveError;
         if (rc == kWaveOk)
             if (const pa_buffer_attr* got = pa_stream_get_buffer_attr(stream_))
-                *period_frames = got->minreq / frame_;
+                note_output_period(int(got->minreq / frame_));
         c.unlock();
         if (rc != kWaveOk) return rc;
         watch_.start([this] { return gone(); }, choice.lost);
@@ -296,14 +296,9 @@ private:
 
 }  // namespace
 
-int open_output(const sdl::PcmFormat& f, WaveOut::Done done, const DeviceChoice& choice,
-                std::unique_ptr<WaveOut>& out) {
-    auto dev = std::make_unique<PulseWaveOut>(std::move(done), f);
-    uint32_t period = 0;
-    if (int rc = dev->open(choice, &period); rc != kWaveOk) return rc;
-    note_output_period(int(period));
-    out = std::move(dev);
-    return kWaveOk;
+int open_output(const std::vector<uint8_t>& format, WaveOut::Done done, std::unique_ptr<WaveOut>& out,
+                const DeviceChoice& choice) {
+    return sdl::open_wave_device<PulseWaveOut>(format, std::move(done), out, choice);
 }
 
 }  // namespace dl::pulse

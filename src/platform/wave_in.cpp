@@ -86,21 +86,9 @@ int wave_in_query(const std::vector<uint8_t>& format, const DeviceChoice& choice
 
 int wave_in_open(const std::vector<uint8_t>& format, WaveIn::Data data, std::unique_ptr<WaveIn>& out,
                  const DeviceChoice& choice) {
-    out.reset();
-    sdl::PcmFormat f;
-    if (!sdl::parse_format(format, f)) return kWaveBadFormat;
-    try {
-        if (pulse::in_use()) return pulse::open_input(f, std::move(data), choice, out);
-        if (jack::in_use()) return jack::open_input(f, std::move(data), choice, out);
-        auto dev = std::make_unique<SdlWaveIn>(std::move(data), f);
-        if (int rc = dev->open(choice); rc != kWaveOk) return rc;
-        out = std::move(dev);
-        return kWaveOk;
-    } catch (const std::bad_alloc&) {
-        return kWaveNoMemory;
-    } catch (const std::system_error&) {  // no thread for the reports
-        return kWaveNoMemory;
-    }
+    if (pulse::in_use()) return pulse::open_input(format, std::move(data), out, choice);
+    if (jack::in_use()) return jack::open_input(format, std::move(data), out, choice);
+    return sdl::open_wave_device<SdlWaveIn>(format, std::move(data), out, choice);
 }
 
 }  // namespace dl
