@@ -105,6 +105,7 @@ int open_device(const std::vector<uint8_t>& record) {
 
 // The block that sounds now, analysed and drawn; batch mode hears of it with its start.
 void analyse_buffer(Dc& dc, int slot) {
+    if (PlayedSoundObserver) PlayedSoundObserver(SampleBuffers[size_t(slot)], BufferBytes[size_t(slot)]);
     const BlockAnalysis& a = AnalyseBlock(dc, slot, BufferBytes[size_t(slot)]);
     if (!AnalysisObserver) return;
     const uint32_t bps = SourceInfo.output_bytes_per_second;
@@ -382,6 +383,7 @@ void StartPlayback() {
     PlaybackControls(true);
     StopRequested = false;
 
+    if (memory && PlayedSoundObserver) PlayedSoundObserver(SampleBuffers[0], BufferBytes[0]);
     if (!memory) {
         WindowDc wdc;
         Dc& dc = wdc.dc();

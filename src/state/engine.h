@@ -102,6 +102,9 @@ inline uint32_t PreviousDevicePositionTime = 0;
 inline bool UseInstantDevice = false;
 inline std::function<void(int header)> WaveOutDoneSink;
 inline std::function<void(double seconds, const BlockAnalysis& analysis)> AnalysisObserver;
+// Batch mode's view of the sound itself as it is heard: each streamed buffer once, or the whole
+// buffer of memory mode when it starts (the device's PCM bytes).
+inline std::function<void(const uint8_t* data, uint32_t bytes)> PlayedSoundObserver;
 // Batch runs that keep no picture measure each block without drawing it or the position: nobody
 // would see them.
 inline bool DrawAnalysedBlocks = true;

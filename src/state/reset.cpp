@@ -73,6 +73,7 @@ void ResetProcessState() {
     UseInstantDevice = false;
     WaveOutDoneSink = nullptr;
     AnalysisObserver = nullptr;
+    PlayedSoundObserver = nullptr;
     DrawAnalysedBlocks = true;
     ShiftHeldAtStart = nullptr;
     OpenTestWaveIn = nullptr;

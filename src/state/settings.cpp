@@ -261,6 +261,19 @@ void load_settings(std::vector<std::string>* corrections) {
     clamp_memory_size();
 }
 
+void use_default_settings() {
+    const SettingsRecord defaults;
+    SettingsRecord s = Settings;
+    for (const Key& k : kKeys) {
+        if (!stored(k)) continue;
+        set_from_text(s, k, k.fresh ? k.fresh : text_of(defaults, k));
+        correct(s, k);
+    }
+    Settings = s;
+    ChosenRecordFormat.reset();
+    clamp_memory_size();
+}
+
 ProfileWrite save_settings() {
     const std::string path = settings_path();
     if (!g_refused_path.empty() && g_refused_path == path) {

@@ -83,6 +83,9 @@ std::string settings_path();
 // than kProfileFileLimit, unreadable) gives the defaults, is named with the reason in one line on
 // stderr, and is not written over by save_settings.
 void load_settings(std::vector<std::string>* corrections = nullptr);
+// The values of a start without a settings file, the file not read (for runs that must not depend
+// on what the window was last set to).
+void use_default_settings();
 // Writes every stored key, the chosen record format rather than a fitted one. A read-only file is
 // left as it is and a failed write leaves the old file whole; either is told in one line on stderr.
 ProfileWrite save_settings();
