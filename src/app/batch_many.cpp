@@ -17,6 +17,7 @@
 #include "app/batch_summary.h"
 #include "platform/format_text.h"
 #include "platform/worker_process.h"
+#include "state/settings.h"
 
 namespace dl {
 
@@ -190,6 +191,13 @@ bool ListSoundFiles(const BatchOptions& options, std::vector<std::string>& files
 
 int RunManyFiles(const BatchOptions& options) {
     if (!options.png.empty()) return BatchFailure("dewlark: --png takes a single file");
+    {
+        // Said once here rather than once a file by every worker.
+        const SettingsRecord kept = Settings;
+        const bool known = ApplySettingOverrides(options);
+        Settings = kept;
+        if (!known) return 1;
+    }
     std::vector<std::string> files;
     if (!ListSoundFiles(options, files)) return 1;
     if (files.empty()) return BatchFailure("dewlark: no sound files to analyse");

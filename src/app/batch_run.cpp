@@ -152,6 +152,16 @@ BatchRun::~BatchRun() {
     ResetProcessState();
 }
 
+bool ApplySettingOverrides(const BatchOptions& options, std::vector<std::string>* corrections) {
+    for (const auto& [name, value] : options.sets) {
+        std::string key = name, stored = value, why;
+        if (translate_readable_setting(name, value, key, stored, why) == ReadableResult::BadValue)
+            return BatchFailure(why), false;
+        if (!set_setting_from_text(key, stored, corrections)) return BatchFailure("unknown setting: " + name), false;
+    }
+    return true;
+}
+
 bool BatchRun::Prepare(const BatchOptions& options) {
     JapaneseUi = japanese_locale();
     // What the run corrects is said, once a value, so that a run never analyses with other settings
@@ -159,12 +169,7 @@ bool BatchRun::Prepare(const BatchOptions& options) {
     std::vector<std::string> corrections;
     if (options.defaults) use_default_settings();
     else load_settings(&corrections);
-    for (const auto& [name, value] : options.sets) {
-        std::string key = name, stored = value, why;
-        if (translate_readable_setting(name, value, key, stored, why) == ReadableResult::BadValue)
-            return BatchFailure(why), false;
-        if (!set_setting_from_text(key, stored, &corrections)) return BatchFailure("unknown setting: " + name), false;
-    }
+    if (!ApplySettingOverrides(options, &corrections)) return false;
     for (size_t i = 0; i < corrections.size(); ++i)
         if (std::find(corrections.begin(), corrections.begin() + std::ptrdiff_t(i), corrections[i]) ==
             corrections.begin() + std::ptrdiff_t(i))

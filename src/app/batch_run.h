@@ -38,6 +38,10 @@ const std::vector<std::string>& ManyFileOptions();
 bool ParseBatchOptions(const std::vector<std::string>& args, const std::vector<std::string>& allowed,
                        BatchOptions& out);
 
+// Sets the run's --set overrides (readable names or the file's keys) in Settings; false after a
+// message when one is unknown or takes no such value.
+bool ApplySettingOverrides(const BatchOptions& options, std::vector<std::string>* corrections = nullptr);
+
 // A batch run's surroundings, undone however the run ends: the off-screen application, messages
 // on standard error, the settings with the run's overrides, the client area it draws on.
 class BatchRun {
