@@ -200,7 +200,7 @@ int RunManyFiles(const BatchOptions& options) {
     }
     std::vector<std::string> files;
     if (!ListSoundFiles(options, files)) return 1;
-    if (files.empty()) return BatchFailure("dewlark: no sound files to analyse");
+    if (files.empty() && options.files_from.empty()) return BatchFailure("dewlark: no sound files to analyse");
     if (!options.out_dir.empty()) {
         std::error_code ec;
         fs::create_directories(options.out_dir, ec);
@@ -212,6 +212,8 @@ int RunManyFiles(const BatchOptions& options) {
     // With --out and without --summary the rows go to the files, and standard output stays empty.
     const bool to_stdout = options.out_dir.empty() || options.summary;
     if (to_stdout && options.header) std::fputs(ManyHeader(form).c_str(), stdout);
+    // An empty list is a part of a larger one with nothing in it: the header alone.
+    if (files.empty()) return std::fflush(stdout), 0;
 
     const size_t jobs = std::min<size_t>(options.jobs ? options.jobs : usable_cores(), files.size());
     std::vector<Slot> slots(jobs);

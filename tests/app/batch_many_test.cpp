@@ -247,6 +247,10 @@ TEST(BatchMany, AListOnStandardInputAndTheGnuParallelRecipe) {
     std::sort(from_list.begin(), from_list.end());
     EXPECT_EQ(from_list, expected);
 
+    const dl_test::ProgramRun header = dl_test::run_program("--analyse --summary --files-from /dev/null");
+    EXPECT_EQ(header.status, 0);
+    EXPECT_EQ(header.out, lines_of(whole.out).at(0) + "\n") << "an empty list prints the header alone";
+
     ASSERT_EQ(shell("command -v parallel").status, 0) << "GNU parallel is missing: scripts/deps.sh test installs it";
     const dl_test::ProgramRun spread =
         shell("find " + lib.dir + " -type f | parallel --will-cite --pipe -N 2 " + kProgram +
@@ -259,7 +263,7 @@ TEST(BatchMany, AListOnStandardInputAndTheGnuParallelRecipe) {
 // What a run is told wrongly is said before anything is analysed, and nothing is written.
 TEST(BatchMany, WrongOptionsAreToldAndAnalyseNothing) {
     const std::string dir = dl_test::temp_dir();
-    ASSERT_EQ(shell("sox -n -r 8000 -c 1 -b 16 " + dir + "/a.wav synth 1 sine 440").status, 0);
+    ASSERT_EQ(shell("mkdir " + dir + "/empty && sox -n -r 8000 -c 1 -b 16 " + dir + "/a.wav synth 1 sine 440").status, 0);
     const struct {
         std::string args, message;
     } cases[] = {
@@ -270,7 +274,7 @@ TEST(BatchMany, WrongOptionsAreToldAndAnalyseNothing) {
         {"--set window=round " + dir, "window takes hann"},
         {"--set nosuchkey=1 " + dir, "unknown setting: nosuchkey"},
         {"--files-from " + dir + "/missing.txt", "cannot read the list of files"},
-        {"--files-from /dev/null", "no sound files to analyse"},
+        {"--set window=hann " + dir + "/empty", "no sound files to analyse"},
         {"--out " + dir + "/a.wav/x " + dir, "cannot make the folder"},
     };
     for (const auto& c : cases) {
