@@ -115,6 +115,8 @@ ReadableResult translate_readable_setting(const std::string& name, const std::st
                 stored = std::to_string(c.stored);
                 return ReadableResult::Translated;
             }
+        // A name that is also the file's key takes the file's values as well, as it always did.
+        if (std::string_view(e.shown.name) == e.shown.key) return ReadableResult::NotReadable;
         why = name + "=" + value + ": " + name + " takes " + e.shown.values;
         return ReadableResult::BadValue;
     }

@@ -56,6 +56,10 @@ TEST(SettingNames, ValuesANameDoesNotTakeSayWhichItTakes) {
     }
     EXPECT_EQ(translate("mado", "2").result, dl::ReadableResult::NotReadable) << "the file's keys pass through";
     EXPECT_EQ(translate("nosuch", "2").result, dl::ReadableResult::NotReadable);
+    // graph is also the file's key: its stored values (even wrong ones, which the file's rules
+    // correct) pass through.
+    EXPECT_EQ(translate("graph", "118").result, dl::ReadableResult::NotReadable);
+    EXPECT_EQ(translate("graph", "116").result, dl::ReadableResult::NotReadable);
 }
 
 // Every readable name sets a key the settings know, to a value they keep as it is.
