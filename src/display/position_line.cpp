@@ -1,8 +1,9 @@
 #include "display/position_line.h"
 
-#include "state/engine.h"
 #include "state/layout_units.h"
+#include "state/run.h"
 #include "state/source.h"
+#include "state/tick_clock.h"
 
 
 

@@ -12,7 +12,7 @@
 #include "audio/encoded_files.h"
 #include "audio/ogg_pages.h"
 #include "display/source_panel.h"
-#include "state/engine.h"
+#include "state/run.h"
 #include "state/settings.h"
 #include "state/source.h"
 

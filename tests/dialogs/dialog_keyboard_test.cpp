@@ -15,7 +15,7 @@
 #include "dialogs/record_port_dialog.h"
 #include "dialogs/voice_range_dialog.h"
 #include "platform/wave_in.h"
-#include "state/engine.h"
+#include "state/hooks.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include "platform/profile.h"
 #include "platform/wave_format.h"
 #include "platform/wave_in.h"
-#include "state/engine.h"
+#include "state/hooks.h"
 
 namespace {
 

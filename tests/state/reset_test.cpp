@@ -1,10 +1,11 @@
+#include "state/hooks.h"
 #include "state/reset.h"
 
 #include <gtest/gtest.h>
 
 #include "state/analysis.h"
-#include "state/engine.h"
 #include "state/layout_units.h"
+#include "state/run.h"
 #include "state/settings.h"
 #include "state/shell.h"
 #include "state/source.h"
