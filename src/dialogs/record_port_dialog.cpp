@@ -12,10 +12,7 @@ namespace dl {
 
 namespace {
 
-enum : int {
-    kRateGroup = 152, k44 = 153, k22 = 154, k11 = 155, kChannelGroup = 156, kStereo = 157, kMono = 158,
-    kBitsGroup = 159, k16 = 160, k8 = 161,
-};
+using namespace record_port_ids;
 
 class RecordPortDialog : public StandardDialog {
 public:

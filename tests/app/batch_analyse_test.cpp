@@ -45,7 +45,7 @@ BatchRun analyse(const std::string& args, const std::string& env = "") {
 
 std::string sine_wav() {
     static const std::string path = dl_test::write_file(
-        "sine440.wav", play_test::wav_bytes(1, 44100, 16, play_test::tones(44100, {440.0}, 2.0)));
+        "sine440.wav", dl_test::pcm_wav(1, 44100, 16, play_test::tones(44100, {440.0}, 2.0)));
     return path;
 }
 
