@@ -29,6 +29,7 @@ class FakeWaveIn : public dl::WaveIn {
 public:
     explicit FakeWaveIn(Data data) : data_(std::move(data)) {}
     int add_buffer(dl::WaveHeader& h, int index) override {
+        if (add_result != dl::kWaveOk) return add_result;
         h.recorded = 0;
         queue_.push_back({&h, index});
         return dl::kWaveOk;
@@ -74,6 +75,7 @@ public:
 
     bool started = false, closed = false;
     int start_result = dl::kWaveOk;
+    int add_result = dl::kWaveOk;
     int resets = 0;
 
 private:
@@ -203,6 +205,18 @@ TEST_F(RecordPort, ARecordingThatCannotStartEndsThroughItsReturnedBuffers) {
     EXPECT_EQ(boxes_.texts(), std::vector<std::string>{"Rec failed"});
     EXPECT_FALSE(dl::SourceState.running);
     EXPECT_EQ(dl::WaveInDevice, nullptr);
+    expect_controls_idle();
+}
+
+TEST_F(RecordPort, ABufferTheDeviceDoesNotTakeBackEndsTheMonitorAndSaysSo) {
+    start_monitoring();
+    ASSERT_TRUE(dl::SourceState.running);
+    device_->add_result = dl::kWaveError;
+    device_->feed(play_test::tones(11025, {440.0}, 1.0).substr(0, 4096));
+    pump(50);
+    EXPECT_EQ(analysed_, 1);
+    EXPECT_EQ(boxes_.texts(), std::vector<std::string>{"AddBuffer failed"});
+    EXPECT_FALSE(dl::SourceState.running) << "not left running one buffer short";
     expect_controls_idle();
 }
 
