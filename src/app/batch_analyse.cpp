@@ -14,10 +14,12 @@
 #include "display/source_panel.h"
 #include "platform/wave_format.h"
 #include "state/analysis.h"
-#include "state/engine.h"
+#include "state/hooks.h"
+#include "state/run.h"
 #include "state/settings.h"
 #include "state/shell.h"
 #include "state/source.h"
+#include "state/tick_clock.h"
 #include "state/window_dc.h"
 
 namespace dl {
@@ -37,7 +39,7 @@ int AnalyseFile(const BatchOptions& options, const std::string& path,
     if (!run.Prepare(options)) return 1;
     FileName = path;
     SourceState = {SourceMode::File, false};
-    if (!OpenSource()) return 1;
+    if (OpenSource() != Result::Done) return 1;
     run.Paint();
 
     // The rows are handed on once the file has been analysed to its end.
@@ -97,8 +99,7 @@ bool AnalyseOpenSource(const std::function<void(double, const BlockAnalysis&)>& 
     ShiftHeldAtStart = [] { return true; };  // no pacing: as fast as the machine allows
     AnalysisObserver = observer;
 
-    StartPlayback();
-    const bool started = SourceState.running;
+    const bool started = StartPlayback() == Result::Done;
 
     // Memory mode: the timer ticks on a clock of its own until the buffer has been heard.
     const double heard_ms =
@@ -109,11 +110,7 @@ bool AnalyseOpenSource(const std::function<void(double, const BlockAnalysis&)>& 
     while (SourceState.running && !completions.empty()) {
         if (BufferCount == 1 && (now - StartTime) * RateFactor < heard_ms) {
             now += period;
-            WindowDc wdc;
-            SetSchemeTextColours(wdc);
-            const Font* previous = wdc.dc().select_font(nullptr);
-            TimerTick(wdc, now);
-            wdc.dc().select_font(previous);
+            RunTimerTick(now);
             continue;
         }
         if (most_buffers && heard++ == most_buffers) {

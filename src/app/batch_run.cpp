@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "app/run_controls.h"
 #include "audio/run.h"
 #include "audio/source.h"
 #include "display/frame.h"
@@ -15,12 +16,13 @@
 #include "platform/message_box.h"
 #include "platform/system.h"
 #include "state/analysis.h"
-#include "state/engine.h"
+#include "state/hooks.h"
 #include "state/layout_units.h"
 #include "state/reset.h"
 #include "state/setting_names.h"
 #include "state/settings.h"
 #include "state/shell.h"
+#include "state/source.h"
 #include "state/window_dc.h"
 
 namespace dl {
@@ -137,6 +139,8 @@ bool ParseBatchOptions(const std::vector<std::string>& args, const std::vector<s
 
 BatchRun::BatchRun() {
     VoicePointerSteers = false;
+    // No controls to show, but memory mode's status is drawn as on the window.
+    RunObserver = ShowRunEvent;
     ensure_headless_application();
     set_message_box_hook([](const MessageBoxRequest& r) {
         std::fprintf(stderr, "%s\n", r.text.c_str());
