@@ -23,7 +23,8 @@
 #include "platform/wave_in.h"
 #include "platform/wave_out.h"
 #include "state/analysis.h"
-#include "state/engine.h"
+#include "state/hooks.h"
+#include "state/run.h"
 #include "state/settings.h"
 #include "state/shell.h"
 #include "state/source.h"
@@ -116,8 +117,8 @@ private:
 bool play(const std::string& file, double max_seconds) {
     dl::FileName = file;
     dl::SourceState = {dl::SourceMode::File, false};
-    if (!dl::OpenSource()) return false;
-    dl::StartPlayback();
+    if (dl::OpenSource() != dl::Result::Done) return false;
+    if (dl::StartPlayback() != dl::Result::Done) return false;
     const double t0 = dl::bench::now_ns();
     while (dl::SourceState.running && (dl::bench::now_ns() - t0) / 1e9 < max_seconds) dl::run_ui_events_for(2);
     if (dl::SourceState.running) dl::StopPlayback();

@@ -16,7 +16,8 @@ int LevelDecibels(double power);
 LevelFigure PowerLevel(double power);
 
 // Level meters, spectrum and read-outs of the first byte_count bytes of SampleBuffers[slot]
-// into `out`; the pointer is steered and the A4 history kept on the way.
+// into `out`, the level scan reading every LevelScanStride-th sample at most (and no fewer than a
+// few hundred a block: `out.level_stride`); the pointer is steered and the A4 history kept on the way.
 void MeasureBlock(int slot, uint32_t byte_count, BlockAnalysis& out);
 // The tick's analysis: measures the block into TickAnalysis and draws it.
 const BlockAnalysis& AnalyseBlock(Dc& dc, int slot, uint32_t byte_count);

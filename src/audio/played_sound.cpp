@@ -5,59 +5,54 @@
 #include <new>
 #include <vector>
 
+#include "state/run.h"
+
 namespace dl {
 
-namespace {
-
-std::vector<uint8_t> g_ring;
-uint64_t g_end = 0;  // the place after the last byte kept
-
-}  // namespace
-
 void ResetPlayedSound(uint32_t bytes_per_second, double seconds, uint64_t extra) {
-    g_end = 0;
+    PlayedHistoryEnd = 0;
     const uint64_t size = uint64_t(bytes_per_second * seconds) + extra;
     try {
-        g_ring.assign(size_t(std::max<uint64_t>(size, 1)), 0);
+        PlayedHistory.assign(size_t(std::max<uint64_t>(size, 1)), 0);
     } catch (const std::bad_alloc&) {
         // Without the room the buffers themselves are analysed, as without a delay to make up.
-        std::vector<uint8_t>().swap(g_ring);
+        std::vector<uint8_t>().swap(PlayedHistory);
     }
 }
 
 void FreePlayedSound() {
-    std::vector<uint8_t>().swap(g_ring);
-    g_end = 0;
+    std::vector<uint8_t>().swap(PlayedHistory);
+    PlayedHistoryEnd = 0;
 }
 
 void KeepPlayedSound(uint64_t offset, const uint8_t* data, uint32_t n) {
-    const size_t size = g_ring.size();
+    const size_t size = PlayedHistory.size();
     if (size == 0) return;
     // Silence in between; bytes kept already stay as they are.
-    for (; g_end < offset; ++g_end) g_ring[size_t(g_end % size)] = 0;
-    const uint64_t skip = g_end - offset;
+    for (; PlayedHistoryEnd < offset; ++PlayedHistoryEnd) PlayedHistory[size_t(PlayedHistoryEnd % size)] = 0;
+    const uint64_t skip = PlayedHistoryEnd - offset;
     if (skip >= n) return;
     data += skip;
     n -= uint32_t(skip);
     if (n > size) {
         data += n - size;
-        g_end += n - size;
+        PlayedHistoryEnd += n - size;
         n = uint32_t(size);
     }
-    const size_t at = size_t(g_end % size);
+    const size_t at = size_t(PlayedHistoryEnd % size);
     const size_t first = std::min<size_t>(n, size - at);
-    std::memcpy(g_ring.data() + at, data, first);
-    std::memcpy(g_ring.data(), data + first, n - first);
-    g_end += n;
+    std::memcpy(PlayedHistory.data() + at, data, first);
+    std::memcpy(PlayedHistory.data(), data + first, n - first);
+    PlayedHistoryEnd += n;
 }
 
 bool CopyPlayedSound(uint64_t offset, uint8_t* out, uint32_t n) {
-    const size_t size = g_ring.size();
-    if (size == 0 || offset + n > g_end || g_end - offset > size) return false;
+    const size_t size = PlayedHistory.size();
+    if (size == 0 || offset + n > PlayedHistoryEnd || PlayedHistoryEnd - offset > size) return false;
     const size_t at = size_t(offset % size);
     const size_t first = std::min<size_t>(n, size - at);
-    std::memcpy(out, g_ring.data() + at, first);
-    std::memcpy(out + first, g_ring.data(), n - first);
+    std::memcpy(out, PlayedHistory.data() + at, first);
+    std::memcpy(out + first, PlayedHistory.data(), n - first);
     return true;
 }
 

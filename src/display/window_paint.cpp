@@ -8,6 +8,7 @@
 #include "platform/system.h"
 #include "state/layout_units.h"
 #include "state/shell.h"
+#include "state/view.h"
 #include "state/window_dc.h"
 
 namespace dl {
