@@ -117,7 +117,7 @@ field() { dpkg-deb -f "$deb" "$1"; }
 [ "$(field Package)" = dewlark ] || fail "Package: $(field Package)"
 [ "$(field Section)" = sound ] || fail "Section: $(field Section)"
 depends="$(field Depends)"
-for d in libqt6widgets6 libqt6core6 libsdl2-2.0-0 libmpg123-0 libvorbis0a fonts-dejavu-core fonts-ipafont-gothic; do
+for d in libqt6widgets6 libqt6core6 libsdl2-2.0-0 libmpg123-0 libvorbis0a libebur128-1 fonts-dejavu-core fonts-ipafont-gothic; do
   [[ "$depends" == *"$d"* ]] || fail "Depends lacks $d: $depends"
 done
 dpkg-deb -x "$deb" "$tmp/deb" || fail "dpkg-deb -x"

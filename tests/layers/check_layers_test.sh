@@ -69,6 +69,8 @@ expect_caught "an area's tests reaching up" tests/display/frame_test.cpp "$highe
 
 # Further ways around it.
 expect_caught "a library the program does not know" src/audio/devices.cpp "$library" '#include <pulse/simple.h>'
+expect_caught "the loudness library outside the platform layer" src/analysis/pipeline.cpp "$library" \
+    '#include <ebur128.h>'
 expect_caught "a computed include" src/state/settings.cpp "an include the check cannot read" \
     '#define DL_HEADER <QWidget>' '#include DL_HEADER'
 expect_caught "a folder inside a layer" src/audio/more/extra.h "a folder that is not a layer's" '#pragma once'
@@ -78,7 +80,7 @@ expect_caught "the core using the tests' code" src/audio/run.cpp "includes a fil
 expect_caught "a missing header" src/audio/run.cpp "includes a file that is not in the tree" '#include "no_such.h"'
 expect_caught "an area's tests using a higher area's fixture" tests/display/frame_test.cpp "$higher" \
     '#include "audio/playback_fixture.h"'
-[ "$forms" -eq 22 ] || fail "$forms forms tried"
+[ "$forms" -eq 23 ] || fail "$forms forms tried"
 
 # Same-layer and downward includes are fine, in every form that names them in quotes; the tests
 # and the platform layer use the toolkit; the app's tests use the audio tests' fixtures.
