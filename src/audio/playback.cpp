@@ -6,6 +6,7 @@
 #include <new>
 #include <string>
 
+#include "analysis/meter_strip.h"
 #include "analysis/pipeline.h"
 #include "analysis/pitch.h"
 #include "audio/conversion.h"
@@ -206,6 +207,7 @@ uint32_t PacingWaitMs(uint32_t chunk_size, uint32_t bps, int play_rate, uint16_t
 void StartPlayback() {
     ResetPitchHistory();
     ResetSpectrogram();
+    ResetMeterStrip();
     DeviceLost = false;
     PlayEndedEarly = false;
     PlayedStreamDamage = StreamDamage{};

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <new>
 
+#include "analysis/meter_strip.h"
 #include "analysis/pipeline.h"
 #include "analysis/pitch.h"
 #include "audio/devices.h"
@@ -147,6 +148,7 @@ int OpenRecordPort() {
 void StartMonitoring() {
     ResetPitchHistory();
     ResetSpectrogram();
+    ResetMeterStrip();
     DeviceLost = false;
     if (!SourceFormatHeld && !OpenRecordPort()) return;
     SourceState.mode = SourceMode::RecordPort;

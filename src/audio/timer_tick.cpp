@@ -149,7 +149,7 @@ void TimerTick(Dc& dc, uint32_t now) {
     uint8_t* const own = SampleBuffers[1];
     SampleBuffers[1] = SampleBuffers[0] + offset;
     if (m > 0) {
-        const BlockAnalysis& a = AnalyseBlock(dc, 1, uint32_t(m));
+        const BlockAnalysis& a = AnalyseBlock(dc, 1, uint32_t(m), uint64_t(offset));
         if (AnalysisObserver) AnalysisObserver(obps ? double(offset) / obps : 0.0, a);
     }
     SampleBuffers[1] = own;

@@ -3,6 +3,7 @@
 #include "state/analysis.h"
 #include "state/engine.h"
 #include "state/layout_units.h"
+#include "state/meters.h"
 #include "state/settings.h"
 #include "state/shell.h"
 #include "state/source.h"
@@ -97,6 +98,8 @@ void ResetProcessState() {
     WindowTable.cached_length = 0;
     WindowTable.cached_type = kRectangularWindow;
     TickAnalysis.clear();
+    LevelMeters = LevelMetersRecord{};
+    LoudnessScan = false;
 }
 
 }  // namespace dl
