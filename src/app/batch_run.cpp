@@ -43,6 +43,15 @@ std::string fundamental_columns(const BlockAnalysis& a) {
     return format_text("%.3f,%s,%+.1f,%.2f", a.f0_frequency, a.f0_note.c_str(), cents, a.f0_confidence);
 }
 
+// The momentary and short-term loudness once their windows are full of sound; "-inf" for silence.
+std::string loudness_columns(const LoudnessReading& l) {
+    auto value = [](bool ready, double v) {
+        if (!ready) return std::string();
+        return std::isfinite(v) ? format_text("%.2f", v) : std::string("-inf");
+    };
+    return value(l.momentary_ready, l.momentary) + "," + value(l.short_term_ready, l.short_term);
+}
+
 }  // namespace
 
 int BatchFailure(const std::string& text) {
@@ -137,7 +146,7 @@ bool BatchRun::SavePicture(const BatchOptions& options) {
 }
 
 void PrintCsvHeader() {
-    std::printf("time,peak_hz,level,a4,labels,f0_hz,f0_note,f0_cents,f0_confidence\n");
+    std::printf("time,peak_hz,level,a4,labels,f0_hz,f0_note,f0_cents,f0_confidence,lufs_m,lufs_s\n");
     std::fflush(stdout);
 }
 
@@ -153,8 +162,8 @@ void PrintCsvRow(double seconds, const BlockAnalysis& a) {
         if (!labels.empty()) labels += ';';
         labels += l.text == PeakLabel::Text::Note ? l.note : frequency_text(l.frequency, a.precise);
     }
-    std::printf("%.3f,%s,%s,%s,%s,%s\n", seconds, peak.c_str(), level.c_str(), a4.c_str(), labels.c_str(),
-                fundamental_columns(a).c_str());
+    std::printf("%.3f,%s,%s,%s,%s,%s,%s\n", seconds, peak.c_str(), level.c_str(), a4.c_str(), labels.c_str(),
+                fundamental_columns(a).c_str(), loudness_columns(a.strip.loudness).c_str());
 }
 
 }  // namespace dl

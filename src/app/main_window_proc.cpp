@@ -4,6 +4,7 @@
 
 #include "analysis/hover_readout.h"
 #include "app/help_page.h"
+#include "app/meter_menu.h"
 #include "app/open_file.h"
 #include "app/save_picture.h"
 #include "audio/devices.h"
@@ -17,6 +18,7 @@
 #include "audio/timer_tick.h"
 #include "display/frame.h"
 #include "display/level_meter.h"
+#include "display/meter_strip.h"
 #include "display/position_line.h"
 #include "display/source_panel.h"
 #include "display/spectrogram.h"
@@ -248,6 +250,9 @@ void DispatchCommand(int id, int code) {
             if (view_has_scales()) DrawFrame(dc);
             break;
         }
+        case kCmdResetLoudness:
+            ResetLoudnessCommand();
+            break;
         case kCmdAbout:
             RunAboutBox();
             break;
@@ -257,12 +262,16 @@ void DispatchCommand(int id, int code) {
         case kCmdVoicePointer:
             ToggleVoicePointer();
             break;
-        case kCmdOption:
+        case kCmdOption: {
+            const int meter = Settings.level_meter;
             if (RunOptionDialog() == 1) {
                 CloseSource();
                 PrepareDisplayResources();
+                // The strip under the graph takes room of its own.
+                if (Settings.level_meter != meter) RelayoutWindow();
             }
             break;
+        }
         case kCmdStart:
             if (code != 0) break;
             ClearHeldPeaks();
@@ -318,6 +327,12 @@ bool KeyboardFilter(Key key, KeyModifiers mods) {
                 return true;
             }
             break;
+        case Key::L:
+            if (ctrl) {
+                DispatchCommand(kCmdResetLoudness, 0);
+                return true;
+            }
+            break;
         case Key::Up:
             Settings.adjust16 -= ctrl ? 16 : 1;
             draw_adjust16();
@@ -368,6 +383,7 @@ bool MainWindowProc::on_button_key(int button_id, Key key) {
 void MainWindowProc::on_lbutton_down(int x, int y) {
     const int X = CellWidth, Y = CellHeight;
     if (x > 37 * X && x < 72 * X && y > Y && y < 6 * Y) ClearHeldPeaks();
+    if (InMeterStrip(x, y)) ResetLoudnessCommand();
 }
 
 void MainWindowProc::on_mouse_move(int x, int y) { MoveHover(x, y); }
@@ -422,6 +438,7 @@ void MainWindowProc::on_wave_in_data(int header) { RecordTick(header); }
 
 std::vector<SubmenuEntry> MainWindowProc::on_submenu_show(int id) {
     if (id == kCmdRecentFiles) return RecentFilesMenu();
+    if (IsMeterSubmenu(id)) return MeterSubmenu(id);
     std::vector<SubmenuEntry> entries;
     if (id != kCmdInputDevice && id != kCmdOutputDevice) return entries;
     const bool capture = id == kCmdInputDevice;
@@ -434,6 +451,7 @@ std::vector<SubmenuEntry> MainWindowProc::on_submenu_show(int id) {
 
 void MainWindowProc::on_submenu_choice(int id, int index) {
     if (id == kCmdRecentFiles) return OpenRecentFile(index);
+    if (IsMeterSubmenu(id)) return ChooseInMeterSubmenu(id, index);
     if (id != kCmdInputDevice && id != kCmdOutputDevice) return;
     const bool capture = id == kCmdInputDevice;
     ChooseDevice(capture, menu_devices_[id], index);

@@ -22,6 +22,8 @@ void PrintUsage(std::FILE* out) {
             "           再生と同じ解析を行い、解析したブロックごとに CSV を 1 行表示\n"
             "       dewlark --monitor [--seconds 秒] [--device 名前] [--set キー=値]... [--png 出力.png]\n"
             "           サウンドカードの入力を解析し、同じ行を順に表示 (Ctrl+C で終了)\n"
+            "       dewlark --loudness ファイル... [--json]\n"
+            "           ファイルごとの統合ラウドネス、ラウドネスレンジ、トゥルーピーク、サンプルピーク、長さ (CSV)\n"
             "       dewlark --list-devices\n"
             "           出力 (out:) と入力 (in:) のデバイス一覧\n"
             "       dewlark --help | --version\n"
@@ -29,7 +31,8 @@ void PrintUsage(std::FILE* out) {
             "  --set キー=値      この実行だけの dewlark.INI の設定 (display=112 でスペクトログラム)\n"
             "  --png 出力.png     最後の状態のウィンドウを画像に保存\n"
             "  --seconds 秒       モニタをこの秒数で終える\n"
-            "  --device 名前      モニタする入力デバイス\n",
+            "  --device 名前      モニタする入力デバイス\n"
+            "  --json             --loudness の結果を JSON で表示\n",
             out);
         return;
     }
@@ -49,6 +52,8 @@ void PrintUsage(std::FILE* out) {
         "           analyses FILE as playback would: one CSV row per analysed block\n"
         "       dewlark --monitor [--seconds S] [--device NAME] [--set KEY=VALUE]... [--png OUT.png]\n"
         "           the same rows from the sound card's input as they come (Ctrl+C ends)\n"
+        "       dewlark --loudness FILE... [--json]\n"
+        "           per file the integrated loudness, loudness range, true and sample peak and duration (CSV)\n"
         "       dewlark --list-devices\n"
         "           the output (out:) and input (in:) devices\n"
         "       dewlark --help | --version\n"
@@ -56,7 +61,8 @@ void PrintUsage(std::FILE* out) {
         "  --set KEY=VALUE   a setting of dewlark.INI, for this run only (display=112: the spectrogram)\n"
         "  --png OUT.png     the window as it stands at the end, as a picture\n"
         "  --seconds S       stop monitoring after S seconds\n"
-        "  --device NAME     the input device to monitor\n",
+        "  --device NAME     the input device to monitor\n"
+        "  --json            --loudness prints a JSON array instead of CSV\n",
         out);
 }
 

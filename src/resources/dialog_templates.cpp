@@ -8,7 +8,7 @@ using K = ControlKind;
 
 const DialogTemplate& option_template() {
     static const DialogTemplate t = {
-        "Option", "Option", "オプション設定", 189, 213,
+        "Option", "Option", "オプション設定", 189, 255,
         {
             {129, K::GroupBox, 8, 3, 174, 36, "FFT Setting", "FFT設定", nullptr},
             {145, K::Label, 13, 14, 52, 11, "&Time slice", "時間分解能(&T)", nullptr},
@@ -54,6 +54,14 @@ const DialogTemplate& option_template() {
             {206, K::Label, 8, 196, 62, 8, "tuning A4 r&ef.", "基準ﾋﾟｯﾁA4(&E)", nullptr},
             {207, K::Edit, 70, 194, 28, 12, nullptr, nullptr, "reference_a4"},
             {208, K::Label, 100, 196, 14, 8, "Hz", nullptr, nullptr},
+            // The meter strip under the graph, how its bars move, the loudness target.
+            {209, K::Label, 8, 212, 62, 8, "le&vel meter:", "ﾚﾍﾞﾙﾒｰﾀｰ(&V):", nullptr},
+            {210, K::DropList, 70, 210, 110, 50, nullptr, nullptr, "level_meter"},
+            {211, K::Label, 8, 226, 62, 8, "ballistics t&ype:", "ﾒｰﾀｰの動特性(&Y):", nullptr},
+            {212, K::DropList, 70, 224, 90, 60, nullptr, nullptr, "meter_ballistics"},
+            {213, K::Label, 8, 240, 62, 8, "loudness tar&get:", "ﾗｳﾄﾞﾈｽ目標値(&G):", nullptr},
+            {214, K::Edit, 70, 238, 28, 12, nullptr, nullptr, "loudness_target"},
+            {215, K::Label, 100, 240, 20, 8, "LUFS", nullptr, nullptr},
         }};
     return t;
 }

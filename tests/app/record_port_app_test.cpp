@@ -189,7 +189,7 @@ TEST(BatchMonitor, MonitorsTheInputLikeTheSameSamplesFromAFile) {
     ASSERT_EQ(input.status, 0) << input.err;
     const std::vector<std::string> a = lines(file.out), b = lines(input.out);
     ASSERT_GE(b.size(), 5u);
-    EXPECT_EQ(b[0], "time,peak_hz,level,a4,labels,f0_hz,f0_note,f0_cents,f0_confidence");
+    EXPECT_EQ(b[0], "time,peak_hz,level,a4,labels,f0_hz,f0_note,f0_cents,f0_confidence,lufs_m,lufs_s");
     for (size_t i = 1; i < 5; ++i) EXPECT_EQ(b[i], a[i]) << "row " << i;
 }
 
