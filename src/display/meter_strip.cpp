@@ -75,7 +75,7 @@ void scale(Dc& dc, const MeterStripLayout& g) {
         dc.text_out(x - dc.text_width(t) / 2, y + Y / 4, t);
     }
     dc.text_out(g.left + CellWidth / 2, y + Y / 4, "dB");
-    figure_at_right(dc, g.peak_right, y + Y / 4, JapaneseUi ? "ピーク" : "Peak");
+    figure_at_right(dc, g.peak_right, y + Y / 4, JapaneseUi ? "ﾋﾟｰｸ" : "Peak");
     figure_at_right(dc, g.rms_right, y + Y / 4, "RMS");
 }
 

@@ -241,3 +241,46 @@ TEST_F(OptionDialogTest, TheContextMenuSwitchesTheLookOfEveryDialog) {
 }
 
 }  // namespace
+
+// The meter's three choices: the strip, its ballistics (both lists) and the loudness target typed
+// in LUFS; a target out of range is said and changes nothing.
+TEST_F(OptionDialogTest, TheMeterStripItsBallisticsAndTheLoudnessTarget) {
+    when_dialog_shows([&](dl::Dialog& d) {
+        ASSERT_EQ(list(d, 210)->count(), 3);
+        ASSERT_EQ(list(d, 212)->count(), 5);
+        EXPECT_EQ(list(d, 210)->currentText().toStdString(), "Peak meter only");
+        EXPECT_EQ(list(d, 212)->currentText().toStdString(), "Sample peak");
+        EXPECT_EQ(edit(d, 214)->text().toStdString(), "-23");
+        dl_test::mnemonic(d, Qt::Key_V);
+        EXPECT_EQ(QApplication::focusWidget(), control(d, 210));
+        key(d, Qt::Key_End);
+        list(d, 212)->setCurrentIndex(3);
+        edit(d, 214)->setText("-16,5");
+        click(d, 1);
+    });
+    EXPECT_EQ(dl::RunOptionDialog(), 1);
+    EXPECT_EQ(dl::Settings.level_meter, 2);
+    EXPECT_EQ(dl::Settings.meter_ballistics, 3);
+    EXPECT_EQ(dl::Settings.loudness_target, -165);
+
+    when_dialog_shows([&](dl::Dialog& d) {
+        EXPECT_EQ(list(d, 212)->currentText().toStdString(), "PPM type IIb (EBU)");
+        EXPECT_EQ(edit(d, 214)->text().toStdString(), "-16.5");
+        list(d, 210)->setCurrentIndex(0);
+        edit(d, 214)->setText("-3");
+        click(d, 1);
+        ASSERT_EQ(boxes_.boxes.size(), 1u);
+        EXPECT_NE(boxes_.boxes[0].text.find("-60.0 and -5.0 LUFS"), std::string::npos);
+        EXPECT_EQ(QApplication::focusWidget(), control(d, 214));
+        key(d, Qt::Key_Escape);
+    });
+    EXPECT_EQ(dl::RunOptionDialog(), 0);
+    EXPECT_EQ(dl::Settings.level_meter, 2);
+    EXPECT_EQ(dl::Settings.loudness_target, -165);
+}
+
+TEST(OptionDialogReference, LoudnessTargetsInTenthsOfLufs) {
+    for (auto [text, tenths] : {std::pair{"-23", -230}, {" -14.0 ", -140}, {"-16,5", -165}, {"-60", -600}, {"-5", -50},
+                                {"-4.9", 0}, {"-60.1", 0}, {"23", 0}, {"", 0}, {"-", 0}, {"--23", 0}, {"-2 3", 0}})
+        EXPECT_EQ(dl::LoudnessTargetFromText(text), tenths) << text;
+}
