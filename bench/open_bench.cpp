@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "audio/flac_opus_probe.h"
 #include "audio/source.h"
 #include "bench_registry.h"
 #include "platform/headless_app.h"
@@ -18,21 +19,12 @@
 
 namespace {
 
-uint8_t crc8(const std::string& s) {
-    uint8_t c = 0;
-    for (char x : s) {
-        c ^= uint8_t(x);
-        for (int b = 0; b < 8; ++b) c = uint8_t(c & 0x80 ? (c << 1) ^ 0x07 : c << 1);
-    }
-    return c;
-}
-
 // "fLaC", a STREAMINFO of 65535-sample stereo 32-bit blocks and no sample count, then `bytes` of
 // 6-byte frame headers.
 std::string headers_flac(size_t bytes) {
     static const unsigned char info[34] = {0x10, 0x00, 0xFF, 0xFF, 0, 0, 0, 0, 0, 0, 0x0A, 0xC4, 0x43, 0xF0};
     std::string header("\xFF\xF8\xC9\x18\x00", 5);
-    header += char(crc8(header));
+    header += char(dl::FlacHeaderCrc8(reinterpret_cast<const uint8_t*>(header.data()), header.size()));
     std::string body;
     body.reserve(bytes + 6);
     while (body.size() < bytes) body += header;

@@ -5,6 +5,8 @@
 #include <memory>
 
 #include "analysis/note_names.h"
+#include "display/graph_area.h"
+#include "display/overlay.h"
 #include "display/readouts.h"
 #include "display/spectrogram.h"
 #include "display/spectrogram_colours.h"
@@ -24,19 +26,10 @@ namespace {
 
 constexpr double kDecibelsPerLevel = 10.0 / (10.2 * 2.302585092994046);
 
-bool InGraph(int x, int y) {
-    const int X = CellWidth, top = 13 * CellHeight;
-    return x >= X && x < X + GraphWidth && y >= top && y < top + 256;
-}
-
 // Line position (fractional) at the left edge of graph column c (0 .. W) on the current axis.
 double LineAt(double c, int bins) {
-    const int W = GraphWidth;
-    if (Settings.display == kViewLinear) {
-        const int bpp = std::max(bins / W, 1), ppb = std::max(W / bins, 1);
-        return c * bpp / ppb;
-    }
-    return std::exp(c * std::log(2.0 * bins) / W) / 2;
+    if (Settings.display == kViewLinear) return LinearAxis(bins, GraphWidth).line_at(c);
+    return LogAxis(bins, GraphWidth).line_at(c);
 }
 
 int Bins() { return 1 << (std::clamp(Settings.fftparam, 8, 16) - 1); }
@@ -79,15 +72,15 @@ double HoverFrequency(int x, int y) {
     if (!InGraph(x, y) || SourceInfo.sample_rate == 0) return 0;
     const int B = Bins();
     const double line_hz = SourceInfo.sample_rate / (2.0 * B);
-    if (Settings.display == kViewSpectrogram) return SpectrogramBinAtRow(y - 13 * CellHeight, B) * line_hz;
-    return LineAt(x - CellWidth + 0.5, B) * line_hz;
+    if (Settings.display == kViewSpectrogram) return SpectrogramBinAtRow(y - GraphTop(), B) * line_hz;
+    return LineAt(x - GraphLeft() + 0.5, B) * line_hz;
 }
 
 std::string HoverReadoutText(int x, int y) {
     const double f = HoverFrequency(x, y);
     if (!(f > 0)) return "";
     std::string text = FrequencyFigure(f, 0) + "Hz " + NoteText(f);
-    const int B = Bins(), c = x - CellWidth, r = y - 13 * CellHeight;
+    const int B = Bins(), c = x - GraphLeft(), r = y - GraphTop();
     std::string level;
     if (Settings.display == kViewSpectrogram) {
         const int k = SpectrogramCell(c, r);
@@ -99,15 +92,7 @@ std::string HoverReadoutText(int x, int y) {
     return text;
 }
 
-void HideHoverReadout(Dc& window) {
-    HoverRecord& h = Hover;
-    if (!h.shown) return;
-    h.shown = false;
-    if (h.under && h.under->scale() == window.surface().scale()) {
-        Dc saved(*h.under);
-        window.bit_blt(h.left, h.top, h.width, h.height, saved, 0, 0);
-    }
-}
+void HideHoverReadout(Dc& window) { RestoreUnderOverlay(window, Hover); }
 
 void ShowHoverReadout(Dc& window) {
     HoverRecord& h = Hover;
@@ -115,16 +100,12 @@ void ShowHoverReadout(Dc& window) {
     const std::string text = HoverReadoutText(h.x, h.y);
     if (text.empty()) return;
     const Font* old_font = window.select_font(nullptr);
-    const int X = CellWidth, top = 13 * CellHeight;
+    const int X = CellWidth;
     h.width = window.text_width(text) + 4;
     h.height = 2 * CellHeight + 2;
-    h.left = std::max(X, X + GraphWidth - h.width);
-    h.top = top;
-    const double scale = window.surface().scale();
-    if (!h.under || h.under->scale() != scale || h.under->width() < h.width || h.under->height() < h.height)
-        h.under = std::make_unique<Surface>(std::max(h.width, 32 * X), h.height, scale);
-    Dc saved(*h.under);
-    saved.bit_blt(0, 0, h.width, h.height, window, h.left, h.top);
+    h.left = std::max(GraphLeft(), GraphRight() - h.width);
+    h.top = GraphTop();
+    SaveUnderOverlay(window, h, 32 * X);
     {
         DcStateGuard keep(window);
         window.set_bk_mode(BkMode::Opaque);

@@ -170,6 +170,60 @@ double RefinePeakFrequency(const double* re, const double* im, int b, int n, int
     return b * rate / n;
 }
 
+namespace {
+
+// The lowest frequency a peak is named with its cents or taken for the A4 pitch.
+double ResolvedFloorHz(int n, int samples, bool precise, double rate) {
+    const SettingsRecord& s = Settings;
+    double floor_hz = s.use_complex ? rate / n * 4 : rate / n * 40;
+    if (precise) floor_hz = LowestResolvedLine(n, samples, s.mado) * rate / n;
+    return floor_hz < 25 ? 25 : floor_hz;
+}
+
+// A label for the peak at line b in row i, with its frequency as the chosen method reads it.
+PeakLabel FrequencyLabel(const double* re, const double* im, int n, int b, int i, int samples, double rate,
+                         bool precise) {
+    const SettingsRecord& s = Settings;
+    PeakLabel label;
+    label.row = i;
+    label.bin = b;
+    double f = b * rate / n;
+    if (precise) {
+        label.place = PrecisePeakLine(re, im, n, b, samples, s.mado).line;
+        f = label.place * rate / n;
+    } else if (s.use_complex) {
+        f = RefinePeakFrequency(re, im, b, n, samples, rate);
+    }
+    label.frequency = f;
+    label.text = s.use_onmei == 0 && (!(s.use_complex || precise) || f > 0) ? PeakLabel::Text::Figure
+                                                                             : PeakLabel::Text::None;
+    return label;
+}
+
+// Names the label's note (with its cents for the name+pitch labels); false when an earlier row
+// already named that note. keys holds the notes of the first hundred rows.
+bool NamePeakNote(PeakLabel& label, int i, bool precise, double floor_hz, std::array<int16_t, 100>& keys) {
+    const double f = label.frequency;
+    const double named = at_standard_pitch(f);
+    if (f > 0) {
+        const int16_t key = note_of(named).key;
+        for (int j = 0; j < std::min(i, 100); ++j)
+            if (keys[size_t(j)] == key) return false;
+        if (i < 100) keys[size_t(i)] = key;
+    }
+    label.text = PeakLabel::Text::Note;
+    label.note = note_name(named);
+    if (Settings.use_onmei == 2) {
+        if (f > floor_hz)
+            label.note += precise ? SignedCents(a4_cents(named)) : format_text("%+.0f", a4_cents(named));
+        else
+            label.nudged = true;
+    }
+    return true;
+}
+
+}  // namespace
+
 void ListPeaks(const double* re, const double* im, int strongest, int n, uint32_t byte_count,
                PeakCandidates* gathered, BlockAnalysis& out) {
     const SettingsRecord& s = Settings;
@@ -181,9 +235,7 @@ void ListPeaks(const double* re, const double* im, int strongest, int n, uint32_
     const bool wide = (SourceInfo.ChannelLayout & 1) != 0;
     const int samples = int(wide ? byte_count / 2 : byte_count);
     const bool precise = UsePreciseEstimator();
-    double floor_hz = s.use_complex ? rate / n * 4 : rate / n * 40;
-    if (precise) floor_hz = LowestResolvedLine(n, samples, s.mado) * rate / n;
-    if (floor_hz < 25) floor_hz = 25;
+    const double floor_hz = ResolvedFloorHz(n, samples, precise, rate);
     std::array<int16_t, 100> keys{};
     if (s.use_onmei != 0) keys.fill(-32768);
 
@@ -192,12 +244,7 @@ void ListPeaks(const double* re, const double* im, int strongest, int n, uint32_
     if (n / 2 == 0) assertion_failed("n/2", 2604);
     int b = std::clamp(strongest, 0, n / 2 - 1);
 
-    auto line_power = [&](int k) {
-        const double p = re[k] * re[k] + im[k] * im[k];
-        if (!s.katamuki) return p;
-        return k == 0 ? p * 0.5 / n * 16 : p * k / n * 16;
-    };
-    double power = line_power(b);
+    double power = s.katamuki ? line_power<true>(re, im, n, b) : line_power<false>(re, im, n, b);
     const double first = power;
 
     out.peak_list = true;
@@ -229,42 +276,11 @@ void ListPeaks(const double* re, const double* im, int strongest, int n, uint32_
             continue;
         }
 
-        PeakLabel label;
-        label.row = i;
-        label.bin = b;
-        double f = b * rate / n;
-        if (precise) {
-            label.place = PrecisePeakLine(re, im, n, b, samples, s.mado).line;
-            f = label.place * rate / n;
-        } else if (s.use_complex) {
-            f = RefinePeakFrequency(re, im, b, n, samples, rate);
-        }
-        label.frequency = f;
-        label.text = s.use_onmei == 0 && (!(s.use_complex || precise) || f > 0) ? PeakLabel::Text::Figure
-                                                                                 : PeakLabel::Text::None;
-
+        PeakLabel label = FrequencyLabel(re, im, n, b, i, samples, rate, precise);
+        const double f = label.frequency;
         if (f > floor_hz && candidate == 0 && 16 * power > first && power > audible) candidate = f;
 
-        bool repeated = false;
-        if (s.use_onmei != 0) {
-            const double named = at_standard_pitch(f);
-            if (f > 0) {
-                const int16_t key = note_of(named).key;
-                for (int j = 0; j < std::min(i, 100) && !repeated; ++j) repeated = keys[size_t(j)] == key;
-                if (!repeated && i < 100) keys[size_t(i)] = key;
-            }
-            if (!repeated) {
-                label.text = PeakLabel::Text::Note;
-                label.note = note_name(named);
-                if (s.use_onmei == 2) {
-                    if (f > floor_hz)
-                        label.note += precise ? SignedCents(a4_cents(named)) : format_text("%+.0f", a4_cents(named));
-                    else
-                        label.nudged = true;
-                }
-            }
-        }
-
+        const bool repeated = s.use_onmei != 0 && !NamePeakNote(label, i, precise, floor_hz, keys);
         if (repeated) {
             --i;  // the next distinct note takes this row
         } else {

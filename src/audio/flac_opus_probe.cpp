@@ -68,16 +68,6 @@ bool read_first_ogg_packet(uint64_t offset, uint8_t (&page)[28], std::vector<uin
     return SourceFile->read(packet.data(), int64_t(packet.size())) == int64_t(packet.size());
 }
 
-// The check of a frame's header: CRC-8 over it.
-uint8_t crc8(const uint8_t* p, size_t n) {
-    uint8_t c = 0;
-    for (size_t i = 0; i < n; ++i) {
-        c ^= p[i];
-        for (int b = 0; b < 8; ++b) c = uint8_t(c & 0x80 ? (c << 1) ^ 0x07 : c << 1);
-    }
-    return c;
-}
-
 // The CRC-16 of a whole frame (polynomial 0x8005, no reflection) is 0 over the frame with its own
 // CRC at its end. Run backwards from 0 at the end of the bytes, the register gives at each
 // position the value it must start from there to end at 0: a frame can start only where that is 0.
@@ -121,7 +111,7 @@ uint64_t samples_through_frame(const uint8_t* f, size_t n, const decode::FlacStr
     else if (code == 7 && at + 1 < n) block = (f[at] << 8 | f[at + 1]) + 1u, at += 2;
     if (rate_code == 12) at += 1;
     else if (rate_code == 13 || rate_code == 14) at += 2;
-    if (block == 0 || at >= n || crc8(f, at) != f[at]) return 0;
+    if (block == 0 || at >= n || FlacHeaderCrc8(f, at) != f[at]) return 0;
     // Fixed-size blocks count frames, others samples.
     return ((f[1] & 1) ? number : number * info.max_block) + block;
 }
@@ -145,6 +135,15 @@ uint64_t samples_from_last_frame(uint64_t start, uint64_t end, const decode::Fla
 }
 
 }  // namespace
+
+uint8_t FlacHeaderCrc8(const uint8_t* p, size_t n) {
+    uint8_t c = 0;
+    for (size_t i = 0; i < n; ++i) {
+        c ^= p[i];
+        for (int b = 0; b < 8; ++b) c = uint8_t(c & 0x80 ? (c << 1) ^ 0x07 : c << 1);
+    }
+    return c;
+}
 
 int ProbeFlacStream() {
     uint8_t b[10];

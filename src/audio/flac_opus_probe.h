@@ -1,4 +1,5 @@
 #pragma once
+#include <cstddef>
 #include <cstdint>
 
 namespace dl {
@@ -14,5 +15,8 @@ int ProbeFlacStream();
 int ProbeOggFlacStream(uint64_t offset);
 // Opus in Ogg, from its first page at `offset`; decoded at 48 kHz.
 int ProbeOpusStream(uint64_t offset);
+
+// The check that ends a FLAC frame's header: CRC-8 over the n bytes before it.
+uint8_t FlacHeaderCrc8(const uint8_t* p, size_t n);
 
 }  // namespace dl

@@ -433,7 +433,7 @@ void PlaybackTick(int header) {
 
     if (DrawAnalysedBlocks && memory) {
         // The whole buffer has played: its length as the length line gives it.
-        dc.text_out(CellWidth * 9, CellHeight * 7, MemoryPlayEndText());
+        DrawPositionText(dc, MemoryPlayEndText());
     } else if (DrawAnalysedBlocks) {
         DrawPositionLine(dc);
     }

@@ -6,6 +6,7 @@
 
 #include "analysis/pipeline.h"
 #include "audio/playback.h"
+#include "display/position_line.h"
 #include "platform/main_window.h"
 #include "platform/system.h"
 #include "platform/wave_format.h"
@@ -109,10 +110,8 @@ void TimerTick(Dc& dc, uint32_t now) {
         offset = int64_t(double(obps) * p * 0.001);
     }
 
-    char buf[96];
-    std::snprintf(buf, sizeof buf, "Pos:  %7lu kb %6.0f sec",
-                  (unsigned long)(double(SourceInfo.source_bytes_per_second) * p / 1024 / 1000 + 0.5), p / 1000.0);
-    dc.text_out(CellWidth * 9, CellHeight * 7, buf);
+    const auto kb = (unsigned long)(double(SourceInfo.source_bytes_per_second) * p / 1024 / 1000 + 0.5);
+    DrawPositionText(dc, PositionText(kb, p / 1000.0));
 
     int64_t available;
     int64_t m_align = align;

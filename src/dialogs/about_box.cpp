@@ -11,18 +11,20 @@ namespace dl {
 
 namespace {
 
+using namespace about_ids;
+
 class AboutBox : public StandardDialog {
 public:
     void on_init(Dialog& d) override {
         StandardDialog::on_init(d);
-        d.set_icon(200, data_dir() + "/dewlark.png");
+        d.set_icon(kIcon, data_dir() + "/dewlark.png");
         // One version number, the build's, as --version prints it.
-        d.set_text(201, "dewlark Version " DEWLARK_VERSION);
-        d.set_text(202, JapaneseUi ? "ビルド " DEWLARK_BUILD_DATE : "built " DEWLARK_BUILD_DATE);
+        d.set_text(kName, "dewlark Version " DEWLARK_VERSION);
+        d.set_text(kBuild, JapaneseUi ? "ビルド " DEWLARK_BUILD_DATE : "built " DEWLARK_BUILD_DATE);
         // The word size of this build (a 64-bit program says so).
         const int bits = int(sizeof(void*) * 8);
-        d.set_text(203, JapaneseUi ? format_text("%d bit 版", bits) : format_text("%d bits", bits));
-        d.set_text(204, DeviceCountLine(wave_in_device_count(), wave_out_device_count()));
+        d.set_text(kWordSize, JapaneseUi ? format_text("%d bit 版", bits) : format_text("%d bits", bits));
+        d.set_text(kDevices, DeviceCountLine(wave_in_device_count(), wave_out_device_count()));
     }
     void on_command(Dialog& d, int id) override {
         if (id == kIdOk || id == kIdCancel) d.end(1);

@@ -19,13 +19,7 @@ namespace dl {
 
 namespace {
 
-enum : int {
-    kTimeSlice = 128, kFreqNum = 147, kWindow = 149, kMemDc = 138, kColour = 139, kScaleLabel = 150, kKey = 136,
-    kMonochrome = 190, kChartDot = 135, kWaveMode = 151, kOnMemory = 124, kMemSizeLabel = 126, kMemSize = 125,
-    kMb = 127, kHoldOff = 132, kHoldDecay = 133, kHoldConst = 134, kRate = 141, kRateLabel = 142, kPeaks = 195,
-    kPeakLabels = 197, kWithLevel = 196, kPeakMethod = 198, kReference = 207, kLevelMeter = 210, kBallistics = 212,
-    kTarget = 214,
-};
+using namespace option_ids;
 
 struct Entry {
     const char* english;
@@ -237,40 +231,40 @@ private:
         // The template's bar is 8 units high; the rows below it make room for the rest.
         const int down = v + 2 - 8 * Y / 4;
         d.resize_dialog(168 * X / 4 + 3 * v, 255 * Y / 4 + down);
-        d.resize(129, 148 * X / 4 + 3 * v, 36 * Y / 4);
-        d.resize(137, v > 2 * X + 2 ? 165 * X / 4 + v : 174 * X / 4, 65 * Y / 4);
+        d.resize(kFftGroup, 148 * X / 4 + 3 * v, 36 * Y / 4);
+        d.resize(kDisplayGroup, v > 2 * X + 2 ? 165 * X / 4 + v : 174 * X / 4, 65 * Y / 4);
         d.resize(kKey, 83 * X / 4 + v, 0);
         d.resize(kTimeSlice, 35 * X / 4 + v, 0);
         d.move(kFreqNum, 69 * X / 4 + v, 23 * Y / 4);
         d.resize(kFreqNum, 33 * X / 4 + v, 0);
         d.move(kWindow, 112 * X / 4 + 2 * v, 23 * Y / 4);
         d.resize(kWindow, 41 * X / 4 + v, 0);
-        d.move(146, 62 * X / 4 + v, 14 * Y / 4);
-        d.move(148, 120 * X / 4 + 2 * v, 14 * Y / 4);
+        d.move(kFreqNumLabel, 62 * X / 4 + v, 14 * Y / 4);
+        d.move(kWindowLabel, 120 * X / 4 + 2 * v, 14 * Y / 4);
         d.resize(kWaveMode, 43 * X / 4 + v, 0);
         d.resize(kRate, 76 * X / 4 + 3 * v, v + 2);
         d.move(kRateLabel, 134 * X / 4 + 3 * v, 157 * Y / 4);
-        d.move(193, 8 * X / 4, 169 * Y / 4 + down);
+        d.move(kPeaksLabel, 8 * X / 4, 169 * Y / 4 + down);
         d.move(kPeaks, 49 * X / 4, 167 * Y / 4 + down);
-        d.move(194, 69 * X / 4, 169 * Y / 4 + down);
+        d.move(kPeakLabelsLabel, 69 * X / 4, 169 * Y / 4 + down);
         d.move(kPeakLabels, 94 * X / 4, 167 * Y / 4 + down);
         d.resize(kPeakLabels, 38 * X / 4 + v, 0);
         d.move(kWithLevel, 137 * X / 4 + v, 169 * Y / 4 + down);
-        d.move(199, 8 * X / 4, 182 * Y / 4 + down);
+        d.move(kPeakMethodLabel, 8 * X / 4, 182 * Y / 4 + down);
         d.move(kPeakMethod, 70 * X / 4, 180 * Y / 4 + down);
         d.resize(kPeakMethod, 90 * X / 4 + v, 0);
-        d.move(206, 8 * X / 4, 196 * Y / 4 + down);
+        d.move(kReferenceLabel, 8 * X / 4, 196 * Y / 4 + down);
         d.move(kReference, 70 * X / 4, 194 * Y / 4 + down);
-        d.move(208, 100 * X / 4, 196 * Y / 4 + down);
-        d.move(209, 8 * X / 4, 212 * Y / 4 + down);
+        d.move(kReferenceUnit, 100 * X / 4, 196 * Y / 4 + down);
+        d.move(kLevelMeterLabel, 8 * X / 4, 212 * Y / 4 + down);
         d.move(kLevelMeter, 70 * X / 4, 210 * Y / 4 + down);
         d.resize(kLevelMeter, 110 * X / 4 + v, 0);
-        d.move(211, 8 * X / 4, 226 * Y / 4 + down);
+        d.move(kBallisticsLabel, 8 * X / 4, 226 * Y / 4 + down);
         d.move(kBallistics, 70 * X / 4, 224 * Y / 4 + down);
         d.resize(kBallistics, 90 * X / 4 + v, 0);
-        d.move(213, 8 * X / 4, 240 * Y / 4 + down);
+        d.move(kTargetLabel, 8 * X / 4, 240 * Y / 4 + down);
         d.move(kTarget, 70 * X / 4, 238 * Y / 4 + down);
-        d.move(215, 100 * X / 4, 240 * Y / 4 + down);
+        d.move(kTargetUnit, 100 * X / 4, 240 * Y / 4 + down);
     }
 
     int kept_rate_ = 0, kept_memdc_ = 0, kept_colour_ = 0;

@@ -13,10 +13,7 @@ namespace dl {
 
 namespace {
 
-enum : int {
-    kRateGroup = 152, k44 = 153, k22 = 154, k11 = 155, kChannelGroup = 156, kStereo = 157, kMono = 158,
-    kBitsGroup = 159, k16 = 160, k8 = 161,
-};
+using namespace record_port_ids;
 
 // The input device's formats (WAVE_FORMAT_* bits).
 constexpr uint32_t kAnyStereo = 0xAAA, kAny16Bit = 0xCCC, kAny22Or44k = 0xFF0, kAny44k = 0xF00;

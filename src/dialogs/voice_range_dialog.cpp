@@ -8,7 +8,7 @@ namespace dl {
 
 namespace {
 
-enum : int { kMale = 132, kWomanOrChild = 133 };
+using namespace voice_range_ids;
 
 class VoiceRangeDialog : public StandardDialog {
 public:

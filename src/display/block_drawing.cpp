@@ -1,6 +1,7 @@
 #include "display/block_drawing.h"
 
 #include "display/frame.h"
+#include "display/graph_area.h"
 #include "display/level_meter.h"
 #include "display/meter_strip.h"
 #include "display/peak_labels.h"
@@ -43,16 +44,15 @@ void DrawSpectrumPart(Dc& dc, const BlockAnalysis& a) {
     if (a.peak_list) DrawPeakList(target, a);
     if (a.a4_shown) DrawA4Readout(a);
 
-    const int x = CellWidth, y = 13 * CellHeight;
     if (!direct.active) {
-        dc.bit_blt(x, y, GraphWidth, 256, target, x, y);
+        CopyGraph(dc, target);
     } else if (Settings.futosa == 2) {
         // The fat trace reaches one column past the graph: the border there is drawn again.
-        const int edge = GraphWidth + CellWidth;
+        const int edge = GraphRight(), y = GraphTop();
         switch (BorderRop) {
-        case BorderRopKind::Whiteness: dc.pat_blt(edge, y, 1, 256, Rop::Whiteness); break;
-        case BorderRopKind::Blackness: dc.pat_blt(edge, y, 1, 256, Rop::Blackness); break;
-        case BorderRopKind::None: FillFace(dc, edge, y, edge + 1, y + 256); break;
+        case BorderRopKind::Whiteness: dc.pat_blt(edge, y, 1, kGraphHeight, Rop::Whiteness); break;
+        case BorderRopKind::Blackness: dc.pat_blt(edge, y, 1, kGraphHeight, Rop::Blackness); break;
+        case BorderRopKind::None: FillFace(dc, edge, y, edge + 1, GraphBottom()); break;
         }
     }
 }

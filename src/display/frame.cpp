@@ -30,14 +30,14 @@ namespace {
 constexpr size_t kArrayGap = 8;
 
 void ClearGraph(Dc& dc) {
-    dc.pat_blt(CellWidth, 13 * CellHeight, GraphWidth, kGraphHeight, DarkScheme ? Rop::Blackness : Rop::Whiteness);
+    dc.pat_blt(GraphLeft(), GraphTop(), GraphWidth, kGraphHeight, DarkScheme ? Rop::Blackness : Rop::Whiteness);
 }
 
 double SurfaceScale() { return WindowSurface ? WindowSurface->scale() : 1; }
 
 // A black surface of the client area's size with an empty graph.
 void CreateDrawSurface() {
-    const int w = WindowWidth + CellWidth, h = 16 * CellHeight + 260;
+    const int w = WindowWidth + CellWidth, h = client_height();
     DrawSurfaceStore.surface = std::make_unique<Surface>(w, h, SurfaceScale());
     DrawSurfaceStore.dc = std::make_unique<Dc>(*DrawSurfaceStore.surface);
     Dc& dc = *DrawSurfaceStore.dc;
@@ -73,11 +73,11 @@ void DrawGraphBorder(Dc& dc) {
                                                 : BorderRopKind::None;
     if (BorderRop == BorderRopKind::None) return;
     const Rop rop = BorderRop == BorderRopKind::Whiteness ? Rop::Whiteness : Rop::Blackness;
-    const int X = CellWidth, Y = CellHeight, W = GraphWidth;
-    dc.pat_blt(X - 1, 13 * Y - 1, W + 2, 1, rop);
-    dc.pat_blt(X - 1, 13 * Y - 1, 1, 258, rop);
-    dc.pat_blt(X - 1, 13 * Y + 256, W + 2, 1, rop);
-    dc.pat_blt(X + W, 13 * Y - 1, 1, 258, rop);
+    const int left = GraphLeft() - 1, top = GraphTop() - 1, W = GraphWidth + 2, H = kGraphHeight + 2;
+    dc.pat_blt(left, top, W, 1, rop);
+    dc.pat_blt(left, top, 1, H, rop);
+    dc.pat_blt(left, GraphBottom(), W, 1, rop);
+    dc.pat_blt(GraphRight(), top, 1, H, rop);
 }
 
 void DrawFrame(Dc& dc) {
@@ -85,15 +85,15 @@ void DrawFrame(Dc& dc) {
     const int B = 1 << (Settings.fftparam - 1);
     const Font* old_font = dc.select_font(nullptr);
 
-    FillFace(dc, X, 13 * Y - 4, X + W + 1, 13 * Y);
-    FillFace(dc, X, 13 * Y + 256, X + W + 1, 13 * Y + 260);
-    FillFace(dc, W + X, 12 * Y, W + 2 * X, 13 * Y + 256);
-    FillFace(dc, W + X, 12 * Y, W + 9 * X, 13 * Y);
+    FillFace(dc, X, GraphTop() - 4, GraphRight() + 1, GraphTop());
+    FillFace(dc, X, GraphBottom(), GraphRight() + 1, FrequencyAxisTop());
+    FillFace(dc, GraphRight(), 12 * Y, W + 2 * X, GraphBottom());
+    FillFace(dc, GraphRight(), 12 * Y, W + 9 * X, GraphTop());
 
     dc.set_text_color(system_colour(SysColour::ButtonText));
     dc.set_bk_mode(BkMode::Opaque);
     dc.set_bk_color(system_colour(SysColour::ButtonFace));
-    FillFace(dc, 0, 13 * Y + 260, W + 12 * X, 15 * Y + 263);
+    FillFace(dc, 0, FrequencyAxisTop(), W + 12 * X, FrequencyAxisTop() + 2 * Y + 3);
     ClearGraph(dc);
     Hover.shown = false;  // cleared with the graph
 
@@ -114,7 +114,7 @@ void DrawFrame(Dc& dc) {
             break;
         }
         case kViewLog:
-            dc.text_out(W + 4 * X + 1, 13 * Y + 260, "Hz");
+            dc.text_out(W + 4 * X + 1, FrequencyAxisTop(), "Hz");
             DrawLogFrequencyLabels(dc, khz, B);
             break;
         case kViewSpectrogram:
@@ -134,23 +134,23 @@ void DrawFrame(Dc& dc) {
     }
 
     const SidePanel p = SidePanelGeometry();
-    FillFace(dc, W + 2 * X, 12 * Y, W + 11 * X, 13 * Y + 260);
+    FillFace(dc, W + 2 * X, 12 * Y, W + 11 * X, FrequencyAxisTop());
     const bool spectrum_view = Settings.display == kViewLinear || Settings.display == kViewLog;
-    // The spectrogram's colours are levels, not notes: its column holds frequencies and the key.
-    if (Settings.display == kViewSpectrogram) {
+    auto clear_panel = [&] {
         if (WideLayout())
             FillFace(dc, p.x0, p.y0, p.x0 + 14 * X, 12 * Y);
         else
-            FillFace(dc, p.x0, p.y0, p.x0 + 8 * X, 13 * Y + 256);
+            FillFace(dc, p.x0, p.y0, p.x0 + 8 * X, GraphBottom());
+    };
+    // The spectrogram's colours are levels, not notes: its column holds frequencies and the key.
+    if (Settings.display == kViewSpectrogram) {
+        clear_panel();
         DrawSpectrogramScale(dc, khz, B);
     } else if (NoteLegendShown()) {
         if (spectrum_view) DrawAmplitudeScale(dc);
         DrawNoteLegend(dc, p.x0, p.y0, p.h);
     } else {
-        if (WideLayout())
-            FillFace(dc, p.x0, p.y0, p.x0 + 14 * X, 12 * Y);
-        else
-            FillFace(dc, p.x0, p.y0, p.x0 + 8 * X, 13 * Y + 256);
+        clear_panel();
         if (spectrum_view) DrawAmplitudeScale(dc);
     }
     DrawGraphBorder(dc);

@@ -24,7 +24,7 @@ int Len(const std::string& s) { return int(s.size()); }
 
 void DrawAmplitudeScale(Dc& dc) {
     const int X = CellWidth, Y = CellHeight, W = GraphWidth, x = W + 2 * X;
-    FillFace(dc, W + 2 * X, 12 * Y, W + 11 * X, 13 * Y + 260);
+    FillFace(dc, W + 2 * X, 12 * Y, W + 11 * X, FrequencyAxisTop());
     const Font* old_font = dc.select_font(nullptr);
     dc.set_text_color(system_colour(SysColour::ButtonText));
     dc.set_bk_color(system_colour(SysColour::ButtonFace));
@@ -56,22 +56,22 @@ void DrawAmplitudeScale(Dc& dc) {
                 dc.text_out(x, 14 * Y + 192, "(-12)");
             }
         }
-        dc.text_out(x, 11 * Y + 256, JapaneseUi ? "0(-∞)" : "0(-Inf)");
+        dc.text_out(x, GraphBottom() - 2 * Y, JapaneseUi ? "0(-∞)" : "0(-Inf)");
     } else if (!Settings.Expand) {
         static const char* const labels[] = {"-96", "-84", "-72", "-60", "-48", "-36", "-24", "-12"};
         for (int k = 8; k >= 1; --k)
-            dc.text_out(x, int(13 * Y - 20.5 * std::log(std::ldexp(1.0, -2 * k)) - Y), labels[8 - k]);
+            dc.text_out(x, DecibelRow(k) - Y, labels[8 - k]);
         dc.text_out(x, 12 * Y, "0 db");
     } else {
         static const char* const labels[] = {"-72", "-60", "-48", "-36", "-24db"};
         for (int k = 4; k >= 0; --k)
-            dc.text_out(x, int(13 * Y - 40.8 * std::log(std::ldexp(1.0, -2 * k)) + 11 - Y), labels[4 - k]);
+            dc.text_out(x, ExpandedDecibelRow(k) - Y, labels[4 - k]);
     }
     dc.select_font(old_font);
 }
 
 void DrawLinearFrequencyLabels(Dc& dc, int khz, double top_frequency) {
-    const int X = CellWidth, Y = CellHeight, W = GraphWidth, y = 13 * Y + 260;
+    const int X = CellWidth, W = GraphWidth, y = FrequencyAxisTop();
     const double F = top_frequency;
     const bool no_room = ScaleColumnHasNoRoom();
     dc.text_out(X / 2, y, "0");
@@ -111,8 +111,7 @@ std::vector<LogFrequencyLabel> LogFrequencyLabels(int khz, int bins) {
     if (B <= 0) return labels;
     const int p = Settings.fftparam;
     const bool crowded = W == 512 && ((p > 12 && X > 8) || (p > 11 && X > 10));
-    const double span = std::log(2.0 * B);
-    const int u = int(W - W * std::log(double(crowded ? B / 2 : B)) / span);
+    const int u = int(W - LogAxis(B, W).offset((crowded ? B / 2 : B) / 2.0));
     double m, T;
     switch (khz) {
         case 44: m = 20000; T = 22050; break;
@@ -147,13 +146,13 @@ std::vector<LogFrequencyLabel> LogFrequencyLabels(int khz, int bins) {
 }
 
 void DrawLogFrequencyLabels(Dc& dc, int khz, int bins) {
-    const int X = CellWidth, Y = CellHeight, W = GraphWidth, y = 13 * Y + 260;
-    const double span = std::log(2.0 * bins);
+    const int X = CellWidth, y = FrequencyAxisTop();
+    const LogAxis axis(bins, GraphWidth);
     const bool no_room = ScaleColumnHasNoRoom();
     for (const LogFrequencyLabel& l : LogFrequencyLabels(khz, bins)) {
         if (l.skipped) continue;
         const int len = Len(l.text);
-        int x = int(X + W * std::log(2 * l.bin) / span - (len * X) / 2);
+        int x = int(GraphLeft() + axis.offset(l.bin) - (len * X) / 2);
         if (no_room && x + len * X >= WindowWidth) x = WindowWidth - len * X;
         // The lowest line can lie so near the edge that a centred text would lose its first characters.
         if (x < 0) x = 0;
@@ -167,7 +166,7 @@ void DrawNoteLegend(Dc& dc, int x0, int y0, int h) {
     if (wide)
         dc.pat_blt(x0, y0, 14 * X, 12 * Y, DarkScheme ? Rop::Blackness : Rop::Whiteness);
     else
-        dc.pat_blt(x0, y0, 7 * X, 13 * Y + 256 - y0, DarkScheme ? Rop::Blackness : Rop::Whiteness);
+        dc.pat_blt(x0, y0, 7 * X, GraphBottom() - y0, DarkScheme ? Rop::Blackness : Rop::Whiteness);
 
     struct Entry {
         const char* ja_swatch;

@@ -1,4 +1,5 @@
 #pragma once
+#include "display/graph_area.h"
 #include "resources/command_ids.h"
 #include "state/layout_units.h"
 #include "state/settings.h"
@@ -6,7 +7,6 @@
 namespace dl {
 
 // Where things sit in the client area, in the layout units of the fixed font.
-inline constexpr int kGraphHeight = 256;
 
 // True when the window is too narrow for the amplitude scale right of the graph.
 inline bool ScaleColumnHasNoRoom() { return 2 * CellWidth + GraphWidth == WindowWidth; }
@@ -29,8 +29,8 @@ struct SidePanel {
 inline SidePanel SidePanelGeometry() {
     const int X = CellWidth, Y = CellHeight, W = GraphWidth;
     if (WideLayout()) return {WindowWidth - 15 * X, 0, 19 * Y};
-    if (X <= 9) return {W + 2 * X, 22 * Y, 256 - 13 * Y};
-    return {W + 11 * X, 13 * Y, 256 - 4 * Y};
+    if (X <= 9) return {W + 2 * X, 22 * Y, kGraphHeight - 13 * Y};
+    return {W + 11 * X, GraphTop(), kGraphHeight - 4 * Y};
 }
 
 }  // namespace dl

@@ -6,6 +6,7 @@
 #include <memory>
 #include <vector>
 
+#include "display/graph_area.h"
 #include "display/readouts.h"
 #include "display/spectrogram.h"
 #include "platform/font.h"
@@ -47,7 +48,7 @@ std::unique_ptr<Font> select_label_font(Dc& dc, int count) {
 // column, inside the graph, and one that would cover a label already drawn moves left of it.
 void DrawSpectrogramPeakList(Dc& target, const BlockAnalysis& a, int level_columns, int room) {
     const int width = LabelFont.width, height = std::max(target.font().metrics().height, LabelFont.height);
-    const int top = 13 * CellHeight, right = GraphWidth + CellWidth;
+    const int top = GraphTop(), right = GraphRight();
     struct Placed {
         int left, top, right, bottom;
     };
@@ -60,7 +61,7 @@ void DrawSpectrogramPeakList(Dc& target, const BlockAnalysis& a, int level_colum
         if (!text.empty()) box = std::max(box, target.text_width(text));
         if (!level.empty()) box = std::max(box, level_columns * width + target.text_width(level));
         int y = top + SpectrogramRow(l.bin, a.n / 2) - height / 2;
-        y = std::clamp(y, top, top + 256 - height);
+        y = std::clamp(y, top, GraphBottom() - height);
         int x = right - box;
         for (bool moved = true; moved && x > CellWidth;) {
             moved = false;
@@ -114,7 +115,7 @@ void DrawPeakList(Dc& target, const BlockAnalysis& a) {
     }
     font = select_label_font(target, s.freqnum);
     const int width = LabelFont.width;
-    int row = s.freqnum > 0 ? (256 - LabelFont.height) / s.freqnum : 0;
+    int row = s.freqnum > 0 ? (kGraphHeight - LabelFont.height) / s.freqnum : 0;
     if (LabelFont.height < row) row = LabelFont.height;
     const bool tuning = s.display == kViewTuning;
     if (tuning) target.set_bk_mode(BkMode::Transparent);
@@ -122,9 +123,9 @@ void DrawPeakList(Dc& target, const BlockAnalysis& a) {
     const int n = a.n;
     const int columns = s.use_onmei == 2 ? 6 : s.use_onmei == 1 ? 3 : 5;
     const int level_columns = s.use_onmei == 2 ? 6 : s.use_onmei == 1 ? 4 : 5;
-    const int right = GraphWidth + CellWidth;
+    const int right = GraphRight();
     const int room = columns + (s.withlevel ? (s.Decibel ? 4 : 6) : 0);
-    const double log_n = std::log(double(n));
+    const LogAxis axis(n / 2, GraphWidth);
     if (s.display == kViewSpectrogram) {
         DrawSpectrogramPeakList(target, a, level_columns, room);
         return;
@@ -135,9 +136,9 @@ void DrawPeakList(Dc& target, const BlockAnalysis& a) {
     taken.clear();
     for (const PeakLabel& l : a.labels) {
         const int i = l.row, b = l.bin;
-        int y = 13 * CellHeight + i * row;
+        int y = GraphTop() + i * row;
         if (tuning) {
-            y = 13 * CellHeight + 256 - 2 * CellHeight;
+            y = GraphBottom() - 2 * CellHeight;
             // Weaker peaks fade towards the background.
             if (i >= 1) {
                 const int g = ((256 / s.freqnum) * (DarkScheme ? s.freqnum - i : i)) & 0xff;
@@ -146,11 +147,11 @@ void DrawPeakList(Dc& target, const BlockAnalysis& a) {
         }
         int x = s.display == kViewLinear
                     ? int((b * GraphWidth) / (n / 2) + CellWidth - width * columns * 0.5)
-                    : b > 0 ? int(std::log(2.0 * b) / log_n * GraphWidth + CellWidth - width * columns * 0.5) : 0;
+                    : b > 0 ? int(axis.offset(b) + GraphLeft() - width * columns * 0.5) : 0;
         // A precisely read peak stands where it was read, between the lines.
         if (l.place > 0) {
             const double at = s.display == kViewLinear ? l.place * GraphWidth / (n / 2)
-                                                       : std::log(2 * l.place) / log_n * GraphWidth;
+                                                       : axis.offset(l.place);
             x = int(at + CellWidth - width * columns * 0.5);
         }
         if (x < CellWidth) x = CellWidth;

@@ -1,13 +1,10 @@
 #include "display/position_line.h"
 
+#include <cstdio>
+
 #include "state/engine.h"
 #include "state/layout_units.h"
 #include "state/source.h"
-
-
-
-
-#include <cstdio>
 
 namespace dl {
 
@@ -18,31 +15,33 @@ double PositionSeconds(double bytes) {
     return bps ? bytes / bps : 0.0;
 }
 
-std::string PositionLineText() {
+std::string PositionText(unsigned long kb, double seconds) {
     char buf[96];
+    std::snprintf(buf, sizeof buf, "Pos:  %7lu kb %6.0f sec", kb, seconds);
+    return buf;
+}
+
+std::string PositionLineText() {
     if (SourceState.running && SourceState.mode == SourceMode::RecordPort) {
         const uint32_t recorded = SourceInfo.DataRemaining;
-        std::snprintf(buf, sizeof buf, "Pos:  %7ld kb %6.0f sec", long(recorded / 1024), PositionSeconds(recorded));
-    } else if (SourceState.running && SourceState.mode == SourceMode::File && BufferCount != 1) {
-        std::snprintf(buf, sizeof buf, "Pos:  %7ld kb %6.0f sec", long(PlaybackProgress / 1024),
-                      PositionSeconds(PlaybackProgress));
-    } else if (SourceState.running && SourceState.mode == SourceMode::File) {
+        return PositionText(recorded / 1024, PositionSeconds(recorded));
+    }
+    if (SourceState.running && SourceState.mode == SourceMode::File && BufferCount != 1)
+        return PositionText(PlaybackProgress / 1024, PositionSeconds(PlaybackProgress));
+    if (SourceState.running && SourceState.mode == SourceMode::File) {
         const uint32_t elapsed = TimerElapsedStamp - TimerStartStamp;
         const double kb = double(elapsed) * SourceInfo.source_bytes_per_second / 1024 / 1000;
-        std::snprintf(buf, sizeof buf, "Pos:  %7lu kb %6.0f sec", (unsigned long)kb, elapsed / 1000.0);
-    } else {
-        return "Pos:        0 kb      0 sec";
+        return PositionText((unsigned long)kb, elapsed / 1000.0);
     }
-    return buf;
+    return PositionText(0, 0);
 }
 
 std::string MemoryPlayEndText() {
-    char buf[96];
-    std::snprintf(buf, sizeof buf, "Pos:  %7ld kb %6.0f sec", long((ChunkSize + SourceInfo.block_align) / 1024),
-                  PositionSeconds(ChunkSize));
-    return buf;
+    return PositionText((ChunkSize + SourceInfo.block_align) / 1024, PositionSeconds(ChunkSize));
 }
 
-void DrawPositionLine(Dc& dc) { dc.text_out(CellWidth * 9, CellHeight * 7, PositionLineText()); }
+void DrawPositionText(Dc& dc, const std::string& text) { dc.text_out(CellWidth * 9, CellHeight * 7, text); }
+
+void DrawPositionLine(Dc& dc) { DrawPositionText(dc, PositionLineText()); }
 
 }  // namespace dl

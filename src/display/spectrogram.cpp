@@ -4,6 +4,7 @@
 #include <cmath>
 #include <vector>
 
+#include "display/graph_area.h"
 #include "display/spectrogram_colours.h"
 #include "state/layout_units.h"
 #include "state/shell.h"
@@ -71,7 +72,7 @@ void PaintHistory(Dc& dc, int x0, int x1, int r0, int r1) {
     r0 = std::max(r0, 0);
     r1 = std::min(r1, kRows);
     if (x0 >= x1 || r0 >= r1) return;
-    const int left = CellWidth, top = 13 * CellHeight;
+    const int left = GraphLeft(), top = GraphTop();
     const Rgb* palette = SpectrogramColours().data();
     int x = x0;
     while (x < x1) {
@@ -102,14 +103,14 @@ void ResetSpectrogram() {
 
 int SpectrogramRow(double bin, int bins) {
     if (bins <= 0 || !(bin > 0)) return kRows - 1;
-    const double h = kRows * std::log(2 * bin) / std::log(2.0 * bins);
+    const double h = LogAxis(bins, kRows).offset(bin);
     return std::clamp(kRows - 1 - int(std::floor(h)), 0, kRows - 1);
 }
 
 double SpectrogramBinAtRow(int row, int bins) {
     if (bins <= 0) return 0;
     const double h = kRows - 1 - row + 0.5;
-    return std::exp(h * std::log(2.0 * bins) / kRows) / 2;
+    return LogAxis(bins, kRows).line_at(h);
 }
 
 int SpectrogramCell(int column, int row) {
@@ -133,7 +134,7 @@ void DrawSpectrogram(Dc& target, const uint8_t* levels, int bins) {
     if (bins <= 0 || GraphWidth <= 0) return;
     FitHistory();
     SpectrogramRecord& s = Spectrogram;
-    const int X = CellWidth, top = 13 * CellHeight, W = s.columns;
+    const int X = GraphLeft(), top = GraphTop(), W = s.columns;
     const bool in_place = s.drawn_on == &target.surface();
     // The labels of the last tick go before the picture moves under them.
     if (in_place) {

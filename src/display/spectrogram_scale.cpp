@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 
+#include "display/graph_area.h"
 #include "display/spectrogram.h"
 #include "display/spectrogram_colours.h"
 #include "display/spectrum_graphs.h"
@@ -16,7 +17,7 @@ int SpectrogramKeyLeft() { return GraphWidth + 6 * CellWidth; }
 int SpectrogramKeyWidth() { return 2 * CellWidth; }
 
 void DrawSpectrogramScale(Dc& dc, int khz, int bins) {
-    const int X = CellWidth, Y = CellHeight, W = GraphWidth, top = 13 * Y;
+    const int X = CellWidth, Y = CellHeight, W = GraphWidth, top = GraphTop();
     const Font* old_font = dc.select_font(nullptr);
     dc.set_text_color(system_colour(SysColour::ButtonText));
     dc.set_bk_color(system_colour(SysColour::ButtonFace));
@@ -38,7 +39,7 @@ void DrawSpectrogramScale(Dc& dc, int khz, int bins) {
         dc.draw_index_columns(left + c, top, 1, kSpectrogramRows, column.data(), kSpectrogramRows, SpectrogramColours().data());
 
     // Under the column: the units of the labels and of the key.
-    const int band = top + 260;
+    const int band = FrequencyAxisTop();
     dc.text_out(W + 2 * X, band, "Hz");
     dc.text_out(left, band, "dB");
     dc.select_font(old_font);

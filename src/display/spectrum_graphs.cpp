@@ -41,6 +41,13 @@ struct BinLayout {
     std::vector<int32_t> trace_first;         // first bin of each of them (one more at the end: B)
     int bar_columns = 0;
 
+    // A fresh layout of b bins for view v at the current graph width and bar style.
+    void start(int v, int b) {
+        *this = BinLayout{v, b, GraphWidth, Settings.fftparam, Settings.futosa, Settings.ColorScale, {}, {}, {}, {}, {}, 0};
+        trace.resize(size_t(b));
+        first.assign(size_t(width), INT32_MAX);
+        last.assign(size_t(width), -1);
+    }
     bool matches(int v, int b) const {
         return view == v && bins == b && width == GraphWidth && fftparam == Settings.fftparam &&
                futosa == Settings.futosa && colour == Settings.ColorScale;
@@ -72,17 +79,14 @@ void AddBar(BinLayout& l, int bin, int left, int w) {
 
 const BinLayout& LinearLayout(int B) {
     static BinLayout l;
-    if (l.matches(109, B)) return l;
+    if (l.matches(kViewLinear, B)) return l;
+    l.start(kViewLinear, B);
     const int W = GraphWidth;
-    l = BinLayout{109, B, W, Settings.fftparam, Settings.futosa, Settings.ColorScale, {}, {}, {}, {}, {}, 0};
-    const int bpp = std::max(B / W, 1), ppb = std::max(W / B, 1);
+    const LinearAxis axis(B, W);
     int w = Settings.futosa == 2 ? 2 : 1;
     if (Settings.futosa == 2 && Settings.fftparam <= 9) w = W >> (Settings.fftparam - 1);
-    l.trace.resize(size_t(B));
-    l.first.assign(size_t(W), INT32_MAX);
-    l.last.assign(size_t(W), -1);
     for (int i = 0; i < B; ++i) {
-        const int x = int((int64_t(i) * ppb) / bpp);
+        const int x = axis.column(i);
         l.trace[i] = int16_t(x);
         AddBar(l, i, x, w);
     }
@@ -92,24 +96,20 @@ const BinLayout& LinearLayout(int B) {
 
 const BinLayout& LogLayout(int B) {
     static BinLayout l;
-    if (l.matches(110, B)) return l;
-    const int W = GraphWidth;
-    l = BinLayout{110, B, W, Settings.fftparam, Settings.futosa, Settings.ColorScale, {}, {}, {}, {}, {}, 0};
-    const double span = std::log(2.0 * B);
-    auto at = [&](double v) { return int(W * std::log(v) / span); };
-    l.trace.resize(size_t(B));
-    l.first.assign(size_t(W), INT32_MAX);
-    l.last.assign(size_t(W), -1);
+    if (l.matches(kViewLog, B)) return l;
+    l.start(kViewLog, B);
+    const LogAxis axis(B, GraphWidth);
+    auto at = [&](double line) { return int(axis.offset(line)); };
     const bool fat = Settings.futosa == 2, coloured = Settings.ColorScale != 0;
     for (int i = 0; i < B; ++i) {
-        const int x = i == 0 ? 0 : at(2.0 * i);
+        const int x = i == 0 ? 0 : at(i);
         l.trace[i] = int16_t(x);
         if (!fat) {
             AddBar(l, i, x, 1);
             continue;
         }
-        const int left = i == 0 ? 0 : i == 1 ? 3 : at(2.0 * i - 1);
-        const int right = at(2.0 * i + 1);
+        const int left = i == 0 ? 0 : i == 1 ? 3 : at(i - 0.5);
+        const int right = at(i + 0.5);
         int w = std::max(right - left, 2);
         if (coloured ? i == 1 : w > 2) w -= 1;
         AddBar(l, i, left, w);
@@ -169,13 +169,12 @@ struct GridLine {
 };
 
 void LinearGridLines(std::vector<GridLine>& lines) {
-    const int X = CellWidth, Y = CellHeight, W = GraphWidth;
+    const int X = GraphLeft(), W = GraphWidth;
     const double s = SourceInfo.khz % 11 == 0 ? 116.09977324263039 : 128.0;
-    for (int k = 1; k * s + 0.5 < W; ++k) lines.push_back({int(X + (k * s + 0.5)), 13 * Y + 256, 13 * Y});
+    for (int k = 1; k * s + 0.5 < W; ++k) lines.push_back({int(X + (k * s + 0.5)), GraphBottom(), GraphTop()});
 }
 
 void LogGridLines(std::vector<GridLine>& lines, int B) {
-    const int X = CellWidth, Y = CellHeight, W = GraphWidth;
     double top, g;
     switch (SourceInfo.khz) {
         case 44: top = 22050; g = 20000; break;
@@ -185,25 +184,24 @@ void LogGridLines(std::vector<GridLine>& lines, int B) {
         default: top = SourceInfo.sample_rate / 2.0; g = SourceInfo.sample_rate / 4.0; break;
     }
     if (top <= 0) return;
-    const double span = std::log(2.0 * B);
+    const LogAxis axis(B, GraphWidth);
     double l;
     do {
         l = B * g / top;
-        lines.push_back({int(X + W * std::log(2 * l) / span), 13 * Y, 13 * Y + 256});
+        lines.push_back({int(GraphLeft() + axis.offset(l)), GraphTop(), GraphBottom()});
         g /= 2;
     } while (l > 1);
 }
 
 // Rows of the amplitude grid's horizontal lines for the current scale.
 int AmplitudeGridRows(int rows[8]) {
-    const int top = 13 * CellHeight;
     int n = 0;
     if (!Settings.Decibel) {
-        for (int k = 1; k <= 3; ++k) rows[n++] = top + 64 * k;
+        for (int k = 1; k <= 3; ++k) rows[n++] = GraphTop() + 64 * k;
     } else if (!Settings.Expand) {
-        for (int k = 8; k >= 1; --k) rows[n++] = int(top - 20.5 * std::log(std::ldexp(1.0, -2 * k)));  // a = 2^-2k
+        for (int k = 8; k >= 1; --k) rows[n++] = DecibelRow(k);
     } else {
-        for (int k = 4; k >= 0; --k) rows[n++] = int(top - 40.8 * std::log(std::ldexp(1.0, -2 * k)) + 11);
+        for (int k = 4; k >= 0; --k) rows[n++] = ExpandedDecibelRow(k);
     }
     return n;
 }
@@ -342,7 +340,7 @@ void DrawSpectrum(Dc& dc, const uint8_t* levels, int B, const BinLayout& l, Line
     if (B <= 0) return;
     static ColumnPicture p;
     static std::vector<GridLine> lines;
-    const int X = CellWidth, ox = X, oy = 13 * CellHeight, W = GraphWidth;
+    const int ox = GraphLeft(), oy = GraphTop(), W = GraphWidth;
     p.columns = W;
     p.rows = kGraphHeight;
     p.keep_background = false;
@@ -409,9 +407,9 @@ void DrawLogSpectrum(Dc& target, const uint8_t* levels, int bins) {
 }
 
 void ScrollTuningLines(Dc& target) {
-    const int X = CellWidth, Y = CellHeight, W = GraphWidth;
-    target.bit_blt(X, 13 * Y, W, 256 - 2 * Y, target, X, 15 * Y);
-    target.pat_blt(X, 11 * Y + 256, W, 2 * Y, DarkScheme ? Rop::Blackness : Rop::Whiteness);
+    const int X = GraphLeft(), Y = CellHeight, W = GraphWidth;
+    target.bit_blt(X, GraphTop(), W, kGraphHeight - 2 * Y, target, X, GraphTop() + 2 * Y);
+    target.pat_blt(X, GraphBottom() - 2 * Y, W, 2 * Y, DarkScheme ? Rop::Blackness : Rop::Whiteness);
 }
 
 void DrawViewGraph(Dc& target, int n, const uint8_t* levels) {
@@ -425,7 +423,7 @@ void DrawViewGraph(Dc& target, int n, const uint8_t* levels) {
 }
 
 void DrawAmplitudeGrid(Dc& target) {
-    const int X = CellWidth, W = GraphWidth;
+    const int X = GraphLeft(), W = GraphWidth;
     target.set_text_color(DarkScheme ? kWhite : kBlack);
     target.set_bk_color(DarkScheme ? kBlack : kWhite);
     const Rgb pen = target.pen();
@@ -438,10 +436,8 @@ void DrawAmplitudeGrid(Dc& target) {
 namespace {
 
 void DrawAmplitudeLabels(Dc& target) {
-    const int X = CellWidth, Y = CellHeight, top = 13 * Y;
+    const int X = CellWidth, top = GraphTop();
     const Font* old_font = target.select_font(nullptr);
-    auto db_line = [&](int k) { return int(top - 20.5 * std::log(std::ldexp(1.0, -2 * k))); };       // a = 2^-2k
-    auto expand_line = [&](int k) { return int(top - 40.8 * std::log(std::ldexp(1.0, -2 * k)) + 11); };
     const bool no_room = ScaleColumnHasNoRoom();
     const bool crowded = !no_room && JapaneseUi && X == 8;
     if (!Settings.Decibel) {
@@ -455,20 +451,20 @@ void DrawAmplitudeLabels(Dc& target) {
         DrawScaleLabel(target, top + 192, set[2]);
         if (!crowded) DrawScaleLabel(target, top + 64, set[0]);
     } else if (Settings.Expand) {
-        DrawScaleLabel(target, expand_line(4), "-72");
-        DrawScaleLabel(target, expand_line(3), "-60");
-        DrawScaleLabel(target, expand_line(2), "-48");
+        DrawScaleLabel(target, ExpandedDecibelRow(4), "-72");
+        DrawScaleLabel(target, ExpandedDecibelRow(3), "-60");
+        DrawScaleLabel(target, ExpandedDecibelRow(2), "-48");
         if (no_room || X != 8) {
-            DrawScaleLabel(target, expand_line(1), "-36");
-            if (no_room || X != 7) DrawScaleLabel(target, expand_line(0), "-24");
+            DrawScaleLabel(target, ExpandedDecibelRow(1), "-36");
+            if (no_room || X != 7) DrawScaleLabel(target, ExpandedDecibelRow(0), "-24");
         }
     } else {
         static const char* const labels[] = {"-96", "-84", "-72", "-60", "-48", "-36"};
-        for (int k = 8; k >= 3; --k) DrawScaleLabel(target, db_line(k), labels[8 - k]);
+        for (int k = 8; k >= 3; --k) DrawScaleLabel(target, DecibelRow(k), labels[8 - k]);
         const bool x78 = X == 7 || X == 8;
         if (no_room || !JapaneseUi || !x78) {
-            DrawScaleLabel(target, db_line(2), "-24");
-            if (no_room || !x78) DrawScaleLabel(target, db_line(1), "-12");
+            DrawScaleLabel(target, DecibelRow(2), "-24");
+            if (no_room || !x78) DrawScaleLabel(target, DecibelRow(1), "-12");
         }
     }
     target.select_font(old_font);

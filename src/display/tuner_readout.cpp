@@ -4,6 +4,8 @@
 #include <cmath>
 #include <memory>
 
+#include "display/graph_area.h"
+#include "display/overlay.h"
 #include "platform/font.h"
 #include "platform/format_text.h"
 #include "state/layout_units.h"
@@ -50,15 +52,7 @@ int TunerNeedleOffset(double cents, int half) {
     return int(std::lround(std::clamp(cents, -50.0, 50.0) / 50 * half));
 }
 
-void HideTunerReadout(Dc& window) {
-    TunerRecord& t = Tuner;
-    if (!t.shown) return;
-    t.shown = false;
-    if (t.under && t.under->scale() == window.surface().scale()) {
-        Dc saved(*t.under);
-        window.bit_blt(t.left, t.top, t.width, t.height, saved, 0, 0);
-    }
-}
+void HideTunerReadout(Dc& window) { RestoreUnderOverlay(window, Tuner); }
 
 void ForgetTunerReadout() { Tuner.shown = false; }
 
@@ -67,25 +61,18 @@ void RedrawTunerReadout(const BlockAnalysis& a) {
     Dc& target = Settings.UseMemDC && DrawSurfaceStore.dc ? *DrawSurfaceStore.dc : window.dc();
     HideTunerReadout(target);
     if (Settings.tuner && a.spectrum) ShowTunerReadout(target, a);
-    if (&target != &window.dc()) {
-        const int x = CellWidth, y = 13 * CellHeight;
-        window.dc().bit_blt(x, y, GraphWidth, 256, target, x, y);
-    }
+    if (&target != &window.dc()) CopyGraph(window.dc(), target);
 }
 
 void ShowTunerReadout(Dc& window, const BlockAnalysis& a) {
     TunerRecord& t = Tuner;
     if (!Settings.tuner || t.shown) return;
     const int X = CellWidth, Y = CellHeight;
-    t.left = X + 1;
-    t.top = 13 * Y + 1;
+    t.left = GraphLeft() + 1;
+    t.top = GraphTop() + 1;
     t.width = std::min(22 * X, GraphWidth - 2);
     t.height = 13 * Y;
-    const double scale = window.surface().scale();
-    if (!t.under || t.under->scale() != scale || t.under->width() < t.width || t.under->height() < t.height)
-        t.under = std::make_unique<Surface>(t.width, t.height, scale);
-    Dc saved(*t.under);
-    saved.bit_blt(0, 0, t.width, t.height, window, t.left, t.top);
+    SaveUnderOverlay(window, t);
     t.shown = true;
 
     DcStateGuard keep(window);

@@ -87,6 +87,159 @@ void combine_row(QRgb* out, const QRgb* current, const QRgb* background, int n) 
 }
 #endif
 
+// Composes a ColumnPicture row by row: each column keeps its colour from one change to the next,
+// over the background with its grid lines.
+class ColumnComposer {
+public:
+    ColumnComposer(Surface::Impl& s, int x0, int y0, const ColumnPicture& p, ComposeScratch& t)
+        : s_(s), p_(p), t_(t), x0_(x0), y0_(y0), n_(p.columns), h_(p.rows) {}
+
+    void run() {
+        bucket_changes();
+        mark_rows();
+        prepare_rows();
+        for (int y = 0; y < h_; ++y) {
+            for (int k = t_.start[y]; k < t_.start[y + 1]; ++k) {
+                const ColumnPicture::Change& c = t_.sorted[size_t(k)];
+                t_.current[c.column] = palette_[c.colour];
+            }
+            if (y == 0 || (t_.flags[y] & 2)) plain_row(y);
+            const int dy = y0_ + y;
+            if (dy < 0 || s_.device(dy) >= ih_) continue;
+            if (direct_)
+                direct_row(y, dy);
+            else if (d0_ < d1_)
+                device_row(y, dy);
+        }
+    }
+
+private:
+    // Changes bucketed by row, in their given order within a row so that the last one counts.
+    void bucket_changes() {
+        t_.start.assign(size_t(h_) + 2, 0);
+        auto usable = [&](const ColumnPicture::Change& c) { return c.column >= 0 && c.column < n_ && c.row < h_; };
+        for (const ColumnPicture::Change& c : p_.changes)
+            if (usable(c)) ++t_.start[size_t(std::max(int(c.row), 0)) + 2];
+        for (int r = 2; r <= h_ + 1; ++r) t_.start[r] += t_.start[r - 1];
+        t_.sorted.resize(size_t(t_.start[h_ + 1]));
+        for (const ColumnPicture::Change& c : p_.changes)
+            if (usable(c)) t_.sorted[size_t(t_.start[size_t(std::max(int(c.row), 0)) + 1]++)] = c;
+        // Now start[r] is where row r's changes begin.
+    }
+
+    // Row flags: 1 a full-width line, 2 a column line begins or ends here.
+    void mark_rows() {
+        t_.flags.assign(size_t(h_), 0);
+        for (int16_t r : p_.line_rows)
+            if (r >= 0 && r < h_) t_.flags[r] |= 1;
+        for (const ColumnPicture::ColumnLine& l : p_.line_columns) {
+            if (l.top > 0 && l.top < h_) t_.flags[l.top] |= 2;
+            if (l.bottom > 0 && l.bottom < h_) t_.flags[l.bottom] |= 2;
+        }
+    }
+
+    void prepare_rows() {
+        for (size_t k = 0; k < std::min(p_.palette.size(), size_t(ColumnPicture::kBackground)); ++k)
+            palette_[k] = to_qrgb(p_.palette[k]);  // never 0: the alpha byte is set
+        t_.current.assign(size_t(n_), 0);
+        ground_ = to_qrgb(p_.background);
+        line_ = to_qrgb(p_.line);
+        t_.full.assign(size_t(n_), line_);
+        t_.plain.resize(size_t(n_));
+        QImage& img = s_.image;
+        stride_ = img.bytesPerLine() / qsizetype(sizeof(QRgb));
+        bits_ = reinterpret_cast<QRgb*>(img.bits());
+        const int iw = img.width();
+        ih_ = img.height();
+        direct_ = s_.whole == 1 && x0_ >= 0 && x0_ + n_ <= iw;
+        // Otherwise rows are composed in device pixels: columns [d0, d1) of the image, the picture's from dp.
+        dp_ = s_.device(x0_);
+        d0_ = std::max(dp_, 0);
+        d1_ = std::min(s_.device(x0_ + n_), iw);
+        if (direct_) return;
+        t_.device_current.assign(size_t(std::max(d1_ - dp_, 0)), 0);
+        t_.device_plain.resize(t_.device_current.size());
+        t_.device_full.assign(t_.device_current.size(), line_);
+        t_.bounds.resize(size_t(n_) + 1);
+        for (int c = 0; c <= n_; ++c) t_.bounds[size_t(c)] = std::clamp(s_.device(x0_ + c), d0_, d1_) - dp_;
+    }
+
+    bool on_column_line(const ColumnPicture::ColumnLine& l, int y) const {
+        return l.column >= 0 && l.column < n_ && l.top <= y && y < l.bottom;
+    }
+
+    // The background of the rows from y on, up to the next row where a column line begins or ends.
+    void plain_row(int y) {
+        std::fill(t_.plain.begin(), t_.plain.end(), ground_);
+        for (const ColumnPicture::ColumnLine& l : p_.line_columns)
+            if (on_column_line(l, y)) t_.plain[l.column] = line_;
+        if (direct_ || d0_ >= d1_) return;
+        // Column lines a stroke wide, like every one-pixel line.
+        std::fill(t_.device_plain.begin(), t_.device_plain.end(), ground_);
+        for (const ColumnPicture::ColumnLine& l : p_.line_columns) {
+            if (!on_column_line(l, y)) continue;
+            const int a = s_.device(x0_ + l.column) - dp_, b = std::min(a + s_.stroke, d1_ - dp_);
+            if (a < b) std::fill(t_.device_plain.begin() + a, t_.device_plain.begin() + b, line_);
+        }
+    }
+
+    void direct_row(int y, int dy) {
+        QRgb* out = bits_ + qsizetype(dy) * stride_ + x0_;
+        const QRgb* background = p_.keep_background ? out : t_.flags[y] & 1 ? t_.full.data() : t_.plain.data();
+        combine_row(out, t_.current.data(), background, n_);
+    }
+
+    // Column c's device pixels take its colour; a run with background on its right is a line, a stroke
+    // wide (thin columns would otherwise alternate between one and two device pixels).
+    void tile(int c) {
+        if (c >= 0 && c < n_)
+            std::fill(t_.device_current.begin() + t_.bounds[size_t(c)],
+                      t_.device_current.begin() + t_.bounds[size_t(c) + 1], t_.current[c]);
+    }
+    void spill(int c) {
+        if (s_.whole != 0 || c < 0 || c + 1 >= n_ || !t_.current[c] || t_.current[c + 1]) return;
+        const int end = std::min(s_.device(x0_ + c) + s_.stroke, d1_) - dp_;
+        for (int d = t_.bounds[size_t(c) + 1]; d < end; ++d) t_.device_current[size_t(d)] = t_.current[c];
+    }
+    void expand(int c) {
+        tile(c);
+        tile(c + 1);
+        spill(c - 1);
+        spill(c);
+    }
+
+    // Scaled or partly outside: each logical pixel covers its device pixels, redrawn where a column changed.
+    void device_row(int y, int dy) {
+        if (!expanded_) {
+            for (int c = 0; c < n_; ++c) expand(c);
+            expanded_ = true;
+        } else {
+            for (int k = t_.start[y]; k < t_.start[y + 1]; ++k) expand(t_.sorted[size_t(k)].column);
+        }
+        const int r0 = std::max(s_.device(dy), 0), r1 = std::min(s_.device(dy + 1), ih_);
+        for (int r = r0; r < r1; ++r) {
+            // A row line is a stroke high, reaching into the next row where that row is thinner.
+            const bool full = ((t_.flags[y] & 1) && r < s_.device(dy) + s_.stroke) ||
+                              (y > 0 && (t_.flags[y - 1] & 1) && r < s_.device(dy - 1) + s_.stroke);
+            QRgb* out = bits_ + qsizetype(r) * stride_ + d0_;
+            const QRgb* background =
+                p_.keep_background ? out : (full ? t_.device_full.data() : t_.device_plain.data()) + (d0_ - dp_);
+            combine_row(out, t_.device_current.data() + (d0_ - dp_), background, d1_ - d0_);
+        }
+    }
+
+    Surface::Impl& s_;
+    const ColumnPicture& p_;
+    ComposeScratch& t_;
+    const int x0_, y0_, n_, h_;
+    QRgb palette_[256] = {};
+    QRgb ground_ = 0, line_ = 0;
+    qsizetype stride_ = 0;
+    QRgb* bits_ = nullptr;
+    int ih_ = 0, dp_ = 0, d0_ = 0, d1_ = 0;
+    bool direct_ = false, expanded_ = false;
+};
+
 }  // namespace
 
 Dc::Dc(Surface& target) : surface_(&target) {}
@@ -146,117 +299,9 @@ void Dc::fill_column_runs(int x0, const int16_t* top, const int16_t* bottom, int
 }
 
 void Dc::compose_columns(int x0, int y0, const ColumnPicture& p) {
-    const int n = p.columns, h = p.rows;
-    if (n <= 0 || h <= 0) return;
+    if (p.columns <= 0 || p.rows <= 0) return;
     thread_local ComposeScratch t;
-    Surface::Impl& s = surface_->impl();
-    QImage& img = s.image;
-
-    // Changes bucketed by row, in their given order within a row so that the last one counts.
-    t.start.assign(size_t(h) + 2, 0);
-    auto usable = [&](const ColumnPicture::Change& c) { return c.column >= 0 && c.column < n && c.row < h; };
-    for (const ColumnPicture::Change& c : p.changes)
-        if (usable(c)) ++t.start[size_t(std::max(int(c.row), 0)) + 2];
-    for (int r = 2; r <= h + 1; ++r) t.start[r] += t.start[r - 1];
-    t.sorted.resize(size_t(t.start[h + 1]));
-    for (const ColumnPicture::Change& c : p.changes)
-        if (usable(c)) t.sorted[size_t(t.start[size_t(std::max(int(c.row), 0)) + 1]++)] = c;
-    // Now start[r] is where row r's changes begin.
-
-    QRgb palette[256] = {};
-    for (size_t k = 0; k < std::min(p.palette.size(), size_t(ColumnPicture::kBackground)); ++k)
-        palette[k] = to_qrgb(p.palette[k]);  // never 0: the alpha byte is set
-    t.current.assign(size_t(n), 0);
-
-    // Row flags: 1 a full-width line, 2 a column line begins or ends here.
-    t.flags.assign(size_t(h), 0);
-    for (int16_t r : p.line_rows)
-        if (r >= 0 && r < h) t.flags[r] |= 1;
-    for (const ColumnPicture::ColumnLine& l : p.line_columns) {
-        if (l.top > 0 && l.top < h) t.flags[l.top] |= 2;
-        if (l.bottom > 0 && l.bottom < h) t.flags[l.bottom] |= 2;
-    }
-    const QRgb ground = to_qrgb(p.background), line = to_qrgb(p.line);
-    t.full.assign(size_t(n), line);
-    t.plain.resize(size_t(n));
-
-    const qsizetype stride = img.bytesPerLine() / qsizetype(sizeof(QRgb));
-    QRgb* bits = reinterpret_cast<QRgb*>(img.bits());
-    const int iw = img.width(), ih = img.height();
-    const bool direct = s.whole == 1 && x0 >= 0 && x0 + n <= iw;
-    // Otherwise rows are composed in device pixels: columns [d0, d1) of the image, the picture's from dp.
-    const int dp = s.device(x0), d0 = std::max(dp, 0), d1 = std::min(s.device(x0 + n), iw);
-    if (!direct) {
-        t.device_current.assign(size_t(std::max(d1 - dp, 0)), 0);
-        t.device_plain.resize(t.device_current.size());
-        t.device_full.assign(t.device_current.size(), line);
-        t.bounds.resize(size_t(n) + 1);
-        for (int c = 0; c <= n; ++c) t.bounds[size_t(c)] = std::clamp(s.device(x0 + c), d0, d1) - dp;
-    }
-    // Column c's device pixels take its colour; a run with background on its right is a line, a stroke
-    // wide (thin columns would otherwise alternate between one and two device pixels).
-    auto tile = [&](int c) {
-        if (c >= 0 && c < n)
-            std::fill(t.device_current.begin() + t.bounds[size_t(c)],
-                      t.device_current.begin() + t.bounds[size_t(c) + 1], t.current[c]);
-    };
-    auto spill = [&](int c) {
-        if (s.whole != 0 || c < 0 || c + 1 >= n || !t.current[c] || t.current[c + 1]) return;
-        const int end = std::min(s.device(x0 + c) + s.stroke, d1) - dp;
-        for (int d = t.bounds[size_t(c) + 1]; d < end; ++d) t.device_current[size_t(d)] = t.current[c];
-    };
-    auto expand = [&](int c) {
-        tile(c);
-        tile(c + 1);
-        spill(c - 1);
-        spill(c);
-    };
-    bool expanded = false;
-    for (int y = 0; y < h; ++y) {
-        for (int k = t.start[y]; k < t.start[y + 1]; ++k) {
-            const ColumnPicture::Change& c = t.sorted[size_t(k)];
-            t.current[c.column] = palette[c.colour];
-        }
-        if (y == 0 || (t.flags[y] & 2)) {
-            std::fill(t.plain.begin(), t.plain.end(), ground);
-            for (const ColumnPicture::ColumnLine& l : p.line_columns)
-                if (l.column >= 0 && l.column < n && l.top <= y && y < l.bottom) t.plain[l.column] = line;
-            if (!direct && d0 < d1) {
-                // Column lines a stroke wide, like every one-pixel line.
-                std::fill(t.device_plain.begin(), t.device_plain.end(), ground);
-                for (const ColumnPicture::ColumnLine& l : p.line_columns) {
-                    if (l.column < 0 || l.column >= n || l.top > y || y >= l.bottom) continue;
-                    const int a = s.device(x0 + l.column) - dp, b = std::min(a + s.stroke, d1 - dp);
-                    if (a < b) std::fill(t.device_plain.begin() + a, t.device_plain.begin() + b, line);
-                }
-            }
-        }
-        const int dy = y0 + y;
-        if (dy < 0 || s.device(dy) >= ih) continue;
-        if (direct) {
-            QRgb* out = bits + qsizetype(dy) * stride + x0;
-            combine_row(out, t.current.data(), p.keep_background ? out : t.flags[y] & 1 ? t.full.data() : t.plain.data(), n);
-            continue;
-        }
-        // Scaled or partly outside: each logical pixel covers its device pixels, redrawn where a column changed.
-        if (d0 >= d1) continue;
-        if (!expanded) {
-            for (int c = 0; c < n; ++c) expand(c);
-            expanded = true;
-        } else {
-            for (int k = t.start[y]; k < t.start[y + 1]; ++k) expand(t.sorted[size_t(k)].column);
-        }
-        const int r0 = std::max(s.device(dy), 0), r1 = std::min(s.device(dy + 1), ih);
-        for (int r = r0; r < r1; ++r) {
-            // A row line is a stroke high, reaching into the next row where that row is thinner.
-            const bool full = ((t.flags[y] & 1) && r < s.device(dy) + s.stroke) ||
-                              (y > 0 && (t.flags[y - 1] & 1) && r < s.device(dy - 1) + s.stroke);
-            QRgb* out = bits + qsizetype(r) * stride + d0;
-            const QRgb* background =
-                p.keep_background ? out : (full ? t.device_full.data() : t.device_plain.data()) + (d0 - dp);
-            combine_row(out, t.device_current.data() + (d0 - dp), background, d1 - d0);
-        }
-    }
+    ColumnComposer(surface_->impl(), x0, y0, p, t).run();
     surface_->notify_changed();
 }
 

@@ -1,12 +1,12 @@
 #include "platform/decode_flac.h"
 
 #include <FLAC/stream_decoder.h>
-#include <ogg/ogg.h>
 
 #include <algorithm>
 #include <cstring>
 
 #include "platform/decode_pcm.h"
+#include "platform/ogg_page_walker.h"
 #include "platform/wave_format.h"
 
 namespace dl::decode {
@@ -173,14 +173,7 @@ bool ogg_flac_first_packet(const ogg_packet& p) {
 class FlacDecoder final : public StreamDecoder {
 public:
     FlacDecoder(const uint8_t* stream_info, const FlacStreamInfo& info, bool ogg, unsigned channels)
-        : frames_(stream_info, info, channels), info_(info), ogg_(ogg) {
-        if (ogg_) ogg_sync_init(&sync_);
-    }
-    ~FlacDecoder() override {
-        if (!ogg_) return;
-        if (stream_live_) ogg_stream_clear(&stream_);
-        ogg_sync_clear(&sync_);
-    }
+        : frames_(stream_info, info, channels), info_(info), ogg_(ogg) {}
 
     bool live() const { return !frames_.stopped(); }
 
@@ -191,19 +184,12 @@ public:
             frames_.run(false, out);
             return;
         }
-        char* buf = ogg_sync_buffer(&sync_, long(len));
-        if (!buf) {
+        if (!pages_.push(src, len)) {
             frames_.stop_for_change();
             return;
         }
-        std::memcpy(buf, src, len);
-        ogg_sync_wrote(&sync_, long(len));
         ogg_page page;
-        while (!frames_.stopped()) {
-            const int r = ogg_sync_pageout(&sync_, &page);
-            if (r == 0) break;
-            if (r > 0) take_page(page, out);
-        }
+        while (!frames_.stopped() && pages_.next_page(page)) take_page(page, out);
     }
 
     void finish(std::vector<int16_t>& out) override {
@@ -230,15 +216,14 @@ public:
 
 private:
     void take_page(ogg_page& page, std::vector<int16_t>& out) {
-        const int serial = ogg_page_serialno(&page);
         if (ogg_page_bos(&page)) {
-            begin_link(page, serial);
+            begin_link(page);
             return;
         }
-        if (!stream_live_ || serial != serial_ || ogg_stream_pagein(&stream_, &page) != 0) return;
+        if (!pages_.link_page(page)) return;
         ogg_packet packet;
-        for (int r; (r = ogg_stream_packetout(&stream_, &packet)) != 0 && !frames_.stopped();) {
-            if (r < 0) continue;  // a gap; the next whole packet is a frame again
+        // After a gap the next whole packet is a frame again.
+        while (!frames_.stopped() && pages_.next_packet(packet)) {
             // Header packets are metadata blocks; every frame begins with its sync code.
             if (packet.bytes < 2 || packet.packet[0] != 0xFF) continue;
             frames_.push(packet.packet, size_t(packet.bytes));
@@ -247,37 +232,28 @@ private:
     }
 
     // A stream's first page: ours, the next link of a chain, or another stream beside it.
-    void begin_link(ogg_page& page, int serial) {
-        ogg_stream_state probe;
-        ogg_stream_init(&probe, serial);
+    void begin_link(ogg_page& page) {
         ogg_packet first;
-        const bool flac = ogg_stream_pagein(&probe, &page) == 0 && ogg_stream_packetout(&probe, &first) == 1 &&
-                          ogg_flac_first_packet(first);
+        const bool flac = pages_.probe(page, first) && ogg_flac_first_packet(first);
         if (!flac) {
-            ogg_stream_clear(&probe);
+            pages_.drop_probe();
             // Another codec after our link switches the format; before it, it is only beside it.
-            if (stream_live_) frames_.stop_for_change();
+            if (pages_.linked()) frames_.stop_for_change();
             return;
         }
         const FlacStreamInfo next = parse_flac_stream_info(first.packet + 17);
         if (next.channels != info_.channels || next.rate != info_.rate) {
-            ogg_stream_clear(&probe);
+            pages_.drop_probe();
             frames_.stop_for_change();
             return;
         }
-        if (stream_live_) ogg_stream_clear(&stream_);
-        stream_ = probe;
-        stream_live_ = true;
-        serial_ = serial;
+        pages_.begin_link();
     }
 
     FlacFrames frames_;
     FlacStreamInfo info_;
     bool ogg_;
-    ogg_sync_state sync_{};
-    ogg_stream_state stream_{};
-    bool stream_live_ = false;
-    int serial_ = 0;
+    OggPageWalker pages_;  // FLAC in Ogg only
 };
 
 uint32_t bits_at(const uint8_t* p, unsigned first, unsigned count) {

@@ -1,11 +1,12 @@
 #include "platform/decode_opus.h"
 
-#include <ogg/ogg.h>
 #include <opus_multistream.h>
 #include <opusfile.h>
 
 #include <algorithm>
 #include <cstring>
+
+#include "platform/ogg_page_walker.h"
 
 namespace dl::decode {
 
@@ -16,66 +17,32 @@ constexpr uint64_t kMaxPacketFrames = 5760;
 // A page is decoded only once it is complete; pages are at most about 64 KiB.
 constexpr uint64_t kHeldPageBytes = 65536;
 
-class OpusStreamDecoder final : public StreamDecoder {
+class OpusStreamDecoder final : public OggPacketDecoder {
 public:
-    OpusStreamDecoder(unsigned channels, uint32_t avg) : channels_(channels) {
-        ogg_sync_init(&sync_);
+    OpusStreamDecoder(unsigned channels, uint32_t avg)
+        : OggPacketDecoder(kHeldPageBytes, kMaxPacketFrames), channels_(channels) {
         // Opus packs a 120 ms packet into a couple of bytes at most; allow eight times the
         // average density, within what a byte can carry.
         const uint64_t pcm = uint64_t(kOpusRate) * channels * 2;
         frames_per_byte_ = avg > 0 ? std::clamp<uint64_t>(8 * pcm / avg / (channels * 2), 16, 2880) : 256;
         pcm_.resize(size_t(kMaxPacketFrames) * channels);
     }
-    ~OpusStreamDecoder() override {
-        end_link();
-        ogg_sync_clear(&sync_);
-    }
+    ~OpusStreamDecoder() override { end_link(); }
 
-    void decode(const uint8_t* src, size_t len, std::vector<int16_t>& out) override {
-        if (stopped_ || len == 0) return;
-        char* buf = ogg_sync_buffer(&sync_, long(len));
-        if (!buf) {
-            stopped_ = true;
-            return;
-        }
-        std::memcpy(buf, src, len);
-        ogg_sync_wrote(&sync_, long(len));
-        ogg_page page;
-        while (!stopped_) {
-            const int r = ogg_sync_pageout(&sync_, &page);
-            if (r == 0) break;
-            if (r > 0) take_page(page, out);
-        }
-    }
-
-    bool format_changed() const override { return changed_; }
-
-    uint64_t max_frames(uint64_t len) const override {
-        return (len + kHeldPageBytes) * frames_per_byte_ + 2 * kMaxPacketFrames;
-    }
     // A packet of two bytes can hold 120 ms.
     uint64_t max_stream_frames(uint64_t len) const override {
         return std::min(max_frames(len), len * (kMaxPacketFrames / 2) + 2 * kMaxPacketFrames);
     }
-    uint64_t max_source(uint64_t frames) const override {
-        const uint64_t fixed = kHeldPageBytes * frames_per_byte_ + 2 * kMaxPacketFrames;
-        return frames < fixed ? 0 : (frames - fixed) / frames_per_byte_;
-    }
-
 private:
-    void take_page(ogg_page& page, std::vector<int16_t>& out) {
-        const int serial = ogg_page_serialno(&page);
+    void take_page(ogg_page& page, std::vector<int16_t>& out) override {
         if (ogg_page_bos(&page)) {
-            begin_link(page, serial);
+            begin_link(page);
             return;
         }
-        if (!decoder_ || serial != serial_ || ogg_stream_pagein(&stream_, &page) != 0) return;
+        if (!decoder_ || !pages_.link_page(page)) return;
         const size_t page_start = out.size();
         ogg_packet packet;
-        for (int r; (r = ogg_stream_packetout(&stream_, &packet)) != 0 && !stopped_;) {
-            if (r < 0) continue;  // a gap; decoding goes on after it
-            take_packet(packet, out);
-        }
+        while (!stopped_ && pages_.next_packet(packet)) take_packet(packet, out);
         // The last page's granule position ends the sound short of its last packet's end.
         const int64_t granule = ogg_page_granulepos(&page);
         if (ogg_page_eos(&page) && granule >= 0 && link_frames_ > uint64_t(granule)) {
@@ -102,17 +69,14 @@ private:
     }
 
     // A stream's first page: ours, the next link of a chain, or another stream beside ours.
-    void begin_link(ogg_page& page, int serial) {
+    void begin_link(ogg_page& page) {
         // The first pages of streams multiplexed with ours come before its comment header.
         if (decoder_ && !tags_seen_) return;
-        ogg_stream_state probe;
-        ogg_stream_init(&probe, serial);
         ogg_packet id;
         OpusHead head;
-        const bool got = ogg_stream_pagein(&probe, &page) == 0 && ogg_stream_packetout(&probe, &id) == 1;
-        const bool opus = got && opus_head_parse(&head, id.packet, size_t(id.bytes)) == 0;
+        const bool opus = pages_.probe(page, id) && opus_head_parse(&head, id.packet, size_t(id.bytes)) == 0;
         if (!opus || head.channel_count != int(channels_)) {
-            ogg_stream_clear(&probe);
+            pages_.drop_probe();
             // Another codec or layout after our link switches the format; before it, another
             // codec is only beside it.
             if (opus || linked_) stop_for_change();
@@ -123,46 +87,34 @@ private:
                                                            head.coupled_count, head.mapping, &err);
         if (!d || err != OPUS_OK) {
             if (d) opus_multistream_decoder_destroy(d);
-            ogg_stream_clear(&probe);
+            pages_.drop_probe();
             stop_for_change();
             return;
         }
         end_link();
         opus_multistream_decoder_ctl(d, OPUS_SET_GAIN(head.output_gain));
         decoder_ = d;
-        stream_ = probe;
-        serial_ = serial;
+        pages_.begin_link();
         skip_left_ = head.pre_skip;
         link_frames_ = 0;
         tags_seen_ = false;
         linked_ = true;
     }
 
-    void stop_for_change() {
-        changed_ = true;
-        stopped_ = true;
-    }
-
     void end_link() {
         if (!decoder_) return;
         opus_multistream_decoder_destroy(decoder_);
         decoder_ = nullptr;
-        ogg_stream_clear(&stream_);
+        pages_.end_link();
     }
 
     unsigned channels_;
-    uint64_t frames_per_byte_ = 256;
     std::vector<opus_int16> pcm_;
-    ogg_sync_state sync_{};
-    ogg_stream_state stream_{};
-    OpusMSDecoder* decoder_ = nullptr;  // with stream_, while a link is open
-    int serial_ = 0;
+    OpusMSDecoder* decoder_ = nullptr;  // with the link of pages_, while one is open
     unsigned skip_left_ = 0;
     uint64_t link_frames_ = 0;  // decoded in this link, the pre-skip included
     bool tags_seen_ = false;
     bool linked_ = false;
-    bool changed_ = false;
-    bool stopped_ = false;
 };
 
 }  // namespace

@@ -1,9 +1,8 @@
 #include "platform/decode_vorbis.h"
 
+#include "platform/ogg_page_walker.h"
 #include "platform/wave_format.h"
 
-
-#include <ogg/ogg.h>
 #include <vorbis/codec.h>
 
 #include <algorithm>
@@ -22,66 +21,32 @@ constexpr uint64_t kMaxPacketFrames = 4096;
 // that earlier blocks brought; encoders close pages at about 4 KiB.
 constexpr uint64_t kHeldPageBytes = 8192;
 
-class VorbisDecoder final : public StreamDecoder {
+class VorbisDecoder final : public OggPacketDecoder {
 public:
     VorbisDecoder(uint32_t rate, unsigned channels, uint32_t avg)
-        : rate_(rate), channels_(channels) {
-        ogg_sync_init(&sync_);
+        : OggPacketDecoder(kHeldPageBytes, kMaxPacketFrames), rate_(rate), channels_(channels) {
         // Vorbis has no hard ceiling on samples per byte (silence packs into a
         // byte or two per block); allow eight times the nominal density.
         const uint64_t pcm = uint64_t(rate) * channels * 2;
         frames_per_byte_ = avg > 0 ? std::clamp<uint64_t>(8 * pcm / avg / (channels * 2), 16, 256) : 128;
     }
-    ~VorbisDecoder() override {
-        end_link();
-        ogg_sync_clear(&sync_);
-    }
-
-    void decode(const uint8_t* src, size_t len, std::vector<int16_t>& out) override {
-        if (stopped_ || len == 0) return;
-        char* buf = ogg_sync_buffer(&sync_, static_cast<long>(len));
-        if (!buf) {
-            stopped_ = true;
-            return;
-        }
-        std::memcpy(buf, src, len);
-        ogg_sync_wrote(&sync_, static_cast<long>(len));
-        ogg_page page;
-        while (!stopped_) {
-            const int r = ogg_sync_pageout(&sync_, &page);
-            if (r == 0) break;
-            if (r < 0) continue;  // bytes skipped up to the next page that checks out
-            take_page(page, out);
-        }
-    }
-
-    bool format_changed() const override { return changed_; }
-
-    uint64_t max_frames(uint64_t len) const override {
-        return (len + kHeldPageBytes) * frames_per_byte_ + 2 * kMaxPacketFrames;
-    }
+    ~VorbisDecoder() override { end_link(); }
 
     // A packet of a byte or two can end a long block.
     uint64_t max_stream_frames(uint64_t len) const override {
         return std::min(max_frames(len), (len + 2) * kMaxPacketFrames);
     }
 
-    uint64_t max_source(uint64_t frames) const override {
-        const uint64_t fixed = kHeldPageBytes * frames_per_byte_ + 2 * kMaxPacketFrames;
-        if (frames < fixed) return 0;
-        return (frames - fixed) / frames_per_byte_;
-    }
-
 private:
     enum class State { SeekingLink, Headers, Audio, LinkEnded };
 
-    void take_page(ogg_page& page, std::vector<int16_t>& out) {
+    void take_page(ogg_page& page, std::vector<int16_t>& out) override {
         const int serial = ogg_page_serialno(&page);
         if (ogg_page_bos(&page)) {
             // Beginning pages of other streams multiplexed with ours are ignored;
             // after our link, a beginning page starts the next link of a chain.
             if (state_ == State::SeekingLink || state_ == State::LinkEnded ||
-                (state_ == State::Audio && serial != serial_))
+                (state_ == State::Audio && serial != pages_.serial()))
                 begin_link(page, out);
             return;
         }
@@ -90,13 +55,9 @@ private:
             if (saw_bos_) stopped_ = true;
             return;
         }
-        if (!stream_live_ || serial != serial_) return;
-        if (ogg_stream_pagein(&stream_, &page) != 0) return;
+        if (!pages_.link_page(page)) return;
         ogg_packet packet;
-        for (;;) {
-            const int r = ogg_stream_packetout(&stream_, &packet);
-            if (r == 0) break;
-            if (r < 0) continue;  // a gap in the stream; decoding resumes after it
+        while (pages_.next_packet(packet)) {
             take_packet(packet, out);
             if (stopped_) return;
         }
@@ -106,13 +67,10 @@ private:
     void begin_link(ogg_page& page, std::vector<int16_t>& out) {
         saw_bos_ = true;
         // Peek at the first packet before dropping the link in progress.
-        ogg_stream_state probe;
-        ogg_stream_init(&probe, ogg_page_serialno(&page));
         ogg_packet id;
-        const bool got = ogg_stream_pagein(&probe, &page) == 0 && ogg_stream_packetout(&probe, &id) == 1;
-        const bool vorbis = got && vorbis_id_acceptable(id.packet, static_cast<size_t>(id.bytes));
+        const bool vorbis = pages_.probe(page, id) && vorbis_id_acceptable(id.packet, static_cast<size_t>(id.bytes));
         if (!vorbis) {
-            ogg_stream_clear(&probe);
+            pages_.drop_probe();
             // Another codec (or an unusable header) after our link is a switch
             // of format; at the start other streams may still follow.
             if (state_ != State::SeekingLink) stop_for_change();
@@ -121,14 +79,12 @@ private:
         const unsigned ch = id.packet[11];
         const uint32_t rate = le32(id.packet + 12);
         if (ch != channels_ || rate != rate_) {
-            ogg_stream_clear(&probe);
+            pages_.drop_probe();
             stop_for_change();
             return;
         }
         end_link();
-        stream_ = probe;
-        stream_live_ = true;
-        serial_ = ogg_page_serialno(&page);
+        pages_.begin_link();
         vorbis_info_init(&info_);
         vorbis_comment_init(&comment_);
         info_live_ = true;
@@ -137,8 +93,7 @@ private:
         take_packet(id, out);
         // The rest of the page (rarely more headers) follows the usual path.
         ogg_packet packet;
-        while (!stopped_ && ogg_stream_packetout(&stream_, &packet) == 1)
-            take_packet(packet, out);
+        while (!stopped_ && pages_.next_packet(packet)) take_packet(packet, out);
     }
 
     void take_packet(ogg_packet& packet, std::vector<int16_t>& out) {
@@ -184,11 +139,6 @@ private:
         }
     }
 
-    void stop_for_change() {
-        changed_ = true;
-        stopped_ = true;
-    }
-
     void end_link() {
         if (dsp_live_) {
             vorbis_block_clear(&block_);
@@ -200,28 +150,18 @@ private:
             vorbis_info_clear(&info_);
             info_live_ = false;
         }
-        if (stream_live_) {
-            ogg_stream_clear(&stream_);
-            stream_live_ = false;
-        }
+        pages_.end_link();
     }
 
     uint32_t rate_;
     unsigned channels_;
-    uint64_t frames_per_byte_ = 128;
-    ogg_sync_state sync_{};
-    ogg_stream_state stream_{};
     vorbis_info info_{};
     vorbis_comment comment_{};
     vorbis_dsp_state dsp_{};
     vorbis_block block_{};
-    bool stream_live_ = false;
     bool info_live_ = false;
     bool dsp_live_ = false;
     bool saw_bos_ = false;
-    bool changed_ = false;
-    bool stopped_ = false;
-    int serial_ = 0;
     int headers_ = 0;
     State state_ = State::SeekingLink;
 };

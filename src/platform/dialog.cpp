@@ -104,6 +104,9 @@ struct Dialog::Impl {
         return qobject_cast<T*>(control(id));
     }
     void build(const DialogTemplate& t);
+    QWidget* create_control(const ControlTemplate& c, const QString& text, QWidget* parent);
+    static QRect control_rect(const ControlTemplate& c, QRect r, QWidget* w);
+    void wire_control(const ControlTemplate& c, QWidget* w);
     void fit_texts();
     void scrolled(int id, QScrollBar* bar, int action);
     void tab_to_checked_radios();
@@ -171,6 +174,77 @@ void Dialog::Impl::scrolled(int id, QScrollBar* bar, int action) {
     handler->on_scroll(*owner, id, code, position);
 }
 
+QWidget* Dialog::Impl::create_control(const ControlTemplate& c, const QString& text, QWidget* parent) {
+    switch (c.kind) {
+        case ControlKind::GroupBox: return new QGroupBox(text, parent);
+        case ControlKind::Label:
+        case ControlKind::RightLabel: return new QLabel(text, parent);
+        case ControlKind::DropList: {
+            auto* list = new QComboBox(parent);
+            list->setSizeAdjustPolicy(QComboBox::AdjustToContents);  // its hint counts its entries
+            return list;
+        }
+        case ControlKind::Edit: return new QLineEdit(parent);
+        case ControlKind::CheckBox: return new QCheckBox(text, parent);
+        case ControlKind::Radio: return new QRadioButton(text, parent);
+        case ControlKind::Button:
+        case ControlKind::DefaultButton: {
+            auto* b = new QPushButton(text, parent);
+            b->setAutoDefault(false);
+            b->setDefault(c.kind == ControlKind::DefaultButton);
+            return b;
+        }
+        case ControlKind::HScrollBar: {
+            auto* bar = new FocusScrollBar(Qt::Horizontal, parent);
+            bar->setSingleStep(1);
+            bar->setPageStep(10);
+            // The right arrow moves the thumb right (scroll bars turn their keys round by default).
+            bar->setInvertedControls(false);
+            const int id = c.id;
+            QObject::connect(bar, &QAbstractSlider::actionTriggered, window,
+                             [this, id, bar](int action) { scrolled(id, bar, action); });
+            QObject::connect(bar, &QAbstractSlider::sliderReleased, window, [this, id, bar] {
+                handler->on_scroll(*owner, id, DialogHandler::Scroll::ThumbPosition, bar->sliderPosition());
+            });
+            return bar;
+        }
+        case ControlKind::Icon: return new QLabel(parent);
+    }
+    return nullptr;
+}
+
+// The control's rectangle r from the template, fitted to what the control needs.
+QRect Dialog::Impl::control_rect(const ControlTemplate& c, QRect r, QWidget* w) {
+    if (c.kind == ControlKind::DropList || c.kind == ControlKind::Edit) r.setHeight(std::max(r.height(), w->sizeHint().height()));
+    if (c.kind == ControlKind::Label || c.kind == ControlKind::RightLabel) {
+        // A static text takes the top of its rectangle, as wide as its text: what the template
+        // leaves around it (often under the next control) stays free.
+        auto* l = static_cast<QLabel*>(w);
+        const QSize hint = l->sizeHint();
+        const int width = std::min(r.width(), hint.width());
+        if (c.kind == ControlKind::RightLabel) r.setLeft(r.right() + 1 - width);
+        else r.setWidth(width);
+        r.setHeight(std::min(r.height(), hint.height()));
+        l->setAlignment(c.kind == ControlKind::RightLabel ? Qt::AlignRight | Qt::AlignTop : Qt::AlignLeft | Qt::AlignTop);
+    }
+    return r;
+}
+
+void Dialog::Impl::wire_control(const ControlTemplate& c, QWidget* w) {
+    w->setObjectName(QString::number(c.id));
+    if (c.kind == ControlKind::CheckBox || c.kind == ControlKind::Radio || c.kind == ControlKind::Edit ||
+        c.kind == ControlKind::Button || c.kind == ControlKind::DefaultButton)
+        w->setStyle(dialog_control_style());
+    if (auto* b = qobject_cast<QAbstractButton*>(w)) {
+        const int id = c.id;
+        QObject::connect(b, &QAbstractButton::clicked, window, [this, id] { handler->on_command(*owner, id); });
+    }
+    if (auto* radio = qobject_cast<QRadioButton*>(w))
+        QObject::connect(radio, &QAbstractButton::toggled, window, [this] { tab_to_checked_radios(); });
+    controls[c.id] = w;
+    kinds[c.id] = c.kind;
+}
+
 void Dialog::Impl::build(const DialogTemplate& t) {
     window->setFont(dialog_font(units.japanese));
     window->setWindowTitle(QString::fromUtf8(units.japanese && t.japanese_caption ? t.japanese_caption : t.caption));
@@ -192,77 +266,13 @@ void Dialog::Impl::build(const DialogTemplate& t) {
             }
         }
         const QString text = QString::fromUtf8(units.japanese && c.japanese ? c.japanese : (c.text ? c.text : ""));
-        QWidget* w = nullptr;
-        switch (c.kind) {
-            case ControlKind::GroupBox: w = new QGroupBox(text, parent); break;
-            case ControlKind::Label:
-            case ControlKind::RightLabel: {
-                auto* l = new QLabel(text, parent);
-                if (text.contains('&')) pending_label = l;
-                w = l;
-                break;
-            }
-            case ControlKind::DropList: {
-                auto* list = new QComboBox(parent);
-                list->setSizeAdjustPolicy(QComboBox::AdjustToContents);  // its hint counts its entries
-                w = list;
-                break;
-            }
-            case ControlKind::Edit: w = new QLineEdit(parent); break;
-            case ControlKind::CheckBox: w = new QCheckBox(text, parent); break;
-            case ControlKind::Radio: w = new QRadioButton(text, parent); break;
-            case ControlKind::Button:
-            case ControlKind::DefaultButton: {
-                auto* b = new QPushButton(text, parent);
-                b->setAutoDefault(false);
-                b->setDefault(c.kind == ControlKind::DefaultButton);
-                w = b;
-                break;
-            }
-            case ControlKind::HScrollBar: {
-                auto* bar = new FocusScrollBar(Qt::Horizontal, parent);
-                bar->setSingleStep(1);
-                bar->setPageStep(10);
-                // The right arrow moves the thumb right (scroll bars turn their keys round by default).
-                bar->setInvertedControls(false);
-                const int id = c.id;
-                QObject::connect(bar, &QAbstractSlider::actionTriggered, window,
-                                 [this, id, bar](int action) { scrolled(id, bar, action); });
-                QObject::connect(bar, &QAbstractSlider::sliderReleased, window, [this, id, bar] {
-                    handler->on_scroll(*owner, id, DialogHandler::Scroll::ThumbPosition, bar->sliderPosition());
-                });
-                w = bar;
-                break;
-            }
-            case ControlKind::Icon: w = new QLabel(parent); break;
-        }
+        QWidget* w = create_control(c, text, parent);
+        if ((c.kind == ControlKind::Label || c.kind == ControlKind::RightLabel) && text.contains('&'))
+            pending_label = static_cast<QLabel*>(w);
         QRect r = pixels(c.x, c.y, c.w, c.kind == ControlKind::DropList ? std::min(c.h, kDropListHeight) : c.h);
         r.translate(-origin);
-        if (c.kind == ControlKind::DropList || c.kind == ControlKind::Edit) r.setHeight(std::max(r.height(), w->sizeHint().height()));
-        if (c.kind == ControlKind::Label || c.kind == ControlKind::RightLabel) {
-            // A static text takes the top of its rectangle, as wide as its text: what the template
-            // leaves around it (often under the next control) stays free.
-            auto* l = static_cast<QLabel*>(w);
-            const QSize hint = l->sizeHint();
-            const int width = std::min(r.width(), hint.width());
-            if (c.kind == ControlKind::RightLabel) r.setLeft(r.right() + 1 - width);
-            else r.setWidth(width);
-            r.setHeight(std::min(r.height(), hint.height()));
-            l->setAlignment(c.kind == ControlKind::RightLabel ? Qt::AlignRight | Qt::AlignTop : Qt::AlignLeft | Qt::AlignTop);
-        }
-        w->setGeometry(r);
-        w->setObjectName(QString::number(c.id));
-        if (c.kind == ControlKind::CheckBox || c.kind == ControlKind::Radio || c.kind == ControlKind::Edit ||
-            c.kind == ControlKind::Button || c.kind == ControlKind::DefaultButton)
-            w->setStyle(dialog_control_style());
-        if (auto* b = qobject_cast<QAbstractButton*>(w)) {
-            const int id = c.id;
-            QObject::connect(b, &QAbstractButton::clicked, window, [this, id] { handler->on_command(*owner, id); });
-        }
-        if (auto* radio = qobject_cast<QRadioButton*>(w))
-            QObject::connect(radio, &QAbstractButton::toggled, window, [this] { tab_to_checked_radios(); });
-        controls[c.id] = w;
-        kinds[c.id] = c.kind;
+        w->setGeometry(control_rect(c, r, w));
+        wire_control(c, w);
         if (takes_focus(c.kind)) {
             w->setFocusPolicy(Qt::StrongFocus);
             if (previous_focusable) QWidget::setTabOrder(previous_focusable, w);

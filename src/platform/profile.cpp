@@ -122,29 +122,12 @@ ProfileWrite write_profile_string(const std::string& section, const std::string&
     return write_profile_strings(section, {{key, value}}, path);
 }
 
-ProfileWrite write_profile_strings(const std::string& section,
-                                   const std::vector<std::pair<std::string, std::string>>& values,
-                                   const std::string& path) {
-    std::string target = path;
-    if (!resolve_links(target)) return ProfileWrite::Failed;
-    struct stat st;
-    const bool regular = ::stat(target.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-    // The user's own way of keeping the settings as they are: the file stays untouched. The mode is
-    // looked at too, since access() says yes to everything for the superuser.
-    if (regular) {
-        const bool denied = ::access(target.c_str(), W_OK) != 0 && (errno == EACCES || errno == EROFS);
-        if ((st.st_mode & 0222) == 0 || denied) return ProfileWrite::ReadOnly;
-    }
-    // Every other line is kept, so the file is read whole first; what is not a file of lines is
-    // never replaced.
-    std::string old_text;
-    switch (read_profile_file(target, old_text)) {
-        case ProfileRead::Read:
-        case ProfileRead::Missing: break;
-        case ProfileRead::NotRegular: return ProfileWrite::NotRegular;
-        case ProfileRead::TooLarge: return ProfileWrite::TooLarge;
-        case ProfileRead::Failed: return ProfileWrite::Failed;
-    }
+namespace {
+
+// The file's text with the section's keys set to the values: every other line kept, a missing key
+// added at the end of its section, a missing section at the end of the file.
+std::string merged_profile_text(const std::string& old_text, const std::string& section,
+                                const std::vector<std::pair<std::string, std::string>>& values) {
     std::vector<std::string> lines;
     for_each_line(old_text, [&](const std::string& line) { lines.push_back(line); });
     std::vector<bool> written(values.size(), false);
@@ -199,6 +182,35 @@ ProfileWrite write_profile_strings(const std::string& section,
     }
     std::string text;
     for (const std::string& l : out) text.append(l).append("\n");
+    return text;
+}
+
+}  // namespace
+
+ProfileWrite write_profile_strings(const std::string& section,
+                                   const std::vector<std::pair<std::string, std::string>>& values,
+                                   const std::string& path) {
+    std::string target = path;
+    if (!resolve_links(target)) return ProfileWrite::Failed;
+    struct stat st;
+    const bool regular = ::stat(target.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+    // The user's own way of keeping the settings as they are: the file stays untouched. The mode is
+    // looked at too, since access() says yes to everything for the superuser.
+    if (regular) {
+        const bool denied = ::access(target.c_str(), W_OK) != 0 && (errno == EACCES || errno == EROFS);
+        if ((st.st_mode & 0222) == 0 || denied) return ProfileWrite::ReadOnly;
+    }
+    // Every other line is kept, so the file is read whole first; what is not a file of lines is
+    // never replaced.
+    std::string old_text;
+    switch (read_profile_file(target, old_text)) {
+        case ProfileRead::Read:
+        case ProfileRead::Missing: break;
+        case ProfileRead::NotRegular: return ProfileWrite::NotRegular;
+        case ProfileRead::TooLarge: return ProfileWrite::TooLarge;
+        case ProfileRead::Failed: return ProfileWrite::Failed;
+    }
+    const std::string text = merged_profile_text(old_text, section, values);
     switch (replace_regular_file(target, text, 0644)) {
         case FileReplace::Written: return ProfileWrite::Written;
         case FileReplace::NotRegular: return ProfileWrite::NotRegular;

@@ -9,9 +9,13 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <new>
 #include <string>
+#include <system_error>
 #include <thread>
 #include <vector>
+
+#include "platform/wave_device.h"
 
 namespace dl::sdl {
 
@@ -24,6 +28,26 @@ struct PcmFormat {
 };
 // False unless the record is PCM the devices take as it is.
 bool parse_format(const std::vector<uint8_t>& record, PcmFormat& out);
+
+// Makes a playback or capture device of the format record (Dev(owner_hook, format), then
+// open(choice)) and hands it to `out` once open. Returns the result code of the wave operations.
+template <class Dev, class Base, class Hook>
+int open_wave_device(const std::vector<uint8_t>& format, Hook hook, std::unique_ptr<Base>& out,
+                     const DeviceChoice& choice) {
+    out.reset();
+    PcmFormat f;
+    if (!parse_format(format, f)) return kWaveBadFormat;
+    try {
+        auto dev = std::make_unique<Dev>(std::move(hook), f);
+        if (int rc = dev->open(choice); rc != kWaveOk) return rc;
+        out = std::move(dev);
+        return kWaveOk;
+    } catch (const std::bad_alloc&) {
+        return kWaveNoMemory;
+    } catch (const std::system_error&) {  // no thread for the reports
+        return kWaveNoMemory;
+    }
+}
 
 // An opened SDL device, paused; closed when it goes.
 class Device {

@@ -148,19 +148,7 @@ int wave_in_query(const std::vector<uint8_t>& format, const DeviceChoice& choice
 
 int wave_in_open(const std::vector<uint8_t>& format, WaveIn::Data data, std::unique_ptr<WaveIn>& out,
                  const DeviceChoice& choice) {
-    out.reset();
-    sdl::PcmFormat f;
-    if (!sdl::parse_format(format, f)) return kWaveBadFormat;
-    try {
-        auto dev = std::make_unique<SdlWaveIn>(std::move(data), f);
-        if (int rc = dev->open(choice); rc != kWaveOk) return rc;
-        out = std::move(dev);
-        return kWaveOk;
-    } catch (const std::bad_alloc&) {
-        return kWaveNoMemory;
-    } catch (const std::system_error&) {  // no thread for the reports
-        return kWaveNoMemory;
-    }
+    return sdl::open_wave_device<SdlWaveIn>(format, std::move(data), out, choice);
 }
 
 }  // namespace dl

@@ -259,19 +259,7 @@ int wave_out_check_format(const std::vector<uint8_t>& format) {
 
 int wave_out_open(const std::vector<uint8_t>& format, WaveOut::Done done, std::unique_ptr<WaveOut>& out,
                   const DeviceChoice& choice) {
-    out.reset();
-    PcmFormat f;
-    if (!parse_format(format, f)) return kWaveBadFormat;
-    try {
-        auto dev = std::make_unique<SdlWaveOut>(std::move(done), f);
-        if (int rc = dev->open(choice); rc != kWaveOk) return rc;
-        out = std::move(dev);
-        return kWaveOk;
-    } catch (const std::bad_alloc&) {
-        return kWaveNoMemory;
-    } catch (const std::system_error&) {  // no thread for the reports
-        return kWaveNoMemory;
-    }
+    return sdl::open_wave_device<SdlWaveOut>(format, std::move(done), out, choice);
 }
 
 int wave_out_open_instant(const std::vector<uint8_t>& format, WaveOut::Done done, std::unique_ptr<WaveOut>& out) {

@@ -1,5 +1,6 @@
 #pragma once
 #include "platform/dialog.h"
+#include "resources/control_ids.h"
 
 namespace dl {
 
@@ -8,8 +9,5 @@ const DialogTemplate& option_template();
 const DialogTemplate& record_port_template();
 const DialogTemplate& about_template();
 const DialogTemplate& voice_range_template();
-
-// Control ids the dialogs share.
-inline constexpr int kIdOk = 1, kIdCancel = 2;
 
 }  // namespace dl

@@ -45,7 +45,7 @@ BatchRun analyse(const std::string& args, const std::string& env = "") {
 
 std::string sine_wav() {
     static const std::string path = dl_test::write_file(
-        "sine440.wav", play_test::wav_bytes(1, 44100, 16, play_test::tones(44100, {440.0}, 2.0)));
+        "sine440.wav", dl_test::pcm_wav(1, 44100, 16, play_test::tones(44100, {440.0}, 2.0)));
     return path;
 }
 
@@ -108,7 +108,7 @@ TEST(BatchAnalyse, LoudnessColumnsFillAsTheirWindowsDo) {
         for (int c = 0; c < 2; ++c) samples += char(v & 0xFF), samples += char((v >> 8) & 0xFF);
     }
     samples += std::string(48000 * 4 * 4, '\0');
-    const std::string wav = dl_test::write_file("sine1k_stereo.wav", play_test::wav_bytes(2, 48000, 16, samples));
+    const std::string wav = dl_test::write_file("sine1k_stereo.wav", dl_test::pcm_wav(2, 48000, 16, samples));
     const BatchRun r = analyse(wav);
     ASSERT_EQ(r.status, 0) << r.err;
     ASSERT_GE(r.rows.size(), 20u);

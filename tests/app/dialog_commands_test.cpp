@@ -7,12 +7,15 @@
 #include <QComboBox>
 #include "app/main_window_proc.h"
 #include "resources/command_ids.h"
+#include "resources/control_ids.h"
 #include "state/analysis.h"
 #include "state/engine.h"
 #include "state/view.h"
 #include "support/dialog_driver.h"
 
 namespace {
+
+using namespace dl::option_ids;
 
 using dl::Settings;
 using dl_test::AppTest;
@@ -34,9 +37,9 @@ TEST_F(AppTest, OptionsChosenTakeEffectAtTheNextPlay) {
     dl::MainWindow& w = start({demo()});
     ASSERT_EQ(Settings.fftparam, 12);
     when_dialog_shows([](dl::Dialog& d) {
-        qobject_cast<QComboBox*>(dl_test::control(d, 147))->setCurrentIndex(5);  // " 4096"
-        qobject_cast<QComboBox*>(dl_test::control(d, 149))->setCurrentIndex(2);  // blackman
-        click(d, 138);                                                           // flicker free
+        qobject_cast<QComboBox*>(dl_test::control(d, kFreqNum))->setCurrentIndex(5);  // " 4096"
+        qobject_cast<QComboBox*>(dl_test::control(d, kWindow))->setCurrentIndex(2);  // blackman
+        click(d, kMemDc);                                                                // flicker free
         click(d, 1);
     });
     w.trigger_menu(dl::kCmdOption);
@@ -70,8 +73,8 @@ TEST_F(AppTest, EnterOnTheOptionDialogsFocusedCancelChangesNothing) {
     ASSERT_NE(dl::SourceFile, nullptr);
     bool on_cancel = false;
     when_dialog_shows([&](dl::Dialog& d) {
-        click(d, 190);  // monochrome
-        click(d, 196);  // peaks with their level
+        click(d, kMonochrome);
+        click(d, kWithLevel);  // peaks with their level
         for (int i = 0; i < 40 && QApplication::focusWidget() != dl_test::control(d, 2); ++i) dl_test::key(d, Qt::Key_Tab);
         on_cancel = QApplication::focusWidget() == dl_test::control(d, 2);
         dl_test::key(d, Qt::Key_Return);
@@ -128,7 +131,7 @@ TEST_F(AppTest, SwitchingThePointerOnAsksForTheVoiceRangeFirst) {
     when_dialog_shows([&](dl::Dialog& d) {
         asked = true;
         EXPECT_EQ(dl::dialog_window(d)->windowTitle().toStdString(), "Voice range");
-        click(d, 133);  // woman or child
+        click(d, dl::voice_range_ids::kWomanOrChild);
         click(d, 1);
     });
     w.trigger_menu(dl::kCmdVoicePointer);

@@ -23,7 +23,7 @@ class Hover : public AppTest {
 protected:
     dl::MainWindow& start_with_tone() {
         const std::string wav = dl_test::write_file(
-            "hover440.wav", play_test::wav_bytes(1, 44100, 16, play_test::tones(44100, {440.0}, 1.0)));
+            "hover440.wav", dl_test::pcm_wav(1, 44100, 16, play_test::tones(44100, {440.0}, 1.0)));
         dl::MainWindow& w = start({wav});
         w.update_now();
         return w;

@@ -11,6 +11,7 @@
 #include "audio/encoded_files.h"
 #include "audio/playback_fixture.h"
 #include "support/test_support.h"
+#include "support/wav_builder.h"
 
 namespace {
 
@@ -67,9 +68,9 @@ const std::string kHeader = "file,integrated_lufs,loudness_range_lu,true_peak_db
 // to the sample; JSON gives the same figures; silence has no integrated loudness.
 TEST(LoudnessCommand, ASineReadsItsLevelInCsvAndJson) {
     const std::string sine = dl_test::write_file(
-        "sine1k_m23.wav", play_test::wav_bytes(2, 48000, 16, sine_samples(2, 48000, 1000, -23, 10)));
+        "sine1k_m23.wav", dl_test::pcm_wav(2, 48000, 16, sine_samples(2, 48000, 1000, -23, 10)));
     const std::string quiet =
-        dl_test::write_file("silence.wav", play_test::wav_bytes(1, 44100, 16, std::string(44100 * 4, '\0')));
+        dl_test::write_file("silence.wav", dl_test::pcm_wav(1, 44100, 16, std::string(44100 * 4, '\0')));
 
     const dl_test::ProgramRun csv = dl_test::run_program("--loudness " + sine + " " + quiet);
     ASSERT_EQ(csv.status, 0) << csv.err;
@@ -105,7 +106,7 @@ TEST(LoudnessCommand, ASineReadsItsLevelInCsvAndJson) {
 // still measured.
 TEST(LoudnessCommand, FilesThatCannotBeMeasuredAreNamedAndTheOthersPrinted) {
     const std::string sine = dl_test::write_file(
-        "sine1k_m20.wav", play_test::wav_bytes(1, 44100, 16, sine_samples(1, 44100, 1000, -20, 2)));
+        "sine1k_m20.wav", dl_test::pcm_wav(1, 44100, 16, sine_samples(1, 44100, 1000, -20, 2)));
     const std::string junk = dl_test::write_file("junk.wav", "RIFF\x04\0\0\0WAVEjunkjunk");
     const std::string missing = dl_test::temp_dir() + "/none.wav";
 
@@ -133,7 +134,7 @@ TEST(LoudnessCommand, EncodedFilesAgreeWithAnIndependentMeasurement) {
     if (dl_test::run_shell("command -v ffmpeg").status != 0) GTEST_SKIP() << "no ffmpeg (scripts/deps.sh test)";
     const std::string dir = dl_test::temp_dir();
     const std::string wav = dl_test::write_file(
-        "programme.wav", play_test::wav_bytes(2, 44100, 16, programme_samples(44100, 16)));
+        "programme.wav", dl_test::pcm_wav(2, 44100, 16, programme_samples(44100, 16)));
     struct Case {
         std::string file, encode, decode;
     };

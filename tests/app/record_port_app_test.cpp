@@ -180,7 +180,7 @@ TEST(BatchMonitor, ListsTheDevicesOfTheSoundSystem) {
 
 TEST(BatchMonitor, MonitorsTheInputLikeTheSameSamplesFromAFile) {
     const std::string tone = play_test::tones(11025, {440.0}, 3.0);
-    const std::string wav = dl_test::write_file("tone.wav", play_test::wav_bytes(1, 11025, 16, tone));
+    const std::string wav = dl_test::write_file("tone.wav", dl_test::pcm_wav(1, 11025, 16, tone));
     const dl_test::ProgramRun file = dl_test::run_program("--analyse " + wav);
     ASSERT_EQ(file.status, 0) << file.err;
     const dl_test::ProgramRun input = dl_test::run_program_env(

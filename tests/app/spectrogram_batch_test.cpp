@@ -31,7 +31,7 @@ TEST(SpectrogramBatch, LongFileShowsItsLastGraphWidthBlocks) {
     // Four tones of one second each; at 256 samples a block that is 689 blocks, more than the graph's 512.
     const std::vector<double> hz = {1000, 2000, 4000, 8000};
     const std::string wav = dl_test::write_file(
-        "steps.wav", play_test::wav_bytes(1, 44100, 16, play_test::tones(44100, hz, 1.0)));
+        "steps.wav", dl_test::pcm_wav(1, 44100, 16, play_test::tones(44100, hz, 1.0)));
     const std::string png = dl_test::temp_dir() + "/spectrogram.png";
     const dl_test::ProgramRun run =
         dl_test::run_program("--analyse " + wav + " --set display=112 --set deltatime=64 --png " + png);

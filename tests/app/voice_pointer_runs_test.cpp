@@ -18,6 +18,7 @@
 #include "state/engine.h"
 #include "state/source.h"
 #include "support/test_support.h"
+#include "support/wav_builder.h"
 
 namespace {
 
@@ -53,27 +54,9 @@ struct PointerCount {
     int events = 0, left_clicks = 0;
 };
 
-std::string wav_of(const std::string& samples) {
-    std::string s;
-    auto u32 = [&](uint32_t v) { for (int i = 0; i < 4; ++i) s += char(v >> (8 * i)); };
-    auto u16 = [&](uint16_t v) { s += char(v), s += char(v >> 8); };
-    s += "RIFF";
-    u32(uint32_t(36 + samples.size()));
-    s += "WAVEfmt ";
-    u32(16);
-    u16(1);
-    u16(1);
-    u32(kRate);
-    u32(kRate * 2);
-    u16(2);
-    u16(16);
-    s += "data";
-    u32(uint32_t(samples.size()));
-    return s + samples;
-}
-
 std::string click_chord_file(int sex) {
-    return dl_test::write_file("chord" + std::to_string(sex) + ".wav", wav_of(click_chord_samples(sex)));
+    const std::string samples = click_chord_samples(sex);
+    return dl_test::write_file("chord" + std::to_string(sex) + ".wav", dl_test::pcm_wav(1, kRate, 16, samples));
 }
 
 // The settings a batch run reads: the voice range and how many peaks are listed (1: the single-note

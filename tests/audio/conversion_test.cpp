@@ -136,19 +136,10 @@ TEST_F(Conversion, StreamsThatChangeFormatStopAtTheChange) {
 
 TEST_F(Conversion, FirstBufferThatDecodesToNothingCannotConvert) {
     // A layer-3 record over bytes that hold no frame at all.
-    std::string fmt;
-    auto u16 = [&](uint16_t v) { fmt += char(v), fmt += char(v >> 8); };
-    auto u32 = [&](uint32_t v) { for (int i = 0; i < 4; ++i) fmt += char(v >> (8 * i)); };
-    u16(0x55), u16(2), u32(44100), u32(16000), u16(1), u16(0), u16(12), u16(1), u32(2), u16(417), u16(1), u16(1393);
-    const std::string data(40000, '\0');
-    std::string file = "RIFF";
-    const uint32_t riff = uint32_t(4 + 8 + fmt.size() + 8 + data.size());
-    for (int i = 0; i < 4; ++i) file += char(riff >> (8 * i));
-    file += "WAVEfmt ";
-    for (int i = 0; i < 4; ++i) file += char(uint32_t(fmt.size()) >> (8 * i));
-    file += fmt + "data";
-    for (int i = 0; i < 4; ++i) file += char(uint32_t(data.size()) >> (8 * i));
-    file += data;
+    using dl_test::u16le, dl_test::u32le;
+    const std::string fmt = dl_test::pcm_fmt(2, 44100, 0, 1, 16000, 0x55) + u16le(12) + u16le(1) + u32le(2) + u16le(417) +
+                            u16le(1) + u16le(1393);
+    const std::string file = dl_test::wave(fmt, std::string(40000, '\0'));
     dl::FileName = dl_test::write_file(dir_ + "/junk_layer3.wav", file);
     dl::SourceState.mode = dl::SourceMode::File;
     if (dl::OpenSource() != 1) GTEST_SKIP() << "the reader refuses this record";

@@ -10,6 +10,7 @@
 
 #include "audio/playback_fixture.h"
 #include "support/test_support.h"
+#include "support/wav_builder.h"
 
 namespace encoded_files {
 
@@ -78,8 +79,8 @@ inline void expect_a_row_per_slice(const std::string& path, double seconds, doub
     EXPECT_GE(rows.back().time, seconds - 2 * slice) << path;
 }
 
-inline std::string be32(uint32_t v) { return {char(v >> 24), char(v >> 16), char(v >> 8), char(v)}; }
-inline std::string le32(uint32_t v) { return {char(v), char(v >> 8), char(v >> 16), char(v >> 24)}; }
+using dl_test::be32;
+using dl_test::u32le;
 
 // An ID3v2.3 tag holding a front cover of `picture_bytes` bytes, as taggers write one.
 inline std::string id3v2_with_cover(size_t picture_bytes) {

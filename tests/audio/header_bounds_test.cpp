@@ -66,12 +66,12 @@ void expect_bounded(const std::string& dir, const std::string& name, const std::
 
 TEST(HeaderBounds, PlainSamplesTakeTheirByteRateFromRateAndBlock) {
     const std::string dir = dl_test::temp_dir();
-    expect_bounded(dir, "pcm16", play_test::wav_bytes(2, 44100, 16, stereo_tone(2000)));
+    expect_bounded(dir, "pcm16", dl_test::pcm_wav(2, 44100, 16, stereo_tone(2000)));
 }
 
 TEST(HeaderBounds, ConvertedCodingsReadNoMoreThanASliceNeeds) {
     const std::string dir = dl_test::temp_dir();
-    const std::string plain = dl_test::write_file(dir + "/plain.wav", play_test::wav_bytes(2, 44100, 16, stereo_tone(6000)));
+    const std::string plain = dl_test::write_file(dir + "/plain.wav", dl_test::pcm_wav(2, 44100, 16, stereo_tone(6000)));
     struct Coding {
         const char* name;
         const char* sox;
@@ -107,7 +107,7 @@ TEST(HeaderBounds, DerivedByteRates) {
 
 TEST(HeaderBounds, AdpcmLengthFollowsTheBlockLayoutWhateverTheHeaderSays) {
     const std::string dir = dl_test::temp_dir();
-    const std::string plain = dl_test::write_file(dir + "/plain.wav", play_test::wav_bytes(2, 44100, 16, stereo_tone(132300)));
+    const std::string plain = dl_test::write_file(dir + "/plain.wav", dl_test::pcm_wav(2, 44100, 16, stereo_tone(132300)));
     for (const char* coding : {"ima-adpcm", "ms-adpcm"}) {
         const std::string made = dir + "/" + coding + ".wav";
         ASSERT_EQ(dl_test::run_shell(std::string("sox ") + plain + " -e " + coding + " " + made).status, 0);

@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "audio/encoded_files.h"
+#include "audio/flac_opus_probe.h"
 #include "audio/ogg_pages.h"
 #include "display/source_panel.h"
 #include "state/engine.h"
@@ -38,15 +39,6 @@ std::string stream_info(uint32_t max_block, unsigned channels, unsigned bits, ui
     return out + std::string(16, '\0');  // the MD5 signature, not given
 }
 
-uint8_t crc8(const std::string& s) {
-    uint8_t c = 0;
-    for (char x : s) {
-        c ^= uint8_t(x);
-        for (int b = 0; b < 8; ++b) c = uint8_t(c & 0x80 ? (c << 1) ^ 0x07 : c << 1);
-    }
-    return c;
-}
-
 // An Ogg page of one stream holding whole packets.
 std::string ogg_page(uint8_t flags, int64_t granule, uint32_t sequence, const std::vector<std::string>& packets) {
     std::string lacing, body;
@@ -58,7 +50,7 @@ std::string ogg_page(uint8_t flags, int64_t granule, uint32_t sequence, const st
     }
     std::string page = "OggS" + std::string(1, '\0') + char(flags);
     for (int i = 0; i < 8; ++i) page += char(uint64_t(granule) >> (8 * i));
-    page += le32(0x5EED) + le32(sequence) + le32(0) + char(lacing.size()) + lacing + body;
+    page += u32le(0x5EED) + u32le(sequence) + u32le(0) + char(lacing.size()) + lacing + body;
     play_test::seal_ogg_page(page);
     return page;
 }
@@ -97,7 +89,7 @@ TEST_F(HostileSounds, AFlacTailFullOfFrameHeadersIsSearchedInOnePass) {
     // No sample count, blocks said to be of 65535 stereo 32-bit samples (a tail of 540 KB to search),
     // and 2 MiB of headers that each pass their own check but end no frame.
     std::string header = std::string("\xFF\xF8\xC9\x18\x00", 5);
-    header += char(crc8(header));
+    header += char(dl::FlacHeaderCrc8(reinterpret_cast<const uint8_t*>(header.data()), header.size()));
     std::string body;
     while (body.size() < (2u << 20)) body += header;
     const std::string flac = dl_test::write_file(
@@ -114,8 +106,8 @@ TEST_F(HostileSounds, AFlacTailFullOfFrameHeadersIsSearchedInOnePass) {
 
 TEST_F(HostileSounds, InfoRefusesWhatNoAnalysisCanPlay) {
     // A float WAVE file of less than a sample, and an MP3 frame header followed by no frames.
-    const std::string fmt = std::string("\x03\x00\x01\x00", 4) + le32(44100) + le32(176400) + std::string("\x04\x00\x20\x00", 4);
-    const std::string wave = "RIFF" + le32(4 + 24 + 11) + "WAVEfmt " + le32(16) + fmt + "data" + le32(3) + std::string(3, '\x01');
+    const std::string float_format = dl_test::pcm_fmt(1, 44100, 32, -1, -1, 3);
+    const std::string wave = dl_test::wave(float_format, std::string(3, '\x01'), false);
     std::string mp3 = mp3_tone().substr(0, 4) + play_test::pattern(20000, 3);
     for (const std::string& path : {dl_test::write_file(dir() + "/short.wav", wave), dl_test::write_file(dir() + "/junk.mp3", mp3)}) {
         const dl_test::ProgramRun info = dl_test::run_program("--info " + path);
@@ -190,9 +182,9 @@ TEST_F(HostileSounds, AnMp3WhoseRestCannotBeDecodedEndsWithAMessage) {
 TEST_F(HostileSounds, MemoryModeSizesATinyOpusFileByItsBytes) {
     // 326 bytes: the head, empty comments, and 104 packets of a byte (20 ms each), the last page
     // claiming 100 s, which makes the stream's byte rate two bytes a second.
-    std::string head = "OpusHead" + std::string("\x01\x02\x38\x01", 4) + le32(48000) + std::string(3, '\0');
+    std::string head = "OpusHead" + std::string("\x01\x02\x38\x01", 4) + u32le(48000) + std::string(3, '\0');
     std::vector<std::string> packets(104, std::string(1, char(0xFC)));
-    const std::string file = ogg_page(2, 0, 0, {head}) + ogg_page(0, 0, 1, {"OpusTags" + le32(0) + le32(0)}) +
+    const std::string file = ogg_page(2, 0, 0, {head}) + ogg_page(0, 0, 1, {"OpusTags" + u32le(0) + u32le(0)}) +
                              ogg_page(4, 100 * 48000 + 312, 2, packets);
     ASSERT_EQ(file.size(), 326u);
     const std::string path = dl_test::write_file(dir() + "/tiny.opus", file);

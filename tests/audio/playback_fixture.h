@@ -24,28 +24,9 @@
 #include "state/shell.h"
 #include "state/window_dc.h"
 #include "support/test_support.h"
+#include "support/wav_builder.h"
 
 namespace play_test {
-
-inline std::string wav_bytes(uint16_t channels, uint32_t rate, uint16_t bits, const std::string& data) {
-    std::string s;
-    auto u32 = [&](uint32_t v) { for (int i = 0; i < 4; ++i) s += char(v >> (8 * i)); };
-    auto u16 = [&](uint16_t v) { s += char(v), s += char(v >> 8); };
-    const uint16_t align = uint16_t(channels * bits / 8);
-    s += "RIFF";
-    u32(uint32_t(36 + data.size()));
-    s += "WAVEfmt ";
-    u32(16);
-    u16(1);
-    u16(channels);
-    u32(rate);
-    u32(rate * align);
-    u16(align);
-    u16(bits);
-    s += "data";
-    u32(uint32_t(data.size()));
-    return s + data;
-}
 
 // Bytes that never look like silence, different at every position of a long stretch.
 inline std::string pattern(size_t n, uint32_t seed = 1) {
@@ -125,7 +106,7 @@ protected:
 
     std::string make_wav(const std::string& name, uint16_t channels, uint32_t rate, uint16_t bits,
                          const std::string& data) {
-        return dl_test::write_file(dir_ + "/" + name, wav_bytes(channels, rate, bits, data));
+        return dl_test::write_file(dir_ + "/" + name, dl_test::pcm_wav(channels, rate, bits, data));
     }
     // Selects the file as the program does and starts it.
     void start(const std::string& path) {

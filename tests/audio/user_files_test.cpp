@@ -67,7 +67,7 @@ TEST_F(UserFiles, AnOggWithoutANominalRateGetsItsLengthAndWholeBuffers) {
         std::string bytes = dl_test::read_file(ogg);
         const size_t first = play_test::ogg_page_length(bytes, 0);
         std::string page = bytes.substr(0, first);
-        page.replace(28 + 20, 4, le32(uint32_t(nominal)));
+        page.replace(28 + 20, 4, u32le(uint32_t(nominal)));
         play_test::seal_ogg_page(page);
         const std::string unset = dir() + "/unset" + std::to_string(nominal) + ".ogg";
         dl_test::write_file(unset, page + bytes.substr(first));
@@ -149,9 +149,9 @@ TEST_F(UserFiles, TagsAtTheEndOfAnMp3AreNoSound) {
     tool("lame --quiet -b 32 " + plain + " " + mp3);
     const std::string sound = dl_test::read_file(mp3);
     // An APE tag (footer only) and an ID3v1 tag after it, as taggers append them.
-    const std::string ape_items = le32(5) + le32(0) + "Title" + '\0' + "tone!";
-    const std::string ape = ape_items + "APETAGEX" + le32(2000) + le32(uint32_t(ape_items.size() + 32)) + le32(1) +
-                            le32(0) + std::string(8, '\0');
+    const std::string ape_items = u32le(5) + u32le(0) + "Title" + '\0' + "tone!";
+    const std::string ape = ape_items + "APETAGEX" + u32le(2000) + u32le(uint32_t(ape_items.size() + 32)) + u32le(1) +
+                            u32le(0) + std::string(8, '\0');
     std::string id3v1 = "TAG" + std::string(125, ' ');
     const std::string tagged = dir() + "/tagged.mp3";
     dl_test::write_file(tagged, sound + ape + id3v1);
@@ -172,7 +172,7 @@ TEST_F(UserFiles, WideIntegerPcmWithThePlainTagPlaysThroughTheConverter) {
                 for (int b = 0; b < bits / 8; ++b) data += char(uint64_t(v) >> (8 * b));
         }
         const std::string path = dir() + "/wide" + std::to_string(bits) + ".wav";
-        dl_test::write_file(path, play_test::wav_bytes(2, 44100, uint16_t(bits), data));
+        dl_test::write_file(path, dl_test::pcm_wav(2, 44100, uint16_t(bits), data));
         EXPECT_NEAR(info_of(path).seconds, 1.0, 1e-9);
         expect_a_row_per_slice(path, 1.0);
         expect_plays_as(path, tool("sox -D " + path + " -b 16 -e signed -t raw -"));

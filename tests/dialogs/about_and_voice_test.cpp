@@ -3,8 +3,12 @@
 
 #include "dialog_fixture.h"
 #include "platform/audio_system.h"
+#include "resources/control_ids.h"
 
 namespace {
+
+namespace about = dl::about_ids;
+namespace voice = dl::voice_range_ids;
 
 using dl_test::click;
 using dl_test::when_dialog_shows;
@@ -14,10 +18,10 @@ class AboutBoxTest : public dl_test::DialogTest {};
 TEST_F(AboutBoxTest, ShowsTheVersionTheWordSizeAndTheDeviceCounts) {
     std::string name, word, devices, build;
     when_dialog_shows([&](dl::Dialog& d) {
-        name = label(d, 201);
-        word = label(d, 203);
-        devices = label(d, 204);
-        build = label(d, 202);
+        name = label(d, about::kName);
+        word = label(d, about::kWordSize);
+        devices = label(d, about::kDevices);
+        build = label(d, about::kBuild);
         dl_test::key(d, Qt::Key_Return);
     });
     EXPECT_EQ(dl::RunAboutBox(), 1);
@@ -33,7 +37,7 @@ TEST_F(AboutBoxTest, WithoutDevicesBothCountsAreZeroPaddedToTwo) {
     setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
     std::string devices;
     when_dialog_shows([&](dl::Dialog& d) {
-        devices = label(d, 204);
+        devices = label(d, about::kDevices);
         dl_test::key(d, Qt::Key_Escape);
     });
     EXPECT_EQ(dl::RunAboutBox(), 1);
@@ -51,7 +55,8 @@ TEST_F(VoiceRangeTest, SpeaksTheLanguageOfTheInterface) {
         dl::JapaneseUi = japanese;
         std::vector<std::string> texts;
         when_dialog_shows([&](dl::Dialog& d) {
-            texts = {dl::dialog_window(d)->windowTitle().toStdString(), d.text(129), d.text(132), d.text(133)};
+            texts = {dl::dialog_window(d)->windowTitle().toStdString(), d.text(voice::kVoiceGroup), d.text(voice::kMale),
+                     d.text(voice::kWomanOrChild)};
             dl_test::key(d, Qt::Key_Escape);
         });
         dl::RunVoiceRangeDialog();
@@ -67,15 +72,15 @@ TEST_F(VoiceRangeTest, NoChoiceLeavesTheRangeUnsetAndAChoiceStoresIt) {
     dl::Settings.sex = 0;
     when_dialog_shows([&](dl::Dialog& d) {
         EXPECT_EQ(dl::dialog_window(d)->windowTitle().toStdString(), "Voice range");
-        EXPECT_FALSE(d.checked(132));
-        EXPECT_FALSE(d.checked(133));
+        EXPECT_FALSE(d.checked(voice::kMale));
+        EXPECT_FALSE(d.checked(voice::kWomanOrChild));
         click(d, 1);
     });
     EXPECT_EQ(dl::RunVoiceRangeDialog(), 1);
     EXPECT_EQ(dl::Settings.sex, 0);
 
     when_dialog_shows([&](dl::Dialog& d) {
-        click(d, 133);
+        click(d, voice::kWomanOrChild);
         click(d, 1);
     });
     dl::RunVoiceRangeDialog();
@@ -83,8 +88,8 @@ TEST_F(VoiceRangeTest, NoChoiceLeavesTheRangeUnsetAndAChoiceStoresIt) {
 
     // Cancel keeps what was there, whatever was clicked.
     when_dialog_shows([&](dl::Dialog& d) {
-        EXPECT_TRUE(d.checked(133));
-        click(d, 132);
+        EXPECT_TRUE(d.checked(voice::kWomanOrChild));
+        click(d, voice::kMale);
         click(d, 2);
     });
     EXPECT_EQ(dl::RunVoiceRangeDialog(), 1);

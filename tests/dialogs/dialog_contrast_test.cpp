@@ -8,8 +8,11 @@
 
 #include "dialog_fixture.h"
 #include "dialogs/option_dialog.h"
+#include "resources/control_ids.h"
 
 namespace {
+
+using namespace dl::option_ids;
 
 using dl_test::control;
 using dl_test::when_dialog_shows;
@@ -57,19 +60,19 @@ TEST_P(DialogContrast, UncheckedBoxesAndFieldFramesStandOut) {
         const QImage picture = top->grab().toImage();
         const QColor ground = top->palette().color(QPalette::Window);
 
-        auto* box = qobject_cast<QCheckBox*>(control(d, 190));  // "monochrome", unchecked
+        auto* box = qobject_cast<QCheckBox*>(control(d, kMonochrome));  // "monochrome", unchecked
         QStyleOptionButton b;
         b.initFrom(box);
         const QRect mark = in_dialog(box, box->style()->subElementRect(QStyle::SE_CheckBoxIndicator, &b, box));
         EXPECT_GT(standing_out(picture, mark, ground), 2 * mark.width()) << "check box";
 
-        auto* radio = qobject_cast<QRadioButton*>(control(d, 132));  // "Off", unchecked
+        auto* radio = qobject_cast<QRadioButton*>(control(d, kHoldOff));  // "Off", unchecked
         b.initFrom(radio);
         const QRect dot = in_dialog(radio, radio->style()->subElementRect(QStyle::SE_RadioButtonIndicator, &b, radio));
         EXPECT_GT(standing_out(picture, dot, ground), 2 * dot.width()) << "radio button";
 
         // The frame of the peak-count field: its outermost rows and columns.
-        QWidget* field = control(d, 195);
+        QWidget* field = control(d, kPeaks);
         const QRect f = in_dialog(field, field->rect());
         const int edge = standing_out(picture, QRect(f.left(), f.top(), f.width(), 1), ground) +
                          standing_out(picture, QRect(f.left(), f.bottom(), f.width(), 1), ground) +

@@ -15,9 +15,14 @@
 #include "dialogs/record_port_dialog.h"
 #include "dialogs/voice_range_dialog.h"
 #include "platform/wave_in.h"
+#include "resources/control_ids.h"
 #include "state/engine.h"
 
 namespace {
+
+using namespace dl::option_ids;
+namespace port = dl::record_port_ids;
+namespace voice = dl::voice_range_ids;
 
 using dl_test::click;
 using dl_test::control;
@@ -54,11 +59,11 @@ struct Case {
 
 std::vector<Case> cases() {
     return {
-        {"option", dl::RunOptionDialog, [](dl::Dialog& d) { click(d, 190); },  // monochrome
+        {"option", dl::RunOptionDialog, [](dl::Dialog& d) { click(d, kMonochrome); },
          [] { return dl::Settings.monochrome != 0; }},
-        {"record port", dl::RunRecordPortDialog, [](dl::Dialog& d) { click(d, 155); },  // 11 kHz
+        {"record port", dl::RunRecordPortDialog, [](dl::Dialog& d) { click(d, port::k11); },
          [] { return dl::Settings.freq == 11025; }},
-        {"voice range", dl::RunVoiceRangeDialog, [](dl::Dialog& d) { click(d, 133); },
+        {"voice range", dl::RunVoiceRangeDialog, [](dl::Dialog& d) { click(d, voice::kWomanOrChild); },
          [] { return dl::Settings.sex == 2; }},
     };
 }
@@ -113,9 +118,9 @@ TEST_F(DialogKeys, EnterOnAFocusedCancelCancelsAndOnOkOrAFieldAccepts) {
 TEST_F(DialogKeys, EnterInAnOptionFieldIsOk) {
     dl::Settings.freqnum = 4;
     when_dialog_shows([&](dl::Dialog& d) {
-        edit(d, 195)->setFocus();
-        edit(d, 195)->selectAll();
-        QTest::keyClicks(edit(d, 195), "12");
+        edit(d, kPeaks)->setFocus();
+        edit(d, kPeaks)->selectAll();
+        QTest::keyClicks(edit(d, kPeaks), "12");
         key(d, Qt::Key_Return);
     });
     EXPECT_EQ(dl::RunOptionDialog(), 1);
@@ -131,19 +136,19 @@ TEST_F(DialogKeys, TabIntoARadioGroupLandsOnItsCheckedButton) {
     std::string landed, after_up;
     bool decay = false;
     when_dialog_shows([&](dl::Dialog& d) {
-        control(d, 124)->setFocus();  // "On Memory", before the group (MemSize is gray)
+        control(d, kOnMemory)->setFocus();  // "On Memory", before the group (MemSize is gray)
         key(d, Qt::Key_Tab);
         landed = focused();
         key(d, Qt::Key_Up);  // within the group: "Decay", checked as it goes
         after_up = focused();
-        decay = d.checked(133);
+        decay = d.checked(kHoldDecay);
         key(d, Qt::Key_Tab);
         EXPECT_EQ(QApplication::focusWidget(), control(d, kOk)) << "one stop for the whole group";
         key(d, Qt::Key_Escape);
     });
     dl::RunOptionDialog();
-    EXPECT_EQ(landed, "134");
-    EXPECT_EQ(after_up, "133");
+    EXPECT_EQ(landed, std::to_string(kHoldConst));
+    EXPECT_EQ(after_up, std::to_string(kHoldDecay));
     EXPECT_TRUE(decay);
 
     // The record-port dialog: three groups, each entered at its checked button.
@@ -160,7 +165,8 @@ TEST_F(DialogKeys, TabIntoARadioGroupLandsOnItsCheckedButton) {
         key(d, Qt::Key_Escape);
     });
     dl::RunRecordPortDialog();
-    EXPECT_EQ(stops, (std::vector<std::string>{"154", "158", "161"}));
+    EXPECT_EQ(stops, (std::vector<std::string>{std::to_string(port::k22), std::to_string(port::kMono),
+                                               std::to_string(port::k8)}));
 }
 
 // Shift+F10 and the menu key open the dialog's menu wherever the focus is, so the look item is there
@@ -191,10 +197,10 @@ TEST_F(DialogKeys, ThePlayRateBarShowsItsFocus) {
     QImage unfocused, focused;
     when_dialog_shows([&](dl::Dialog& d) {
         control(d, kCancel)->setFocus();
-        unfocused = control(d, 141)->grab().toImage();
+        unfocused = control(d, kRate)->grab().toImage();
         key(d, Qt::Key_Tab);  // from CANCEL to the bar, as the user gets there
-        ASSERT_TRUE(control(d, 141)->hasFocus());
-        focused = control(d, 141)->grab().toImage();
+        ASSERT_TRUE(control(d, kRate)->hasFocus());
+        focused = control(d, kRate)->grab().toImage();
         key(d, Qt::Key_Escape);
     });
     dl::RunOptionDialog();
@@ -209,7 +215,7 @@ TEST_F(DialogKeys, ShortFieldsShowTheirDigitsAndKeepClearOfTheirLabels) {
     for (bool japanese : {false, true}) {
         dl::JapaneseUi = japanese;
         when_dialog_shows([&](dl::Dialog& d) {
-            for (auto [id, digits] : {std::pair{135, "99"}, std::pair{195, "999"}, std::pair{125, "255"}}) {
+            for (auto [id, digits] : {std::pair{kChartDot, "99"}, std::pair{kPeaks, "999"}, std::pair{kMemSize, "255"}}) {
                 QLineEdit* e = edit(d, id);
                 ASSERT_NE(e, nullptr);
                 QStyleOptionFrame opt;
@@ -221,7 +227,8 @@ TEST_F(DialogKeys, ShortFieldsShowTheirDigitsAndKeepClearOfTheirLabels) {
                 EXPECT_GE(inside.width() - 4, e->fontMetrics().horizontalAdvance(QString::fromLatin1(digits)))
                     << "field " << id << (japanese ? " (Japanese)" : "");
             }
-            for (auto [field, next] : {std::pair{195, 194}, std::pair{135, 192}, std::pair{125, 127}}) {
+            for (auto [field, next] :
+                 {std::pair{kPeaks, kPeakLabelsLabel}, std::pair{kChartDot, kWaveModeLabel}, std::pair{kMemSize, kMb}}) {
                 const QRect f = control(d, field)->geometry(), n = control(d, next)->geometry();
                 EXPECT_GE(n.left() - f.right(), 3) << field << " and " << next << (japanese ? " (Japanese)" : "");
             }

@@ -5,8 +5,11 @@
 #include <QTimer>
 
 #include "dialog_fixture.h"
+#include "resources/control_ids.h"
 
 namespace {
+
+using namespace dl::option_ids;
 
 using dl_test::click;
 using dl_test::control;
@@ -20,18 +23,18 @@ TEST_F(OptionDialogTest, OpensOnTheSettingsAndOkStoresTheChoicesMadeByKeyboard) 
     dl::Settings.fftparam = 12;
     int result = -1;
     when_dialog_shows([&](dl::Dialog& d) {
-        EXPECT_EQ(list(d, 128)->currentText().toStdString(), "1/5 sec");
-        EXPECT_EQ(list(d, 147)->currentText().toStdString(), " 2048");
-        EXPECT_EQ(list(d, 149)->currentText().toStdString(), "han     ");
+        EXPECT_EQ(list(d, kTimeSlice)->currentText().toStdString(), "1/5 sec");
+        EXPECT_EQ(list(d, kFreqNum)->currentText().toStdString(), " 2048");
+        EXPECT_EQ(list(d, kWindow)->currentText().toStdString(), "han     ");
         // Alt+T: the time-slice label gives the focus to its list; Home picks "3 sec".
         dl_test::mnemonic(d, Qt::Key_T);
-        EXPECT_EQ(QApplication::focusWidget(), control(d, 128));
+        EXPECT_EQ(QApplication::focusWidget(), control(d, kTimeSlice));
         key(d, Qt::Key_Home);
         // Alt+N and one step down: " 4096"; Tab goes on to the window list, End picks "taper".
         dl_test::mnemonic(d, Qt::Key_N);
         key(d, Qt::Key_Down);
         key(d, Qt::Key_Tab);
-        EXPECT_EQ(QApplication::focusWidget(), control(d, 149));
+        EXPECT_EQ(QApplication::focusWidget(), control(d, kWindow));
         key(d, Qt::Key_End);
         key(d, Qt::Key_Return);  // the default button
     });
@@ -47,7 +50,7 @@ TEST_F(OptionDialogTest, TheWaveformListEndsWithTheScrollsOfTheGraphWidth) {
         dl::GraphWidth = width;
         std::vector<std::string> items;
         when_dialog_shows([&](dl::Dialog& d) {
-            for (int i = 0; i < list(d, 151)->count(); ++i) items.push_back(list(d, 151)->itemText(i).toStdString());
+            for (int i = 0; i < list(d, kWaveMode)->count(); ++i) items.push_back(list(d, kWaveMode)->itemText(i).toStdString());
             key(d, Qt::Key_Escape);
         });
         EXPECT_EQ(dl::RunOptionDialog(), 0);
@@ -63,15 +66,15 @@ TEST_F(OptionDialogTest, TheWaveformListEndsWithTheScrollsOfTheGraphWidth) {
 TEST_F(OptionDialogTest, ThePlayRateFollowsTheBarAtOnceAndCancelPutsItBack) {
     dl::Settings.PlayRate = -12;
     when_dialog_shows([&](dl::Dialog& d) {
-        QScrollBar* b = bar(d, 141);
+        QScrollBar* b = bar(d, kRate);
         EXPECT_EQ(b->value(), -12);
-        EXPECT_EQ(label(d, 142), "93.3%");
+        EXPECT_EQ(label(d, kRateLabel), "93.3%");
         // Dragging the thumb to the far left, as the mouse does.
         b->setSliderDown(true);
         b->setSliderPosition(-240);
         b->setSliderDown(false);
         EXPECT_EQ(dl::Settings.PlayRate, -240);
-        EXPECT_EQ(label(d, 142), "25.0%");
+        EXPECT_EQ(label(d, kRateLabel), "25.0%");
         // A line step by keyboard, and a page step.
         QTest::keyClick(b, Qt::Key_Right);
         EXPECT_EQ(dl::Settings.PlayRate, -239);
@@ -95,13 +98,13 @@ TEST_F(OptionDialogTest, FlickerFreeAndColourActAtOnceAndCancelPutsThemBack) {
     dl::Settings.UseMemDC = 0;
     dl::Settings.ColorScale = 1;
     when_dialog_shows([&](dl::Dialog& d) {
-        EXPECT_TRUE(d.enabled(136));
-        click(d, 138);
+        EXPECT_TRUE(d.enabled(kKey));
+        click(d, kMemDc);
         EXPECT_EQ(dl::Settings.UseMemDC, 1);
-        click(d, 139);  // unticked: the key list grays at once
+        click(d, kColour);  // unticked: the key list grays at once
         EXPECT_EQ(dl::Settings.ColorScale, 0);
-        EXPECT_FALSE(d.enabled(136));
-        EXPECT_FALSE(d.enabled(150));
+        EXPECT_FALSE(d.enabled(kKey));
+        EXPECT_FALSE(d.enabled(kScaleLabel));
         click(d, 2);
     });
     EXPECT_EQ(dl::RunOptionDialog(), 0);
@@ -113,17 +116,17 @@ TEST_F(OptionDialogTest, EmptyNumbersStoreTheirLeastValuesAndMemoryModeEnablesIt
     dl::Settings.OnMem = 0;
     dl::Settings.freqnum = 4;
     when_dialog_shows([&](dl::Dialog& d) {
-        EXPECT_FALSE(d.enabled(125));
-        EXPECT_EQ(QApplication::focusWidget(), control(d, 124));
+        EXPECT_FALSE(d.enabled(kMemSize));
+        EXPECT_EQ(QApplication::focusWidget(), control(d, kOnMemory));
         dl_test::mnemonic(d, Qt::Key_O);  // "&On Memory" ticks itself
-        EXPECT_TRUE(d.checked(124));
-        EXPECT_TRUE(d.enabled(125));
-        edit(d, 135)->clear();
-        edit(d, 125)->clear();
-        edit(d, 195)->setText("7");
-        EXPECT_EQ(edit(d, 195)->maxLength(), 3);
-        EXPECT_EQ(edit(d, 135)->maxLength(), 2);
-        click(d, 134);  // peak hold: constant
+        EXPECT_TRUE(d.checked(kOnMemory));
+        EXPECT_TRUE(d.enabled(kMemSize));
+        edit(d, kChartDot)->clear();
+        edit(d, kMemSize)->clear();
+        edit(d, kPeaks)->setText("7");
+        EXPECT_EQ(edit(d, kPeaks)->maxLength(), 3);
+        EXPECT_EQ(edit(d, kChartDot)->maxLength(), 2);
+        click(d, kHoldConst);  // peak hold: constant
         click(d, 1);
     });
     EXPECT_EQ(dl::RunOptionDialog(), 1);
@@ -139,11 +142,11 @@ TEST_F(OptionDialogTest, ListsAreWiderByAScrollBarAndTheRowsBelowTheBarMakeRoomF
         const int X = dl::CellWidth, Y = dl::CellHeight;
         const int v = std::max(d.scroll_bar_extent(), 2 * X + 1);
         QWidget* top = dl::dialog_window(d);
-        EXPECT_EQ(control(d, 147)->mapTo(top, QPoint(0, 0)), QPoint(69 * X / 4 + v, 23 * Y / 4));
-        EXPECT_GE(control(d, 147)->width(), 33 * X / 4 + v);
-        EXPECT_EQ(control(d, 141)->height(), v + 2);
+        EXPECT_EQ(control(d, kFreqNum)->mapTo(top, QPoint(0, 0)), QPoint(69 * X / 4 + v, 23 * Y / 4));
+        EXPECT_GE(control(d, kFreqNum)->width(), 33 * X / 4 + v);
+        EXPECT_EQ(control(d, kRate)->height(), v + 2);
         // The rows under the play-rate bar move down by what the bar grew.
-        EXPECT_EQ(control(d, 198)->mapTo(top, QPoint(0, 0)).y(), 180 * Y / 4 + v + 2 - 8 * Y / 4);
+        EXPECT_EQ(control(d, kPeakMethod)->mapTo(top, QPoint(0, 0)).y(), 180 * Y / 4 + v + 2 - 8 * Y / 4);
         EXPECT_GE(top->width(), 168 * X / 4 + 3 * v);
         // What every control shows lies inside the dialog (a check box may reach further, empty).
         for (QWidget* w : top->findChildren<QWidget*>()) {
@@ -161,17 +164,17 @@ TEST_F(OptionDialogTest, ListsAreWiderByAScrollBarAndTheRowsBelowTheBarMakeRoomF
 TEST_F(OptionDialogTest, ThePeakMethodIsAThreeWayChoiceAndTheReferenceIsTyped) {
     dl::Settings.use_complex = 1;
     when_dialog_shows([&](dl::Dialog& d) {
-        ASSERT_EQ(list(d, 198)->count(), 3);
-        EXPECT_EQ(list(d, 198)->currentText().toStdString(), "complex interpolation");
-        EXPECT_EQ(edit(d, 207)->text().toStdString(), "440.0");
-        EXPECT_EQ(edit(d, 207)->maxLength(), 5);
+        ASSERT_EQ(list(d, kPeakMethod)->count(), 3);
+        EXPECT_EQ(list(d, kPeakMethod)->currentText().toStdString(), "complex interpolation");
+        EXPECT_EQ(edit(d, kReference)->text().toStdString(), "440.0");
+        EXPECT_EQ(edit(d, kReference)->maxLength(), 5);
         // Alt+U gives the list the focus; End picks the precise estimator.
         dl_test::mnemonic(d, Qt::Key_U);
-        EXPECT_EQ(QApplication::focusWidget(), control(d, 198));
+        EXPECT_EQ(QApplication::focusWidget(), control(d, kPeakMethod));
         key(d, Qt::Key_End);
         dl_test::mnemonic(d, Qt::Key_E);
-        EXPECT_EQ(QApplication::focusWidget(), control(d, 207));
-        edit(d, 207)->setText("442,5");
+        EXPECT_EQ(QApplication::focusWidget(), control(d, kReference));
+        edit(d, kReference)->setText("442,5");
         click(d, 1);
     });
     EXPECT_EQ(dl::RunOptionDialog(), 1);
@@ -181,14 +184,14 @@ TEST_F(OptionDialogTest, ThePeakMethodIsAThreeWayChoiceAndTheReferenceIsTyped) {
 
     // A reference out of range is said, and the dialog stays open with nothing changed.
     when_dialog_shows([&](dl::Dialog& d) {
-        EXPECT_EQ(list(d, 198)->currentText().toStdString(), "precise estimator");
-        EXPECT_EQ(edit(d, 207)->text().toStdString(), "442.5");
-        list(d, 198)->setCurrentIndex(0);
-        edit(d, 207)->setText("500");
+        EXPECT_EQ(list(d, kPeakMethod)->currentText().toStdString(), "precise estimator");
+        EXPECT_EQ(edit(d, kReference)->text().toStdString(), "442.5");
+        list(d, kPeakMethod)->setCurrentIndex(0);
+        edit(d, kReference)->setText("500");
         click(d, 1);
         ASSERT_EQ(boxes_.boxes.size(), 1u);
         EXPECT_NE(boxes_.boxes[0].text.find("400.0 and 480.0 Hz"), std::string::npos);
-        EXPECT_EQ(QApplication::focusWidget(), control(d, 207));
+        EXPECT_EQ(QApplication::focusWidget(), control(d, kReference));
         key(d, Qt::Key_Escape);
     });
     EXPECT_EQ(dl::RunOptionDialog(), 0);
@@ -196,8 +199,8 @@ TEST_F(OptionDialogTest, ThePeakMethodIsAThreeWayChoiceAndTheReferenceIsTyped) {
     EXPECT_EQ(dl::Settings.reference_a4, 4425);
 
     when_dialog_shows([&](dl::Dialog& d) {
-        list(d, 198)->setCurrentIndex(0);
-        edit(d, 207)->setText("415");
+        list(d, kPeakMethod)->setCurrentIndex(0);
+        edit(d, kReference)->setText("415");
         click(d, 1);
     });
     EXPECT_EQ(dl::RunOptionDialog(), 1);
@@ -246,16 +249,16 @@ TEST_F(OptionDialogTest, TheContextMenuSwitchesTheLookOfEveryDialog) {
 // in LUFS; a target out of range is said and changes nothing.
 TEST_F(OptionDialogTest, TheMeterStripItsBallisticsAndTheLoudnessTarget) {
     when_dialog_shows([&](dl::Dialog& d) {
-        ASSERT_EQ(list(d, 210)->count(), 3);
-        ASSERT_EQ(list(d, 212)->count(), 5);
-        EXPECT_EQ(list(d, 210)->currentText().toStdString(), "Peak meter only");
-        EXPECT_EQ(list(d, 212)->currentText().toStdString(), "Sample peak");
-        EXPECT_EQ(edit(d, 214)->text().toStdString(), "-23");
+        ASSERT_EQ(list(d, kLevelMeter)->count(), 3);
+        ASSERT_EQ(list(d, kBallistics)->count(), 5);
+        EXPECT_EQ(list(d, kLevelMeter)->currentText().toStdString(), "Peak meter only");
+        EXPECT_EQ(list(d, kBallistics)->currentText().toStdString(), "Sample peak");
+        EXPECT_EQ(edit(d, kTarget)->text().toStdString(), "-23");
         dl_test::mnemonic(d, Qt::Key_V);
-        EXPECT_EQ(QApplication::focusWidget(), control(d, 210));
+        EXPECT_EQ(QApplication::focusWidget(), control(d, kLevelMeter));
         key(d, Qt::Key_End);
-        list(d, 212)->setCurrentIndex(3);
-        edit(d, 214)->setText("-16,5");
+        list(d, kBallistics)->setCurrentIndex(3);
+        edit(d, kTarget)->setText("-16,5");
         click(d, 1);
     });
     EXPECT_EQ(dl::RunOptionDialog(), 1);
@@ -264,14 +267,14 @@ TEST_F(OptionDialogTest, TheMeterStripItsBallisticsAndTheLoudnessTarget) {
     EXPECT_EQ(dl::Settings.loudness_target, -165);
 
     when_dialog_shows([&](dl::Dialog& d) {
-        EXPECT_EQ(list(d, 212)->currentText().toStdString(), "PPM type IIb (EBU)");
-        EXPECT_EQ(edit(d, 214)->text().toStdString(), "-16.5");
-        list(d, 210)->setCurrentIndex(0);
-        edit(d, 214)->setText("-3");
+        EXPECT_EQ(list(d, kBallistics)->currentText().toStdString(), "PPM type IIb (EBU)");
+        EXPECT_EQ(edit(d, kTarget)->text().toStdString(), "-16.5");
+        list(d, kLevelMeter)->setCurrentIndex(0);
+        edit(d, kTarget)->setText("-3");
         click(d, 1);
         ASSERT_EQ(boxes_.boxes.size(), 1u);
         EXPECT_NE(boxes_.boxes[0].text.find("-60.0 and -5.0 LUFS"), std::string::npos);
-        EXPECT_EQ(QApplication::focusWidget(), control(d, 214));
+        EXPECT_EQ(QApplication::focusWidget(), control(d, kTarget));
         key(d, Qt::Key_Escape);
     });
     EXPECT_EQ(dl::RunOptionDialog(), 0);

@@ -4,9 +4,12 @@
 #include "platform/profile.h"
 #include "platform/wave_format.h"
 #include "platform/wave_in.h"
+#include "resources/control_ids.h"
 #include "state/engine.h"
 
 namespace {
+
+using namespace dl::record_port_ids;
 
 using dl_test::click;
 using dl_test::when_dialog_shows;
@@ -31,15 +34,15 @@ TEST_F(RecordPortDialogTest, TheButtonsSetTheFormatAndOkAsksTheDevice) {
     dl::Settings.channel = 2;
     dl::Settings.bits = 16;
     when_dialog_shows([&](dl::Dialog& d) {
-        EXPECT_TRUE(d.checked(155));
-        EXPECT_TRUE(d.checked(157));
-        EXPECT_TRUE(d.checked(160));
-        click(d, 153);
+        EXPECT_TRUE(d.checked(k11));
+        EXPECT_TRUE(d.checked(kStereo));
+        EXPECT_TRUE(d.checked(k16));
+        click(d, k44);
         EXPECT_EQ(dl::Settings.freq, 44100u);  // at once
-        EXPECT_FALSE(d.checked(155));
-        click(d, 158);
-        click(d, 161);
-        EXPECT_TRUE(d.checked(160) == false && d.checked(161));
+        EXPECT_FALSE(d.checked(k11));
+        click(d, kMono);
+        click(d, k8);
+        EXPECT_TRUE(d.checked(k16) == false && d.checked(k8));
         dl_test::key(d, Qt::Key_Return);
     });
     EXPECT_EQ(dl::RunRecordPortDialog(), 1);
@@ -55,10 +58,10 @@ TEST_F(RecordPortDialogTest, ADeviceWithoutStereoGivesMonauralAndAGrayGroup) {
     dl::WaveInFormatMask = 0x555;
     dl::Settings.channel = 2;
     when_dialog_shows([&](dl::Dialog& d) {
-        EXPECT_TRUE(d.checked(158));
-        EXPECT_FALSE(d.enabled(156));
-        EXPECT_FALSE(d.enabled(157));
-        EXPECT_FALSE(d.enabled(158));
+        EXPECT_TRUE(d.checked(kMono));
+        EXPECT_FALSE(d.enabled(kChannelGroup));
+        EXPECT_FALSE(d.enabled(kStereo));
+        EXPECT_FALSE(d.enabled(kMono));
         click(d, 1);
     });
     EXPECT_EQ(dl::RunRecordPortDialog(), 1);
@@ -69,9 +72,9 @@ TEST_F(RecordPortDialogTest, WithoutFortyFourKilohertzTheRateStepsDownAndCancelP
     dl::WaveInFormatMask = 0x0FF;
     dl::Settings.freq = 44100;
     when_dialog_shows([&](dl::Dialog& d) {
-        EXPECT_TRUE(d.checked(154));
-        EXPECT_FALSE(d.enabled(153));
-        EXPECT_TRUE(d.enabled(154));
+        EXPECT_TRUE(d.checked(k22));
+        EXPECT_FALSE(d.enabled(k44));
+        EXPECT_TRUE(d.enabled(k22));
         EXPECT_EQ(dl::Settings.freq, 22050u);
         dl_test::key(d, Qt::Key_Escape);
     });
@@ -84,9 +87,9 @@ TEST_F(RecordPortDialogTest, WithEightBitElevenKilohertzOnlyEverythingElseIsGray
     dl::Settings.freq = 22050;
     dl::Settings.bits = 16;
     when_dialog_shows([&](dl::Dialog& d) {
-        EXPECT_TRUE(d.checked(155));
-        for (int id : {152, 153, 154, 155, 159, 160, 161}) EXPECT_FALSE(d.enabled(id)) << id;
-        EXPECT_TRUE(d.checked(161));
+        EXPECT_TRUE(d.checked(k11));
+        for (int id : {kRateGroup, k44, k22, k11, kBitsGroup, k16, k8}) EXPECT_FALSE(d.enabled(id)) << id;
+        EXPECT_TRUE(d.checked(k8));
         click(d, 1);
     });
     EXPECT_EQ(dl::RunRecordPortDialog(), 1);
@@ -97,7 +100,7 @@ TEST_F(RecordPortDialogTest, WithEightBitElevenKilohertzOnlyEverythingElseIsGray
 TEST_F(RecordPortDialogTest, ARateFromTheCommandLineShowsNoButtonAndIsUsedAsItIs) {
     dl::Settings.freq = 48000;
     when_dialog_shows([&](dl::Dialog& d) {
-        EXPECT_FALSE(d.checked(153) || d.checked(154) || d.checked(155));
+        EXPECT_FALSE(d.checked(k44) || d.checked(k22) || d.checked(k11));
         click(d, 1);
     });
     EXPECT_EQ(dl::RunRecordPortDialog(), 1);
@@ -130,7 +133,7 @@ TEST_F(RecordPortDialogTest, AfterOkTheChosenFormatIsSavedAfterCancelTheEarlierC
     ASSERT_EQ(dl::Settings.freq, 22050u);
 
     when_dialog_shows([&](dl::Dialog& d) {
-        click(d, 158);  // mono
+        click(d, kMono);
         dl_test::key(d, Qt::Key_Escape);
     });
     EXPECT_EQ(dl::RunRecordPortDialog(), 0);
@@ -139,8 +142,8 @@ TEST_F(RecordPortDialogTest, AfterOkTheChosenFormatIsSavedAfterCancelTheEarlierC
     EXPECT_EQ(saved("channel"), "2");
 
     when_dialog_shows([&](dl::Dialog& d) {
-        click(d, 155);  // 11 kHz
-        click(d, 158);  // mono
+        click(d, k11);
+        click(d, kMono);
         click(d, 1);
     });
     EXPECT_EQ(dl::RunRecordPortDialog(), 1);

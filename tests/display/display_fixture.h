@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "display/frame.h"
+#include "display/graph_area.h"
 #include "display/level_meter.h"
 #include "display/spectrum_graphs.h"
 #include "platform/font.h"
@@ -95,7 +96,7 @@ inline void PaintWindowWithTick(const std::vector<uint8_t>& levels, uint32_t lef
         case 110: DrawLogSpectrum(*target, levels.data(), B); break;
         default: ScrollTuningLines(*target); break;
     }
-    if (target != &dc) dc.bit_blt(X, 13 * Y, GraphWidth, 256, *target, X, 13 * Y);
+    if (target != &dc) CopyGraph(dc, *target);
     if (SourceInfo.ChannelLayout >= 2) {
         DrawLevels(dc, left, 2 * Y, Y, 2048);
         DrawLevels(dc, right, 4 * Y, Y, 2048);

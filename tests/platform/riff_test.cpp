@@ -9,20 +9,14 @@
 #include "platform/wave_format.h"
 #include "platform/wave_format_query.h"
 #include "support/test_support.h"
+#include "support/wav_builder.h"
 
 using namespace dl;
 
 namespace {
 
-std::string le32(uint32_t v) { return {char(v), char(v >> 8), char(v >> 16), char(v >> 24)}; }
-std::string chunk(const std::string& id, const std::string& body, int64_t declared = -1, bool pad = true) {
-    std::string c = id + le32(declared < 0 ? uint32_t(body.size()) : uint32_t(declared)) + body;
-    if (pad && (body.size() & 1)) c += '\0';
-    return c;
-}
-std::string riff(const std::string& form, const std::string& chunks, int64_t declared = -1) {
-    return "RIFF" + le32(declared < 0 ? uint32_t(chunks.size() + 4) : uint32_t(declared)) + form + chunks;
-}
+using dl_test::chunk;
+using dl_test::riff;
 std::unique_ptr<RiffFile> open_bytes(const std::string& bytes) {
     return RiffFile::open(dl_test::write_file("walk.riff", bytes));
 }
@@ -76,7 +70,7 @@ TEST(RiffWalker, DeclaredSizesAreClampedToTheFileAndTheParent) {
     }
     // A child cannot reach past a parent that ends before the file does.
     std::string inner = riff("WAVE", chunk("data", "abcdefgh", 100));
-    inner.replace(4, 4, le32(4 + 8 + 4));  // the parent ends 4 bytes into the data
+    inner.replace(4, 4, dl_test::u32le(4 + 8 + 4));  // the parent ends 4 bytes into the data
     auto f = open_bytes(inner + "trailing bytes");
     RiffChunk outer, sub;
     ASSERT_TRUE(f->descend_riff(outer));

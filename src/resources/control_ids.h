@@ -1,0 +1,43 @@
+#pragma once
+
+namespace dl {
+
+// Control ids of the dialogs: the templates place the controls by them and the dialogs' code
+// reads and writes them. Ids repeat between dialogs, never within one.
+
+// Ids every dialog shares.
+inline constexpr int kIdOk = 1, kIdCancel = 2;
+
+namespace option_ids {
+enum : int {
+    kOnMemory = 124, kMemSize = 125, kMemSizeLabel = 126, kMb = 127,
+    kTimeSlice = 128, kFftGroup = 129, kMemoryGroup = 130, kHoldGroup = 131,
+    kHoldOff = 132, kHoldDecay = 133, kHoldConst = 134, kChartDot = 135, kKey = 136,
+    kDisplayGroup = 137, kMemDc = 138, kColour = 139, kRateTitle = 140, kRate = 141, kRateLabel = 142,
+    kTimeSliceLabel = 145, kFreqNumLabel = 146, kFreqNum = 147, kWindowLabel = 148, kWindow = 149,
+    kScaleLabel = 150, kWaveMode = 151,
+    kMonochrome = 190, kChartDotLabel = 191, kWaveModeLabel = 192,
+    kPeaksLabel = 193, kPeakLabelsLabel = 194, kPeaks = 195, kWithLevel = 196, kPeakLabels = 197,
+    kPeakMethod = 198, kPeakMethodLabel = 199,
+    kReferenceLabel = 206, kReference = 207, kReferenceUnit = 208,
+    kLevelMeterLabel = 209, kLevelMeter = 210, kBallisticsLabel = 211, kBallistics = 212, kTargetLabel = 213,
+    kTarget = 214, kTargetUnit = 215,
+};
+}  // namespace option_ids
+
+namespace record_port_ids {
+enum : int {
+    kRateGroup = 152, k44 = 153, k22 = 154, k11 = 155, kChannelGroup = 156, kStereo = 157, kMono = 158,
+    kBitsGroup = 159, k16 = 160, k8 = 161,
+};
+}  // namespace record_port_ids
+
+namespace about_ids {
+enum : int { kIcon = 200, kName = 201, kBuild = 202, kWordSize = 203, kDevices = 204, kPurpose = 205 };
+}  // namespace about_ids
+
+namespace voice_range_ids {
+enum : int { kVoiceGroup = 129, kMale = 132, kWomanOrChild = 133 };
+}  // namespace voice_range_ids
+
+}  // namespace dl
