@@ -20,7 +20,7 @@
 #include "platform/audio_system.h"
 #include "platform/ui_post.h"
 #include "platform/wave_out.h"
-#include "state/engine.h"
+#include "state/run.h"
 #include "state/shell.h"
 #include "state/source.h"
 
@@ -60,7 +60,7 @@ void run_realtime_case(int deltatime, int fftparam, int seconds) {
     if (!run.Prepare(options)) return;
     dl::FileName = write_tone_wav(std::string(dir) + "/tone.wav", seconds);
     dl::SourceState = {dl::SourceMode::File, false};
-    if (!dl::OpenSource()) return;
+    if (dl::OpenSource() != dl::Result::Done) return;
     const uint64_t waits = dl::wave_out_waits();
     const double t0 = dl::bench::now_ns();
     dl::StartPlayback();

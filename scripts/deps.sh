@@ -12,7 +12,7 @@ packages=(cmake g++ make pkg-config qt6-base-dev libsdl2-dev libmpg123-dev libog
   libflac-dev libopusfile-dev libebur128-dev libxtst-dev libx11-dev fonts-dejavu-core fonts-ipafont-gothic)
 for group in "$@"; do
   case "$group" in
-    test) packages+=(libgtest-dev libgmock-dev lame vorbis-tools mpg123 sox flac opus-tools pulseaudio pulseaudio-utils ffmpeg) ;;
+    test) packages+=(libgtest-dev libgmock-dev lame vorbis-tools mpg123 sox flac opus-tools pulseaudio pulseaudio-utils parallel ffmpeg) ;;
     fuzz) packages+=(clang libclang-rt-dev) ;;
     bench) packages+=(libfftw3-dev) ;;
     package) packages+=(dpkg-dev binutils desktop-file-utils appstream man-db) ;;

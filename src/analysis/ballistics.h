@@ -6,18 +6,7 @@
 
 namespace dl {
 
-// How one kind of bar moves at one sample rate. Every kind reads a steady sine at its peak level,
-// so the kinds differ only in how they follow changes.
-struct BallisticConstants {
-    Ballistics kind = Ballistics::SamplePeak;
-    double attack = 1;     // PPM: the share of the distance to a higher sample closed per sample
-    double fall = 1;       // PPM: the factor per sample while the wave stays below the reading
-    double gain = 1;       // what makes a steady sine read its peak
-    double vu[2][2] = {};  // VU: the pointer's position and speed from one sample to the next
-    double vu_in[2] = {};  // and what the sample adds to them
-    size_t window = 1;     // RMS: samples in 300 ms
-};
-
+// The constants of one kind of bar at one sample rate.
 BallisticConstants MakeBallistics(Ballistics kind, uint32_t rate);
 
 // A fresh bar (at rest, nothing heard) for these constants.

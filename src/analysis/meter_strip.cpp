@@ -6,7 +6,7 @@
 
 #include "analysis/ballistics.h"
 #include "analysis/pcm16.h"
-#include "state/engine.h"
+#include "state/hooks.h"
 #include "state/settings.h"
 #include "state/source.h"
 
@@ -16,9 +16,6 @@ namespace {
 
 // A held mark of the decaying kind stays a second, then falls 10 dB a second towards the bar.
 constexpr double kHoldSeconds = 1.0, kHeldFallDbPerSecond = 10.0;
-
-// The bars' and the RMS figures' constants for the layout the meters were made for.
-BallisticConstants g_bar, g_rms, g_peak;
 
 double decibels(double fraction) { return fraction > 0 ? 20 * std::log10(fraction) : kSilentDb; }
 
@@ -41,8 +38,8 @@ Ballistics chosen_ballistics() {
 void make_bars(Ballistics kind) {
     LevelMetersRecord& m = LevelMeters;
     m.ballistics = int(kind);
-    g_bar = MakeBallistics(kind, m.rate);
-    for (BallisticState& s : m.bar) ResetBallistics(g_bar, s);
+    m.bar_kind = MakeBallistics(kind, m.rate);
+    for (BallisticState& s : m.bar) ResetBallistics(m.bar_kind, s);
     m.held = {0, 0};
     m.held_age = {0, 0};
     m.last.channel = {};
@@ -63,9 +60,9 @@ void configure(int channels, uint32_t rate) {
     m.rate = rate;
     m.metered_end = 0;
     m.peak = {0, 0};
-    g_rms = MakeBallistics(Ballistics::Rms, rate);
-    g_peak = MakeBallistics(Ballistics::SamplePeak, rate);
-    for (BallisticState& s : m.rms) ResetBallistics(g_rms, s);
+    m.rms_kind = MakeBallistics(Ballistics::Rms, rate);
+    m.peak_kind = MakeBallistics(Ballistics::SamplePeak, rate);
+    for (BallisticState& s : m.rms) ResetBallistics(m.rms_kind, s);
     make_bars(chosen_ballistics());
     bool exact = false;
     const unsigned parts = wanted_loudness(exact);
@@ -171,11 +168,12 @@ void MeterBlock(const uint8_t* data, uint32_t bytes, uint64_t offset, MeterStrip
 
     for (int c = 0; c < channels && bars_wanted(); ++c) {
         ChannelMeterReading& r = m.last.channel[size_t(c)];
-        const double bar = RunBallistics(g_bar, m.bar[size_t(c)], s.data() + c, frames, size_t(channels));
+        const double bar = RunBallistics(m.bar_kind, m.bar[size_t(c)], s.data() + c, frames, size_t(channels));
         r.bar = decibels(bar);
-        r.rms = decibels(RunBallistics(g_rms, m.rms[size_t(c)], s.data() + c, frames, size_t(channels)));
+        r.rms = decibels(RunBallistics(m.rms_kind, m.rms[size_t(c)], s.data() + c, frames, size_t(channels)));
         BallisticState none;
-        m.peak[size_t(c)] = std::max(m.peak[size_t(c)], RunBallistics(g_peak, none, s.data() + c, frames, size_t(channels)));
+        const double largest = RunBallistics(m.peak_kind, none, s.data() + c, frames, size_t(channels));
+        m.peak[size_t(c)] = std::max(m.peak[size_t(c)], largest);
         hold(c, bar, seconds);
     }
     if (m.loudness) {

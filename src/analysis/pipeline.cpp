@@ -26,11 +26,13 @@
 #include "platform/wave_format.h"
 #include "resources/command_ids.h"
 #include "state/analysis.h"
-#include "state/engine.h"
+#include "state/hooks.h"
 #include "state/layout_units.h"
+#include "state/run.h"
 #include "state/settings.h"
 #include "state/shell.h"
 #include "state/source.h"
+#include "state/tick_clock.h"
 
 namespace dl {
 
@@ -78,9 +80,11 @@ void weight_block(double* re, int m) {
     if (m & 1) re[m - 1] -= mean;
 }
 
+double autocorrelation(int t, int n, int z, const uint8_t* data, std::vector<double>& a);
+
 // Fills re[0..n) with what is transformed: the block, or in the autocorrelation mode the
 // weighted autocorrelation of its start; then the mean removal and the window.
-void load_work_arrays(const uint8_t* data, int slot, int samples, int n, double* re) {
+void load_work_arrays(const uint8_t* data, int samples, int n, double* re) {
     const bool wide = sixteen_bit();
     const int m = std::min(samples, n);
     if (Settings.wavmode != 2) {
@@ -102,7 +106,7 @@ void load_work_arrays(const uint8_t* data, int slot, int samples, int n, double*
     if (lags > 0) {
         const int t = std::min(samples, 2 * lags);
         static std::vector<double> a;
-        const double w = AutoCorrelation(t, lags, pow2(ceil_log2(3 * lags)), slot, a);
+        const double w = autocorrelation(t, lags, pow2(ceil_log2(3 * lags)), data, a);
         const double k = wide ? 31000.0 : 120.0;
         const double a0 = a[0];
         for (int i = 0; i < lags; ++i) re[i] = (i * std::sqrt(double(i)) * w + 1) * (a[i] / a0) * k;
@@ -151,7 +155,9 @@ LevelFigure PowerLevel(double power) {
     return l;
 }
 
-double AutoCorrelation(int t, int n, int z, int slot, std::vector<double>& a) {
+namespace {
+
+double autocorrelation(int t, int n, int z, const uint8_t* data, std::vector<double>& a) {
     static std::vector<double> second;
     try {
         a.assign(size_t(z), 0.0);
@@ -160,7 +166,6 @@ double AutoCorrelation(int t, int n, int z, int slot, std::vector<double>& a) {
         message_box({"self mem error", "", true, MbIcon::None});
         end_process(1);
     }
-    const uint8_t* data = SampleBuffers[size_t(slot)];
     const int count = std::min(t, z);
     if (sixteen_bit()) {
         for (int i = 0; i < count; ++i) a[size_t(i)] = load16(data, size_t(i));
@@ -182,17 +187,14 @@ double AutoCorrelation(int t, int n, int z, int slot, std::vector<double>& a) {
     return z >= t + n ? 1 / std::pow(double(n), 1.5) : 0;
 }
 
-namespace {
-
 // The tick's pass over the lines gathers the peak list's candidates here.
 PeakCandidates tick_candidates;
 
 // Spectrum, read-outs and peak list of a mono block.
-void AnalyseSpectrum(int slot, uint32_t byte_count, BlockAnalysis& out) {
+void AnalyseSpectrum(const uint8_t* data, uint32_t byte_count, BlockAnalysis& out) {
     if (byte_count == 0) return;
     const int p = std::clamp(Settings.fftparam, 8, 16);
     const int n = pow2(p);
-    const uint8_t* data = slot >= 0 && slot < int(SampleBuffers.size()) ? SampleBuffers[size_t(slot)] : nullptr;
     // Without samples or work arrays of this size there is nothing to transform.
     if (!data || !WorkArrays.re || !WorkArrays.im || WorkArrays.n < n) return;
     const int samples = int(sixteen_bit() ? byte_count / 2 : byte_count);
@@ -205,7 +207,7 @@ void AnalyseSpectrum(int slot, uint32_t byte_count, BlockAnalysis& out) {
 
     double* re = WorkArrays.re;
     double* im = WorkArrays.im;
-    load_work_arrays(data, slot, samples, n, re);
+    load_work_arrays(data, samples, n, re);
     // Everything below reads lines 0..n/2-1 only.
     fft2_lower(re, im, p);
 
@@ -254,6 +256,10 @@ void AnalyseSpectrum(int slot, uint32_t byte_count, BlockAnalysis& out) {
 
 }  // namespace
 
+double AutoCorrelation(int t, int n, int z, int slot, std::vector<double>& a) {
+    return autocorrelation(t, n, z, SampleBuffers[size_t(slot)], a);
+}
+
 void MeasureBlock(int slot, uint32_t byte_count, BlockAnalysis& out, uint64_t offset) {
     out.clear();
     if (SourceInfo.format_tag != kTagPcm && ConversionStream == nullptr) {
@@ -271,15 +277,14 @@ void MeasureBlock(int slot, uint32_t byte_count, BlockAnalysis& out, uint64_t of
     const uint32_t divisor = layout == 0 ? 32 : layout == 3 ? 128 : 64;
     stride = std::min(stride, BlockBytes / divisor);
     if (stride == 0) stride = 1;
-    LevelScanStride = stride;
+    out.level_stride = stride;
 
-    // Stereo blocks are analysed as the mean of their channels, in slot 4; the buffer is kept
-    // between ticks but belongs to the slot only while this tick runs.
+    // Stereo blocks are analysed as the mean of their channels.
     uint8_t* mono = nullptr;
     if (layout >= 2) {
         try {
-            SampleStorage[4].resize(l / 2);
-            mono = SampleStorage[4].data();
+            MonoMix.resize(l / 2);
+            mono = MonoMix.data();
         } catch (const std::bad_alloc&) {
             mono = nullptr;
         }
@@ -327,14 +332,12 @@ void MeasureBlock(int slot, uint32_t byte_count, BlockAnalysis& out, uint64_t of
     }
 
     if (layout < 2) {
-        AnalyseSpectrum(slot, l, out);
+        AnalyseSpectrum(data, l, out);
         return;
     }
     if (!mono) return;  // no room for the mix: the meters are all this tick shows
-    SampleBuffers[4] = mono;
-    AnalyseSpectrum(4, l / 2, out);
-    SampleBuffers[4] = nullptr;
-    SampleStorage[4].clear();
+    AnalyseSpectrum(mono, l / 2, out);
+    MonoMix.clear();
 }
 
 const BlockAnalysis& AnalyseBlock(Dc& dc, int slot, uint32_t byte_count, uint64_t offset) {

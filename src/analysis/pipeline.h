@@ -17,9 +17,10 @@ int LevelDecibels(double power);
 LevelFigure PowerLevel(double power);
 
 // Level meters, spectrum and read-outs of the first byte_count bytes of SampleBuffers[slot]
-// into `out`; the pointer is steered and the A4 history kept on the way. The block starts
-// `offset` bytes into the sound (kBlockFollows: right after the last one), which the meter strip
-// needs to meter no sound twice.
+// into `out`, the level scan reading every LevelScanStride-th sample at most (and no fewer than a
+// few hundred a block: `out.level_stride`); the pointer is steered and the A4 history kept on the way.
+// The block starts `offset` bytes into the sound (kBlockFollows: right after the last one), which
+// the meter strip needs to meter no sound twice.
 void MeasureBlock(int slot, uint32_t byte_count, BlockAnalysis& out, uint64_t offset = kBlockFollows);
 // The tick's analysis: measures the block into TickAnalysis and draws it.
 const BlockAnalysis& AnalyseBlock(Dc& dc, int slot, uint32_t byte_count, uint64_t offset = kBlockFollows);

@@ -3,11 +3,15 @@
 #include <cmath>
 #include <cstdio>
 
+#include "analysis/meter_strip.h"
 #include "app/batch_analyse.h"
+#include "app/batch_rows.h"
 #include "app/batch_run.h"
 #include "audio/source.h"
 #include "platform/format_text.h"
-#include "state/engine.h"
+#include "state/hooks.h"
+#include "state/run.h"
+#include "state/source.h"
 #include "state/meters.h"
 #include "state/settings.h"
 #include "state/shell.h"
@@ -49,13 +53,6 @@ void print_json(const std::string& path, const FileLoudness& l, bool first) {
 
 }  // namespace
 
-std::string CsvField(const std::string& text) {
-    if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
-    std::string out = "\"";
-    for (char c : text) out += c == '"' ? std::string("\"\"") : std::string(1, c);
-    return out + "\"";
-}
-
 std::string JsonString(const std::string& text) {
     std::string out = "\"";
     for (size_t i = 0; i < text.size();) {
@@ -82,7 +79,7 @@ FileLoudness MeasureFileLoudness(const std::string& path) {
     FileLoudness result;
     FileName = path;
     SourceState = {SourceMode::File, false};
-    if (OpenSource()) {
+    if (OpenSource() == Result::Done) {
         // The whole sound, streamed: memory mode would hold only its first part.
         const int on_memory = Settings.OnMem;
         Settings.OnMem = 0;
@@ -111,7 +108,7 @@ FileLoudness MeasureFileLoudness(const std::string& path) {
     }
     CloseSource();
     FreeFormatRecord();
-    LevelMeters = LevelMetersRecord{};
+    ResetMeterStrip();
     return result;
 }
 

@@ -1,8 +1,56 @@
 #include "app/usage.h"
 
 #include "platform/system.h"
+#include "state/setting_names.h"
 
 namespace dl {
+
+namespace {
+
+// The settings --set takes by readable name, and the columns of the rows with their units.
+void PrintReference(std::FILE* out) {
+    std::fputs("\nsettings for --set, by readable name (any key of dewlark.INI is taken as well):\n", out);
+    for (const ReadableSetting& r : readable_settings())
+        std::fprintf(out, "  %-10s %s  [%s]\n", r.name, r.values, r.key);
+    std::fputs(
+        "\ncolumns of --analyse, one row per analysed block:\n"
+        "  time             s, where the block starts\n"
+        "  peak_hz          Hz, the strongest line\n"
+        "  level            dB below full scale of that line (a fraction of full scale with scale=linear)\n"
+        "  a4               Hz, the A4 that would make the heard note exact\n"
+        "  labels           the labelled peaks, strongest first, ';' between them (Hz or note names)\n"
+        "  f0_hz            Hz, the fundamental the tracker heard (empty when nothing was voiced)\n"
+        "  f0_note          its note against the reference A4\n"
+        "  f0_cents         cents from that note\n"
+        "  f0_confidence    0 to 1\n"
+        "  lufs_m           LUFS, the momentary loudness of the last 400 ms (empty until 400 ms of sound)\n"
+        "  lufs_s           LUFS, the short-term loudness of the last 3 s (empty until 3 s of sound)\n"
+        "columns of --summary, one row per file:\n"
+        "  seconds          s, the sound's length\n"
+        "  format           wav, mp3, vorbis, flac or opus\n"
+        "  sample_rate      Hz\n"
+        "  channels         1 or 2\n"
+        "  sample_peak_dbfs dBFS, the largest sample heard\n"
+        "  rms_dbfs         dBFS, the mean power of every sample heard\n"
+        "  notes            the three notes most often strongest, with their shares of the blocks in percent\n"
+        "  f0_median_hz     Hz, the median of the tracked pitch\n"
+        "  f0_note          its note against the reference A4\n"
+        "  f0_cents         cents from that note\n"
+        "  f0_spread_cents  cents between the quartiles of the tracked pitch\n"
+        "  voiced_share     percent of the blocks with a tracked pitch\n"
+        "  a4_median_hz     Hz, the median A4 read-out\n"
+        "  lufs             LUFS, the integrated loudness (empty where it is not measured)\n"
+        "many files: file first, error last (empty when the file was analysed)\n"
+        "columns of --loudness, one row per file:\n"
+        "  integrated_lufs   LUFS, gated over the whole sound (empty when nothing is above the gate)\n"
+        "  loudness_range_lu LU, the spread of the short-term loudness\n"
+        "  true_peak_dbtp    dBTP, the largest value between the samples, read four times oversampled\n"
+        "  sample_peak_dbfs  dBFS, the largest sample\n"
+        "  duration_s        s, the sound measured\n",
+        out);
+}
+
+}  // namespace
 
 void PrintUsage(std::FILE* out) {
     if (japanese_locale()) {
@@ -20,6 +68,9 @@ void PrintUsage(std::FILE* out) {
             "           ファイルから読んだ形式を key=value で 1 行ずつ表示\n"
             "       dewlark --analyse ファイル [--set キー=値]... [--png 出力.png]\n"
             "           再生と同じ解析を行い、解析したブロックごとに CSV を 1 行表示\n"
+            "       dewlark --analyse ファイル|フォルダ... [--files-from 一覧] [--jobs N] [--summary]\n"
+            "               [--format csv|jsonl] [--out フォルダ] [--quiet] [--no-header] [--defaults]\n"
+            "           多数のファイルを N 個のワーカーで解析 (既定: コア数)。各行の先頭に file 列、最後に error 列\n"
             "       dewlark --monitor [--seconds 秒] [--device 名前] [--set キー=値]... [--png 出力.png]\n"
             "           サウンドカードの入力を解析し、同じ行を順に表示 (Ctrl+C で終了)\n"
             "       dewlark --loudness ファイル... [--json]\n"
@@ -32,8 +83,17 @@ void PrintUsage(std::FILE* out) {
             "  --png 出力.png     最後の状態のウィンドウを画像に保存\n"
             "  --seconds 秒       モニタをこの秒数で終える\n"
             "  --device 名前      モニタする入力デバイス\n"
+            "  --defaults         設定ファイルを読まず、初めて起動したときの設定で実行\n"
+            "  --jobs N           ワーカー プロセスの数 (既定: コア数)\n"
+            "  --summary          ブロックごとではなくファイルごとに 1 行\n"
+            "  --format F         csv (既定) または jsonl (1 行に 1 つの JSON)\n"
+            "  --out フォルダ     ファイルごとの行を フォルダ/名前.csv に書く\n"
+            "  --files-from 一覧  1 行に 1 つのファイル (- は標準入力)\n"
+            "  --quiet            進み具合を表示しない\n"
+            "  --no-header        見出し行を書かない (複数の実行の出力をつなぐため)\n"
             "  --json             --loudness の結果を JSON で表示\n",
             out);
+        PrintReference(out);
         return;
     }
     std::fputs(
@@ -50,6 +110,10 @@ void PrintUsage(std::FILE* out) {
         "           what dewlark reads from FILE, one key=value per line\n"
         "       dewlark --analyse FILE [--set KEY=VALUE]... [--png OUT.png]\n"
         "           analyses FILE as playback would: one CSV row per analysed block\n"
+        "       dewlark --analyse FILE|FOLDER... [--files-from LIST] [--jobs N] [--summary]\n"
+        "               [--format csv|jsonl] [--out DIR] [--quiet] [--no-header] [--defaults] [--set KEY=VALUE]...\n"
+        "           many files (folders walked for the formats above) over N worker processes: each row\n"
+        "           led by a file column and ended by an error column; the exit status is 1 when any failed\n"
         "       dewlark --monitor [--seconds S] [--device NAME] [--set KEY=VALUE]... [--png OUT.png]\n"
         "           the same rows from the sound card's input as they come (Ctrl+C ends)\n"
         "       dewlark --loudness FILE... [--json]\n"
@@ -62,8 +126,17 @@ void PrintUsage(std::FILE* out) {
         "  --png OUT.png     the window as it stands at the end, as a picture\n"
         "  --seconds S       stop monitoring after S seconds\n"
         "  --device NAME     the input device to monitor\n"
+        "  --defaults        the settings of a fresh start, not the settings file\n"
+        "  --jobs N          worker processes (default: one a core)\n"
+        "  --summary         one row a file instead of one a block\n"
+        "  --format F        csv (the default) or jsonl (one JSON object a line)\n"
+        "  --out DIR         each file's rows into DIR/NAME.csv (or .jsonl); standard output keeps the summary\n"
+        "  --files-from LIST files and folders one a line; - reads standard input\n"
+        "  --quiet           no progress on standard error (shown only on a terminal anyway)\n"
+        "  --no-header       no header line, for joining the output of several runs\n"
         "  --json            --loudness prints a JSON array instead of CSV\n",
         out);
+    PrintReference(out);
 }
 
 std::string UnknownLongOption(const std::vector<std::string>& tokens) {

@@ -65,7 +65,7 @@ void DrawBlockAnalysis(Dc& dc, const BlockAnalysis& a) {
         dc.set_text_color(kWhite);
         dc.set_bk_color(kBlack);
         dc.text_out(39 * CellWidth, 2 * CellHeight + CellHeight / 2,
-                    JapaneseUi ? "レベル表示不可" : LoadStringText(98));
+                    JapaneseUi ? "レベル表示不可" : LoadStringText(StringId::LevelUnavailable));
         return;
     }
     for (int i = 0; i < a.meter_count; ++i) {

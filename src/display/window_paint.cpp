@@ -10,6 +10,7 @@
 #include "state/layout_units.h"
 #include "state/meters.h"
 #include "state/shell.h"
+#include "state/view.h"
 #include "state/window_dc.h"
 
 namespace dl {

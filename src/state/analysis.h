@@ -1,9 +1,9 @@
 #pragma once
 // The analysis' arrays and results, and the value one block's analysis yields.
+// Written by: analysis, display (the work arrays, sized with the display's resources)
+// Read by: display, audio, app
 #include <array>
 #include <cstdint>
-#include <cstdio>
-#include <functional>
 #include <limits>
 #include <memory>
 #include <string>
@@ -21,9 +21,9 @@ struct WorkArraysRecord {
 };
 inline WorkArraysRecord WorkArrays;
 
-// Whether the voice may move the desktop's pointer. Only the window's run turns it on: a batch run's
-// desktop is not its own to steer.
-inline bool VoicePointerSteers = false;
+// A stereo block's mean of its channels, analysed as the block's spectrum; it belongs to the block
+// only while its tick runs (its room is kept between ticks).
+inline std::vector<uint8_t> MonoMix;
 
 // The strongest line of the latest spectrum; kept between ticks.
 struct SpectrumPeakRecord {
@@ -39,8 +39,12 @@ inline std::vector<uint8_t> DisplayLevels;
 
 // Cents deviations of the last eight A4 read-outs, oldest first; above 100 means empty.
 inline constexpr double kEmptyPitch = 4294967295.0;
-inline std::array<double, 8> PitchHistory = {kEmptyPitch, kEmptyPitch, kEmptyPitch, kEmptyPitch,
-                                             kEmptyPitch, kEmptyPitch, kEmptyPitch, kEmptyPitch};
+struct PitchHistoryRecord {
+    std::array<double, 8> cents = {kEmptyPitch, kEmptyPitch, kEmptyPitch, kEmptyPitch,
+                                   kEmptyPitch, kEmptyPitch, kEmptyPitch, kEmptyPitch};
+};
+inline PitchHistoryRecord PitchHistoryStore;
+inline auto& PitchHistory = PitchHistoryStore.cents;
 
 // The fundamental-frequency tracker's memory between blocks of one run: the note it followed last,
 // so a steady note does not jump an octave. Reset with the pitch history.
@@ -60,11 +64,6 @@ struct WindowTableRecord {
     int32_t cached_type = kRectangularWindow;  // so the first use of any other type builds
 };
 inline WindowTableRecord WindowTable;
-
-// Where the transform reports that its tables could not be allocated ("nomem %d" or its Japanese
-// form). The application points it at the main window's top-left corner.
-inline std::function<void(const std::string&)> FftNoMemoryReport =
-    [](const std::string& text) { std::fprintf(stderr, "%s\n", text.c_str()); };
 
 // A level as the read-outs show it: decibels below full scale, or the amplitude as a fraction of
 // full scale on the linear scale.
@@ -156,6 +155,9 @@ struct BlockAnalysis {
     // The frequencies were read by the precise estimator (the batch rows give them more digits).
     bool precise = false;
 
+    // The stride the level scan read the block with (0: the block was not scanned); the run tunes
+    // the next one from it.
+    uint32_t level_stride = 0;
     // The meter strip's readings (when it or the batch rows' loudness columns want them).
     MeterStripReading strip;
 
@@ -163,6 +165,7 @@ struct BlockAnalysis {
         level_unavailable = spectrum = peak_shown = peak_list = a4_shown = f0_voiced = precise = false;
         f0_frequency = f0_confidence = 0;
         meter_count = 0;
+        level_stride = 0;
         n = 0;
         levels = nullptr;
         labels.clear();

@@ -1,8 +1,10 @@
 #pragma once
 // The meter strip's meters (the bars on a dB scale, the channels' peak and RMS figures, the
-// loudness): what they remember from block to block. Written by the analysis as blocks are metered
-// and reset by the runs' start and the user's reset; the display reads the latest readings.
+// loudness): what they remember from block to block.
+// Written by: analysis (the blocks as they are metered, the starts' and the user's reset)
+// Read by: display (the latest readings), app (a whole file's loudness)
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -24,6 +26,18 @@ enum class Ballistics : int {
     Vu = 4,          // the mean of the rectified wave, 99 % of a step in 300 ms
 };
 inline constexpr int kBallisticsCount = 5;
+
+// How one kind of bar moves at one sample rate. Every kind reads a steady sine at its peak level,
+// so the kinds differ only in how they follow changes.
+struct BallisticConstants {
+    Ballistics kind = Ballistics::SamplePeak;
+    double attack = 1;     // PPM: the share of the distance to a higher sample closed per sample
+    double fall = 1;       // PPM: the factor per sample while the wave stays below the reading
+    double gain = 1;       // what makes a steady sine read its peak
+    double vu[2][2] = {};  // VU: the pointer's position and speed from one sample to the next
+    double vu_in[2] = {};  // and what the sample adds to them
+    size_t window = 1;     // RMS: samples in 300 ms
+};
 
 // One channel's bar between samples; what the numbers in it mean depends on the ballistics.
 struct BallisticState {
@@ -49,6 +63,8 @@ struct LevelMetersRecord {
 
     // Bytes of the sound metered so far: a block that repeats some of them meters only the rest.
     uint64_t metered_end = 0;
+    // The bars' and the RMS figures' constants for that layout.
+    BallisticConstants bar_kind, rms_kind, peak_kind;
     std::array<BallisticState, 2> bar{}, rms{};
     std::array<double, 2> held{};      // the bar's held reading (fraction of full scale)
     std::array<double, 2> held_age{};  // seconds of sound since it was set
@@ -59,9 +75,5 @@ struct LevelMetersRecord {
     MeterStripReading last;
 };
 inline LevelMetersRecord LevelMeters;
-
-// A loudness run (--loudness): the blocks are metered for the loudness of the whole sound and
-// nothing else is analysed.
-inline bool LoudnessScan = false;
 
 }  // namespace dl

@@ -264,6 +264,19 @@ void load_settings(std::vector<std::string>* corrections) {
     clamp_memory_size();
 }
 
+void use_default_settings() {
+    const SettingsRecord defaults;
+    SettingsRecord s = Settings;
+    for (const Key& k : kKeys) {
+        if (!stored(k)) continue;
+        set_from_text(s, k, k.fresh ? k.fresh : text_of(defaults, k));
+        correct(s, k);
+    }
+    Settings = s;
+    ChosenRecordFormat.reset();
+    clamp_memory_size();
+}
+
 ProfileWrite save_settings() {
     const std::string path = settings_path();
     if (!g_refused_path.empty() && g_refused_path == path) {
@@ -296,12 +309,25 @@ ProfileWrite save_settings() {
     return result;
 }
 
+RecordFormatOffer record_format_offer(uint32_t mask) {
+    return {(mask & 0xAAA) != 0, (mask & 0xCCC) != 0, (mask & 0xFF0) != 0, (mask & 0xF00) != 0};
+}
+
+RecordFormatChoice fitted_record_format(RecordFormatChoice c, uint32_t mask) {
+    const RecordFormatOffer offer = record_format_offer(mask);
+    if (!offer.stereo) c.channel = 1;
+    if (!offer.sixteen_bit) c.bits = 8;
+    if (!offer.above_11k) c.freq = 11025;
+    else if (!offer.at_44k && c.freq == 44100) c.freq = 22050;
+    return c;
+}
+
 void fit_record_settings(uint32_t mask) {
     const RecordFormatChoice before{Settings.bits, Settings.channel, Settings.freq};
-    if (!(mask & 0xAAA)) Settings.channel = 1;
-    if (!(mask & 0xCCC)) Settings.bits = 8;
-    if (!(mask & 0xFF0)) Settings.freq = 11025;
-    else if (!(mask & 0xF00) && Settings.freq == 44100) Settings.freq = 22050;
+    const RecordFormatChoice fitted_choice = fitted_record_format(before, mask);
+    Settings.bits = fitted_choice.bits;
+    Settings.channel = fitted_choice.channel;
+    Settings.freq = fitted_choice.freq;
     const bool fitted =
         Settings.bits != before.bits || Settings.channel != before.channel || Settings.freq != before.freq;
     // A second fit keeps the first one's record: the values before it were fitted already.

@@ -1,4 +1,7 @@
 #pragma once
+// The settings: what dewlark.INI keeps, and the options of the current run.
+// Written by: state, app, dialogs (the file and its corrections; the command line and the menus; the dialogs)
+// Read by: every layer above state
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -90,13 +93,28 @@ std::string settings_path();
 // than kProfileFileLimit, unreadable) gives the defaults, is named with the reason in one line on
 // stderr, and is not written over by save_settings.
 void load_settings(std::vector<std::string>* corrections = nullptr);
+// The values of a start without a settings file, the file not read (for runs that must not depend
+// on what the window was last set to).
+void use_default_settings();
 // Writes every stored key, the chosen record format rather than a fitted one. A read-only file is
 // left as it is and a failed write leaves the old file whole; either is told in one line on stderr.
 ProfileWrite save_settings();
 void clamp_memory_size();
 
-// Fits bits, channel and freq to what the input device can do (WAVE_FORMAT_* bits of `mask`; 0: no
-// device), remembering the values before in ChosenRecordFormat when that changes one.
+// What an input device records, from its formats (WAVE_FORMAT_* bits of `mask`; 0: no device).
+struct RecordFormatOffer {
+    bool stereo = false;
+    bool sixteen_bit = false;
+    bool above_11k = false;  // 22050 Hz or 44100 Hz
+    bool at_44k = false;
+};
+RecordFormatOffer record_format_offer(uint32_t mask);
+// A record format fitted to what the device offers: mono, 8 bits, 11025 Hz where it offers nothing
+// more, 22050 Hz for 44100 Hz where it records no 44100 Hz; a rate of its own otherwise stays.
+RecordFormatChoice fitted_record_format(RecordFormatChoice choice, uint32_t mask);
+
+// Fits bits, channel and freq to what the input device can do (fitted_record_format), remembering
+// the values before in ChosenRecordFormat when that changes one.
 void fit_record_settings(uint32_t mask);
 
 // Sets one key from its text as load_settings would read it (also "Decibel" and "Expand");

@@ -9,6 +9,7 @@
 #include "display/spectrogram.h"
 #include "display/spectrogram_colours.h"
 #include "resources/command_ids.h"
+#include "state/view.h"
 
 namespace {
 

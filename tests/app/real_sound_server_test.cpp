@@ -7,6 +7,8 @@
 #include "app_fixture.h"
 #include "audio/record_port.h"
 #include "platform/wave_device.h"
+#include "state/run.h"
+#include "state/source.h"
 #include "support/sound_server.h"
 
 namespace {

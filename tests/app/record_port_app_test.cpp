@@ -11,13 +11,13 @@
 #include <sstream>
 
 #include "app_fixture.h"
+#include "state/run.h"
 #include "support/dialog_driver.h"
 #include "app/main_window_proc.h"
 #include "audio/playback_fixture.h"
 #include "platform/audio_system.h"
 #include "platform/main_window.h"
 #include "resources/command_ids.h"
-#include "state/engine.h"
 #include "state/settings.h"
 #include "state/shell.h"
 #include "state/source.h"

@@ -13,7 +13,7 @@
 #include "audio/flac_opus_probe.h"
 #include "audio/ogg_pages.h"
 #include "display/source_panel.h"
-#include "state/engine.h"
+#include "state/run.h"
 #include "state/settings.h"
 #include "state/source.h"
 

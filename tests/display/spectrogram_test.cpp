@@ -7,6 +7,7 @@
 #include "display/spectrogram_colours.h"
 #include "display/spectrogram_scale.h"
 #include "resources/command_ids.h"
+#include "state/view.h"
 
 namespace {
 

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <utility>
 
 #include "platform/profile.h"
@@ -200,6 +201,24 @@ TEST_F(SettingsTest, MeterKeysKeepThePeakMeterUnlessChosen) {
     write_ini("loudness_target=-600\n");
     dl::load_settings();
     EXPECT_EQ(Settings.loudness_target, -600);
+}
+
+// One rule for what an input device records, used by the start-up fit and by the record-port dialog:
+// what it does not offer falls back to mono, 8 bits, 11025 Hz, and 44100 Hz to 22050 Hz.
+TEST(RecordFormatFit, WhatTheDeviceDoesNotOfferFallsBack) {
+    using dl::RecordFormatChoice;
+    auto fit = [](RecordFormatChoice c, uint32_t mask) {
+        const RecordFormatChoice f = dl::fitted_record_format(c, mask);
+        return std::make_tuple(f.bits, f.channel, f.freq);
+    };
+    EXPECT_EQ(fit({16, 2, 44100}, 0xFFF), std::make_tuple(int16_t(16), int16_t(2), 44100u));
+    EXPECT_EQ(fit({16, 2, 44100}, 0), std::make_tuple(int16_t(8), int16_t(1), 11025u));
+    EXPECT_EQ(fit({16, 2, 44100}, 0x0FF), std::make_tuple(int16_t(16), int16_t(2), 22050u));
+    EXPECT_EQ(fit({16, 2, 48000}, 0x0FF), std::make_tuple(int16_t(16), int16_t(2), 48000u)) << "a rate of its own stays";
+    EXPECT_EQ(fit({16, 2, 22050}, 0x111), std::make_tuple(int16_t(8), int16_t(1), 22050u));
+    const dl::RecordFormatOffer none = dl::record_format_offer(0), all = dl::record_format_offer(0xFFF);
+    EXPECT_FALSE(none.stereo || none.sixteen_bit || none.above_11k || none.at_44k);
+    EXPECT_TRUE(all.stereo && all.sixteen_bit && all.above_11k && all.at_44k);
 }
 
 TEST_F(SettingsTest, DisplayAndMemSizeAreClamped) {
