@@ -187,6 +187,8 @@ TEST(BatchMany, TheSummaryReadsTonesAndChordsToTheirKnownAnswers) {
     EXPECT_EQ(text_field(header, flat, "format"), "wav");
     EXPECT_NEAR(field(header, flat, "sample_peak_dbfs"), -6.02, 0.02);
     EXPECT_NEAR(field(header, flat, "rms_dbfs"), -9.03, 0.02);  // a sine's power is half its peak's
+    // Loudness: -0.691 dB plus the power, where the weighting leaves a low sine as it is.
+    EXPECT_NEAR(field(header, flat, "lufs"), -0.691 - 9.03, 0.2);
     EXPECT_EQ(text_field(header, flat, "notes"), "A3 100.0%");
     EXPECT_TRUE(text_field(header, flat, "error").empty());
 
@@ -225,7 +227,7 @@ TEST(BatchMany, JsonLinesNameEveryField) {
     EXPECT_EQ(summary.status, 1);
     const std::vector<std::string> s = lines_of(summary.out);
     ASSERT_EQ(s.size(), 2u) << summary.out;
-    EXPECT_NE(s[0].find("\"lufs\":null,\"error\":null}"), std::string::npos) << s[0];
+    EXPECT_NE(s[0].find("\"lufs\":-9.7,\"error\":null}"), std::string::npos) << s[0];
     EXPECT_NE(s[1].find("\"seconds\":null"), std::string::npos) << s[1];
     EXPECT_EQ(s[1].find("\"error\":null"), std::string::npos) << s[1];
 }
