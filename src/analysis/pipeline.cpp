@@ -10,6 +10,7 @@
 #include "analysis/f0_tracker.h"
 #include "analysis/fft.h"
 #include "analysis/hover_readout.h"
+#include "analysis/meter_strip.h"
 #include "analysis/pcm16.h"
 #include "analysis/peak_candidates.h"
 #include "analysis/peaks.h"
@@ -259,7 +260,7 @@ double AutoCorrelation(int t, int n, int z, int slot, std::vector<double>& a) {
     return autocorrelation(t, n, z, SampleBuffers[size_t(slot)], a);
 }
 
-void MeasureBlock(int slot, uint32_t byte_count, BlockAnalysis& out) {
+void MeasureBlock(int slot, uint32_t byte_count, BlockAnalysis& out, uint64_t offset) {
     out.clear();
     if (SourceInfo.format_tag != kTagPcm && ConversionStream == nullptr) {
         out.level_unavailable = true;
@@ -267,6 +268,8 @@ void MeasureBlock(int slot, uint32_t byte_count, BlockAnalysis& out) {
     }
     if (slot < 0 || slot >= int(SampleBuffers.size()) || !SampleBuffers[size_t(slot)]) return;
     const uint8_t* data = SampleBuffers[size_t(slot)];
+    if (MeterStripWanted()) MeterBlock(data, byte_count, offset, out.strip);
+    if (LoudnessScan) return;  // the loudness of the sound is all that is asked for
     const int layout = SourceInfo.ChannelLayout & 3;
     uint32_t l = byte_count;
 
@@ -337,8 +340,8 @@ void MeasureBlock(int slot, uint32_t byte_count, BlockAnalysis& out) {
     MonoMix.clear();
 }
 
-const BlockAnalysis& AnalyseBlock(Dc& dc, int slot, uint32_t byte_count) {
-    MeasureBlock(slot, byte_count, TickAnalysis);
+const BlockAnalysis& AnalyseBlock(Dc& dc, int slot, uint32_t byte_count, uint64_t offset) {
+    MeasureBlock(slot, byte_count, TickAnalysis, offset);
     if (DrawAnalysedBlocks) {
         HideHoverReadout(dc);
         DrawBlockAnalysis(dc, TickAnalysis);

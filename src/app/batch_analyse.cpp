@@ -50,6 +50,8 @@ int AnalyseFile(const BatchOptions& options, const std::string& path,
     file.channels = rd16(SourceFormat, kFmtChannels);
     if (sound) {
         sound->bits = (SourceInfo.ChannelLayout & 1) ? 16 : 8;
+        const int channels = (SourceInfo.ChannelLayout & 2) ? 2 : 1;
+        sound->measure_loudness(channels, SourceInfo.output_bytes_per_second / uint32_t(channels * sound->bits / 8));
         PlayedSoundObserver = [sound](const uint8_t* data, uint32_t bytes) { sound->add(data, bytes); };
     }
     if (!AnalyseOpenSource([&file](double seconds, const BlockAnalysis& a) {

@@ -38,6 +38,12 @@ std::string frequency_text(double f, bool precise) {
     return precise ? format_text("%.*f", FrequencyDecimals(f) + 2, f) : FrequencyFigure(f, 0);
 }
 
+// The momentary or short-term loudness once its window is full of sound; "-inf" for silence.
+std::string loudness_field(bool ready, double v) {
+    if (!ready) return std::string();
+    return std::isfinite(v) ? format_text("%.2f", v) : std::string("-inf");
+}
+
 }  // namespace
 
 int BatchFailure(const std::string& text) {
@@ -202,7 +208,7 @@ bool BatchRun::SavePicture(const BatchOptions& options) {
     return false;
 }
 
-const char* CsvHeader() { return "time,peak_hz,level,a4,labels,f0_hz,f0_note,f0_cents,f0_confidence"; }
+const char* CsvHeader() { return "time,peak_hz,level,a4,labels,f0_hz,f0_note,f0_cents,f0_confidence,lufs_m,lufs_s"; }
 
 void PrintCsvHeader() {
     std::printf("%s\n", CsvHeader());
@@ -231,6 +237,9 @@ std::vector<std::string> CsvFields(double seconds, const BlockAnalysis& a) {
         fields.push_back(format_text("%+.1f", cents));
         fields.push_back(format_text("%.2f", a.f0_confidence));
     }
+    const LoudnessReading& l = a.strip.loudness;
+    fields.push_back(loudness_field(l.momentary_ready, l.momentary));
+    fields.push_back(loudness_field(l.short_term_ready, l.short_term));
     return fields;
 }
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <map>
 
 #include "analysis/note_names.h"
@@ -12,8 +13,12 @@ namespace dl {
 
 namespace {
 
-// The loudness of a whole file, where it can be measured; empty until then.
-std::string FileLoudness(const AnalysedFile&) { return {}; }
+// The integrated loudness of what was heard; empty where it was not measured or stayed under the gate.
+std::string integrated_loudness(const SoundMeasure& sound) {
+    if (!sound.loudness) return {};
+    const double lufs = sound.loudness->integrated();
+    return std::isfinite(lufs) ? format_text("%.1f", lufs) : std::string();
+}
 
 double median(std::vector<double> v) {
     if (v.empty()) return 0;
@@ -57,8 +62,26 @@ std::string strongest_notes(const AnalysedFile& file) {
 
 }  // namespace
 
+void SoundMeasure::measure_loudness(int channels, uint32_t rate) {
+    loudness = rate ? LoudnessMeter::create(channels, rate, kLoudnessIntegrated, false) : nullptr;
+}
+
 void SoundMeasure::add(const uint8_t* data, uint32_t bytes) {
     if (!data) return;
+    if (loudness) {
+        // The meter takes whole 16-bit frames; 8-bit sound is widened for it.
+        const uint32_t frame = uint32_t(loudness->channels()) * (bits == 8 ? 1 : 2);
+        const uint32_t frames = bytes / frame;
+        if (bits == 8) {
+            std::vector<int16_t> wide(size_t(frames) * size_t(loudness->channels()));
+            for (size_t i = 0; i < wide.size(); ++i) wide[i] = int16_t((int(data[i]) - 128) << 8);
+            if (!loudness->add(wide.data(), frames)) loudness.reset();
+        } else {
+            std::vector<int16_t> samples16(size_t(frames) * size_t(loudness->channels()));
+            std::memcpy(samples16.data(), data, samples16.size() * 2);
+            if (!loudness->add(samples16.data(), frames)) loudness.reset();
+        }
+    }
     if (bits == 8) {
         for (uint32_t i = 0; i < bytes; ++i) {
             const double x = (int(data[i]) - 128) / 128.0;
@@ -120,7 +143,7 @@ std::vector<std::string> SummaryFields(const AnalysedFile& file, const SoundMeas
     }
     f.push_back(format_text("%.1f", file.blocks.empty() ? 0.0 : 100.0 * double(pitch.size()) / double(file.blocks.size())));
     f.push_back(a4.empty() ? std::string() : format_text("%.1f", median(a4)));
-    f.push_back(FileLoudness(file));
+    f.push_back(integrated_loudness(sound));
     return f;
 }
 

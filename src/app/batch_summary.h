@@ -2,10 +2,12 @@
 // One row that sums a whole file up: its format, its level, the notes it holds and the pitch the
 // tracker followed.
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "app/batch_analyse.h"
+#include "platform/loudness_meter.h"
 
 namespace dl {
 
@@ -15,6 +17,10 @@ struct SoundMeasure {
     double peak = 0;         // the largest magnitude, full scale 1
     double sum_squares = 0;  // of the samples, full scale 1
     uint64_t samples = 0;
+    // The integrated loudness of the same samples, where a meter could be made for their layout.
+    std::shared_ptr<LoudnessMeter> loudness;
+    // Starts the loudness measurement for frames of `channels` at `rate`.
+    void measure_loudness(int channels, uint32_t rate);
     // Adds the device's PCM bytes (8-bit unsigned or 16-bit signed, any channels).
     void add(const uint8_t* data, uint32_t bytes);
 };

@@ -4,6 +4,7 @@
 
 #include "analysis/hover_readout.h"
 #include "app/help_page.h"
+#include "app/meter_menu.h"
 #include "app/open_file.h"
 #include "app/save_picture.h"
 #include "audio/devices.h"
@@ -17,6 +18,7 @@
 #include "audio/timer_tick.h"
 #include "display/frame.h"
 #include "display/level_meter.h"
+#include "display/meter_strip.h"
 #include "display/position_line.h"
 #include "display/source_panel.h"
 #include "display/spectrogram.h"
@@ -236,6 +238,9 @@ bool view_command(int id) {
             if (view_has_scales()) DrawFrame(dc);
             return true;
         }
+        case kCmdResetLoudness:
+            ResetLoudnessCommand();
+            return true;
         default: return false;
     }
 }
@@ -268,12 +273,16 @@ void DispatchCommand(int id, int code) {
         case kCmdAbout: RunAboutBox(); break;
         case kCmdVoiceRange: RunVoiceRangeDialog(); break;
         case kCmdVoicePointer: ToggleVoicePointer(); break;
-        case kCmdOption:
+        case kCmdOption: {
+            const int meter = Settings.level_meter;
             if (RunOptionDialog() == 1) {
                 CloseSource();
                 PrepareDisplayResources();
+                // The strip under the graph takes room of its own.
+                if (Settings.level_meter != meter) RelayoutWindow();
             }
             break;
+        }
         case kCmdStart:
             if (code == 0) start_command();
             break;
@@ -318,6 +327,12 @@ bool KeyboardFilter(Key key, KeyModifiers mods) {
             }
             if (ctrl && SourceState.running) {
                 DispatchCommand(kCmdStop, 0);
+                return true;
+            }
+            break;
+        case Key::L:
+            if (ctrl) {
+                DispatchCommand(kCmdResetLoudness, 0);
                 return true;
             }
             break;
@@ -366,6 +381,7 @@ bool MainWindowProc::on_button_key(int button_id, Key key) {
 void MainWindowProc::on_lbutton_down(int x, int y) {
     const int X = CellWidth, Y = CellHeight;
     if (x > 37 * X && x < 72 * X && y > Y && y < 6 * Y) ClearHeldPeaks();
+    if (InMeterStrip(x, y)) ResetLoudnessCommand();
 }
 
 void MainWindowProc::on_mouse_move(int x, int y) { MoveHover(x, y); }
@@ -420,6 +436,7 @@ void MainWindowProc::on_wave_in_data(int header) { RecordTick(header); }
 
 std::vector<SubmenuEntry> MainWindowProc::on_submenu_show(int id) {
     if (id == kCmdRecentFiles) return RecentFilesMenu();
+    if (IsMeterSubmenu(id)) return MeterSubmenu(id);
     std::vector<SubmenuEntry> entries;
     if (id != kCmdInputDevice && id != kCmdOutputDevice) return entries;
     const bool capture = id == kCmdInputDevice;
@@ -432,6 +449,7 @@ std::vector<SubmenuEntry> MainWindowProc::on_submenu_show(int id) {
 
 void MainWindowProc::on_submenu_choice(int id, int index) {
     if (id == kCmdRecentFiles) return OpenRecentFile(index);
+    if (IsMeterSubmenu(id)) return ChooseInMeterSubmenu(id, index);
     if (id != kCmdInputDevice && id != kCmdOutputDevice) return;
     const bool capture = id == kCmdInputDevice;
     ChooseDevice(capture, menu_devices_[id], index);

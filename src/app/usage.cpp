@@ -23,6 +23,8 @@ void PrintReference(std::FILE* out) {
         "  f0_note          its note against the reference A4\n"
         "  f0_cents         cents from that note\n"
         "  f0_confidence    0 to 1\n"
+        "  lufs_m           LUFS, the momentary loudness of the last 400 ms (empty until 400 ms of sound)\n"
+        "  lufs_s           LUFS, the short-term loudness of the last 3 s (empty until 3 s of sound)\n"
         "columns of --summary, one row per file:\n"
         "  seconds          s, the sound's length\n"
         "  format           wav, mp3, vorbis, flac or opus\n"
@@ -38,7 +40,13 @@ void PrintReference(std::FILE* out) {
         "  voiced_share     percent of the blocks with a tracked pitch\n"
         "  a4_median_hz     Hz, the median A4 read-out\n"
         "  lufs             LUFS, the integrated loudness (empty where it is not measured)\n"
-        "many files: file first, error last (empty when the file was analysed)\n",
+        "many files: file first, error last (empty when the file was analysed)\n"
+        "columns of --loudness, one row per file:\n"
+        "  integrated_lufs   LUFS, gated over the whole sound (empty when nothing is above the gate)\n"
+        "  loudness_range_lu LU, the spread of the short-term loudness\n"
+        "  true_peak_dbtp    dBTP, the largest value between the samples, read four times oversampled\n"
+        "  sample_peak_dbfs  dBFS, the largest sample\n"
+        "  duration_s        s, the sound measured\n",
         out);
 }
 
@@ -65,6 +73,8 @@ void PrintUsage(std::FILE* out) {
             "           多数のファイルを N 個のワーカーで解析 (既定: コア数)。各行の先頭に file 列、最後に error 列\n"
             "       dewlark --monitor [--seconds 秒] [--device 名前] [--set キー=値]... [--png 出力.png]\n"
             "           サウンドカードの入力を解析し、同じ行を順に表示 (Ctrl+C で終了)\n"
+            "       dewlark --loudness ファイル... [--json]\n"
+            "           ファイルごとの統合ラウドネス、ラウドネスレンジ、トゥルーピーク、サンプルピーク、長さ (CSV)\n"
             "       dewlark --list-devices\n"
             "           出力 (out:) と入力 (in:) のデバイス一覧\n"
             "       dewlark --help | --version\n"
@@ -80,7 +90,8 @@ void PrintUsage(std::FILE* out) {
             "  --out フォルダ     ファイルごとの行を フォルダ/名前.csv に書く\n"
             "  --files-from 一覧  1 行に 1 つのファイル (- は標準入力)\n"
             "  --quiet            進み具合を表示しない\n"
-            "  --no-header        見出し行を書かない (複数の実行の出力をつなぐため)\n",
+            "  --no-header        見出し行を書かない (複数の実行の出力をつなぐため)\n"
+            "  --json             --loudness の結果を JSON で表示\n",
             out);
         PrintReference(out);
         return;
@@ -105,6 +116,8 @@ void PrintUsage(std::FILE* out) {
         "           led by a file column and ended by an error column; the exit status is 1 when any failed\n"
         "       dewlark --monitor [--seconds S] [--device NAME] [--set KEY=VALUE]... [--png OUT.png]\n"
         "           the same rows from the sound card's input as they come (Ctrl+C ends)\n"
+        "       dewlark --loudness FILE... [--json]\n"
+        "           per file the integrated loudness, loudness range, true and sample peak and duration (CSV)\n"
         "       dewlark --list-devices\n"
         "           the output (out:) and input (in:) devices\n"
         "       dewlark --help | --version\n"
@@ -120,7 +133,8 @@ void PrintUsage(std::FILE* out) {
         "  --out DIR         each file's rows into DIR/NAME.csv (or .jsonl); standard output keeps the summary\n"
         "  --files-from LIST files and folders one a line; - reads standard input\n"
         "  --quiet           no progress on standard error (shown only on a terminal anyway)\n"
-        "  --no-header       no header line, for joining the output of several runs\n",
+        "  --no-header       no header line, for joining the output of several runs\n"
+        "  --json            --loudness prints a JSON array instead of CSV\n",
         out);
     PrintReference(out);
 }

@@ -4,6 +4,7 @@
 #include <new>
 #include <vector>
 
+#include "analysis/meter_strip.h"
 #include "analysis/pitch.h"
 #include "audio/conversion.h"
 #include "audio/played_sound.h"
@@ -89,6 +90,7 @@ uint32_t InitialLevelScanStride(uint32_t rate, int channels, int buffer_count) {
 void BeginRun() {
     ResetPitchHistory();
     ResetSpectrogram();
+    ResetMeterStrip();
     DeviceLost = false;
 }
 

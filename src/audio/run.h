@@ -13,8 +13,8 @@ namespace dl {
 // Tells the window (RunObserver) how the run goes.
 void ReportRunEvent(RunEvent event);
 
-// The first phase of every start: the pitch history, the spectrogram and the last run's device
-// loss are forgotten.
+// The first phase of every start: the pitch history, the spectrogram, the meter strip's meters and
+// the last run's device loss are forgotten.
 void BeginRun();
 // Buffer sizes for the format record; BufferCount is already chosen.
 void ComputeBufferSizes(const std::vector<uint8_t>& record);

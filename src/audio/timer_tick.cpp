@@ -163,7 +163,8 @@ void TimerTick(Dc& dc, uint32_t now) {
     uint8_t* const own = SampleBuffers[kMemoryBlockSlot];
     SampleBuffers[kMemoryBlockSlot] = SampleBuffers[kMemorySoundSlot] + offset;
     const uint32_t obps = SourceInfo.output_bytes_per_second;
-    if (m > 0) AnalyseTickBlock(dc, kMemoryBlockSlot, uint32_t(m), obps ? double(offset) / obps : 0.0);
+    if (m > 0) AnalyseTickBlock(dc, kMemoryBlockSlot, uint32_t(m), obps ? double(offset) / obps : 0.0,
+                                uint64_t(offset));
     SampleBuffers[kMemoryBlockSlot] = own;
     TuneLevelStride(now);
     LastAnalysedEnd = int32_t(offset + m);
@@ -181,8 +182,8 @@ void RunTimerTick(uint32_t now) {
     RunTimerTick(wdc.dc(), now);
 }
 
-const BlockAnalysis& AnalyseTickBlock(Dc& dc, int slot, uint32_t byte_count, double seconds) {
-    const BlockAnalysis& a = AnalyseBlock(dc, slot, byte_count);
+const BlockAnalysis& AnalyseTickBlock(Dc& dc, int slot, uint32_t byte_count, double seconds, uint64_t offset) {
+    const BlockAnalysis& a = AnalyseBlock(dc, slot, byte_count, offset);
     // The scan keeps to its own limits: the next stride is tuned from the one it used.
     if (a.level_stride) LevelScanStride = a.level_stride;
     if (AnalysisObserver) AnalysisObserver(seconds, a);

@@ -3,6 +3,7 @@
 #include "display/frame.h"
 #include "display/graph_area.h"
 #include "display/level_meter.h"
+#include "display/meter_strip.h"
 #include "display/peak_labels.h"
 #include "display/readouts.h"
 #include "display/spectrum_graphs.h"
@@ -71,6 +72,7 @@ void DrawBlockAnalysis(Dc& dc, const BlockAnalysis& a) {
         const MeterReading& m = a.meters[size_t(i)];
         DrawLevels(dc, m.level, m.top, m.height, m.unit);
     }
+    if (a.strip.bars) DrawMeterStrip(dc, a.strip);
     if (a.spectrum) DrawSpectrumPart(dc, a);
 }
 

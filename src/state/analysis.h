@@ -4,6 +4,7 @@
 // Read by: display, audio, app
 #include <array>
 #include <cstdint>
+#include <limits>
 #include <memory>
 #include <string>
 #include <vector>
@@ -93,6 +94,30 @@ struct PeakLabel {
     LevelFigure level;
 };
 
+// What the meter strip shows after a block. Per channel: the bar (the reading of the chosen
+// ballistics over the block) and its held mark, the largest sample since the start or a reset, and
+// the RMS of the last 300 ms, in dB of full scale (RMS as a sine reads it: at its peak level).
+inline constexpr double kSilentDb = -std::numeric_limits<double>::infinity();
+struct ChannelMeterReading {
+    double bar = kSilentDb, held = kSilentDb, peak = kSilentDb, rms = kSilentDb;
+};
+// The loudness since the start or a reset: LUFS, LU, dBTP; the momentary and short-term values
+// once their 400 ms and 3 s of sound have been measured.
+struct LoudnessReading {
+    bool measured = false;
+    bool momentary_ready = false, short_term_ready = false;
+    double momentary = kSilentDb, short_term = kSilentDb, integrated = kSilentDb;
+    double range = 0;
+    double true_peak = kSilentDb;
+    double seconds = 0;
+};
+struct MeterStripReading {
+    bool bars = false;
+    int channels = 0;
+    std::array<ChannelMeterReading, 2> channel{};
+    LoudnessReading loudness;
+};
+
 // What the analysis of one block yields: the display draws it and batch mode prints it.
 struct BlockAnalysis {
     // A source that is neither PCM nor converted: no meter, no spectrum.
@@ -133,6 +158,8 @@ struct BlockAnalysis {
     // The stride the level scan read the block with (0: the block was not scanned); the run tunes
     // the next one from it.
     uint32_t level_stride = 0;
+    // The meter strip's readings (when it or the batch rows' loudness columns want them).
+    MeterStripReading strip;
 
     void clear() {
         level_unavailable = spectrum = peak_shown = peak_list = a4_shown = f0_voiced = precise = false;
@@ -142,6 +169,7 @@ struct BlockAnalysis {
         n = 0;
         levels = nullptr;
         labels.clear();
+        strip = MeterStripReading{};
     }
 };
 // The latest block's analysis, reused between ticks.

@@ -58,6 +58,9 @@ struct HooksRecord {
     // Whether the voice may move the desktop's pointer. Only the window's run turns it on: a batch
     // run's desktop is not its own to steer.
     bool VoicePointerSteers = false;
+    // A loudness run (--loudness): the blocks are metered for the loudness of the whole sound and
+    // nothing else is analysed.
+    bool LoudnessScan = false;
 };
 inline HooksRecord Hooks;
 
@@ -72,5 +75,6 @@ inline auto& ShiftHeldAtStart = Hooks.ShiftHeldAtStart;
 inline auto& OpenTestWaveIn = Hooks.OpenTestWaveIn;
 inline auto& FftNoMemoryReport = Hooks.FftNoMemoryReport;
 inline auto& VoicePointerSteers = Hooks.VoicePointerSteers;
+inline auto& LoudnessScan = Hooks.LoudnessScan;
 
 }  // namespace dl

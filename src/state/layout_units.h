@@ -19,8 +19,14 @@ inline auto& CellHeight = LayoutUnits.CellHeight;
 inline auto& GraphWidth = LayoutUnits.GraphWidth;
 inline auto& WindowWidth = LayoutUnits.WindowWidth;
 
-// Client-area height of the main window.
-inline int client_height() { return 16 * CellHeight + 260; }
+// The meter strip under everything else (level_meter 1: two bar rows and the scale; 2: also the
+// loudness bar and its figures), in pixels; 0 without it.
+int MeterStripHeight();
+
+// Client-area height of the main window: the strip, when there is one, below the rest.
+inline int client_height() { return 16 * CellHeight + 260 + MeterStripHeight(); }
+// Where the meter strip begins.
+inline int MeterStripTop() { return 16 * CellHeight + 260; }
 
 // Sets CellWidth/CellHeight from the stock fixed font's metrics.
 void measure_layout_units();

@@ -3,6 +3,7 @@
 #include "state/analysis.h"
 #include "state/hooks.h"
 #include "state/layout_units.h"
+#include "state/meters.h"
 #include "state/run.h"
 #include "state/settings.h"
 #include "state/shell.h"
@@ -66,6 +67,7 @@ void ResetProcessState() {
     renew(FundamentalTrack);
     renew(WindowTable);
     renew(TickAnalysis);
+    renew(LevelMeters);
 }
 
 }  // namespace dl

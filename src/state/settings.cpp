@@ -134,6 +134,9 @@ const Key kKeys[] = {
     {"precise_peaks", &SettingsRecord::precise_peaks, or_else(0, 1, 0), "1"},
     {"reference_a4", &SettingsRecord::reference_a4, or_else(4000, 4800, 4400)},
     {"tuner", &SettingsRecord::tuner, or_else(0, 1, 0), "1"},
+    {"level_meter", &SettingsRecord::level_meter, or_else(0, 2, 0)},
+    {"meter_ballistics", &SettingsRecord::meter_ballistics, or_else(0, 4, 0)},
+    {"loudness_target", &SettingsRecord::loudness_target, or_else(-600, -50, -230)},
     {"LatencyOffset", &SettingsRecord::LatencyOffset, clamp(0, 1000)},
 };
 

@@ -57,9 +57,16 @@ struct SettingsRecord {
     int precise_peaks = 0;
     int reference_a4 = 4400;
     int tuner = 0;
+    // The level meter: 0 the peak meter alone; 1 also the meter strip under the graph, bars on a dB
+    // scale with each channel's peak and RMS figures; 2 the strip with the loudness as well. How the
+    // strip's bars move (state/meters.h: sample peak, RMS, the two PPMs, VU). The loudness target, in
+    // tenths of LUFS. A file from before these keys, and a fresh start, keep the peak meter alone.
+    int level_meter = 0;
+    int meter_ballistics = 0;
+    int loudness_target = -230;
     // What the sound takes to reach the listener beyond what the sound system reports (a Bluetooth
     // headset, an HDMI receiver), in ms, 0..1000: playback analyses the block heard that much later.
-    // Written after the tuner; without it (and at a fresh start) 0.
+    // Written after the loudness target; without it (and at a fresh start) 0.
     int LatencyOffset = 0;
 
     // Options of the current run only.

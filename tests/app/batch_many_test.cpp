@@ -107,7 +107,8 @@ TEST(BatchMany, TwoWorkersGiveEachFileItsSingleRunRowsAndABrokenFileFailsAlone) 
     const std::string out_dir = dl_test::temp_dir() + "/rows";
     const dl_test::ProgramRun many = dl_test::run_program("--analyse " + lib.dir + " --jobs 2");
     EXPECT_EQ(many.status, 1) << "a failed file makes the run fail";
-    EXPECT_EQ(lines_of(many.out).at(0), "file,time,peak_hz,level,a4,labels,f0_hz,f0_note,f0_cents,f0_confidence,error");
+    EXPECT_EQ(lines_of(many.out).at(0),
+              "file,time,peak_hz,level,a4,labels,f0_hz,f0_note,f0_cents,f0_confidence,lufs_m,lufs_s,error");
     const dl_test::ProgramRun to_files =
         dl_test::run_program("--analyse " + lib.dir + " --jobs 2 --quiet --out " + out_dir);
     EXPECT_EQ(to_files.status, 1);
@@ -128,15 +129,15 @@ TEST(BatchMany, TwoWorkersGiveEachFileItsSingleRunRowsAndABrokenFileFailsAlone) 
         EXPECT_EQ(rows.count(file) ? rows.at(file) : "", single) << file;
         const std::string name = file.substr(file.rfind('/') + 1);
         EXPECT_EQ(dl_test::read_file(out_dir + "/" + name + ".csv"),
-                  "time,peak_hz,level,a4,labels,f0_hz,f0_note,f0_cents,f0_confidence\n" + single)
+                  "time,peak_hz,level,a4,labels,f0_hz,f0_note,f0_cents,f0_confidence,lufs_m,lufs_s\n" + single)
             << file;
     }
     bool error_row = false;
     for (const std::string& line : lines_of(many.out))
         if (line.rfind(lib.broken + ",", 0) == 0) {
             const std::vector<std::string> f = split(line);
-            ASSERT_EQ(f.size(), 11u) << line;
-            EXPECT_FALSE(f[10].empty()) << "the error column says why";
+            ASSERT_EQ(f.size(), 13u) << line;
+            EXPECT_FALSE(f[12].empty()) << "the error column says why";
             error_row = true;
         }
     EXPECT_TRUE(error_row);
@@ -186,6 +187,8 @@ TEST(BatchMany, TheSummaryReadsTonesAndChordsToTheirKnownAnswers) {
     EXPECT_EQ(text_field(header, flat, "format"), "wav");
     EXPECT_NEAR(field(header, flat, "sample_peak_dbfs"), -6.02, 0.02);
     EXPECT_NEAR(field(header, flat, "rms_dbfs"), -9.03, 0.02);  // a sine's power is half its peak's
+    // Loudness: -0.691 dB plus the power, where the weighting leaves a low sine as it is.
+    EXPECT_NEAR(field(header, flat, "lufs"), -0.691 - 9.03, 0.2);
     EXPECT_EQ(text_field(header, flat, "notes"), "A3 100.0%");
     EXPECT_TRUE(text_field(header, flat, "error").empty());
 
@@ -224,7 +227,7 @@ TEST(BatchMany, JsonLinesNameEveryField) {
     EXPECT_EQ(summary.status, 1);
     const std::vector<std::string> s = lines_of(summary.out);
     ASSERT_EQ(s.size(), 2u) << summary.out;
-    EXPECT_NE(s[0].find("\"lufs\":null,\"error\":null}"), std::string::npos) << s[0];
+    EXPECT_NE(s[0].find("\"lufs\":-9.7,\"error\":null}"), std::string::npos) << s[0];
     EXPECT_NE(s[1].find("\"seconds\":null"), std::string::npos) << s[1];
     EXPECT_EQ(s[1].find("\"error\":null"), std::string::npos) << s[1];
 }

@@ -50,13 +50,14 @@ TEST_F(SettingsTest, NoFileGivesDefaultsAndSavingWritesAllKeysInOrder) {
     std::vector<std::string> keys;
     while (std::getline(in, line))
         if (auto eq = line.find('='); eq != std::string::npos) keys.push_back(line.substr(0, eq));
-    ASSERT_EQ(keys.size(), 39u);
+    ASSERT_EQ(keys.size(), 42u);
     const std::vector<std::string> order = {
         "sex",      "use_onmei", "use_complex", "freqnum",  "withlevel",  "adjust16", "adjust8", "graph", "katamuki",
         "monochrome", "PeakHold", "deltatime",  "OnMem",    "MemSize",    "dialog3d", "bits",    "channel", "freq",
         "display",  "chartdot",  "fftparam",    "UseMemDC", "ColorScale", "futosa",   "wavmode", "mado",
         "InputDevice", "OutputDevice", "Recent1", "Recent2", "Recent3", "Recent4", "Recent5", "OpenFolder",
-        "VoicePointer", "precise_peaks", "reference_a4", "tuner", "LatencyOffset"};
+        "VoicePointer", "precise_peaks", "reference_a4", "tuner", "level_meter", "meter_ballistics",
+        "loudness_target", "LatencyOffset"};
     EXPECT_EQ(keys, order);
     const std::string text = dl_test::read_file(ini());
     EXPECT_NE(text.find("deltatime=2048\n"), std::string::npos);
@@ -193,6 +194,34 @@ TEST_F(SettingsTest, PeakMethodTuningAndTunerResolveByWhetherAFileExists) {
     dl::load_settings();
     EXPECT_EQ(Settings.reference_a4, 4430);
     EXPECT_EQ(Settings.precise_peaks, 1);
+}
+
+// The meter keys: without them (an old file, or none) the peak meter stands alone, as before; values
+// out of range fall back to that too, and a target outside -60..-5 LUFS to -23.
+TEST_F(SettingsTest, MeterKeysKeepThePeakMeterUnlessChosen) {
+    for (const char* file : std::initializer_list<const char*>{"", "tuner=1\n", nullptr}) {
+        if (file) write_ini(file);
+        else std::remove(ini().c_str());
+        dl::load_settings();
+        EXPECT_EQ(Settings.level_meter, 0);
+        EXPECT_EQ(Settings.meter_ballistics, 0);
+        EXPECT_EQ(Settings.loudness_target, -230);
+    }
+    write_ini("level_meter=2\nmeter_ballistics=3\nloudness_target=-140\n");
+    dl::load_settings();
+    EXPECT_EQ(Settings.level_meter, 2);
+    EXPECT_EQ(Settings.meter_ballistics, 3);
+    EXPECT_EQ(Settings.loudness_target, -140);
+    write_ini("level_meter=3\nmeter_ballistics=-1\nloudness_target=-5\n");
+    std::vector<std::string> notes;
+    dl::load_settings(&notes);
+    EXPECT_EQ(Settings.level_meter, 0);
+    EXPECT_EQ(Settings.meter_ballistics, 0);
+    EXPECT_EQ(Settings.loudness_target, -230);
+    EXPECT_EQ(notes.size(), 3u);
+    write_ini("loudness_target=-600\n");
+    dl::load_settings();
+    EXPECT_EQ(Settings.loudness_target, -600);
 }
 
 // One rule for what an input device records, used by the start-up fit and by the record-port dialog:
