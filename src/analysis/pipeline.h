@@ -19,8 +19,9 @@ LevelFigure PowerLevel(double power);
 // into `out`, the level scan reading every LevelScanStride-th sample at most (and no fewer than a
 // few hundred a block: `out.level_stride`); the pointer is steered and the A4 history kept on the way.
 void MeasureBlock(int slot, uint32_t byte_count, BlockAnalysis& out);
-// The tick's analysis: measures the block into TickAnalysis and draws it.
-const BlockAnalysis& AnalyseBlock(Dc& dc, int slot, uint32_t byte_count);
+// The tick's analysis: measures the block that starts `seconds` into the sound into TickAnalysis
+// and draws it.
+const BlockAnalysis& AnalyseBlock(Dc& dc, int slot, uint32_t byte_count, double seconds);
 
 // Autocorrelation of the first t samples of SampleBuffers[slot] for lags 0..n-1, computed in a
 // transform of z points (z >= t + n). Fills a[0..n) (a[0] taken as 1 when it is 0) and returns

@@ -180,7 +180,7 @@ void RunTimerTick(uint32_t now) {
 }
 
 const BlockAnalysis& AnalyseTickBlock(Dc& dc, int slot, uint32_t byte_count, double seconds) {
-    const BlockAnalysis& a = AnalyseBlock(dc, slot, byte_count);
+    const BlockAnalysis& a = AnalyseBlock(dc, slot, byte_count, seconds);
     // The scan keeps to its own limits: the next stride is tuned from the one it used.
     if (a.level_stride) LevelScanStride = a.level_stride;
     if (AnalysisObserver) AnalysisObserver(seconds, a);

@@ -133,6 +133,7 @@ const Key kKeys[] = {
     {"precise_peaks", &SettingsRecord::precise_peaks, or_else(0, 1, 0), "1"},
     {"reference_a4", &SettingsRecord::reference_a4, or_else(4000, 4800, 4400)},
     {"tuner", &SettingsRecord::tuner, or_else(0, 1, 0), "1"},
+    {"spectrogram_span", &SettingsRecord::spectrogram_span, or_else(1, 3600, 10)},
 };
 
 // dialog3d exists only where dialogs can be three-dimensional.

@@ -57,6 +57,8 @@ struct SettingsRecord {
     int precise_peaks = 0;
     int reference_a4 = 4400;
     int tuner = 0;
+    // Seconds across the spectrogram's width. Written after the tuner.
+    int spectrogram_span = 10;
 
     // Options of the current run only.
     bool Decibel = true;
