@@ -64,6 +64,8 @@ struct SettingsRecord {
     int level_meter = 0;
     int meter_ballistics = 0;
     int loudness_target = -230;
+    // Seconds across the spectrogram's width.
+    int spectrogram_span = 10;
 
     // Options of the current run only.
     bool Decibel = true;
