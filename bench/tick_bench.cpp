@@ -98,7 +98,11 @@ void run_tick() {
                         dl::Settings.display = view;
                         dl::Settings.graph = graph;
                         dl::ResetPitchHistory();
-                        auto tick = [&] { dl::AnalyseBlock(dc, 0, uint32_t(block.size())); };
+                        double at = 0;
+                        auto tick = [&] {
+                            dl::AnalyseBlock(dc, 0, uint32_t(block.size()), at);
+                            at += 0.05;
+                        };
                         for (int i = 0; i < 10; ++i) tick();  // tables, fonts, buffers
                         // About 20 ms per batch.
                         const int reps = size.p >= 16 ? 20 : 200;

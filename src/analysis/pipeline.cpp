@@ -340,8 +340,15 @@ void MeasureBlock(int slot, uint32_t byte_count, BlockAnalysis& out, uint64_t of
     MonoMix.clear();
 }
 
-const BlockAnalysis& AnalyseBlock(Dc& dc, int slot, uint32_t byte_count, uint64_t offset) {
+const BlockAnalysis& AnalyseBlock(Dc& dc, int slot, uint32_t byte_count, double seconds, uint64_t offset) {
     MeasureBlock(slot, byte_count, TickAnalysis, offset);
+    TickAnalysis.seconds = seconds;
+    // The spectrum hears the block's first transform length of sound: its middle is the time shown.
+    const uint32_t bps = SourceInfo.output_bytes_per_second;
+    const int layout = SourceInfo.ChannelLayout;
+    const uint64_t frame_bytes = uint64_t((layout & 2) ? 2 : 1) * ((layout & 1) ? 2 : 1);
+    const uint64_t heard = std::min<uint64_t>(byte_count, frame_bytes << std::clamp(Settings.fftparam, 8, 16));
+    TickAnalysis.spectrum_seconds = seconds + (bps ? 0.5 * double(heard) / bps : 0.0);
     if (DrawAnalysedBlocks) {
         HideHoverReadout(dc);
         DrawBlockAnalysis(dc, TickAnalysis);

@@ -12,6 +12,7 @@
 #include "audio/source.h"
 #include "audio/timer_tick.h"
 #include "display/source_panel.h"
+#include "display/spectrogram.h"
 #include "platform/wave_format.h"
 #include "state/analysis.h"
 #include "state/hooks.h"
@@ -40,6 +41,10 @@ int AnalyseFile(const BatchOptions& options, const std::string& path,
     FileName = path;
     SourceState = {SourceMode::File, false};
     if (OpenSource() != Result::Done) return 1;
+    // A picture of the spectrogram shows the whole sound, unless the span was asked for.
+    const bool span_asked = std::any_of(options.sets.begin(), options.sets.end(),
+                                        [](const auto& kv) { return kv.first == "spectrogram_span"; });
+    if (!options.png.empty() && !span_asked && SourceSeconds() > 0) SpanSpectrogramOverWholeSound(SourceSeconds());
     run.Paint();
 
     // The rows are handed on once the file has been analysed to its end.

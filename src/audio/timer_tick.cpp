@@ -183,7 +183,7 @@ void RunTimerTick(uint32_t now) {
 }
 
 const BlockAnalysis& AnalyseTickBlock(Dc& dc, int slot, uint32_t byte_count, double seconds, uint64_t offset) {
-    const BlockAnalysis& a = AnalyseBlock(dc, slot, byte_count, offset);
+    const BlockAnalysis& a = AnalyseBlock(dc, slot, byte_count, seconds, offset);
     // The scan keeps to its own limits: the next stride is tuned from the one it used.
     if (a.level_stride) LevelScanStride = a.level_stride;
     if (AnalysisObserver) AnalysisObserver(seconds, a);

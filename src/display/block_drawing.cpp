@@ -39,7 +39,7 @@ void DrawSpectrumPart(Dc& dc, const BlockAnalysis& a) {
     // The tuner stands on the graph and the peak labels over it: none is lost under it.
     HideTunerReadout(target);
     if (a.peak_shown) DrawPeakReadout(dc, a);
-    DrawViewGraph(target, a.n, a.levels);
+    DrawViewGraph(target, a.n, a.levels, a.spectrum_seconds);
     ShowTunerReadout(target, a);
     if (a.peak_list) DrawPeakList(target, a);
     if (a.a4_shown) DrawA4Readout(a);

@@ -1,6 +1,8 @@
 #include "display/spectrogram_scale.h"
 
+#include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstdint>
 
 #include "display/graph_area.h"
@@ -42,6 +44,16 @@ void DrawSpectrogramScale(Dc& dc, int khz, int bins) {
     const int band = FrequencyAxisTop();
     dc.text_out(W + 2 * X, band, "Hz");
     dc.text_out(left, band, "dB");
+
+    // The time axis: each label centred on its time, kept inside the graph's width.
+    int free_x = 0;
+    for (const SpectrogramTimeLabel& l : SpectrogramTimeLabels(W)) {
+        const int len = int(l.text.size()) * X;
+        const int x = std::clamp(X + int(std::lround(l.x)) - len / 2, 0, X + W - len);
+        if (x < free_x && !l.text.empty()) continue;
+        dc.text_out(x, band, l.text);
+        free_x = x + len + X;
+    }
     dc.select_font(old_font);
 }
 

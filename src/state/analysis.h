@@ -125,6 +125,11 @@ struct BlockAnalysis {
     int meter_count = 0;
     std::array<MeterReading, 2> meters{};
 
+    // Where the block starts in the sound, and the time its spectrum stands for (the middle of the
+    // sound its transform hears), in seconds.
+    double seconds = 0;
+    double spectrum_seconds = 0;
+
     // The spectrum: display levels of lines 0..n/2-1 (DisplayLevels), shown in the current view.
     bool spectrum = false;
     int n = 0;

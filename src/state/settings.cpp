@@ -137,6 +137,7 @@ const Key kKeys[] = {
     {"level_meter", &SettingsRecord::level_meter, or_else(0, 2, 0)},
     {"meter_ballistics", &SettingsRecord::meter_ballistics, or_else(0, 4, 0)},
     {"loudness_target", &SettingsRecord::loudness_target, or_else(-600, -50, -230)},
+    {"spectrogram_span", &SettingsRecord::spectrogram_span, or_else(1, 3600, 10)},
     {"LatencyOffset", &SettingsRecord::LatencyOffset, clamp(0, 1000)},
 };
 

@@ -64,9 +64,11 @@ struct SettingsRecord {
     int level_meter = 0;
     int meter_ballistics = 0;
     int loudness_target = -230;
+    // Seconds across the spectrogram's width.
+    int spectrogram_span = 10;
     // What the sound takes to reach the listener beyond what the sound system reports (a Bluetooth
     // headset, an HDMI receiver), in ms, 0..1000: playback analyses the block heard that much later.
-    // Written after the loudness target; without it (and at a fresh start) 0.
+    // Written after the spectrogram span; without it (and at a fresh start) 0.
     int LatencyOffset = 0;
 
     // Options of the current run only.

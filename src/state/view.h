@@ -51,9 +51,10 @@ struct LabelFontRecord {
 };
 inline LabelFontRecord LabelFont;
 
-// The spectrogram's history: one column of colour indices per analysed block, oldest overwritten
-// first, for a graph of `columns` pixels. What the graph area shows is the newest `filled` columns
-// against its right edge.
+// The spectrogram's history: one column of colour indices per time slice of the sound (the width
+// spans a chosen number of seconds), oldest overwritten first, for a graph of `columns` pixels. What
+// the graph area shows is the newest `filled` columns against its right edge, or, for a picture of
+// a whole sound, each column at its time from the left edge.
 inline constexpr int kSpectrogramRows = 256;
 struct SpectrogramRecord {
     int columns = 0;
@@ -68,6 +69,12 @@ struct SpectrogramRecord {
         int left, top, right, bottom;
     };
     std::vector<Box> labels;
+    // Seconds the width spans when a run chooses it (the whole sound of a picture); 0: the span
+    // setting. With `from_start` the left edge is the sound's start rather than the right edge now.
+    double span = 0;
+    bool from_start = false;
+    int64_t newest_slice = -1;  // time slice (seconds over a column's length) of the newest column
+    double newest_seconds = -1;  // the time the newest block stood for
 };
 inline SpectrogramRecord Spectrogram;
 

@@ -70,7 +70,7 @@ protected:
             std::vector<int> s(pcm.begin() + t * 8192, pcm.begin() + (t + 1) * 8192);
             block_ = pcm16(s);
             dl::SampleBuffers[0] = block_.data();
-            dl::AnalyseBlock(dc, 0, uint32_t(block_.size()));
+            dl::AnalyseBlock(dc, 0, uint32_t(block_.size()), t * 8192 / 44100.0);
         }
         dl::SampleBuffers[0] = nullptr;
         if (const char* dir = std::getenv("DEWLARK_PICTURES"); dir && *dir) {
