@@ -5,6 +5,7 @@
 #include "analysis/hover_readout.h"
 #include "app/help_page.h"
 #include "app/meter_menu.h"
+#include "app/spectrogram_menu.h"
 #include "app/open_file.h"
 #include "app/save_picture.h"
 #include "audio/devices.h"
@@ -437,6 +438,7 @@ void MainWindowProc::on_wave_in_data(int header) { RecordTick(header); }
 std::vector<SubmenuEntry> MainWindowProc::on_submenu_show(int id) {
     if (id == kCmdRecentFiles) return RecentFilesMenu();
     if (IsMeterSubmenu(id)) return MeterSubmenu(id);
+    if (IsSpectrogramSubmenu(id)) return SpectrogramSubmenu(id);
     std::vector<SubmenuEntry> entries;
     if (id != kCmdInputDevice && id != kCmdOutputDevice) return entries;
     const bool capture = id == kCmdInputDevice;
@@ -450,6 +452,7 @@ std::vector<SubmenuEntry> MainWindowProc::on_submenu_show(int id) {
 void MainWindowProc::on_submenu_choice(int id, int index) {
     if (id == kCmdRecentFiles) return OpenRecentFile(index);
     if (IsMeterSubmenu(id)) return ChooseInMeterSubmenu(id, index);
+    if (IsSpectrogramSubmenu(id)) return ChooseInSpectrogramSubmenu(id, index);
     if (id != kCmdInputDevice && id != kCmdOutputDevice) return;
     const bool capture = id == kCmdInputDevice;
     ChooseDevice(capture, menu_devices_[id], index);

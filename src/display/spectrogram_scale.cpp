@@ -4,6 +4,8 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <utility>
+#include <vector>
 
 #include "display/graph_area.h"
 #include "display/spectrogram.h"
@@ -45,14 +47,17 @@ void DrawSpectrogramScale(Dc& dc, int khz, int bins) {
     dc.text_out(W + 2 * X, band, "Hz");
     dc.text_out(left, band, "dB");
 
-    // The time axis: each label centred on its time, kept inside the graph's width.
-    int free_x = 0;
+    // The time axis: each label centred on its time, kept inside the graph's width. The labels come
+    // from "0 s" on, leftwards or rightwards; one that would touch a label already drawn is left out.
+    std::vector<std::pair<int, int>> taken;
     for (const SpectrogramTimeLabel& l : SpectrogramTimeLabels(W)) {
         const int len = int(l.text.size()) * X;
         const int x = std::clamp(X + int(std::lround(l.x)) - len / 2, 0, X + W - len);
-        if (x < free_x && !l.text.empty()) continue;
+        const bool touches = std::any_of(taken.begin(), taken.end(),
+                                         [&](const auto& t) { return x < t.second + X && x + len + X > t.first; });
+        if (touches || l.text.empty()) continue;
         dc.text_out(x, band, l.text);
-        free_x = x + len + X;
+        taken.push_back({x, x + len});
     }
     dc.select_font(old_font);
 }

@@ -41,6 +41,8 @@ enum Command : int {
     kCmdLevelMeter = 133,
     kCmdBallistics = 134,
     kCmdLoudnessTarget = 135,
+    // The seconds across the spectrogram's width.
+    kCmdSpectrogramSpan = 136,
 };
 
 // The three push buttons carry the ids of the commands they give.

@@ -1,5 +1,7 @@
 // The spectrogram view's frame, key and history, drawn from display levels.
+#include <algorithm>
 #include <cmath>
+#include <map>
 #include <vector>
 
 #include "display/display_fixture.h"
@@ -188,6 +190,26 @@ TEST_F(Spectrogram, TimeAxisLabelsTheSpanInSeconds) {
     EXPECT_EQ(labels[1].text, "0.5") << "half seconds where a label has room every 80 pixels";
     EXPECT_NEAR(labels[1].x, 512 * 0.5 / 3.2, 1e-9);
     EXPECT_EQ(labels[2].text, "1.0");
+}
+
+TEST_F(Spectrogram, TheWindowsAxisIsLabelledAcrossTheWidth) {
+    // Labels run leftwards from "0 s" at the right edge: every part of the axis carries some.
+    dl::Settings.spectrogram_span = 10;
+    Frame();
+    const int band = dl::FrequencyAxisTop();
+    // The band's own colour is the one most of its pixels have.
+    std::map<uint32_t, int> count;
+    for (int x = X(); x < X() + W(); ++x) ++count[uint32_t(At(x, band + 1).r) << 16 | uint32_t(At(x, band + 1).g) << 8 | At(x, band + 1).b];
+    const uint32_t most = std::max_element(count.begin(), count.end(), [](auto& a, auto& b) { return a.second < b.second; })->first;
+    const Rgb face{uint8_t(most >> 16), uint8_t(most >> 8), uint8_t(most)};
+    auto ink = [&](int x0, int x1) {
+        int n = 0;
+        for (int x = X() + x0; x < X() + x1; ++x)
+            for (int y = band; y < band + dl::CellHeight + 2; ++y) n += At(x, y) != face;
+        return n;
+    };
+    for (int quarter = 0; quarter < 4; ++quarter)
+        EXPECT_GT(ink(quarter * W() / 4, (quarter + 1) * W() / 4), 5) << "quarter " << quarter;
 }
 
 TEST_F(Spectrogram, PictureOfAWholeSoundFillsFromTheLeftEdge) {
