@@ -5,18 +5,24 @@
 #include <cmath>
 #include <new>
 
+#include "platform/true_peak.h"
+
 namespace dl {
 
 namespace {
 
-int library_mode(unsigned parts, bool bounded) {
+bool own_true_peak(uint32_t rate) { return rate < 96000; }
+
+int library_mode(unsigned parts, bool bounded, uint32_t rate) {
     int mode = 0;
     if (parts & kLoudnessMomentary) mode |= EBUR128_MODE_M;
     if (parts & kLoudnessShortTerm) mode |= EBUR128_MODE_S;
     if (parts & kLoudnessIntegrated) mode |= EBUR128_MODE_I;
     if (parts & kLoudnessRange) mode |= EBUR128_MODE_LRA;
-    if (parts & kLoudnessTruePeak) mode |= EBUR128_MODE_TRUE_PEAK;
-    if (parts & kLoudnessSamplePeak) mode |= EBUR128_MODE_SAMPLE_PEAK;
+    // Below 96 kHz the true peak is measured here: the library's oversampler costs more than the
+    // rest of the measurement together.
+    if ((parts & kLoudnessTruePeak) && !own_true_peak(rate)) mode |= EBUR128_MODE_TRUE_PEAK;
+    if (parts & (kLoudnessSamplePeak | kLoudnessTruePeak)) mode |= EBUR128_MODE_SAMPLE_PEAK;
     if (bounded) mode |= EBUR128_MODE_HISTOGRAM;
     return mode == 0 ? EBUR128_MODE_M : mode;
 }
@@ -55,6 +61,7 @@ struct LoudnessMeter::Impl {
     uint32_t rate = 0;
     unsigned parts = 0;
     bool bounded = false;
+    std::unique_ptr<TruePeak> true_peak;  // where the library does not measure it
 };
 
 LoudnessMeter::LoudnessMeter(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
@@ -63,8 +70,9 @@ LoudnessMeter::~LoudnessMeter() = default;
 std::unique_ptr<LoudnessMeter> LoudnessMeter::create(int channels, uint32_t rate, unsigned parts, bool bounded) {
     try {
         auto impl = std::make_unique<Impl>();
-        impl->state = make_state(channels, rate, library_mode(parts, bounded));
+        impl->state = make_state(channels, rate, library_mode(parts, bounded, rate));
         if (!impl->state) return nullptr;
+        if ((parts & kLoudnessTruePeak) && own_true_peak(rate)) impl->true_peak = std::make_unique<TruePeak>(channels);
         impl->channels = channels;
         impl->rate = rate;
         impl->parts = parts;
@@ -78,6 +86,7 @@ std::unique_ptr<LoudnessMeter> LoudnessMeter::create(int channels, uint32_t rate
 bool LoudnessMeter::add(const int16_t* frames, size_t count) {
     if (!impl_->state || count == 0) return impl_->state != nullptr;
     static_assert(sizeof(short) == sizeof(int16_t));
+    if (impl_->true_peak) impl_->true_peak->add(frames, count);
     return ebur128_add_frames_short(impl_->state.get(), reinterpret_cast<const short*>(frames), count) ==
            EBUR128_SUCCESS;
 }
@@ -85,7 +94,8 @@ bool LoudnessMeter::add(const int16_t* frames, size_t count) {
 bool LoudnessMeter::reset() {
     // The library keeps its history until it is made anew.
     impl_->state.reset();
-    impl_->state = make_state(impl_->channels, impl_->rate, library_mode(impl_->parts, impl_->bounded));
+    impl_->state = make_state(impl_->channels, impl_->rate, library_mode(impl_->parts, impl_->bounded, impl_->rate));
+    if (impl_->true_peak) impl_->true_peak->reset();
     return impl_->state != nullptr;
 }
 
@@ -126,6 +136,7 @@ double largest_peak(ebur128_state* s, int channels, Get get) {
 
 double LoudnessMeter::true_peak() const {
     if (!(impl_->parts & kLoudnessTruePeak)) return 0;
+    if (impl_->true_peak) return impl_->true_peak->peak();
     return largest_peak(impl_->state.get(), impl_->channels, ebur128_true_peak);
 }
 
