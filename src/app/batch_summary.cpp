@@ -70,17 +70,15 @@ void SoundMeasure::add(const uint8_t* data, uint32_t bytes) {
     if (!data) return;
     if (loudness) {
         // The meter takes whole 16-bit frames; 8-bit sound is widened for it.
-        const uint32_t frame = uint32_t(loudness->channels()) * (bits == 8 ? 1 : 2);
-        const uint32_t frames = bytes / frame;
+        const size_t channels = size_t(loudness->channels());
+        const size_t frames = bytes / (channels * (bits == 8 ? 1 : 2));
+        loudness_frames.resize(frames * channels);
         if (bits == 8) {
-            std::vector<int16_t> wide(size_t(frames) * size_t(loudness->channels()));
-            for (size_t i = 0; i < wide.size(); ++i) wide[i] = int16_t((int(data[i]) - 128) << 8);
-            if (!loudness->add(wide.data(), frames)) loudness.reset();
+            for (size_t i = 0; i < loudness_frames.size(); ++i) loudness_frames[i] = int16_t((int(data[i]) - 128) << 8);
         } else {
-            std::vector<int16_t> samples16(size_t(frames) * size_t(loudness->channels()));
-            std::memcpy(samples16.data(), data, samples16.size() * 2);
-            if (!loudness->add(samples16.data(), frames)) loudness.reset();
+            std::memcpy(loudness_frames.data(), data, loudness_frames.size() * 2);
         }
+        if (!loudness->add(loudness_frames.data(), frames)) loudness.reset();
     }
     if (bits == 8) {
         for (uint32_t i = 0; i < bytes; ++i) {

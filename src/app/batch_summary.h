@@ -19,6 +19,7 @@ struct SoundMeasure {
     uint64_t samples = 0;
     // The integrated loudness of the same samples, where a meter could be made for their layout.
     std::shared_ptr<LoudnessMeter> loudness;
+    std::vector<int16_t> loudness_frames;  // the meter's 16-bit copy of each buffer, kept for the next
     // Starts the loudness measurement for frames of `channels` at `rate`.
     void measure_loudness(int channels, uint32_t rate);
     // Adds the device's PCM bytes (8-bit unsigned or 16-bit signed, any channels).
