@@ -15,11 +15,12 @@
 #include "platform/dc.h"
 #include "platform/headless_app.h"
 #include "platform/surface.h"
-#include "state/engine.h"
 #include "state/layout_units.h"
+#include "state/run.h"
 #include "state/settings.h"
 #include "state/shell.h"
 #include "state/source.h"
+#include "state/view.h"
 
 namespace {
 

@@ -13,9 +13,9 @@
 #include "bench_registry.h"
 #include "platform/headless_app.h"
 #include "platform/message_box.h"
-#include "state/engine.h"
 #include "state/reset.h"
 #include "state/shell.h"
+#include "state/source.h"
 
 namespace {
 

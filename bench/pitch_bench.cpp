@@ -16,8 +16,8 @@
 #include "analysis/precise_peak.h"
 #include "bench_registry.h"
 #include "state/analysis.h"
-#include "state/engine.h"
 #include "state/reset.h"
+#include "state/run.h"
 #include "state/settings.h"
 #include "state/source.h"
 

@@ -2,7 +2,8 @@
 // largest transform, with the window's pacing, through the driver SDL_AUDIODRIVER names (dummy
 // when unset; run it on a sound server's null sink for a real clock). Prints the seconds of sound
 // played per second of wall time and how often the device waited for the program in the middle
-// of a period (0 in steady state). The dummy driver is no clock: it sleeps the whole milliseconds
+// of a period (0 in steady state; a sound server's own count of its running dry where the program
+// speaks to it directly), in all and in the steady part. The dummy driver is no clock: it sleeps the whole milliseconds
 // of a period, so with periods of a few milliseconds it runs fast; its own pace is printed beside.
 #include <unistd.h>
 
@@ -20,7 +21,7 @@
 #include "platform/audio_system.h"
 #include "platform/ui_post.h"
 #include "platform/wave_out.h"
-#include "state/engine.h"
+#include "state/run.h"
 #include "state/shell.h"
 #include "state/source.h"
 
@@ -60,7 +61,7 @@ void run_realtime_case(int deltatime, int fftparam, int seconds) {
     if (!run.Prepare(options)) return;
     dl::FileName = write_tone_wav(std::string(dir) + "/tone.wav", seconds);
     dl::SourceState = {dl::SourceMode::File, false};
-    if (!dl::OpenSource()) return;
+    if (dl::OpenSource() != dl::Result::Done) return;
     const uint64_t waits = dl::wave_out_waits();
     const double t0 = dl::bench::now_ns();
     dl::StartPlayback();
@@ -68,21 +69,23 @@ void run_realtime_case(int deltatime, int fftparam, int seconds) {
     // and before the drain at the end.
     const double steady_from = 5, steady_to = seconds - 5.0;
     double p0 = -1, w0 = 0, p1 = -1, w1 = 0;
+    uint64_t waits0 = 0, waits1 = 0;
     while (dl::SourceState.running) {
         dl::run_ui_events_for(5);
         const double w = (dl::bench::now_ns() - t0) / 1e9;
         const double played = double(dl::PlaybackProgress) / (44100 * 4);
-        if (p0 < 0 && w >= steady_from) p0 = played, w0 = w;
-        if (p1 < 0 && w >= steady_to) p1 = played, w1 = w;
+        if (p0 < 0 && w >= steady_from) p0 = played, w0 = w, waits0 = dl::wave_out_waits();
+        if (p1 < 0 && w >= steady_to) p1 = played, w1 = w, waits1 = dl::wave_out_waits();
     }
     const double wall = (dl::bench::now_ns() - t0) / 1e9;
     const double steady = p1 > p0 && p0 >= 0 ? (p1 - p0) / (w1 - w0) : 0;
     const int period = dl::wave_out_period_frames();
     const std::string driver = dl::wave_out_driver();
     std::printf("realtime deltatime=%d fftparam=%d sound=%ds wall=%.3fs ratio=%.4f steady=%.4f device_waits=%llu "
-                "driver=%s period=%d",
+                "(steady %llu) driver=%s period=%d",
                 deltatime, fftparam, seconds, wall, seconds / wall, steady,
-                static_cast<unsigned long long>(dl::wave_out_waits() - waits), driver.c_str(), period);
+                static_cast<unsigned long long>(dl::wave_out_waits() - waits),
+                static_cast<unsigned long long>(waits1 - waits0), driver.c_str(), period);
     if (driver == "dummy" && period > 0) {
         const double ms = period * 1000.0 / 44100;
         std::printf(" (the driver's own pace %.4f)", ms / std::max(1.0, std::floor(ms)));

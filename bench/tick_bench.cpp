@@ -21,8 +21,8 @@
 #include "platform/headless_app.h"
 #include "platform/surface.h"
 #include "state/analysis.h"
-#include "state/engine.h"
 #include "state/layout_units.h"
+#include "state/run.h"
 #include "state/settings.h"
 #include "state/source.h"
 #include "state/window_dc.h"
@@ -98,7 +98,11 @@ void run_tick() {
                         dl::Settings.display = view;
                         dl::Settings.graph = graph;
                         dl::ResetPitchHistory();
-                        auto tick = [&] { dl::AnalyseBlock(dc, 0, uint32_t(block.size())); };
+                        double at = 0;
+                        auto tick = [&] {
+                            dl::AnalyseBlock(dc, 0, uint32_t(block.size()), at);
+                            at += 0.05;
+                        };
                         for (int i = 0; i < 10; ++i) tick();  // tables, fonts, buffers
                         // About 20 ms per batch.
                         const int reps = size.p >= 16 ? 20 : 200;
@@ -121,8 +125,8 @@ void run_tick() {
     }
 }
 
-// The measuring controls' cost: the log view's tick with every control off, and with exponential
-// averaging, both holds and left and right traces on.
+// The measuring controls' cost: the log view's tick with every control off, with exponential
+// averaging and both holds on the mix, and with left and right traces as well.
 void run_measure() {
     dl::ensure_headless_application();
     dl::Settings = dl::SettingsRecord{};
@@ -147,11 +151,13 @@ void run_measure() {
         std::vector<uint8_t> block = stereo_block(n);
         dl::BlockBytes = uint32_t(block.size());
         dl::SampleBuffers[0] = block.data();
-        for (const bool on : {false, true}) {
+        // Everything off; averaging and both holds on the mix; and with left and right traces too.
+        const char* names[] = {"off", "mix", "l+r"};
+        for (int on = 0; on < 3; ++on) {
             dl::Settings.averaging = on ? 1 : 0;
-            dl::Settings.max_hold = dl::Settings.min_hold = on;
-            dl::Settings.traces = on ? 1 : 0;
-            auto tick = [&] { dl::AnalyseBlock(dc, 0, uint32_t(block.size())); };
+            dl::Settings.max_hold = dl::Settings.min_hold = on != 0;
+            dl::Settings.traces = on == 2 ? 1 : 0;
+            auto tick = [&] { dl::AnalyseBlock(dc, 0, uint32_t(block.size()), 0.0); };
             for (int i = 0; i < 10; ++i) tick();
             const int reps = p >= 16 ? 20 : 200;
             std::vector<double> rates;
@@ -160,7 +166,7 @@ void run_measure() {
                 for (int r = 0; r < reps; ++r) tick();
                 rates.push_back(reps * 1e9 / (cpu_ns() - t0));
             }
-            std::printf("measure %s N=%d W=%d ticks_per_s=%.0f\n", on ? "on " : "off", n, width, median(rates));
+            std::printf("measure %s N=%d W=%d ticks_per_s=%.0f\n", names[on], n, width, median(rates));
             std::fflush(stdout);
         }
         dl::SampleBuffers[0] = nullptr;

@@ -14,7 +14,6 @@
 #include "app/batch_run.h"
 #include "audio/source.h"
 #include "platform/message_box.h"
-#include "state/engine.h"
 #include "state/shell.h"
 #include "state/source.h"
 
@@ -64,7 +63,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (run.Prepare(options)) {
             dl::FileName = g_path;
             dl::SourceState = {dl::SourceMode::File, false};
-            if (dl::OpenSource()) dl::AnalyseOpenSource([](double, const dl::BlockAnalysis&) {}, kMostBuffers);
+            if (dl::OpenSource() == dl::Result::Done) dl::AnalyseOpenSource([](double, const dl::BlockAnalysis&) {}, kMostBuffers);
         }
     }
     return 0;

@@ -9,7 +9,6 @@
 #include "audio/source.h"
 #include "platform/headless_app.h"
 #include "platform/message_box.h"
-#include "state/engine.h"
 #include "state/shell.h"
 #include "state/source.h"
 
@@ -45,7 +44,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     dl::FileName = g_path;
     dl::SourceState.mode = dl::SourceMode::File;
-    if (dl::OpenSource()) {
+    if (dl::OpenSource() == dl::Result::Done) {
         // What playback would read first: the data as far as it goes.
         uint8_t buf[4096];
         uint32_t left = dl::SourceInfo.DataRemaining;

@@ -18,7 +18,6 @@
 #include "platform/headless_app.h"
 #include "platform/message_box.h"
 #include "platform/wave_format.h"
-#include "state/engine.h"
 #include "state/shell.h"
 #include "state/source.h"
 
@@ -49,7 +48,7 @@ inline void run(const uint8_t* data, size_t size, bool (*wanted)(uint16_t tag)) 
 
     dl::FileName = path();
     dl::SourceState.mode = dl::SourceMode::File;
-    if (dl::OpenSource() && wanted(dl::SourceInfo.format_tag)) {
+    if (dl::OpenSource() == dl::Result::Done && wanted(dl::SourceInfo.format_tag)) {
         std::unique_ptr<dl::Converter> c;
         if (dl::Converter::open(dl::SourceFormat, c) == dl::kConvertOk) {
             std::vector<uint8_t> src(70000), dst(1 << 16);

@@ -7,7 +7,13 @@
 #   decoders' and X11's headers belong to the platform layer, and so do the platform headers that
 #   include them (such as platform/main_window_qt.h);
 # - the tests of an area use the layers up to it; bench/ and fuzz/ drive the whole core, through the
-#   same headers as main.cpp (bench/ also measures against FFTW).
+#   same headers as main.cpp (bench/ also measures against FFTW);
+# - the process-wide records (the variables of src/state/*.h) are written only by the layers their
+#   header names ("// Written by: audio", for the header or for one record), and by src/state itself:
+#   assignments, increments, the mutating calls of containers and devices, and references that
+#   are not const are looked for; what a callee does through a reference it was given is not;
+# - ResetProcessState (src/state/reset.cpp) renews every record, and each record starts as a fresh
+#   value of its type (T{}), so that renewing it gives back what the program started with.
 # Prints each offending file or include and exits 1 when there is one.
 # Usage: check_layers.sh [TREE]   (a checkout; by default the one holding this script)
 set -euo pipefail
@@ -165,4 +171,130 @@ END {
             complain(at ": only the platform layer includes " text " (it includes " carrier[t] ")")
     }
     exit bad
-}' "$work/includes"
+}' "$work/includes" || status=1
+
+# The records' writers, and their reset.
+grep -E '^src/.*\.(h|cpp)$' "$work/sources" >"$work/core" || true
+awk -v LAYERS=src/layers.txt -v CORE="$work/core" '
+function first(p,   a) { split(p, a, "/"); return a[1] }
+function second(p,   a) { split(p, a, "/"); return a[2] }
+function complain(msg) { print msg; bad = 1 }
+function trim(t) { sub(/^[ \t]+/, "", t); sub(/[ \t]+$/, "", t); return t }
+# The layers a "Written by:" line names, space-separated and framed by spaces.
+function writers_of(text,   a, k, i, w, out) {
+    sub(/.*Written by:/, "", text)
+    gsub(/\([^)]*\)/, "", text)
+    gsub(/[,;.]/, " ", text)
+    k = split(text, a, /[ \t]+/); out = " "
+    for (i = 1; i <= k; i++) if (a[i] in rank) out = out a[i] " "
+    return out
+}
+# Code without comments and the contents of string and character literals.
+function code_of(line,   out, i, c, q, n) {
+    out = ""; q = ""; n = length(line)
+    for (i = 1; i <= n; i++) {
+        c = substr(line, i, 1)
+        if (q != "") {
+            if (c == "\\") { i++; continue }
+            if (c == q) { q = ""; out = out c }
+            continue
+        }
+        if (c == "/" && substr(line, i + 1, 1) == "/") break
+        if (c == "\"" || c == "'"'"'") q = c
+        out = out c
+    }
+    return out
+}
+# Whether `code` writes `name`: the forms an assignment, an increment, a mutating call, a swap or a
+# reference that is not const take.
+function writes(code, name,   from, at, before, after, m) {
+    from = 0
+    while ((at = index(substr(code, from + 1), name)) > 0) {
+        at += from; from = at
+        before = substr(code, 1, at - 1); after = substr(code, at + length(name))
+        if (before ~ /[A-Za-z0-9_.>]$/ && before !~ /dl::$/) continue
+        if (before ~ /::$/ && before !~ /dl::$/) continue
+        if (after ~ /^[A-Za-z0-9_]/) continue
+        m = after
+        while (m ~ /^(\[[^]]*\]|(\.|->)[A-Za-z_][A-Za-z0-9_]*)/) sub(/^(\[[^]]*\]|(\.|->)[A-Za-z_][A-Za-z0-9_]*)/, "", m)
+        if (m ~ /^[ \t]*([-+*\/%&|^]|<<|>>)?=([^=]|$)/) return 1
+        if (m ~ /^[ \t]*(\+\+|--)/ || before ~ /(\+\+|--)[ \t]*(dl::)?$/) return 1
+        if (after ~ /^(\[[^]]*\]|(\.|->)[A-Za-z_][A-Za-z0-9_]*)*(\.|->)(assign|resize|clear|reset|fill|swap|push_back|emplace_back|emplace|insert|erase|shrink_to_fit|reserve|pop_back|pop_front)[ \t]*\(/) return 1
+        if (before ~ /swap\([ \t]*(dl::)?$/) return 1
+        if (m ~ /^[ \t]*[;,)]/ && before ~ /&[ \t]*[A-Za-z_][A-Za-z0-9_]*[ \t]*=[ \t]*(dl::)?$/ && before !~ /const[ \t]+[^=]*&[ \t]*[A-Za-z_][A-Za-z0-9_]*[ \t]*=[ \t]*(dl::)?$/) return 1
+    }
+    return 0
+}
+BEGIN {
+    while ((getline line < LAYERS) > 0) {
+        if (line ~ /^[[:space:]]*(#|$)/) continue
+        k = split(line, w, /[[:space:]]+/)
+        for (i = 1; i <= k; i++) if (w[i] != "") { rank[w[i]] = n; layer_of[w[i]] = w[1] }
+        n++
+    }
+    while ((getline f < CORE) > 0) {
+        if (f ~ /^src\/state\/[^\/]*\.h$/) headers[f] = 1
+        core[++ncore] = f
+    }
+    # The records, their writers and their starting values.
+    for (h in headers) {
+        default_writers = ""; pending = ""; in_body = 0; depth = 0; ln = 0
+        while ((getline line < h) > 0) {
+            ln++
+            if (line ~ /^namespace dl/) { in_body = 1; continue }
+            if (line ~ /^\/\/.*Written by:/) {
+                if (!in_body) default_writers = writers_of(line)
+                else pending = writers_of(line)
+                continue
+            }
+            if (!in_body) continue
+            if (line ~ /^(struct|class|enum)[^;]*\{/ && line !~ /\};/) { depth = 1; continue }
+            if (depth) { if (line ~ /^\};/) depth = 0; continue }
+            if (line ~ /^[ \t]*$/) { pending = ""; continue }
+            if (line !~ /^inline / || line ~ /^inline constexpr /) continue
+            decl = line; sub(/[=;{].*/, "", decl); decl = trim(decl)
+            if (decl ~ /\)$/) continue  # a function
+            name = decl; sub(/.*[^A-Za-z0-9_]/, "", name)
+            who = pending != "" ? pending : default_writers; pending = ""
+            if (who == "") { complain(h ":" ln ": " name " has no \"Written by:\" (for its header or itself)"); continue }
+            home[name] = h
+            if (line ~ /^inline auto& [A-Za-z_][A-Za-z0-9_]* = [A-Za-z_][A-Za-z0-9_]*\./) {
+                target = line; sub(/.*= /, "", target); sub(/\..*/, "", target)
+                alias_of[name] = target
+                continue
+            }
+            writer[name] = who
+            init = line; sub(/^[^=;{]*/, "", init); sub(/;.*/, "", init); init = trim(init)
+            if (init != "" && init != "{}" && init != "= nullptr" && init != "= false" && init != "= 0")
+                complain(h ":" ln ": " name " starts at a value of its own, which ResetProcessState cannot give back: make it a field of a record")
+            record[name] = 1
+        }
+        close(h)
+    }
+    for (a in alias_of) writer[a] = (alias_of[a] in writer) ? writer[alias_of[a]] : ""
+    # Every record renewed.
+    while ((getline line < "src/state/reset.cpp") > 0)
+        if (match(line, /renew\([A-Za-z_][A-Za-z0-9_]*\)/)) renewed[substr(line, RSTART + 6, RLENGTH - 7)] = 1
+    for (r in record) if (!(r in renewed)) complain(home[r] ": " r " is not renewed by ResetProcessState (src/state/reset.cpp)")
+    # Every write by the layer that may.
+    for (i = 1; i <= ncore; i++) {
+        f = core[i]
+        if (second(f) == "state" || f == "src/main.cpp") continue
+        layer = (second(f) in layer_of) ? layer_of[second(f)] : ""
+        ln = 0
+        while ((getline line < f) > 0) {
+            ln++
+            code = code_of(line)
+            if (code !~ /[A-Za-z]/) continue
+            for (name in writer) {
+                if (!index(code, name)) continue
+                if (index(writer[name], " " layer " ")) continue
+                if (writes(code, name))
+                    complain(f ":" ln ": writes " name ", which only" writer[name] "write (" home[name] ")")
+            }
+        }
+        close(f)
+    }
+    exit bad
+}' || status=1
+exit "${status:-0}"

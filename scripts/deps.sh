@@ -9,10 +9,12 @@
 # installs them, and exits 1.
 set -euo pipefail
 packages=(cmake g++ make pkg-config qt6-base-dev libsdl2-dev libmpg123-dev libogg-dev libvorbis-dev
-  libflac-dev libopusfile-dev libxtst-dev libx11-dev fonts-dejavu-core fonts-ipafont-gothic)
+  libflac-dev libopusfile-dev libebur128-dev libxtst-dev libx11-dev libpulse-dev libjack-jackd2-dev fonts-dejavu-core
+  fonts-ipafont-gothic)
 for group in "$@"; do
   case "$group" in
-    test) packages+=(libgtest-dev libgmock-dev lame vorbis-tools mpg123 sox flac opus-tools pulseaudio pulseaudio-utils) ;;
+    test) packages+=(libgtest-dev libgmock-dev lame vorbis-tools mpg123 sox flac opus-tools pulseaudio pulseaudio-utils parallel
+      ffmpeg pipewire pipewire-bin pipewire-pulse wireplumber dbus-daemon jackd2) ;;
     fuzz) packages+=(clang libclang-rt-dev) ;;
     bench) packages+=(libfftw3-dev) ;;
     package) packages+=(dpkg-dev binutils desktop-file-utils appstream man-db) ;;

@@ -7,6 +7,7 @@
 #include "app/batch_analyse.h"
 #include "app/batch_monitor.h"
 #include "app/info_command.h"
+#include "app/loudness_command.h"
 #include "app/program.h"
 #include "app/usage.h"
 #include "platform/application.h"
@@ -45,6 +46,7 @@ int main(int argc, char** argv) {
         if (first == "--info") return run_batch(argc, argv, info);
         if (first == "--analyse" || first == "--analyze") return run_batch(argc, argv, dl::RunAnalyseCommand);
         if (first == "--monitor") return run_batch(argc, argv, dl::RunMonitorCommand);
+        if (first == "--loudness") return run_batch(argc, argv, dl::RunLoudnessCommand);
         if (first == "--list-devices") return dl::RunListDevicesCommand();
         const std::vector<std::string> tokens(argv + 1, argv + argc);
         if (const std::string unknown = dl::UnknownLongOption(tokens); !unknown.empty()) {

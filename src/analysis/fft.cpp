@@ -10,6 +10,7 @@
 #include "platform/message_box.h"
 #include "platform/process.h"
 #include "state/analysis.h"
+#include "state/hooks.h"
 #include "state/shell.h"
 
 namespace dl {

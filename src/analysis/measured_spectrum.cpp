@@ -8,7 +8,8 @@
 #include "analysis/pipeline_levels.h"
 #include "analysis/weighting.h"
 #include "state/analysis.h"
-#include "state/engine.h"
+#include "state/run.h"
+#include "state/tick_clock.h"
 #include "state/settings.h"
 #include "state/source.h"
 
@@ -16,20 +17,33 @@ namespace dl {
 
 namespace {
 
-// Line powers over full scale, tilted as the levels are, and weighted.
-void ScaledPowers(int n, const double* re, const double* im, double* out) {
-    const double ref = PowerReference();
+// The gain that takes a line's raw power to its power over full scale, tilted as the levels are
+// and weighted; kept while the block size, rate, sample width, tilt and weighting stay.
+const double* LineGains(int n) {
+    static std::vector<double> gains;
+    static int cached_n = -1, cached_tilt = -1, cached_weighting = -1;
+    static double cached_rate = -1, cached_ref = -1;
+    const double rate = SourceInfo.sample_rate, ref = PowerReference();
+    const int tilt = Settings.katamuki != 0, weighting = Settings.weighting;
+    if (n == cached_n && rate == cached_rate && ref == cached_ref && tilt == cached_tilt &&
+        weighting == cached_weighting)
+        return gains.data();
     const int half = n / 2;
-    for (int k = 0; k < half; ++k) out[k] = (re[k] * re[k] + im[k] * im[k]) / ref;
-    if (Settings.katamuki) {
-        out[0] = out[0] * 0.5 / n * 16;
-        for (int k = 1; k < half; ++k) out[k] = out[k] * k / n * 16;
+    gains.assign(size_t(half), 1.0 / ref);
+    if (tilt) {
+        gains[0] *= 0.5 / n * 16;
+        for (int k = 1; k < half; ++k) gains[size_t(k)] *= double(k) / n * 16;
     }
-    if (Settings.weighting != 0) {
-        const std::vector<double>& g =
-            WeightingPowerGains(Weighting(Settings.weighting), n, double(SourceInfo.sample_rate));
-        for (int k = 0; k < half; ++k) out[k] *= g[size_t(k)];
+    if (weighting != 0) {
+        const std::vector<double>& w = WeightingPowerGains(Weighting(weighting), n, rate);
+        for (int k = 0; k < half; ++k) gains[size_t(k)] *= w[size_t(k)];
     }
+    cached_n = n;
+    cached_rate = rate;
+    cached_ref = ref;
+    cached_tilt = tilt;
+    cached_weighting = weighting;
+    return gains.data();
 }
 
 void Start(MeasuredTraceRecord& t, int lines) {
@@ -60,61 +74,87 @@ bool Fits(const MeasuredTraceRecord& t, int lines) {
            bool(Settings.max_hold) == !t.max.empty() && bool(Settings.min_hold) == !t.min.empty();
 }
 
-void Average(MeasuredTraceRecord& t, const double* p, double seconds) {
-    const int lines = t.lines;
-    double* avg = t.average.data();
-    const bool first = t.blocks == 0;
-    ++t.blocks;
-    switch (Settings.averaging) {
-    case 1: {
-        // Exponential in power: a response time tau weighs the block by 1 - e^(-dt/tau).
-        const double tau = std::clamp(Settings.average_ms, 25, 10000) / 1000.0;
-        const double a = first ? 1.0 : 1 - std::exp(-std::max(seconds, 0.0) / tau);
-        for (int k = 0; k < lines; ++k) avg[k] += a * (p[k] - avg[k]);
-        break;
-    }
-    case 2: {
-        // The mean of the last N blocks, kept as a running sum over a ring of them.
-        const int rows = int(t.history.size() / size_t(lines));
-        float* row = t.history.data() + size_t(t.history_next) * size_t(lines);
-        double* sum = t.history_sum.data();
-        const bool full = t.history_count == rows;
-        for (int k = 0; k < lines; ++k) {
-            const float v = float(p[k]);
-            sum[k] += double(v) - (full ? double(row[k]) : 0.0);
-            if (sum[k] < 0) sum[k] = 0;  // rounding of what left the ring
-            row[k] = v;
-        }
-        if (!full) ++t.history_count;
-        t.history_next = (t.history_next + 1) % rows;
-        const double share = 1.0 / t.history_count;
-        for (int k = 0; k < lines; ++k) avg[k] = sum[k] * share;
-        break;
-    }
-    case 3: {
-        const double share = 1.0 / double(t.blocks);
-        for (int k = 0; k < lines; ++k) avg[k] += share * (p[k] - avg[k]);
-        break;
-    }
-    default:
-        std::copy(p, p + lines, avg);
-        break;
+enum class Averaging { Off = 0, Exponential = 1, Linear = 2, Infinite = 3 };
+
+// What one block's pass needs besides the trace: the weight of the new block in the average (or,
+// for the linear mean, the share of each block in the ring), and how long a held value stays
+// (0: for ever).
+struct BlockStep {
+    double weight = 1;
+    double hold = 0;
+    double seconds = 0;
+    bool first = false;
+    bool ring_full = false;
+};
+
+// A held value is taken over when the new one passes it, or (Timed) when it has been held
+// `hold` seconds; held for ever, its age is not kept.
+template <bool Larger, bool Timed, class Level>
+inline void Hold(double v, double& held, double& age, uint8_t& level, const BlockStep& s, Level to_level) {
+    if (s.first || (Larger ? v > held : v < held) || (Timed && age + s.seconds > s.hold)) {
+        held = v;
+        if constexpr (Timed) age = 0;
+        level = to_level(v);
+    } else if constexpr (Timed) {
+        age += s.seconds;
     }
 }
 
-// A held value is taken over when the new one passes it, or when it has been held `hold` seconds
-// (0: for ever).
-template <class Passes>
-void Hold(std::vector<double>& held, std::vector<double>& age, const double* p, bool first, double seconds,
-          Passes passes) {
-    const double hold = Settings.hold_ms <= 0 ? 0.0 : std::max(Settings.hold_ms, 500) / 1000.0;
-    for (size_t k = 0; k < held.size(); ++k) {
-        if (first || passes(p[k], held[k]) || (hold > 0 && age[k] + seconds > hold)) {
-            held[k] = p[k];
-            age[k] = 0;
+// One pass over the lines: the line's power, its average, both holds and the three levels.
+template <Averaging Mode, bool Max, bool Min, bool Timed, class Level>
+void MeasureLines(MeasuredTraceRecord& t, const double* re, const double* im, const double* gain,
+                  const BlockStep& step, Level to_level) {
+    const BlockStep s = step;
+    const int lines = t.lines;
+    double* avg = t.average.data();
+    uint8_t* levels = t.levels.data();
+    float* row = Mode == Averaging::Linear ? t.history.data() + size_t(t.history_next) * size_t(lines) : nullptr;
+    double* sum = Mode == Averaging::Linear ? t.history_sum.data() : nullptr;
+    // Local pointers: the level stores (bytes) could alias anything, so no member is read in the loop.
+    double* max = Max ? t.max.data() : nullptr;
+    double* max_age = Max && Timed ? t.max_age.data() : nullptr;
+    uint8_t* max_levels = Max ? t.max_levels.data() : nullptr;
+    double* min = Min ? t.min.data() : nullptr;
+    double* min_age = Min && Timed ? t.min_age.data() : nullptr;
+    uint8_t* min_levels = Min ? t.min_levels.data() : nullptr;
+    double unused_age = 0;
+    for (int k = 0; k < lines; ++k) {
+        const double p = (re[k] * re[k] + im[k] * im[k]) * gain[k];
+        double v;
+        if constexpr (Mode == Averaging::Off) {
+            v = p;
+        } else if constexpr (Mode == Averaging::Linear) {
+            // The mean of the last N blocks, kept as a running sum over a ring of them.
+            const float f = float(p);
+            double total = sum[k] + double(f) - (s.ring_full ? double(row[k]) : 0.0);
+            if (total < 0) total = 0;  // rounding of what left the ring
+            sum[k] = total;
+            row[k] = f;
+            v = total * s.weight;
         } else {
-            age[k] += seconds;
+            // In power: exponential with the weight 1 - e^(-dt/tau), or the running mean since the start.
+            v = avg[k] + s.weight * (p - avg[k]);
         }
+        avg[k] = v;
+        levels[k] = to_level(v);
+        if constexpr (Max) Hold<true, Timed>(v, max[k], Timed ? max_age[k] : unused_age, max_levels[k], s, to_level);
+        if constexpr (Min) Hold<false, Timed>(v, min[k], Timed ? min_age[k] : unused_age, min_levels[k], s, to_level);
+    }
+}
+
+template <Averaging Mode, class Level>
+void MeasureLinesHeld(MeasuredTraceRecord& t, const double* re, const double* im, const double* gain,
+                      const BlockStep& s, Level to_level) {
+    const bool max = !t.max.empty(), min = !t.min.empty();
+    if (!max && !min) return MeasureLines<Mode, false, false, false>(t, re, im, gain, s, to_level);
+    if (s.hold > 0) {
+        if (max && min) MeasureLines<Mode, true, true, true>(t, re, im, gain, s, to_level);
+        else if (max) MeasureLines<Mode, true, false, true>(t, re, im, gain, s, to_level);
+        else MeasureLines<Mode, false, true, true>(t, re, im, gain, s, to_level);
+    } else {
+        if (max && min) MeasureLines<Mode, true, true, false>(t, re, im, gain, s, to_level);
+        else if (max) MeasureLines<Mode, true, false, false>(t, re, im, gain, s, to_level);
+        else MeasureLines<Mode, false, true, false>(t, re, im, gain, s, to_level);
     }
 }
 
@@ -157,20 +197,39 @@ void MeasureTrace(int index, int n, const double* re, const double* im, double s
     MeasuredTraceRecord& t = MeasuredTraces[size_t(index & 1)];
     const int lines = n / 2;
     if (!Fits(t, lines)) Start(t, lines);
-    static std::vector<double> p;
-    p.resize(size_t(lines));
-    ScaledPowers(n, re, im, p.data());
-    const bool first = t.blocks == 0;
-    Average(t, p.data(), seconds);
-    LevelsOfPowers(lines, t.average.data(), t.levels.data());
-    if (!t.max.empty()) {
-        Hold(t.max, t.max_age, t.average.data(), first, seconds, [](double v, double h) { return v > h; });
-        LevelsOfPowers(lines, t.max.data(), t.max_levels.data());
+    BlockStep s;
+    s.first = t.blocks == 0;
+    s.seconds = seconds;
+    s.hold = Settings.hold_ms <= 0 ? 0.0 : std::max(Settings.hold_ms, 500) / 1000.0;
+    ++t.blocks;
+    const Averaging mode = Averaging(std::clamp(Settings.averaging, 0, 3));
+    switch (mode) {
+    case Averaging::Exponential: {
+        const double tau = std::clamp(Settings.average_ms, 25, 10000) / 1000.0;
+        s.weight = s.first ? 1.0 : 1 - std::exp(-std::max(seconds, 0.0) / tau);
+        break;
     }
-    if (!t.min.empty()) {
-        Hold(t.min, t.min_age, t.average.data(), first, seconds, [](double v, double h) { return v < h; });
-        LevelsOfPowers(lines, t.min.data(), t.min_levels.data());
+    case Averaging::Linear: {
+        const int rows = int(t.history.size() / size_t(lines));
+        s.ring_full = t.history_count == rows;
+        if (!s.ring_full) ++t.history_count;
+        s.weight = 1.0 / t.history_count;
+        break;
     }
+    case Averaging::Infinite: s.weight = 1.0 / double(t.blocks); break;
+    case Averaging::Off: break;
+    }
+    const double* gain = LineGains(n);
+    WithLevelMapping([&](auto to_level) {
+        switch (mode) {
+        case Averaging::Exponential: MeasureLinesHeld<Averaging::Exponential>(t, re, im, gain, s, to_level); break;
+        case Averaging::Linear: MeasureLinesHeld<Averaging::Linear>(t, re, im, gain, s, to_level); break;
+        case Averaging::Infinite: MeasureLinesHeld<Averaging::Infinite>(t, re, im, gain, s, to_level); break;
+        case Averaging::Off: MeasureLinesHeld<Averaging::Off>(t, re, im, gain, s, to_level); break;
+        }
+        return 0;
+    });
+    if (mode == Averaging::Linear) t.history_next = (t.history_next + 1) % int(t.history.size() / size_t(lines));
 }
 
 }  // namespace dl

@@ -4,6 +4,7 @@
 #include <bit>
 #include <cmath>
 #include <cstring>
+#include <type_traits>
 #include <new>
 #include <string>
 
@@ -11,6 +12,7 @@
 #include "analysis/fft.h"
 #include "analysis/hover_readout.h"
 #include "analysis/measured_spectrum.h"
+#include "analysis/meter_strip.h"
 #include "analysis/pcm16.h"
 #include "analysis/peak_candidates.h"
 #include "analysis/peaks.h"
@@ -26,11 +28,13 @@
 #include "platform/wave_format.h"
 #include "resources/command_ids.h"
 #include "state/analysis.h"
-#include "state/engine.h"
+#include "state/hooks.h"
 #include "state/layout_units.h"
+#include "state/run.h"
 #include "state/settings.h"
 #include "state/shell.h"
 #include "state/source.h"
+#include "state/tick_clock.h"
 
 namespace dl {
 
@@ -78,9 +82,11 @@ void weight_block(double* re, int m) {
     if (m & 1) re[m - 1] -= mean;
 }
 
+double autocorrelation(int t, int n, int z, const uint8_t* data, std::vector<double>& a);
+
 // Fills re[0..n) with what is transformed: the block, or in the autocorrelation mode the
 // weighted autocorrelation of its start; then the mean removal and the window.
-void load_work_arrays(const uint8_t* data, int slot, int samples, int n, double* re) {
+void load_work_arrays(const uint8_t* data, int samples, int n, double* re) {
     const bool wide = sixteen_bit();
     const int m = std::min(samples, n);
     if (Settings.wavmode != 2) {
@@ -102,7 +108,7 @@ void load_work_arrays(const uint8_t* data, int slot, int samples, int n, double*
     if (lags > 0) {
         const int t = std::min(samples, 2 * lags);
         static std::vector<double> a;
-        const double w = AutoCorrelation(t, lags, pow2(ceil_log2(3 * lags)), slot, a);
+        const double w = autocorrelation(t, lags, pow2(ceil_log2(3 * lags)), data, a);
         const double k = wide ? 31000.0 : 120.0;
         const double a0 = a[0];
         for (int i = 0; i < lags; ++i) re[i] = (i * std::sqrt(double(i)) * w + 1) * (a[i] / a0) * k;
@@ -151,7 +157,9 @@ LevelFigure PowerLevel(double power) {
     return l;
 }
 
-double AutoCorrelation(int t, int n, int z, int slot, std::vector<double>& a) {
+namespace {
+
+double autocorrelation(int t, int n, int z, const uint8_t* data, std::vector<double>& a) {
     static std::vector<double> second;
     try {
         a.assign(size_t(z), 0.0);
@@ -160,7 +168,6 @@ double AutoCorrelation(int t, int n, int z, int slot, std::vector<double>& a) {
         message_box({"self mem error", "", true, MbIcon::None});
         end_process(1);
     }
-    const uint8_t* data = SampleBuffers[size_t(slot)];
     const int count = std::min(t, z);
     if (sixteen_bit()) {
         for (int i = 0; i < count; ++i) a[size_t(i)] = load16(data, size_t(i));
@@ -182,8 +189,6 @@ double AutoCorrelation(int t, int n, int z, int slot, std::vector<double>& a) {
     return z >= t + n ? 1 / std::pow(double(n), 1.5) : 0;
 }
 
-namespace {
-
 // The tick's pass over the lines gathers the peak list's candidates here.
 PeakCandidates tick_candidates;
 // The time the tick's block stands for, for averaging and hold times.
@@ -200,11 +205,10 @@ void ShowMeasuredTrace(int n, const double* re, const double* im, BlockAnalysis&
 }
 
 // Spectrum, read-outs and peak list of a mono block.
-void AnalyseSpectrum(int slot, uint32_t byte_count, BlockAnalysis& out) {
+void AnalyseSpectrum(const uint8_t* data, uint32_t byte_count, BlockAnalysis& out) {
     if (byte_count == 0) return;
     const int p = std::clamp(Settings.fftparam, 8, 16);
     const int n = pow2(p);
-    const uint8_t* data = slot >= 0 && slot < int(SampleBuffers.size()) ? SampleBuffers[size_t(slot)] : nullptr;
     // Without samples or work arrays of this size there is nothing to transform.
     if (!data || !WorkArrays.re || !WorkArrays.im || WorkArrays.n < n) return;
     const int samples = int(sixteen_bit() ? byte_count / 2 : byte_count);
@@ -217,12 +221,13 @@ void AnalyseSpectrum(int slot, uint32_t byte_count, BlockAnalysis& out) {
 
     double* re = WorkArrays.re;
     double* im = WorkArrays.im;
-    load_work_arrays(data, slot, samples, n, re);
+    load_work_arrays(data, samples, n, re);
     // Everything below reads lines 0..n/2-1 only.
     fft2_lower(re, im, p);
 
     // The strongest line and the display levels in one pass.
-    uint8_t* levels = DisplayLevels.data();
+    // The measuring controls draw levels of their own.
+    uint8_t* levels = MeasuringControlsOn() ? nullptr : DisplayLevels.data();
     const int view = Settings.display;
     const bool list = Settings.freqnum > 0 && view >= kViewLinear && view <= kViewSpectrogram;
     const StrongestLine strongest =
@@ -265,26 +270,6 @@ void AnalyseSpectrum(int slot, uint32_t byte_count, BlockAnalysis& out) {
     }
 }
 
-// The second trace of two-channel traces: transformed in arrays of its own, so that the peak
-// list's spectrum in the work arrays stays that of the first.
-void MeasureSecondTrace(int slot, uint32_t byte_count, BlockAnalysis& out) {
-    if (byte_count == 0 || !out.spectrum) return;
-    const int p = std::clamp(Settings.fftparam, 8, 16);
-    const int n = pow2(p);
-    static std::vector<double> re, im;
-    try {
-        re.resize(size_t(n));
-        im.resize(size_t(n));
-    } catch (const std::bad_alloc&) {
-        return;  // the first trace alone
-    }
-    const int samples = int(sixteen_bit() ? byte_count / 2 : byte_count);
-    load_work_arrays(SampleBuffers[size_t(slot)], slot, samples, n, re.data());
-    fft2_lower(re.data(), im.data(), p);
-    MeasureTrace(1, n, re.data(), im.data(), tick_seconds);
-    out.second_levels = MeasuredTraces[1].levels.data();
-}
-
 enum class TraceSignal { Mix, Left, Right, Side, Difference };
 
 // The signals of the traces the user chose for a stereo source, the one the peak list reads first.
@@ -304,32 +289,100 @@ int TraceSignals(TraceSignal signals[2]) {
     }
 }
 
-// One signal of a stereo block as a mono block of the same sample width. The mid signal is the
-// mix; side is half the difference, the difference whole (held at full scale).
-void FillTraceSignal(const uint8_t* data, uint32_t frames, bool wide, TraceSignal s, uint8_t* mono) {
-    auto of = [s](int l, int r) {
-        switch (s) {
-        case TraceSignal::Left: return l;
-        case TraceSignal::Right: return r;
-        case TraceSignal::Side: return (l - r) / 2;
-        case TraceSignal::Difference: return l - r;
-        default: return (l + r) / 2;
-        }
-    };
+// One signal of a frame's two channels (centred samples). The mid signal is the mix; side is half
+// the difference, the difference whole (held at full scale by the caller).
+template <TraceSignal S>
+inline int signal_of(int l, int r) {
+    if constexpr (S == TraceSignal::Left) return l;
+    else if constexpr (S == TraceSignal::Right) return r;
+    else if constexpr (S == TraceSignal::Side) return (l - r) / 2;
+    else if constexpr (S == TraceSignal::Difference) return l - r;
+    else return (l + r) / 2;
+}
+
+template <TraceSignal S>
+void fill_signal(const uint8_t* data, uint32_t frames, bool wide, uint8_t* mono) {
     if (wide) {
         for (uint32_t f = 0; f < frames; ++f)
-            store16(mono, f, std::clamp(of(load16(data, 2 * f), load16(data, 2 * f + 1)), -32768, 32767));
-    } else if (s == TraceSignal::Mix) {
+            store16(mono, f, std::clamp(signal_of<S>(load16(data, 2 * f), load16(data, 2 * f + 1)), -32768, 32767));
+    } else if constexpr (S == TraceSignal::Mix) {
         for (uint32_t f = 0; f < frames; ++f) mono[f] = uint8_t((data[2 * f] + data[2 * f + 1]) / 2);
     } else {
         for (uint32_t f = 0; f < frames; ++f)
-            mono[f] = uint8_t(std::clamp(of(int(data[2 * f]) - 128, int(data[2 * f + 1]) - 128), -128, 127) + 128);
+            mono[f] = uint8_t(std::clamp(signal_of<S>(int(data[2 * f]) - 128, int(data[2 * f + 1]) - 128), -128, 127) + 128);
     }
+}
+
+// Calls `use` with the signal as a template argument.
+template <class Use>
+void with_signal(TraceSignal s, Use use) {
+    switch (s) {
+    case TraceSignal::Left: return use(std::integral_constant<TraceSignal, TraceSignal::Left>{});
+    case TraceSignal::Right: return use(std::integral_constant<TraceSignal, TraceSignal::Right>{});
+    case TraceSignal::Side: return use(std::integral_constant<TraceSignal, TraceSignal::Side>{});
+    case TraceSignal::Difference: return use(std::integral_constant<TraceSignal, TraceSignal::Difference>{});
+    case TraceSignal::Mix: return use(std::integral_constant<TraceSignal, TraceSignal::Mix>{});
+    }
+}
+
+// One signal of a stereo block as a mono block of the same sample width.
+void FillTraceSignal(const uint8_t* data, uint32_t frames, bool wide, TraceSignal s, uint8_t* mono) {
+    with_signal(s, [&](auto signal) { fill_signal<decltype(signal)::value>(data, frames, wide, mono); });
+}
+
+// The samples of one signal of a stereo block, read straight from its frames (held as the mono
+// block would hold them), windowed into re.
+void load_trace_signal(const uint8_t* data, int frames, bool wide, TraceSignal s, int n, double* re) {
+    const int m = std::min(frames, n);
+    with_signal(s, [&](auto signal) {
+        constexpr TraceSignal S = decltype(signal)::value;
+        auto sample = [data, wide](int i) {
+            if (wide) return std::clamp(signal_of<S>(load16(data, 2 * size_t(i)), load16(data, 2 * size_t(i) + 1)), -32768, 32767);
+            if constexpr (S == TraceSignal::Mix) return (data[2 * i] + data[2 * i + 1]) / 2 - 128;
+            return std::clamp(signal_of<S>(int(data[2 * i]) - 128, int(data[2 * i + 1]) - 128), -128, 127);
+        };
+        load_samples(m, n, sample, [&sample](int count) {
+            int64_t sum = 0;
+            for (int i = 0; i < count; ++i) sum += sample(i);
+            return sum;
+        }, re);
+    });
+}
+
+// The second trace of two-channel traces: transformed in arrays of its own, so that the peak
+// list's spectrum in the work arrays stays that of the first. It needs only its spectrum's levels:
+// no peak list, read-outs or tracker, and its samples come straight from the stereo block.
+void MeasureSecondTrace(const uint8_t* data, uint32_t frames, bool wide, TraceSignal signal, uint8_t* mono,
+                        BlockAnalysis& out) {
+    if (frames == 0 || !out.spectrum) return;
+    const int p = std::clamp(Settings.fftparam, 8, 16);
+    const int n = pow2(p);
+    static std::vector<double> re, im;
+    try {
+        re.resize(size_t(n));
+        im.resize(size_t(n));
+    } catch (const std::bad_alloc&) {
+        return;  // the first trace alone
+    }
+    if (Settings.wavmode == 2) {
+        // The autocorrelation reads the signal as a mono block.
+        FillTraceSignal(data, frames, wide, signal, mono);
+        load_work_arrays(mono, int(frames), n, re.data());
+    } else {
+        load_trace_signal(data, int(frames), wide, signal, n, re.data());
+    }
+    fft2_lower(re.data(), im.data(), p);
+    MeasureTrace(1, n, re.data(), im.data(), tick_seconds);
+    out.second_levels = MeasuredTraces[1].levels.data();
 }
 
 }  // namespace
 
-void MeasureBlock(int slot, uint32_t byte_count, BlockAnalysis& out) {
+double AutoCorrelation(int t, int n, int z, int slot, std::vector<double>& a) {
+    return autocorrelation(t, n, z, SampleBuffers[size_t(slot)], a);
+}
+
+void MeasureBlock(int slot, uint32_t byte_count, BlockAnalysis& out, uint64_t offset) {
     out.clear();
     if (SourceInfo.format_tag != kTagPcm && ConversionStream == nullptr) {
         out.level_unavailable = true;
@@ -337,6 +390,8 @@ void MeasureBlock(int slot, uint32_t byte_count, BlockAnalysis& out) {
     }
     if (slot < 0 || slot >= int(SampleBuffers.size()) || !SampleBuffers[size_t(slot)]) return;
     const uint8_t* data = SampleBuffers[size_t(slot)];
+    if (MeterStripWanted()) MeterBlock(data, byte_count, offset, out.strip);
+    if (LoudnessScan) return;  // the loudness of the sound is all that is asked for
     const int layout = SourceInfo.ChannelLayout & 3;
     uint32_t l = byte_count;
     tick_seconds = MeasureTickSeconds(byte_count);
@@ -345,15 +400,14 @@ void MeasureBlock(int slot, uint32_t byte_count, BlockAnalysis& out) {
     const uint32_t divisor = layout == 0 ? 32 : layout == 3 ? 128 : 64;
     stride = std::min(stride, BlockBytes / divisor);
     if (stride == 0) stride = 1;
-    LevelScanStride = stride;
+    out.level_stride = stride;
 
-    // Stereo blocks are analysed as the mean of their channels, in slot 4; the buffer is kept
-    // between ticks but belongs to the slot only while this tick runs.
+    // Stereo blocks are analysed as the mean of their channels.
     uint8_t* mono = nullptr;
     if (layout >= 2) {
         try {
-            SampleStorage[4].resize(l / 2);
-            mono = SampleStorage[4].data();
+            MonoMix.resize(l / 2);
+            mono = MonoMix.data();
         } catch (const std::bad_alloc&) {
             mono = nullptr;
         }
@@ -401,7 +455,7 @@ void MeasureBlock(int slot, uint32_t byte_count, BlockAnalysis& out) {
     }
 
     if (layout < 2) {
-        AnalyseSpectrum(slot, l, out);
+        AnalyseSpectrum(data, l, out);
         return;
     }
     if (!mono) return;  // no room for the mix: the meters are all this tick shows
@@ -409,18 +463,22 @@ void MeasureBlock(int slot, uint32_t byte_count, BlockAnalysis& out) {
     const int traces = TraceSignals(signals);
     const uint32_t frames = layout == 3 ? l / 4 : l / 2;
     if (signals[0] != TraceSignal::Mix) FillTraceSignal(data, frames, layout == 3, signals[0], mono);
-    SampleBuffers[4] = mono;
-    AnalyseSpectrum(4, l / 2, out);
+    AnalyseSpectrum(mono, l / 2, out);
     if (traces == 2) {
-        FillTraceSignal(data, frames, layout == 3, signals[1], mono);
-        MeasureSecondTrace(4, l / 2, out);
+        MeasureSecondTrace(data, frames, layout == 3, signals[1], mono, out);
     }
-    SampleBuffers[4] = nullptr;
-    SampleStorage[4].clear();
+    MonoMix.clear();
 }
 
-const BlockAnalysis& AnalyseBlock(Dc& dc, int slot, uint32_t byte_count) {
-    MeasureBlock(slot, byte_count, TickAnalysis);
+const BlockAnalysis& AnalyseBlock(Dc& dc, int slot, uint32_t byte_count, double seconds, uint64_t offset) {
+    MeasureBlock(slot, byte_count, TickAnalysis, offset);
+    TickAnalysis.seconds = seconds;
+    // The spectrum hears the block's first transform length of sound: its middle is the time shown.
+    const uint32_t bps = SourceInfo.output_bytes_per_second;
+    const int layout = SourceInfo.ChannelLayout;
+    const uint64_t frame_bytes = uint64_t((layout & 2) ? 2 : 1) * ((layout & 1) ? 2 : 1);
+    const uint64_t heard = std::min<uint64_t>(byte_count, frame_bytes << std::clamp(Settings.fftparam, 8, 16));
+    TickAnalysis.spectrum_seconds = seconds + (bps ? 0.5 * double(heard) / bps : 0.0);
     if (DrawAnalysedBlocks) {
         HideHoverReadout(dc);
         DrawBlockAnalysis(dc, TickAnalysis);

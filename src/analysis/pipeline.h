@@ -4,6 +4,7 @@
 
 #include "platform/dc.h"
 #include "state/analysis.h"
+#include "state/meters.h"
 
 namespace dl {
 
@@ -16,10 +17,15 @@ int LevelDecibels(double power);
 LevelFigure PowerLevel(double power);
 
 // Level meters, spectrum and read-outs of the first byte_count bytes of SampleBuffers[slot]
-// into `out`; the pointer is steered and the A4 history kept on the way.
-void MeasureBlock(int slot, uint32_t byte_count, BlockAnalysis& out);
-// The tick's analysis: measures the block into TickAnalysis and draws it.
-const BlockAnalysis& AnalyseBlock(Dc& dc, int slot, uint32_t byte_count);
+// into `out`, the level scan reading every LevelScanStride-th sample at most (and no fewer than a
+// few hundred a block: `out.level_stride`); the pointer is steered and the A4 history kept on the way.
+// The block starts `offset` bytes into the sound (kBlockFollows: right after the last one), which
+// the meter strip needs to meter no sound twice.
+void MeasureBlock(int slot, uint32_t byte_count, BlockAnalysis& out, uint64_t offset = kBlockFollows);
+// The tick's analysis: measures the block that starts `seconds` (and `offset` bytes) into the sound
+// into TickAnalysis and draws it.
+const BlockAnalysis& AnalyseBlock(Dc& dc, int slot, uint32_t byte_count, double seconds,
+                                  uint64_t offset = kBlockFollows);
 
 // Autocorrelation of the first t samples of SampleBuffers[slot] for lags 0..n-1, computed in a
 // transform of z points (z >= t + n). Fills a[0..n) (a[0] taken as 1 when it is 0) and returns

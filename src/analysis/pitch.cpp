@@ -7,6 +7,7 @@
 #include "analysis/pipeline.h"
 #include "platform/pointer.h"
 #include "state/analysis.h"
+#include "state/hooks.h"
 #include "state/settings.h"
 
 namespace dl {

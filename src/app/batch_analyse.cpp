@@ -3,53 +3,70 @@
 #include <algorithm>
 #include <cstdio>
 #include <deque>
+#include <filesystem>
 
+#include "app/batch_many.h"
 #include "app/batch_run.h"
+#include "app/batch_summary.h"
 #include "audio/playback.h"
 #include "audio/source.h"
 #include "audio/timer_tick.h"
 #include "display/source_panel.h"
+#include "display/spectrogram.h"
+#include "platform/wave_format.h"
 #include "state/analysis.h"
-#include "state/engine.h"
+#include "state/hooks.h"
+#include "state/run.h"
 #include "state/settings.h"
 #include "state/shell.h"
 #include "state/source.h"
+#include "state/tick_clock.h"
 #include "state/window_dc.h"
 
 namespace dl {
 
-int RunAnalyseCommand(const std::vector<std::string>& raw) {
-    std::vector<std::string> args = raw;
-    if (!args.empty() && (args[0] == "--analyse" || args[0] == "--analyze")) args.erase(args.begin());
-    BatchOptions options;
-    if (!ParseBatchOptions(args, {}, options)) return 1;
-    if (options.positional.size() > 1) return BatchFailure("unexpected argument: " + options.positional[1]);
-    if (options.positional.empty())
-        return BatchFailure("usage: dewlark --analyse FILE [--set KEY=VALUE]... [--spectrum HZ,...] [--png OUT.png]");
+namespace {
 
+bool is_folder(const std::string& path) {
+    std::error_code ec;
+    return std::filesystem::is_directory(path, ec);
+}
+
+}  // namespace
+
+int AnalyseFile(const BatchOptions& options, const std::string& path,
+                const std::function<void(const AnalysedFile&)>& on_rows, SoundMeasure* sound) {
     BatchRun run;
     if (!run.Prepare(options)) return 1;
-    FileName = options.positional[0];
+    FileName = path;
     SourceState = {SourceMode::File, false};
-    if (!OpenSource()) return 1;
+    if (OpenSource() != Result::Done) return 1;
+    // A picture of the spectrogram shows the whole sound, unless the span was asked for.
+    const bool span_asked = std::any_of(options.sets.begin(), options.sets.end(),
+                                        [](const auto& kv) { return kv.first == "spectrogram_span"; });
+    if (!options.png.empty() && !span_asked && SourceSeconds() > 0) SpanSpectrogramOverWholeSound(SourceSeconds());
     run.Paint();
 
-    // The rows are printed once the file has been analysed to its end.
-    struct Row {
-        double seconds;
-        BlockAnalysis analysis;
-        std::string spectrum;
-    };
-    std::vector<Row> rows;
-    const std::vector<double>& spectrum = options.spectrum;
-    if (!AnalyseOpenSource([&rows, &spectrum](double seconds, const BlockAnalysis& a) {
-            rows.push_back({seconds, a, SpectrumColumns(a, spectrum)});
+    // The rows are handed on once the file has been analysed to its end.
+    AnalysedFile file;
+    file.seconds = SourceSeconds();
+    file.format_tag = SourceInfo.format_tag;
+    file.sample_rate = SourceInfo.sample_rate;
+    file.channels = rd16(SourceFormat, kFmtChannels);
+    if (sound) {
+        sound->bits = (SourceInfo.ChannelLayout & 1) ? 16 : 8;
+        const int channels = (SourceInfo.ChannelLayout & 2) ? 2 : 1;
+        sound->measure_loudness(channels, SourceInfo.output_bytes_per_second / uint32_t(channels * sound->bits / 8));
+        PlayedSoundObserver = [sound](const uint8_t* data, uint32_t bytes) { sound->add(data, bytes); };
+    }
+    if (!AnalyseOpenSource([&file, &options](double seconds, const BlockAnalysis& a) {
+            file.blocks.push_back({seconds, a, SpectrumFields(a, options.spectrum)});
+            file.blocks.back().analysis.levels = nullptr;  // the spectrum is the tick's, not the row's
         }))
         return 1;
+    PlayedSoundObserver = nullptr;
 
-    PrintCsvHeader(spectrum);
-    for (const Row& r : rows) PrintCsvRow(r.seconds, r.analysis, r.spectrum);
-    std::fflush(stdout);
+    on_rows(file);
     if (MemoryBufferCut)
         std::fprintf(stderr,
                      "dewlark: %s: memory mode holds the first %.2f s of %.2f s (MemSize=%d); the rest is not "
@@ -64,6 +81,24 @@ int RunAnalyseCommand(const std::vector<std::string>& raw) {
     return saved && !PlayEndedEarly ? 0 : 1;
 }
 
+int RunAnalyseCommand(const std::vector<std::string>& raw) {
+    std::vector<std::string> args = raw;
+    if (!args.empty() && (args[0] == "--analyse" || args[0] == "--analyze")) args.erase(args.begin());
+    BatchOptions options;
+    if (!ParseBatchOptions(args, ManyFileOptions(), options)) return 1;
+    if (options.worker) return RunAnalyseWorker(options);
+    if (options.many || options.positional.size() > 1 || (options.positional.size() == 1 && is_folder(options.positional[0])))
+        return RunManyFiles(options);
+    if (options.positional.empty())
+        return BatchFailure("usage: dewlark --analyse FILE [--set KEY=VALUE]... [--spectrum HZ,...] [--png OUT.png]");
+
+    return AnalyseFile(options, options.positional[0], [&options](const AnalysedFile& file) {
+        PrintCsvHeader(options.spectrum);
+        for (const AnalysedBlock& b : file.blocks) PrintCsvRow(b.seconds, b.analysis, b.spectrum);
+        std::fflush(stdout);
+    });
+}
+
 bool AnalyseOpenSource(const std::function<void(double, const BlockAnalysis&)>& observer, size_t most_buffers) {
     std::deque<int> completions;
     UseInstantDevice = true;
@@ -71,8 +106,7 @@ bool AnalyseOpenSource(const std::function<void(double, const BlockAnalysis&)>& 
     ShiftHeldAtStart = [] { return true; };  // no pacing: as fast as the machine allows
     AnalysisObserver = observer;
 
-    StartPlayback();
-    const bool started = SourceState.running;
+    const bool started = StartPlayback() == Result::Done;
 
     // Memory mode: the timer ticks on a clock of its own until the buffer has been heard.
     const double heard_ms =
@@ -83,11 +117,7 @@ bool AnalyseOpenSource(const std::function<void(double, const BlockAnalysis&)>& 
     while (SourceState.running && !completions.empty()) {
         if (BufferCount == 1 && (now - StartTime) * RateFactor < heard_ms) {
             now += period;
-            WindowDc wdc;
-            SetSchemeTextColours(wdc);
-            const Font* previous = wdc.dc().select_font(nullptr);
-            TimerTick(wdc, now);
-            wdc.dc().select_font(previous);
+            RunTimerTick(now);
             continue;
         }
         if (most_buffers && heard++ == most_buffers) {

@@ -1,9 +1,11 @@
 #pragma once
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
 
+#include "app/batch_run.h"
 #include "state/analysis.h"
 
 namespace dl {
@@ -12,6 +14,28 @@ namespace dl {
 // sound as fast as the machine allows and prints one CSV row per analysed block. Returns the exit
 // status.
 int RunAnalyseCommand(const std::vector<std::string>& args);
+
+// One analysed block and when it starts (seconds).
+struct AnalysedBlock {
+    double seconds = 0;
+    BlockAnalysis analysis;
+    std::vector<std::string> spectrum;  // --spectrum's fields, taken as the block was analysed
+};
+// A file's blocks in order, and what its format record says.
+struct AnalysedFile {
+    std::vector<AnalysedBlock> blocks;
+    double seconds = 0;  // the sound's length
+    uint16_t format_tag = 0;
+    unsigned sample_rate = 0, channels = 0;
+};
+
+struct SoundMeasure;
+// Opens and analyses one file as --analyse FILE does, in surroundings of its own that are undone
+// at the end, and hands its blocks to `on_rows` once it has been analysed (not when it could not
+// be opened); with `sound`, every sample heard is measured there too. Messages go to standard
+// error; returns the exit status.
+int AnalyseFile(const BatchOptions& options, const std::string& path,
+                const std::function<void(const AnalysedFile&)>& on_rows, SoundMeasure* sound = nullptr);
 
 // Plays the open source through the device without sound, handing each analysed block and its
 // start (seconds) to `observer`; stops after `most_buffers` played buffers (0: at the end). False

@@ -12,8 +12,11 @@
 #include "platform/system.h"
 #include "platform/ui_post.h"
 #include "state/analysis.h"
-#include "state/engine.h"
+#include "state/hooks.h"
+#include "state/run.h"
 #include "state/settings.h"
+#include "state/source.h"
+#include "state/tick_clock.h"
 #include "state/window_dc.h"
 
 namespace dl {
@@ -39,14 +42,6 @@ struct InterruptScope {
     }
 };
 
-void timer_tick(uint32_t now) {
-    WindowDc wdc;
-    SetSchemeTextColours(wdc);
-    const Font* previous = wdc.dc().select_font(nullptr);
-    TimerTick(wdc, now);
-    wdc.dc().select_font(previous);
-}
-
 }  // namespace
 
 int RunMonitorCommand(const std::vector<std::string>& raw) {
@@ -66,17 +61,16 @@ int RunMonitorCommand(const std::vector<std::string>& raw) {
         Settings.InputDevice = options.device;
     }
     SourceState = {SourceMode::RecordPort, false};
-    if (!OpenRecordPort()) return 1;
+    if (OpenRecordPort() != Result::Done) return 1;
     run.Paint();
 
     PrintCsvHeader(options.spectrum);
     AnalysisObserver = [&options](double seconds, const BlockAnalysis& a) {
-        PrintCsvRow(seconds, a, SpectrumColumns(a, options.spectrum));
+        PrintCsvRow(seconds, a, SpectrumFields(a, options.spectrum));
         std::fflush(stdout);
     };
     InterruptScope interrupts;
-    StartMonitoring();
-    if (!SourceState.running) return 1;
+    if (StartMonitoring() != Result::Done) return 1;
 
     const uint32_t start = time_get_time();
     const bool memory = BufferCount == 1;
@@ -88,7 +82,7 @@ int RunMonitorCommand(const std::vector<std::string>& raw) {
         const uint32_t now = time_get_time();
         if (memory && SourceState.running && now - last_tick >= std::max<uint32_t>(TimerPeriod, 1)) {
             last_tick = now;
-            timer_tick(now);
+            RunTimerTick(now);
         }
     }
     const bool lost = DeviceLost;

@@ -4,9 +4,9 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <string>
 
 #include "analysis/measured_spectrum.h"
+#include "app/run_controls.h"
 #include "audio/run.h"
 #include "audio/source.h"
 #include "display/frame.h"
@@ -17,9 +17,10 @@
 #include "platform/message_box.h"
 #include "platform/system.h"
 #include "state/analysis.h"
-#include "state/engine.h"
+#include "state/hooks.h"
 #include "state/layout_units.h"
 #include "state/reset.h"
+#include "state/setting_names.h"
 #include "state/settings.h"
 #include "state/shell.h"
 #include "state/source.h"
@@ -38,12 +39,10 @@ std::string frequency_text(double f, bool precise) {
     return precise ? format_text("%.*f", FrequencyDecimals(f) + 2, f) : FrequencyFigure(f, 0);
 }
 
-// The tracker's columns: frequency, note and cents against the reference A4, confidence; empty
-// when nothing was voiced.
-std::string fundamental_columns(const BlockAnalysis& a) {
-    if (!a.f0_voiced) return ",,,";
-    const double cents = std::fabs(a.f0_cents) < 0.05 ? 0.0 : a.f0_cents;  // never "-0.0"
-    return format_text("%.3f,%s,%+.1f,%.2f", a.f0_frequency, a.f0_note.c_str(), cents, a.f0_confidence);
+// The momentary or short-term loudness once its window is full of sound; "-inf" for silence.
+std::string loudness_field(bool ready, double v) {
+    if (!ready) return std::string();
+    return std::isfinite(v) ? format_text("%.2f", v) : std::string("-inf");
 }
 
 }  // namespace
@@ -55,51 +54,112 @@ int BatchFailure(const std::string& text) {
 
 namespace {
 
-bool ParseSpectrumFrequencies(const std::string& text, std::vector<double>& out) {
+bool fail(const std::string& text) { return BatchFailure(text), false; }
+
+bool read_number(const std::string& option, const std::string& v, double& out) {
+    char* end = nullptr;
+    out = std::strtod(v.c_str(), &end);
+    if (v.empty() || *end || !(out >= 0)) return fail(option + " expects a number: " + v);
+    return true;
+}
+
+bool read_frequencies(const std::string& text, std::vector<double>& out) {
     size_t at = 0;
     while (at <= text.size()) {
         const size_t comma = std::min(text.find(',', at), text.size());
         const std::string item = text.substr(at, comma - at);
         char* end = nullptr;
         const double hz = std::strtod(item.c_str(), &end);
-        if (item.empty() || *end || !(hz >= 0) || !std::isfinite(hz)) return false;
+        if (item.empty() || *end || !(hz >= 0) || !std::isfinite(hz))
+            return fail("--spectrum expects frequencies in Hz, separated by commas: " + text);
         out.push_back(hz);
         at = comma + 1;
     }
-    return !out.empty();
+    return true;
+}
+
+// Every batch option: its name, whether a value follows it, and what it sets. The commands say
+// which they take besides the common ones.
+struct OptionRule {
+    const char* name;
+    bool takes_value;
+    bool (*apply)(BatchOptions&, const std::string&);
+};
+
+const OptionRule kOptionRules[] = {
+    {"--set", true,
+     [](BatchOptions& o, const std::string& v) {
+         const size_t eq = v.find('=');
+         if (eq == std::string::npos || eq == 0) return fail("--set expects KEY=VALUE: " + v);
+         o.sets.emplace_back(v.substr(0, eq), v.substr(eq + 1));
+         return true;
+     }},
+    {"--png", true, [](BatchOptions& o, const std::string& v) { return o.png = v, true; }},
+    {"--spectrum", true,
+     [](BatchOptions& o, const std::string& v) {
+         o.spectrum.clear();
+         o.spectrum_text = v;
+         return read_frequencies(v, o.spectrum);
+     }},
+    {"--defaults", false, [](BatchOptions& o, const std::string&) { return o.defaults = true, true; }},
+    {"--device", true, [](BatchOptions& o, const std::string& v) { return o.device = v, true; }},
+    {"--seconds", true, [](BatchOptions& o, const std::string& v) { return read_number("--seconds", v, o.seconds); }},
+    {"--jobs", true,
+     [](BatchOptions& o, const std::string& v) {
+         double n = 0;
+         if (!read_number("--jobs", v, n) || n != std::floor(n) || n < 1 || n > 1024)
+             return fail("--jobs expects a whole number from 1 to 1024: " + v);
+         o.jobs = unsigned(n);
+         return true;
+     }},
+    {"--summary", false, [](BatchOptions& o, const std::string&) { return o.summary = true, true; }},
+    {"--format", true,
+     [](BatchOptions& o, const std::string& v) {
+         if (v != "csv" && v != "jsonl") return fail("--format expects csv or jsonl: " + v);
+         return o.format = v, true;
+     }},
+    {"--out", true,
+     [](BatchOptions& o, const std::string& v) {
+         if (v.empty()) return fail("--out expects a folder");
+         return o.out_dir = v, true;
+     }},
+    {"--files-from", true, [](BatchOptions& o, const std::string& v) { return o.files_from = v, true; }},
+    {"--quiet", false, [](BatchOptions& o, const std::string&) { return o.quiet = true, true; }},
+    {"--no-header", false, [](BatchOptions& o, const std::string&) { return o.header = false, true; }},
+    {"--worker", false, [](BatchOptions& o, const std::string&) { return o.worker = true, true; }},
+};
+
+// The options every batch command takes.
+bool common_option(const std::string& name) {
+    return name == "--set" || name == "--png" || name == "--defaults" || name == "--spectrum";
 }
 
 }  // namespace
+
+const std::vector<std::string>& ManyFileOptions() {
+    static const std::vector<std::string> names = {"--jobs",  "--summary",   "--format", "--out",
+                                                   "--files-from", "--quiet", "--no-header", "--worker"};
+    return names;
+}
 
 bool ParseBatchOptions(const std::vector<std::string>& args, const std::vector<std::string>& allowed,
                        BatchOptions& out) {
     auto is_allowed = [&](const std::string& a) {
         for (const std::string& x : allowed)
             if (x == a) return true;
-        return a == "--set" || a == "--png" || a == "--spectrum";
+        return common_option(a);
     };
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         if (a.size() > 2 && a.compare(0, 2, "--") == 0) {
-            if (!is_allowed(a)) return BatchFailure("unknown option: " + a), false;
-            if (i + 1 >= args.size()) return BatchFailure(a + " needs a value"), false;
-            const std::string& v = args[++i];
-            if (a == "--png") {
-                out.png = v;
-            } else if (a == "--spectrum") {
-                if (!ParseSpectrumFrequencies(v, out.spectrum))
-                    return BatchFailure("--spectrum expects frequencies in Hz, separated by commas: " + v), false;
-            } else if (a == "--device") {
-                out.device = v;
-            } else if (a == "--seconds") {
-                char* end = nullptr;
-                out.seconds = std::strtod(v.c_str(), &end);
-                if (v.empty() || *end || !(out.seconds >= 0)) return BatchFailure("--seconds expects a number: " + v), false;
-            } else {
-                const size_t eq = v.find('=');
-                if (eq == std::string::npos || eq == 0) return BatchFailure("--set expects KEY=VALUE: " + v), false;
-                out.sets.emplace_back(v.substr(0, eq), v.substr(eq + 1));
-            }
+            const OptionRule* rule = nullptr;
+            for (const OptionRule& r : kOptionRules)
+                if (a == r.name) rule = &r;
+            if (!rule || !is_allowed(a)) return fail("unknown option: " + a);
+            if (rule->takes_value && i + 1 >= args.size()) return fail(a + " needs a value");
+            if (!rule->apply(out, rule->takes_value ? args[++i] : std::string())) return false;
+            for (const std::string& m : ManyFileOptions())
+                if (a == m) out.many = true;
         } else {
             out.positional.push_back(a);
         }
@@ -109,6 +169,8 @@ bool ParseBatchOptions(const std::vector<std::string>& args, const std::vector<s
 
 BatchRun::BatchRun() {
     VoicePointerSteers = false;
+    // No controls to show, but memory mode's status is drawn as on the window.
+    RunObserver = ShowRunEvent;
     ensure_headless_application();
     set_message_box_hook([](const MessageBoxRequest& r) {
         std::fprintf(stderr, "%s\n", r.text.c_str());
@@ -124,14 +186,24 @@ BatchRun::~BatchRun() {
     ResetProcessState();
 }
 
+bool ApplySettingOverrides(const BatchOptions& options, std::vector<std::string>* corrections) {
+    for (const auto& [name, value] : options.sets) {
+        std::string key = name, stored = value, why;
+        if (translate_readable_setting(name, value, key, stored, why) == ReadableResult::BadValue)
+            return BatchFailure(why), false;
+        if (!set_setting_from_text(key, stored, corrections)) return BatchFailure("unknown setting: " + name), false;
+    }
+    return true;
+}
+
 bool BatchRun::Prepare(const BatchOptions& options) {
     JapaneseUi = japanese_locale();
     // What the run corrects is said, once a value, so that a run never analyses with other settings
     // than the user believes without a word.
     std::vector<std::string> corrections;
-    load_settings(&corrections);
-    for (const auto& [key, value] : options.sets)
-        if (!set_setting_from_text(key, value, &corrections)) return BatchFailure("unknown setting: " + key), false;
+    if (options.defaults) use_default_settings();
+    else load_settings(&corrections);
+    if (!ApplySettingOverrides(options, &corrections)) return false;
     for (size_t i = 0; i < corrections.size(); ++i)
         if (std::find(corrections.begin(), corrections.begin() + std::ptrdiff_t(i), corrections[i]) ==
             corrections.begin() + std::ptrdiff_t(i))
@@ -160,26 +232,29 @@ bool BatchRun::SavePicture(const BatchOptions& options) {
     return false;
 }
 
+std::string CsvHeader(const std::vector<double>& spectrum) {
+    std::string header = "time,peak_hz,level,a4,labels,f0_hz,f0_note,f0_cents,f0_confidence,lufs_m,lufs_s";
+    for (double hz : spectrum) header += format_text(",db_%gHz", hz);
+    return header;
+}
+
 void PrintCsvHeader(const std::vector<double>& spectrum) {
-    std::string extra;
-    for (double hz : spectrum) extra += format_text(",db_%gHz", hz);
-    std::printf("time,peak_hz,level,a4,labels,f0_hz,f0_note,f0_cents,f0_confidence%s\n", extra.c_str());
+    std::printf("%s\n", CsvHeader(spectrum).c_str());
     std::fflush(stdout);
 }
 
-std::string SpectrumColumns(const BlockAnalysis& a, const std::vector<double>& spectrum) {
-    std::string columns;
+std::vector<std::string> SpectrumFields(const BlockAnalysis& a, const std::vector<double>& spectrum) {
+    std::vector<std::string> fields;
     for (double hz : spectrum) {
-        columns += ',';
-        if (!a.spectrum || SourceInfo.sample_rate == 0) continue;
-        const int k = int(std::lround(hz * a.n / SourceInfo.sample_rate));
-        const double db = DisplayedLineDecibels(a.n, k);
-        if (std::isfinite(db)) columns += format_text("%.2f", db);
+        double db = -INFINITY;
+        if (a.spectrum && SourceInfo.sample_rate != 0)
+            db = DisplayedLineDecibels(a.n, int(std::lround(hz * a.n / SourceInfo.sample_rate)));
+        fields.push_back(std::isfinite(db) ? format_text("%.2f", db) : std::string());
     }
-    return columns;
+    return fields;
 }
 
-void PrintCsvRow(double seconds, const BlockAnalysis& a, const std::string& spectrum) {
+std::vector<std::string> CsvFields(double seconds, const BlockAnalysis& a, const std::vector<std::string>& spectrum) {
     std::string peak, level, a4, labels;
     if (a.peak_shown) {
         peak = frequency_text(a.peak_frequency, a.precise);
@@ -191,8 +266,32 @@ void PrintCsvRow(double seconds, const BlockAnalysis& a, const std::string& spec
         if (!labels.empty()) labels += ';';
         labels += l.text == PeakLabel::Text::Note ? l.note : frequency_text(l.frequency, a.precise);
     }
-    std::printf("%.3f,%s,%s,%s,%s,%s%s\n", seconds, peak.c_str(), level.c_str(), a4.c_str(), labels.c_str(),
-                fundamental_columns(a).c_str(), spectrum.c_str());
+    std::vector<std::string> fields = {format_text("%.3f", seconds), peak, level, a4, labels};
+    if (!a.f0_voiced) {
+        fields.insert(fields.end(), 4, std::string());
+    } else {
+        const double cents = std::fabs(a.f0_cents) < 0.05 ? 0.0 : a.f0_cents;  // never "-0.0"
+        fields.push_back(format_text("%.3f", a.f0_frequency));
+        fields.push_back(a.f0_note);
+        fields.push_back(format_text("%+.1f", cents));
+        fields.push_back(format_text("%.2f", a.f0_confidence));
+    }
+    const LoudnessReading& l = a.strip.loudness;
+    fields.push_back(loudness_field(l.momentary_ready, l.momentary));
+    fields.push_back(loudness_field(l.short_term_ready, l.short_term));
+    fields.insert(fields.end(), spectrum.begin(), spectrum.end());
+    return fields;
+}
+
+std::string CsvRow(double seconds, const BlockAnalysis& a, const std::vector<std::string>& spectrum) {
+    const std::vector<std::string> fields = CsvFields(seconds, a, spectrum);
+    std::string row = fields[0];
+    for (size_t i = 1; i < fields.size(); ++i) row.append(",").append(fields[i]);
+    return row;
+}
+
+void PrintCsvRow(double seconds, const BlockAnalysis& a, const std::vector<std::string>& spectrum) {
+    std::printf("%s\n", CsvRow(seconds, a, spectrum).c_str());
 }
 
 }  // namespace dl

@@ -17,13 +17,32 @@ struct BatchOptions {
     std::string png;                                        // --png OUT.png
     std::string device;                                     // --device NAME
     double seconds = -1;                                    // --seconds S (< 0: none)
+    bool defaults = false;                                  // --defaults: not the settings file
     std::vector<double> spectrum;                           // --spectrum HZ,HZ,... (none: no columns)
+    std::string spectrum_text;                              // as given, for the worker processes
+    // Many files at once (--analyse): any of these options asks for that form.
+    bool many = false;
+    unsigned jobs = 0;            // --jobs N (0: one a core)
+    bool summary = false;         // --summary: one row a file
+    std::string format = "csv";   // --format csv|jsonl
+    std::string out_dir;          // --out DIR: each file's rows into a file of its own there
+    std::string files_from;       // --files-from LIST ("-": standard input)
+    bool quiet = false;           // --quiet: no progress
+    bool header = true;           // --no-header: rows only, for merging the output of many runs
+    bool worker = false;          // --worker: one of a run's worker processes
 };
 
-// Reads the options; the ones in `allowed` besides --set and --png ("--device", "--seconds").
+// The options that ask for the many-file form.
+const std::vector<std::string>& ManyFileOptions();
+
+// Reads the options; the ones in `allowed` besides --set, --png and --defaults ("--device", "--seconds").
 // False after saying what is wrong on standard error.
 bool ParseBatchOptions(const std::vector<std::string>& args, const std::vector<std::string>& allowed,
                        BatchOptions& out);
+
+// Sets the run's --set overrides (readable names or the file's keys) in Settings; false after a
+// message when one is unknown or takes no such value.
+bool ApplySettingOverrides(const BatchOptions& options, std::vector<std::string>* corrections = nullptr);
 
 // A batch run's surroundings, undone however the run ends: the off-screen application, messages
 // on standard error, the settings with the run's overrides, the client area it draws on.
@@ -47,10 +66,14 @@ private:
 
 // The CSV the batch commands print: a header, then one row per analysed block. The spectrum
 // columns (the shown level in dB at each of `spectrum`'s frequencies) follow the others when asked;
-// SpectrumColumns reads them off the latest block, so they are taken as the block is analysed.
+// SpectrumFields reads them off the latest block, so they are taken as the block is analysed.
+std::string CsvHeader(const std::vector<double>& spectrum = {});  // without the line's end
 void PrintCsvHeader(const std::vector<double>& spectrum = {});
-void PrintCsvRow(double seconds, const BlockAnalysis& a, const std::string& spectrum = {});
-std::string SpectrumColumns(const BlockAnalysis& a, const std::vector<double>& spectrum);
+std::vector<std::string> SpectrumFields(const BlockAnalysis& a, const std::vector<double>& spectrum);
+// One block's fields as the header names them, and its row (without the line's end).
+std::vector<std::string> CsvFields(double seconds, const BlockAnalysis& a, const std::vector<std::string>& spectrum = {});
+std::string CsvRow(double seconds, const BlockAnalysis& a, const std::vector<std::string>& spectrum = {});
+void PrintCsvRow(double seconds, const BlockAnalysis& a, const std::vector<std::string>& spectrum = {});
 
 // A message on standard error; returns the failure status 1.
 int BatchFailure(const std::string& text);

@@ -8,7 +8,7 @@
 #include "display/source_panel.h"
 #include "platform/format_text.h"
 #include "platform/wave_format.h"
-#include "state/engine.h"
+#include "state/run.h"
 #include "state/settings.h"
 #include "state/shell.h"
 #include "state/source.h"
@@ -42,7 +42,7 @@ int RunInfoCommand(const std::string& path) {
     if (!run.Prepare(BatchOptions{})) return 1;
     FileName = path;
     SourceState.mode = SourceMode::File;
-    if (!OpenSource()) return 1;
+    if (OpenSource() != Result::Done) return 1;
     const std::string facts = FactsText();
     // The start of an analysis, as --analyse makes it (streaming): a file whose header reads well
     // but whose sound cannot be had is not passed as a good one.

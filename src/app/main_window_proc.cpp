@@ -5,6 +5,8 @@
 #include "analysis/hover_readout.h"
 #include "app/help_page.h"
 #include "app/measure_menu.h"
+#include "app/meter_menu.h"
+#include "app/spectrogram_menu.h"
 #include "app/open_file.h"
 #include "app/save_picture.h"
 #include "audio/devices.h"
@@ -18,6 +20,7 @@
 #include "audio/timer_tick.h"
 #include "display/frame.h"
 #include "display/level_meter.h"
+#include "display/meter_strip.h"
 #include "display/position_line.h"
 #include "display/source_panel.h"
 #include "display/spectrogram.h"
@@ -30,10 +33,10 @@
 #include "resources/command_ids.h"
 #include "resources/menu_table.h"
 #include "state/analysis.h"
-#include "state/engine.h"
 #include "state/layout_units.h"
 #include "state/settings.h"
 #include "state/shell.h"
+#include "state/source.h"
 #include "state/view.h"
 #include "state/window_dc.h"
 
@@ -127,7 +130,7 @@ void RelayoutWindow() {
 namespace {
 
 // The source kind, PLAY labelled for it and Start enabled, then the source opened.
-int select_source(SourceMode mode, const char* label, int (*open)()) {
+Result select_source(SourceMode mode, const char* label, Result (*open)()) {
     SourceState.mode = mode;
     if (MainWindow* w = window()) {
         w->set_button_text(kPlayButton, label);
@@ -135,7 +138,7 @@ int select_source(SourceMode mode, const char* label, int (*open)()) {
         if (w->is_active()) w->focus_button(kPlayButton);
         w->enable_menu(kCmdStart, true);
     }
-    const int opened = open();
+    const Result opened = open();
     // The frame's scales follow the new source's rate at once, not only at the next Start.
     if (MainWindow* w = window()) w->invalidate();
     return opened;
@@ -143,13 +146,13 @@ int select_source(SourceMode mode, const char* label, int (*open)()) {
 
 }  // namespace
 
-int SelectFileSource() {
-    const int opened = select_source(SourceMode::File, JapaneseUi ? "再生" : "PLAY", OpenSource);
-    if (opened == 1) NoteOpenedFile(FileName);
+Result SelectFileSource() {
+    const Result opened = select_source(SourceMode::File, JapaneseUi ? "再生" : "PLAY", OpenSource);
+    if (opened == Result::Done) NoteOpenedFile(FileName);
     return opened;
 }
 
-int SelectRecordSource() {
+Result SelectRecordSource() {
     FileName.clear();
     return select_source(SourceMode::RecordPort, JapaneseUi ? "動作" : "Start", OpenRecordPort);
 }
@@ -161,7 +164,7 @@ void ChooseRecordPort() {
     const bool chosen = RunRecordPortDialog() == 1;
     FileName = chosen ? std::string() : previous;
     UpdateTitle();
-    if (chosen) SelectRecordSource();
+    if (chosen) SelectRecordSource();  // a port refused has said why
 }
 
 void HandleDroppedFiles(const std::vector<std::string>& paths) {
@@ -170,7 +173,7 @@ void HandleDroppedFiles(const std::vector<std::string>& paths) {
         // The whole path is kept: cutting it would open another file.
         FileName = paths.front();
         UpdateTitle();
-        SelectFileSource();
+        SelectFileSource();  // a file refused has said why
     }
 }
 
@@ -187,21 +190,12 @@ void ToggleVoicePointer() {
 
 void PlayReferenceTone(std::function<void()> ended) { play_wav_async(data_dir() + "/kijun.wav", std::move(ended)); }
 
-void DispatchCommand(int id, int code) {
+namespace {
+
+// The View menu's commands; false for any other.
+bool view_command(int id) {
     MainWindow* w = window();
     switch (id) {
-        case kCmdOpen:
-            OpenFileCommand();
-            break;
-        case kCmdMonitor:
-            ChooseRecordPort();
-            break;
-        case kCmdExit:
-            if (w) w->destroy();
-            break;
-        case kCmdHelp:
-            ShowHelpPage();
-            break;
         case kCmdLinear:
         case kCmdLog:
         case kCmdTuning:
@@ -209,33 +203,30 @@ void DispatchCommand(int id, int code) {
             // The spectrogram's history is of the view it was drawn in.
             if (Settings.display != id) ResetSpectrogram();
             choose_item(Settings.display, id);
-            break;
-        case kCmdSavePicture:
-            SavePictureCommand();
-            break;
+            return true;
         case kCmdPinkFlat:
             Settings.katamuki = !Settings.katamuki;
             if (w) w->check_menu(kCmdPinkFlat, Settings.katamuki != 0);
             if (view_has_scales()) redraw_frame();
-            break;
+            return true;
         case kCmdExpand:
             Settings.Expand = !Settings.Expand;
             if (w) w->check_menu(kCmdExpand, Settings.Expand);
             if (view_has_scales()) redraw_frame();
-            break;
+            return true;
         case kCmdLineGraph:
         case kCmdBarGraph:
             choose_item(Settings.graph, id);
-            break;
+            return true;
         case kCmdFatLine:
             Settings.futosa = Settings.futosa + 1 > 2 ? 1 : Settings.futosa + 1;
             if (w) w->check_menu(kCmdFatLine, Settings.futosa == 2);
-            break;
+            return true;
         case kCmdTuner:
             Settings.tuner = !Settings.tuner;
             if (w) w->check_menu(kCmdTuner, Settings.tuner != 0);
             RedrawTunerReadout(TickAnalysis);
-            break;
+            return true;
         case kCmdDecibel: {
             Settings.Decibel = !Settings.Decibel;
             Settings.Expand = !Settings.Decibel;
@@ -247,39 +238,61 @@ void DispatchCommand(int id, int code) {
             BlackenLevelPanel(dc);
             DrawChannelLabels(dc);
             if (view_has_scales()) DrawFrame(dc);
-            break;
+            return true;
         }
-        case kCmdAbout:
-            RunAboutBox();
+        case kCmdResetLoudness:
+            ResetLoudnessCommand();
+            return true;
+        default: return false;
+    }
+}
+
+// Start and Stop, for the source PLAY is labelled for. A start that fails has said why.
+void start_command() {
+    ClearHeldPeaks();
+    if (SourceState.mode == SourceMode::File) StartPlayback();
+    else if (SourceState.mode == SourceMode::RecordPort) StartMonitoring();
+}
+
+void stop_command() {
+    if (SourceState.mode == SourceMode::File) StopPlayback();
+    else if (SourceState.mode == SourceMode::RecordPort) StopMonitoring();
+}
+
+}  // namespace
+
+void DispatchCommand(int id, int code) {
+    if (view_command(id)) return;
+    MainWindow* w = window();
+    switch (id) {
+        case kCmdOpen: OpenFileCommand(); break;
+        case kCmdMonitor: ChooseRecordPort(); break;
+        case kCmdExit:
+            if (w) w->destroy();
             break;
-        case kCmdVoiceRange:
-            RunVoiceRangeDialog();
-            break;
-        case kCmdVoicePointer:
-            ToggleVoicePointer();
-            break;
-        case kCmdOption:
+        case kCmdHelp: ShowHelpPage(); break;
+        case kCmdSavePicture: SavePictureCommand(); break;
+        case kCmdAbout: RunAboutBox(); break;
+        case kCmdVoiceRange: RunVoiceRangeDialog(); break;
+        case kCmdVoicePointer: ToggleVoicePointer(); break;
+        case kCmdOption: {
+            const int meter = Settings.level_meter;
             if (RunOptionDialog() == 1) {
                 CloseSource();
                 PrepareDisplayResources();
+                // The strip under the graph takes room of its own.
+                if (Settings.level_meter != meter) RelayoutWindow();
             }
             break;
+        }
         case kCmdStart:
-            if (code != 0) break;
-            ClearHeldPeaks();
-            if (SourceState.mode == SourceMode::File) StartPlayback();
-            else if (SourceState.mode == SourceMode::RecordPort) StartMonitoring();
+            if (code == 0) start_command();
             break;
         case kCmdStop:
-            if (code != 0) break;
-            if (SourceState.mode == SourceMode::File) StopPlayback();
-            else if (SourceState.mode == SourceMode::RecordPort) StopMonitoring();
+            if (code == 0) stop_command();
             break;
-        case kCmdBeep:
-            PlayReferenceTone();
-            break;
-        default:
-            break;  // identifiers outside the table
+        case kCmdBeep: PlayReferenceTone(); break;
+        default: break;  // identifiers outside the table
     }
 }
 
@@ -320,6 +333,12 @@ bool KeyboardFilter(Key key, KeyModifiers mods) {
                 return true;
             }
             break;
+        case Key::L:
+            if (ctrl) {
+                DispatchCommand(kCmdResetLoudness, 0);
+                return true;
+            }
+            break;
         case Key::Up:
             Settings.adjust16 -= ctrl ? 16 : 1;
             draw_adjust16();
@@ -344,12 +363,7 @@ void MainWindowProc::on_paint(Dc& dc) {
 void MainWindowProc::on_command(int id, int code) { DispatchCommand(id, code); }
 
 void MainWindowProc::on_timer(int id) {
-    if (id != 1) return;
-    WindowDc dc;
-    SetSchemeTextColours(dc);
-    const Font* previous = dc.dc().select_font(nullptr);
-    TimerTick(dc, time_get_time());
-    dc.dc().select_font(previous);
+    if (id == 1) RunTimerTick(time_get_time());
 }
 
 bool MainWindowProc::on_key_filter(Key key, KeyModifiers mods) { return KeyboardFilter(key, mods); }
@@ -370,6 +384,7 @@ bool MainWindowProc::on_button_key(int button_id, Key key) {
 void MainWindowProc::on_lbutton_down(int x, int y) {
     const int X = CellWidth, Y = CellHeight;
     if (x > 37 * X && x < 72 * X && y > Y && y < 6 * Y) ClearHeldPeaks();
+    if (InMeterStrip(x, y)) ResetLoudnessCommand();
 }
 
 void MainWindowProc::on_mouse_move(int x, int y) { MoveHover(x, y); }
@@ -425,6 +440,8 @@ void MainWindowProc::on_wave_in_data(int header) { RecordTick(header); }
 std::vector<SubmenuEntry> MainWindowProc::on_submenu_show(int id) {
     if (id == kCmdRecentFiles) return RecentFilesMenu();
     if (id == kCmdMeasure) return MeasureMenu();
+    if (IsMeterSubmenu(id)) return MeterSubmenu(id);
+    if (IsSpectrogramSubmenu(id)) return SpectrogramSubmenu(id);
     std::vector<SubmenuEntry> entries;
     if (id != kCmdInputDevice && id != kCmdOutputDevice) return entries;
     const bool capture = id == kCmdInputDevice;
@@ -438,6 +455,8 @@ std::vector<SubmenuEntry> MainWindowProc::on_submenu_show(int id) {
 void MainWindowProc::on_submenu_choice(int id, int index) {
     if (id == kCmdRecentFiles) return OpenRecentFile(index);
     if (id == kCmdMeasure) return ChooseMeasureEntry(index);
+    if (IsMeterSubmenu(id)) return ChooseInMeterSubmenu(id, index);
+    if (IsSpectrogramSubmenu(id)) return ChooseInSpectrogramSubmenu(id, index);
     if (id != kCmdInputDevice && id != kCmdOutputDevice) return;
     const bool capture = id == kCmdInputDevice;
     ChooseDevice(capture, menu_devices_[id], index);

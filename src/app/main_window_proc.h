@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "audio/result.h"
 #include "platform/main_window.h"
 
 namespace dl {
@@ -36,9 +37,10 @@ private:
 void DispatchCommand(int id, int code);
 // The main window's shortcuts, with the modifiers held when the key was pressed.
 bool KeyboardFilter(Key key, KeyModifiers mods = {});
-int SelectFileSource();
+// The file named as the source: PLAY reads "PLAY"; the file is opened (Done) or refused (Failed, said).
+Result SelectFileSource();
 // The record port as the source: PLAY reads "Start"; the port's format is checked.
-int SelectRecordSource();
+Result SelectRecordSource();
 
 void UpdateTitle();
 // The title for a file name: its name part followed by " - dewlark", or "dewlark".

@@ -5,7 +5,9 @@
 
 #include "analysis/measured_spectrum.h"
 #include "dialogs/measure_dialog.h"
-#include "state/engine.h"
+#include "state/run.h"
+#include "state/source.h"
+#include "state/tick_clock.h"
 #include "state/settings.h"
 #include "state/shell.h"
 

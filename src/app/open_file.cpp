@@ -3,11 +3,10 @@
 #include <filesystem>
 
 #include "app/main_window_proc.h"
-#include "audio/run.h"
+#include "app/run_controls.h"
 #include "platform/file_dialog.h"
-#include "platform/message_box.h"
 #include "resources/command_ids.h"
-#include "resources/string_table.h"
+#include "resources/messages.h"
 #include "state/recent_files.h"
 #include "state/settings.h"
 #include "state/shell.h"
@@ -15,9 +14,6 @@
 namespace dl {
 
 namespace {
-
-// The string-table id of the English text for a recent file that is gone.
-constexpr int kRecentFileGone = 100;
 
 // The paths the recent-files submenu showed when it last opened, in its order.
 std::vector<std::string> g_shown;
@@ -106,9 +102,7 @@ void OpenRecentFile(int index) {
     if (!RecentFileExists(path)) {
         ForgetRecentFile(path);
         refresh_menu();
-        const char* text = JapaneseUi ? "このファイルはもうありません。最近使ったファイルの一覧から外しました。"
-                                      : LoadStringText(kRecentFileGone);
-        message_box({path + "\n" + text, "", true, MbIcon::Exclamation});
+        ReportMessage(path + "\n" + MessageText(kMsgRecentFileGone));
         return;
     }
     HandleDroppedFiles({path});

@@ -6,7 +6,7 @@
 #include "analysis/fft.h"
 #include "app/command_line.h"
 #include "app/open_file.h"
-#include "audio/idle_commands.h"
+#include "app/run_controls.h"
 #include "audio/playback.h"
 #include "audio/record_port.h"
 #include "audio/run.h"
@@ -20,7 +20,9 @@
 #include "resources/command_ids.h"
 #include "resources/menu_table.h"
 #include "state/analysis.h"
+#include "state/hooks.h"
 #include "state/layout_units.h"
+#include "state/run.h"
 #include "state/settings.h"
 #include "state/shell.h"
 #include "state/window_dc.h"
@@ -40,6 +42,8 @@ void Program::Initialise(const std::vector<std::string>& args, ShowCommand show)
     PlatformVersion = kThisPlatformVersion;
     // The window's run is the one where the voice steers the desktop's pointer.
     VoicePointerSteers = true;
+    // The runs' events: the window's controls follow them.
+    RunObserver = ShowRunEvent;
     load_settings();
     CommandLine cl = ParseCommandLine(args);
     StartupAutoStart = cl.auto_start;
@@ -107,11 +111,12 @@ void Program::FinishStart() {
     if (ending_ || !window_ || window_->destroyed()) return;
     window_->enable_button(kBeepButton, true);
     EnableIdleCommands(true);
+    // A start that fails has said why; the window waits as after any failed start.
     if (!FileName.empty()) {
         UpdateTitle();
-        if (SelectFileSource() == 1 && StartupAutoStart) StartPlayback();
+        if (SelectFileSource() == Result::Done && StartupAutoStart) StartPlayback();
     } else if (WaveInDeviceCount > 0) {
-        if (SelectRecordSource() == 1 && StartupAutoStart) StartMonitoring();
+        if (SelectRecordSource() == Result::Done && StartupAutoStart) StartMonitoring();
     }
 }
 

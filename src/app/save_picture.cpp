@@ -3,8 +3,7 @@
 #include <filesystem>
 
 #include "platform/main_window.h"
-#include "platform/message_box.h"
-#include "resources/string_table.h"
+#include "resources/messages.h"
 #include "state/settings.h"
 #include "state/shell.h"
 
@@ -39,8 +38,7 @@ void SavePictureCommand() {
     if (!chosen || chosen->empty() || TheMainWindow != w || w->destroyed()) return;
     std::string why;
     if (w->surface().save_png(*chosen, &why)) return;
-    const std::string text = JapaneseUi ? "画像を保存できませんでした。" : LoadStringText(101);
-    message_box({*chosen + "\n" + text + (why.empty() ? "" : "\n" + why), "", true, MbIcon::Exclamation});
+    ReportMessage(*chosen + "\n" + MessageText(kMsgPictureNotSaved) + (why.empty() ? "" : "\n" + why));
 }
 
 }  // namespace dl

@@ -5,9 +5,9 @@
 #include <new>
 
 #include "platform/converter.h"
-#include "platform/message_box.h"
 #include "platform/wave_format.h"
-#include "state/engine.h"
+#include "resources/messages.h"
+#include "state/run.h"
 #include "state/settings.h"
 #include "state/source.h"
 
@@ -15,15 +15,10 @@ namespace dl {
 
 namespace {
 
-std::unique_ptr<Converter> g_stream;
-
 // The least a streaming read of compressed bytes takes.
 constexpr uint32_t kLeastChunk = 4096;
 
-void free_slot5() {
-    std::vector<uint8_t>().swap(SampleStorage[5]);
-    SampleBuffers[5] = nullptr;
-}
+void free_input() { std::vector<uint8_t>().swap(ConversionInput); }
 
 }  // namespace
 
@@ -37,7 +32,7 @@ int ShowMultimediaError(int code, const char* caption) {
         case 512: name = "ACMERR_NOTPOSSIBLE"; break;
         default: return 0;
     }
-    message_box({name, caption, true, MbIcon::None});
+    ShowDiagnostic(name, caption);
     return 1;
 }
 
@@ -123,44 +118,43 @@ bool OpenConversion(std::vector<uint8_t>& record) {
         if (ChunkSize < kLeastChunk) ChunkSize = (kLeastChunk + unit - 1) / unit * unit;
     }
     record = PlaybackFormat;
-    g_stream = std::move(stream);
-    ConversionStream = g_stream.get();
+    ConversionStream = std::move(stream);
     return true;
 }
 
 bool PrepareConversionInput(uint32_t source_bytes) {
-    if (!SampleStorage[5].empty() || SampleBuffers[5]) {
+    if (!ConversionInput.empty()) {
         // Left over from a play that did not clean up: refuse this play rather than reuse it.
-        message_box({"開放忘れ", "", false, MbIcon::None});
+        ShowDiagnostic("開放忘れ", "", false);
         return false;
     }
     try {
-        SampleStorage[5].assign(std::max<uint32_t>(source_bytes, 1), 0);
+        ConversionInput.assign(std::max<uint32_t>(source_bytes, 1), 0);
     } catch (const std::bad_alloc&) {
-        message_box({"ACM用memory", "", false, MbIcon::None});
+        ShowDiagnostic("ACM用memory", "", false);
         CloseConversion();
         return false;
     }
-    SampleBuffers[5] = SampleStorage[5].data();
     return true;
 }
 
 SliceFill ConvertSlice(int slot, uint64_t quiet_limit) {
     SliceFill r;
     uint8_t* dst = SampleBuffers[size_t(slot)];
-    if (!g_stream || !dst || !SampleBuffers[5]) return r;
+    Converter* stream = ConversionStream.get();
+    if (!stream || !dst || ConversionInput.empty()) return r;
     const uint32_t capacity = ConvertedSize;
     auto convert = [&](const uint8_t* src, uint32_t n) {
         uint32_t used = 0;
-        ShowMultimediaError(g_stream->convert(src, n, dst + r.bytes, capacity - r.bytes, used), "acm_convert");
+        ShowMultimediaError(stream->convert(src, n, dst + r.bytes, capacity - r.bytes, used), "acm_convert");
         r.bytes += used;
         return used;
     };
-    if (g_stream->pending_bytes() > 0) convert(nullptr, 0);
+    if (stream->pending_bytes() > 0) convert(nullptr, 0);
     uint64_t quiet = 0;  // file bytes read since sound last came
-    while (r.bytes < capacity && SourceInfo.DataRemaining > 0 && !g_stream->format_changed() && quiet < quiet_limit) {
-        const uint32_t n = std::min({SourceInfo.DataRemaining, ChunkSize, uint32_t(SampleStorage[5].size())});
-        const int64_t got = SourceFile ? SourceFile->read(SampleBuffers[5], n) : -1;
+    while (r.bytes < capacity && SourceInfo.DataRemaining > 0 && !stream->format_changed() && quiet < quiet_limit) {
+        const uint32_t n = std::min({SourceInfo.DataRemaining, ChunkSize, uint32_t(ConversionInput.size())});
+        const int64_t got = SourceFile ? SourceFile->read(ConversionInput.data(), n) : -1;
         if (got != int64_t(n)) {
             r.short_read = true;
             SourceInfo.DataRemaining = 0;
@@ -168,52 +162,53 @@ SliceFill ConvertSlice(int slot, uint64_t quiet_limit) {
         }
         SourceInfo.DataRemaining -= n;
         r.file_bytes += n;
-        quiet = convert(SampleBuffers[5], n) > 0 ? 0 : quiet + n;
+        quiet = convert(ConversionInput.data(), n) > 0 ? 0 : quiet + n;
     }
     // The stream's last bytes are in: what the decoder held back for want of them comes now.
-    if (SourceInfo.DataRemaining == 0 && !g_stream->format_changed()) {
-        ShowMultimediaError(g_stream->end_input(), "acm_convert");
+    if (SourceInfo.DataRemaining == 0 && !stream->format_changed()) {
+        ShowMultimediaError(stream->end_input(), "acm_convert");
         if (r.bytes < capacity) convert(nullptr, 0);
     }
     // A stream that changes its layout ends where the change is.
-    if (g_stream->format_changed()) SourceInfo.DataRemaining = 0;
+    if (stream->format_changed()) SourceInfo.DataRemaining = 0;
     return r;
 }
 
-bool ConversionPending() { return g_stream && g_stream->pending_bytes() > 0; }
+bool ConversionPending() { return ConversionStream && ConversionStream->pending_bytes() > 0; }
 
 uint32_t ConvertOnce(uint32_t n, int slot) {
     std::vector<uint8_t>& out = SampleStorage[size_t(slot)];
-    if (!g_stream || !SampleBuffers[5] || out.capacity() == 0) return 0;
-    n = std::min<uint32_t>(n, uint32_t(SampleStorage[5].size()));
+    Converter* stream = ConversionStream.get();
+    if (!stream || ConversionInput.empty() || out.capacity() == 0) return 0;
+    n = std::min<uint32_t>(n, uint32_t(ConversionInput.size()));
     // The slot grows as sound comes, a piece of the source at a time, up to ConvertedSize: what it
     // holds is the sound, not what a header promised.
-    const uint32_t frame = 2u * g_stream->channels();
+    const uint32_t frame = 2u * stream->channels();
     const size_t most = ConvertedSize - ConvertedSize % frame;
     out.clear();
     size_t used = 0;
     auto take = [&](const uint8_t* src, uint32_t len) {
         uint32_t got = 0;
-        ShowMultimediaError(g_stream->convert(src, len, out.data() + used, uint32_t(out.size() - used), got),
+        ShowMultimediaError(stream->convert(src, len, out.data() + used, uint32_t(out.size() - used), got),
                             "acm_convert");
         used += got;
-        while (g_stream->pending_bytes() > 0 && out.size() < most) {
-            const size_t want = size_t(std::min<uint64_t>(most, used + g_stream->pending_bytes()));
+        while (stream->pending_bytes() > 0 && out.size() < most) {
+            const size_t want = size_t(std::min<uint64_t>(most, used + stream->pending_bytes()));
             if (want > out.capacity()) out.reserve(std::min(most, std::max(want, out.capacity() / 2 * 3)));
             out.resize(want);
-            ShowMultimediaError(g_stream->convert(nullptr, 0, out.data() + used, uint32_t(out.size() - used), got),
+            ShowMultimediaError(stream->convert(nullptr, 0, out.data() + used, uint32_t(out.size() - used), got),
                                 "acm_convert");
             if (got == 0) break;
             used += got;
         }
     };
     constexpr uint32_t kPiece = 1u << 16;
-    for (uint32_t at = 0; at < n && !g_stream->format_changed() && !(out.size() >= most && ConversionPending());
+    for (uint32_t at = 0; at < n && !stream->format_changed() && !(out.size() >= most && ConversionPending());
          at += kPiece)
-        take(SampleBuffers[5] + at, std::min(kPiece, n - at));
+        take(ConversionInput.data() + at, std::min(kPiece, n - at));
     // The stream's last block, or the end of its layout: what the converter still holds goes now.
-    if (SourceInfo.DataRemaining == 0 || g_stream->format_changed()) {
-        if (!g_stream->format_changed()) ShowMultimediaError(g_stream->end_input(), "acm_convert");
+    if (SourceInfo.DataRemaining == 0 || stream->format_changed()) {
+        if (!stream->format_changed()) ShowMultimediaError(stream->end_input(), "acm_convert");
         take(nullptr, 0);
     }
     out.resize(used);
@@ -232,13 +227,12 @@ uint32_t ExpectedConvertedBytes(uint32_t most) {
     return uint32_t(std::min<double>(most, bytes * 1.0625 + 65536));
 }
 
-bool ConversionFormatChanged() { return g_stream && g_stream->format_changed(); }
+bool ConversionFormatChanged() { return ConversionStream && ConversionStream->format_changed(); }
 
 void CloseConversion() {
-    if (g_stream) PlayedStreamDamage = g_stream->damage();
-    g_stream.reset();
-    ConversionStream = nullptr;
-    free_slot5();
+    if (ConversionStream) PlayedStreamDamage = ConversionStream->damage();
+    ConversionStream.reset();
+    free_input();
 }
 
 }  // namespace dl

@@ -1,11 +1,10 @@
 #include "audio/devices.h"
 
-#include <algorithm>
 #include <set>
 
 #include "platform/audio_system.h"
 #include "platform/format_text.h"
-#include "platform/message_box.h"
+#include "resources/messages.h"
 #include "state/settings.h"
 #include "state/shell.h"
 
@@ -14,8 +13,6 @@ namespace dl {
 namespace {
 
 std::string& chosen_name(bool capture) { return capture ? Settings.InputDevice : Settings.OutputDevice; }
-
-void report(const std::string& text) { message_box({text, "", true, MbIcon::Exclamation}); }
 
 }  // namespace
 
@@ -28,7 +25,7 @@ DeviceChoice ChosenDevice(bool capture, std::function<void()> lost) {
     static std::set<std::string> told;
     if (told.insert((capture ? "in:" : "out:") + choice.name).second) {
         const char* name = choice.name.c_str();
-        report(capture ? (JapaneseUi ? format_text("入力デバイス「%s」が見つかりません。既定のデバイスを使います。", name)
+        ReportMessage(capture ? (JapaneseUi ? format_text("入力デバイス「%s」が見つかりません。既定のデバイスを使います。", name)
                                      : format_text("The input device \"%s\" is not there; the system default is used.",
                                                    name))
                        : (JapaneseUi ? format_text("出力デバイス「%s」が見つかりません。既定のデバイスを使います。", name)
@@ -58,12 +55,19 @@ void ChooseDevice(bool capture, const std::vector<std::string>& entries, int ind
     chosen_name(capture) = index == 0 ? std::string() : entries[size_t(index)];
 }
 
+void FitRecordSettingsToMonitor() {
+    uint32_t rate = 0;
+    int channels = 0;
+    if (Settings.InputDevice.empty() || !audio_monitor_format(Settings.InputDevice, rate, channels)) return;
+    fit_record_settings_to_monitor(rate, channels);
+}
+
 void ReportDeviceLost(bool capture) {
     if (capture)
-        report(JapaneseUi ? "音声入力デバイスが失われたため、モニタを終了しました。"
+        ReportMessage(JapaneseUi ? "音声入力デバイスが失われたため、モニタを終了しました。"
                           : "The sound input device went away; monitoring has ended.");
     else
-        report(JapaneseUi ? "音声出力デバイスが失われたため、再生を終了しました。"
+        ReportMessage(JapaneseUi ? "音声出力デバイスが失われたため、再生を終了しました。"
                           : "The sound output device went away; playback has ended.");
 }
 

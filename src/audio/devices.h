@@ -19,6 +19,10 @@ int ChosenDeviceEntry(bool capture, const std::vector<std::string>& entries);
 // Chooses entry `index` of the list DeviceMenuEntries gave.
 void ChooseDevice(bool capture, const std::vector<std::string>& entries, int index);
 
+// An output's monitor chosen as the input is recorded in its own rate and channels (16 bits), the
+// user's record format kept for the settings file as a fitted one is.
+void FitRecordSettingsToMonitor();
+
 // The message of a device taken away while it ran.
 void ReportDeviceLost(bool capture);
 

@@ -23,7 +23,7 @@ bool read_at(uint64_t at, void* buf, int64_t n) {
     return SourceFile && SourceFile->seek(int64_t(at), SEEK_SET) >= 0 && SourceFile->read(buf, n) == n;
 }
 
-int broken() {
+ProbeResult broken() {
     ReportSourceMessage(SourceMessage::WaveBroken);
     FreeFormatRecord();
     CloseSourceFile();
@@ -33,7 +33,7 @@ int broken() {
 // The record of a FLAC stream: its own layout, and the STREAMINFO block for the decoder.
 bool build_flac_record(uint16_t tag, const uint8_t* stream_info) {
     const decode::FlacStreamInfo info = decode::parse_flac_stream_info(stream_info);
-    if (AllocateFormatRecord(uint32_t(kFmtExtra + kFlacStreamInfoBytes)) == 0) return false;
+    if (AllocateFormatRecord(uint32_t(kFmtExtra + kFlacStreamInfoBytes)) != Result::Done) return false;
     std::vector<uint8_t>& r = SourceFormat;
     wr16(r, kFmtTag, tag);
     wr16(r, kFmtChannels, uint16_t(info.channels));
@@ -145,7 +145,7 @@ uint8_t FlacHeaderCrc8(const uint8_t* p, size_t n) {
     return c;
 }
 
-int ProbeFlacStream() {
+ProbeResult ProbeFlacStream() {
     uint8_t b[10];
     uint64_t at = 0;
     if (!read_at(0, b, 4)) return kProbeNotThisKind;
@@ -186,7 +186,7 @@ int ProbeFlacStream() {
     return kProbeRecognised;
 }
 
-int ProbeOggFlacStream(uint64_t offset) {
+ProbeResult ProbeOggFlacStream(uint64_t offset) {
     uint8_t page[28];
     std::vector<uint8_t> p;
     // The mapping's first packet: 0x7F "FLAC", version 1.x, the header count, then "fLaC" and the
@@ -212,7 +212,7 @@ int ProbeOggFlacStream(uint64_t offset) {
     return kProbeRecognised;
 }
 
-int ProbeOpusStream(uint64_t offset) {
+ProbeResult ProbeOpusStream(uint64_t offset) {
     uint8_t page[28];
     std::vector<uint8_t> p;
     if (!read_first_ogg_packet(offset, page, p)) return kProbeNotThisKind;
@@ -222,7 +222,7 @@ int ProbeOpusStream(uint64_t offset) {
         case decode::OpusHeadCheck::Broken: return broken();
         case decode::OpusHeadCheck::Ok: break;
     }
-    if (AllocateFormatRecord(uint32_t(kFmtExtra + p.size())) == 0) return kProbeFailed;
+    if (AllocateFormatRecord(uint32_t(kFmtExtra + p.size())) != Result::Done) return kProbeFailed;
     std::vector<uint8_t>& r = SourceFormat;
     wr16(r, kFmtTag, kTagOpus);
     wr16(r, kFmtChannels, uint16_t(head.channels));

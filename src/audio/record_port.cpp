@@ -1,35 +1,29 @@
 #include "audio/record_port.h"
 
 #include <algorithm>
-#include <cmath>
-#include <new>
 
-#include "analysis/measured_spectrum.h"
-#include "analysis/pipeline.h"
-#include "analysis/pitch.h"
 #include "audio/devices.h"
-#include "audio/playback.h"
 #include "audio/run.h"
 #include "audio/source.h"
 #include "audio/timer_tick.h"
 #include "display/frame.h"
-#include "display/spectrogram.h"
 #include "display/level_meter.h"
 #include "display/position_line.h"
 #include "platform/main_window.h"
-#include "platform/message_box.h"
 #include "platform/process.h"
 #include "platform/screen_saver.h"
 #include "platform/system.h"
 #include "platform/ui_post.h"
 #include "platform/wave_format.h"
 #include "platform/wave_in.h"
-#include "resources/string_table.h"
-#include "state/analysis.h"
-#include "state/engine.h"
+#include "resources/device_errors.h"
+#include "resources/messages.h"
+#include "state/hooks.h"
+#include "state/run.h"
 #include "state/settings.h"
 #include "state/shell.h"
 #include "state/source.h"
+#include "state/tick_clock.h"
 #include "state/window_dc.h"
 
 namespace dl {
@@ -42,10 +36,6 @@ uint32_t g_generation = 0;
 constexpr uint32_t kGenerationMask = 0xFFFFF;
 // What streaming may record: the largest signed 32-bit count, as a volume without limit.
 constexpr uint32_t kStreamingCapacity = 2147483647u;
-
-void report(const char* japanese, int string_id) {
-    message_box({JapaneseUi ? japanese : LoadStringText(string_id), "", true, MbIcon::Exclamation});
-}
 
 WaveIn::Data completion_route() {
     const int base = int((g_generation & kGenerationMask) << 2);
@@ -87,10 +77,17 @@ void set_capacity() {
     RedrawLengthLine();
 }
 
-int open_device() {
+// Device: the input device for the record, which is then given up. False after the refusal was
+// reported.
+bool open_record_device() {
     ++g_generation;
-    if (OpenTestWaveIn) return OpenTestWaveIn(SourceFormat, completion_route(), WaveInDevice);
-    return wave_in_open(SourceFormat, completion_route(), WaveInDevice, ChosenDevice(true, device_lost));
+    const int rc = OpenTestWaveIn ? OpenTestWaveIn(SourceFormat, completion_route(), WaveInDevice)
+                                  : wave_in_open(SourceFormat, completion_route(), WaveInDevice,
+                                                 ChosenDevice(true, device_lost));
+    FreeFormatRecord();
+    if (rc == kWaveOk) return true;
+    ReportMessage(kMsgCannotOpenInput);
+    return false;
 }
 
 // The format check: the device is opened and closed again.
@@ -102,19 +99,58 @@ int query_device(const std::vector<uint8_t>& record) {
     return wave_in_query(record, ChosenDevice(true, nullptr));
 }
 
+// Buffer `slot` (of `length` bytes) handed to the device to fill. False after a failure was
+// reported.
+bool queue_capture(int slot, uint32_t length) {
+    WaveHeader& h = FreshWaveHeader(slot, length);
+    if (WaveInDevice->prepare(h) != kWaveOk) {
+        ReportMessage(kMsgHeaderFailed);
+        return false;
+    }
+    if (WaveInDevice->add_buffer(h, slot) != kWaveOk) {
+        WaveInDevice->unprepare(h);
+        ReportMessage(kMsgAddBufferFailed);
+        return false;
+    }
+    return true;
+}
+
+// The monitor's first ticks are timed from now; the frame (in memory mode with the panel) is drawn.
+void begin_monitor_ticks() {
+    RecordRecountPositionMs = TimerDevicePositionMs = 0;
+    RecordStopState = 0;
+    SourceState.running = true;
+    {
+        WindowDc wdc;
+        if (BufferCount == 1) {
+            BlackenLevelPanel(wdc.dc());
+            DrawChannelLabels(wdc.dc());
+        }
+        DrawFrame(wdc.dc());
+    }
+    LastTickTime = PreviousTickStart = time_get_time();
+}
+
+// Memory mode: a buffer given back without a count holds what the device position says was
+// recorded since the last recount.
+uint32_t recount_recorded(WaveHeader& h) {
+    uint32_t n = h.recorded;
+    if (n == 0 && TimerDevicePositionMs > RecordRecountPositionMs) {
+        const int64_t align = std::max(SourceInfo.block_align, 1);
+        int64_t bytes =
+            int64_t((TimerDevicePositionMs - RecordRecountPositionMs) * SourceInfo.output_bytes_per_second * 0.001);
+        bytes -= bytes % align;
+        n = uint32_t(std::clamp<int64_t>(bytes, 0, h.length));
+        h.recorded = n;
+        RecordRecountPositionMs = TimerDevicePositionMs;
+    }
+    TimerDevicePositionMs = 0;
+    return n;
+}
+
 }  // namespace
 
-const char* RecordPortQueryText(int result) {
-    switch (result) {
-        case kWaveBadDeviceId: return JapaneseUi ? "デバイスIDがおかしい" : "bad id";
-        case kWaveAllocated: return JapaneseUi ? "すでに割り当てられている" : "allocated";
-        case kWaveNoDriver: return JapaneseUi ? "ドライバが無い" : "no driver";
-        case kWaveNoMemory: return JapaneseUi ? "メモリの割り当て等ができない" : "nomem";
-        case kWaveBadFormat: return JapaneseUi ? "サウンドドライバは、この形式を録音できません。" : LoadStringText(33);
-        case kWaveSync: return JapaneseUi ? "WAVE_ALLOWSYNCを指定してない" : "err_sync";
-        default: return JapaneseUi ? "不明なエラー" : "? error ?";
-    }
-}
+const char* RecordPortQueryText(int result) { return MessageText(DeviceErrorMessage(result, DeviceRefusal::RecordQuery)); }
 
 uint32_t RecordPacingWaitMs(uint32_t deltatime, int khz) {
     const uint32_t slice = khz % 11 == 0 ? deltatime * 1000 / 11025 : deltatime / 8;
@@ -124,112 +160,66 @@ uint32_t RecordPacingWaitMs(uint32_t deltatime, int khz) {
 }
 
 int CheckRecordFormat() {
+    FitRecordSettingsToMonitor();
     std::vector<uint8_t> record(16, 0);
     fill_record_format(record);
     return query_device(record);
 }
 
-int OpenRecordPort() {
-    if (AllocateFormatRecord(16) == 0) return 0;
+Result OpenRecordPort() {
+    if (AllocateFormatRecord(16) != Result::Done) return Result::Failed;
+    FitRecordSettingsToMonitor();
     fill_record_format(SourceFormat);
     PublishSourceFormat(SourceFormat);
     const int rc = query_device(SourceFormat);
     if (rc == kWaveOk) {
         set_capacity();
         SourceInfo.DataRemaining = 0;  // recorded bytes
-        return 1;
+        return Result::Done;
     }
-    message_box({RecordPortQueryText(rc), "", true, MbIcon::Exclamation});
+    ReportMessage(RecordPortQueryText(rc));
     FreeFormatRecord();
     CloseSource();
-    return 0;
+    return Result::Failed;
 }
 
-void StartMonitoring() {
-    ResetPitchHistory();
-    ResetSpectrogram();
-    ResetMeasuredSpectrum();
-    DeviceLost = false;
-    if (!SourceFormatHeld && !OpenRecordPort()) return;
+Result StartMonitoring() {
+    BeginRun();
+    if (!SourceFormatHeld && OpenRecordPort() != Result::Done) return Result::Failed;
     SourceState.mode = SourceMode::RecordPort;
     set_capacity();
-    FastLevelStyle = Settings.fftparam == 8 && !Settings.UseMemDC && BufferCount == 4;
-    ComputeBufferSizes(SourceFormat);
-    LevelScanStride = InitialLevelScanStride(SourceInfo.sample_rate, rd16(SourceFormat, kFmtChannels), BufferCount);
-
-    if (open_device() != kWaveOk) {
-        report("音声入力デバイスを開けません。", 50);
-        FreeFormatRecord();
-        return;
-    }
-    FreeFormatRecord();
+    SizeRun();
+    if (!open_record_device()) return FailedStart(false);
     const bool memory = BufferCount == 1;
-    if (memory) DrawPreparingStatus("メモリ確保中", 82);
+    if (memory) ReportRunEvent(RunEvent::AllocatingMemory);
+    if (!AllocateWaveBuffers(ChunkSize, 0)) return FailedStart(false);
 
-    for (int i = 0; i < (memory ? 2 : BufferCount); ++i) {
-        try {
-            SampleStorage[size_t(i)].assign(std::max<uint32_t>(i == 1 && memory ? BlockBytes : ChunkSize, 1), 0);
-        } catch (const std::bad_alloc&) {
-            report("メモリ不足です。", 32);
-            CloseSource();
-            return;
-        }
-        SampleBuffers[size_t(i)] = SampleStorage[size_t(i)].data();
-    }
-
-    StartControls(false);
+    ReportRunEvent(RunEvent::Taken);
     NextBuffer = 0;
-    for (int i = 0; i < (memory ? 1 : 4); ++i) {
-        WaveHeader& h = WaveHeaders[size_t(i)];
-        h = WaveHeader{};
-        h.data = SampleBuffers[size_t(i)];
-        h.length = ChunkSize;
-        h.user = uint32_t(i);
-        if (WaveInDevice->prepare(h) != kWaveOk) {
-            report("ウェーブヘッダーの準備ができません", 35);
-            EndRun(true);
-            return;
-        }
-        if (WaveInDevice->add_buffer(h, i) != kWaveOk) {
-            WaveInDevice->unprepare(h);
-            report("バッファの登録に失敗", 67);
-            EndRun(true);
-            return;
-        }
-    }
+    for (int i = 0; i < (memory ? 1 : 4); ++i)
+        if (!queue_capture(i, ChunkSize)) return FailedStart(true);
 
-    RecordRecountPositionMs = TimerDevicePositionMs = 0;
-    RecordStopState = 0;
-    SourceState.running = true;
-    {
-        WindowDc wdc;
-        if (memory) {
-            BlackenLevelPanel(wdc.dc());
-            DrawChannelLabels(wdc.dc());
-        }
-        DrawFrame(wdc.dc());
-    }
-    LastTickTime = PreviousTickStart = time_get_time();
-
+    begin_monitor_ticks();
     if (WaveInDevice->start() != kWaveOk) {
-        report("録音失敗", 83);
+        ReportMessage(kMsgRecordFailed);
         set_high_priority(false);
-        // The buffers the reset returns end the monitor.
+        // The buffers the reset returns end the monitor (RecordTick, EndRun).
         RecordStopState = 1;
         WaveInDevice->reset();
-        return;
+        return Result::Failed;
     }
     if (memory) {
         LastAnalysedEnd = 0;
         StartMemoryTimer(1.0);
     }
     inhibit_screen_saver(true);
-    PlaybackControls(true);
+    ReportRunEvent(RunEvent::Running);
+    return Result::Done;
 }
 
 void StopMonitoring() {
     set_high_priority(false);
-    PlaybackControls(false);
+    ReportRunEvent(RunEvent::Stopping);
     RecordStopState = 1;
     if (WaveInDevice) WaveInDevice->reset();
 }
@@ -244,10 +234,7 @@ void RecordTick(int header) {
 
     WindowDc wdc;
     Dc& dc = wdc.dc();
-    if (const uint32_t wait = RecordPacingWaitMs(Settings.deltatime, SourceInfo.khz); wait > 0) {
-        while (time_get_time() - LastTickTime < wait) sleep_ms(1);
-        LastTickTime = time_get_time();
-    }
+    if (const uint32_t wait = RecordPacingWaitMs(Settings.deltatime, SourceInfo.khz); wait > 0) PaceTick(wait);
     const uint32_t tick_start = time_get_time();
     SetSchemeTextColours(dc);
     const Font* old = dc.select_font(nullptr);
@@ -256,41 +243,21 @@ void RecordTick(int header) {
     const int row = int(h.user & 0xFFFF) & 3;
     NextBuffer = row == 0 ? 1 : 0;
     WaveInDevice->unprepare(h);
-    uint32_t n = h.recorded;
+    const uint32_t n = memory ? recount_recorded(h) : h.recorded;
     const uint32_t obps = SourceInfo.output_bytes_per_second;
-
-    if (memory) {
-        // A buffer given back without a count: what the device position says was recorded since.
-        if (n == 0 && TimerDevicePositionMs > RecordRecountPositionMs) {
-            const int64_t align = std::max(SourceInfo.block_align, 1);
-            int64_t bytes = int64_t((TimerDevicePositionMs - RecordRecountPositionMs) * obps * 0.001);
-            bytes -= bytes % align;
-            n = uint32_t(std::clamp<int64_t>(bytes, 0, h.length));
-            h.recorded = n;
-            RecordRecountPositionMs = TimerDevicePositionMs;
-        }
-        TimerDevicePositionMs = 0;
-    } else if (int64_t(n) >= int64_t(BlockBytes) - 4) {
-        const double start = obps ? double(SourceInfo.DataRemaining) / obps : 0.0;
-        const BlockAnalysis& a = AnalyseBlock(dc, row, n);
-        if (AnalysisObserver) AnalysisObserver(start, a);
-    }
+    if (!memory && int64_t(n) >= int64_t(BlockBytes) - 4)
+        AnalyseTickBlock(dc, row, n, obps ? double(SourceInfo.DataRemaining) / obps : 0.0);
     SourceInfo.DataRemaining += n;
     SetSchemeTextColours(dc);
     if (DrawAnalysedBlocks) DrawPositionLine(dc);
 
-    if (memory || RecordStopState != 0) {
-        // The one buffer is full, or Stop was pressed: the monitor ends here.
+    // The one buffer is full, or Stop was pressed: the monitor ends here; a buffer the device does
+    // not take back ends it too, said, rather than leave it one buffer short.
+    if (memory || RecordStopState != 0 || !queue_capture(row, ChunkSize)) {
         dc.select_font(old);
         EndRun(true);
         return;
     }
-    h = WaveHeader{};
-    h.data = SampleBuffers[size_t(row)];
-    h.length = ChunkSize;
-    h.user = uint32_t(row);
-    WaveInDevice->prepare(h);
-    WaveInDevice->add_buffer(h, row);
     TuneLevelStride(tick_start);
     dc.select_font(old);
 }

@@ -1,15 +1,17 @@
 #pragma once
 #include <cstdint>
 
+#include "audio/result.h"
+
 namespace dl {
 
 // The record port as the source: builds the PCM record from `freq`, `channel` and `bits`, shows it,
-// and asks the input device whether it can record it. 1 when it can; otherwise the answer has
+// and asks the input device whether it can record it. Done when it can; otherwise the answer has
 // been reported and the source closed.
-int OpenRecordPort();
+Result OpenRecordPort();
 // Start in record mode: four capture buffers of one time slice each, or one of `MemSize` MiB
-// analysed at the device position by timer 1.
-void StartMonitoring();
+// analysed at the device position by timer 1. Done while it monitors.
+Result StartMonitoring();
 // Stop in record mode: the device returns its buffers and the first one back ends the monitor.
 void StopMonitoring();
 // A filled (or returned) capture buffer: `header` as the device reported it.

@@ -1,22 +1,27 @@
 #include "audio/run.h"
 
+#include <algorithm>
+#include <new>
 #include <vector>
 
+#include "analysis/measured_spectrum.h"
+#include "analysis/meter_strip.h"
+#include "analysis/pitch.h"
 #include "audio/conversion.h"
-#include "audio/idle_commands.h"
+#include "audio/played_sound.h"
 #include "audio/source.h"
-#include "display/frame.h"
+#include "display/spectrogram.h"
 #include "platform/audio_system.h"
 #include "platform/main_window.h"
 #include "platform/process.h"
 #include "platform/screen_saver.h"
-#include "resources/command_ids.h"
-#include "resources/string_table.h"
-#include "state/engine.h"
-#include "state/layout_units.h"
-#include "state/recent_files.h"
+#include "platform/wave_format.h"
+#include "resources/messages.h"
+#include "state/run.h"
+#include "state/settings.h"
 #include "state/shell.h"
-#include "state/window_dc.h"
+#include "state/source.h"
+#include "state/tick_clock.h"
 
 namespace dl {
 
@@ -32,103 +37,134 @@ void unprepare_all() {
     }
 }
 
-// Returns what the devices still hold and closes them.
-void close_devices() {
-    if (WaveOutDevice) {
-        if (WaveOutDevice->close() == kWaveStillPlaying) {
-            WaveOutDevice->reset();
-            WaveOutDevice->close();
-        }
-        WaveOutDevice.reset();
+// Returns what the device still holds and closes it.
+template <class Device>
+void close_device(std::unique_ptr<Device>& device) {
+    if (!device) return;
+    if (device->close() == kWaveStillPlaying) {
+        device->reset();
+        device->close();
     }
-    if (WaveInDevice) {
-        if (WaveInDevice->close() == kWaveStillPlaying) {
-            WaveInDevice->reset();
-            WaveInDevice->close();
-        }
-        WaveInDevice.reset();
-    }
+    device.reset();
 }
 
 }  // namespace
 
-void SetBusyCursor(bool busy) {
-    if (TheMainWindow) TheMainWindow->set_busy_cursor(busy);
+void ReportRunEvent(RunEvent event) {
+    if (RunObserver) RunObserver(event);
+}
+
+void ComputeBufferSizes(const std::vector<uint8_t>& record) {
+    const uint32_t a = rd32(record, kFmtBytesPerSec);
+    const uint32_t r = rd32(record, kFmtRate);
+    const uint16_t tag = rd16(record, kFmtTag);
+    const uint32_t align = std::max<uint16_t>(rd16(record, kFmtBlockAlign), 1);
+    BlockBytes = SliceBytes(a, r, tag, Settings.deltatime);
+
+    if (BufferCount != 1) {
+        const uint32_t f = tag == kTagMpegLayer3 ? rd16(record, 24) : 0;
+        if (tag == kTagMpegLayer3 && f) SourceInfo.block_align = int(f);
+        ChunkSize = BlockBytes;
+        if (ChunkSize % align != 0) {
+            ChunkSize -= ChunkSize % align;
+            if (ChunkSize == 0) ChunkSize = align;
+            if (f && (ChunkSize / f) % 2 == 1) ChunkSize += f;
+        }
+        if (f && ChunkSize % f != 0) {
+            ChunkSize -= ChunkSize % f;
+            if (ChunkSize <= f) ChunkSize = BlockBytes < 1.5 * f ? f + 4 : 2 * f;
+        }
+        // A record without a byte rate would stream empty buffers for ever.
+        if (ChunkSize == 0) ChunkSize = align;
+    } else {
+        ChunkSize = uint32_t(std::min<uint64_t>(SourceInfo.DataTotal, uint64_t(Settings.MemSize) << 20));
+        if (PlatformVersion <= 779 && ChunkSize % 65536 == 0 && ChunkSize > align) ChunkSize -= align;
+    }
+}
+
+uint32_t InitialLevelScanStride(uint32_t rate, int channels, int buffer_count) {
+    if (buffer_count == 1) return 1;
+    uint32_t s = rate >= 48000 ? 10 : rate >= 44100 ? 8 : rate >= 32000 ? 6 : rate >= 16000 ? 4 : 2;
+    return channels == 2 ? 2 * s : s;
+}
+
+void BeginRun() {
+    ResetPitchHistory();
+    ResetSpectrogram();
+    ResetMeterStrip();
+    ResetMeasuredSpectrum();
+    DeviceLost = false;
+}
+
+void SizeRun() {
+    ComputeBufferSizes(SourceFormat);
+    LevelScanStride = InitialLevelScanStride(SourceInfo.sample_rate, rd16(SourceFormat, kFmtChannels), BufferCount);
+    FastLevelStyle = Settings.fftparam == 8 && !Settings.UseMemDC && BufferCount == 4;
+}
+
+bool AllocateWaveBuffers(uint32_t size, uint8_t silence, uint32_t reserve) {
+    const bool memory = BufferCount == 1;
+    for (int i = 0; i < (memory ? 2 : BufferCount); ++i) {
+        std::vector<uint8_t>& storage = SampleStorage[size_t(i)];
+        try {
+            if (memory && i == kMemorySoundSlot && reserve > 0) {
+                std::vector<uint8_t>().swap(storage);
+                storage.reserve(reserve);
+            } else {
+                storage.assign(std::max<uint32_t>(memory && i == kMemoryBlockSlot ? BlockBytes : size, 1), silence);
+            }
+        } catch (const std::bad_alloc&) {
+            ReportMessage(kMsgNotEnoughMemory);
+            return false;
+        }
+        SampleBuffers[size_t(i)] = storage.data();
+    }
+    return true;
+}
+
+WaveHeader& FreshWaveHeader(int slot, uint32_t length) {
+    WaveHeader& h = WaveHeaders[size_t(slot)];
+    h = WaveHeader{};
+    h.data = SampleBuffers[size_t(slot)];
+    h.length = length;
+    h.user = uint32_t(slot);
+    return h;
+}
+
+void FreeWaveBuffers() {
+    for (int i = 0; i < kWaveBufferSlots; ++i) {
+        std::vector<uint8_t>().swap(SampleStorage[size_t(i)]);
+        SampleBuffers[size_t(i)] = nullptr;
+    }
+}
+
+Result FailedStart(bool controls_taken) {
+    EndRun(controls_taken);
+    return Result::Failed;
 }
 
 void KillMemoryTimer() {
     if (TheMainWindow) TheMainWindow->kill_timer(kTimerId);
 }
 
-void FreeWaveBuffers() {
-    for (int i = 0; i < 4; ++i) {
-        std::vector<uint8_t>().swap(SampleStorage[i]);
-        SampleBuffers[i] = nullptr;
-    }
-}
-
-void PlaybackControls(bool on) {
-    if (!TheMainWindow) return;
-    MainWindow& w = *TheMainWindow;
-    w.enable_button(kStopButton, on);
-    w.enable_menu(kCmdStop, on);
-    if (on) {
-        w.enable_button(kBeepButton, true);
-        w.enable_menu(kCmdBeep, true);
-        if (w.is_active()) w.focus_button(kBeepButton);
-    }
-}
-
-void StartControls(bool on) {
-    if (!TheMainWindow) return;
-    MainWindow& w = *TheMainWindow;
-    if (SourceState.mode == SourceMode::File) w.set_button_text(kPlayButton, JapaneseUi ? "再生" : "PLAY");
-    w.enable_button(kPlayButton, on);
-    w.enable_menu(kCmdStart, on);
-    EnableIdleCommands(on);
-    if (on && w.is_active()) w.focus_button(kPlayButton);
-}
-
-void OpenControls(bool on) {
-    if (!TheMainWindow) return;
-    MainWindow& w = *TheMainWindow;
-    w.accept_drops(on);
-    w.enable_menu(kCmdOpen, on);
-    w.enable_menu(kCmdRecentFiles, on && !RecentFiles().empty());
-}
-
-void DrawPreparingStatus(const char* japanese, int string_id) {
-    {
-        WindowDc wdc;
-        Dc& dc = wdc.dc();
-        BlackenLevelPanel(dc);
-        DcStateGuard saved(dc);
-        dc.set_text_color(Rgb{255, 255, 0});
-        dc.set_bk_mode(BkMode::Transparent);
-        dc.text_out(CellWidth * 39, CellHeight * 2 + CellHeight / 4, JapaneseUi ? japanese : LoadStringText(string_id));
-    }
-    // On the screen before the step it announces, which holds the event loop until the buffer is ready.
-    if (TheMainWindow) TheMainWindow->show_now();
-}
-
 void EndRun(bool restore_controls) {
-    SetBusyCursor(false);
     KillMemoryTimer();
-    if (restore_controls) PlaybackControls(false);
     // Buffers the reset returns, and any still on their way, belong to no run now.
     StopRequested = true;
     RecordStopState = 2;
     if (WaveOutDevice) WaveOutDevice->reset();
     if (WaveInDevice) WaveInDevice->reset();
     unprepare_all();
-    close_devices();
-    if (ConversionStream || SampleBuffers[5]) CloseConversion();
+    close_device(WaveOutDevice);
+    close_device(WaveInDevice);
+    if (ConversionStream || !ConversionInput.empty()) CloseConversion();
     FreeWaveBuffers();
+    FreePlayedSound();
     CloseSourceFile();
     if (SourceState.running && SourceState.mode == SourceMode::RecordPort) inhibit_screen_saver(false);
     SourceState.running = false;
     set_high_priority(false);
-    if (restore_controls) StartControls(true);
+    ReportRunEvent(restore_controls ? RunEvent::Ended : RunEvent::Closed);
 }
 
 }  // namespace dl

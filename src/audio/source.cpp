@@ -17,7 +17,7 @@
 #include "platform/process.h"
 #include "platform/wave_format.h"
 #include "platform/wave_format_query.h"
-#include "state/engine.h"
+#include "state/run.h"
 #include "state/shell.h"
 #include "state/source.h"
 #include "state/window_dc.h"
@@ -30,15 +30,12 @@ namespace {
 constexpr uint32_t kMinFormatChunk = 16, kMaxFormatChunk = 65535;
 
 // A failed open leaves no file open and no record held, so the next open starts clean.
-int fail(SourceMessage m) {
+Result fail(SourceMessage m) {
     ReportSourceMessage(m);
     FreeFormatRecord();
     CloseSourceFile();
-    return 0;
+    return Result::Failed;
 }
-
-// The stream kind found: a RIFF file (data chunk to find later) or a plain stream.
-enum class Kind { Riff, Plain };
 
 void set_lengths(uint32_t n) { SourceInfo.DataRemaining = SourceInfo.DataTotal = n; }
 uint32_t clamp_length(uint64_t n) { return n > 0xFFFFFFFFu ? 0xFFFFFFFFu : uint32_t(n); }
@@ -65,17 +62,17 @@ void FreeFormatRecord() {
     SourceFormatHeld = false;
 }
 
-uint32_t AllocateFormatRecord(uint32_t size) {
+Result AllocateFormatRecord(uint32_t size) {
     FreeFormatRecord();
     try {
         SourceFormat.assign(size % 65536, 0);
     } catch (const std::bad_alloc&) {
         ReportSourceMessage(SourceMessage::FormatAllocFailed);
         CloseSourceFile();
-        return 0;
+        return Result::Failed;
     }
     SourceFormatHeld = true;
-    return size;
+    return Result::Done;
 }
 
 uint32_t CapVolumeBytes(uint32_t bytes_per_cluster, uint64_t clusters) {
@@ -135,7 +132,81 @@ void CloseSource() {
     set_high_priority(false);
 }
 
-int OpenSource() {
+namespace {
+
+// A file that is not RIFF: FLAC (a "fLaC" marker, after an ID3v2 tag or not, which no stream the
+// other probes take begins with; its cover art must not pass for MPEG frames), then MPEG, then the
+// Ogg codecs, each known by its first packet.
+Result probe_plain_stream(RiffFile& f) {
+    set_lengths(clamp_length(f.file_size()));
+    ProbeResult r = ProbeFlacStream();
+    if (r == kProbeFailed) return Result::Failed;
+    if (r != kProbeRecognised) {
+        f.seek(0, SEEK_SET);
+        r = ProbeMpegStream(true);
+    }
+    if (r == kProbeFailed) return Result::Failed;
+    for (auto probe : {ProbeOggStream, ProbeOggFlacStream, ProbeOpusStream}) {
+        if (r != kProbeNotThisKind) break;
+        r = probe(0);
+        if (r == kProbeFailed) return Result::Failed;
+    }
+    return r == kProbeRecognised ? Result::Done : fail(SourceMessage::NotRiff);
+}
+
+// A RIFF WAVE file: its format chunk becomes the record.
+Result read_wave_format(RiffFile& f) {
+    if (!f.descend_chunk(SourceSubChunk, SourceRiffChunk, fourcc("fmt "))) return fail(SourceMessage::WaveBroken);
+    const uint32_t size = SourceSubChunk.declared_size;
+    if (size < kMinFormatChunk || size > kMaxFormatChunk) return fail(SourceMessage::WaveBroken);
+    if (AllocateFormatRecord(size) != Result::Done) return Result::Failed;
+    if (f.read(SourceFormat.data(), int64_t(SourceFormat.size())) != int64_t(SourceFormat.size()))
+        return fail(SourceMessage::CannotReadFormat);
+    f.ascend(SourceSubChunk);
+    // Plain samples take rate x block bytes a second: a header's own figure (0, or one of
+    // gigabytes) must size nothing.
+    if (WaveFormat wf; parse_wave_format(SourceFormat, wf)) {
+        if (const uint32_t a = derived_byte_rate(wf)) wr32(SourceFormat, kFmtBytesPerSec, a);
+        // ADPCM's length and position come from its byte rate: one a header leaves at 0, or
+        // gets wrong by more than rounding, is taken from the block layout.
+        const uint32_t adpcm = adpcm_byte_rate(wf);
+        const uint32_t said = wf.bytes_per_second;
+        if (adpcm && (said == 0 || said < adpcm - adpcm / 100 || said > adpcm + adpcm / 100))
+            wr32(SourceFormat, kFmtBytesPerSec, adpcm);
+    }
+    return Result::Done;
+}
+
+// Another RIFF form: an MPEG stream in its data chunk, read again from the file's start.
+Result probe_riff_mpeg(RiffFile& f) {
+    if (!f.descend_chunk(SourceSubChunk, SourceRiffChunk, fourcc("data"))) return fail(SourceMessage::RiffNoData);
+    set_lengths(SourceSubChunk.size);
+    const ProbeResult r = ProbeMpegStream(false);
+    if (r == kProbeFailed) return Result::Failed;
+    if (r != kProbeRecognised) return fail(SourceMessage::RiffNotMpeg);
+    f.ascend(SourceSubChunk);
+    f.ascend(SourceRiffChunk);
+    f.seek(0, SEEK_SET);
+    SourceRiffChunk = RiffChunk{};
+    f.descend_riff(SourceRiffChunk);
+    return Result::Done;
+}
+
+// Whether the output device (or the converter) can play the record.
+Result query_playable() {
+    const bool mpeg = rd16(SourceFormat, kFmtTag) == kTagMpegLayer3;
+    if (mpeg && rd32(SourceFormat, kFmtRate) == 48000) wr32(SourceFormat, kFmtRate, 44100);
+    const bool old_platform = PlatformVersion <= 779;
+    if (!(old_platform && rd16(SourceFormat, kFmtTag) != kTagPcm && rd16(SourceFormat, kFmtChannels) != 1)) {
+        if (int q = wave_out_query(SourceFormat); q != kWaveOk) return fail(QueryMessage(q));
+    }
+    if (mpeg && SourceInfo.khz == 48) wr32(SourceFormat, kFmtRate, 48000);
+    return Result::Done;
+}
+
+}  // namespace
+
+Result OpenSource() {
     ResetSpectrogram();  // another file: its history starts empty
     ResetMeasuredSpectrum();
     MemoryBufferCut = false;
@@ -145,74 +216,19 @@ int OpenSource() {
     RiffFile& f = *SourceFile;
     SourceRiffChunk = RiffChunk{};
     f.seek(0, SEEK_SET);
-    Kind kind;
     SourceInfo.DataStart = 0;
     SourceInfo.HeaderBytes = 0;
     SourceInfo.ExactSeconds = 0;
-    if (!f.descend_riff(SourceRiffChunk)) {
-        set_lengths(clamp_length(f.file_size()));
-        // A FLAC stream says so in its first bytes (after its ID3v2 tag, if any), which no stream
-        // the other probes take begins with; its cover art must not pass for MPEG frames.
-        int r = ProbeFlacStream();
-        if (r == kProbeFailed) return 0;
-        if (r != kProbeRecognised) {
-            f.seek(0, SEEK_SET);
-            r = ProbeMpegStream(true);
-        }
-        if (r == kProbeFailed) return 0;
-        // The Ogg codecs, each known by its first packet.
-        for (auto probe : {ProbeOggStream, ProbeOggFlacStream, ProbeOpusStream}) {
-            if (r != kProbeNotThisKind) break;
-            r = probe(0);
-            if (r == kProbeFailed) return 0;
-        }
-        if (r != kProbeRecognised) return fail(SourceMessage::NotRiff);
-        kind = Kind::Plain;
-    } else if (SourceRiffChunk.form_type == fourcc("WAVE")) {
-        if (!f.descend_chunk(SourceSubChunk, SourceRiffChunk, fourcc("fmt "))) return fail(SourceMessage::WaveBroken);
-        const uint32_t size = SourceSubChunk.declared_size;
-        if (size < kMinFormatChunk || size > kMaxFormatChunk) return fail(SourceMessage::WaveBroken);
-        if (AllocateFormatRecord(size) == 0) return 0;
-        if (f.read(SourceFormat.data(), int64_t(SourceFormat.size())) != int64_t(SourceFormat.size()))
-            return fail(SourceMessage::CannotReadFormat);
-        f.ascend(SourceSubChunk);
-        // Plain samples take rate x block bytes a second: a header's own figure (0, or one of
-        // gigabytes) must size nothing.
-        if (WaveFormat wf; parse_wave_format(SourceFormat, wf)) {
-            if (const uint32_t a = derived_byte_rate(wf)) wr32(SourceFormat, kFmtBytesPerSec, a);
-            // ADPCM's length and position come from its byte rate: one a header leaves at 0, or
-            // gets wrong by more than rounding, is taken from the block layout.
-            const uint32_t adpcm = adpcm_byte_rate(wf);
-            const uint32_t said = wf.bytes_per_second;
-            if (adpcm && (said == 0 || said < adpcm - adpcm / 100 || said > adpcm + adpcm / 100))
-                wr32(SourceFormat, kFmtBytesPerSec, adpcm);
-        }
-        kind = Kind::Riff;
-    } else {
-        if (!f.descend_chunk(SourceSubChunk, SourceRiffChunk, fourcc("data"))) return fail(SourceMessage::RiffNoData);
-        set_lengths(SourceSubChunk.size);
-        int r = ProbeMpegStream(false);
-        if (r == kProbeFailed) return 0;
-        if (r != kProbeRecognised) return fail(SourceMessage::RiffNotMpeg);
-        f.ascend(SourceSubChunk);
-        f.ascend(SourceRiffChunk);
-        f.seek(0, SEEK_SET);
-        SourceRiffChunk = RiffChunk{};
-        f.descend_riff(SourceRiffChunk);
-        kind = Kind::Riff;
-    }
+    const bool riff = f.descend_riff(SourceRiffChunk);
+    const Result read = !riff                                         ? probe_plain_stream(f)
+                        : SourceRiffChunk.form_type == fourcc("WAVE") ? read_wave_format(f)
+                                                                      : probe_riff_mpeg(f);
+    if (read != Result::Done) return Result::Failed;
 
     PublishSourceFormat(SourceFormat);
+    if (query_playable() != Result::Done) return Result::Failed;
 
-    const bool mpeg = rd16(SourceFormat, kFmtTag) == kTagMpegLayer3;
-    if (mpeg && rd32(SourceFormat, kFmtRate) == 48000) wr32(SourceFormat, kFmtRate, 44100);
-    const bool old_platform = PlatformVersion <= 779;
-    if (!(old_platform && rd16(SourceFormat, kFmtTag) != kTagPcm && rd16(SourceFormat, kFmtChannels) != 1)) {
-        if (int q = wave_out_query(SourceFormat); q != kWaveQueryOk) return fail(QueryMessage(q));
-    }
-    if (mpeg && SourceInfo.khz == 48) wr32(SourceFormat, kFmtRate, 48000);
-
-    if (kind == Kind::Riff) {
+    if (riff) {
         if (!f.descend_chunk(SourceSubChunk, SourceRiffChunk, fourcc("data")))
             return fail(SourceMessage::WaveNoData);
         // A size beyond the end of the file counts only what is there.
@@ -225,7 +241,7 @@ int OpenSource() {
     MeasureDiskSpace(FileName);
     if (SourceInfo.DataRemaining == 0) return fail(SourceMessage::DataEmpty);
     RedrawLengthLine();
-    return 1;
+    return Result::Done;
 }
 
 }  // namespace dl

@@ -3,14 +3,16 @@
 #include <string>
 #include <vector>
 
+#include "audio/result.h"
+
 namespace dl {
 
-// Opens FileName: 1 when the file is open at its first data byte with an accepted format and data;
-// 0 after a failure, which has been reported.
-int OpenSource();
-// Replaces the format record by one of size mod 65,536 bytes; returns size, or 0 after a reported
-// failure (the source file is closed then).
-uint32_t AllocateFormatRecord(uint32_t size);
+// Opens FileName: Done when the file is open at its first data byte with an accepted format and
+// data; Failed after a failure, which has been reported.
+Result OpenSource();
+// Replaces the format record by one of size mod 65,536 bytes; Failed after a reported failure (the
+// source file is closed then).
+Result AllocateFormatRecord(uint32_t size);
 void FreeFormatRecord();
 // Derives SourceInfo from the record and redraws the format and position lines.
 void PublishSourceFormat(const std::vector<uint8_t>& record);

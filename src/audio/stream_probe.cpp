@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "audio/source.h"
-#include "platform/message_box.h"
 #include "platform/wave_format.h"
+#include "resources/messages.h"
 #include "state/source.h"
 
 namespace dl {
@@ -32,7 +32,7 @@ constexpr uint16_t kBitRates[3][3][16] = {
 };
 constexpr uint32_t kSampleRates[3][3] = {{44100, 48000, 32000}, {22050, 24000, 16000}, {11025, 12000, 8000}};
 
-void diagnostic(const std::string& text) { message_box({text, "", true, MbIcon::None}); }
+void diagnostic(const std::string& text) { ShowDiagnostic(text); }
 
 bool read_exact(void* buf, int64_t n) { return SourceFile && SourceFile->read(buf, n) == n; }
 
@@ -113,6 +113,37 @@ void measure_mpeg_frames(const MpegHeader& first, const EncoderInfo& info) {
     const int64_t samples = int64_t(frames - (info.header_frame && frames > 0 ? 1 : 0)) * samples_per_frame(first) -
                             info.delay_and_padding;
     if (samples > 0) SourceInfo.ExactSeconds = double(samples) / first.rate;
+}
+
+// The record of an MPEG stream from its first frame header, `length` bytes long.
+void write_mpeg_record(std::vector<uint8_t>& r, const MpegHeader& first, uint32_t length) {
+    wr16(r, kFmtTag, kTagMpegLayer3);
+    wr16(r, kFmtChannels, first.channel_mode == 3 ? 1 : 2);
+    wr32(r, kFmtRate, first.rate);
+    wr32(r, kFmtBytesPerSec, uint32_t(first.kbps) * 125);
+    wr16(r, kFmtBlockAlign, 1);
+    wr16(r, kFmtBits, 0);
+    wr16(r, kFmtCbSize, 12);
+    wr16(r, 18, 1);
+    wr32(r, 20, uint32_t(first.padding));
+    wr16(r, 24, uint16_t(length));
+    wr16(r, 26, 1);
+    wr16(r, 28, 1393);
+}
+
+// A "Xing" header's frame count gives a varying rate's average over the stream.
+void apply_xing_rate(std::vector<uint8_t>& r, const uint8_t* xing, double seconds_per_frame) {
+    const uint32_t flags = be32(xing + 4);
+    if (!(flags & 1)) ShowDiagnostic("FLAG ERROR", "Xing", false);
+    if (!(flags & 2)) ShowDiagnostic("FLAG ERROR", "Xing", false);
+    const uint32_t frames = be32(xing + 8);
+    const double duration = double(frames) * seconds_per_frame;
+    // No frames, or a count that gives no sensible rate, leaves the constant-rate figure.
+    if (duration > 0) {
+        const double average = std::floor(double(SourceInfo.DataTotal) / duration);
+        if (average >= 1 && average <= double(std::numeric_limits<uint32_t>::max()))
+            wr32(r, kFmtBytesPerSec, uint32_t(average));
+    }
 }
 
 }  // namespace
@@ -255,7 +286,7 @@ uint32_t MpegFrameLength(int version, int layer, int kbps, uint32_t rate, int pa
     return k * (version == 0 || layer == 2 ? 144000 : 72000) / rate + pad;
 }
 
-int ProbeMpegStream(bool whole_file) {
+ProbeResult ProbeMpegStream(bool whole_file) {
     if (!SourceFile) return kProbeNotThisKind;
     const uint64_t start = SourceFile->tell();
     uint8_t b[4];
@@ -264,7 +295,7 @@ int ProbeMpegStream(bool whole_file) {
 
     MpegHeader first;
     if (ParseMpegHeader(b, first) != MpegHeaderCheck::Ok) return kProbeNotThisKind;
-    if (AllocateFormatRecord(30) == 0) return kProbeFailed;
+    if (AllocateFormatRecord(30) != Result::Done) return kProbeFailed;
     if (whole_file) {
         // The sound is what lies between the tags: a picture in the tag in front is no sound.
         SourceInfo.DataStart = SourceFile->tell() - 4;
@@ -276,18 +307,7 @@ int ProbeMpegStream(bool whole_file) {
     // The standard frame length already counts a CRC, so frames with one need no correction.
     const uint32_t length = MpegFrameLength(first.version, first.layer, first.kbps, first.rate, first.padding);
     std::vector<uint8_t>& r = SourceFormat;
-    wr16(r, kFmtTag, kTagMpegLayer3);
-    wr16(r, kFmtChannels, first.channel_mode == 3 ? 1 : 2);
-    wr32(r, kFmtRate, first.rate);
-    wr32(r, kFmtBytesPerSec, uint32_t(first.kbps) * 125);
-    wr16(r, kFmtBlockAlign, 1);
-    wr16(r, kFmtBits, 0);
-    wr16(r, kFmtCbSize, 12);
-    wr16(r, 18, 1);
-    wr32(r, 20, uint32_t(first.padding));
-    wr16(r, 24, uint16_t(length));
-    wr16(r, 26, 1);
-    wr16(r, 28, 1393);
+    write_mpeg_record(r, first, length);
 
     std::vector<uint8_t> body;
     size_t body_read = 0;
@@ -329,24 +349,13 @@ int ProbeMpegStream(bool whole_file) {
     const uint32_t length2 = MpegFrameLength(first.version, first.layer, second.kbps, first.rate, second.padding);
     const double seconds_per_frame = double(length2) / a2;
 
-    if (body_read < at + 12 || std::memcmp(body.data() + at, "Xing", 4) != 0) return unmeasured();
-
-    const uint32_t flags = be32(body.data() + at + 4);
-    if (!(flags & 1)) message_box({"FLAG ERROR", "Xing", false, MbIcon::None});
-    if (!(flags & 2)) message_box({"FLAG ERROR", "Xing", false, MbIcon::None});
-    const uint32_t frames = be32(body.data() + at + 8);
-    const double duration = double(frames) * seconds_per_frame;
-    // No frames, or a count that gives no sensible rate, leaves the constant-rate figure.
-    if (duration > 0) {
-        const double average = std::floor(double(SourceInfo.DataTotal) / duration);
-        if (average >= 1 && average <= double(std::numeric_limits<uint32_t>::max()))
-            wr32(r, kFmtBytesPerSec, uint32_t(average));
-    }
+    if (body_read >= at + 12 && std::memcmp(body.data() + at, "Xing", 4) == 0)
+        apply_xing_rate(r, body.data() + at, seconds_per_frame);
     // The frames themselves, where they can be counted, are exact.
     return unmeasured();
 }
 
-int ProbeOggStream(uint64_t offset) {
+ProbeResult ProbeOggStream(uint64_t offset) {
     if (!SourceFile || SourceFile->seek(int64_t(offset), SEEK_SET) < 0) return kProbeNotThisKind;
     uint8_t page[52];
     if (!read_exact(page, 4) || std::memcmp(page, "OggS", 4) != 0) return kProbeNotThisKind;
@@ -357,7 +366,7 @@ int ProbeOggStream(uint64_t offset) {
     const uint16_t channels = page[39];
     const uint32_t rate = le32(page + 40);
     const int32_t nominal = int32_t(le32(page + 48));
-    if (AllocateFormatRecord(28) == 0) return kProbeFailed;
+    if (AllocateFormatRecord(28) != Result::Done) return kProbeFailed;
     std::vector<uint8_t>& r = SourceFormat;
     wr16(r, kFmtTag, kTagOggVorbis);
     wr16(r, kFmtChannels, channels);

@@ -4,9 +4,11 @@
 namespace dl {
 
 // Results of the stream probes.
-inline constexpr int kProbeRecognised = 0;
-inline constexpr int kProbeFailed = 1;     // reported already, source file closed
-inline constexpr int kProbeNotThisKind = 2;
+enum ProbeResult {
+    kProbeRecognised,   // the format record is built
+    kProbeFailed,       // reported already, source file closed
+    kProbeNotThisKind,  // another probe may know the stream
+};
 
 // One MPEG audio frame header.
 struct MpegHeader {
@@ -31,10 +33,10 @@ uint32_t MpegFrameLength(int version, int layer, int kbps, uint32_t rate, int pa
 // Builds the MPEG format record from the stream at the source file's current position. For a
 // `whole_file` stream the sound's extent (DataStart, DataTotal) leaves out the tags in front and
 // behind, and a stream whose bit rate varies gets its average rate from its frames.
-int ProbeMpegStream(bool whole_file);
+ProbeResult ProbeMpegStream(bool whole_file);
 // Builds the Ogg Vorbis format record from the first page at `offset`; the stream is the rest of
 // the file, and its byte rate the average that gives its exact length.
-int ProbeOggStream(uint64_t offset);
+ProbeResult ProbeOggStream(uint64_t offset);
 
 // The stream's bytes, all still to come.
 void SetStreamLength(uint64_t n);

@@ -5,17 +5,19 @@
 #include <cstdio>
 
 #include "analysis/pipeline.h"
-#include "audio/playback.h"
 #include "display/position_line.h"
 #include "platform/main_window.h"
 #include "platform/system.h"
 #include "platform/wave_format.h"
 #include "state/analysis.h"
-#include "state/engine.h"
+#include "state/hooks.h"
 #include "state/layout_units.h"
+#include "state/run.h"
 #include "state/settings.h"
 #include "state/shell.h"
 #include "state/source.h"
+#include "state/tick_clock.h"
+#include "state/window_dc.h"
 
 namespace dl {
 
@@ -59,6 +61,67 @@ bool device_position_ms(uint32_t now, int64_t& p) {
     }
 }
 
+// Where in slot 0 the sound at device position p (ms) lies: a monitor is behind the device by the
+// block it has not yet filled and the driver's latency; a play counts at its own rate when the
+// position did not come from the device. p becomes the position the "Pos:" line shows.
+int64_t heard_offset(int64_t& p, bool from_device) {
+    const uint32_t obps = SourceInfo.output_bytes_per_second;
+    const int align = std::max(SourceInfo.block_align, 1);
+    if (SourceState.mode != SourceMode::RecordPort) {
+        if (!from_device) p = int64_t(p * RateFactor);
+        // The sound takes this much longer to reach the ear than the device says.
+        else p = std::max<int64_t>(p - Settings.LatencyOffset, 0);
+        return int64_t(double(obps) * p * 0.001);
+    }
+    int64_t k;
+    const int64_t behind = int64_t(SourceInfo.DataTotal) - int64_t(ChunkSize);
+    if (from_device) {
+        if (obps) p += behind * 1000 / obps;
+        k = PlatformVersion <= 779 ? 1856 : 1344;
+    } else {
+        k = PlatformVersion <= 779 ? 4096 : 2432;
+    }
+    k = eleven_family() ? k * align * (SourceInfo.khz / 11) : k * align * (SourceInfo.khz / 8);
+    return int64_t(double(obps) * p * 0.001) - int64_t(BlockBytes) - k - behind;
+}
+
+// The block of slot 0 a tick analyses for the sound at `offset`: from where the last tick's block
+// ended, at most a time slice, whole frames, within what the buffer holds. False when there is none.
+bool block_to_analyse(int64_t& offset, int64_t& m) {
+    const int align = std::max(SourceInfo.block_align, 1);
+    int64_t available;
+    int64_t m_align = align;
+    if (ConversionStream) {
+        m_align = std::max<int64_t>(2 * (SourceInfo.ChannelLayout == 1 ? 1 : 2), 1);
+        offset -= offset % m_align;
+        offset = std::max<int64_t>(offset, 0);
+        available = int64_t(BufferBytes[kMemorySoundSlot]) - offset;
+    } else {
+        if (align > 1) offset -= offset % align;
+        available = int64_t(ChunkSize) - offset;
+    }
+    if (available <= 0) return false;
+
+    m = BlockBytes;
+    if (offset < 0) {
+        m += offset;
+        offset = 0;
+    }
+    if (m <= 0) return false;
+    m = std::min(m, available);
+    if (m_align > 1) m -= m % m_align;
+
+    if (offset - LastAnalysedEnd + m > 0 && offset > LastAnalysedEnd) {
+        m += offset - LastAnalysedEnd;
+        offset = LastAnalysedEnd;
+    }
+    if (offset - LastAnalysedEnd + m <= 0) {
+        m = offset + m;
+        offset = 0;
+    }
+    return !(offset == 0 && LastAnalysedEnd != 0);
+}
+
 }  // namespace
 
 uint32_t MemoryTimerPeriod(uint32_t deltatime, int khz, double rate_factor) {
@@ -90,70 +153,46 @@ void TimerTick(Dc& dc, uint32_t now) {
             PreviousDevicePositionTime = now;
         }
     }
-
-    const uint32_t obps = SourceInfo.output_bytes_per_second;
-    const int align = std::max(SourceInfo.block_align, 1);
-    int64_t offset;
-    if (SourceState.mode == SourceMode::RecordPort) {
-        int64_t k;
-        const int64_t behind = int64_t(SourceInfo.DataTotal) - int64_t(ChunkSize);
-        if (from_device) {
-            if (obps) p += behind * 1000 / obps;
-            k = PlatformVersion <= 779 ? 1856 : 1344;
-        } else {
-            k = PlatformVersion <= 779 ? 4096 : 2432;
-        }
-        k = eleven_family() ? k * align * (SourceInfo.khz / 11) : k * align * (SourceInfo.khz / 8);
-        offset = int64_t(double(obps) * p * 0.001) - int64_t(BlockBytes) - k - behind;
-    } else {
-        if (!from_device) p = int64_t(p * RateFactor);
-        offset = int64_t(double(obps) * p * 0.001);
-    }
+    int64_t offset = heard_offset(p, from_device);
 
     const auto kb = (unsigned long)(double(SourceInfo.source_bytes_per_second) * p / 1024 / 1000 + 0.5);
     DrawPositionText(dc, PositionText(kb, p / 1000.0));
 
-    int64_t available;
-    int64_t m_align = align;
-    if (ConversionStream) {
-        m_align = std::max<int64_t>(2 * (SourceInfo.ChannelLayout == 1 ? 1 : 2), 1);
-        offset -= offset % m_align;
-        offset = std::max<int64_t>(offset, 0);
-        available = int64_t(BufferBytes[0]) - offset;
-    } else {
-        if (align > 1) offset -= offset % align;
-        available = int64_t(ChunkSize) - offset;
-    }
-    if (available <= 0) return;
-
-    int64_t m = BlockBytes;
-    if (offset < 0) {
-        m += offset;
-        offset = 0;
-    }
-    if (m <= 0) return;
-    m = std::min(m, available);
-    if (m_align > 1) m -= m % m_align;
-
-    if (offset - LastAnalysedEnd + m > 0 && offset > LastAnalysedEnd) {
-        m += offset - LastAnalysedEnd;
-        offset = LastAnalysedEnd;
-    }
-    if (offset - LastAnalysedEnd + m <= 0) {
-        m = offset + m;
-        offset = 0;
-    }
-    if (offset == 0 && LastAnalysedEnd != 0) return;
-
-    uint8_t* const own = SampleBuffers[1];
-    SampleBuffers[1] = SampleBuffers[0] + offset;
-    if (m > 0) {
-        const BlockAnalysis& a = AnalyseBlock(dc, 1, uint32_t(m));
-        if (AnalysisObserver) AnalysisObserver(obps ? double(offset) / obps : 0.0, a);
-    }
-    SampleBuffers[1] = own;
+    int64_t m = 0;
+    if (!block_to_analyse(offset, m)) return;
+    uint8_t* const own = SampleBuffers[kMemoryBlockSlot];
+    SampleBuffers[kMemoryBlockSlot] = SampleBuffers[kMemorySoundSlot] + offset;
+    const uint32_t obps = SourceInfo.output_bytes_per_second;
+    if (m > 0) AnalyseTickBlock(dc, kMemoryBlockSlot, uint32_t(m), obps ? double(offset) / obps : 0.0,
+                                uint64_t(offset));
+    SampleBuffers[kMemoryBlockSlot] = own;
     TuneLevelStride(now);
     LastAnalysedEnd = int32_t(offset + m);
+}
+
+void RunTimerTick(Dc& dc, uint32_t now) {
+    const Font* previous = dc.select_font(nullptr);
+    SetSchemeTextColours(dc);
+    TimerTick(dc, now);
+    dc.select_font(previous);
+}
+
+void RunTimerTick(uint32_t now) {
+    WindowDc wdc;
+    RunTimerTick(wdc.dc(), now);
+}
+
+const BlockAnalysis& AnalyseTickBlock(Dc& dc, int slot, uint32_t byte_count, double seconds, uint64_t offset) {
+    const BlockAnalysis& a = AnalyseBlock(dc, slot, byte_count, seconds, offset);
+    // The scan keeps to its own limits: the next stride is tuned from the one it used.
+    if (a.level_stride) LevelScanStride = a.level_stride;
+    if (AnalysisObserver) AnalysisObserver(seconds, a);
+    return a;
+}
+
+void PaceTick(uint32_t wait_ms) {
+    while (time_get_time() - LastTickTime < wait_ms) sleep_ms(1);
+    LastTickTime = time_get_time();
 }
 
 uint32_t ExpectedTickMs() {

@@ -2,6 +2,8 @@
 #include <cstdint>
 
 #include "platform/dc.h"
+#include "state/analysis.h"
+#include "state/meters.h"
 
 namespace dl {
 
@@ -11,6 +13,19 @@ void StartMemoryTimer(double rate_factor);
 
 // The block at the device's position, analysed from one buffer holding the whole sound.
 void TimerTick(Dc& dc, uint32_t now);
+// Timer 1 as the window's timer (or a batch run's clock) gives it: TimerTick on `dc` (by default a
+// window context of its own) in the panel's font and colours.
+void RunTimerTick(Dc& dc, uint32_t now);
+void RunTimerTick(uint32_t now);
+
+// A tick's block of `byte_count` bytes of slot `slot`, analysed and drawn (AnalyseBlock), handed to
+// the AnalysisObserver with its start (`seconds` from the source's start); the level scan's stride
+// follows the one it used. The block lies `offset` bytes into the sound when the caller knows it
+// (memory mode's blocks may overlap; the meter strip meters no sound twice).
+const BlockAnalysis& AnalyseTickBlock(Dc& dc, int slot, uint32_t byte_count, double seconds,
+                                      uint64_t offset = kBlockFollows);
+// A completion's paced wait: until `wait_ms` have passed since the previous one ended.
+void PaceTick(uint32_t wait_ms);
 
 // The expected tick length in ms for the current source and mode.
 uint32_t ExpectedTickMs();

@@ -7,7 +7,9 @@
 #include <iterator>
 
 #include "dialogs/dialog_look.h"
+#include "display/meter_strip.h"
 #include "platform/message_box.h"
+#include "resources/meter_names.h"
 #include "resources/dialog_templates.h"
 #include "state/layout_units.h"
 #include "state/settings.h"
@@ -49,6 +51,10 @@ constexpr Entry kPeakMethods[] = {
 template <size_t N>
 void fill(Dialog& d, int id, const Entry (&entries)[N]) {
     for (const Entry& e : entries) d.add_item(id, JapaneseUi ? e.japanese : e.english);
+}
+
+void fill(Dialog& d, int id, const std::vector<MeterName>& names) {
+    for (const MeterName& n : names) d.add_item(id, JapaneseUi ? n.japanese : n.english);
 }
 
 // A list's choice, or the stored value when the list shows none.
@@ -105,6 +111,14 @@ public:
         d.select(kPeakMethod, s.precise_peaks ? 2 : s.use_complex ? 1 : 0);
         d.set_limit(kReference, 5);
         d.set_text(kReference, ReferenceText(s.reference_a4));
+        fill(d, kLevelMeter, LevelMeterNames());
+        d.select(kLevelMeter, s.level_meter);
+        fill(d, kBallistics, BallisticsNames());
+        d.select(kBallistics, s.meter_ballistics);
+        d.set_limit(kTarget, 5);
+        d.set_text(kTarget, TargetText(s.loudness_target));
+        d.set_limit(kLatency, 4);
+        d.set_text(kLatency, std::to_string(s.LatencyOffset));
         d.set_limit(kMemSize, 3);
         d.set_text(kMemSize, std::to_string(s.MemSize));
         d.set_checked(kOnMemory, s.OnMem != 0);
@@ -172,7 +186,18 @@ private:
             d.focus(kReference);
             return;
         }
+        const int target = LoudnessTargetFromText(d.text(kTarget));
+        if (target == 0) {
+            message_box({JapaneseUi ? "ラウドネスの目標値は -60.0 から -5.0 LUFS の間で入力してください。"
+                                    : "The loudness target must be between -60.0 and -5.0 LUFS.",
+                         "", true, MbIcon::Exclamation});
+            d.focus(kTarget);
+            return;
+        }
         s.reference_a4 = reference;
+        s.loudness_target = target;
+        s.level_meter = chosen(d, kLevelMeter, s.level_meter);
+        s.meter_ballistics = chosen(d, kBallistics, s.meter_ballistics);
         s.PeakHold = d.checked(kHoldDecay) ? 1 : d.checked(kHoldConst) ? 2 : 0;
         s.monochrome = d.checked(kMonochrome);
         s.wavmode = chosen(d, kWaveMode, s.wavmode);
@@ -185,6 +210,7 @@ private:
         set_setting_from_text("chartdot", d.text(kChartDot).substr(0, 3));
         if (s.chartdot == 0) s.chartdot = 1;
         set_setting_from_text("freqnum", d.text(kPeaks));
+        set_setting_from_text("LatencyOffset", d.text(kLatency));
         s.withlevel = d.checked(kWithLevel);
         // Choosing the precise estimator keeps use_complex as it was, for a return to it.
         switch (d.selection(kPeakMethod)) {
@@ -207,7 +233,7 @@ private:
         const int v = std::max(d.scroll_bar_extent(), 2 * X + 1);
         // The template's bar is 8 units high; the rows below it make room for the rest.
         const int down = v + 2 - 8 * Y / 4;
-        d.resize_dialog(168 * X / 4 + 3 * v, 213 * Y / 4 + down);
+        d.resize_dialog(168 * X / 4 + 3 * v, 255 * Y / 4 + down);
         d.resize(kFftGroup, 148 * X / 4 + 3 * v, 36 * Y / 4);
         d.resize(kDisplayGroup, v > 2 * X + 2 ? 165 * X / 4 + v : 174 * X / 4, 65 * Y / 4);
         d.resize(kKey, 83 * X / 4 + v, 0);
@@ -233,6 +259,17 @@ private:
         d.move(kReferenceLabel, 8 * X / 4, 196 * Y / 4 + down);
         d.move(kReference, 70 * X / 4, 194 * Y / 4 + down);
         d.move(kReferenceUnit, 100 * X / 4, 196 * Y / 4 + down);
+        d.move(kLevelMeterLabel, 8 * X / 4, 212 * Y / 4 + down);
+        d.move(kLevelMeter, 70 * X / 4, 210 * Y / 4 + down);
+        d.resize(kLevelMeter, 110 * X / 4 + v, 0);
+        d.move(kBallisticsLabel, 8 * X / 4, 226 * Y / 4 + down);
+        d.move(kBallistics, 70 * X / 4, 224 * Y / 4 + down);
+        d.resize(kBallistics, 90 * X / 4 + v, 0);
+        d.move(kTargetLabel, 8 * X / 4, 240 * Y / 4 + down);
+        d.move(kTarget, 70 * X / 4, 238 * Y / 4 + down);
+        d.move(kTargetUnit, 100 * X / 4, 240 * Y / 4 + down);
+        d.move(kLatencyLabel, 118 * X / 4 + v, 196 * Y / 4 + down);
+        d.move(kLatency, 154 * X / 4 + v, 194 * Y / 4 + down);
     }
 
     int kept_rate_ = 0, kept_memdc_ = 0, kept_colour_ = 0;
@@ -242,27 +279,46 @@ private:
 
 std::string ReferenceText(int tenths) { return std::to_string(tenths / 10) + "." + std::to_string(tenths % 10); }
 
-int ReferenceFromText(const std::string& text) {
-    // Digits with a point or a comma, read by hand: the user's locale does not decide.
+namespace {
+
+// Digits with a point or a comma, read by hand (the user's locale does not decide), after an
+// optional minus sign; false for anything else.
+bool read_decimal(const std::string& text, bool sign_allowed, double& value) {
     size_t i = text.find_first_not_of(' ');
-    if (i == std::string::npos) return 0;
-    double hz = 0, scale = 0;
+    if (i == std::string::npos) return false;
+    const bool negative = sign_allowed && text[i] == '-';
+    if (negative) ++i;
+    double v = 0, scale = 0;
     int digits = 0;
     for (; i < text.size(); ++i) {
         const char c = text[i];
         if (c >= '0' && c <= '9') {
             ++digits;
-            if (scale == 0) hz = hz * 10 + (c - '0');
-            else hz += (c - '0') * (scale /= 10);
+            if (scale == 0) v = v * 10 + (c - '0');
+            else v += (c - '0') * (scale /= 10);
         } else if ((c == '.' || c == ',') && scale == 0) {
             scale = 1;
         } else {
             break;
         }
     }
-    if (text.find_first_not_of(' ', i) != std::string::npos || digits == 0 || digits > 8) return 0;
-    if (!(hz >= 400.0 && hz <= 480.0)) return 0;
+    if (text.find_first_not_of(' ', i) != std::string::npos || digits == 0 || digits > 8) return false;
+    value = negative ? -v : v;
+    return true;
+}
+
+}  // namespace
+
+int ReferenceFromText(const std::string& text) {
+    double hz = 0;
+    if (!read_decimal(text, false, hz) || !(hz >= 400.0 && hz <= 480.0)) return 0;
     return int(std::lround(hz * 10));
+}
+
+int LoudnessTargetFromText(const std::string& text) {
+    double lufs = 0;
+    if (!read_decimal(text, true, lufs) || !(lufs >= -60.0 && lufs <= -5.0)) return 0;
+    return int(std::lround(lufs * 10));
 }
 
 const char* PlayRateLabel(int position, char (&buffer)[16]) {

@@ -2,10 +2,9 @@
 
 #include "audio/record_port.h"
 #include "dialogs/dialog_look.h"
-#include "platform/message_box.h"
 #include "platform/wave_device.h"
 #include "resources/dialog_templates.h"
-#include "resources/string_table.h"
+#include "resources/messages.h"
 #include "state/settings.h"
 #include "state/shell.h"
 
@@ -15,9 +14,6 @@ namespace {
 
 using namespace record_port_ids;
 
-// The input device's formats (WAVE_FORMAT_* bits).
-constexpr uint32_t kAnyStereo = 0xAAA, kAny16Bit = 0xCCC, kAny22Or44k = 0xFF0, kAny44k = 0xF00;
-
 class RecordPortDialog : public StandardDialog {
 public:
     void on_init(Dialog& d) override {
@@ -26,38 +22,24 @@ public:
         kept_freq_ = s.freq;
         kept_channel_ = s.channel;
         kept_bits_ = s.bits;
-        const uint32_t mask = WaveInFormatMask;
-
-        if (mask & kAnyStereo) {
-            d.set_checked(kStereo, s.channel == 2);
-            d.set_checked(kMono, s.channel == 1);
-        } else {
-            s.channel = 1;
-            d.set_checked(kMono, true);
-            for (int id : {kChannelGroup, kStereo, kMono}) d.enable(id, false);
-        }
-        if (mask & kAny16Bit) {
-            d.set_checked(k16, s.bits == 16);
-            d.set_checked(k8, s.bits == 8);
-        } else {
-            s.bits = 8;
-            d.set_checked(k8, true);
-            for (int id : {kBitsGroup, k16, k8}) d.enable(id, false);
-        }
-        if (!(mask & kAny22Or44k)) {
-            s.freq = 11025;
-            d.set_checked(k11, true);
-            for (int id : {kRateGroup, k44, k22, k11}) d.enable(id, false);
-        } else {
-            if (!(mask & kAny44k)) {
-                if (s.freq == 44100) s.freq = 22050;
-                d.enable(k44, false);
-            }
-            // A rate no button shows (from the command line) stays as it is, unchecked.
-            d.set_checked(k44, s.freq == 44100);
-            d.set_checked(k22, s.freq == 22050);
-            d.set_checked(k11, s.freq == 11025);
-        }
+        // What the device cannot record is set to what it can, and its buttons are gray.
+        const RecordFormatOffer offer = record_format_offer(WaveInFormatMask);
+        const RecordFormatChoice fitted = fitted_record_format({s.bits, s.channel, s.freq}, WaveInFormatMask);
+        s.bits = fitted.bits;
+        s.channel = fitted.channel;
+        s.freq = fitted.freq;
+        d.set_checked(kStereo, s.channel == 2);
+        d.set_checked(kMono, s.channel == 1);
+        for (int id : {kChannelGroup, kStereo, kMono}) d.enable(id, offer.stereo);
+        d.set_checked(k16, s.bits == 16);
+        d.set_checked(k8, s.bits == 8);
+        for (int id : {kBitsGroup, k16, k8}) d.enable(id, offer.sixteen_bit);
+        // A rate no button shows (from the command line) stays as it is, unchecked.
+        d.set_checked(k44, s.freq == 44100);
+        d.set_checked(k22, s.freq == 22050);
+        d.set_checked(k11, s.freq == 11025);
+        for (int id : {kRateGroup, k22, k11}) d.enable(id, offer.above_11k);
+        d.enable(k44, offer.above_11k && offer.at_44k);
     }
 
     void on_command(Dialog& d, int id) override {
@@ -75,8 +57,7 @@ public:
                     d.end(1);
                 } else {
                     // Corrected in place: the dialog stays.
-                    message_box({JapaneseUi ? "サウンドドライバは、この形式を録音できません。" : LoadStringText(33), "", true,
-                                 MbIcon::Exclamation});
+                    ReportMessage(kMsgFormatNotRecordable);
                 }
                 break;
             case kIdCancel:

@@ -4,6 +4,7 @@
 #include "display/frame.h"
 #include "display/graph_area.h"
 #include "display/level_meter.h"
+#include "display/meter_strip.h"
 #include "display/peak_labels.h"
 #include "display/readouts.h"
 #include "display/spectrum_graphs.h"
@@ -39,7 +40,7 @@ void DrawSpectrumPart(Dc& dc, const BlockAnalysis& a) {
     // The tuner stands on the graph and the peak labels over it: none is lost under it.
     HideTunerReadout(target);
     if (a.peak_shown) DrawPeakReadout(dc, a);
-    DrawViewGraph(target, a.n, a.levels);
+    DrawViewGraph(target, a.n, a.levels, a.spectrum_seconds);
     DrawExtraTrace(target, a.second_levels, a.n / 2, SecondTraceColour());
     DrawExtraTrace(target, a.min_levels, a.n / 2, MinHoldColour());
     DrawExtraTrace(target, a.max_levels, a.n / 2, MaxHoldColour());
@@ -68,13 +69,14 @@ void DrawBlockAnalysis(Dc& dc, const BlockAnalysis& a) {
         dc.set_text_color(kWhite);
         dc.set_bk_color(kBlack);
         dc.text_out(39 * CellWidth, 2 * CellHeight + CellHeight / 2,
-                    JapaneseUi ? "レベル表示不可" : LoadStringText(98));
+                    JapaneseUi ? "レベル表示不可" : LoadStringText(StringId::LevelUnavailable));
         return;
     }
     for (int i = 0; i < a.meter_count; ++i) {
         const MeterReading& m = a.meters[size_t(i)];
         DrawLevels(dc, m.level, m.top, m.height, m.unit);
     }
+    if (a.strip.bars) DrawMeterStrip(dc, a.strip);
     // Frozen, the graph and its read-outs keep the picture they had; the meters go on.
     if (a.spectrum && !Settings.Freeze) DrawSpectrumPart(dc, a);
 }

@@ -4,8 +4,8 @@
 #include <cmath>
 
 #include "platform/font.h"
-#include "state/engine.h"
 #include "state/layout_units.h"
+#include "state/run.h"
 #include "state/settings.h"
 #include "state/shell.h"
 #include "state/source.h"

@@ -2,9 +2,10 @@
 
 #include <cstdio>
 
-#include "state/engine.h"
 #include "state/layout_units.h"
+#include "state/run.h"
 #include "state/source.h"
+#include "state/tick_clock.h"
 
 namespace dl {
 

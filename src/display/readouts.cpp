@@ -4,6 +4,7 @@
 #include "state/analysis.h"
 #include "state/layout_units.h"
 #include "state/shell.h"
+#include "state/view.h"
 #include "state/window_dc.h"
 
 namespace dl {

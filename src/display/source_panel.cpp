@@ -2,8 +2,8 @@
 
 #include "platform/format_text.h"
 #include "platform/wave_format.h"
-#include "state/engine.h"
 #include "state/layout_units.h"
+#include "state/run.h"
 #include "state/source.h"
 
 namespace dl {

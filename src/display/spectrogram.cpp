@@ -1,12 +1,16 @@
 #include "display/spectrogram.h"
 
 #include <algorithm>
+#include <array>
+#include <iterator>
 #include <cmath>
 #include <vector>
 
 #include "display/graph_area.h"
+#include "platform/format_text.h"
 #include "display/spectrogram_colours.h"
 #include "state/layout_units.h"
+#include "state/settings.h"
 #include "state/shell.h"
 #include "state/view.h"
 
@@ -15,8 +19,6 @@ namespace dl {
 namespace {
 
 constexpr int kRows = kSpectrogramRows;
-
-Rgb Background() { return DarkScheme ? kBlack : kWhite; }
 
 // The lines each row shows, for one spectrum size: the lines that fall on the row, or, for a row
 // between two lines (low frequencies, where a line spans several rows), the line below it.
@@ -52,14 +54,24 @@ void FitHistory() {
     s.cells.assign(size_t(std::max(s.columns, 0)) * kRows, 0);
     s.filled = 0;
     s.newest = -1;
+    s.newest_slice = -1;
+    s.newest_seconds = -1;
     s.drawn_on = nullptr;
     s.labels.clear();
+}
+
+// Columns at the right edge that the sound has not reached yet: only a picture of a whole sound
+// has them, while its newest column is short of the right edge.
+int Lead() {
+    const SpectrogramRecord& s = Spectrogram;
+    if (!s.from_start || s.filled == 0) return 0;
+    return int(std::max<int64_t>(0, s.columns - 1 - s.newest_slice));
 }
 
 // Ring index of the column drawn at graph column x, or -1 when none is there yet.
 int RingColumn(int x) {
     const SpectrogramRecord& s = Spectrogram;
-    const int age = s.columns - 1 - x;
+    const int age = s.columns - 1 - Lead() - x;
     if (age < 0 || age >= s.filled) return -1;
     return (s.newest - age + s.columns) % s.columns;
 }
@@ -78,14 +90,15 @@ void PaintHistory(Dc& dc, int x0, int x1, int r0, int r1) {
     while (x < x1) {
         const int ring = RingColumn(x);
         if (ring < 0) {
-            // Nothing analysed yet: the graph's background up to the oldest column.
-            const int end = std::min(x1, s.columns - s.filled);
-            dc.fill_rect(left + x, top + r0, left + end, top + r1, Background());
+            // Not reached yet: the floor's colour, so that the picture reads as silence there.
+            int end = x + 1;
+            while (end < x1 && RingColumn(end) < 0) ++end;
+            dc.fill_rect(left + x, top + r0, left + end, top + r1, palette[0]);
             x = end;
             continue;
         }
         // Columns run on in the ring until its end.
-        const int n = std::min(x1 - x, s.columns - ring);
+        const int n = std::min({x1 - x, s.columns - ring, s.columns - 1 - Lead() - x + 1});
         dc.draw_index_columns(left + x, top + r0, n, r1 - r0, s.cells.data() + size_t(ring) * kRows + size_t(r0), kRows,
                               palette);
         x += n;
@@ -97,6 +110,8 @@ void PaintHistory(Dc& dc, int x0, int x1, int r0, int r1) {
 void ResetSpectrogram() {
     Spectrogram.filled = 0;
     Spectrogram.newest = -1;
+    Spectrogram.newest_slice = -1;
+    Spectrogram.newest_seconds = -1;
     Spectrogram.drawn_on = nullptr;
     Spectrogram.labels.clear();
 }
@@ -130,7 +145,42 @@ void DrawSpectrogramHistory(Dc& dc) {
     Spectrogram.labels.clear();
 }
 
-void DrawSpectrogram(Dc& target, const uint8_t* levels, int bins) {
+void SpanSpectrogramOverWholeSound(double seconds) {
+    Spectrogram.span = seconds;
+    Spectrogram.from_start = true;
+}
+
+double SpectrogramSpan() {
+    return Spectrogram.span > 0 ? Spectrogram.span : double(std::max(Settings.spectrogram_span, 1));
+}
+
+std::vector<SpectrogramTimeLabel> SpectrogramTimeLabels(int width) {
+    std::vector<SpectrogramTimeLabel> out;
+    const double span = SpectrogramSpan();
+    if (width <= 0) return out;
+    // The finest step that leaves a label about every 80 pixels.
+    static constexpr double kSteps[] = {0.1, 0.2, 0.5, 1, 2, 5, 10, 15, 30, 60, 120, 300, 600, 1200, 1800, 3600};
+    const double most = std::max(1.0, width / 80.0);
+    double step = kSteps[std::size(kSteps) - 1];
+    for (double k : kSteps)
+        if (span / k <= most) {
+            step = k;
+            break;
+        }
+    const bool from_start = Spectrogram.from_start;
+    for (int k = 0; k * step <= span * (1 + 1e-9); ++k) {
+        const double t = k * step;
+        SpectrogramTimeLabel l;
+        l.seconds = from_start ? t : -t;
+        l.x = from_start ? t / span * width : width * (1 - t / span);
+        // The first label carries the unit; the others give only the number.
+        l.text = k == 0 ? "0 s" : format_text(step < 1 ? "%.1f" : "%.0f", l.seconds);
+        out.push_back(l);
+    }
+    return out;
+}
+
+void DrawSpectrogram(Dc& target, const uint8_t* levels, int bins, double seconds) {
     if (bins <= 0 || GraphWidth <= 0) return;
     FitHistory();
     SpectrogramRecord& s = Spectrogram;
@@ -142,23 +192,58 @@ void DrawSpectrogram(Dc& target, const uint8_t* levels, int bins) {
     }
     s.labels.clear();
 
-    s.newest = (s.newest + 1) % W;
-    s.filled = std::min(s.filled + 1, W);
-    uint8_t* column = s.cells.data() + size_t(s.newest) * kRows;
+    // A block stands for the time half way to the blocks on either side; the next one's is not
+    // known yet, so it reaches as far past its own time as the last one was before it. Coarse
+    // ticks cover several columns, fine ones share one.
+    const double column_seconds = SpectrogramSpan() / W;
+    const double gap = s.filled > 0 && seconds > s.newest_seconds ? seconds - s.newest_seconds : 0;
+    const double reach = seconds + 0.5 * std::min(gap, SpectrogramSpan());
+    const int64_t slice = int64_t(std::floor(std::max(reach, 0.0) / column_seconds + 1e-6));
+    int64_t fresh = 1;
+    if (s.filled > 0)
+        fresh = seconds >= s.newest_seconds ? std::max<int64_t>(slice - s.newest_slice, 0)
+                                            : 1;  // back in time: go on from here
+    else if (s.from_start)
+        fresh = slice + 1;  // a whole sound starts at its left edge
+    const int lead_before = Lead();
+    const int n = int(std::min<int64_t>(fresh, W));
+
+    std::array<uint8_t, kRows> column{};
     const RowLines& rows = LinesOfRows(bins);
     for (int r = 0; r < kRows; ++r) {
         uint8_t loudest = 255;
         for (int i = rows.first[size_t(r)], e = rows.last[size_t(r)]; i <= e; ++i) loudest = std::min(loudest, levels[i]);
-        column[r] = SpectrogramIndexOfLevel(loudest);
+        column[size_t(r)] = SpectrogramIndexOfLevel(loudest);
     }
+    if (n == 0) {
+        // Another tick in the newest column: it keeps the loudest of them.
+        uint8_t* cell = s.cells.data() + size_t(s.newest) * kRows;
+        for (int r = 0; r < kRows; ++r) cell[r] = std::max(cell[r], column[size_t(r)]);
+    } else {
+        for (int k = 0; k < n; ++k) {
+            s.newest = (s.newest + 1) % W;
+            std::copy(column.begin(), column.end(), s.cells.data() + size_t(s.newest) * kRows);
+        }
+        s.filled = int(std::min<int64_t>(int64_t(s.filled) + n, W));
+    }
+    if (fresh > 0) s.newest_slice = slice;
+    s.newest_seconds = seconds;
 
     if (!in_place) {
         PaintHistory(target, 0, W, 0, kRows);
         s.drawn_on = &target.surface();
         return;
     }
-    target.bit_blt(X, top, W - 1, kRows, target, X + 1, top);
-    target.draw_index_columns(X + W - 1, top, 1, kRows, column, kRows, SpectrogramColours().data());
+    const int lead = Lead();
+    // The newest column's place, and how far the picture moves to make room for what is new.
+    const int right = W - lead;
+    const int moved = std::max(0, n - (lead_before - lead));
+    if (moved >= W) {
+        PaintHistory(target, 0, W, 0, kRows);
+        return;
+    }
+    if (moved > 0) target.bit_blt(X, top, W - moved, kRows, target, X + moved, top);
+    PaintHistory(target, right - std::max(n, 1), right, 0, kRows);
 }
 
 }  // namespace dl

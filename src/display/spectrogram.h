@@ -1,7 +1,10 @@
 #pragma once
-// The spectrogram view: the spectrum over time in the graph area, one column per analysed block
-// scrolling from right to left, frequency upwards on the log view's scale, level as colour.
+// The spectrogram view: the spectrum over time in the graph area, the width spanning a chosen
+// number of seconds and scrolling from right to left, frequency upwards on the log view's scale,
+// level as colour.
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include "platform/dc.h"
 
@@ -9,9 +12,22 @@ namespace dl {
 
 // Forgets the history: a run starts, the source or the view changes.
 void ResetSpectrogram();
-// One tick: the picture moves one column to the left and the block's spectrum (display levels on
-// the plain decibel scale) enters at the right edge.
-void DrawSpectrogram(Dc& target, const uint8_t* levels, int bins);
+// One tick: the block's spectrum (display levels on the plain decibel scale) that stands for the
+// sound `seconds` in fills the columns of the time since the last tick, entering at the right edge
+// while the picture moves left; ticks within one column keep the loudest of them.
+void DrawSpectrogram(Dc& target, const uint8_t* levels, int bins, double seconds);
+// A picture of a whole sound of `seconds`: its start at the left edge, its end at the right.
+void SpanSpectrogramOverWholeSound(double seconds);
+// Seconds across the graph's width.
+double SpectrogramSpan();
+// The time axis under the graph: labels at `x` pixels from the graph's left edge, seconds back
+// from now (0 at the right edge) or, for a picture of a whole sound, from its start.
+struct SpectrogramTimeLabel {
+    double x;
+    double seconds;
+    std::string text;
+};
+std::vector<SpectrogramTimeLabel> SpectrogramTimeLabels(int width);
 // The whole history in the graph area, as the frame draws it.
 void DrawSpectrogramHistory(Dc& dc);
 // A label drawn over the picture at this tick; the next tick repairs what it covers.

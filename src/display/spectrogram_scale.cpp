@@ -1,7 +1,11 @@
 #include "display/spectrogram_scale.h"
 
+#include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstdint>
+#include <utility>
+#include <vector>
 
 #include "display/graph_area.h"
 #include "display/spectrogram.h"
@@ -42,6 +46,19 @@ void DrawSpectrogramScale(Dc& dc, int khz, int bins) {
     const int band = FrequencyAxisTop();
     dc.text_out(W + 2 * X, band, "Hz");
     dc.text_out(left, band, "dB");
+
+    // The time axis: each label centred on its time, kept inside the graph's width. The labels come
+    // from "0 s" on, leftwards or rightwards; one that would touch a label already drawn is left out.
+    std::vector<std::pair<int, int>> taken;
+    for (const SpectrogramTimeLabel& l : SpectrogramTimeLabels(W)) {
+        const int len = int(l.text.size()) * X;
+        const int x = std::clamp(X + int(std::lround(l.x)) - len / 2, 0, X + W - len);
+        const bool touches = std::any_of(taken.begin(), taken.end(),
+                                         [&](const auto& t) { return x < t.second + X && x + len + X > t.first; });
+        if (touches || l.text.empty()) continue;
+        dc.text_out(x, band, l.text);
+        taken.push_back({x, x + len});
+    }
     dc.select_font(old_font);
 }
 

@@ -412,12 +412,12 @@ void ScrollTuningLines(Dc& target) {
     target.pat_blt(X, GraphBottom() - 2 * Y, W, 2 * Y, DarkScheme ? Rop::Blackness : Rop::Whiteness);
 }
 
-void DrawViewGraph(Dc& target, int n, const uint8_t* levels) {
+void DrawViewGraph(Dc& target, int n, const uint8_t* levels, double seconds) {
     switch (Settings.display) {
     case kViewLinear: DrawLinearSpectrum(target, levels, n / 2); break;
     case kViewLog: DrawLogSpectrum(target, levels, n / 2); break;
     case kViewTuning: ScrollTuningLines(target); break;
-    case kViewSpectrogram: DrawSpectrogram(target, levels, n / 2); break;
+    case kViewSpectrogram: DrawSpectrogram(target, levels, n / 2, seconds); break;
     default: break;
     }
 }

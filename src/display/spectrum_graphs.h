@@ -11,8 +11,9 @@ namespace dl {
 void DrawLinearSpectrum(Dc& target, const uint8_t* levels, int bins);
 void DrawLogSpectrum(Dc& target, const uint8_t* levels, int bins);
 void ScrollTuningLines(Dc& target);
-// The graph of the current view for the display levels of an n-point spectrum.
-void DrawViewGraph(Dc& target, int n, const uint8_t* levels);
+// The graph of the current view for the display levels of an n-point spectrum of the block that
+// stands for the sound `seconds` in.
+void DrawViewGraph(Dc& target, int n, const uint8_t* levels, double seconds);
 void DrawAmplitudeGrid(Dc& target);
 
 // Frame texts drawn by DrawFrame.

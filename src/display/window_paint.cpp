@@ -2,12 +2,15 @@
 
 #include "display/frame.h"
 #include "display/level_meter.h"
+#include "display/meter_strip.h"
 #include "display/position_line.h"
 #include "display/source_panel.h"
 #include "display/tuner_readout.h"
 #include "platform/system.h"
 #include "state/layout_units.h"
+#include "state/meters.h"
 #include "state/shell.h"
+#include "state/view.h"
 #include "state/window_dc.h"
 
 namespace dl {
@@ -32,6 +35,7 @@ void PaintClientArea(Dc& dc) {
     dc.select_font(previous);
     DrawChannelLabels(dc);
     DrawFrame(dc);
+    DrawMeterStrip(dc, LevelMeters.last);
 }
 
 }  // namespace dl

@@ -18,6 +18,10 @@ uint32_t wave_in_format_mask();
 // The names of the output (capture false) or input devices, as the sound system lists them.
 std::vector<std::string> audio_device_names(bool capture);
 
+// The own format of the input named `name` when it is an output's monitor, which is best recorded
+// as it is; false for other inputs.
+bool audio_monitor_format(const std::string& name, uint32_t& rate, int& channels);
+
 // Tests: the sound system lists no input device while `missing`, as on a machine with outputs only.
 void simulate_missing_input_devices(bool missing);
 // Tests: every device open now behaves as if the sound system had taken it away.

@@ -21,7 +21,9 @@ namespace dl {
 
 namespace {
 
-constexpr uint32_t kMaxRate = 1000000;
+// Records up to this rate convert (to 16-bit PCM at the same rate); the devices themselves take up
+// to 384000 Hz (is_device_pcm), and the decoders' streams no more than that.
+constexpr uint32_t kMaxConvertedRate = 1000000;
 
 // Sub-format GUID tail shared by the PCM and float kinds.
 constexpr uint8_t kGuidTail[14] = {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80,
@@ -33,7 +35,7 @@ std::unique_ptr<decode::StreamDecoder> decoder_for(const std::vector<uint8_t>& r
     code = kConvertInvalidParam;
     if (!parse_wave_format(rec, f)) return nullptr;
     code = kConvertNotPossible;
-    if (f.channels < 1 || f.channels > 2 || f.rate == 0 || f.rate > kMaxRate) return nullptr;
+    if (f.channels < 1 || f.channels > 2 || f.rate == 0 || f.rate > kMaxConvertedRate) return nullptr;
 
     uint16_t tag = f.tag;
     if (tag == kTagExtensible) {

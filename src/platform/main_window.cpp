@@ -40,6 +40,7 @@ Key key_of(int qt_key) {
         case Qt::Key_P: return Key::P;
         case Qt::Key_S: return Key::S;
         case Qt::Key_O: return Key::O;
+        case Qt::Key_L: return Key::L;
         case Qt::Key_Space: return Key::Space;
         case Qt::Key_Backspace: return Key::Backspace;
         case Qt::Key_A: return Key::A;

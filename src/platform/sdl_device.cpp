@@ -77,32 +77,39 @@ void Device::unlock() {
 }
 
 void Device::close() {
-    stop_watch();
+    watch_.stop();
     if (id_) SDL_CloseAudioDevice(id_);
     id_ = 0;
 }
 
-void Device::stop_watch() {
+void LossWatch::stop() {
     // The watch may be what is closing the device: it goes once its timeout has returned.
-    if (!watch_) return;
-    watch_->stop();
-    watch_.release()->deleteLater();
+    if (!timer_) return;
+    timer_->stop();
+    timer_.release()->deleteLater();
+}
+
+void LossWatch::start(std::function<bool()> gone, std::function<void()> lost) {
+    stop();
+    if (!lost || !QCoreApplication::instance()) return;
+    timer_ = std::make_unique<QTimer>();
+    const uint32_t opened_in = g_lost_generation.load();
+    QTimer* timer = timer_.get();
+    QObject::connect(timer, &QTimer::timeout, timer,
+                     [opened_in, timer, gone = std::move(gone), lost = std::move(lost)] {
+                         if (!gone() && g_lost_generation.load() == opened_in) return;
+                         timer->stop();
+                         lost();
+                     });
+    timer->start(200);
 }
 
 void Device::watch(std::function<void()> lost) {
-    stop_watch();
-    if (!id_ || !lost || !QCoreApplication::instance()) return;
+    watch_.stop();
+    if (!id_) return;
     // The sound system stops a device it lost (unplugged, server restarted) without calling back.
-    watch_ = std::make_unique<QTimer>();
     const SDL_AudioDeviceID id = id_;
-    const uint32_t opened_in = g_lost_generation.load();
-    QTimer* timer = watch_.get();
-    QObject::connect(timer, &QTimer::timeout, timer, [id, opened_in, timer, lost = std::move(lost)] {
-        if (SDL_GetAudioDeviceStatus(id) != SDL_AUDIO_STOPPED && g_lost_generation.load() == opened_in) return;
-        timer->stop();
-        lost();
-    });
-    timer->start(200);
+    watch_.start([id] { return SDL_GetAudioDeviceStatus(id) == SDL_AUDIO_STOPPED; }, std::move(lost));
 }
 
 CallbackWorker::CallbackWorker(bool capture, std::function<void()> work) : work_(std::move(work)) {

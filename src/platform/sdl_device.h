@@ -29,6 +29,18 @@ struct PcmFormat {
 // False unless the record is PCM the devices take as it is.
 bool parse_format(const std::vector<uint8_t>& record, PcmFormat& out);
 
+// Runs `lost` once, on the user-interface thread, when `gone` (asked there every 200 ms) says the
+// device was taken away, or when the tests say every device open now was.
+class LossWatch {
+public:
+    ~LossWatch() { stop(); }
+    void start(std::function<bool()> gone, std::function<void()> lost);
+    void stop();
+
+private:
+    std::unique_ptr<QTimer> timer_;
+};
+
 // Makes a playback or capture device of the format record (Dev(owner_hook, format), then
 // open(choice)) and hands it to `out` once open. Returns the result code of the wave operations.
 template <class Dev, class Base, class Hook>
@@ -76,12 +88,10 @@ public:
     void watch(std::function<void()> lost);
 
 private:
-    void stop_watch();
-
     SDL_AudioDeviceID id_ = 0;
     int samples_ = 0;
     uint8_t silence_ = 0;
-    std::unique_ptr<QTimer> watch_;
+    LossWatch watch_;
 };
 
 // A thread that runs `work` whenever a device's callback wakes it, and once more when it stops.

@@ -11,6 +11,8 @@
 #include <system_error>
 #include <thread>
 
+#include "platform/jack_devices.h"
+#include "platform/pulse_devices.h"
 #include "platform/sdl_device.h"
 #include "platform/spsc_ring.h"
 
@@ -243,11 +245,16 @@ private:
 
 }  // namespace
 
+void count_output_wait() { g_waits.fetch_add(1, std::memory_order_relaxed); }
+void note_output_period(int frames) { g_period_frames.store(frames, std::memory_order_relaxed); }
+
 uint64_t wave_out_waits() { return g_waits.load(std::memory_order_relaxed); }
 
 int wave_out_period_frames() { return g_period_frames.load(std::memory_order_relaxed); }
 
 const char* wave_out_driver() {
+    if (pulse::in_use()) return "pulse";
+    if (jack::in_use()) return "jack";
     const char* name = SDL_GetCurrentAudioDriver();
     return name ? name : "none";
 }
@@ -259,6 +266,8 @@ int wave_out_check_format(const std::vector<uint8_t>& format) {
 
 int wave_out_open(const std::vector<uint8_t>& format, WaveOut::Done done, std::unique_ptr<WaveOut>& out,
                   const DeviceChoice& choice) {
+    if (pulse::in_use()) return pulse::open_output(format, std::move(done), out, choice);
+    if (jack::in_use()) return jack::open_output(format, std::move(done), out, choice);
     return sdl::open_wave_device<SdlWaveOut>(format, std::move(done), out, choice);
 }
 

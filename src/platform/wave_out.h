@@ -12,6 +12,12 @@ namespace dl {
 class WaveOut : public WaveDevice {
 public:
     virtual int write(WaveHeader& header, int index) = 0;
+    // The bytes since the start (or the last reset) the listener has heard by now, where the device
+    // knows it better than the buffers coming back do (a sound server reporting its latency).
+    virtual bool heard_position(uint64_t& bytes) {
+        (void)bytes;
+        return false;
+    }
 };
 
 // How often an output device has waited for the program's next buffer in the middle of a period

@@ -11,6 +11,8 @@ enum Command : int {
     kCmdExit = 104,
     kCmdAbout = 105,
     kCmdHelp = 106,
+    // The loudness of the meter strip starts again (also Ctrl+L and a click on the strip).
+    kCmdResetLoudness = 107,
     // Whether the voice steers the pointer: a check item, off until chosen.
     kCmdVoicePointer = 108,
     kCmdLinear = 109,
@@ -34,8 +36,15 @@ enum Command : int {
     kCmdOutputDevice = 131,
     // The recent files, most recent first; a choice opens its file.
     kCmdRecentFiles = 132,
+    // The meter strip: whether it is shown (with the loudness or not), how its bars move, the
+    // loudness target.
+    kCmdLevelMeter = 133,
+    kCmdBallistics = 134,
+    kCmdLoudnessTarget = 135,
+    // The seconds across the spectrogram's width.
+    kCmdSpectrogramSpan = 136,
     // The measuring controls (View › Measure).
-    kCmdMeasure = 133,
+    kCmdMeasure = 140,
 };
 
 // The three push buttons carry the ids of the commands they give.

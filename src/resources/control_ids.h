@@ -20,6 +20,9 @@ enum : int {
     kPeaksLabel = 193, kPeakLabelsLabel = 194, kPeaks = 195, kWithLevel = 196, kPeakLabels = 197,
     kPeakMethod = 198, kPeakMethodLabel = 199,
     kReferenceLabel = 206, kReference = 207, kReferenceUnit = 208,
+    kLevelMeterLabel = 209, kLevelMeter = 210, kBallisticsLabel = 211, kBallistics = 212, kTargetLabel = 213,
+    kTarget = 214, kTargetUnit = 215,
+    kLatencyLabel = 216, kLatency = 217,
 };
 }  // namespace option_ids
 

@@ -13,7 +13,7 @@ namespace m = measure_ids;
 
 const DialogTemplate& option_template() {
     static const DialogTemplate t = {
-        "Option", "Option", "オプション設定", 189, 213,
+        "Option", "Option", "オプション設定", 189, 255,
         {
             {o::kFftGroup, K::GroupBox, 8, 3, 174, 36, "FFT Setting", "FFT設定", nullptr},
             {o::kTimeSliceLabel, K::Label, 13, 14, 52, 11, "&Time slice", "時間分解能(&T)", nullptr},
@@ -59,6 +59,17 @@ const DialogTemplate& option_template() {
             {o::kReferenceLabel, K::Label, 8, 196, 62, 8, "tuning A4 r&ef.", "基準ﾋﾟｯﾁA4(&E)", nullptr},
             {o::kReference, K::Edit, 70, 194, 28, 12, nullptr, nullptr, "reference_a4"},
             {o::kReferenceUnit, K::Label, 100, 196, 14, 8, "Hz", nullptr, nullptr},
+            // The meter strip under the graph, how its bars move, the loudness target.
+            {o::kLevelMeterLabel, K::Label, 8, 212, 62, 8, "le&vel meter:", "ﾚﾍﾞﾙﾒｰﾀｰ(&V):", nullptr},
+            {o::kLevelMeter, K::DropList, 70, 210, 110, 50, nullptr, nullptr, "level_meter"},
+            {o::kBallisticsLabel, K::Label, 8, 226, 62, 8, "ballistics t&ype:", "ﾒｰﾀｰの動特性(&Y):", nullptr},
+            {o::kBallistics, K::DropList, 70, 224, 90, 60, nullptr, nullptr, "meter_ballistics"},
+            {o::kTargetLabel, K::Label, 8, 240, 62, 8, "loudness tar&get:", "ﾗｳﾄﾞﾈｽ目標値(&G):", nullptr},
+            {o::kTarget, K::Edit, 70, 238, 28, 12, nullptr, nullptr, "loudness_target"},
+            {o::kTargetUnit, K::Label, 100, 240, 20, 8, "LUFS", nullptr, nullptr},
+            // What the sound takes to reach the ear beyond what the sound system reports.
+            {o::kLatencyLabel, K::Label, 118, 196, 36, 8, "o&ffset ms", "遅延ms(&F)", nullptr},
+            {o::kLatency, K::Edit, 154, 194, 26, 12, nullptr, nullptr, "LatencyOffset"},
         }};
     return t;
 }

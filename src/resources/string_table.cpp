@@ -2,38 +2,47 @@
 
 namespace dl {
 
-const char* LoadStringText(int id) {
+const char* LoadStringText(StringId id) {
+    using S = StringId;
     switch (id) {
-        case 1: return "file destroyed";
-        case 3: return "data lock failed %d %ld";
-        case 4: return "header alloc failed";
-        case 16: return "no memory";
-        case 17: return "cant read FMT";
-        case 19: return "can't read data. %d %ld";
-        case 20: return "header lock failed";
-        case 32: return "not enough memory";
-        case 33: return "No support this format";
-        case 34: return "can't open WaveOut device";
-        case 35: return "header failed";
-        case 48: return "memory lock failed";
-        case 49: return "no data";
-        case 50: return "can't open WaveIn device";
-        case 51: return "failed WaveOutWrite";
-        case 64: return "file name ?";
-        case 65: return "data empty";
-        case 66: return "reading file";
-        case 67: return "AddBuffer failed";
-        case 80: return "cant open file";
-        case 82: return "allocating memory";
-        case 83: return "Rec failed";
-        case 96: return "This file is not WAVE file";
-        case 98: return "Can't display level";
-        case 99: return "Play Open";
-        case 100: return "This file is no longer there; it has been taken off the recent files.";
-        case 101: return "The picture could not be saved.";
-        case 102: return "The rest of the file (%llu bytes) could not be decoded; the sound ends at %.2f sec.";
-        default: return "";
+        case S::FileDestroyed: return "file destroyed";
+        case S::DataLockFailed: return "data lock failed %d %ld";
+        case S::HeaderAllocFailed: return "header alloc failed";
+        case S::NoMemory: return "no memory";
+        case S::CannotReadFormat: return "cant read FMT";
+        case S::CannotReadData: return "can't read data. %d %ld";
+        case S::HeaderLockFailed: return "header lock failed";
+        case S::NotEnoughMemory: return "not enough memory";
+        case S::FormatNotPlayable: return "No support this format";
+        case S::CannotOpenOutput: return "can't open WaveOut device";
+        case S::HeaderFailed: return "header failed";
+        case S::MemoryLockFailed: return "memory lock failed";
+        case S::NoData: return "no data";
+        case S::CannotOpenInput: return "can't open WaveIn device";
+        case S::WriteFailed: return "failed WaveOutWrite";
+        case S::NoFileName: return "file name ?";
+        case S::DataEmpty: return "data empty";
+        case S::ReadingFile: return "reading file";
+        case S::AddBufferFailed: return "AddBuffer failed";
+        case S::CannotOpenFile: return "cant open file";
+        case S::AllocatingMemory: return "allocating memory";
+        case S::RecordFailed: return "Rec failed";
+        case S::NotWave: return "This file is not WAVE file";
+        case S::LevelUnavailable: return "Can't display level";
+        case S::PlayOpen: return "Play Open";
+        case S::RecentFileGone: return "This file is no longer there; it has been taken off the recent files.";
+        case S::PictureNotSaved: return "The picture could not be saved.";
+        case S::RestUndecoded:
+            return "The rest of the file (%llu bytes) could not be decoded; the sound ends at %.2f sec.";
+        case S::CannotConvert: return "cannot convert";
+        case S::DeviceBadId: return "bad id";
+        case S::DeviceAllocated: return "allocated";
+        case S::DeviceNoDriver: return "no driver";
+        case S::DeviceNoMemory: return "nomem";
+        case S::DeviceSync: return "err_sync";
+        case S::DeviceUnknownError: return "? error ?";
     }
+    return "";
 }
 
 }  // namespace dl

@@ -1,9 +1,10 @@
 #pragma once
 // The analysis' arrays and results, and the value one block's analysis yields.
+// Written by: analysis, display (the work arrays, sized with the display's resources)
+// Read by: display, audio, app
 #include <array>
 #include <cstdint>
-#include <cstdio>
-#include <functional>
+#include <limits>
 #include <memory>
 #include <string>
 #include <vector>
@@ -36,9 +37,9 @@ struct WorkArraysRecord {
 };
 inline WorkArraysRecord WorkArrays;
 
-// Whether the voice may move the desktop's pointer. Only the window's run turns it on: a batch run's
-// desktop is not its own to steer.
-inline bool VoicePointerSteers = false;
+// A stereo block's mean of its channels, analysed as the block's spectrum; it belongs to the block
+// only while its tick runs (its room is kept between ticks).
+inline std::vector<uint8_t> MonoMix;
 
 // The strongest line of the latest spectrum; kept between ticks.
 struct SpectrumPeakRecord {
@@ -54,8 +55,12 @@ inline std::vector<uint8_t> DisplayLevels;
 
 // Cents deviations of the last eight A4 read-outs, oldest first; above 100 means empty.
 inline constexpr double kEmptyPitch = 4294967295.0;
-inline std::array<double, 8> PitchHistory = {kEmptyPitch, kEmptyPitch, kEmptyPitch, kEmptyPitch,
-                                             kEmptyPitch, kEmptyPitch, kEmptyPitch, kEmptyPitch};
+struct PitchHistoryRecord {
+    std::array<double, 8> cents = {kEmptyPitch, kEmptyPitch, kEmptyPitch, kEmptyPitch,
+                                   kEmptyPitch, kEmptyPitch, kEmptyPitch, kEmptyPitch};
+};
+inline PitchHistoryRecord PitchHistoryStore;
+inline auto& PitchHistory = PitchHistoryStore.cents;
 
 // The fundamental-frequency tracker's memory between blocks of one run: the note it followed last,
 // so a steady note does not jump an octave. Reset with the pitch history.
@@ -75,11 +80,6 @@ struct WindowTableRecord {
     int32_t cached_type = kRectangularWindow;  // so the first use of any other type builds
 };
 inline WindowTableRecord WindowTable;
-
-// Where the transform reports that its tables could not be allocated ("nomem %d" or its Japanese
-// form). The application points it at the main window's top-left corner.
-inline std::function<void(const std::string&)> FftNoMemoryReport =
-    [](const std::string& text) { std::fprintf(stderr, "%s\n", text.c_str()); };
 
 // A level as the read-outs show it: decibels below full scale, or the amplitude as a fraction of
 // full scale on the linear scale.
@@ -110,12 +110,41 @@ struct PeakLabel {
     LevelFigure level;
 };
 
+// What the meter strip shows after a block. Per channel: the bar (the reading of the chosen
+// ballistics over the block) and its held mark, the largest sample since the start or a reset, and
+// the RMS of the last 300 ms, in dB of full scale (RMS as a sine reads it: at its peak level).
+inline constexpr double kSilentDb = -std::numeric_limits<double>::infinity();
+struct ChannelMeterReading {
+    double bar = kSilentDb, held = kSilentDb, peak = kSilentDb, rms = kSilentDb;
+};
+// The loudness since the start or a reset: LUFS, LU, dBTP; the momentary and short-term values
+// once their 400 ms and 3 s of sound have been measured.
+struct LoudnessReading {
+    bool measured = false;
+    bool momentary_ready = false, short_term_ready = false;
+    double momentary = kSilentDb, short_term = kSilentDb, integrated = kSilentDb;
+    double range = 0;
+    double true_peak = kSilentDb;
+    double seconds = 0;
+};
+struct MeterStripReading {
+    bool bars = false;
+    int channels = 0;
+    std::array<ChannelMeterReading, 2> channel{};
+    LoudnessReading loudness;
+};
+
 // What the analysis of one block yields: the display draws it and batch mode prints it.
 struct BlockAnalysis {
     // A source that is neither PCM nor converted: no meter, no spectrum.
     bool level_unavailable = false;
     int meter_count = 0;
     std::array<MeterReading, 2> meters{};
+
+    // Where the block starts in the sound, and the time its spectrum stands for (the middle of the
+    // sound its transform hears), in seconds.
+    double seconds = 0;
+    double spectrum_seconds = 0;
 
     // The spectrum: display levels of lines 0..n/2-1 (DisplayLevels), shown in the current view.
     bool spectrum = false;
@@ -153,13 +182,21 @@ struct BlockAnalysis {
     // The frequencies were read by the precise estimator (the batch rows give them more digits).
     bool precise = false;
 
+    // The stride the level scan read the block with (0: the block was not scanned); the run tunes
+    // the next one from it.
+    uint32_t level_stride = 0;
+    // The meter strip's readings (when it or the batch rows' loudness columns want them).
+    MeterStripReading strip;
+
     void clear() {
         level_unavailable = spectrum = peak_shown = peak_list = a4_shown = f0_voiced = precise = false;
         f0_frequency = f0_confidence = 0;
         meter_count = 0;
+        level_stride = 0;
         n = 0;
         levels = second_levels = max_levels = min_levels = nullptr;
         labels.clear();
+        strip = MeterStripReading{};
     }
 };
 // The latest block's analysis, reused between ticks.

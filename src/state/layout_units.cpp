@@ -2,6 +2,8 @@
 #include "platform/font.h"
 
 #include "state/layout_units.h"
+#include "state/meters.h"
+#include "state/settings.h"
 #include "state/shell.h"
 
 
@@ -11,6 +13,14 @@ void measure_layout_units() {
     TextMetrics m = Font::stock_fixed().metrics();
     CellWidth = m.ave_char_width;
     CellHeight = (JapaneseUi ? m.ascent : m.height) / 2;
+}
+
+int MeterStripHeight() {
+    switch (Settings.level_meter) {
+        case kMeterStrip: return 8 * CellHeight;
+        case kMeterStripLoudness: return 12 * CellHeight;
+        default: return 0;
+    }
 }
 
 int compute_window_width(int graph_width, int cell_width, int screen_width) {

@@ -1,15 +1,32 @@
 #pragma once
+// The layout units of the stock fixed font: all geometry of the window is counted in them.
+// Written by: state, app, display (the font's cell; the graph's width; the window's, which follows it)
+// Read by: every layer above state
 
 namespace dl {
 
-// Layout units of the stock fixed font: all geometry of the window is counted in them.
-inline int CellWidth = 8;   // average character width
-inline int CellHeight = 7;  // half the character height
-inline int GraphWidth = 512;
-inline int WindowWidth = 592;
+struct LayoutUnitsRecord {
+    int CellWidth = 8;   // average character width
+    int CellHeight = 7;  // half the character height
+    int GraphWidth = 512;
+    int WindowWidth = 592;
+};
+inline LayoutUnitsRecord LayoutUnits;
 
-// Client-area height of the main window.
-inline int client_height() { return 16 * CellHeight + 260; }
+// The names the program uses for the record's fields.
+inline auto& CellWidth = LayoutUnits.CellWidth;
+inline auto& CellHeight = LayoutUnits.CellHeight;
+inline auto& GraphWidth = LayoutUnits.GraphWidth;
+inline auto& WindowWidth = LayoutUnits.WindowWidth;
+
+// The meter strip under everything else (level_meter 1: two bar rows and the scale; 2: also the
+// loudness bar and its figures), in pixels; 0 without it.
+int MeterStripHeight();
+
+// Client-area height of the main window: the strip, when there is one, below the rest.
+inline int client_height() { return 16 * CellHeight + 260 + MeterStripHeight(); }
+// Where the meter strip begins.
+inline int MeterStripTop() { return 16 * CellHeight + 260; }
 
 // Sets CellWidth/CellHeight from the stock fixed font's metrics.
 void measure_layout_units();

@@ -1,6 +1,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <climits>
@@ -133,6 +134,11 @@ const Key kKeys[] = {
     {"precise_peaks", &SettingsRecord::precise_peaks, or_else(0, 1, 0), "1"},
     {"reference_a4", &SettingsRecord::reference_a4, or_else(4000, 4800, 4400)},
     {"tuner", &SettingsRecord::tuner, or_else(0, 1, 0), "1"},
+    {"level_meter", &SettingsRecord::level_meter, or_else(0, 2, 0)},
+    {"meter_ballistics", &SettingsRecord::meter_ballistics, or_else(0, 4, 0)},
+    {"loudness_target", &SettingsRecord::loudness_target, or_else(-600, -50, -230)},
+    {"spectrogram_span", &SettingsRecord::spectrogram_span, or_else(1, 3600, 10)},
+    {"LatencyOffset", &SettingsRecord::LatencyOffset, clamp(0, 1000)},
     {"averaging", &SettingsRecord::averaging, or_else(0, 3, 0)},
     {"average_ms", &SettingsRecord::average_ms, clamp(25, 10000)},
     {"average_blocks", &SettingsRecord::average_blocks, clamp(2, 256)},
@@ -272,6 +278,19 @@ void load_settings(std::vector<std::string>* corrections) {
     clamp_memory_size();
 }
 
+void use_default_settings() {
+    const SettingsRecord defaults;
+    SettingsRecord s = Settings;
+    for (const Key& k : kKeys) {
+        if (!stored(k)) continue;
+        set_from_text(s, k, k.fresh ? k.fresh : text_of(defaults, k));
+        correct(s, k);
+    }
+    Settings = s;
+    ChosenRecordFormat.reset();
+    clamp_memory_size();
+}
+
 ProfileWrite save_settings() {
     const std::string path = settings_path();
     if (!g_refused_path.empty() && g_refused_path == path) {
@@ -304,15 +323,38 @@ ProfileWrite save_settings() {
     return result;
 }
 
+RecordFormatOffer record_format_offer(uint32_t mask) {
+    return {(mask & 0xAAA) != 0, (mask & 0xCCC) != 0, (mask & 0xFF0) != 0, (mask & 0xF00) != 0};
+}
+
+RecordFormatChoice fitted_record_format(RecordFormatChoice c, uint32_t mask) {
+    const RecordFormatOffer offer = record_format_offer(mask);
+    if (!offer.stereo) c.channel = 1;
+    if (!offer.sixteen_bit) c.bits = 8;
+    if (!offer.above_11k) c.freq = 11025;
+    else if (!offer.at_44k && c.freq == 44100) c.freq = 22050;
+    return c;
+}
+
 void fit_record_settings(uint32_t mask) {
     const RecordFormatChoice before{Settings.bits, Settings.channel, Settings.freq};
-    if (!(mask & 0xAAA)) Settings.channel = 1;
-    if (!(mask & 0xCCC)) Settings.bits = 8;
-    if (!(mask & 0xFF0)) Settings.freq = 11025;
-    else if (!(mask & 0xF00) && Settings.freq == 44100) Settings.freq = 22050;
+    const RecordFormatChoice fitted_choice = fitted_record_format(before, mask);
+    Settings.bits = fitted_choice.bits;
+    Settings.channel = fitted_choice.channel;
+    Settings.freq = fitted_choice.freq;
     const bool fitted =
         Settings.bits != before.bits || Settings.channel != before.channel || Settings.freq != before.freq;
     // A second fit keeps the first one's record: the values before it were fitted already.
+    if (fitted && !ChosenRecordFormat) ChosenRecordFormat = before;
+}
+
+void fit_record_settings_to_monitor(uint32_t rate, int channels) {
+    const RecordFormatChoice before{Settings.bits, Settings.channel, Settings.freq};
+    Settings.freq = std::clamp<uint32_t>(rate, 1000, 384000);
+    Settings.channel = int16_t(channels >= 2 ? 2 : 1);
+    Settings.bits = 16;
+    const bool fitted =
+        Settings.bits != before.bits || Settings.channel != before.channel || Settings.freq != before.freq;
     if (fitted && !ChosenRecordFormat) ChosenRecordFormat = before;
 }
 

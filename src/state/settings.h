@@ -1,4 +1,7 @@
 #pragma once
+// The settings: what dewlark.INI keeps, and the options of the current run.
+// Written by: state, app, dialogs (the file and its corrections; the command line and the menus; the dialogs)
+// Read by: every layer above state
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -54,6 +57,19 @@ struct SettingsRecord {
     int precise_peaks = 0;
     int reference_a4 = 4400;
     int tuner = 0;
+    // The level meter: 0 the peak meter alone; 1 also the meter strip under the graph, bars on a dB
+    // scale with each channel's peak and RMS figures; 2 the strip with the loudness as well. How the
+    // strip's bars move (state/meters.h: sample peak, RMS, the two PPMs, VU). The loudness target, in
+    // tenths of LUFS. A file from before these keys, and a fresh start, keep the peak meter alone.
+    int level_meter = 0;
+    int meter_ballistics = 0;
+    int loudness_target = -230;
+    // Seconds across the spectrogram's width.
+    int spectrogram_span = 10;
+    // What the sound takes to reach the listener beyond what the sound system reports (a Bluetooth
+    // headset, an HDMI receiver), in ms, 0..1000: playback analyses the block heard that much later.
+    // Written after the spectrogram span; without it (and at a fresh start) 0.
+    int LatencyOffset = 0;
     // The measuring controls; each at 0 leaves the spectrum as it always was. Averaging: 0 off,
     // 1 exponential over average_ms, 2 the mean of the last average_blocks blocks, 3 the mean since
     // the last reset. Holds: the largest and smallest level of each line, kept hold_ms (0: until
@@ -100,14 +116,32 @@ std::string settings_path();
 // than kProfileFileLimit, unreadable) gives the defaults, is named with the reason in one line on
 // stderr, and is not written over by save_settings.
 void load_settings(std::vector<std::string>* corrections = nullptr);
+// The values of a start without a settings file, the file not read (for runs that must not depend
+// on what the window was last set to).
+void use_default_settings();
 // Writes every stored key, the chosen record format rather than a fitted one. A read-only file is
 // left as it is and a failed write leaves the old file whole; either is told in one line on stderr.
 ProfileWrite save_settings();
 void clamp_memory_size();
 
-// Fits bits, channel and freq to what the input device can do (WAVE_FORMAT_* bits of `mask`; 0: no
-// device), remembering the values before in ChosenRecordFormat when that changes one.
+// What an input device records, from its formats (WAVE_FORMAT_* bits of `mask`; 0: no device).
+struct RecordFormatOffer {
+    bool stereo = false;
+    bool sixteen_bit = false;
+    bool above_11k = false;  // 22050 Hz or 44100 Hz
+    bool at_44k = false;
+};
+RecordFormatOffer record_format_offer(uint32_t mask);
+// A record format fitted to what the device offers: mono, 8 bits, 11025 Hz where it offers nothing
+// more, 22050 Hz for 44100 Hz where it records no 44100 Hz; a rate of its own otherwise stays.
+RecordFormatChoice fitted_record_format(RecordFormatChoice choice, uint32_t mask);
+
+// Fits bits, channel and freq to what the input device can do (fitted_record_format), remembering
+// the values before in ChosenRecordFormat when that changes one.
 void fit_record_settings(uint32_t mask);
+// Fits them to a monitor, which records in its own rate and channels (16 bits), remembering the
+// values before as fit_record_settings does.
+void fit_record_settings_to_monitor(uint32_t rate, int channels);
 
 // Sets one key from its text as load_settings would read it (also "Decibel" and "Expand");
 // false for an unknown key. Values are brought into range like stored ones, a correction told in

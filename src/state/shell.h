@@ -1,4 +1,7 @@
 #pragma once
+// The program's surroundings: the platform, the interface language, the window and the file named.
+// Written by: app (start-up, the window's commands, the batch commands)
+// Read by: every layer above state
 #include <cstdint>
 #include <string>
 
@@ -9,21 +12,30 @@ class MainWindow;
 // The platform version as major * 256 + minor; this platform reports one at or above 1536 so the
 // modern branches run, but the thresholds stay testable.
 inline constexpr int kThisPlatformVersion = 0x0A00;
-inline int PlatformVersion = kThisPlatformVersion;
 
-// Every user-visible text is chosen by this.
-inline bool JapaneseUi = false;
-inline bool MinimisedFlag = false;
-inline std::string FileName;                 // the chosen sound file; empty means none
-inline MainWindow* TheMainWindow = nullptr;  // null in batch mode
+struct ShellRecord {
+    int PlatformVersion = kThisPlatformVersion;
+    // Every user-visible text is chosen by this.
+    bool JapaneseUi = false;
+    bool MinimisedFlag = false;
+    std::string FileName;                 // the chosen sound file; empty means none
+    MainWindow* TheMainWindow = nullptr;  // null in batch mode
+    // Input devices found at start-up and their formats (WAVE_FORMAT_* bits).
+    int WaveInDeviceCount = 0;
+    uint32_t WaveInFormatMask = 0;
+    // /P: the initial source starts at once.
+    bool StartupAutoStart = false;
+};
+inline ShellRecord Shell;
 
-// Light-on-dark drawing, recomputed from the system colours at every paint.
-inline bool DarkScheme = true;
-
-// Input devices found at start-up and their formats (WAVE_FORMAT_* bits).
-inline int WaveInDeviceCount = 0;
-inline uint32_t WaveInFormatMask = 0;
-// /P: the initial source starts at once.
-inline bool StartupAutoStart = false;
+// The names the program uses for the record's fields.
+inline auto& PlatformVersion = Shell.PlatformVersion;
+inline auto& JapaneseUi = Shell.JapaneseUi;
+inline auto& MinimisedFlag = Shell.MinimisedFlag;
+inline auto& FileName = Shell.FileName;
+inline auto& TheMainWindow = Shell.TheMainWindow;
+inline auto& WaveInDeviceCount = Shell.WaveInDeviceCount;
+inline auto& WaveInFormatMask = Shell.WaveInFormatMask;
+inline auto& StartupAutoStart = Shell.StartupAutoStart;
 
 }  // namespace dl

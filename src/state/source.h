@@ -1,4 +1,7 @@
 #pragma once
+// The source: what the open file (or the record port) is, and the file itself.
+// Written by: audio (opening and closing the source, the reads of a run)
+// Read by: every layer above state
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -6,6 +9,15 @@
 #include "platform/riff.h"
 
 namespace dl {
+
+// Which source PLAY starts, and whether a run (playing or monitoring) goes on.
+// Written by: app (choosing the source), audio (a run starting and ending)
+enum class SourceMode { None, File, RecordPort };
+struct SourceStateRecord {
+    SourceMode mode = SourceMode::None;
+    bool running = false;  // playing or monitoring
+};
+inline SourceStateRecord SourceState;
 
 // Facts derived from the open source's format record.
 struct SourceInfoRecord {

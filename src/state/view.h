@@ -1,5 +1,7 @@
 #pragma once
 // What the display keeps between paints and ticks.
+// Written by: display, analysis (the read-out under the mouse)
+// Read by: display, analysis, app
 #include <array>
 #include <cstdint>
 #include <memory>
@@ -11,6 +13,7 @@
 namespace dl {
 
 // The off-screen surface for flicker-free drawing; exists exactly while UseMemDC is set.
+// Written by: display, app (the window's end lets it go)
 struct DrawSurfaceRecord {
     std::unique_ptr<Surface> surface;
     std::unique_ptr<Dc> dc;
@@ -18,13 +21,22 @@ struct DrawSurfaceRecord {
 inline DrawSurfaceRecord DrawSurfaceStore;
 // The current drawing handle of per-tick graphs: the surface's context when UseMemDC is set,
 // otherwise the tick's window context for the duration of the tick.
+// Written by: display, app (the window's end lets it go)
 inline Dc* DrawSurface = nullptr;
 
 // How the graph's border was drawn at the last frame (the fat-line edge repeats it).
 enum class BorderRopKind { None, Whiteness, Blackness };
-inline BorderRopKind BorderRop = BorderRopKind::None;
-// The pitch the note colours count from (A6, raised by the colour-scale key).
-inline double NoteReference = 1760.0;
+inline BorderRopKind BorderRop{};  // None
+
+struct ColoursRecord {
+    // Light-on-dark drawing, recomputed from the system colours at every paint.
+    bool DarkScheme = true;
+    // The pitch the note colours count from (A6, raised by the colour-scale key).
+    double NoteReference = 1760.0;
+};
+inline ColoursRecord Colours;
+inline auto& DarkScheme = Colours.DarkScheme;
+inline auto& NoteReference = Colours.NoteReference;
 
 // The process-wide text buffer: DrawFrame leaves the Nyquist caption in it for the labels.
 inline std::string SharedText;
@@ -39,9 +51,10 @@ struct LabelFontRecord {
 };
 inline LabelFontRecord LabelFont;
 
-// The spectrogram's history: one column of colour indices per analysed block, oldest overwritten
-// first, for a graph of `columns` pixels. What the graph area shows is the newest `filled` columns
-// against its right edge.
+// The spectrogram's history: one column of colour indices per time slice of the sound (the width
+// spans a chosen number of seconds), oldest overwritten first, for a graph of `columns` pixels. What
+// the graph area shows is the newest `filled` columns against its right edge, or, for a picture of
+// a whole sound, each column at its time from the left edge.
 inline constexpr int kSpectrogramRows = 256;
 struct SpectrogramRecord {
     int columns = 0;
@@ -56,6 +69,12 @@ struct SpectrogramRecord {
         int left, top, right, bottom;
     };
     std::vector<Box> labels;
+    // Seconds the width spans when a run chooses it (the whole sound of a picture); 0: the span
+    // setting. With `from_start` the left edge is the sound's start rather than the right edge now.
+    double span = 0;
+    bool from_start = false;
+    int64_t newest_slice = -1;  // time slice (seconds over a column's length) of the newest column
+    double newest_seconds = -1;  // the time the newest block stood for
 };
 inline SpectrogramRecord Spectrogram;
 

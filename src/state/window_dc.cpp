@@ -5,6 +5,7 @@
 #include "platform/message_box.h"
 #include "platform/process.h"
 #include "state/shell.h"
+#include "state/view.h"
 #include "state/window_dc.h"
 
 namespace dl {

@@ -11,7 +11,7 @@
 #include "analysis/pitch.h"
 #include "analysis/pitch_signals.h"
 #include "state/analysis.h"
-#include "state/engine.h"
+#include "state/run.h"
 #include "state/settings.h"
 #include "state/source.h"
 

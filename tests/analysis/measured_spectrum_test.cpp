@@ -12,7 +12,8 @@
 #include "analysis/weighting.h"
 #include "resources/command_ids.h"
 #include "state/analysis.h"
-#include "state/engine.h"
+#include "state/run.h"
+#include "state/tick_clock.h"
 #include "state/settings.h"
 #include "state/source.h"
 

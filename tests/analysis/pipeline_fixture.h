@@ -18,9 +18,10 @@
 #include "display/readouts.h"
 #include "platform/pointer.h"
 #include "state/analysis.h"
-#include "state/engine.h"
+#include "state/hooks.h"
 #include "state/layout_units.h"
 #include "state/reset.h"
+#include "state/run.h"
 #include "state/settings.h"
 #include "state/shell.h"
 #include "state/source.h"
@@ -80,10 +81,14 @@ protected:
     }
 
     // Puts bytes into slot 0 and runs one tick on them.
+    // Where the next block starts in the sound, and how far each tick moves it on.
+    double seconds_ = 0;
+    double tick_seconds_ = 0;
     void tick(const std::vector<uint8_t>& bytes) {
         block_ = bytes;
         dl::SampleBuffers[0] = block_.data();
-        record(dl::AnalyseBlock(*dc_, 0, uint32_t(block_.size())));
+        record(dl::AnalyseBlock(*dc_, 0, uint32_t(block_.size()), seconds_));
+        seconds_ += tick_seconds_;
     }
 
     // The texts of an analysis, as drawn, in the order they are drawn.

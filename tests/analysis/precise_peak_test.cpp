@@ -13,7 +13,7 @@
 #include "analysis/pitch.h"
 #include "analysis/precise_peak.h"
 #include "state/analysis.h"
-#include "state/engine.h"
+#include "state/run.h"
 #include "state/settings.h"
 #include "state/source.h"
 

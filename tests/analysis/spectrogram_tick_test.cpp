@@ -9,6 +9,7 @@
 #include "display/spectrogram.h"
 #include "display/spectrogram_colours.h"
 #include "resources/command_ids.h"
+#include "state/view.h"
 
 namespace {
 
@@ -22,6 +23,8 @@ protected:
         dl::Settings.fftparam = 12;
         dl::Settings.mado = 0;
         dl::DarkScheme = true;
+        // One column a tick, as the tests below count them.
+        tick_seconds_ = dl::SpectrogramSpan() / dl::GraphWidth;
     }
 
     void tone(double hz, int ticks = 1) {
@@ -87,9 +90,9 @@ TEST_F(SpectrogramTicks, SteppedToneDrawsThreeSegmentsInTimeOrder) {
             EXPECT_NEAR(LoudestRow(column), expected[segment], 1) << "segment " << segment << " column " << column;
         }
     }
-    // Before the first block nothing was analysed: the graph's background.
-    EXPECT_EQ(window_->pixel(Left() + W - 13, Top() + expected[0]), dl::kBlack);
-    EXPECT_EQ(window_->pixel(Left(), Top() + 128), dl::kBlack);
+    // Before the first block nothing was analysed: the floor's colour.
+    EXPECT_EQ(window_->pixel(Left() + W - 13, Top() + expected[0]), dl::SpectrogramColours()[0]);
+    EXPECT_EQ(window_->pixel(Left(), Top() + 128), dl::SpectrogramColours()[0]);
 }
 
 TEST_F(SpectrogramTicks, SilenceDrawsTheColourOfTheFloor) {

@@ -16,8 +16,8 @@
 #include "display/window_paint.h"
 #include "platform/font.h"
 #include "state/analysis.h"
-#include "state/engine.h"
 #include "state/layout_units.h"
+#include "state/run.h"
 #include "state/settings.h"
 #include "state/shell.h"
 #include "state/source.h"
@@ -70,7 +70,7 @@ protected:
             std::vector<int> s(pcm.begin() + t * 8192, pcm.begin() + (t + 1) * 8192);
             block_ = pcm16(s);
             dl::SampleBuffers[0] = block_.data();
-            dl::AnalyseBlock(dc, 0, uint32_t(block_.size()));
+            dl::AnalyseBlock(dc, 0, uint32_t(block_.size()), t * 8192 / 44100.0);
         }
         dl::SampleBuffers[0] = nullptr;
         if (const char* dir = std::getenv("DEWLARK_PICTURES"); dir && *dir) {

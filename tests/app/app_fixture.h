@@ -11,7 +11,6 @@
 #include "platform/font.h"
 #include "platform/main_window_qt.h"
 #include "resources/command_ids.h"
-#include "state/engine.h"
 #include "state/layout_units.h"
 #include "state/reset.h"
 #include "state/settings.h"

@@ -50,7 +50,8 @@ std::string sine_wav() {
 }
 
 const std::vector<std::string> kHeader = {"time",  "peak_hz", "level",    "a4",           "labels",
-                                          "f0_hz", "f0_note", "f0_cents", "f0_confidence"};
+                                          "f0_hz", "f0_note", "f0_cents", "f0_confidence",
+                                          "lufs_m", "lufs_s"};
 
 // A settings file from before the precise estimator and the tracker: the line's frequency, as always.
 TEST(BatchAnalyse, AnOldSettingsFileReadsTheLineNearest440) {
@@ -63,7 +64,7 @@ TEST(BatchAnalyse, AnOldSettingsFileReadsTheLineNearest440) {
     const double line = 44100.0 / 4096;  // default transform of 2^12 points
     const double nearest = std::round(440 / line) * line;
     for (size_t i = 1; i < r.rows.size(); ++i) {
-        ASSERT_EQ(r.rows[i].size(), 9u);
+        ASSERT_EQ(r.rows[i].size(), 11u);
         EXPECT_NEAR(std::atof(r.rows[i][0].c_str()), (i - 1) * 16384 / 88200.0, 0.0006);
         EXPECT_NEAR(std::atof(r.rows[i][1].c_str()), nearest, 0.05) << "row " << i;
         EXPECT_FALSE(r.rows[i][2].empty());
@@ -78,7 +79,7 @@ TEST(BatchAnalyse, AFreshStartReadsThePeakAndTheNotePrecisely) {
     EXPECT_EQ(r.rows[0], kHeader);
     for (size_t i = 1; i + 1 < r.rows.size(); ++i) {  // the last block is a short remainder
         const std::vector<std::string>& row = r.rows[i];
-        ASSERT_EQ(row.size(), 9u);
+        ASSERT_EQ(row.size(), 11u);
         EXPECT_NEAR(std::atof(row[1].c_str()), 440.0, 0.005) << "row " << i;
         // The tone first, with two digits more than the window shows; after it only what the samples
         // hold: the odd harmonics their truncation to whole numbers adds, far down, no side lobes.
@@ -95,6 +96,49 @@ TEST(BatchAnalyse, AFreshStartReadsThePeakAndTheNotePrecisely) {
         EXPECT_EQ(row[7], "+0.0");
         EXPECT_GT(std::atof(row[8].c_str()), 0.9);
     }
+}
+
+// The loudness columns stay empty until their windows (400 ms, 3 s) hold sound, then read a steady
+// stereo 1 kHz sine at -23 dBFS as -23 LUFS; silence after it reads "-inf" once the windows are past.
+TEST(BatchAnalyse, LoudnessColumnsFillAsTheirWindowsDo) {
+    std::string samples;
+    for (size_t k = 0; k < 48000 * 4; ++k) {
+        const double a = std::pow(10.0, -23.0 / 20) * 32767;
+        const int16_t v = int16_t(std::lround(a * std::sin(2 * M_PI * 1000 * double(k) / 48000)));
+        for (int c = 0; c < 2; ++c) samples += char(v & 0xFF), samples += char((v >> 8) & 0xFF);
+    }
+    samples += std::string(48000 * 4 * 4, '\0');
+    const std::string wav = dl_test::write_file("sine1k_stereo.wav", dl_test::pcm_wav(2, 48000, 16, samples));
+    const BatchRun r = analyse(wav);
+    ASSERT_EQ(r.status, 0) << r.err;
+    ASSERT_GE(r.rows.size(), 20u);
+    int momentary = 0, short_term = 0, silent = 0;
+    for (size_t i = 1; i < r.rows.size(); ++i) {
+        const std::vector<std::string>& row = r.rows[i];
+        ASSERT_EQ(row.size(), 11u);
+        const double t = std::atof(row[0].c_str());
+        if (t < 0.1) {
+            EXPECT_EQ(row[9], "") << "row " << i;
+        }
+        if (t < 2.5) {
+            EXPECT_EQ(row[10], "") << "row " << i;
+        }
+        if (t > 0.5 && t < 3.5) {
+            EXPECT_NEAR(std::atof(row[9].c_str()), -23.0, 0.1) << "row " << i;
+            ++momentary;
+        }
+        if (t > 3.1 && t < 3.5) {
+            EXPECT_NEAR(std::atof(row[10].c_str()), -23.0, 0.1) << "row " << i;
+            ++short_term;
+        }
+        if (t > 7.5 && t < 7.9) {
+            EXPECT_EQ(row[9], "-inf") << "row " << i;
+            ++silent;
+        }
+    }
+    EXPECT_GT(momentary, 5);
+    EXPECT_GT(short_term, 0);
+    EXPECT_GT(silent, 0);
 }
 
 TEST(BatchAnalyse, NoteNamesAndTheA4ReadOut) {

@@ -9,7 +9,9 @@
 #include "resources/command_ids.h"
 #include "resources/control_ids.h"
 #include "state/analysis.h"
-#include "state/engine.h"
+#include "state/hooks.h"
+#include "state/run.h"
+#include "state/source.h"
 #include "state/view.h"
 #include "support/dialog_driver.h"
 

@@ -144,8 +144,9 @@ TEST_F(Hover, SpectrogramReadsTheRowAndThatColumnsTime) {
     {
         dl::Dc dc(w.surface());
         std::vector<uint8_t> loud(2048, 0), quiet(2048, 255);
-        dl::DrawSpectrogram(dc, loud.data(), 2048);
-        dl::DrawSpectrogram(dc, quiet.data(), 2048);
+        const double column = dl::SpectrogramSpan() / dl::GraphWidth;
+        dl::DrawSpectrogram(dc, loud.data(), 2048, 0);
+        dl::DrawSpectrogram(dc, quiet.data(), 2048, column);
     }
     const int row = dl::SpectrogramRow(440.0 * 4096 / 44100, 2048);
     EXPECT_EQ(w.surface().pixel(Left() + dl::GraphWidth - 2, Top() + row), dl::SpectrogramColours()[255]);

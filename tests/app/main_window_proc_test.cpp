@@ -9,10 +9,11 @@
 #include "platform/main_window_qt.h"
 #include "resources/command_ids.h"
 #include "resources/menu_table.h"
-#include "state/engine.h"
 #include "state/layout_units.h"
+#include "state/run.h"
 #include "state/settings.h"
 #include "state/shell.h"
+#include "state/source.h"
 #include "state/view.h"
 
 namespace {

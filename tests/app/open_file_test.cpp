@@ -16,6 +16,8 @@
 #include "platform/main_window_qt.h"
 #include "resources/command_ids.h"
 #include "state/recent_files.h"
+#include "state/run.h"
+#include "state/source.h"
 
 namespace {
 

@@ -2,11 +2,14 @@
 // the server sees after Stop, a server that goes away during a play, and a check of the input with
 // the server gone.
 #include <QTest>
+#include <chrono>
 
 #include "app/main_window_proc.h"
 #include "app_fixture.h"
 #include "audio/record_port.h"
 #include "platform/wave_device.h"
+#include "state/run.h"
+#include "state/source.h"
 #include "support/sound_server.h"
 
 namespace {
@@ -40,6 +43,10 @@ TEST_F(RealServer, StopClosesTheOutputStream) {
     dl::DispatchCommand(dl::kCmdStart, 0);
     ASSERT_TRUE(dl::SourceState.running);
     EXPECT_TRUE(wait_for([&] { return server_.playing_streams() == 1; }, 3000)) << "the play reached the server";
+    // The desktop's volume control shows the program and its stream by name.
+    const std::string inputs = server_.pactl("list sink-inputs").out;
+    EXPECT_NE(inputs.find("application.name = \"dewlark\""), std::string::npos) << inputs;
+    EXPECT_NE(inputs.find("media.name = \"dewlark\""), std::string::npos) << inputs;
     dl::DispatchCommand(dl::kCmdStop, 0);
     EXPECT_TRUE(wait_for([&] { return server_.playing_streams() == 0; }, 1000)) << "no stream left open after Stop";
     EXPECT_TRUE(boxes_.boxes.empty()) << boxes_.texts()[0];
@@ -69,6 +76,41 @@ TEST_F(RealServer, AServerThatGoesAwayEndsThePlayWithItsMessage) {
         dl::JapaneseUi = false;
         program_->window().destroy();
         program_.reset();
+    }
+}
+
+// A server that stops answering in the middle of a play (as one that hangs) holds neither STOP nor
+// the window's end: the program leaves it without waiting for an answer.
+TEST_F(RealServer, StopAndExitStayPromptWhileTheServerHangs) {
+    for (bool exit_instead : {false, true}) {
+        SCOPED_TRACE(exit_instead ? "exit" : "STOP");
+        if (exit_instead) {
+            ASSERT_TRUE(server_.start());
+        }
+        start({demo()});
+        dl::DispatchCommand(dl::kCmdStart, 0);
+        ASSERT_TRUE(dl::SourceState.running);
+        ASSERT_TRUE(wait_for([&] { return server_.playing_streams() == 1; }, 3000));
+        server_.freeze();
+        QTest::qWait(300);
+        const auto started = std::chrono::steady_clock::now();
+        if (exit_instead) {
+            program_->window().destroy();
+            program_.reset();
+        } else {
+            dl::DispatchCommand(dl::kCmdStop, 0);
+            EXPECT_FALSE(dl::SourceState.running);
+            EXPECT_TRUE(program_->window().button_enabled(dl::kPlayButton));
+        }
+        const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started);
+        EXPECT_LT(took.count(), 500) << "the program waited for the hanging server";
+        server_.thaw();
+        if (!exit_instead) {
+            EXPECT_TRUE(wait_for([&] { return server_.playing_streams() == 0; }, 3000)) << "the stream went with STOP";
+            program_->window().destroy();
+            program_.reset();
+        }
+        server_.stop();
     }
 }
 

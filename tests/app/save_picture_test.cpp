@@ -12,6 +12,7 @@
 #include "resources/command_ids.h"
 #include "state/settings.h"
 #include "state/shell.h"
+#include "state/source.h"
 #include "state/view.h"
 
 namespace {

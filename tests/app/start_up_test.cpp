@@ -9,7 +9,8 @@
 #include "app_fixture.h"
 #include "platform/system.h"
 #include "platform/tone_player.h"
-#include "state/engine.h"
+#include "state/hooks.h"
+#include "state/source.h"
 
 namespace {
 

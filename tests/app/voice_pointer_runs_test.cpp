@@ -15,7 +15,7 @@
 #include "platform/audio_system.h"
 #include "platform/pointer.h"
 #include "resources/command_ids.h"
-#include "state/engine.h"
+#include "state/hooks.h"
 #include "state/source.h"
 #include "support/test_support.h"
 #include "support/wav_builder.h"

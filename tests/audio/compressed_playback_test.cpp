@@ -12,7 +12,7 @@
 #include "display/source_panel.h"
 #include "ogg_pages.h"
 #include "playback_fixture.h"
-#include "state/engine.h"
+#include "state/run.h"
 #include "state/settings.h"
 #include "state/shell.h"
 #include "state/source.h"
@@ -327,7 +327,7 @@ TEST_F(HostileStreams, EachEndsWithItsMessageOrPlaysItsValidPart) {
         ASSERT_TRUE(play_to_end(10000)) << "did not end";
         expect_controls_idle();
         EXPECT_EQ(dl::ConversionStream, nullptr);
-        EXPECT_EQ(dl::SampleBuffers[5], nullptr);
+        EXPECT_TRUE(dl::ConversionInput.empty());
         if (!h.messages.empty()) {
             // A failed open names the file in its box.
             std::vector<std::string> expected = h.messages;

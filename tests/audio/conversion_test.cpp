@@ -1,9 +1,10 @@
 #include <gtest/gtest.h>
 
 #include "audio/conversion.h"
+#include "audio/run.h"
 #include "platform/wave_format.h"
 #include "playback_fixture.h"
-#include "state/engine.h"
+#include "state/run.h"
 #include "state/settings.h"
 #include "state/shell.h"
 #include "state/source.h"
@@ -54,7 +55,7 @@ protected:
         dl::CloseSource();
         dl::FileName = std::string(DEWLARK_TEST_DATA) + "/" + name;
         dl::SourceState.mode = dl::SourceMode::File;
-        ASSERT_EQ(dl::OpenSource(), 1) << name;
+        ASSERT_EQ(dl::OpenSource(), dl::Result::Done) << name;
     }
     void TearDown() override {
         dl::CloseConversion();
@@ -111,7 +112,7 @@ TEST_F(Conversion, Layer3FilePlaysToTheEndAsPcm) {
     ASSERT_TRUE(play_to_end());
     expect_controls_idle();
     EXPECT_EQ(dl::ConversionStream, nullptr);
-    EXPECT_EQ(dl::SampleBuffers[5], nullptr);
+    EXPECT_TRUE(dl::ConversionInput.empty());
     // What the device got is what the decoder makes of the whole file.
     const std::string ref = dl_test::read_file(std::string(DEWLARK_TEST_DATA) + "/mp3_44k_stereo_128k_cbr.ref.raw");
     ASSERT_GT(ref.size(), 20000u);
@@ -142,7 +143,7 @@ TEST_F(Conversion, FirstBufferThatDecodesToNothingCannotConvert) {
     const std::string file = dl_test::wave(fmt, std::string(40000, '\0'));
     dl::FileName = dl_test::write_file(dir_ + "/junk_layer3.wav", file);
     dl::SourceState.mode = dl::SourceMode::File;
-    if (dl::OpenSource() != 1) GTEST_SKIP() << "the reader refuses this record";
+    if (dl::OpenSource() != dl::Result::Done) GTEST_SKIP() << "the reader refuses this record";
     boxes_.boxes.clear();
     dl::StartPlayback();
     EXPECT_FALSE(dl::SourceState.running);
@@ -151,7 +152,7 @@ TEST_F(Conversion, FirstBufferThatDecodesToNothingCannotConvert) {
     EXPECT_FALSE(dl::WaveOutDevice);
     EXPECT_FALSE(dl::SourceFile);
     EXPECT_EQ(dl::ConversionStream, nullptr);
-    EXPECT_EQ(dl::SampleBuffers[5], nullptr);
+    EXPECT_TRUE(dl::ConversionInput.empty());
     expect_controls_idle();
 }
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "audio/playback_fixture.h"
+#include "state/source.h"
 #include "support/test_support.h"
 #include "support/wav_builder.h"
 

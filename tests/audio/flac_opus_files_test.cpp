@@ -7,7 +7,6 @@
 #include <sstream>
 
 #include "audio/encoded_files.h"
-#include "state/engine.h"
 #include "state/source.h"
 
 namespace {

@@ -19,9 +19,10 @@
 #include "platform/main_window.h"
 #include "platform/system.h"
 #include "state/analysis.h"
-#include "state/engine.h"
+#include "state/hooks.h"
 #include "state/reset.h"
 #include "state/shell.h"
+#include "state/source.h"
 #include "state/window_dc.h"
 #include "support/test_support.h"
 #include "support/wav_builder.h"
@@ -87,6 +88,7 @@ protected:
         dl::WindowSurface = &window_->surface();
         dl::PrepareDisplayResources();
         dl::ShiftHeldAtStart = [this] { return shift_; };
+        dl::RunObserver = [this](dl::RunEvent e) { on_run_event(e); };
         dl::AnalysisObserver = [this](double s, const dl::BlockAnalysis& a) {
             blocks_.push_back(s);
             if (a.peak_shown) block_peaks_.emplace_back(s, a.peak_frequency);
@@ -113,7 +115,7 @@ protected:
         dl::CloseSource();
         dl::FileName = path;
         dl::SourceState.mode = dl::SourceMode::File;
-        ASSERT_EQ(dl::OpenSource(), 1);
+        ASSERT_EQ(dl::OpenSource(), dl::Result::Done);
         dl::StartPlayback();
     }
     void pump(int ms) {
@@ -138,19 +140,30 @@ protected:
         ASSERT_GE(played.size(), at + data.size());
         EXPECT_TRUE(played.compare(at, data.size(), data) == 0) << "played bytes differ from the file's";
     }
+    // What the run has told the window (the window shows it, tests/app): whether what starts a run
+    // (PLAY, Start, the idle items) serves, and whether STOP does.
+    void on_run_event(dl::RunEvent e) {
+        events_.push_back(e);
+        if (e == dl::RunEvent::Taken) start_side_ = false;
+        if (e == dl::RunEvent::Running) stop_side_ = true;
+        if (e == dl::RunEvent::Stopping) stop_side_ = false;
+        if (e == dl::RunEvent::Ended) start_side_ = true, stop_side_ = false;
+    }
     void expect_controls_idle() {
-        EXPECT_TRUE(window_->button_enabled(121));
-        EXPECT_FALSE(window_->button_enabled(122));
-        EXPECT_TRUE(window_->menu_enabled(121));
-        EXPECT_FALSE(window_->menu_enabled(122));
-        EXPECT_TRUE(window_->menu_enabled(124));
-        EXPECT_TRUE(window_->accepts_drops());
+        EXPECT_TRUE(start_side_);
+        EXPECT_FALSE(stop_side_);
+    }
+    void expect_controls_running() {
+        EXPECT_FALSE(start_side_);
+        EXPECT_TRUE(stop_side_);
     }
 
     std::string dir_, disk_;
     Handler handler_;
     std::unique_ptr<dl::MainWindow> window_;
     bool shift_ = true;
+    bool start_side_ = true, stop_side_ = false;
+    std::vector<dl::RunEvent> events_;
     std::vector<double> blocks_;
     std::vector<std::pair<double, double>> block_peaks_;  // start and "Peak" frequency of each block
     dl_test::MessageBoxCapture boxes_;

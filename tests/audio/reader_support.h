@@ -4,7 +4,6 @@
 #include <vector>
 
 #include "audio/source.h"
-#include "state/engine.h"
 #include "state/shell.h"
 #include "state/source.h"
 #include "support/test_support.h"
@@ -14,7 +13,7 @@ namespace reader_support {
 inline std::string data(const std::string& name) { return std::string(DEWLARK_TEST_DATA) + "/" + name; }
 
 struct Opened {
-    int result = 0;
+    int result = 0;  // 1 opened, 0 refused
     std::vector<std::string> texts;
 };
 
@@ -23,7 +22,7 @@ inline Opened open_path(const std::string& path) {
     dl::FileName = path;
     dl::SourceState.mode = dl::SourceMode::File;
     Opened o;
-    o.result = dl::OpenSource();
+    o.result = dl::OpenSource() == dl::Result::Done ? 1 : 0;
     o.texts = boxes.texts();
     return o;
 }

@@ -13,9 +13,11 @@
 #include "display/source_panel.h"
 #include "platform/audio_system.h"
 #include "platform/wave_in.h"
-#include "state/engine.h"
+#include "state/hooks.h"
+#include "state/run.h"
 #include "state/settings.h"
 #include "state/source.h"
+#include "state/tick_clock.h"
 
 namespace {
 
@@ -27,6 +29,7 @@ class FakeWaveIn : public dl::WaveIn {
 public:
     explicit FakeWaveIn(Data data) : data_(std::move(data)) {}
     int add_buffer(dl::WaveHeader& h, int index) override {
+        if (add_result != dl::kWaveOk) return add_result;
         h.recorded = 0;
         queue_.push_back({&h, index});
         return dl::kWaveOk;
@@ -72,6 +75,7 @@ public:
 
     bool started = false, closed = false;
     int start_result = dl::kWaveOk;
+    int add_result = dl::kWaveOk;
     int resets = 0;
 
 private:
@@ -108,7 +112,7 @@ protected:
     // Chooses the record port as the Monitor command does and starts it.
     void start_monitoring() {
         dl::SourceState.mode = dl::SourceMode::RecordPort;
-        ASSERT_EQ(dl::OpenRecordPort(), 1);
+        ASSERT_EQ(dl::OpenRecordPort(), dl::Result::Done);
         dl::StartMonitoring();
     }
     FakeWaveIn* device_ = nullptr;
@@ -120,7 +124,7 @@ protected:
 TEST_F(RecordPort, TheRecordFormatAndItsBuffersComeFromTheSettings) {
     dl::Settings.channel = 2;
     dl::SourceState.mode = dl::SourceMode::RecordPort;
-    ASSERT_EQ(dl::OpenRecordPort(), 1);
+    ASSERT_EQ(dl::OpenRecordPort(), dl::Result::Done);
     EXPECT_EQ(dl::SourceInfo.sample_rate, 11025u);
     EXPECT_EQ(dl::SourceInfo.block_align, 4);
     EXPECT_EQ(dl::SourceInfo.source_bytes_per_second, 44100u);
@@ -135,8 +139,7 @@ TEST_F(RecordPort, TheRecordFormatAndItsBuffersComeFromTheSettings) {
     EXPECT_EQ(device_->queued(), 4u);
     EXPECT_TRUE(device_->started);
     EXPECT_FALSE(dl::SourceFormatHeld) << "the record is rebuilt at the next Start";
-    EXPECT_TRUE(window_->button_enabled(122));
-    EXPECT_FALSE(window_->button_enabled(121));
+    expect_controls_running();
 }
 
 TEST_F(RecordPort, EachFullBufferIsAnalysedAndQueuedAgain) {
@@ -205,11 +208,23 @@ TEST_F(RecordPort, ARecordingThatCannotStartEndsThroughItsReturnedBuffers) {
     expect_controls_idle();
 }
 
+TEST_F(RecordPort, ABufferTheDeviceDoesNotTakeBackEndsTheMonitorAndSaysSo) {
+    start_monitoring();
+    ASSERT_TRUE(dl::SourceState.running);
+    device_->add_result = dl::kWaveError;
+    device_->feed(play_test::tones(11025, {440.0}, 1.0).substr(0, 4096));
+    pump(50);
+    EXPECT_EQ(analysed_, 1);
+    EXPECT_EQ(boxes_.texts(), std::vector<std::string>{"AddBuffer failed"});
+    EXPECT_FALSE(dl::SourceState.running) << "not left running one buffer short";
+    expect_controls_idle();
+}
+
 TEST_F(RecordPort, AFormatNoDeviceRecordsIsRefusedWhenThePortIsChosen) {
     dl::OpenTestWaveIn = nullptr;
     dl::Settings.freq = 500;  // below what any device records
     dl::SourceState.mode = dl::SourceMode::RecordPort;
-    EXPECT_EQ(dl::OpenRecordPort(), 0);
+    EXPECT_EQ(dl::OpenRecordPort(), dl::Result::Failed);
     EXPECT_EQ(boxes_.texts(), std::vector<std::string>{"No support this format"});
     EXPECT_FALSE(dl::SourceFormatHeld);
     dl::JapaneseUi = true;
@@ -248,7 +263,7 @@ protected:
     void monitor(const std::string& input, int buffers) {
         dl_test::write_file(dir_ + "/input.raw", input);
         dl::SourceState.mode = dl::SourceMode::RecordPort;
-        ASSERT_EQ(dl::OpenRecordPort(), 1);
+        ASSERT_EQ(dl::OpenRecordPort(), dl::Result::Done);
         dl::StartMonitoring();
         ASSERT_TRUE(dl::SourceState.running);
         for (int waited = 0; int(starts_.size()) < buffers && waited < 5000; waited += 5) pump(5);
@@ -322,7 +337,7 @@ TEST_F(DiskInput, ADeviceThatGoesAwayEndsTheMonitorWithAMessage) {
     dl_test::write_file(dir_ + "/input.raw", play_test::tones(11025, {440.0}, 2.0));
     setenv("SDL_DISKAUDIODELAY", "50", 1);  // real time, so the run is still on when the device goes
     dl::SourceState.mode = dl::SourceMode::RecordPort;
-    ASSERT_EQ(dl::OpenRecordPort(), 1);
+    ASSERT_EQ(dl::OpenRecordPort(), dl::Result::Done);
     dl::StartMonitoring();
     ASSERT_TRUE(dl::SourceState.running);
     dl::simulate_audio_device_loss();
@@ -352,7 +367,7 @@ TEST_F(DiskInput, AChosenDeviceThatIsGoneFallsBackToTheDefaultWithAMessage) {
     dl_test::write_file(dir_ + "/input.raw", play_test::tones(11025, {440.0}, 1.0));
     dl::Settings.InputDevice = "USB Headset (unplugged)";
     dl::SourceState.mode = dl::SourceMode::RecordPort;
-    ASSERT_EQ(dl::OpenRecordPort(), 1);
+    ASSERT_EQ(dl::OpenRecordPort(), dl::Result::Done);
     dl::StartMonitoring();
     EXPECT_TRUE(dl::SourceState.running);
     ASSERT_EQ(boxes_.texts().size(), 1u) << "said once, not at every open";

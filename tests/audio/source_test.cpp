@@ -8,10 +8,12 @@
 #include "platform/wave_format.h"
 #include "reader_files.h"
 #include "reader_support.h"
-#include "state/engine.h"
 #include "state/layout_units.h"
+#include "state/run.h"
 #include "state/shell.h"
 #include "state/source.h"
+#include "state/tick_clock.h"
+#include "state/view.h"
 #include "state/window_dc.h"
 
 using namespace dl;

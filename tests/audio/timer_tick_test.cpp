@@ -7,10 +7,12 @@
 #include "audio/timer_tick.h"
 #include "display/frame.h"
 #include "state/analysis.h"
-#include "state/engine.h"
+#include "state/hooks.h"
+#include "state/run.h"
 #include "state/settings.h"
 #include "state/shell.h"
 #include "state/source.h"
+#include "state/tick_clock.h"
 #include "state/window_dc.h"
 
 namespace {
@@ -173,6 +175,24 @@ TEST_F(TimerTickCase, OverlapRules) {
     EXPECT_EQ(tick(1300), std::make_pair(13024, 9026));
     device_->answer = {dl::PositionType::Ms, 1000};  // past the buffer
     EXPECT_EQ(tick(1400), std::make_pair(-1, 0));
+}
+
+// Every tick's block goes to the observer with its start, and the run's stride keeps to what the
+// scan took for it (a sixty-fourth of a mono 16-bit time slice at most).
+TEST_F(TimerTickCase, ATicksBlockIsHandedOverWithItsStartAndTheStrideItWasScannedWith) {
+    dl::LevelScanStride = 100000;
+    {
+        dl::WindowDc dc;
+        dl::AnalyseTickBlock(dc, 0, 2000, 0.5);
+    }
+    EXPECT_EQ(dl::LevelScanStride, 31u);
+    EXPECT_EQ(starts_, std::vector<int>{11025});
+    dl::LevelScanStride = 7;
+    {
+        dl::WindowDc dc;
+        dl::AnalyseTickBlock(dc, 0, 2000, 1.0);
+    }
+    EXPECT_EQ(dl::LevelScanStride, 7u);
 }
 
 TEST_F(TimerTickCase, DoesNotNestAndNeedsARunningSource) {

@@ -10,7 +10,6 @@
 #include "audio/encoded_files.h"
 #include "audio/ogg_pages.h"
 #include "audio/playback_fixture.h"
-#include "state/engine.h"
 #include "state/settings.h"
 #include "state/source.h"
 

@@ -16,7 +16,7 @@
 #include "dialogs/voice_range_dialog.h"
 #include "platform/wave_in.h"
 #include "resources/control_ids.h"
-#include "state/engine.h"
+#include "state/hooks.h"
 
 namespace {
 

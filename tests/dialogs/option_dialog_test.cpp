@@ -161,6 +161,30 @@ TEST_F(OptionDialogTest, ListsAreWiderByAScrollBarAndTheRowsBelowTheBarMakeRoomF
     dl::RunOptionDialog();
 }
 
+// The delay the sound system does not report is typed in ms (Alt+F) and kept within 0..1000.
+TEST_F(OptionDialogTest, TheLatencyOffsetIsTypedInMilliseconds) {
+    for (const auto& [typed, kept] : std::vector<std::pair<std::string, int>>{{"180", 180}, {"2500", 1000}, {"", 0}}) {
+        SCOPED_TRACE(typed);
+        when_dialog_shows([&, typed = typed](dl::Dialog& d) {
+            EXPECT_EQ(edit(d, kLatency)->maxLength(), 4);
+            dl_test::mnemonic(d, Qt::Key_F);
+            EXPECT_EQ(QApplication::focusWidget(), control(d, kLatency));
+            edit(d, kLatency)->setText(QString::fromStdString(typed));
+            click(d, 1);
+        });
+        EXPECT_EQ(dl::RunOptionDialog(), 1);
+        EXPECT_EQ(dl::Settings.LatencyOffset, kept);
+    }
+    dl::Settings.LatencyOffset = 300;
+    when_dialog_shows([&](dl::Dialog& d) {
+        EXPECT_EQ(edit(d, kLatency)->text().toStdString(), "300");
+        edit(d, kLatency)->setText("20");
+        key(d, Qt::Key_Escape);
+    });
+    EXPECT_EQ(dl::RunOptionDialog(), 0);
+    EXPECT_EQ(dl::Settings.LatencyOffset, 300) << "CANCEL keeps it";
+}
+
 TEST_F(OptionDialogTest, ThePeakMethodIsAThreeWayChoiceAndTheReferenceIsTyped) {
     dl::Settings.use_complex = 1;
     when_dialog_shows([&](dl::Dialog& d) {
@@ -244,3 +268,46 @@ TEST_F(OptionDialogTest, TheContextMenuSwitchesTheLookOfEveryDialog) {
 }
 
 }  // namespace
+
+// The meter's three choices: the strip, its ballistics (both lists) and the loudness target typed
+// in LUFS; a target out of range is said and changes nothing.
+TEST_F(OptionDialogTest, TheMeterStripItsBallisticsAndTheLoudnessTarget) {
+    when_dialog_shows([&](dl::Dialog& d) {
+        ASSERT_EQ(list(d, kLevelMeter)->count(), 3);
+        ASSERT_EQ(list(d, kBallistics)->count(), 5);
+        EXPECT_EQ(list(d, kLevelMeter)->currentText().toStdString(), "Peak meter only");
+        EXPECT_EQ(list(d, kBallistics)->currentText().toStdString(), "Sample peak");
+        EXPECT_EQ(edit(d, kTarget)->text().toStdString(), "-23");
+        dl_test::mnemonic(d, Qt::Key_V);
+        EXPECT_EQ(QApplication::focusWidget(), control(d, kLevelMeter));
+        key(d, Qt::Key_End);
+        list(d, kBallistics)->setCurrentIndex(3);
+        edit(d, kTarget)->setText("-16,5");
+        click(d, 1);
+    });
+    EXPECT_EQ(dl::RunOptionDialog(), 1);
+    EXPECT_EQ(dl::Settings.level_meter, 2);
+    EXPECT_EQ(dl::Settings.meter_ballistics, 3);
+    EXPECT_EQ(dl::Settings.loudness_target, -165);
+
+    when_dialog_shows([&](dl::Dialog& d) {
+        EXPECT_EQ(list(d, kBallistics)->currentText().toStdString(), "PPM type IIb (EBU)");
+        EXPECT_EQ(edit(d, kTarget)->text().toStdString(), "-16.5");
+        list(d, kLevelMeter)->setCurrentIndex(0);
+        edit(d, kTarget)->setText("-3");
+        click(d, 1);
+        ASSERT_EQ(boxes_.boxes.size(), 1u);
+        EXPECT_NE(boxes_.boxes[0].text.find("-60.0 and -5.0 LUFS"), std::string::npos);
+        EXPECT_EQ(QApplication::focusWidget(), control(d, kTarget));
+        key(d, Qt::Key_Escape);
+    });
+    EXPECT_EQ(dl::RunOptionDialog(), 0);
+    EXPECT_EQ(dl::Settings.level_meter, 2);
+    EXPECT_EQ(dl::Settings.loudness_target, -165);
+}
+
+TEST(OptionDialogReference, LoudnessTargetsInTenthsOfLufs) {
+    for (auto [text, tenths] : {std::pair{"-23", -230}, {" -14.0 ", -140}, {"-16,5", -165}, {"-60", -600}, {"-5", -50},
+                                {"-4.9", 0}, {"-60.1", 0}, {"23", 0}, {"", 0}, {"-", 0}, {"--23", 0}, {"-2 3", 0}})
+        EXPECT_EQ(dl::LoudnessTargetFromText(text), tenths) << text;
+}

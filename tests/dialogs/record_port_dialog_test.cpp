@@ -5,7 +5,7 @@
 #include "platform/wave_format.h"
 #include "platform/wave_in.h"
 #include "resources/control_ids.h"
-#include "state/engine.h"
+#include "state/hooks.h"
 
 namespace {
 

@@ -13,7 +13,6 @@
 #include "platform/font.h"
 #include "platform/surface.h"
 #include "platform/system.h"
-#include "state/engine.h"
 #include "state/layout_units.h"
 #include "state/reset.h"
 #include "state/settings.h"

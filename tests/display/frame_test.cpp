@@ -4,7 +4,6 @@
 #include "display/layout.h"
 #include "platform/system.h"
 #include "state/analysis.h"
-#include "state/engine.h"
 #include "state/layout_units.h"
 #include "state/settings.h"
 #include "state/shell.h"

@@ -4,9 +4,9 @@
 #include <memory>
 
 #include "display/display_fixture.h"
-#include "state/engine.h"
 #include "state/settings.h"
 #include "state/shell.h"
+#include "state/source.h"
 #include "state/view.h"
 #include "support/test_support.h"
 

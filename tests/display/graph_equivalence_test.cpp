@@ -6,6 +6,7 @@
 #include "state/layout_units.h"
 #include "state/settings.h"
 #include "state/shell.h"
+#include "state/view.h"
 #include "support/test_support.h"
 
 namespace {

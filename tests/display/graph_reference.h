@@ -10,6 +10,7 @@
 #include "state/settings.h"
 #include "state/shell.h"
 #include "state/source.h"
+#include "state/view.h"
 
 namespace dl_test {
 

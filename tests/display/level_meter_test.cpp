@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <utility>
 
-#include "state/engine.h"
+#include "state/run.h"
 #include "state/settings.h"
 #include "state/source.h"
 #include "state/view.h"

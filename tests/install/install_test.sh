@@ -81,7 +81,7 @@ out="$("$exe" --version)" || fail "--version failed"
 out="$("$exe" --info "$prefix/share/dewlark/demo.wav" 2>&1)" || fail "--info: $out"
 grep -qx "sample_rate=22050" <<<"$out" || fail "--info: $out"
 out="$("$exe" --analyse "$prefix/share/dewlark/demo.wav" 2>"$tmp/err")" || fail "--analyse: $(cat "$tmp/err")"
-[ "$(head -1 <<<"$out")" = "time,peak_hz,level,a4,labels,f0_hz,f0_note,f0_cents,f0_confidence" ] || fail "--analyse header: $(head -1 <<<"$out")"
+[ "$(head -1 <<<"$out")" = "time,peak_hz,level,a4,labels,f0_hz,f0_note,f0_cents,f0_confidence,lufs_m,lufs_s" ] || fail "--analyse header: $(head -1 <<<"$out")"
 [ "$(grep -c '^[0-9]' <<<"$out")" -ge 20 ] || fail "--analyse gave too few rows: $out"
 
 # The window starts off screen and is still running when stopped. At start it plays the reference
@@ -117,7 +117,7 @@ field() { dpkg-deb -f "$deb" "$1"; }
 [ "$(field Package)" = dewlark ] || fail "Package: $(field Package)"
 [ "$(field Section)" = sound ] || fail "Section: $(field Section)"
 depends="$(field Depends)"
-for d in libqt6widgets6 libqt6core6 libsdl2-2.0-0 libmpg123-0 libvorbis0a fonts-dejavu-core fonts-ipafont-gothic; do
+for d in libqt6widgets6 libqt6core6 libsdl2-2.0-0 libpulse0 libjack libmpg123-0 libvorbis0a libebur128-1 fonts-dejavu-core fonts-ipafont-gothic; do
   [[ "$depends" == *"$d"* ]] || fail "Depends lacks $d: $depends"
 done
 dpkg-deb -x "$deb" "$tmp/deb" || fail "dpkg-deb -x"

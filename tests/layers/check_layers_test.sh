@@ -69,6 +69,8 @@ expect_caught "an area's tests reaching up" tests/display/frame_test.cpp "$highe
 
 # Further ways around it.
 expect_caught "a library the program does not know" src/audio/devices.cpp "$library" '#include <pulse/simple.h>'
+expect_caught "the loudness library outside the platform layer" src/analysis/pipeline.cpp "$library" \
+    '#include <ebur128.h>'
 expect_caught "a computed include" src/state/settings.cpp "an include the check cannot read" \
     '#define DL_HEADER <QWidget>' '#include DL_HEADER'
 expect_caught "a folder inside a layer" src/audio/more/extra.h "a folder that is not a layer's" '#pragma once'
@@ -78,7 +80,26 @@ expect_caught "the core using the tests' code" src/audio/run.cpp "includes a fil
 expect_caught "a missing header" src/audio/run.cpp "includes a file that is not in the tree" '#include "no_such.h"'
 expect_caught "an area's tests using a higher area's fixture" tests/display/frame_test.cpp "$higher" \
     '#include "audio/playback_fixture.h"'
-[ "$forms" -eq 22 ] || fail "$forms forms tried"
+# The records' writers: only the layers a state header names write its records.
+writes="which only"
+expect_caught "a run record written outside audio/" src/display/frame.cpp "writes ChunkSize, $writes audio" \
+    'void planted_write() { dl::ChunkSize = 0; }'
+expect_caught "the tick's stride stepped by the analysis" src/analysis/peaks.cpp "writes LevelScanStride" \
+    'void planted_write() { ++dl::LevelScanStride; }'
+expect_caught "a record's buffer emptied by the window" src/app/program.cpp "writes RunBuffers" \
+    'void planted_write() { dl::RunBuffers.SampleStorage[0].clear(); }'
+expect_caught "a record taken by a reference that is not const" src/dialogs/about_box.cpp "writes WaveHeaders" \
+    'void planted_write() { auto& h = dl::WaveHeaders; (void)h; }'
+expect_caught "a hook set by the audio layer" src/audio/devices.cpp "writes AnalysisObserver, $writes app" \
+    'void planted_write() { dl::AnalysisObserver = nullptr; }'
+# ... and ResetProcessState gives every record back as it started.
+expect_caught "a record the reset forgets" src/state/run.h "PlantedRecord is not renewed" \
+    'namespace dl {' 'inline int PlantedRecord;' '}'
+expect_caught "a record that starts at a value of its own" src/state/tick_clock.h "PlantedStart starts at a value" \
+    'namespace dl {' 'inline int PlantedStart = 3;' '}'
+expect_caught "a record whose writers are not named" src/state/planted.h "Planted has no" \
+    '#pragma once' 'namespace dl {' 'inline int Planted;' '}'
+[ "$forms" -eq 31 ] || fail "$forms forms tried"
 
 # Same-layer and downward includes are fine, in every form that names them in quotes; the tests
 # and the platform layer use the toolkit; the app's tests use the audio tests' fixtures.
@@ -88,5 +109,10 @@ printf '%s\n' '#  include "platform/dc.h"' '#include "display/frame.h"' '#includ
 printf '%s\n' '#include <QWidget>' >>"$planted/src/platform/dc.cpp"
 printf '%s\n' '#include "platform/main_window_qt.h"' '#include <QWidget>' >>"$planted/tests/platform/dc_test.cpp"
 printf '%s\n' '#include "audio/playback_fixture.h"' >>"$planted/tests/app/usage_test.cpp"
-out="$("$check" "$planted")" || fail "allowed includes were refused: $out"
+# Reading a record, through a const reference too, writes nothing; its writers write it.
+printf '%s\n' 'inline uint32_t planted_read() { const auto& b = dl::RunBuffers; return b.ChunkSize + dl::ChunkSize; }' \
+    'inline bool planted_compare() { return dl::ChunkSize == 0 || dl::ChunkSize >= 1 || dl::ChunkSize != 2; }' \
+    >>"$planted/src/display/frame.cpp"
+printf '%s\n' 'void planted_write() { dl::ChunkSize = 0; dl::SampleStorage[0].clear(); }' >>"$planted/src/audio/run.cpp"
+out="$("$check" "$planted")" || fail "allowed includes or reads were refused: $out"
 echo "layer check: ok ($forms forms caught)"

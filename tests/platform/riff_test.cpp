@@ -172,15 +172,15 @@ TEST(WaveFormatQuery, DevicePcmAndDecodableFormatsPass) {
         put(14, bits, 2);
         return r;
     };
-    EXPECT_EQ(wave_out_query(rec(1, 2, 44100, 4, 16)), kWaveQueryOk);
-    EXPECT_EQ(wave_out_query(rec(1, 1, 8000, 1, 8)), kWaveQueryOk);
-    EXPECT_EQ(wave_out_query(rec(1, 2, 44100, 6, 24)), kWaveQueryOk);  // through the converter
-    EXPECT_EQ(wave_out_query(rec(1, 3, 44100, 6, 16)), kWaveQueryBadFormat);
-    EXPECT_EQ(wave_out_query(rec(1, 0, 44100, 0, 16)), kWaveQueryBadFormat);
-    EXPECT_EQ(wave_out_query(rec(1, 2, 0, 4, 16)), kWaveQueryBadFormat);
-    EXPECT_EQ(wave_out_query(rec(1, 2, 44100, 0, 16)), kWaveQueryBadFormat);
-    EXPECT_EQ(wave_out_query(rec(1, 2, 44100, 4, 0)), kWaveQueryBadFormat);
-    EXPECT_EQ(wave_out_query(rec(0x7777, 2, 44100, 4, 16)), kWaveQueryBadFormat);
-    EXPECT_EQ(wave_out_query({}), kWaveQueryBadFormat);
-    EXPECT_EQ(wave_out_query(std::vector<uint8_t>(15, 1)), kWaveQueryBadFormat);
+    EXPECT_EQ(wave_out_query(rec(1, 2, 44100, 4, 16)), kWaveOk);
+    EXPECT_EQ(wave_out_query(rec(1, 1, 8000, 1, 8)), kWaveOk);
+    EXPECT_EQ(wave_out_query(rec(1, 2, 44100, 6, 24)), kWaveOk);  // through the converter
+    EXPECT_EQ(wave_out_query(rec(1, 3, 44100, 6, 16)), kWaveBadFormat);
+    EXPECT_EQ(wave_out_query(rec(1, 0, 44100, 0, 16)), kWaveBadFormat);
+    EXPECT_EQ(wave_out_query(rec(1, 2, 0, 4, 16)), kWaveBadFormat);
+    EXPECT_EQ(wave_out_query(rec(1, 2, 44100, 0, 16)), kWaveBadFormat);
+    EXPECT_EQ(wave_out_query(rec(1, 2, 44100, 4, 0)), kWaveBadFormat);
+    EXPECT_EQ(wave_out_query(rec(0x7777, 2, 44100, 4, 16)), kWaveBadFormat);
+    EXPECT_EQ(wave_out_query({}), kWaveBadFormat);
+    EXPECT_EQ(wave_out_query(std::vector<uint8_t>(15, 1)), kWaveBadFormat);
 }

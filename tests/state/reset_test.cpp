@@ -2,12 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "state/analysis.h"
-#include "state/engine.h"
+#include "state/hooks.h"
 #include "state/layout_units.h"
+#include "state/run.h"
 #include "state/settings.h"
 #include "state/shell.h"
 #include "state/source.h"
+#include "state/tick_clock.h"
 #include "state/view.h"
 #include "state/window_dc.h"
 
@@ -55,6 +59,50 @@ TEST(ResetProcessState, LeavesNothingOfTheLastRun) {
     EXPECT_EQ(dl::PitchHistory[7], dl::kEmptyPitch);
     EXPECT_TRUE(dl::TickAnalysis.labels.empty());
     EXPECT_EQ(calls, 0);
+}
+
+// The records whose first values are not zeros come back to those, and the hooks to what the
+// program installs none of: the transform's memory report writes to standard error again.
+TEST(ResetProcessState, GivesEveryRecordItsFirstValue) {
+    int reports = 0;
+    dl::FftNoMemoryReport = [&](const std::string&) { ++reports; };
+    dl::RunObserver = [&](dl::RunEvent) { ++reports; };
+    dl::DarkScheme = false;
+    dl::NoteReference = 440;
+    dl::LevelScanStride = 99;
+    dl::TimerReentry = 3;
+    dl::RateFactor = 0.5;
+    dl::TickPacing = false;
+    dl::BufferCount = 1;
+    dl::DrawAnalysedBlocks = false;
+    dl::VoicePointerSteers = true;
+    dl::PlatformVersion = 700;
+    dl::GraphWidth = 1024;
+    dl::ConversionInput.assign(10, 1);
+    dl::MonoMix.assign(10, 1);
+    dl::PitchHistory.fill(3);
+    dl::BorderRop = dl::BorderRopKind::Blackness;
+
+    dl::ResetProcessState();
+
+    dl::FftNoMemoryReport("nomem 1");
+    EXPECT_EQ(reports, 0);
+    EXPECT_FALSE(dl::RunObserver);
+    EXPECT_TRUE(dl::DarkScheme);
+    EXPECT_EQ(dl::NoteReference, 1760.0);
+    EXPECT_EQ(dl::LevelScanStride, 1u);
+    EXPECT_EQ(dl::TimerReentry, 1);
+    EXPECT_EQ(dl::RateFactor, 1.0);
+    EXPECT_TRUE(dl::TickPacing);
+    EXPECT_EQ(dl::BufferCount, 4);
+    EXPECT_TRUE(dl::DrawAnalysedBlocks);
+    EXPECT_FALSE(dl::VoicePointerSteers);
+    EXPECT_EQ(dl::PlatformVersion, dl::kThisPlatformVersion);
+    EXPECT_EQ(dl::GraphWidth, 512);
+    EXPECT_TRUE(dl::ConversionInput.empty());
+    EXPECT_TRUE(dl::MonoMix.empty());
+    EXPECT_EQ(dl::PitchHistory[0], dl::kEmptyPitch);
+    EXPECT_EQ(dl::BorderRop, dl::BorderRopKind::None);
 }
 
 }  // namespace

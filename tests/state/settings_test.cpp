@@ -7,6 +7,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <utility>
 
 #include "platform/profile.h"
@@ -49,13 +50,14 @@ TEST_F(SettingsTest, NoFileGivesDefaultsAndSavingWritesAllKeysInOrder) {
     std::vector<std::string> keys;
     while (std::getline(in, line))
         if (auto eq = line.find('='); eq != std::string::npos) keys.push_back(line.substr(0, eq));
-    ASSERT_EQ(keys.size(), 48u);
+    ASSERT_EQ(keys.size(), 53u);
     const std::vector<std::string> order = {
         "sex",      "use_onmei", "use_complex", "freqnum",  "withlevel",  "adjust16", "adjust8", "graph", "katamuki",
         "monochrome", "PeakHold", "deltatime",  "OnMem",    "MemSize",    "dialog3d", "bits",    "channel", "freq",
         "display",  "chartdot",  "fftparam",    "UseMemDC", "ColorScale", "futosa",   "wavmode", "mado",
         "InputDevice", "OutputDevice", "Recent1", "Recent2", "Recent3", "Recent4", "Recent5", "OpenFolder",
-        "VoicePointer", "precise_peaks", "reference_a4", "tuner",
+        "VoicePointer", "precise_peaks", "reference_a4", "tuner", "level_meter", "meter_ballistics",
+        "loudness_target", "spectrogram_span", "LatencyOffset",
         "averaging", "average_ms", "average_blocks", "max_hold", "min_hold", "hold_ms", "weighting",
         "meter_weighting", "traces", "peak_trace"};
     EXPECT_EQ(keys, order);
@@ -138,6 +140,27 @@ TEST_F(SettingsTest, TheVoicePointerIsOffUnlessSwitchedOn) {
     EXPECT_EQ(Settings.VoicePointer, 0);
 }
 
+// The user's latency offset: none without the key (a file from before it, or none at all), kept
+// within 0..1000 ms.
+TEST_F(SettingsTest, LatencyOffsetIsZeroWithoutTheKeyAndKeptInItsRange) {
+    dl::load_settings();
+    EXPECT_EQ(Settings.LatencyOffset, 0);
+    write_ini("tuner=1\n");
+    dl::load_settings();
+    EXPECT_EQ(Settings.LatencyOffset, 0);
+    for (const auto& [text, value] : std::vector<std::pair<std::string, int>>{
+             {"180", 180}, {"0", 0}, {"1000", 1000}, {"1001", 1000}, {"-5", 0}, {"bluetooth", 0}}) {
+        write_ini("LatencyOffset=" + text + "\n");
+        dl::load_settings();
+        EXPECT_EQ(Settings.LatencyOffset, value) << text;
+    }
+    Settings.LatencyOffset = 240;
+    dl::save_settings();
+    Settings = dl::SettingsRecord{};
+    dl::load_settings();
+    EXPECT_EQ(Settings.LatencyOffset, 240);
+}
+
 // The keys after the devices and recent files: a file from before them keeps the line read-out of
 // use_complex and no tuner; a start without any file takes the precise estimator and the tuner.
 TEST_F(SettingsTest, PeakMethodTuningAndTunerResolveByWhetherAFileExists) {
@@ -173,6 +196,52 @@ TEST_F(SettingsTest, PeakMethodTuningAndTunerResolveByWhetherAFileExists) {
     dl::load_settings();
     EXPECT_EQ(Settings.reference_a4, 4430);
     EXPECT_EQ(Settings.precise_peaks, 1);
+}
+
+// The meter keys: without them (an old file, or none) the peak meter stands alone, as before; values
+// out of range fall back to that too, and a target outside -60..-5 LUFS to -23.
+TEST_F(SettingsTest, MeterKeysKeepThePeakMeterUnlessChosen) {
+    for (const char* file : std::initializer_list<const char*>{"", "tuner=1\n", nullptr}) {
+        if (file) write_ini(file);
+        else std::remove(ini().c_str());
+        dl::load_settings();
+        EXPECT_EQ(Settings.level_meter, 0);
+        EXPECT_EQ(Settings.meter_ballistics, 0);
+        EXPECT_EQ(Settings.loudness_target, -230);
+    }
+    write_ini("level_meter=2\nmeter_ballistics=3\nloudness_target=-140\n");
+    dl::load_settings();
+    EXPECT_EQ(Settings.level_meter, 2);
+    EXPECT_EQ(Settings.meter_ballistics, 3);
+    EXPECT_EQ(Settings.loudness_target, -140);
+    write_ini("level_meter=3\nmeter_ballistics=-1\nloudness_target=-5\n");
+    std::vector<std::string> notes;
+    dl::load_settings(&notes);
+    EXPECT_EQ(Settings.level_meter, 0);
+    EXPECT_EQ(Settings.meter_ballistics, 0);
+    EXPECT_EQ(Settings.loudness_target, -230);
+    EXPECT_EQ(notes.size(), 3u);
+    write_ini("loudness_target=-600\n");
+    dl::load_settings();
+    EXPECT_EQ(Settings.loudness_target, -600);
+}
+
+// One rule for what an input device records, used by the start-up fit and by the record-port dialog:
+// what it does not offer falls back to mono, 8 bits, 11025 Hz, and 44100 Hz to 22050 Hz.
+TEST(RecordFormatFit, WhatTheDeviceDoesNotOfferFallsBack) {
+    using dl::RecordFormatChoice;
+    auto fit = [](RecordFormatChoice c, uint32_t mask) {
+        const RecordFormatChoice f = dl::fitted_record_format(c, mask);
+        return std::make_tuple(f.bits, f.channel, f.freq);
+    };
+    EXPECT_EQ(fit({16, 2, 44100}, 0xFFF), std::make_tuple(int16_t(16), int16_t(2), 44100u));
+    EXPECT_EQ(fit({16, 2, 44100}, 0), std::make_tuple(int16_t(8), int16_t(1), 11025u));
+    EXPECT_EQ(fit({16, 2, 44100}, 0x0FF), std::make_tuple(int16_t(16), int16_t(2), 22050u));
+    EXPECT_EQ(fit({16, 2, 48000}, 0x0FF), std::make_tuple(int16_t(16), int16_t(2), 48000u)) << "a rate of its own stays";
+    EXPECT_EQ(fit({16, 2, 22050}, 0x111), std::make_tuple(int16_t(8), int16_t(1), 22050u));
+    const dl::RecordFormatOffer none = dl::record_format_offer(0), all = dl::record_format_offer(0xFFF);
+    EXPECT_FALSE(none.stereo || none.sixteen_bit || none.above_11k || none.at_44k);
+    EXPECT_TRUE(all.stereo && all.sixteen_bit && all.above_11k && all.at_44k);
 }
 
 TEST_F(SettingsTest, DisplayAndMemSizeAreClamped) {

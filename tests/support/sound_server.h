@@ -1,6 +1,9 @@
 #pragma once
-// A PulseAudio server of the test's own: a private runtime folder, a null sink and a null source, its
-// socket in the environment while it runs. The test's SDL talks to it through the pulseaudio driver.
+// A sound server of the test's own: a private runtime folder, a null sink "Speakers" (and, for
+// PulseAudio, a null source), its socket in the environment while it runs. PulseAudio, or PipeWire
+// with its session manager and its PulseAudio server (under a private bus of their own); the program
+// talks to either over the PulseAudio protocol.
+#include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
@@ -8,6 +11,7 @@
 #include <unistd.h>
 
 #include <QTest>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -17,27 +21,34 @@
 
 namespace dl_test {
 
+enum class ServerKind { PulseAudio, PipeWire };
+
 class SoundServer {
 public:
-    // False when there is no pulseaudio to start (the test skips) or it did not come up.
+    explicit SoundServer(ServerKind kind = ServerKind::PulseAudio) : kind_(kind) {}
+    const char* name() const { return kind_ == ServerKind::PulseAudio ? "PulseAudio" : "PipeWire"; }
+    // Whether the machine has what starting the server takes (the set-up scripts install it).
+    bool installed() const {
+        return run_shell(kind_ == ServerKind::PulseAudio
+                             ? "command -v pulseaudio && command -v pactl && command -v paplay"
+                             : "command -v pipewire && command -v wireplumber && command -v pipewire-pulse && "
+                               "command -v dbus-run-session && command -v pactl && command -v pw-play")
+                   .status == 0;
+    }
+    // False when the server is not installed (the test skips) or it did not come up.
     bool start() {
         if (dir_.empty()) dir_ = temp_dir();
-        if (run_shell("command -v pulseaudio >/dev/null && command -v pactl >/dev/null").status != 0) return false;
+        if (!installed()) return false;
+        if (kind_ == ServerKind::PipeWire) return start_pipewire();
         socket_ = dir_ + "/pulse.sock";
         ::mkdir((dir_ + "/run").c_str(), 0700);
         ::mkdir((dir_ + "/home").c_str(), 0700);
-        // The server's own environment: the test's, with the private folders.
-        std::vector<std::string> env;
-        for (char** e = environ; *e; ++e) {
-            const std::string v = *e;
-            if (v.rfind("HOME=", 0) != 0 && v.rfind("XDG_RUNTIME_DIR=", 0) != 0) env.push_back(v);
-        }
-        env.push_back("HOME=" + dir_ + "/home");
-        env.push_back("XDG_RUNTIME_DIR=" + dir_ + "/run");
+        std::vector<std::string> env = private_environment();
         const std::string native = "module-native-protocol-unix socket=" + socket_ + " auth-anonymous=1";
         std::vector<std::string> args = {"pulseaudio", "-n", "--daemonize=no", "--exit-idle-time=-1",
                                          "--use-pid-file=no", "--log-target=stderr", "--log-level=error",
-                                         "-L", native, "-L", "module-null-sink sink_name=speakers",
+                                         "-L", native, "-L",
+                                         "module-null-sink sink_name=speakers sink_properties=device.description=Speakers",
                                          "-L", "module-null-source source_name=microphone"};
         std::vector<char*> argv, envp;
         for (std::string& a : args) argv.push_back(a.data());
@@ -46,24 +57,49 @@ public:
         envp.push_back(nullptr);
         if (posix_spawnp(&pid_, "pulseaudio", nullptr, nullptr, argv.data(), envp.data()) != 0) pid_ = -1;
         if (pid_ < 0) return false;
-        for (int waited = 0; waited < 5000; waited += 20) {
-            if (pactl("info").status == 0) {
-                dl::audio_quit();
-                setenv("SDL_AUDIODRIVER", "pulseaudio", 1);
-                setenv("PULSE_SERVER", ("unix:" + socket_).c_str(), 1);
-                return true;
-            }
-            QTest::qWait(20);
-        }
-        stop();
-        return false;
+        return come_up([] { return true; });
     }
     // Ends the server (as a crash or a restart would, without goodbye); the driver stays pulseaudio.
     void kill() {
         if (pid_ <= 0) return;
-        ::kill(pid_, SIGKILL);
+        thaw();
+        ::kill(kind_ == ServerKind::PipeWire ? -pid_ : pid_, SIGKILL);
         ::waitpid(pid_, nullptr, 0);
         pid_ = -1;
+    }
+    // The server stops answering (as one that hangs), and answers again.
+    void freeze() {
+        if (pid_ > 0) ::kill(pid_, SIGSTOP), frozen_ = true;
+    }
+    void thaw() {
+        if (pid_ > 0 && frozen_) ::kill(pid_, SIGCONT);
+        frozen_ = false;
+    }
+    // What a shell command needs in front to talk to the server.
+    std::string env() const { return "PULSE_SERVER=unix:" + socket_ + " SDL_AUDIODRIVER=pulseaudio"; }
+    // Plays a WAV file into a sink with the server's own client (paplay, pw-play), in the background
+    // of a shell command: the words to put in front of it.
+    std::string play_in_background(const std::string& wav, double after_seconds, const std::string& sink = "") const {
+        char delay[32];
+        std::snprintf(delay, sizeof delay, "%.2f", after_seconds);
+        const std::string player =
+            kind_ == ServerKind::PulseAudio
+                ? "paplay --latency-msec=20" + (sink.empty() ? std::string() : " -d " + sink)
+                : "PIPEWIRE_RUNTIME_DIR=" + dir_ + "/run pw-play --latency=20ms" +
+                      (sink.empty() ? std::string() : " --target=" + sink);
+        return "( sleep " + std::string(delay) + "; " + env() + " " + player + " '" + wav + "' ) & ";
+    }
+    // Another null sink ("Headphones", sink name headphones).
+    bool add_sink(const std::string& sink, const std::string& description) const {
+        if (pactl("load-module module-null-sink sink_name=" + sink + " sink_properties=device.description=" +
+                  description)
+                .status != 0)
+            return false;
+        for (int waited = 0; waited < 3000; waited += 20) {
+            if (pactl("list short sinks").out.find(sink) != std::string::npos) return true;
+            QTest::qWait(20);
+        }
+        return false;
     }
     // Ends the server and gives the tests their dummy driver back.
     void stop() {
@@ -76,6 +112,8 @@ public:
         if (pid_ > 0) stop();
     }
     ProgramRun pactl(const std::string& args) const {
+        if (kind_ == ServerKind::PipeWire)
+            return run_shell("PULSE_SERVER=unix:" + socket_ + " timeout 10 pactl " + args);
         return run_shell("PULSE_SERVER=unix:" + socket_ + " pactl " + args);
     }
     // The streams that play into the server now.
@@ -87,8 +125,80 @@ public:
     }
 
 private:
+    // The server's own environment: the test's, with the private folders.
+    std::vector<std::string> private_environment() const {
+        std::vector<std::string> env;
+        for (char** e = environ; *e; ++e) {
+            const std::string v = *e;
+            if (v.rfind("HOME=", 0) != 0 && v.rfind("XDG_RUNTIME_DIR=", 0) != 0 && v.rfind("PULSE_SERVER=", 0) != 0 &&
+                v.rfind("DBUS_SESSION_BUS_ADDRESS=", 0) != 0 && v.rfind("DISPLAY=", 0) != 0)
+                env.push_back(v);
+        }
+        env.push_back("HOME=" + dir_ + "/home");
+        env.push_back("XDG_RUNTIME_DIR=" + dir_ + "/run");
+        return env;
+    }
+
+    // PipeWire, its session manager and its PulseAudio server in one process group, on a bus of their own.
+    bool start_pipewire() {
+        ::mkdir((dir_ + "/run").c_str(), 0700);
+        ::mkdir((dir_ + "/home").c_str(), 0700);
+        socket_ = dir_ + "/run/pulse/native";
+        std::vector<std::string> env = private_environment();
+        std::vector<std::string> args = {
+            "dbus-run-session", "--", "sh", "-c",
+            "pipewire >/dev/null 2>&1 & sleep 0.2; wireplumber >/dev/null 2>&1 & pipewire-pulse >/dev/null 2>&1 & wait"};
+        std::vector<char*> argv, envp;
+        for (std::string& a : args) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        for (std::string& e : env) envp.push_back(e.data());
+        envp.push_back(nullptr);
+        posix_spawnattr_t attr;
+        posix_spawnattr_init(&attr);
+        posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETPGROUP);
+        posix_spawnattr_setpgroup(&attr, 0);
+        // The bus's own complaints (no fd limit to raise in a container) stay out of the test's output.
+        posix_spawn_file_actions_t files;
+        posix_spawn_file_actions_init(&files);
+        posix_spawn_file_actions_addopen(&files, 2, "/dev/null", O_WRONLY, 0);
+        if (posix_spawnp(&pid_, "dbus-run-session", &files, &attr, argv.data(), envp.data()) != 0) pid_ = -1;
+        posix_spawn_file_actions_destroy(&files);
+        posix_spawnattr_destroy(&attr);
+        if (pid_ < 0) return false;
+        return come_up([this] {
+            if (pactl("load-module module-null-sink sink_name=speakers sink_properties=device.description=Speakers")
+                    .status != 0)
+                return false;
+            // The session manager makes it the default once it is there.
+            for (int waited = 0; waited < 3000; waited += 20) {
+                if (pactl("info").out.find("Default Sink: speakers") != std::string::npos) return true;
+                QTest::qWait(20);
+            }
+            return false;
+        });
+    }
+
+    // Waits for the server to answer, then sets it up and points the program at it.
+    template <typename SetUp>
+    bool come_up(SetUp&& set_up) {
+        for (int waited = 0; waited < 8000; waited += 20) {
+            if (pactl("info").status == 0) {
+                if (!set_up()) break;
+                dl::audio_quit();
+                setenv("SDL_AUDIODRIVER", "pulseaudio", 1);
+                setenv("PULSE_SERVER", ("unix:" + socket_).c_str(), 1);
+                return true;
+            }
+            QTest::qWait(20);
+        }
+        stop();
+        return false;
+    }
+
+    ServerKind kind_;
     std::string dir_, socket_;
     pid_t pid_ = -1;
+    bool frozen_ = false;
 };
 
 }  // namespace dl_test

@@ -1,0 +1,187 @@
+#include "analysis/meter_strip.h"
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+#include "analysis/ballistics.h"
+#include "analysis/pcm16.h"
+#include "state/hooks.h"
+#include "state/settings.h"
+#include "state/source.h"
+
+namespace dl {
+
+namespace {
+
+// A held mark of the decaying kind stays a second, then falls 10 dB a second towards the bar.
+constexpr double kHoldSeconds = 1.0, kHeldFallDbPerSecond = 10.0;
+
+double decibels(double fraction) { return fraction > 0 ? 20 * std::log10(fraction) : kSilentDb; }
+
+unsigned wanted_loudness(bool& exact) {
+    exact = LoudnessScan;
+    if (LoudnessScan) return kLoudnessIntegrated | kLoudnessRange | kLoudnessTruePeak | kLoudnessSamplePeak;
+    unsigned parts = 0;
+    if (AnalysisObserver) parts |= kLoudnessMomentary | kLoudnessShortTerm;
+    if (Settings.level_meter == kMeterStripLoudness)
+        parts |= kLoudnessMomentary | kLoudnessShortTerm | kLoudnessIntegrated | kLoudnessRange | kLoudnessTruePeak;
+    return parts;
+}
+
+bool bars_wanted() { return !LoudnessScan && Settings.level_meter != kMeterPeakAlone; }
+
+Ballistics chosen_ballistics() {
+    return Ballistics(std::clamp(Settings.meter_ballistics, 0, kBallisticsCount - 1));
+}
+
+void make_bars(Ballistics kind) {
+    LevelMetersRecord& m = LevelMeters;
+    m.ballistics = int(kind);
+    m.bar_kind = MakeBallistics(kind, m.rate);
+    for (BallisticState& s : m.bar) ResetBallistics(m.bar_kind, s);
+    m.held = {0, 0};
+    m.held_age = {0, 0};
+    m.last.channel = {};
+}
+
+void make_loudness(unsigned parts, bool exact) {
+    LevelMetersRecord& m = LevelMeters;
+    m.loudness_parts = parts;
+    m.exact = exact;
+    m.loudness_frames = 0;
+    m.loudness = parts ? LoudnessMeter::create(m.channels, m.rate, parts, !exact) : nullptr;
+}
+
+void configure(int channels, uint32_t rate) {
+    LevelMetersRecord& m = LevelMeters;
+    m.configured = true;
+    m.channels = channels;
+    m.rate = rate;
+    m.metered_end = 0;
+    m.peak = {0, 0};
+    m.rms_kind = MakeBallistics(Ballistics::Rms, rate);
+    m.peak_kind = MakeBallistics(Ballistics::SamplePeak, rate);
+    for (BallisticState& s : m.rms) ResetBallistics(m.rms_kind, s);
+    make_bars(chosen_ballistics());
+    bool exact = false;
+    const unsigned parts = wanted_loudness(exact);
+    make_loudness(parts, exact);
+}
+
+// The held mark after a block of `seconds` whose bar read `bar`.
+void hold(int c, double bar, double seconds) {
+    double& held = LevelMeters.held[size_t(c)];
+    double& age = LevelMeters.held_age[size_t(c)];
+    if (Settings.PeakHold == 0) {
+        held = 0;
+        return;
+    }
+    age += seconds;
+    if (bar >= held) {
+        held = bar;
+        age = 0;
+    } else if (Settings.PeakHold == 1 && age > kHoldSeconds) {
+        held = std::max(bar, held * std::pow(10.0, -kHeldFallDbPerSecond * seconds / 20));
+    }
+}
+
+void read_out(MeterStripReading& out) {
+    const LevelMetersRecord& m = LevelMeters;
+    out.bars = bars_wanted();
+    out.channels = m.channels;
+    for (int c = 0; c < m.channels && c < 2; ++c) {
+        ChannelMeterReading& r = out.channel[size_t(c)];
+        r.bar = m.last.channel[size_t(c)].bar;
+        r.held = decibels(m.held[size_t(c)]);
+        r.peak = decibels(m.peak[size_t(c)]);
+        r.rms = m.last.channel[size_t(c)].rms;
+    }
+    LoudnessReading& l = out.loudness;
+    l = LoudnessReading{};
+    if (!m.loudness) return;
+    l.measured = true;
+    l.seconds = m.rate ? double(m.loudness_frames) / m.rate : 0;
+    l.momentary_ready = m.loudness_frames >= uint64_t(0.4 * m.rate);
+    l.short_term_ready = m.loudness_frames >= uint64_t(3.0 * m.rate);
+    l.momentary = m.loudness->momentary();
+    l.short_term = m.loudness->short_term();
+    l.integrated = m.loudness->integrated();
+    l.range = m.loudness->range();
+    l.true_peak = decibels(m.loudness->true_peak());
+}
+
+// The block's frames as 16-bit samples.
+const std::vector<int16_t>& samples_of(const uint8_t* data, size_t frames, int channels, bool wide) {
+    static std::vector<int16_t> out;
+    out.resize(frames * size_t(channels));
+    for (size_t i = 0; i < out.size(); ++i)
+        out[i] = wide ? int16_t(load16(data, i)) : int16_t((int(data[i]) - 128) * 256);
+    return out;
+}
+
+}  // namespace
+
+bool MeterStripWanted() { return LoudnessScan || AnalysisObserver || Settings.level_meter != kMeterPeakAlone; }
+
+void ResetMeterStrip() {
+    LevelMeters.configured = false;
+    LevelMeters.loudness.reset();
+    LevelMeters.last = MeterStripReading{};
+}
+
+void ResetLoudness() {
+    LevelMetersRecord& m = LevelMeters;
+    m.peak = {0, 0};
+    m.held = {0, 0};
+    m.held_age = {0, 0};
+    m.loudness_frames = 0;
+    if (m.loudness && !m.loudness->reset()) m.loudness.reset();
+    if (m.configured) read_out(m.last);
+}
+
+void MeterBlock(const uint8_t* data, uint32_t bytes, uint64_t offset, MeterStripReading& out) {
+    LevelMetersRecord& m = LevelMeters;
+    const int layout = SourceInfo.ChannelLayout & 3;
+    const int channels = layout >= 2 ? 2 : 1;
+    const bool wide = (layout & 1) != 0;
+    const uint32_t align = uint32_t(channels * (wide ? 2 : 1));
+    const uint32_t rate = SourceInfo.sample_rate;
+    if (!data || rate == 0) return;
+    if (!m.configured || m.channels != channels || m.rate != rate) configure(channels, rate);
+    if (m.ballistics != int(chosen_ballistics())) make_bars(chosen_ballistics());
+    bool exact = false;
+    if (const unsigned parts = wanted_loudness(exact); parts != m.loudness_parts || exact != m.exact)
+        make_loudness(parts, exact);
+
+    const uint64_t start = offset == kBlockFollows ? m.metered_end : offset;
+    uint64_t skip = start < m.metered_end ? m.metered_end - start : 0;
+    skip -= skip % align;
+    if (skip >= bytes) {
+        out = m.last;
+        return;
+    }
+    const size_t frames = (bytes - skip) / align;
+    m.metered_end = start + skip + frames * align;
+    const std::vector<int16_t>& s = samples_of(data + skip, frames, channels, wide);
+    const double seconds = double(frames) / rate;
+
+    for (int c = 0; c < channels && bars_wanted(); ++c) {
+        ChannelMeterReading& r = m.last.channel[size_t(c)];
+        const double bar = RunBallistics(m.bar_kind, m.bar[size_t(c)], s.data() + c, frames, size_t(channels));
+        r.bar = decibels(bar);
+        r.rms = decibels(RunBallistics(m.rms_kind, m.rms[size_t(c)], s.data() + c, frames, size_t(channels)));
+        BallisticState none;
+        const double largest = RunBallistics(m.peak_kind, none, s.data() + c, frames, size_t(channels));
+        m.peak[size_t(c)] = std::max(m.peak[size_t(c)], largest);
+        hold(c, bar, seconds);
+    }
+    if (m.loudness) {
+        if (m.loudness->add(s.data(), frames)) m.loudness_frames += frames;
+        else m.loudness.reset();  // no room: the loudness is not shown rather than shown wrong
+    }
+    read_out(m.last);
+    out = m.last;
+}
+
+}  // namespace dl

@@ -1,0 +1,80 @@
+#pragma once
+// The hooks: what a lower layer calls that the layer above puts in place (or a test does), and the
+// switches the kind of run sets.
+// Written by: app (the window's start-up and the batch commands)
+// Read by: audio (the devices, the completions, the run's events), analysis (the observer, drawing,
+// the pointer, the transform's memory report)
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/wave_in.h"
+
+namespace dl {
+
+struct BlockAnalysis;
+
+// What a run tells the window as it goes; the window shows it (its controls, the hourglass, memory
+// mode's status). Each comes at the point of the run where the window must show it.
+enum class RunEvent {
+    ReadingFile,       // memory mode reads the whole file before the play starts
+    AllocatingMemory,  // memory mode takes the monitor's one buffer
+    Taken,             // the run has its device: nothing starts another run or opens a file now
+    Filling,           // a large buffer fills, and the event loop waits for it
+    Filled,
+    Running,   // the run can be stopped
+    Stopping,  // Stop was pressed: the monitor ends once its buffers are back
+    Ended,     // the run is over (a start that failed once it had been Taken too)
+    Closed,    // the run ended with its source or the window, which keep their controls as they are
+};
+
+struct HooksRecord {
+    // Batch analysis: a device without sound that takes each buffer at once, completions go to the
+    // sink instead of the window, and every analysed block is handed over with its start (seconds
+    // from the start of the source) once it has been drawn.
+    bool UseInstantDevice = false;
+    std::function<void(int header)> WaveOutDoneSink;
+    std::function<void(double seconds, const BlockAnalysis& analysis)> AnalysisObserver;
+    // Batch mode's view of the sound itself as it is heard: each streamed buffer once, or the whole
+    // buffer of memory mode when it starts (the device's PCM bytes).
+    std::function<void(const uint8_t* data, uint32_t bytes)> PlayedSoundObserver;
+    // Batch runs that keep no picture measure each block without drawing it or the position: nobody
+    // would see them.
+    bool DrawAnalysedBlocks = true;
+    // The run's events (RunEvent); none outside the window.
+    std::function<void(RunEvent)> RunObserver;
+    // Whether the Shift key is held as Start is pressed (replaceable for tests).
+    std::function<bool()> ShiftHeldAtStart;
+    // Tests: opens the input device in place of the sound system's (a device the test fills itself).
+    std::function<int(const std::vector<uint8_t>& format, WaveIn::Data data, std::unique_ptr<WaveIn>& out)>
+        OpenTestWaveIn;
+    // Where the transform reports that its tables could not be allocated ("nomem %d" or its Japanese
+    // form). The application points it at the main window's top-left corner.
+    std::function<void(const std::string&)> FftNoMemoryReport = [](const std::string& text) {
+        std::fprintf(stderr, "%s\n", text.c_str());
+    };
+    // Whether the voice may move the desktop's pointer. Only the window's run turns it on: a batch
+    // run's desktop is not its own to steer.
+    bool VoicePointerSteers = false;
+    // A loudness run (--loudness): the blocks are metered for the loudness of the whole sound and
+    // nothing else is analysed.
+    bool LoudnessScan = false;
+};
+inline HooksRecord Hooks;
+
+// The names the program uses for the record's fields.
+inline auto& UseInstantDevice = Hooks.UseInstantDevice;
+inline auto& WaveOutDoneSink = Hooks.WaveOutDoneSink;
+inline auto& AnalysisObserver = Hooks.AnalysisObserver;
+inline auto& PlayedSoundObserver = Hooks.PlayedSoundObserver;
+inline auto& DrawAnalysedBlocks = Hooks.DrawAnalysedBlocks;
+inline auto& RunObserver = Hooks.RunObserver;
+inline auto& ShiftHeldAtStart = Hooks.ShiftHeldAtStart;
+inline auto& OpenTestWaveIn = Hooks.OpenTestWaveIn;
+inline auto& FftNoMemoryReport = Hooks.FftNoMemoryReport;
+inline auto& VoicePointerSteers = Hooks.VoicePointerSteers;
+inline auto& LoudnessScan = Hooks.LoudnessScan;
+
+}  // namespace dl

@@ -1,0 +1,261 @@
+// What the desktop plays, analysed: against a real sound server of the test's own (PulseAudio, and
+// PipeWire where it is installed), a tone played into its null sink by the server's own client is
+// heard by `dewlark --monitor` on the sink's monitor and on "What the desktop plays", which follows
+// the default output when it changes. And a JACK server's tone routed to the program's ports.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QTest>
+#include <cmath>
+#include <sstream>
+
+#include "audio/devices.h"
+#include "audio/record_port.h"
+#include "platform/audio_system.h"
+#include "platform/ui_post.h"
+#include "platform/wave_out.h"
+#include "state/settings.h"
+#include "support/sound_server.h"
+#include "support/test_support.h"
+
+namespace {
+
+using dl_test::ServerKind;
+using dl_test::SoundServer;
+
+struct Row {
+    double time = 0, peak_hz = 0;
+    int level = 0;
+};
+
+std::vector<Row> rows_of(const std::string& csv) {
+    std::vector<Row> rows;
+    std::istringstream in(csv);
+    std::string line;
+    while (std::getline(in, line)) {
+        if (line.empty() || line.rfind("time", 0) == 0) continue;
+        Row r;
+        char comma;
+        std::istringstream fields(line);
+        if (fields >> r.time >> comma >> r.peak_hz >> comma >> r.level) rows.push_back(r);
+    }
+    return rows;
+}
+
+// Whether a row's strongest line lies within one line of `hz` (48 kHz, 4096 lines: 11.7 Hz).
+bool at(const Row& r, double hz) { return std::fabs(r.peak_hz - hz) <= 48000.0 / 4096 + 0.01; }
+
+const Row* first_row_at(const std::vector<Row>& rows, double hz, double after = -1) {
+    for (const Row& r : rows)
+        if (r.time > after && at(r, hz)) return &r;
+    return nullptr;
+}
+
+int loudest_at(const std::vector<Row>& rows, double hz) {
+    int level = -999;
+    for (const Row& r : rows)
+        if (at(r, hz)) level = std::max(level, r.level);
+    return level;
+}
+
+class DesktopSound : public ::testing::TestWithParam<ServerKind> {
+protected:
+    void SetUp() override {
+        dl_test::use_temporary_profile();
+        if (!server_.installed()) GTEST_SKIP() << server_.name() << " is not installed here (scripts/deps.sh test)";
+        ASSERT_TRUE(server_.start()) << server_.name() << " did not start";
+        dir_ = dl_test::temp_dir();
+        for (int hz : {440, 1000})
+            ASSERT_EQ(dl_test::run_shell("sox -n -r 48000 -c 2 -b 16 " + tone(hz) + " synth 1.2 sine " +
+                                         std::to_string(hz) + " gain -6")
+                          .status,
+                      0);
+    }
+    void TearDown() override { server_.stop(); }
+    std::string tone(int hz) const { return dir_ + "/tone" + std::to_string(hz) + ".wav"; }
+
+    // The program monitors `device` for `seconds` while the shell words in front play into the sink.
+    dl_test::ProgramRun monitor(const std::string& playing, const std::string& device, double seconds) {
+        char s[16];
+        std::snprintf(s, sizeof s, "%.1f", seconds);
+        return dl_test::run_shell(playing + server_.env() + " timeout 30 " + DEWLARK_BINARY + " --monitor --seconds " +
+                                  s + " --device '" + device + "' --set fftparam=12; wait");
+    }
+
+    SoundServer server_{GetParam()};
+    std::string dir_;
+};
+
+TEST_P(DesktopSound, ListsTheOutputsMonitorsAfterTheMicrophones) {
+    const dl_test::ProgramRun r = dl_test::run_program_env(server_.env(), "--list-devices");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("out: Speakers\n"), std::string::npos) << r.out;
+    const size_t desktop = r.out.find("in: What the desktop plays\n");
+    const size_t monitor = r.out.find("in: Monitor of Speakers\n");
+    ASSERT_NE(desktop, std::string::npos) << r.out;
+    ASSERT_NE(monitor, std::string::npos) << r.out;
+    EXPECT_LT(desktop, monitor) << "the desktop's sound comes first of the monitors";
+    if (GetParam() == ServerKind::PulseAudio) {
+        const size_t microphone = r.out.find("in: Null Input\n");
+        ASSERT_NE(microphone, std::string::npos) << r.out;
+        EXPECT_LT(microphone, desktop) << "the microphones come first";
+    }
+}
+
+// The tone's strongest line is within one line of its frequency, on the monitor named and on the
+// desktop's sound. (An idle PulseAudio null sink hands its monitor the first sound only at the end of
+// the two-second block it renders while nobody asks for less; hence the run's length.)
+TEST_P(DesktopSound, MonitoringTheSinkHearsAToneWithinOneLine) {
+    for (const char* device : {"Monitor of Speakers", "What the desktop plays"}) {
+        SCOPED_TRACE(device);
+        const dl_test::ProgramRun r = monitor(server_.play_in_background(tone(1000), 0.3), device, 2.8);
+        ASSERT_EQ(r.status, 0) << r.err;
+        const std::vector<Row> rows = rows_of(r.out);
+        ASSERT_FALSE(rows.empty()) << r.err;
+        ASSERT_NE(first_row_at(rows, 1000), nullptr) << r.out;
+        EXPECT_GT(loudest_at(rows, 1000), -30) << "at about the level it was played\n" << r.out;
+    }
+}
+
+TEST_P(DesktopSound, TheDesktopsSoundFollowsTheDefaultOutput) {
+    ASSERT_TRUE(server_.add_sink("headphones", "Headphones"));
+    ASSERT_EQ(server_.pactl("set-default-sink speakers").status, 0);
+    // 440 Hz into the speakers, then the headphones become the default and hear 1 kHz.
+    const std::string script = server_.play_in_background(tone(440), 0.3, "speakers") + "( sleep 1.8; " +
+                               server_.env() + " pactl set-default-sink headphones ) & " +
+                               server_.play_in_background(tone(1000), 2.2, "headphones");
+    const dl_test::ProgramRun r = monitor(script, "What the desktop plays", 3.8);
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::vector<Row> rows = rows_of(r.out);
+    const Row* before = first_row_at(rows, 440);
+    ASSERT_NE(before, nullptr) << "the speakers' tone\n" << r.out;
+    const Row* after = first_row_at(rows, 1000, before->time);
+    ASSERT_NE(after, nullptr) << "the headphones' tone, once they are the default\n" << r.out;
+}
+
+// A monitor records in its own rate and channels, as the record settings are fitted to an input.
+TEST_P(DesktopSound, AMonitorIsRecordedInItsOwnFormat) {
+    const std::string sinks = server_.pactl("list short sinks").out;
+    const uint32_t rate = sinks.find("48000Hz") != std::string::npos ? 48000 : 44100;
+    dl::Settings = dl::SettingsRecord{};
+    dl::ChosenRecordFormat.reset();
+    dl::Settings.InputDevice = "Monitor of Speakers";
+    dl::Settings.freq = 11025;
+    dl::Settings.channel = 1;
+    dl::Settings.bits = 8;
+    EXPECT_EQ(dl::CheckRecordFormat(), dl::kWaveOk);
+    EXPECT_EQ(dl::Settings.freq, rate);
+    EXPECT_EQ(dl::Settings.channel, 2);
+    EXPECT_EQ(dl::Settings.bits, 16);
+    ASSERT_TRUE(dl::ChosenRecordFormat) << "the settings file keeps the user's own format";
+    EXPECT_EQ(dl::ChosenRecordFormat->freq, 11025u);
+    // A microphone keeps the user's format.
+    dl::Settings.InputDevice.clear();
+    dl::Settings.freq = 22050;
+    EXPECT_EQ(dl::CheckRecordFormat(), dl::kWaveOk);
+    EXPECT_EQ(dl::Settings.freq, 22050u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Servers, DesktopSound, ::testing::Values(ServerKind::PulseAudio, ServerKind::PipeWire),
+                         [](const auto& info) { return info.param == ServerKind::PulseAudio ? "PulseAudio" : "PipeWire"; });
+
+}  // namespace
+
+namespace {
+
+// A JACK server of the test's own (its dummy back end, a name of its own), which the program
+// reaches through SDL_AUDIODRIVER=jack.
+class JackServer : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dl_test::use_temporary_profile();
+        if (dl_test::run_shell("command -v jackd && command -v jack_lsp && command -v jack_metro").status != 0)
+            GTEST_SKIP() << "JACK is not installed here (scripts/deps.sh test)";
+        name_ = "dewlark-test-" + std::to_string(::getpid());
+        setenv("JACK_DEFAULT_SERVER", name_.c_str(), 1);
+        std::vector<std::string> args = {"jackd", "-n", name_, "-d", "dummy", "-r", "48000", "-p", "256"};
+        std::vector<char*> argv;
+        for (std::string& a : args) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        posix_spawn_file_actions_t files;
+        posix_spawn_file_actions_init(&files);
+        posix_spawn_file_actions_addopen(&files, 1, "/dev/null", O_WRONLY, 0);
+        posix_spawn_file_actions_addopen(&files, 2, "/dev/null", O_WRONLY, 0);
+        if (posix_spawnp(&pid_, "jackd", &files, nullptr, argv.data(), environ) != 0) pid_ = -1;
+        posix_spawn_file_actions_destroy(&files);
+        ASSERT_GT(pid_, 0);
+        bool up = false;
+        for (int waited = 0; !up && waited < 5000; waited += 50) {
+            up = dl_test::run_shell("timeout 2 jack_lsp").out.find("system:playback_1") != std::string::npos;
+            if (!up) QTest::qWait(50);
+        }
+        ASSERT_TRUE(up) << "jackd did not start";
+        dl::audio_quit();
+        setenv("SDL_AUDIODRIVER", "jack", 1);
+    }
+    void TearDown() override {
+        if (pid_ > 0) {
+            ::kill(pid_, SIGTERM);
+            ::waitpid(pid_, nullptr, 0);
+        }
+        dl::audio_quit();
+        setenv("SDL_AUDIODRIVER", "dummy", 1);
+        unsetenv("JACK_DEFAULT_SERVER");
+    }
+    std::string env() const { return "JACK_DEFAULT_SERVER=" + name_ + " SDL_AUDIODRIVER=jack"; }
+    std::string name_;
+    pid_t pid_ = -1;
+};
+
+TEST_F(JackServer, ListsItsPortsAsDevicesAndHearsAToneRoutedToThem) {
+    const dl_test::ProgramRun list = dl_test::run_program_env(env(), "--list-devices");
+    EXPECT_EQ(list.out, "out: JACK\nin: JACK\n") << list.err;
+    // The server's own metronome (1 kHz beeps) routed by name to the program's ports.
+    const std::string route =
+        "( sleep 0.5; " + env() + " timeout 4 jack_metro -b 600 -f 1000 -D 80 -n metro >/dev/null 2>&1 & sleep 0.4; " +
+        env() + " jack_connect metro:600_bpm dewlark:in_1; " + env() + " jack_connect metro:600_bpm dewlark:in_2 ) & ";
+    const dl_test::ProgramRun r = dl_test::run_shell(route + env() + " timeout 20 " + DEWLARK_BINARY +
+                                                     " --monitor --seconds 2.2 --device JACK --set freq=48000; wait");
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::vector<Row> rows = rows_of(r.out);
+    ASSERT_NE(first_row_at(rows, 1000), nullptr) << r.out;
+    EXPECT_GT(loudest_at(rows, 1000), -30) << r.out;
+}
+
+// A play goes out through the program's own ports, connected to the system's; its buffers come back
+// once the server has taken them, the last one last.
+TEST_F(JackServer, PlaysThroughPortsOfItsOwnAndGivesEveryBufferBack) {
+    std::vector<uint8_t> format(16, 0);
+    auto w16 = [&](size_t at, uint16_t v) { format[at] = uint8_t(v), format[at + 1] = uint8_t(v >> 8); };
+    w16(0, 1), w16(2, 2), w16(4, 44100 & 0xFFFF), w16(6, 0), w16(8, (44100 * 4) & 0xFFFF), w16(10, (44100 * 4) >> 16),
+        w16(12, 4), w16(14, 16);
+    std::vector<int> back;
+    std::unique_ptr<dl::WaveOut> out;
+    ASSERT_EQ(dl::wave_out_open(format, [&](int i) { dl::post_to_ui([&back, i] { back.push_back(i); }); }, out),
+              dl::kWaveOk);
+    std::vector<std::vector<uint8_t>> sound(3, std::vector<uint8_t>(44100 * 4 / 5, 0));
+    dl::WaveHeader headers[3];
+    for (int i = 0; i < 3; ++i) {
+        headers[i].data = sound[size_t(i)].data();
+        headers[i].length = uint32_t(sound[size_t(i)].size());
+        headers[i].user = i == 2 ? dl::kLastBufferMark : 0;
+        out->prepare(headers[i]);
+        ASSERT_EQ(out->write(headers[i], i), dl::kWaveOk);
+    }
+    const std::string ports = dl_test::run_shell(env() + " timeout 2 jack_lsp -c").out;
+    EXPECT_NE(ports.find("dewlark:out_1\n   system:playback_1"), std::string::npos) << ports;
+    EXPECT_NE(ports.find("dewlark:out_2\n   system:playback_2"), std::string::npos) << ports;
+    for (int waited = 0; back.size() < 3 && waited < 3000; waited += 20) QTest::qWait(20);
+    EXPECT_EQ(back, (std::vector<int>{0, 1, 2}));
+    uint64_t heard = 0;
+    EXPECT_TRUE(out->heard_position(heard));
+    EXPECT_GT(heard, 44100u * 4 / 5) << "the position counts what the server took";
+    for (auto& h : headers) out->unprepare(h);
+    EXPECT_EQ(out->close(), dl::kWaveOk);
+}
+
+}  // namespace

@@ -1,0 +1,81 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "state/setting_names.h"
+#include "state/settings.h"
+
+namespace {
+
+struct Translation {
+    dl::ReadableResult result;
+    std::string key, stored, why;
+};
+
+Translation translate(const std::string& name, const std::string& value) {
+    Translation t;
+    t.result = dl::translate_readable_setting(name, value, t.key, t.stored, t.why);
+    return t;
+}
+
+TEST(SettingNames, ReadableNamesGiveTheFilesKeysAndValues) {
+    const struct {
+        std::string name, value, key, stored;
+    } cases[] = {
+        {"view", "linear", "display", "109"},       {"view", "spectrogram", "display", "112"},
+        {"window", "hann", "mado", "0"},            {"window", "rectangular", "mado", "4"},
+        {"window", "taper", "mado", "7"},           {"transform", "256", "fftparam", "8"},
+        {"transform", "4096", "fftparam", "12"},    {"transform", "65536", "fftparam", "16"},
+        {"labels", "note+cents", "use_onmei", "2"}, {"labels", "frequency", "use_onmei", "0"},
+        {"peaks", "0", "freqnum", "0"},             {"peaks", "999", "freqnum", "999"},
+        {"slice", "32768", "deltatime", "32768"},   {"graph", "line", "graph", "116"},
+        {"levels", "on", "withlevel", "1"},         {"reference", "442.5", "reference_a4", "4425"},
+        {"reference", "440", "reference_a4", "4400"}, {"precise", "off", "precise_peaks", "0"},
+        {"pink", "on", "katamuki", "1"},            {"memory", "on", "OnMem", "1"},
+        {"scale", "linear", "Decibel", "0"},
+    };
+    for (const auto& c : cases) {
+        const Translation t = translate(c.name, c.value);
+        EXPECT_EQ(t.result, dl::ReadableResult::Translated) << c.name << "=" << c.value << ": " << t.why;
+        EXPECT_EQ(t.key, c.key) << c.name;
+        EXPECT_EQ(t.stored, c.stored) << c.name << "=" << c.value;
+    }
+}
+
+TEST(SettingNames, ValuesANameDoesNotTakeSayWhichItTakes) {
+    const struct {
+        std::string name, value;
+    } cases[] = {{"window", "Hann"},     {"window", ""},        {"transform", "4000"}, {"transform", "128"},
+                 {"transform", "4096x"}, {"peaks", "-1"},       {"peaks", "1000"},     {"slice", "16"},
+                 {"reference", "480.05"}, {"reference", "399.9"}, {"reference", "nan"}, {"levels", "yes"},
+                 {"view", "3"}};
+    for (const auto& c : cases) {
+        const Translation t = translate(c.name, c.value);
+        EXPECT_EQ(t.result, dl::ReadableResult::BadValue) << c.name << "=" << c.value;
+        EXPECT_EQ(t.why.rfind(c.name + "=" + c.value + ": " + c.name + " takes ", 0), 0u) << t.why;
+    }
+    EXPECT_EQ(translate("mado", "2").result, dl::ReadableResult::NotReadable) << "the file's keys pass through";
+    EXPECT_EQ(translate("nosuch", "2").result, dl::ReadableResult::NotReadable);
+    // graph is also the file's key: its stored values (even wrong ones, which the file's rules
+    // correct) pass through.
+    EXPECT_EQ(translate("graph", "118").result, dl::ReadableResult::NotReadable);
+    EXPECT_EQ(translate("graph", "116").result, dl::ReadableResult::NotReadable);
+}
+
+// Every readable name sets a key the settings know, to a value they keep as it is.
+TEST(SettingNames, EveryNameSetsAKeyOfTheSettings) {
+    for (const dl::ReadableSetting& r : dl::readable_settings()) {
+        std::string key, stored, why;
+        const std::string values = r.values;
+        const std::string first = values.substr(0, values.find(' '));
+        ASSERT_EQ(dl::translate_readable_setting(r.name, first, key, stored, why), dl::ReadableResult::Translated)
+            << r.name << "=" << first << ": " << why;
+        EXPECT_EQ(key, r.key);
+        std::vector<std::string> corrections;
+        EXPECT_TRUE(dl::set_setting_from_text(key, stored, &corrections)) << key;
+        EXPECT_TRUE(corrections.empty()) << key << "=" << stored << ": " << corrections.front();
+    }
+    dl::Settings = dl::SettingsRecord{};
+}
+
+}  // namespace
