@@ -53,7 +53,7 @@ const MeasureEntry kEntries[] = {
      [] { Settings.weighting = 1; ResetMeasuredSpectrum(); }},
     {"C weighting", "C特性", 2, [] { return Settings.weighting == 2; },
      [] { Settings.weighting = 2; ResetMeasuredSpectrum(); }},
-    {"Weighted level meter", "レベルメーターにも補正", 0, [] { return Settings.meter_weighting != 0; },
+    {"Weighted meter strip", "メーター帯にも補正", 0, [] { return Settings.meter_weighting != 0; },
      [] { Settings.meter_weighting = !Settings.meter_weighting; }},
     {"Mix of the channels\tCtrl+T", "チャンネルの和\tCtrl+T", 3, [] { return Settings.traces == 0; },
      [] { Settings.traces = 0; ResetMeasuredSpectrum(); }, true},

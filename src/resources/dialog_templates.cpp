@@ -141,7 +141,7 @@ const DialogTemplate& measure_template() {
             {m::kHoldTimeUnit, K::Label, 144, 51, 36, 8, "ms (0: inf.)", nullptr, nullptr},
             {m::kWeightingLabel, K::Label, 8, 82, 50, 8, "&Weighting", "周波数補正(&W)", nullptr},
             {m::kWeighting, K::DropList, 60, 80, 50, 40, nullptr, nullptr, "weighting"},
-            {m::kMeterWeighting, K::CheckBox, 114, 81, 70, 10, "on the &meter", "メーターにも(&M)", "meter_weighting"},
+            {m::kMeterWeighting, K::CheckBox, 114, 81, 70, 10, "&meter strip", "メーター帯にも(&M)", "meter_weighting"},
             {m::kTracesLabel, K::Label, 8, 98, 50, 8, "&Channels", "チャンネル(&C)", nullptr},
             {m::kTraces, K::DropList, 60, 96, 80, 50, nullptr, nullptr, "traces"},
             {m::kPeakTrace, K::CheckBox, 14, 112, 160, 10, "&Peaks of the second trace", "第2トレースのピーク(&P)", "peak_trace"},

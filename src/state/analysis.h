@@ -130,6 +130,7 @@ struct LoudnessReading {
 struct MeterStripReading {
     bool bars = false;
     int channels = 0;
+    int weighting = 0;  // what the bars and figures read through: 0 none, 1 A, 2 C
     std::array<ChannelMeterReading, 2> channel{};
     LoudnessReading loudness;
 };

@@ -105,6 +105,7 @@ const std::vector<Entry>& entries() {
         {{"minhold", "min_hold", "on off (the min hold trace)"}, kOnOff},
         {{"hold", "hold_ms", "0 (until reset) or 500 to 10000 (ms a held level stays)"}, {}, hold_ms},
         {{"weighting", "weighting", "z a c"}, {{"z", 0}, {"a", 1}, {"c", 2}}},
+        {{"meterweighting", "meter_weighting", "on off (the meter strip through the weighting)"}, kOnOff},
         {{"traces", "traces", "mix left+right mid+side difference"},
          {{"mix", 0}, {"left+right", 1}, {"mid+side", 2}, {"difference", 3}}},
         {{"peaktrace", "peak_trace", "first second (the trace the peak list reads)"}, {{"first", 0}, {"second", 1}}},

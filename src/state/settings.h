@@ -73,9 +73,10 @@ struct SettingsRecord {
     // The measuring controls; each at 0 leaves the spectrum as it always was. Averaging: 0 off,
     // 1 exponential over average_ms, 2 the mean of the last average_blocks blocks, 3 the mean since
     // the last reset. Holds: the largest and smallest level of each line, kept hold_ms (0: until
-    // reset). weighting: 0 Z, 1 A, 2 C, on the spectrum, and on the level meter when
-    // meter_weighting is 1. traces: 0 the mix of a stereo source, 1 left and right, 2 mid and
-    // side, 3 the difference; peak_trace 1 lets the peak list read the second of two traces.
+    // reset). weighting: 0 Z, 1 A, 2 C, on the spectrum, and on the meter strip's bars and figures
+    // (not the loudness) when meter_weighting is 1. traces: 0 the mix of a stereo source, 1 left
+    // and right, 2 mid and side, 3 the difference; peak_trace 1 lets the peak list read the second
+    // of two traces.
     int averaging = 0;
     int average_ms = 1000;
     int average_blocks = 32;
