@@ -43,6 +43,8 @@ enum Command : int {
     kCmdLoudnessTarget = 135,
     // The seconds across the spectrogram's width.
     kCmdSpectrogramSpan = 136,
+    // Pictures a second while a file plays.
+    kCmdUpdateRate = 137,
 };
 
 // The three push buttons carry the ids of the commands they give.

@@ -70,6 +70,9 @@ struct SettingsRecord {
     // headset, an HDMI receiver), in ms, 0..1000: playback analyses the block heard that much later.
     // Written after the spectrogram span; without it (and at a fresh start) 0.
     int LatencyOffset = 0;
+    // Pictures a second while a file plays, each of the block heard at that moment, whatever the
+    // time slice; 0 analyses and draws once a slice, as a file without the key (a fresh start: 30).
+    int update_rate = 0;
 
     // Options of the current run only.
     bool Decibel = true;

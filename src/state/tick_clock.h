@@ -1,6 +1,7 @@
 #pragma once
 // The ticks' clock: when the run's ticks came and are due, the pacing of completions, memory mode's
-// timer 1 and device position, and the level scan's stride tuned to the tick's length.
+// timer 1 and device position, the picture's own timer 2, and the level scan's stride tuned to the
+// tick's length.
 // Written by: audio (the start routines, the completions, the timer ticks)
 // Read by: analysis (the stride), display (the position line), app (batch runs drive timer 1)
 #include <cstdint>
@@ -35,6 +36,10 @@ struct TickClockRecord {
     // recount of a returned buffer's bytes went up to.
     double TimerDevicePositionMs = 0;
     double RecordRecountPositionMs = 0;
+    // A streaming play at an update rate: timer 2's period in ms (0 while it does not run), and the
+    // start of the block its last tick analysed (output bytes from the play's start).
+    uint32_t DisplayPeriod = 0;
+    uint64_t DisplayBlockStart = ~uint64_t(0);
 };
 inline TickClockRecord TickClock;
 
@@ -54,5 +59,7 @@ inline auto& PreviousDevicePosition = TickClock.PreviousDevicePosition;
 inline auto& PreviousDevicePositionTime = TickClock.PreviousDevicePositionTime;
 inline auto& TimerDevicePositionMs = TickClock.TimerDevicePositionMs;
 inline auto& RecordRecountPositionMs = TickClock.RecordRecountPositionMs;
+inline auto& DisplayPeriod = TickClock.DisplayPeriod;
+inline auto& DisplayBlockStart = TickClock.DisplayBlockStart;
 
 }  // namespace dl
