@@ -9,6 +9,7 @@
 #include "display/position_line.h"
 #include "platform/main_window.h"
 #include "platform/system.h"
+#include "resources/command_ids.h"
 #include "state/analysis.h"
 #include "state/hooks.h"
 #include "state/run.h"
@@ -49,13 +50,13 @@ void StartDisplayTimer() {
     const uint32_t period = DisplayTimerPeriod(Settings.update_rate);
     if (period == 0 || period >= ExpectedTickMs()) return;
     DisplayPeriod = period;
+    DisplayBlockStart = 0;  // the play's first block is drawn as it starts
     TheMainWindow->set_timer(kDisplayTimerId, int(DisplayPeriod));
 }
 
 void StopDisplayTimer() {
     if (DisplayPeriod && TheMainWindow) TheMainWindow->kill_timer(kDisplayTimerId);
     DisplayPeriod = 0;
-    DisplayBlockStart = ~uint64_t(0);
 }
 
 bool DisplayTimerOn() { return DisplayPeriod != 0; }
@@ -70,13 +71,15 @@ void DisplayTick(uint32_t now) {
     uint64_t start = HeardBlockStart(played, true, played, uint32_t(Settings.LatencyOffset), bps, align);
     start -= start % align;
     if (start == DisplayBlockStart || BlockBytes == 0) return;
+    // The tuning log's rows stay a time slice of sound apart, so it spans what it always did.
+    if (Settings.display == kViewTuning && start < DisplayBlockStart + BlockBytes) return;
     static std::vector<uint8_t> block;
     try {
         block.resize(BlockBytes);
     } catch (const std::bad_alloc&) {
         return;
     }
-    // The last block of the play is shorter than a slice; it was drawn as its buffer started.
+    // Near the end less than a block is left: the picture stays with the last whole one.
     if (!CopyPlayedSound(start, block.data(), BlockBytes)) return;
     DisplayBlockStart = start;
 

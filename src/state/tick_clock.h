@@ -39,7 +39,7 @@ struct TickClockRecord {
     // A streaming play at an update rate: timer 2's period in ms (0 while it does not run), and the
     // start of the block its last tick analysed (output bytes from the play's start).
     uint32_t DisplayPeriod = 0;
-    uint64_t DisplayBlockStart = ~uint64_t(0);
+    uint64_t DisplayBlockStart = 0;
 };
 inline TickClockRecord TickClock;
 

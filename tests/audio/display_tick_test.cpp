@@ -5,6 +5,7 @@
 
 #include "audio/display_tick.h"
 #include "playback_fixture.h"
+#include "resources/command_ids.h"
 #include "state/meters.h"
 #include "state/settings.h"
 
@@ -67,6 +68,18 @@ TEST_F(DisplayTickTest, ThirtyASecondShowTheSoundHeardAtEachPicture) {
         ++checked;
     }
     EXPECT_GE(checked, 3);
+}
+
+// The tuning log scrolls a row a picture: its rows stay a slice of sound apart at any rate.
+TEST_F(DisplayTickTest, TheTuningLogKeepsARowATimeSlice) {
+    dl::Settings.deltatime = 2048;
+    dl::Settings.update_rate = 60;
+    dl::Settings.display = dl::kViewTuning;
+    start(steps());
+    ASSERT_TRUE(play_to_end());
+    EXPECT_LE(blocks_.size(), 10u);
+    EXPECT_GE(blocks_.size(), 6u);
+    for (size_t k = 1; k < blocks_.size(); ++k) EXPECT_GE(blocks_[k] - blocks_[k - 1], 2048.0 / kRate - 1e-9);
 }
 
 // Slices shorter than the picture's period draw more often already: each buffer keeps its picture.
