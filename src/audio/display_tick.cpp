@@ -51,12 +51,14 @@ void StartDisplayTimer() {
     if (period == 0 || period >= ExpectedTickMs()) return;
     DisplayPeriod = period;
     DisplayBlockStart = 0;  // the play's first block is drawn as it starts
+    PictureShareOfSlice = double(period) / ExpectedTickMs();
     TheMainWindow->set_timer(kDisplayTimerId, int(DisplayPeriod));
 }
 
 void StopDisplayTimer() {
     if (DisplayPeriod && TheMainWindow) TheMainWindow->kill_timer(kDisplayTimerId);
     DisplayPeriod = 0;
+    PictureShareOfSlice = 1.0;
 }
 
 bool DisplayTimerOn() { return DisplayPeriod != 0; }

@@ -3,7 +3,8 @@
 // timer 1 and device position, the picture's own timer 2, and the level scan's stride tuned to the
 // tick's length.
 // Written by: audio (the start routines, the completions, the timer ticks)
-// Read by: analysis (the stride), display (the position line), app (batch runs drive timer 1)
+// Read by: analysis (the stride), display (the position line, the held peaks' fall), app (batch runs
+// drive timer 1)
 #include <cstdint>
 
 namespace dl {
@@ -40,6 +41,8 @@ struct TickClockRecord {
     // start of the block its last tick analysed (output bytes from the play's start).
     uint32_t DisplayPeriod = 0;
     uint64_t DisplayBlockStart = 0;
+    // What share of a time slice a picture stands for (1 a picture a slice): held marks fall by time.
+    double PictureShareOfSlice = 1.0;
 };
 inline TickClockRecord TickClock;
 
@@ -61,5 +64,6 @@ inline auto& TimerDevicePositionMs = TickClock.TimerDevicePositionMs;
 inline auto& RecordRecountPositionMs = TickClock.RecordRecountPositionMs;
 inline auto& DisplayPeriod = TickClock.DisplayPeriod;
 inline auto& DisplayBlockStart = TickClock.DisplayBlockStart;
+inline auto& PictureShareOfSlice = TickClock.PictureShareOfSlice;
 
 }  // namespace dl
