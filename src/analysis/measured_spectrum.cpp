@@ -170,6 +170,8 @@ void ResetMeasuredSpectrum() {
 }
 
 double MeasureTickSeconds(uint32_t byte_count) {
+    // Pictures on their own clock, or memory mode's timer: each picture stands for its period.
+    if (DisplayPeriod > 0) return DisplayPeriod / 1000.0;
     if (BufferCount == 1 && TimerPeriod > 0) return TimerPeriod / 1000.0;
     const int layout = SourceInfo.ChannelLayout & 3;
     const double frame = layout == 0 ? 1 : layout == 3 ? 4 : 2;

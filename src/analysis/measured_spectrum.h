@@ -10,8 +10,8 @@ bool MeasuringControlsOn();
 // Forgets the averages and the held levels: the next block starts them afresh.
 void ResetMeasuredSpectrum();
 
-// The time one analysed block stands for, in seconds: the timer's period in memory mode, else the
-// block's own length.
+// The time one analysed block stands for, in seconds: the picture's period when pictures come on
+// their own clock, the timer's period in memory mode, else the block's own length.
 double MeasureTickSeconds(uint32_t byte_count);
 
 // Takes the transformed block (lines 0..n/2-1 of re, im) into trace `t` (0 or 1): weights it,

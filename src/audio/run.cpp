@@ -8,6 +8,7 @@
 #include "analysis/meter_strip.h"
 #include "analysis/pitch.h"
 #include "audio/conversion.h"
+#include "audio/display_tick.h"
 #include "audio/played_sound.h"
 #include "audio/source.h"
 #include "display/spectrogram.h"
@@ -149,6 +150,7 @@ void KillMemoryTimer() {
 
 void EndRun(bool restore_controls) {
     KillMemoryTimer();
+    StopDisplayTimer();
     // Buffers the reset returns, and any still on their way, belong to no run now.
     StopRequested = true;
     RecordStopState = 2;

@@ -139,6 +139,7 @@ const Key kKeys[] = {
     {"loudness_target", &SettingsRecord::loudness_target, or_else(-600, -50, -230)},
     {"spectrogram_span", &SettingsRecord::spectrogram_span, or_else(1, 3600, 10)},
     {"LatencyOffset", &SettingsRecord::LatencyOffset, clamp(0, 1000)},
+    {"update_rate", &SettingsRecord::update_rate, clamp(0, 120), "30"},
     {"averaging", &SettingsRecord::averaging, or_else(0, 3, 0)},
     {"average_ms", &SettingsRecord::average_ms, clamp(25, 10000)},
     {"average_blocks", &SettingsRecord::average_blocks, clamp(2, 256)},

@@ -70,6 +70,9 @@ struct SettingsRecord {
     // headset, an HDMI receiver), in ms, 0..1000: playback analyses the block heard that much later.
     // Written after the spectrogram span; without it (and at a fresh start) 0.
     int LatencyOffset = 0;
+    // Pictures a second while a file plays, each of the block heard at that moment, whatever the
+    // time slice; 0 analyses and draws once a slice, as a file without the key (a fresh start: 30).
+    int update_rate = 0;
     // The measuring controls; each at 0 leaves the spectrum as it always was. Averaging: 0 off,
     // 1 exponential over average_ms, 2 the mean of the last average_blocks blocks, 3 the mean since
     // the last reset. Holds: the largest and smallest level of each line, kept hold_ms (0: until

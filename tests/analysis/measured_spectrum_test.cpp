@@ -208,6 +208,21 @@ TEST_F(MeasuredSpectrumTest, HoldTimeLetsAHeldValueGo) {
               Db(dl::MeasuredTraces[0].average[size_t(Line(1000))]) + 35);
 }
 
+TEST_F(MeasuredSpectrumTest, ABlockStandsForThePictureItMakes) {
+    // A stereo 16-bit block of 4096 frames at 44.1 kHz plays 92.9 ms.
+    dl::SourceInfo.ChannelLayout = 3;
+    dl::BufferCount = 4;
+    EXPECT_NEAR(dl::MeasureTickSeconds(4096 * 4), 4096 / kRate, 1e-9);
+    // Pictures on their own clock overlap their blocks: each counts for its period, so that a
+    // response time stays one in time however often the picture comes.
+    dl::DisplayPeriod = 33;
+    EXPECT_NEAR(dl::MeasureTickSeconds(4096 * 4), 0.033, 1e-9);
+    dl::DisplayPeriod = 0;
+    dl::BufferCount = 1;
+    dl::TimerPeriod = 50;
+    EXPECT_NEAR(dl::MeasureTickSeconds(4096 * 4), 0.050, 1e-9);
+}
+
 TEST_F(MeasuredSpectrumTest, WeightingCurvesMatchTheirTableValues) {
     // Table values in dB at the exact band frequencies 1000 * 10^(n/10) named 31.5, 1k, 4k and 16k;
     // the class 1 tolerances are wider (1.5, 0.7, 1.0, +3.5/-17 dB).
