@@ -36,7 +36,7 @@ const std::vector<MenuBarEntry>& menu_table() {
           {kCmdExpand, "&Expand", false},
           {kCmdFatLine, "&Fat line", false},
           {kCmdTuner, "T&uner", false},
-          {kCmdMeasure, "&Measure", false, true},
+          {kCmdMeasure, "Measure t&ools", false, true},
           {0, "", false},
           {kCmdLevelMeter, "Level &meter", false, true},
           {kCmdBallistics, "Meter b&allistics", false, true},
