@@ -79,6 +79,7 @@ const OptionRule kOptionRules[] = {
          return true;
      }},
     {"--png", true, [](BatchOptions& o, const std::string& v) { return o.png = v, true; }},
+    {"--reference-out", true, [](BatchOptions& o, const std::string& v) { return o.reference_out = v, true; }},
     {"--defaults", false, [](BatchOptions& o, const std::string&) { return o.defaults = true, true; }},
     {"--device", true, [](BatchOptions& o, const std::string& v) { return o.device = v, true; }},
     {"--seconds", true, [](BatchOptions& o, const std::string& v) { return read_number("--seconds", v, o.seconds); }},

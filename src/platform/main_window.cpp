@@ -41,6 +41,9 @@ Key key_of(int qt_key) {
         case Qt::Key_S: return Key::S;
         case Qt::Key_O: return Key::O;
         case Qt::Key_L: return Key::L;
+        case Qt::Key_C: return Key::C;
+        case Qt::Key_E: return Key::E;
+        case Qt::Key_H: return Key::H;
         default: return Key::Other;
     }
 }

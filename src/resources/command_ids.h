@@ -43,6 +43,15 @@ enum Command : int {
     kCmdLoudnessTarget = 135,
     // The seconds across the spectrogram's width.
     kCmdSpectrogramSpan = 136,
+    // What the window shows, as data: exports, Copy, and the reference spectra.
+    kCmdExportSpectrum = 150,
+    kCmdExportPeaks = 151,
+    kCmdExportLog = 152,
+    kCmdCopyReadouts = 153,
+    kCmdHoldReference = 154,
+    kCmdClearReferences = 155,
+    kCmdSaveReferences = 156,
+    kCmdLoadReference = 157,
 };
 
 // The three push buttons carry the ids of the commands they give.

@@ -1,0 +1,84 @@
+#include "display/extra_trace.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "display/graph_area.h"
+#include "resources/command_ids.h"
+#include "state/layout_units.h"
+#include "state/settings.h"
+#include "state/shell.h"
+
+namespace dl {
+
+namespace {
+
+// The column of every line in the current view, cached against the view, the lines and the width.
+const std::vector<int>& LineColumns(int view, int bins) {
+    static std::vector<int> columns;
+    static int cached_view = 0, cached_bins = 0, cached_width = 0;
+    if (view == cached_view && bins == cached_bins && GraphWidth == cached_width) return columns;
+    cached_view = view;
+    cached_bins = bins;
+    cached_width = GraphWidth;
+    columns.resize(size_t(bins));
+    if (view == kViewLinear) {
+        const LinearAxis axis(bins, GraphWidth);
+        for (int i = 0; i < bins; ++i) columns[size_t(i)] = axis.column(i);
+    } else {
+        const LogAxis axis(bins, GraphWidth);
+        for (int i = 0; i < bins; ++i) columns[size_t(i)] = i == 0 ? 0 : int(axis.offset(i));
+    }
+    return columns;
+}
+
+}  // namespace
+
+void DrawExtraTrace(Dc& target, const uint8_t* levels, int bins, Rgb colour) {
+    const int view = Settings.display;
+    if (!levels || bins <= 0 || (view != kViewLinear && view != kViewLog)) return;
+    const int W = GraphWidth;
+    const std::vector<int>& columns = LineColumns(view, bins);
+    // Each column's highest point (least depth) among its lines; -1: no line falls there.
+    static std::vector<int> depth;
+    depth.assign(size_t(W), -1);
+    int last = -1;
+    for (int i = 0; i < bins; ++i) {
+        const int c = columns[size_t(i)];
+        if (c < 0 || c >= W) continue;
+        int& d = depth[size_t(c)];
+        d = d < 0 ? levels[i] : std::min(d, int(levels[i]));
+        last = std::max(last, c);
+    }
+    if (last < 0) return;
+    // Columns between lines take the straight line between their neighbours.
+    int before = -1;
+    for (int c = 0; c <= last; ++c) {
+        if (depth[size_t(c)] < 0) continue;
+        if (before >= 0 && c - before > 1) {
+            const int a = depth[size_t(before)], b = depth[size_t(c)];
+            for (int k = before + 1; k < c; ++k) depth[size_t(k)] = a + (b - a) * (k - before) / (c - before);
+        }
+        before = c;
+    }
+    static std::vector<int16_t> top, bottom;
+    top.assign(size_t(W), 0);
+    bottom.assign(size_t(W), 0);
+    const int oy = GraphTop();
+    int previous = -1;
+    for (int c = 0; c <= last; ++c) {
+        const int d = std::min(depth[size_t(c)], kGraphHeight - 1);
+        if (d < 0) continue;
+        const int from = previous < 0 ? d : std::min(d, previous), to = previous < 0 ? d : std::max(d, previous);
+        top[size_t(c)] = int16_t(oy + from);
+        bottom[size_t(c)] = int16_t(oy + to + 1);
+        previous = d;
+    }
+    target.fill_column_runs(GraphLeft(), top.data(), bottom.data(), last + 1, colour);
+}
+
+Rgb SecondTraceColour() { return DarkScheme ? rgb(0x00FFFF) : rgb(0x0000FF); }
+Rgb MaxHoldColour() { return DarkScheme ? rgb(0xFF4040) : rgb(0xFF0000); }
+Rgb MinHoldColour() { return DarkScheme ? rgb(0x00FF00) : rgb(0x008000); }
+
+}  // namespace dl
