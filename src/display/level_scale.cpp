@@ -52,8 +52,9 @@ uint8_t DecibelsDepth(double decibels) {
         }
         case Scale::Linear: break;
     }
+    // Truncated as the live levels are; a hair more keeps a level's own depth through the round trip.
     const double a = std::min(std::pow(10.0, decibels / 20) * linear_gain(), 1.0);
-    return to_depth(255.5 - 255 * a);
+    return to_depth(std::floor(255.5 - 255 * a + 1e-6));
 }
 
 }  // namespace dl
