@@ -9,6 +9,7 @@
 #include "app/export_command.h"
 #include "app/spectrum_csv.h"
 #include "display/block_drawing.h"
+#include "display/frame.h"
 #include "platform/file_dialog.h"
 #include "platform/regular_file.h"
 #include "resources/command_ids.h"
@@ -37,9 +38,10 @@ std::string time_now() {
 
 // The graph with the references as they are now, when no tick will draw it soon.
 void redraw_graph() {
-    if (SourceState.running || !WindowSurface || !TickAnalysis.spectrum) return;
+    if (SourceState.running || !WindowSurface) return;
     if (Settings.display != kViewLinear && Settings.display != kViewLog) return;
     WindowDc wdc;
+    if (!TickAnalysis.spectrum) return DrawFrame(wdc.dc());
     HideHoverReadout(wdc.dc());
     DrawBlockAnalysis(wdc.dc(), TickAnalysis);
     ShowHoverReadout(wdc.dc());

@@ -33,6 +33,7 @@ protected:
     // Plays a tone of `hz` to its end in the window started already.
     void play(double hz) {
         const std::string wav = dl_test::write_file(format_name(hz), dl_test::pcm_wav(1, 44100, 16, play_test::tones(44100, {hz}, 0.5)));
+        last_wav_ = wav;
         dl::HandleDroppedFiles({wav});
         dl::DispatchCommand(dl::kCmdStart, 0);
         for (int waited = 0; dl::SourceState.running && waited < 10000; waited += 10) QTest::qWait(10);
@@ -59,6 +60,7 @@ protected:
         dl::DispatchCommand(dl::kCmdLoadReference, 0);
         dl::set_file_dialog_hook(nullptr);
     }
+    std::string last_wav_;
 };
 
 TEST_F(HeldReferences, HeldDrawnUpToFourAndCleared) {
@@ -108,8 +110,10 @@ TEST_F(HeldReferences, KeptForTheNextStart) {
     dl::ResetProcessState();
     EXPECT_TRUE(dl::References.held.empty());
 
-    start();
+    start({last_wav_});
     ASSERT_EQ(dl::References.held.size(), 1u);
+    EXPECT_GT(reference_pixels(0), 100) << "drawn with the file's frame, before anything is played";
+    EXPECT_EQ(dl::References.held[0].name, before.name);
     const dl::ReferenceSpectrum& after = dl::References.held[0];
     EXPECT_EQ(after.name, before.name);
     EXPECT_EQ(after.rate, 44100);
@@ -117,6 +121,8 @@ TEST_F(HeldReferences, KeptForTheNextStart) {
     ASSERT_EQ(after.decibels.size(), before.decibels.size());
     for (size_t i = 0; i < after.decibels.size(); ++i) ASSERT_NEAR(after.decibels[i], before.decibels[i], 0.005) << i;
     EXPECT_TRUE(boxes_.boxes.empty());
+    dl::DispatchCommand(dl::kCmdClearReferences, 0);
+    EXPECT_EQ(reference_pixels(0), 0) << "the frame is drawn again without it";
 }
 
 TEST_F(HeldReferences, SavedLoadedAndBadFilesChangeNothing) {
