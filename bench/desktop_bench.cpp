@@ -16,6 +16,8 @@
 
 #include "app/batch_run.h"
 #include "audio/playback.h"
+#include "audio/record_port.h"
+#include "audio/run.h"
 #include "audio/source.h"
 #include "bench_registry.h"
 #include "platform/audio_system.h"
@@ -125,6 +127,73 @@ bool play(const std::string& file, double max_seconds) {
     return true;
 }
 
+// Monitoring the sink while another client plays clicks into it: for each click, the wall time of the
+// row that shows it less the wall time the click reached the sink (target: one time slice plus the
+// server's period), and from Start to the first row.
+void monitor_delays(SinkRecorder& sink, const std::string& dir) {
+    const std::string clicks = write_wav(dir + "/monitor_clicks.wav", 6, true);
+    for (int deltatime : {2048, 512}) {
+        dl::Settings.deltatime = deltatime;
+        dl::Settings.InputDevice = "What the desktop plays";
+        std::vector<double> rows;
+        double first_row = -1;
+        bool loud_before = false;
+        dl::AnalysisObserver = [&](double, const dl::BlockAnalysis& a) {
+            const double now = dl::bench::now_ns() / 1e6;
+            if (first_row < 0) first_row = now;
+            const bool loud = a.meter_count > 0 && a.meters[0].level > 3000;
+            if (loud && !loud_before) rows.push_back(now);
+            loud_before = loud;
+        };
+        dl::SourceState = {dl::SourceMode::RecordPort, false};
+        if (dl::OpenRecordPort() != dl::Result::Done) {
+            std::printf("monitor: the desktop's monitor did not open\n");
+            return;
+        }
+        const double started = dl::bench::now_ns() / 1e6;
+        if (dl::StartMonitoring() != dl::Result::Done) return;
+        dl::run_ui_events_for(1000);
+        sink.onsets.clear();
+        const std::string play = "paplay --latency-msec=20 '" + clicks + "' &";
+        if (std::system(play.c_str()) != 0) return;
+        dl::run_ui_events_for(7500);
+        dl::StopMonitoring();
+        for (int waited = 0; dl::SourceState.running && waited < 2000; waited += 10) dl::run_ui_events_for(10);
+        if (dl::SourceState.running) dl::EndRun(false);
+        dl::AnalysisObserver = nullptr;
+        const double slice = dl::Settings.freq % 11025 == 0 ? deltatime * 1000.0 / 11025 : deltatime / 8.0;
+        std::printf("monitor deltatime=%d (slice %.0f ms at %u Hz): Start to first row %.0f ms; clicks:", deltatime,
+                    slice, unsigned(dl::Settings.freq), first_row - started);
+        for (size_t k = 0; k < rows.size() && k < sink.onsets.size(); ++k)
+            std::printf(" %+.0f", rows[k] - sink.onsets[k]);
+        std::printf(" ms (%zu rows, %zu clicks in the sink)\n", rows.size(), sink.onsets.size());
+    }
+    // A player at the server's default latency (large blocks into an idle null sink) already
+    // playing a tone: from Start to the first row that hears it.
+    const std::string tone = write_wav(dir + "/monitor_tone.wav", 6, false);
+    const std::string play = "paplay '" + tone + "' & echo $! >'" + dir + "/player'";
+    if (std::system(play.c_str()) != 0) return;
+    dl::run_ui_events_for(1000);
+    dl::Settings.deltatime = 512;
+    double first_loud = -1;
+    dl::AnalysisObserver = [&](double, const dl::BlockAnalysis& a) {
+        if (first_loud < 0 && a.meter_count > 0 && a.meters[0].level > 3000) first_loud = dl::bench::now_ns() / 1e6;
+    };
+    dl::SourceState = {dl::SourceMode::RecordPort, false};
+    if (dl::OpenRecordPort() != dl::Result::Done) return;
+    const double started = dl::bench::now_ns() / 1e6;
+    if (dl::StartMonitoring() != dl::Result::Done) return;
+    for (int waited = 0; first_loud < 0 && waited < 4000; waited += 10) dl::run_ui_events_for(10);
+    dl::StopMonitoring();
+    for (int waited = 0; dl::SourceState.running && waited < 2000; waited += 10) dl::run_ui_events_for(10);
+    if (dl::SourceState.running) dl::EndRun(false);
+    dl::AnalysisObserver = nullptr;
+    std::printf("monitor after a player at the default latency, deltatime=512: Start to the first row with the tone %.0f ms\n",
+                first_loud < 0 ? -1.0 : first_loud - started);
+    const std::string stop = "kill $(cat '" + dir + "/player') 2>/dev/null";
+    if (std::system(stop.c_str()) != 0) std::printf("(the player had ended)\n");
+}
+
 void run_desktop() {
     if (!std::getenv("PULSE_SERVER")) {
         std::printf("desktop: skipped (PULSE_SERVER names no sound server)\n");
@@ -179,6 +248,7 @@ void run_desktop() {
             std::printf(" [row-sink %+.0f ms, row time %.3f s]", rows[k].wall - sink.onsets[k], rows[k].time);
         std::printf(" (%zu rows, %zu clicks in the sink)\n", rows.size(), sink.onsets.size());
     }
+    monitor_delays(sink, dir);
     sink.close();
     dl::audio_quit();
 }

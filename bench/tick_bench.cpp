@@ -26,8 +26,8 @@
 #include "platform/surface.h"
 #include "state/analysis.h"
 #include "state/hooks.h"
-#include "state/references.h"
 #include "state/layout_units.h"
+#include "state/references.h"
 #include "state/run.h"
 #include "state/settings.h"
 #include "state/source.h"
@@ -131,6 +131,56 @@ void run_tick() {
     }
 }
 
+// The measuring controls' cost: the log view's tick with every control off, with exponential
+// averaging and both holds on the mix, and with left and right traces as well.
+void run_measure() {
+    dl::ensure_headless_application();
+    dl::Settings = dl::SettingsRecord{};
+    dl::SourceInfo.format_tag = 1;
+    dl::SourceInfo.sample_rate = 44100;
+    dl::SourceInfo.ChannelLayout = 3;
+    dl::SourceInfo.bits = 16;
+    dl::ConversionStream = nullptr;
+    dl::Settings.display = 110;
+    for (const int p : {12, 16}) {
+        const int n = 1 << p, width = p == 16 ? 1024 : 512;
+        dl::Settings.fftparam = p;
+        dl::GraphWidth = width;
+        dl::WindowWidth = width + 9 * dl::CellWidth;
+        dl::Surface window(dl::WindowWidth + dl::CellWidth, dl::client_height());
+        dl::WindowSurface = &window;
+        dl::Dc dc(window);
+        std::vector<double> re(static_cast<size_t>(n)), im(static_cast<size_t>(n));
+        dl::WorkArrays.re = re.data();
+        dl::WorkArrays.im = im.data();
+        dl::WorkArrays.n = n;
+        std::vector<uint8_t> block = stereo_block(n);
+        dl::BlockBytes = uint32_t(block.size());
+        dl::SampleBuffers[0] = block.data();
+        // Everything off; averaging and both holds on the mix; and with left and right traces too.
+        const char* names[] = {"off", "mix", "l+r"};
+        for (int on = 0; on < 3; ++on) {
+            dl::Settings.averaging = on ? 1 : 0;
+            dl::Settings.max_hold = dl::Settings.min_hold = on != 0;
+            dl::Settings.traces = on == 2 ? 1 : 0;
+            auto tick = [&] { dl::AnalyseBlock(dc, 0, uint32_t(block.size()), 0.0); };
+            for (int i = 0; i < 10; ++i) tick();
+            const int reps = p >= 16 ? 20 : 200;
+            std::vector<double> rates;
+            for (int b = 0; b < 25; ++b) {
+                const double t0 = cpu_ns();
+                for (int r = 0; r < reps; ++r) tick();
+                rates.push_back(reps * 1e9 / (cpu_ns() - t0));
+            }
+            std::printf("measure %s N=%d W=%d ticks_per_s=%.0f\n", names[on], n, width, median(rates));
+            std::fflush(stdout);
+        }
+        dl::SampleBuffers[0] = nullptr;
+        dl::WorkArrays = dl::WorkArraysRecord{};
+        dl::WindowSurface = nullptr;
+    }
+}
+
 // The spectrogram at a 10 s span and the log view with four references behind the live trace,
 // beside the plain log view and the window's log of batch rows: a fresh start's tick at N=4096 on
 // the 512-pixel graph.
@@ -213,6 +263,8 @@ void run_spectrogram() {
 }
 
 const dl::bench::Registration registration("tick", run_tick);
+const dl::bench::Registration measure_registration("measure", run_measure);
+
 const dl::bench::Registration spectrogram_registration("spectrogram", run_spectrogram);
 
 }  // namespace

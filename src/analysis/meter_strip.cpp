@@ -1,11 +1,13 @@
 #include "analysis/meter_strip.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <vector>
 
 #include "analysis/ballistics.h"
 #include "analysis/pcm16.h"
+#include "analysis/weighting.h"
 #include "state/hooks.h"
 #include "state/settings.h"
 #include "state/source.h"
@@ -13,6 +15,28 @@
 namespace dl {
 
 namespace {
+
+// The bars' filters when the meter is weighted, one a channel.
+std::array<WeightingFilter, 2> meter_filters;
+
+// The weighting the strip's bars and figures read through; the loudness keeps its own.
+Weighting meter_weighting() {
+    return Settings.meter_weighting ? Weighting(std::clamp(Settings.weighting, 0, 2)) : Weighting::Z;
+}
+
+// The block's samples as the bars read them: through the weighting's filter when one is chosen.
+const int16_t* weighted_samples(const std::vector<int16_t>& s, size_t frames, int channels, uint32_t rate) {
+    const Weighting w = meter_weighting();
+    if (w == Weighting::Z) return s.data();
+    static std::vector<int16_t> out;
+    out.resize(s.size());
+    for (int c = 0; c < channels; ++c) {
+        WeightingFilter& f = meter_filters[size_t(c)];
+        if (f.weighting() != w || f.rate() != rate) f.design(w, rate);
+        f.run(s.data() + c, out.data() + c, frames, size_t(channels));
+    }
+    return out.data();
+}
 
 // A held mark of the decaying kind stays a second, then falls 10 dB a second towards the bar.
 constexpr double kHoldSeconds = 1.0, kHeldFallDbPerSecond = 10.0;
@@ -60,6 +84,7 @@ void configure(int channels, uint32_t rate) {
     m.rate = rate;
     m.metered_end = 0;
     m.peak = {0, 0};
+    for (WeightingFilter& f : meter_filters) f.design(meter_weighting(), rate);
     m.rms_kind = MakeBallistics(Ballistics::Rms, rate);
     m.peak_kind = MakeBallistics(Ballistics::SamplePeak, rate);
     for (BallisticState& s : m.rms) ResetBallistics(m.rms_kind, s);
@@ -90,6 +115,7 @@ void read_out(MeterStripReading& out) {
     const LevelMetersRecord& m = LevelMeters;
     out.bars = bars_wanted();
     out.channels = m.channels;
+    out.weighting = int(meter_weighting());
     for (int c = 0; c < m.channels && c < 2; ++c) {
         ChannelMeterReading& r = out.channel[size_t(c)];
         r.bar = m.last.channel[size_t(c)].bar;
@@ -166,13 +192,14 @@ void MeterBlock(const uint8_t* data, uint32_t bytes, uint64_t offset, MeterStrip
     const std::vector<int16_t>& s = samples_of(data + skip, frames, channels, wide);
     const double seconds = double(frames) / rate;
 
+    const int16_t* bars = bars_wanted() ? weighted_samples(s, frames, channels, rate) : s.data();
     for (int c = 0; c < channels && bars_wanted(); ++c) {
         ChannelMeterReading& r = m.last.channel[size_t(c)];
-        const double bar = RunBallistics(m.bar_kind, m.bar[size_t(c)], s.data() + c, frames, size_t(channels));
+        const double bar = RunBallistics(m.bar_kind, m.bar[size_t(c)], bars + c, frames, size_t(channels));
         r.bar = decibels(bar);
-        r.rms = decibels(RunBallistics(m.rms_kind, m.rms[size_t(c)], s.data() + c, frames, size_t(channels)));
+        r.rms = decibels(RunBallistics(m.rms_kind, m.rms[size_t(c)], bars + c, frames, size_t(channels)));
         BallisticState none;
-        const double largest = RunBallistics(m.peak_kind, none, s.data() + c, frames, size_t(channels));
+        const double largest = RunBallistics(m.peak_kind, none, bars + c, frames, size_t(channels));
         m.peak[size_t(c)] = std::max(m.peak[size_t(c)], largest);
         hold(c, bar, seconds);
     }

@@ -4,12 +4,14 @@
 #include <bit>
 #include <cmath>
 #include <cstring>
+#include <type_traits>
 #include <new>
 #include <string>
 
 #include "analysis/f0_tracker.h"
 #include "analysis/fft.h"
 #include "analysis/hover_readout.h"
+#include "analysis/measured_spectrum.h"
 #include "analysis/meter_strip.h"
 #include "analysis/pcm16.h"
 #include "analysis/peak_candidates.h"
@@ -189,6 +191,18 @@ double autocorrelation(int t, int n, int z, const uint8_t* data, std::vector<dou
 
 // The tick's pass over the lines gathers the peak list's candidates here.
 PeakCandidates tick_candidates;
+// The time the tick's block stands for, for averaging and hold times.
+double tick_seconds = 0;
+
+// Points the block's levels at the measured trace's when a measuring control is on.
+void ShowMeasuredTrace(int n, const double* re, const double* im, BlockAnalysis& out) {
+    if (!MeasuringControlsOn()) return;
+    MeasureTrace(0, n, re, im, tick_seconds);
+    const MeasuredTraceRecord& t = MeasuredTraces[0];
+    out.levels = t.levels.data();
+    out.max_levels = t.max_levels.empty() ? nullptr : t.max_levels.data();
+    out.min_levels = t.min_levels.empty() ? nullptr : t.min_levels.data();
+}
 
 // Spectrum, read-outs and peak list of a mono block.
 void AnalyseSpectrum(const uint8_t* data, uint32_t byte_count, BlockAnalysis& out) {
@@ -212,7 +226,8 @@ void AnalyseSpectrum(const uint8_t* data, uint32_t byte_count, BlockAnalysis& ou
     fft2_lower(re, im, p);
 
     // The strongest line and the display levels in one pass.
-    uint8_t* levels = DisplayLevels.data();
+    // The measuring controls draw levels of their own.
+    uint8_t* levels = MeasuringControlsOn() ? nullptr : DisplayLevels.data();
     const int view = Settings.display;
     const bool list = Settings.freqnum > 0 && view >= kViewLinear && view <= kViewSpectrogram;
     const StrongestLine strongest =
@@ -220,6 +235,7 @@ void AnalyseSpectrum(const uint8_t* data, uint32_t byte_count, BlockAnalysis& ou
     out.spectrum = true;
     out.n = n;
     out.levels = levels;
+    ShowMeasuredTrace(n, re, im, out);
     SpectrumPeak.power = strongest.power;
     SpectrumPeak.bin = strongest.bin;
     if (SpectrumPeak.power > 0) read_out_peak(n, out);
@@ -254,6 +270,112 @@ void AnalyseSpectrum(const uint8_t* data, uint32_t byte_count, BlockAnalysis& ou
     }
 }
 
+enum class TraceSignal { Mix, Left, Right, Side, Difference };
+
+// The signals of the traces the user chose for a stereo source, the one the peak list reads first.
+int TraceSignals(TraceSignal signals[2]) {
+    const bool swap = Settings.peak_trace != 0;
+    switch (Settings.traces) {
+    case 1:
+        signals[0] = swap ? TraceSignal::Right : TraceSignal::Left;
+        signals[1] = swap ? TraceSignal::Left : TraceSignal::Right;
+        return 2;
+    case 2:
+        signals[0] = swap ? TraceSignal::Side : TraceSignal::Mix;
+        signals[1] = swap ? TraceSignal::Mix : TraceSignal::Side;
+        return 2;
+    case 3: signals[0] = TraceSignal::Difference; return 1;
+    default: signals[0] = TraceSignal::Mix; return 1;
+    }
+}
+
+// One signal of a frame's two channels (centred samples). The mid signal is the mix; side is half
+// the difference, the difference whole (held at full scale by the caller).
+template <TraceSignal S>
+inline int signal_of(int l, int r) {
+    if constexpr (S == TraceSignal::Left) return l;
+    else if constexpr (S == TraceSignal::Right) return r;
+    else if constexpr (S == TraceSignal::Side) return (l - r) / 2;
+    else if constexpr (S == TraceSignal::Difference) return l - r;
+    else return (l + r) / 2;
+}
+
+template <TraceSignal S>
+void fill_signal(const uint8_t* data, uint32_t frames, bool wide, uint8_t* mono) {
+    if (wide) {
+        for (uint32_t f = 0; f < frames; ++f)
+            store16(mono, f, std::clamp(signal_of<S>(load16(data, 2 * f), load16(data, 2 * f + 1)), -32768, 32767));
+    } else if constexpr (S == TraceSignal::Mix) {
+        for (uint32_t f = 0; f < frames; ++f) mono[f] = uint8_t((data[2 * f] + data[2 * f + 1]) / 2);
+    } else {
+        for (uint32_t f = 0; f < frames; ++f)
+            mono[f] = uint8_t(std::clamp(signal_of<S>(int(data[2 * f]) - 128, int(data[2 * f + 1]) - 128), -128, 127) + 128);
+    }
+}
+
+// Calls `use` with the signal as a template argument.
+template <class Use>
+void with_signal(TraceSignal s, Use use) {
+    switch (s) {
+    case TraceSignal::Left: return use(std::integral_constant<TraceSignal, TraceSignal::Left>{});
+    case TraceSignal::Right: return use(std::integral_constant<TraceSignal, TraceSignal::Right>{});
+    case TraceSignal::Side: return use(std::integral_constant<TraceSignal, TraceSignal::Side>{});
+    case TraceSignal::Difference: return use(std::integral_constant<TraceSignal, TraceSignal::Difference>{});
+    case TraceSignal::Mix: return use(std::integral_constant<TraceSignal, TraceSignal::Mix>{});
+    }
+}
+
+// One signal of a stereo block as a mono block of the same sample width.
+void FillTraceSignal(const uint8_t* data, uint32_t frames, bool wide, TraceSignal s, uint8_t* mono) {
+    with_signal(s, [&](auto signal) { fill_signal<decltype(signal)::value>(data, frames, wide, mono); });
+}
+
+// The samples of one signal of a stereo block, read straight from its frames (held as the mono
+// block would hold them), windowed into re.
+void load_trace_signal(const uint8_t* data, int frames, bool wide, TraceSignal s, int n, double* re) {
+    const int m = std::min(frames, n);
+    with_signal(s, [&](auto signal) {
+        constexpr TraceSignal S = decltype(signal)::value;
+        auto sample = [data, wide](int i) {
+            if (wide) return std::clamp(signal_of<S>(load16(data, 2 * size_t(i)), load16(data, 2 * size_t(i) + 1)), -32768, 32767);
+            if constexpr (S == TraceSignal::Mix) return (data[2 * i] + data[2 * i + 1]) / 2 - 128;
+            return std::clamp(signal_of<S>(int(data[2 * i]) - 128, int(data[2 * i + 1]) - 128), -128, 127);
+        };
+        load_samples(m, n, sample, [&sample](int count) {
+            int64_t sum = 0;
+            for (int i = 0; i < count; ++i) sum += sample(i);
+            return sum;
+        }, re);
+    });
+}
+
+// The second trace of two-channel traces: transformed in arrays of its own, so that the peak
+// list's spectrum in the work arrays stays that of the first. It needs only its spectrum's levels:
+// no peak list, read-outs or tracker, and its samples come straight from the stereo block.
+void MeasureSecondTrace(const uint8_t* data, uint32_t frames, bool wide, TraceSignal signal, uint8_t* mono,
+                        BlockAnalysis& out) {
+    if (frames == 0 || !out.spectrum) return;
+    const int p = std::clamp(Settings.fftparam, 8, 16);
+    const int n = pow2(p);
+    static std::vector<double> re, im;
+    try {
+        re.resize(size_t(n));
+        im.resize(size_t(n));
+    } catch (const std::bad_alloc&) {
+        return;  // the first trace alone
+    }
+    if (Settings.wavmode == 2) {
+        // The autocorrelation reads the signal as a mono block.
+        FillTraceSignal(data, frames, wide, signal, mono);
+        load_work_arrays(mono, int(frames), n, re.data());
+    } else {
+        load_trace_signal(data, int(frames), wide, signal, n, re.data());
+    }
+    fft2_lower(re.data(), im.data(), p);
+    MeasureTrace(1, n, re.data(), im.data(), tick_seconds);
+    out.second_levels = MeasuredTraces[1].levels.data();
+}
+
 }  // namespace
 
 double AutoCorrelation(int t, int n, int z, int slot, std::vector<double>& a) {
@@ -272,6 +394,7 @@ void MeasureBlock(int slot, uint32_t byte_count, BlockAnalysis& out, uint64_t of
     if (LoudnessScan) return;  // the loudness of the sound is all that is asked for
     const int layout = SourceInfo.ChannelLayout & 3;
     uint32_t l = byte_count;
+    tick_seconds = MeasureTickSeconds(byte_count);
 
     uint32_t stride = std::min<uint32_t>(LevelScanStride, 16000);
     const uint32_t divisor = layout == 0 ? 32 : layout == 3 ? 128 : 64;
@@ -336,7 +459,14 @@ void MeasureBlock(int slot, uint32_t byte_count, BlockAnalysis& out, uint64_t of
         return;
     }
     if (!mono) return;  // no room for the mix: the meters are all this tick shows
+    TraceSignal signals[2];
+    const int traces = TraceSignals(signals);
+    const uint32_t frames = layout == 3 ? l / 4 : l / 2;
+    if (signals[0] != TraceSignal::Mix) FillTraceSignal(data, frames, layout == 3, signals[0], mono);
     AnalyseSpectrum(mono, l / 2, out);
+    if (traces == 2) {
+        MeasureSecondTrace(data, frames, layout == 3, signals[1], mono, out);
+    }
     MonoMix.clear();
 }
 

@@ -22,12 +22,6 @@ int DecibelLevel(double p, bool expand) {
     return int(-510 * (v + 0.2) + 0.49);
 }
 
-int DecibelLevelTable::segment(double p) {
-    const uint64_t bits = std::bit_cast<uint64_t>(p);
-    const int exponent = int(bits >> 52) - 1023;
-    return ((exponent - kLowestExponent) << kMantissaBits) | int((bits >> (52 - kMantissaBits)) & 63);
-}
-
 DecibelLevelTable::DecibelLevelTable(bool expand) : expand_(expand) {
     const int segments = -kLowestExponent << kMantissaBits;
     threshold_.resize(size_t(segments));
@@ -49,13 +43,6 @@ DecibelLevelTable::DecibelLevelTable(bool expand) : expand_(expand) {
     }
 }
 
-uint8_t DecibelLevelTable::operator()(double p) const {
-    if (p >= 1) return 0;
-    if (!(p >= 0x1p-38)) return 255;  // the floor (both scales end above it), or not a number
-    const int s = segment(p);
-    return uint8_t(base_[size_t(s)] - (p >= threshold_[size_t(s)]));
-}
-
 const DecibelLevelTable& decibel_level_table(bool expand) {
     static const DecibelLevelTable plain(false), expanded(true);
     return expand ? expanded : plain;
@@ -65,8 +52,9 @@ namespace {
 
 // One pass over lines 0..n/2-1: the level of each line from its power over full scale, the
 // strongest line by its power (both tilted when asked), and when `peaks` is given the strict
-// local maxima of the powers for the peak list.
-template <bool Tilt, class Level>
+// local maxima of the powers for the peak list. Without `levels` (the measuring controls draw
+// levels of their own) only the strongest line and the candidates.
+template <bool Tilt, bool Levels, class Level>
 StrongestLine scan_lines(int n, uint8_t* levels, const double* re, const double* im, Level level,
                          PeakCandidates* peaks) {
     const int half = n / 2;
@@ -89,7 +77,7 @@ StrongestLine scan_lines(int n, uint8_t* levels, const double* re, const double*
             best.power = p;
             best.bin = k;
         }
-        levels[k] = level(scaled);
+        if constexpr (Levels) levels[k] = level(scaled);
         if (peaks && k > 0 && last > before && last > p) peaks->offer(last, k - 1);
         before = last;
         last = p;
@@ -101,8 +89,11 @@ StrongestLine scan_lines(int n, uint8_t* levels, const double* re, const double*
 template <class Level>
 StrongestLine scan_lines(int n, uint8_t* levels, const double* re, const double* im, Level level,
                          PeakCandidates* peaks) {
-    return Settings.katamuki ? scan_lines<true>(n, levels, re, im, level, peaks)
-                             : scan_lines<false>(n, levels, re, im, level, peaks);
+    if (!levels)
+        return Settings.katamuki ? scan_lines<true, false>(n, levels, re, im, level, peaks)
+                                 : scan_lines<false, false>(n, levels, re, im, level, peaks);
+    return Settings.katamuki ? scan_lines<true, true>(n, levels, re, im, level, peaks)
+                             : scan_lines<false, true>(n, levels, re, im, level, peaks);
 }
 
 }  // namespace
@@ -110,25 +101,17 @@ StrongestLine scan_lines(int n, uint8_t* levels, const double* re, const double*
 StrongestLine ComputeLevelsAndStrongestLine(int n, uint8_t* levels, const double* re, const double* im,
                                             PeakCandidates* peaks, int wanted) {
     if (peaks) peaks->begin(wanted, std::numeric_limits<double>::infinity());
-    StrongestLine best;
-    // The spectrogram's colours always span the plain decibel scale.
-    const bool spectrogram = Settings.display == kViewSpectrogram;
-    if (Settings.Decibel || spectrogram) {
-        const DecibelLevelTable& table = decibel_level_table(Settings.Expand && !spectrogram);
-        best = scan_lines(n, levels, re, im, [&table](double p) { return table(p); }, peaks);
-    } else {
-        const double gain = (Settings.Expand ? 4.0 : 1.0), tilt_gain = Settings.katamuki ? 4.0 : 1.0;
-        best = scan_lines(n, levels, re, im, [gain, tilt_gain](double p) {
-            double a = std::sqrt(p);
-            a = gain * a;
-            a = tilt_gain * a;
-            if (!(a >= 0)) a = 0;  // not a number
-            a = std::min(a, 1.0);
-            return uint8_t(int(255.5 - 255 * a));
-        }, peaks);
-    }
+    const StrongestLine best =
+        WithLevelMapping([&](auto level) { return scan_lines(n, levels, re, im, level, peaks); });
     if (peaks) peaks->end();
     return best;
+}
+
+void LevelsOfPowers(int count, const double* scaled, uint8_t* levels) {
+    WithLevelMapping([&](auto level) {
+        for (int k = 0; k < count; ++k) levels[k] = level(scaled[k]);
+        return 0;
+    });
 }
 
 }  // namespace dl

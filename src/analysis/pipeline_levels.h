@@ -1,6 +1,12 @@
 #pragma once
+#include <algorithm>
+#include <bit>
+#include <cmath>
 #include <cstdint>
 #include <vector>
+
+#include "resources/command_ids.h"
+#include "state/settings.h"
 
 namespace dl {
 
@@ -14,12 +20,21 @@ int DecibelLevel(double p, bool expand);
 class DecibelLevelTable {
 public:
     explicit DecibelLevelTable(bool expand);
-    uint8_t operator()(double p) const;
+    uint8_t operator()(double p) const {
+        if (p >= 1) return 0;
+        if (!(p >= 0x1p-38)) return 255;  // the floor (both scales end above it), or not a number
+        const int s = segment(p);
+        return uint8_t(base_[size_t(s)] - (p >= threshold_[size_t(s)]));
+    }
 
 private:
     static constexpr int kMantissaBits = 6;
     static constexpr int kLowestExponent = -38;
-    static int segment(double p);
+    static int segment(double p) {
+        const uint64_t bits = std::bit_cast<uint64_t>(p);
+        const int exponent = int(bits >> 52) - 1023;
+        return ((exponent - kLowestExponent) << kMantissaBits) | int((bits >> (52 - kMantissaBits)) & 63);
+    }
     bool expand_;
     std::vector<double> threshold_;
     std::vector<uint8_t> base_;
@@ -32,9 +47,35 @@ struct StrongestLine {
     double power = 0;
     int bin = 0;
 };
-// With `peaks` it also gathers the strict local maxima for a list of `wanted` peaks.
+// With `peaks` it also gathers the strict local maxima for a list of `wanted` peaks; with `levels`
+// null it leaves the levels out.
 class PeakCandidates;
 StrongestLine ComputeLevelsAndStrongestLine(int n, uint8_t* levels, const double* re, const double* im,
                                             PeakCandidates* peaks = nullptr, int wanted = 0);
+
+// Display levels of `count` line powers already divided by the full-scale power (and tilted), on
+// the scale the spectrum is drawn in.
+void LevelsOfPowers(int count, const double* scaled, uint8_t* levels);
+
+// Calls `use` with the mapping from a line power over full scale (and tilted) to its display
+// level on the scale the spectrum is drawn in, so that a pass over the lines inlines it.
+template <class Use>
+auto WithLevelMapping(Use use) {
+    // The spectrogram's colours always span the plain decibel scale.
+    const bool spectrogram = Settings.display == kViewSpectrogram;
+    if (Settings.Decibel || spectrogram) {
+        const DecibelLevelTable& table = decibel_level_table(Settings.Expand && !spectrogram);
+        return use([&table](double p) { return table(p); });
+    }
+    const double gain = (Settings.Expand ? 4.0 : 1.0), tilt_gain = Settings.katamuki ? 4.0 : 1.0;
+    return use([gain, tilt_gain](double p) {
+        double a = std::sqrt(p);
+        a = gain * a;
+        a = tilt_gain * a;
+        if (!(a >= 0)) a = 0;  // not a number
+        a = std::min(a, 1.0);
+        return uint8_t(int(255.5 - 255 * a));
+    });
+}
 
 }  // namespace dl

@@ -92,9 +92,9 @@ int AnalyseFile(const BatchOptions& options, const std::string& path,
     }
     const bool averaged = !options.reference_out.empty();
     size_t spectra = 0;
-    if (!AnalyseOpenSource([&file, averaged, &spectra](double seconds, const BlockAnalysis& a) {
+    if (!AnalyseOpenSource([&file, &options, averaged, &spectra](double seconds, const BlockAnalysis& a) {
             if (averaged) AddToMeanPower(a, file, spectra);
-            file.blocks.push_back({seconds, a});
+            file.blocks.push_back({seconds, a, SpectrumFields(a, options.spectrum)});
             file.blocks.back().analysis.levels = nullptr;  // the spectrum is the tick's, not the row's
         }))
         return 1;
@@ -129,12 +129,12 @@ int RunAnalyseCommand(const std::vector<std::string>& raw) {
     if (options.many || options.positional.size() > 1 || (options.positional.size() == 1 && is_folder(options.positional[0])))
         return RunManyFiles(options);
     if (options.positional.empty())
-        return BatchFailure("usage: dewlark --analyse FILE [--set KEY=VALUE]... [--png OUT.png]");
+        return BatchFailure("usage: dewlark --analyse FILE [--set KEY=VALUE]... [--spectrum HZ,...] [--png OUT.png]");
 
     bool reference_written = true;
     const int status = AnalyseFile(options, options.positional[0], [&](const AnalysedFile& file) {
-        PrintCsvHeader();
-        for (const AnalysedBlock& b : file.blocks) PrintCsvRow(b.seconds, b.analysis);
+        PrintCsvHeader(options.spectrum);
+        for (const AnalysedBlock& b : file.blocks) PrintCsvRow(b.seconds, b.analysis, b.spectrum);
         std::fflush(stdout);
         if (!options.reference_out.empty()) reference_written = WriteMeanSpectrum(options.reference_out, file);
     });

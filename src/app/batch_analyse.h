@@ -19,6 +19,7 @@ int RunAnalyseCommand(const std::vector<std::string>& args);
 struct AnalysedBlock {
     double seconds = 0;
     BlockAnalysis analysis;
+    std::vector<std::string> spectrum;  // --spectrum's fields, taken as the block was analysed
 };
 // A file's blocks in order, and what its format record says.
 struct AnalysedFile {

@@ -54,7 +54,7 @@ bool read_list(std::istream& in, std::vector<std::string>& files) {
     return !in.bad();
 }
 
-RowForm form_of(const BatchOptions& o) { return {o.format == "jsonl", o.summary}; }
+RowForm form_of(const BatchOptions& o) { return {o.format == "jsonl", o.summary, o.spectrum}; }
 
 // A request to a worker: the file and, with --out, where its rows go; NUL ends each.
 std::string request(const std::string& file, const std::string& out) { return file + '\0' + out + '\0'; }
@@ -164,6 +164,7 @@ std::vector<std::string> worker_args(const BatchOptions& o) {
     std::vector<std::string> args = {"--analyse", "--worker", "--format", o.format};
     if (o.summary) args.push_back("--summary");
     if (o.defaults) args.push_back("--defaults");
+    if (!o.spectrum_text.empty()) args.insert(args.end(), {"--spectrum", o.spectrum_text});
     if (!o.out_dir.empty()) args.insert(args.end(), {"--out", o.out_dir});
     for (const auto& [key, value] : o.sets) args.insert(args.end(), {"--set", key + "=" + value});
     return args;
@@ -336,10 +337,10 @@ Answer analyse_for_worker(const BatchOptions& options, const std::string& file, 
             analysed = true;
             if (options.summary) summary = SummaryFields(f, sound);
             if (!out.empty() && !form.jsonl) {
-                rows = std::string(CsvHeader()) + "\n";
-                for (const AnalysedBlock& b : f.blocks) rows += CsvRow(b.seconds, b.analysis) + "\n";
+                rows = CsvHeader(options.spectrum) + "\n";
+                for (const AnalysedBlock& b : f.blocks) rows += CsvRow(b.seconds, b.analysis, b.spectrum) + "\n";
             } else {
-                for (const AnalysedBlock& b : f.blocks) rows += ManyRow(form, file, CsvFields(b.seconds, b.analysis), {});
+                for (const AnalysedBlock& b : f.blocks) rows += ManyRow(form, file, CsvFields(b.seconds, b.analysis, b.spectrum), {});
             }
         },
         &sound);

@@ -64,9 +64,9 @@ int RunMonitorCommand(const std::vector<std::string>& raw) {
     if (OpenRecordPort() != Result::Done) return 1;
     run.Paint();
 
-    PrintCsvHeader();
-    AnalysisObserver = [](double seconds, const BlockAnalysis& a) {
-        PrintCsvRow(seconds, a);
+    PrintCsvHeader(options.spectrum);
+    AnalysisObserver = [&options](double seconds, const BlockAnalysis& a) {
+        PrintCsvRow(seconds, a, SpectrumFields(a, options.spectrum));
         std::fflush(stdout);
     };
     InterruptScope interrupts;

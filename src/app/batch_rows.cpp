@@ -21,7 +21,7 @@ std::vector<std::string> split_names(const std::string& header) {
 
 std::vector<std::string> column_names(const RowForm& form) {
     std::vector<std::string> names = {"file"};
-    for (const std::string& n : split_names(form.summary ? SummaryHeader() : CsvHeader())) names.push_back(n);
+    for (const std::string& n : split_names(form.summary ? SummaryHeader() : CsvHeader(form.spectrum))) names.push_back(n);
     names.push_back("error");
     return names;
 }

@@ -9,6 +9,7 @@ namespace dl {
 struct RowForm {
     bool jsonl = false;
     bool summary = false;
+    std::vector<double> spectrum;  // --spectrum's columns, after the block rows' own
 };
 
 // The CSV header line (with its end); empty for JSON lines, which name every field.

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "analysis/measured_spectrum.h"
 #include "app/run_controls.h"
 #include "audio/run.h"
 #include "audio/source.h"
@@ -62,6 +63,21 @@ bool read_number(const std::string& option, const std::string& v, double& out) {
     return true;
 }
 
+bool read_frequencies(const std::string& text, std::vector<double>& out) {
+    size_t at = 0;
+    while (at <= text.size()) {
+        const size_t comma = std::min(text.find(',', at), text.size());
+        const std::string item = text.substr(at, comma - at);
+        char* end = nullptr;
+        const double hz = std::strtod(item.c_str(), &end);
+        if (item.empty() || *end || !(hz >= 0) || !std::isfinite(hz))
+            return fail("--spectrum expects frequencies in Hz, separated by commas: " + text);
+        out.push_back(hz);
+        at = comma + 1;
+    }
+    return true;
+}
+
 // Every batch option: its name, whether a value follows it, and what it sets. The commands say
 // which they take besides the common ones.
 struct OptionRule {
@@ -80,6 +96,12 @@ const OptionRule kOptionRules[] = {
      }},
     {"--png", true, [](BatchOptions& o, const std::string& v) { return o.png = v, true; }},
     {"--reference-out", true, [](BatchOptions& o, const std::string& v) { return o.reference_out = v, true; }},
+    {"--spectrum", true,
+     [](BatchOptions& o, const std::string& v) {
+         o.spectrum.clear();
+         o.spectrum_text = v;
+         return read_frequencies(v, o.spectrum);
+     }},
     {"--defaults", false, [](BatchOptions& o, const std::string&) { return o.defaults = true, true; }},
     {"--device", true, [](BatchOptions& o, const std::string& v) { return o.device = v, true; }},
     {"--seconds", true, [](BatchOptions& o, const std::string& v) { return read_number("--seconds", v, o.seconds); }},
@@ -109,7 +131,9 @@ const OptionRule kOptionRules[] = {
 };
 
 // The options every batch command takes.
-bool common_option(const std::string& name) { return name == "--set" || name == "--png" || name == "--defaults"; }
+bool common_option(const std::string& name) {
+    return name == "--set" || name == "--png" || name == "--defaults" || name == "--spectrum";
+}
 
 }  // namespace
 
@@ -209,14 +233,29 @@ bool BatchRun::SavePicture(const BatchOptions& options) {
     return false;
 }
 
-const char* CsvHeader() { return "time,peak_hz,level,a4,labels,f0_hz,f0_note,f0_cents,f0_confidence,lufs_m,lufs_s"; }
+std::string CsvHeader(const std::vector<double>& spectrum) {
+    std::string header = "time,peak_hz,level,a4,labels,f0_hz,f0_note,f0_cents,f0_confidence,lufs_m,lufs_s";
+    for (double hz : spectrum) header += format_text(",db_%gHz", hz);
+    return header;
+}
 
-void PrintCsvHeader() {
-    std::printf("%s\n", CsvHeader());
+void PrintCsvHeader(const std::vector<double>& spectrum) {
+    std::printf("%s\n", CsvHeader(spectrum).c_str());
     std::fflush(stdout);
 }
 
-std::vector<std::string> CsvFields(double seconds, const BlockAnalysis& a) {
+std::vector<std::string> SpectrumFields(const BlockAnalysis& a, const std::vector<double>& spectrum) {
+    std::vector<std::string> fields;
+    for (double hz : spectrum) {
+        double db = -INFINITY;
+        if (a.spectrum && SourceInfo.sample_rate != 0)
+            db = DisplayedLineDecibels(a.n, int(std::lround(hz * a.n / SourceInfo.sample_rate)));
+        fields.push_back(std::isfinite(db) ? format_text("%.2f", db) : std::string());
+    }
+    return fields;
+}
+
+std::vector<std::string> CsvFields(double seconds, const BlockAnalysis& a, const std::vector<std::string>& spectrum) {
     std::string peak, level, a4, labels;
     if (a.peak_shown) {
         peak = frequency_text(a.peak_frequency, a.precise);
@@ -241,16 +280,19 @@ std::vector<std::string> CsvFields(double seconds, const BlockAnalysis& a) {
     const LoudnessReading& l = a.strip.loudness;
     fields.push_back(loudness_field(l.momentary_ready, l.momentary));
     fields.push_back(loudness_field(l.short_term_ready, l.short_term));
+    fields.insert(fields.end(), spectrum.begin(), spectrum.end());
     return fields;
 }
 
-std::string CsvRow(double seconds, const BlockAnalysis& a) {
-    const std::vector<std::string> fields = CsvFields(seconds, a);
+std::string CsvRow(double seconds, const BlockAnalysis& a, const std::vector<std::string>& spectrum) {
+    const std::vector<std::string> fields = CsvFields(seconds, a, spectrum);
     std::string row = fields[0];
     for (size_t i = 1; i < fields.size(); ++i) row.append(",").append(fields[i]);
     return row;
 }
 
-void PrintCsvRow(double seconds, const BlockAnalysis& a) { std::printf("%s\n", CsvRow(seconds, a).c_str()); }
+void PrintCsvRow(double seconds, const BlockAnalysis& a, const std::vector<std::string>& spectrum) {
+    std::printf("%s\n", CsvRow(seconds, a, spectrum).c_str());
+}
 
 }  // namespace dl

@@ -19,6 +19,8 @@ struct BatchOptions {
     std::string device;                                     // --device NAME
     double seconds = -1;                                    // --seconds S (< 0: none)
     bool defaults = false;                                  // --defaults: not the settings file
+    std::vector<double> spectrum;                           // --spectrum HZ,HZ,... (none: no columns)
+    std::string spectrum_text;                              // as given, for the worker processes
     // Many files at once (--analyse): any of these options asks for that form.
     bool many = false;
     unsigned jobs = 0;            // --jobs N (0: one a core)
@@ -63,13 +65,16 @@ private:
     std::unique_ptr<Surface> client_;
 };
 
-// The CSV the batch commands print: a header, then one row per analysed block.
-const char* CsvHeader();  // without the line's end
-void PrintCsvHeader();
+// The CSV the batch commands print: a header, then one row per analysed block. The spectrum
+// columns (the shown level in dB at each of `spectrum`'s frequencies) follow the others when asked;
+// SpectrumFields reads them off the latest block, so they are taken as the block is analysed.
+std::string CsvHeader(const std::vector<double>& spectrum = {});  // without the line's end
+void PrintCsvHeader(const std::vector<double>& spectrum = {});
+std::vector<std::string> SpectrumFields(const BlockAnalysis& a, const std::vector<double>& spectrum);
 // One block's fields as the header names them, and its row (without the line's end).
-std::vector<std::string> CsvFields(double seconds, const BlockAnalysis& a);
-std::string CsvRow(double seconds, const BlockAnalysis& a);
-void PrintCsvRow(double seconds, const BlockAnalysis& a);
+std::vector<std::string> CsvFields(double seconds, const BlockAnalysis& a, const std::vector<std::string>& spectrum = {});
+std::string CsvRow(double seconds, const BlockAnalysis& a, const std::vector<std::string>& spectrum = {});
+void PrintCsvRow(double seconds, const BlockAnalysis& a, const std::vector<std::string>& spectrum = {});
 
 // A message on standard error; returns the failure status 1.
 int BatchFailure(const std::string& text);

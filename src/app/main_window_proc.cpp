@@ -5,12 +5,15 @@
 #include "analysis/hover_readout.h"
 #include "app/export_command.h"
 #include "app/help_page.h"
+#include "app/measure_menu.h"
 #include "app/meter_menu.h"
 #include "app/spectrogram_menu.h"
+#include "app/update_rate_menu.h"
 #include "app/open_file.h"
 #include "app/reference_commands.h"
 #include "app/save_picture.h"
 #include "audio/devices.h"
+#include "audio/display_tick.h"
 #include "audio/playback.h"
 #include "audio/record_port.h"
 #include "dialogs/about_box.h"
@@ -308,6 +311,7 @@ void DispatchCommand(int id, int code) {
 bool KeyboardFilter(Key key, KeyModifiers mods) {
     // The key event's own modifiers: a key handled late (after a long tick) still has its Ctrl.
     const bool ctrl = mods.ctrl;
+    if (MeasureShortcut(key, mods)) return true;
     switch (key) {
         case Key::F1:
             DispatchCommand(kCmdHelp, 0);
@@ -384,6 +388,7 @@ void MainWindowProc::on_command(int id, int code) { DispatchCommand(id, code); }
 
 void MainWindowProc::on_timer(int id) {
     if (id == 1) RunTimerTick(time_get_time());
+    if (id == 2) DisplayTick(time_get_time());
 }
 
 bool MainWindowProc::on_key_filter(Key key, KeyModifiers mods) { return KeyboardFilter(key, mods); }
@@ -459,8 +464,10 @@ void MainWindowProc::on_wave_in_data(int header) { RecordTick(header); }
 
 std::vector<SubmenuEntry> MainWindowProc::on_submenu_show(int id) {
     if (id == kCmdRecentFiles) return RecentFilesMenu();
+    if (id == kCmdMeasure) return MeasureMenu();
     if (IsMeterSubmenu(id)) return MeterSubmenu(id);
     if (IsSpectrogramSubmenu(id)) return SpectrogramSubmenu(id);
+    if (IsUpdateRateSubmenu(id)) return UpdateRateSubmenu(id);
     std::vector<SubmenuEntry> entries;
     if (id != kCmdInputDevice && id != kCmdOutputDevice) return entries;
     const bool capture = id == kCmdInputDevice;
@@ -473,8 +480,10 @@ std::vector<SubmenuEntry> MainWindowProc::on_submenu_show(int id) {
 
 void MainWindowProc::on_submenu_choice(int id, int index) {
     if (id == kCmdRecentFiles) return OpenRecentFile(index);
+    if (id == kCmdMeasure) return ChooseMeasureEntry(index);
     if (IsMeterSubmenu(id)) return ChooseInMeterSubmenu(id, index);
     if (IsSpectrogramSubmenu(id)) return ChooseInSpectrogramSubmenu(id, index);
+    if (IsUpdateRateSubmenu(id)) return ChooseInUpdateRateSubmenu(id, index);
     if (id != kCmdInputDevice && id != kCmdOutputDevice) return;
     const bool capture = id == kCmdInputDevice;
     ChooseDevice(capture, menu_devices_[id], index);

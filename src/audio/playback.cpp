@@ -9,6 +9,7 @@
 
 #include "audio/conversion.h"
 #include "audio/devices.h"
+#include "audio/display_tick.h"
 #include "audio/played_sound.h"
 #include "audio/run.h"
 #include "audio/source.h"
@@ -78,6 +79,7 @@ void device_lost() {
 void analyse_buffer(Dc& dc, int slot) {
     const uint32_t n = BufferBytes[size_t(slot)];
     if (PlayedSoundObserver) PlayedSoundObserver(SampleBuffers[size_t(slot)], n);
+    if (DisplayTimerOn()) return;  // its own clock draws the picture
     const uint32_t bps = SourceInfo.output_bytes_per_second;
     const uint64_t queued_at = BufferPlayedOffset[size_t(slot)];
     uint64_t device_heard = 0;
@@ -390,6 +392,7 @@ Result StartPlayback() {
     StopRequested = false;
     if (memory && PlayedSoundObserver) PlayedSoundObserver(SampleBuffers[0], BufferBytes[0]);
     if (!memory) draw_first_block();
+    StartDisplayTimer();
     return Result::Done;
 }
 
@@ -404,7 +407,7 @@ void PlaybackTick(int header) {
     if (memory) KillMemoryTimer();
     const uint32_t t = PacingWaitMs(ChunkSize, SourceInfo.source_bytes_per_second, Settings.PlayRate,
                                     SourceInfo.format_tag, PlatformVersion);
-    if (t > 33 && TickPacing) PaceTick(t);
+    if (t > 33 && TickPacing && !DisplayTimerOn()) PaceTick(t);
 
     const uint32_t tick_start = time_get_time();
     const Font* old = dc.select_font(nullptr);

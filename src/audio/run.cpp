@@ -4,9 +4,11 @@
 #include <new>
 #include <vector>
 
+#include "analysis/measured_spectrum.h"
 #include "analysis/meter_strip.h"
 #include "analysis/pitch.h"
 #include "audio/conversion.h"
+#include "audio/display_tick.h"
 #include "audio/played_sound.h"
 #include "audio/source.h"
 #include "display/spectrogram.h"
@@ -91,6 +93,7 @@ void BeginRun() {
     ResetPitchHistory();
     ResetSpectrogram();
     ResetMeterStrip();
+    ResetMeasuredSpectrum();
     DeviceLost = false;
 }
 
@@ -147,6 +150,7 @@ void KillMemoryTimer() {
 
 void EndRun(bool restore_controls) {
     KillMemoryTimer();
+    StopDisplayTimer();
     // Buffers the reset returns, and any still on their way, belong to no run now.
     StopRequested = true;
     RecordStopState = 2;

@@ -8,6 +8,7 @@
 #include "audio/run.h"
 #include "audio/source_messages.h"
 #include "audio/stream_probe.h"
+#include "analysis/measured_spectrum.h"
 #include "display/frame.h"
 #include "display/level_meter.h"
 #include "display/position_line.h"
@@ -207,6 +208,7 @@ Result query_playable() {
 
 Result OpenSource() {
     ResetSpectrogram();  // another file: its history starts empty
+    ResetMeasuredSpectrum();
     MemoryBufferCut = false;
     if (FileName.empty()) return fail(SourceMessage::NoFileName);
     SourceFile = RiffFile::open(FileName);

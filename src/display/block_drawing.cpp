@@ -1,5 +1,6 @@
 #include "display/block_drawing.h"
 
+#include "display/extra_trace.h"
 #include "display/frame.h"
 #include "display/graph_area.h"
 #include "display/level_meter.h"
@@ -40,6 +41,9 @@ void DrawSpectrumPart(Dc& dc, const BlockAnalysis& a) {
     HideTunerReadout(target);
     if (a.peak_shown) DrawPeakReadout(dc, a);
     DrawViewGraph(target, a.n, a.levels, a.spectrum_seconds);
+    DrawExtraTrace(target, a.second_levels, a.n / 2, SecondTraceColour());
+    DrawExtraTrace(target, a.min_levels, a.n / 2, MinHoldColour());
+    DrawExtraTrace(target, a.max_levels, a.n / 2, MaxHoldColour());
     ShowTunerReadout(target, a);
     if (a.peak_list) DrawPeakList(target, a);
     if (a.a4_shown) DrawA4Readout(a);
@@ -73,7 +77,8 @@ void DrawBlockAnalysis(Dc& dc, const BlockAnalysis& a) {
         DrawLevels(dc, m.level, m.top, m.height, m.unit);
     }
     if (a.strip.bars) DrawMeterStrip(dc, a.strip);
-    if (a.spectrum) DrawSpectrumPart(dc, a);
+    // Frozen, the graph and its read-outs keep the picture they had; the meters go on.
+    if (a.spectrum && !Settings.Freeze) DrawSpectrumPart(dc, a);
 }
 
 }  // namespace dl

@@ -8,28 +8,33 @@
 #include "state/layout_units.h"
 #include "state/settings.h"
 #include "state/shell.h"
+#include "state/view.h"
 
 namespace dl {
 
 namespace {
 
-// The column of every line in the current view, cached against the view, the lines and the width.
-const std::vector<int>& LineColumns(int view, int bins) {
-    static std::vector<int> columns;
+// The lines of each column in the current view, as the first line of every column (the lines
+// run left to right, so a column's lines follow each other): column c holds lines
+// [first[c], first[c + 1]). Cached against the view, the lines and the width.
+const std::vector<int>& ColumnFirstLines(int view, int bins) {
+    static std::vector<int> first;
     static int cached_view = 0, cached_bins = 0, cached_width = 0;
-    if (view == cached_view && bins == cached_bins && GraphWidth == cached_width) return columns;
+    if (view == cached_view && bins == cached_bins && GraphWidth == cached_width) return first;
     cached_view = view;
     cached_bins = bins;
     cached_width = GraphWidth;
-    columns.resize(size_t(bins));
-    if (view == kViewLinear) {
-        const LinearAxis axis(bins, GraphWidth);
-        for (int i = 0; i < bins; ++i) columns[size_t(i)] = axis.column(i);
-    } else {
-        const LogAxis axis(bins, GraphWidth);
-        for (int i = 0; i < bins; ++i) columns[size_t(i)] = i == 0 ? 0 : int(axis.offset(i));
+    const int W = GraphWidth;
+    first.assign(size_t(W + 1), bins);
+    const LinearAxis linear(bins, W);
+    const LogAxis log(bins, W);
+    // Lines left of the graph start at column 0's; lines past its right edge are not drawn.
+    int c = -1;
+    for (int i = 0; i < bins; ++i) {
+        const int column = view == kViewLinear ? linear.column(i) : i == 0 ? 0 : int(log.offset(i));
+        while (c < column && c < W) first[size_t(++c)] = i;
     }
-    return columns;
+    return first;
 }
 
 }  // namespace
@@ -38,17 +43,16 @@ void DrawExtraTrace(Dc& target, const uint8_t* levels, int bins, Rgb colour) {
     const int view = Settings.display;
     if (!levels || bins <= 0 || (view != kViewLinear && view != kViewLog)) return;
     const int W = GraphWidth;
-    const std::vector<int>& columns = LineColumns(view, bins);
+    const std::vector<int>& first = ColumnFirstLines(view, bins);
     // Each column's highest point (least depth) among its lines; -1: no line falls there.
     static std::vector<int> depth;
     depth.assign(size_t(W), -1);
     int last = -1;
-    for (int i = 0; i < bins; ++i) {
-        const int c = columns[size_t(i)];
-        if (c < 0 || c >= W) continue;
-        int& d = depth[size_t(c)];
-        d = d < 0 ? levels[i] : std::min(d, int(levels[i]));
-        last = std::max(last, c);
+    for (int c = 0; c < W; ++c) {
+        const int from = first[size_t(c)], to = first[size_t(c) + 1];
+        if (from >= to) continue;
+        depth[size_t(c)] = *std::min_element(levels + from, levels + to);
+        last = c;
     }
     if (last < 0) return;
     // Columns between lines take the straight line between their neighbours.

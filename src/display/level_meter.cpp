@@ -9,6 +9,7 @@
 #include "state/settings.h"
 #include "state/shell.h"
 #include "state/source.h"
+#include "state/tick_clock.h"
 #include "state/view.h"
 
 namespace dl {
@@ -117,10 +118,14 @@ void DrawLevels(Dc& dc, uint32_t level, int top, int height, uint32_t unit) {
     const uint32_t a = level, b = unit, FS = 16 * b;
     uint32_t& peak = HeldPeak(top);
     if (Settings.PeakHold == 1) {
+        // A fall a time slice, whatever the pictures a slice.
+        const double share = PictureShareOfSlice;
         if (Settings.Decibel)
-            peak = uint32_t(peak * 0.97 + 0.25);
-        else
+            peak = uint32_t(peak * (share == 1.0 ? 0.97 : std::pow(0.97, share)) + 0.25);
+        else if (share == 1.0)
             peak = peak > b / 4 ? peak - b / 4 : 0;
+        else
+            peak = uint32_t(std::max(0.0, peak - b / 4 * share));
     }
     if (a > peak) peak = a;
     if (a > FS - 2) peak = 17 * b;

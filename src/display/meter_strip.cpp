@@ -61,20 +61,23 @@ void figure_at_right(Dc& dc, int right, int y, const std::string& text) {
 }
 
 // The scale between the bars: marks every 5 dB, figures where they do not crowd each other.
-void scale(Dc& dc, const MeterStripLayout& g) {
+void scale(Dc& dc, const MeterStripLayout& g, int weighting) {
     const int Y = CellHeight, y = g.row(2);
     for (int db = int(kLowestDb); db <= 0; db += 5) {
         const bool long_mark = db % 10 == 0;
         dc.fill_rect(MeterStripX(g, db), y - Y / 4, MeterStripX(g, db) + 1, y + (long_mark ? Y / 4 : 0), kFigure);
     }
     dc.set_text_color(kFigure);
+    // The unit says the weighting the bars read through; a figure it would run into is left out.
+    const char* unit = weighting == 1 ? "dBA" : weighting == 2 ? "dBC" : "dB";
+    const int unit_right = g.left + CellWidth / 2 + dc.text_width(unit);
     for (int db : {-60, -50, -40, -30, -20, -10, -6, -3, 0}) {
         const std::string t = format_text("%d", db);
         const int x = MeterStripX(g, db);
         if (db == -6 || db == -3) dc.fill_rect(x, y - Y / 4, x + 1, y + Y / 4, kFigure);
-        dc.text_out(x - dc.text_width(t) / 2, y + Y / 4, t);
+        if (x - dc.text_width(t) / 2 > unit_right) dc.text_out(x - dc.text_width(t) / 2, y + Y / 4, t);
     }
-    dc.text_out(g.left + CellWidth / 2, y + Y / 4, "dB");
+    dc.text_out(g.left + CellWidth / 2, y + Y / 4, unit);
     figure_at_right(dc, g.peak_right, y + Y / 4, JapaneseUi ? "ﾋﾟｰｸ" : "Peak");
     figure_at_right(dc, g.rms_right, y + Y / 4, "RMS");
 }
@@ -153,7 +156,7 @@ void DrawMeterStrip(Dc& dc, const MeterStripReading& r) {
         figure_at_right(dc, g.peak_right, g.row(c), MeterFigure(ch.peak));
         figure_at_right(dc, g.rms_right, g.row(c), MeterFigure(ch.rms));
     }
-    scale(dc, g);
+    scale(dc, g, r.weighting);
     if (Settings.level_meter == kMeterStripLoudness) loudness(dc, g, r.loudness);
 }
 

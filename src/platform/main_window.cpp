@@ -41,6 +41,13 @@ Key key_of(int qt_key) {
         case Qt::Key_S: return Key::S;
         case Qt::Key_O: return Key::O;
         case Qt::Key_L: return Key::L;
+        case Qt::Key_Space: return Key::Space;
+        case Qt::Key_Backspace: return Key::Backspace;
+        case Qt::Key_A: return Key::A;
+        case Qt::Key_M: return Key::M;
+        case Qt::Key_N: return Key::N;
+        case Qt::Key_W: return Key::W;
+        case Qt::Key_T: return Key::T;
         case Qt::Key_C: return Key::C;
         case Qt::Key_E: return Key::E;
         case Qt::Key_H: return Key::H;
@@ -231,16 +238,21 @@ void MainWindow::Impl::fill_submenu(int id) {
     menu->clear();
     qDeleteAll(menu->findChildren<QActionGroup*>(Qt::FindDirectChildrenOnly));
     if (destroyed) return;
-    auto* group = new QActionGroup(menu);
+    std::map<int, QActionGroup*> groups;
     const std::vector<SubmenuEntry> entries = handler->on_submenu_show(id);
     for (size_t i = 0; i < entries.size(); ++i) {
+        if (entries[i].separator_before) menu->addSeparator();
         const QString text = QString::fromStdString(entries[i].text);
         // Device names may hold "&": shown as they are, never as a mnemonic.
         QAction* a = menu->addAction(entries[i].command ? text : QString(text).replace("&", "&&"));
         if (!entries[i].command) {
             a->setCheckable(true);
             a->setChecked(entries[i].checked);
-            group->addAction(a);
+            if (!entries[i].toggle) {
+                QActionGroup*& group = groups[entries[i].group];
+                if (!group) group = new QActionGroup(menu);
+                group->addAction(a);
+            }
         }
         const int index = int(i);
         QObject::connect(a, &QAction::triggered, top, [this, id, index] {
@@ -479,14 +491,16 @@ std::vector<std::string> MainWindow::open_submenu(int id) {
     auto it = impl_->submenus.find(id);
     if (it == impl_->submenus.end()) return texts;
     emit it->second->aboutToShow();
-    for (QAction* a : it->second->actions()) texts.push_back(a->text().replace("&&", "&").toStdString());
+    for (QAction* a : it->second->actions())
+        if (!a->isSeparator()) texts.push_back(a->text().replace("&&", "&").toStdString());
     return texts;
 }
 
 void MainWindow::choose_in_submenu(int id, int index) {
     auto it = impl_->submenus.find(id);
     if (it == impl_->submenus.end()) return;
-    const QList<QAction*> actions = it->second->actions();
+    QList<QAction*> actions = it->second->actions();
+    actions.removeIf([](QAction* a) { return a->isSeparator(); });
     if (index >= 0 && index < actions.size()) actions[index]->trigger();
 }
 

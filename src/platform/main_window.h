@@ -9,7 +9,7 @@
 
 namespace dl {
 
-enum class Key { F1, Tab, Up, Down, R, P, S, O, L, C, E, H, Other };
+enum class Key { F1, Tab, Up, Down, R, P, S, O, L, Space, Backspace, A, M, N, W, T, C, E, H, Other };
 // The modifier keys held when a key was pressed (not when its event is handled).
 struct KeyModifiers {
     bool ctrl = false;
@@ -31,6 +31,11 @@ struct SubmenuEntry {
     // A command rather than one choice of several: no check mark, and "&" in the text marks the
     // mnemonic ("&&" an ampersand). Otherwise the text is shown as it is.
     bool command = false;
+    // Choices of one group exclude each other (all of a submenu are group 0 unless told); a
+    // toggle is checked on its own.
+    int group = 0;
+    bool toggle = false;
+    bool separator_before = false;
 };
 struct MenuBarEntry {
     std::string title;

@@ -43,6 +43,10 @@ enum Command : int {
     kCmdLoudnessTarget = 135,
     // The seconds across the spectrogram's width.
     kCmdSpectrogramSpan = 136,
+    // Pictures a second while a file plays.
+    kCmdUpdateRate = 137,
+    // The measuring controls (View › Measure).
+    kCmdMeasure = 140,
     // What the window shows, as data: exports, Copy, and the reference spectra.
     kCmdExportSpectrum = 150,
     kCmdExportPeaks = 151,

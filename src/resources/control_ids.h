@@ -37,6 +37,15 @@ namespace about_ids {
 enum : int { kIcon = 200, kName = 201, kBuild = 202, kWordSize = 203, kDevices = 204, kPurpose = 205 };
 }  // namespace about_ids
 
+namespace measure_ids {
+enum : int {
+    kAveragingLabel = 210, kAveraging = 211, kResponseLabel = 212, kResponse = 213, kResponseUnit = 214,
+    kBlocksLabel = 215, kBlocks = 216, kHoldGroup = 217, kMaxHold = 218, kMinHold = 219, kHoldTimeLabel = 220,
+    kHoldTime = 221, kHoldTimeUnit = 222, kWeightingLabel = 223, kWeighting = 224, kMeterWeighting = 225,
+    kTracesLabel = 226, kTraces = 227, kPeakTrace = 228,
+};
+}  // namespace measure_ids
+
 namespace voice_range_ids {
 enum : int { kVoiceGroup = 129, kMale = 132, kWomanOrChild = 133 };
 }  // namespace voice_range_ids

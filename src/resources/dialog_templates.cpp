@@ -8,6 +8,7 @@ namespace o = option_ids;
 namespace r = record_port_ids;
 namespace a = about_ids;
 namespace v = voice_range_ids;
+namespace m = measure_ids;
 }  // namespace
 
 const DialogTemplate& option_template() {
@@ -117,6 +118,35 @@ const DialogTemplate& voice_range_template() {
             {v::kWomanOrChild, K::Radio, 16, 25, 60, 9, "Woman or child", "女性｜子ども", "sex 2"},
             {kIdOk, K::DefaultButton, 10, 45, 37, 14, "OK", nullptr, nullptr},
             {kIdCancel, K::Button, 50, 45, 37, 14, "CANCEL", nullptr, nullptr},
+        }};
+    return t;
+}
+
+const DialogTemplate& measure_template() {
+    static const DialogTemplate t = {
+        "Measure", "Measure", "測定", 189, 150,
+        {
+            {m::kAveragingLabel, K::Label, 8, 9, 50, 8, "&Averaging", "平均(&A)", nullptr},
+            {m::kAveraging, K::DropList, 60, 7, 80, 60, nullptr, nullptr, "averaging"},
+            {m::kResponseLabel, K::Label, 14, 24, 46, 8, "&Response", "時定数(&R)", nullptr},
+            {m::kResponse, K::Edit, 60, 22, 30, 12, nullptr, nullptr, "average_ms"},
+            {m::kResponseUnit, K::Label, 92, 24, 14, 8, "ms", nullptr, nullptr},
+            {m::kBlocksLabel, K::Label, 108, 24, 28, 8, "&Blocks", "ブロック(&B)", nullptr},
+            {m::kBlocks, K::Edit, 140, 22, 24, 12, nullptr, nullptr, "average_blocks"},
+            {m::kHoldGroup, K::GroupBox, 8, 38, 174, 36, "Hold", "ホールド", nullptr},
+            {m::kMaxHold, K::CheckBox, 14, 49, 50, 10, "Ma&x hold", "最大値(&X)", "max_hold"},
+            {m::kMinHold, K::CheckBox, 14, 60, 50, 10, "Mi&n hold", "最小値(&N)", "min_hold"},
+            {m::kHoldTimeLabel, K::Label, 70, 51, 40, 8, "hold &time", "保持時間(&T)", nullptr},
+            {m::kHoldTime, K::Edit, 112, 49, 30, 12, nullptr, nullptr, "hold_ms"},
+            {m::kHoldTimeUnit, K::Label, 144, 51, 36, 8, "ms (0: inf.)", nullptr, nullptr},
+            {m::kWeightingLabel, K::Label, 8, 82, 50, 8, "&Weighting", "周波数補正(&W)", nullptr},
+            {m::kWeighting, K::DropList, 60, 80, 50, 40, nullptr, nullptr, "weighting"},
+            {m::kMeterWeighting, K::CheckBox, 114, 81, 70, 10, "&meter strip", "メーター帯にも(&M)", "meter_weighting"},
+            {m::kTracesLabel, K::Label, 8, 98, 50, 8, "&Channels", "チャンネル(&C)", nullptr},
+            {m::kTraces, K::DropList, 60, 96, 80, 50, nullptr, nullptr, "traces"},
+            {m::kPeakTrace, K::CheckBox, 14, 112, 160, 10, "&Peaks of the second trace", "第2トレースのピーク(&P)", "peak_trace"},
+            {kIdOk, K::DefaultButton, 100, 130, 37, 14, "OK", nullptr, nullptr},
+            {kIdCancel, K::Button, 145, 130, 37, 14, "CANCEL", "ｷｬﾝｾﾙ", nullptr},
         }};
     return t;
 }

@@ -9,5 +9,7 @@ const DialogTemplate& option_template();
 const DialogTemplate& record_port_template();
 const DialogTemplate& about_template();
 const DialogTemplate& voice_range_template();
+// The measuring controls: averaging, holds, weighting and traces.
+const DialogTemplate& measure_template();
 
 }  // namespace dl

@@ -11,6 +11,22 @@
 
 namespace dl {
 
+// The spectrum as the measuring controls show it, per trace (the second one only for two-channel
+// traces): line powers over full scale, weighted and averaged, their largest and smallest values
+// held, and the display levels of all three. `lines` 0 means "start afresh at the next block".
+struct MeasuredTraceRecord {
+    int lines = 0;
+    int64_t blocks = 0;  // averaged since the start
+    std::vector<double> average;
+    std::vector<float> history;       // the last blocks, `lines` values a block, for the running mean
+    std::vector<double> history_sum;  // their sum per line
+    int history_count = 0, history_next = 0;
+    std::vector<double> max, min;
+    std::vector<double> max_age, min_age;  // seconds since each held value was taken
+    std::vector<uint8_t> levels, max_levels, min_levels;
+};
+inline std::array<MeasuredTraceRecord, 2> MeasuredTraces;
+
 // The transform's real and imaginary parts, N = 2^fftparam values each, laid out so the two
 // arrays never share cache sets.
 struct WorkArraysRecord {
@@ -114,6 +130,7 @@ struct LoudnessReading {
 struct MeterStripReading {
     bool bars = false;
     int channels = 0;
+    int weighting = 0;  // what the bars and figures read through: 0 none, 1 A, 2 C
     std::array<ChannelMeterReading, 2> channel{};
     LoudnessReading loudness;
 };
@@ -134,6 +151,12 @@ struct BlockAnalysis {
     bool spectrum = false;
     int n = 0;
     const uint8_t* levels = nullptr;
+
+    // Traces beyond the main one, as display levels of the same lines (null: not shown): the second
+    // channel of two-channel traces, and the held largest and smallest levels.
+    const uint8_t* second_levels = nullptr;
+    const uint8_t* max_levels = nullptr;
+    const uint8_t* min_levels = nullptr;
 
     // The "Peak" read-out of the strongest line.
     bool peak_shown = false;
@@ -172,7 +195,7 @@ struct BlockAnalysis {
         meter_count = 0;
         level_stride = 0;
         n = 0;
-        levels = nullptr;
+        levels = second_levels = max_levels = min_levels = nullptr;
         labels.clear();
         strip = MeterStripReading{};
     }

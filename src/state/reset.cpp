@@ -64,6 +64,7 @@ void ResetProcessState() {
     renew(MonoMix);
     renew(SpectrumPeak);
     renew(DisplayLevels);
+    renew(MeasuredTraces);
     renew(PitchHistoryStore);
     renew(FundamentalTrack);
     renew(WindowTable);

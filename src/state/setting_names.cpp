@@ -59,6 +59,18 @@ bool reference_hertz(const std::string& text, long& stored) {
     return true;
 }
 
+bool response_ms(const std::string& text, long& stored) {
+    return whole_number(text, stored) && stored >= 25 && stored <= 10000;
+}
+
+bool average_blocks(const std::string& text, long& stored) {
+    return whole_number(text, stored) && stored >= 2 && stored <= 256;
+}
+
+bool hold_ms(const std::string& text, long& stored) {
+    return whole_number(text, stored) && (stored == 0 || (stored >= 500 && stored <= 10000));
+}
+
 const std::vector<Choice> kOnOff = {{"on", 1}, {"off", 0}};
 
 const std::vector<Entry>& entries() {
@@ -85,6 +97,18 @@ const std::vector<Entry>& entries() {
         {{"pink", "katamuki", "on off (pink noise draws flat)"}, kOnOff},
         {{"memory", "OnMem", "on off (the whole file in memory first)"}, kOnOff},
         {{"scale", "Decibel", "decibel linear"}, {{"decibel", 1}, {"linear", 0}}},
+        {{"averaging", "averaging", "off exponential linear infinite"},
+         {{"off", 0}, {"exponential", 1}, {"linear", 2}, {"infinite", 3}}},
+        {{"response", "average_ms", "25 to 10000 (ms of exponential averaging)"}, {}, response_ms},
+        {{"blocks", "average_blocks", "2 to 256 (blocks of linear averaging)"}, {}, average_blocks},
+        {{"maxhold", "max_hold", "on off (the max hold trace)"}, kOnOff},
+        {{"minhold", "min_hold", "on off (the min hold trace)"}, kOnOff},
+        {{"hold", "hold_ms", "0 (until reset) or 500 to 10000 (ms a held level stays)"}, {}, hold_ms},
+        {{"weighting", "weighting", "z a c"}, {{"z", 0}, {"a", 1}, {"c", 2}}},
+        {{"meterweighting", "meter_weighting", "on off (the meter strip through the weighting)"}, kOnOff},
+        {{"traces", "traces", "mix left+right mid+side difference"},
+         {{"mix", 0}, {"left+right", 1}, {"mid+side", 2}, {"difference", 3}}},
+        {{"peaktrace", "peak_trace", "first second (the trace the peak list reads)"}, {{"first", 0}, {"second", 1}}},
     };
     return table;
 }

@@ -139,6 +139,18 @@ const Key kKeys[] = {
     {"loudness_target", &SettingsRecord::loudness_target, or_else(-600, -50, -230)},
     {"spectrogram_span", &SettingsRecord::spectrogram_span, or_else(1, 3600, 10)},
     {"LatencyOffset", &SettingsRecord::LatencyOffset, clamp(0, 1000)},
+    {"update_rate", &SettingsRecord::update_rate, clamp(0, 120), "30"},
+    {"averaging", &SettingsRecord::averaging, or_else(0, 3, 0)},
+    {"average_ms", &SettingsRecord::average_ms, clamp(25, 10000)},
+    {"average_blocks", &SettingsRecord::average_blocks, clamp(2, 256)},
+    {"max_hold", &SettingsRecord::max_hold, or_else(0, 1, 0)},
+    {"min_hold", &SettingsRecord::min_hold, or_else(0, 1, 0)},
+    // 0 holds until reset; a time is at least half a second.
+    {"hold_ms", &SettingsRecord::hold_ms, clamp(0, 10000)},
+    {"weighting", &SettingsRecord::weighting, or_else(0, 2, 0)},
+    {"meter_weighting", &SettingsRecord::meter_weighting, or_else(0, 1, 0)},
+    {"traces", &SettingsRecord::traces, or_else(0, 3, 0)},
+    {"peak_trace", &SettingsRecord::peak_trace, or_else(0, 1, 0)},
 };
 
 // dialog3d exists only where dialogs can be three-dimensional.
@@ -350,6 +362,7 @@ void fit_record_settings_to_monitor(uint32_t rate, int channels) {
 bool set_setting_from_text(const std::string& key, const std::string& value, std::vector<std::string>* corrections) {
     if (key == "Decibel") return Settings.Decibel = to_int(value) != 0, true;
     if (key == "Expand") return Settings.Expand = to_int(value) != 0, true;
+    if (key == "Freeze") return Settings.Freeze = to_int(value) != 0, true;
     const Key* k = find_key(key);
     if (!k) return false;
     SettingsRecord s = Settings;

@@ -70,12 +70,33 @@ struct SettingsRecord {
     // headset, an HDMI receiver), in ms, 0..1000: playback analyses the block heard that much later.
     // Written after the spectrogram span; without it (and at a fresh start) 0.
     int LatencyOffset = 0;
+    // Pictures a second while a file plays, each of the block heard at that moment, whatever the
+    // time slice; 0 analyses and draws once a slice, as a file without the key (a fresh start: 30).
+    int update_rate = 0;
+    // The measuring controls; each at 0 leaves the spectrum as it always was. Averaging: 0 off,
+    // 1 exponential over average_ms, 2 the mean of the last average_blocks blocks, 3 the mean since
+    // the last reset. Holds: the largest and smallest level of each line, kept hold_ms (0: until
+    // reset). weighting: 0 Z, 1 A, 2 C, on the spectrum, and on the meter strip's bars and figures
+    // (not the loudness) when meter_weighting is 1. traces: 0 the mix of a stereo source, 1 left
+    // and right, 2 mid and side, 3 the difference; peak_trace 1 lets the peak list read the second
+    // of two traces.
+    int averaging = 0;
+    int average_ms = 1000;
+    int average_blocks = 32;
+    int max_hold = 0;
+    int min_hold = 0;
+    int hold_ms = 0;
+    int weighting = 0;
+    int meter_weighting = 0;
+    int traces = 0;
+    int peak_trace = 0;
 
     // Options of the current run only.
     bool Decibel = true;
     bool Expand = false;
     int ColourScaleKey = 0;
     int PlayRate = 0;  // -240..0, 1/120 octave steps
+    bool Freeze = false;  // the graph stands still while the sound goes on
 };
 
 inline SettingsRecord Settings;

@@ -5,9 +5,6 @@
 #include <cstdint>
 #include <string>
 
-// The window's colour scheme goes with its surroundings.
-#include "state/view.h"
-
 namespace dl {
 
 class MainWindow;

@@ -1,8 +1,10 @@
 #pragma once
 // The ticks' clock: when the run's ticks came and are due, the pacing of completions, memory mode's
-// timer 1 and device position, and the level scan's stride tuned to the tick's length.
+// timer 1 and device position, the picture's own timer 2, and the level scan's stride tuned to the
+// tick's length.
 // Written by: audio (the start routines, the completions, the timer ticks)
-// Read by: analysis (the stride), display (the position line), app (batch runs drive timer 1)
+// Read by: analysis (the stride), display (the position line, the held peaks' fall), app (batch runs
+// drive timer 1)
 #include <cstdint>
 
 namespace dl {
@@ -35,6 +37,12 @@ struct TickClockRecord {
     // recount of a returned buffer's bytes went up to.
     double TimerDevicePositionMs = 0;
     double RecordRecountPositionMs = 0;
+    // A streaming play at an update rate: timer 2's period in ms (0 while it does not run), and the
+    // start of the block its last tick analysed (output bytes from the play's start).
+    uint32_t DisplayPeriod = 0;
+    uint64_t DisplayBlockStart = 0;
+    // What share of a time slice a picture stands for (1 a picture a slice): held marks fall by time.
+    double PictureShareOfSlice = 1.0;
 };
 inline TickClockRecord TickClock;
 
@@ -54,5 +62,8 @@ inline auto& PreviousDevicePosition = TickClock.PreviousDevicePosition;
 inline auto& PreviousDevicePositionTime = TickClock.PreviousDevicePositionTime;
 inline auto& TimerDevicePositionMs = TickClock.TimerDevicePositionMs;
 inline auto& RecordRecountPositionMs = TickClock.RecordRecountPositionMs;
+inline auto& DisplayPeriod = TickClock.DisplayPeriod;
+inline auto& DisplayBlockStart = TickClock.DisplayBlockStart;
+inline auto& PictureShareOfSlice = TickClock.PictureShareOfSlice;
 
 }  // namespace dl

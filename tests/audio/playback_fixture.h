@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "audio/display_tick.h"
 #include "audio/playback.h"
 #include "audio/record_port.h"
 #include "audio/source.h"
@@ -59,6 +60,7 @@ public:
     void on_paint(dl::Dc&) override {}
     void on_command(int, int) override {}
     void on_timer(int id) override {
+        if (id == 2) dl::DisplayTick(dl::time_get_time());
         if (id != 1) return;
         dl::WindowDc dc;
         dl::SetSchemeTextColours(dc);

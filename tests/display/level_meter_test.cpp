@@ -6,6 +6,7 @@
 #include "state/run.h"
 #include "state/settings.h"
 #include "state/source.h"
+#include "state/tick_clock.h"
 #include "state/view.h"
 
 
@@ -91,6 +92,24 @@ TEST_F(Meter, DecibelSegmentsAtHalfScale) {
     // Decay on the decibel scale: 3 % per tick.
     Tick(0);
     EXPECT_EQ(dl::PeakHoldValues[0], uint32_t(16384 * 0.97 + 0.25));
+}
+
+// Pictures drawn several times a slice let the held peak fall by the slice, as one picture a slice
+// would, on both scales.
+TEST_F(Meter, HeldPeakFallsByTheSliceWhateverThePicturesASlice) {
+    for (bool decibel : {true, false}) {
+        dl::Settings.Decibel = decibel;
+        dl::PictureShareOfSlice = 1.0;
+        dl::PeakHoldValues = {8 * 2048, 0};
+        for (int k = 0; k < 5; ++k) Tick(0);
+        const uint32_t per_slice = dl::PeakHoldValues[0];
+        ASSERT_LT(per_slice, 8u * 2048) << decibel;
+        dl::PictureShareOfSlice = 1.0 / 6;
+        dl::PeakHoldValues = {8 * 2048, 0};
+        for (int k = 0; k < 30; ++k) Tick(0);
+        EXPECT_NEAR(double(dl::PeakHoldValues[0]), double(per_slice), 0.01 * per_slice) << decibel;
+    }
+    dl::PictureShareOfSlice = 1.0;
 }
 
 TEST_F(Meter, MonochromePalette) {

@@ -50,14 +50,16 @@ TEST_F(SettingsTest, NoFileGivesDefaultsAndSavingWritesAllKeysInOrder) {
     std::vector<std::string> keys;
     while (std::getline(in, line))
         if (auto eq = line.find('='); eq != std::string::npos) keys.push_back(line.substr(0, eq));
-    ASSERT_EQ(keys.size(), 43u);
+    ASSERT_EQ(keys.size(), 54u);
     const std::vector<std::string> order = {
         "sex",      "use_onmei", "use_complex", "freqnum",  "withlevel",  "adjust16", "adjust8", "graph", "katamuki",
         "monochrome", "PeakHold", "deltatime",  "OnMem",    "MemSize",    "dialog3d", "bits",    "channel", "freq",
         "display",  "chartdot",  "fftparam",    "UseMemDC", "ColorScale", "futosa",   "wavmode", "mado",
         "InputDevice", "OutputDevice", "Recent1", "Recent2", "Recent3", "Recent4", "Recent5", "OpenFolder",
         "VoicePointer", "precise_peaks", "reference_a4", "tuner", "level_meter", "meter_ballistics",
-        "loudness_target", "spectrogram_span", "LatencyOffset"};
+        "loudness_target", "spectrogram_span", "LatencyOffset", "update_rate",
+        "averaging", "average_ms", "average_blocks", "max_hold", "min_hold", "hold_ms", "weighting",
+        "meter_weighting", "traces", "peak_trace"};
     EXPECT_EQ(keys, order);
     const std::string text = dl_test::read_file(ini());
     EXPECT_NE(text.find("deltatime=2048\n"), std::string::npos);
@@ -157,6 +159,27 @@ TEST_F(SettingsTest, LatencyOffsetIsZeroWithoutTheKeyAndKeptInItsRange) {
     Settings = dl::SettingsRecord{};
     dl::load_settings();
     EXPECT_EQ(Settings.LatencyOffset, 240);
+}
+
+// Pictures a second: a file from before the key keeps one picture a time slice, a start without a
+// file draws 30 a second; what is written is kept, within 0..120.
+TEST_F(SettingsTest, UpdateRateIsThirtyOnAFreshStartAndOffForAnOlderFile) {
+    dl::load_settings();
+    EXPECT_EQ(Settings.update_rate, 30);
+    write_ini("tuner=1\n");
+    dl::load_settings();
+    EXPECT_EQ(Settings.update_rate, 0);
+    for (const auto& [text, value] :
+         std::vector<std::pair<std::string, int>>{{"60", 60}, {"0", 0}, {"500", 120}, {"-3", 0}, {"fast", 0}}) {
+        write_ini("update_rate=" + text + "\n");
+        dl::load_settings();
+        EXPECT_EQ(Settings.update_rate, value) << text;
+    }
+    Settings.update_rate = 15;
+    dl::save_settings();
+    Settings = dl::SettingsRecord{};
+    dl::load_settings();
+    EXPECT_EQ(Settings.update_rate, 15);
 }
 
 // The keys after the devices and recent files: a file from before them keeps the line read-out of

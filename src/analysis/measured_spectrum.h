@@ -1,0 +1,25 @@
+#pragma once
+#include <cstdint>
+
+namespace dl {
+
+// Whether any measuring control (averaging, holds, weighting, channel traces) is on; with all of
+// them off the spectrum is drawn exactly from the block's own levels.
+bool MeasuringControlsOn();
+
+// Forgets the averages and the held levels: the next block starts them afresh.
+void ResetMeasuredSpectrum();
+
+// The time one analysed block stands for, in seconds: the picture's period when pictures come on
+// their own clock, the timer's period in memory mode, else the block's own length.
+double MeasureTickSeconds(uint32_t byte_count);
+
+// Takes the transformed block (lines 0..n/2-1 of re, im) into trace `t` (0 or 1): weights it,
+// averages it, updates the holds and fills the trace's display levels.
+void MeasureTrace(int t, int n, const double* re, const double* im, double seconds);
+
+// The power of line k of the latest block's n-point spectrum as it is shown (tilted, weighted and
+// averaged as the controls say), in decibels below full scale; -inf for none.
+double DisplayedLineDecibels(int n, int k);
+
+}  // namespace dl
