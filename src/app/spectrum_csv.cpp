@@ -10,6 +10,7 @@
 #include "display/level_scale.h"
 #include "display/readouts.h"
 #include "platform/format_text.h"
+#include "state/settings.h"
 #include "state/source.h"
 
 namespace dl {
@@ -94,6 +95,15 @@ bool CurrentSpectrum(const BlockAnalysis& a, std::vector<double>& frequencies, s
     }
     columns.clear();
     columns.push_back(std::move(level));
+    // The other traces the graph draws, each a column of its own.
+    const char* second = Settings.traces == 1 ? "right" : Settings.traces == 2 ? "side" : "second";
+    for (const auto& [name, trace] : {std::pair{second, a.second_levels}, std::pair{"max_hold", a.max_levels},
+                                      std::pair{"min_hold", a.min_levels}}) {
+        if (!trace) continue;
+        NamedLevels c{name, std::vector<double>(size_t(bins))};
+        for (int i = 0; i < bins; ++i) c.decibels[size_t(i)] = DepthDecibels(trace[i]);
+        columns.push_back(std::move(c));
+    }
     return true;
 }
 

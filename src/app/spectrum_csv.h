@@ -20,7 +20,8 @@ struct NamedLevels {
 std::string SpectrumCsv(const std::vector<double>& frequencies, const std::vector<NamedLevels>& columns);
 
 // The spectrum of the block analysed last, as the graph shows it: the frequency of each line and the
-// columns the graph draws (the live spectrum as "level"; other traces add theirs). False when no
+// columns the graph draws: the live spectrum as "level", then the second trace ("right", "side" or
+// "second") and the holds ("max_hold", "min_hold") when they are on. False when no
 // spectrum has been analysed.
 bool CurrentSpectrum(const BlockAnalysis& a, std::vector<double>& frequencies, std::vector<NamedLevels>& columns);
 

@@ -89,6 +89,22 @@ TEST_F(Export, SpectrumOfA1kHzToneHasItsMaximumThereAtTheLevelTheGraphShows) {
     EXPECT_GT(best_db, -20);
 }
 
+TEST_F(Export, HoldTracesAreColumnsOfTheirOwn) {
+    play_to_end("display=110\nfreqnum=0\nmax_hold=1\nmin_hold=1\n");
+    const std::vector<std::string> lines = lines_of(export_to(dl::kCmdExportSpectrum, "holds.csv"));
+    ASSERT_GT(lines.size(), 2u);
+    EXPECT_EQ(lines[0], "frequency_hz,level_db,max_hold_db,min_hold_db");
+    int above = 0;
+    for (size_t i = 1; i < lines.size(); ++i) {
+        double hz = 0, level = 0, most = 0, least = 0;
+        ASSERT_EQ(std::sscanf(lines[i].c_str(), "%lf,%lf,%lf,%lf", &hz, &level, &most, &least), 4) << lines[i];
+        EXPECT_GE(most + 1e-9, level) << lines[i];
+        EXPECT_LE(least - 1e-9, level) << lines[i];
+        above += most > level;
+    }
+    EXPECT_GT(above, 0) << "the largest held levels are of earlier blocks too";
+}
+
 TEST_F(Export, LogEqualsTheBatchRowsOfTheSameFile) {
     play_to_end("display=110\n", 1000, 1.5);
     const std::string log = export_to(dl::kCmdExportLog, "log.csv");
