@@ -15,13 +15,19 @@
 
 #include "analysis/pipeline.h"
 #include "analysis/pitch.h"
+#include "app/export_command.h"
+#include "audio/timer_tick.h"
 #include "bench_registry.h"
 #include "display/frame.h"
+#include "display/level_scale.h"
+#include "display/spectrogram.h"
 #include "platform/dc.h"
 #include "platform/headless_app.h"
 #include "platform/surface.h"
 #include "state/analysis.h"
+#include "state/hooks.h"
 #include "state/layout_units.h"
+#include "state/references.h"
 #include "state/run.h"
 #include "state/settings.h"
 #include "state/source.h"
@@ -175,7 +181,90 @@ void run_measure() {
     }
 }
 
+// The spectrogram at a 10 s span and the log view with four references behind the live trace,
+// beside the plain log view and the window's log of batch rows: a fresh start's tick at N=4096 on
+// the 512-pixel graph.
+void run_spectrogram() {
+    dl::ensure_headless_application();
+    dl::Settings = dl::SettingsRecord{};
+    dl::Settings.precise_peaks = 1;
+    dl::Settings.tuner = 1;
+    dl::Settings.freqnum = 4;
+    dl::Settings.fftparam = 12;
+    dl::Settings.spectrogram_span = 10;
+    dl::SourceInfo.format_tag = 1;
+    dl::SourceInfo.sample_rate = 44100;
+    dl::SourceInfo.ChannelLayout = 3;
+    dl::SourceInfo.bits = 16;
+    dl::GraphWidth = 512;
+    dl::WindowWidth = 512 + 9 * dl::CellWidth;
+    dl::Surface window(dl::WindowWidth + dl::CellWidth, dl::client_height(), 1.0);
+    dl::WindowSurface = &window;
+    dl::Dc dc(window);
+    const int n = 4096;
+    std::vector<double> re(static_cast<size_t>(n)), im(static_cast<size_t>(n));
+    dl::WorkArrays.re = re.data();
+    dl::WorkArrays.im = im.data();
+    dl::WorkArrays.n = n;
+    std::vector<uint8_t> block = stereo_block(n);
+    dl::BlockBytes = uint32_t(block.size());
+    dl::SampleBuffers[0] = block.data();
+    double at = 0;
+    auto tick = [&] {
+        dl::AnalyseTickBlock(dc, 0, uint32_t(block.size()), at);
+        at += 2048 / 44100.0;  // a tick of the default slice
+    };
+
+    // Four references: the block's spectrum, each a few dB lower than the one before.
+    dl::Settings.display = 110;
+    tick();
+    std::vector<dl::ReferenceSpectrum> four;
+    for (int k = 0; k < 4; ++k) {
+        dl::ReferenceSpectrum r{"ref", 44100, n, {}, {}};
+        for (int i = 0; i < n / 2; ++i) {
+            r.frequencies.push_back(i * 44100.0 / n);
+            r.decibels.push_back(dl::DepthDecibels(dl::TickAnalysis.levels[i]) - 4 * (k + 1));
+        }
+        four.push_back(std::move(r));
+    }
+
+    struct Case {
+        const char* name;
+        int view;
+        bool references, log, observed = false;
+    };
+    for (const Case c : {Case{"log", 110, false, false}, Case{"log+4refs", 110, true, false},
+                         Case{"spectrogram10s", 112, false, false}, Case{"spectrogram10s+4refs", 112, true, false},
+                         Case{"log+rowlog", 110, false, true}, Case{"log+observer", 110, false, false, true}}) {
+        dl::Settings.display = c.view;
+        dl::References.held = c.references ? four : std::vector<dl::ReferenceSpectrum>{};
+        ++dl::References.generation;
+        dl::AnalysisObserver = nullptr;
+        if (c.log) dl::AnalysisObserver = dl::LogAnalysedBlock;
+        if (c.observed) dl::AnalysisObserver = [](double, const dl::BlockAnalysis&) {};
+        dl::ResetPitchHistory();
+        dl::ResetSpectrogram();
+        for (int i = 0; i < 10; ++i) tick();
+        std::vector<double> rates;
+        for (int b = 0; b < 25; ++b) {
+            const double t0 = cpu_ns();
+            for (int r = 0; r < 200; ++r) tick();
+            rates.push_back(200 * 1e9 / (cpu_ns() - t0));
+            dl::AnalysisLog.rows.clear();
+        }
+        std::printf("views %-22s N=%d W=512 ticks_per_s=%.0f\n", c.name, n, median(rates));
+        std::fflush(stdout);
+    }
+    dl::AnalysisObserver = nullptr;
+    dl::References = dl::ReferencesRecord{};
+    dl::SampleBuffers[0] = nullptr;
+    dl::WorkArrays = dl::WorkArraysRecord{};
+    dl::WindowSurface = nullptr;
+}
+
 const dl::bench::Registration registration("tick", run_tick);
 const dl::bench::Registration measure_registration("measure", run_measure);
+
+const dl::bench::Registration spectrogram_registration("spectrogram", run_spectrogram);
 
 }  // namespace

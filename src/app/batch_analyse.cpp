@@ -1,6 +1,9 @@
 #include "app/batch_analyse.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstring>
 #include <cstdio>
 #include <deque>
 #include <filesystem>
@@ -8,11 +11,14 @@
 #include "app/batch_many.h"
 #include "app/batch_run.h"
 #include "app/batch_summary.h"
+#include "app/spectrum_csv.h"
 #include "audio/playback.h"
 #include "audio/source.h"
 #include "audio/timer_tick.h"
+#include "display/level_scale.h"
 #include "display/source_panel.h"
 #include "display/spectrogram.h"
+#include "platform/regular_file.h"
 #include "platform/wave_format.h"
 #include "state/analysis.h"
 #include "state/hooks.h"
@@ -30,6 +36,31 @@ namespace {
 bool is_folder(const std::string& path) {
     std::error_code ec;
     return std::filesystem::is_directory(path, ec);
+}
+
+void AddToMeanPower(const BlockAnalysis& a, AnalysedFile& file, size_t& spectra) {
+    if (!a.spectrum || !a.levels || a.n <= 0) return;
+    if (a.n != file.n) {  // a spectrum of another size starts the mean again
+        file.n = a.n;
+        file.mean_power.assign(size_t(a.n / 2), 0.0);
+        spectra = 0;
+    }
+    for (int i = 0; i < a.n / 2; ++i) file.mean_power[size_t(i)] += std::pow(10.0, DepthDecibels(a.levels[i]) / 10);
+    ++spectra;
+}
+
+bool WriteMeanSpectrum(const std::string& path, const AnalysedFile& file) {
+    if (file.mean_power.empty() || file.sample_rate == 0) return BatchFailure(path + ": the file gave no spectrum"), false;
+    std::vector<double> frequencies(file.mean_power.size());
+    NamedLevels level{"level", std::vector<double>(file.mean_power.size())};
+    for (size_t i = 0; i < frequencies.size(); ++i) {
+        frequencies[i] = double(i) * file.sample_rate / file.n;
+        level.decibels[i] = file.mean_power[i] > 0 ? 10 * std::log10(file.mean_power[i]) : -HUGE_VAL;
+    }
+    const FileReplace written = replace_regular_file(path, SpectrumCsv(frequencies, {level}), 0644);
+    if (written == FileReplace::Written) return true;
+    BatchFailure("cannot write " + path + ": " + (written == FileReplace::NotRegular ? "not a regular file" : std::strerror(errno)));
+    return false;
 }
 
 }  // namespace
@@ -59,12 +90,16 @@ int AnalyseFile(const BatchOptions& options, const std::string& path,
         sound->measure_loudness(channels, SourceInfo.output_bytes_per_second / uint32_t(channels * sound->bits / 8));
         PlayedSoundObserver = [sound](const uint8_t* data, uint32_t bytes) { sound->add(data, bytes); };
     }
-    if (!AnalyseOpenSource([&file, &options](double seconds, const BlockAnalysis& a) {
+    const bool averaged = !options.reference_out.empty();
+    size_t spectra = 0;
+    if (!AnalyseOpenSource([&file, &options, averaged, &spectra](double seconds, const BlockAnalysis& a) {
+            if (averaged) AddToMeanPower(a, file, spectra);
             file.blocks.push_back({seconds, a, SpectrumFields(a, options.spectrum)});
             file.blocks.back().analysis.levels = nullptr;  // the spectrum is the tick's, not the row's
         }))
         return 1;
     PlayedSoundObserver = nullptr;
+    for (double& p : file.mean_power) p /= double(std::max<size_t>(spectra, 1));
 
     on_rows(file);
     if (MemoryBufferCut)
@@ -85,18 +120,25 @@ int RunAnalyseCommand(const std::vector<std::string>& raw) {
     std::vector<std::string> args = raw;
     if (!args.empty() && (args[0] == "--analyse" || args[0] == "--analyze")) args.erase(args.begin());
     BatchOptions options;
-    if (!ParseBatchOptions(args, ManyFileOptions(), options)) return 1;
+    std::vector<std::string> allowed = ManyFileOptions();
+    allowed.push_back("--reference-out");
+    if (!ParseBatchOptions(args, allowed, options)) return 1;
+    if (!options.reference_out.empty() && (options.many || options.positional.size() != 1))
+        return BatchFailure("--reference-out takes one FILE");
     if (options.worker) return RunAnalyseWorker(options);
     if (options.many || options.positional.size() > 1 || (options.positional.size() == 1 && is_folder(options.positional[0])))
         return RunManyFiles(options);
     if (options.positional.empty())
         return BatchFailure("usage: dewlark --analyse FILE [--set KEY=VALUE]... [--spectrum HZ,...] [--png OUT.png]");
 
-    return AnalyseFile(options, options.positional[0], [&options](const AnalysedFile& file) {
+    bool reference_written = true;
+    const int status = AnalyseFile(options, options.positional[0], [&](const AnalysedFile& file) {
         PrintCsvHeader(options.spectrum);
         for (const AnalysedBlock& b : file.blocks) PrintCsvRow(b.seconds, b.analysis, b.spectrum);
         std::fflush(stdout);
+        if (!options.reference_out.empty()) reference_written = WriteMeanSpectrum(options.reference_out, file);
     });
+    return reference_written ? status : 1;
 }
 
 bool AnalyseOpenSource(const std::function<void(double, const BlockAnalysis&)>& observer, size_t most_buffers) {

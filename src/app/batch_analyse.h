@@ -27,6 +27,9 @@ struct AnalysedFile {
     double seconds = 0;  // the sound's length
     uint16_t format_tag = 0;
     unsigned sample_rate = 0, channels = 0;
+    // With --reference-out: the mean power of each line over every block's spectrum, as shown.
+    std::vector<double> mean_power;
+    int n = 0;
 };
 
 struct SoundMeasure;

@@ -95,6 +95,7 @@ const OptionRule kOptionRules[] = {
          return true;
      }},
     {"--png", true, [](BatchOptions& o, const std::string& v) { return o.png = v, true; }},
+    {"--reference-out", true, [](BatchOptions& o, const std::string& v) { return o.reference_out = v, true; }},
     {"--spectrum", true,
      [](BatchOptions& o, const std::string& v) {
          o.spectrum.clear();

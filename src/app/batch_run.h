@@ -15,6 +15,7 @@ struct BatchOptions {
     std::vector<std::string> positional;
     std::vector<std::pair<std::string, std::string>> sets;  // --set KEY=VALUE
     std::string png;                                        // --png OUT.png
+    std::string reference_out;                              // --reference-out REF.csv
     std::string device;                                     // --device NAME
     double seconds = -1;                                    // --seconds S (< 0: none)
     bool defaults = false;                                  // --defaults: not the settings file

@@ -3,12 +3,14 @@
 #include <cstdio>
 
 #include "analysis/hover_readout.h"
+#include "app/export_command.h"
 #include "app/help_page.h"
 #include "app/measure_menu.h"
 #include "app/meter_menu.h"
 #include "app/spectrogram_menu.h"
 #include "app/update_rate_menu.h"
 #include "app/open_file.h"
+#include "app/reference_commands.h"
 #include "app/save_picture.h"
 #include "audio/devices.h"
 #include "audio/display_tick.h"
@@ -274,6 +276,14 @@ void DispatchCommand(int id, int code) {
             break;
         case kCmdHelp: ShowHelpPage(); break;
         case kCmdSavePicture: SavePictureCommand(); break;
+        case kCmdExportSpectrum: ExportCommand(ExportKind::Spectrum); break;
+        case kCmdExportPeaks: ExportCommand(ExportKind::Peaks); break;
+        case kCmdExportLog: ExportCommand(ExportKind::Log); break;
+        case kCmdCopyReadouts: CopyReadoutsCommand(); break;
+        case kCmdHoldReference: HoldReferenceCommand(); break;
+        case kCmdClearReferences: ClearReferencesCommand(); break;
+        case kCmdSaveReferences: SaveReferencesCommand(); break;
+        case kCmdLoadReference: LoadReferenceCommand(); break;
         case kCmdAbout: RunAboutBox(); break;
         case kCmdVoiceRange: RunVoiceRangeDialog(); break;
         case kCmdVoicePointer: ToggleVoicePointer(); break;
@@ -338,6 +348,18 @@ bool KeyboardFilter(Key key, KeyModifiers mods) {
         case Key::L:
             if (ctrl) {
                 DispatchCommand(kCmdResetLoudness, 0);
+                return true;
+            }
+            break;
+        case Key::E:
+        case Key::C:
+        case Key::H:
+            if (ctrl) {
+                DispatchCommand(key == Key::E   ? kCmdExportSpectrum
+                                : key == Key::C ? kCmdCopyReadouts
+                                : mods.shift    ? kCmdClearReferences
+                                                : kCmdHoldReference,
+                                0);
                 return true;
             }
             break;

@@ -5,7 +5,9 @@
 
 #include "analysis/fft.h"
 #include "app/command_line.h"
+#include "app/export_command.h"
 #include "app/open_file.h"
+#include "app/reference_commands.h"
 #include "app/run_controls.h"
 #include "audio/playback.h"
 #include "audio/record_port.h"
@@ -43,7 +45,13 @@ void Program::Initialise(const std::vector<std::string>& args, ShowCommand show)
     // The window's run is the one where the voice steers the desktop's pointer.
     VoicePointerSteers = true;
     // The runs' events: the window's controls follow them.
-    RunObserver = ShowRunEvent;
+    RunObserver = [](RunEvent e) {
+        // The log holds what has been analysed since the last Start.
+        if (e == RunEvent::Taken) ClearAnalysisLog();
+        ShowRunEvent(e);
+    };
+    // Every block the window analyses is logged as the batch command would print it.
+    AnalysisObserver = LogAnalysedBlock;
     load_settings();
     CommandLine cl = ParseCommandLine(args);
     StartupAutoStart = cl.auto_start;
@@ -102,6 +110,7 @@ void Program::Initialise(const std::vector<std::string>& args, ShowCommand show)
         dc.dc().text_out(0, 0, text);
     };
     PrepareDisplayResources();
+    LoadKeptReferences();
     // The window is shown and paints from the event loop while the tone sounds; the source waits for
     // the tone's end.
     PlayReferenceTone([this] { FinishStart(); });

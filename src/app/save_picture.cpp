@@ -1,7 +1,6 @@
 #include "app/save_picture.h"
 
-#include <filesystem>
-
+#include "app/export_command.h"
 #include "platform/main_window.h"
 #include "resources/messages.h"
 #include "state/settings.h"
@@ -9,22 +8,11 @@
 
 namespace dl {
 
-namespace {
-
-bool is_folder(const std::string& path) {
-    std::error_code error;
-    return !path.empty() && std::filesystem::is_directory(path, error);
-}
-
-}  // namespace
-
 SaveFileRequest SavePictureRequest() {
     SaveFileRequest r;
     r.caption = JapaneseUi ? "画像を保存" : "Save picture";
-    const std::filesystem::path file(FileName);
-    // The picture of a file is named after it; the live input's after the program.
-    r.name = (FileName.empty() || file.stem().empty() ? std::string("dewlark") : file.stem().string()) + ".png";
-    if (is_folder(Settings.OpenFolder)) r.folder = Settings.OpenFolder;
+    r.name = NameAfterShownFile(".png");
+    r.folder = DialogFolder();
     r.filters = {{JapaneseUi ? "PNG 画像" : "PNG pictures", {"*.png"}}};
     r.suffix = "png";
     return r;

@@ -4,6 +4,7 @@
 #include <new>
 
 #include "display/layout.h"
+#include "display/reference_traces.h"
 #include "display/spectrogram.h"
 #include "display/spectrogram_scale.h"
 #include "display/spectrum_graphs.h"
@@ -122,6 +123,8 @@ void DrawFrame(Dc& dc) {
             break;
         default: break;
     }
+    // The references are there before the first spectrum is.
+    DrawReferenceTraces(dc, B);
 
     dc.set_text_color(kBlack);
     dc.set_bk_mode(BkMode::Opaque);

@@ -11,6 +11,7 @@
 #include "display/frame.h"
 #include "display/graph_fill.h"
 #include "display/layout.h"
+#include "display/reference_traces.h"
 #include "display/spectrogram.h"
 #include "resources/command_ids.h"
 #include "state/layout_units.h"
@@ -383,6 +384,19 @@ void DrawSpectrum(Dc& dc, const uint8_t* levels, int B, const BinLayout& l, Line
     } else {
         Trace(p, levels, l, dc, ox, oy);
         dc.move_to(ox + l.trace[B - 1], oy + levels[B - 1]);
+    }
+    if (ReferenceTracesShown()) {
+        // The references lie between the grid (and its labels) and the live spectrum.
+        static std::vector<ColumnPicture::Change> live;
+        live.swap(p.changes);
+        p.changes.clear();
+        dc.compose_columns(ox, oy, p);
+        if (AmplitudeLabelsShown()) DrawAmplitudeLabels(dc);
+        DrawReferenceTraces(dc, B);
+        live.swap(p.changes);
+        p.keep_background = true;
+        dc.compose_columns(ox, oy, p);
+        return;
     }
     dc.compose_columns(ox, oy, p);
     if (AmplitudeLabelsShown()) RedrawUnderLabels(dc, p, ox, oy);

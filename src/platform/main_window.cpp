@@ -48,6 +48,9 @@ Key key_of(int qt_key) {
         case Qt::Key_N: return Key::N;
         case Qt::Key_W: return Key::W;
         case Qt::Key_T: return Key::T;
+        case Qt::Key_C: return Key::C;
+        case Qt::Key_E: return Key::E;
+        case Qt::Key_H: return Key::H;
         default: return Key::Other;
     }
 }

@@ -9,7 +9,7 @@
 
 namespace dl {
 
-enum class Key { F1, Tab, Up, Down, R, P, S, O, L, Space, Backspace, A, M, N, W, T, Other };
+enum class Key { F1, Tab, Up, Down, R, P, S, O, L, Space, Backspace, A, M, N, W, T, C, E, H, Other };
 // The modifier keys held when a key was pressed (not when its event is handled).
 struct KeyModifiers {
     bool ctrl = false;

@@ -47,6 +47,15 @@ enum Command : int {
     kCmdUpdateRate = 137,
     // The measuring controls (View › Measure).
     kCmdMeasure = 140,
+    // What the window shows, as data: exports, Copy, and the reference spectra.
+    kCmdExportSpectrum = 150,
+    kCmdExportPeaks = 151,
+    kCmdExportLog = 152,
+    kCmdCopyReadouts = 153,
+    kCmdHoldReference = 154,
+    kCmdClearReferences = 155,
+    kCmdSaveReferences = 156,
+    kCmdLoadReference = 157,
 };
 
 // The three push buttons carry the ids of the commands they give.

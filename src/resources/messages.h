@@ -51,5 +51,19 @@ inline constexpr Message kMsgAllocatingMemory{"メモリ確保中", StringId::Al
 inline constexpr Message kMsgRecentFileGone{
     "このファイルはもうありません。最近使ったファイルの一覧から外しました。", StringId::RecentFileGone};
 inline constexpr Message kMsgPictureNotSaved{"画像を保存できませんでした。", StringId::PictureNotSaved};
+// Export, Copy and the references.
+inline constexpr Message kMsgNoSpectrumYet{"まだスペクトルがありません。ファイルを再生するか入力をモニタしてください。",
+                                           StringId::NoSpectrumYet};
+inline constexpr Message kMsgNoPeakList{"最後のブロックにはピークの一覧がありません。", StringId::NoPeakList};
+inline constexpr Message kMsgNothingLogged{"開始してから何も解析していません。", StringId::NothingLogged};
+inline constexpr Message kMsgFileNotWritten{"ファイルを書き込めませんでした。", StringId::FileNotWritten};
+inline constexpr Message kMsgReferencesFull{
+    "基準スペクトルは既に4つあります。基準をクリア (Ctrl+Shift+H) すると追加できます。", StringId::ReferencesFull};
+inline constexpr Message kMsgNotASpectrum{"このファイルはスペクトルではありません:", StringId::NotASpectrum};
+inline constexpr Message kMsgNoReferenceHeld{"基準スペクトルがありません。", StringId::NoReferenceHeld};
+inline constexpr Message kMsgReferencesNotKept{"基準スペクトルを次回のために保存できませんでした。",
+                                               StringId::ReferencesNotKept};
+inline constexpr Message kMsgKeptReferencesUnread{"前回の基準スペクトルを読み込めませんでした:",
+                                                  StringId::KeptReferencesUnread};
 
 }  // namespace dl

@@ -41,6 +41,16 @@ const char* LoadStringText(StringId id) {
         case S::DeviceNoMemory: return "nomem";
         case S::DeviceSync: return "err_sync";
         case S::DeviceUnknownError: return "? error ?";
+        case S::NoSpectrumYet: return "There is no spectrum yet: play a file or monitor the input first.";
+        case S::NoPeakList: return "The last block has no peak list: peaks are listed when Option... labels them.";
+        case S::NothingLogged: return "Nothing has been analysed since Start.";
+        case S::FileNotWritten: return "The file could not be written.";
+        case S::ReferencesFull:
+            return "Four references are held already: Clear references (Ctrl+Shift+H) makes room for more.";
+        case S::NotASpectrum: return "The file does not hold a spectrum:";
+        case S::NoReferenceHeld: return "No reference is held.";
+        case S::ReferencesNotKept: return "The references could not be kept for the next start.";
+        case S::KeptReferencesUnread: return "The references kept from the last run could not be read:";
     }
     return "";
 }

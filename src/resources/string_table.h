@@ -39,6 +39,15 @@ enum class StringId : int {
     DeviceNoMemory = 113,
     DeviceSync = 114,
     DeviceUnknownError = 115,
+    NoSpectrumYet = 150,
+    NoPeakList = 151,
+    NothingLogged = 152,
+    FileNotWritten = 153,
+    ReferencesFull = 154,
+    NotASpectrum = 155,
+    NoReferenceHeld = 156,
+    ReferencesNotKept = 157,
+    KeptReferencesUnread = 158,
 };
 
 // The English text of an identifier; "" for one the table does not hold.

@@ -4,6 +4,7 @@
 #include "state/hooks.h"
 #include "state/layout_units.h"
 #include "state/meters.h"
+#include "state/references.h"
 #include "state/run.h"
 #include "state/settings.h"
 #include "state/shell.h"
@@ -69,6 +70,8 @@ void ResetProcessState() {
     renew(WindowTable);
     renew(TickAnalysis);
     renew(LevelMeters);
+    renew(References);
+    renew(AnalysisLog);
 }
 
 }  // namespace dl
