@@ -31,6 +31,7 @@
 #include "state/hooks.h"
 #include "state/layout_units.h"
 #include "state/run.h"
+#include "state/meters.h"
 #include "state/settings.h"
 #include "state/shell.h"
 #include "state/source.h"
@@ -227,7 +228,9 @@ void AnalyseSpectrum(const uint8_t* data, uint32_t byte_count, BlockAnalysis& ou
 
     // The strongest line and the display levels in one pass.
     // The measuring controls draw levels of their own.
-    uint8_t* levels = MeasuringControlsOn() ? nullptr : DisplayLevels.data();
+    // Rows-only blocks are not drawn: they leave the averages and holds to the pictures.
+    const bool rows_only = Purpose == AnalysisPurpose::RowsOnly;
+    uint8_t* levels = MeasuringControlsOn() && !rows_only ? nullptr : DisplayLevels.data();
     const int view = Settings.display;
     const bool list = Settings.freqnum > 0 && view >= kViewLinear && view <= kViewSpectrogram;
     const StrongestLine strongest =
@@ -235,7 +238,7 @@ void AnalyseSpectrum(const uint8_t* data, uint32_t byte_count, BlockAnalysis& ou
     out.spectrum = true;
     out.n = n;
     out.levels = levels;
-    ShowMeasuredTrace(n, re, im, out);
+    if (!rows_only) ShowMeasuredTrace(n, re, im, out);
     SpectrumPeak.power = strongest.power;
     SpectrumPeak.bin = strongest.bin;
     if (SpectrumPeak.power > 0) read_out_peak(n, out);
@@ -245,9 +248,23 @@ void AnalyseSpectrum(const uint8_t* data, uint32_t byte_count, BlockAnalysis& ou
 
     // The tracker runs for whoever shows or prints what it hears: the tuner, the batch rows.
     const double rate = SourceInfo.sample_rate;
-    if (Settings.tuner || AnalysisObserver)
+    // A picture shows what the buffers' blocks tracked: the tracker keeps to their order.
+    static BlockAnalysis tracked;
+    if (Purpose == AnalysisPurpose::PictureOnly) {
+        out.f0_voiced = tracked.f0_voiced;
+        out.f0_frequency = tracked.f0_frequency;
+        out.f0_confidence = tracked.f0_confidence;
+        out.f0_note = tracked.f0_note;
+        out.f0_cents = tracked.f0_cents;
+    } else if (Settings.tuner || AnalysisObserver) {
         TrackFundamental({data, samples, sixteen_bit(), rate, Settings.wavmode == 2 ? nullptr : re, im, n, Settings.mado},
                          out);
+        tracked.f0_voiced = out.f0_voiced;
+        tracked.f0_frequency = out.f0_frequency;
+        tracked.f0_confidence = out.f0_confidence;
+        tracked.f0_note = out.f0_note;
+        tracked.f0_cents = out.f0_cents;
+    }
 
     if (UsePreciseEstimator()) {
         // The strongest line read precisely; the A4 read-out follows it only while there is sound.
@@ -390,7 +407,11 @@ void MeasureBlock(int slot, uint32_t byte_count, BlockAnalysis& out, uint64_t of
     }
     if (slot < 0 || slot >= int(SampleBuffers.size()) || !SampleBuffers[size_t(slot)]) return;
     const uint8_t* data = SampleBuffers[size_t(slot)];
-    if (MeterStripWanted()) MeterBlock(data, byte_count, offset, out.strip);
+    // The meters follow the buffers' blocks; a picture shows their latest readings.
+    if (MeterStripWanted()) {
+        if (Purpose == AnalysisPurpose::PictureOnly) out.strip = LevelMeters.last;
+        else MeterBlock(data, byte_count, offset, out.strip);
+    }
     if (LoudnessScan) return;  // the loudness of the sound is all that is asked for
     const int layout = SourceInfo.ChannelLayout & 3;
     uint32_t l = byte_count;
@@ -464,7 +485,7 @@ void MeasureBlock(int slot, uint32_t byte_count, BlockAnalysis& out, uint64_t of
     const uint32_t frames = layout == 3 ? l / 4 : l / 2;
     if (signals[0] != TraceSignal::Mix) FillTraceSignal(data, frames, layout == 3, signals[0], mono);
     AnalyseSpectrum(mono, l / 2, out);
-    if (traces == 2) {
+    if (traces == 2 && Purpose != AnalysisPurpose::RowsOnly) {
         MeasureSecondTrace(data, frames, layout == 3, signals[1], mono, out);
     }
     MonoMix.clear();
@@ -479,7 +500,7 @@ const BlockAnalysis& AnalyseBlock(Dc& dc, int slot, uint32_t byte_count, double 
     const uint64_t frame_bytes = uint64_t((layout & 2) ? 2 : 1) * ((layout & 1) ? 2 : 1);
     const uint64_t heard = std::min<uint64_t>(byte_count, frame_bytes << std::clamp(Settings.fftparam, 8, 16));
     TickAnalysis.spectrum_seconds = seconds + (bps ? 0.5 * double(heard) / bps : 0.0);
-    if (DrawAnalysedBlocks) {
+    if (DrawAnalysedBlocks && Purpose != AnalysisPurpose::RowsOnly) {
         HideHoverReadout(dc);
         DrawBlockAnalysis(dc, TickAnalysis);
         ShowHoverReadout(dc);

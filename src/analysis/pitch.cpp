@@ -9,6 +9,7 @@
 #include "state/analysis.h"
 #include "state/hooks.h"
 #include "state/settings.h"
+#include "state/tick_clock.h"
 
 namespace dl {
 
@@ -27,6 +28,14 @@ double MergeCents(double m, double v, int k) {
 }
 
 void UpdateA4Pitch(double frequency, BlockAnalysis& out) {
+    // A picture shows the A4 the buffers' blocks found: the history keeps to their order.
+    static double shown_frequency = 440, shown_cents = 0;
+    if (Purpose == AnalysisPurpose::PictureOnly) {
+        out.a4_shown = true;
+        out.a4_frequency = shown_frequency;
+        out.a4_cents = shown_cents;
+        return;
+    }
     const double dev = a4_cents(frequency);
     for (size_t i = 0; i + 1 < PitchHistory.size(); ++i) PitchHistory[i] = PitchHistory[i + 1];
     PitchHistory.back() = dev;
@@ -41,6 +50,8 @@ void UpdateA4Pitch(double frequency, BlockAnalysis& out) {
     out.a4_frequency = 440 * std::pow(1.0005777895065548, m);
     // A mean that rounds to no cents reads 0, never "-0".
     out.a4_cents = std::fabs(m) < 0.5 ? 0.0 : m;
+    shown_frequency = out.a4_frequency;
+    shown_cents = out.a4_cents;
 }
 
 int PointerStep(double power) {
@@ -63,7 +74,10 @@ void click(int down, int up) {
 
 }  // namespace
 
-bool VoicePointerActive() { return Settings.VoicePointer != 0 && Settings.sex != 0 && VoicePointerSteers; }
+// Pictures do not steer: the pointer moves a step a time slice whatever the pictures a second.
+bool VoicePointerActive() {
+    return Settings.VoicePointer != 0 && Settings.sex != 0 && VoicePointerSteers && Purpose != AnalysisPurpose::PictureOnly;
+}
 
 void VoicePointerSingle(double frequency, double power) {
     if (!VoicePointerActive()) return;

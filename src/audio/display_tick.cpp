@@ -92,8 +92,9 @@ void DisplayTick(uint32_t now) {
     const int slot = NextBuffer;
     uint8_t* const own = SampleBuffers[size_t(slot)];
     SampleBuffers[size_t(slot)] = block.data();
-    // Blocks overlap: the meters take from each only what the last one did not hold.
+    Purpose = AnalysisPurpose::PictureOnly;
     AnalyseTickBlock(dc, slot, BlockBytes, bps ? double(start) / bps : 0.0, start);
+    Purpose = AnalysisPurpose::Both;
     SampleBuffers[size_t(slot)] = own;
     if (DrawAnalysedBlocks) DrawPositionLine(dc);
     dc.select_font(old);

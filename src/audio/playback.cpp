@@ -79,7 +79,6 @@ void device_lost() {
 void analyse_buffer(Dc& dc, int slot) {
     const uint32_t n = BufferBytes[size_t(slot)];
     if (PlayedSoundObserver) PlayedSoundObserver(SampleBuffers[size_t(slot)], n);
-    if (DisplayTimerOn()) return;  // its own clock draws the picture
     const uint32_t bps = SourceInfo.output_bytes_per_second;
     const uint64_t queued_at = BufferPlayedOffset[size_t(slot)];
     uint64_t device_heard = 0;
@@ -98,7 +97,10 @@ void analyse_buffer(Dc& dc, int slot) {
         }
     }
     if (from_history) SampleBuffers[size_t(slot)] = block.data();
+    // With its own clock drawing the picture the block is analysed for the rows alone.
+    if (DisplayTimerOn()) Purpose = AnalysisPurpose::RowsOnly;
     AnalyseTickBlock(dc, slot, n, bps ? double(from_history ? heard : queued_at) / bps : 0.0);
+    Purpose = AnalysisPurpose::Both;
     SampleBuffers[size_t(slot)] = own;
 }
 

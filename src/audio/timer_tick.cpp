@@ -186,7 +186,11 @@ const BlockAnalysis& AnalyseTickBlock(Dc& dc, int slot, uint32_t byte_count, dou
     const BlockAnalysis& a = AnalyseBlock(dc, slot, byte_count, seconds, offset);
     // The scan keeps to its own limits: the next stride is tuned from the one it used.
     if (a.level_stride) LevelScanStride = a.level_stride;
-    if (AnalysisObserver) AnalysisObserver(seconds, a);
+    if (Purpose == AnalysisPurpose::PictureOnly) {
+        if (PictureObserver) PictureObserver(seconds, a);
+    } else if (AnalysisObserver) {
+        AnalysisObserver(seconds, a);
+    }
     return a;
 }
 

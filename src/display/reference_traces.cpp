@@ -76,7 +76,8 @@ Rgb ReferenceColour(size_t i) {
     // Apart from the live trace, the grid and the hold and channel traces.
     static constexpr uint32_t light[kMostReferences] = {0xFF8000, 0xC000C0, 0x008080, 0x996633};
     static constexpr uint32_t dark[kMostReferences] = {0xFFA040, 0xFF70FF, 0x40C0C0, 0xC09060};
-    return rgb((DarkScheme ? dark : light)[i % kMostReferences]);
+    const size_t k = i % kMostReferences;
+    return rgb(DarkScheme ? dark[k] : light[k]);
 }
 
 }  // namespace dl

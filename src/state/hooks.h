@@ -37,6 +37,8 @@ struct HooksRecord {
     bool UseInstantDevice = false;
     std::function<void(int header)> WaveOutDoneSink;
     std::function<void(double seconds, const BlockAnalysis& analysis)> AnalysisObserver;
+    // Each picture timer 2 draws (the analysis observer hears the buffers' blocks only).
+    std::function<void(double seconds, const BlockAnalysis& analysis)> PictureObserver;
     // Batch mode's view of the sound itself as it is heard: each streamed buffer once, or the whole
     // buffer of memory mode when it starts (the device's PCM bytes).
     std::function<void(const uint8_t* data, uint32_t bytes)> PlayedSoundObserver;
@@ -68,6 +70,7 @@ inline HooksRecord Hooks;
 inline auto& UseInstantDevice = Hooks.UseInstantDevice;
 inline auto& WaveOutDoneSink = Hooks.WaveOutDoneSink;
 inline auto& AnalysisObserver = Hooks.AnalysisObserver;
+inline auto& PictureObserver = Hooks.PictureObserver;
 inline auto& PlayedSoundObserver = Hooks.PlayedSoundObserver;
 inline auto& DrawAnalysedBlocks = Hooks.DrawAnalysedBlocks;
 inline auto& RunObserver = Hooks.RunObserver;

@@ -3,11 +3,13 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "analysis/pitch.h"
 #include "audio/display_tick.h"
 #include "playback_fixture.h"
 #include "resources/command_ids.h"
 #include "state/meters.h"
 #include "state/settings.h"
+#include "state/tick_clock.h"
 
 namespace {
 
@@ -19,6 +21,15 @@ const std::vector<double> kTones = {500.0, 1000.0, 2000.0};
 
 class DisplayTickTest : public PlaybackFixture {
 protected:
+    void SetUp() override {
+        PlaybackFixture::SetUp();
+        dl::PictureObserver = [this](double s, const dl::BlockAnalysis& a) {
+            pictures_.push_back(s);
+            if (a.peak_shown) picture_peaks_.emplace_back(s, a.peak_frequency);
+        };
+    }
+    std::vector<double> pictures_;
+    std::vector<std::pair<double, double>> picture_peaks_;
     // Three rising tones, played in real time (the disk driver at its own pace).
     std::string steps() {
         unsetenv("SDL_DISKAUDIODELAY");
@@ -33,8 +44,24 @@ TEST(DisplayTimer, PeriodOfTheRate) {
     EXPECT_EQ(dl::DisplayTimerPeriod(120), 8u);
 }
 
+// The voice pointer steps a time slice at a time: pictures do not move it.
+TEST(DisplayTimer, PicturesDoNotSteerThePointer) {
+    dl::Settings.VoicePointer = 1;
+    dl::Settings.sex = 1;
+    dl::VoicePointerSteers = true;
+    EXPECT_TRUE(dl::VoicePointerActive());
+    dl::Purpose = dl::AnalysisPurpose::RowsOnly;
+    EXPECT_TRUE(dl::VoicePointerActive());
+    dl::Purpose = dl::AnalysisPurpose::PictureOnly;
+    EXPECT_FALSE(dl::VoicePointerActive());
+    dl::Purpose = dl::AnalysisPurpose::Both;
+    dl::VoicePointerSteers = false;
+    dl::Settings = dl::SettingsRecord{};
+}
+
 // A 186 ms slice draws five pictures a second; at 30 a second the picture follows the sound about
-// six times a slice, and each picture shows the tone that sounds at its time.
+// six times a slice, each picture showing the tone that sounds at its time, while the rows (the
+// batch's, the window's log) stay those of the slices.
 TEST_F(DisplayTickTest, ThirtyASecondShowTheSoundHeardAtEachPicture) {
     dl::Settings.deltatime = 2048;
     dl::Settings.update_rate = 0;
@@ -42,8 +69,10 @@ TEST_F(DisplayTickTest, ThirtyASecondShowTheSoundHeardAtEachPicture) {
     start(file);
     EXPECT_FALSE(dl::DisplayTimerOn());
     ASSERT_TRUE(play_to_end());
-    const size_t per_slice = blocks_.size();
-    EXPECT_LE(per_slice, 10u) << "one picture a slice of 1.5 s";
+    const std::vector<double> rows = blocks_;
+    const auto row_peaks = block_peaks_;
+    EXPECT_LE(rows.size(), 10u) << "one row a slice of 1.5 s";
+    EXPECT_TRUE(pictures_.empty());
 
     blocks_.clear();
     block_peaks_.clear();
@@ -52,16 +81,18 @@ TEST_F(DisplayTickTest, ThirtyASecondShowTheSoundHeardAtEachPicture) {
     EXPECT_TRUE(dl::DisplayTimerOn());
     ASSERT_TRUE(play_to_end());
     EXPECT_FALSE(dl::DisplayTimerOn()) << "the end of the play stops the timer";
-    EXPECT_GE(blocks_.size(), 3 * per_slice) << "pictures " << blocks_.size() << " against " << per_slice;
-    EXPECT_TRUE(std::is_sorted(blocks_.begin(), blocks_.end()));
+    EXPECT_EQ(blocks_, rows) << "the rows are the slices' whatever the pictures";
+    EXPECT_EQ(block_peaks_, row_peaks);
+    EXPECT_GE(pictures_.size(), 3 * rows.size()) << "pictures " << pictures_.size() << " against " << rows.size();
+    EXPECT_TRUE(std::is_sorted(pictures_.begin(), pictures_.end()));
     // Their times are the sound's: spread over the play rather than bunched at the slices.
     double widest_gap = 0;
-    for (size_t k = 1; k < blocks_.size(); ++k) widest_gap = std::max(widest_gap, blocks_[k] - blocks_[k - 1]);
+    for (size_t k = 1; k < pictures_.size(); ++k) widest_gap = std::max(widest_gap, pictures_[k] - pictures_[k - 1]);
     EXPECT_LT(widest_gap, 0.15);
     // A block that lies within one tone shows that tone (a 4096-point block is 0.37 s at 11025 Hz).
     const double block_seconds = 4096.0 / kRate;
     int checked = 0;
-    for (const auto& [at, hz] : block_peaks_) {
+    for (const auto& [at, hz] : picture_peaks_) {
         const int step = int(at / kStep);
         if (step >= int(kTones.size()) || at + block_seconds > (step + 1) * kStep) continue;
         EXPECT_NEAR(hz, kTones[size_t(step)], kTones[size_t(step)] * 0.02) << "at " << at << " s";
@@ -77,9 +108,9 @@ TEST_F(DisplayTickTest, TheTuningLogKeepsARowATimeSlice) {
     dl::Settings.display = dl::kViewTuning;
     start(steps());
     ASSERT_TRUE(play_to_end());
-    EXPECT_LE(blocks_.size(), 10u);
-    EXPECT_GE(blocks_.size(), 6u);
-    for (size_t k = 1; k < blocks_.size(); ++k) EXPECT_GE(blocks_[k] - blocks_[k - 1], 2048.0 / kRate - 1e-9);
+    EXPECT_LE(pictures_.size(), 10u);
+    EXPECT_GE(pictures_.size(), 6u);
+    for (size_t k = 1; k < pictures_.size(); ++k) EXPECT_GE(pictures_[k] - pictures_[k - 1], 2048.0 / kRate - 1e-9);
 }
 
 // Slices shorter than the picture's period draw more often already: each buffer keeps its picture.
@@ -91,17 +122,22 @@ TEST_F(DisplayTickTest, FineSlicesKeepTheirOwnPictures) {
     dl::StopPlayback();
 }
 
-// The meters take each stretch of the sound once, however the pictures' blocks overlap: a whole
-// play meters the file's frames, short of its last block at most.
-TEST_F(DisplayTickTest, OverlappingPicturesMeterTheSoundOnce) {
+// The meters follow the buffers' blocks, as without pictures of their own: a whole play meters the
+// same frames at any rate.
+TEST_F(DisplayTickTest, PicturesLeaveTheMetersToTheSlices) {
     dl::Settings.deltatime = 2048;
-    dl::Settings.update_rate = 60;
     dl::Settings.level_meter = dl::kMeterStripLoudness;
-    start(steps());
-    ASSERT_TRUE(play_to_end());
-    const uint64_t frames = uint64_t(kRate * kStep) * kTones.size();
-    EXPECT_LE(dl::LevelMeters.loudness_frames, frames);
-    EXPECT_GE(dl::LevelMeters.loudness_frames, frames - 4096);
+    const std::string file = steps();
+    uint64_t metered[2] = {};
+    for (int rate : {0, 60}) {
+        dl::Settings.update_rate = rate;
+        start(file);
+        ASSERT_TRUE(play_to_end());
+        metered[rate ? 1 : 0] = dl::LevelMeters.loudness_frames;
+    }
+    EXPECT_GT(metered[0], 0u);
+    EXPECT_EQ(metered[1], metered[0]);
+    EXPECT_FALSE(pictures_.empty());
 }
 
 // The user's choice during a play takes effect at once, and off gives the buffers their pictures back.
