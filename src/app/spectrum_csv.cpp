@@ -206,6 +206,14 @@ std::string ReadoutsText(const BlockAnalysis& a) {
     }
     if (a.a4_shown) out += format_text("A4\t%.1f Hz\t%+.0f cents\n", a.a4_frequency, a.a4_cents);
     if (a.f0_voiced) out += format_text("Tuner\t%s\t%+.0f cents\t%.2f Hz\n", a.f0_note.c_str(), a.f0_cents, a.f0_frequency);
+    // Each channel's largest sample of the block, as the level meter shows it.
+    for (int c = 0; c < a.meter_count && c < 2; ++c) {
+        const MeterReading& m = a.meters[size_t(c)];
+        const char* name = a.meter_count == 1 ? "Meter" : c == 0 ? "Left" : "Right";
+        if (m.unit == 0) continue;
+        if (m.level == 0) out += format_text("%s\tsilent\n", name);
+        else out += format_text("%s\t%.1f dBFS\n", name, 20 * std::log10(double(m.level) / (16.0 * m.unit)));
+    }
     std::string peaks;
     if (PeakListCsv(a, peaks)) {
         out += "Peaks\n";

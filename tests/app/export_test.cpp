@@ -143,6 +143,12 @@ TEST_F(Export, PeakListAndClipboardText) {
         << text;
     EXPECT_NE(text.find("\nA4\t"), std::string::npos) << text;
     EXPECT_NE(text.find("\nTuner\tB5\t+21 cents\t1000.0"), std::string::npos) << text;
+    // The mono tone's peak of 12000: -8.7 dBFS on the level meter.
+    double meter = 0;
+    const size_t at = text.find("\nMeter\t");
+    ASSERT_NE(at, std::string::npos) << text;
+    ASSERT_EQ(std::sscanf(text.c_str() + at, "\nMeter\t%lf dBFS", &meter), 1) << text;
+    EXPECT_NEAR(meter, 20 * std::log10(12000.0 / 32768), 0.3);
     EXPECT_NE(text.find("\nPeaks\nrank\tfrequency_hz\tnote\tcents\tlevel_db\n1\t"), std::string::npos) << text;
 }
 
