@@ -186,7 +186,8 @@ TEST_F(HeldReferences, ReferenceOutOfTheBatchLoadsInTheWindow) {
     ASSERT_EQ(dl_test::run_program_env("USERPROFILE=" + profile_, "--analyse " + half + " --reference-out " + half_csv).status, 0);
     load(half_csv);
     ASSERT_EQ(dl::References.held.size(), 2u);
-    EXPECT_NEAR(dl::References.held[1].decibels[loudest], r.decibels[loudest] - 3.0, 0.6);
+    // The second load may have moved the first: it is read anew.
+    EXPECT_NEAR(dl::References.held[1].decibels[loudest], dl::References.held[0].decibels[loudest] - 3.0, 0.6);
 
     const dl_test::ProgramRun many = dl_test::run_program_env("USERPROFILE=" + profile_, "--analyse " + wav + " " + half + " --reference-out " + csv);
     EXPECT_EQ(many.status, 1);
