@@ -115,13 +115,7 @@ public:
         return kWaveOk;
     }
 
-    int get_position(DevicePosition& p) override {
-        uint64_t heard = 0;
-        heard_position(heard);
-        p.type = PositionType::Bytes;
-        p.value = uint32_t(heard);
-        return kWaveOk;
-    }
+    int get_position(DevicePosition& p) override { return position_from_heard(p); }
 
     // What the listener hears now: what went to the server less what it still holds.
     bool heard_position(uint64_t& bytes) override {

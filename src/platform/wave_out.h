@@ -18,6 +18,16 @@ public:
         (void)bytes;
         return false;
     }
+
+protected:
+    // The position for a device whose heard count is its position.
+    int position_from_heard(DevicePosition& p) {
+        uint64_t heard = 0;
+        heard_position(heard);
+        p.type = PositionType::Bytes;
+        p.value = uint32_t(heard);
+        return kWaveOk;
+    }
 };
 
 // How often an output device has waited for the program's next buffer in the middle of a period
