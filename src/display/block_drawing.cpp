@@ -54,8 +54,8 @@ void DrawSpectrumPart(Dc& dc, const BlockAnalysis& a) {
         // The fat trace reaches one column past the graph: the border there is drawn again.
         const int edge = GraphRight(), y = GraphTop();
         switch (BorderRop) {
-        case BorderRopKind::Whiteness: dc.pat_blt(edge, y, 1, kGraphHeight, Rop::Whiteness); break;
-        case BorderRopKind::Blackness: dc.pat_blt(edge, y, 1, kGraphHeight, Rop::Blackness); break;
+        case BorderRopKind::Whiteness: dc.pat_blt(edge, y, 1, GraphHeight, Rop::Whiteness); break;
+        case BorderRopKind::Blackness: dc.pat_blt(edge, y, 1, GraphHeight, Rop::Blackness); break;
         case BorderRopKind::None: FillFace(dc, edge, y, edge + 1, GraphBottom()); break;
         }
     }

@@ -71,7 +71,7 @@ void DrawExtraTrace(Dc& target, const uint8_t* levels, int bins, Rgb colour) {
     const int oy = GraphTop();
     int previous = -1;
     for (int c = 0; c <= last; ++c) {
-        const int d = std::min(depth[size_t(c)], kGraphHeight - 1);
+        const int d = std::min(depth[size_t(c)], GraphHeight - 1);
         if (d < 0) continue;
         const int from = previous < 0 ? d : std::min(d, previous), to = previous < 0 ? d : std::max(d, previous);
         top[size_t(c)] = int16_t(oy + from);

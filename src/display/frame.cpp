@@ -31,7 +31,7 @@ namespace {
 constexpr size_t kArrayGap = 8;
 
 void ClearGraph(Dc& dc) {
-    dc.pat_blt(GraphLeft(), GraphTop(), GraphWidth, kGraphHeight, DarkScheme ? Rop::Blackness : Rop::Whiteness);
+    dc.pat_blt(GraphLeft(), GraphTop(), GraphWidth, GraphHeight, DarkScheme ? Rop::Blackness : Rop::Whiteness);
 }
 
 double SurfaceScale() { return WindowSurface ? WindowSurface->scale() : 1; }
@@ -74,7 +74,7 @@ void DrawGraphBorder(Dc& dc) {
                                                 : BorderRopKind::None;
     if (BorderRop == BorderRopKind::None) return;
     const Rop rop = BorderRop == BorderRopKind::Whiteness ? Rop::Whiteness : Rop::Blackness;
-    const int left = GraphLeft() - 1, top = GraphTop() - 1, W = GraphWidth + 2, H = kGraphHeight + 2;
+    const int left = GraphLeft() - 1, top = GraphTop() - 1, W = GraphWidth + 2, H = GraphHeight + 2;
     dc.pat_blt(left, top, W, 1, rop);
     dc.pat_blt(left, top, 1, H, rop);
     dc.pat_blt(left, GraphBottom(), W, 1, rop);

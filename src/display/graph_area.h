@@ -10,11 +10,10 @@ namespace dl {
 
 // The graph's rectangle in the client area: every view draws into it, the frame around it and the
 // pointer read-outs take their places from it. Right and bottom are one past the last column and row.
-inline constexpr int kGraphHeight = 256;
 inline int GraphLeft() { return CellWidth; }
 inline int GraphTop() { return 13 * CellHeight; }
 inline int GraphRight() { return CellWidth + GraphWidth; }
-inline int GraphBottom() { return 13 * CellHeight + kGraphHeight; }
+inline int GraphBottom() { return 13 * CellHeight + GraphHeight; }
 inline bool InGraph(int x, int y) {
     return x >= GraphLeft() && x < GraphRight() && y >= GraphTop() && y < GraphBottom();
 }
@@ -22,7 +21,7 @@ inline bool InGraph(int x, int y) {
 inline int FrequencyAxisTop() { return GraphBottom() + 4; }
 // The graph as drawn on `from` (the memory surface) onto `to`.
 inline void CopyGraph(Dc& to, Dc& from) {
-    to.bit_blt(GraphLeft(), GraphTop(), GraphWidth, kGraphHeight, from, GraphLeft(), GraphTop());
+    to.bit_blt(GraphLeft(), GraphTop(), GraphWidth, GraphHeight, from, GraphLeft(), GraphTop());
 }
 
 // The linear frequency axis: lines per pixel column where the lines outnumber the columns, else

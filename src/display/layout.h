@@ -29,8 +29,8 @@ struct SidePanel {
 inline SidePanel SidePanelGeometry() {
     const int X = CellWidth, Y = CellHeight, W = GraphWidth;
     if (WideLayout()) return {WindowWidth - 15 * X, 0, 19 * Y};
-    if (X <= 9) return {W + 2 * X, 22 * Y, kGraphHeight - 13 * Y};
-    return {W + 11 * X, GraphTop(), kGraphHeight - 4 * Y};
+    if (X <= 9) return {W + 2 * X, 22 * Y, GraphHeight - 13 * Y};
+    return {W + 11 * X, GraphTop(), GraphHeight - 4 * Y};
 }
 
 }  // namespace dl

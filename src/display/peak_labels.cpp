@@ -115,7 +115,7 @@ void DrawPeakList(Dc& target, const BlockAnalysis& a) {
     }
     font = select_label_font(target, s.freqnum);
     const int width = LabelFont.width;
-    int row = s.freqnum > 0 ? (kGraphHeight - LabelFont.height) / s.freqnum : 0;
+    int row = s.freqnum > 0 ? (GraphHeight - LabelFont.height) / s.freqnum : 0;
     if (LabelFont.height < row) row = LabelFont.height;
     const bool tuning = s.display == kViewTuning;
     if (tuning) target.set_bk_mode(BkMode::Transparent);

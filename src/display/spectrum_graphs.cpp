@@ -225,7 +225,7 @@ void PlainBars(ColumnPicture& p, const uint8_t* levels, const BinLayout& l, Dc& 
         if (c < p.columns)
             p.changes.push_back({int16_t(c), int16_t(m), 0});
         else
-            dc.fill_rect(ox + c, oy + m, ox + c + 1, oy + kGraphHeight, p.palette[0]);
+            dc.fill_rect(ox + c, oy + m, ox + c + 1, oy + GraphHeight, p.palette[0]);
     }
 }
 
@@ -248,7 +248,7 @@ void ColouredBars(ColumnPicture& p, const uint8_t* levels, int B, const BinLayou
         }
         if (c < p.columns) continue;
         // Outside the picture: fill the segments directly and take them back out.
-        int bottom = kGraphHeight;
+        int bottom = GraphHeight;
         for (size_t k = begin; k < p.changes.size(); ++k) {
             const ColumnPicture::Change& s = p.changes[k];
             dc.fill_rect(ox + c, oy + s.row, ox + c + 1, oy + bottom, p.palette[s.colour]);
@@ -343,7 +343,7 @@ void DrawSpectrum(Dc& dc, const uint8_t* levels, int B, const BinLayout& l, Line
     static std::vector<GridLine> lines;
     const int ox = GraphLeft(), oy = GraphTop(), W = GraphWidth;
     p.columns = W;
-    p.rows = kGraphHeight;
+    p.rows = GraphHeight;
     p.keep_background = false;
     p.background = BackgroundColour();
     p.line = GridColour();
@@ -358,7 +358,7 @@ void DrawSpectrum(Dc& dc, const uint8_t* levels, int B, const BinLayout& l, Line
     for (const GridLine& g : lines) {
         if (g.from == g.to) continue;
         const int a = g.from < g.to ? g.from : g.to + 1, b = g.from < g.to ? g.to : g.from + 1;  // rows [a, b)
-        int ia = std::max(a, oy), ib = std::min(b, oy + kGraphHeight);
+        int ia = std::max(a, oy), ib = std::min(b, oy + GraphHeight);
         if (g.x < ox || g.x >= ox + W || ia >= ib) ia = ib = b;
         if (ia < ib) p.line_columns.push_back({int16_t(g.x - ox), int16_t(ia - oy), int16_t(ib - oy)});
         if (a < ia) dc.fill_rect(g.x, a, g.x + 1, ia, p.line);
@@ -368,7 +368,7 @@ void DrawSpectrum(Dc& dc, const uint8_t* levels, int B, const BinLayout& l, Line
     int rows[8];
     const int nrows = AmplitudeGridRows(rows);
     for (int k = 0; k < nrows; ++k) {
-        if (rows[k] >= oy && rows[k] < oy + kGraphHeight)
+        if (rows[k] >= oy && rows[k] < oy + GraphHeight)
             p.line_rows.push_back(int16_t(rows[k] - oy));
         else
             dc.fill_rect(ox, rows[k], ox + W, rows[k] + 1, p.line);
@@ -422,7 +422,7 @@ void DrawLogSpectrum(Dc& target, const uint8_t* levels, int bins) {
 
 void ScrollTuningLines(Dc& target) {
     const int X = GraphLeft(), Y = CellHeight, W = GraphWidth;
-    target.bit_blt(X, GraphTop(), W, kGraphHeight - 2 * Y, target, X, GraphTop() + 2 * Y);
+    target.bit_blt(X, GraphTop(), W, GraphHeight - 2 * Y, target, X, GraphTop() + 2 * Y);
     target.pat_blt(X, GraphBottom() - 2 * Y, W, 2 * Y, DarkScheme ? Rop::Blackness : Rop::Whiteness);
 }
 

@@ -9,6 +9,7 @@ struct LayoutUnitsRecord {
     int CellWidth = 8;   // average character width
     int CellHeight = 7;  // half the character height
     int GraphWidth = 512;
+    int GraphHeight = 256;  // rows of the graph; the display levels 0..255 are spread over them
     int WindowWidth = 592;
 };
 inline LayoutUnitsRecord LayoutUnits;
@@ -17,6 +18,7 @@ inline LayoutUnitsRecord LayoutUnits;
 inline auto& CellWidth = LayoutUnits.CellWidth;
 inline auto& CellHeight = LayoutUnits.CellHeight;
 inline auto& GraphWidth = LayoutUnits.GraphWidth;
+inline auto& GraphHeight = LayoutUnits.GraphHeight;
 inline auto& WindowWidth = LayoutUnits.WindowWidth;
 
 // The meter strip under everything else (level_meter 1: two bar rows and the scale; 2: also the
@@ -24,9 +26,9 @@ inline auto& WindowWidth = LayoutUnits.WindowWidth;
 int MeterStripHeight();
 
 // Client-area height of the main window: the strip, when there is one, below the rest.
-inline int client_height() { return 16 * CellHeight + 260 + MeterStripHeight(); }
+inline int client_height() { return 16 * CellHeight + GraphHeight + 4 + MeterStripHeight(); }
 // Where the meter strip begins.
-inline int MeterStripTop() { return 16 * CellHeight + 260; }
+inline int MeterStripTop() { return 16 * CellHeight + GraphHeight + 4; }
 
 // Sets CellWidth/CellHeight from the stock fixed font's metrics.
 void measure_layout_units();
