@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "analysis/note_names.h"
+#include "display/frequency_axis.h"
 #include "display/graph_area.h"
 #include "display/overlay.h"
 #include "display/readouts.h"
@@ -28,8 +29,7 @@ constexpr double kDecibelsPerLevel = 10.0 / (10.2 * 2.302585092994046);
 
 // Line position (fractional) at the left edge of graph column c (0 .. W) on the current axis.
 double LineAt(double c, int bins) {
-    if (Settings.display == kViewLinear) return LinearAxis(bins, GraphWidth).line_at(c);
-    return LogAxis(bins, GraphWidth).line_at(c);
+    return FrequencyAxis::OfView(bins).line_at(c);
 }
 
 int Bins() { return 1 << (std::clamp(Settings.fftparam, 8, 16) - 1); }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "display/frequency_axis.h"
 #include "display/graph_area.h"
 #include "resources/command_ids.h"
 #include "state/layout_units.h"
@@ -20,18 +21,22 @@ namespace {
 const std::vector<int>& ColumnFirstLines(int view, int bins) {
     static std::vector<int> first;
     static int cached_view = 0, cached_bins = 0, cached_width = 0;
-    if (view == cached_view && bins == cached_bins && GraphWidth == cached_width) return first;
+    static FrequencyRange cached_range;
+    const FrequencyRange range = ChosenFrequencyRange(bins);
+    if (view == cached_view && bins == cached_bins && GraphWidth == cached_width &&
+        range.whole == cached_range.whole && range.low == cached_range.low && range.high == cached_range.high)
+        return first;
     cached_view = view;
     cached_bins = bins;
     cached_width = GraphWidth;
+    cached_range = range;
     const int W = GraphWidth;
     first.assign(size_t(W + 1), bins);
-    const LinearAxis linear(bins, W);
-    const LogAxis log(bins, W);
+    const FrequencyAxis axis(view == kViewLinear, bins, W, range);
     // Lines left of the graph start at column 0's; lines past its right edge are not drawn.
     int c = -1;
     for (int i = 0; i < bins; ++i) {
-        const int column = view == kViewLinear ? linear.column(i) : i == 0 ? 0 : int(log.offset(i));
+        const int column = axis.column(i);
         while (c < column && c < W) first[size_t(++c)] = i;
     }
     return first;

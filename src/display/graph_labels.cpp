@@ -1,9 +1,11 @@
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "display/frame.h"
+#include "display/frequency_axis.h"
 #include "display/layout.h"
 #include "display/spectrum_graphs.h"
 #include "platform/format_text.h"
@@ -19,6 +21,26 @@ namespace dl {
 namespace {
 
 int Len(const std::string& s) { return int(s.size()); }
+
+int ViewBins() { return 1 << (std::clamp(Settings.fftparam, 8, 16) - 1); }
+
+// A chosen range's labels under the graph, each centred on its grid line; one that would run into
+// the label before it is left out.
+bool DrawRangedFrequencyLabels(Dc& dc, bool linear, int bins) {
+    const FrequencyAxis axis(linear, bins, GraphWidth, ChosenFrequencyRange(bins));
+    if (!axis.ranged()) return false;
+    const int X = CellWidth, y = FrequencyAxisTop();
+    const double line_hz = SourceInfo.sample_rate / (2.0 * bins);
+    int free_from = 0;
+    for (const RoundFrequency& f : RoundFrequencies(axis.low() * line_hz, axis.high() * line_hz, !linear)) {
+        const int len = Len(f.text) * X;
+        const int x = std::clamp(GraphLeft() + int(axis.offset(f.hz / line_hz)) - len / 2, 0, WindowWidth - len);
+        if (x < free_from) continue;
+        dc.text_out(x, y, f.text);
+        free_from = x + len + X;
+    }
+    return true;
+}
 
 }  // namespace
 
@@ -72,6 +94,7 @@ void DrawAmplitudeScale(Dc& dc) {
 
 void DrawLinearFrequencyLabels(Dc& dc, int khz, double top_frequency) {
     const int X = CellWidth, W = GraphWidth, y = FrequencyAxisTop();
+    if (DrawRangedFrequencyLabels(dc, true, ViewBins())) return;
     const double F = top_frequency;
     const bool no_room = ScaleColumnHasNoRoom();
     dc.text_out(X / 2, y, "0");
@@ -109,6 +132,13 @@ std::vector<LogFrequencyLabel> LogFrequencyLabels(int khz, int bins) {
     const int X = CellWidth, W = GraphWidth;
     const int B = bins;
     if (B <= 0) return labels;
+    const FrequencyAxis ranged(false, B, W, ChosenFrequencyRange(B));
+    if (ranged.ranged()) {
+        const double line_hz = SourceInfo.sample_rate / (2.0 * B);
+        const std::vector<RoundFrequency> round = RoundFrequencies(ranged.low() * line_hz, ranged.high() * line_hz, true);
+        for (auto f = round.rbegin(); f != round.rend(); ++f) labels.push_back({f->text, f->hz / line_hz, false});
+        return labels;
+    }
     const int p = Settings.fftparam;
     const bool crowded = W == 512 && ((p > 12 && X > 8) || (p > 11 && X > 10));
     const int u = int(W - LogAxis(B, W).offset((crowded ? B / 2 : B) / 2.0));
@@ -146,6 +176,7 @@ std::vector<LogFrequencyLabel> LogFrequencyLabels(int khz, int bins) {
 }
 
 void DrawLogFrequencyLabels(Dc& dc, int khz, int bins) {
+    if (DrawRangedFrequencyLabels(dc, false, bins)) return;
     const int X = CellWidth, y = FrequencyAxisTop();
     const LogAxis axis(bins, GraphWidth);
     const bool no_room = ScaleColumnHasNoRoom();

@@ -6,6 +6,7 @@
 #include <memory>
 #include <vector>
 
+#include "display/frequency_axis.h"
 #include "display/graph_area.h"
 #include "display/readouts.h"
 #include "display/spectrogram.h"
@@ -55,6 +56,8 @@ void DrawSpectrogramPeakList(Dc& target, const BlockAnalysis& a, int level_colum
     static std::vector<Placed> placed;  // kept between ticks: no allocation per tick
     placed.clear();
     for (const PeakLabel& l : a.labels) {
+        // A peak outside a chosen range has no place on the graph.
+        if (!SpectrogramShows(l.place > 0 ? l.place : l.bin, a.n / 2)) continue;
         const std::string text = PeakLabelText(l);
         const std::string level = l.with_level ? PeakLabelLevelText(l.level) : std::string();
         int box = width * room;
@@ -125,7 +128,7 @@ void DrawPeakList(Dc& target, const BlockAnalysis& a) {
     const int level_columns = s.use_onmei == 2 ? 6 : s.use_onmei == 1 ? 4 : 5;
     const int right = GraphRight();
     const int room = columns + (s.withlevel ? (s.Decibel ? 4 : 6) : 0);
-    const LogAxis axis(n / 2, GraphWidth);
+    const FrequencyAxis axis = FrequencyAxis::OfView(n / 2);
     if (s.display == kViewSpectrogram) {
         DrawSpectrogramPeakList(target, a, level_columns, room);
         return;
@@ -145,11 +148,15 @@ void DrawPeakList(Dc& target, const BlockAnalysis& a) {
                 target.set_text_color(Rgb{uint8_t(g), uint8_t(g), uint8_t(g)});
             }
         }
-        int x = s.display == kViewLinear
+        // A chosen range leaves out the peaks outside it (the tuning line keeps them all).
+        const double where = l.place > 0 ? l.place : b;
+        if (!tuning && axis.ranged() && !axis.shows(where)) continue;
+        int x = axis.ranged() ? int(axis.offset(where) + GraphLeft() - width * columns * 0.5)
+                : s.display == kViewLinear
                     ? int((b * GraphWidth) / (n / 2) + CellWidth - width * columns * 0.5)
                     : b > 0 ? int(axis.offset(b) + GraphLeft() - width * columns * 0.5) : 0;
         // A precisely read peak stands where it was read, between the lines.
-        if (l.place > 0) {
+        if (l.place > 0 && !axis.ranged()) {
             const double at = s.display == kViewLinear ? l.place * GraphWidth / (n / 2)
                                                        : axis.offset(l.place);
             x = int(at + CellWidth - width * columns * 0.5);

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <vector>
 
+#include "display/frequency_axis.h"
 #include "display/graph_area.h"
 #include "platform/format_text.h"
 #include "display/spectrogram_colours.h"
@@ -24,21 +25,30 @@ constexpr int kRows = kSpectrogramRows;
 // between two lines (low frequencies, where a line spans several rows), the line below it.
 struct RowLines {
     int bins = 0;
+    FrequencyRange range;
     std::vector<int32_t> first, last;
 };
 
+FrequencyAxis RowAxis(int bins) { return FrequencyAxis(false, bins, kRows, ChosenFrequencyRange(bins)); }
+
 const RowLines& LinesOfRows(int bins) {
     static RowLines l;
-    if (l.bins == bins) return l;
+    const FrequencyRange range = ChosenFrequencyRange(bins);
+    if (l.bins == bins && l.range.whole == range.whole && l.range.low == range.low && l.range.high == range.high)
+        return l;
     l.bins = bins;
+    l.range = range;
     l.first.assign(kRows, INT32_MAX);
     l.last.assign(kRows, -1);
+    const FrequencyAxis axis = RowAxis(bins);
     for (int i = 0; i < bins; ++i) {
+        // A chosen range leaves out the lines outside it rather than piling them on its edge rows.
+        if (axis.ranged() && !axis.shows(i)) continue;
         const int r = SpectrogramRow(i, bins);
         l.first[size_t(r)] = std::min(l.first[size_t(r)], i);
         l.last[size_t(r)] = std::max(l.last[size_t(r)], i);
     }
-    int below = 0;
+    int below = axis.ranged() ? std::clamp(int(axis.low()), 0, bins - 1) : 0;
     for (int r = kRows - 1; r >= 0; --r) {
         if (l.last[size_t(r)] < 0) l.first[size_t(r)] = l.last[size_t(r)] = below;
         below = l.last[size_t(r)];
@@ -118,14 +128,19 @@ void ResetSpectrogram() {
 
 int SpectrogramRow(double bin, int bins) {
     if (bins <= 0 || !(bin > 0)) return kRows - 1;
-    const double h = LogAxis(bins, kRows).offset(bin);
-    return std::clamp(kRows - 1 - int(std::floor(h)), 0, kRows - 1);
+    const double h = RowAxis(bins).offset(bin);
+    return std::clamp(kRows - 1 - int(std::floor(std::clamp(h, -1.0, double(kRows)))), 0, kRows - 1);
+}
+
+bool SpectrogramShows(double bin, int bins) {
+    const FrequencyAxis axis = RowAxis(bins);
+    return !axis.ranged() || axis.shows(bin);
 }
 
 double SpectrogramBinAtRow(int row, int bins) {
     if (bins <= 0) return 0;
     const double h = kRows - 1 - row + 0.5;
-    return LogAxis(bins, kRows).line_at(h);
+    return RowAxis(bins).line_at(h);
 }
 
 int SpectrogramCell(int column, int row) {

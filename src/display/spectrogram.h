@@ -36,6 +36,8 @@ void NoteSpectrogramLabel(int left, int top, int right, int bottom);
 // Row of the graph (0 the top row) of a line position `bin` (fractional lines allowed) in a spectrum
 // of `bins` lines: the log view's x turned upwards, so that Nyquist lands on the top edge.
 int SpectrogramRow(double bin, int bins);
+// Whether a line lies within the frequency range the spectrogram shows.
+bool SpectrogramShows(double bin, int bins);
 // The line position at the middle of a row, the inverse of SpectrogramRow.
 double SpectrogramBinAtRow(int row, int bins);
 // The colour index shown at graph column `column` (0 the left edge) and row `row`, or -1 where no

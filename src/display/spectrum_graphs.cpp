@@ -9,6 +9,7 @@
 #endif
 
 #include "display/frame.h"
+#include "display/frequency_axis.h"
 #include "display/graph_fill.h"
 #include "display/layout.h"
 #include "display/reference_traces.h"
@@ -36,6 +37,7 @@ Rgb PlainBarColour() { return DarkScheme ? kWhite : kBlack; }
 // one of them changes, since the log view needs a logarithm per bin.
 struct BinLayout {
     int view = 0, bins = 0, width = 0, fftparam = 0, futosa = 0, colour = -1;
+    FrequencyRange range;
     std::vector<int16_t> trace;               // column of each bin's trace point
     std::vector<int32_t> first, last;         // bins whose bar covers a column (first > last: none)
     std::vector<int16_t> trace_columns;       // columns holding trace points, left to right
@@ -43,27 +45,30 @@ struct BinLayout {
     int bar_columns = 0;
 
     // A fresh layout of b bins for view v at the current graph width and bar style.
-    void start(int v, int b) {
-        *this = BinLayout{v, b, GraphWidth, Settings.fftparam, Settings.futosa, Settings.ColorScale, {}, {}, {}, {}, {}, 0};
+    void start(int v, int b, const FrequencyRange& r) {
+        *this = BinLayout{v, b, GraphWidth, Settings.fftparam, Settings.futosa, Settings.ColorScale, r, {}, {}, {}, {}, {}, 0};
         trace.resize(size_t(b));
         first.assign(size_t(width), INT32_MAX);
         last.assign(size_t(width), -1);
     }
-    bool matches(int v, int b) const {
+    bool matches(int v, int b, const FrequencyRange& r) const {
         return view == v && bins == b && width == GraphWidth && fftparam == Settings.fftparam &&
-               futosa == Settings.futosa && colour == Settings.ColorScale;
+               futosa == Settings.futosa && colour == Settings.ColorScale && range.whole == r.whole &&
+               range.low == r.low && range.high == r.high;
     }
-    void finish() {
+    // The trace runs through bins [from, to): all of them, or those a chosen range shows.
+    void finish(int from = 0, int to = -1) {
+        if (to < 0) to = bins;
         bar_columns = int(first.size());
         trace_columns.clear();
         trace_first.clear();
-        for (int i = 0; i < bins; ++i) {
-            if (i == 0 || trace[i] != trace[i - 1]) {
+        for (int i = from; i < to; ++i) {
+            if (i == from || trace[i] != trace[i - 1]) {
                 trace_columns.push_back(trace[i]);
                 trace_first.push_back(i);
             }
         }
-        trace_first.push_back(bins);
+        trace_first.push_back(to);
     }
 };
 
@@ -78,12 +83,43 @@ void AddBar(BinLayout& l, int bin, int left, int w) {
     }
 }
 
+// A chosen range's layout: only the bins it shows, each bar kept inside the graph. Fat bars
+// cover their bin's share of the axis, less a column between neighbours.
+void RangedLayout(BinLayout& l, const FrequencyAxis& axis) {
+    const int W = GraphWidth, B = l.bins;
+    const bool fat = Settings.futosa == 2;
+    auto at = [&](double line) { return int(std::floor(std::clamp(axis.offset(line), -1.0, double(W)))); };
+    int from = -1, to = -1;
+    for (int i = 0; i < B; ++i) {
+        const int x = std::clamp(axis.column(i), -1, W);
+        l.trace[i] = int16_t(x);
+        if (!axis.shows(i)) continue;
+        if (from < 0) from = i;
+        to = i + 1;
+        int left = x, w = 1;
+        if (fat) {
+            left = axis.linear() ? x : std::max(at(i - 0.5), 0);
+            const int right = axis.linear() ? at(i + 1) : at(i + 0.5);
+            w = std::max(right - left, 2);
+            if (w > 2) w -= 1;
+        }
+        AddBar(l, i, left, std::min(w, W - left));
+    }
+    if (from < 0) from = to = 0;
+    l.finish(from, to);
+}
+
 const BinLayout& LinearLayout(int B) {
     static BinLayout l;
-    if (l.matches(kViewLinear, B)) return l;
-    l.start(kViewLinear, B);
+    const FrequencyAxis axis(true, B, GraphWidth, ChosenFrequencyRange(B));
+    const FrequencyRange range = axis.ranged() ? ChosenFrequencyRange(B) : FrequencyRange{};
+    if (l.matches(kViewLinear, B, range)) return l;
+    l.start(kViewLinear, B, range);
+    if (axis.ranged()) {
+        RangedLayout(l, axis);
+        return l;
+    }
     const int W = GraphWidth;
-    const LinearAxis axis(B, W);
     int w = Settings.futosa == 2 ? 2 : 1;
     if (Settings.futosa == 2 && Settings.fftparam <= 9) w = W >> (Settings.fftparam - 1);
     for (int i = 0; i < B; ++i) {
@@ -97,9 +133,14 @@ const BinLayout& LinearLayout(int B) {
 
 const BinLayout& LogLayout(int B) {
     static BinLayout l;
-    if (l.matches(kViewLog, B)) return l;
-    l.start(kViewLog, B);
-    const LogAxis axis(B, GraphWidth);
+    const FrequencyAxis axis(false, B, GraphWidth, ChosenFrequencyRange(B));
+    const FrequencyRange range = axis.ranged() ? ChosenFrequencyRange(B) : FrequencyRange{};
+    if (l.matches(kViewLog, B, range)) return l;
+    l.start(kViewLog, B, range);
+    if (axis.ranged()) {
+        RangedLayout(l, axis);
+        return l;
+    }
     auto at = [&](double line) { return int(axis.offset(line)); };
     const bool fat = Settings.futosa == 2, coloured = Settings.ColorScale != 0;
     for (int i = 0; i < B; ++i) {
@@ -169,13 +210,30 @@ struct GridLine {
     int x, from, to;
 };
 
-void LinearGridLines(std::vector<GridLine>& lines) {
+// A chosen range's grid: a line at each round frequency, where the axis puts it.
+bool RangedGridLines(std::vector<GridLine>& lines, bool linear, int B) {
+    const FrequencyAxis axis(linear, B, GraphWidth, ChosenFrequencyRange(B));
+    if (!axis.ranged()) return false;
+    const double line_hz = SourceInfo.sample_rate / (2.0 * B);
+    for (const RoundFrequency& f : RoundFrequencies(axis.low() * line_hz, axis.high() * line_hz, !linear)) {
+        const int x = GraphLeft() + int(axis.offset(f.hz / line_hz));
+        if (linear)
+            lines.push_back({x, GraphBottom(), GraphTop()});
+        else
+            lines.push_back({x, GraphTop(), GraphBottom()});
+    }
+    return true;
+}
+
+void LinearGridLines(std::vector<GridLine>& lines, int B) {
+    if (RangedGridLines(lines, true, B)) return;
     const int X = GraphLeft(), W = GraphWidth;
     const double s = SourceInfo.khz % 11 == 0 ? 116.09977324263039 : 128.0;
     for (int k = 1; k * s + 0.5 < W; ++k) lines.push_back({int(X + (k * s + 0.5)), GraphBottom(), GraphTop()});
 }
 
 void LogGridLines(std::vector<GridLine>& lines, int B) {
+    if (RangedGridLines(lines, false, B)) return;
     double top, g;
     switch (SourceInfo.khz) {
         case 44: top = 22050; g = 20000; break;
@@ -412,7 +470,7 @@ void DrawScaleLabel(Dc& dc, int line_y, const char* text) {
 
 void DrawLinearSpectrum(Dc& target, const uint8_t* levels, int bins) {
     if (bins <= 0) return;
-    DrawSpectrum(target, levels, bins, LinearLayout(bins), [](std::vector<GridLine>& l) { LinearGridLines(l); });
+    DrawSpectrum(target, levels, bins, LinearLayout(bins), [&](std::vector<GridLine>& l) { LinearGridLines(l, bins); });
 }
 
 void DrawLogSpectrum(Dc& target, const uint8_t* levels, int bins) {

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "resources/command_ids.h"
+#include "state/settings.h"
 
 namespace dl {
 
@@ -71,6 +72,18 @@ bool hold_ms(const std::string& text, long& stored) {
     return whole_number(text, stored) && (stored == 0 || (stored >= 500 && stored <= 10000));
 }
 
+bool range_hertz(const std::string& text, long& stored) {
+    return whole_number(text, stored) && stored >= 0 && stored <= kMaxRangeHz;
+}
+
+bool top_decibels(const std::string& text, long& stored) {
+    return whole_number(text, stored) && stored >= kMinDbTop && stored <= kMaxDbTop;
+}
+
+bool span_decibels(const std::string& text, long& stored) {
+    return whole_number(text, stored) && (stored == 0 || (stored >= kMinDbSpan && stored <= kMaxDbSpan));
+}
+
 const std::vector<Choice> kOnOff = {{"on", 1}, {"off", 0}};
 
 const std::vector<Entry>& entries() {
@@ -109,6 +122,10 @@ const std::vector<Entry>& entries() {
         {{"traces", "traces", "mix left+right mid+side difference"},
          {{"mix", 0}, {"left+right", 1}, {"mid+side", 2}, {"difference", 3}}},
         {{"peaktrace", "peak_trace", "first second (the trace the peak list reads)"}, {{"first", 0}, {"second", 1}}},
+        {{"low", "freq_low", "0 to 200000 (Hz at the graph's left edge; low=0 high=0: the whole range)"}, {}, range_hertz},
+        {{"high", "freq_high", "0 to 200000 (Hz at the graph's right edge; 0: the Nyquist frequency)"}, {}, range_hertz},
+        {{"top", "db_top", "-60 to 20 (dBFS at the top of the decibel scale)"}, {}, top_decibels},
+        {{"span", "db_span", "0 (the scale's own) or 20 to 160 (dB from top to bottom)"}, {}, span_decibels},
     };
     return table;
 }

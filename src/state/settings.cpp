@@ -151,6 +151,12 @@ const Key kKeys[] = {
     {"meter_weighting", &SettingsRecord::meter_weighting, or_else(0, 1, 0)},
     {"traces", &SettingsRecord::traces, or_else(0, 3, 0)},
     {"peak_trace", &SettingsRecord::peak_trace, or_else(0, 1, 0)},
+    // Hz; both 0 show the whole range.
+    {"freq_low", &SettingsRecord::freq_low, clamp(0, kMaxRangeHz)},
+    {"freq_high", &SettingsRecord::freq_high, clamp(0, kMaxRangeHz)},
+    {"db_top", &SettingsRecord::db_top, clamp(kMinDbTop, kMaxDbTop)},
+    // 0 keeps the scale's own range; a span is at least kMinDbSpan.
+    {"db_span", &SettingsRecord::db_span, Range{true, kMinDbSpan, kMaxDbSpan, 0, kMaxDbSpan, false}},
 };
 
 // dialog3d exists only where dialogs can be three-dimensional.

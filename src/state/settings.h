@@ -11,6 +11,11 @@
 
 namespace dl {
 
+// Limits of the frequency and level range (Hz, dB).
+constexpr int kMaxRangeHz = 200000;
+constexpr int kMinDbTop = -60, kMaxDbTop = 20;
+constexpr int kMinDbSpan = 20, kMaxDbSpan = 160;
+
 // The persisted configuration, one field per key of dewlark.INI, plus the options of the
 // current run (not stored).
 struct SettingsRecord {
@@ -90,6 +95,14 @@ struct SettingsRecord {
     int meter_weighting = 0;
     int traces = 0;
     int peak_trace = 0;
+    // The range the graphs show. freq_low..freq_high in Hz across the linear and log views and up
+    // the spectrogram; both 0 (and a range the source cannot give) show 0 Hz to the Nyquist
+    // frequency as always. With db_span > 0 the decibel scale and the spectrogram's colours run
+    // from db_top (dBFS) down db_span dB; 0 keeps the scale's own range.
+    int freq_low = 0;
+    int freq_high = 0;
+    int db_top = 0;
+    int db_span = 0;
 
     // Options of the current run only.
     bool Decibel = true;
