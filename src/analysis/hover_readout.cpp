@@ -7,6 +7,7 @@
 #include "analysis/note_names.h"
 #include "display/frequency_axis.h"
 #include "display/graph_area.h"
+#include "display/level_scale.h"
 #include "display/overlay.h"
 #include "display/readouts.h"
 #include "display/spectrogram.h"
@@ -36,6 +37,7 @@ int Bins() { return 1 << (std::clamp(Settings.fftparam, 8, 16) - 1); }
 
 // The level a display level (depth below the graph's top) stands for, as the scale shows it.
 std::string DepthText(int depth) {
+    if (Settings.Decibel && DecibelRangeOn()) return format_text("%.0fdB", DepthDecibels(depth));
     if (!Settings.Decibel) {
         const double gain = (Settings.Expand ? 4.0 : 1.0) * (Settings.katamuki ? 4.0 : 1.0);
         return format_text("%.3f", std::max((255.5 - depth) / 255, 0.0) / gain);

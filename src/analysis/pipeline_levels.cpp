@@ -22,30 +22,63 @@ int DecibelLevel(double p, bool expand) {
     return int(-510 * (v + 0.2) + 0.49);
 }
 
-DecibelLevelTable::DecibelLevelTable(bool expand) : expand_(expand) {
-    const int segments = -kLowestExponent << kMantissaBits;
+// Levels from 2^lowest_exponent up to 2^highest_exponent; `level` must not rise with the power.
+template <class Level>
+void DecibelLevelTable::build(int lowest_exponent, int highest_exponent, Level level) {
+    lowest_ = lowest_exponent;
+    floor_ = std::ldexp(1.0, lowest_exponent);
+    ceiling_ = std::ldexp(1.0, highest_exponent);
+    const int segments = (highest_exponent - lowest_exponent) << kMantissaBits;
     threshold_.resize(size_t(segments));
     base_.resize(size_t(segments));
-    const uint64_t first = std::bit_cast<uint64_t>(std::ldexp(1.0, kLowestExponent));
+    const uint64_t first = std::bit_cast<uint64_t>(floor_);
     const uint64_t step = uint64_t(1) << (52 - kMantissaBits);
     for (int s = 0; s < segments; ++s) {
         const uint64_t lo = first + uint64_t(s) * step, hi = lo + step;  // hi exclusive
-        const int base = DecibelLevel(std::bit_cast<double>(lo), expand);
+        const int base = level(std::bit_cast<double>(lo));
         base_[size_t(s)] = uint8_t(base);
         // The lowest power of the segment whose level is below the base, if any.
         uint64_t a = lo, b = hi;
         while (a < b) {
             const uint64_t mid = a + (b - a) / 2;
-            if (DecibelLevel(std::bit_cast<double>(mid), expand) < base) b = mid;
+            if (level(std::bit_cast<double>(mid)) < base) b = mid;
             else a = mid + 1;
         }
         threshold_[size_t(s)] = std::bit_cast<double>(a);  // == hi: no step inside
     }
 }
 
+DecibelLevelTable::DecibelLevelTable(bool expand) {
+    build(-38, 0, [expand](double p) { return DecibelLevel(p, expand); });
+}
+
+// A segment is 1/64 octave (0.047 dB); the narrowest span (20 dB) gives 0.078 dB a level, so no
+// segment spans a whole level here either.
+DecibelLevelTable::DecibelLevelTable(int top_db, int span_db) {
+    const double top = top_db, span = std::max(span_db, kMinDbSpan);
+    const double log2_per_db = std::log2(10.0) / 10;
+    const int highest = int(std::ceil(top * log2_per_db)) + 1;
+    const int lowest = int(std::floor((top - span) * log2_per_db)) - 1;
+    build(lowest, highest, [top, span](double p) {
+        const double depth = (top - 10 * std::log10(p)) * 255 / span;
+        return int(std::clamp(depth, 0.0, 255.0));
+    });
+}
+
 const DecibelLevelTable& decibel_level_table(bool expand) {
     static const DecibelLevelTable plain(false), expanded(true);
     return expand ? expanded : plain;
+}
+
+const DecibelLevelTable& decibel_range_table(int top_db, int span_db) {
+    static DecibelLevelTable table(0, kMaxDbSpan);
+    static int top = 0, span = kMaxDbSpan;
+    if (top != top_db || span != span_db) {
+        table = DecibelLevelTable(top_db, span_db);
+        top = top_db;
+        span = span_db;
+    }
+    return table;
 }
 
 namespace {

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "display/level_scale.h"
 #include "resources/command_ids.h"
 #include "state/settings.h"
 
@@ -20,26 +21,32 @@ int DecibelLevel(double p, bool expand);
 class DecibelLevelTable {
 public:
     explicit DecibelLevelTable(bool expand);
+    // The chosen level range: db_top at level 0, db_top - db_span at 255.
+    DecibelLevelTable(int top_db, int span_db);
     uint8_t operator()(double p) const {
-        if (p >= 1) return 0;
-        if (!(p >= 0x1p-38)) return 255;  // the floor (both scales end above it), or not a number
+        if (p >= ceiling_) return 0;
+        if (!(p >= floor_)) return 255;  // the floor (every scale ends above it), or not a number
         const int s = segment(p);
         return uint8_t(base_[size_t(s)] - (p >= threshold_[size_t(s)]));
     }
 
 private:
     static constexpr int kMantissaBits = 6;
-    static constexpr int kLowestExponent = -38;
-    static int segment(double p) {
+    template <class Level>
+    void build(int lowest_exponent, int highest_exponent, Level level);
+    int segment(double p) const {
         const uint64_t bits = std::bit_cast<uint64_t>(p);
         const int exponent = int(bits >> 52) - 1023;
-        return ((exponent - kLowestExponent) << kMantissaBits) | int((bits >> (52 - kMantissaBits)) & 63);
+        return ((exponent - lowest_) << kMantissaBits) | int((bits >> (52 - kMantissaBits)) & 63);
     }
-    bool expand_;
+    int lowest_ = 0;
+    double floor_ = 0, ceiling_ = 1;
     std::vector<double> threshold_;
     std::vector<uint8_t> base_;
 };
 const DecibelLevelTable& decibel_level_table(bool expand);
+// The table of the chosen level range, kept until the range changes.
+const DecibelLevelTable& decibel_range_table(int top_db, int span_db);
 
 // Display levels of lines 0..n/2-1 together with the strongest line by (tilted) power, the
 // lowest line among equals; power 0 and line 0 when every line is 0.
@@ -61,8 +68,12 @@ void LevelsOfPowers(int count, const double* scaled, uint8_t* levels);
 // level on the scale the spectrum is drawn in, so that a pass over the lines inlines it.
 template <class Use>
 auto WithLevelMapping(Use use) {
-    // The spectrogram's colours always span the plain decibel scale.
+    // The spectrogram's colours span the plain decibel scale, or the chosen level range.
     const bool spectrogram = Settings.display == kViewSpectrogram;
+    if (DecibelRangeOn()) {
+        const DecibelLevelTable& table = decibel_range_table(Settings.db_top, Settings.db_span);
+        return use([&table](double p) { return table(p); });
+    }
     if (Settings.Decibel || spectrogram) {
         const DecibelLevelTable& table = decibel_level_table(Settings.Expand && !spectrogram);
         return use([&table](double p) { return table(p); });

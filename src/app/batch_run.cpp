@@ -205,6 +205,8 @@ bool BatchRun::Prepare(const BatchOptions& options) {
     if (options.defaults) use_default_settings();
     else load_settings(&corrections);
     if (!ApplySettingOverrides(options, &corrections)) return false;
+    // The level range is a view of the window's: rows keep the levels of the scale's own range.
+    Settings.db_span = 0;
     for (size_t i = 0; i < corrections.size(); ++i)
         if (std::find(corrections.begin(), corrections.begin() + std::ptrdiff_t(i), corrections[i]) ==
             corrections.begin() + std::ptrdiff_t(i))

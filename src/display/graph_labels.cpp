@@ -7,6 +7,7 @@
 #include "display/frame.h"
 #include "display/frequency_axis.h"
 #include "display/layout.h"
+#include "display/level_scale.h"
 #include "display/spectrum_graphs.h"
 #include "platform/format_text.h"
 #include "platform/system.h"
@@ -51,7 +52,10 @@ void DrawAmplitudeScale(Dc& dc) {
     dc.set_text_color(system_colour(SysColour::ButtonText));
     dc.set_bk_color(system_colour(SysColour::ButtonFace));
     dc.set_bk_mode(BkMode::Opaque);
-    if (!Settings.Decibel) {
+    if (Settings.Decibel && DecibelRangeOn()) {
+        dc.text_out(x, 12 * Y, std::to_string(Settings.db_top) + " db");
+        for (int db : RangeGridDecibels()) dc.text_out(x, RangeDecibelRow(db) - Y, std::to_string(db));
+    } else if (!Settings.Decibel) {
         const bool e = Settings.Expand, p = Settings.katamuki != 0;
         if (e && p) {
             const char* main[] = {"0.0625", "0.046875", "0.03125", "0.015625"};

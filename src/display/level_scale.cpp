@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "display/graph_area.h"
 #include "resources/command_ids.h"
 #include "state/settings.h"
 
@@ -15,9 +16,10 @@ namespace {
 constexpr double kDecibelsPerLevel = 10.0 / (10.2 * 2.302585092994046);
 constexpr double kExpandedSpan = 108.57;
 
-enum class Scale { Plain, Expanded, Linear };
+enum class Scale { Plain, Expanded, Linear, Ranged };
 
 Scale scale() {
+    if (DecibelRangeOn()) return Scale::Ranged;
     if (Settings.display == kViewSpectrogram) return Scale::Plain;
     if (!Settings.Decibel) return Scale::Linear;
     return Settings.Expand ? Scale::Expanded : Scale::Plain;
@@ -36,10 +38,31 @@ double DepthDecibels(int depth) {
     switch (scale()) {
         case Scale::Plain: return -depth * kDecibelsPerLevel;
         case Scale::Expanded: return kExpandedSpan * (-(depth - 0.49) / 510 - 0.2);
+        case Scale::Ranged: return Settings.db_top - depth * double(Settings.db_span) / 255;
         case Scale::Linear: break;
     }
     // The linear scale's lowest row is half a unit above nothing, so every depth has a level.
     return 20 * std::log10(std::max((255.5 - depth) / 255, 0.5 / 255) / linear_gain());
+}
+
+bool DecibelRangeOn() {
+    return Settings.db_span > 0 && (Settings.Decibel || Settings.display == kViewSpectrogram);
+}
+
+std::vector<int> RangeGridDecibels() {
+    std::vector<int> out;
+    const int top = Settings.db_top, span = std::max(Settings.db_span, kMinDbSpan);
+    // The finest of 5, 10, 20 dB that gives at most eight lines.
+    const int step = span <= 40 ? 5 : span <= 80 ? 10 : 20;
+    const int first = top >= 0 ? top / step * step : -((-top + step - 1) / step) * step;
+    for (int db = first == top ? top - step : first; db > top - span; db -= step) out.push_back(db);
+    return out;
+}
+
+int RangeDecibelRow(double decibels) {
+    const double span = std::max(Settings.db_span, kMinDbSpan);
+    // Truncated as the levels are, so a tone at a grid line's level tops out on that line.
+    return GraphTop() + int(std::floor((Settings.db_top - decibels) * 255 / span + 1e-9));
 }
 
 uint8_t DecibelsDepth(double decibels) {
@@ -50,6 +73,8 @@ uint8_t DecibelsDepth(double decibels) {
             const double d = -(decibels / kExpandedSpan + 0.2) * 510 + 0.49;
             return to_depth(std::clamp(d, 0.0, 255.0));
         }
+        case Scale::Ranged:
+            return to_depth(std::clamp((Settings.db_top - decibels) * 255 / Settings.db_span, 0.0, 255.0));
         case Scale::Linear: break;
     }
     // Truncated as the live levels are; a hair more keeps a level's own depth through the round trip.

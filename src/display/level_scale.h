@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <vector>
 
 namespace dl {
 
@@ -8,5 +9,13 @@ namespace dl {
 // spectrogram's levels are always on the plain decibel scale.
 double DepthDecibels(int depth);
 uint8_t DecibelsDepth(double decibels);
+
+// Whether the chosen level range (db_top, db_span) is in use: on the decibel scale and in the
+// spectrogram; the linear amplitude scale keeps its own.
+bool DecibelRangeOn();
+// The round levels in dB strictly inside the chosen range, top down, for its grid and labels.
+std::vector<int> RangeGridDecibels();
+// The row of the graph a level in dB is drawn at on the chosen range.
+int RangeDecibelRow(double decibels);
 
 }  // namespace dl

@@ -19,13 +19,13 @@ struct DepthCache {
     uint32_t generation = 0;
     int bins = 0;
     double rate = 0;
-    int display = 0, decibel = 0, expand = 0, tilt = 0;
+    int display = 0, decibel = 0, expand = 0, tilt = 0, top = 0, span = 0;
     std::vector<std::vector<uint8_t>> depths;
 
     bool matches(int b, double r) const {
         return generation == References.generation && bins == b && rate == r && display == Settings.display &&
                decibel == Settings.Decibel && expand == Settings.Expand && tilt == Settings.katamuki &&
-               depths.size() == References.held.size();
+               top == Settings.db_top && span == Settings.db_span && depths.size() == References.held.size();
     }
 };
 
@@ -63,7 +63,7 @@ void DrawReferenceTraces(Dc& target, int bins) {
     const double rate = SourceInfo.sample_rate;
     if (!cache.matches(bins, rate)) {
         cache = DepthCache{References.generation, bins, rate, Settings.display, Settings.Decibel, Settings.Expand,
-                           Settings.katamuki, {}};
+                           Settings.katamuki, Settings.db_top, Settings.db_span, {}};
         cache.depths.resize(References.held.size());
         for (size_t i = 0; i < References.held.size(); ++i)
             ReferenceDepths(References.held[i], bins, rate, cache.depths[i]);

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "display/level_scale.h"
+
 namespace dl {
 
 namespace {
@@ -59,6 +61,8 @@ const std::array<Rgb, 256>& SpectrogramColours() {
 }
 
 uint8_t SpectrogramIndexOfLevel(uint8_t level) {
+    // The chosen level range already spreads its levels over the colours.
+    if (DecibelRangeOn()) return uint8_t(255 - level);
     static const std::array<uint8_t, 256> table = [] {
         std::array<uint8_t, 256> t{};
         for (int l = 0; l < 256; ++l) {
@@ -70,6 +74,9 @@ uint8_t SpectrogramIndexOfLevel(uint8_t level) {
     return table[level];
 }
 
-double SpectrogramIndexDecibels(int index) { return (std::clamp(index, 0, 255) / 255.0 - 1) * kRangeDecibels; }
+double SpectrogramIndexDecibels(int index) {
+    if (DecibelRangeOn()) return DepthDecibels(255 - std::clamp(index, 0, 255));
+    return (std::clamp(index, 0, 255) / 255.0 - 1) * kRangeDecibels;
+}
 
 }  // namespace dl

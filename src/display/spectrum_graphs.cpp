@@ -12,6 +12,7 @@
 #include "display/frequency_axis.h"
 #include "display/graph_fill.h"
 #include "display/layout.h"
+#include "display/level_scale.h"
 #include "display/reference_traces.h"
 #include "display/spectrogram.h"
 #include "resources/command_ids.h"
@@ -255,7 +256,10 @@ void LogGridLines(std::vector<GridLine>& lines, int B) {
 // Rows of the amplitude grid's horizontal lines for the current scale.
 int AmplitudeGridRows(int rows[8]) {
     int n = 0;
-    if (!Settings.Decibel) {
+    if (Settings.Decibel && DecibelRangeOn()) {
+        for (int db : RangeGridDecibels())
+            if (n < 8) rows[n++] = RangeDecibelRow(db);
+    } else if (!Settings.Decibel) {
         for (int k = 1; k <= 3; ++k) rows[n++] = GraphTop() + 64 * k;
     } else if (!Settings.Expand) {
         for (int k = 8; k >= 1; --k) rows[n++] = DecibelRow(k);
@@ -462,7 +466,8 @@ void DrawSpectrum(Dc& dc, const uint8_t* levels, int B, const BinLayout& l, Line
 
 void DrawScaleLabel(Dc& dc, int line_y, const char* text) {
     const int n = int(std::char_traits<char>::length(text));
-    const int x = n == 3 ? GraphWidth - 2 * CellWidth : GraphWidth - CellWidth;
+    // Right-aligned on the graph's edge, a two-character text as one of three.
+    const int x = n >= 3 ? GraphWidth - (n - 1) * CellWidth : GraphWidth - CellWidth;
     DrawSurfaceText(dc, x, line_y - CellHeight, text, n);
 }
 
@@ -512,7 +517,12 @@ void DrawAmplitudeLabels(Dc& target) {
     const Font* old_font = target.select_font(nullptr);
     const bool no_room = ScaleColumnHasNoRoom();
     const bool crowded = !no_room && JapaneseUi && X == 8;
-    if (!Settings.Decibel) {
+    if (Settings.Decibel && DecibelRangeOn()) {
+        for (int db : RangeGridDecibels()) {
+            const std::string text = std::to_string(db);
+            DrawScaleLabel(target, RangeDecibelRow(db), text.c_str());
+        }
+    } else if (!Settings.Decibel) {
         const bool e = Settings.Expand, p = Settings.katamuki != 0;
         const char* const* set;
         static const char* const both[] = {"-27", "-30", "-36"};
