@@ -22,6 +22,7 @@
 #include "analysis/precise_peak.h"
 #include "analysis/window_table.h"
 #include "display/block_drawing.h"
+#include "display/range_band.h"
 #include "platform/message_box.h"
 #include "platform/process.h"
 #include "platform/system.h"
@@ -502,7 +503,9 @@ const BlockAnalysis& AnalyseBlock(Dc& dc, int slot, uint32_t byte_count, double 
     TickAnalysis.spectrum_seconds = seconds + (bps ? 0.5 * double(heard) / bps : 0.0);
     if (DrawAnalysedBlocks && Purpose != AnalysisPurpose::RowsOnly) {
         HideHoverReadout(dc);
+        HideRangeBand(dc);
         DrawBlockAnalysis(dc, TickAnalysis);
+        ShowRangeBand(dc);
         ShowHoverReadout(dc);
     }
     return TickAnalysis;

@@ -10,6 +10,7 @@
 #include "app/spectrogram_menu.h"
 #include "app/update_rate_menu.h"
 #include "app/open_file.h"
+#include "app/range_commands.h"
 #include "app/reference_commands.h"
 #include "app/save_picture.h"
 #include "audio/devices.h"
@@ -304,6 +305,8 @@ void DispatchCommand(int id, int code) {
             if (code == 0) stop_command();
             break;
         case kCmdBeep: PlayReferenceTone(); break;
+        case kCmdRange: RangeCommand(); break;
+        case kCmdWholeRange: WholeRangeCommand(); break;
         default: break;  // identifiers outside the table
     }
 }
@@ -319,6 +322,12 @@ bool KeyboardFilter(Key key, KeyModifiers mods) {
         case Key::R:
             if (ctrl && SourceState.mode == SourceMode::RecordPort && !SourceState.running) {
                 DispatchCommand(kCmdStart, 0);
+                return true;
+            }
+            break;
+        case Key::G:
+            if (ctrl) {
+                DispatchCommand(mods.shift ? kCmdWholeRange : kCmdRange, 0);
                 return true;
             }
             break;
@@ -410,9 +419,17 @@ void MainWindowProc::on_lbutton_down(int x, int y) {
     const int X = CellWidth, Y = CellHeight;
     if (x > 37 * X && x < 72 * X && y > Y && y < 6 * Y) ClearHeldPeaks();
     if (InMeterStrip(x, y)) ResetLoudnessCommand();
+    RangePress(x, y);
 }
 
-void MainWindowProc::on_mouse_move(int x, int y) { MoveHover(x, y); }
+void MainWindowProc::on_lbutton_up(int x, int y) { RangeRelease(x, y); }
+
+void MainWindowProc::on_lbutton_double(int x, int y) { RangeDoubleClick(x, y); }
+
+void MainWindowProc::on_mouse_move(int x, int y) {
+    RangeMove(x, y);
+    MoveHover(x, y);
+}
 
 void MainWindowProc::on_mouse_leave() { LeaveHover(); }
 

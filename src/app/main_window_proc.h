@@ -18,6 +18,8 @@ public:
     bool on_key_filter(Key key, KeyModifiers mods) override;
     bool on_button_key(int button_id, Key key) override;
     void on_lbutton_down(int x, int y) override;
+    void on_lbutton_up(int x, int y) override;
+    void on_lbutton_double(int x, int y) override;
     void on_mouse_move(int x, int y) override;
     void on_mouse_leave() override;
     void on_drop_files(const std::vector<std::string>& paths) override;

@@ -94,8 +94,8 @@ std::vector<RoundFrequency> RoundFrequencies(double low, double high, bool log) 
         if (out.size() >= 3) return out;
         out.clear();
     }
-    // A 1-2-5 step giving at most six lines.
-    const double raw = (high - low) / 6;
+    // A 1-2-5 step giving five to ten lines.
+    const double raw = (high - low) / 10;
     double step = std::pow(10.0, std::floor(std::log10(raw)));
     for (double m : {1.0, 2.0, 5.0, 10.0})
         if (m * step >= raw) {

@@ -37,6 +37,7 @@ Key key_of(int qt_key) {
         case Qt::Key_Up: return Key::Up;
         case Qt::Key_Down: return Key::Down;
         case Qt::Key_R: return Key::R;
+        case Qt::Key_G: return Key::G;
         case Qt::Key_P: return Key::P;
         case Qt::Key_S: return Key::S;
         case Qt::Key_O: return Key::O;
@@ -67,6 +68,8 @@ protected:
     void paintEvent(QPaintEvent*) override;
     void mousePressEvent(QMouseEvent* e) override;
     void mouseMoveEvent(QMouseEvent* e) override;
+    void mouseReleaseEvent(QMouseEvent* e) override;
+    void mouseDoubleClickEvent(QMouseEvent* e) override;
     void leaveEvent(QEvent* e) override;
 
 private:
@@ -137,6 +140,18 @@ void ClientArea::mousePressEvent(QMouseEvent* e) {
     if (e->button() == Qt::LeftButton && !impl_.destroyed)
         impl_.handler->on_lbutton_down(int(e->position().x()), int(e->position().y()));
     QWidget::mousePressEvent(e);
+}
+
+void ClientArea::mouseReleaseEvent(QMouseEvent* e) {
+    if (e->button() == Qt::LeftButton && !impl_.destroyed)
+        impl_.handler->on_lbutton_up(int(e->position().x()), int(e->position().y()));
+    QWidget::mouseReleaseEvent(e);
+}
+
+void ClientArea::mouseDoubleClickEvent(QMouseEvent* e) {
+    if (e->button() == Qt::LeftButton && !impl_.destroyed)
+        impl_.handler->on_lbutton_double(int(e->position().x()), int(e->position().y()));
+    QWidget::mouseDoubleClickEvent(e);
 }
 
 void ClientArea::mouseMoveEvent(QMouseEvent* e) {

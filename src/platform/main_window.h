@@ -9,7 +9,7 @@
 
 namespace dl {
 
-enum class Key { F1, Tab, Up, Down, R, P, S, O, L, Space, Backspace, A, M, N, W, T, C, E, H, Other };
+enum class Key { F1, Tab, Up, Down, R, P, S, O, L, Space, Backspace, A, M, N, W, T, C, E, H, G, Other };
 // The modifier keys held when a key was pressed (not when its event is handled).
 struct KeyModifiers {
     bool ctrl = false;
@@ -54,6 +54,8 @@ public:
     // Key presses on a push button; true when consumed.
     virtual bool on_button_key(int /*button_id*/, Key /*key*/) { return false; }
     virtual void on_lbutton_down(int /*x*/, int /*y*/) {}
+    virtual void on_lbutton_up(int /*x*/, int /*y*/) {}
+    virtual void on_lbutton_double(int /*x*/, int /*y*/) {}
     // The pointer moved over the client area (no button needed), or left it.
     virtual void on_mouse_move(int /*x*/, int /*y*/) {}
     virtual void on_mouse_leave() {}

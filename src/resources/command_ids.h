@@ -56,6 +56,9 @@ enum Command : int {
     kCmdClearReferences = 155,
     kCmdSaveReferences = 156,
     kCmdLoadReference = 157,
+    // The graphs' frequency and level range.
+    kCmdRange = 160,
+    kCmdWholeRange = 161,
 };
 
 // The three push buttons carry the ids of the commands they give.

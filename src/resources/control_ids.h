@@ -46,6 +46,14 @@ enum : int {
 };
 }  // namespace measure_ids
 
+namespace range_ids {
+enum : int {
+    kFrequencyGroup = 230, kLowLabel = 231, kLow = 232, kHighLabel = 233, kHigh = 234, kHertz = 235,
+    kWholeFrequency = 236, kLevelGroup = 237, kTopLabel = 238, kTop = 239, kSpanLabel = 240, kSpan = 241,
+    kDecibels = 242, kOwnScale = 243,
+};
+}  // namespace range_ids
+
 namespace voice_range_ids {
 enum : int { kVoiceGroup = 129, kMale = 132, kWomanOrChild = 133 };
 }  // namespace voice_range_ids

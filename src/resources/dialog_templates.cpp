@@ -151,4 +151,29 @@ const DialogTemplate& measure_template() {
     return t;
 }
 
+const DialogTemplate& range_template() {
+    namespace r = range_ids;
+    static const DialogTemplate t = {
+        "Range", "Range", "範囲", 189, 118,
+        {
+            {r::kFrequencyGroup, K::GroupBox, 8, 6, 174, 46, "Frequency (0 and 0: the whole range)", "周波数(0と0: 全範囲)", nullptr},
+            {r::kLowLabel, K::Label, 14, 20, 30, 8, "&Low", "下限(&L)", nullptr},
+            {r::kLow, K::Edit, 46, 18, 40, 12, nullptr, nullptr, "freq_low"},
+            {r::kHighLabel, K::Label, 94, 20, 30, 8, "&High", "上限(&H)", nullptr},
+            {r::kHigh, K::Edit, 126, 18, 40, 12, nullptr, nullptr, "freq_high"},
+            {r::kHertz, K::Label, 168, 20, 12, 8, "Hz", nullptr, nullptr},
+            {r::kWholeFrequency, K::Button, 46, 34, 80, 13, "&Whole range", "全範囲(&W)", nullptr},
+            {r::kLevelGroup, K::GroupBox, 8, 56, 174, 40, "Decibel scale (span 0: its own)", "デシベル目盛(幅0: 標準)", nullptr},
+            {r::kTopLabel, K::Label, 14, 68, 30, 8, "&Top", "上端(&T)", nullptr},
+            {r::kTop, K::Edit, 46, 66, 30, 12, nullptr, nullptr, "db_top"},
+            {r::kSpanLabel, K::Label, 94, 68, 30, 8, "&Span", "幅(&S)", nullptr},
+            {r::kSpan, K::Edit, 126, 66, 30, 12, nullptr, nullptr, "db_span"},
+            {r::kDecibels, K::Label, 158, 68, 22, 8, "dB", nullptr, nullptr},
+            {r::kOwnScale, K::Button, 46, 81, 80, 13, "Scale's &own", "標準の目盛(&O)", nullptr},
+            {kIdOk, K::DefaultButton, 100, 100, 37, 14, "OK", nullptr, nullptr},
+            {kIdCancel, K::Button, 145, 100, 37, 14, "CANCEL", "ｷｬﾝｾﾙ", nullptr},
+        }};
+    return t;
+}
+
 }  // namespace dl

@@ -11,5 +11,7 @@ const DialogTemplate& about_template();
 const DialogTemplate& voice_range_template();
 // The measuring controls: averaging, holds, weighting and traces.
 const DialogTemplate& measure_template();
+// The frequency and level range of the graphs.
+const DialogTemplate& range_template();
 
 }  // namespace dl

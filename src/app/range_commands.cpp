@@ -1,0 +1,95 @@
+#include "app/range_commands.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+
+#include "analysis/hover_readout.h"
+#include "dialogs/range_dialog.h"
+#include "display/frame.h"
+#include "display/graph_area.h"
+#include "display/range_band.h"
+#include "display/spectrogram.h"
+#include "resources/command_ids.h"
+#include "state/layout_units.h"
+#include "state/settings.h"
+#include "state/window_dc.h"
+
+namespace dl {
+
+namespace {
+
+// Travel below this many pixels is a click, not a band.
+constexpr int kDragPixels = 4;
+
+struct DragRecord {
+    bool pressed = false, dragging = false;
+    int x0 = 0;
+};
+DragRecord Drag;
+
+bool ViewHasFrequencyAxis() { return Settings.display == kViewLinear || Settings.display == kViewLog; }
+
+// The spectrogram's history and every scale were drawn for the old range.
+void ApplyRange() {
+    ResetSpectrogram();
+    WindowDc dc;
+    DrawFrame(dc);
+}
+
+double FrequencyAtColumn(int x) {
+    return HoverFrequency(std::clamp(x, GraphLeft(), GraphRight() - 1), GraphTop());
+}
+
+}  // namespace
+
+void RangeCommand() {
+    if (RunRangeDialog() == 1) ApplyRange();
+}
+
+void WholeRangeCommand() {
+    Settings.freq_low = Settings.freq_high = 0;
+    ApplyRange();
+}
+
+void RangePress(int x, int y) {
+    Drag = {};
+    if (!ViewHasFrequencyAxis() || !InGraph(x, y)) return;
+    Drag.pressed = true;
+    Drag.x0 = x;
+}
+
+void RangeMove(int x, int /*y*/) {
+    if (!Drag.pressed) return;
+    if (!Drag.dragging && std::abs(x - Drag.x0) < kDragPixels) return;
+    Drag.dragging = true;
+    WindowDc dc;
+    SetRangeBand(dc.dc(), Drag.x0, x);
+}
+
+bool RangeRelease(int x, int /*y*/) {
+    const DragRecord d = Drag;
+    Drag = {};
+    if (!d.pressed) return false;
+    {
+        WindowDc dc;
+        ClearRangeBand(dc.dc());
+    }
+    if (!d.dragging && std::abs(x - d.x0) < kDragPixels) return false;
+    const double a = FrequencyAtColumn(std::min(x, d.x0)), b = FrequencyAtColumn(std::max(x, d.x0));
+    const int low = int(std::floor(a)), high = int(std::ceil(b));
+    if (!(a > 0 || b > 0) || high <= low || high > kMaxRangeHz) return false;
+    Settings.freq_low = std::max(low, 0);
+    Settings.freq_high = high;
+    ApplyRange();
+    return true;
+}
+
+bool RangeDoubleClick(int x, int y) {
+    Drag = {};
+    if (!ViewHasFrequencyAxis() || !InGraph(x, y)) return false;
+    WholeRangeCommand();
+    return true;
+}
+
+}  // namespace dl
