@@ -33,6 +33,9 @@ TEST(SettingNames, ReadableNamesGiveTheFilesKeysAndValues) {
         {"reference", "440", "reference_a4", "4400"}, {"precise", "off", "precise_peaks", "0"},
         {"pink", "on", "katamuki", "1"},            {"memory", "on", "OnMem", "1"},
         {"scale", "linear", "Decibel", "0"},
+        {"low", "50", "freq_low", "50"},            {"high", "1500", "freq_high", "1500"},
+        {"high", "0", "freq_high", "0"},            {"top", "-20", "db_top", "-20"},
+        {"span", "0", "db_span", "0"},              {"span", "160", "db_span", "160"},
     };
     for (const auto& c : cases) {
         const Translation t = translate(c.name, c.value);
@@ -48,7 +51,8 @@ TEST(SettingNames, ValuesANameDoesNotTakeSayWhichItTakes) {
     } cases[] = {{"window", "Hann"},     {"window", ""},        {"transform", "4000"}, {"transform", "128"},
                  {"transform", "4096x"}, {"peaks", "-1"},       {"peaks", "1000"},     {"slice", "16"},
                  {"reference", "480.05"}, {"reference", "399.9"}, {"reference", "nan"}, {"levels", "yes"},
-                 {"view", "3"}};
+                 {"view", "3"},          {"low", "-1"},         {"high", "200001"},    {"low", "50Hz"},
+                 {"top", "21"},          {"top", "-61"},        {"span", "10"},        {"span", "161"}};
     for (const auto& c : cases) {
         const Translation t = translate(c.name, c.value);
         EXPECT_EQ(t.result, dl::ReadableResult::BadValue) << c.name << "=" << c.value;

@@ -182,6 +182,41 @@ TEST_F(SettingsTest, UpdateRateIsThirtyOnAFreshStartAndOffForAnOlderFile) {
     EXPECT_EQ(Settings.update_rate, 15);
 }
 
+// The frequency and level range: none on a fresh start and in a file from before the keys; stored
+// values are kept within their limits, a span below the narrowest meaning the scale's own.
+TEST_F(SettingsTest, RangeKeysShowTheWholeRangeUnlessChosen) {
+    for (bool old_file : {false, true}) {
+        if (old_file) write_ini("tuner=1\n");
+        dl::load_settings();
+        EXPECT_EQ(Settings.freq_low, 0);
+        EXPECT_EQ(Settings.freq_high, 0);
+        EXPECT_EQ(Settings.db_top, 0);
+        EXPECT_EQ(Settings.db_span, 0);
+    }
+    write_ini("freq_low=50\nfreq_high=999999\ndb_top=-99\ndb_span=5\n");
+    dl::load_settings();
+    EXPECT_EQ(Settings.freq_low, 50);
+    EXPECT_EQ(Settings.freq_high, dl::kMaxRangeHz);
+    EXPECT_EQ(Settings.db_top, dl::kMinDbTop);
+    EXPECT_EQ(Settings.db_span, 0);
+    write_ini("freq_low=-3\ndb_top=40\ndb_span=500\n");
+    dl::load_settings();
+    EXPECT_EQ(Settings.freq_low, 0);
+    EXPECT_EQ(Settings.db_top, dl::kMaxDbTop);
+    EXPECT_EQ(Settings.db_span, dl::kMaxDbSpan);
+    Settings.freq_low = 80;
+    Settings.freq_high = 1200;
+    Settings.db_top = -6;
+    Settings.db_span = 72;
+    dl::save_settings();
+    Settings = dl::SettingsRecord{};
+    dl::load_settings();
+    EXPECT_EQ(Settings.freq_low, 80);
+    EXPECT_EQ(Settings.freq_high, 1200);
+    EXPECT_EQ(Settings.db_top, -6);
+    EXPECT_EQ(Settings.db_span, 72);
+}
+
 // The keys after the devices and recent files: a file from before them keeps the line read-out of
 // use_complex and no tuner; a start without any file takes the precise estimator and the tuner.
 TEST_F(SettingsTest, PeakMethodTuningAndTunerResolveByWhetherAFileExists) {
