@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "analysis/hover_readout.h"
+#include "analysis/measured_spectrum.h"
 #include "dialogs/range_dialog.h"
 #include "display/frame.h"
 #include "display/graph_area.h"
@@ -30,8 +31,10 @@ DragRecord Drag;
 
 bool ViewHasFrequencyAxis() { return Settings.display == kViewLinear || Settings.display == kViewLog; }
 
-// The spectrogram's history and every scale were drawn for the old range.
-void ApplyRange() {
+// The spectrogram's history and every scale were drawn for the old range; the held and averaged
+// levels were mapped on the old level range.
+void ApplyRange(bool levels_changed = false) {
+    if (levels_changed) ResetMeasuredSpectrum();
     ResetSpectrogram();
     WindowDc dc;
     DrawFrame(dc);
@@ -44,7 +47,8 @@ double FrequencyAtColumn(int x) {
 }  // namespace
 
 void RangeCommand() {
-    if (RunRangeDialog() == 1) ApplyRange();
+    const int top = Settings.db_top, span = Settings.db_span;
+    if (RunRangeDialog() == 1) ApplyRange(top != Settings.db_top || span != Settings.db_span);
 }
 
 void WholeRangeCommand() {
