@@ -122,11 +122,24 @@ void LocaliseMenu() {
     }
 }
 
+int LayoutClientWidth() {
+    if (GraphWidth != kNormalGraphWidth) return WindowWidth;
+    return CellWidth == 7 ? WindowWidth + 8 * CellWidth : WindowWidth;
+}
+
+void UseNormalWindowSize() {
+    GraphSize g;
+    if (Settings.window_width > 0 && Settings.window_height > 0)
+        g = graph_size_for_client(Settings.window_width, Settings.window_height, screen_width());
+    GraphWidth = g.width;
+    GraphHeight = g.height;
+}
+
 void RelayoutWindow() {
     if (PlatformVersion >= 863) measure_layout_units();
     if (!window()) return;
-    const int width = CellWidth == 7 ? WindowWidth + 8 * CellWidth : WindowWidth;
-    window()->set_client_size(width, client_height());
+    window()->set_least_client_size(normal_client_width(screen_width()), normal_client_height());
+    window()->set_client_size(LayoutClientWidth(), client_height());
     layout_buttons();
     window()->invalidate();
 }
@@ -427,16 +440,34 @@ void MainWindowProc::on_syscommand(SysCommand command) {
             GraphWidth = 1024;
             break;
         case SysCommand::Restore:
-            if (!MinimisedFlag) GraphWidth = 512;
+            if (!MinimisedFlag) UseNormalWindowSize();
             break;
     }
     MinimisedFlag = false;
     ResizeDrawSurface();
     if (window()) {
-        const int width = CellWidth == 7 ? WindowWidth + 8 * CellWidth : WindowWidth;
-        window()->set_client_size(width, client_height());
+        window()->set_client_size(LayoutClientWidth(), client_height());
         window()->invalidate();
     }
+}
+
+void MainWindowProc::on_client_resize(int width, int height) {
+    MainWindow* w = window();
+    if (MinimisedFlag || !w) return;
+    // Only a size the user chose is kept for the next run; a maximised window is the screen's.
+    if (!w->maximised()) {
+        Settings.window_width = width;
+        Settings.window_height = height;
+    }
+    const GraphSize g = graph_size_for_client(width, height, screen_width());
+    if (g.width != GraphWidth || g.height != GraphHeight) {
+        GraphWidth = g.width;
+        GraphHeight = g.height;
+        ResizeDrawSurface();
+        layout_buttons();
+    }
+    w->set_client_size(width, height);
+    w->invalidate();
 }
 
 void MainWindowProc::on_destroy() {

@@ -90,6 +90,9 @@ struct SettingsRecord {
     int meter_weighting = 0;
     int traces = 0;
     int peak_trace = 0;
+    // The client size the user gave the window outside the maximised state; 0 is the normal layout's.
+    int window_width = 0;
+    int window_height = 0;
 
     // Options of the current run only.
     bool Decibel = true;
