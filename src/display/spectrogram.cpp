@@ -18,28 +18,31 @@ namespace dl {
 
 namespace {
 
-constexpr int kRows = kSpectrogramRows;
+// One row per graph row; the history keeps the count it was made with.
+int Rows() { return GraphHeight; }
 
 // The lines each row shows, for one spectrum size: the lines that fall on the row, or, for a row
 // between two lines (low frequencies, where a line spans several rows), the line below it.
 struct RowLines {
-    int bins = 0;
+    int bins = 0, rows = 0;
     std::vector<int32_t> first, last;
 };
 
 const RowLines& LinesOfRows(int bins) {
     static RowLines l;
-    if (l.bins == bins) return l;
+    const int height = Rows();
+    if (l.bins == bins && l.rows == height) return l;
     l.bins = bins;
-    l.first.assign(kRows, INT32_MAX);
-    l.last.assign(kRows, -1);
+    l.rows = height;
+    l.first.assign(size_t(height), INT32_MAX);
+    l.last.assign(size_t(height), -1);
     for (int i = 0; i < bins; ++i) {
         const int r = SpectrogramRow(i, bins);
         l.first[size_t(r)] = std::min(l.first[size_t(r)], i);
         l.last[size_t(r)] = std::max(l.last[size_t(r)], i);
     }
     int below = 0;
-    for (int r = kRows - 1; r >= 0; --r) {
+    for (int r = height - 1; r >= 0; --r) {
         if (l.last[size_t(r)] < 0) l.first[size_t(r)] = l.last[size_t(r)] = below;
         below = l.last[size_t(r)];
     }
@@ -49,9 +52,10 @@ const RowLines& LinesOfRows(int bins) {
 // The history fits the graph's width; another width starts it afresh.
 void FitHistory() {
     SpectrogramRecord& s = Spectrogram;
-    if (s.columns == GraphWidth && s.cells.size() == size_t(s.columns) * kRows) return;
+    if (s.columns == GraphWidth && s.rows == Rows() && s.cells.size() == size_t(s.columns) * size_t(s.rows)) return;
     s.columns = GraphWidth;
-    s.cells.assign(size_t(std::max(s.columns, 0)) * kRows, 0);
+    s.rows = Rows();
+    s.cells.assign(size_t(std::max(s.columns, 0)) * size_t(s.rows), 0);
     s.filled = 0;
     s.newest = -1;
     s.newest_slice = -1;
@@ -82,7 +86,7 @@ void PaintHistory(Dc& dc, int x0, int x1, int r0, int r1) {
     x0 = std::max(x0, 0);
     x1 = std::min(x1, s.columns);
     r0 = std::max(r0, 0);
-    r1 = std::min(r1, kRows);
+    r1 = std::min(r1, s.rows);
     if (x0 >= x1 || r0 >= r1) return;
     const int left = GraphLeft(), top = GraphTop();
     const Rgb* palette = SpectrogramColours().data();
@@ -99,7 +103,7 @@ void PaintHistory(Dc& dc, int x0, int x1, int r0, int r1) {
         }
         // Columns run on in the ring until its end.
         const int n = std::min({x1 - x, s.columns - ring, s.columns - 1 - Lead() - x + 1});
-        dc.draw_index_columns(left + x, top + r0, n, r1 - r0, s.cells.data() + size_t(ring) * kRows + size_t(r0), kRows,
+        dc.draw_index_columns(left + x, top + r0, n, r1 - r0, s.cells.data() + size_t(ring) * size_t(s.rows) + size_t(r0), s.rows,
                               palette);
         x += n;
     }
@@ -117,21 +121,24 @@ void ResetSpectrogram() {
 }
 
 int SpectrogramRow(double bin, int bins) {
-    if (bins <= 0 || !(bin > 0)) return kRows - 1;
-    const double h = LogAxis(bins, kRows).offset(bin);
-    return std::clamp(kRows - 1 - int(std::floor(h)), 0, kRows - 1);
+    const int height = Rows();
+    if (bins <= 0 || !(bin > 0)) return height - 1;
+    const double h = LogAxis(bins, height).offset(bin);
+    return std::clamp(height - 1 - int(std::floor(h)), 0, height - 1);
 }
 
 double SpectrogramBinAtRow(int row, int bins) {
     if (bins <= 0) return 0;
-    const double h = kRows - 1 - row + 0.5;
-    return LogAxis(bins, kRows).line_at(h);
+    const int height = Rows();
+    const double h = height - 1 - row + 0.5;
+    return LogAxis(bins, height).line_at(h);
 }
 
 int SpectrogramCell(int column, int row) {
-    if (row < 0 || row >= kRows || Spectrogram.columns != GraphWidth) return -1;
+    const SpectrogramRecord& s = Spectrogram;
+    if (row < 0 || row >= s.rows || s.rows != Rows() || s.columns != GraphWidth) return -1;
     const int ring = RingColumn(column);
-    return ring < 0 ? -1 : Spectrogram.cells[size_t(ring) * kRows + size_t(row)];
+    return ring < 0 ? -1 : s.cells[size_t(ring) * size_t(s.rows) + size_t(row)];
 }
 
 void NoteSpectrogramLabel(int left, int top, int right, int bottom) {
@@ -140,7 +147,7 @@ void NoteSpectrogramLabel(int left, int top, int right, int bottom) {
 
 void DrawSpectrogramHistory(Dc& dc) {
     FitHistory();
-    PaintHistory(dc, 0, Spectrogram.columns, 0, kRows);
+    PaintHistory(dc, 0, Spectrogram.columns, 0, Spectrogram.rows);
     Spectrogram.drawn_on = &dc.surface();
     Spectrogram.labels.clear();
 }
@@ -208,21 +215,23 @@ void DrawSpectrogram(Dc& target, const uint8_t* levels, int bins, double seconds
     const int lead_before = Lead();
     const int n = int(std::min<int64_t>(fresh, W));
 
-    std::array<uint8_t, kRows> column{};
+    const int height = s.rows;
+    static std::vector<uint8_t> column;
+    column.assign(size_t(height), 0);
     const RowLines& rows = LinesOfRows(bins);
-    for (int r = 0; r < kRows; ++r) {
+    for (int r = 0; r < height; ++r) {
         uint8_t loudest = 255;
         for (int i = rows.first[size_t(r)], e = rows.last[size_t(r)]; i <= e; ++i) loudest = std::min(loudest, levels[i]);
         column[size_t(r)] = SpectrogramIndexOfLevel(loudest);
     }
     if (n == 0) {
         // Another tick in the newest column: it keeps the loudest of them.
-        uint8_t* cell = s.cells.data() + size_t(s.newest) * kRows;
-        for (int r = 0; r < kRows; ++r) cell[r] = std::max(cell[r], column[size_t(r)]);
+        uint8_t* cell = s.cells.data() + size_t(s.newest) * size_t(height);
+        for (int r = 0; r < height; ++r) cell[r] = std::max(cell[r], column[size_t(r)]);
     } else {
         for (int k = 0; k < n; ++k) {
             s.newest = (s.newest + 1) % W;
-            std::copy(column.begin(), column.end(), s.cells.data() + size_t(s.newest) * kRows);
+            std::copy(column.begin(), column.end(), s.cells.data() + size_t(s.newest) * size_t(height));
         }
         s.filled = int(std::min<int64_t>(int64_t(s.filled) + n, W));
     }
@@ -230,7 +239,7 @@ void DrawSpectrogram(Dc& target, const uint8_t* levels, int bins, double seconds
     s.newest_seconds = seconds;
 
     if (!in_place) {
-        PaintHistory(target, 0, W, 0, kRows);
+        PaintHistory(target, 0, W, 0, height);
         s.drawn_on = &target.surface();
         return;
     }
@@ -239,11 +248,11 @@ void DrawSpectrogram(Dc& target, const uint8_t* levels, int bins, double seconds
     const int right = W - lead;
     const int moved = std::max(0, n - (lead_before - lead));
     if (moved >= W) {
-        PaintHistory(target, 0, W, 0, kRows);
+        PaintHistory(target, 0, W, 0, height);
         return;
     }
-    if (moved > 0) target.bit_blt(X, top, W - moved, kRows, target, X + moved, top);
-    PaintHistory(target, right - std::max(n, 1), right, 0, kRows);
+    if (moved > 0) target.bit_blt(X, top, W - moved, height, target, X + moved, top);
+    PaintHistory(target, right - std::max(n, 1), right, 0, height);
 }
 
 }  // namespace dl
