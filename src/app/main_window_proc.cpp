@@ -1,5 +1,6 @@
 #include "app/main_window_proc.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "analysis/hover_readout.h"
@@ -127,6 +128,8 @@ int LayoutClientWidth() {
     return CellWidth == 7 ? WindowWidth + 8 * CellWidth : WindowWidth;
 }
 
+int NormalClientWidth() { return std::max(LayoutClientWidth(), Settings.window_width); }
+
 void UseNormalWindowSize() {
     GraphSize g;
     if (Settings.window_width > 0 && Settings.window_height > 0)
@@ -139,7 +142,8 @@ void RelayoutWindow() {
     if (PlatformVersion >= 863) measure_layout_units();
     if (!window()) return;
     window()->set_least_client_size(normal_client_width(screen_width()), normal_client_height());
-    window()->set_client_size(LayoutClientWidth(), client_height());
+    // A window made wider than its graph needs keeps its width.
+    window()->set_client_size(std::max(LayoutClientWidth(), window()->client_width()), client_height());
     layout_buttons();
     window()->invalidate();
 }
@@ -443,10 +447,15 @@ void MainWindowProc::on_syscommand(SysCommand command) {
             if (!MinimisedFlag) UseNormalWindowSize();
             break;
     }
+    // Back from the maximised state: the size the user gave the window; from the icon: the size it had.
+    const bool from_icon = MinimisedFlag;
     MinimisedFlag = false;
     ResizeDrawSurface();
     if (window()) {
-        window()->set_client_size(LayoutClientWidth(), client_height());
+        int width = LayoutClientWidth();
+        if (command == SysCommand::Restore)
+            width = from_icon ? std::max(width, window()->client_width()) : NormalClientWidth();
+        window()->set_client_size(width, client_height());
         window()->invalidate();
     }
 }

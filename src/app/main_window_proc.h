@@ -53,8 +53,10 @@ void SetMenuCheckMarks();
 void RelayoutWindow();
 // The graph of the size the user last gave the window outside the maximised state.
 void UseNormalWindowSize();
-// The client width the current layout asks for.
+// The client width the current layout asks for, and the one of the window outside the maximised
+// state, which the user may have made wider than its graph needs.
 int LayoutClientWidth();
+int NormalClientWidth();
 // Command 123: the reference tone, played while the event loop runs on; `ended` runs once it has
 // sounded (at once when there is none to play).
 void PlayReferenceTone(std::function<void()> ended = nullptr);

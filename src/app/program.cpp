@@ -70,7 +70,9 @@ void Program::Initialise(const std::vector<std::string>& args, ShowCommand show)
     else UseNormalWindowSize();
     WindowWidth = compute_window_width(GraphWidth, CellWidth, screen_width());
 
-    window_ = std::make_unique<MainWindow>(proc_, menu_table(), LayoutClientWidth(), client_height());
+    window_ = std::make_unique<MainWindow>(proc_, menu_table(),
+                                           show == ShowCommand::Maximized ? LayoutClientWidth() : NormalClientWidth(),
+                                           client_height());
     TheMainWindow = window_.get();
     WindowSurface = &window_->surface();
     window_->set_title("dewlark");

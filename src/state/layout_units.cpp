@@ -41,8 +41,9 @@ int normal_client_height() { return 16 * CellHeight + kNormalGraphHeight + 4 + M
 
 GraphSize graph_size_for_client(int client_width, int client_height, int screen_width) {
     GraphSize g;
-    // Beyond the normal width the amplitude scale keeps its column right of the graph.
-    if (client_width > normal_client_width(screen_width))
+    // A wider graph puts the side panel at the top right, which needs room beside the buttons; until
+    // there is, the graph stays the normal one. The amplitude scale keeps its column right of it.
+    if (client_width > normal_client_width(screen_width) && client_width >= kWideLayoutCells * CellWidth)
         g.width = std::max(kNormalGraphWidth, client_width - 9 * CellWidth);
     if (client_height > normal_client_height()) g.height = client_height - (normal_client_height() - kNormalGraphHeight);
     return g;

@@ -32,6 +32,9 @@ inline int MeterStripTop() { return 16 * CellHeight + GraphHeight + 4; }
 
 // The normal layout's graph, which the window opens with and never goes below.
 inline constexpr int kNormalGraphWidth = 512, kNormalGraphHeight = 256;
+// The least window width, in cells, of a layout with the side panel at the top right: the panel's
+// 15 cells beside the header's 72.
+inline constexpr int kWideLayoutCells = 87;
 // The normal layout's client size (the client is wider than the window width with a 7-pixel cell).
 int normal_client_width(int screen_width);
 int normal_client_height();

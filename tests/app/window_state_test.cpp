@@ -5,6 +5,9 @@
 #include <QWidget>
 
 #include "app_fixture.h"
+#include "app/main_window_proc.h"
+#include "display/graph_area.h"
+#include "platform/system.h"
 #include "platform/main_window.h"
 #include "platform/main_window_qt.h"
 #include "state/layout_units.h"
@@ -158,6 +161,29 @@ TEST_F(AppTest, TheGraphTakesTheSizeTheWindowIsGivenAndTheNextRunOpensAtIt) {
     EXPECT_EQ(dl::GraphHeight, 256 + 120);
     EXPECT_EQ(next.client_width(), client_w);
     EXPECT_EQ(next.client_height(), client_h);
+}
+
+// Between the normal width and the one that leaves the side panel room at the top right, the graph
+// stays the normal one and the rest of the client is the window's face; the width is not taken back.
+TEST_F(AppTest, AWindowTooNarrowForTheWidePanelKeepsTheNormalGraphAndItsWidth) {
+    dl::MainWindow& w = start();
+    QWidget* top = dl::main_window_widget();
+    const QSize normal = top->size();
+    const int client = w.client_width();
+    top->resize(normal.width() + 50, normal.height());
+    QTest::qWait(30);
+    EXPECT_EQ(dl::GraphWidth, 512);
+    EXPECT_EQ(w.client_width(), client + 50);
+    EXPECT_EQ(w.surface().width(), client + 50);
+    w.update_now();
+    EXPECT_EQ(w.surface().pixel(client + 40, dl::GraphTop() + 20), dl::system_colour(dl::SysColour::ButtonFace));
+    // A new layout (here the meter strip's) keeps the width the user gave.
+    dl::Settings.level_meter = 1;
+    dl::RelayoutWindow();
+    QTest::qWait(30);
+    EXPECT_EQ(w.client_width(), client + 50);
+    EXPECT_EQ(w.client_height(), dl::client_height());
+    EXPECT_EQ(dl::GraphHeight, 256);
 }
 
 }  // namespace

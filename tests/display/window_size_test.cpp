@@ -28,6 +28,9 @@ TEST(GraphSize, TheNormalGraphUpToTheNormalLayoutAndAllTheRoomBeyondIt) {
         EXPECT_EQ(g.width, 512);
         EXPECT_EQ(g.height, 256);
     }
+    // The graph grows once the side panel has room at the top right beside the buttons.
+    EXPECT_EQ(dl::graph_size_for_client(87 * 8 - 1, h, 1920).width, 512);
+    EXPECT_EQ(dl::graph_size_for_client(87 * 8, h, 1920).width, 87 * 8 - 72);
     // Beyond it the scale's column keeps its nine cells, and the rows below the graph their height.
     const dl::GraphSize big = dl::graph_size_for_client(1600, 975, 1920);
     EXPECT_EQ(big.width, 1600 - 72);
