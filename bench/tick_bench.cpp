@@ -142,10 +142,15 @@ void run_measure() {
     dl::SourceInfo.bits = 16;
     dl::ConversionStream = nullptr;
     dl::Settings.display = 110;
-    for (const int p : {12, 16}) {
-        const int n = 1 << p, width = p == 16 ? 1024 : 512;
+    // The normal and large layouts, and a maximised window on a 1920 × 1200 screen.
+    struct Size {
+        int p, width, height;
+    };
+    for (const Size size : {Size{12, 512, 256}, Size{16, 1024, 256}, Size{16, 1848, 1000}}) {
+        const int p = size.p, n = 1 << p, width = size.width;
         dl::Settings.fftparam = p;
         dl::GraphWidth = width;
+        dl::GraphHeight = size.height;
         dl::WindowWidth = width + 9 * dl::CellWidth;
         dl::Surface window(dl::WindowWidth + dl::CellWidth, dl::client_height());
         dl::WindowSurface = &window;
@@ -172,12 +177,14 @@ void run_measure() {
                 for (int r = 0; r < reps; ++r) tick();
                 rates.push_back(reps * 1e9 / (cpu_ns() - t0));
             }
-            std::printf("measure %s N=%d W=%d ticks_per_s=%.0f\n", names[on], n, width, median(rates));
+            std::printf("measure %s N=%d W=%d H=%d ticks_per_s=%.0f\n", names[on], n, width, size.height,
+                        median(rates));
             std::fflush(stdout);
         }
         dl::SampleBuffers[0] = nullptr;
         dl::WorkArrays = dl::WorkArraysRecord{};
         dl::WindowSurface = nullptr;
+        dl::GraphHeight = dl::kNormalGraphHeight;
     }
 }
 

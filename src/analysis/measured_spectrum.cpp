@@ -46,7 +46,8 @@ const double* LineGains(int n) {
     return gains.data();
 }
 
-void Start(MeasuredTraceRecord& t, int lines) {
+// Only the first trace has holds: the second one's are never drawn.
+void Start(MeasuredTraceRecord& t, int lines, bool holds) {
     t = MeasuredTraceRecord{};
     t.lines = lines;
     t.average.assign(size_t(lines), 0.0);
@@ -55,12 +56,12 @@ void Start(MeasuredTraceRecord& t, int lines) {
         t.history.assign(size_t(lines) * size_t(Settings.average_blocks), 0.0f);
         t.history_sum.assign(size_t(lines), 0.0);
     }
-    if (Settings.max_hold) {
+    if (Settings.max_hold && holds) {
         t.max.assign(size_t(lines), 0.0);
         t.max_age.assign(size_t(lines), 0.0);
         t.max_levels.assign(size_t(lines), 255);
     }
-    if (Settings.min_hold) {
+    if (Settings.min_hold && holds) {
         t.min.assign(size_t(lines), 0.0);
         t.min_age.assign(size_t(lines), 0.0);
         t.min_levels.assign(size_t(lines), 255);
@@ -68,10 +69,10 @@ void Start(MeasuredTraceRecord& t, int lines) {
 }
 
 // Whether the record was started for the controls as they are now.
-bool Fits(const MeasuredTraceRecord& t, int lines) {
+bool Fits(const MeasuredTraceRecord& t, int lines, bool holds) {
     return t.lines == lines && (Settings.averaging == 2) == !t.history.empty() &&
            (Settings.averaging != 2 || t.history.size() == size_t(lines) * size_t(Settings.average_blocks)) &&
-           bool(Settings.max_hold) == !t.max.empty() && bool(Settings.min_hold) == !t.min.empty();
+           (Settings.max_hold && holds) == !t.max.empty() && (Settings.min_hold && holds) == !t.min.empty();
 }
 
 enum class Averaging { Off = 0, Exponential = 1, Linear = 2, Infinite = 3 };
@@ -198,7 +199,8 @@ double DisplayedLineDecibels(int n, int k) {
 void MeasureTrace(int index, int n, const double* re, const double* im, double seconds) {
     MeasuredTraceRecord& t = MeasuredTraces[size_t(index & 1)];
     const int lines = n / 2;
-    if (!Fits(t, lines)) Start(t, lines);
+    const bool holds = (index & 1) == 0;
+    if (!Fits(t, lines, holds)) Start(t, lines, holds);
     BlockStep s;
     s.first = t.blocks == 0;
     s.seconds = seconds;

@@ -1,5 +1,6 @@
 #include "app/main_window_proc.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "analysis/hover_readout.h"
@@ -123,11 +124,27 @@ void LocaliseMenu() {
     }
 }
 
+int LayoutClientWidth() {
+    if (GraphWidth != kNormalGraphWidth) return WindowWidth;
+    return CellWidth == 7 ? WindowWidth + 8 * CellWidth : WindowWidth;
+}
+
+int NormalClientWidth() { return std::max(LayoutClientWidth(), Settings.window_width); }
+
+void UseNormalWindowSize() {
+    GraphSize g;
+    if (Settings.window_width > 0 && Settings.window_height > 0)
+        g = graph_size_for_client(Settings.window_width, Settings.window_height, screen_width());
+    GraphWidth = g.width;
+    GraphHeight = g.height;
+}
+
 void RelayoutWindow() {
     if (PlatformVersion >= 863) measure_layout_units();
     if (!window()) return;
-    const int width = CellWidth == 7 ? WindowWidth + 8 * CellWidth : WindowWidth;
-    window()->set_client_size(width, client_height());
+    window()->set_least_client_size(normal_client_width(screen_width()), normal_client_height());
+    // A window made wider than its graph needs keeps its width.
+    window()->set_client_size(std::max(LayoutClientWidth(), window()->client_width()), client_height());
     layout_buttons();
     window()->invalidate();
 }
@@ -444,16 +461,39 @@ void MainWindowProc::on_syscommand(SysCommand command) {
             GraphWidth = 1024;
             break;
         case SysCommand::Restore:
-            if (!MinimisedFlag) GraphWidth = 512;
+            if (!MinimisedFlag) UseNormalWindowSize();
             break;
     }
+    // Back from the maximised state: the size the user gave the window; from the icon: the size it had.
+    const bool from_icon = MinimisedFlag;
     MinimisedFlag = false;
     ResizeDrawSurface();
     if (window()) {
-        const int width = CellWidth == 7 ? WindowWidth + 8 * CellWidth : WindowWidth;
+        int width = LayoutClientWidth();
+        if (command == SysCommand::Restore)
+            width = from_icon ? std::max(width, window()->client_width()) : NormalClientWidth();
         window()->set_client_size(width, client_height());
         window()->invalidate();
     }
+}
+
+void MainWindowProc::on_client_resize(int width, int height) {
+    MainWindow* w = window();
+    if (MinimisedFlag || !w) return;
+    // Only a size the user chose is kept for the next run; a maximised window is the screen's.
+    if (!w->maximised()) {
+        Settings.window_width = width;
+        Settings.window_height = height;
+    }
+    const GraphSize g = graph_size_for_client(width, height, screen_width());
+    if (g.width != GraphWidth || g.height != GraphHeight) {
+        GraphWidth = g.width;
+        GraphHeight = g.height;
+        ResizeDrawSurface();
+        layout_buttons();
+    }
+    w->set_client_size(width, height);
+    w->invalidate();
 }
 
 void MainWindowProc::on_destroy() {

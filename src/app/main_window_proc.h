@@ -24,6 +24,7 @@ public:
     void on_mouse_leave() override;
     void on_drop_files(const std::vector<std::string>& paths) override;
     void on_syscommand(SysCommand command) override;
+    void on_client_resize(int width, int height) override;
     void on_destroy() override;
     void on_settings_change() override;
     void on_set_focus() override;
@@ -52,6 +53,12 @@ void LocaliseMenu();
 // Check marks of the View menu from the settings.
 void SetMenuCheckMarks();
 void RelayoutWindow();
+// The graph of the size the user last gave the window outside the maximised state.
+void UseNormalWindowSize();
+// The client width the current layout asks for, and the one of the window outside the maximised
+// state, which the user may have made wider than its graph needs.
+int LayoutClientWidth();
+int NormalClientWidth();
 // Command 123: the reference tone, played while the event loop runs on; `ended` runs once it has
 // sounded (at once when there is none to play).
 void PlayReferenceTone(std::function<void()> ended = nullptr);

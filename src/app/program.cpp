@@ -6,6 +6,7 @@
 #include "analysis/fft.h"
 #include "app/command_line.h"
 #include "app/export_command.h"
+#include "app/main_window_proc.h"
 #include "app/open_file.h"
 #include "app/reference_commands.h"
 #include "app/run_controls.h"
@@ -66,9 +67,12 @@ void Program::Initialise(const std::vector<std::string>& args, ShowCommand show)
     measure_layout_units();
 
     if (show == ShowCommand::Maximized) GraphWidth = 1024;
+    else UseNormalWindowSize();
     WindowWidth = compute_window_width(GraphWidth, CellWidth, screen_width());
 
-    window_ = std::make_unique<MainWindow>(proc_, menu_table(), WindowWidth, client_height());
+    window_ = std::make_unique<MainWindow>(proc_, menu_table(),
+                                           show == ShowCommand::Maximized ? LayoutClientWidth() : NormalClientWidth(),
+                                           client_height());
     TheMainWindow = window_.get();
     WindowSurface = &window_->surface();
     window_->set_title("dewlark");

@@ -49,14 +49,14 @@ void DrawExtraTrace(Dc& target, const uint8_t* levels, int bins, Rgb colour) {
     if (!levels || bins <= 0 || (view != kViewLinear && view != kViewLog)) return;
     const int W = GraphWidth;
     const std::vector<int>& first = ColumnFirstLines(view, bins);
-    // Each column's highest point (least depth) among its lines; -1: no line falls there.
+    // Each column's highest point (least depth) among its lines, as a row; -1: no line falls there.
     static std::vector<int> depth;
     depth.assign(size_t(W), -1);
     int last = -1;
     for (int c = 0; c < W; ++c) {
         const int from = first[size_t(c)], to = first[size_t(c) + 1];
         if (from >= to) continue;
-        depth[size_t(c)] = *std::min_element(levels + from, levels + to);
+        depth[size_t(c)] = LevelRow(*std::min_element(levels + from, levels + to));
         last = c;
     }
     if (last < 0) return;

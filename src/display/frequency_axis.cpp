@@ -62,7 +62,7 @@ FrequencyAxis FrequencyAxis::OfView(int bins) {
 
 double FrequencyAxis::offset(double line) const {
     if (linear_) {
-        if (range_.whole) return line * lin_.columns_per_line / lin_.lines_per_column;
+        if (range_.whole) return line * lin_.width / lin_.bins;
         return (line - range_.low) / (range_.high - range_.low) * extent_;
     }
     if (!(line > 0)) return kFarLeft;

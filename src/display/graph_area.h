@@ -24,15 +24,14 @@ inline void CopyGraph(Dc& to, Dc& from) {
     to.bit_blt(GraphLeft(), GraphTop(), GraphWidth, GraphHeight, from, GraphLeft(), GraphTop());
 }
 
-// The linear frequency axis: lines per pixel column where the lines outnumber the columns, else
-// columns per line.
+// The linear frequency axis: the lines spread evenly over the columns (at power-of-two widths a
+// whole number of lines per column, or of columns per line).
 struct LinearAxis {
-    LinearAxis(int bins, int width)
-        : lines_per_column(std::max(bins / width, 1)), columns_per_line(std::max(width / bins, 1)) {}
-    int column(int line) const { return int((int64_t(line) * columns_per_line) / lines_per_column); }
+    LinearAxis(int bins, int width) : bins(std::max(bins, 1)), width(width) {}
+    int column(int line) const { return int((int64_t(line) * width) / bins); }
     // The line position (fractional) at the left edge of column c.
-    double line_at(double c) const { return c * lines_per_column / columns_per_line; }
-    int lines_per_column, columns_per_line;
+    double line_at(double c) const { return c * bins / width; }
+    int bins, width;
 };
 
 // The log frequency axis over `extent` pixels (the graph's width, the spectrogram's rows): line
@@ -45,9 +44,16 @@ struct LogAxis {
     int extent;
 };
 
+// The display levels (0 at the top .. 255 at the floor) and the scales' rows are counted on 256
+// rows; a taller graph spreads them over its height.
+inline int LevelRow(int level) { return GraphHeight == 256 ? level : (level * GraphHeight + 128) >> 8; }
+inline double ScaleRow(double row_of_256) { return row_of_256 * GraphHeight / 256.0; }
+
 // The amplitude axis of the decibel scales: the row of the grid line at 2^-2k of full scale
 // (k = 1..8; the expanded scale k = 0..4).
-inline int DecibelRow(int k) { return int(GraphTop() - 20.5 * std::log(std::ldexp(1.0, -2 * k))); }
-inline int ExpandedDecibelRow(int k) { return int(GraphTop() - 40.8 * std::log(std::ldexp(1.0, -2 * k)) + 11); }
+inline int DecibelRow(int k) { return GraphTop() + int(ScaleRow(-20.5 * std::log(std::ldexp(1.0, -2 * k)))); }
+inline int ExpandedDecibelRow(int k) {
+    return GraphTop() + int(ScaleRow(-40.8 * std::log(std::ldexp(1.0, -2 * k)) + 11));
+}
 
 }  // namespace dl

@@ -48,6 +48,8 @@ bool DrawRangedFrequencyLabels(Dc& dc, bool linear, int bins) {
 void DrawAmplitudeScale(Dc& dc) {
     const int X = CellWidth, Y = CellHeight, W = GraphWidth, x = W + 2 * X;
     FillFace(dc, W + 2 * X, 12 * Y, W + 11 * X, FrequencyAxisTop());
+    // The labels' places on the 256-row scale, spread over a taller graph.
+    auto R = [](int row_of_256) { return int(ScaleRow(row_of_256)); };
     const Font* old_font = dc.select_font(nullptr);
     dc.set_text_color(system_colour(SysColour::ButtonText));
     dc.set_bk_color(system_colour(SysColour::ButtonFace));
@@ -61,25 +63,25 @@ void DrawAmplitudeScale(Dc& dc) {
             const char* main[] = {"0.0625", "0.046875", "0.03125", "0.015625"};
             const char* notes[] = {"(-24db)", "(-27)", "(-30)", "(-36)"};
             for (int k = 0; k < 4; ++k) {
-                dc.text_out(x, 12 * Y + 64 * k, main[k]);
-                dc.text_out(x, 14 * Y + 64 * k, notes[k]);
+                dc.text_out(x, 12 * Y + R(64 * k), main[k]);
+                dc.text_out(x, 14 * Y + R(64 * k), notes[k]);
             }
         } else if (e || p) {
             const char* main[] = {"0.25", "0.1875", "0.125", "0.0625"};
             const char* notes[] = {"(-12db)", "(-15)", "(-18)", "(-24)"};
             for (int k = 0; k < 4; ++k) {
-                dc.text_out(x, 12 * Y + 64 * k, main[k]);
-                dc.text_out(x, 14 * Y + 64 * k, notes[k]);
+                dc.text_out(x, 12 * Y + R(64 * k), main[k]);
+                dc.text_out(x, 14 * Y + R(64 * k), notes[k]);
             }
         } else {
             dc.text_out(x, 12 * Y, "1.0(0db)");
-            dc.text_out(x, 12 * Y + 64, "0.75(-3)");
-            dc.text_out(x, 12 * Y + 128, "0.5 (-6)");
+            dc.text_out(x, 12 * Y + R(64), "0.75(-3)");
+            dc.text_out(x, 12 * Y + R(128), "0.5 (-6)");
             if (X >= 10) {
-                dc.text_out(x, 12 * Y + 192, "0.25(-12)");
+                dc.text_out(x, 12 * Y + R(192), "0.25(-12)");
             } else {
-                dc.text_out(x, 12 * Y + 192, "0.25");
-                dc.text_out(x, 14 * Y + 192, "(-12)");
+                dc.text_out(x, 12 * Y + R(192), "0.25");
+                dc.text_out(x, 14 * Y + R(192), "(-12)");
             }
         }
         dc.text_out(x, GraphBottom() - 2 * Y, JapaneseUi ? "0(-∞)" : "0(-Inf)");
@@ -116,7 +118,8 @@ void DrawLinearFrequencyLabels(Dc& dc, int khz, double top_frequency) {
         return;
     }
     const std::string& caption = SharedText;
-    const int unit = W / 512;
+    // Label places grow with the graph; at 512 and 1024 columns they are whole pixels as always.
+    const double unit = W / 512.0;
     int cx;
     if (no_room)
         cx = int(W - (Len(caption) - 4.5) * X);
@@ -125,10 +128,10 @@ void DrawLinearFrequencyLabels(Dc& dc, int khz, double top_frequency) {
     else
         cx = W + X;
     dc.text_out(cx, y, caption);
-    centred(unit * 464, format_text("%.0f", F));
-    centred(unit * 348, format_text("%.0f", 3 * F / 4));
-    centred(unit * 232, format_text("%.0f", F / 2));
-    centred(unit * 116, format_text("%.0f", F / 4));
+    centred(int(unit * 464), format_text("%.0f", F));
+    centred(int(unit * 348), format_text("%.0f", 3 * F / 4));
+    centred(int(unit * 232), format_text("%.0f", F / 2));
+    centred(int(unit * 116), format_text("%.0f", F / 4));
 }
 
 std::vector<LogFrequencyLabel> LogFrequencyLabels(int khz, int bins) {

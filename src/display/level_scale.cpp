@@ -61,8 +61,10 @@ std::vector<int> RangeGridDecibels() {
 
 int RangeDecibelRow(double decibels) {
     const double span = std::max(Settings.db_span, kMinDbSpan);
-    // Truncated as the levels are, so a tone at a grid line's level tops out on that line.
-    return GraphTop() + int(std::floor((Settings.db_top - decibels) * 255 / span + 1e-9));
+    // Truncated as the levels are, and on the rows the levels are drawn at, so a tone at a grid
+    // line's level tops out on that line.
+    const double level = std::floor((Settings.db_top - decibels) * 255 / span + 1e-9);
+    return GraphTop() + LevelRow(int(std::clamp(level, 0.0, 255.0)));
 }
 
 uint8_t DecibelsDepth(double decibels) {

@@ -19,27 +19,31 @@ namespace dl {
 
 namespace {
 
-constexpr int kRows = kSpectrogramRows;
+// One row per graph row; the history keeps the count it was made with.
+int Rows() { return GraphHeight; }
 
 // The lines each row shows, for one spectrum size: the lines that fall on the row, or, for a row
 // between two lines (low frequencies, where a line spans several rows), the line below it.
 struct RowLines {
-    int bins = 0;
+    int bins = 0, rows = 0;
     FrequencyRange range;
     std::vector<int32_t> first, last;
 };
 
-FrequencyAxis RowAxis(int bins) { return FrequencyAxis(false, bins, kRows, ChosenFrequencyRange(bins)); }
+FrequencyAxis RowAxis(int bins) { return FrequencyAxis(false, bins, Rows(), ChosenFrequencyRange(bins)); }
 
 const RowLines& LinesOfRows(int bins) {
     static RowLines l;
+    const int height = Rows();
     const FrequencyRange range = ChosenFrequencyRange(bins);
-    if (l.bins == bins && l.range.whole == range.whole && l.range.low == range.low && l.range.high == range.high)
+    if (l.bins == bins && l.rows == height && l.range.whole == range.whole && l.range.low == range.low &&
+        l.range.high == range.high)
         return l;
     l.bins = bins;
+    l.rows = height;
     l.range = range;
-    l.first.assign(kRows, INT32_MAX);
-    l.last.assign(kRows, -1);
+    l.first.assign(size_t(height), INT32_MAX);
+    l.last.assign(size_t(height), -1);
     const FrequencyAxis axis = RowAxis(bins);
     for (int i = 0; i < bins; ++i) {
         // A chosen range leaves out the lines outside it rather than piling them on its edge rows.
@@ -49,7 +53,7 @@ const RowLines& LinesOfRows(int bins) {
         l.last[size_t(r)] = std::max(l.last[size_t(r)], i);
     }
     int below = axis.ranged() ? std::clamp(int(axis.low()), 0, bins - 1) : 0;
-    for (int r = kRows - 1; r >= 0; --r) {
+    for (int r = height - 1; r >= 0; --r) {
         if (l.last[size_t(r)] < 0) l.first[size_t(r)] = l.last[size_t(r)] = below;
         below = l.last[size_t(r)];
     }
@@ -59,9 +63,10 @@ const RowLines& LinesOfRows(int bins) {
 // The history fits the graph's width; another width starts it afresh.
 void FitHistory() {
     SpectrogramRecord& s = Spectrogram;
-    if (s.columns == GraphWidth && s.cells.size() == size_t(s.columns) * kRows) return;
+    if (s.columns == GraphWidth && s.rows == Rows() && s.cells.size() == size_t(s.columns) * size_t(s.rows)) return;
     s.columns = GraphWidth;
-    s.cells.assign(size_t(std::max(s.columns, 0)) * kRows, 0);
+    s.rows = Rows();
+    s.cells.assign(size_t(std::max(s.columns, 0)) * size_t(s.rows), 0);
     s.filled = 0;
     s.newest = -1;
     s.newest_slice = -1;
@@ -92,7 +97,7 @@ void PaintHistory(Dc& dc, int x0, int x1, int r0, int r1) {
     x0 = std::max(x0, 0);
     x1 = std::min(x1, s.columns);
     r0 = std::max(r0, 0);
-    r1 = std::min(r1, kRows);
+    r1 = std::min(r1, s.rows);
     if (x0 >= x1 || r0 >= r1) return;
     const int left = GraphLeft(), top = GraphTop();
     const Rgb* palette = SpectrogramColours().data();
@@ -109,7 +114,7 @@ void PaintHistory(Dc& dc, int x0, int x1, int r0, int r1) {
         }
         // Columns run on in the ring until its end.
         const int n = std::min({x1 - x, s.columns - ring, s.columns - 1 - Lead() - x + 1});
-        dc.draw_index_columns(left + x, top + r0, n, r1 - r0, s.cells.data() + size_t(ring) * kRows + size_t(r0), kRows,
+        dc.draw_index_columns(left + x, top + r0, n, r1 - r0, s.cells.data() + size_t(ring) * size_t(s.rows) + size_t(r0), s.rows,
                               palette);
         x += n;
     }
@@ -127,9 +132,10 @@ void ResetSpectrogram() {
 }
 
 int SpectrogramRow(double bin, int bins) {
-    if (bins <= 0 || !(bin > 0)) return kRows - 1;
+    const int height = Rows();
+    if (bins <= 0 || !(bin > 0)) return height - 1;
     const double h = RowAxis(bins).offset(bin);
-    return std::clamp(kRows - 1 - int(std::floor(std::clamp(h, -1.0, double(kRows)))), 0, kRows - 1);
+    return std::clamp(height - 1 - int(std::floor(std::clamp(h, -1.0, double(height)))), 0, height - 1);
 }
 
 bool SpectrogramShows(double bin, int bins) {
@@ -139,14 +145,16 @@ bool SpectrogramShows(double bin, int bins) {
 
 double SpectrogramBinAtRow(int row, int bins) {
     if (bins <= 0) return 0;
-    const double h = kRows - 1 - row + 0.5;
+    const int height = Rows();
+    const double h = height - 1 - row + 0.5;
     return RowAxis(bins).line_at(h);
 }
 
 int SpectrogramCell(int column, int row) {
-    if (row < 0 || row >= kRows || Spectrogram.columns != GraphWidth) return -1;
+    const SpectrogramRecord& s = Spectrogram;
+    if (row < 0 || row >= s.rows || s.rows != Rows() || s.columns != GraphWidth) return -1;
     const int ring = RingColumn(column);
-    return ring < 0 ? -1 : Spectrogram.cells[size_t(ring) * kRows + size_t(row)];
+    return ring < 0 ? -1 : s.cells[size_t(ring) * size_t(s.rows) + size_t(row)];
 }
 
 void NoteSpectrogramLabel(int left, int top, int right, int bottom) {
@@ -155,7 +163,7 @@ void NoteSpectrogramLabel(int left, int top, int right, int bottom) {
 
 void DrawSpectrogramHistory(Dc& dc) {
     FitHistory();
-    PaintHistory(dc, 0, Spectrogram.columns, 0, kRows);
+    PaintHistory(dc, 0, Spectrogram.columns, 0, Spectrogram.rows);
     Spectrogram.drawn_on = &dc.surface();
     Spectrogram.labels.clear();
 }
@@ -223,21 +231,23 @@ void DrawSpectrogram(Dc& target, const uint8_t* levels, int bins, double seconds
     const int lead_before = Lead();
     const int n = int(std::min<int64_t>(fresh, W));
 
-    std::array<uint8_t, kRows> column{};
+    const int height = s.rows;
+    static std::vector<uint8_t> column;
+    column.assign(size_t(height), 0);
     const RowLines& rows = LinesOfRows(bins);
-    for (int r = 0; r < kRows; ++r) {
+    for (int r = 0; r < height; ++r) {
         uint8_t loudest = 255;
         for (int i = rows.first[size_t(r)], e = rows.last[size_t(r)]; i <= e; ++i) loudest = std::min(loudest, levels[i]);
         column[size_t(r)] = SpectrogramIndexOfLevel(loudest);
     }
     if (n == 0) {
         // Another tick in the newest column: it keeps the loudest of them.
-        uint8_t* cell = s.cells.data() + size_t(s.newest) * kRows;
-        for (int r = 0; r < kRows; ++r) cell[r] = std::max(cell[r], column[size_t(r)]);
+        uint8_t* cell = s.cells.data() + size_t(s.newest) * size_t(height);
+        for (int r = 0; r < height; ++r) cell[r] = std::max(cell[r], column[size_t(r)]);
     } else {
         for (int k = 0; k < n; ++k) {
             s.newest = (s.newest + 1) % W;
-            std::copy(column.begin(), column.end(), s.cells.data() + size_t(s.newest) * kRows);
+            std::copy(column.begin(), column.end(), s.cells.data() + size_t(s.newest) * size_t(height));
         }
         s.filled = int(std::min<int64_t>(int64_t(s.filled) + n, W));
     }
@@ -245,7 +255,7 @@ void DrawSpectrogram(Dc& target, const uint8_t* levels, int bins, double seconds
     s.newest_seconds = seconds;
 
     if (!in_place) {
-        PaintHistory(target, 0, W, 0, kRows);
+        PaintHistory(target, 0, W, 0, height);
         s.drawn_on = &target.surface();
         return;
     }
@@ -254,11 +264,11 @@ void DrawSpectrogram(Dc& target, const uint8_t* levels, int bins, double seconds
     const int right = W - lead;
     const int moved = std::max(0, n - (lead_before - lead));
     if (moved >= W) {
-        PaintHistory(target, 0, W, 0, kRows);
+        PaintHistory(target, 0, W, 0, height);
         return;
     }
-    if (moved > 0) target.bit_blt(X, top, W - moved, kRows, target, X + moved, top);
-    PaintHistory(target, right - std::max(n, 1), right, 0, kRows);
+    if (moved > 0) target.bit_blt(X, top, W - moved, height, target, X + moved, top);
+    PaintHistory(target, right - std::max(n, 1), right, 0, height);
 }
 
 }  // namespace dl

@@ -30,17 +30,18 @@ void DrawSpectrogramScale(Dc& dc, int khz, int bins) {
     int free_from = 12 * Y;
     for (const LogFrequencyLabel& l : LogFrequencyLabels(khz, bins)) {
         const int y = top + SpectrogramRow(l.bin, bins) - Y;
-        if (y < free_from || y > top + kSpectrogramRows - Y) continue;
+        if (y < free_from || y > top + GraphHeight - Y) continue;
         dc.text_out(W + 2 * X, y, l.text);
         free_from = y + 2 * Y;
     }
 
-    // The key: row r shows entry 255 - r.
-    std::array<uint8_t, kSpectrogramRows> column{};
-    for (int r = 0; r < kSpectrogramRows; ++r) column[size_t(r)] = uint8_t(255 - r);
+    // The key: row r shows entry 255 - r, spread over a taller graph.
+    const int H = GraphHeight;
+    std::vector<uint8_t> column(static_cast<size_t>(H));
+    for (int r = 0; r < H; ++r) column[size_t(r)] = uint8_t(255 - (r * 256) / H);
     const int left = SpectrogramKeyLeft();
     for (int c = 0; c < SpectrogramKeyWidth(); ++c)
-        dc.draw_index_columns(left + c, top, 1, kSpectrogramRows, column.data(), kSpectrogramRows, SpectrogramColours().data());
+        dc.draw_index_columns(left + c, top, 1, H, column.data(), H, SpectrogramColours().data());
 
     // Under the column: the units of the labels and of the key.
     const int band = FrequencyAxisTop();

@@ -229,7 +229,10 @@ bool RangedGridLines(std::vector<GridLine>& lines, bool linear, int B) {
 void LinearGridLines(std::vector<GridLine>& lines, int B) {
     if (RangedGridLines(lines, true, B)) return;
     const int X = GraphLeft(), W = GraphWidth;
-    const double s = SourceInfo.khz % 11 == 0 ? 116.09977324263039 : 128.0;
+    // The steps of the normal graph, widened with it; from twice its width on, halved as many times.
+    int halvings = 1;
+    while (kNormalGraphWidth * halvings * 2 <= W) halvings *= 2;
+    const double s = (SourceInfo.khz % 11 == 0 ? 116.09977324263039 : 128.0) * W / (double(kNormalGraphWidth) * halvings);
     for (int k = 1; k * s + 0.5 < W; ++k) lines.push_back({int(X + (k * s + 0.5)), GraphBottom(), GraphTop()});
 }
 
@@ -260,7 +263,7 @@ int AmplitudeGridRows(int rows[8]) {
         for (int db : RangeGridDecibels())
             if (n < 8) rows[n++] = RangeDecibelRow(db);
     } else if (!Settings.Decibel) {
-        for (int k = 1; k <= 3; ++k) rows[n++] = GraphTop() + 64 * k;
+        for (int k = 1; k <= 3; ++k) rows[n++] = GraphTop() + int(ScaleRow(64 * k));
     } else if (!Settings.Expand) {
         for (int k = 8; k >= 1; --k) rows[n++] = DecibelRow(k);
     } else {
@@ -284,10 +287,11 @@ void PlainBars(ColumnPicture& p, const uint8_t* levels, const BinLayout& l, Dc& 
         if (f > e) continue;
         uint8_t m, unused;
         LevelRange(levels, f, e, m, unused);
+        const int row = LevelRow(m);
         if (c < p.columns)
-            p.changes.push_back({int16_t(c), int16_t(m), 0});
+            p.changes.push_back({int16_t(c), int16_t(row), 0});
         else
-            dc.fill_rect(ox + c, oy + m, ox + c + 1, oy + GraphHeight, p.palette[0]);
+            dc.fill_rect(ox + c, oy + row, ox + c + 1, oy + GraphHeight, p.palette[0]);
     }
 }
 
@@ -303,9 +307,9 @@ void ColouredBars(ColumnPicture& p, const uint8_t* levels, int B, const BinLayou
             const int t = levels[i];
             if (t >= cur) continue;
             if (p.changes.size() > begin && p.changes.back().colour == pc[i])
-                p.changes.back().row = int16_t(t);
+                p.changes.back().row = int16_t(LevelRow(t));
             else
-                p.changes.push_back({int16_t(c), int16_t(t), pc[i]});
+                p.changes.push_back({int16_t(c), int16_t(LevelRow(t)), pc[i]});
             cur = t;
         }
         if (c < p.columns) continue;
@@ -324,7 +328,7 @@ void ColouredBars(ColumnPicture& p, const uint8_t* levels, int B, const BinLayou
 // the chain's end (main stroke) or start (second stroke) is not drawn by a joining line.
 void ExactChain(Band& band, int column, const uint8_t* levels, int f, int e, bool reversed) {
     for (int i = f + 1; i <= e; ++i) {
-        const int py = levels[i - 1], y = levels[i];
+        const int py = LevelRow(levels[i - 1]), y = LevelRow(levels[i]);
         if (py == y) continue;
         const int a = std::min(py, y), b = std::max(py, y);
         // Drawn from the first point up to, not including, the second (reversed: the other way).
@@ -345,8 +349,9 @@ void Trace(ColumnPicture& p, const uint8_t* levels, const BinLayout& l, Dc& dc, 
     const int n = int(l.trace_columns.size());
     for (int k = 0; k < n; ++k) {
         const int c = l.trace_columns[k], f = l.trace_first[k], e = l.trace_first[k + 1] - 1;
-        uint8_t lo, hi;
-        LevelRange(levels, f, e, lo, hi);
+        uint8_t level_lo, level_hi;
+        LevelRange(levels, f, e, level_lo, level_hi);
+        const int lo = LevelRow(level_lo), hi = LevelRow(level_hi);
         if (k + 1 < n)
             main.add(c, lo, hi);
         else
@@ -359,8 +364,9 @@ void Trace(ColumnPicture& p, const uint8_t* levels, const BinLayout& l, Dc& dc, 
         }
         if (k + 1 < n) {
             const int x = l.trace_columns[k + 1];
-            graph::AddLinePixels(main, c, levels[e], x, levels[e + 1]);
-            if (thick) graph::AddLinePixels(fat, x + 1, levels[e + 1], c + 1, levels[e]);
+            const int y = LevelRow(levels[e]), next_y = LevelRow(levels[e + 1]);
+            graph::AddLinePixels(main, c, y, x, next_y);
+            if (thick) graph::AddLinePixels(fat, x + 1, next_y, c + 1, y);
         }
     }
     p.palette.push_back(DarkScheme ? kWhite : dc.pen());
@@ -445,7 +451,7 @@ void DrawSpectrum(Dc& dc, const uint8_t* levels, int B, const BinLayout& l, Line
             PlainBars(p, levels, l, dc, ox, oy);
     } else {
         Trace(p, levels, l, dc, ox, oy);
-        dc.move_to(ox + l.trace[B - 1], oy + levels[B - 1]);
+        dc.move_to(ox + l.trace[B - 1], oy + LevelRow(levels[B - 1]));
     }
     if (ReferenceTracesShown()) {
         // The references lie between the grid (and its labels) and the live spectrum.
@@ -529,9 +535,9 @@ void DrawAmplitudeLabels(Dc& target) {
         static const char* const one[] = {"-15", "-18", "-24"};
         static const char* const neither[] = {"-3", "-6", "-12"};
         set = e && p ? both : (e || p) ? one : neither;
-        DrawScaleLabel(target, top + 128, set[1]);
-        DrawScaleLabel(target, top + 192, set[2]);
-        if (!crowded) DrawScaleLabel(target, top + 64, set[0]);
+        DrawScaleLabel(target, top + int(ScaleRow(128)), set[1]);
+        DrawScaleLabel(target, top + int(ScaleRow(192)), set[2]);
+        if (!crowded) DrawScaleLabel(target, top + int(ScaleRow(64)), set[0]);
     } else if (Settings.Expand) {
         DrawScaleLabel(target, ExpandedDecibelRow(4), "-72");
         DrawScaleLabel(target, ExpandedDecibelRow(3), "-60");

@@ -71,6 +71,8 @@ protected:
     void mouseReleaseEvent(QMouseEvent* e) override;
     void mouseDoubleClickEvent(QMouseEvent* e) override;
     void leaveEvent(QEvent* e) override;
+    void resizeEvent(QResizeEvent* e) override;
+    QSize sizeHint() const override;
 
 private:
     MainWindow::Impl& impl_;
@@ -83,7 +85,6 @@ public:
 protected:
     void closeEvent(QCloseEvent* e) override;
     void changeEvent(QEvent* e) override;
-    void resizeEvent(QResizeEvent* e) override;
     void dragEnterEvent(QDragEnterEvent* e) override;
     void dropEvent(QDropEvent* e) override;
 
@@ -110,12 +111,11 @@ struct MainWindow::Impl : public QObject {
     bool busy = false;
     bool applying_state = false;
     Qt::WindowStates last_state = Qt::WindowNoState;
-    QSize layout_size;  // the window's size outside the maximised state, set by the client size
+    QSize wanted_client{1, 1};  // the client size the layout asked for last
     std::function<void()> screen_paint_listener;
 
     bool eventFilter(QObject* watched, QEvent* event) override;
     void report_state_change(Qt::WindowStates before, Qt::WindowStates now);
-    void keep_layout_size();
     void run_paint();
     void fill_submenu(int id);
 };
@@ -164,6 +164,17 @@ void ClientArea::leaveEvent(QEvent* e) {
     QWidget::leaveEvent(e);
 }
 
+// The user or the window manager sized the window: the layout follows what the client area got.
+void ClientArea::resizeEvent(QResizeEvent* e) {
+    QWidget::resizeEvent(e);
+    const QSize s = e->size();
+    if (impl_.destroyed || (impl_.top->windowState() & Qt::WindowMinimized)) return;
+    if (s.width() != impl_.surface.width() || s.height() != impl_.surface.height())
+        impl_.handler->on_client_resize(s.width(), s.height());
+}
+
+QSize ClientArea::sizeHint() const { return impl_.wanted_client; }
+
 void TopWindow::closeEvent(QCloseEvent* e) {
     e->ignore();
     impl_.owner->destroy();
@@ -184,12 +195,6 @@ void TopWindow::changeEvent(QEvent* e) {
         impl_.handler->on_set_focus();
     }
     QMainWindow::changeEvent(e);
-}
-
-void TopWindow::resizeEvent(QResizeEvent* e) {
-    QMainWindow::resizeEvent(e);
-    // Looked at once the window manager's events of this change are all in, so the state is final.
-    if (!impl_.destroyed) QTimer::singleShot(0, this, [this] { impl_.keep_layout_size(); });
 }
 
 void TopWindow::dragEnterEvent(QDragEnterEvent* e) {
@@ -236,16 +241,6 @@ void MainWindow::Impl::report_state_change(Qt::WindowStates before, Qt::WindowSt
     if (was_minimised) handler->on_syscommand(SysCommand::Restore);
     if (maximised && !was_maximised) handler->on_syscommand(SysCommand::Maximize);
     else if (!maximised && was_maximised) handler->on_syscommand(SysCommand::Restore);
-}
-
-// The window offers maximise, so window managers let its border be dragged too: a size the user
-// dragged springs back to the layout's. Nothing is asked of a maximised window: a least size larger
-// than it would resize it, and window managers take that as a restore.
-void MainWindow::Impl::keep_layout_size() {
-    if (destroyed || (top->windowState() & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen)))
-        return;
-    if (top->minimumSize() != layout_size) top->setMinimumSize(layout_size);
-    if (top->size() != layout_size) top->resize(layout_size);
 }
 
 void MainWindow::Impl::fill_submenu(int id) {
@@ -368,11 +363,20 @@ std::string MainWindow::title() const { return impl_->top->windowTitle().toStdSt
 void MainWindow::set_client_size(int width, int height) {
     Impl& m = *impl_;
     m.surface.resize(width, height);
-    m.client->setFixedSize(width, height);
-    // The size follows the layout, but a fixed size would make window managers refuse to maximise.
-    m.layout_size = m.top->sizeHint();
-    m.top->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
-    m.keep_layout_size();
+    m.wanted_client = QSize(width, height);
+    m.client->updateGeometry();
+    // A maximised or full-screen window keeps the size the window manager gave it.
+    if (m.top->windowState() & (Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen)) return;
+    if (!m.top->isVisible()) m.top->resize(m.top->sizeHint());
+    else if (m.client->size() != m.wanted_client) m.top->resize(m.top->size() - m.client->size() + m.wanted_client);
+}
+
+void MainWindow::set_least_client_size(int width, int height) {
+    impl_->client->setMinimumSize(width, height);
+}
+
+bool MainWindow::maximised() const {
+    return impl_->top->windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen);
 }
 
 int MainWindow::client_width() const { return impl_->surface.width(); }

@@ -61,6 +61,8 @@ public:
     virtual void on_mouse_leave() {}
     virtual void on_drop_files(const std::vector<std::string>& /*paths*/) {}
     virtual void on_syscommand(SysCommand /*command*/) {}
+    // The client area now has this size (the user dragged the border, or the window was maximised).
+    virtual void on_client_resize(int /*width*/, int /*height*/) {}
     virtual void on_destroy() {}
     virtual void on_settings_change() {}
     virtual void on_set_focus() {}
@@ -90,7 +92,11 @@ public:
 
     // The window takes the client area's size, except while maximised; it is not resizable by hand
     // but offers maximise.
+    // The client size the layout asks for; the user may size the window beyond it afterwards.
     void set_client_size(int width, int height);
+    // The window cannot be made smaller than this client size.
+    void set_least_client_size(int width, int height);
+    bool maximised() const;
     int client_width() const;
     int client_height() const;
     Surface& surface();

@@ -136,7 +136,7 @@ const DialogTemplate& measure_template() {
             {m::kHoldGroup, K::GroupBox, 8, 38, 174, 36, "Hold", "ホールド", nullptr},
             {m::kMaxHold, K::CheckBox, 14, 49, 50, 10, "Ma&x hold", "最大値(&X)", "max_hold"},
             {m::kMinHold, K::CheckBox, 14, 60, 50, 10, "Mi&n hold", "最小値(&N)", "min_hold"},
-            {m::kHoldTimeLabel, K::Label, 70, 51, 40, 8, "hold &time", "保持時間(&T)", nullptr},
+            {m::kHoldTimeLabel, K::Label, 70, 51, 40, 8, "Hold &time", "保持時間(&T)", nullptr},
             {m::kHoldTime, K::Edit, 112, 49, 30, 12, nullptr, nullptr, "hold_ms"},
             {m::kHoldTimeUnit, K::Label, 144, 51, 36, 8, "ms (0: inf.)", nullptr, nullptr},
             {m::kWeightingLabel, K::Label, 8, 82, 50, 8, "&Weighting", "周波数補正(&W)", nullptr},

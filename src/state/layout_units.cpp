@@ -1,4 +1,6 @@
 
+#include <algorithm>
+
 #include "platform/font.h"
 
 #include "state/layout_units.h"
@@ -28,6 +30,23 @@ int compute_window_width(int graph_width, int cell_width, int screen_width) {
     if (w > screen_width) w = 2 * cell_width + graph_width;
     if (w < 74 * cell_width) w = 74 * cell_width;
     return w;
+}
+
+int normal_client_width(int screen_width) {
+    const int w = compute_window_width(kNormalGraphWidth, CellWidth, screen_width);
+    return CellWidth == 7 ? w + 8 * CellWidth : w;
+}
+
+int normal_client_height() { return 16 * CellHeight + kNormalGraphHeight + 4 + MeterStripHeight(); }
+
+GraphSize graph_size_for_client(int client_width, int client_height, int screen_width) {
+    GraphSize g;
+    // A wider graph puts the side panel at the top right, which needs room beside the buttons; until
+    // there is, the graph stays the normal one. The amplitude scale keeps its column right of it.
+    if (client_width > normal_client_width(screen_width) && client_width >= kWideLayoutCells * CellWidth)
+        g.width = std::max(kNormalGraphWidth, client_width - 9 * CellWidth);
+    if (client_height > normal_client_height()) g.height = client_height - (normal_client_height() - kNormalGraphHeight);
+    return g;
 }
 
 }  // namespace dl

@@ -30,6 +30,21 @@ inline int client_height() { return 16 * CellHeight + GraphHeight + 4 + MeterStr
 // Where the meter strip begins.
 inline int MeterStripTop() { return 16 * CellHeight + GraphHeight + 4; }
 
+// The normal layout's graph, which the window opens with and never goes below.
+inline constexpr int kNormalGraphWidth = 512, kNormalGraphHeight = 256;
+// The least window width, in cells, of a layout with the side panel at the top right: the panel's
+// 15 cells beside the header's 72.
+inline constexpr int kWideLayoutCells = 87;
+// The normal layout's client size (the client is wider than the window width with a 7-pixel cell).
+int normal_client_width(int screen_width);
+int normal_client_height();
+// The graph a client area of this size holds: the normal graph up to the normal layout's size,
+// beyond it all the width and height the window gives, around the same margins.
+struct GraphSize {
+    int width = kNormalGraphWidth, height = kNormalGraphHeight;
+};
+GraphSize graph_size_for_client(int client_width, int client_height, int screen_width);
+
 // Sets CellWidth/CellHeight from the stock fixed font's metrics.
 void measure_layout_units();
 // WindowWidth from GraphWidth, the cell width and the screen width.

@@ -95,6 +95,9 @@ struct SettingsRecord {
     int meter_weighting = 0;
     int traces = 0;
     int peak_trace = 0;
+    // The client size the user gave the window outside the maximised state; 0 is the normal layout's.
+    int window_width = 0;
+    int window_height = 0;
     // The range the graphs show. freq_low..freq_high in Hz across the linear and log views and up
     // the spectrogram; both 0 (and a range the source cannot give) show 0 Hz to the Nyquist
     // frequency as always. With db_span > 0 the decibel scale and the spectrogram's colours run

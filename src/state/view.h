@@ -54,13 +54,13 @@ inline LabelFontRecord LabelFont;
 // The spectrogram's history: one column of colour indices per time slice of the sound (the width
 // spans a chosen number of seconds), oldest overwritten first, for a graph of `columns` pixels. What
 // the graph area shows is the newest `filled` columns against its right edge, or, for a picture of
-// a whole sound, each column at its time from the left edge.
-inline constexpr int kSpectrogramRows = 256;
+// a whole sound, each column at its time from the left edge. It has a row per graph row.
 struct SpectrogramRecord {
     int columns = 0;
+    int rows = 0;
     int filled = 0;
     int newest = -1;             // ring index of the newest column
-    std::vector<uint8_t> cells;  // column c's rows at c * kSpectrogramRows, row 0 the top
+    std::vector<uint8_t> cells;  // column c's rows at c * rows, row 0 the top
     // Where the history was last drawn in full, and whether that picture still holds there.
     const Surface* drawn_on = nullptr;
     // Labels drawn over the picture at the last tick (left, top, right, bottom), repaired from the

@@ -46,7 +46,7 @@ TEST_F(LevelRange, ALevelRangePutsATonesBarTopOnItsGridLine) {
     std::vector<uint8_t> levels(bins);
     dl::LevelsOfPowers(bins, powers.data(), levels.data());
     const int row = dl::RangeDecibelRow(-20);
-    EXPECT_EQ(Top() + levels[300], row);
+    EXPECT_EQ(Top() + dl::LevelRow(levels[300]), row);
     EXPECT_NEAR(dl::DepthDecibels(levels[300]), -20, 80.0 / 255);
     const std::vector<int> grid = dl::RangeGridDecibels();
     EXPECT_EQ(grid, (std::vector<int>{-10, -20, -30, -40, -50, -60, -70}));

@@ -203,11 +203,14 @@ TEST_F(ChosenRange, SpectrogramRowsSpanTheRange) {
     dl::Settings.freq_high = 1000;
     const int bins = 2048;
     const double line_hz = 44100.0 / (2 * bins);
-    EXPECT_EQ(dl::SpectrogramRow(100.5 / line_hz, bins), dl::kSpectrogramRows - 1);
-    EXPECT_EQ(dl::SpectrogramRow(999 / line_hz, bins), 0);
-    EXPECT_NEAR(dl::SpectrogramBinAtRow(dl::kSpectrogramRows / 2, bins) * line_hz, std::sqrt(100.0 * 1000.0), 10);
-    EXPECT_FALSE(dl::SpectrogramShows(50 / line_hz, bins));
-    EXPECT_TRUE(dl::SpectrogramShows(440 / line_hz, bins));
+    for (int height : {256, 400}) {
+        dl::GraphHeight = height;
+        EXPECT_EQ(dl::SpectrogramRow(100.5 / line_hz, bins), height - 1);
+        EXPECT_EQ(dl::SpectrogramRow(999 / line_hz, bins), 0);
+        EXPECT_NEAR(dl::SpectrogramBinAtRow(height / 2, bins) * line_hz, std::sqrt(100.0 * 1000.0), 10);
+        EXPECT_FALSE(dl::SpectrogramShows(50 / line_hz, bins));
+        EXPECT_TRUE(dl::SpectrogramShows(440 / line_hz, bins));
+    }
 }
 
 }  // namespace

@@ -50,7 +50,7 @@ TEST_F(SettingsTest, NoFileGivesDefaultsAndSavingWritesAllKeysInOrder) {
     std::vector<std::string> keys;
     while (std::getline(in, line))
         if (auto eq = line.find('='); eq != std::string::npos) keys.push_back(line.substr(0, eq));
-    ASSERT_EQ(keys.size(), 58u);
+    ASSERT_EQ(keys.size(), 60u);
     const std::vector<std::string> order = {
         "sex",      "use_onmei", "use_complex", "freqnum",  "withlevel",  "adjust16", "adjust8", "graph", "katamuki",
         "monochrome", "PeakHold", "deltatime",  "OnMem",    "MemSize",    "dialog3d", "bits",    "channel", "freq",
@@ -59,7 +59,8 @@ TEST_F(SettingsTest, NoFileGivesDefaultsAndSavingWritesAllKeysInOrder) {
         "VoicePointer", "precise_peaks", "reference_a4", "tuner", "level_meter", "meter_ballistics",
         "loudness_target", "spectrogram_span", "LatencyOffset", "update_rate",
         "averaging", "average_ms", "average_blocks", "max_hold", "min_hold", "hold_ms", "weighting",
-        "meter_weighting", "traces", "peak_trace", "freq_low", "freq_high", "db_top", "db_span"};
+        "meter_weighting", "traces", "peak_trace", "window_width", "window_height", "freq_low", "freq_high",
+        "db_top", "db_span"};
     EXPECT_EQ(keys, order);
     const std::string text = dl_test::read_file(ini());
     EXPECT_NE(text.find("deltatime=2048\n"), std::string::npos);
