@@ -112,9 +112,10 @@ TEST_F(ChosenRange, OneKilohertzLineAndLabelWhereTheAxisSays) {
     struct Look {
         int cell_w, cell_h;
         double scale;
+        int width = 512;
     };
-    for (const Look look : {Look{8, 7, 1}, Look{8, 7, 2}, Look{16, 14, 1}}) {
-        Configure(512, look.cell_w, look.cell_h, look.scale);
+    for (const Look look : {Look{8, 7, 1}, Look{8, 7, 2}, Look{16, 14, 1}, Look{8, 7, 1, 800}}) {
+        Configure(look.width, look.cell_w, look.cell_h, look.scale);
         dl::Settings.display = 110;
         dl::Settings.graph = 117;
         dl::Settings.fftparam = 12;
