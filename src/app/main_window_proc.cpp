@@ -468,7 +468,7 @@ void MainWindowProc::on_client_resize(int width, int height) {
         Settings.window_width = width;
         Settings.window_height = height;
     }
-    const GraphSize g = graph_size_for_client(width, height, screen_width());
+    const GraphSize g = graph_size_for_client(width, height, std::max(screen_width(), width));
     if (g.width != GraphWidth || g.height != GraphHeight) {
         GraphWidth = g.width;
         GraphHeight = g.height;
