@@ -100,8 +100,8 @@ const OptionRule kOptionRules[] = {
          // The client area of the picture's window, as a window sized by hand.
          int w = 0, h = 0, used = 0;
          if (std::sscanf(v.c_str(), "%dx%d%n", &w, &h, &used) != 2 || used != int(v.size()) || w < 1 || h < 1 ||
-             w > 16384 || h > 16384)
-             return fail("--size expects WIDTHxHEIGHT in pixels, each 1 to 16384: " + v);
+             w > 8192 || h > 8192)
+             return fail("--size expects WIDTHxHEIGHT in pixels, each 1 to 8192: " + v);
          o.width = w;
          o.height = h;
          return true;

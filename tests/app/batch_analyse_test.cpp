@@ -195,7 +195,7 @@ TEST(BatchAnalyse, APictureOfTheSizeAskedForWithTheSameRows) {
     EXPECT_GT(normal.second, 300);
     ASSERT_EQ(analyse(sine_wav() + " --png " + png).status, 0);
     EXPECT_EQ(png_size(dl_test::read_file(png)), normal);
-    for (const char* bad : {"1000", "1000x", "x700", "0x700", "1000x700x3", "99999x700", "axb"}) {
+    for (const char* bad : {"1000", "1000x", "x700", "0x700", "1000x700x3", "8193x700", "axb"}) {
         const BatchRun r = analyse(sine_wav() + " --png " + png + " --size " + bad);
         EXPECT_EQ(r.status, 1) << bad;
         EXPECT_NE(r.err.find("--size expects WIDTHxHEIGHT"), std::string::npos) << bad << ": " << r.err;
