@@ -95,6 +95,17 @@ const OptionRule kOptionRules[] = {
          return true;
      }},
     {"--png", true, [](BatchOptions& o, const std::string& v) { return o.png = v, true; }},
+    {"--size", true,
+     [](BatchOptions& o, const std::string& v) {
+         // The client area of the picture's window, as a window sized by hand.
+         int w = 0, h = 0, used = 0;
+         if (std::sscanf(v.c_str(), "%dx%d%n", &w, &h, &used) != 2 || used != int(v.size()) || w < 1 || h < 1 ||
+             w > 8192 || h > 8192)
+             return fail("--size expects WIDTHxHEIGHT in pixels, each 1 to 8192: " + v);
+         o.width = w;
+         o.height = h;
+         return true;
+     }},
     {"--reference-out", true, [](BatchOptions& o, const std::string& v) { return o.reference_out = v, true; }},
     {"--spectrum", true,
      [](BatchOptions& o, const std::string& v) {
@@ -132,7 +143,7 @@ const OptionRule kOptionRules[] = {
 
 // The options every batch command takes.
 bool common_option(const std::string& name) {
-    return name == "--set" || name == "--png" || name == "--defaults" || name == "--spectrum";
+    return name == "--set" || name == "--png" || name == "--size" || name == "--defaults" || name == "--spectrum";
 }
 
 }  // namespace
@@ -212,9 +223,20 @@ bool BatchRun::Prepare(const BatchOptions& options) {
             corrections.begin() + std::ptrdiff_t(i))
             std::fprintf(stderr, "dewlark: settings: %s\n", corrections[i].c_str());
     measure_layout_units();
-    GraphWidth = 512;
-    WindowWidth = compute_window_width(GraphWidth, CellWidth, screen_width());
-    client_ = std::make_unique<Surface>(WindowWidth, client_height());
+    GraphWidth = kNormalGraphWidth;
+    GraphHeight = kNormalGraphHeight;
+    int width = 0;
+    // A picture is not bound to the screen: it has the room it asks for.
+    const int room = std::max(screen_width(), options.width);
+    if (options.width > 0) {
+        // Below the normal window's size the picture is the normal one, as the window's least size.
+        const GraphSize g = graph_size_for_client(options.width, options.height, room);
+        GraphWidth = g.width;
+        GraphHeight = g.height;
+        width = options.width;
+    }
+    WindowWidth = compute_window_width(GraphWidth, CellWidth, room);
+    client_ = std::make_unique<Surface>(std::max(WindowWidth, width), client_height());
     WindowSurface = client_.get();
     PrepareDisplayResources();
     DrawAnalysedBlocks = !options.png.empty();

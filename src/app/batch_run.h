@@ -15,6 +15,7 @@ struct BatchOptions {
     std::vector<std::string> positional;
     std::vector<std::pair<std::string, std::string>> sets;  // --set KEY=VALUE
     std::string png;                                        // --png OUT.png
+    int width = 0, height = 0;                              // --size WxH of the picture's window (0: normal)
     std::string reference_out;                              // --reference-out REF.csv
     std::string device;                                     // --device NAME
     double seconds = -1;                                    // --seconds S (< 0: none)
@@ -36,7 +37,7 @@ struct BatchOptions {
 // The options that ask for the many-file form.
 const std::vector<std::string>& ManyFileOptions();
 
-// Reads the options; the ones in `allowed` besides --set, --png and --defaults ("--device", "--seconds").
+// Reads the options; the ones in `allowed` besides --set, --png, --size and --defaults ("--device", "--seconds").
 // False after saying what is wrong on standard error.
 bool ParseBatchOptions(const std::vector<std::string>& args, const std::vector<std::string>& allowed,
                        BatchOptions& out);

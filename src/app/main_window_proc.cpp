@@ -485,14 +485,14 @@ void MainWindowProc::on_client_resize(int width, int height) {
         Settings.window_width = width;
         Settings.window_height = height;
     }
-    const GraphSize g = graph_size_for_client(width, height, screen_width());
+    const GraphSize g = graph_size_for_client(width, height, std::max(screen_width(), width));
+    w->set_client_size(width, height);
     if (g.width != GraphWidth || g.height != GraphHeight) {
         GraphWidth = g.width;
         GraphHeight = g.height;
-        ResizeDrawSurface();
+        ResizeDrawSurface();  // after the surface, whose width is the room the layout has
         layout_buttons();
     }
-    w->set_client_size(width, height);
     w->invalidate();
 }
 

@@ -1,5 +1,6 @@
 #include "app/program.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 
@@ -68,7 +69,7 @@ void Program::Initialise(const std::vector<std::string>& args, ShowCommand show)
 
     if (show == ShowCommand::Maximized) GraphWidth = 1024;
     else UseNormalWindowSize();
-    WindowWidth = compute_window_width(GraphWidth, CellWidth, screen_width());
+    WindowWidth = compute_window_width(GraphWidth, CellWidth, std::max(screen_width(), Settings.window_width));
 
     window_ = std::make_unique<MainWindow>(proc_, menu_table(),
                                            show == ShowCommand::Maximized ? LayoutClientWidth() : NormalClientWidth(),

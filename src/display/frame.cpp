@@ -1,5 +1,6 @@
 #include "display/frame.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <new>
 
@@ -191,7 +192,9 @@ void FitDrawSurfaceToWindow() {
 }
 
 void ResizeDrawSurface() {
-    WindowWidth = compute_window_width(GraphWidth, CellWidth, screen_width());
+    // A window may span more than the screen the system names (two monitors): it has its own room.
+    const int room = std::max(screen_width(), TheMainWindow ? TheMainWindow->client_width() : 0);
+    WindowWidth = compute_window_width(GraphWidth, CellWidth, room);
     if (Settings.UseMemDC && DrawSurfaceStore.dc) {
         DestroyDrawSurface();
         CreateDrawSurface();

@@ -151,8 +151,8 @@ const Key kKeys[] = {
     {"meter_weighting", &SettingsRecord::meter_weighting, or_else(0, 1, 0)},
     {"traces", &SettingsRecord::traces, or_else(0, 3, 0)},
     {"peak_trace", &SettingsRecord::peak_trace, or_else(0, 1, 0)},
-    {"window_width", &SettingsRecord::window_width, or_else(0, 16384, 0)},
-    {"window_height", &SettingsRecord::window_height, or_else(0, 16384, 0)},
+    {"window_width", &SettingsRecord::window_width, or_else(0, 8192, 0)},
+    {"window_height", &SettingsRecord::window_height, or_else(0, 8192, 0)},
     // Hz; both 0 show the whole range.
     {"freq_low", &SettingsRecord::freq_low, clamp(0, kMaxRangeHz)},
     {"freq_high", &SettingsRecord::freq_high, clamp(0, kMaxRangeHz)},

@@ -171,6 +171,37 @@ TEST(BatchAnalyse, RowsAreTheSameWhetherThePictureIsDrawnOrNot) {
     }
 }
 
+// The width and height a PNG file's header gives.
+std::pair<int, int> png_size(const std::string& bytes) {
+    if (bytes.size() < 24) return {0, 0};
+    auto be32 = [&](size_t at) {
+        return int((uint32_t(uint8_t(bytes[at])) << 24) | (uint32_t(uint8_t(bytes[at + 1])) << 16) |
+                   (uint32_t(uint8_t(bytes[at + 2])) << 8) | uint32_t(uint8_t(bytes[at + 3])));
+    };
+    return {be32(16), be32(20)};
+}
+
+TEST(BatchAnalyse, APictureOfTheSizeAskedForWithTheSameRows) {
+    const std::string png = dl_test::temp_dir() + "/sized.png";
+    const BatchRun plain = analyse(sine_wav());
+    const BatchRun sized = analyse(sine_wav() + " --png " + png + " --size 1000x700");
+    ASSERT_EQ(sized.status, 0) << sized.err;
+    EXPECT_EQ(sized.rows, plain.rows);
+    EXPECT_EQ(png_size(dl_test::read_file(png)), std::make_pair(1000, 700));
+    // Below the normal window the picture is the normal one.
+    ASSERT_EQ(analyse(sine_wav() + " --png " + png + " --size 100x100").status, 0);
+    const std::pair<int, int> normal = png_size(dl_test::read_file(png));
+    EXPECT_GT(normal.first, 500);
+    EXPECT_GT(normal.second, 300);
+    ASSERT_EQ(analyse(sine_wav() + " --png " + png).status, 0);
+    EXPECT_EQ(png_size(dl_test::read_file(png)), normal);
+    for (const char* bad : {"1000", "1000x", "x700", "0x700", "1000x700x3", "8193x700", "axb"}) {
+        const BatchRun r = analyse(sine_wav() + " --png " + png + " --size " + bad);
+        EXPECT_EQ(r.status, 1) << bad;
+        EXPECT_NE(r.err.find("--size expects WIDTHxHEIGHT"), std::string::npos) << bad << ": " << r.err;
+    }
+}
+
 TEST(BatchAnalyse, FailuresGoToStandardErrorWithStatusOne) {
     BatchRun r = analyse("/nonexistent/file.wav");
     EXPECT_EQ(r.status, 1);

@@ -7,6 +7,8 @@
 #include "app_fixture.h"
 #include "app/main_window_proc.h"
 #include "display/graph_area.h"
+#include "display/layout.h"
+#include "platform/system.h"
 #include "platform/system.h"
 #include "platform/main_window.h"
 #include "platform/main_window_qt.h"
@@ -129,6 +131,12 @@ TEST_F(AppTest, TheGraphTakesTheSizeTheWindowIsGivenAndTheNextRunOpensAtIt) {
     EXPECT_EQ(dl::GraphHeight, 256 + 120);
     EXPECT_EQ(dl::GraphWidth, before.client + 208 - 9 * dl::CellWidth);
     const int width = dl::GraphWidth, client_w = w.client_width(), client_h = w.client_height();
+
+    // Wider than the screen the system names (a window across two monitors): the scale keeps its column.
+    top->resize(dl::screen_width() + 200, normal.height());
+    QTest::qWait(30);
+    expect_graph_fills_the_client(w);
+    EXPECT_FALSE(dl::ScaleColumnHasNoRoom());
 
     // Smaller than the normal layout it will not go.
     top->resize(normal.width() - 100, normal.height() - 100);

@@ -218,6 +218,20 @@ TEST_F(SettingsTest, RangeKeysShowTheWholeRangeUnlessChosen) {
     EXPECT_EQ(Settings.db_span, 72);
 }
 
+// The window's size: the normal one without the keys or with a size no window has; a size kept is read back.
+TEST_F(SettingsTest, TheWindowSizeIsNormalUnlessAPlausibleOneWasKept) {
+    dl::load_settings();
+    EXPECT_EQ(Settings.window_width, 0);
+    EXPECT_EQ(Settings.window_height, 0);
+    for (const auto& [text, value] : std::vector<std::pair<std::string, int>>{
+             {"1600", 1600}, {"0", 0}, {"8193", 0}, {"-5", 0}, {"wide", 0}}) {
+        write_ini("window_width=" + text + "\nwindow_height=" + text + "\n");
+        dl::load_settings();
+        EXPECT_EQ(Settings.window_width, value) << text;
+        EXPECT_EQ(Settings.window_height, value) << text;
+    }
+}
+
 // The keys after the devices and recent files: a file from before them keeps the line read-out of
 // use_complex and no tuner; a start without any file takes the precise estimator and the tuner.
 TEST_F(SettingsTest, PeakMethodTuningAndTunerResolveByWhetherAFileExists) {
