@@ -132,7 +132,8 @@ void run_tick() {
 }
 
 // The measuring controls' cost: the log view's tick with every control off, with exponential
-// averaging and both holds on the mix, and with left and right traces as well.
+// averaging and both holds on the mix, with left and right traces as well, and with a frequency and
+// level range alone.
 void run_measure() {
     dl::ensure_headless_application();
     dl::Settings = dl::SettingsRecord{};
@@ -162,12 +163,18 @@ void run_measure() {
         std::vector<uint8_t> block = stereo_block(n);
         dl::BlockBytes = uint32_t(block.size());
         dl::SampleBuffers[0] = block.data();
-        // Everything off; averaging and both holds on the mix; and with left and right traces too.
-        const char* names[] = {"off", "mix", "l+r"};
-        for (int on = 0; on < 3; ++on) {
-            dl::Settings.averaging = on ? 1 : 0;
-            dl::Settings.max_hold = dl::Settings.min_hold = on != 0;
+        // Everything off; averaging and both holds on the mix; with left and right traces too; and
+        // everything off but a frequency and level range.
+        const char* names[] = {"off", "mix", "l+r", "range"};
+        for (int on = 0; on < 4; ++on) {
+            const bool measuring = on == 1 || on == 2;
+            dl::Settings.averaging = measuring ? 1 : 0;
+            dl::Settings.max_hold = dl::Settings.min_hold = measuring;
             dl::Settings.traces = on == 2 ? 1 : 0;
+            dl::Settings.freq_low = on == 3 ? 50 : 0;
+            dl::Settings.freq_high = on == 3 ? 1500 : 0;
+            dl::Settings.db_top = on == 3 ? -10 : 0;
+            dl::Settings.db_span = on == 3 ? 80 : 0;
             auto tick = [&] { dl::AnalyseBlock(dc, 0, uint32_t(block.size()), 0.0); };
             for (int i = 0; i < 10; ++i) tick();
             const int reps = p >= 16 ? 20 : 200;
