@@ -60,8 +60,27 @@ void DrawExtraTrace(Dc& target, const uint8_t* levels, int bins, Rgb colour) {
         last = c;
     }
     if (last < 0) return;
-    // Columns between lines take the straight line between their neighbours.
     int before = -1;
+    const FrequencyRange range = ChosenFrequencyRange(bins);
+    if (!range.whole) {
+        // A chosen range's trace runs to both edges on the lines to those just outside it.
+        const FrequencyAxis axis(view == kViewLinear, bins, W, range);
+        int start = 0;
+        while (depth[size_t(start)] < 0) ++start;
+        const int outside_left = first[size_t(start)] - 1, outside_right = first[size_t(last) + 1];
+        if (outside_left >= (view == kViewLinear ? 0 : 1)) {
+            const int x = std::min(std::max(axis.column(outside_left), -W), -1);
+            const int a = LevelRow(levels[outside_left]), b = depth[size_t(start)];
+            for (int k = 0; k < start; ++k) depth[size_t(k)] = a + (b - a) * (k - x) / (start - x);
+        }
+        if (outside_right < bins) {
+            const int x = std::max(std::min(axis.column(outside_right), 2 * W), W);
+            const int a = depth[size_t(last)], b = LevelRow(levels[outside_right]);
+            for (int k = last + 1; k < W; ++k) depth[size_t(k)] = a + (b - a) * (k - last) / (x - last);
+            last = W - 1;
+        }
+    }
+    // Columns between lines take the straight line between their neighbours.
     for (int c = 0; c <= last; ++c) {
         if (depth[size_t(c)] < 0) continue;
         if (before >= 0 && c - before > 1) {

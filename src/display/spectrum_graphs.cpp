@@ -92,7 +92,8 @@ void RangedLayout(BinLayout& l, const FrequencyAxis& axis) {
     auto at = [&](double line) { return int(std::floor(std::clamp(axis.offset(line), -1.0, double(W)))); };
     int from = -1, to = -1;
     for (int i = 0; i < B; ++i) {
-        const int x = std::clamp(axis.column(i), -1, W);
+        // Lines outside the range keep their places (within reach), so the trace can run to the edges.
+        const int x = std::clamp(axis.column(i), -W, 2 * W);
         l.trace[i] = int16_t(x);
         if (!axis.shows(i)) continue;
         if (from < 0) from = i;
@@ -107,6 +108,10 @@ void RangedLayout(BinLayout& l, const FrequencyAxis& axis) {
         AddBar(l, i, left, std::min(w, W - left));
     }
     if (from < 0) from = to = 0;
+    // The trace joins the lines just outside the range, clipped at the edges, so it reaches them;
+    // line 0 has no place on a log axis.
+    if (from > (axis.linear() ? 0 : 1)) --from;
+    if (to > 0 && to < B) ++to;
     l.finish(from, to);
 }
 
@@ -347,20 +352,24 @@ void Trace(ColumnPicture& p, const uint8_t* levels, const BinLayout& l, Dc& dc, 
     main.reset(cols);
     fat.reset(thick ? cols : 0);
     const int n = int(l.trace_columns.size());
+    const int W = GraphWidth;
     for (int k = 0; k < n; ++k) {
         const int c = l.trace_columns[k], f = l.trace_first[k], e = l.trace_first[k + 1] - 1;
         uint8_t level_lo, level_hi;
         LevelRange(levels, f, e, level_lo, level_hi);
         const int lo = LevelRow(level_lo), hi = LevelRow(level_hi);
-        if (k + 1 < n)
-            main.add(c, lo, hi);
-        else
-            ExactChain(main, c, levels, f, e, false);
-        if (thick) {
-            if (k > 0)
-                fat.add(c + 1, lo, hi);
+        // A chosen range's trace starts and ends at lines beyond the edges: only the lines to them count.
+        if (c >= 0 && c < W) {
+            if (k + 1 < n)
+                main.add(c, lo, hi);
             else
-                ExactChain(fat, c + 1, levels, f, e, true);
+                ExactChain(main, c, levels, f, e, false);
+            if (thick) {
+                if (k > 0)
+                    fat.add(c + 1, lo, hi);
+                else
+                    ExactChain(fat, c + 1, levels, f, e, true);
+            }
         }
         if (k + 1 < n) {
             const int x = l.trace_columns[k + 1];
@@ -368,6 +377,11 @@ void Trace(ColumnPicture& p, const uint8_t* levels, const BinLayout& l, Dc& dc, 
             graph::AddLinePixels(main, c, y, x, next_y);
             if (thick) graph::AddLinePixels(fat, x + 1, next_y, c + 1, y);
         }
+    }
+    if (!l.range.whole) {
+        // Nothing of a chosen range's trace is drawn beside the graph.
+        for (Band* b : {&main, &fat})
+            for (int c = W; c < b->columns(); ++c) b->lo[size_t(c)] = INT16_MAX, b->hi[size_t(c)] = INT16_MIN;
     }
     p.palette.push_back(DarkScheme ? kWhite : dc.pen());
     graph::AddBandChanges(p, main, thick ? fat : main, 0, dc, ox, oy, p.palette[0]);

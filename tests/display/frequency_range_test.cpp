@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "display/display_fixture.h"
+#include "display/extra_trace.h"
 #include "display/frequency_axis.h"
 #include "display/level_scale.h"
 #include "display/spectrogram.h"
@@ -179,6 +180,37 @@ TEST_F(ChosenRange, BarsAndTheirGridStayInsideTheRange) {
     }
     // The grid's 1.5 kHz line is where the axis puts 1.5 kHz.
     EXPECT_EQ(At(dl::GraphLeft() + int(axis.offset(1500 / line_hz)), Top() + 50), kGridDark);
+}
+
+// A zoomed trace runs from edge to edge through the lines just outside the range, and nothing of it
+// is drawn beside the graph.
+TEST_F(ChosenRange, ATraceReachesBothEdgesOfTheRange) {
+    for (int view : {109, 110}) {
+        SCOPED_TRACE(view);
+        Configure(512);
+        dl::Settings.display = view;
+        dl::Settings.graph = 116;  // the trace
+        dl::Settings.freq_low = 50;
+        dl::Settings.freq_high = 1500;
+        const int bins = 2048;
+        const std::vector<uint8_t> levels(bins, 100);
+        dl::Dc dc(*window);
+        dc.fill_rect(0, 0, window->width(), window->height(), dl::kBlack);
+        if (view == 109)
+            dl::DrawLinearSpectrum(dc, levels.data(), bins);
+        else
+            dl::DrawLogSpectrum(dc, levels.data(), bins);
+        EXPECT_EQ(At(dl::GraphLeft(), Top() + 100), dl::kWhite);
+        EXPECT_EQ(At(dl::GraphRight() - 1, Top() + 100), dl::kWhite);
+        for (int y = Top(); y < dl::GraphBottom(); ++y) EXPECT_EQ(At(dl::GraphRight(), y), dl::kBlack) << y;
+        // So do the holds, the second trace and the references.
+        const std::vector<uint8_t> held(bins, 150);
+        const dl::Rgb red = dl::rgb(0xFF0000);
+        dl::DrawExtraTrace(dc, held.data(), bins, red);
+        EXPECT_EQ(At(dl::GraphLeft(), Top() + 150), red);
+        EXPECT_EQ(At(dl::GraphRight() - 1, Top() + 150), red);
+        for (int y = Top(); y < dl::GraphBottom(); ++y) EXPECT_EQ(At(dl::GraphRight(), y), dl::kBlack) << y;
+    }
 }
 
 TEST_F(ChosenRange, TheLevelRangeHoldsOnlyOnTheDecibelScaleAndInTheSpectrogram) {
