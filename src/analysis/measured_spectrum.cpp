@@ -101,11 +101,14 @@ inline void Hold(double v, double& held, double& age, uint8_t& level, const Bloc
     }
 }
 
-// One pass over the lines: the line's power, its average, both holds and the three levels.
-template <Averaging Mode, bool Max, bool Min, bool Timed, class Level>
+// One pass over the lines: the line's power, its average, both holds and the three levels; with
+// Scan, the strongest line and the peak list's candidates too.
+template <Averaging Mode, bool Max, bool Min, bool Timed, bool Scan, class Level>
 void MeasureLines(MeasuredTraceRecord& t, const double* re, const double* im, const double* gain,
-                  const BlockStep& step, Level to_level) {
+                  const BlockStep& step, Level to_level, LineScan* line_scan) {
     const BlockStep s = step;
+    // A copy the loop can keep in registers.
+    LineScan scan = Scan ? *line_scan : LineScan(0, false, nullptr);
     const int lines = t.lines;
     double* avg = t.average.data();
     uint8_t* levels = t.levels.data();
@@ -120,7 +123,9 @@ void MeasureLines(MeasuredTraceRecord& t, const double* re, const double* im, co
     uint8_t* min_levels = Min ? t.min_levels.data() : nullptr;
     double unused_age = 0;
     for (int k = 0; k < lines; ++k) {
-        const double p = (re[k] * re[k] + im[k] * im[k]) * gain[k];
+        const double raw = re[k] * re[k] + im[k] * im[k];
+        if constexpr (Scan) scan.line(k, raw);
+        const double p = raw * gain[k];
         double v;
         if constexpr (Mode == Averaging::Off) {
             v = p;
@@ -138,24 +143,36 @@ void MeasureLines(MeasuredTraceRecord& t, const double* re, const double* im, co
         }
         avg[k] = v;
         levels[k] = to_level(v);
-        if constexpr (Max) Hold<true, Timed>(v, max[k], Timed ? max_age[k] : unused_age, max_levels[k], s, to_level);
-        if constexpr (Min) Hold<false, Timed>(v, min[k], Timed ? min_age[k] : unused_age, min_levels[k], s, to_level);
+    }
+    if constexpr (Scan) *line_scan = scan;
+    // The holds in a pass of their own over the new averages: one loop doing everything runs out
+    // of registers.
+    if constexpr (Max || Min) {
+        for (int k = 0; k < lines; ++k) {
+            const double v = avg[k];
+            if constexpr (Max) Hold<true, Timed>(v, max[k], Timed ? max_age[k] : unused_age, max_levels[k], s, to_level);
+            if constexpr (Min) Hold<false, Timed>(v, min[k], Timed ? min_age[k] : unused_age, min_levels[k], s, to_level);
+        }
     }
 }
 
+// The second trace has neither holds nor a scan; the first always scans.
 template <Averaging Mode, class Level>
 void MeasureLinesHeld(MeasuredTraceRecord& t, const double* re, const double* im, const double* gain,
-                      const BlockStep& s, Level to_level) {
+                      const BlockStep& s, Level to_level, LineScan* scan) {
     const bool max = !t.max.empty(), min = !t.min.empty();
-    if (!max && !min) return MeasureLines<Mode, false, false, false>(t, re, im, gain, s, to_level);
+    LineScan unused(0, false, nullptr);
+    if (!scan && (max || min)) scan = &unused;
+    if (!scan) return MeasureLines<Mode, false, false, false, false>(t, re, im, gain, s, to_level, scan);
+    if (!max && !min) return MeasureLines<Mode, false, false, false, true>(t, re, im, gain, s, to_level, scan);
     if (s.hold > 0) {
-        if (max && min) MeasureLines<Mode, true, true, true>(t, re, im, gain, s, to_level);
-        else if (max) MeasureLines<Mode, true, false, true>(t, re, im, gain, s, to_level);
-        else MeasureLines<Mode, false, true, true>(t, re, im, gain, s, to_level);
+        if (max && min) MeasureLines<Mode, true, true, true, true>(t, re, im, gain, s, to_level, scan);
+        else if (max) MeasureLines<Mode, true, false, true, true>(t, re, im, gain, s, to_level, scan);
+        else MeasureLines<Mode, false, true, true, true>(t, re, im, gain, s, to_level, scan);
     } else {
-        if (max && min) MeasureLines<Mode, true, true, false>(t, re, im, gain, s, to_level);
-        else if (max) MeasureLines<Mode, true, false, false>(t, re, im, gain, s, to_level);
-        else MeasureLines<Mode, false, true, false>(t, re, im, gain, s, to_level);
+        if (max && min) MeasureLines<Mode, true, true, false, true>(t, re, im, gain, s, to_level, scan);
+        else if (max) MeasureLines<Mode, true, false, false, true>(t, re, im, gain, s, to_level, scan);
+        else MeasureLines<Mode, false, true, false, true>(t, re, im, gain, s, to_level, scan);
     }
 }
 
@@ -196,7 +213,7 @@ double DisplayedLineDecibels(int n, int k) {
     return p > 0 ? 10 * std::log10(p) : -std::numeric_limits<double>::infinity();
 }
 
-void MeasureTrace(int index, int n, const double* re, const double* im, double seconds) {
+void MeasureTrace(int index, int n, const double* re, const double* im, double seconds, LineScan* scan) {
     MeasuredTraceRecord& t = MeasuredTraces[size_t(index & 1)];
     const int lines = n / 2;
     const bool holds = (index & 1) == 0;
@@ -226,10 +243,10 @@ void MeasureTrace(int index, int n, const double* re, const double* im, double s
     const double* gain = LineGains(n);
     WithLevelMapping([&](auto to_level) {
         switch (mode) {
-        case Averaging::Exponential: MeasureLinesHeld<Averaging::Exponential>(t, re, im, gain, s, to_level); break;
-        case Averaging::Linear: MeasureLinesHeld<Averaging::Linear>(t, re, im, gain, s, to_level); break;
-        case Averaging::Infinite: MeasureLinesHeld<Averaging::Infinite>(t, re, im, gain, s, to_level); break;
-        case Averaging::Off: MeasureLinesHeld<Averaging::Off>(t, re, im, gain, s, to_level); break;
+        case Averaging::Exponential: MeasureLinesHeld<Averaging::Exponential>(t, re, im, gain, s, to_level, scan); break;
+        case Averaging::Linear: MeasureLinesHeld<Averaging::Linear>(t, re, im, gain, s, to_level, scan); break;
+        case Averaging::Infinite: MeasureLinesHeld<Averaging::Infinite>(t, re, im, gain, s, to_level, scan); break;
+        case Averaging::Off: MeasureLinesHeld<Averaging::Off>(t, re, im, gain, s, to_level, scan); break;
         }
         return 0;
     });

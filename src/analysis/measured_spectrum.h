@@ -14,9 +14,12 @@ void ResetMeasuredSpectrum();
 // their own clock, the timer's period in memory mode, else the block's own length.
 double MeasureTickSeconds(uint32_t byte_count);
 
+class LineScan;
+
 // Takes the transformed block (lines 0..n/2-1 of re, im) into trace `t` (0 or 1): weights it,
-// averages it, updates the holds and fills the trace's display levels.
-void MeasureTrace(int t, int n, const double* re, const double* im, double seconds);
+// averages it, updates the holds and fills the trace's display levels. With `scan`, the same pass
+// feeds it every line's power (the block's own, neither averaged nor weighted).
+void MeasureTrace(int t, int n, const double* re, const double* im, double seconds, LineScan* scan = nullptr);
 
 // The power of line k of the latest block's n-point spectrum as it is shown (tilted, weighted and
 // averaged as the controls say), in decibels below full scale; -inf for none.

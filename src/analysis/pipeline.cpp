@@ -4,6 +4,7 @@
 #include <bit>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <type_traits>
 #include <new>
 #include <string>
@@ -196,14 +197,20 @@ PeakCandidates tick_candidates;
 // The time the tick's block stands for, for averaging and hold times.
 double tick_seconds = 0;
 
-// Points the block's levels at the measured trace's when a measuring control is on.
-void ShowMeasuredTrace(int n, const double* re, const double* im, BlockAnalysis& out) {
-    if (!MeasuringControlsOn()) return;
-    MeasureTrace(0, n, re, im, tick_seconds);
+// The measured trace's levels and holds for the block, and in the same pass its strongest line
+// and the peak list's candidates from the block's own spectrum.
+StrongestLine ShowMeasuredTrace(int n, const double* re, const double* im, PeakCandidates* peaks,
+                                BlockAnalysis& out) {
+    if (peaks) peaks->begin(Settings.freqnum, std::numeric_limits<double>::infinity());
+    LineScan scan(n, Settings.katamuki != 0, peaks);
+    MeasureTrace(0, n, re, im, tick_seconds, &scan);
+    const StrongestLine strongest = scan.finish(n / 2);
+    if (peaks) peaks->end();
     const MeasuredTraceRecord& t = MeasuredTraces[0];
     out.levels = t.levels.data();
     out.max_levels = t.max_levels.empty() ? nullptr : t.max_levels.data();
     out.min_levels = t.min_levels.empty() ? nullptr : t.min_levels.data();
+    return strongest;
 }
 
 // Spectrum, read-outs and peak list of a mono block.
@@ -231,15 +238,18 @@ void AnalyseSpectrum(const uint8_t* data, uint32_t byte_count, BlockAnalysis& ou
     // The measuring controls draw levels of their own.
     // Rows-only blocks are not drawn: they leave the averages and holds to the pictures.
     const bool rows_only = Purpose == AnalysisPurpose::RowsOnly;
-    uint8_t* levels = MeasuringControlsOn() && !rows_only ? nullptr : DisplayLevels.data();
     const int view = Settings.display;
     const bool list = Settings.freqnum > 0 && view >= kViewLinear && view <= kViewSpectrogram;
-    const StrongestLine strongest =
-        ComputeLevelsAndStrongestLine(n, levels, re, im, list ? &tick_candidates : nullptr, Settings.freqnum);
+    PeakCandidates* candidates = list ? &tick_candidates : nullptr;
     out.spectrum = true;
     out.n = n;
-    out.levels = levels;
-    if (!rows_only) ShowMeasuredTrace(n, re, im, out);
+    StrongestLine strongest;
+    if (MeasuringControlsOn() && !rows_only) {
+        strongest = ShowMeasuredTrace(n, re, im, candidates, out);
+    } else {
+        strongest = ComputeLevelsAndStrongestLine(n, DisplayLevels.data(), re, im, candidates, Settings.freqnum);
+        out.levels = DisplayLevels.data();
+    }
     SpectrumPeak.power = strongest.power;
     SpectrumPeak.bin = strongest.bin;
     if (SpectrumPeak.power > 0) read_out_peak(n, out);

@@ -92,31 +92,17 @@ StrongestLine scan_lines(int n, uint8_t* levels, const double* re, const double*
                          PeakCandidates* peaks) {
     const int half = n / 2;
     const double ref = PowerReference();
-    StrongestLine best;
-    double before = 0, last = 0;  // powers of the two lines before this one
+    LineScan scan(n, Tilt, peaks);
     for (int k = 0; k < half; ++k) {
         const double raw = re[k] * re[k] + im[k] * im[k];
-        double p = raw, scaled = raw / ref;
-        if constexpr (Tilt) {
-            if (k == 0) {
-                p = raw * 0.5 / n * 16;
-                scaled = scaled * 0.5 / n * 16;
-            } else {
-                p = raw * k / n * 16;
-                scaled = scaled * k / n * 16;
-            }
+        scan.line(k, raw);
+        if constexpr (Levels) {
+            double scaled = raw / ref;
+            if constexpr (Tilt) scaled = k == 0 ? scaled * 0.5 / n * 16 : scaled * k / n * 16;
+            levels[k] = level(scaled);
         }
-        if (p > best.power) {
-            best.power = p;
-            best.bin = k;
-        }
-        if constexpr (Levels) levels[k] = level(scaled);
-        if (peaks && k > 0 && last > before && last > p) peaks->offer(last, k - 1);
-        before = last;
-        last = p;
     }
-    if (peaks && half > 0 && last > before && last > 0) peaks->offer(last, half - 1);
-    return best;
+    return scan.finish(half);
 }
 
 template <class Level>

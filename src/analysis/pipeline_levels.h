@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "analysis/peak_candidates.h"
 #include "display/level_scale.h"
 #include "resources/command_ids.h"
 #include "state/settings.h"
@@ -23,22 +24,41 @@ public:
     explicit DecibelLevelTable(bool expand);
     // The chosen level range: db_top at level 0, db_top - db_span at 255.
     DecibelLevelTable(int top_db, int span_db);
-    uint8_t operator()(double p) const {
-        if (p >= ceiling_) return 0;
-        if (!(p >= floor_)) return 255;  // the floor (every scale ends above it), or not a number
-        const int s = segment(p);
-        return uint8_t(base_[size_t(s)] - (p >= threshold_[size_t(s)]));
+    // The lookup by value: a pass that stores levels (bytes, which may alias anything) keeps the
+    // table's bounds and pointers in registers instead of reading them again for every line.
+    class View {
+    public:
+        uint8_t operator()(double p) const {
+            if (p >= ceiling_) return 0;
+            if (!(p >= floor_)) return 255;  // the floor (every scale ends above it), or not a number
+            const uint64_t bits = std::bit_cast<uint64_t>(p);
+            const int exponent = int(bits >> 52) - 1023;
+            const int s = ((exponent - lowest_) << kMantissaBits) | int((bits >> (52 - kMantissaBits)) & 63);
+            return uint8_t(base_[s] - (p >= threshold_[s]));
+        }
+
+    private:
+        friend class DecibelLevelTable;
+        int lowest_ = 0;
+        double floor_ = 0, ceiling_ = 1;
+        const double* threshold_ = nullptr;
+        const uint8_t* base_ = nullptr;
+    };
+    View view() const {
+        View v;
+        v.lowest_ = lowest_;
+        v.floor_ = floor_;
+        v.ceiling_ = ceiling_;
+        v.threshold_ = threshold_.data();
+        v.base_ = base_.data();
+        return v;
     }
+    uint8_t operator()(double p) const { return view()(p); }
 
 private:
     static constexpr int kMantissaBits = 6;
     template <class Level>
     void build(int lowest_exponent, int highest_exponent, Level level);
-    int segment(double p) const {
-        const uint64_t bits = std::bit_cast<uint64_t>(p);
-        const int exponent = int(bits >> 52) - 1023;
-        return ((exponent - lowest_) << kMantissaBits) | int((bits >> (52 - kMantissaBits)) & 63);
-    }
     int lowest_ = 0;
     double floor_ = 0, ceiling_ = 1;
     std::vector<double> threshold_;
@@ -54,9 +74,40 @@ struct StrongestLine {
     double power = 0;
     int bin = 0;
 };
+// The strongest line and the peak list's candidates, fed one line's raw power at a time from
+// line 0 up, so that any pass over the lines can gather them; tilted when asked.
+class LineScan {
+public:
+    LineScan(int n, bool tilt, PeakCandidates* peaks) : n_(n), tilt_(tilt), peaks_(peaks) {}
+    // Line k's power re^2 + im^2; returns it tilted as the scan weighs it.
+    double line(int k, double raw) {
+        double p = raw;
+        if (tilt_) p = k == 0 ? raw * 0.5 / n_ * 16 : raw * k / n_ * 16;
+        if (p > best_.power) {
+            best_.power = p;
+            best_.bin = k;
+        }
+        if (peaks_ && k > 0 && last_ > before_ && last_ > p) peaks_->offer(last_, k - 1);
+        before_ = last_;
+        last_ = p;
+        return p;
+    }
+    // After the last of `lines` lines.
+    StrongestLine finish(int lines) {
+        if (peaks_ && lines > 0 && last_ > before_ && last_ > 0) peaks_->offer(last_, lines - 1);
+        return best_;
+    }
+
+private:
+    int n_;
+    bool tilt_;
+    PeakCandidates* peaks_;
+    StrongestLine best_;
+    double before_ = 0, last_ = 0;  // powers of the two lines before this one
+};
+
 // With `peaks` it also gathers the strict local maxima for a list of `wanted` peaks; with `levels`
 // null it leaves the levels out.
-class PeakCandidates;
 StrongestLine ComputeLevelsAndStrongestLine(int n, uint8_t* levels, const double* re, const double* im,
                                             PeakCandidates* peaks = nullptr, int wanted = 0);
 
@@ -72,11 +123,11 @@ auto WithLevelMapping(Use use) {
     const bool spectrogram = Settings.display == kViewSpectrogram;
     if (DecibelRangeOn()) {
         const DecibelLevelTable& table = decibel_range_table(Settings.db_top, Settings.db_span);
-        return use([&table](double p) { return table(p); });
+        return use([table = table.view()](double p) { return table(p); });
     }
     if (Settings.Decibel || spectrogram) {
         const DecibelLevelTable& table = decibel_level_table(Settings.Expand && !spectrogram);
-        return use([&table](double p) { return table(p); });
+        return use([table = table.view()](double p) { return table(p); });
     }
     const double gain = (Settings.Expand ? 4.0 : 1.0), tilt_gain = Settings.katamuki ? 4.0 : 1.0;
     return use([gain, tilt_gain](double p) {

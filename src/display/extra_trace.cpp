@@ -5,6 +5,7 @@
 
 #include "display/frequency_axis.h"
 #include "display/graph_area.h"
+#include "display/level_range.h"
 #include "resources/command_ids.h"
 #include "state/layout_units.h"
 #include "state/settings.h"
@@ -56,7 +57,9 @@ void DrawExtraTrace(Dc& target, const uint8_t* levels, int bins, Rgb colour) {
     for (int c = 0; c < W; ++c) {
         const int from = first[size_t(c)], to = first[size_t(c) + 1];
         if (from >= to) continue;
-        depth[size_t(c)] = LevelRow(*std::min_element(levels + from, levels + to));
+        uint8_t highest = 0, unused = 0;
+        LevelRange(levels, from, to - 1, highest, unused);
+        depth[size_t(c)] = LevelRow(highest);
         last = c;
     }
     if (last < 0) return;

@@ -4,14 +4,11 @@
 #include <cmath>
 #include <vector>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 #include "display/frame.h"
 #include "display/frequency_axis.h"
 #include "display/graph_fill.h"
 #include "display/layout.h"
+#include "display/level_range.h"
 #include "display/level_scale.h"
 #include "display/reference_traces.h"
 #include "display/spectrogram.h"
@@ -180,35 +177,6 @@ const std::vector<uint8_t>& PitchClasses(int B) {
         for (int i = 0; i < B; ++i) table[i] = uint8_t(PitchClass(i, B, rate));
     }
     return table;
-}
-
-// Lowest and highest level of bins [f, e] (f <= e); a column holds up to a few dozen of them.
-void LevelRange(const uint8_t* levels, int f, int e, uint8_t& lo, uint8_t& hi) {
-    uint8_t l = levels[f], h = levels[f];
-    int i = f + 1;
-#if defined(__SSE2__)
-    if (e - i + 1 >= 16) {
-        __m128i vl = _mm_set1_epi8(char(l)), vh = vl;
-        for (; i + 16 <= e + 1; i += 16) {
-            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(levels + i));
-            vl = _mm_min_epu8(vl, v);
-            vh = _mm_max_epu8(vh, v);
-        }
-        alignas(16) uint8_t a[16], b[16];
-        _mm_store_si128(reinterpret_cast<__m128i*>(a), vl);
-        _mm_store_si128(reinterpret_cast<__m128i*>(b), vh);
-        for (int k = 0; k < 16; ++k) {
-            l = std::min(l, a[k]);
-            h = std::max(h, b[k]);
-        }
-    }
-#endif
-    for (; i <= e; ++i) {
-        l = std::min(l, levels[i]);
-        h = std::max(h, levels[i]);
-    }
-    lo = l;
-    hi = h;
 }
 
 // A vertical grid line as the context draws it: from (x, from) up to, not including, (x, to).
