@@ -132,8 +132,8 @@ void run_tick() {
 }
 
 // The measuring controls' cost: the log view's tick with every control off, with exponential
-// averaging and both holds on the mix, with left and right traces as well, and with a frequency and
-// level range alone.
+// averaging and both holds on the mix and on the channels' difference, with left and right traces,
+// and with a frequency and level range alone; each beside everything off.
 void run_measure() {
     dl::ensure_headless_application();
     dl::Settings = dl::SettingsRecord{};
@@ -163,31 +163,43 @@ void run_measure() {
         std::vector<uint8_t> block = stereo_block(n);
         dl::BlockBytes = uint32_t(block.size());
         dl::SampleBuffers[0] = block.data();
-        // Everything off; averaging and both holds on the mix; with left and right traces too; and
-        // everything off but a frequency and level range.
-        const char* names[] = {"off", "mix", "l+r", "range"};
-        for (int on = 0; on < 4; ++on) {
-            const bool measuring = on == 1 || on == 2;
+        // Everything off; averaging and both holds on the mix; the same on the difference of the
+        // channels; with left and right traces; and everything off but a frequency and level range.
+        const char* names[] = {"off", "mix", "diff", "l+r", "range"};
+        constexpr int kCases = 5;
+        auto choose = [](int on) {
+            const bool measuring = on >= 1 && on <= 3;
             dl::Settings.averaging = measuring ? 1 : 0;
             dl::Settings.max_hold = dl::Settings.min_hold = measuring;
-            dl::Settings.traces = on == 2 ? 1 : 0;
-            dl::Settings.freq_low = on == 3 ? 50 : 0;
-            dl::Settings.freq_high = on == 3 ? 1500 : 0;
-            dl::Settings.db_top = on == 3 ? -10 : 0;
-            dl::Settings.db_span = on == 3 ? 80 : 0;
-            auto tick = [&] { dl::AnalyseBlock(dc, 0, uint32_t(block.size()), 0.0); };
-            for (int i = 0; i < 10; ++i) tick();
-            const int reps = p >= 16 ? 20 : 200;
-            std::vector<double> rates;
-            for (int b = 0; b < 25; ++b) {
+            dl::Settings.traces = on == 2 ? 3 : on == 3 ? 1 : 0;
+            dl::Settings.freq_low = on == 4 ? 50 : 0;
+            dl::Settings.freq_high = on == 4 ? 1500 : 0;
+            dl::Settings.db_top = on == 4 ? -10 : 0;
+            dl::Settings.db_span = on == 4 ? 80 : 0;
+        };
+        auto tick = [&] { dl::AnalyseBlock(dc, 0, uint32_t(block.size()), 0.0); };
+        // The cases take turns batch by batch, so that a slower spell of a shared machine falls on
+        // all of them and each ratio compares batches run side by side.
+        const int reps = p >= 16 ? 20 : 200;
+        std::vector<double> rates[kCases], ratios[kCases];
+        for (int b = 0; b < 25; ++b) {
+            double off_rate = 0;
+            for (int on = 0; on < kCases; ++on) {
+                choose(on);
+                for (int i = 0; i < 3; ++i) tick();  // the controls' arrays, tables and caches
                 const double t0 = cpu_ns();
                 for (int r = 0; r < reps; ++r) tick();
-                rates.push_back(reps * 1e9 / (cpu_ns() - t0));
+                const double rate = reps * 1e9 / (cpu_ns() - t0);
+                if (on == 0) off_rate = rate;
+                rates[on].push_back(rate);
+                ratios[on].push_back(rate / off_rate);
             }
-            std::printf("measure %s N=%d W=%d H=%d ticks_per_s=%.0f\n", names[on], n, width, size.height,
-                        median(rates));
-            std::fflush(stdout);
         }
+        for (int on = 0; on < kCases; ++on) {
+            std::printf("measure %s N=%d W=%d H=%d ticks_per_s=%.0f of_off=%.3f\n", names[on], n, width, size.height,
+                        median(rates[on]), median(ratios[on]));
+        }
+        std::fflush(stdout);
         dl::SampleBuffers[0] = nullptr;
         dl::WorkArrays = dl::WorkArraysRecord{};
         dl::WindowSurface = nullptr;

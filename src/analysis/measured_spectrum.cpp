@@ -101,8 +101,8 @@ inline void Hold(double v, double& held, double& age, uint8_t& level, const Bloc
     }
 }
 
-// One pass over the lines: the line's power, its average, both holds and the three levels; with
-// Scan, the strongest line and the peak list's candidates too.
+// A pass over the lines for each line's power and average (with Scan, the strongest line and the
+// peak list's candidates too), then one for the levels, and one for the holds and theirs.
 template <Averaging Mode, bool Max, bool Min, bool Timed, bool Scan, class Level>
 void MeasureLines(MeasuredTraceRecord& t, const double* re, const double* im, const double* gain,
                   const BlockStep& step, Level to_level, LineScan* line_scan) {
@@ -142,9 +142,9 @@ void MeasureLines(MeasuredTraceRecord& t, const double* re, const double* im, co
             v = avg[k] + s.weight * (p - avg[k]);
         }
         avg[k] = v;
-        levels[k] = to_level(v);
     }
     if constexpr (Scan) *line_scan = scan;
+    LevelsOf(avg, levels, lines, to_level);
     // The holds in a pass of their own over the new averages: one loop doing everything runs out
     // of registers.
     if constexpr (Max || Min) {

@@ -331,8 +331,9 @@ inline int signal_of(int l, int r) {
 template <TraceSignal S>
 void fill_signal(const uint8_t* data, uint32_t frames, bool wide, uint8_t* mono) {
     if (wide) {
-        for (uint32_t f = 0; f < frames; ++f)
-            store16(mono, f, std::clamp(signal_of<S>(load16(data, 2 * f), load16(data, 2 * f + 1)), -32768, 32767));
+        constexpr int wl = S == TraceSignal::Right ? 0 : 1;
+        constexpr int wr = S == TraceSignal::Left ? 0 : S == TraceSignal::Side || S == TraceSignal::Difference ? -1 : 1;
+        stereo_signal16(data, frames, wl, wr, S == TraceSignal::Mix || S == TraceSignal::Side, mono);
     } else if constexpr (S == TraceSignal::Mix) {
         for (uint32_t f = 0; f < frames; ++f) mono[f] = uint8_t((data[2 * f] + data[2 * f + 1]) / 2);
     } else {
@@ -358,28 +359,10 @@ void FillTraceSignal(const uint8_t* data, uint32_t frames, bool wide, TraceSigna
     with_signal(s, [&](auto signal) { fill_signal<decltype(signal)::value>(data, frames, wide, mono); });
 }
 
-// The samples of one signal of a stereo block, read straight from its frames (held as the mono
-// block would hold them), windowed into re.
-void load_trace_signal(const uint8_t* data, int frames, bool wide, TraceSignal s, int n, double* re) {
-    const int m = std::min(frames, n);
-    with_signal(s, [&](auto signal) {
-        constexpr TraceSignal S = decltype(signal)::value;
-        auto sample = [data, wide](int i) {
-            if (wide) return std::clamp(signal_of<S>(load16(data, 2 * size_t(i)), load16(data, 2 * size_t(i) + 1)), -32768, 32767);
-            if constexpr (S == TraceSignal::Mix) return (data[2 * i] + data[2 * i + 1]) / 2 - 128;
-            return std::clamp(signal_of<S>(int(data[2 * i]) - 128, int(data[2 * i + 1]) - 128), -128, 127);
-        };
-        load_samples(m, n, sample, [&sample](int count) {
-            int64_t sum = 0;
-            for (int i = 0; i < count; ++i) sum += sample(i);
-            return sum;
-        }, re);
-    });
-}
-
 // The second trace of two-channel traces: transformed in arrays of its own, so that the peak
 // list's spectrum in the work arrays stays that of the first. It needs only its spectrum's levels:
-// no peak list, read-outs or tracker, and its samples come straight from the stereo block.
+// no peak list, read-outs or tracker. The first trace is done with the mono block: it takes this
+// one's signal.
 void MeasureSecondTrace(const uint8_t* data, uint32_t frames, bool wide, TraceSignal signal, uint8_t* mono,
                         BlockAnalysis& out) {
     if (frames == 0 || !out.spectrum) return;
@@ -392,13 +375,8 @@ void MeasureSecondTrace(const uint8_t* data, uint32_t frames, bool wide, TraceSi
     } catch (const std::bad_alloc&) {
         return;  // the first trace alone
     }
-    if (Settings.wavmode == 2) {
-        // The autocorrelation reads the signal as a mono block.
-        FillTraceSignal(data, frames, wide, signal, mono);
-        load_work_arrays(mono, int(frames), n, re.data());
-    } else {
-        load_trace_signal(data, int(frames), wide, signal, n, re.data());
-    }
+    FillTraceSignal(data, frames, wide, signal, mono);
+    load_work_arrays(mono, int(frames), n, re.data());
     fft2_lower(re.data(), im.data(), p);
     MeasureTrace(1, n, re.data(), im.data(), tick_seconds);
     out.second_levels = MeasuredTraces[1].levels.data();
@@ -445,6 +423,10 @@ void MeasureBlock(int slot, uint32_t byte_count, BlockAnalysis& out, uint64_t of
         }
     }
 
+    // The meters' pass also makes the mix, unless the first trace shows another signal.
+    TraceSignal signals[2] = {TraceSignal::Mix, TraceSignal::Mix};
+    const int traces = TraceSignals(signals);
+    uint8_t* mix = signals[0] == TraceSignal::Mix ? mono : nullptr;
     const int y = CellHeight;
     switch (layout) {
     case 0:
@@ -462,8 +444,8 @@ void MeasureBlock(int slot, uint32_t byte_count, BlockAnalysis& out, uint64_t of
         const uint32_t frames = l / 2;
         meter(out, scan_peak(frames, stride, [&](uint32_t f) { return int(data[2 * f]) - 128; }), 2 * y, y, 8);
         meter(out, scan_peak(frames, stride, [&](uint32_t f) { return int(data[2 * f + 1]) - 128; }), 4 * y, y, 8);
-        if (mono)
-            for (uint32_t f = 0; f < frames; ++f) mono[f] = uint8_t((data[2 * f] + data[2 * f + 1]) / 2);
+        if (mix)
+            for (uint32_t f = 0; f < frames; ++f) mix[f] = uint8_t((data[2 * f] + data[2 * f + 1]) / 2);
         break;
     }
     default: {
@@ -471,13 +453,13 @@ void MeasureBlock(int slot, uint32_t byte_count, BlockAnalysis& out, uint64_t of
         int left = 0, right = 0;
         if (stride == 1) {
             // One pass for the meters and the mix.
-            peak_and_mix_stereo16(data, frames, mono, left, right);
+            peak_and_mix_stereo16(data, frames, mix, left, right);
         } else {
             left = int(scan_peak(frames, stride, [&](uint32_t f) { return load16(data, 2 * f); }));
             right = int(scan_peak(frames, stride, [&](uint32_t f) { return load16(data, 2 * f + 1); }));
-            if (mono)
+            if (mix)
                 for (uint32_t f = 0; f < frames; ++f)
-                    store16(mono, f, (load16(data, 2 * f) + load16(data, 2 * f + 1)) / 2);
+                    store16(mix, f, (load16(data, 2 * f) + load16(data, 2 * f + 1)) / 2);
         }
         meter(out, uint32_t(left), 2 * y, y, 2048);
         meter(out, uint32_t(right), 4 * y, y, 2048);
@@ -491,8 +473,6 @@ void MeasureBlock(int slot, uint32_t byte_count, BlockAnalysis& out, uint64_t of
         return;
     }
     if (!mono) return;  // no room for the mix: the meters are all this tick shows
-    TraceSignal signals[2];
-    const int traces = TraceSignals(signals);
     const uint32_t frames = layout == 3 ? l / 4 : l / 2;
     if (signals[0] != TraceSignal::Mix) FillTraceSignal(data, frames, layout == 3, signals[0], mono);
     AnalyseSpectrum(mono, l / 2, out);

@@ -88,6 +88,26 @@ void peak_and_mix_stereo16(const uint8_t* data, uint32_t frames, uint8_t* mix, i
     right = std::max(rtop, -rbottom);
 }
 
+void stereo_signal16(const uint8_t* data, uint32_t frames, int wl, int wr, bool halve, uint8_t* out) {
+    uint32_t f = 0;
+#if defined(__SSE2__)
+    if constexpr (std::endian::native == std::endian::little) {
+        // Each frame's weighted sum in 32 bits, then halved, or packed with saturation.
+        const __m128i weights = _mm_set_epi16(int16_t(wr), int16_t(wl), int16_t(wr), int16_t(wl), int16_t(wr),
+                                              int16_t(wl), int16_t(wr), int16_t(wl));
+        for (; f + 4 <= frames; f += 4) {
+            __m128i sum = _mm_madd_epi16(load8(data + 4 * f), weights);
+            if (halve) sum = _mm_srai_epi32(_mm_add_epi32(sum, _mm_srli_epi32(sum, 31)), 1);
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(out + 2 * f), _mm_packs_epi32(sum, sum));
+        }
+    }
+#endif
+    for (; f < frames; ++f) {
+        const int v = load16(data, 2 * f) * wl + load16(data, 2 * f + 1) * wr;
+        store16(out, f, halve ? v / 2 : std::clamp(v, -32768, 32767));
+    }
+}
+
 int64_t sum16(const uint8_t* data, int count) {
     int64_t sum = 0;
     int i = 0;

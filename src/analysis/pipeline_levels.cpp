@@ -3,7 +3,12 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
+#include <cstring>
 #include <limits>
+
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#include <immintrin.h>
+#endif
 
 #include "analysis/peak_candidates.h"
 #include "analysis/pipeline.h"
@@ -46,6 +51,8 @@ void DecibelLevelTable::build(int lowest_exponent, int highest_exponent, Level l
         }
         threshold_[size_t(s)] = std::bit_cast<double>(a);  // == hi: no step inside
     }
+    // A gather reads four bytes from a segment's base on.
+    base_.resize(size_t(segments) + 3, 0);
 }
 
 DecibelLevelTable::DecibelLevelTable(bool expand) {
@@ -63,6 +70,58 @@ DecibelLevelTable::DecibelLevelTable(int top_db, int span_db) {
         const double depth = (top - 10 * std::log10(p)) * 255 / span;
         return int(std::clamp(depth, 0.0, 255.0));
     });
+}
+
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+namespace {
+
+// Four lines a step: the segment of each power by integer arithmetic on its bits, its threshold
+// and base gathered, and the lanes above the ceiling or below the floor (or not a number) set
+// as the scalar lookup sets them.
+__attribute__((target("avx2"))) int levels_avx2(const double* p, uint8_t* out, int count, int lowest, double floor,
+                                                 double ceiling, const double* threshold, const uint8_t* base) {
+    const __m256d vfloor = _mm256_set1_pd(floor), vceiling = _mm256_set1_pd(ceiling);
+    const __m256i bias = _mm256_set1_epi64x(1023 + lowest), low6 = _mm256_set1_epi64x(63);
+    const __m256i even = _mm256_setr_epi32(0, 2, 4, 6, 0, 0, 0, 0);
+    const __m128i byte = _mm_set1_epi32(0xff), top = _mm_set1_epi32(255);
+    int k = 0;
+    for (; k + 4 <= count; k += 4) {
+        const __m256d v = _mm256_loadu_pd(p + k);
+        const __m256d above = _mm256_cmp_pd(v, vceiling, _CMP_GE_OQ);
+        const __m256d inside = _mm256_andnot_pd(above, _mm256_cmp_pd(v, vfloor, _CMP_GE_OQ));
+        const __m256i bits = _mm256_castpd_si256(v);
+        __m256i seg = _mm256_or_si256(_mm256_slli_epi64(_mm256_sub_epi64(_mm256_srli_epi64(bits, 52), bias), 6),
+                                      _mm256_and_si256(_mm256_srli_epi64(bits, 46), low6));
+        seg = _mm256_and_si256(seg, _mm256_castpd_si256(inside));  // lanes outside read segment 0
+        const __m256d thr = _mm256_i64gather_pd(threshold, seg, 8);
+        const __m256i step = _mm256_castpd_si256(_mm256_cmp_pd(v, thr, _CMP_GE_OQ));
+        const __m128i seg32 = _mm256_castsi256_si128(_mm256_permutevar8x32_epi32(seg, even));
+        const __m128i step32 = _mm256_castsi256_si128(_mm256_permutevar8x32_epi32(step, even));
+        const __m128i inside32 =
+            _mm256_castsi256_si128(_mm256_permutevar8x32_epi32(_mm256_castpd_si256(inside), even));
+        const __m128i above32 =
+            _mm256_castsi256_si128(_mm256_permutevar8x32_epi32(_mm256_castpd_si256(above), even));
+        __m128i level = _mm_and_si128(_mm_i32gather_epi32(reinterpret_cast<const int*>(base), seg32, 1), byte);
+        level = _mm_add_epi32(level, step32);  // the step is -1 where the power reaches the threshold
+        // Outside the table: 0 above the ceiling, 255 below the floor.
+        level = _mm_or_si128(_mm_and_si128(inside32, level), _mm_andnot_si128(_mm_or_si128(inside32, above32), top));
+        const __m128i bytes = _mm_packus_epi16(_mm_packus_epi32(level, level), level);
+        const int four = _mm_cvtsi128_si32(bytes);
+        std::memcpy(out + k, &four, 4);
+    }
+    return k;
+}
+
+}  // namespace
+#endif
+
+void DecibelLevelTable::View::levels(const double* p, uint8_t* out, int count) const {
+    int k = 0;
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+    static const bool avx2 = __builtin_cpu_supports("avx2");
+    if (avx2) k = levels_avx2(p, out, count, lowest_, floor_, ceiling_, threshold_, base_);
+#endif
+    for (; k < count; ++k) out[k] = (*this)(p[k]);
 }
 
 const DecibelLevelTable& decibel_level_table(bool expand) {

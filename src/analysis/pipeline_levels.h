@@ -36,6 +36,8 @@ public:
             const int s = ((exponent - lowest_) << kMantissaBits) | int((bits >> (52 - kMantissaBits)) & 63);
             return uint8_t(base_[s] - (p >= threshold_[s]));
         }
+        // The levels of `count` powers at once, several a step where the processor can.
+        void levels(const double* p, uint8_t* out, int count) const;
 
     private:
         friend class DecibelLevelTable;
@@ -123,12 +125,9 @@ auto WithLevelMapping(Use use) {
     const bool spectrogram = Settings.display == kViewSpectrogram;
     if (DecibelRangeOn()) {
         const DecibelLevelTable& table = decibel_range_table(Settings.db_top, Settings.db_span);
-        return use([table = table.view()](double p) { return table(p); });
+        return use(table.view());
     }
-    if (Settings.Decibel || spectrogram) {
-        const DecibelLevelTable& table = decibel_level_table(Settings.Expand && !spectrogram);
-        return use([table = table.view()](double p) { return table(p); });
-    }
+    if (Settings.Decibel || spectrogram) return use(decibel_level_table(Settings.Expand && !spectrogram).view());
     const double gain = (Settings.Expand ? 4.0 : 1.0), tilt_gain = Settings.katamuki ? 4.0 : 1.0;
     return use([gain, tilt_gain](double p) {
         double a = std::sqrt(p);
@@ -138,6 +137,15 @@ auto WithLevelMapping(Use use) {
         a = std::min(a, 1.0);
         return uint8_t(int(255.5 - 255 * a));
     });
+}
+
+// Display levels of `count` powers with a mapping WithLevelMapping handed out.
+template <class Level>
+void LevelsOf(const double* p, uint8_t* out, int count, const Level& level) {
+    for (int k = 0; k < count; ++k) out[k] = level(p[k]);
+}
+inline void LevelsOf(const double* p, uint8_t* out, int count, const DecibelLevelTable::View& table) {
+    table.levels(p, out, count);
 }
 
 }  // namespace dl

@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <complex>
+#include <limits>
 #include <random>
 
 #include "analysis/fft.h"
@@ -270,6 +271,29 @@ TEST(DecibelLevels, TableGivesTheFormulasLevels) {
     }
 }
 
+// The lookup of many powers at once (four a step where the processor can) gives each power the
+// level the single lookup gives it, at the table's edges and past them too.
+TEST(DecibelLevels, ManyAtOnceGiveTheSingleLookupsLevels) {
+    std::mt19937_64 rng(11);
+    std::uniform_real_distribution<double> exponent(-14, 1);
+    std::vector<double> powers;
+    for (int i = 0; i < 4001; ++i) powers.push_back(std::pow(10.0, exponent(rng)));
+    for (double p : {0.0, -0.0, -1.0, 1e-310, 0x1p-38, std::nextafter(0x1p-38, 0.0), 1.0, std::nextafter(1.0, 0.0),
+                     7.0, std::numeric_limits<double>::infinity(), std::nan("")})
+        powers.insert(powers.begin() + std::ptrdiff_t(rng() % powers.size()), p);
+    const dl::DecibelLevelTable ranged(-10, 80), narrow(-40, 20);
+    for (const dl::DecibelLevelTable* table :
+         {&dl::decibel_level_table(false), &dl::decibel_level_table(true), &ranged, &narrow}) {
+        // Every count up to a few steps, so that the lines after the last whole step are covered.
+        for (int count : {1, 3, 4, 5, 9, int(powers.size())}) {
+            std::vector<uint8_t> levels(size_t(count) + 1, 77);
+            table->view().levels(powers.data(), levels.data(), count);
+            for (int k = 0; k < count; ++k) ASSERT_EQ(levels[size_t(k)], (*table)(powers[size_t(k)])) << powers[size_t(k)];
+            EXPECT_EQ(levels[size_t(count)], 77);  // nothing written past the end
+        }
+    }
+}
+
 TEST_F(PipelineTest, PitchReadoutOnlyAboveTheFloor) {
     // 11025 Hz, N = 4096: the floor is 40 lines, 107.7 Hz.
     dl::SourceInfo.sample_rate = 11025;
@@ -410,6 +434,42 @@ TEST(PipelineKernels, MatchPlainLoops) {
     // A long full-scale block cannot overflow the sum.
     const std::vector<uint8_t> loud = AnalysisTest::pcm16(std::vector<int>(300000, -32768));
     EXPECT_EQ(dl::sum16(loud.data(), 300000), -32768LL * 300000);
+}
+
+// Each trace's signal of a stereo block: left, right, the mix, half the difference and the whole
+// difference held at full scale, at the extremes of the samples too.
+TEST(PipelineKernels, StereoSignalsMatchTheirFormulas) {
+    std::mt19937 rng(5);
+    std::uniform_int_distribution<int> any(-32768, 32767);
+    struct Signal {
+        int wl, wr;
+        bool halve;
+    };
+    for (uint32_t frames : {1u, 3u, 4u, 9u, 1001u}) {
+        std::vector<int> v(2 * frames);
+        for (int& x : v) x = any(rng);
+        v[0] = 32767;  // the difference of the extremes passes full scale
+        v[1] = -32768;
+        if (frames > 4) {
+            v[8] = -32768;
+            v[9] = 32767;
+        }
+        const std::vector<uint8_t> bytes = AnalysisTest::pcm16(v);
+        for (const Signal s : {Signal{1, 0, false}, Signal{0, 1, false}, Signal{1, 1, true}, Signal{1, -1, true},
+                               Signal{1, -1, false}}) {
+            std::vector<uint8_t> out(2 * frames + 1, 0xAB), want;
+            for (uint32_t f = 0; f < frames; ++f) {
+                const int x = v[2 * f] * s.wl + v[2 * f + 1] * s.wr;
+                const int m = s.halve ? x / 2 : std::clamp(x, -32768, 32767);
+                want.push_back(uint8_t(m & 0xff));
+                want.push_back(uint8_t((m >> 8) & 0xff));
+            }
+            dl::stereo_signal16(bytes.data(), frames, s.wl, s.wr, s.halve, out.data());
+            EXPECT_EQ(std::vector<uint8_t>(out.begin(), out.begin() + 2 * frames), want)
+                << frames << " frames, weights " << s.wl << " " << s.wr;
+            EXPECT_EQ(out[2 * frames], 0xAB);
+        }
+    }
 }
 
 }  // namespace
