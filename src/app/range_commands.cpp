@@ -25,11 +25,17 @@ constexpr int kDragPixels = 4;
 
 struct DragRecord {
     bool pressed = false, dragging = false;
-    int x0 = 0;
+    int at0 = 0;  // where the press was along the frequency axis
 };
 DragRecord Drag;
 
-bool ViewHasFrequencyAxis() { return Settings.display == kViewLinear || Settings.display == kViewLog; }
+bool ViewHasFrequencyAxis() {
+    return Settings.display == kViewLinear || Settings.display == kViewLog || Settings.display == kViewSpectrogram;
+}
+
+// The spectrogram's frequencies run up the graph, the spectrum views' across it.
+bool AxisRunsUp() { return Settings.display == kViewSpectrogram; }
+int AlongAxis(int x, int y) { return AxisRunsUp() ? y : x; }
 
 // The spectrogram's history and every scale were drawn for the old range; the held and averaged
 // levels were mapped on the old level range.
@@ -40,8 +46,10 @@ void ApplyRange(bool levels_changed = false) {
     DrawFrame(dc);
 }
 
-double FrequencyAtColumn(int x) {
-    return HoverFrequency(std::clamp(x, GraphLeft(), GraphRight() - 1), GraphTop());
+// The frequency at a column, or at a row of the spectrogram.
+double FrequencyAlongAxis(int at) {
+    if (AxisRunsUp()) return HoverFrequency(GraphLeft(), std::clamp(at, GraphTop(), GraphTop() + GraphHeight - 1));
+    return HoverFrequency(std::clamp(at, GraphLeft(), GraphRight() - 1), GraphTop());
 }
 
 }  // namespace
@@ -60,18 +68,19 @@ void RangePress(int x, int y) {
     Drag = {};
     if (!ViewHasFrequencyAxis() || !InGraph(x, y)) return;
     Drag.pressed = true;
-    Drag.x0 = x;
+    Drag.at0 = AlongAxis(x, y);
 }
 
-void RangeMove(int x, int /*y*/) {
+void RangeMove(int x, int y) {
     if (!Drag.pressed) return;
-    if (!Drag.dragging && std::abs(x - Drag.x0) < kDragPixels) return;
+    const int at = AlongAxis(x, y);
+    if (!Drag.dragging && std::abs(at - Drag.at0) < kDragPixels) return;
     Drag.dragging = true;
     WindowDc dc;
-    SetRangeBand(dc.dc(), Drag.x0, x);
+    SetRangeBand(dc.dc(), Drag.at0, at, AxisRunsUp());
 }
 
-bool RangeRelease(int x, int /*y*/) {
+bool RangeRelease(int x, int y) {
     const DragRecord d = Drag;
     Drag = {};
     if (!d.pressed) return false;
@@ -79,10 +88,12 @@ bool RangeRelease(int x, int /*y*/) {
         WindowDc dc;
         ClearRangeBand(dc.dc());
     }
-    if (!d.dragging && std::abs(x - d.x0) < kDragPixels) return false;
-    const double a = FrequencyAtColumn(std::min(x, d.x0)), b = FrequencyAtColumn(std::max(x, d.x0));
+    const int at = AlongAxis(x, y);
+    if (!d.dragging && std::abs(at - d.at0) < kDragPixels) return false;
+    const double fa = FrequencyAlongAxis(at), fb = FrequencyAlongAxis(d.at0);
+    const double a = std::min(fa, fb), b = std::max(fa, fb);
     const int low = int(std::floor(a)), high = int(std::ceil(b));
-    if (!(a > 0 || b > 0) || high <= low || high > kMaxRangeHz) return false;
+    if (!(b > 0) || high <= low || high > kMaxRangeHz) return false;
     Settings.freq_low = std::max(low, 0);
     Settings.freq_high = high;
     ApplyRange();

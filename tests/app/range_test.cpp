@@ -96,6 +96,35 @@ TEST_F(RangeDrag, OnlyTheGraphOfAFrequencyViewTakesABand) {
     EXPECT_EQ(Settings.freq_high, 0);
 }
 
+TEST_F(RangeDrag, TheSpectrogramTakesABandDraggedAlongItsFrequencies) {
+    start_with_tone();
+    dl::DispatchCommand(dl::kCmdSpectrogram, 0);
+    const int x = dl::GraphLeft() + 200;
+    auto at_row = [](int row) { return dl::HoverFrequency(dl::GraphLeft() + 10, dl::GraphTop() + row); };
+    // Its frequencies rise up the graph: a band dragged down from row 60 to row 180 spans the
+    // frequencies of those rows, the higher at the top.
+    const double high = at_row(60), low = at_row(180);
+    ASSERT_GT(high, low);
+    send(QEvent::MouseButtonPress, x, dl::GraphTop() + 60, Qt::LeftButton);
+    send(QEvent::MouseMove, x + 40, dl::GraphTop() + 120, Qt::NoButton);
+    send(QEvent::MouseMove, x + 80, dl::GraphTop() + 180, Qt::NoButton);
+    send(QEvent::MouseButtonRelease, x + 80, dl::GraphTop() + 180, Qt::LeftButton);
+    EXPECT_EQ(Settings.freq_low, int(std::floor(low)));
+    EXPECT_EQ(Settings.freq_high, int(std::ceil(high)));
+    // The graph's top and bottom rows now read the band's ends.
+    EXPECT_NEAR(at_row(0), high, 1 + high * 0.02);
+    EXPECT_NEAR(at_row(dl::GraphHeight - 1), low, 1 + low * 0.02);
+    // Across the graph, a drag that hardly moves up or down is a click.
+    const int kept_low = Settings.freq_low, kept_high = Settings.freq_high;
+    drag(dl::GraphLeft() + 100, dl::GraphLeft() + 300, dl::GraphTop() + 100);
+    EXPECT_EQ(Settings.freq_low, kept_low);
+    EXPECT_EQ(Settings.freq_high, kept_high);
+    send(QEvent::MouseButtonDblClick, x, dl::GraphTop() + 100, Qt::LeftButton);
+    send(QEvent::MouseButtonRelease, x, dl::GraphTop() + 100, Qt::LeftButton);
+    EXPECT_EQ(Settings.freq_low, 0);
+    EXPECT_EQ(Settings.freq_high, 0);
+}
+
 // The range is a view: the rows of a run with it are those of a run without it.
 TEST(RangeBatch, RowsAreTheSameWithAnyRange) {
     const std::string wav = dl_test::write_file(
