@@ -86,6 +86,7 @@ std::vector<SubmenuEntry> MeasureMenu() {
         s.group = e.group;
         s.toggle = e.group == 0;
         s.separator_before = e.separator_before;
+        s.mnemonic = true;
         entries.push_back(s);
     }
     return entries;

@@ -254,7 +254,7 @@ void MainWindow::Impl::fill_submenu(int id) {
         if (entries[i].separator_before) menu->addSeparator();
         const QString text = QString::fromStdString(entries[i].text);
         // Device names may hold "&": shown as they are, never as a mnemonic.
-        QAction* a = menu->addAction(entries[i].command ? text : QString(text).replace("&", "&&"));
+        QAction* a = menu->addAction(entries[i].command || entries[i].mnemonic ? text : QString(text).replace("&", "&&"));
         if (!entries[i].command) {
             a->setCheckable(true);
             a->setChecked(entries[i].checked);

@@ -36,6 +36,8 @@ struct SubmenuEntry {
     int group = 0;
     bool toggle = false;
     bool separator_before = false;
+    // A choice whose text is the program's own: "&" marks its mnemonic as a command's does.
+    bool mnemonic = false;
 };
 struct MenuBarEntry {
     std::string title;

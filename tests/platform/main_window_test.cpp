@@ -201,3 +201,34 @@ TEST(MainWindowTest, ASubmenuGrayedInTheTableOpensOnceEnabled) {
 }
 
 }  // namespace
+
+namespace {
+
+// A submenu's texts: a command's and the program's own choices keep their mnemonics, a choice
+// named by the system (a device) shows its "&" as it is.
+TEST(MainWindowTest, SubmenuChoicesShowMnemonicsOnlyWhereTheProgramNamedThem) {
+    struct Menus : Recorder {
+        std::vector<dl::SubmenuEntry> on_submenu_show(int) override {
+            dl::SubmenuEntry reset, device, freeze;
+            reset.text = "&Reset";
+            reset.command = true;
+            device.text = "Speakers & Headphones";
+            freeze.text = "&Freeze";
+            freeze.toggle = true;
+            freeze.mnemonic = true;
+            return {reset, device, freeze};
+        }
+    } r;
+    dl::MainWindow w(r, {{"&View", {{130, "&Tools", false, true}}}}, 300, 200);
+    w.show(dl::ShowCommand::Normal);
+    w.open_submenu(130);
+    QMenu* sub = nullptr;
+    for (QMenu* m : dl::main_window_widget()->findChildren<QMenu*>())
+        if (m->title() == "&Tools") sub = m;
+    ASSERT_NE(sub, nullptr);
+    std::vector<std::string> texts;
+    for (QAction* a : sub->actions()) texts.push_back(a->text().toStdString());
+    EXPECT_EQ(texts, (std::vector<std::string>{"&Reset", "Speakers && Headphones", "&Freeze"}));
+}
+
+}  // namespace
