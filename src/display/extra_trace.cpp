@@ -1,6 +1,7 @@
 #include "display/extra_trace.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <vector>
 
 #include "display/frequency_axis.h"
@@ -43,6 +44,25 @@ const std::vector<int>& ColumnFirstLines(int view, int bins) {
     return first;
 }
 
+// depth[k] = a + (b - a) * (k - x0) / (x1 - x0) for k in [from, to), with the division truncated
+// as in C++, stepped without a division per column (x0 <= from, to <= x1).
+void Straight(std::vector<int>& depth, int from, int to, int a, int b, int x0, int x1) {
+    if (from >= to) return;
+    const int d = x1 - x0, rise = std::abs(b - a), sign = b >= a ? 1 : -1;
+    const int step_q = rise / d, step_r = rise % d;
+    const long long start = static_cast<long long>(rise) * (from - x0);
+    int q = int(start / d), r = int(start % d);
+    for (int k = from; k < to; ++k) {
+        depth[size_t(k)] = a + sign * q;
+        q += step_q;
+        r += step_r;
+        if (r >= d) {
+            r -= d;
+            ++q;
+        }
+    }
+}
+
 }  // namespace
 
 void DrawExtraTrace(Dc& target, const uint8_t* levels, int bins, Rgb colour) {
@@ -74,22 +94,19 @@ void DrawExtraTrace(Dc& target, const uint8_t* levels, int bins, Rgb colour) {
         if (outside_left >= (view == kViewLinear ? 0 : 1)) {
             const int x = std::min(std::max(axis.column(outside_left), -W), -1);
             const int a = LevelRow(levels[outside_left]), b = depth[size_t(start)];
-            for (int k = 0; k < start; ++k) depth[size_t(k)] = a + (b - a) * (k - x) / (start - x);
+            Straight(depth, 0, start, a, b, x, start);
         }
         if (outside_right < bins) {
             const int x = std::max(std::min(axis.column(outside_right), 2 * W), W);
             const int a = depth[size_t(last)], b = LevelRow(levels[outside_right]);
-            for (int k = last + 1; k < W; ++k) depth[size_t(k)] = a + (b - a) * (k - last) / (x - last);
+            Straight(depth, last + 1, W, a, b, last, x);
             last = W - 1;
         }
     }
     // Columns between lines take the straight line between their neighbours.
     for (int c = 0; c <= last; ++c) {
         if (depth[size_t(c)] < 0) continue;
-        if (before >= 0 && c - before > 1) {
-            const int a = depth[size_t(before)], b = depth[size_t(c)];
-            for (int k = before + 1; k < c; ++k) depth[size_t(k)] = a + (b - a) * (k - before) / (c - before);
-        }
+        if (before >= 0 && c - before > 1) Straight(depth, before + 1, c, depth[size_t(before)], depth[size_t(c)], before, c);
         before = c;
     }
     static std::vector<int16_t> top, bottom;
