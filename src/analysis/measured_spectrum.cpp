@@ -46,7 +46,7 @@ const double* LineGains(int n) {
     return gains.data();
 }
 
-// Only the first trace has holds: the second one's are never drawn.
+// Holds are kept for the first trace alone, the one they are drawn for.
 void Start(MeasuredTraceRecord& t, int lines, bool holds) {
     t = MeasuredTraceRecord{};
     t.lines = lines;

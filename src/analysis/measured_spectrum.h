@@ -3,8 +3,8 @@
 
 namespace dl {
 
-// Whether any measuring control (averaging, holds, weighting, channel traces) is on; with all of
-// them off the spectrum is drawn exactly from the block's own levels.
+// Whether any measuring control (averaging, holds, weighting, channel traces) is on; when none is,
+// the graph draws the block's own levels and nothing here runs.
 bool MeasuringControlsOn();
 
 // Forgets the averages and the held levels: the next block starts them afresh.

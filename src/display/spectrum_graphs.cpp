@@ -112,16 +112,21 @@ void RangedLayout(BinLayout& l, const FrequencyAxis& axis) {
     l.finish(from, to);
 }
 
+// Whether `l` is ready for the view's axis: kept from before, or laid out afresh here for a chosen
+// range. False leaves `l` started for the whole axis, to be laid out by the caller.
+bool LayoutReady(BinLayout& l, int view, int B, const FrequencyAxis& axis) {
+    const FrequencyRange range = axis.ranged() ? ChosenFrequencyRange(B) : FrequencyRange{};
+    if (l.matches(view, B, range)) return true;
+    l.start(view, B, range);
+    if (!axis.ranged()) return false;
+    RangedLayout(l, axis);
+    return true;
+}
+
 const BinLayout& LinearLayout(int B) {
     static BinLayout l;
     const FrequencyAxis axis(true, B, GraphWidth, ChosenFrequencyRange(B));
-    const FrequencyRange range = axis.ranged() ? ChosenFrequencyRange(B) : FrequencyRange{};
-    if (l.matches(kViewLinear, B, range)) return l;
-    l.start(kViewLinear, B, range);
-    if (axis.ranged()) {
-        RangedLayout(l, axis);
-        return l;
-    }
+    if (LayoutReady(l, kViewLinear, B, axis)) return l;
     const int W = GraphWidth;
     int w = Settings.futosa == 2 ? 2 : 1;
     if (Settings.futosa == 2 && Settings.fftparam <= 9) w = W >> (Settings.fftparam - 1);
@@ -137,13 +142,7 @@ const BinLayout& LinearLayout(int B) {
 const BinLayout& LogLayout(int B) {
     static BinLayout l;
     const FrequencyAxis axis(false, B, GraphWidth, ChosenFrequencyRange(B));
-    const FrequencyRange range = axis.ranged() ? ChosenFrequencyRange(B) : FrequencyRange{};
-    if (l.matches(kViewLog, B, range)) return l;
-    l.start(kViewLog, B, range);
-    if (axis.ranged()) {
-        RangedLayout(l, axis);
-        return l;
-    }
+    if (LayoutReady(l, kViewLog, B, axis)) return l;
     auto at = [&](double line) { return int(axis.offset(line)); };
     const bool fat = Settings.futosa == 2, coloured = Settings.ColorScale != 0;
     for (int i = 0; i < B; ++i) {
