@@ -1,8 +1,10 @@
 #include "app/batch_monitor.h"
 
 #include <algorithm>
+#include <cmath>
 #include <csignal>
 #include <cstdio>
+#include <limits>
 
 #include "app/batch_run.h"
 #include "audio/record_port.h"
@@ -64,18 +66,30 @@ int RunMonitorCommand(const std::vector<std::string>& raw) {
     if (OpenRecordPort() != Result::Done) return 1;
     run.Paint();
 
+    // --seconds counts the sound itself: a device slow to start, or a gap, makes the run longer, not
+    // the rows fewer. Each row is of a block whose sound begins before that much sound has come.
+    const uint64_t limit = options.seconds >= 0
+                               ? uint64_t(std::ceil(options.seconds * SourceInfo.output_bytes_per_second))
+                               : std::numeric_limits<uint64_t>::max();
     PrintCsvHeader(options.spectrum);
-    AnalysisObserver = [&options](double seconds, const BlockAnalysis& a) {
+    AnalysisObserver = [&options, limit](double seconds, const BlockAnalysis& a) {
+        if (InputBlockOffset >= limit) return;
         PrintCsvRow(seconds, a, SpectrumFields(a, options.spectrum));
         std::fflush(stdout);
+    };
+    // Gaps beyond the sound the rows cover are none of the run's.
+    InputGapReport = [limit](const CaptureGap& gap, const std::string& text) {
+        if (gap.at < limit) std::fprintf(stderr, "%s\n", text.c_str());
     };
     InterruptScope interrupts;
     if (StartMonitoring() != Result::Done) return 1;
 
-    const uint32_t start = time_get_time();
     const bool memory = BufferCount == 1;
-    uint32_t last_tick = start;
-    auto time_up = [&] { return options.seconds >= 0 && time_get_time() - start >= options.seconds * 1000; };
+    uint32_t last_tick = time_get_time();
+    auto time_up = [&] {
+        const uint64_t heard = memory ? uint64_t(std::max<int32_t>(LastAnalysedEnd, 0)) : RecordedInputBytes;
+        return heard >= limit;
+    };
     while (SourceState.running && !g_interrupted && !time_up()) {
         run_ui_events_for(10);
         // Memory mode: timer 1 of the window, on the clock here.
@@ -93,6 +107,14 @@ int RunMonitorCommand(const std::vector<std::string>& raw) {
         if (SourceState.running) EndRun(false);
     }
     std::fflush(stdout);
+    // Each gap was said as it was found; their sum closes the run.
+    size_t gaps = 0;
+    uint64_t missing = 0;
+    for (const CaptureGap& g : InputGaps)
+        if (g.at < limit) ++gaps, missing += g.bytes;
+    if (gaps > 0 && SourceInfo.output_bytes_per_second)
+        std::fprintf(stderr, "input: %zu gaps, %.3f s of sound missing in all\n", gaps,
+                     double(missing) / SourceInfo.output_bytes_per_second);
     if (!run.SavePicture(options)) return 1;
     return lost ? 1 : 0;
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "audio/devices.h"
+#include "audio/input_timeline.h"
 #include "audio/run.h"
 #include "audio/source.h"
 #include "audio/timer_tick.h"
@@ -117,6 +118,7 @@ bool queue_capture(int slot, uint32_t length) {
 
 // The monitor's first ticks are timed from now; the frame (in memory mode with the panel) is drawn.
 void begin_monitor_ticks() {
+    BeginInputTimeline();
     RecordRecountPositionMs = TimerDevicePositionMs = 0;
     RecordStopState = 0;
     SourceState.running = true;
@@ -232,22 +234,29 @@ void RecordTick(int header) {
     const bool memory = BufferCount == 1;
     if (memory) KillMemoryTimer();
 
+    WaveHeader& h = WaveHeaders[size_t(header & 3)];
+    // Once stopping, what lies beyond this last buffer's sound is never reached.
+    TakeInputGaps(RecordStopState != 0 && !memory ? RecordedInputBytes + h.recorded : UINT64_MAX);
     WindowDc wdc;
     Dc& dc = wdc.dc();
-    if (const uint32_t wait = RecordPacingWaitMs(Settings.deltatime, SourceInfo.khz); wait > 0) PaceTick(wait);
+    // Sound waiting beyond the buffers is a backlog to catch up on, not a tick to pace.
+    const bool behind = !memory && WaveInDevice->held_bytes() >= ChunkSize;
+    if (const uint32_t wait = RecordPacingWaitMs(Settings.deltatime, SourceInfo.khz); wait > 0 && !behind) PaceTick(wait);
     const uint32_t tick_start = time_get_time();
     SetSchemeTextColours(dc);
     const Font* old = dc.select_font(nullptr);
 
-    WaveHeader& h = WaveHeaders[size_t(header & 3)];
     const int row = int(h.user & 0xFFFF) & 3;
     NextBuffer = row == 0 ? 1 : 0;
     WaveInDevice->unprepare(h);
     const uint32_t n = memory ? recount_recorded(h) : h.recorded;
-    const uint32_t obps = SourceInfo.output_bytes_per_second;
-    if (!memory && int64_t(n) >= int64_t(BlockBytes) - 4)
-        AnalyseTickBlock(dc, row, n, obps ? double(SourceInfo.DataRemaining) / obps : 0.0);
+    if (!memory && int64_t(n) >= int64_t(BlockBytes) - 4) {
+        // The row's time is when its sound was heard: the gaps before it count.
+        InputBlockOffset = RecordedInputBytes;
+        AnalyseTickBlock(dc, row, n, InputSeconds(RecordedInputBytes));
+    }
     SourceInfo.DataRemaining += n;
+    RecordedInputBytes += n;
     SetSchemeTextColours(dc);
     if (DrawAnalysedBlocks) DrawPositionLine(dc);
 

@@ -9,6 +9,7 @@
 #include "analysis/pitch.h"
 #include "audio/conversion.h"
 #include "audio/display_tick.h"
+#include "audio/input_timeline.h"
 #include "audio/played_sound.h"
 #include "audio/source.h"
 #include "display/spectrogram.h"
@@ -156,6 +157,8 @@ void EndRun(bool restore_controls) {
     RecordStopState = 2;
     if (WaveOutDevice) WaveOutDevice->reset();
     if (WaveInDevice) WaveInDevice->reset();
+    // The time the input had delivered nothing for when it stopped is said before it goes.
+    if (SourceState.mode == SourceMode::RecordPort) TakeInputGaps(BufferCount == 1 ? UINT64_MAX : RecordedInputBytes);
     unprepare_all();
     close_device(WaveOutDevice);
     close_device(WaveInDevice);

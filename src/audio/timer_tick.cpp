@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "analysis/pipeline.h"
+#include "audio/input_timeline.h"
 #include "display/position_line.h"
 #include "platform/main_window.h"
 #include "platform/system.h"
@@ -163,8 +164,14 @@ void TimerTick(Dc& dc, uint32_t now) {
     uint8_t* const own = SampleBuffers[kMemoryBlockSlot];
     SampleBuffers[kMemoryBlockSlot] = SampleBuffers[kMemorySoundSlot] + offset;
     const uint32_t obps = SourceInfo.output_bytes_per_second;
-    if (m > 0) AnalyseTickBlock(dc, kMemoryBlockSlot, uint32_t(m), obps ? double(offset) / obps : 0.0,
-                                uint64_t(offset));
+    const bool record = SourceState.mode == SourceMode::RecordPort;
+    if (record) {
+        // A monitor's rows keep the time their sound was heard at, the input's gaps counted.
+        TakeInputGaps();
+        InputBlockOffset = uint64_t(offset);
+    }
+    const double seconds = record ? InputSeconds(uint64_t(offset)) : obps ? double(offset) / obps : 0.0;
+    if (m > 0) AnalyseTickBlock(dc, kMemoryBlockSlot, uint32_t(m), seconds, uint64_t(offset));
     SampleBuffers[kMemoryBlockSlot] = own;
     TuneLevelStride(now);
     LastAnalysedEnd = int32_t(offset + m);

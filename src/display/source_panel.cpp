@@ -2,6 +2,7 @@
 
 #include "platform/format_text.h"
 #include "platform/wave_format.h"
+#include "resources/messages.h"
 #include "state/layout_units.h"
 #include "state/run.h"
 #include "state/source.h"
@@ -30,6 +31,9 @@ double SourceSeconds() {
 
 std::string LengthLineText() {
     const uint32_t bps = SourceInfo.source_bytes_per_second;
+    // A monitor whose input left time out says how much, and in how many gaps.
+    if (SourceState.mode == SourceMode::RecordPort && !InputGaps.empty() && bps)
+        return format_text(MessageText(kMsgInputLostLine), double(InputLostBytes) / bps, int(InputGaps.size()));
     if (SourceState.mode == SourceMode::RecordPort)
         return bps ? format_text("Free: %7ld kb %6.0f sec", long(DiskSpace.free / 1024), double(DiskSpace.free) / bps)
                    : "Total:      0 kb      0 sec";

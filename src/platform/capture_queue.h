@@ -1,82 +1,61 @@
 #pragma once
 // What every input device does with what it captures: the device's callback only copies it into a
 // ring; a worker moves it from there into the buffers the user-interface thread added, in the order
-// they were added, and reports each full one.
+// they were added, and reports each full one. The ring holds many seconds, so a program that falls
+// behind for a while loses nothing and catches up. Sound the ring cannot hold, and time the device
+// delivered no sound for (checked on a clock, CaptureLedger), are gaps, each told with its place in
+// the recorded sound.
 #include <algorithm>
 #include <atomic>
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <limits>
 #include <mutex>
+#include <vector>
 
+#include "platform/capture_ledger.h"
 #include "platform/sdl_device.h"
 #include "platform/spsc_ring.h"
-#include "platform/wave_device.h"
+#include "platform/wave_in.h"
 
 namespace dl {
 
 class CaptureQueue {
 public:
     using Data = std::function<void(int index)>;
-    // `block_align` bytes a frame, `bytes_per_second` of them; the ring holds two seconds.
-    CaptureQueue(Data data, size_t block_align, size_t bytes_per_second)
-        : data_(std::move(data)), align_(std::max<size_t>(block_align, 1)),
-          held_limit_(std::max<size_t>(bytes_per_second, align_)), captured_bytes_(2 * held_limit_),
-          worker_(true, [this] {
-              std::lock_guard lock(m_);
-              store();
-          }) {}
+    // Seconds on a steady clock.
+    using Clock = std::function<double()>;
+    static double steady_seconds();
+
+    // The ring holds at least this much sound.
+    static constexpr double kRingSeconds = 16;
+
+    // `block_align` bytes a frame, `bytes_per_second` of them. With a clock the sound delivered is
+    // checked against the time that passed; without one (an input read from a file, which has no
+    // time of its own) only what the ring cannot hold is a gap.
+    CaptureQueue(Data data, size_t block_align, size_t bytes_per_second, Clock clock = steady_seconds);
     ~CaptureQueue() { worker_.stop(); }
 
-    // The device's thread: no lock, no allocation, no waiting. What finds no room is lost; the ring
-    // holds two seconds, so only a worker stalled that long loses any.
-    void take(const uint8_t* stream, size_t len) {
-        if (!recording_.load(std::memory_order_acquire)) return;
-        captured_.fetch_add(uint64_t(len), std::memory_order_relaxed);
-        const size_t room = captured_bytes_.capacity() - captured_bytes_.size();
-        captured_bytes_.push(stream, std::min(len, room / align_ * align_));
-        worker_.wake();
-    }
-    // The same for a stretch the server could not capture: heard as silence.
-    void take_silence(size_t len, uint8_t silence) {
-        uint8_t quiet[256];
-        std::fill_n(quiet, sizeof quiet, silence);
-        for (size_t n; len > 0; len -= n) {
-            n = std::min(len, sizeof quiet / align_ * align_);
-            if (n == 0) return;
-            take(quiet, n);
-        }
-    }
+    // The device's thread: no lock, no allocation, no waiting.
+    void take(const uint8_t* stream, size_t len);
+    // The same for a stretch the device could not capture (a hole the sound server reports): a gap.
+    void take_lost(size_t len);
+
     bool recording() const { return recording_.load(std::memory_order_acquire); }
     void set_recording(bool on) { recording_.store(on, std::memory_order_release); }
 
-    int add_buffer(WaveHeader& h, int index) {
-        if (!h.prepared) return kWaveUnprepared;
-        std::lock_guard lock(m_);
-        if (closing_) return kWaveError;
-        h.recorded = 0;
-        queue_.push_back({&h, index});
-        store();  // what came in while no buffer was waiting goes first
-        return kWaveOk;
-    }
-    // With the device's callback stopped: every buffer back, what it got so far in it.
-    void reset() {
-        set_recording(false);
-        std::lock_guard lock(m_);
-        store();
-        for (const Entry& e : queue_) data_(e.index);
-        queue_.clear();
-        captured_.store(0);
-        captured_bytes_.discard(captured_bytes_.size());
-    }
-    uint64_t captured() const { return captured_.load(std::memory_order_relaxed); }
+    int add_buffer(WaveHeader& h, int index);
+    // With the device's callback stopped: every buffer back, what it got so far in it; the time the
+    // device had delivered nothing for until now is a gap at the end.
+    void reset();
+    // What the buffers have been given since start().
+    uint64_t captured() const { return recorded_.load(std::memory_order_relaxed); }
+    // What waits in the ring for a buffer.
+    uint64_t held() const { return ring_.size(); }
+    void take_gaps(std::vector<CaptureGap>& out);
     // False (kWaveStillPlaying for the caller) while buffers are queued; otherwise nothing more is taken.
-    bool close() {
-        std::lock_guard lock(m_);
-        if (!queue_.empty()) return false;
-        closing_ = true;
-        return true;
-    }
+    bool close();
     void stop_worker() { worker_.stop(); }
 
 private:
@@ -84,30 +63,37 @@ private:
         WaveHeader* header;
         int index;
     };
+    static constexpr uint64_t kNoHold = std::numeric_limits<uint64_t>::max();
 
-    // Fills the queued buffers in order from what was captured. A callback brings more than small
-    // buffers hold, so what finds no buffer waits for the next one added; beyond a second of it the
-    // oldest is lost, as on any device whose owner falls behind. Called with m_ held.
-    void store() {
-        while (!queue_.empty() && !captured_bytes_.empty()) {
-            WaveHeader& h = *queue_.front().header;
-            h.recorded += uint32_t(captured_bytes_.pop(h.data + h.recorded, h.length - h.recorded));
-            if (h.recorded >= h.length) {
-                data_(queue_.front().index);
-                queue_.pop_front();
-            }
-        }
-        const size_t held = captured_bytes_.size();
-        if (held > held_limit_) captured_bytes_.discard((held - held_limit_ + align_ - 1) / align_ * align_);
-    }
+    // Producer side (the device's thread, or reset() while it stands still).
+    void deliver(const uint8_t* stream, size_t len, bool lost);
+    void apply(const CaptureLedger::Step& step);
+    void push_gap(const CaptureGap& gap);
+    void end_overflow();
+    // Fills the queued buffers in order from the ring, up to where sound waits for the ledger.
+    // Called with m_ held.
+    void store();
 
     Data data_;
     const size_t align_;
-    const size_t held_limit_;  // a second of whole frames
-    SpscRing<uint8_t> captured_bytes_;  // callback to worker
-    std::mutex m_;                      // the worker against the user-interface thread
+    const double bps_;
+    Clock clock_;
+    SpscRing<uint8_t> ring_;       // callback to worker
+    SpscRing<CaptureGap> gaps_;    // callback to the user-interface thread
+    std::atomic<bool> producing_{false};  // the producer's side is in use
+    // The producer's own.
+    CaptureLedger ledger_;
+    uint64_t pushed_ = 0;       // ring bytes so far: the place of the next byte in the recorded sound
+    uint64_t held_from_ = 0;    // where the sound waiting for the ledger begins
+    bool overflowing_ = false;  // dropping until the ring has room again
+    CaptureGap overflow_;
+    CaptureGap unsent_;  // a gap that found the gap ring full, sent with the next
+    // Where the worker stops: the first byte waiting for the ledger (kNoHold: none).
+    std::atomic<uint64_t> hold_at_{kNoHold};
+    std::mutex m_;  // the worker against the user-interface thread
     std::deque<Entry> queue_;
-    std::atomic<uint64_t> captured_{0};
+    uint64_t popped_ = 0;  // under m_
+    std::atomic<uint64_t> recorded_{0};
     std::atomic<bool> recording_{false};
     bool closing_ = false;
     sdl::CallbackWorker worker_;  // last: it starts running at once

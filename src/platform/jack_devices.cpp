@@ -281,6 +281,8 @@ public:
     }
 
     int add_buffer(WaveHeader& h, int index) override { return queue_.add_buffer(h, index); }
+    void take_gaps(std::vector<CaptureGap>& out) override { queue_.take_gaps(out); }
+    uint64_t held_bytes() const override { return queue_.held(); }
     int start() override {
         recording_.store(true);
         queue_.set_recording(true);
@@ -316,7 +318,9 @@ private:
             const auto* in = static_cast<const float*>(jack_port_get_buffer(me->client_.ports()[c], n));
             for (size_t k = 0; k < frames; ++k) me->scratch_[k * channels + c] = in[k];
         }
-        me->frames_->push(me->scratch_.data(), frames * channels);
+        const size_t kept = me->frames_->push(me->scratch_.data(), frames * channels) / std::max<size_t>(channels, 1);
+        // Frames the worker had no room for, and those beyond the scratch: time without sound.
+        if (kept < n) me->dropped_frames_.fetch_add(n - kept, std::memory_order_relaxed);
         me->worker_.wake();
         return 0;
     }
@@ -324,6 +328,10 @@ private:
     void convert() {
         float block[1024];
         uint8_t out[4096];
+        // Told where the worker stands, after the sound it has converted so far.
+        if (const uint64_t dropped = dropped_frames_.exchange(0, std::memory_order_relaxed); dropped > 0)
+            queue_.take_lost(size_t(double(dropped) * format_.rate / std::max<uint32_t>(client_.rate(), 1)) *
+                             format_.block_align);
         for (size_t n; (n = frames_->pop(block, 1024)) > 0;) {
             SDL_AudioStreamPut(convert_, block, int(n * sizeof(float)));
             for (int got; (got = SDL_AudioStreamGet(convert_, out, int(sizeof out / format_.block_align * format_.block_align))) > 0;)
@@ -337,6 +345,7 @@ private:
     std::unique_ptr<SpscRing<float>> frames_;  // the server's thread to the worker
     std::vector<float> scratch_;          // the server's thread
     std::atomic<bool> recording_{false};
+    std::atomic<uint64_t> dropped_frames_{0};  // the server's thread to the worker
     CaptureQueue queue_;
     sdl::LossWatch watch_;
     sdl::CallbackWorker worker_;  // last: it starts running at once

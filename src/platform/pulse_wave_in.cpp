@@ -31,7 +31,6 @@ public:
         std::string source;
         if (!server_name(v, choice.name, true, source)) return kWaveBadDeviceId;
         follow_default_ = choice.name == kDesktopSound;
-        silence_ = format_.bits == 8 ? 128 : 0;
 
         Connection& c = *connection_;
         c.lock();
@@ -70,6 +69,8 @@ public:
     }
 
     int add_buffer(WaveHeader& h, int index) override { return queue_.add_buffer(h, index); }
+    void take_gaps(std::vector<CaptureGap>& out) override { queue_.take_gaps(out); }
+    uint64_t held_bytes() const override { return queue_.held(); }
 
     int start() override {
         if (!stream_) return kWaveError;
@@ -142,7 +143,7 @@ private:
         size_t n = 0;
         while (pa_stream_peek(s, &data, &n) == 0 && n > 0) {
             if (data) me->queue_.take(static_cast<const uint8_t*>(data), n);
-            else me->queue_.take_silence(n, me->silence_);  // a hole in the capture
+            else me->queue_.take_lost(n);  // a hole in the capture: time without sound
             pa_stream_drop(s);
         }
     }
@@ -171,7 +172,6 @@ private:
     pa_stream* stream_ = nullptr;
     bool follow_default_ = false;
     std::string monitor_;  // the event thread's, once open
-    uint8_t silence_ = 0;
     sdl::LossWatch watch_;
     CaptureQueue queue_;
 };

@@ -15,7 +15,8 @@ class SpscRing {
 public:
     // Holds at least `capacity` values (rounded up to a power of two).
     explicit SpscRing(size_t capacity) : mask_(std::bit_ceil(std::max<size_t>(capacity, 2)) - 1) {
-        slots_ = std::make_unique<T[]>(mask_ + 1);
+        // Left as they come (pages of a large ring are only touched once they are used).
+        slots_ = std::make_unique_for_overwrite<T[]>(mask_ + 1);
     }
     SpscRing(const SpscRing&) = delete;
     SpscRing& operator=(const SpscRing&) = delete;

@@ -1,5 +1,6 @@
 #include "platform/wave_in.h"
 
+#include <cstring>
 #include <new>
 #include <system_error>
 #include <vector>
@@ -17,7 +18,7 @@ namespace {
 class SdlWaveIn final : public WaveIn {
 public:
     SdlWaveIn(Data data, const sdl::PcmFormat& f)
-        : format_(f), queue_(std::move(data), f.block_align, size_t(f.rate) * f.block_align) {}
+        : format_(f), queue_(std::move(data), f.block_align, size_t(f.rate) * f.block_align, clock_of_driver()) {}
     // The callback stops before the members it uses go.
     ~SdlWaveIn() override {
         device_.close();
@@ -33,6 +34,8 @@ public:
     }
 
     int add_buffer(WaveHeader& h, int index) override { return queue_.add_buffer(h, index); }
+    void take_gaps(std::vector<CaptureGap>& out) override { queue_.take_gaps(out); }
+    uint64_t held_bytes() const override { return queue_.held(); }
 
     int start() override {
         if (!device_.is_open()) return kWaveError;
@@ -64,6 +67,14 @@ public:
     uint32_t bytes_per_second() const override { return format_.rate * format_.block_align; }
 
 private:
+    // The disk driver reads a file and the dummy driver makes silence, each at its own pace: neither
+    // has a clock of its own to fall behind, so only what the program cannot keep is a gap there.
+    static CaptureQueue::Clock clock_of_driver() {
+        const char* driver = SDL_GetCurrentAudioDriver();
+        if (driver && (std::strcmp(driver, "disk") == 0 || std::strcmp(driver, "dummy") == 0)) return nullptr;
+        return CaptureQueue::steady_seconds;
+    }
+
     static void callback(void* self, Uint8* stream, int len) {
         static_cast<SdlWaveIn*>(self)->queue_.take(stream, size_t(len));
     }

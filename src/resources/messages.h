@@ -51,6 +51,15 @@ inline constexpr Message kMsgAllocatingMemory{"メモリ確保中", StringId::Al
 inline constexpr Message kMsgRecentFileGone{
     "このファイルはもうありません。最近使ったファイルの一覧から外しました。", StringId::RecentFileGone};
 inline constexpr Message kMsgPictureNotSaved{"画像を保存できませんでした。", StringId::PictureNotSaved};
+// Time the monitored input has no sound for, said as it is found, and the source panel's line that
+// sums it up (in place of "Free:").
+inline constexpr Message kMsgInputNotDelivered{
+    "入力: %.3f 秒の音が %.3f 秒の位置で欠けています。入力デバイスから届きませんでした (停止またはオーバーラン)。",
+    StringId::InputNotDelivered};
+inline constexpr Message kMsgInputOverflow{
+    "入力: %.3f 秒の音を %.3f 秒の位置で捨てました。解析が遅れすぎました (マシンが混み合っています)。",
+    StringId::InputOverflow};
+inline constexpr Message kMsgInputLostLine{"欠落:%8.2f 秒 %4d 回   ", StringId::InputLostLine};
 // Export, Copy and the references.
 inline constexpr Message kMsgNoSpectrumYet{"まだスペクトルがありません。ファイルを再生するか入力をモニタしてください。",
                                            StringId::NoSpectrumYet};

@@ -51,6 +51,11 @@ const char* LoadStringText(StringId id) {
         case S::NoReferenceHeld: return "No reference is held.";
         case S::ReferencesNotKept: return "The references could not be kept for the next start.";
         case S::KeptReferencesUnread: return "The references kept from the last run could not be read:";
+        case S::InputNotDelivered:
+            return "input: %.3f s of sound missing at %.3f s: the input device delivered none (a stall or an overrun)";
+        case S::InputOverflow:
+            return "input: %.3f s of sound dropped at %.3f s: the analysis fell too far behind (the machine is too busy)";
+        case S::InputLostLine: return "Lost:%8.2f sec %4d gaps";
     }
     return "";
 }

@@ -48,6 +48,9 @@ enum class StringId : int {
     NoReferenceHeld = 156,
     ReferencesNotKept = 157,
     KeptReferencesUnread = 158,
+    InputNotDelivered = 170,
+    InputOverflow = 171,
+    InputLostLine = 172,
 };
 
 // The English text of an identifier; "" for one the table does not hold.

@@ -57,6 +57,12 @@ struct HooksRecord {
     std::function<void(const std::string&)> FftNoMemoryReport = [](const std::string& text) {
         std::fprintf(stderr, "%s\n", text.c_str());
     };
+    // Where a gap in the monitored input is said as it is found, with what is said of it (the window
+    // also shows it in the source panel).
+    std::function<void(const CaptureGap&, const std::string&)> InputGapReport = [](const CaptureGap&,
+                                                                                    const std::string& text) {
+        std::fprintf(stderr, "%s\n", text.c_str());
+    };
     // Whether the voice may move the desktop's pointer. Only the window's run turns it on: a batch
     // run's desktop is not its own to steer.
     bool VoicePointerSteers = false;
@@ -77,6 +83,7 @@ inline auto& RunObserver = Hooks.RunObserver;
 inline auto& ShiftHeldAtStart = Hooks.ShiftHeldAtStart;
 inline auto& OpenTestWaveIn = Hooks.OpenTestWaveIn;
 inline auto& FftNoMemoryReport = Hooks.FftNoMemoryReport;
+inline auto& InputGapReport = Hooks.InputGapReport;
 inline auto& VoicePointerSteers = Hooks.VoicePointerSteers;
 inline auto& LoudnessScan = Hooks.LoudnessScan;
 

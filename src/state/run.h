@@ -82,6 +82,13 @@ struct RunRecord {
     // of it the buffer holds.
     bool MemoryBufferCut = false;
     double MemoryBufferSeconds = 0;
+    // The monitored input: the sound recorded so far (what the buffers brought back), the place in it
+    // of the block analysed now, and the gaps the device told of, in the order of the sound, with the
+    // time all of them leave out.
+    uint64_t RecordedInputBytes = 0;
+    uint64_t InputBlockOffset = 0;
+    std::vector<CaptureGap> InputGaps;
+    uint64_t InputLostBytes = 0;
 };
 inline RunRecord Run;
 
@@ -114,5 +121,9 @@ inline auto& PlayEndedEarly = Run.PlayEndedEarly;
 inline auto& PlayedStreamDamage = Run.PlayedStreamDamage;
 inline auto& MemoryBufferCut = Run.MemoryBufferCut;
 inline auto& MemoryBufferSeconds = Run.MemoryBufferSeconds;
+inline auto& RecordedInputBytes = Run.RecordedInputBytes;
+inline auto& InputBlockOffset = Run.InputBlockOffset;
+inline auto& InputGaps = Run.InputGaps;
+inline auto& InputLostBytes = Run.InputLostBytes;
 
 }  // namespace dl

@@ -1,8 +1,14 @@
 // The window against a real sound server of the test's own (PulseAudio, null sink and source): what
 // the server sees after Stop, a server that goes away during a play, and a check of the input with
 // the server gone.
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <QTest>
+#include <algorithm>
 #include <chrono>
+#include <sstream>
 
 #include "app/main_window_proc.h"
 #include "app_fixture.h"
@@ -112,6 +118,55 @@ TEST_F(RealServer, StopAndExitStayPromptWhileTheServerHangs) {
         }
         server_.stop();
     }
+}
+
+// A server that stands still for three seconds in the middle of `--monitor` and then sends what its
+// null sink played meanwhile: nothing is lost and nothing is said; six seconds of sound are six
+// seconds of rows, at the times of their sound.
+TEST(RealServerMonitor, AServerThatStallsAndCatchesUpLosesNothing) {
+    dl_test::SoundServer server;
+    if (!server.start()) GTEST_SKIP() << "no PulseAudio server to start";
+    const std::string dir = dl_test::temp_dir();
+    const std::string cmd = server.env() + " exec " + std::string(DEWLARK_BINARY) +
+                            " --monitor --seconds 6 --device 'Monitor of Speakers' >" + dir + "/rows.csv 2>" + dir +
+                            "/err.txt";
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        execl("/bin/sh", "sh", "-c", cmd.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    // Once the rows have begun, the server stands still.
+    auto rows = [&] { return dl_test::read_file(dir + "/rows.csv"); };
+    auto lines = [&] {
+        const std::string r = rows();
+        return std::count(r.begin(), r.end(), '\n');
+    };
+    for (int waited = 0; lines() < 2 && waited < 20000; waited += 20) QTest::qWait(20);
+    server.freeze();
+    QTest::qWait(3000);
+    server.thaw();
+    int status = 0;
+    for (int waited = 0; waitpid(pid, &status, WNOHANG) == 0; waited += 50) {
+        if (waited > 60000) {
+            kill(pid, SIGKILL);
+            waitpid(pid, &status, 0);
+            FAIL() << "the monitor did not end";
+        }
+        QTest::qWait(50);
+    }
+    server.stop();
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << dl_test::read_file(dir + "/err.txt");
+    EXPECT_EQ(dl_test::read_file(dir + "/err.txt").find("input: "), std::string::npos)
+        << dl_test::read_file(dir + "/err.txt");
+    std::stringstream text(rows());
+    std::string line;
+    std::getline(text, line);
+    std::vector<double> times;
+    while (std::getline(text, line)) times.push_back(std::stod(line.substr(0, line.find(','))));
+    ASSERT_EQ(times.size(), 33u) << "slices of 0.186 s beginning within six seconds of sound";
+    for (size_t k = 0; k < times.size(); ++k) EXPECT_NEAR(times[k], k * 2048 / 11025.0, 0.0006) << "row " << k;
 }
 
 // The input cannot be reached once the server is gone: that is "no driver", not a device in use.

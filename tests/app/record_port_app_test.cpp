@@ -8,6 +8,7 @@
 #include <QTest>
 #include <QTimer>
 #include <cmath>
+#include <cstdio>
 #include <sstream>
 
 #include "app_fixture.h"
@@ -185,12 +186,82 @@ TEST(BatchMonitor, MonitorsTheInputLikeTheSameSamplesFromAFile) {
     ASSERT_EQ(file.status, 0) << file.err;
     const dl_test::ProgramRun input = dl_test::run_program_env(
         disk_input(tone) + "SDL_DISKAUDIODELAY=0",
-        "--monitor --seconds 0.5 --set freq=11025 --set channel=1 --set bits=16");
+        "--monitor --seconds 1 --set freq=11025 --set channel=1 --set bits=16");
     ASSERT_EQ(input.status, 0) << input.err;
     const std::vector<std::string> a = lines(file.out), b = lines(input.out);
-    ASSERT_GE(b.size(), 5u);
+    ASSERT_EQ(b.size(), 7u) << "a second of sound: six slices of 0.186 s";
     EXPECT_EQ(b[0], "time,peak_hz,level,a4,labels,f0_hz,f0_note,f0_cents,f0_confidence,lufs_m,lufs_s");
-    for (size_t i = 1; i < 5; ++i) EXPECT_EQ(b[i], a[i]) << "row " << i;
+    for (size_t i = 1; i < b.size(); ++i) EXPECT_EQ(b[i], a[i]) << "row " << i;
+}
+
+// Row times as printed, and the lines of standard error that tell of the input's gaps.
+std::vector<double> row_times(const std::string& out) {
+    std::vector<double> t;
+    const std::vector<std::string> l = lines(out);
+    for (size_t i = 1; i < l.size(); ++i) t.push_back(std::stod(l[i].substr(0, l[i].find(','))));
+    return t;
+}
+std::vector<std::string> gap_lines(const std::string& err) {
+    std::vector<std::string> g;
+    for (const std::string& l : lines(err))
+        if (l.rfind("input: ", 0) == 0) g.push_back(l);
+    return g;
+}
+
+// --seconds is sound, not the clock: an input delivered in real time and one delivered as fast as
+// the machine reads a file both give the rows of exactly two seconds of sound, from its start.
+TEST(BatchMonitor, SecondsCountTheSoundAnalysedNotTheTimeThatPassed) {
+    const std::string tone = play_test::tones(11025, {440.0}, 4.0);
+    for (bool real_time : {true, false}) {
+        SCOPED_TRACE(real_time ? "real time" : "faster than real time");
+        const dl_test::ProgramRun r = dl_test::run_program_env(
+            real_time ? "unset SDL_DISKAUDIODELAY; " + disk_input(tone) : disk_input(tone) + "SDL_DISKAUDIODELAY=0",
+            "--monitor --seconds 2 --set freq=11025 --set channel=1 --set bits=16");
+        ASSERT_EQ(r.status, 0) << r.err;
+        const std::vector<double> t = row_times(r.out);
+        ASSERT_EQ(t.size(), 11u) << "slices of 0.186 s beginning before 2 s: " << r.out;
+        for (size_t k = 0; k < t.size(); ++k) EXPECT_NEAR(t[k], k * 4096.0 / 22050, 0.0006) << "row " << k;
+        EXPECT_TRUE(gap_lines(r.err).empty()) << r.err;
+    }
+}
+
+// An input that comes faster than the analysis (a file read as fast as the machine can): the ring
+// keeps many seconds, what it cannot hold is said with its length, and each row's time is the
+// sound's: the recorded sound before it and every gap said before it.
+TEST(BatchMonitor, WhatTheAnalysisCannotKeepUpWithIsSaidAndRowsKeepTheTimeOfTheirSound) {
+    std::string staircase;  // a tone a second, 300 Hz up in steps of 100 Hz
+    for (int s = 0; s < 30; ++s) staircase += play_test::tones(11025, {300.0 + 100 * s}, 1.0);
+    const dl_test::ProgramRun r = dl_test::run_program_env(
+        disk_input(staircase) + "SDL_DISKAUDIODELAY=0 ",
+        "--monitor --seconds 30 --set freq=11025 --set channel=1 --set bits=16");
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::vector<double> t = row_times(r.out);
+    ASSERT_EQ(t.size(), 162u) << "30 s of sound in slices of 0.186 s";
+    const std::vector<std::string> said = gap_lines(r.err);
+    ASSERT_GE(said.size(), 2u) << "a gap and the sum: " << r.err;
+    // Each gap: its length and where it begins, on the sound's time.
+    std::vector<std::pair<double, double>> gaps;
+    for (size_t i = 0; i + 1 < said.size(); ++i) {
+        double length = 0, at = 0;
+        ASSERT_EQ(std::sscanf(said[i].c_str(), "input: %lf s of sound dropped at %lf s", &length, &at), 2) << said[i];
+        EXPECT_NE(said[i].find("the analysis fell too far behind"), std::string::npos);
+        gaps.emplace_back(at, length);
+    }
+    EXPECT_NE(said.back().find(" gaps, "), std::string::npos) << said.back();
+    EXPECT_GT(gaps[0].first, 16.0) << "the ring held at least sixteen seconds";
+    const std::vector<std::string> rows = lines(r.out);
+    for (size_t k = 0; k < t.size(); ++k) {
+        double lost = 0;
+        for (const auto& [at, length] : gaps)
+            if (at <= t[k] + 0.0005) lost += length;
+        EXPECT_NEAR(t[k], k * 4096.0 / 22050 + lost, 0.002) << "row " << k;
+        // Before the first gap the rows show the step sounding at their time.
+        const double within = t[k] - std::floor(t[k]);
+        if (t[k] < gaps[0].first - 0.2 && within > 0.3 && within < 0.75) {
+            const double peak = std::stod(rows[k + 1].substr(rows[k + 1].find(',') + 1));
+            EXPECT_NEAR(peak, 300.0 + 100 * std::floor(t[k]), 8.0) << rows[k + 1];
+        }
+    }
 }
 
 TEST(BatchMonitor, SigtermEndsItCleanlyWithTheRowsSoFar) {
