@@ -42,6 +42,8 @@ public:
     // The same for a stretch the device could not capture (a hole the sound server reports): a gap.
     void take_lost(size_t len);
 
+    // Another clock (none: no ledger), before recording starts.
+    void set_clock(Clock clock) { clock_ = std::move(clock); }
     bool recording() const { return recording_.load(std::memory_order_acquire); }
     void set_recording(bool on) { recording_.store(on, std::memory_order_release); }
 

@@ -18,7 +18,7 @@ namespace {
 class SdlWaveIn final : public WaveIn {
 public:
     SdlWaveIn(Data data, const sdl::PcmFormat& f)
-        : format_(f), queue_(std::move(data), f.block_align, size_t(f.rate) * f.block_align, clock_of_driver()) {}
+        : format_(f), queue_(std::move(data), f.block_align, size_t(f.rate) * f.block_align) {}
     // The callback stops before the members it uses go.
     ~SdlWaveIn() override {
         device_.close();
@@ -29,6 +29,7 @@ public:
         const int rc = device_.open(choice.name, true, format_, sdl::callback_frames(format_.rate),
                                     &SdlWaveIn::callback, this);
         if (rc != kWaveOk) return rc;
+        queue_.set_clock(clock_of_driver());
         device_.watch(choice.lost);
         return kWaveOk;
     }

@@ -212,4 +212,15 @@ TEST_F(InputGaps, AnAnalysisThatFallsFarBehindSaysWhatItDroppedAndTheRowsAfterAr
     EXPECT_GT(after_gap, 10u) << "rows after the gap were checked";
 }
 
+// Past 4 GiB of sound (47 minutes at 384 kHz stereo) the rows' times go on rather than start again.
+TEST_F(InputGaps, RowTimesGoOnPastFourGibibytesOfSound) {
+    start_monitoring(false);
+    const uint64_t before = (uint64_t(1) << 32) - 2 * kSlice;
+    dl::RecordedInputBytes = before;
+    dl::SourceInfo.DataRemaining = uint32_t(before);
+    deliver(play_test::tones(kRate, {440.0}, 1.0).substr(0, 4 * kSlice));
+    pump_rows(4);
+    for (size_t k = 0; k < 4; ++k) EXPECT_NEAR(starts_[k], double(before + k * kSlice) / kBps, 1e-6) << "row " << k;
+}
+
 }  // namespace
