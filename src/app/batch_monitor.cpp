@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "app/batch_run.h"
+#include "app/standard_output.h"
 #include "audio/record_port.h"
 #include "audio/run.h"
 #include "audio/timer_tick.h"
@@ -48,8 +49,9 @@ int RunMonitorCommand(const std::vector<std::string>& raw) {
     std::vector<std::string> args = raw;
     if (!args.empty() && args[0] == "--monitor") args.erase(args.begin());
     BatchOptions options;
-    if (!ParseBatchOptions(args, {"--device", "--seconds"}, options)) return 1;
-    if (!options.positional.empty()) return BatchFailure("unexpected argument: " + options.positional[0]);
+    if (!ParseBatchOptions(args, {"--device", "--seconds"}, options)) return kUsageStatus;
+    if (!options.positional.empty()) return BatchUsageError("unexpected argument: " + options.positional[0]);
+    if (!CheckSettingOverrides(options)) return kUsageStatus;
 
     BatchRun run;
     if (!run.Prepare(options)) return 1;
@@ -67,7 +69,7 @@ int RunMonitorCommand(const std::vector<std::string>& raw) {
     PrintCsvHeader(options.spectrum);
     AnalysisObserver = [&options](double seconds, const BlockAnalysis& a) {
         PrintCsvRow(seconds, a, SpectrumFields(a, options.spectrum));
-        std::fflush(stdout);
+        FlushOutput();
     };
     InterruptScope interrupts;
     if (StartMonitoring() != Result::Done) return 1;
@@ -92,15 +94,15 @@ int RunMonitorCommand(const std::vector<std::string>& raw) {
         for (int waited = 0; SourceState.running && waited < 2000; waited += 10) run_ui_events_for(10);
         if (SourceState.running) EndRun(false);
     }
-    std::fflush(stdout);
+    FlushOutput();
     if (!run.SavePicture(options)) return 1;
     return lost ? 1 : 0;
 }
 
 int RunListDevicesCommand() {
-    for (const std::string& n : audio_device_names(false)) std::printf("out: %s\n", n.c_str());
-    for (const std::string& n : audio_device_names(true)) std::printf("in: %s\n", n.c_str());
-    std::fflush(stdout);
+    for (const std::string& n : audio_device_names(false)) WriteOutput("out: " + n + "\n");
+    for (const std::string& n : audio_device_names(true)) WriteOutput("in: " + n + "\n");
+    FlushOutput();
     return 0;
 }
 

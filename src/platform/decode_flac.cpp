@@ -17,6 +17,8 @@ namespace {
 constexpr uint64_t kFrameOverhead = 64;
 // No frame of the one or two channels decoded here comes near this.
 constexpr uint64_t kMostFrameBytes = 1u << 20;
+// More sound lost in one place than this is a frame number that damage made, not a gap.
+constexpr uint64_t kMostLostSeconds = 60;
 
 int16_t to_16(FLAC__int32 s, unsigned bits) {
     if (bits == 16) return int16_t(s);
@@ -94,8 +96,10 @@ public:
 
     bool changed() const { return changed_; }
     bool stopped() const { return stopped_; }
+    const StreamDamage& damage() const { return damage_; }
     uint64_t frame_bound() const { return frame_bound_; }
     void stop_for_change() { changed_ = stopped_ = true; }
+    void keep_wide(std::vector<float>* wide) { wide_ = wide; }
 
 private:
     // Bytes the library has finished with (those it holds unread are not counted).
@@ -136,17 +140,44 @@ private:
             return FLAC__STREAM_DECODER_WRITE_STATUS_ABORT;
         }
         std::vector<int16_t>& out = *d->out_;
+        d->keep_time(h, out);
         const size_t at = out.size();
         out.resize(at + size_t(h.blocksize) * h.channels);
         int16_t* dst = out.data() + at;
         for (unsigned i = 0; i < h.blocksize; ++i)
             for (unsigned c = 0; c < h.channels; ++c) *dst++ = to_16(buffer[c][i], bits);
+        if (d->wide_) {
+            const float scale = float(1.0 / double(uint64_t(1) << (bits - 1)));
+            for (unsigned i = 0; i < h.blocksize; ++i)
+                for (unsigned c = 0; c < h.channels; ++c) d->wide_->push_back(float(buffer[c][i]) * scale);
+        }
+        d->emitted_ += h.blocksize;
+        d->next_sample_ = h.number.sample_number + h.blocksize;
         return FLAC__STREAM_DECODER_WRITE_STATUS_CONTINUE;
     }
 
     // Lost sync and damaged frames: the library resynchronises (a frame whose check fails comes
-    // out as silence of its length).
-    static void error_cb(const FLAC__StreamDecoder*, FLAC__StreamDecoderErrorStatus, void*) {}
+    // out as silence of its length). Each is a place of damage.
+    static void error_cb(const FLAC__StreamDecoder*, FLAC__StreamDecoderErrorStatus, void* self) {
+        auto* d = static_cast<FlacFrames*>(self);
+        d->damage_.note(d->emitted_, 0, 0);
+    }
+
+    // Frames carry the place of their first sample: frames lost before this one come back as
+    // silence, so that it keeps its time. A place earlier than expected starts a new count (the next
+    // link of a chain).
+    void keep_time(const FLAC__FrameHeader& h, std::vector<int16_t>& out) {
+        if (h.number_type != FLAC__FRAME_NUMBER_TYPE_SAMPLE_NUMBER) return;
+        const uint64_t at = h.number.sample_number;
+        if (at <= next_sample_ || emitted_ == 0) return;
+        // A frame number that damage made implausible is not sound lost.
+        const uint64_t lost = at - next_sample_;
+        if (lost > kMostLostSeconds * uint64_t(rate_)) return;
+        damage_.note(emitted_, 0, lost);
+        out.resize(out.size() + size_t(lost) * channels_, 0);
+        if (wide_) wide_->resize(wide_->size() + size_t(lost) * channels_, 0.f);
+        emitted_ += lost;
+    }
 
     FLAC__StreamDecoder* dec_ = nullptr;
     uint32_t rate_;
@@ -157,6 +188,10 @@ private:
     uint64_t received_ = 0;  // bytes pushed so far
     uint64_t handed_ = 0;    // of them, taken by the library
     std::vector<int16_t>* out_ = nullptr;
+    std::vector<float>* wide_ = nullptr;  // the samples at the width they were coded in
+    uint64_t emitted_ = 0;      // sample frames decoded so far
+    uint64_t next_sample_ = 0;  // where the frame after the last one should start
+    StreamDamage damage_;
     bool starved_ = false;
     bool at_end_ = false;
     bool changed_ = false;
@@ -176,6 +211,11 @@ public:
         : frames_(stream_info, info, channels), info_(info), ogg_(ogg) {}
 
     bool live() const { return !frames_.stopped(); }
+
+    void keep_wide(std::vector<float>* wide) override {
+        StreamDecoder::keep_wide(wide);
+        frames_.keep_wide(wide);
+    }
 
     void decode(const uint8_t* src, size_t len, std::vector<int16_t>& out) override {
         if (frames_.stopped() || len == 0) return;
@@ -197,6 +237,7 @@ public:
     }
 
     bool format_changed() const override { return frames_.changed(); }
+    StreamDamage damage() const override { return frames_.damage(); }
 
     // A frame is at least a few bytes and holds at most the largest block.
     uint64_t max_frames(uint64_t len) const override {

@@ -4,6 +4,8 @@
 #include <opusfile.h>
 
 #include <algorithm>
+#include <array>
+#include <cmath>
 #include <cstring>
 
 #include "platform/ogg_page_walker.h"
@@ -58,14 +60,32 @@ private:
             tags_seen_ = true;  // the comment header: nothing to play
             return;
         }
-        const int n = opus_multistream_decode(decoder_, packet.packet, opus_int32(packet.bytes), pcm_.data(),
-                                              int(kMaxPacketFrames), 0);
+        const int n = wide_ ? decode_wide(packet)
+                            : opus_multistream_decode(decoder_, packet.packet, opus_int32(packet.bytes), pcm_.data(),
+                                                      int(kMaxPacketFrames), 0);
         if (n <= 0) return;  // a damaged packet is left out
         link_frames_ += uint64_t(n);
         const unsigned skip = std::min<unsigned>(skip_left_, unsigned(n));
         skip_left_ -= skip;
         out.insert(out.end(), pcm_.begin() + std::ptrdiff_t(skip) * channels_,
                    pcm_.begin() + std::ptrdiff_t(n) * channels_);
+        if (wide_)
+            wide_->insert(wide_->end(), wide_pcm_.begin() + std::ptrdiff_t(skip) * channels_,
+                          wide_pcm_.begin() + std::ptrdiff_t(n) * channels_);
+    }
+
+    // The packet as floats, and the 16-bit samples made of them as the library makes its own:
+    // softly clipped, then rounded.
+    int decode_wide(ogg_packet& packet) {
+        wide_pcm_.resize(pcm_.size());
+        const int n = opus_multistream_decode_float(decoder_, packet.packet, opus_int32(packet.bytes), wide_pcm_.data(),
+                                                    int(kMaxPacketFrames), 0);
+        if (n <= 0) return n;
+        clipped_.assign(wide_pcm_.begin(), wide_pcm_.begin() + std::ptrdiff_t(n) * channels_);
+        opus_pcm_soft_clip(clipped_.data(), n, int(channels_), soft_clip_.data());
+        for (size_t i = 0; i < clipped_.size(); ++i)
+            pcm_[i] = opus_int16(std::lrint(std::clamp(clipped_[i] * 32768.f, -32768.f, 32767.f)));
+        return n;
     }
 
     // A stream's first page: ours, the next link of a chain, or another stream beside ours.
@@ -94,6 +114,7 @@ private:
         end_link();
         opus_multistream_decoder_ctl(d, OPUS_SET_GAIN(head.output_gain));
         decoder_ = d;
+        soft_clip_ = {};
         pages_.begin_link();
         skip_left_ = head.pre_skip;
         link_frames_ = 0;
@@ -110,6 +131,8 @@ private:
 
     unsigned channels_;
     std::vector<opus_int16> pcm_;
+    std::vector<float> wide_pcm_, clipped_;
+    std::array<float, 2> soft_clip_{};  // the soft clipping's memory, a channel each
     OpusMSDecoder* decoder_ = nullptr;  // with the link of pages_, while one is open
     unsigned skip_left_ = 0;
     uint64_t link_frames_ = 0;  // decoded in this link, the pre-skip included

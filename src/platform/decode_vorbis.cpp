@@ -135,6 +135,15 @@ private:
                     dst[size_t(i) * channels_ + c] = static_cast<int16_t>(r);
                 }
             }
+            if (wide_) {
+                const size_t w = wide_->size();
+                wide_->resize(w + size_t(frames) * channels_);
+                for (unsigned c = 0; c < channels_; ++c)
+                    for (int i = 0; i < frames; ++i) {
+                        const float x = pcm[c][i];
+                        (*wide_)[w + size_t(i) * channels_ + c] = std::isnan(x) ? -1.f : x;
+                    }
+            }
             vorbis_synthesis_read(&dsp_, frames);
         }
     }

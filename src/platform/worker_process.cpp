@@ -6,6 +6,7 @@
 #include <signal.h>
 #include <spawn.h>
 #include <sys/mman.h>
+#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -111,6 +112,13 @@ WorkerProcess::Ending WorkerProcess::finish() {
     if (WIFEXITED(status)) e.exit_code = WEXITSTATUS(status);
     else if (WIFSIGNALED(status)) e.signal = WTERMSIG(status);
     return e;
+}
+
+void end_with_parent() {
+    const pid_t parent = ::getppid();
+    ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+    // The parent may have gone before the request to be told of it.
+    if (::getppid() != parent) ::_exit(1);
 }
 
 std::vector<size_t> wait_readable(const std::vector<int>& fds, int timeout_ms) {

@@ -39,9 +39,12 @@ struct HooksRecord {
     std::function<void(double seconds, const BlockAnalysis& analysis)> AnalysisObserver;
     // Each picture timer 2 draws (the analysis observer hears the buffers' blocks only).
     std::function<void(double seconds, const BlockAnalysis& analysis)> PictureObserver;
-    // Batch mode's view of the sound itself as it is heard: each streamed buffer once, or the whole
-    // buffer of memory mode when it starts (the device's PCM bytes).
-    std::function<void(const uint8_t* data, uint32_t bytes)> PlayedSoundObserver;
+    // Batch mode's view of the sound itself, at the width the file holds it: every sample as it is
+    // decoded into the play's buffers, interleaved, as a fraction of full scale (floats may pass 1).
+    std::function<void(const float* samples, size_t count)> DecodedSoundObserver;
+    // The batch rows' momentary and short-term loudness; a summary run prints no rows, and measures
+    // the loudness of the whole sound with a meter of its own.
+    bool RowLoudness = true;
     // Batch runs that keep no picture measure each block without drawing it or the position: nobody
     // would see them.
     bool DrawAnalysedBlocks = true;
@@ -71,7 +74,8 @@ inline auto& UseInstantDevice = Hooks.UseInstantDevice;
 inline auto& WaveOutDoneSink = Hooks.WaveOutDoneSink;
 inline auto& AnalysisObserver = Hooks.AnalysisObserver;
 inline auto& PictureObserver = Hooks.PictureObserver;
-inline auto& PlayedSoundObserver = Hooks.PlayedSoundObserver;
+inline auto& DecodedSoundObserver = Hooks.DecodedSoundObserver;
+inline auto& RowLoudness = Hooks.RowLoudness;
 inline auto& DrawAnalysedBlocks = Hooks.DrawAnalysedBlocks;
 inline auto& RunObserver = Hooks.RunObserver;
 inline auto& ShiftHeldAtStart = Hooks.ShiftHeldAtStart;

@@ -223,7 +223,7 @@ TEST(BatchMonitor, RefusalsGoToStandardErrorWithStatusOne) {
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("no input device"), std::string::npos);
     r = dl_test::run_program_env("SDL_AUDIODRIVER=dummy", "--monitor --seconds x");
-    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.status, 2);
     EXPECT_NE(r.err.find("--seconds expects a number"), std::string::npos);
     r = dl_test::run_program_env("SDL_AUDIODRIVER=dummy", "--monitor --set freq=500 --seconds 1");
     EXPECT_EQ(r.status, 1);

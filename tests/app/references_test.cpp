@@ -190,7 +190,7 @@ TEST_F(HeldReferences, ReferenceOutOfTheBatchLoadsInTheWindow) {
     EXPECT_NEAR(dl::References.held[1].decibels[loudest], dl::References.held[0].decibels[loudest] - 3.0, 0.6);
 
     const dl_test::ProgramRun many = dl_test::run_program_env("USERPROFILE=" + profile_, "--analyse " + wav + " " + half + " --reference-out " + csv);
-    EXPECT_EQ(many.status, 1);
+    EXPECT_EQ(many.status, 2);
     EXPECT_NE(many.err.find("--reference-out takes one FILE"), std::string::npos) << many.err;
 }
 
