@@ -75,6 +75,26 @@ bool WriteMeanSpectrum(const std::string& path, const AnalysedFile& file) {
 
 }  // namespace
 
+std::string DamageText(const StreamDamage& d, uint32_t rate) {
+    if (d.skipped_places == 0 && d.skipped_bytes == 0) return {};
+    const unsigned long long places = std::max<uint64_t>(d.skipped_places, 1);
+    std::string text = d.skipped_bytes > 0 ? format_text("skipped %llu bytes of damaged data in %llu place%s",
+                                                         static_cast<unsigned long long>(d.skipped_bytes), places,
+                                                         places == 1 ? "" : "s")
+                                           : format_text("damaged data in %llu place%s", places, places == 1 ? "" : "s");
+    if (!d.places.empty() && rate > 0) {
+        text += " (at";
+        for (size_t i = 0; i < d.places.size(); ++i)
+            text += format_text("%s %.2f s", i ? "," : "", double(d.places[i].frame) / rate);
+        if (d.places.size() < d.skipped_places) text += ", ...";
+        text += ")";
+    }
+    if (d.lost_frames > 0 && rate > 0)
+        text += format_text("; %.2f s of sound lost there is silence, so that what follows keeps its time",
+                            double(d.lost_frames) / rate);
+    return text;
+}
+
 int AnalyseFile(const BatchOptions& options, const std::string& path,
                 const std::function<void(const AnalysedFile&)>& on_rows) {
     BatchRun run;
@@ -125,10 +145,8 @@ int AnalyseFile(const BatchOptions& options, const std::string& path,
                      "dewlark: %s: memory mode holds the first %.2f s of %.2f s (MemSize=%d); the rest is not "
                      "analysed\n",
                      shown.c_str(), MemoryBufferSeconds, SourceSeconds(), Settings.MemSize);
-    if (const StreamDamage& d = PlayedStreamDamage; d.skipped_bytes > 0)
-        std::fprintf(stderr, "dewlark: %s: skipped %llu bytes of damaged data in %llu place%s\n", shown.c_str(),
-                     static_cast<unsigned long long>(d.skipped_bytes), static_cast<unsigned long long>(d.skipped_places),
-                     d.skipped_places == 1 ? "" : "s");
+    if (const std::string damage = DamageText(PlayedStreamDamage, SourceInfo.sample_rate); !damage.empty())
+        std::fprintf(stderr, "dewlark: %s: %s\n", shown.c_str(), damage.c_str());
     const bool saved = run.SavePicture(options);
     // The rows are what could be analysed; a play that ended before the sound did has said why.
     return saved && !PlayEndedEarly ? 0 : 1;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/batch_run.h"
+#include "platform/decode_stream.h"
 #include "state/analysis.h"
 
 namespace dl {
@@ -49,6 +50,10 @@ struct AnalysedFile {
 // returns the exit status.
 int AnalyseFile(const BatchOptions& options, const std::string& path,
                 const std::function<void(const AnalysedFile&)>& on_rows);
+
+// What a stream's damage was, for a message ("skipped 417 bytes of damaged data in 1 place (at
+// 2.35 s); ..."); empty when there was none. `rate`: of the decoded sound.
+std::string DamageText(const StreamDamage& damage, uint32_t rate);
 
 // Plays the open source through the device without sound, handing each analysed block and its
 // start (seconds) to `observer`; stops after `most_buffers` played buffers (0: at the end). False

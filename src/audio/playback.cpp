@@ -174,6 +174,17 @@ void report_undecoded_rest() {
                   bps ? double(PlayedBytesQueued) / bps : 0.0);
 }
 
+// A file that ends before the length its header gives is played as far as it goes, and said: the
+// rows and the picture are of what was there, not of the whole sound.
+void report_shortfall() {
+    const SourceInfoRecord& s = SourceInfo;
+    if (PlayEndedEarly || MemoryBufferCut || s.PromisedSeconds <= 0 || s.output_bytes_per_second == 0) return;
+    const double played = double(PlayedBytesQueued) / s.output_bytes_per_second;
+    if (played + s.PromiseSlackSeconds >= s.PromisedSeconds) return;
+    PlayEndedEarly = true;
+    ReportMessage(kMsgEndsShort, played, s.PromisedSeconds);
+}
+
 // The start's first phase: what the last play left is forgotten, and the pacing chosen.
 void begin_play() {
     BeginRun();
@@ -459,6 +470,7 @@ void PlaybackTick(int header) {
         if (last) {
             EndRun(true);
             report_undecoded_rest();
+            report_shortfall();
         }
     }
     dc.select_font(old);

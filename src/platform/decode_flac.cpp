@@ -237,7 +237,16 @@ public:
     }
 
     bool format_changed() const override { return frames_.changed(); }
-    StreamDamage damage() const override { return frames_.damage(); }
+    StreamDamage damage() const override {
+        StreamDamage d = frames_.damage();
+        // Bytes between the pages of FLAC in Ogg that did not check out; the frames after them
+        // found their place by their own numbers.
+        if (ogg_ && pages_.skipped_bytes() > 0) {
+            d.skipped_bytes += pages_.skipped_bytes();
+            if (d.skipped_places == 0) d.skipped_places = 1;
+        }
+        return d;
+    }
 
     // A frame is at least a few bytes and holds at most the largest block.
     uint64_t max_frames(uint64_t len) const override {

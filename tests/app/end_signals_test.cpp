@@ -58,4 +58,13 @@ TEST(EndSignals, TermAndInterruptEndTheWindowWithItsSettingsSaved) {
     }
 }
 
+// A box the window shows while it starts (here: kept references it cannot read) does not hold a
+// signal back: the box is closed and the window ends.
+TEST(EndSignals, TermEndsTheWindowAlsoWhileAStartUpBoxShows) {
+    const std::string profile = dl_test::temp_dir();
+    dl_test::write_file(profile + "/dewlark-references.csv", "not a spectrum\n");
+    EXPECT_EQ(status_after_signal(profile, "/M", SIGTERM), 0);
+    EXPECT_EQ(dl::get_profile_string("dewlark", "channel", "(not saved)", 32, profile + "/dewlark.INI"), "1");
+}
+
 }  // namespace
