@@ -66,10 +66,13 @@ bool SoundMeasure::start(int channels, uint32_t rate) {
 }
 
 void SoundMeasure::add(const float* samples, size_t count) {
+    // Below half the least step of 32-bit sound a decoder's floats are arithmetic, not sound: silence.
+    constexpr double kLeast = 1.0 / 4294967296.0;
     double peak = peak_, sum = sum_squares_;
     for (size_t i = 0; i < count; ++i) {
-        const double x = samples[i];
-        peak = std::max(peak, std::fabs(x));
+        const double x = std::fabs(double(samples[i]));
+        if (x < kLeast) continue;
+        peak = std::max(peak, x);
         sum += x * x;
     }
     peak_ = peak;
