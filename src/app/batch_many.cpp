@@ -416,10 +416,19 @@ Answer analyse_for_worker(const BatchOptions& options, const std::string& file) 
     if (options.summary) a.body = ManyRow(form, file, summary, error);
     else if (to_file) a.body = rows;
     else a.body = rows + (a.status == 0 ? std::string() : ErrorRow(form, file, error));
-    // A failure says which file it was, whatever the analysis said.
-    const std::string shown = shown_name(file);
-    if (a.status != 0 && a.messages.find(shown) == std::string::npos)
-        a.messages = "dewlark: " + shown + ": " + (a.messages.empty() ? error + "\n" : a.messages);
+    // A message of the analysis that does not say what it is about (the text of a message box) says
+    // which file it was; the program's own ("dewlark: ...") name what they are about already.
+    const std::string named = "dewlark: " + shown_name(file) + ": ";
+    if (a.status != 0 && a.messages.empty()) a.messages = error + "\n";
+    std::string messages;
+    for (size_t at = 0; at < a.messages.size();) {
+        const size_t end = std::min(a.messages.find('\n', at), a.messages.size());
+        const std::string line = a.messages.substr(at, end - at);
+        at = end + 1;
+        if (line.empty()) continue;
+        messages += (line.rfind("dewlark: ", 0) == 0 ? line : named + line) + "\n";
+    }
+    a.messages = messages;
     return a;
 }
 

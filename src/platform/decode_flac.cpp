@@ -33,7 +33,7 @@ int16_t to_16(FLAC__int32 s, unsigned bits) {
 class FlacFrames {
 public:
     FlacFrames(const uint8_t* stream_info, const FlacStreamInfo& info, unsigned channels)
-        : rate_(info.rate), channels_(channels) {
+        : rate_(info.rate), channels_(channels), fixed_block_(info.min_block == info.max_block ? info.max_block : 0) {
         frame_bound_ = std::min<uint64_t>(uint64_t(info.max_block) * channels * (info.bits + 1) / 8 + kFrameOverhead,
                                           kMostFrameBytes);
         dec_ = FLAC__stream_decoder_new();
@@ -100,6 +100,8 @@ public:
     uint64_t frame_bound() const { return frame_bound_; }
     void stop_for_change() { changed_ = stopped_ = true; }
     void keep_wide(std::vector<float>* wide) { wide_ = wide; }
+    // Bytes were passed over here (between the pages of FLAC in Ogg).
+    void note_gap() { damage_.note(emitted_, 0, 0); }
 
 private:
     // Bytes the library has finished with (those it holds unread are not counted).
@@ -152,7 +154,9 @@ private:
                 for (unsigned c = 0; c < h.channels; ++c) d->wide_->push_back(float(buffer[c][i]) * scale);
         }
         d->emitted_ += h.blocksize;
-        d->next_sample_ = h.number.sample_number + h.blocksize;
+        const bool by_sample = h.number_type == FLAC__FRAME_NUMBER_TYPE_SAMPLE_NUMBER;
+        d->next_sample_ = (by_sample ? h.number.sample_number : uint64_t(h.number.frame_number) * d->fixed_block_) +
+                          h.blocksize;
         return FLAC__STREAM_DECODER_WRITE_STATUS_CONTINUE;
     }
 
@@ -160,6 +164,8 @@ private:
     // out as silence of its length). Each is a place of damage.
     static void error_cb(const FLAC__StreamDecoder*, FLAC__StreamDecoderErrorStatus, void* self) {
         auto* d = static_cast<FlacFrames*>(self);
+        // A frame the end of the input cut is where the file ends, which the play says itself.
+        if (d->at_end_) return;
         d->damage_.note(d->emitted_, 0, 0);
     }
 
@@ -167,8 +173,10 @@ private:
     // silence, so that it keeps its time. A place earlier than expected starts a new count (the next
     // link of a chain).
     void keep_time(const FLAC__FrameHeader& h, std::vector<int16_t>& out) {
-        if (h.number_type != FLAC__FRAME_NUMBER_TYPE_SAMPLE_NUMBER) return;
-        const uint64_t at = h.number.sample_number;
+        // A stream of one block size numbers its frames rather than their samples.
+        const bool by_sample = h.number_type == FLAC__FRAME_NUMBER_TYPE_SAMPLE_NUMBER;
+        if (!by_sample && fixed_block_ == 0) return;
+        const uint64_t at = by_sample ? h.number.sample_number : uint64_t(h.number.frame_number) * fixed_block_;
         if (at <= next_sample_ || emitted_ == 0) return;
         // A frame number that damage made implausible is not sound lost.
         const uint64_t lost = at - next_sample_;
@@ -182,6 +190,7 @@ private:
     FLAC__StreamDecoder* dec_ = nullptr;
     uint32_t rate_;
     unsigned channels_;
+    uint32_t fixed_block_;  // the one block size of the stream, 0 when it varies
     uint64_t frame_bound_ = 0;
     std::vector<uint8_t> queue_;
     size_t qpos_ = 0;
@@ -241,10 +250,7 @@ public:
         StreamDamage d = frames_.damage();
         // Bytes between the pages of FLAC in Ogg that did not check out; the frames after them
         // found their place by their own numbers.
-        if (ogg_ && pages_.skipped_bytes() > 0) {
-            d.skipped_bytes += pages_.skipped_bytes();
-            if (d.skipped_places == 0) d.skipped_places = 1;
-        }
+        if (ogg_) d.skipped_bytes += pages_.skipped_bytes();
         return d;
     }
 
@@ -270,10 +276,12 @@ private:
             begin_link(page);
             return;
         }
+        if (pages_.take_gap()) frames_.note_gap();
         if (!pages_.link_page(page)) return;
         ogg_packet packet;
         // After a gap the next whole packet is a frame again.
         while (!frames_.stopped() && pages_.next_packet(packet)) {
+            if (pages_.take_gap()) frames_.note_gap();
             // Header packets are metadata blocks; every frame begins with its sync code.
             if (packet.bytes < 2 || packet.packet[0] != 0xFF) continue;
             frames_.push(packet.packet, size_t(packet.bytes));
