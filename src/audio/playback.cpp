@@ -175,10 +175,12 @@ void report_undecoded_rest() {
 }
 
 // A file that ends before the length its header gives is played as far as it goes, and said: the
-// rows and the picture are of what was there, not of the whole sound.
+// rows and the picture are of what was there, not of the whole sound. Sound that damage took from
+// the end has been said as damage.
 void report_shortfall() {
     const SourceInfoRecord& s = SourceInfo;
     if (PlayEndedEarly || MemoryBufferCut || s.PromisedSeconds <= 0 || s.output_bytes_per_second == 0) return;
+    if (PlayedStreamDamage.skipped_places > 0) return;
     const double played = double(PlayedBytesQueued) / s.output_bytes_per_second;
     if (played + s.PromiseSlackSeconds >= s.PromisedSeconds) return;
     PlayEndedEarly = true;

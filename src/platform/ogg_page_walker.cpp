@@ -86,6 +86,13 @@ constexpr uint64_t kMostLostSeconds = 60;
 
 }  // namespace
 
+StreamDamage OggPacketDecoder::damage() const {
+    StreamDamage d = damage_;
+    // Bytes passed over after the last page that came: damage at the end of the sound.
+    if (pages_.skipped_bytes() > skipped_seen_) d.note(emitted_, pages_.skipped_bytes() - skipped_seen_, 0);
+    return d;
+}
+
 void OggPacketDecoder::lost_here(const std::vector<int16_t>& out) {
     if (loss_) return;
     loss_ = true;

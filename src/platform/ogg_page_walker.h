@@ -76,7 +76,7 @@ public:
         return frames < fixed ? 0 : (frames - fixed) / frames_per_byte_;
     }
 
-    StreamDamage damage() const override { return damage_; }
+    StreamDamage damage() const override;
 
 protected:
     OggPacketDecoder(uint64_t held_page_bytes, uint64_t max_packet_frames, unsigned channels, uint32_t rate)
