@@ -432,17 +432,6 @@ Answer analyse_for_worker(const BatchOptions& options, const std::string& file) 
     return a;
 }
 
-bool write_all(int fd, const std::string& text) {
-    size_t sent = 0;
-    while (sent < text.size()) {
-        const ssize_t n = ::write(fd, text.data() + sent, text.size() - sent);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        sent += size_t(n);
-    }
-    return true;
-}
-
 }  // namespace
 
 int RunAnalyseWorker(const BatchOptions& options) {

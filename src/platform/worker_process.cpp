@@ -73,16 +73,18 @@ bool WorkerProcess::start(const std::vector<std::string>& args, std::string* why
     return true;
 }
 
-bool WorkerProcess::send(const std::string& bytes) {
+bool write_all(int fd, const std::string& bytes) {
     size_t done = 0;
     while (done < bytes.size()) {
-        const ssize_t n = ::write(in_, bytes.data() + done, bytes.size() - done);
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) return false;
         done += size_t(n);
     }
     return true;
 }
+
+bool WorkerProcess::send(const std::string& bytes) { return write_all(in_, bytes); }
 
 bool WorkerProcess::receive(std::string& into) {
     char buf[65536];
