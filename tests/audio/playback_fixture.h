@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QTest>
 #include <cmath>
 #include <cstdlib>
 #include <memory>
@@ -128,7 +129,7 @@ protected:
         while (t.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
     }
     // Runs the event loop until the play ends; false on a time-out.
-    bool play_to_end(int limit_ms = 20000) {
+    bool play_to_end(int limit_ms = dl_test::kPatienceMs) {
         QElapsedTimer t;
         t.start();
         while (dl::SourceState.running && t.elapsed() < limit_ms)
