@@ -178,19 +178,27 @@ TEST_F(DisplayTickTest, PicturesLeaveTheMetersToTheSlices) {
 }
 
 // The user's choice during a play takes effect at once, and off gives the buffers their pictures back.
+// The window's timer 2 (which the other tests stand in for) runs at the period of the rate.
 TEST_F(DisplayTickTest, ChangingTheRateDuringAPlay) {
     dl::Settings.deltatime = 2048;
     dl::Settings.update_rate = 0;
     start(steps());
     EXPECT_FALSE(dl::DisplayTimerOn());
+    EXPECT_FALSE(window_->has_timer(2));
     dl::Settings.update_rate = 30;
     dl::StartDisplayTimer();
     EXPECT_TRUE(dl::DisplayTimerOn());
+    EXPECT_TRUE(window_->has_timer(2));
+    EXPECT_EQ(dl::DisplayPeriod, 33u);
     dl::Settings.update_rate = 0;
     dl::StartDisplayTimer();
     EXPECT_FALSE(dl::DisplayTimerOn());
+    EXPECT_FALSE(window_->has_timer(2));
+    dl::Settings.update_rate = 60;
+    dl::StartDisplayTimer();
     dl::StopPlayback();
     EXPECT_FALSE(dl::DisplayTimerOn());
+    EXPECT_FALSE(window_->has_timer(2));
 }
 
 }  // namespace

@@ -109,7 +109,7 @@ public:
     }
     ProgramRun pactl(const std::string& args) const {
         if (kind_ == ServerKind::PipeWire)
-            return run_shell("PULSE_SERVER=unix:" + socket_ + " timeout 10 pactl " + args);
+            return run_shell("PULSE_SERVER=unix:" + socket_ + " timeout " + std::to_string(kPatienceMs / 1000) + " pactl " + args);
         return run_shell("PULSE_SERVER=unix:" + socket_ + " pactl " + args);
     }
     // The streams that play into the server now.
