@@ -31,7 +31,8 @@ protected:
         handler_.picture_timer = false;
         dl::OpenTestWaveOut = [this](const std::vector<uint8_t>& format, dl::WaveOut::Done done,
                                      std::unique_ptr<dl::WaveOut>& out) {
-            auto d = std::make_unique<play_test::SteppedWaveOut>(std::move(done), dl::rd32(format, dl::kFmtBytesPerSec));
+            const uint32_t bps = dl::rd32(format, dl::kFmtBytesPerSec);
+            auto d = std::make_unique<play_test::SteppedWaveOut>(std::move(done), bps);
             device_ = d.get();
             out = std::move(d);
             return dl::kWaveOk;

@@ -109,7 +109,8 @@ public:
     }
     ProgramRun pactl(const std::string& args) const {
         if (kind_ == ServerKind::PipeWire)
-            return run_shell("PULSE_SERVER=unix:" + socket_ + " timeout " + std::to_string(kPatienceMs / 1000) + " pactl " + args);
+            return run_shell("PULSE_SERVER=unix:" + socket_ + " timeout " + std::to_string(kPatienceMs / 1000) +
+                             " pactl " + args);
         return run_shell("PULSE_SERVER=unix:" + socket_ + " pactl " + args);
     }
     // The streams that play into the server now.
@@ -182,8 +183,8 @@ private:
                     .status != 0)
                 return false;
             // The session manager makes it the default once it is there.
-            return QTest::qWaitFor([this] { return pactl("info").out.find("Default Sink: speakers") != std::string::npos; },
-                                   kPatienceMs);
+            return QTest::qWaitFor(
+                [this] { return pactl("info").out.find("Default Sink: speakers") != std::string::npos; }, kPatienceMs);
         });
     }
 

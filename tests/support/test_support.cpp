@@ -109,7 +109,8 @@ bool BackgroundRun::wait_for_out(const std::function<bool(const std::string&)>& 
 int BackgroundRun::end(int sig) {
     if (running() && sig) kill(pid_, sig);
     const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(kPatienceMs);
-    while (running() && std::chrono::steady_clock::now() < until) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    while (running() && std::chrono::steady_clock::now() < until)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
     if (!running()) return status_;
     kill(pid_, SIGKILL);
     waitpid(pid_, nullptr, 0);
