@@ -228,6 +228,8 @@ bool open_play_device() {
     int rc;
     if (UseInstantDevice) {
         rc = wave_out_open_instant(SourceFormat, completion_route(), WaveOutDevice);
+    } else if (OpenTestWaveOut) {
+        rc = OpenTestWaveOut(SourceFormat, completion_route(), WaveOutDevice);
     } else {
         DeviceChoice choice = ChosenDevice(false, device_lost);
         // Streaming keeps its four buffers queued: with small time slices the device's period must

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/wave_in.h"
+#include "platform/wave_out.h"
 
 namespace dl {
 
@@ -55,6 +56,10 @@ struct HooksRecord {
     // Tests: opens the input device in place of the sound system's (a device the test fills itself).
     std::function<int(const std::vector<uint8_t>& format, WaveIn::Data data, std::unique_ptr<WaveIn>& out)>
         OpenTestWaveIn;
+    // Tests: opens the output device in place of the sound system's (a device that hears as far as
+    // the test's own clock has gone).
+    std::function<int(const std::vector<uint8_t>& format, WaveOut::Done done, std::unique_ptr<WaveOut>& out)>
+        OpenTestWaveOut;
     // Where the transform reports that its tables could not be allocated ("nomem %d" or its Japanese
     // form). The application points it at the main window's top-left corner.
     std::function<void(const std::string&)> FftNoMemoryReport = [](const std::string& text) {
@@ -80,6 +85,7 @@ inline auto& DrawAnalysedBlocks = Hooks.DrawAnalysedBlocks;
 inline auto& RunObserver = Hooks.RunObserver;
 inline auto& ShiftHeldAtStart = Hooks.ShiftHeldAtStart;
 inline auto& OpenTestWaveIn = Hooks.OpenTestWaveIn;
+inline auto& OpenTestWaveOut = Hooks.OpenTestWaveOut;
 inline auto& FftNoMemoryReport = Hooks.FftNoMemoryReport;
 inline auto& VoicePointerSteers = Hooks.VoicePointerSteers;
 inline auto& LoudnessScan = Hooks.LoudnessScan;

@@ -36,7 +36,7 @@ protected:
         last_wav_ = wav;
         dl::HandleDroppedFiles({wav});
         dl::DispatchCommand(dl::kCmdStart, 0);
-        for (int waited = 0; dl::SourceState.running && waited < 10000; waited += 10) QTest::qWait(10);
+        (void)QTest::qWaitFor([&] { return !dl::SourceState.running; }, dl_test::kPatienceMs);
         ASSERT_FALSE(dl::SourceState.running);
     }
     static std::string format_name(double hz) { return "tone" + std::to_string(int(hz)) + ".wav"; }

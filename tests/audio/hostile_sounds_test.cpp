@@ -1,11 +1,13 @@
 // Files a hostile tester makes, and damage real files get: none hangs the open, sizes memory by
 // what a header claims, or ends without a word where the sound goes on.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <sstream>
 #include <string>
 #include <thread>
 
@@ -262,13 +264,27 @@ TEST_F(HostileSounds, AFileThatShrinksUnderTheAnalysisFailsIt) {
                             .c_str(),
                         "r");
     ASSERT_NE(child, nullptr);
-    // Once the file is open in the program, it is cut.
+    // Once the file is open in the program, it is cut while the program stands still, short of
+    // where it has read to: the cut lands in the middle of its reading however fast it reads.
     bool cut = false;
-    for (int i = 0; i < 2000 && !cut; ++i) {
-        const dl_test::ProgramRun open =
-            dl_test::run_shell("for p in $(pgrep -f -- '--analyse " + big + "'); do ls -l /proc/$p/fd; done");
-        if (open.out.find(big) != std::string::npos) cut = ::truncate(big.c_str(), 4096) == 0;
-        else std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    for (int waited = 0; waited < dl_test::kPatienceMs && !cut; waited += 5) {
+        std::istringstream open(dl_test::run_shell("for p in $(pgrep -f -- '--analyse " + big +
+                                                   "'); do for f in /proc/$p/fd/*; do [ \"$(readlink $f)\" = '" +
+                                                   big + "' ] && echo $p ${f##*/}; done; done")
+                                    .out);
+        pid_t pid = 0;
+        int fd = -1;
+        if (!(open >> pid >> fd)) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            continue;
+        }
+        ASSERT_EQ(::kill(pid, SIGSTOP), 0);
+        const std::string info = dl_test::read_file("/proc/" + std::to_string(pid) + "/fdinfo/" + std::to_string(fd));
+        const long long read_to = info.rfind("pos:", 0) == 0 ? std::atoll(info.c_str() + 4) : -1;
+        EXPECT_GE(read_to, 0) << info;
+        EXPECT_LT(read_to, 600 * 8000) << "the program had read the whole file";
+        cut = ::truncate(big.c_str(), 4096) == 0;
+        ::kill(pid, SIGCONT);
     }
     std::string said;
     char buf[512];
