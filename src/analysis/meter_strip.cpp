@@ -47,7 +47,7 @@ unsigned wanted_loudness(bool& exact) {
     exact = LoudnessScan;
     if (LoudnessScan) return kLoudnessIntegrated | kLoudnessRange | kLoudnessTruePeak | kLoudnessSamplePeak;
     unsigned parts = 0;
-    if (AnalysisObserver) parts |= kLoudnessMomentary | kLoudnessShortTerm;
+    if (AnalysisObserver && RowLoudness) parts |= kLoudnessMomentary | kLoudnessShortTerm;
     if (Settings.level_meter == kMeterStripLoudness)
         parts |= kLoudnessMomentary | kLoudnessShortTerm | kLoudnessIntegrated | kLoudnessRange | kLoudnessTruePeak;
     return parts;

@@ -12,12 +12,14 @@
 #include "app/batch_run.h"
 #include "app/batch_summary.h"
 #include "app/spectrum_csv.h"
+#include "app/standard_output.h"
 #include "audio/playback.h"
 #include "audio/source.h"
 #include "audio/timer_tick.h"
 #include "display/level_scale.h"
 #include "display/source_panel.h"
 #include "display/spectrogram.h"
+#include "platform/format_text.h"
 #include "platform/regular_file.h"
 #include "platform/wave_format.h"
 #include "state/analysis.h"
@@ -38,6 +40,13 @@ bool is_folder(const std::string& path) {
     return std::filesystem::is_directory(path, ec);
 }
 
+// A name a file can be written to: nothing there yet, or a regular file (through links).
+bool writable_name(const std::string& path) {
+    std::error_code ec;
+    const auto status = std::filesystem::status(path, ec);
+    return !std::filesystem::exists(status) || std::filesystem::is_regular_file(status);
+}
+
 void AddToMeanPower(const BlockAnalysis& a, AnalysedFile& file, size_t& spectra) {
     if (!a.spectrum || !a.levels || a.n <= 0) return;
     if (a.n != file.n) {  // a spectrum of another size starts the mean again
@@ -50,7 +59,7 @@ void AddToMeanPower(const BlockAnalysis& a, AnalysedFile& file, size_t& spectra)
 }
 
 bool WriteMeanSpectrum(const std::string& path, const AnalysedFile& file) {
-    if (file.mean_power.empty() || file.sample_rate == 0) return BatchFailure(path + ": the file gave no spectrum"), false;
+    if (file.mean_power.empty() || file.sample_rate == 0) return BatchFailure(shown_name(path) + ": the file gave no spectrum"), false;
     std::vector<double> frequencies(file.mean_power.size());
     NamedLevels level{"level", std::vector<double>(file.mean_power.size())};
     for (size_t i = 0; i < frequencies.size(); ++i) {
@@ -59,14 +68,35 @@ bool WriteMeanSpectrum(const std::string& path, const AnalysedFile& file) {
     }
     const FileReplace written = replace_regular_file(path, SpectrumCsv(frequencies, {level}), 0644);
     if (written == FileReplace::Written) return true;
-    BatchFailure("cannot write " + path + ": " + (written == FileReplace::NotRegular ? "not a regular file" : std::strerror(errno)));
+    BatchFailure("cannot write " + shown_name(path) + ": " +
+                 (written == FileReplace::NotRegular ? "not a regular file" : std::strerror(errno)));
     return false;
 }
 
 }  // namespace
 
+std::string DamageText(const StreamDamage& d, uint32_t rate) {
+    if (d.skipped_places == 0 && d.skipped_bytes == 0) return {};
+    const unsigned long long places = std::max<uint64_t>(d.skipped_places, 1);
+    std::string text = d.skipped_bytes > 0 ? format_text("skipped %llu bytes of damaged data in %llu place%s",
+                                                         static_cast<unsigned long long>(d.skipped_bytes), places,
+                                                         places == 1 ? "" : "s")
+                                           : format_text("damaged data in %llu place%s", places, places == 1 ? "" : "s");
+    if (!d.places.empty() && rate > 0) {
+        text += " (at";
+        for (size_t i = 0; i < d.places.size(); ++i)
+            text += format_text("%s %.2f s", i ? "," : "", double(d.places[i].frame) / rate);
+        if (d.places.size() < d.skipped_places) text += ", ...";
+        text += ")";
+    }
+    if (d.lost_frames > 0 && rate > 0)
+        text += format_text("; %.2f s of sound lost there is silence, so that what follows keeps its time",
+                            double(d.lost_frames) / rate);
+    return text;
+}
+
 int AnalyseFile(const BatchOptions& options, const std::string& path,
-                const std::function<void(const AnalysedFile&)>& on_rows, SoundMeasure* sound) {
+                const std::function<void(const AnalysedFile&)>& on_rows) {
     BatchRun run;
     if (!run.Prepare(options)) return 1;
     FileName = path;
@@ -84,33 +114,39 @@ int AnalyseFile(const BatchOptions& options, const std::string& path,
     file.format_tag = SourceInfo.format_tag;
     file.sample_rate = SourceInfo.sample_rate;
     file.channels = rd16(SourceFormat, kFmtChannels);
-    if (sound) {
-        sound->bits = (SourceInfo.ChannelLayout & 1) ? 16 : 8;
-        const int channels = (SourceInfo.ChannelLayout & 2) ? 2 : 1;
-        sound->measure_loudness(channels, SourceInfo.output_bytes_per_second / uint32_t(channels * sound->bits / 8));
-        PlayedSoundObserver = [sound](const uint8_t* data, uint32_t bytes) { sound->add(data, bytes); };
+    // The summary measures the samples as they are decoded, in the same pass; it prints no rows, so
+    // the rows' loudness is not measured.
+    SoundMeasure sound;
+    if (options.summary) {
+        sound.start(int(file.channels), file.sample_rate);
+        DecodedSoundObserver = [&sound](const float* samples, size_t count) { sound.add(samples, count); };
+        RowLoudness = false;
     }
     const bool averaged = !options.reference_out.empty();
     size_t spectra = 0;
-    if (!AnalyseOpenSource([&file, &options, averaged, &spectra](double seconds, const BlockAnalysis& a) {
-            if (averaged) AddToMeanPower(a, file, spectra);
-            file.blocks.push_back({seconds, a, SpectrumFields(a, options.spectrum)});
-            file.blocks.back().analysis.levels = nullptr;  // the spectrum is the tick's, not the row's
-        }))
-        return 1;
-    PlayedSoundObserver = nullptr;
+    const bool started = AnalyseOpenSource([&file, &options, averaged, &spectra](double seconds, const BlockAnalysis& a) {
+        if (averaged) AddToMeanPower(a, file, spectra);
+        file.blocks.push_back({seconds, a, SpectrumFields(a, options.spectrum)});
+        file.blocks.back().analysis.levels = nullptr;  // the spectrum is the tick's, not the row's
+    });
+    DecodedSoundObserver = nullptr;
+    RowLoudness = true;
+    if (!started) return 1;
     for (double& p : file.mean_power) p /= double(std::max<size_t>(spectra, 1));
+    if (options.summary) {
+        file.sound = sound.figures();
+        file.seconds = file.sound.seconds;
+    }
 
     on_rows(file);
+    const std::string shown = shown_name(FileName);
     if (MemoryBufferCut)
         std::fprintf(stderr,
                      "dewlark: %s: memory mode holds the first %.2f s of %.2f s (MemSize=%d); the rest is not "
                      "analysed\n",
-                     FileName.c_str(), MemoryBufferSeconds, SourceSeconds(), Settings.MemSize);
-    if (const StreamDamage& d = PlayedStreamDamage; d.skipped_bytes > 0)
-        std::fprintf(stderr, "dewlark: %s: skipped %llu bytes of damaged data in %llu place%s\n", FileName.c_str(),
-                     static_cast<unsigned long long>(d.skipped_bytes), static_cast<unsigned long long>(d.skipped_places),
-                     d.skipped_places == 1 ? "" : "s");
+                     shown.c_str(), MemoryBufferSeconds, SourceSeconds(), Settings.MemSize);
+    if (const std::string damage = DamageText(PlayedStreamDamage, SourceInfo.sample_rate); !damage.empty())
+        std::fprintf(stderr, "dewlark: %s: %s\n", shown.c_str(), damage.c_str());
     const bool saved = run.SavePicture(options);
     // The rows are what could be analysed; a play that ended before the sound did has said why.
     return saved && !PlayEndedEarly ? 0 : 1;
@@ -122,20 +158,30 @@ int RunAnalyseCommand(const std::vector<std::string>& raw) {
     BatchOptions options;
     std::vector<std::string> allowed = ManyFileOptions();
     allowed.push_back("--reference-out");
-    if (!ParseBatchOptions(args, allowed, options)) return 1;
-    if (!options.reference_out.empty() && (options.many || options.positional.size() != 1))
-        return BatchFailure("--reference-out takes one FILE");
+    if (!ParseBatchOptions(args, allowed, options)) return kUsageStatus;
     if (options.worker) return RunAnalyseWorker(options);
-    if (options.many || options.positional.size() > 1 || (options.positional.size() == 1 && is_folder(options.positional[0])))
-        return RunManyFiles(options);
+    const bool many = options.many || options.positional.size() > 1 ||
+                      (options.positional.size() == 1 && is_folder(options.positional[0]));
+    // What cannot act together is refused before any work, rather than left undone without a word.
+    if (!options.reference_out.empty() && many)
+        return BatchUsageError("dewlark: --reference-out takes one FILE (the spectrum of one sound), not "
+                               "several files, a folder or a list");
+    if (options.summary && !options.spectrum.empty())
+        return BatchUsageError("dewlark: --spectrum adds columns to the block rows; --summary prints none");
+    for (const std::string* named : {&options.reference_out, &options.png})
+        if (!named->empty() && !writable_name(*named))
+            return BatchUsageError("dewlark: cannot write " + shown_name(*named) + ": not a regular file");
+    if (!CheckSettingOverrides(options)) return kUsageStatus;
+    if (many) return RunManyFiles(options);
     if (options.positional.empty())
-        return BatchFailure("usage: dewlark --analyse FILE [--set KEY=VALUE]... [--spectrum HZ,...] [--png OUT.png]");
+        return BatchUsageError("usage: dewlark --analyse FILE [--set KEY=VALUE]... [--spectrum HZ,...] [--png OUT.png]");
 
     bool reference_written = true;
     const int status = AnalyseFile(options, options.positional[0], [&](const AnalysedFile& file) {
-        PrintCsvHeader(options.spectrum);
-        for (const AnalysedBlock& b : file.blocks) PrintCsvRow(b.seconds, b.analysis, b.spectrum);
-        std::fflush(stdout);
+        std::string rows = CsvHeader(options.spectrum) + "\n";
+        for (const AnalysedBlock& b : file.blocks) rows += CsvRow(b.seconds, b.analysis, b.spectrum) + "\n";
+        WriteOutput(rows);
+        FlushOutput();
         if (!options.reference_out.empty()) reference_written = WriteMeanSpectrum(options.reference_out, file);
     });
     return reference_written ? status : 1;

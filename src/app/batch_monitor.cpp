@@ -7,6 +7,7 @@
 #include <limits>
 
 #include "app/batch_run.h"
+#include "app/standard_output.h"
 #include "audio/record_port.h"
 #include "audio/run.h"
 #include "audio/timer_tick.h"
@@ -50,8 +51,9 @@ int RunMonitorCommand(const std::vector<std::string>& raw) {
     std::vector<std::string> args = raw;
     if (!args.empty() && args[0] == "--monitor") args.erase(args.begin());
     BatchOptions options;
-    if (!ParseBatchOptions(args, {"--device", "--seconds"}, options)) return 1;
-    if (!options.positional.empty()) return BatchFailure("unexpected argument: " + options.positional[0]);
+    if (!ParseBatchOptions(args, {"--device", "--seconds"}, options)) return kUsageStatus;
+    if (!options.positional.empty()) return BatchUsageError("unexpected argument: " + options.positional[0]);
+    if (!CheckSettingOverrides(options)) return kUsageStatus;
 
     BatchRun run;
     if (!run.Prepare(options)) return 1;
@@ -75,7 +77,7 @@ int RunMonitorCommand(const std::vector<std::string>& raw) {
     AnalysisObserver = [&options, limit](double seconds, const BlockAnalysis& a) {
         if (InputBlockOffset >= limit) return;
         PrintCsvRow(seconds, a, SpectrumFields(a, options.spectrum));
-        std::fflush(stdout);
+        FlushOutput();
     };
     // Gaps beyond the sound the rows cover are none of the run's.
     InputGapReport = [limit](const CaptureGap& gap, const std::string& text) {
@@ -106,7 +108,7 @@ int RunMonitorCommand(const std::vector<std::string>& raw) {
         for (int waited = 0; SourceState.running && waited < 2000; waited += 10) run_ui_events_for(10);
         if (SourceState.running) EndRun(false);
     }
-    std::fflush(stdout);
+    FlushOutput();
     // Each gap was said as it was found; their sum closes the run.
     size_t gaps = 0;
     uint64_t missing = 0;
@@ -120,9 +122,9 @@ int RunMonitorCommand(const std::vector<std::string>& raw) {
 }
 
 int RunListDevicesCommand() {
-    for (const std::string& n : audio_device_names(false)) std::printf("out: %s\n", n.c_str());
-    for (const std::string& n : audio_device_names(true)) std::printf("in: %s\n", n.c_str());
-    std::fflush(stdout);
+    for (const std::string& n : audio_device_names(false)) WriteOutput("out: " + n + "\n");
+    for (const std::string& n : audio_device_names(true)) WriteOutput("in: " + n + "\n");
+    FlushOutput();
     return 0;
 }
 

@@ -5,6 +5,7 @@
 
 #include "app/batch_run.h"
 #include "app/batch_summary.h"
+#include "app/json_text.h"
 #include "platform/format_text.h"
 
 namespace dl {
@@ -27,8 +28,8 @@ std::vector<std::string> column_names(const RowForm& form) {
 }
 
 bool text_column(const std::string& name) {
-    return name == "file" || name == "error" || name == "labels" || name == "f0_note" || name == "format" ||
-           name == "notes";
+    return name == "file" || name == "file_base64" || name == "error" || name == "labels" || name == "f0_note" ||
+           name == "format" || name == "notes";
 }
 
 // A field of a number column as a JSON number: the sign of "+3.5" is dropped; what is not a plain
@@ -43,19 +44,6 @@ std::string json_number(const std::string& text) {
         else return {};
     }
     return digits ? t : std::string();
-}
-
-std::string json_string(const std::string& text) {
-    std::string out = "\"";
-    for (unsigned char c : text) {
-        if (c == '"' || c == '\\') out += char('\\'), out += char(c);
-        else if (c == '\n') out += "\\n";
-        else if (c == '\r') out += "\\r";
-        else if (c == '\t') out += "\\t";
-        else if (c < 0x20) out += format_text("\\u%04x", unsigned(c));
-        else out += char(c);
-    }
-    return out + "\"";
 }
 
 }  // namespace
@@ -74,12 +62,12 @@ std::string JsonLine(const std::vector<std::string>& names, const std::vector<st
     std::string line = "{";
     for (size_t i = 0; i < names.size() && i < values.size(); ++i) {
         if (i) line += ',';
-        line += json_string(names[i]) + ':';
+        line += JsonString(names[i]) + ':';
         const std::string& v = values[i];
         if (v.empty()) line += "null";
-        else if (text_column(names[i])) line += json_string(v);
+        else if (text_column(names[i])) line += JsonString(v);
         else if (const std::string n = json_number(v); !n.empty()) line += n;
-        else line += json_string(v);
+        else line += JsonString(v);
     }
     return line + "}";
 }
@@ -96,7 +84,15 @@ std::string ManyRow(const RowForm& form, const std::string& file, const std::vec
     std::vector<std::string> values = {file};
     values.insert(values.end(), fields.begin(), fields.end());
     values.push_back(error);
-    if (form.jsonl) return JsonLine(column_names(form), values) + "\n";
+    if (form.jsonl) {
+        std::vector<std::string> names = column_names(form);
+        // A name that is not UTF-8 cannot be written as it is: its bytes go beside it.
+        if (!ValidUtf8(file)) {
+            names.insert(names.begin() + 1, "file_base64");
+            values.insert(values.begin() + 1, Base64(file));
+        }
+        return JsonLine(names, values) + "\n";
+    }
     std::string line = CsvField(file);
     for (const std::string& f : fields) line += "," + f;  // the single-file row, as it stands
     return line + "," + CsvField(error) + "\n";

@@ -7,6 +7,7 @@
 
 #include "analysis/measured_spectrum.h"
 #include "app/run_controls.h"
+#include "app/standard_output.h"
 #include "audio/run.h"
 #include "audio/source.h"
 #include "display/frame.h"
@@ -50,6 +51,11 @@ std::string loudness_field(bool ready, double v) {
 int BatchFailure(const std::string& text) {
     std::fprintf(stderr, "%s\n", text.c_str());
     return 1;
+}
+
+int BatchUsageError(const std::string& text) {
+    std::fprintf(stderr, "%s\n", text.c_str());
+    return kUsageStatus;
 }
 
 namespace {
@@ -136,6 +142,7 @@ const OptionRule kOptionRules[] = {
          return o.out_dir = v, true;
      }},
     {"--files-from", true, [](BatchOptions& o, const std::string& v) { return o.files_from = v, true; }},
+    {"--null", false, [](BatchOptions& o, const std::string&) { return o.null_separated = true, true; }},
     {"--quiet", false, [](BatchOptions& o, const std::string&) { return o.quiet = true, true; }},
     {"--no-header", false, [](BatchOptions& o, const std::string&) { return o.header = false, true; }},
     {"--worker", false, [](BatchOptions& o, const std::string&) { return o.worker = true, true; }},
@@ -149,8 +156,8 @@ bool common_option(const std::string& name) {
 }  // namespace
 
 const std::vector<std::string>& ManyFileOptions() {
-    static const std::vector<std::string> names = {"--jobs",  "--summary",   "--format", "--out",
-                                                   "--files-from", "--quiet", "--no-header", "--worker"};
+    static const std::vector<std::string> names = {"--jobs",  "--summary",   "--format",    "--out",   "--files-from",
+                                                   "--null",  "--quiet",     "--no-header", "--worker"};
     return names;
 }
 
@@ -161,13 +168,17 @@ bool ParseBatchOptions(const std::vector<std::string>& args, const std::vector<s
             if (x == a) return true;
         return common_option(a);
     };
+    bool options_ended = false;
     for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        if (a.size() > 2 && a.compare(0, 2, "--") == 0) {
+        // "-0" is --null's short name, as find's -print0 and xargs -0 pair.
+        const std::string a = !options_ended && args[i] == "-0" ? std::string("--null") : args[i];
+        if (!options_ended && a == "--") {
+            options_ended = true;
+        } else if (!options_ended && a.size() > 2 && a.compare(0, 2, "--") == 0) {
             const OptionRule* rule = nullptr;
             for (const OptionRule& r : kOptionRules)
                 if (a == r.name) rule = &r;
-            if (!rule || !is_allowed(a)) return fail("unknown option: " + a);
+            if (!rule || !is_allowed(a)) return fail("unknown option: " + shown_name(a));
             if (rule->takes_value && i + 1 >= args.size()) return fail(a + " needs a value");
             if (!rule->apply(out, rule->takes_value ? args[++i] : std::string())) return false;
             for (const std::string& m : ManyFileOptions())
@@ -202,10 +213,22 @@ bool ApplySettingOverrides(const BatchOptions& options, std::vector<std::string>
     for (const auto& [name, value] : options.sets) {
         std::string key = name, stored = value, why;
         if (translate_readable_setting(name, value, key, stored, why) == ReadableResult::BadValue)
-            return BatchFailure(why), false;
-        if (!set_setting_from_text(key, stored, corrections)) return BatchFailure("unknown setting: " + name), false;
+            return BatchFailure(shown_name(why)), false;
+        std::string takes;
+        if (!setting_text_allowed(key, stored, takes)) {
+            if (takes.empty()) return BatchFailure("unknown setting: " + shown_name(name)), false;
+            return BatchFailure(shown_name(name + "=" + value) + ": " + name + " takes " + takes), false;
+        }
+        set_setting_from_text(key, stored, corrections);
     }
     return true;
+}
+
+bool CheckSettingOverrides(const BatchOptions& options) {
+    const SettingsRecord kept = Settings;
+    const bool known = ApplySettingOverrides(options);
+    Settings = kept;
+    return known;
 }
 
 bool BatchRun::Prepare(const BatchOptions& options) {
@@ -264,8 +287,8 @@ std::string CsvHeader(const std::vector<double>& spectrum) {
 }
 
 void PrintCsvHeader(const std::vector<double>& spectrum) {
-    std::printf("%s\n", CsvHeader(spectrum).c_str());
-    std::fflush(stdout);
+    WriteOutput(CsvHeader(spectrum) + "\n");
+    FlushOutput();
 }
 
 std::vector<std::string> SpectrumFields(const BlockAnalysis& a, const std::vector<double>& spectrum) {
@@ -316,7 +339,7 @@ std::string CsvRow(double seconds, const BlockAnalysis& a, const std::vector<std
 }
 
 void PrintCsvRow(double seconds, const BlockAnalysis& a, const std::vector<std::string>& spectrum) {
-    std::printf("%s\n", CsvRow(seconds, a, spectrum).c_str());
+    WriteOutput(CsvRow(seconds, a, spectrum) + "\n");
 }
 
 }  // namespace dl

@@ -29,6 +29,7 @@ struct BatchOptions {
     std::string format = "csv";   // --format csv|jsonl
     std::string out_dir;          // --out DIR: each file's rows into a file of its own there
     std::string files_from;       // --files-from LIST ("-": standard input)
+    bool null_separated = false;  // --null, -0: the list's names are each ended by a NUL byte
     bool quiet = false;           // --quiet: no progress
     bool header = true;           // --no-header: rows only, for merging the output of many runs
     bool worker = false;          // --worker: one of a run's worker processes
@@ -38,13 +39,16 @@ struct BatchOptions {
 const std::vector<std::string>& ManyFileOptions();
 
 // Reads the options; the ones in `allowed` besides --set, --png, --size and --defaults ("--device", "--seconds").
-// False after saying what is wrong on standard error.
+// "--" ends them: every argument after it is a file. False after saying what is wrong on standard
+// error (the run then ends with kUsageStatus, before any work).
 bool ParseBatchOptions(const std::vector<std::string>& args, const std::vector<std::string>& allowed,
                        BatchOptions& out);
 
 // Sets the run's --set overrides (readable names or the file's keys) in Settings; false after a
 // message when one is unknown or takes no such value.
 bool ApplySettingOverrides(const BatchOptions& options, std::vector<std::string>* corrections = nullptr);
+// The same check before any work, the settings left as they were: false after a message.
+bool CheckSettingOverrides(const BatchOptions& options);
 
 // A batch run's surroundings, undone however the run ends: the off-screen application, messages
 // on standard error, the settings with the run's overrides, the client area it draws on.
@@ -79,5 +83,10 @@ void PrintCsvRow(double seconds, const BlockAnalysis& a, const std::vector<std::
 
 // A message on standard error; returns the failure status 1.
 int BatchFailure(const std::string& text);
+// The status of a command line that cannot be acted on: options unknown, values not allowed,
+// options that cannot go together.
+inline constexpr int kUsageStatus = 2;
+// A message on standard error; returns kUsageStatus.
+int BatchUsageError(const std::string& text);
 
 }  // namespace dl

@@ -13,13 +13,6 @@ namespace dl {
 
 namespace {
 
-// The integrated loudness of what was heard; empty where it was not measured or stayed under the gate.
-std::string integrated_loudness(const SoundMeasure& sound) {
-    if (!sound.loudness) return {};
-    const double lufs = sound.loudness->integrated();
-    return std::isfinite(lufs) ? format_text("%.1f", lufs) : std::string();
-}
-
 double median(std::vector<double> v) {
     if (v.empty()) return 0;
     const size_t mid = v.size() / 2;
@@ -62,39 +55,54 @@ std::string strongest_notes(const AnalysedFile& file) {
 
 }  // namespace
 
-void SoundMeasure::measure_loudness(int channels, uint32_t rate) {
-    loudness = rate ? LoudnessMeter::create(channels, rate, kLoudnessIntegrated, false) : nullptr;
+bool SoundMeasure::start(int channels, uint32_t rate) {
+    channels_ = std::max(channels, 1);
+    rate_ = rate;
+    peak_ = sum_squares_ = 0;
+    samples_ = 0;
+    part_.clear();
+    loudness_ = rate ? LoudnessMeter::create(channels_, rate, kLoudnessIntegrated, false) : nullptr;
+    return loudness_ != nullptr;
 }
 
-void SoundMeasure::add(const uint8_t* data, uint32_t bytes) {
-    if (!data) return;
-    if (loudness) {
-        // The meter takes whole 16-bit frames; 8-bit sound is widened for it.
-        const size_t channels = size_t(loudness->channels());
-        const size_t frames = bytes / (channels * (bits == 8 ? 1 : 2));
-        loudness_frames.resize(frames * channels);
-        if (bits == 8) {
-            for (size_t i = 0; i < loudness_frames.size(); ++i) loudness_frames[i] = int16_t((int(data[i]) - 128) << 8);
-        } else {
-            std::memcpy(loudness_frames.data(), data, loudness_frames.size() * 2);
-        }
-        if (!loudness->add(loudness_frames.data(), frames)) loudness.reset();
+void SoundMeasure::add(const float* samples, size_t count) {
+    // Below half the least step of 32-bit sound a decoder's floats are arithmetic, not sound: silence.
+    constexpr double kLeast = 1.0 / 4294967296.0;
+    double peak = peak_, sum = sum_squares_;
+    for (size_t i = 0; i < count; ++i) {
+        const double x = std::fabs(double(samples[i]));
+        if (x < kLeast) continue;
+        peak = std::max(peak, x);
+        sum += x * x;
     }
-    if (bits == 8) {
-        for (uint32_t i = 0; i < bytes; ++i) {
-            const double x = (int(data[i]) - 128) / 128.0;
-            peak = std::max(peak, std::fabs(x));
-            sum_squares += x * x;
-        }
-        samples += bytes;
-        return;
+    peak_ = peak;
+    sum_squares_ = sum;
+    samples_ += count;
+    if (!loudness_) return;
+    // The meter takes whole frames: a frame split between two calls is put together first.
+    const size_t C = size_t(channels_);
+    if (!part_.empty()) {
+        const size_t take = std::min(count, C - part_.size());
+        part_.insert(part_.end(), samples, samples + take);
+        samples += take;
+        count -= take;
+        if (part_.size() < C) return;
+        if (!loudness_->add(part_.data(), 1)) loudness_.reset();
+        part_.clear();
     }
-    for (uint32_t i = 0; i + 1 < bytes; i += 2) {
-        const double x = int16_t(uint16_t(data[i] | data[i + 1] << 8)) / 32768.0;
-        peak = std::max(peak, std::fabs(x));
-        sum_squares += x * x;
-    }
-    samples += bytes / 2;
+    const size_t frames = count / C;
+    if (loudness_ && frames && !loudness_->add(samples, frames)) loudness_.reset();
+    part_.assign(samples + frames * C, samples + count);
+}
+
+SoundFigures SoundMeasure::figures() const {
+    SoundFigures f;
+    f.measured = true;
+    f.seconds = rate_ ? double(samples_ / uint64_t(channels_)) / rate_ : 0;
+    f.peak = peak_;
+    f.rms = samples_ ? std::sqrt(sum_squares_ / double(samples_)) : 0;
+    f.lufs = loudness_ ? loudness_->integrated() : -HUGE_VAL;
+    return f;
 }
 
 const char* SummaryHeader() {
@@ -115,7 +123,8 @@ std::string FormatName(uint16_t tag) {
     }
 }
 
-std::vector<std::string> SummaryFields(const AnalysedFile& file, const SoundMeasure& sound) {
+std::vector<std::string> SummaryFields(const AnalysedFile& file) {
+    const SoundFigures& sound = file.sound;
     std::vector<double> pitch, a4;
     for (const AnalysedBlock& b : file.blocks) {
         if (b.analysis.f0_voiced && b.analysis.f0_frequency > 0) pitch.push_back(b.analysis.f0_frequency);
@@ -123,9 +132,7 @@ std::vector<std::string> SummaryFields(const AnalysedFile& file, const SoundMeas
     }
     std::vector<std::string> f = {format_text("%.3f", file.seconds), FormatName(file.format_tag),
                                   format_text("%u", file.sample_rate), format_text("%u", file.channels),
-                                  decibels(sound.peak),
-                                  decibels(sound.samples ? std::sqrt(sound.sum_squares / double(sound.samples)) : 0),
-                                  strongest_notes(file)};
+                                  decibels(sound.peak), decibels(sound.rms), strongest_notes(file)};
     if (pitch.empty()) {
         f.insert(f.end(), 4, std::string());
     } else {
@@ -141,7 +148,8 @@ std::vector<std::string> SummaryFields(const AnalysedFile& file, const SoundMeas
     }
     f.push_back(format_text("%.1f", file.blocks.empty() ? 0.0 : 100.0 * double(pitch.size()) / double(file.blocks.size())));
     f.push_back(a4.empty() ? std::string() : format_text("%.1f", median(a4)));
-    f.push_back(integrated_loudness(sound));
+    // Silence has no loudness: the field stays empty, as the levels' do.
+    f.push_back(std::isfinite(sound.lufs) ? format_text("%.1f", sound.lufs) : std::string());
     return f;
 }
 

@@ -11,25 +11,30 @@
 
 namespace dl {
 
-// The sound as it was heard: its sample peak and its mean power, over every sample.
-struct SoundMeasure {
-    int bits = 16;
-    double peak = 0;         // the largest magnitude, full scale 1
-    double sum_squares = 0;  // of the samples, full scale 1
-    uint64_t samples = 0;
-    // The integrated loudness of the same samples, where a meter could be made for their layout.
-    std::shared_ptr<LoudnessMeter> loudness;
-    std::vector<int16_t> loudness_frames;  // the meter's 16-bit copy of each buffer, kept for the next
-    // Starts the loudness measurement for frames of `channels` at `rate`.
-    void measure_loudness(int channels, uint32_t rate);
-    // Adds the device's PCM bytes (8-bit unsigned or 16-bit signed, any channels).
-    void add(const uint8_t* data, uint32_t bytes);
+// The sound as it was decoded, every sample at the width the file holds it: its sample peak, its
+// mean power and its integrated loudness, in one pass with the analysis.
+class SoundMeasure {
+public:
+    // Frames of `channels` at `rate` come next; false when no loudness meter could be made for them
+    // (the levels are measured all the same).
+    bool start(int channels, uint32_t rate);
+    // Interleaved samples as fractions of full scale; a frame may be split between two calls.
+    void add(const float* samples, size_t count);
+    SoundFigures figures() const;
+
+private:
+    int channels_ = 1;
+    uint32_t rate_ = 0;
+    double peak_ = 0, sum_squares_ = 0;
+    uint64_t samples_ = 0;
+    std::unique_ptr<LoudnessMeter> loudness_;
+    std::vector<float> part_;  // a frame not yet whole
 };
 
 // The summary's columns after `file` and before `error`, as the header names them.
 const char* SummaryHeader();
 // Its fields for a file that was analysed.
-std::vector<std::string> SummaryFields(const AnalysedFile& file, const SoundMeasure& sound);
+std::vector<std::string> SummaryFields(const AnalysedFile& file);
 // As many empty fields, for a file that could not be opened.
 std::vector<std::string> EmptySummaryFields();
 

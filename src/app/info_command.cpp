@@ -4,6 +4,7 @@
 
 #include "app/batch_analyse.h"
 #include "app/batch_run.h"
+#include "app/standard_output.h"
 #include "audio/source.h"
 #include "display/source_panel.h"
 #include "platform/format_text.h"
@@ -48,10 +49,10 @@ int RunInfoCommand(const std::string& path) {
     // but whose sound cannot be had is not passed as a good one.
     Settings.OnMem = 0;
     const bool plays = AnalyseOpenSource(nullptr, 1) && !PlayEndedEarly;
-    std::fputs(facts.c_str(), stdout);
-    std::fflush(stdout);
+    WriteOutput(facts);
+    FlushOutput();
     if (plays) return 0;
-    std::fprintf(stderr, "dewlark: %s: the sound cannot be analysed\n", path.c_str());
+    std::fprintf(stderr, "dewlark: %s: the sound cannot be analysed\n", shown_name(path).c_str());
     return 1;
 }
 

@@ -7,6 +7,8 @@
 #include "app/batch_analyse.h"
 #include "app/batch_rows.h"
 #include "app/batch_run.h"
+#include "app/json_text.h"
+#include "app/standard_output.h"
 #include "audio/source.h"
 #include "platform/format_text.h"
 #include "state/hooks.h"
@@ -26,54 +28,22 @@ double decibels(double fraction) { return fraction > 0 ? 20 * std::log10(fractio
 std::string csv_number(double v, int decimals) { return std::isfinite(v) ? format_text("%.*f", decimals, v) : ""; }
 std::string json_number(double v, int decimals) { return std::isfinite(v) ? format_text("%.*f", decimals, v) : "null"; }
 
-// The length of the UTF-8 sequence starting at s[i], or 0 when it is not a valid one.
-size_t utf8_length(const std::string& s, size_t i) {
-    const unsigned char c = static_cast<unsigned char>(s[i]);
-    size_t n = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
-    if (n == 0 || i + n > s.size()) return 0;
-    for (size_t k = 1; k < n; ++k)
-        if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return 0;
-    if (n == 2 && c < 0xC2) return 0;  // overlong
-    return n;
-}
-
 void print_csv(const std::string& path, const FileLoudness& l) {
-    std::printf("%s,%s,%s,%s,%s,%s\n", CsvField(path).c_str(), csv_number(l.integrated, 2).c_str(),
-                csv_number(l.range, 2).c_str(), csv_number(l.true_peak, 2).c_str(),
-                csv_number(l.sample_peak, 2).c_str(), csv_number(l.seconds, 3).c_str());
+    WriteOutput(CsvField(path) + "," + csv_number(l.integrated, 2) + "," + csv_number(l.range, 2) + "," +
+                csv_number(l.true_peak, 2) + "," + csv_number(l.sample_peak, 2) + "," + csv_number(l.seconds, 3) + "\n");
 }
 
 void print_json(const std::string& path, const FileLoudness& l, bool first) {
-    std::printf("%s\n  {\"file\": %s, \"integrated_lufs\": %s, \"loudness_range_lu\": %s, \"true_peak_dbtp\": %s, "
-                "\"sample_peak_dbfs\": %s, \"duration_s\": %s}",
-                first ? "" : ",", JsonString(path).c_str(), json_number(l.integrated, 2).c_str(),
-                json_number(l.range, 2).c_str(), json_number(l.true_peak, 2).c_str(),
-                json_number(l.sample_peak, 2).c_str(), json_number(l.seconds, 3).c_str());
+    // A name that is not UTF-8 cannot be written as it is: its bytes go beside it.
+    const std::string raw = ValidUtf8(path) ? std::string() : ", \"file_base64\": \"" + Base64(path) + "\"";
+    WriteOutput(std::string(first ? "" : ",") + "\n  {\"file\": " + JsonString(path) + raw +
+                ", \"integrated_lufs\": " + json_number(l.integrated, 2) + ", \"loudness_range_lu\": " +
+                json_number(l.range, 2) + ", \"true_peak_dbtp\": " + json_number(l.true_peak, 2) +
+                ", \"sample_peak_dbfs\": " + json_number(l.sample_peak, 2) +
+                ", \"duration_s\": " + json_number(l.seconds, 3) + "}");
 }
 
 }  // namespace
-
-std::string JsonString(const std::string& text) {
-    std::string out = "\"";
-    for (size_t i = 0; i < text.size();) {
-        const unsigned char c = static_cast<unsigned char>(text[i]);
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += char(c);
-            ++i;
-        } else if (c < 0x20) {
-            out += format_text("\\u%04x", unsigned(c));
-            ++i;
-        } else if (const size_t n = utf8_length(text, i); n > 0) {
-            out.append(text, i, n);
-            i += n;
-        } else {
-            out += "\xEF\xBF\xBD";  // a byte that is no character: the replacement character
-            ++i;
-        }
-    }
-    return out + "\"";
-}
 
 FileLoudness MeasureFileLoudness(const std::string& path) {
     FileLoudness result;
@@ -98,13 +68,13 @@ FileLoudness MeasureFileLoudness(const std::string& path) {
                 result.seconds = m.rate ? double(m.loudness_frames) / m.rate : 0;
             }
         } else if (played) {
-            std::fprintf(stderr, "dewlark: %s: no room to measure the loudness\n", path.c_str());
+            std::fprintf(stderr, "dewlark: %s: no room to measure the loudness\n", shown_name(path).c_str());
         } else {
-            std::fprintf(stderr, "dewlark: %s: the sound cannot be measured\n", path.c_str());
+            std::fprintf(stderr, "dewlark: %s: the sound cannot be measured\n", shown_name(path).c_str());
         }
     } else {
         // The message said what went wrong; this says with which of the files.
-        std::fprintf(stderr, "dewlark: %s: not measured\n", path.c_str());
+        std::fprintf(stderr, "dewlark: %s: not measured\n", shown_name(path).c_str());
     }
     CloseSource();
     FreeFormatRecord();
@@ -115,24 +85,27 @@ FileLoudness MeasureFileLoudness(const std::string& path) {
 int RunLoudnessCommand(const std::vector<std::string>& raw) {
     std::vector<std::string> args;
     bool json = false;
+    bool options_ended = false;
     for (size_t i = 0; i < raw.size(); ++i) {
         if (i == 0 && raw[i] == "--loudness") continue;
-        if (raw[i] == "--json") json = true;
-        else if (raw[i] == "--png") return BatchFailure("--png is not an option of --loudness");
+        if (raw[i] == "--") options_ended = true;
+        if (!options_ended && raw[i] == "--json") json = true;
+        else if (!options_ended && raw[i] == "--png") return BatchUsageError("--png is not an option of --loudness");
         else args.push_back(raw[i]);
     }
     BatchOptions options;
-    if (!ParseBatchOptions(args, {}, options)) return 1;
-    if (options.positional.empty()) return BatchFailure("usage: dewlark --loudness FILE... [--json]");
+    if (!ParseBatchOptions(args, {}, options)) return kUsageStatus;
+    if (options.positional.empty()) return BatchUsageError("usage: dewlark --loudness FILE... [--json]");
+    if (!CheckSettingOverrides(options)) return kUsageStatus;
 
     BatchRun run;
     if (!run.Prepare(options)) return 1;
-    if (json) std::printf("[");
-    else std::printf("file,integrated_lufs,loudness_range_lu,true_peak_dbtp,sample_peak_dbfs,duration_s\n");
-    std::fflush(stdout);
+    WriteOutput(json ? "[" : "file,integrated_lufs,loudness_range_lu,true_peak_dbtp,sample_peak_dbfs,duration_s\n");
+    FlushOutput();
     int status = 0;
     bool first = true;
     for (const std::string& path : options.positional) {
+        if (OutputFailed()) break;
         const FileLoudness l = MeasureFileLoudness(path);
         if (!l.measured) {
             status = 1;
@@ -141,10 +114,10 @@ int RunLoudnessCommand(const std::vector<std::string>& raw) {
         if (json) print_json(path, l, first);
         else print_csv(path, l);
         first = false;
-        std::fflush(stdout);
+        FlushOutput();
     }
-    if (json) std::printf("%s]\n", first ? "" : "\n");
-    std::fflush(stdout);
+    if (json) WriteOutput(first ? "]\n" : "\n]\n");
+    FlushOutput();
     return status;
 }
 

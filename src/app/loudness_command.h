@@ -25,7 +25,4 @@ FileLoudness MeasureFileLoudness(const std::string& path);
 // a file could not be measured (the others are printed).
 int RunLoudnessCommand(const std::vector<std::string>& args);
 
-// A file name as a JSON string (quoted, escaped, invalid UTF-8 replaced).
-std::string JsonString(const std::string& text);
-
 }  // namespace dl

@@ -174,11 +174,12 @@ int RunProgram(int argc, char** argv) {
     std::vector<std::string> args;
     for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
     Program program;
-    program.Initialise(args);
-    // As File > Exit: the devices closed, the settings written.
+    // As File > Exit: the devices closed, the settings written. Listened for before the window
+    // starts, so that a box it shows while starting is closed too.
     end_signals.listen([] {
         if (TheMainWindow && !TheMainWindow->destroyed()) DispatchCommand(kCmdExit, 0);
     });
+    program.Initialise(args);
     return program.Run();
 }
 

@@ -20,6 +20,9 @@ namespace {
 constexpr const char* kFrequencyColumn = "frequency_hz";
 constexpr const char* kLevelSuffix = "_db";
 constexpr const char* kPlainColumn = "level";
+// What a spectrum file's line may hold.
+constexpr size_t kMostLineBytes = 65536;
+constexpr size_t kMostColumns = 1024;
 
 std::string level_field(double db) { return std::isfinite(db) ? format_text("%.2f", db) : std::string(); }
 
@@ -135,11 +138,16 @@ bool ReadSpectrumCsv(const std::string& text, const std::string& plain_name, std
     while (start < text.size()) {
         size_t end = text.find('\n', start);
         if (end == std::string::npos) end = text.size();
+        ++line_no;
+        // Bounded before anything is made of the line: a spectrum's lines are short and few-columned.
+        if (end - start > kMostLineBytes)
+            return why = format_text("line %zu is longer than %zu bytes", line_no, kMostLineBytes), false;
         std::string line = text.substr(start, end - start);
         start = end + 1;
-        ++line_no;
         if (!line.empty() && line.back() == '\r') line.pop_back();
         if (line.empty()) continue;
+        if (size_t(std::count(line.begin(), line.end(), ',')) >= kMostColumns)
+            return why = format_text("line %zu has more than %zu fields", line_no, kMostColumns), false;
         const std::vector<std::string> fields = split_fields(line);
         if (!header) {
             header = true;

@@ -7,6 +7,7 @@
 #include "platform/converter.h"
 #include "platform/wave_format.h"
 #include "resources/messages.h"
+#include "state/hooks.h"
 #include "state/run.h"
 #include "state/settings.h"
 #include "state/source.h"
@@ -61,6 +62,10 @@ bool OpenConversion(std::vector<uint8_t>& record) {
     const int rc = Converter::open(record, stream);
     ShowMultimediaError(rc, "acm_open");
     if (rc != kConvertOk || !stream) return false;  // unavailable: the device gets the record as it is
+    if (DecodedSoundObserver)
+        stream->hand_out_wide([](const float* samples, size_t count) {
+            if (DecodedSoundObserver) DecodedSoundObserver(samples, count);
+        });
 
     const uint16_t tag = SourceInfo.format_tag;
     const uint16_t channels = rd16(record, kFmtChannels);

@@ -78,7 +78,6 @@ void device_lost() {
 // sound takes longer to reach the ear: then it is the block heard now.
 void analyse_buffer(Dc& dc, int slot) {
     const uint32_t n = BufferBytes[size_t(slot)];
-    if (PlayedSoundObserver) PlayedSoundObserver(SampleBuffers[size_t(slot)], n);
     const uint32_t bps = SourceInfo.output_bytes_per_second;
     const uint64_t queued_at = BufferPlayedOffset[size_t(slot)];
     uint64_t device_heard = 0;
@@ -102,6 +101,22 @@ void analyse_buffer(Dc& dc, int slot) {
     AnalyseTickBlock(dc, slot, n, bps ? double(from_history ? heard : queued_at) / bps : 0.0);
     Purpose = AnalysisPurpose::Both;
     SampleBuffers[size_t(slot)] = own;
+}
+
+// A source the device plays as it stands (8- or 16-bit PCM) as its samples were read, for the
+// batch run that measures them; a converted source hands its own over as it converts them.
+void pass_decoded_pcm(const uint8_t* data, uint32_t bytes) {
+    if (!DecodedSoundObserver || !data) return;
+    const bool sixteen = (SourceInfo.ChannelLayout & 1) != 0;
+    const size_t count = sixteen ? bytes / 2 : bytes;
+    float samples[4096];
+    for (size_t at = 0; at < count;) {
+        const size_t n = std::min(count - at, std::size(samples));
+        for (size_t k = 0; k < n; ++k, ++at)
+            samples[k] = sixteen ? float(int16_t(uint16_t(data[2 * at] | data[2 * at + 1] << 8))) / 32768.f
+                                 : float(int(data[at]) - 128) / 128.f;
+        DecodedSoundObserver(samples, n);
+    }
 }
 
 // Streaming a converted source, whose buffers hold one time slice of sound each.
@@ -134,6 +149,7 @@ uint32_t fill_buffer(int i, uint32_t n, bool* short_read) {
         // A stream that changes its layout ends where the change is.
         if (ConversionFormatChanged()) SourceInfo.DataRemaining = 0;
     }
+    else pass_decoded_pcm(SampleBuffers[size_t(i)], bytes);
     BufferPlayedOffset[size_t(i)] = PlayedBytesQueued;
     PlayedBytesQueued += bytes;
     if (!memory_mode()) KeepPlayedSound(BufferPlayedOffset[size_t(i)], SampleBuffers[size_t(i)], bytes);
@@ -156,6 +172,19 @@ void report_undecoded_rest() {
     const uint32_t bps = SourceInfo.output_bytes_per_second;
     ReportMessage(kMsgRestUndecoded, static_cast<unsigned long long>(rest),
                   bps ? double(PlayedBytesQueued) / bps : 0.0);
+}
+
+// A file that ends before the length its header gives is played as far as it goes, and said: the
+// rows and the picture are of what was there, not of the whole sound. Sound that damage took from
+// the end has been said as damage.
+void report_shortfall() {
+    const SourceInfoRecord& s = SourceInfo;
+    if (PlayEndedEarly || MemoryBufferCut || s.PromisedSeconds <= 0 || s.output_bytes_per_second == 0) return;
+    if (PlayedStreamDamage.skipped_places > 0) return;
+    const double played = double(PlayedBytesQueued) / s.output_bytes_per_second;
+    if (played + s.PromiseSlackSeconds >= s.PromisedSeconds) return;
+    PlayEndedEarly = true;
+    ReportMessage(kMsgEndsShort, played, s.PromisedSeconds);
 }
 
 // The start's first phase: what the last play left is forgotten, and the pacing chosen.
@@ -199,6 +228,8 @@ bool open_play_device() {
     int rc;
     if (UseInstantDevice) {
         rc = wave_out_open_instant(SourceFormat, completion_route(), WaveOutDevice);
+    } else if (OpenTestWaveOut) {
+        rc = OpenTestWaveOut(SourceFormat, completion_route(), WaveOutDevice);
     } else {
         DeviceChoice choice = ChosenDevice(false, device_lost);
         // Streaming keeps its four buffers queued: with small time slices the device's period must
@@ -392,7 +423,6 @@ Result StartPlayback() {
     if (!queue_buffers()) return FailedStart(true);
     ReportRunEvent(RunEvent::Running);
     StopRequested = false;
-    if (memory && PlayedSoundObserver) PlayedSoundObserver(SampleBuffers[0], BufferBytes[0]);
     if (!memory) draw_first_block();
     StartDisplayTimer();
     return Result::Done;
@@ -444,6 +474,7 @@ void PlaybackTick(int header) {
         if (last) {
             EndRun(true);
             report_undecoded_rest();
+            report_shortfall();
         }
     }
     dc.select_font(old);

@@ -28,6 +28,8 @@ namespace {
 
 // A format chunk must hold the common fields and fit the 16-bit size of the record.
 constexpr uint32_t kMinFormatChunk = 16, kMaxFormatChunk = 65535;
+// Data sizes from here up are what writers of a stream of unknown length put in.
+constexpr uint32_t kUnknownDataSize = 0xFFFFF000u;
 
 // A failed open leaves no file open and no record held, so the next open starts clean.
 Result fail(SourceMessage m) {
@@ -219,6 +221,8 @@ Result OpenSource() {
     SourceInfo.DataStart = 0;
     SourceInfo.HeaderBytes = 0;
     SourceInfo.ExactSeconds = 0;
+    SourceInfo.PromisedSeconds = 0;
+    SourceInfo.PromiseSlackSeconds = 0;
     const bool riff = f.descend_riff(SourceRiffChunk);
     const Result read = !riff                                         ? probe_plain_stream(f)
                         : SourceRiffChunk.form_type == fourcc("WAVE") ? read_wave_format(f)
@@ -231,12 +235,22 @@ Result OpenSource() {
     if (riff) {
         if (!f.descend_chunk(SourceSubChunk, SourceRiffChunk, fourcc("data")))
             return fail(SourceMessage::WaveNoData);
-        // A size beyond the end of the file counts only what is there.
+        // A size beyond the end of the file counts only what is there; the play says what is missing.
+        // Writers that stream a file of unknown length put the largest size there: no promise.
         set_lengths(SourceSubChunk.size);
+        const uint32_t declared = SourceSubChunk.declared_size;
+        if (declared > SourceSubChunk.size && declared < kUnknownDataSize && SourceInfo.source_bytes_per_second > 0)
+            SourceInfo.PromisedSeconds = double(declared) / SourceInfo.source_bytes_per_second;
     } else {
         // The probe found where the sound lies (tags left out); lengths stay as it set them.
         SourceInfo.DataRemaining = SourceInfo.DataTotal;
         f.seek(int64_t(SourceInfo.DataStart), SEEK_SET);
+    }
+    if (SourceInfo.PromisedSeconds == 0 && SourceInfo.ExactSeconds > 0) {
+        // The streams' own counts: FLAC's exact to the sample, the others' within a packet or two.
+        SourceInfo.PromisedSeconds = SourceInfo.ExactSeconds;
+        const uint16_t tag = SourceInfo.format_tag;
+        SourceInfo.PromiseSlackSeconds = tag == kTagFlac ? 0.001 : 0.25;
     }
     MeasureDiskSpace(FileName);
     if (SourceInfo.DataRemaining == 0) return fail(SourceMessage::DataEmpty);

@@ -167,11 +167,11 @@ int Converter::convert(const uint8_t* src, uint32_t src_len, uint8_t* dst, uint3
     dst_used = 0;
     if ((src_len > 0 && !src) || (dst_capacity > 0 && !dst)) return kConvertInvalidParam;
     try {
-        if (pending_pos_ == pending_.size()) {
-            pending_.clear();
-            pending_pos_ = 0;
+        if (pending_pos_ == pending_.size()) drop_handed_out();
+        if (src_len > 0 && !input_ended_) {
+            decoder_->decode(src, src_len, pending_);
+            match_wide();
         }
-        if (src_len > 0 && !input_ended_) decoder_->decode(src, src_len, pending_);
     } catch (const std::bad_alloc&) {
         return kConvertNoMemory;
     }
@@ -179,17 +179,33 @@ int Converter::convert(const uint8_t* src, uint32_t src_len, uint8_t* dst, uint3
     const size_t available = (pending_.size() - pending_pos_) / frame;
     const size_t fits = dst_capacity / (frame * 2);
     const size_t samples = std::min(available, fits) * frame;
-    if (samples > 0) std::memcpy(dst, pending_.data() + pending_pos_, samples * 2);
+    if (samples > 0) {
+        std::memcpy(dst, pending_.data() + pending_pos_, samples * 2);
+        if (wide_sink_) wide_sink_(wide_pending_.data() + pending_pos_, samples);
+    }
     pending_pos_ += samples;
     dst_used = static_cast<uint32_t>(samples * 2);
-    if (pending_pos_ == pending_.size()) {
-        pending_.clear();
-        pending_pos_ = 0;
-    } else if (pending_pos_ > pending_.size() / 2) {
-        pending_.erase(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(pending_pos_));
-        pending_pos_ = 0;
-    }
+    if (pending_pos_ == pending_.size() || pending_pos_ > pending_.size() / 2) drop_handed_out();
     return kConvertOk;
+}
+
+void Converter::drop_handed_out() {
+    if (pending_pos_ == 0) return;
+    const auto at = static_cast<std::ptrdiff_t>(pending_pos_);
+    pending_.erase(pending_.begin(), pending_.begin() + at);
+    if (wide_sink_) wide_pending_.erase(wide_pending_.begin(), wide_pending_.begin() + at);
+    pending_pos_ = 0;
+}
+
+void Converter::match_wide() {
+    if (!wide_sink_) return;
+    if (wide_pending_.size() > pending_.size()) wide_pending_.resize(pending_.size());
+    for (size_t i = wide_pending_.size(); i < pending_.size(); ++i) wide_pending_.push_back(pending_[i] / 32768.f);
+}
+
+void Converter::hand_out_wide(WideSink sink) {
+    wide_sink_ = std::move(sink);
+    decoder_->keep_wide(wide_sink_ ? &wide_pending_ : nullptr);
 }
 
 int Converter::end_input() {
@@ -197,6 +213,7 @@ int Converter::end_input() {
     input_ended_ = true;
     try {
         decoder_->finish(pending_);
+        match_wide();
     } catch (const std::bad_alloc&) {
         return kConvertNoMemory;
     }

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -54,6 +55,12 @@ public:
     // What the decoder passed over so far (the undecoded rest only once the input has ended).
     StreamDamage damage() const;
 
+    // Every sample handed out by convert() is also handed to `sink` as it goes, at the width the
+    // stream holds it: interleaved fractions of full scale (floats may pass 1.0). Set before the
+    // first convert().
+    using WideSink = std::function<void(const float* samples, size_t count)>;
+    void hand_out_wide(WideSink sink);
+
     unsigned channels() const { return channels_; }
     uint32_t rate() const { return rate_; }
 
@@ -63,12 +70,17 @@ public:
 
 private:
     Converter(std::unique_ptr<decode::StreamDecoder> decoder, unsigned channels, uint32_t rate);
+    // The wide samples one for one with pending_: a decoder that keeps none gives its 16-bit ones.
+    void match_wide();
+    void drop_handed_out();
 
     std::unique_ptr<decode::StreamDecoder> decoder_;
     unsigned channels_;
     uint32_t rate_;
     std::vector<int16_t> pending_;  // decoded, not yet handed out
     size_t pending_pos_ = 0;
+    std::vector<float> wide_pending_;  // beside pending_, with a wide sink
+    WideSink wide_sink_;
     bool input_ended_ = false;
     double nominal_bytes_per_frame_ = 0;  // 0: the decoder's exact bound
     uint32_t nominal_slack_ = 0;

@@ -12,8 +12,13 @@ BlockDecoder::BlockDecoder(size_t block_bytes, size_t frames_per_block, unsigned
 void BlockDecoder::emit(const uint8_t* src, size_t blocks, std::vector<int16_t>& out) {
     if (blocks == 0) return;
     const size_t at = out.size();
-    out.resize(at + blocks * frames_per_block_ * channels_);
+    const size_t samples = blocks * frames_per_block_ * channels_;
+    out.resize(at + samples);
     decode_blocks(src, blocks, out.data() + at);
+    if (!wide_) return;
+    const size_t wide_at = wide_->size();
+    wide_->resize(wide_at + samples);
+    if (!decode_blocks_wide(src, blocks, wide_->data() + wide_at)) wide_->resize(wide_at);
 }
 
 void BlockDecoder::decode(const uint8_t* src, size_t len, std::vector<int16_t>& out) {

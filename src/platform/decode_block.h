@@ -17,6 +17,8 @@ public:
 protected:
     // Decodes `blocks` whole blocks; each yields frames_per_block frames.
     virtual void decode_blocks(const uint8_t* src, size_t blocks, int16_t* out) = 0;
+    // The same blocks at the width they are coded in, where it is more than 16 bits; false when not.
+    virtual bool decode_blocks_wide(const uint8_t* /*src*/, size_t /*blocks*/, float* /*out*/) { return false; }
 
     size_t block_bytes() const { return block_bytes_; }
     size_t frames_per_block() const { return frames_per_block_; }

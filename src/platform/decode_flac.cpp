@@ -17,6 +17,8 @@ namespace {
 constexpr uint64_t kFrameOverhead = 64;
 // No frame of the one or two channels decoded here comes near this.
 constexpr uint64_t kMostFrameBytes = 1u << 20;
+// More sound lost in one place than this is a frame number that damage made, not a gap.
+constexpr uint64_t kMostLostSeconds = 60;
 
 int16_t to_16(FLAC__int32 s, unsigned bits) {
     if (bits == 16) return int16_t(s);
@@ -31,7 +33,7 @@ int16_t to_16(FLAC__int32 s, unsigned bits) {
 class FlacFrames {
 public:
     FlacFrames(const uint8_t* stream_info, const FlacStreamInfo& info, unsigned channels)
-        : rate_(info.rate), channels_(channels) {
+        : rate_(info.rate), channels_(channels), fixed_block_(info.min_block == info.max_block ? info.max_block : 0) {
         frame_bound_ = std::min<uint64_t>(uint64_t(info.max_block) * channels * (info.bits + 1) / 8 + kFrameOverhead,
                                           kMostFrameBytes);
         dec_ = FLAC__stream_decoder_new();
@@ -94,8 +96,12 @@ public:
 
     bool changed() const { return changed_; }
     bool stopped() const { return stopped_; }
+    const StreamDamage& damage() const { return damage_; }
     uint64_t frame_bound() const { return frame_bound_; }
     void stop_for_change() { changed_ = stopped_ = true; }
+    void keep_wide(std::vector<float>* wide) { wide_ = wide; }
+    // Bytes were passed over here (between the pages of FLAC in Ogg).
+    void note_gap() { damage_.note(emitted_, 0, 0); }
 
 private:
     // Bytes the library has finished with (those it holds unread are not counted).
@@ -136,27 +142,65 @@ private:
             return FLAC__STREAM_DECODER_WRITE_STATUS_ABORT;
         }
         std::vector<int16_t>& out = *d->out_;
+        d->keep_time(h, out);
         const size_t at = out.size();
         out.resize(at + size_t(h.blocksize) * h.channels);
         int16_t* dst = out.data() + at;
         for (unsigned i = 0; i < h.blocksize; ++i)
             for (unsigned c = 0; c < h.channels; ++c) *dst++ = to_16(buffer[c][i], bits);
+        if (d->wide_) {
+            const float scale = float(1.0 / double(uint64_t(1) << (bits - 1)));
+            for (unsigned i = 0; i < h.blocksize; ++i)
+                for (unsigned c = 0; c < h.channels; ++c) d->wide_->push_back(float(buffer[c][i]) * scale);
+        }
+        d->emitted_ += h.blocksize;
+        const bool by_sample = h.number_type == FLAC__FRAME_NUMBER_TYPE_SAMPLE_NUMBER;
+        d->next_sample_ = (by_sample ? h.number.sample_number : uint64_t(h.number.frame_number) * d->fixed_block_) +
+                          h.blocksize;
         return FLAC__STREAM_DECODER_WRITE_STATUS_CONTINUE;
     }
 
     // Lost sync and damaged frames: the library resynchronises (a frame whose check fails comes
-    // out as silence of its length).
-    static void error_cb(const FLAC__StreamDecoder*, FLAC__StreamDecoderErrorStatus, void*) {}
+    // out as silence of its length). Each is a place of damage.
+    static void error_cb(const FLAC__StreamDecoder*, FLAC__StreamDecoderErrorStatus, void* self) {
+        auto* d = static_cast<FlacFrames*>(self);
+        // A frame the end of the input cut is where the file ends, which the play says itself.
+        if (d->at_end_) return;
+        d->damage_.note(d->emitted_, 0, 0);
+    }
+
+    // Frames carry the place of their first sample: frames lost before this one come back as
+    // silence, so that it keeps its time. A place earlier than expected starts a new count (the next
+    // link of a chain).
+    void keep_time(const FLAC__FrameHeader& h, std::vector<int16_t>& out) {
+        // A stream of one block size numbers its frames rather than their samples.
+        const bool by_sample = h.number_type == FLAC__FRAME_NUMBER_TYPE_SAMPLE_NUMBER;
+        if (!by_sample && fixed_block_ == 0) return;
+        const uint64_t at = by_sample ? h.number.sample_number : uint64_t(h.number.frame_number) * fixed_block_;
+        if (at <= next_sample_ || emitted_ == 0) return;
+        // A frame number that damage made implausible is not sound lost.
+        const uint64_t lost = at - next_sample_;
+        if (lost > kMostLostSeconds * uint64_t(rate_)) return;
+        damage_.note(emitted_, 0, lost);
+        out.resize(out.size() + size_t(lost) * channels_, 0);
+        if (wide_) wide_->resize(wide_->size() + size_t(lost) * channels_, 0.f);
+        emitted_ += lost;
+    }
 
     FLAC__StreamDecoder* dec_ = nullptr;
     uint32_t rate_;
     unsigned channels_;
+    uint32_t fixed_block_;  // the one block size of the stream, 0 when it varies
     uint64_t frame_bound_ = 0;
     std::vector<uint8_t> queue_;
     size_t qpos_ = 0;
     uint64_t received_ = 0;  // bytes pushed so far
     uint64_t handed_ = 0;    // of them, taken by the library
     std::vector<int16_t>* out_ = nullptr;
+    std::vector<float>* wide_ = nullptr;  // the samples at the width they were coded in
+    uint64_t emitted_ = 0;      // sample frames decoded so far
+    uint64_t next_sample_ = 0;  // where the frame after the last one should start
+    StreamDamage damage_;
     bool starved_ = false;
     bool at_end_ = false;
     bool changed_ = false;
@@ -176,6 +220,11 @@ public:
         : frames_(stream_info, info, channels), info_(info), ogg_(ogg) {}
 
     bool live() const { return !frames_.stopped(); }
+
+    void keep_wide(std::vector<float>* wide) override {
+        StreamDecoder::keep_wide(wide);
+        frames_.keep_wide(wide);
+    }
 
     void decode(const uint8_t* src, size_t len, std::vector<int16_t>& out) override {
         if (frames_.stopped() || len == 0) return;
@@ -197,6 +246,13 @@ public:
     }
 
     bool format_changed() const override { return frames_.changed(); }
+    StreamDamage damage() const override {
+        StreamDamage d = frames_.damage();
+        // Bytes between the pages of FLAC in Ogg that did not check out; the frames after them
+        // found their place by their own numbers.
+        if (ogg_) d.skipped_bytes += pages_.skipped_bytes();
+        return d;
+    }
 
     // A frame is at least a few bytes and holds at most the largest block.
     uint64_t max_frames(uint64_t len) const override {
@@ -220,10 +276,12 @@ private:
             begin_link(page);
             return;
         }
+        if (pages_.take_gap()) frames_.note_gap();
         if (!pages_.link_page(page)) return;
         ogg_packet packet;
         // After a gap the next whole packet is a frame again.
         while (!frames_.stopped() && pages_.next_packet(packet)) {
+            if (pages_.take_gap()) frames_.note_gap();
             // Header packets are metadata blocks; every frame begins with its sync code.
             if (packet.bytes < 2 || packet.packet[0] != 0xFF) continue;
             frames_.push(packet.packet, size_t(packet.bytes));

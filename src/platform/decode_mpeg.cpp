@@ -3,6 +3,7 @@
 #include <mpg123.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <mutex>
 
@@ -41,6 +42,16 @@ constexpr int kSwitchFrames = 8;
 // next header, the frame in progress): output a push can release beyond its own bytes.
 constexpr uint64_t kHeldSamples = 3 * 1152;
 
+// Every rate and channel count in one encoding, so the decoder never resamples or remixes behind
+// our back; a mismatch is caught on the format notice.
+void accept_formats(mpg123_handle* h, int encoding) {
+    mpg123_format_none(h);
+    const long* rates = nullptr;
+    size_t count = 0;
+    mpg123_rates(&rates, &count);
+    for (size_t i = 0; i < count; ++i) mpg123_format(h, rates[i], MPG123_MONO | MPG123_STEREO, encoding);
+}
+
 class MpegDecoder final : public StreamDecoder {
 public:
     MpegDecoder(mpg123_handle* handle, uint32_t rate, unsigned channels)
@@ -65,10 +76,9 @@ public:
             }
             // "Need more" may come with the last frame's samples: keep them.
             if (bytes > 0 && audio && format_ok_) {
-                const size_t at = out.size();
-                out.resize(at + bytes / 2);
-                std::memcpy(out.data() + at, audio, bytes / 2 * 2);
-                count_frame();
+                const uint64_t lost = count_frame();
+                put_silence(lost, out);
+                take_samples(audio, bytes, out);
             } else if (bytes > 0 && audio && foreign_frame()) {
                 // Anything else would reach the device in the wrong layout: the stream ends here.
                 changed_ = stopped_ = true;
@@ -100,7 +110,32 @@ public:
         return (frames - kHeldSamples) / bound_.samples * bound_.bytes;
     }
 
+    // The samples as floats from here on; the 16-bit ones are rounded from them as the library's
+    // own 16-bit output rounds.
+    void keep_wide(std::vector<float>* wide) override {
+        StreamDecoder::keep_wide(wide);
+        encoding_ = wide ? MPG123_ENC_FLOAT_32 : MPG123_ENC_SIGNED_16;
+        accept_formats(handle_, encoding_);
+    }
+
 private:
+    void take_samples(const unsigned char* audio, size_t bytes, std::vector<int16_t>& out) {
+        const size_t at = out.size();
+        emitted_ += bytes / (encoding_ == MPG123_ENC_SIGNED_16 ? 2 : sizeof(float)) / channels_;
+        if (encoding_ == MPG123_ENC_SIGNED_16) {
+            out.resize(at + bytes / 2);
+            std::memcpy(out.data() + at, audio, bytes / 2 * 2);
+            return;
+        }
+        const size_t n = bytes / sizeof(float);
+        const size_t w = wide_->size();
+        wide_->resize(w + n);
+        std::memcpy(wide_->data() + w, audio, n * sizeof(float));
+        out.resize(at + n);
+        for (size_t i = 0; i < n; ++i)
+            out[at + i] = int16_t(std::lrint(std::clamp((*wide_)[w + i] * 32768.f, -32768.f, 32767.f)));
+    }
+
     // Where in the bytes fed the frame just decoded lies; false when the library does not say.
     bool frame_extent(uint64_t& start, uint64_t& end) {
         mpg123_frameinfo2 info{};
@@ -122,19 +157,46 @@ private:
         return foreign_run_ >= kSwitchFrames;
     }
 
-    // Where the frame just decoded lay: bytes between it and the one before were passed over.
-    void count_frame() {
+    // Where the frame just decoded lay: bytes between it and the one before were passed over. When
+    // the stream's frames all have one length and the bytes passed over are whole frames of it, the
+    // frames they held are the sound lost (returned, in sample frames); bytes of another length (a
+    // tag between frames) took none.
+    uint64_t count_frame() {
         foreign_run_ = 0;
         uint64_t start = 0, end = 0;
-        if (!frame_extent(start, end)) return;
+        if (!frame_extent(start, end)) return 0;
+        const uint64_t length = end - start;
+        uint64_t lost = 0;
         // What lies before the first frame is the stream's header (tags, the info frame).
         if (frames_seen_ && start > frames_end_) {
-            damage_.skipped_bytes += start - frames_end_;
-            ++damage_.skipped_places;
+            const uint64_t gap = start - frames_end_;
+            const uint64_t whole = (gap + length / 2) / std::max<uint64_t>(length, 1);
+            const bool constant = shortest_frame_ + 1 >= largest_frame_ && length + 1 >= largest_frame_ &&
+                                  length <= shortest_frame_ + 1;
+            if (constant && whole > 0 && gap + whole >= whole * length && gap <= whole * (length + 1))
+                lost = whole * samples_per_frame();
+            damage_.note(emitted_, gap, lost);
         }
+        if (!frames_seen_) shortest_frame_ = length;
         frames_seen_ = true;
         frames_end_ = std::max(frames_end_, end);
-        largest_frame_ = std::max<uint64_t>(largest_frame_, end - start);
+        largest_frame_ = std::max(largest_frame_, length);
+        shortest_frame_ = std::min(shortest_frame_, length);
+        return lost;
+    }
+
+    uint64_t samples_per_frame() {
+        mpg123_frameinfo2 info{};
+        if (mpg123_info2(handle_, &info) != MPG123_OK) return 0;
+        if (info.layer == 1) return 384;
+        return info.layer == 3 && info.version != MPG123_1_0 ? 576 : 1152;
+    }
+
+    void put_silence(uint64_t frames, std::vector<int16_t>& out) {
+        const size_t n = size_t(frames) * channels_;
+        out.resize(out.size() + n, 0);
+        if (wide_) wide_->resize(wide_->size() + n, 0.f);
+        emitted_ += frames;
     }
 
     bool format_is_ours() {
@@ -142,14 +204,14 @@ private:
         int channels = 0;
         int encoding = 0;
         mpg123_getformat(handle_, &rate, &channels, &encoding);
-        return rate == static_cast<long>(rate_) && channels == static_cast<int>(channels_) &&
-               encoding == MPG123_ENC_SIGNED_16;
+        return rate == static_cast<long>(rate_) && channels == static_cast<int>(channels_) && encoding == encoding_;
     }
 
     mpg123_handle* handle_;
     uint32_t rate_;
     unsigned channels_;
     FrameBound bound_;
+    int encoding_ = MPG123_ENC_SIGNED_16;
     bool format_ok_ = false;
     bool changed_ = false;
     bool stopped_ = false;
@@ -158,7 +220,8 @@ private:
     uint64_t fed_ = 0;
     bool frames_seen_ = false;
     uint64_t frames_end_ = 0;  // where the last frame decoded ended, in the bytes fed
-    uint64_t largest_frame_ = 0;
+    uint64_t largest_frame_ = 0, shortest_frame_ = 0;
+    uint64_t emitted_ = 0;  // sample frames decoded so far
     StreamDamage damage_;
 };
 
@@ -174,14 +237,7 @@ std::unique_ptr<StreamDecoder> make_mpeg_decoder(uint32_t rate, unsigned channel
     // Damage of any length is passed over to the next frames, as the other decoders do; by default
     // the library gives up after 1 KiB and the rest of the file would be lost without a word.
     mpg123_param(h, MPG123_RESYNC_LIMIT, -1, 0.0);
-    mpg123_format_none(h);
-    const long* rates = nullptr;
-    size_t count = 0;
-    mpg123_rates(&rates, &count);
-    // Every rate and channel count in 16-bit, so the decoder never resamples
-    // or remixes behind our back; a mismatch is caught on the format notice.
-    for (size_t i = 0; i < count; ++i)
-        mpg123_format(h, rates[i], MPG123_MONO | MPG123_STEREO, MPG123_ENC_SIGNED_16);
+    accept_formats(h, MPG123_ENC_SIGNED_16);
     if (mpg123_open_feed(h) != MPG123_OK) {
         mpg123_delete(h);
         return nullptr;

@@ -4,6 +4,8 @@
 #include <opusfile.h>
 
 #include <algorithm>
+#include <array>
+#include <cmath>
 #include <cstring>
 
 #include "platform/ogg_page_walker.h"
@@ -20,7 +22,7 @@ constexpr uint64_t kHeldPageBytes = 65536;
 class OpusStreamDecoder final : public OggPacketDecoder {
 public:
     OpusStreamDecoder(unsigned channels, uint32_t avg)
-        : OggPacketDecoder(kHeldPageBytes, kMaxPacketFrames), channels_(channels) {
+        : OggPacketDecoder(kHeldPageBytes, kMaxPacketFrames, channels, kOpusRate) {
         // Opus packs a 120 ms packet into a couple of bytes at most; allow eight times the
         // average density, within what a byte can carry.
         const uint64_t pcm = uint64_t(kOpusRate) * channels * 2;
@@ -39,16 +41,23 @@ private:
             begin_link(page);
             return;
         }
-        if (!decoder_ || !pages_.link_page(page)) return;
         const size_t page_start = out.size();
+        if (pages_.take_gap()) lost_here(out);
+        if (!decoder_ || !pages_.link_page(page)) return;
         ogg_packet packet;
-        while (!stopped_ && pages_.next_packet(packet)) take_packet(packet, out);
-        // The last page's granule position ends the sound short of its last packet's end.
+        while (!stopped_ && pages_.next_packet(packet)) {
+            if (pages_.take_gap()) lost_here(out);
+            take_packet(packet, out);
+        }
         const int64_t granule = ogg_page_granulepos(&page);
+        keep_time(granule, out, page_start);
+        // The last page's granule position ends the sound short of its last packet's end.
         if (ogg_page_eos(&page) && granule >= 0 && link_frames_ > uint64_t(granule)) {
             const uint64_t excess = std::min<uint64_t>(link_frames_ - uint64_t(granule),
                                                        (out.size() - page_start) / channels_);
             out.resize(out.size() - size_t(excess) * channels_);
+            if (wide_) wide_->resize(wide_->size() - size_t(excess) * channels_);
+            emitted_ -= excess;
         }
         if (ogg_page_eos(&page)) end_link();
     }
@@ -58,14 +67,43 @@ private:
             tags_seen_ = true;  // the comment header: nothing to play
             return;
         }
-        const int n = opus_multistream_decode(decoder_, packet.packet, opus_int32(packet.bytes), pcm_.data(),
-                                              int(kMaxPacketFrames), 0);
-        if (n <= 0) return;  // a damaged packet is left out
+        const int n = wide_ ? decode_wide(packet)
+                            : opus_multistream_decode(decoder_, packet.packet, opus_int32(packet.bytes), pcm_.data(),
+                                                      int(kMaxPacketFrames), 0);
+        if (n <= 0) {
+            // A damaged packet: silence of its length where its header still tells it, or of what
+            // the page's place says was lost.
+            const int frames = opus_packet_get_nb_samples(packet.packet, opus_int32(packet.bytes), opus_int32(kOpusRate));
+            if (frames <= 0 || frames > int(kMaxPacketFrames)) return lost_here(out);
+            damage_.note(emitted_, 0, uint64_t(frames));
+            put_silence(out, out.size(), uint64_t(frames));
+            link_frames_ += uint64_t(frames);
+            emitted_ += uint64_t(frames);
+            return;
+        }
         link_frames_ += uint64_t(n);
         const unsigned skip = std::min<unsigned>(skip_left_, unsigned(n));
         skip_left_ -= skip;
+        emitted_ += n - skip;
         out.insert(out.end(), pcm_.begin() + std::ptrdiff_t(skip) * channels_,
                    pcm_.begin() + std::ptrdiff_t(n) * channels_);
+        if (wide_)
+            wide_->insert(wide_->end(), wide_pcm_.begin() + std::ptrdiff_t(skip) * channels_,
+                          wide_pcm_.begin() + std::ptrdiff_t(n) * channels_);
+    }
+
+    // The packet as floats, and the 16-bit samples made of them as the library makes its own:
+    // softly clipped, then rounded.
+    int decode_wide(ogg_packet& packet) {
+        wide_pcm_.resize(pcm_.size());
+        const int n = opus_multistream_decode_float(decoder_, packet.packet, opus_int32(packet.bytes), wide_pcm_.data(),
+                                                    int(kMaxPacketFrames), 0);
+        if (n <= 0) return n;
+        clipped_.assign(wide_pcm_.begin(), wide_pcm_.begin() + std::ptrdiff_t(n) * channels_);
+        opus_pcm_soft_clip(clipped_.data(), n, int(channels_), soft_clip_.data());
+        for (size_t i = 0; i < clipped_.size(); ++i)
+            pcm_[i] = opus_int16(std::lrint(std::clamp(clipped_[i] * 32768.f, -32768.f, 32767.f)));
+        return n;
     }
 
     // A stream's first page: ours, the next link of a chain, or another stream beside ours.
@@ -94,9 +132,10 @@ private:
         end_link();
         opus_multistream_decoder_ctl(d, OPUS_SET_GAIN(head.output_gain));
         decoder_ = d;
+        soft_clip_ = {};
         pages_.begin_link();
         skip_left_ = head.pre_skip;
-        link_frames_ = 0;
+        begin_time();
         tags_seen_ = false;
         linked_ = true;
     }
@@ -108,11 +147,11 @@ private:
         pages_.end_link();
     }
 
-    unsigned channels_;
     std::vector<opus_int16> pcm_;
+    std::vector<float> wide_pcm_, clipped_;
+    std::array<float, 2> soft_clip_{};  // the soft clipping's memory, a channel each
     OpusMSDecoder* decoder_ = nullptr;  // with the link of pages_, while one is open
     unsigned skip_left_ = 0;
-    uint64_t link_frames_ = 0;  // decoded in this link, the pre-skip included
     bool tags_seen_ = false;
     bool linked_ = false;
 };

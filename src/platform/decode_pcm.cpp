@@ -73,7 +73,37 @@ protected:
         for (size_t i = 0; i < n; ++i, src += bytes_) out[i] = one(src);
     }
 
+    bool decode_blocks_wide(const uint8_t* src, size_t frames, float* out) override {
+        const bool wide = coding_ == SampleCoding::Float || (coding_ == SampleCoding::Integer && bytes_ > 2);
+        if (!wide) return false;
+        const size_t n = frames * channels();
+        for (size_t i = 0; i < n; ++i, src += bytes_) out[i] = wide_one(src);
+        return true;
+    }
+
 private:
+    float wide_one(const uint8_t* p) const {
+        if (coding_ == SampleCoding::Float) {
+            double v = 0;
+            if (bytes_ == 4) {
+                const uint32_t u = uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+                v = std::bit_cast<float>(u);
+            } else {
+                uint64_t u = 0;
+                for (int b = 7; b >= 0; --b) u = u << 8 | p[b];
+                v = std::bit_cast<double>(u);
+            }
+            // As the 16-bit samples have them: no number is silence, an infinity full scale.
+            if (std::isnan(v)) return 0.f;
+            if (!(std::fabs(v) < 1e30)) return v > 0 ? 1.f : -1.f;
+            return float(v);
+        }
+        const uint32_t u = bytes_ == 3 ? (uint32_t(p[0]) << 8 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 24)
+                                       : (uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 |
+                                          uint32_t(p[3]) << 24);
+        return float(double(static_cast<int32_t>(u)) / 2147483648.0);
+    }
+
     int16_t one(const uint8_t* p) const {
         switch (coding_) {
         case SampleCoding::ALaw: return kALaw[*p];

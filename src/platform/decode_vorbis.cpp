@@ -24,7 +24,7 @@ constexpr uint64_t kHeldPageBytes = 8192;
 class VorbisDecoder final : public OggPacketDecoder {
 public:
     VorbisDecoder(uint32_t rate, unsigned channels, uint32_t avg)
-        : OggPacketDecoder(kHeldPageBytes, kMaxPacketFrames), rate_(rate), channels_(channels) {
+        : OggPacketDecoder(kHeldPageBytes, kMaxPacketFrames, channels, rate) {
         // Vorbis has no hard ceiling on samples per byte (silence packs into a
         // byte or two per block); allow eight times the nominal density.
         const uint64_t pcm = uint64_t(rate) * channels * 2;
@@ -55,12 +55,16 @@ private:
             if (saw_bos_) stopped_ = true;
             return;
         }
+        const size_t page_start = out.size();
+        if (pages_.take_gap()) lost_here(out);
         if (!pages_.link_page(page)) return;
         ogg_packet packet;
         while (pages_.next_packet(packet)) {
+            if (pages_.take_gap()) lost_here(out);
             take_packet(packet, out);
             if (stopped_) return;
         }
+        if (state_ == State::Audio) keep_time(ogg_page_granulepos(&page), out, page_start);
         if (ogg_page_eos(&page) && state_ == State::Audio) state_ = State::LinkEnded;
     }
 
@@ -90,6 +94,7 @@ private:
         info_live_ = true;
         headers_ = 0;
         state_ = State::Headers;
+        begin_time();
         take_packet(id, out);
         // The rest of the page (rarely more headers) follows the usual path.
         ogg_packet packet;
@@ -114,7 +119,9 @@ private:
             return;
         }
         if (state_ != State::Audio) return;
+        // A packet that will not decode is sound lost; the page's place says how much.
         if (vorbis_synthesis(&block_, &packet) == 0) vorbis_synthesis_blockin(&dsp_, &block_);
+        else lost_here(out);
         float** pcm = nullptr;
         int frames = 0;
         while ((frames = vorbis_synthesis_pcmout(&dsp_, &pcm)) > 0) {
@@ -135,7 +142,17 @@ private:
                     dst[size_t(i) * channels_ + c] = static_cast<int16_t>(r);
                 }
             }
+            if (wide_) {
+                const size_t w = wide_->size();
+                wide_->resize(w + size_t(frames) * channels_);
+                for (unsigned c = 0; c < channels_; ++c)
+                    for (int i = 0; i < frames; ++i) {
+                        const float x = pcm[c][i];
+                        (*wide_)[w + size_t(i) * channels_ + c] = std::isnan(x) ? -1.f : x;
+                    }
+            }
             vorbis_synthesis_read(&dsp_, frames);
+            count_out(uint64_t(frames));
         }
     }
 
@@ -153,8 +170,6 @@ private:
         pages_.end_link();
     }
 
-    uint32_t rate_;
-    unsigned channels_;
     vorbis_info info_{};
     vorbis_comment comment_{};
     vorbis_dsp_state dsp_{};

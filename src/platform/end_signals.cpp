@@ -12,6 +12,8 @@
 #include <cerrno>
 #include <csignal>
 
+#include "platform/main_window.h"
+
 namespace dl {
 
 namespace {
@@ -45,7 +47,8 @@ struct EndSignals::Impl {
             if (auto* dialog = qobject_cast<QDialog*>(modal)) dialog->reject();
             else modal->close();
         }
-        if (QApplication::activeModalWidget() || QThread::currentThread()->loopLevel() > 1) {
+        // A box shown while the window starts runs before the main loop: the call waits for it.
+        if (QApplication::activeModalWidget() || QThread::currentThread()->loopLevel() > 1 || !main_loop_running()) {
             QTimer::singleShot(20, [this] { deliver(); });
             return;
         }

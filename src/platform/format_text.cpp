@@ -17,3 +17,22 @@ std::string format_text(const char* format, ...) {
 }
 
 }  // namespace dl
+
+namespace dl {
+
+std::string shown_name(const std::string& name) {
+    std::string out;
+    out.reserve(name.size());
+    for (const char ch : name) {
+        const unsigned char c = static_cast<unsigned char>(ch);
+        if (c == '\\') out += "\\\\";
+        else if (c == '\n') out += "\\n";
+        else if (c == '\t') out += "\\t";
+        else if (c == '\r') out += "\\r";
+        else if (c < 0x20 || c == 0x7F) out += format_text("\\x%02x", unsigned(c));
+        else out += ch;
+    }
+    return out;
+}
+
+}  // namespace dl

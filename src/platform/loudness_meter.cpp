@@ -91,6 +91,12 @@ bool LoudnessMeter::add(const int16_t* frames, size_t count) {
            EBUR128_SUCCESS;
 }
 
+bool LoudnessMeter::add(const float* frames, size_t count) {
+    if (!impl_->state || count == 0) return impl_->state != nullptr;
+    if (impl_->true_peak) impl_->true_peak->add(frames, count);
+    return ebur128_add_frames_float(impl_->state.get(), frames, count) == EBUR128_SUCCESS;
+}
+
 bool LoudnessMeter::reset() {
     // The library keeps its history until it is made anew.
     impl_->state.reset();

@@ -32,6 +32,8 @@ public:
     // Interleaved frames of 16-bit samples. False when the meter ran out of room (it then stands
     // where it was).
     bool add(const int16_t* frames, size_t count);
+    // Interleaved frames as fractions of full scale.
+    bool add(const float* frames, size_t count);
     // The measurement starts again; false when there was no room for it.
     bool reset();
 

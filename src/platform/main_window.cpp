@@ -609,7 +609,18 @@ void MainWindow::destroy() {
 
 bool MainWindow::destroyed() const { return impl_->destroyed; }
 
-int run_message_loop() { return QApplication::exec(); }
+namespace {
+bool g_main_loop_running = false;
+}  // namespace
+
+int run_message_loop() {
+    g_main_loop_running = true;
+    const int code = QApplication::exec();
+    g_main_loop_running = false;
+    return code;
+}
+
+bool main_loop_running() { return g_main_loop_running; }
 void post_quit(int code) {
     QMetaObject::invokeMethod(qApp, [code] { QCoreApplication::exit(code); }, Qt::QueuedConnection);
 }

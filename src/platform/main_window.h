@@ -167,6 +167,8 @@ private:
 
 // The event loop.
 int run_message_loop();
+// Whether run_message_loop runs (a modal dialog's loop inside it or not).
+bool main_loop_running();
 void post_quit(int code);
 
 }  // namespace dl

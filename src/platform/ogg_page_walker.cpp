@@ -1,5 +1,6 @@
 #include "platform/ogg_page_walker.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace dl::decode {
@@ -22,10 +23,12 @@ bool OggPageWalker::push(const uint8_t* src, size_t len) {
 
 bool OggPageWalker::next_page(ogg_page& page) {
     for (;;) {
-        const int r = ogg_sync_pageout(&sync_, &page);
+        const long r = ogg_sync_pageseek(&sync_, &page);
         if (r == 0) return false;
         if (r > 0) return true;
-        // r < 0: bytes skipped up to the next page that checks out
+        // Bytes skipped up to the next page that checks out.
+        skipped_ += uint64_t(-r);
+        gap_ = true;
     }
 }
 
@@ -61,7 +64,8 @@ bool OggPageWalker::next_packet(ogg_packet& packet) {
         const int r = ogg_stream_packetout(&stream_, &packet);
         if (r == 0) return false;
         if (r > 0) return true;
-        // r < 0: a gap in the stream; decoding resumes after it
+        // A gap in the stream (pages missing); decoding resumes after it.
+        gap_ = true;
     }
 }
 
@@ -73,6 +77,66 @@ void OggPacketDecoder::decode(const uint8_t* src, size_t len, std::vector<int16_
     }
     ogg_page page;
     while (!stopped_ && pages_.next_page(page)) take_page(page, out);
+}
+
+namespace {
+
+// More sound lost in one place than this is a granule position that damage made, not a gap.
+constexpr uint64_t kMostLostSeconds = 60;
+
+}  // namespace
+
+StreamDamage OggPacketDecoder::damage() const {
+    StreamDamage d = damage_;
+    // Bytes passed over after the last page that came: damage at the end of the sound.
+    if (pages_.skipped_bytes() > skipped_seen_) d.note(emitted_, pages_.skipped_bytes() - skipped_seen_, 0);
+    return d;
+}
+
+void OggPacketDecoder::lost_here(const std::vector<int16_t>& out) {
+    if (loss_) return;
+    loss_ = true;
+    loss_at_ = out.size();
+    loss_frame_ = emitted_;
+}
+
+void OggPacketDecoder::put_silence(std::vector<int16_t>& out, size_t at, uint64_t frames) {
+    const size_t n = size_t(frames) * channels_;
+    out.insert(out.begin() + std::ptrdiff_t(at), n, int16_t(0));
+    if (wide_) wide_->insert(wide_->begin() + std::ptrdiff_t(at), n, 0.f);
+}
+
+void OggPacketDecoder::keep_time(int64_t granule, std::vector<int16_t>& out, size_t page_start) {
+    if (pages_.skipped_bytes() > skipped_seen_) {
+        // Bytes passed over before this page: a place of damage, whether or not sound went with them.
+        damage_.note(loss_ ? loss_frame_ : emitted_, pages_.skipped_bytes() - skipped_seen_, 0);
+        skipped_seen_ = pages_.skipped_bytes();
+    }
+    if (granule < 0) {
+        // No packet ends on this page: what was lost is put back after the next one, at its start.
+        if (loss_) loss_at_ = out.size();
+        return;
+    }
+    if (!link_origin_known_ && !loss_) {
+        link_origin_known_ = true;
+        link_origin_ = granule - int64_t(link_frames_);
+        return;
+    }
+    if (!loss_) return;
+    loss_ = false;
+    if (!link_origin_known_) return;
+    const int64_t expected = granule - link_origin_;
+    if (expected <= int64_t(link_frames_)) {
+        damage_.note(loss_frame_, 0, 0);
+        return;
+    }
+    const uint64_t lost = uint64_t(expected) - link_frames_;
+    if (lost > kMostLostSeconds * rate_) return;
+    const size_t at = std::clamp(loss_at_, page_start, out.size());
+    put_silence(out, at, lost);
+    link_frames_ += lost;
+    emitted_ += lost;
+    damage_.note(loss_frame_, 0, lost);
 }
 
 void OggPageWalker::end_link() {

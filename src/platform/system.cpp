@@ -14,12 +14,24 @@
 
 namespace dl {
 
+namespace {
+
+ClockHook g_clock;
+
+}  // namespace
+
 uint32_t time_get_time() {
+    if (g_clock.now) return g_clock.now();
     using namespace std::chrono;
     return uint32_t(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
 }
 
-void sleep_ms(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+void sleep_ms(int ms) {
+    if (g_clock.sleep) return g_clock.sleep(ms);
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+void set_clock_hook(ClockHook hook) { g_clock = std::move(hook); }
 
 // The batch commands run a QGuiApplication: qApp, a cast to QApplication, would be wrong there.
 bool shift_down() { return QCoreApplication::instance() && (QGuiApplication::queryKeyboardModifiers() & Qt::ShiftModifier); }

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "platform/colour.h"
@@ -9,6 +10,14 @@ namespace dl {
 // Milliseconds of a steady clock (wraps like a 32-bit tick count).
 uint32_t time_get_time();
 void sleep_ms(int ms);
+
+// With a clock installed (tests) time_get_time reads it and sleep_ms waits on it, so what the program
+// times does not depend on how busy the machine is; empty functions give the steady clock back.
+struct ClockHook {
+    std::function<uint32_t()> now;
+    std::function<void(int ms)> sleep;
+};
+void set_clock_hook(ClockHook hook);
 
 bool shift_down();
 

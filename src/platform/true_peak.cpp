@@ -35,7 +35,8 @@ void TruePeak::reset() {
     peak_ = 0;
 }
 
-void TruePeak::add(const int16_t* frames, size_t count) {
+template <class Sample>
+void TruePeak::add_frames(const Sample* frames, size_t count, float scale) {
     const size_t C = size_t(channels_);
     float largest = 0;
     for (size_t start = 0; start < count; start += kChunk) {
@@ -45,9 +46,9 @@ void TruePeak::add(const int16_t* frames, size_t count) {
             float* x = work_.data();
             float* past = history_.data() + c * (kTaps - 1);
             std::copy(past, past + kTaps - 1, x);
-            const int16_t* in = frames + start * C + c;
+            const Sample* in = frames + start * C + c;
             for (size_t i = 0; i < n; ++i) {
-                const float v = float(in[i * C]) * (1.0f / 32768.0f);
+                const float v = float(in[i * C]) * scale;
                 x[kTaps - 1 + i] = v;
                 largest = std::max(largest, std::fabs(v));
             }
@@ -67,5 +68,8 @@ void TruePeak::add(const int16_t* frames, size_t count) {
     }
     peak_ = std::max(peak_, double(largest));
 }
+
+void TruePeak::add(const int16_t* frames, size_t count) { add_frames(frames, count, 1.0f / 32768.0f); }
+void TruePeak::add(const float* frames, size_t count) { add_frames(frames, count, 1.0f); }
 
 }  // namespace dl

@@ -6,6 +6,7 @@
 #include <signal.h>
 #include <spawn.h>
 #include <sys/mman.h>
+#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -72,16 +73,18 @@ bool WorkerProcess::start(const std::vector<std::string>& args, std::string* why
     return true;
 }
 
-bool WorkerProcess::send(const std::string& bytes) {
+bool write_all(int fd, const std::string& bytes) {
     size_t done = 0;
     while (done < bytes.size()) {
-        const ssize_t n = ::write(in_, bytes.data() + done, bytes.size() - done);
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) return false;
         done += size_t(n);
     }
     return true;
 }
+
+bool WorkerProcess::send(const std::string& bytes) { return write_all(in_, bytes); }
 
 bool WorkerProcess::receive(std::string& into) {
     char buf[65536];
@@ -111,6 +114,13 @@ WorkerProcess::Ending WorkerProcess::finish() {
     if (WIFEXITED(status)) e.exit_code = WEXITSTATUS(status);
     else if (WIFSIGNALED(status)) e.signal = WTERMSIG(status);
     return e;
+}
+
+void end_with_parent() {
+    const pid_t parent = ::getppid();
+    ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+    // The parent may have gone before the request to be told of it.
+    if (::getppid() != parent) ::_exit(1);
 }
 
 std::vector<size_t> wait_readable(const std::vector<int>& fds, int timeout_ms) {

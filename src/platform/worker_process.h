@@ -38,6 +38,12 @@ private:
     int in_ = -1, out_ = -1;
 };
 
+// Writes all of `bytes` to the descriptor, through interruptions; false when it cannot.
+bool write_all(int fd, const std::string& bytes);
+
+// A worker process ends when the process that started it does, whatever it is doing then.
+void end_with_parent();
+
 // The indices of the descriptors that can be read (or have ended); waits up to `timeout_ms`.
 std::vector<size_t> wait_readable(const std::vector<int>& fds, int timeout_ms);
 

@@ -41,6 +41,8 @@ inline constexpr Message kMsgRecordFailed{"録音失敗", StringId::RecordFailed
 inline constexpr Message kMsgCannotConvert{"cannot convert", StringId::CannotConvert};
 inline constexpr Message kMsgRestUndecoded{
     "ファイルの残り %llu バイトをデコードできません。音は %.2f 秒で終わります。", StringId::RestUndecoded};
+inline constexpr Message kMsgEndsShort{
+    "ファイルは %.2f 秒で終わっています (ヘッダーでは %.2f 秒)。残りがありません。", StringId::EndsShort};
 // The input device cannot record the record port's format.
 inline constexpr Message kMsgFormatNotRecordable{"サウンドドライバは、この形式を録音できません。",
                                                  StringId::FormatNotPlayable};

@@ -35,6 +35,8 @@ const char* LoadStringText(StringId id) {
         case S::RestUndecoded:
             return "The rest of the file (%llu bytes) could not be decoded; the sound ends at %.2f sec.";
         case S::CannotConvert: return "cannot convert";
+        case S::EndsShort:
+            return "The file ends after %.2f sec of the %.2f sec its header gives; the rest is missing.";
         case S::DeviceBadId: return "bad id";
         case S::DeviceAllocated: return "allocated";
         case S::DeviceNoDriver: return "no driver";

@@ -33,6 +33,7 @@ enum class StringId : int {
     PictureNotSaved = 101,
     RestUndecoded = 102,
     CannotConvert = 103,
+    EndsShort = 104,
     DeviceBadId = 110,
     DeviceAllocated = 111,
     DeviceNoDriver = 112,

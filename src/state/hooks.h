@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/wave_in.h"
+#include "platform/wave_out.h"
 
 namespace dl {
 
@@ -39,9 +40,12 @@ struct HooksRecord {
     std::function<void(double seconds, const BlockAnalysis& analysis)> AnalysisObserver;
     // Each picture timer 2 draws (the analysis observer hears the buffers' blocks only).
     std::function<void(double seconds, const BlockAnalysis& analysis)> PictureObserver;
-    // Batch mode's view of the sound itself as it is heard: each streamed buffer once, or the whole
-    // buffer of memory mode when it starts (the device's PCM bytes).
-    std::function<void(const uint8_t* data, uint32_t bytes)> PlayedSoundObserver;
+    // Batch mode's view of the sound itself, at the width the file holds it: every sample as it is
+    // decoded into the play's buffers, interleaved, as a fraction of full scale (floats may pass 1).
+    std::function<void(const float* samples, size_t count)> DecodedSoundObserver;
+    // The batch rows' momentary and short-term loudness; a summary run prints no rows, and measures
+    // the loudness of the whole sound with a meter of its own.
+    bool RowLoudness = true;
     // Batch runs that keep no picture measure each block without drawing it or the position: nobody
     // would see them.
     bool DrawAnalysedBlocks = true;
@@ -52,6 +56,10 @@ struct HooksRecord {
     // Tests: opens the input device in place of the sound system's (a device the test fills itself).
     std::function<int(const std::vector<uint8_t>& format, WaveIn::Data data, std::unique_ptr<WaveIn>& out)>
         OpenTestWaveIn;
+    // Tests: opens the output device in place of the sound system's (a device that hears as far as
+    // the test's own clock has gone).
+    std::function<int(const std::vector<uint8_t>& format, WaveOut::Done done, std::unique_ptr<WaveOut>& out)>
+        OpenTestWaveOut;
     // Where the transform reports that its tables could not be allocated ("nomem %d" or its Japanese
     // form). The application points it at the main window's top-left corner.
     std::function<void(const std::string&)> FftNoMemoryReport = [](const std::string& text) {
@@ -77,11 +85,13 @@ inline auto& UseInstantDevice = Hooks.UseInstantDevice;
 inline auto& WaveOutDoneSink = Hooks.WaveOutDoneSink;
 inline auto& AnalysisObserver = Hooks.AnalysisObserver;
 inline auto& PictureObserver = Hooks.PictureObserver;
-inline auto& PlayedSoundObserver = Hooks.PlayedSoundObserver;
+inline auto& DecodedSoundObserver = Hooks.DecodedSoundObserver;
+inline auto& RowLoudness = Hooks.RowLoudness;
 inline auto& DrawAnalysedBlocks = Hooks.DrawAnalysedBlocks;
 inline auto& RunObserver = Hooks.RunObserver;
 inline auto& ShiftHeldAtStart = Hooks.ShiftHeldAtStart;
 inline auto& OpenTestWaveIn = Hooks.OpenTestWaveIn;
+inline auto& OpenTestWaveOut = Hooks.OpenTestWaveOut;
 inline auto& FftNoMemoryReport = Hooks.FftNoMemoryReport;
 inline auto& InputGapReport = Hooks.InputGapReport;
 inline auto& VoicePointerSteers = Hooks.VoicePointerSteers;

@@ -1,5 +1,6 @@
 #include "state/setting_names.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
@@ -84,6 +85,14 @@ bool span_decibels(const std::string& text, long& stored) {
     return whole_number(text, stored) && (stored == 0 || (stored >= kMinDbSpan && stored <= kMaxDbSpan));
 }
 
+// Words as a user types them: "A" is "a", "On" is "on".
+bool same_word(const std::string& typed, const char* word) {
+    size_t i = 0;
+    for (; i < typed.size() && word[i]; ++i)
+        if (std::tolower(static_cast<unsigned char>(typed[i])) != static_cast<unsigned char>(word[i])) return false;
+    return i == typed.size() && word[i] == '\0';
+}
+
 const std::vector<Choice> kOnOff = {{"on", 1}, {"off", 0}};
 
 const std::vector<Entry>& entries() {
@@ -152,12 +161,14 @@ ReadableResult translate_readable_setting(const std::string& name, const std::st
             return ReadableResult::Translated;
         }
         for (const Choice& c : e.choices)
-            if (value == c.word) {
+            if (same_word(value, c.word)) {
                 stored = std::to_string(c.stored);
                 return ReadableResult::Translated;
             }
         // A name that is also the file's key takes the file's values as well, as it always did.
-        if (std::string_view(e.shown.name) == e.shown.key) return ReadableResult::NotReadable;
+        std::string takes;
+        if (std::string_view(e.shown.name) == e.shown.key && setting_text_allowed(e.shown.key, value, takes))
+            return ReadableResult::NotReadable;
         why = name + "=" + value + ": " + name + " takes " + e.shown.values;
         return ReadableResult::BadValue;
     }

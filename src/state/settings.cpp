@@ -381,6 +381,40 @@ bool set_setting_from_text(const std::string& key, const std::string& value, std
     return true;
 }
 
+bool setting_text_allowed(const std::string& key, const std::string& value, std::string& takes) {
+    takes.clear();
+    const bool flag = key == "Decibel" || key == "Expand" || key == "Freeze";
+    const Key* k = flag ? nullptr : find_key(key);
+    if (!flag && !k) return false;
+    if (k && is_name(*k)) {
+        if (storable_name(value)) return true;
+        takes = "a name of one line, at most 255 bytes, without blanks or quotes around it";
+        return false;
+    }
+    takes = "a whole number";
+    size_t i = value.empty() || (value[0] != '-' && value[0] != '+') ? 0 : 1;
+    if (i == value.size()) return false;
+    for (; i < value.size(); ++i)
+        if (!std::isdigit(static_cast<unsigned char>(value[i]))) return false;
+    errno = 0;
+    const long long v = std::strtoll(value.c_str(), nullptr, 10);
+    if (errno == ERANGE || v < INT_MIN || v > (k && std::holds_alternative<uint32_t SettingsRecord::*>(k->field)
+                                                   ? 4294967295LL
+                                                   : INT_MAX))
+        return false;
+    if (flag || !k->range.checked) return takes.clear(), true;
+    // What the file's reader would keep as it is: the range, and a value below it that it keeps.
+    const Range& r = k->range;
+    const bool kept_below = r.below < r.lo;
+    takes = (kept_below ? std::to_string(r.below) + " or " : std::string()) +
+            (r.ends_only ? std::to_string(r.lo) + " or " + std::to_string(r.hi)
+                         : std::to_string(r.lo) + " to " + std::to_string(r.hi));
+    const bool kept = (v >= r.lo && v <= r.hi && (!r.ends_only || v == r.lo || v == r.hi)) ||
+                      (kept_below && v == r.below);
+    if (kept) takes.clear();
+    return kept;
+}
+
 bool storable_name(const std::string& name) {
     if (name.size() > kNameBuffer - 1) return false;
     if (name.find_first_of("\r\n") != std::string::npos) return false;

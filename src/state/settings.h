@@ -169,6 +169,12 @@ void fit_record_settings_to_monitor(uint32_t rate, int channels);
 bool set_setting_from_text(const std::string& key, const std::string& value,
                            std::vector<std::string>* corrections = nullptr);
 
+// Whether `value` is one a run may give the key as it stands (a --set): for a number, a whole number
+// that needs no correction; for a name, one that can be stored. False with what the key takes in
+// `takes` ("8 to 16", "8 or 16", "a whole number", "a name of one line"); false with `takes` empty
+// for an unknown key.
+bool setting_text_allowed(const std::string& key, const std::string& value, std::string& takes);
+
 // Whether a name (a device, a file or a folder) comes back from the file exactly as it was stored:
 // it fits the value buffer, is one line, and has no surrounding blanks or quotes.
 bool storable_name(const std::string& name);

@@ -38,6 +38,11 @@ struct SourceInfoRecord {
     // The sound's exact length in seconds where the stream tells it (frames, granule positions);
     // 0: only the byte rate estimates it.
     double ExactSeconds = 0;
+    // The length the file's header gives (a WAVE data chunk's size, FLAC's sample count, the last
+    // granule position of Ogg), to tell a file that ends early; 0 where it gives none.
+    double PromisedSeconds = 0;
+    // How much shorter the decoded sound may be without anything missing (a decoder's last packet).
+    double PromiseSlackSeconds = 0;
 };
 inline SourceInfoRecord SourceInfo;
 

@@ -4,6 +4,8 @@
 #include <QApplication>
 #include <QTest>
 #include <QTimer>
+#include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <memory>
 
@@ -19,6 +21,13 @@
 #include "support/test_support.h"
 
 namespace dl_test {
+
+// The milliseconds of sound a monitor has recorded: a FakeClock on it ends `--monitor --seconds S`
+// after S seconds of sound (and the paced waits), however fast the machine took the sound in.
+inline uint32_t recorded_ms() {
+    const uint32_t bps = std::max<uint32_t>(dl::SourceInfo.output_bytes_per_second, 1);
+    return uint32_t(dl::SourceInfo.DataRemaining * 1000ull / bps);
+}
 
 // Sends a key to the focused control of the active main window, as the user would type it.
 inline void type_key(dl::MainWindow& w, Qt::Key key, Qt::KeyboardModifiers mods = Qt::NoModifier) {

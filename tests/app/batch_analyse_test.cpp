@@ -158,9 +158,9 @@ TEST(BatchAnalyse, NoteNamesAndTheA4ReadOut) {
 TEST(BatchAnalyse, RowsAreTheSameWhetherThePictureIsDrawnOrNot) {
     // Without --png the blocks are only measured; what they measure must not depend on drawing.
     const std::string png = dl_test::temp_dir() + "/rows.png";
-    for (const char* view : {"0", "1", "2"}) {
+    for (const char* view : {"linear", "log", "tuning"}) {
         for (const char* extra : {"", " --set use_onmei=1 --set freqnum=6", " --set use_complex=1"}) {
-            const std::string args = sine_wav() + " --set display=" + view + extra;
+            const std::string args = sine_wav() + " --set view=" + view + extra;
             const BatchRun measured = analyse(args);
             const BatchRun drawn = analyse(args + " --png " + png);
             ASSERT_EQ(measured.status, 0) << measured.err;
@@ -197,7 +197,7 @@ TEST(BatchAnalyse, APictureOfTheSizeAskedForWithTheSameRows) {
     EXPECT_EQ(png_size(dl_test::read_file(png)), normal);
     for (const char* bad : {"1000", "1000x", "x700", "0x700", "1000x700x3", "8193x700", "axb"}) {
         const BatchRun r = analyse(sine_wav() + " --png " + png + " --size " + bad);
-        EXPECT_EQ(r.status, 1) << bad;
+        EXPECT_EQ(r.status, 2) << bad;
         EXPECT_NE(r.err.find("--size expects WIDTHxHEIGHT"), std::string::npos) << bad << ": " << r.err;
     }
 }
@@ -207,11 +207,12 @@ TEST(BatchAnalyse, FailuresGoToStandardErrorWithStatusOne) {
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("cant open file"), std::string::npos) << r.err;
     EXPECT_TRUE(r.rows.empty());
+    // A command line that cannot be acted on is a usage error, told before any work.
     r = analyse(sine_wav() + " --set nosuchkey=1");
-    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.status, 2);
     EXPECT_NE(r.err.find("nosuchkey"), std::string::npos);
     r = analyse(sine_wav() + " --png");
-    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.status, 2);
 }
 
 TEST(BatchAnalyse, MemoryModeAndCompressedSources) {
@@ -268,14 +269,16 @@ TEST(BatchAnalyse, APictureGoesOnlyOverARegularFileAndKeepsItsPermissions) {
     auto picture = [&](const std::string& png) { return analyse(sine_wav() + " --png '" + png + "'"); };
     struct stat st {};
 
-    // A FIFO and a device node by the name are left as they were, and the run fails saying why.
+    // A FIFO and a device node by the name are left as they were, and the run is refused saying why
+    // before any work.
     const std::string fifo = dir + "/fifo.png", node = dir + "/node.png";
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
     const bool have_node = ::mknod(node.c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0;
     for (const std::string& path : have_node ? std::vector<std::string>{fifo, node} : std::vector<std::string>{fifo}) {
         const BatchRun r = picture(path);
-        EXPECT_EQ(r.status, 1) << path;
+        EXPECT_EQ(r.status, 2) << path;
         EXPECT_NE(r.err.find("cannot write " + path + ": not a regular file"), std::string::npos) << r.err;
+        EXPECT_TRUE(r.rows.empty());
         ASSERT_EQ(::lstat(path.c_str(), &st), 0);
         EXPECT_TRUE(path == fifo ? S_ISFIFO(st.st_mode) : S_ISCHR(st.st_mode)) << path;
     }
@@ -288,7 +291,7 @@ TEST(BatchAnalyse, APictureGoesOnlyOverARegularFileAndKeepsItsPermissions) {
     ASSERT_EQ(::lstat(link.c_str(), &st), 0);
     EXPECT_TRUE(S_ISLNK(st.st_mode));
     EXPECT_EQ(dl_test::read_file(dir + "/target.png").substr(1, 3), "PNG");
-    EXPECT_EQ(picture(fifo_link).status, 1);
+    EXPECT_EQ(picture(fifo_link).status, 2);
     ASSERT_EQ(::stat(fifo.c_str(), &st), 0);
     EXPECT_TRUE(S_ISFIFO(st.st_mode));
 
@@ -311,14 +314,20 @@ TEST(BatchAnalyse, APictureGoesOnlyOverARegularFileAndKeepsItsPermissions) {
     EXPECT_EQ(dl_test::read_file(longest).substr(1, 3), "PNG");
 }
 
-TEST(BatchAnalyse, SettingsTheRunCorrectsAreSaidOnceEach) {
+TEST(BatchAnalyse, SettingsTheRunCorrectsAreSaidOnceEachAndBadOverridesAreRefused) {
     const std::string profile = dl_test::temp_dir();
     dl_test::write_file(profile + "/dewlark.INI", "[dewlark]\nfftparam=40\nmado=3\n");
-    const dl_test::ProgramRun r = dl_test::run_program_env(
-        "USERPROFILE=" + profile, "--analyse " + sine_wav() + " --set fftparam=40 --set mado=9 --set freqnum=7");
+    // The file's value out of range is corrected and said once; the run's own override is taken.
+    dl_test::ProgramRun r = dl_test::run_program_env(
+        "USERPROFILE=" + profile, "--analyse " + sine_wav() + " --set mado=5 --set freqnum=7");
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.err, "dewlark: settings: fftparam=40 is out of range, using 16\n"
-                     "dewlark: settings: mado=9 is out of range, using 0\n");
+    EXPECT_EQ(r.err, "dewlark: settings: fftparam=40 is out of range, using 16\n");
+    // A value the run itself gives out of range is refused before any work, with what it takes.
+    r = dl_test::run_program_env("USERPROFILE=" + profile,
+                                 "--analyse " + sine_wav() + " --set fftparam=40 --set mado=9");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err, "fftparam=40: fftparam takes 8 to 16\n");
+    EXPECT_TRUE(r.out.empty());
     // Nothing of it is saved.
     EXPECT_EQ(dl_test::read_file(profile + "/dewlark.INI"), "[dewlark]\nfftparam=40\nmado=3\n");
 }

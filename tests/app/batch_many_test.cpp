@@ -267,25 +267,31 @@ TEST(BatchMany, AListOnStandardInputAndTheGnuParallelRecipe) {
 TEST(BatchMany, WrongOptionsAreToldAndAnalyseNothing) {
     const std::string dir = dl_test::temp_dir();
     ASSERT_EQ(shell("mkdir " + dir + "/empty && sox -n -r 8000 -c 1 -b 16 " + dir + "/a.wav synth 1 sine 440").status, 0);
+    // Options that cannot be acted on are usage errors (status 2); the rest fail (status 1).
     const struct {
         std::string args, message;
+        int status;
     } cases[] = {
-        {"--jobs 0 " + dir, "--jobs expects a whole number"},
-        {"--jobs two " + dir, "--jobs expects"},
-        {"--format xml " + dir, "--format expects csv or jsonl"},
-        {"--png " + dir + "/p.png " + dir + " " + dir + "/a.wav", "--png takes a single file"},
-        {"--set window=round " + dir, "window takes hann"},
-        {"--set nosuchkey=1 " + dir, "unknown setting: nosuchkey"},
-        {"--files-from " + dir + "/missing.txt", "cannot read the list of files"},
-        {"--set window=hann " + dir + "/empty", "no sound files to analyse"},
-        {"--out " + dir + "/a.wav/x " + dir, "cannot make the folder"},
+        {"--jobs 0 " + dir, "--jobs expects a whole number", 2},
+        {"--jobs two " + dir, "--jobs expects", 2},
+        {"--format xml " + dir, "--format expects csv or jsonl", 2},
+        {"--png " + dir + "/p.png " + dir + " " + dir + "/a.wav", "--png takes a single file", 2},
+        {"--set window=round " + dir, "window takes hann", 2},
+        {"--set nosuchkey=1 " + dir, "unknown setting: nosuchkey", 2},
+        {"--summary --spectrum 440 " + dir, "--spectrum adds columns to the block rows", 2},
+        {"--reference-out " + dir + "/r.csv " + dir, "--reference-out takes one FILE", 2},
+        {"--files-from " + dir + "/missing.txt", "cannot read the list of files", 1},
+        {"--files-from " + dir, "cannot read the list of files " + dir + ": Is a directory", 1},
+        {"--set window=hann " + dir + "/empty", "no sound files to analyse", 1},
+        {"--out " + dir + "/a.wav/x " + dir, "cannot make the folder", 1},
     };
     for (const auto& c : cases) {
         const dl_test::ProgramRun r = dl_test::run_program("--analyse " + c.args);
-        EXPECT_EQ(r.status, 1) << c.args;
+        EXPECT_EQ(r.status, c.status) << c.args;
         EXPECT_TRUE(r.out.empty()) << c.args << ": " << r.out;
         EXPECT_NE(r.err.find(c.message), std::string::npos) << c.args << ": " << r.err;
     }
+    EXPECT_EQ(shell("ls " + dir).out, "a.wav\nempty\n") << "nothing written";
 }
 
 // Readable names set what the settings file's keys set, and --defaults does not read the file.

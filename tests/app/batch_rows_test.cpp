@@ -54,14 +54,15 @@ dl::AnalysedBlock block(double peak_hz, double f0_hz, double a4 = 0) {
     return b;
 }
 
-std::vector<std::string> summary_of(const std::vector<dl::AnalysedBlock>& blocks, dl::SoundMeasure sound = {}) {
+std::vector<std::string> summary_of(const std::vector<dl::AnalysedBlock>& blocks, dl::SoundFigures sound = {}) {
     dl::AnalysedFile f;
     f.blocks = blocks;
     f.seconds = 2.5;
     f.format_tag = 0x704F;
     f.sample_rate = 48000;
     f.channels = 1;
-    return dl::SummaryFields(f, sound);
+    f.sound = sound;
+    return dl::SummaryFields(f);
 }
 
 TEST(BatchSummary, MediansSpreadAndTheStrongestNotes) {
@@ -104,22 +105,40 @@ TEST(BatchSummary, MediansSpreadAndTheStrongestNotes) {
     EXPECT_EQ(dl::FormatName(0x1234), "0x1234");
 }
 
-TEST(BatchSummary, TheSoundsPeakAndPowerOverEverySample) {
-    dl::SoundMeasure wide;
-    const uint8_t sixteen[] = {0x00, 0x40, 0x00, 0xC0, 0x00, 0x80, 0x00, 0x00};  // 0.5, -0.5, -1, 0
-    wide.add(sixteen, sizeof sixteen);
-    EXPECT_DOUBLE_EQ(wide.peak, 1.0);
-    EXPECT_EQ(wide.samples, 4u);
-    EXPECT_DOUBLE_EQ(wide.sum_squares, 1.5);
-    dl::SoundMeasure narrow;
-    narrow.bits = 8;
-    const uint8_t eight[] = {128, 192, 64};
-    narrow.add(eight, sizeof eight);
-    EXPECT_DOUBLE_EQ(narrow.peak, 0.5);
-    EXPECT_EQ(narrow.samples, 3u);
-    const std::vector<std::string> f = summary_of({block(440, 440)}, wide);
-    EXPECT_EQ(f[4], "0.00");
-    EXPECT_EQ(f[5], "-4.26");  // 20 log10 of the root of 1.5 / 4
+TEST(BatchSummary, TheSoundsPeakPowerAndLoudnessOverEverySampleAtItsWidth) {
+    dl::SoundMeasure sound;
+    ASSERT_TRUE(sound.start(2, 48000));
+    // Frames split between calls, and a float sample past full scale, as a float file holds it.
+    const float first[] = {0.5f, -0.5f, -1.25f};
+    const float second[] = {0.0f};
+    sound.add(first, 3);
+    sound.add(second, 1);
+    dl::SoundFigures f = sound.figures();
+    EXPECT_DOUBLE_EQ(f.peak, 1.25);
+    EXPECT_DOUBLE_EQ(f.rms, std::sqrt((0.25 + 0.25 + 1.5625) / 4));
+    EXPECT_DOUBLE_EQ(f.seconds, 2.0 / 48000);
+    const std::vector<std::string> row = summary_of({block(440, 440)}, f);
+    EXPECT_EQ(row[4], "1.94") << "above full scale, as the samples are";
+    EXPECT_EQ(row[5], "-2.88");
+
+    // A second of a -20 dBFS 1 kHz sine: -23 LUFS, as the loudness standard has it.
+    ASSERT_TRUE(sound.start(1, 48000));
+    std::vector<float> sine(48000);
+    for (size_t i = 0; i < sine.size(); ++i) sine[i] = float(0.1 * std::sin(2 * M_PI * 1000.0 * double(i) / 48000));
+    for (size_t at = 0; at < sine.size(); at += 777) sound.add(sine.data() + at, std::min<size_t>(777, sine.size() - at));
+    f = sound.figures();
+    EXPECT_NEAR(f.lufs, -23.0, 0.05);
+    EXPECT_DOUBLE_EQ(f.seconds, 1.0);
+    EXPECT_EQ(summary_of({}, f)[13], "-23.0");
+
+    // Silence has no level and no loudness: empty fields, not a figure.
+    ASSERT_TRUE(sound.start(1, 44100));
+    const std::vector<float> quiet(44100, 0.0f);
+    sound.add(quiet.data(), quiet.size());
+    const std::vector<std::string> silent = summary_of({block(0, 0)}, sound.figures());
+    EXPECT_EQ(silent[4], "");
+    EXPECT_EQ(silent[5], "");
+    EXPECT_EQ(silent[13], "");
 }
 
 }  // namespace

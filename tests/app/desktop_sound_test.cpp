@@ -2,6 +2,8 @@
 // PipeWire where it is installed), a tone played into its null sink by the server's own client is
 // heard by `dewlark --monitor` on the sink's monitor and on "What the desktop plays", which follows
 // the default output when it changes. And a JACK server's tone routed to the program's ports.
+// Each step waits for the one before it (the program recording, the tone's rows written), never
+// for a time: a busy machine only makes them slower.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -11,6 +13,8 @@
 
 #include <QTest>
 #include <cmath>
+#include <cstdlib>
+#include <memory>
 #include <sstream>
 
 #include "audio/devices.h"
@@ -32,7 +36,9 @@ struct Row {
     int level = 0;
 };
 
-std::vector<Row> rows_of(const std::string& csv) {
+// The rows written so far (a line still being written is left for later).
+std::vector<Row> rows_of(const std::string& written) {
+    const std::string csv = written.substr(0, written.rfind('\n') + 1);
     std::vector<Row> rows;
     std::istringstream in(csv);
     std::string line;
@@ -62,6 +68,25 @@ int loudest_at(const std::vector<Row>& rows, double hz) {
     return level;
 }
 
+// The time of the last whole row written, silent ones too (-1 before any).
+double last_time(const std::string& written) {
+    std::istringstream in(written.substr(0, written.rfind('\n') + 1));
+    double last = -1;
+    for (std::string line; std::getline(in, line);) {
+        char* stop = nullptr;
+        const double t = std::strtod(line.c_str(), &stop);
+        if (stop != line.c_str()) last = t;
+    }
+    return last;
+}
+
+// Whether the rows hold a tone of `hz` (after `after` s) from its first row to `seconds` later.
+bool heard_whole(const std::string& written, double hz, double seconds, double after = -1) {
+    const std::vector<Row> rows = rows_of(written);
+    const Row* first = first_row_at(rows, hz, after);
+    return first && last_time(written) >= first->time + seconds;
+}
+
 class DesktopSound : public ::testing::TestWithParam<ServerKind> {
 protected:
     void SetUp() override {
@@ -78,12 +103,15 @@ protected:
     void TearDown() override { server_.stop(); }
     std::string tone(int hz) const { return dir_ + "/tone" + std::to_string(hz) + ".wav"; }
 
-    // The program monitors `device` for `seconds` while the shell words in front play into the sink.
-    dl_test::ProgramRun monitor(const std::string& playing, const std::string& device, double seconds) {
-        char s[16];
-        std::snprintf(s, sizeof s, "%.1f", seconds);
-        return dl_test::run_shell(playing + server_.env() + " timeout 30 " + DEWLARK_BINARY + " --monitor --seconds " +
-                                  s + " --device '" + device + "' --set fftparam=12; wait");
+    // The program monitoring `device` until the test ends it, once the server has its stream.
+    std::unique_ptr<dl_test::BackgroundRun> monitor(const std::string& device) {
+        auto run = std::make_unique<dl_test::BackgroundRun>(
+            server_.env(), std::string(DEWLARK_BINARY) + " --monitor --device '" + device + "' --set fftparam=12");
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !server_.recorded_sources().empty() || !run->running(); },
+                                    dl_test::kPatienceMs) &&
+                    run->running())
+            << "the program never recorded from the server\n" << run->err();
+        return run;
     }
 
     SoundServer server_{GetParam()};
@@ -108,16 +136,19 @@ TEST_P(DesktopSound, ListsTheOutputsMonitorsAfterTheMicrophones) {
 
 // The tone's strongest line is within one line of its frequency, on the monitor named and on the
 // desktop's sound. (An idle PulseAudio null sink hands its monitor the first sound only at the end of
-// the two-second block it renders while nobody asks for less; hence the run's length.)
+// the two-second block it renders while nobody asks for less; the rows wait for it.)
 TEST_P(DesktopSound, MonitoringTheSinkHearsAToneWithinOneLine) {
     for (const char* device : {"Monitor of Speakers", "What the desktop plays"}) {
         SCOPED_TRACE(device);
-        const dl_test::ProgramRun r = monitor(server_.play_in_background(tone(1000), 0.3), device, 2.8);
-        ASSERT_EQ(r.status, 0) << r.err;
-        const std::vector<Row> rows = rows_of(r.out);
-        ASSERT_FALSE(rows.empty()) << r.err;
-        ASSERT_NE(first_row_at(rows, 1000), nullptr) << r.out;
-        EXPECT_GT(loudest_at(rows, 1000), -30) << "at about the level it was played\n" << r.out;
+        const auto run = monitor(device);
+        ASSERT_TRUE(server_.play(tone(1000)));
+        EXPECT_TRUE(run->wait_for_out([](const std::string& out) { return heard_whole(out, 1000, 1.2); }));
+        ASSERT_EQ(run->end(), 0) << run->err();
+        const std::string out = run->out();
+        const std::vector<Row> rows = rows_of(out);
+        ASSERT_FALSE(rows.empty()) << run->err();
+        ASSERT_NE(first_row_at(rows, 1000), nullptr) << out;
+        EXPECT_GT(loudest_at(rows, 1000), -30) << "at about the level it was played\n" << out;
     }
 }
 
@@ -125,16 +156,27 @@ TEST_P(DesktopSound, TheDesktopsSoundFollowsTheDefaultOutput) {
     ASSERT_TRUE(server_.add_sink("headphones", "Headphones"));
     ASSERT_EQ(server_.pactl("set-default-sink speakers").status, 0);
     // 440 Hz into the speakers, then the headphones become the default and hear 1 kHz.
-    const std::string script = server_.play_in_background(tone(440), 0.3, "speakers") + "( sleep 1.8; " +
-                               server_.env() + " pactl set-default-sink headphones ) & " +
-                               server_.play_in_background(tone(1000), 2.2, "headphones");
-    const dl_test::ProgramRun r = monitor(script, "What the desktop plays", 3.8);
-    ASSERT_EQ(r.status, 0) << r.err;
-    const std::vector<Row> rows = rows_of(r.out);
+    const auto run = monitor("What the desktop plays");
+    EXPECT_EQ(server_.recorded_sources(), std::vector<std::string>{"speakers.monitor"});
+    ASSERT_TRUE(server_.play(tone(440), "speakers"));
+    EXPECT_TRUE(run->wait_for_out([](const std::string& out) { return heard_whole(out, 440, 1.2); }));
+    ASSERT_EQ(server_.pactl("set-default-sink headphones").status, 0);
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return server_.recorded_sources() == std::vector<std::string>{"headphones.monitor"}; },
+        dl_test::kPatienceMs))
+        << "the stream follows the new default";
+    ASSERT_TRUE(server_.play(tone(1000), "headphones"));
+    EXPECT_TRUE(run->wait_for_out([](const std::string& out) {
+        const Row* before = first_row_at(rows_of(out), 440);
+        return before && heard_whole(out, 1000, 1.2, before->time);
+    }));
+    ASSERT_EQ(run->end(), 0) << run->err();
+    const std::string out = run->out();
+    const std::vector<Row> rows = rows_of(out);
     const Row* before = first_row_at(rows, 440);
-    ASSERT_NE(before, nullptr) << "the speakers' tone\n" << r.out;
+    ASSERT_NE(before, nullptr) << "the speakers' tone\n" << out;
     const Row* after = first_row_at(rows, 1000, before->time);
-    ASSERT_NE(after, nullptr) << "the headphones' tone, once they are the default\n" << r.out;
+    ASSERT_NE(after, nullptr) << "the headphones' tone, once they are the default\n" << out;
 }
 
 // A monitor records in its own rate and channels, as the record settings are fitted to an input.
@@ -188,12 +230,8 @@ protected:
         if (posix_spawnp(&pid_, "jackd", &files, nullptr, argv.data(), environ) != 0) pid_ = -1;
         posix_spawn_file_actions_destroy(&files);
         ASSERT_GT(pid_, 0);
-        bool up = false;
-        for (int waited = 0; !up && waited < 5000; waited += 50) {
-            up = dl_test::run_shell("timeout 2 jack_lsp").out.find("system:playback_1") != std::string::npos;
-            if (!up) QTest::qWait(50);
-        }
-        ASSERT_TRUE(up) << "jackd did not start";
+        ASSERT_TRUE(QTest::qWaitFor([this] { return has_port("system:playback_1"); }, dl_test::kPatienceMs))
+            << "jackd did not start";
         dl::audio_quit();
         setenv("SDL_AUDIODRIVER", "jack", 1);
     }
@@ -207,6 +245,9 @@ protected:
         unsetenv("JACK_DEFAULT_SERVER");
     }
     std::string env() const { return "JACK_DEFAULT_SERVER=" + name_ + " SDL_AUDIODRIVER=jack"; }
+    // The server's ports, each with what it is connected to.
+    std::string ports() const { return dl_test::run_shell(env() + " timeout 30 jack_lsp -c").out; }
+    bool has_port(const std::string& port) const { return ports().find(port + "\n") != std::string::npos; }
     std::string name_;
     pid_t pid_ = -1;
 };
@@ -214,16 +255,22 @@ protected:
 TEST_F(JackServer, ListsItsPortsAsDevicesAndHearsAToneRoutedToThem) {
     const dl_test::ProgramRun list = dl_test::run_program_env(env(), "--list-devices");
     EXPECT_EQ(list.out, "out: JACK\nin: JACK\n") << list.err;
-    // The server's own metronome (1 kHz beeps) routed by name to the program's ports.
-    const std::string route =
-        "( sleep 0.5; " + env() + " timeout 4 jack_metro -b 600 -f 1000 -D 80 -n metro >/dev/null 2>&1 & sleep 0.4; " +
-        env() + " jack_connect metro:600_bpm dewlark:in_1; " + env() + " jack_connect metro:600_bpm dewlark:in_2 ) & ";
-    const dl_test::ProgramRun r = dl_test::run_shell(route + env() + " timeout 20 " + DEWLARK_BINARY +
-                                                     " --monitor --seconds 2.2 --device JACK --set freq=48000; wait");
-    ASSERT_EQ(r.status, 0) << r.err;
-    const std::vector<Row> rows = rows_of(r.out);
-    ASSERT_NE(first_row_at(rows, 1000), nullptr) << r.out;
-    EXPECT_GT(loudest_at(rows, 1000), -30) << r.out;
+    // The server's own metronome (1 kHz beeps, 80 ms of every 100) routed by name to the program's
+    // ports once both are there; the rows are read once a second of beeps has been analysed.
+    dl_test::BackgroundRun run(env(), std::string(DEWLARK_BINARY) + " --monitor --device JACK --set freq=48000");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return has_port("dewlark:in_2") || !run.running(); }, dl_test::kPatienceMs));
+    ASSERT_TRUE(run.running()) << run.err();
+    dl_test::BackgroundRun metro(env(), "jack_metro -b 600 -f 1000 -D 80 -n metro");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return has_port("metro:600_bpm") || !metro.running(); }, dl_test::kPatienceMs));
+    for (const char* in : {"dewlark:in_1", "dewlark:in_2"})
+        ASSERT_EQ(dl_test::run_shell(env() + " timeout 30 jack_connect metro:600_bpm " + in).status, 0) << in;
+    EXPECT_TRUE(run.wait_for_out([](const std::string& out) { return heard_whole(out, 1000, 1.0); }));
+    ASSERT_EQ(run.end(), 0) << run.err();
+    metro.end();
+    const std::string out = run.out();
+    const std::vector<Row> rows = rows_of(out);
+    ASSERT_NE(first_row_at(rows, 1000), nullptr) << out;
+    EXPECT_GT(loudest_at(rows, 1000), -30) << out;
 }
 
 // A play goes out through the program's own ports, connected to the system's; its buffers come back
@@ -246,10 +293,10 @@ TEST_F(JackServer, PlaysThroughPortsOfItsOwnAndGivesEveryBufferBack) {
         out->prepare(headers[i]);
         ASSERT_EQ(out->write(headers[i], i), dl::kWaveOk);
     }
-    const std::string ports = dl_test::run_shell(env() + " timeout 2 jack_lsp -c").out;
-    EXPECT_NE(ports.find("dewlark:out_1\n   system:playback_1"), std::string::npos) << ports;
-    EXPECT_NE(ports.find("dewlark:out_2\n   system:playback_2"), std::string::npos) << ports;
-    for (int waited = 0; back.size() < 3 && waited < 3000; waited += 20) QTest::qWait(20);
+    const std::string connected = ports();
+    EXPECT_NE(connected.find("dewlark:out_1\n   system:playback_1"), std::string::npos) << connected;
+    EXPECT_NE(connected.find("dewlark:out_2\n   system:playback_2"), std::string::npos) << connected;
+    (void)QTest::qWaitFor([&] { return back.size() >= 3; }, dl_test::kPatienceMs);
     EXPECT_EQ(back, (std::vector<int>{0, 1, 2}));
     uint64_t heard = 0;
     EXPECT_TRUE(out->heard_position(heard));

@@ -39,8 +39,8 @@ protected:
         dl_test::write_file(profile_ + "/dewlark.INI", "[dewlark]\nsex=1\n" + ini);
         wav_ = dl_test::write_file("export_tone.wav", dl_test::pcm_wav(1, 44100, 16, play_test::tones(44100, {hz}, seconds)));
         dl::MainWindow& w = start({wav_, "/P"});
-        for (int waited = 0; !dl::SourceState.running && waited < 3000; waited += 10) QTest::qWait(10);
-        for (int waited = 0; dl::SourceState.running && waited < 10000; waited += 10) QTest::qWait(10);
+        (void)QTest::qWaitFor([&] { return dl::SourceState.running; }, dl_test::kPatienceMs);
+        (void)QTest::qWaitFor([&] { return !dl::SourceState.running; }, dl_test::kPatienceMs);
         EXPECT_FALSE(dl::SourceState.running) << "the play ended";
         w.update_now();
         return w;
@@ -116,7 +116,7 @@ TEST_F(Export, LogEqualsTheBatchRowsOfTheSameFile) {
 
     // Start begins the log again: a second play logs the same rows, not twice as many.
     dl::DispatchCommand(dl::kCmdStart, 0);
-    for (int waited = 0; dl::SourceState.running && waited < 10000; waited += 10) QTest::qWait(10);
+    (void)QTest::qWaitFor([&] { return !dl::SourceState.running; }, dl_test::kPatienceMs);
     EXPECT_EQ(lines_of(export_to(dl::kCmdExportLog, "log2.csv")), batch_rows);
 }
 

@@ -74,18 +74,32 @@ TEST(MeasureBatch, SpectrumColumnsComeOnlyWhenAskedAndFollowTheTrace) {
     EXPECT_LT(std::atof(rows[1][11].c_str()), mix660 - 60);
 }
 
-TEST(MeasureBatch, BadValuesAreSaidAndCorrected) {
+TEST(MeasureBatch, BadValuesAreRefusedWithWhatTheNameTakes) {
     dl_test::ProgramRun run = dl_test::run_program_env("", "--analyse " + LeftRightWav() + " --spectrum 440,loud");
-    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.status, 2);
     EXPECT_NE(run.err.find("--spectrum expects frequencies"), std::string::npos) << run.err;
     EXPECT_TRUE(run.out.empty());
-    run = dl_test::run_program_env("", "--analyse " + LeftRightWav() + " --set averaging=9 --set average_ms=5");
+    run = dl_test::run_program_env("", "--analyse " + LeftRightWav() + " --set averaging=9");
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.err.find("averaging=9: averaging takes off exponential linear infinite"), std::string::npos) << run.err;
+    EXPECT_TRUE(run.out.empty());
+    run = dl_test::run_program_env("", "--analyse " + LeftRightWav() + " --set average_ms=5");
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.err.find("average_ms=5: average_ms takes 25 to 10000"), std::string::npos) << run.err;
+    // A weighting as users write it: in capitals too; a value it does not take is not run unweighted.
+    run = dl_test::run_program_env("", "--analyse " + LeftRightWav() + " --set weighting=A --spectrum 100");
+    const dl_test::ProgramRun lower =
+        dl_test::run_program_env("", "--analyse " + LeftRightWav() + " --set weighting=a --spectrum 100");
+    const dl_test::ProgramRun plain = dl_test::run_program_env("", "--analyse " + LeftRightWav() + " --spectrum 100");
     EXPECT_EQ(run.status, 0) << run.err;
-    EXPECT_NE(run.err.find("averaging=9 is out of range, using 0"), std::string::npos) << run.err;
-    EXPECT_NE(run.err.find("average_ms=5 is out of range, using 25"), std::string::npos) << run.err;
+    EXPECT_EQ(run.out, lower.out);
+    EXPECT_NE(run.out, plain.out) << "A weighting lowers 100 Hz by 19 dB";
+    run = dl_test::run_program_env("", "--analyse " + LeftRightWav() + " --set weighting=B");
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.err.find("weighting=B: weighting takes z a c"), std::string::npos) << run.err;
     // Readable names take words, and say which when a word is not one of them.
     run = dl_test::run_program_env("", "--analyse " + LeftRightWav() + " --set hold=300");
-    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.status, 2);
     EXPECT_NE(run.err.find("hold takes 0 (until reset) or 500"), std::string::npos) << run.err;
 }
 

@@ -80,7 +80,7 @@ TEST_F(AppTest, CtrlShiftSSavesTheSpectrogramOfAPlayThatGoesOn) {
     dl::MainWindow& w = start({demo, "/P"});
     ASSERT_TRUE(dl::SourceState.running);
     EXPECT_TRUE(w.menu_checked(dl::kCmdSpectrogram));
-    for (int i = 0; i < 50 && dl::Spectrogram.filled < 3; ++i) QTest::qWait(20);
+    (void)QTest::qWaitFor([] { return dl::Spectrogram.filled >= 3; }, dl_test::kPatienceMs);
     ASSERT_GE(dl::Spectrogram.filled, 3) << "the play's ticks drew columns";
     const std::string png = dl_test::temp_dir() + "/playing.png";
     {

@@ -11,6 +11,7 @@
 #include "platform/tone_player.h"
 #include "state/hooks.h"
 #include "state/source.h"
+#include "support/wav_builder.h"
 
 namespace {
 
@@ -22,16 +23,22 @@ const std::string& demo() {
 }
 
 // The reference tone where the program looks for it (the fixture's data folder).
-void install_tone() {
-    const std::string tone = dl_test::read_file(std::string(DEWLARK_TEST_DATA) + "/../../data/kijun.wav");
-    ASSERT_GT(tone.size(), 1000u);
+void install_tone(const std::string& tone) {
     const char* data = std::getenv("DEWLARK_DATA_DIR");
     ASSERT_NE(data, nullptr);
     dl_test::write_file(std::string(data) + "/kijun.wav", tone);
 }
+void install_tone() {
+    const std::string tone = dl_test::read_file(std::string(DEWLARK_TEST_DATA) + "/../../data/kijun.wav");
+    ASSERT_GT(tone.size(), 1000u);
+    install_tone(tone);
+}
+// A tone that outlasts whatever a test does while it sounds, however slowly the machine goes: a
+// minute of 8-bit sound, stopped by the test.
+void install_long_tone() { install_tone(dl_test::pcm_wav(1, 8000, 8, std::string(60 * 8000, char(0xA0)))); }
 
 bool wait_while_the_tone_sounds() {
-    for (int waited = 0; dl::wav_playing() && waited < 5000; waited += 5) QTest::qWait(5);
+    (void)QTest::qWaitFor([&] { return !dl::wav_playing(); }, dl_test::kPatienceMs);
     return !dl::wav_playing();
 }
 
@@ -82,24 +89,26 @@ TEST_F(AppTest, ClosingTheWindowDuringTheToneOpensNothing) {
 }
 
 // BEEP returns at once: while the tone sounds, the monitor goes on and Ctrl+S stops it there and then.
+// The tone is longer than the reference one, so that it still sounds when the monitor has run and
+// stopped, however long the machine takes for that.
 TEST_F(AppTest, BeepSoundsWhileTheMonitorGoesOnAndCtrlSStopsIt) {
     dl::MainWindow& w = start({"/P"});
     ASSERT_TRUE(dl::SourceState.running);
-    install_tone();
+    install_long_tone();
     dl_test::type_key(w, Qt::Key_P, Qt::ControlModifier);
     EXPECT_TRUE(dl::wav_playing());
     EXPECT_TRUE(dl::SourceState.running);
     int blocks = 0;
     dl::AnalysisObserver = [&](double, const dl::BlockAnalysis&) { ++blocks; };
-    for (int waited = 0; blocks < 2 && waited < 2000; waited += 5) QTest::qWait(5);
+    (void)QTest::qWaitFor([&] { return blocks >= 2; }, dl_test::kPatienceMs);
     EXPECT_GE(blocks, 2) << "monitored while the tone sounds";
     dl_test::type_key(w, Qt::Key_S, Qt::ControlModifier);
     // The monitor ends with the buffers the device gives back.
-    for (int waited = 0; dl::SourceState.running && waited < 300; waited += 5) QTest::qWait(5);
+    (void)QTest::qWaitFor([&] { return !dl::SourceState.running; }, dl_test::kPatienceMs);
     EXPECT_FALSE(dl::SourceState.running);
     EXPECT_TRUE(dl::wav_playing()) << "stopped while the tone still sounds";
     dl::AnalysisObserver = nullptr;
-    EXPECT_TRUE(wait_while_the_tone_sounds());
+    dl::stop_wav();
 }
 
 }  // namespace

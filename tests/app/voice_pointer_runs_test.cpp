@@ -17,6 +17,7 @@
 #include "resources/command_ids.h"
 #include "state/hooks.h"
 #include "state/source.h"
+#include "support/fake_clock.h"
 #include "support/test_support.h"
 #include "support/wav_builder.h"
 
@@ -101,8 +102,13 @@ TEST(BatchVoicePointer, MonitorNeverInjectsWhateverTheVoiceRange) {
         setenv("SDL_DISKAUDIODELAY", "0", 1);
         PointerEvents pointer;
         testing::internal::CaptureStdout();
-        const int status = dl::RunMonitorCommand(
-            {"--monitor", "--seconds", "0.6", "--set", "freq=11025", "--set", "channel=1", "--set", "bits=16"});
+        int status = -1;
+        {
+            // --seconds on the sound's clock: as many rows however fast the machine is.
+            dl_test::FakeClock clock(dl_test::recorded_ms);
+            status = dl::RunMonitorCommand(
+                {"--monitor", "--seconds", "0.6", "--set", "freq=11025", "--set", "channel=1", "--set", "bits=16"});
+        }
         const std::string rows = testing::internal::GetCapturedStdout();
         dl::audio_quit();
         setenv("SDL_AUDIODRIVER", "dummy", 1);
@@ -129,7 +135,7 @@ protected:
         PointerEvents pointer;
         dl::DispatchCommand(dl::kCmdStart, 0);
         EXPECT_TRUE(dl::SourceState.running);
-        for (int waited = 0; dl::SourceState.running && waited < 5000; waited += 10) QTest::qWait(10);
+        (void)QTest::qWaitFor([] { return !dl::SourceState.running; }, dl_test::kPatienceMs);
         EXPECT_FALSE(dl::SourceState.running);
         return {pointer.events, pointer.left_clicks};
     }
@@ -165,7 +171,7 @@ TEST_P(WindowVoicePointer, MonitoringTheChordWithTheItemOffInjectsNothing) {
     PointerEvents pointer;
     int blocks = 0;
     dl::AnalysisObserver = [&blocks](double, const dl::BlockAnalysis&) { ++blocks; };
-    for (int waited = 0; blocks < 4 && waited < 3000; waited += 10) QTest::qWait(10);
+    (void)QTest::qWaitFor([&blocks] { return blocks >= 4; }, dl_test::kPatienceMs);
     dl::DispatchCommand(dl::kCmdStop, 0);
     QTest::qWait(50);
     dl::AnalysisObserver = nullptr;

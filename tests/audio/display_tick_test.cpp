@@ -1,15 +1,19 @@
 // A playing file's picture on its own clock: as many pictures a second as the user asked, each of the
-// sound heard at that moment, while the buffers go on a time slice at a time.
+// sound heard at that moment, while the buffers go on a time slice at a time. The plays run on the
+// sound's clock (a device the test moves on a picture period at a time, timer 2 ticking at each), so
+// what is counted is the same however busy the machine is.
 #include <algorithm>
 #include <cstdlib>
 
 #include "analysis/pitch.h"
 #include "audio/display_tick.h"
 #include "playback_fixture.h"
+#include "platform/wave_format.h"
 #include "resources/command_ids.h"
 #include "state/meters.h"
 #include "state/settings.h"
 #include "state/tick_clock.h"
+#include "stepped_wave_out.h"
 
 namespace {
 
@@ -18,23 +22,47 @@ using play_test::PlaybackFixture;
 constexpr uint32_t kRate = 11025;
 constexpr double kStep = 0.5;  // seconds of each tone
 const std::vector<double> kTones = {500.0, 1000.0, 2000.0};
+constexpr double kSlice = 2048.0 / kRate;  // deltatime 2048
 
 class DisplayTickTest : public PlaybackFixture {
 protected:
     void SetUp() override {
         PlaybackFixture::SetUp();
+        handler_.picture_timer = false;
+        dl::OpenTestWaveOut = [this](const std::vector<uint8_t>& format, dl::WaveOut::Done done,
+                                     std::unique_ptr<dl::WaveOut>& out) {
+            const uint32_t bps = dl::rd32(format, dl::kFmtBytesPerSec);
+            auto d = std::make_unique<play_test::SteppedWaveOut>(std::move(done), bps);
+            device_ = d.get();
+            out = std::move(d);
+            return dl::kWaveOk;
+        };
         dl::PictureObserver = [this](double s, const dl::BlockAnalysis& a) {
             pictures_.push_back(s);
             if (a.peak_shown) picture_peaks_.emplace_back(s, a.peak_frequency);
         };
     }
+    // Three rising tones, 1.5 s.
+    std::string steps() { return make_wav("steps.wav", 1, kRate, 16, play_test::tones(kRate, kTones, kStep)); }
+    double sound_seconds() const { return double(kTones.size()) * size_t(kRate * kStep) / kRate; }
+    // Plays the started file to its end on the sound's clock: each step the listener hears one more
+    // picture period (16 ms without the timer), the buffers heard come back through the event loop,
+    // and timer 2 ticks if it runs. False when the play outlasts its sound.
+    bool play_in_steps() {
+        const uint32_t ms = dl::DisplayTimerOn() ? dl::DisplayPeriod : 16;
+        const uint32_t bps = dl::SourceInfo.output_bytes_per_second, align = uint32_t(dl::SourceInfo.block_align);
+        const int most = int(sound_seconds() * 1000 / ms) + 10;
+        for (int k = 1; k <= most && dl::SourceState.running; ++k) {
+            const uint64_t heard = uint64_t(k) * ms * bps / 1000 / align * align;
+            device_->hear(heard - std::min(heard, device_->heard()));
+            QCoreApplication::sendPostedEvents();
+            if (dl::DisplayTimerOn()) dl::DisplayTick(dl::time_get_time());
+        }
+        return !dl::SourceState.running;
+    }
+    play_test::SteppedWaveOut* device_ = nullptr;
     std::vector<double> pictures_;
     std::vector<std::pair<double, double>> picture_peaks_;
-    // Three rising tones, played in real time (the disk driver at its own pace).
-    std::string steps() {
-        unsetenv("SDL_DISKAUDIODELAY");
-        return make_wav("steps.wav", 1, kRate, 16, play_test::tones(kRate, kTones, kStep));
-    }
 };
 
 TEST(DisplayTimer, PeriodOfTheRate) {
@@ -68,7 +96,7 @@ TEST_F(DisplayTickTest, ThirtyASecondShowTheSoundHeardAtEachPicture) {
     const std::string file = steps();
     start(file);
     EXPECT_FALSE(dl::DisplayTimerOn());
-    ASSERT_TRUE(play_to_end());
+    ASSERT_TRUE(play_in_steps());
     const std::vector<double> rows = blocks_;
     const auto row_peaks = block_peaks_;
     EXPECT_LE(rows.size(), 10u) << "one row a slice of 1.5 s";
@@ -79,16 +107,21 @@ TEST_F(DisplayTickTest, ThirtyASecondShowTheSoundHeardAtEachPicture) {
     dl::Settings.update_rate = 30;
     start(file);
     EXPECT_TRUE(dl::DisplayTimerOn());
-    ASSERT_TRUE(play_to_end());
+    ASSERT_TRUE(play_in_steps());
     EXPECT_FALSE(dl::DisplayTimerOn()) << "the end of the play stops the timer";
     EXPECT_EQ(blocks_, rows) << "the rows are the slices' whatever the pictures";
     EXPECT_EQ(block_peaks_, row_peaks);
     EXPECT_GE(pictures_.size(), 3 * rows.size()) << "pictures " << pictures_.size() << " against " << rows.size();
     EXPECT_TRUE(std::is_sorted(pictures_.begin(), pictures_.end()));
-    // Their times are the sound's: spread over the play rather than bunched at the slices.
+    // Their times are the sound's: one a period (33 ms) from the first period on to the last whole
+    // slice, rather than bunched at the slices.
+    const double period = 0.033 + 1.0 / kRate;
+    ASSERT_FALSE(pictures_.empty());
+    EXPECT_LE(pictures_.front(), period);
+    EXPECT_GE(pictures_.back(), sound_seconds() - kSlice - period);
     double widest_gap = 0;
     for (size_t k = 1; k < pictures_.size(); ++k) widest_gap = std::max(widest_gap, pictures_[k] - pictures_[k - 1]);
-    EXPECT_LT(widest_gap, 0.15);
+    EXPECT_LE(widest_gap, period);
     // A block that lies within one tone shows that tone (a 4096-point block is 0.37 s at 11025 Hz).
     const double block_seconds = 4096.0 / kRate;
     int checked = 0;
@@ -107,10 +140,15 @@ TEST_F(DisplayTickTest, TheTuningLogKeepsARowATimeSlice) {
     dl::Settings.update_rate = 60;
     dl::Settings.display = dl::kViewTuning;
     start(steps());
-    ASSERT_TRUE(play_to_end());
+    ASSERT_TRUE(play_in_steps());
     EXPECT_LE(pictures_.size(), 10u);
     EXPECT_GE(pictures_.size(), 6u);
-    for (size_t k = 1; k < pictures_.size(); ++k) EXPECT_GE(pictures_[k] - pictures_[k - 1], 2048.0 / kRate - 1e-9);
+    // A row at the first tick (16 ms) once a slice has been heard since the last one.
+    const double period = 0.016 + 1.0 / kRate;
+    for (size_t k = 1; k < pictures_.size(); ++k) {
+        EXPECT_GE(pictures_[k] - pictures_[k - 1], kSlice - 1e-9);
+        EXPECT_LE(pictures_[k] - pictures_[k - 1], kSlice + period);
+    }
 }
 
 // Slices shorter than the picture's period draw more often already: each buffer keeps its picture.
@@ -132,7 +170,7 @@ TEST_F(DisplayTickTest, PicturesLeaveTheMetersToTheSlices) {
     for (int rate : {0, 60}) {
         dl::Settings.update_rate = rate;
         start(file);
-        ASSERT_TRUE(play_to_end());
+        ASSERT_TRUE(play_in_steps());
         metered[rate ? 1 : 0] = dl::LevelMeters.loudness_frames;
     }
     EXPECT_GT(metered[0], 0u);
@@ -141,19 +179,27 @@ TEST_F(DisplayTickTest, PicturesLeaveTheMetersToTheSlices) {
 }
 
 // The user's choice during a play takes effect at once, and off gives the buffers their pictures back.
+// The window's timer 2 (which the other tests stand in for) runs at the period of the rate.
 TEST_F(DisplayTickTest, ChangingTheRateDuringAPlay) {
     dl::Settings.deltatime = 2048;
     dl::Settings.update_rate = 0;
     start(steps());
     EXPECT_FALSE(dl::DisplayTimerOn());
+    EXPECT_FALSE(window_->has_timer(2));
     dl::Settings.update_rate = 30;
     dl::StartDisplayTimer();
     EXPECT_TRUE(dl::DisplayTimerOn());
+    EXPECT_TRUE(window_->has_timer(2));
+    EXPECT_EQ(dl::DisplayPeriod, 33u);
     dl::Settings.update_rate = 0;
     dl::StartDisplayTimer();
     EXPECT_FALSE(dl::DisplayTimerOn());
+    EXPECT_FALSE(window_->has_timer(2));
+    dl::Settings.update_rate = 60;
+    dl::StartDisplayTimer();
     dl::StopPlayback();
     EXPECT_FALSE(dl::DisplayTimerOn());
+    EXPECT_FALSE(window_->has_timer(2));
 }
 
 }  // namespace

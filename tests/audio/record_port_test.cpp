@@ -266,7 +266,7 @@ protected:
         ASSERT_EQ(dl::OpenRecordPort(), dl::Result::Done);
         dl::StartMonitoring();
         ASSERT_TRUE(dl::SourceState.running);
-        for (int waited = 0; int(starts_.size()) < buffers && waited < 5000; waited += 5) pump(5);
+        (void)QTest::qWaitFor([&] { return int(starts_.size()) >= buffers; }, dl_test::kPatienceMs);
         dl::StopMonitoring();
         pump(50);
     }
@@ -341,7 +341,7 @@ TEST_F(DiskInput, ADeviceThatGoesAwayEndsTheMonitorWithAMessage) {
     dl::StartMonitoring();
     ASSERT_TRUE(dl::SourceState.running);
     dl::simulate_audio_device_loss();
-    for (int waited = 0; dl::SourceState.running && waited < 2000; waited += 10) pump(10);
+    (void)QTest::qWaitFor([&] { return !dl::SourceState.running; }, dl_test::kPatienceMs);
     EXPECT_FALSE(dl::SourceState.running);
     EXPECT_EQ(dl::WaveInDevice, nullptr);
     EXPECT_TRUE(dl::DeviceLost);
@@ -356,7 +356,7 @@ TEST_F(DiskInput, APlayWhoseDeviceGoesAwayEndsWithAMessage) {
     start(make_wav("long.wav", 1, 11025, 16, play_test::tones(11025, {440.0}, 5.0)));
     ASSERT_TRUE(dl::SourceState.running);
     dl::simulate_audio_device_loss();
-    for (int waited = 0; dl::SourceState.running && waited < 2000; waited += 10) pump(10);
+    (void)QTest::qWaitFor([&] { return !dl::SourceState.running; }, dl_test::kPatienceMs);
     EXPECT_FALSE(dl::SourceState.running);
     EXPECT_EQ(dl::WaveOutDevice, nullptr);
     EXPECT_EQ(boxes_.texts(), std::vector<std::string>{"The sound output device went away; playback has ended."});

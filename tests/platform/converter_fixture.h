@@ -19,10 +19,12 @@ namespace conv_test {
 
 using Bytes = std::vector<uint8_t>;
 
-inline Bytes load(const std::string& name) {
-    std::ifstream in(std::string(DEWLARK_TEST_DATA) + "/" + name, std::ios::binary);
+inline Bytes load_path(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
     return Bytes(std::istreambuf_iterator<char>(in), {});
 }
+
+inline Bytes load(const std::string& name) { return load_path(std::string(DEWLARK_TEST_DATA) + "/" + name); }
 
 inline void put16(Bytes& b, size_t at, uint16_t v) {
     b[at] = uint8_t(v);

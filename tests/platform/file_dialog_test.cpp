@@ -3,6 +3,7 @@
 
 #include <QAbstractItemView>
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <QFileDialog>
 #include <QFileSystemModel>
 #include <QLineEdit>
@@ -27,14 +28,14 @@ dl::OpenFileRequest sound_request(const std::string& folder) {
 // Runs `act` on the file dialog once it shows, from its own loop.
 void when_file_dialog_shows(std::function<void(QFileDialog&)> act) {
     auto* timer = new QTimer;
-    auto remaining = std::make_shared<int>(500);
-    QObject::connect(timer, &QTimer::timeout, [timer, act, remaining] {
+    const QDeadlineTimer patience(dl_test::kPatienceMs);
+    QObject::connect(timer, &QTimer::timeout, [timer, act, patience] {
         auto* d = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
         if (d && d->isVisible()) {
             timer->stop();
             timer->deleteLater();
             act(*d);
-        } else if (--*remaining == 0) {
+        } else if (patience.hasExpired()) {
             timer->stop();
             timer->deleteLater();
             ADD_FAILURE() << "no file dialog showed";
@@ -43,22 +44,23 @@ void when_file_dialog_shows(std::function<void(QFileDialog&)> act) {
     timer->start(10);
 }
 
-// The names the dialog's list offers (enabled), once its folder has been read.
+// The names the dialog's list offers (enabled), once its folder has been read (on a thread of its own).
 Names listed(QFileDialog& d, size_t at_least) {
     auto* view = d.findChild<QListView*>("listView");
     if (!view) return {};
     Names names;
-    for (int tries = 0; tries < 200; ++tries) {
-        names.clear();
-        QAbstractItemModel* m = view->model();
-        const QModelIndex root = view->rootIndex();
-        for (int r = 0; r < m->rowCount(root); ++r) {
-            const QModelIndex i = m->index(r, 0, root);
-            if (m->flags(i) & Qt::ItemIsEnabled) names.push_back(m->data(i).toString().toStdString());
-        }
-        if (names.size() >= at_least) break;
-        QTest::qWait(10);
-    }
+    (void)QTest::qWaitFor(
+        [&] {
+            names.clear();
+            QAbstractItemModel* m = view->model();
+            const QModelIndex root = view->rootIndex();
+            for (int r = 0; r < m->rowCount(root); ++r) {
+                const QModelIndex i = m->index(r, 0, root);
+                if (m->flags(i) & Qt::ItemIsEnabled) names.push_back(m->data(i).toString().toStdString());
+            }
+            return names.size() >= at_least;
+        },
+        dl_test::kPatienceMs);
     std::sort(names.begin(), names.end());
     return names;
 }

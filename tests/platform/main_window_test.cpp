@@ -10,6 +10,7 @@
 
 #include "platform/main_window.h"
 #include "platform/main_window_qt.h"
+#include "support/test_support.h"
 
 namespace {
 
@@ -143,7 +144,7 @@ TEST(MainWindowTest, TimersCompletionsClicksDropsAndDestroy) {
     w.show(dl::ShowCommand::Normal);
     w.set_timer(1, 5);
     EXPECT_TRUE(w.has_timer(1));
-    for (int i = 0; i < 50 && r.timers.size() < 2; ++i) spin(5);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return r.timers.size() >= 2; }, dl_test::kPatienceMs));
     w.kill_timer(1);
     EXPECT_FALSE(w.has_timer(1));
     EXPECT_GE(r.timers.size(), 2u);

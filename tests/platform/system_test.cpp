@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
 
 #include "platform/message_box.h"
 #include "platform/system.h"
+#include "support/fake_clock.h"
 
 namespace {
 
@@ -47,12 +49,37 @@ TEST(SystemTest, MessageBoxesGoToTheHookWhenOneIsInstalled) {
     EXPECT_EQ(seen[0].icon, dl::MbIcon::Exclamation);
 }
 
+// Milliseconds, measured against the steady clock around it rather than a guess at how long the
+// sleep may take on a busy machine.
 TEST(SystemTest, TheClockRunsInMilliseconds) {
+    using std::chrono::steady_clock;
+    const auto before = steady_clock::now();
     const uint32_t a = dl::time_get_time();
     dl::sleep_ms(15);
     const uint32_t b = dl::time_get_time();
+    const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(steady_clock::now() - before).count();
     EXPECT_GE(b - a, 14u);
-    EXPECT_LT(b - a, 1000u);
+    EXPECT_LE(b - a, uint32_t(took) + 1);
+}
+
+// A clock installed in its place answers for it, and a sleep on it does not wait; removed, the
+// steady clock is back.
+TEST(SystemTest, AnInstalledClockStandsInForTheSteadyOne) {
+    const auto before = std::chrono::steady_clock::now();
+    {
+        dl_test::FakeClock clock;
+        const uint32_t start = dl::time_get_time();
+        EXPECT_EQ(start, clock.now());
+        dl::sleep_ms(60000);
+        EXPECT_EQ(dl::time_get_time() - start, 60000u);
+        clock.advance(5);
+        EXPECT_EQ(dl::time_get_time() - start, 60005u);
+        EXPECT_EQ(clock.slept(), 60000u);
+    }
+    EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::seconds(60)) << "the sleep waited";
+    const uint32_t a = dl::time_get_time();
+    dl::sleep_ms(15);
+    EXPECT_GE(dl::time_get_time() - a, 14u);
 }
 
 }  // namespace

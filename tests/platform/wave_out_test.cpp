@@ -37,7 +37,7 @@ struct Completions {
             seen.push_back(i);
         };
     }
-    std::vector<int> wait_for(size_t n, int ms = 5000) {
+    std::vector<int> wait_for(size_t n, int ms = dl_test::kPatienceMs) {
         for (int t = 0; t < ms; t += 5) {
             {
                 std::lock_guard lock(m);
@@ -45,6 +45,9 @@ struct Completions {
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         }
+        return now();
+    }
+    std::vector<int> now() {
         std::lock_guard lock(m);
         return seen;
     }
@@ -116,7 +119,7 @@ TEST_F(DiskDevice, ResetReturnsAllQueuedBuffersInOrder) {
     }
     EXPECT_EQ(dev_->close(), dl::kWaveStillPlaying);
     EXPECT_EQ(dev_->reset(), dl::kWaveOk);
-    EXPECT_EQ(c.wait_for(4, 100), (std::vector<int>{0, 1, 2, 3}));
+    EXPECT_EQ(c.now(), (std::vector<int>{0, 1, 2, 3})) << "all back by the time reset returns";
     dl::DevicePosition pos;
     dev_->get_position(pos);
     EXPECT_EQ(pos.value, 0u);
@@ -141,7 +144,7 @@ TEST_F(DiskDevice, ManySmallBuffersComeBackOnceInOrderAndALongQueueIsRefused) {
     EXPECT_EQ(dev_->reset(), dl::kWaveOk);
     std::vector<int> expected(64);
     for (int i = 0; i < 64; ++i) expected[i] = i;
-    EXPECT_EQ(c.wait_for(64, 100), expected);
+    EXPECT_EQ(c.now(), expected) << "all back by the time reset returns";
     EXPECT_EQ(dev_->write(h[64], 64), dl::kWaveOk) << "room again once they are back";
     EXPECT_EQ(dev_->reset(), dl::kWaveOk);
     EXPECT_EQ(dev_->close(), dl::kWaveOk);

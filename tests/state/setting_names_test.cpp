@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "resources/command_ids.h"
 #include "state/setting_names.h"
 #include "state/settings.h"
 
@@ -48,7 +49,7 @@ TEST(SettingNames, ReadableNamesGiveTheFilesKeysAndValues) {
 TEST(SettingNames, ValuesANameDoesNotTakeSayWhichItTakes) {
     const struct {
         std::string name, value;
-    } cases[] = {{"window", "Hann"},     {"window", ""},        {"transform", "4000"}, {"transform", "128"},
+    } cases[] = {{"window", "Hanning"},  {"window", ""},        {"transform", "4000"}, {"transform", "128"},
                  {"transform", "4096x"}, {"peaks", "-1"},       {"peaks", "1000"},     {"slice", "16"},
                  {"reference", "480.05"}, {"reference", "399.9"}, {"reference", "nan"}, {"levels", "yes"},
                  {"view", "3"},          {"low", "-1"},         {"high", "200001"},    {"low", "50Hz"},
@@ -60,10 +61,14 @@ TEST(SettingNames, ValuesANameDoesNotTakeSayWhichItTakes) {
     }
     EXPECT_EQ(translate("mado", "2").result, dl::ReadableResult::NotReadable) << "the file's keys pass through";
     EXPECT_EQ(translate("nosuch", "2").result, dl::ReadableResult::NotReadable);
-    // graph is also the file's key: its stored values (even wrong ones, which the file's rules
-    // correct) pass through.
-    EXPECT_EQ(translate("graph", "118").result, dl::ReadableResult::NotReadable);
-    EXPECT_EQ(translate("graph", "116").result, dl::ReadableResult::NotReadable);
+    // graph is also the file's key: its stored values pass through, and a value it does not keep
+    // is refused rather than corrected behind the user's back.
+    EXPECT_EQ(translate("graph", "118").result, dl::ReadableResult::BadValue);
+    EXPECT_EQ(translate("graph", std::to_string(dl::kGraphBar)).result, dl::ReadableResult::NotReadable);
+    // Words as users type them.
+    EXPECT_EQ(translate("window", "Hann").result, dl::ReadableResult::Translated);
+    EXPECT_EQ(translate("weighting", "A").stored, "1");
+    EXPECT_EQ(translate("precise", "ON").stored, "1");
 }
 
 // Every readable name sets a key the settings know, to a value they keep as it is.

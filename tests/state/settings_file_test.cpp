@@ -50,7 +50,7 @@ protected:
         int status = -1;
         std::string err;
     };
-    ChildRun in_child(const std::function<int()>& body, int seconds = 20) const {
+    ChildRun in_child(const std::function<int()>& body, int seconds = dl_test::kPatienceMs / 1000) const {
         const std::string err = dir_ + "/child.err";
         std::fflush(stderr);
         const pid_t pid = fork();

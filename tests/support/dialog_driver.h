@@ -3,6 +3,8 @@
 // shows, then gives the command that opens it.
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDeadlineTimer>
+#include <QPointer>
 #include <QTest>
 #include <QTimer>
 #include <functional>
@@ -10,14 +12,15 @@
 
 #include "platform/dialog.h"
 #include "platform/dialog_qt.h"
+#include "support/test_support.h"
 
 namespace dl_test {
 
 // Runs `act` on the next dialog to show, from its own loop.
 inline void when_dialog_shows(std::function<void(dl::Dialog&)> act) {
     auto* timer = new QTimer;
-    auto remaining = std::make_shared<int>(300);
-    QObject::connect(timer, &QTimer::timeout, [timer, act, remaining] {
+    const QDeadlineTimer patience(kPatienceMs);
+    QObject::connect(timer, &QTimer::timeout, [timer, act, patience] {
         dl::Dialog* d = dl::Dialog::showing();
         if (d && dl::dialog_window(*d)->isVisible()) {
             timer->stop();
@@ -28,7 +31,7 @@ inline void when_dialog_shows(std::function<void(dl::Dialog&)> act) {
             w->activateWindow();
             (void)QTest::qWaitForWindowActive(w);
             act(*d);
-        } else if (--*remaining == 0) {
+        } else if (patience.hasExpired()) {
             timer->stop();
             timer->deleteLater();
             ADD_FAILURE() << "no dialog showed";
@@ -39,11 +42,21 @@ inline void when_dialog_shows(std::function<void(dl::Dialog&)> act) {
 
 inline QWidget* control(dl::Dialog& d, int id) { return dl::dialog_control(d, id); }
 
-// A mnemonic (Alt+letter): a button's is pressed and let go a moment later, as the user sees it.
+// A mnemonic (Alt+letter): a button's is pressed and let go a moment later (on a timer), as the user
+// sees it; this returns once it has been let go, and so clicked.
 inline void mnemonic(dl::Dialog& d, Qt::Key k) {
     QWidget* w = QApplication::focusWidget();
     QTest::keyClick(w ? w : dl::dialog_window(d), k, Qt::AltModifier);
-    QTest::qWait(150);
+    const QPointer<QWidget> window = dl::dialog_window(d);
+    const bool let_go = QTest::qWaitFor(
+        [&] {
+            if (!window) return true;
+            for (QAbstractButton* b : window->findChildren<QAbstractButton*>())
+                if (b->isDown()) return false;
+            return true;
+        },
+        kPatienceMs);
+    EXPECT_TRUE(let_go) << "a button stayed down";
 }
 
 inline void click(dl::Dialog& d, int id) {

@@ -11,8 +11,10 @@
 #include <unistd.h>
 
 #include <QTest>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -77,17 +79,14 @@ public:
     }
     // What a shell command needs in front to talk to the server.
     std::string env() const { return "PULSE_SERVER=unix:" + socket_ + " SDL_AUDIODRIVER=pulseaudio"; }
-    // Plays a WAV file into a sink with the server's own client (paplay, pw-play), in the background
-    // of a shell command: the words to put in front of it.
-    std::string play_in_background(const std::string& wav, double after_seconds, const std::string& sink = "") const {
-        char delay[32];
-        std::snprintf(delay, sizeof delay, "%.2f", after_seconds);
+    // Plays a WAV file into a sink with the server's own client (paplay, pw-play), to its end.
+    bool play(const std::string& wav, const std::string& sink = "") const {
         const std::string player =
             kind_ == ServerKind::PulseAudio
                 ? "paplay --latency-msec=20" + (sink.empty() ? std::string() : " -d " + sink)
                 : "PIPEWIRE_RUNTIME_DIR=" + dir_ + "/run pw-play --latency=20ms" +
                       (sink.empty() ? std::string() : " --target=" + sink);
-        return "( sleep " + std::string(delay) + "; " + env() + " " + player + " '" + wav + "' ) & ";
+        return run_shell(env() + " " + player + " '" + wav + "'").status == 0;
     }
     // Another null sink ("Headphones", sink name headphones).
     bool add_sink(const std::string& sink, const std::string& description) const {
@@ -95,11 +94,8 @@ public:
                   description)
                 .status != 0)
             return false;
-        for (int waited = 0; waited < 3000; waited += 20) {
-            if (pactl("list short sinks").out.find(sink) != std::string::npos) return true;
-            QTest::qWait(20);
-        }
-        return false;
+        return QTest::qWaitFor([&] { return pactl("list short sinks").out.find(sink) != std::string::npos; },
+                               kPatienceMs);
     }
     // Ends the server and gives the tests their dummy driver back.
     void stop() {
@@ -113,7 +109,8 @@ public:
     }
     ProgramRun pactl(const std::string& args) const {
         if (kind_ == ServerKind::PipeWire)
-            return run_shell("PULSE_SERVER=unix:" + socket_ + " timeout 10 pactl " + args);
+            return run_shell("PULSE_SERVER=unix:" + socket_ + " timeout " + std::to_string(kPatienceMs / 1000) +
+                             " pactl " + args);
         return run_shell("PULSE_SERVER=unix:" + socket_ + " pactl " + args);
     }
     // The streams that play into the server now.
@@ -122,6 +119,19 @@ public:
         int n = 0;
         for (char c : r.out) n += c == '\n';
         return n;
+    }
+    // The sources the streams that record from the server record from, by name ("speakers.monitor").
+    std::vector<std::string> recorded_sources() const {
+        std::vector<std::pair<std::string, std::string>> sources;  // index, name
+        std::istringstream listed(pactl("list short sources").out);
+        for (std::string index, name, rest; listed >> index >> name && std::getline(listed, rest);)
+            sources.emplace_back(index, name);
+        std::vector<std::string> names;
+        std::istringstream streams(pactl("list short source-outputs").out);
+        for (std::string stream, source, rest; streams >> stream >> source && std::getline(streams, rest);)
+            for (const auto& [index, name] : sources)
+                if (index == source) names.push_back(name);
+        return names;
     }
 
 private:
@@ -147,7 +157,10 @@ private:
         std::vector<std::string> env = private_environment();
         std::vector<std::string> args = {
             "dbus-run-session", "--", "sh", "-c",
-            "pipewire >/dev/null 2>&1 & sleep 0.2; wireplumber >/dev/null 2>&1 & pipewire-pulse >/dev/null 2>&1 & wait"};
+            // The session manager once PipeWire listens, however long it takes to come up.
+            "pipewire >/dev/null 2>&1 & "
+            "for i in $(seq 600); do [ -S \"$XDG_RUNTIME_DIR/pipewire-0\" ] && break; sleep 0.05; done; "
+            "wireplumber >/dev/null 2>&1 & pipewire-pulse >/dev/null 2>&1 & wait"};
         std::vector<char*> argv, envp;
         for (std::string& a : args) argv.push_back(a.data());
         argv.push_back(nullptr);
@@ -170,18 +183,16 @@ private:
                     .status != 0)
                 return false;
             // The session manager makes it the default once it is there.
-            for (int waited = 0; waited < 3000; waited += 20) {
-                if (pactl("info").out.find("Default Sink: speakers") != std::string::npos) return true;
-                QTest::qWait(20);
-            }
-            return false;
+            return QTest::qWaitFor(
+                [this] { return pactl("info").out.find("Default Sink: speakers") != std::string::npos; }, kPatienceMs);
         });
     }
 
     // Waits for the server to answer, then sets it up and points the program at it.
     template <typename SetUp>
     bool come_up(SetUp&& set_up) {
-        for (int waited = 0; waited < 8000; waited += 20) {
+        const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(kPatienceMs);
+        while (std::chrono::steady_clock::now() < until) {
             if (pactl("info").status == 0) {
                 if (!set_up()) break;
                 dl::audio_quit();

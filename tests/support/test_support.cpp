@@ -5,10 +5,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 #include "platform/pointer.h"
 #include "platform/process.h"
@@ -65,6 +67,55 @@ ProgramRun run_shell(const std::string& command) {
     r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
     r.err = read_file(err);
     return r;
+}
+
+BackgroundRun::BackgroundRun(const std::string& env, const std::string& command) : dir_(temp_dir()) {
+    const std::string out = dir_ + "/out", err = dir_ + "/err", line = "exec env " + env + " " + command;
+    pid_ = fork();
+    if (pid_ == 0) {
+        const int o = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        const int e = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        if (o < 0 || e < 0 || dup2(o, 1) < 0 || dup2(e, 2) < 0) _exit(127);
+        execl("/bin/sh", "sh", "-c", line.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+}
+
+BackgroundRun::~BackgroundRun() {
+    if (running()) end(SIGKILL);
+}
+
+std::string BackgroundRun::out() const { return read_file(dir_ + "/out"); }
+std::string BackgroundRun::err() const { return read_file(dir_ + "/err"); }
+
+bool BackgroundRun::running() {
+    if (pid_ <= 0) return false;
+    int st = 0;
+    if (waitpid(pid_, &st, WNOHANG) != pid_) return true;
+    status_ = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+    pid_ = -1;
+    return false;
+}
+
+bool BackgroundRun::wait_for_out(const std::function<bool(const std::string&)>& done) {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(kPatienceMs);
+    while (running() && std::chrono::steady_clock::now() < until) {
+        if (done(out())) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return done(out());
+}
+
+int BackgroundRun::end(int sig) {
+    if (running() && sig) kill(pid_, sig);
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(kPatienceMs);
+    while (running() && std::chrono::steady_clock::now() < until)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    if (!running()) return status_;
+    kill(pid_, SIGKILL);
+    waitpid(pid_, nullptr, 0);
+    pid_ = -1;
+    return -1;
 }
 
 MeasuredRun run_program_measured(const std::vector<std::string>& args) {

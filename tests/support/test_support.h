@@ -1,10 +1,19 @@
 #pragma once
+#include <sys/types.h>
+
+#include <csignal>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "platform/message_box.h"
 
 namespace dl_test {
+
+// How long a test waits for what must come (a play's end, a server's answer, a row of output)
+// before it gives up: the limit only ends a test that would otherwise hang, so it is far beyond what
+// the slowest machine needs. What a test counts never depends on it.
+constexpr int kPatienceMs = 30000;
 
 // Points USERPROFILE at a fresh temporary folder and returns it.
 std::string use_temporary_profile();
@@ -26,6 +35,32 @@ ProgramRun run_program(const std::string& args);
 ProgramRun run_program_env(const std::string& env, const std::string& args);
 // Any command of the shell (the encoders and reference decoders the tests compare with).
 ProgramRun run_shell(const std::string& command);
+
+// A command of the shell (the program, with environment assignments in front, or a server's client)
+// running in the background, its standard output and error going to files the test reads while it
+// runs. The test waits for what the run writes rather than for a time, and ends it with a signal.
+class BackgroundRun {
+public:
+    BackgroundRun(const std::string& env, const std::string& command);
+    ~BackgroundRun();  // a run still going is killed
+    BackgroundRun(const BackgroundRun&) = delete;
+    BackgroundRun& operator=(const BackgroundRun&) = delete;
+
+    std::string out() const;
+    std::string err() const;
+    bool running();
+    // Waits until `done` holds for the standard output so far, the run ends, or kPatienceMs passes;
+    // whether `done` holds.
+    bool wait_for_out(const std::function<bool(const std::string& out)>& done);
+    // Sends `sig` (none: 0) and waits for the end: the exit status, or -1 when a signal ended the run
+    // or it was still going after kPatienceMs (it is killed then).
+    int end(int sig = SIGTERM);
+
+private:
+    pid_t pid_ = -1;
+    std::string dir_;
+    int status_ = -1;
+};
 
 // The program run directly (no shell between), with the most memory it held (kB, from wait4).
 struct MeasuredRun {
