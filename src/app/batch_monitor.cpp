@@ -92,7 +92,8 @@ int RunMonitorCommand(const std::vector<std::string>& raw) {
         const uint64_t heard = memory ? uint64_t(std::max<int32_t>(LastAnalysedEnd, 0)) : RecordedInputBytes;
         return heard >= limit;
     };
-    while (SourceState.running && !g_interrupted && !time_up()) {
+    // A reader that went away (a pipe into `head`), or an output that cannot be written, ends it too.
+    while (SourceState.running && !g_interrupted && !time_up() && !OutputFailed()) {
         run_ui_events_for(10);
         // Memory mode: timer 1 of the window, on the clock here.
         const uint32_t now = time_get_time();

@@ -63,6 +63,14 @@ TEST(BatchOutput, AReaderThatGoesAwayEndsTheRunQuietly) {
     }
 }
 
+// A monitor without an end of its own ends when its reader does: it does not run on for nobody.
+TEST(BatchOutput, AMonitorEndsWhenItsReaderGoesAway) {
+    const dl_test::ProgramRun r = dl_test::run_shell(
+        "bash -c 'set -o pipefail; SDL_AUDIODRIVER=dummy timeout 120 " + kProgram +
+        " --monitor --set deltatime=32 | head -3 >/dev/null'");
+    EXPECT_EQ(r.status, 0) << r.err;
+}
+
 TEST(BatchOutput, FilesOutOnAFullDiskFailWithTheReasonAndLeaveNothingHalfWritten) {
     const std::string lib = library();
     const std::string out = dl_test::temp_dir() + "/out";
