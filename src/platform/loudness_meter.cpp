@@ -45,11 +45,15 @@ State make_state(int channels, uint32_t rate, int mode) {
     return s;
 }
 
+// Below this no sound is measured: a window of digital silence after sound keeps a residue of the
+// library's running sums that reads as thousands of negative LUFS.
+constexpr double kQuietestLufs = -200;
+
 // The library's value, or -infinity when it has none.
 template <class Get>
 double loudness(ebur128_state* s, Get get) {
     double v = -HUGE_VAL;
-    if (!s || get(s, &v) != EBUR128_SUCCESS) return -HUGE_VAL;
+    if (!s || get(s, &v) != EBUR128_SUCCESS || !(v > kQuietestLufs)) return -HUGE_VAL;
     return v;
 }
 

@@ -241,6 +241,15 @@ TEST(LoudnessMeter, SilenceAndReset) {
     const std::vector<int16_t> soft = tones({{20, -30}}, 48000, 2);
     ASSERT_TRUE(m->add(soft.data(), soft.size() / 2));
     EXPECT_NEAR(m->integrated(), -30.0, 0.1);
+    // Digital silence after a tone: once the windows hold none of the tone they read silence, not the
+    // few thousand negative LUFS that the sums' rounding leaves.
+    std::vector<int16_t> then_silence = tones({{1, -10}}, 48000, 2);
+    then_silence.resize(then_silence.size() + 2 * 48000 * 5, 0);
+    auto faded = measured(then_silence, 48000, 2, kMsi);
+    ASSERT_TRUE(faded);
+    EXPECT_TRUE(std::isinf(faded->momentary())) << faded->momentary();
+    EXPECT_TRUE(std::isinf(faded->short_term())) << faded->short_term();
+    EXPECT_NEAR(faded->integrated(), -10.0, 1.0) << "the blocks at the tone's ends hold some silence";
     // Parts not asked for read as nothing.
     auto only_m = measured(loud, 48000, 2, dl::kLoudnessMomentary);
     ASSERT_TRUE(only_m);
