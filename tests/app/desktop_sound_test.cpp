@@ -4,10 +4,8 @@
 // the default output when it changes. And a JACK server's tone routed to the program's ports.
 // Each step waits for the one before it (the program recording, the tone's rows written), never
 // for a time: a busy machine only makes them slower.
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -60,6 +58,8 @@ const Row* first_row_at(const std::vector<Row>& rows, double hz, double after = 
         if (r.time > after && at(r, hz)) return &r;
     return nullptr;
 }
+// A row found in a list that is about to go away would be read after it has gone.
+const Row* first_row_at(std::vector<Row>&&, double, double = -1) = delete;
 
 int loudest_at(const std::vector<Row>& rows, double hz) {
     int level = -999;
@@ -167,7 +167,8 @@ TEST_P(DesktopSound, TheDesktopsSoundFollowsTheDefaultOutput) {
         << "the stream follows the new default";
     ASSERT_TRUE(server_.play(tone(1000), "headphones"));
     EXPECT_TRUE(run->wait_for_out([](const std::string& out) {
-        const Row* before = first_row_at(rows_of(out), 440);
+        const std::vector<Row> rows = rows_of(out);
+        const Row* before = first_row_at(rows, 440);
         return before && heard_whole(out, 1000, 1.2, before->time);
     }));
     ASSERT_EQ(run->end(), 0) << run->err();
@@ -220,15 +221,7 @@ protected:
         name_ = "dewlark-test-" + std::to_string(::getpid());
         setenv("JACK_DEFAULT_SERVER", name_.c_str(), 1);
         std::vector<std::string> args = {"jackd", "-n", name_, "-d", "dummy", "-r", "48000", "-p", "256"};
-        std::vector<char*> argv;
-        for (std::string& a : args) argv.push_back(a.data());
-        argv.push_back(nullptr);
-        posix_spawn_file_actions_t files;
-        posix_spawn_file_actions_init(&files);
-        posix_spawn_file_actions_addopen(&files, 1, "/dev/null", O_WRONLY, 0);
-        posix_spawn_file_actions_addopen(&files, 2, "/dev/null", O_WRONLY, 0);
-        if (posix_spawnp(&pid_, "jackd", &files, nullptr, argv.data(), environ) != 0) pid_ = -1;
-        posix_spawn_file_actions_destroy(&files);
+        pid_ = dl_test::spawn_tied(args, {}, dl_test::temp_dir() + "/jackd.log");
         ASSERT_GT(pid_, 0);
         ASSERT_TRUE(QTest::qWaitFor([this] { return has_port("system:playback_1"); }, dl_test::kPatienceMs))
             << "jackd did not start";

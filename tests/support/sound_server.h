@@ -5,7 +5,6 @@
 // talks to either over the PulseAudio protocol.
 #include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -52,12 +51,7 @@ public:
                                          "-L", native, "-L",
                                          "module-null-sink sink_name=speakers sink_properties=device.description=Speakers",
                                          "-L", "module-null-source source_name=microphone"};
-        std::vector<char*> argv, envp;
-        for (std::string& a : args) argv.push_back(a.data());
-        argv.push_back(nullptr);
-        for (std::string& e : env) envp.push_back(e.data());
-        envp.push_back(nullptr);
-        if (posix_spawnp(&pid_, "pulseaudio", nullptr, nullptr, argv.data(), envp.data()) != 0) pid_ = -1;
+        pid_ = spawn_tied(args, env, dir_ + "/server.log");
         if (pid_ < 0) return false;
         return come_up([] { return true; });
     }
@@ -160,23 +154,11 @@ private:
             // The session manager once PipeWire listens, however long it takes to come up.
             "pipewire >/dev/null 2>&1 & "
             "for i in $(seq 600); do [ -S \"$XDG_RUNTIME_DIR/pipewire-0\" ] && break; sleep 0.05; done; "
-            "wireplumber >/dev/null 2>&1 & pipewire-pulse >/dev/null 2>&1 & wait"};
-        std::vector<char*> argv, envp;
-        for (std::string& a : args) argv.push_back(a.data());
-        argv.push_back(nullptr);
-        for (std::string& e : env) envp.push_back(e.data());
-        envp.push_back(nullptr);
-        posix_spawnattr_t attr;
-        posix_spawnattr_init(&attr);
-        posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETPGROUP);
-        posix_spawnattr_setpgroup(&attr, 0);
-        // The bus's own complaints (no fd limit to raise in a container) stay out of the test's output.
-        posix_spawn_file_actions_t files;
-        posix_spawn_file_actions_init(&files);
-        posix_spawn_file_actions_addopen(&files, 2, "/dev/null", O_WRONLY, 0);
-        if (posix_spawnp(&pid_, "dbus-run-session", &files, &attr, argv.data(), envp.data()) != 0) pid_ = -1;
-        posix_spawn_file_actions_destroy(&files);
-        posix_spawnattr_destroy(&attr);
+            "wireplumber >/dev/null 2>&1 & pipewire-pulse >/dev/null 2>&1 & "
+            // The group ends once the bus is gone (the test died and took it along).
+            "while kill -0 $PPID 2>/dev/null; do sleep 1; done; kill 0"};
+        // The bus's complaints (no fd limit to raise in a container) go to the log too.
+        pid_ = spawn_tied(args, env, dir_ + "/server.log", true);
         if (pid_ < 0) return false;
         return come_up([this] {
             if (pactl("load-module module-null-sink sink_name=speakers sink_properties=device.description=Speakers")

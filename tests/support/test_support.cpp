@@ -1,6 +1,7 @@
 #include "support/test_support.h"
 
 #include <fcntl.h>
+#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -69,10 +70,38 @@ ProgramRun run_shell(const std::string& command) {
     return r;
 }
 
+pid_t spawn_tied(const std::vector<std::string>& args, const std::vector<std::string>& environment,
+                 const std::string& log, bool own_group) {
+    // Everything the child needs is made before the fork: after it, only calls safe in a copy of a
+    // threaded process.
+    std::vector<std::string> words = args, env = environment;
+    std::vector<char*> argv, envp;
+    for (std::string& w : words) argv.push_back(w.data());
+    argv.push_back(nullptr);
+    for (std::string& e : env) envp.push_back(e.data());
+    envp.push_back(nullptr);
+    char* const* child_env = environment.empty() ? environ : envp.data();
+    const pid_t parent = getpid();
+    const pid_t pid = fork();
+    if (pid == 0) {
+        if (prctl(PR_SET_PDEATHSIG, SIGKILL) != 0 || getppid() != parent) _exit(127);
+        if (own_group) setpgid(0, 0);
+        const int out = ::open(log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
+        const int in = ::open("/dev/null", O_RDONLY);
+        if (out < 0 || in < 0 || dup2(in, 0) < 0 || dup2(out, 1) < 0 || dup2(out, 2) < 0) _exit(127);
+        execvpe(argv[0], argv.data(), child_env);
+        _exit(127);
+    }
+    return pid;
+}
+
 BackgroundRun::BackgroundRun(const std::string& env, const std::string& command) : dir_(temp_dir()) {
     const std::string out = dir_ + "/out", err = dir_ + "/err", line = "exec env " + env + " " + command;
+    const pid_t parent = getpid();
     pid_ = fork();
     if (pid_ == 0) {
+        // A run the test leaves behind when it dies ends with it.
+        if (prctl(PR_SET_PDEATHSIG, SIGKILL) != 0 || getppid() != parent) _exit(127);
         const int o = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         const int e = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         if (o < 0 || e < 0 || dup2(o, 1) < 0 || dup2(e, 2) < 0) _exit(127);

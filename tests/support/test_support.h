@@ -36,6 +36,13 @@ ProgramRun run_program_env(const std::string& env, const std::string& args);
 // Any command of the shell (the encoders and reference decoders the tests compare with).
 ProgramRun run_shell(const std::string& command);
 
+// Starts a server a test needs (a sound server, JACK) with its output in the file `log`, never on the
+// test's own output: should the test die, the server dies with it rather than keep the test runner
+// waiting for the end of that output. `environment` empty: the test's own. A new process group when
+// `own_group`. The process id, or -1.
+pid_t spawn_tied(const std::vector<std::string>& args, const std::vector<std::string>& environment,
+                 const std::string& log, bool own_group = false);
+
 // A command of the shell (the program, with environment assignments in front, or a server's client)
 // running in the background, its standard output and error going to files the test reads while it
 // runs. The test waits for what the run writes rather than for a time, and ends it with a signal.
