@@ -24,7 +24,11 @@ constexpr const char* kPlainColumn = "level";
 constexpr size_t kMostLineBytes = 65536;
 constexpr size_t kMostColumns = 1024;
 
-std::string level_field(double db) { return std::isfinite(db) ? format_text("%.2f", db) : std::string(); }
+// -inf (a silent line) as the reader takes it back, so that kept references lose no line.
+std::string level_field(double db) {
+    if (db == -HUGE_VAL) return "-inf";
+    return std::isfinite(db) ? format_text("%.2f", db) : std::string();
+}
 
 // The fields of one CSV line; a quoted field may hold commas and doubled quotes.
 std::vector<std::string> split_fields(const std::string& line) {
