@@ -81,8 +81,13 @@ std::string SpectrumCsv(const std::vector<double>& frequencies, const std::vecto
     std::string out = kFrequencyColumn;
     for (const NamedLevels& c : columns) out += "," + CsvField(c.name + kLevelSuffix);
     out += "\n";
+    // Four decimals keep apart the lines of any transform; a finer grid (a reference made
+    // elsewhere) is written in full, so that no two of its lines read back as one.
+    bool full = false;
+    for (size_t i = 1; i < frequencies.size() && !full; ++i)
+        full = format_text("%.4f", frequencies[i]) == format_text("%.4f", frequencies[i - 1]);
     for (size_t i = 0; i < frequencies.size(); ++i) {
-        out += format_text("%.4f", frequencies[i]);
+        out += full ? format_text("%.17g", frequencies[i]) : format_text("%.4f", frequencies[i]);
         for (const NamedLevels& c : columns) out += "," + (i < c.decibels.size() ? level_field(c.decibels[i]) : "");
         out += "\n";
     }

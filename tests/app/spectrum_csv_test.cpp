@@ -50,6 +50,19 @@ TEST(SpectrumCsv, SilentLinesOfAReferenceAreKeptForTheNextStart) {
     EXPECT_EQ(again[0].decibels, read[0].decibels);
 }
 
+TEST(SpectrumCsv, FrequenciesCloserThanFourDecimalsStayApart) {
+    // A grid finer than the file's four decimals (a reference made elsewhere) is written in full,
+    // not as lines of one frequency the reader refuses.
+    std::vector<dl::ReferenceSpectrum> read;
+    std::string why;
+    ASSERT_TRUE(dl::ReadSpectrumCsv("frequency_hz,level_db\n1.00001,-3\n1.00002,-4\n", "file", read, why)) << why;
+    const std::string kept = dl::ReferencesCsv(read);
+    std::vector<dl::ReferenceSpectrum> again;
+    ASSERT_TRUE(dl::ReadSpectrumCsv(kept, "file", again, why)) << kept << why;
+    ASSERT_EQ(again.size(), 1u);
+    EXPECT_EQ(again[0].frequencies, read[0].frequencies);
+}
+
 TEST(SpectrumCsv, BadFilesSayWhereAndLeaveTheReferencesAlone) {
     const std::vector<dl::ReferenceSpectrum> kept = {{"kept", 0, 0, {0, 1}, {0, 0}}};
     const struct {
