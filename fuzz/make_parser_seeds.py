@@ -30,6 +30,7 @@ def references():
     write(t, "windows_lines.csv", "frequency_hz,note,level_db\r\n0,C,-3\r\n5,D,-inf\r\n7.5,E,-1e2\r\n")
     write(t, "other_columns.csv", "frequency_hz,rank,_db,max_hold_db\n1,1,-3,-2\n2,2,-4,\n3,3,-5,-1\n")
     write(t, "bad_header.csv", "hz,level_db\n0,1\n")
+    write(t, "fine_grid.csv", "frequency_hz,level_db,quiet_db\n1.00001,-3,-inf\n1.00002,-4,-inf\n")
 
 
 def setting_names():

@@ -52,7 +52,9 @@ void check_read(const std::vector<dl::ReferenceSpectrum>& read, size_t text_size
             check(std::isfinite(r.decibels[i]) || r.decibels[i] == -HUGE_VAL);
         }
         // A rate is said only of a whole spectrum from 0 Hz, which its size matches.
-        check((r.n == 0 && r.rate == 0) || (r.n == int(2 * r.frequencies.size()) && r.frequencies[0] == 0));
+        const size_t count = r.frequencies.size();
+        check((r.n == 0 && r.rate == 0) ||
+              (r.n == int(2 * count) && (count & (count - 1)) == 0 && r.frequencies[0] == 0));
         levels += r.frequencies.size();
     }
     // Each level takes at least a byte of the file.
