@@ -83,9 +83,10 @@ std::string SpectrumCsv(const std::vector<double>& frequencies, const std::vecto
     out += "\n";
     // Four decimals keep apart the lines of any transform; a finer grid (a reference made
     // elsewhere) is written in full, so that no two of its lines read back as one.
+    auto four_decimals = [](double f) { return std::strtod(format_text("%.4f", f).c_str(), nullptr); };
     bool full = false;
     for (size_t i = 1; i < frequencies.size() && !full; ++i)
-        full = format_text("%.4f", frequencies[i]) == format_text("%.4f", frequencies[i - 1]);
+        full = four_decimals(frequencies[i]) <= four_decimals(frequencies[i - 1]);  // "-0.0000" is "0.0000"
     for (size_t i = 0; i < frequencies.size(); ++i) {
         out += full ? format_text("%.17g", frequencies[i]) : format_text("%.4f", frequencies[i]);
         for (const NamedLevels& c : columns) out += "," + (i < c.decibels.size() ? level_field(c.decibels[i]) : "");

@@ -55,12 +55,15 @@ TEST(SpectrumCsv, FrequenciesCloserThanFourDecimalsStayApart) {
     // not as lines of one frequency the reader refuses.
     std::vector<dl::ReferenceSpectrum> read;
     std::string why;
-    ASSERT_TRUE(dl::ReadSpectrumCsv("frequency_hz,level_db\n1.00001,-3\n1.00002,-4\n", "file", read, why)) << why;
-    const std::string kept = dl::ReferencesCsv(read);
-    std::vector<dl::ReferenceSpectrum> again;
-    ASSERT_TRUE(dl::ReadSpectrumCsv(kept, "file", again, why)) << kept << why;
-    ASSERT_EQ(again.size(), 1u);
-    EXPECT_EQ(again[0].frequencies, read[0].frequencies);
+    for (const char* text : {"frequency_hz,level_db\n1.00001,-3\n1.00002,-4\n",
+                             "frequency_hz,level_db\n-0.000,-3\n0.00001,-4\n"}) {
+        ASSERT_TRUE(dl::ReadSpectrumCsv(text, "file", read, why)) << why;
+        const std::string kept = dl::ReferencesCsv(read);
+        std::vector<dl::ReferenceSpectrum> again;
+        ASSERT_TRUE(dl::ReadSpectrumCsv(kept, "file", again, why)) << kept << why;
+        ASSERT_EQ(again.size(), 1u);
+        EXPECT_EQ(again[0].frequencies, read[0].frequencies);
+    }
 }
 
 TEST(SpectrumCsv, BadFilesSayWhereAndLeaveTheReferencesAlone) {
