@@ -30,6 +30,7 @@ def references():
     write(t, "windows_lines.csv", "frequency_hz,note,level_db\r\n0,C,-3\r\n5,D,-inf\r\n7.5,E,-1e2\r\n")
     write(t, "other_columns.csv", "frequency_hz,rank,_db,max_hold_db\n1,1,-3,-2\n2,2,-4,\n3,3,-5,-1\n")
     write(t, "bad_header.csv", "hz,level_db\n0,1\n")
+    write(t, "negative_zero.csv", "frequency_hz,level_db\n-0.000,10.00\n0.0000100,-11.00\n2000.0000,-12.00\n")
     write(t, "fine_grid.csv", "frequency_hz,level_db,quiet_db\n1.00001,-3,-inf\n1.00002,-4,-inf\n")
 
 
@@ -45,6 +46,7 @@ def setting_names():
                               "weighting=2", "deltatime=32768", "freq=384000"))
     write(t, "refused", nul("weighting=b", "fftparam=40", "transform=1000", "hold=100", "nosuch=1",
                             "InputDevice= padded", "reference=440.05", "span=10"))
+    write(t, "padded_number", nul("freq=" + "0" * 40 + "44100", "sex=" + "0" * 26 + "12345"))
 
 
 def batch_options():
