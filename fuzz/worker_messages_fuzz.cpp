@@ -5,7 +5,8 @@
 // Any fields (any bytes) framed by AppendField are taken back the same, whatever follows them, and
 // in whatever pieces they arrive; a field longer than allowed is Malformed. Any bytes at all give
 // the same messages and the same end (Malformed, or Incomplete with the same bytes left) read whole
-// or a piece at a time; Malformed and Incomplete take nothing.
+// or a piece at a time; what is taken is exactly the fields framed; Malformed and Incomplete take
+// nothing, and the end is Malformed exactly when no bytes to come could make a message.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -40,6 +41,43 @@ dl::FieldsRead take(std::string& buffer, size_t count, size_t longest, Fields& f
     check(fields.size() == count && buffer.size() < size_before);
     for (const std::string& f : fields) check(f.size() <= longest);
     return r;
+}
+
+// Whether `text` is exactly `fields` framed: for each, its length in digits (leading zeros
+// allowed), a colon, its bytes and a comma.
+bool frames(std::string_view text, const Fields& fields) {
+    size_t at = 0;
+    for (const std::string& f : fields) {
+        size_t length = 0, digits = 0;
+        for (; at < text.size() && text[at] >= '0' && text[at] <= '9' && length <= text.size(); ++at, ++digits)
+            length = length * 10 + size_t(text[at] - '0');
+        if (digits == 0 || length != f.size() || at >= text.size() || text[at++] != ':') return false;
+        if (text.substr(at, length) != f) return false;
+        at += length;
+        if (at >= text.size() || text[at++] != ',') return false;
+    }
+    return at == text.size();
+}
+
+// How bytes that hold no whole message stand: Malformed when no bytes after them could make one
+// (a length that is no digits, more than 19 of them or more than `longest`, no colon after it, no
+// comma after the field), Incomplete while they could.
+dl::FieldsRead what_is_left(std::string_view text, size_t count, size_t longest) {
+    size_t at = 0;
+    for (size_t f = 0; f < count; ++f) {
+        size_t length = 0, digits = 0;
+        for (; at < text.size() && text[at] >= '0' && text[at] <= '9'; ++at) {
+            if (++digits > 19) return dl::FieldsRead::Malformed;
+            length = length * 10 + size_t(text[at] - '0');
+            if (length > longest) return dl::FieldsRead::Malformed;
+        }
+        if (at == text.size()) return dl::FieldsRead::Incomplete;
+        if (digits == 0 || text[at++] != ':') return dl::FieldsRead::Malformed;
+        if (text.size() - at <= length) return dl::FieldsRead::Incomplete;
+        at += length;
+        if (text[at++] != ',') return dl::FieldsRead::Malformed;
+    }
+    return dl::FieldsRead::Complete;
 }
 
 struct Reading {
@@ -102,7 +140,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Reading whole;
     whole.left = std::string(bytes);
     Fields fields;
+    size_t taken = 0;  // bytes taken so far
     while ((whole.end = take(whole.left, count, longest, fields)) == dl::FieldsRead::Complete) {
+        // What was taken is those fields framed, nothing more or less.
+        const size_t now = bytes.size() - whole.left.size();
+        check(frames(bytes.substr(taken, now - taken), fields));
+        taken = now;
         // Framed again, the fields read back the same.
         std::string again;
         for (const std::string& f : fields) dl::AppendField(again, f);
@@ -111,6 +154,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         whole.messages.push_back(fields);
         check(std::string_view(whole.left) == bytes.substr(bytes.size() - whole.left.size()));
     }
+    check(whole.end == what_is_left(whole.left, count, longest));
     const Reading pieces = read_in_pieces(bytes, count, longest, piece);
     check(pieces.messages == whole.messages && pieces.end == whole.end);
     if (whole.end == dl::FieldsRead::Incomplete) check(pieces.left == whole.left);
