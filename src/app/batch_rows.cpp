@@ -33,17 +33,21 @@ bool text_column(const std::string& name) {
 }
 
 // A field of a number column as a JSON number: the sign of "+3.5" is dropped; what is not a plain
-// decimal number stays a string, so that the line is always valid JSON.
+// decimal number as JSON writes one ("1.", ".5" and "007" are not) stays a string, so that the
+// line is always valid JSON.
 std::string json_number(const std::string& text) {
-    const std::string t = !text.empty() && text[0] == '+' ? text.substr(1) : text;
-    size_t i = t[0] == '-' ? 1 : 0;
-    bool digits = false, point = false;
-    for (; i < t.size(); ++i) {
-        if (t[i] >= '0' && t[i] <= '9') digits = true;
-        else if (t[i] == '.' && !point) point = true;
-        else return {};
-    }
-    return digits ? t : std::string();
+    const bool plus = !text.empty() && text[0] == '+';
+    const std::string t = plus ? text.substr(1) : text;
+    size_t i = !plus && !t.empty() && t[0] == '-' ? 1 : 0;
+    auto digits = [&] {
+        const size_t from = i;
+        while (i < t.size() && t[i] >= '0' && t[i] <= '9') ++i;
+        return i - from;
+    };
+    const size_t whole_from = i, whole = digits();
+    if (whole == 0 || (whole > 1 && t[whole_from] == '0')) return {};
+    if (i < t.size() && t[i] == '.' && (++i, digits() == 0)) return {};
+    return i == t.size() ? t : std::string();
 }
 
 }  // namespace
@@ -94,7 +98,8 @@ std::string ManyRow(const RowForm& form, const std::string& file, const std::vec
         return JsonLine(names, values) + "\n";
     }
     std::string line = CsvField(file);
-    for (const std::string& f : fields) line += "," + f;  // the single-file row, as it stands
+    // The single-file row's fields need no quotes; one that would is quoted, not split.
+    for (const std::string& f : fields) line += "," + CsvField(f);
     return line + "," + CsvField(error) + "\n";
 }
 

@@ -24,7 +24,11 @@ constexpr const char* kPlainColumn = "level";
 constexpr size_t kMostLineBytes = 65536;
 constexpr size_t kMostColumns = 1024;
 
-std::string level_field(double db) { return std::isfinite(db) ? format_text("%.2f", db) : std::string(); }
+// -inf (a silent line) as the reader takes it back, so that kept references lose no line.
+std::string level_field(double db) {
+    if (db == -HUGE_VAL) return "-inf";
+    return std::isfinite(db) ? format_text("%.2f", db) : std::string();
+}
 
 // The fields of one CSV line; a quoted field may hold commas and doubled quotes.
 std::vector<std::string> split_fields(const std::string& line) {
@@ -77,8 +81,14 @@ std::string SpectrumCsv(const std::vector<double>& frequencies, const std::vecto
     std::string out = kFrequencyColumn;
     for (const NamedLevels& c : columns) out += "," + CsvField(c.name + kLevelSuffix);
     out += "\n";
+    // Four decimals keep apart the lines of any transform; a finer grid (a reference made
+    // elsewhere) is written in full, so that no two of its lines read back as one.
+    auto four_decimals = [](double f) { return std::strtod(format_text("%.4f", f).c_str(), nullptr); };
+    bool full = false;
+    for (size_t i = 1; i < frequencies.size() && !full; ++i)
+        full = four_decimals(frequencies[i]) <= four_decimals(frequencies[i - 1]);  // "-0.0000" is "0.0000"
     for (size_t i = 0; i < frequencies.size(); ++i) {
-        out += format_text("%.4f", frequencies[i]);
+        out += full ? format_text("%.17g", frequencies[i]) : format_text("%.4f", frequencies[i]);
         for (const NamedLevels& c : columns) out += "," + (i < c.decibels.size() ? level_field(c.decibels[i]) : "");
         out += "\n";
     }

@@ -9,8 +9,8 @@
 
 namespace dl {
 
-// One column of levels in dB; a level that is not a number leaves its field empty. The header
-// names it "<name>_db".
+// One column of levels in dB; -inf is written "-inf", a level that is not a number leaves its
+// field empty. The header names it "<name>_db".
 struct NamedLevels {
     std::string name;
     std::vector<double> decibels;

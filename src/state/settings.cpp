@@ -402,15 +402,20 @@ bool setting_text_allowed(const std::string& key, const std::string& value, std:
                                                    ? 4294967295LL
                                                    : INT_MAX))
         return false;
-    if (flag || !k->range.checked) return takes.clear(), true;
+    // A value is read as the file's reader reads it, cut to its buffer: a longer one would set another.
+    const bool fits = value.size() < kValueBuffer;
+    if (flag || !k->range.checked) {
+        if (!fits) takes = "a whole number of at most " + std::to_string(kValueBuffer - 1) + " characters";
+        return fits ? (takes.clear(), true) : false;
+    }
     // What the file's reader would keep as it is: the range, and a value below it that it keeps.
     const Range& r = k->range;
     const bool kept_below = r.below < r.lo;
     takes = (kept_below ? std::to_string(r.below) + " or " : std::string()) +
             (r.ends_only ? std::to_string(r.lo) + " or " + std::to_string(r.hi)
                          : std::to_string(r.lo) + " to " + std::to_string(r.hi));
-    const bool kept = (v >= r.lo && v <= r.hi && (!r.ends_only || v == r.lo || v == r.hi)) ||
-                      (kept_below && v == r.below);
+    const bool kept = fits && ((v >= r.lo && v <= r.hi && (!r.ends_only || v == r.lo || v == r.hi)) ||
+                               (kept_below && v == r.below));
     if (kept) takes.clear();
     return kept;
 }

@@ -28,6 +28,23 @@ TEST(BatchRows, JsonLinesKeepNumbersTextAndGaps) {
               "{\"level\":-6,\"peak_hz\":\"nan\",\"seconds\":\"1.2.3\"}");
 }
 
+TEST(BatchRows, JsonNumbersAreOnlyWhatJsonReadsAsNumbers) {
+    // A field JSON would not read as a number ("1.", ".5", leading zeros, a sign after a plus) is a
+    // string, so that the line parses; the plus of a number is dropped.
+    EXPECT_EQ(dl::JsonLine({"level", "peak_hz", "a4", "f0_cents", "time", "lufs_m", "lufs_s"},
+                           {"1.", ".5", "007", "+-5", "-0.00", "+0.5", "-inf"}),
+              "{\"level\":\"1.\",\"peak_hz\":\".5\",\"a4\":\"007\",\"f0_cents\":\"+-5\",\"time\":-0.00,"
+              "\"lufs_m\":0.5,\"lufs_s\":\"-inf\"}");
+}
+
+TEST(BatchRows, EveryCsvFieldOfAManyFileRowStaysOneField) {
+    // Fields as the rows hold them go out as they are; one holding a comma, a quote or a line's
+    // end is quoted like the file and the error, so the row keeps its columns.
+    const dl::RowForm csv{false, false, {}};
+    EXPECT_EQ(dl::ManyRow(csv, "a.wav", {"0.186", "A4,E5", "say \"hi\"", "two\nlines"}, "x"),
+              "a.wav,0.186,\"A4,E5\",\"say \"\"hi\"\"\",\"two\nlines\",x\n");
+}
+
 TEST(BatchRows, ManyFileRowsLeadWithTheFileAndEndWithTheError) {
     const dl::RowForm csv{false, false, {}};
     EXPECT_EQ(dl::ManyRow(csv, "a,b.wav", {"0.000", "440.000", "-6"}, ""), "\"a,b.wav\",0.000,440.000,-6,\n");

@@ -36,6 +36,36 @@ TEST(SpectrumCsv, ReferencesOfTwoGridsInOneFileComeBackEachOnItsOwn) {
     EXPECT_TRUE(std::isinf(read[0].decibels[1]));
 }
 
+TEST(SpectrumCsv, SilentLinesOfAReferenceAreKeptForTheNextStart) {
+    // Levels of -inf (silent lines, as other programs write them) are written back as such: the
+    // references kept for the next start read back whole.
+    std::vector<dl::ReferenceSpectrum> read;
+    std::string why;
+    ASSERT_TRUE(dl::ReadSpectrumCsv("frequency_hz,level_db\n0,-inf\n5,-inf\n10,-3\n", "file", read, why)) << why;
+    const std::string kept = dl::ReferencesCsv(read);
+    std::vector<dl::ReferenceSpectrum> again;
+    ASSERT_TRUE(dl::ReadSpectrumCsv(kept, "file", again, why)) << kept << why;
+    ASSERT_EQ(again.size(), 1u);
+    EXPECT_EQ(again[0].frequencies, read[0].frequencies);
+    EXPECT_EQ(again[0].decibels, read[0].decibels);
+}
+
+TEST(SpectrumCsv, FrequenciesCloserThanFourDecimalsStayApart) {
+    // A grid finer than the file's four decimals (a reference made elsewhere) is written in full,
+    // not as lines of one frequency the reader refuses.
+    std::vector<dl::ReferenceSpectrum> read;
+    std::string why;
+    for (const char* text : {"frequency_hz,level_db\n1.00001,-3\n1.00002,-4\n",
+                             "frequency_hz,level_db\n-0.000,-3\n0.00001,-4\n"}) {
+        ASSERT_TRUE(dl::ReadSpectrumCsv(text, "file", read, why)) << why;
+        const std::string kept = dl::ReferencesCsv(read);
+        std::vector<dl::ReferenceSpectrum> again;
+        ASSERT_TRUE(dl::ReadSpectrumCsv(kept, "file", again, why)) << kept << why;
+        ASSERT_EQ(again.size(), 1u);
+        EXPECT_EQ(again[0].frequencies, read[0].frequencies);
+    }
+}
+
 TEST(SpectrumCsv, BadFilesSayWhereAndLeaveTheReferencesAlone) {
     const std::vector<dl::ReferenceSpectrum> kept = {{"kept", 0, 0, {0, 1}, {0, 0}}};
     const struct {

@@ -71,6 +71,24 @@ TEST(SettingNames, ValuesANameDoesNotTakeSayWhichItTakes) {
     EXPECT_EQ(translate("precise", "ON").stored, "1");
 }
 
+// A run's value is read as the file's reader reads one, cut to 31 characters: a longer number
+// would set another value than the one checked, so it is refused.
+TEST(SettingNames, ANumberLongerThanTheFileReadsIsRefused) {
+    std::string takes;
+    const std::string padded(40, '0');
+    EXPECT_FALSE(dl::setting_text_allowed("freq", padded + "44100", takes));
+    EXPECT_EQ(takes, "1 to 384000");
+    EXPECT_FALSE(dl::setting_text_allowed("sex", padded + "1", takes));
+    EXPECT_EQ(takes, "a whole number of at most 31 characters");
+    const std::string longest = std::string(26, '0') + "44100";
+    ASSERT_TRUE(dl::setting_text_allowed("freq", longest, takes)) << takes;
+    std::vector<std::string> corrections;
+    ASSERT_TRUE(dl::set_setting_from_text("freq", longest, &corrections));
+    EXPECT_EQ(dl::Settings.freq, 44100u);
+    EXPECT_TRUE(corrections.empty());
+    dl::Settings = dl::SettingsRecord{};
+}
+
 // Every readable name sets a key the settings know, to a value they keep as it is.
 TEST(SettingNames, EveryNameSetsAKeyOfTheSettings) {
     for (const dl::ReadableSetting& r : dl::readable_settings()) {
