@@ -44,7 +44,8 @@ runs="$profiles/runs"
 : >"$runs"
 for profile in fresh old; do
   for g in "${!grid[@]}"; do
-    sets="$(printf -- '--set %s ' ${grid[$g]})"
+    read -ra settings <<<"${grid[$g]}"
+    sets="$(printf -- '--set %s ' "${settings[@]}")"
     for s in "${!sounds[@]}"; do
       printf 'analyse-%s-g%02d-%s\t%s\t--analyse %s %s\n' "$profile" "$g" "$(basename "${sounds[$s]}")" \
         "$profile" "${sounds[$s]}" "$sets" >>"$runs"
@@ -69,6 +70,7 @@ run_one() {
     echo $? >"$out/$name.status"
 }
 export -f run_one
+# shellcheck disable=SC2016
 tr '\n' '\0' <"$runs" | xargs -0 -P "$jobs" -n 1 bash -c 'run_one "$1"' _
 count="$(wc -l <"$runs")"
 
@@ -86,7 +88,7 @@ done < <(cd "$dir" && ls)
 missing="$(comm -13 <(cd "$dir" && ls) <(cd "$out" && ls) | wc -l)"
 [ "$missing" -eq 0 ] || { echo "golden: $missing outputs not in the recording" >&2; differ=$((differ + missing)); }
 if [ "$differ" -ne 0 ]; then
-  echo "golden: $differ of $(ls "$dir" | wc -l) outputs differ ($count runs)" >&2
+  echo "golden: $differ of $(find "$dir" -type f | wc -l) outputs differ ($count runs)" >&2
   exit 1
 fi
 echo "golden: $count runs, every output byte-identical"
