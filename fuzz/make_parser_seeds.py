@@ -23,7 +23,7 @@ def nul(*tokens):
 
 def references():
     t = "references_csv_fuzz"
-    write(t, "whole_spectrum.csv", "frequency_hz,level_db\n" +
+    write(t, "whole_range.csv", "frequency_hz,level_db\n" +
           "".join("%.4f,%.2f\n" % (i * 1000.0, -10.0 - i) for i in range(8)))
     write(t, "two_grids.csv", 'frequency_hz,10:00:00_db,"take, ""two""_db"\n0.0000,-10.00,\n500.0000,,-1.00\n'
           "1000.0000,-20.00,-2.00\n1500.2500,,-3.00\n2000.0000,-30.00,\n3000.0000,-40.00,\n")
