@@ -2,6 +2,9 @@
 // the device menus, and the batch commands that monitor and list devices.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/inotify.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -242,15 +245,64 @@ TEST(BatchMonitor, SecondsCountTheSoundAnalysedNotTheTimeThatPassed) {
     }
 }
 
-// An input that comes faster than the analysis (a file read as fast as the machine can): the ring
-// keeps many seconds, what it cannot hold is said with its length, and each row's time is the
-// sound's: the recorded sound before it and every gap said before it.
+// The program monitoring the raw file `input` (11025 Hz mono 16-bit, read as fast as the machine
+// can) into a pipe of one page that nobody reads until the input has read the file to its end (a
+// close that follows reads of it): the analysis stands still at its first rows while the input runs
+// on, whatever the machine's speed.
+dl_test::ProgramRun monitor_behind_a_full_pipe(const std::string& input, const std::string& seconds) {
+    dl_test::ProgramRun r;
+    const std::string err = dl_test::temp_dir() + "/monitor.err";
+    const int watch = inotify_init1(IN_CLOEXEC);
+    int out[2];
+    if (watch < 0 || inotify_add_watch(watch, input.c_str(), IN_OPEN | IN_ACCESS | IN_CLOSE_NOWRITE) < 0 ||
+        pipe2(out, O_CLOEXEC) != 0)
+        return r;
+    fcntl(out[0], F_SETPIPE_SZ, 4096);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        dup2(out[1], 1);
+        setenv("SDL_AUDIODRIVER", "disk", 1);
+        setenv("SDL_DISKAUDIOFILE", "/dev/null", 1);
+        setenv("SDL_DISKAUDIOFILEIN", input.c_str(), 1);
+        setenv("SDL_DISKAUDIODELAY", "0", 1);
+        if (freopen(err.c_str(), "w", stderr) == nullptr) _exit(127);
+        execl(DEWLARK_BINARY, DEWLARK_BINARY, "--monitor", "--seconds", seconds.c_str(), "--set", "freq=11025", "--set",
+              "channel=1", "--set", "bits=16", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    close(out[1]);
+    bool read_since_open = false, read_to_end = false;
+    while (!read_to_end) {
+        pollfd p{watch, POLLIN, 0};
+        if (poll(&p, 1, dl_test::kPatienceMs) <= 0) break;
+        alignas(inotify_event) char events[4096];
+        const ssize_t n = read(watch, events, sizeof events);
+        for (ssize_t at = 0; at < n;) {
+            const auto* e = reinterpret_cast<const inotify_event*>(events + at);
+            if (e->mask & IN_OPEN) read_since_open = false;
+            if (e->mask & IN_ACCESS) read_since_open = true;
+            if ((e->mask & IN_CLOSE_NOWRITE) && read_since_open) read_to_end = true;
+            at += ssize_t(sizeof(inotify_event) + e->len);
+        }
+    }
+    close(watch);
+    char buf[4096];
+    ssize_t n;
+    while ((n = read(out[0], buf, sizeof buf)) > 0) r.out.append(buf, size_t(n));
+    close(out[0]);
+    int status = 0;
+    if (waitpid(pid, &status, 0) == pid && WIFEXITED(status)) r.status = WEXITSTATUS(status);
+    r.err = dl_test::read_file(err);
+    return r;
+}
+
+// An input that comes faster than the analysis can take it: the ring keeps many seconds, what it
+// cannot hold is said with its length, and each row's time is the sound's: the recorded sound
+// before it and every gap said before it.
 TEST(BatchMonitor, WhatTheAnalysisCannotKeepUpWithIsSaidAndRowsKeepTheTimeOfTheirSound) {
     std::string staircase;  // a tone a second, 300 Hz up in steps of 100 Hz
     for (int s = 0; s < 30; ++s) staircase += play_test::tones(11025, {300.0 + 100 * s}, 1.0);
-    const dl_test::ProgramRun r = dl_test::run_program_env(
-        disk_input(staircase) + "SDL_DISKAUDIODELAY=0 ",
-        "--monitor --seconds 30 --set freq=11025 --set channel=1 --set bits=16");
+    const dl_test::ProgramRun r = monitor_behind_a_full_pipe(dl_test::write_file("staircase.raw", staircase), "30");
     ASSERT_EQ(r.status, 0) << r.err;
     const std::vector<double> t = row_times(r.out);
     ASSERT_EQ(t.size(), 162u) << "30 s of sound in slices of 0.186 s";
