@@ -3,8 +3,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <fcntl.h>
-#include <poll.h>
-#include <sys/inotify.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -245,18 +244,15 @@ TEST(BatchMonitor, SecondsCountTheSoundAnalysedNotTheTimeThatPassed) {
     }
 }
 
-// The program monitoring the raw file `input` (11025 Hz mono 16-bit, read as fast as the machine
-// can) into a pipe of one page that nobody reads until the input has read the file to its end (a
-// close that follows reads of it): the analysis stands still at its first rows while the input runs
-// on, whatever the machine's speed.
-dl_test::ProgramRun monitor_behind_a_full_pipe(const std::string& input, const std::string& seconds) {
+// The program monitoring `sound` (11025 Hz mono 16-bit) from a named pipe the test fills, into a
+// pipe of one page that nobody reads until the whole sound has gone in: the analysis stands still at
+// its first rows while the input runs on to the end of the sound, whatever the machine's speed.
+dl_test::ProgramRun monitor_behind_a_full_pipe(const std::string& sound, const std::string& seconds) {
     dl_test::ProgramRun r;
-    const std::string err = dl_test::temp_dir() + "/monitor.err";
-    const int watch = inotify_init1(IN_CLOEXEC);
+    const std::string input = dl_test::temp_dir() + "/input.fifo", err = dl_test::temp_dir() + "/monitor.err";
+    unlink(input.c_str());
     int out[2];
-    if (watch < 0 || inotify_add_watch(watch, input.c_str(), IN_OPEN | IN_ACCESS | IN_CLOSE_NOWRITE) < 0 ||
-        pipe2(out, O_CLOEXEC) != 0)
-        return r;
+    if (mkfifo(input.c_str(), 0600) != 0 || pipe2(out, O_CLOEXEC) != 0) return r;
     fcntl(out[0], F_SETPIPE_SZ, 4096);
     const pid_t pid = fork();
     if (pid == 0) {
@@ -271,21 +267,30 @@ dl_test::ProgramRun monitor_behind_a_full_pipe(const std::string& input, const s
         _exit(127);
     }
     close(out[1]);
-    bool read_since_open = false, read_to_end = false;
-    while (!read_to_end) {
-        pollfd p{watch, POLLIN, 0};
-        if (poll(&p, 1, dl_test::kPatienceMs) <= 0) break;
-        alignas(inotify_event) char events[4096];
-        const ssize_t n = read(watch, events, sizeof events);
-        for (ssize_t at = 0; at < n;) {
-            const auto* e = reinterpret_cast<const inotify_event*>(events + at);
-            if (e->mask & IN_OPEN) read_since_open = false;
-            if (e->mask & IN_ACCESS) read_since_open = true;
-            if ((e->mask & IN_CLOSE_NOWRITE) && read_since_open) read_to_end = true;
-            at += ssize_t(sizeof(inotify_event) + e->len);
-        }
+    // The program opens its input once to try it and again to record: what the pipe holds waits for
+    // the second reader. A pipe of one page: when the last write returns, all but a page was read.
+    const sighandler_t old_pipe = signal(SIGPIPE, SIG_IGN);
+    int fifo = -1;
+    for (int waited = 0; fifo < 0 && waited < dl_test::kPatienceMs; waited += 1) {
+        fifo = open(input.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+        if (fifo < 0) usleep(1000);
     }
-    close(watch);
+    if (fifo >= 0) {
+        fcntl(fifo, F_SETFL, 0);
+        fcntl(fifo, F_SETPIPE_SZ, 4096);
+        size_t sent = 0;
+        for (int waited = 0; sent < sound.size() && waited < dl_test::kPatienceMs;) {
+            const ssize_t n = write(fifo, sound.data() + sent, sound.size() - sent);
+            if (n > 0) {
+                sent += size_t(n);
+            } else {
+                usleep(1000);  // no reader between the two opens
+                waited += 1;
+            }
+        }
+        close(fifo);
+    }
+    signal(SIGPIPE, old_pipe);
     char buf[4096];
     ssize_t n;
     while ((n = read(out[0], buf, sizeof buf)) > 0) r.out.append(buf, size_t(n));
@@ -302,7 +307,7 @@ dl_test::ProgramRun monitor_behind_a_full_pipe(const std::string& input, const s
 TEST(BatchMonitor, WhatTheAnalysisCannotKeepUpWithIsSaidAndRowsKeepTheTimeOfTheirSound) {
     std::string staircase;  // a tone a second, 300 Hz up in steps of 100 Hz
     for (int s = 0; s < 30; ++s) staircase += play_test::tones(11025, {300.0 + 100 * s}, 1.0);
-    const dl_test::ProgramRun r = monitor_behind_a_full_pipe(dl_test::write_file("staircase.raw", staircase), "30");
+    const dl_test::ProgramRun r = monitor_behind_a_full_pipe(staircase, "30");
     ASSERT_EQ(r.status, 0) << r.err;
     const std::vector<double> t = row_times(r.out);
     ASSERT_EQ(t.size(), 162u) << "30 s of sound in slices of 0.186 s";
