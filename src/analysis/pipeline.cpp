@@ -11,7 +11,6 @@
 
 #include "analysis/f0_tracker.h"
 #include "analysis/fft.h"
-#include "analysis/hover_readout.h"
 #include "analysis/measured_spectrum.h"
 #include "analysis/meter_strip.h"
 #include "analysis/pcm16.h"
@@ -22,8 +21,6 @@
 #include "analysis/pitch.h"
 #include "analysis/precise_peak.h"
 #include "analysis/window_table.h"
-#include "display/block_drawing.h"
-#include "display/range_band.h"
 #include "platform/message_box.h"
 #include "platform/process.h"
 #include "platform/system.h"
@@ -482,7 +479,7 @@ void MeasureBlock(int slot, uint32_t byte_count, BlockAnalysis& out, uint64_t of
     MonoMix.clear();
 }
 
-const BlockAnalysis& AnalyseBlock(Dc& dc, int slot, uint32_t byte_count, double seconds, uint64_t offset) {
+const BlockAnalysis& MeasureTickBlock(int slot, uint32_t byte_count, double seconds, uint64_t offset) {
     MeasureBlock(slot, byte_count, TickAnalysis, offset);
     TickAnalysis.seconds = seconds;
     // The spectrum hears the block's first transform length of sound: its middle is the time shown.
@@ -491,13 +488,6 @@ const BlockAnalysis& AnalyseBlock(Dc& dc, int slot, uint32_t byte_count, double 
     const uint64_t frame_bytes = uint64_t((layout & 2) ? 2 : 1) * ((layout & 1) ? 2 : 1);
     const uint64_t heard = std::min<uint64_t>(byte_count, frame_bytes << std::clamp(Settings.fftparam, 8, 16));
     TickAnalysis.spectrum_seconds = seconds + (bps ? 0.5 * double(heard) / bps : 0.0);
-    if (DrawAnalysedBlocks && Purpose != AnalysisPurpose::RowsOnly) {
-        HideHoverReadout(dc);
-        HideRangeBand(dc);
-        DrawBlockAnalysis(dc, TickAnalysis);
-        ShowRangeBand(dc);
-        ShowHoverReadout(dc);
-    }
     return TickAnalysis;
 }
 

@@ -2,7 +2,6 @@
 #include <cstdint>
 #include <vector>
 
-#include "platform/dc.h"
 #include "state/analysis.h"
 #include "state/meters.h"
 
@@ -23,9 +22,8 @@ LevelFigure PowerLevel(double power);
 // the meter strip needs to meter no sound twice.
 void MeasureBlock(int slot, uint32_t byte_count, BlockAnalysis& out, uint64_t offset = kBlockFollows);
 // The tick's analysis: measures the block that starts `seconds` (and `offset` bytes) into the sound
-// into TickAnalysis and draws it.
-const BlockAnalysis& AnalyseBlock(Dc& dc, int slot, uint32_t byte_count, double seconds,
-                                  uint64_t offset = kBlockFollows);
+// into TickAnalysis, with the times it stands for.
+const BlockAnalysis& MeasureTickBlock(int slot, uint32_t byte_count, double seconds, uint64_t offset = kBlockFollows);
 
 // Autocorrelation of the first t samples of SampleBuffers[slot] for lags 0..n-1, computed in a
 // transform of z points (z >= t + n). Fills a[0..n) (a[0] taken as 1 when it is 0) and returns

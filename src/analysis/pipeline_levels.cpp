@@ -17,6 +17,10 @@
 
 namespace dl {
 
+bool DecibelRangeOn() {
+    return Settings.db_span > 0 && (Settings.Decibel || Settings.display == kViewSpectrogram);
+}
+
 int DecibelLevel(double p, bool expand) {
     double v = p > 1e-30 ? 0.04 * std::log(p) : -1;
     if (!expand) {

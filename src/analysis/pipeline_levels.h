@@ -6,11 +6,14 @@
 #include <vector>
 
 #include "analysis/peak_candidates.h"
-#include "display/level_scale.h"
 #include "resources/command_ids.h"
 #include "state/settings.h"
 
 namespace dl {
+
+// Whether the chosen level range (db_top, db_span) is in use: on the decibel scale and in the
+// spectrogram; the linear amplitude scale keeps its own.
+bool DecibelRangeOn();
 
 // Display level of a line power already divided by the full-scale power (and tilted): the
 // decibel scale, plain (0.4258 dB a step, floor 108.57 dB down) or expanded (21.7 to 76.0 dB down).

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "analysis/hover_readout.h"
+#include "display/hover_readout.h"
 #include "app/export_command.h"
 #include "app/help_page.h"
 #include "app/measure_menu.h"

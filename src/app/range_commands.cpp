@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "analysis/hover_readout.h"
+#include "display/hover_readout.h"
 #include "analysis/measured_spectrum.h"
 #include "dialogs/range_dialog.h"
 #include "display/frame.h"

@@ -5,7 +5,7 @@
 #include <ctime>
 #include <filesystem>
 
-#include "analysis/hover_readout.h"
+#include "display/hover_readout.h"
 #include "app/export_command.h"
 #include "app/spectrum_csv.h"
 #include "display/block_drawing.h"

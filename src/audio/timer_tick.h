@@ -18,10 +18,11 @@ void TimerTick(Dc& dc, uint32_t now);
 void RunTimerTick(Dc& dc, uint32_t now);
 void RunTimerTick(uint32_t now);
 
-// A tick's block of `byte_count` bytes of slot `slot`, analysed and drawn (AnalyseBlock), handed to
-// the AnalysisObserver with its start (`seconds` from the source's start); the level scan's stride
-// follows the one it used. The block lies `offset` bytes into the sound when the caller knows it
-// (memory mode's blocks may overlap; the meter strip meters no sound twice).
+// A tick's block of `byte_count` bytes of slot `slot`, measured (MeasureTickBlock), presented
+// (PresentBlock) and handed to the AnalysisObserver with its start (`seconds` from the source's
+// start); the level scan's stride follows the one it used. The block lies `offset` bytes into the
+// sound when the caller knows it (memory mode's blocks may overlap; the meter strip meters no sound
+// twice).
 const BlockAnalysis& AnalyseTickBlock(Dc& dc, int slot, uint32_t byte_count, double seconds,
                                       uint64_t offset = kBlockFollows);
 // A completion's paced wait: until `wait_ms` have passed since the previous one ended.

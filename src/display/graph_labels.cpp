@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "analysis/pipeline_levels.h"
 #include "display/frame.h"
 #include "display/frequency_axis.h"
 #include "display/layout.h"

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "analysis/pipeline_levels.h"
 #include "display/graph_area.h"
 #include "resources/command_ids.h"
 #include "state/settings.h"
@@ -43,10 +44,6 @@ double DepthDecibels(int depth) {
     }
     // The linear scale's lowest row is half a unit above nothing, so every depth has a level.
     return 20 * std::log10(std::max((255.5 - depth) / 255, 0.5 / 255) / linear_gain());
-}
-
-bool DecibelRangeOn() {
-    return Settings.db_span > 0 && (Settings.Decibel || Settings.display == kViewSpectrogram);
 }
 
 std::vector<int> RangeGridDecibels() {

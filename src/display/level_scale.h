@@ -10,9 +10,6 @@ namespace dl {
 double DepthDecibels(int depth);
 uint8_t DecibelsDepth(double decibels);
 
-// Whether the chosen level range (db_top, db_span) is in use: on the decibel scale and in the
-// spectrogram; the linear amplitude scale keeps its own.
-bool DecibelRangeOn();
 // The round levels in dB strictly inside the chosen range, top down, for its grid and labels.
 std::vector<int> RangeGridDecibels();
 // The row of the graph a level in dB is drawn at on the chosen range.

@@ -1,3 +1,4 @@
+#include "analysis/pipeline_levels.h"
 #include "display/spectrogram_colours.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+#include "analysis/pipeline_levels.h"
 #include "display/spectrum_graphs.h"
 
 #include <algorithm>

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "analysis/hover_readout.h"
+#include "display/hover_readout.h"
 #include "app/main_window_proc.h"
 #include "app_fixture.h"
 #include "audio/playback_fixture.h"

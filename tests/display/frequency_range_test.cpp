@@ -2,6 +2,7 @@
 #include <cmath>
 #include <vector>
 
+#include "analysis/pipeline_levels.h"
 #include "display/display_fixture.h"
 #include "display/extra_trace.h"
 #include "display/frequency_axis.h"

@@ -1,4 +1,5 @@
-#include "analysis/hover_readout.h"
+#include "analysis/pipeline_levels.h"
+#include "display/hover_readout.h"
 
 #include <algorithm>
 #include <cmath>

@@ -15,6 +15,7 @@
 #include "analysis/pitch.h"
 #include "display/frame.h"
 #include "display/peak_labels.h"
+#include "display/present_block.h"
 #include "display/readouts.h"
 #include "platform/pointer.h"
 #include "state/analysis.h"
@@ -87,7 +88,9 @@ protected:
     void tick(const std::vector<uint8_t>& bytes) {
         block_ = bytes;
         dl::SampleBuffers[0] = block_.data();
-        record(dl::AnalyseBlock(*dc_, 0, uint32_t(block_.size()), seconds_));
+        const dl::BlockAnalysis& a = dl::MeasureTickBlock(0, uint32_t(block_.size()), seconds_);
+        dl::PresentBlock(*dc_, a);
+        record(a);
         seconds_ += tick_seconds_;
     }
 

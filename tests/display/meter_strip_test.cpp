@@ -9,7 +9,7 @@
 
 #include "analysis/meter_strip.h"
 #include "analysis/pipeline.h"
-#include "analysis/pipeline_fixture.h"
+#include "display/pipeline_fixture.h"
 #include "display/meter_strip.h"
 #include "display/window_paint.h"
 #include "platform/font.h"

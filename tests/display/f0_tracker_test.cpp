@@ -7,9 +7,9 @@
 
 #include "analysis/f0_tracker.h"
 #include "analysis/pipeline.h"
-#include "analysis/pipeline_fixture.h"
 #include "analysis/pitch.h"
-#include "analysis/pitch_signals.h"
+#include "display/pipeline_fixture.h"
+#include "display/pitch_signals.h"
 #include "state/analysis.h"
 #include "state/run.h"
 #include "state/settings.h"

@@ -8,10 +8,11 @@
 #include <vector>
 
 #include "analysis/pipeline.h"
-#include "analysis/pipeline_fixture.h"
 #include "analysis/pitch.h"
-#include "analysis/pitch_signals.h"
 #include "display/frame.h"
+#include "display/pipeline_fixture.h"
+#include "display/pitch_signals.h"
+#include "display/present_block.h"
 #include "display/tuner_readout.h"
 #include "display/window_paint.h"
 #include "platform/font.h"
@@ -70,7 +71,7 @@ protected:
             std::vector<int> s(pcm.begin() + t * 8192, pcm.begin() + (t + 1) * 8192);
             block_ = pcm16(s);
             dl::SampleBuffers[0] = block_.data();
-            dl::AnalyseBlock(dc, 0, uint32_t(block_.size()), t * 8192 / 44100.0);
+            dl::PresentBlock(dc, dl::MeasureTickBlock(0, uint32_t(block_.size()), t * 8192 / 44100.0));
         }
         dl::SampleBuffers[0] = nullptr;
         if (const char* dir = std::getenv("DEWLARK_PICTURES"); dir && *dir) {

@@ -4,7 +4,7 @@
 #include <random>
 
 #include "analysis/fft.h"
-#include "analysis/pipeline_fixture.h"
+#include "display/pipeline_fixture.h"
 #include "analysis/pipeline_kernels.h"
 #include "analysis/pipeline_levels.h"
 #include "analysis/window_table.h"

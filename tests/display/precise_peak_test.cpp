@@ -9,7 +9,7 @@
 
 #include "analysis/note_names.h"
 #include "analysis/pipeline.h"
-#include "analysis/pipeline_fixture.h"
+#include "display/pipeline_fixture.h"
 #include "analysis/pitch.h"
 #include "analysis/precise_peak.h"
 #include "state/analysis.h"

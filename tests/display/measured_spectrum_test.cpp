@@ -9,7 +9,7 @@
 
 #include "analysis/measured_spectrum.h"
 #include "analysis/pipeline.h"
-#include "analysis/pipeline_fixture.h"
+#include "display/pipeline_fixture.h"
 #include "analysis/weighting.h"
 #include "resources/command_ids.h"
 #include "state/analysis.h"

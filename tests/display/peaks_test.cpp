@@ -5,7 +5,7 @@
 #include "analysis/note_names.h"
 #include "analysis/peak_candidates.h"
 #include "analysis/peaks.h"
-#include "analysis/pipeline_fixture.h"
+#include "display/pipeline_fixture.h"
 #include "analysis/pipeline_levels.h"
 #include "analysis/pitch.h"
 #include "platform/message_box.h"

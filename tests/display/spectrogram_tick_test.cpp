@@ -4,7 +4,7 @@
 #include <cmath>
 #include <vector>
 
-#include "analysis/pipeline_fixture.h"
+#include "display/pipeline_fixture.h"
 #include "display/frame.h"
 #include "display/spectrogram.h"
 #include "display/spectrogram_colours.h"

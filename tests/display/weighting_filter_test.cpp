@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "analysis/meter_strip.h"
-#include "analysis/pipeline_fixture.h"
+#include "display/pipeline_fixture.h"
 #include "analysis/weighting.h"
 #include "state/meters.h"
 

@@ -1,0 +1,20 @@
+#include "display/present_block.h"
+
+#include "display/block_drawing.h"
+#include "display/hover_readout.h"
+#include "display/range_band.h"
+#include "state/hooks.h"
+#include "state/tick_clock.h"
+
+namespace dl {
+
+void PresentBlock(Dc& dc, const BlockAnalysis& a) {
+    if (!DrawAnalysedBlocks || Purpose == AnalysisPurpose::RowsOnly) return;
+    HideHoverReadout(dc);
+    HideRangeBand(dc);
+    DrawBlockAnalysis(dc, a);
+    ShowRangeBand(dc);
+    ShowHoverReadout(dc);
+}
+
+}  // namespace dl

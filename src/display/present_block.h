@@ -1,0 +1,12 @@
+#pragma once
+#include "platform/dc.h"
+#include "state/analysis.h"
+
+namespace dl {
+
+// Shows a tick's measured block on the window: the mouse read-out and the range band step aside
+// while the analysis is drawn. Nothing when the run keeps no picture or the block is for the rows
+// alone.
+void PresentBlock(Dc& dc, const BlockAnalysis& a);
+
+}  // namespace dl
