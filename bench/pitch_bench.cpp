@@ -15,6 +15,7 @@
 #include "analysis/pipeline.h"
 #include "analysis/precise_peak.h"
 #include "bench_registry.h"
+#include "display/analysis_settings.h"
 #include "state/analysis.h"
 #include "state/reset.h"
 #include "state/run.h"
@@ -50,7 +51,7 @@ void analyse(const std::vector<double>& signal, std::vector<uint8_t>& bytes) {
     }
     dl::SampleBuffers[0] = bytes.data();
     dl::BlockAnalysis a;
-    dl::MeasureBlock(0, uint32_t(bytes.size()), a);
+    dl::MeasureBlock(dl::AnalysisParamsOfSettings(), 0, uint32_t(bytes.size()), a);
     dl::SampleBuffers[0] = nullptr;
 }
 
@@ -98,7 +99,8 @@ void run_pitch() {
                             analyse(signal, bytes);
                             const int b = dl::SpectrumPeak.bin;
                             el.push_back(b - truth);
-                            ec.push_back(dl::RefinePeakFrequency(re.data(), im.data(), b, n, n, kRate) * n / kRate - truth);
+                            ec.push_back(dl::RefinePeakFrequency(re.data(), im.data(), b, n, n, kRate, type) * n / kRate -
+                                         truth);
                             ep.push_back(dl::PrecisePeakLine(re.data(), im.data(), n, b, n, type).line - truth);
                         }
                     }

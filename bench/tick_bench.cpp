@@ -18,6 +18,7 @@
 #include "app/export_command.h"
 #include "audio/timer_tick.h"
 #include "bench_registry.h"
+#include "display/analysis_settings.h"
 #include "display/frame.h"
 #include "display/level_scale.h"
 #include "display/present_block.h"
@@ -107,7 +108,8 @@ void run_tick() {
                         dl::ResetPitchHistory();
                         double at = 0;
                         auto tick = [&] {
-                            dl::PresentBlock(dc, dl::MeasureTickBlock(0, uint32_t(block.size()), at));
+                            dl::PresentBlock(
+                                dc, dl::MeasureTickBlock(dl::AnalysisParamsOfSettings(), 0, uint32_t(block.size()), at));
                             at += 0.05;
                         };
                         for (int i = 0; i < 10; ++i) tick();  // tables, fonts, buffers
@@ -178,7 +180,9 @@ void run_measure() {
             dl::Settings.db_top = on == 4 ? -10 : 0;
             dl::Settings.db_span = on == 4 ? 80 : 0;
         };
-        auto tick = [&] { dl::PresentBlock(dc, dl::MeasureTickBlock(0, uint32_t(block.size()), 0.0)); };
+        auto tick = [&] {
+            dl::PresentBlock(dc, dl::MeasureTickBlock(dl::AnalysisParamsOfSettings(), 0, uint32_t(block.size()), 0.0));
+        };
         // The cases take turns batch by batch, so that a slower spell of a shared machine falls on
         // all of them and each ratio compares batches run side by side.
         const int reps = p >= 16 ? 20 : 200;

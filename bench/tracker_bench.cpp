@@ -13,8 +13,9 @@
 #include "analysis/f0_tracker.h"
 #include "analysis/pipeline.h"
 #include "analysis/pitch.h"
-#include "analysis/pitch_signals.h"
 #include "bench_registry.h"
+#include "display/analysis_settings.h"
+#include "display/pitch_signals.h"
 #include "state/analysis.h"
 #include "state/reset.h"
 #include "state/run.h"
@@ -52,7 +53,7 @@ void run(const std::vector<int16_t>& pcm, double rate, Truth truth, bool steady,
         }
         dl::SampleBuffers[0] = bytes.data();
         dl::BlockAnalysis a;
-        dl::MeasureBlock(0, uint32_t(bytes.size()), a);
+        dl::MeasureBlock(dl::AnalysisParamsOfSettings(), 0, uint32_t(bytes.size()), a);
         // The tracker once more on the same spectrum, timed alone (it keeps its note: same answer).
         const dl::FundamentalTrackRecord kept = dl::FundamentalTrack;
         dl::FundamentalTrack = dl::FundamentalTrackRecord{};

@@ -286,7 +286,7 @@ void TrackFundamental(const TrackerInput& in, BlockAnalysis& out) {
     out.f0_voiced = true;
     out.f0_frequency = f;
     out.f0_confidence = std::clamp(1 - dip, 0.0, 1.0);
-    const double heard = at_standard_pitch(f);
+    const double heard = at_standard_pitch(f, in.reference_a4);
     out.f0_note = note_name(heard);
     out.f0_cents = cents_from_note(heard);
     FundamentalTrack.voiced = true;

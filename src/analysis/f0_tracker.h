@@ -14,7 +14,8 @@ inline constexpr double kHighestFundamental = 4000;  // Hz
 
 // The tracker's view of one mono block: its samples (16-bit little-endian when `wide`, else
 // unsigned 8-bit), the rate, and the tick's spectrum of its start (re/im lines 0..n/2-1, window
-// `type`). Fills the f0 fields of `out` and remembers the note for the next block.
+// `type`), and the A4 its notes are named against (tenths of a hertz). Fills the f0 fields of `out`
+// and remembers the note for the next block.
 struct TrackerInput {
     const uint8_t* data = nullptr;
     int samples = 0;
@@ -24,6 +25,7 @@ struct TrackerInput {
     const double* im = nullptr;
     int n = 0;
     int type = 0;
+    int reference_a4 = 4400;
 };
 void TrackFundamental(const TrackerInput& in, BlockAnalysis& out);
 

@@ -10,7 +10,6 @@
 #include "state/analysis.h"
 #include "state/run.h"
 #include "state/tick_clock.h"
-#include "state/settings.h"
 #include "state/source.h"
 
 namespace dl {
@@ -19,12 +18,12 @@ namespace {
 
 // The gain that takes a line's raw power to its power over full scale, tilted as the levels are
 // and weighted; kept while the block size, rate, sample width, tilt and weighting stay.
-const double* LineGains(int n) {
+const double* LineGains(const AnalysisParams& params, int n) {
     static std::vector<double> gains;
     static int cached_n = -1, cached_tilt = -1, cached_weighting = -1;
     static double cached_rate = -1, cached_ref = -1;
     const double rate = SourceInfo.sample_rate, ref = PowerReference();
-    const int tilt = Settings.katamuki != 0, weighting = Settings.weighting;
+    const int tilt = params.katamuki != 0, weighting = params.weighting;
     if (n == cached_n && rate == cached_rate && ref == cached_ref && tilt == cached_tilt &&
         weighting == cached_weighting)
         return gains.data();
@@ -47,21 +46,21 @@ const double* LineGains(int n) {
 }
 
 // Holds are kept for the first trace alone, the one they are drawn for.
-void Start(MeasuredTraceRecord& t, int lines, bool holds) {
+void Start(const AnalysisParams& params, MeasuredTraceRecord& t, int lines, bool holds) {
     t = MeasuredTraceRecord{};
     t.lines = lines;
     t.average.assign(size_t(lines), 0.0);
     t.levels.assign(size_t(lines), 255);
-    if (Settings.averaging == 2) {
-        t.history.assign(size_t(lines) * size_t(Settings.average_blocks), 0.0f);
+    if (params.averaging == 2) {
+        t.history.assign(size_t(lines) * size_t(params.average_blocks), 0.0f);
         t.history_sum.assign(size_t(lines), 0.0);
     }
-    if (Settings.max_hold && holds) {
+    if (params.max_hold && holds) {
         t.max.assign(size_t(lines), 0.0);
         t.max_age.assign(size_t(lines), 0.0);
         t.max_levels.assign(size_t(lines), 255);
     }
-    if (Settings.min_hold && holds) {
+    if (params.min_hold && holds) {
         t.min.assign(size_t(lines), 0.0);
         t.min_age.assign(size_t(lines), 0.0);
         t.min_levels.assign(size_t(lines), 255);
@@ -69,10 +68,10 @@ void Start(MeasuredTraceRecord& t, int lines, bool holds) {
 }
 
 // Whether the record was started for the controls as they are now.
-bool Fits(const MeasuredTraceRecord& t, int lines, bool holds) {
-    return t.lines == lines && (Settings.averaging == 2) == !t.history.empty() &&
-           (Settings.averaging != 2 || t.history.size() == size_t(lines) * size_t(Settings.average_blocks)) &&
-           (Settings.max_hold && holds) == !t.max.empty() && (Settings.min_hold && holds) == !t.min.empty();
+bool Fits(const AnalysisParams& params, const MeasuredTraceRecord& t, int lines, bool holds) {
+    return t.lines == lines && (params.averaging == 2) == !t.history.empty() &&
+           (params.averaging != 2 || t.history.size() == size_t(lines) * size_t(params.average_blocks)) &&
+           (params.max_hold && holds) == !t.max.empty() && (params.min_hold && holds) == !t.min.empty();
 }
 
 enum class Averaging { Off = 0, Exponential = 1, Linear = 2, Infinite = 3 };
@@ -178,9 +177,8 @@ void MeasureLinesHeld(MeasuredTraceRecord& t, const double* re, const double* im
 
 }  // namespace
 
-bool MeasuringControlsOn() {
-    return Settings.averaging != 0 || Settings.max_hold || Settings.min_hold || Settings.weighting != 0 ||
-           Settings.traces != 0;
+bool MeasuringControlsOn(const AnalysisParams& params) {
+    return params.averaging != 0 || params.max_hold || params.min_hold || params.weighting != 0 || params.traces != 0;
 }
 
 void ResetMeasuredSpectrum() {
@@ -196,11 +194,11 @@ double MeasureTickSeconds(uint32_t byte_count) {
     return SourceInfo.sample_rate ? byte_count / (frame * SourceInfo.sample_rate) : 0.0;
 }
 
-double DisplayedLineDecibels(int n, int k) {
+double DisplayedLineDecibels(const AnalysisParams& params, int n, int k) {
     const int lines = n / 2;
     if (k < 0 || k >= lines) return -std::numeric_limits<double>::infinity();
     double p = 0;
-    if (MeasuringControlsOn()) {
+    if (MeasuringControlsOn(params)) {
         const MeasuredTraceRecord& t = MeasuredTraces[0];
         if (t.lines != lines) return -std::numeric_limits<double>::infinity();
         p = t.average[size_t(k)];
@@ -208,25 +206,26 @@ double DisplayedLineDecibels(int n, int k) {
         if (!WorkArrays.re || WorkArrays.n < n) return -std::numeric_limits<double>::infinity();
         const double re = WorkArrays.re[k], im = WorkArrays.im[k];
         p = (re * re + im * im) / PowerReference();
-        if (Settings.katamuki) p = k == 0 ? p * 0.5 / n * 16 : p * k / n * 16;
+        if (params.katamuki) p = k == 0 ? p * 0.5 / n * 16 : p * k / n * 16;
     }
     return p > 0 ? 10 * std::log10(p) : -std::numeric_limits<double>::infinity();
 }
 
-void MeasureTrace(int index, int n, const double* re, const double* im, double seconds, LineScan* scan) {
+void MeasureTrace(const AnalysisParams& params, int index, int n, const double* re, const double* im, double seconds,
+                  LineScan* scan) {
     MeasuredTraceRecord& t = MeasuredTraces[size_t(index & 1)];
     const int lines = n / 2;
     const bool holds = (index & 1) == 0;
-    if (!Fits(t, lines, holds)) Start(t, lines, holds);
+    if (!Fits(params, t, lines, holds)) Start(params, t, lines, holds);
     BlockStep s;
     s.first = t.blocks == 0;
     s.seconds = seconds;
-    s.hold = Settings.hold_ms <= 0 ? 0.0 : std::max(Settings.hold_ms, 500) / 1000.0;
+    s.hold = params.hold_ms <= 0 ? 0.0 : std::max(params.hold_ms, 500) / 1000.0;
     ++t.blocks;
-    const Averaging mode = Averaging(std::clamp(Settings.averaging, 0, 3));
+    const Averaging mode = Averaging(std::clamp(params.averaging, 0, 3));
     switch (mode) {
     case Averaging::Exponential: {
-        const double tau = std::clamp(Settings.average_ms, 25, 10000) / 1000.0;
+        const double tau = std::clamp(params.average_ms, 25, 10000) / 1000.0;
         s.weight = s.first ? 1.0 : 1 - std::exp(-std::max(seconds, 0.0) / tau);
         break;
     }
@@ -240,8 +239,8 @@ void MeasureTrace(int index, int n, const double* re, const double* im, double s
     case Averaging::Infinite: s.weight = 1.0 / double(t.blocks); break;
     case Averaging::Off: break;
     }
-    const double* gain = LineGains(n);
-    WithLevelMapping([&](auto to_level) {
+    const double* gain = LineGains(params, n);
+    WithLevelMapping(params, [&](auto to_level) {
         switch (mode) {
         case Averaging::Exponential: MeasureLinesHeld<Averaging::Exponential>(t, re, im, gain, s, to_level, scan); break;
         case Averaging::Linear: MeasureLinesHeld<Averaging::Linear>(t, re, im, gain, s, to_level, scan); break;

@@ -9,7 +9,6 @@
 #include "analysis/pcm16.h"
 #include "analysis/weighting.h"
 #include "state/hooks.h"
-#include "state/settings.h"
 #include "state/source.h"
 
 namespace dl {
@@ -20,13 +19,14 @@ namespace {
 std::array<WeightingFilter, 2> meter_filters;
 
 // The weighting the strip's bars and figures read through; the loudness keeps its own.
-Weighting meter_weighting() {
-    return Settings.meter_weighting ? Weighting(std::clamp(Settings.weighting, 0, 2)) : Weighting::Z;
+Weighting meter_weighting(const AnalysisParams& params) {
+    return params.meter_weighting ? Weighting(std::clamp(params.weighting, 0, 2)) : Weighting::Z;
 }
 
 // The block's samples as the bars read them: through the weighting's filter when one is chosen.
-const int16_t* weighted_samples(const std::vector<int16_t>& s, size_t frames, int channels, uint32_t rate) {
-    const Weighting w = meter_weighting();
+const int16_t* weighted_samples(const AnalysisParams& params, const std::vector<int16_t>& s, size_t frames,
+                                int channels, uint32_t rate) {
+    const Weighting w = meter_weighting(params);
     if (w == Weighting::Z) return s.data();
     static std::vector<int16_t> out;
     out.resize(s.size());
@@ -43,20 +43,20 @@ constexpr double kHoldSeconds = 1.0, kHeldFallDbPerSecond = 10.0;
 
 double decibels(double fraction) { return fraction > 0 ? 20 * std::log10(fraction) : kSilentDb; }
 
-unsigned wanted_loudness(bool& exact) {
+unsigned wanted_loudness(const AnalysisParams& params, bool& exact) {
     exact = LoudnessScan;
     if (LoudnessScan) return kLoudnessIntegrated | kLoudnessRange | kLoudnessTruePeak | kLoudnessSamplePeak;
     unsigned parts = 0;
     if (AnalysisObserver && RowLoudness) parts |= kLoudnessMomentary | kLoudnessShortTerm;
-    if (Settings.level_meter == kMeterStripLoudness)
+    if (params.level_meter == kMeterStripLoudness)
         parts |= kLoudnessMomentary | kLoudnessShortTerm | kLoudnessIntegrated | kLoudnessRange | kLoudnessTruePeak;
     return parts;
 }
 
-bool bars_wanted() { return !LoudnessScan && Settings.level_meter != kMeterPeakAlone; }
+bool bars_wanted(const AnalysisParams& params) { return !LoudnessScan && params.level_meter != kMeterPeakAlone; }
 
-Ballistics chosen_ballistics() {
-    return Ballistics(std::clamp(Settings.meter_ballistics, 0, kBallisticsCount - 1));
+Ballistics chosen_ballistics(const AnalysisParams& params) {
+    return Ballistics(std::clamp(params.meter_ballistics, 0, kBallisticsCount - 1));
 }
 
 void make_bars(Ballistics kind) {
@@ -77,28 +77,28 @@ void make_loudness(unsigned parts, bool exact) {
     m.loudness = parts ? LoudnessMeter::create(m.channels, m.rate, parts, !exact) : nullptr;
 }
 
-void configure(int channels, uint32_t rate) {
+void configure(const AnalysisParams& params, int channels, uint32_t rate) {
     LevelMetersRecord& m = LevelMeters;
     m.configured = true;
     m.channels = channels;
     m.rate = rate;
     m.metered_end = 0;
     m.peak = {0, 0};
-    for (WeightingFilter& f : meter_filters) f.design(meter_weighting(), rate);
+    for (WeightingFilter& f : meter_filters) f.design(meter_weighting(params), rate);
     m.rms_kind = MakeBallistics(Ballistics::Rms, rate);
     m.peak_kind = MakeBallistics(Ballistics::SamplePeak, rate);
     for (BallisticState& s : m.rms) ResetBallistics(m.rms_kind, s);
-    make_bars(chosen_ballistics());
+    make_bars(chosen_ballistics(params));
     bool exact = false;
-    const unsigned parts = wanted_loudness(exact);
+    const unsigned parts = wanted_loudness(params, exact);
     make_loudness(parts, exact);
 }
 
 // The held mark after a block of `seconds` whose bar read `bar`.
-void hold(int c, double bar, double seconds) {
+void hold(int peak_hold, int c, double bar, double seconds) {
     double& held = LevelMeters.held[size_t(c)];
     double& age = LevelMeters.held_age[size_t(c)];
-    if (Settings.PeakHold == 0) {
+    if (peak_hold == 0) {
         held = 0;
         return;
     }
@@ -106,16 +106,16 @@ void hold(int c, double bar, double seconds) {
     if (bar >= held) {
         held = bar;
         age = 0;
-    } else if (Settings.PeakHold == 1 && age > kHoldSeconds) {
+    } else if (peak_hold == 1 && age > kHoldSeconds) {
         held = std::max(bar, held * std::pow(10.0, -kHeldFallDbPerSecond * seconds / 20));
     }
 }
 
-void read_out(MeterStripReading& out) {
+void read_out(const AnalysisParams& params, MeterStripReading& out) {
     const LevelMetersRecord& m = LevelMeters;
-    out.bars = bars_wanted();
+    out.bars = bars_wanted(params);
     out.channels = m.channels;
-    out.weighting = int(meter_weighting());
+    out.weighting = int(meter_weighting(params));
     for (int c = 0; c < m.channels && c < 2; ++c) {
         ChannelMeterReading& r = out.channel[size_t(c)];
         r.bar = m.last.channel[size_t(c)].bar;
@@ -148,7 +148,9 @@ const std::vector<int16_t>& samples_of(const uint8_t* data, size_t frames, int c
 
 }  // namespace
 
-bool MeterStripWanted() { return LoudnessScan || AnalysisObserver || Settings.level_meter != kMeterPeakAlone; }
+bool MeterStripWanted(const AnalysisParams& params) {
+    return LoudnessScan || AnalysisObserver || params.level_meter != kMeterPeakAlone;
+}
 
 void ResetMeterStrip() {
     LevelMeters.configured = false;
@@ -156,17 +158,18 @@ void ResetMeterStrip() {
     LevelMeters.last = MeterStripReading{};
 }
 
-void ResetLoudness() {
+void ResetLoudness(const AnalysisParams& params) {
     LevelMetersRecord& m = LevelMeters;
     m.peak = {0, 0};
     m.held = {0, 0};
     m.held_age = {0, 0};
     m.loudness_frames = 0;
     if (m.loudness && !m.loudness->reset()) m.loudness.reset();
-    if (m.configured) read_out(m.last);
+    if (m.configured) read_out(params, m.last);
 }
 
-void MeterBlock(const uint8_t* data, uint32_t bytes, uint64_t offset, MeterStripReading& out) {
+void MeterBlock(const AnalysisParams& params, const uint8_t* data, uint32_t bytes, uint64_t offset,
+                MeterStripReading& out) {
     LevelMetersRecord& m = LevelMeters;
     const int layout = SourceInfo.ChannelLayout & 3;
     const int channels = layout >= 2 ? 2 : 1;
@@ -174,10 +177,10 @@ void MeterBlock(const uint8_t* data, uint32_t bytes, uint64_t offset, MeterStrip
     const uint32_t align = uint32_t(channels * (wide ? 2 : 1));
     const uint32_t rate = SourceInfo.sample_rate;
     if (!data || rate == 0) return;
-    if (!m.configured || m.channels != channels || m.rate != rate) configure(channels, rate);
-    if (m.ballistics != int(chosen_ballistics())) make_bars(chosen_ballistics());
+    if (!m.configured || m.channels != channels || m.rate != rate) configure(params, channels, rate);
+    if (m.ballistics != int(chosen_ballistics(params))) make_bars(chosen_ballistics(params));
     bool exact = false;
-    if (const unsigned parts = wanted_loudness(exact); parts != m.loudness_parts || exact != m.exact)
+    if (const unsigned parts = wanted_loudness(params, exact); parts != m.loudness_parts || exact != m.exact)
         make_loudness(parts, exact);
 
     const uint64_t start = offset == kBlockFollows ? m.metered_end : offset;
@@ -192,8 +195,9 @@ void MeterBlock(const uint8_t* data, uint32_t bytes, uint64_t offset, MeterStrip
     const std::vector<int16_t>& s = samples_of(data + skip, frames, channels, wide);
     const double seconds = double(frames) / rate;
 
-    const int16_t* bars = bars_wanted() ? weighted_samples(s, frames, channels, rate) : s.data();
-    for (int c = 0; c < channels && bars_wanted(); ++c) {
+    const bool bars_on = bars_wanted(params);
+    const int16_t* bars = bars_on ? weighted_samples(params, s, frames, channels, rate) : s.data();
+    for (int c = 0; c < channels && bars_on; ++c) {
         ChannelMeterReading& r = m.last.channel[size_t(c)];
         const double bar = RunBallistics(m.bar_kind, m.bar[size_t(c)], bars + c, frames, size_t(channels));
         r.bar = decibels(bar);
@@ -201,13 +205,13 @@ void MeterBlock(const uint8_t* data, uint32_t bytes, uint64_t offset, MeterStrip
         BallisticState none;
         const double largest = RunBallistics(m.peak_kind, none, bars + c, frames, size_t(channels));
         m.peak[size_t(c)] = std::max(m.peak[size_t(c)], largest);
-        hold(c, bar, seconds);
+        hold(params.PeakHold, c, bar, seconds);
     }
     if (m.loudness) {
         if (m.loudness->add(s.data(), frames)) m.loudness_frames += frames;
         else m.loudness.reset();  // no room: the loudness is not shown rather than shown wrong
     }
-    read_out(m.last);
+    read_out(params, m.last);
     out = m.last;
 }
 

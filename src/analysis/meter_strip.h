@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 
+#include "analysis/analysis_params.h"
 #include "state/analysis.h"
 #include "state/meters.h"
 
@@ -8,17 +9,18 @@ namespace dl {
 
 // Whether the blocks are metered at all: for the meter strip, the batch rows' loudness columns or a
 // loudness run.
-bool MeterStripWanted();
+bool MeterStripWanted(const AnalysisParams& params);
 
 // A new run: the meters start from silence with the next block, in the layout it brings.
 void ResetMeterStrip();
 // The user's reset (a key, a click on the strip): the loudness, the largest samples and the held
 // marks start again; the bars go on.
-void ResetLoudness();
+void ResetLoudness(const AnalysisParams& params);
 
 // Meters the part of the block not metered yet: `bytes` of interleaved PCM in the open source's
 // layout, starting `offset` bytes into the sound (kBlockFollows: where the last block ended). The
 // readings after it go into `out` and LevelMeters.last.
-void MeterBlock(const uint8_t* data, uint32_t bytes, uint64_t offset, MeterStripReading& out);
+void MeterBlock(const AnalysisParams& params, const uint8_t* data, uint32_t bytes, uint64_t offset,
+                MeterStripReading& out);
 
 }  // namespace dl

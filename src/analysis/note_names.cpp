@@ -5,7 +5,6 @@
 #include <cstdarg>
 #include <cstdio>
 
-#include "state/settings.h"
 
 namespace dl {
 
@@ -52,9 +51,9 @@ std::string note_name(double frequency) {
     return buf;
 }
 
-double at_standard_pitch(double frequency) {
-    if (Settings.reference_a4 == 4400) return frequency;
-    return frequency * 440.0 / ReferenceA4();
+double at_standard_pitch(double frequency, int reference_a4) {
+    if (reference_a4 == 4400) return frequency;
+    return frequency * 440.0 / (reference_a4 / 10.0);
 }
 
 double cents_from_note(double frequency) {

@@ -23,8 +23,8 @@ NoteOf note_of(double frequency);
 std::string note_name(double frequency);
 
 // A frequency as it would sound with A4 at 440 Hz, for naming it against the reference A4
-// (Settings.reference_a4): unchanged at a reference of 440.
-double at_standard_pitch(double frequency);
+// `reference_a4` (tenths of a hertz, the setting's unit): unchanged at a reference of 440.
+double at_standard_pitch(double frequency, int reference_a4);
 
 // How many cents a frequency lies above (or below) the equal-tempered note note_of names for it.
 double cents_from_note(double frequency);

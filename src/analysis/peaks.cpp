@@ -16,7 +16,6 @@
 #include "platform/pointer.h"
 #include "platform/process.h"
 #include "state/analysis.h"
-#include "state/settings.h"
 #include "state/source.h"
 
 namespace dl {
@@ -37,8 +36,7 @@ constexpr std::array<Band, 10> kGroupA = {{{123, 138}, {156, 175}, {185, 208}, {
                                            {311, 349}, {370, 415}, {440, 494}, {494, 554}, {622, 698}}};
 constexpr std::array<Band, 5> kGroupB = {{{467, 524}, {555, 624}, {660, 741}, {741, 831}, {933, 1047}}};
 
-void mark_bands(double f, std::array<int, 15>& flags) {
-    const int s = Settings.sex;
+void mark_bands(int s, double f, std::array<int, 15>& flags) {
     for (size_t i = 0; i < kGroupA.size(); ++i) {
         if (f > kGroupA[i].lo * s && f < kGroupA[i].hi * s) {
             flags[i] = 1;
@@ -95,8 +93,8 @@ void gather(PeakCandidates& c, const double* re, const double* im, int n, int wa
     c.end();
 }
 
-void gather(PeakCandidates& c, const double* re, const double* im, int n, int wanted, double limit) {
-    if (Settings.katamuki) gather<true>(c, re, im, n, wanted, limit);
+void gather(bool tilt, PeakCandidates& c, const double* re, const double* im, int n, int wanted, double limit) {
+    if (tilt) gather<true>(c, re, im, n, wanted, limit);
     else gather<false>(c, re, im, n, wanted, limit);
 }
 
@@ -138,9 +136,9 @@ bool PeakCandidates::next(double below, double& power, int& bin) {
     return true;
 }
 
-bool UsePreciseEstimator() { return Settings.precise_peaks != 0 && Settings.wavmode != 2; }
+bool UsePreciseEstimator(const AnalysisParams& params) { return params.precise_peaks != 0 && params.wavmode != 2; }
 
-double RefinePeakFrequency(const double* re, const double* im, int b, int n, int samples, double rate) {
+double RefinePeakFrequency(const double* re, const double* im, int b, int n, int samples, double rate, int window) {
     const int half = n / 2;
     double up = -1, down = 2;
     if (b + 1 < half) {
@@ -155,7 +153,7 @@ double RefinePeakFrequency(const double* re, const double* im, int b, int n, int
     }
     const double f_up = rate * (b + up) / n;
     const double f_down = rate * (b - 1 + down) / n;
-    if (up > -1 && down < 2 && !(Settings.mado == kRectangularWindow && samples >= n)) {
+    if (up > -1 && down < 2 && !(window == kRectangularWindow && samples >= n)) {
         // Both neighbours: weight each estimate by how much of its neighbour lies along the slope.
         const double ur = re[b + 1] - re[b], ui = im[b + 1] - im[b];
         const double vr = re[b - 1] - re[b], vi = im[b - 1] - im[b];
@@ -173,17 +171,15 @@ double RefinePeakFrequency(const double* re, const double* im, int b, int n, int
 namespace {
 
 // The lowest frequency a peak is named with its cents or taken for the A4 pitch.
-double ResolvedFloorHz(int n, int samples, bool precise, double rate) {
-    const SettingsRecord& s = Settings;
+double ResolvedFloorHz(const AnalysisParams& s, int n, int samples, bool precise, double rate) {
     double floor_hz = s.use_complex ? rate / n * 4 : rate / n * 40;
     if (precise) floor_hz = LowestResolvedLine(n, samples, s.mado) * rate / n;
     return floor_hz < 25 ? 25 : floor_hz;
 }
 
 // A label for the peak at line b in row i, with its frequency as the chosen method reads it.
-PeakLabel FrequencyLabel(const double* re, const double* im, int n, int b, int i, int samples, double rate,
-                         bool precise) {
-    const SettingsRecord& s = Settings;
+PeakLabel FrequencyLabel(const AnalysisParams& s, const double* re, const double* im, int n, int b, int i,
+                         int samples, double rate, bool precise) {
     PeakLabel label;
     label.row = i;
     label.bin = b;
@@ -192,7 +188,7 @@ PeakLabel FrequencyLabel(const double* re, const double* im, int n, int b, int i
         label.place = PrecisePeakLine(re, im, n, b, samples, s.mado).line;
         f = label.place * rate / n;
     } else if (s.use_complex) {
-        f = RefinePeakFrequency(re, im, b, n, samples, rate);
+        f = RefinePeakFrequency(re, im, b, n, samples, rate, s.mado);
     }
     label.frequency = f;
     label.text = s.use_onmei == 0 && (!(s.use_complex || precise) || f > 0) ? PeakLabel::Text::Figure
@@ -202,9 +198,10 @@ PeakLabel FrequencyLabel(const double* re, const double* im, int n, int b, int i
 
 // Names the label's note (with its cents for the name+pitch labels); false when an earlier row
 // already named that note. keys holds the notes of the first hundred rows.
-bool NamePeakNote(PeakLabel& label, int i, bool precise, double floor_hz, std::array<int16_t, 100>& keys) {
+bool NamePeakNote(const AnalysisParams& s, PeakLabel& label, int i, bool precise, double floor_hz,
+                  std::array<int16_t, 100>& keys) {
     const double f = label.frequency;
-    const double named = at_standard_pitch(f);
+    const double named = at_standard_pitch(f, s.reference_a4);
     if (f > 0) {
         const int16_t key = note_of(named).key;
         for (int j = 0; j < std::min(i, 100); ++j)
@@ -213,7 +210,7 @@ bool NamePeakNote(PeakLabel& label, int i, bool precise, double floor_hz, std::a
     }
     label.text = PeakLabel::Text::Note;
     label.note = note_name(named);
-    if (Settings.use_onmei == 2) {
+    if (s.use_onmei == 2) {
         if (f > floor_hz)
             label.note += precise ? SignedCents(a4_cents(named)) : format_text("%+.0f", a4_cents(named));
         else
@@ -224,18 +221,17 @@ bool NamePeakNote(PeakLabel& label, int i, bool precise, double floor_hz, std::a
 
 }  // namespace
 
-void ListPeaks(const double* re, const double* im, int strongest, int n, uint32_t byte_count,
-               PeakCandidates* gathered, BlockAnalysis& out) {
-    const SettingsRecord& s = Settings;
-    const bool steers = VoicePointerActive();
+void ListPeaks(const AnalysisParams& s, const double* re, const double* im, int strongest, int n,
+               uint32_t byte_count, PeakCandidates* gathered, BlockAnalysis& out) {
+    const bool steers = VoicePointerActive(s);
     std::array<int, 15> flags{};
     int step = 0;
     double candidate = 0;
     const double rate = SourceInfo.sample_rate;
     const bool wide = (SourceInfo.ChannelLayout & 1) != 0;
     const int samples = int(wide ? byte_count / 2 : byte_count);
-    const bool precise = UsePreciseEstimator();
-    const double floor_hz = ResolvedFloorHz(n, samples, precise, rate);
+    const bool precise = UsePreciseEstimator(s);
+    const double floor_hz = ResolvedFloorHz(s, n, samples, precise, rate);
     std::array<int16_t, 100> keys{};
     if (s.use_onmei != 0) keys.fill(-32768);
 
@@ -253,11 +249,11 @@ void ListPeaks(const double* re, const double* im, int strongest, int n, uint32_
     // Unless the tick's pass over the spectrum gathered them already, the maxima below the first.
     static PeakCandidates local;
     PeakCandidates& candidates = gathered ? *gathered : local;
-    if (!gathered) gather(candidates, re, im, n, s.freqnum, first);
+    if (!gathered) gather(s.katamuki != 0, candidates, re, im, n, s.freqnum, first);
     auto next_peak = [&](double below, double& p, int& bin) {
         while (!candidates.next(below, p, bin)) {
             if (!candidates.incomplete()) return false;
-            gather(candidates, re, im, n, s.freqnum, below);
+            gather(s.katamuki != 0, candidates, re, im, n, s.freqnum, below);
         }
         return true;
     };
@@ -276,20 +272,20 @@ void ListPeaks(const double* re, const double* im, int strongest, int n, uint32_
             continue;
         }
 
-        PeakLabel label = FrequencyLabel(re, im, n, b, i, samples, rate, precise);
+        PeakLabel label = FrequencyLabel(s, re, im, n, b, i, samples, rate, precise);
         const double f = label.frequency;
         if (f > floor_hz && candidate == 0 && 16 * power > first && power > audible) candidate = f;
 
-        const bool repeated = s.use_onmei != 0 && !NamePeakNote(label, i, precise, floor_hz, keys);
+        const bool repeated = s.use_onmei != 0 && !NamePeakNote(s, label, i, precise, floor_hz, keys);
         if (repeated) {
             --i;  // the next distinct note takes this row
         } else {
             if (i == 0) step = PointerStep(power);
             if (s.withlevel) {
                 label.with_level = true;
-                label.level = PowerLevel(power);
+                label.level = PowerLevel(s.Decibel, power);
             }
-            if (steers) mark_bands(f, flags);
+            if (steers) mark_bands(s.sex, f, flags);
             out.labels.push_back(std::move(label));
         }
 

@@ -9,6 +9,7 @@
 #include <new>
 #include <string>
 
+#include "analysis/analysis_params.h"
 #include "analysis/f0_tracker.h"
 #include "analysis/fft.h"
 #include "analysis/measured_spectrum.h"
@@ -31,7 +32,6 @@
 #include "state/layout_units.h"
 #include "state/run.h"
 #include "state/meters.h"
-#include "state/settings.h"
 #include "state/shell.h"
 #include "state/source.h"
 #include "state/tick_clock.h"
@@ -51,13 +51,13 @@ bool sixteen_bit() { return (SourceInfo.ChannelLayout & 1) != 0; }
 // removed and the window applied over them (neither for the rectangular window). One pass over
 // the work array: the mean comes from the integer samples, whose sum is exact.
 template <class Sample, class Sum>
-void load_samples(int m, int n, Sample sample, Sum sum_of, double* re) {
-    if (Settings.mado == kRectangularWindow) {
+void load_samples(int window, int m, int n, Sample sample, Sum sum_of, double* re) {
+    if (window == kRectangularWindow) {
         for (int i = 0; i < m; ++i) re[i] = sample(i);
     } else if (m > 0) {
         const double mean = double(sum_of(m)) / m;
         const int h = m / 2;
-        ensure_window(h);
+        ensure_window(window, h);
         const double* w = WindowTable.window.data();
         for (int i = 0; i < h; ++i) re[i] = (sample(i) - mean) * w[i];
         for (int i = h; i < 2 * h; ++i) re[i] = (sample(i) - mean) * w[2 * h - 1 - i];
@@ -67,13 +67,13 @@ void load_samples(int m, int n, Sample sample, Sum sum_of, double* re) {
 }
 
 // Removes the mean of re[0..m) and applies the window over it.
-void weight_block(double* re, int m) {
-    if (Settings.mado == kRectangularWindow || m <= 0) return;
+void weight_block(int window, double* re, int m) {
+    if (window == kRectangularWindow || m <= 0) return;
     double sum = 0;
     for (int i = 0; i < m; ++i) sum += re[i];
     const double mean = sum / m;
     const int h = m / 2;
-    ensure_window(h);
+    ensure_window(window, h);
     const double* w = WindowTable.window.data();
     for (int i = 0; i < h; ++i) {
         re[i] = (re[i] - mean) * w[i];
@@ -82,19 +82,19 @@ void weight_block(double* re, int m) {
     if (m & 1) re[m - 1] -= mean;
 }
 
-double autocorrelation(int t, int n, int z, const uint8_t* data, std::vector<double>& a);
+double autocorrelation(int fftparam, int t, int n, int z, const uint8_t* data, std::vector<double>& a);
 
 // Fills re[0..n) with what is transformed: the block, or in the autocorrelation mode the
 // weighted autocorrelation of its start; then the mean removal and the window.
-void load_work_arrays(const uint8_t* data, int samples, int n, double* re) {
+void load_work_arrays(const AnalysisParams& params, const uint8_t* data, int samples, int n, double* re) {
     const bool wide = sixteen_bit();
     const int m = std::min(samples, n);
-    if (Settings.wavmode != 2) {
+    if (params.wavmode != 2) {
         if (wide) {
-            load_samples(m, n, [data](int i) { return load16(data, size_t(i)); },
+            load_samples(params.mado, m, n, [data](int i) { return load16(data, size_t(i)); },
                          [data](int count) { return sum16(data, count); }, re);
         } else {
-            load_samples(m, n, [data](int i) { return int(data[i]) - 128; },
+            load_samples(params.mado, m, n, [data](int i) { return int(data[i]) - 128; },
                          [data](int count) {
                              int64_t sum = 0;
                              for (int i = 0; i < count; ++i) sum += int(data[i]) - 128;
@@ -108,12 +108,12 @@ void load_work_arrays(const uint8_t* data, int samples, int n, double* re) {
     if (lags > 0) {
         const int t = std::min(samples, 2 * lags);
         static std::vector<double> a;
-        const double w = autocorrelation(t, lags, pow2(ceil_log2(3 * lags)), data, a);
+        const double w = autocorrelation(params.fftparam, t, lags, pow2(ceil_log2(3 * lags)), data, a);
         const double k = wide ? 31000.0 : 120.0;
         const double a0 = a[0];
         for (int i = 0; i < lags; ++i) re[i] = (i * std::sqrt(double(i)) * w + 1) * (a[i] / a0) * k;
     }
-    weight_block(re, m);
+    weight_block(params.mado, re, m);
 }
 
 void meter(BlockAnalysis& out, uint32_t level, int top, int height, uint32_t unit) {
@@ -133,11 +133,11 @@ uint32_t scan_peak(uint32_t count, uint32_t stride, Sample sample) {
 }
 
 // The strongest line's frequency and the level the "Peak" read-out shows.
-void read_out_peak(int n, BlockAnalysis& out) {
+void read_out_peak(bool decibel, int n, BlockAnalysis& out) {
     SpectrumPeak.frequency = double(SourceInfo.sample_rate) * SpectrumPeak.bin / n;
     out.peak_shown = true;
     out.peak_frequency = SpectrumPeak.frequency;
-    out.peak_level = PowerLevel(SpectrumPeak.power);
+    out.peak_level = PowerLevel(decibel, SpectrumPeak.power);
 }
 
 }  // namespace
@@ -149,9 +149,9 @@ int LevelDecibels(double power) {
     return int(10 * std::log10(power / PowerReference()) - 0.5);
 }
 
-LevelFigure PowerLevel(double power) {
+LevelFigure PowerLevel(bool decibel, double power) {
     LevelFigure l;
-    l.decibel = Settings.Decibel;
+    l.decibel = decibel;
     if (l.decibel) l.decibels = LevelDecibels(power);
     else l.amplitude = std::sqrt(power / PowerReference());
     return l;
@@ -159,7 +159,7 @@ LevelFigure PowerLevel(double power) {
 
 namespace {
 
-double autocorrelation(int t, int n, int z, const uint8_t* data, std::vector<double>& a) {
+double autocorrelation(int fftparam, int t, int n, int z, const uint8_t* data, std::vector<double>& a) {
     static std::vector<double> second;
     try {
         a.assign(size_t(z), 0.0);
@@ -177,13 +177,13 @@ double autocorrelation(int t, int n, int z, const uint8_t* data, std::vector<dou
     const int p = ceil_log2(z);
     double* re = a.data();
     double* im = second.data();
-    if (Settings.fftparam > 10) fft_direct(re, im, p, -1);
+    if (fftparam > 10) fft_direct(re, im, p, -1);
     else fft2(re, im, p, -1);
     for (int i = 0; i < z; ++i) {
         re[i] = re[i] * re[i] + im[i] * im[i];
         im[i] = 0;
     }
-    if (Settings.fftparam > 9) fft_direct(re, im, p, 1);
+    if (fftparam > 9) fft_direct(re, im, p, 1);
     else fft2(re, im, p, 1);
     if (a[0] == 0) a[0] = 1;
     return z >= t + n ? 1 / std::pow(double(n), 1.5) : 0;
@@ -196,11 +196,11 @@ double tick_seconds = 0;
 
 // The measured trace's levels and holds for the block, and in the same pass its strongest line
 // and the peak list's candidates from the block's own spectrum.
-StrongestLine ShowMeasuredTrace(int n, const double* re, const double* im, PeakCandidates* peaks,
-                                BlockAnalysis& out) {
-    if (peaks) peaks->begin(Settings.freqnum, std::numeric_limits<double>::infinity());
-    LineScan scan(n, Settings.katamuki != 0, peaks);
-    MeasureTrace(0, n, re, im, tick_seconds, &scan);
+StrongestLine ShowMeasuredTrace(const AnalysisParams& params, int n, const double* re, const double* im,
+                                PeakCandidates* peaks, BlockAnalysis& out) {
+    if (peaks) peaks->begin(params.freqnum, std::numeric_limits<double>::infinity());
+    LineScan scan(n, params.katamuki != 0, peaks);
+    MeasureTrace(params, 0, n, re, im, tick_seconds, &scan);
     const StrongestLine strongest = scan.finish(n / 2);
     if (peaks) peaks->end();
     const MeasuredTraceRecord& t = MeasuredTraces[0];
@@ -211,9 +211,9 @@ StrongestLine ShowMeasuredTrace(int n, const double* re, const double* im, PeakC
 }
 
 // Spectrum, read-outs and peak list of a mono block.
-void AnalyseSpectrum(const uint8_t* data, uint32_t byte_count, BlockAnalysis& out) {
+void AnalyseSpectrum(const AnalysisParams& params, const uint8_t* data, uint32_t byte_count, BlockAnalysis& out) {
     if (byte_count == 0) return;
-    const int p = std::clamp(Settings.fftparam, 8, 16);
+    const int p = std::clamp(params.fftparam, 8, 16);
     const int n = pow2(p);
     // Without samples or work arrays of this size there is nothing to transform.
     if (!data || !WorkArrays.re || !WorkArrays.im || WorkArrays.n < n) return;
@@ -227,7 +227,7 @@ void AnalyseSpectrum(const uint8_t* data, uint32_t byte_count, BlockAnalysis& ou
 
     double* re = WorkArrays.re;
     double* im = WorkArrays.im;
-    load_work_arrays(data, samples, n, re);
+    load_work_arrays(params, data, samples, n, re);
     // Everything below reads lines 0..n/2-1 only.
     fft2_lower(re, im, p);
 
@@ -235,24 +235,24 @@ void AnalyseSpectrum(const uint8_t* data, uint32_t byte_count, BlockAnalysis& ou
     // The measuring controls draw levels of their own.
     // Rows-only blocks are not drawn: they leave the averages and holds to the pictures.
     const bool rows_only = Purpose == AnalysisPurpose::RowsOnly;
-    const int view = Settings.display;
-    const bool list = Settings.freqnum > 0 && view >= kViewLinear && view <= kViewSpectrogram;
+    const int view = params.display;
+    const bool list = params.freqnum > 0 && view >= kViewLinear && view <= kViewSpectrogram;
     PeakCandidates* candidates = list ? &tick_candidates : nullptr;
     out.spectrum = true;
     out.n = n;
     StrongestLine strongest;
-    if (MeasuringControlsOn() && !rows_only) {
-        strongest = ShowMeasuredTrace(n, re, im, candidates, out);
+    if (MeasuringControlsOn(params) && !rows_only) {
+        strongest = ShowMeasuredTrace(params, n, re, im, candidates, out);
     } else {
-        strongest = ComputeLevelsAndStrongestLine(n, DisplayLevels.data(), re, im, candidates, Settings.freqnum);
+        strongest = ComputeLevelsAndStrongestLine(params, n, DisplayLevels.data(), re, im, candidates, params.freqnum);
         out.levels = DisplayLevels.data();
     }
     SpectrumPeak.power = strongest.power;
     SpectrumPeak.bin = strongest.bin;
-    if (SpectrumPeak.power > 0) read_out_peak(n, out);
+    if (SpectrumPeak.power > 0) read_out_peak(params.Decibel, n, out);
 
-    if (Settings.freqnum < 2 && Settings.sex != 0)
-        VoicePointerSingle(SpectrumPeak.frequency, SpectrumPeak.power);
+    if (params.freqnum < 2 && params.sex != 0)
+        VoicePointerSingle(params, SpectrumPeak.frequency, SpectrumPeak.power);
 
     // The tracker runs for whoever shows or prints what it hears: the tuner, the batch rows.
     const double rate = SourceInfo.sample_rate;
@@ -264,8 +264,9 @@ void AnalyseSpectrum(const uint8_t* data, uint32_t byte_count, BlockAnalysis& ou
         out.f0_confidence = tracked.f0_confidence;
         out.f0_note = tracked.f0_note;
         out.f0_cents = tracked.f0_cents;
-    } else if (Settings.tuner || AnalysisObserver) {
-        TrackFundamental({data, samples, sixteen_bit(), rate, Settings.wavmode == 2 ? nullptr : re, im, n, Settings.mado},
+    } else if (params.tuner || AnalysisObserver) {
+        TrackFundamental({data, samples, sixteen_bit(), rate, params.wavmode == 2 ? nullptr : re, im, n, params.mado,
+                          params.reference_a4},
                          out);
         tracked.f0_voiced = out.f0_voiced;
         tracked.f0_frequency = out.f0_frequency;
@@ -274,22 +275,22 @@ void AnalyseSpectrum(const uint8_t* data, uint32_t byte_count, BlockAnalysis& ou
         tracked.f0_cents = out.f0_cents;
     }
 
-    if (UsePreciseEstimator()) {
+    if (UsePreciseEstimator(params)) {
         // The strongest line read precisely; the A4 read-out follows it only while there is sound.
         out.precise = true;
-        const double floor_hz = std::max(LowestResolvedLine(n, samples, Settings.mado) * rate / n, 25.0);
+        const double floor_hz = std::max(LowestResolvedLine(n, samples, params.mado) * rate / n, 25.0);
         double heard = 0;
         if (SpectrumPeak.power > 0) {
-            heard = PrecisePeakLine(re, im, n, SpectrumPeak.bin, samples, Settings.mado).line * rate / n;
+            heard = PrecisePeakLine(re, im, n, SpectrumPeak.bin, samples, params.mado).line * rate / n;
             out.peak_frequency = heard;
         }
-        if (list) ListPeaks(re, im, SpectrumPeak.bin, n, byte_count, &tick_candidates, out);
+        if (list) ListPeaks(params, re, im, SpectrumPeak.bin, n, byte_count, &tick_candidates, out);
         else if (heard > floor_hz) UpdateA4Pitch(heard, out);
         return;
     }
     const double floor_hz = std::max(40.0 * SourceInfo.sample_rate / n, 25.0);
     if (list) {
-        ListPeaks(re, im, SpectrumPeak.bin, n, byte_count, &tick_candidates, out);
+        ListPeaks(params, re, im, SpectrumPeak.bin, n, byte_count, &tick_candidates, out);
     } else if (SpectrumPeak.frequency > floor_hz) {
         UpdateA4Pitch(SpectrumPeak.frequency, out);
     }
@@ -298,9 +299,9 @@ void AnalyseSpectrum(const uint8_t* data, uint32_t byte_count, BlockAnalysis& ou
 enum class TraceSignal { Mix, Left, Right, Side, Difference };
 
 // The signals of the traces the user chose for a stereo source, the one the peak list reads first.
-int TraceSignals(TraceSignal signals[2]) {
-    const bool swap = Settings.peak_trace != 0;
-    switch (Settings.traces) {
+int TraceSignals(const AnalysisParams& params, TraceSignal signals[2]) {
+    const bool swap = params.peak_trace != 0;
+    switch (params.traces) {
     case 1:
         signals[0] = swap ? TraceSignal::Right : TraceSignal::Left;
         signals[1] = swap ? TraceSignal::Left : TraceSignal::Right;
@@ -360,10 +361,10 @@ void FillTraceSignal(const uint8_t* data, uint32_t frames, bool wide, TraceSigna
 // list's spectrum in the work arrays stays that of the first. It needs only its spectrum's levels:
 // no peak list, read-outs or tracker. The first trace is done with the mono block: it takes this
 // one's signal.
-void MeasureSecondTrace(const uint8_t* data, uint32_t frames, bool wide, TraceSignal signal, uint8_t* mono,
-                        BlockAnalysis& out) {
+void MeasureSecondTrace(const AnalysisParams& params, const uint8_t* data, uint32_t frames, bool wide,
+                        TraceSignal signal, uint8_t* mono, BlockAnalysis& out) {
     if (frames == 0 || !out.spectrum) return;
-    const int p = std::clamp(Settings.fftparam, 8, 16);
+    const int p = std::clamp(params.fftparam, 8, 16);
     const int n = pow2(p);
     static std::vector<double> re, im;
     try {
@@ -373,19 +374,19 @@ void MeasureSecondTrace(const uint8_t* data, uint32_t frames, bool wide, TraceSi
         return;  // the first trace alone
     }
     FillTraceSignal(data, frames, wide, signal, mono);
-    load_work_arrays(mono, int(frames), n, re.data());
+    load_work_arrays(params, mono, int(frames), n, re.data());
     fft2_lower(re.data(), im.data(), p);
-    MeasureTrace(1, n, re.data(), im.data(), tick_seconds);
+    MeasureTrace(params, 1, n, re.data(), im.data(), tick_seconds);
     out.second_levels = MeasuredTraces[1].levels.data();
 }
 
 }  // namespace
 
-double AutoCorrelation(int t, int n, int z, int slot, std::vector<double>& a) {
-    return autocorrelation(t, n, z, SampleBuffers[size_t(slot)], a);
+double AutoCorrelation(int fftparam, int t, int n, int z, int slot, std::vector<double>& a) {
+    return autocorrelation(fftparam, t, n, z, SampleBuffers[size_t(slot)], a);
 }
 
-void MeasureBlock(int slot, uint32_t byte_count, BlockAnalysis& out, uint64_t offset) {
+void MeasureBlock(const AnalysisParams& params, int slot, uint32_t byte_count, BlockAnalysis& out, uint64_t offset) {
     out.clear();
     if (SourceInfo.format_tag != kTagPcm && ConversionStream == nullptr) {
         out.level_unavailable = true;
@@ -394,9 +395,9 @@ void MeasureBlock(int slot, uint32_t byte_count, BlockAnalysis& out, uint64_t of
     if (slot < 0 || slot >= int(SampleBuffers.size()) || !SampleBuffers[size_t(slot)]) return;
     const uint8_t* data = SampleBuffers[size_t(slot)];
     // The meters follow the buffers' blocks; a picture shows their latest readings.
-    if (MeterStripWanted()) {
+    if (MeterStripWanted(params)) {
         if (Purpose == AnalysisPurpose::PictureOnly) out.strip = LevelMeters.last;
-        else MeterBlock(data, byte_count, offset, out.strip);
+        else MeterBlock(params, data, byte_count, offset, out.strip);
     }
     if (LoudnessScan) return;  // the loudness of the sound is all that is asked for
     const int layout = SourceInfo.ChannelLayout & 3;
@@ -422,7 +423,7 @@ void MeasureBlock(int slot, uint32_t byte_count, BlockAnalysis& out, uint64_t of
 
     // The meters' pass also makes the mix, unless the first trace shows another signal.
     TraceSignal signals[2] = {TraceSignal::Mix, TraceSignal::Mix};
-    const int traces = TraceSignals(signals);
+    const int traces = TraceSignals(params, signals);
     uint8_t* mix = signals[0] == TraceSignal::Mix ? mono : nullptr;
     const int y = CellHeight;
     switch (layout) {
@@ -466,27 +467,28 @@ void MeasureBlock(int slot, uint32_t byte_count, BlockAnalysis& out, uint64_t of
     }
 
     if (layout < 2) {
-        AnalyseSpectrum(data, l, out);
+        AnalyseSpectrum(params, data, l, out);
         return;
     }
     if (!mono) return;  // no room for the mix: the meters are all this tick shows
     const uint32_t frames = layout == 3 ? l / 4 : l / 2;
     if (signals[0] != TraceSignal::Mix) FillTraceSignal(data, frames, layout == 3, signals[0], mono);
-    AnalyseSpectrum(mono, l / 2, out);
+    AnalyseSpectrum(params, mono, l / 2, out);
     if (traces == 2 && Purpose != AnalysisPurpose::RowsOnly) {
-        MeasureSecondTrace(data, frames, layout == 3, signals[1], mono, out);
+        MeasureSecondTrace(params, data, frames, layout == 3, signals[1], mono, out);
     }
     MonoMix.clear();
 }
 
-const BlockAnalysis& MeasureTickBlock(int slot, uint32_t byte_count, double seconds, uint64_t offset) {
-    MeasureBlock(slot, byte_count, TickAnalysis, offset);
+const BlockAnalysis& MeasureTickBlock(const AnalysisParams& params, int slot, uint32_t byte_count, double seconds,
+                                     uint64_t offset) {
+    MeasureBlock(params, slot, byte_count, TickAnalysis, offset);
     TickAnalysis.seconds = seconds;
     // The spectrum hears the block's first transform length of sound: its middle is the time shown.
     const uint32_t bps = SourceInfo.output_bytes_per_second;
     const int layout = SourceInfo.ChannelLayout;
     const uint64_t frame_bytes = uint64_t((layout & 2) ? 2 : 1) * ((layout & 1) ? 2 : 1);
-    const uint64_t heard = std::min<uint64_t>(byte_count, frame_bytes << std::clamp(Settings.fftparam, 8, 16));
+    const uint64_t heard = std::min<uint64_t>(byte_count, frame_bytes << std::clamp(params.fftparam, 8, 16));
     TickAnalysis.spectrum_seconds = seconds + (bps ? 0.5 * double(heard) / bps : 0.0);
     return TickAnalysis;
 }

@@ -17,8 +17,8 @@
 
 namespace dl {
 
-bool DecibelRangeOn() {
-    return Settings.db_span > 0 && (Settings.Decibel || Settings.display == kViewSpectrogram);
+bool DecibelRangeOn(const AnalysisParams& params) {
+    return params.db_span > 0 && (params.Decibel || params.display == kViewSpectrogram);
 }
 
 int DecibelLevel(double p, bool expand) {
@@ -169,28 +169,28 @@ StrongestLine scan_lines(int n, uint8_t* levels, const double* re, const double*
 }
 
 template <class Level>
-StrongestLine scan_lines(int n, uint8_t* levels, const double* re, const double* im, Level level,
+StrongestLine scan_lines(bool tilt, int n, uint8_t* levels, const double* re, const double* im, Level level,
                          PeakCandidates* peaks) {
     if (!levels)
-        return Settings.katamuki ? scan_lines<true, false>(n, levels, re, im, level, peaks)
-                                 : scan_lines<false, false>(n, levels, re, im, level, peaks);
-    return Settings.katamuki ? scan_lines<true, true>(n, levels, re, im, level, peaks)
-                             : scan_lines<false, true>(n, levels, re, im, level, peaks);
+        return tilt ? scan_lines<true, false>(n, levels, re, im, level, peaks)
+                    : scan_lines<false, false>(n, levels, re, im, level, peaks);
+    return tilt ? scan_lines<true, true>(n, levels, re, im, level, peaks)
+                : scan_lines<false, true>(n, levels, re, im, level, peaks);
 }
 
 }  // namespace
 
-StrongestLine ComputeLevelsAndStrongestLine(int n, uint8_t* levels, const double* re, const double* im,
-                                            PeakCandidates* peaks, int wanted) {
+StrongestLine ComputeLevelsAndStrongestLine(const AnalysisParams& params, int n, uint8_t* levels, const double* re,
+                                            const double* im, PeakCandidates* peaks, int wanted) {
     if (peaks) peaks->begin(wanted, std::numeric_limits<double>::infinity());
-    const StrongestLine best =
-        WithLevelMapping([&](auto level) { return scan_lines(n, levels, re, im, level, peaks); });
+    const StrongestLine best = WithLevelMapping(
+        params, [&](auto level) { return scan_lines(params.katamuki != 0, n, levels, re, im, level, peaks); });
     if (peaks) peaks->end();
     return best;
 }
 
-void LevelsOfPowers(int count, const double* scaled, uint8_t* levels) {
-    WithLevelMapping([&](auto level) {
+void LevelsOfPowers(const AnalysisParams& params, int count, const double* scaled, uint8_t* levels) {
+    WithLevelMapping(params, [&](auto level) {
         for (int k = 0; k < count; ++k) levels[k] = level(scaled[k]);
         return 0;
     });

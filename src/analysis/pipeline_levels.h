@@ -5,15 +5,15 @@
 #include <cstdint>
 #include <vector>
 
+#include "analysis/analysis_params.h"
 #include "analysis/peak_candidates.h"
 #include "resources/command_ids.h"
-#include "state/settings.h"
 
 namespace dl {
 
 // Whether the chosen level range (db_top, db_span) is in use: on the decibel scale and in the
 // spectrogram; the linear amplitude scale keeps its own.
-bool DecibelRangeOn();
+bool DecibelRangeOn(const AnalysisParams& params);
 
 // Display level of a line power already divided by the full-scale power (and tilted): the
 // decibel scale, plain (0.4258 dB a step, floor 108.57 dB down) or expanded (21.7 to 76.0 dB down).
@@ -113,25 +113,25 @@ private:
 
 // With `peaks` it also gathers the strict local maxima for a list of `wanted` peaks; with `levels`
 // null it leaves the levels out.
-StrongestLine ComputeLevelsAndStrongestLine(int n, uint8_t* levels, const double* re, const double* im,
-                                            PeakCandidates* peaks = nullptr, int wanted = 0);
+StrongestLine ComputeLevelsAndStrongestLine(const AnalysisParams& params, int n, uint8_t* levels, const double* re,
+                                            const double* im, PeakCandidates* peaks = nullptr, int wanted = 0);
 
 // Display levels of `count` line powers already divided by the full-scale power (and tilted), on
 // the scale the spectrum is drawn in.
-void LevelsOfPowers(int count, const double* scaled, uint8_t* levels);
+void LevelsOfPowers(const AnalysisParams& params, int count, const double* scaled, uint8_t* levels);
 
 // Calls `use` with the mapping from a line power over full scale (and tilted) to its display
 // level on the scale the spectrum is drawn in, so that a pass over the lines inlines it.
 template <class Use>
-auto WithLevelMapping(Use use) {
+auto WithLevelMapping(const AnalysisParams& params, Use use) {
     // The spectrogram's colours span the plain decibel scale, or the chosen level range.
-    const bool spectrogram = Settings.display == kViewSpectrogram;
-    if (DecibelRangeOn()) {
-        const DecibelLevelTable& table = decibel_range_table(Settings.db_top, Settings.db_span);
+    const bool spectrogram = params.display == kViewSpectrogram;
+    if (DecibelRangeOn(params)) {
+        const DecibelLevelTable& table = decibel_range_table(params.db_top, params.db_span);
         return use(table.view());
     }
-    if (Settings.Decibel || spectrogram) return use(decibel_level_table(Settings.Expand && !spectrogram).view());
-    const double gain = (Settings.Expand ? 4.0 : 1.0), tilt_gain = Settings.katamuki ? 4.0 : 1.0;
+    if (params.Decibel || spectrogram) return use(decibel_level_table(params.Expand && !spectrogram).view());
+    const double gain = (params.Expand ? 4.0 : 1.0), tilt_gain = params.katamuki ? 4.0 : 1.0;
     return use([gain, tilt_gain](double p) {
         double a = std::sqrt(p);
         a = gain * a;

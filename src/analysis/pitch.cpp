@@ -8,7 +8,6 @@
 #include "platform/pointer.h"
 #include "state/analysis.h"
 #include "state/hooks.h"
-#include "state/settings.h"
 #include "state/tick_clock.h"
 
 namespace dl {
@@ -62,11 +61,6 @@ int PointerStep(double power) {
 
 namespace {
 
-bool inside(double f, double lo, double hi) {
-    const int s = Settings.sex;
-    return f > lo * s && f < hi * s;
-}
-
 void click(int down, int up) {
     inject_mouse_event(down, 0, 0);
     inject_mouse_event(up, 0, 0);
@@ -75,12 +69,13 @@ void click(int down, int up) {
 }  // namespace
 
 // Pictures do not steer: the pointer moves a step a time slice whatever the pictures a second.
-bool VoicePointerActive() {
-    return Settings.VoicePointer != 0 && Settings.sex != 0 && VoicePointerSteers && Purpose != AnalysisPurpose::PictureOnly;
+bool VoicePointerActive(const AnalysisParams& params) {
+    return params.VoicePointer != 0 && params.sex != 0 && VoicePointerSteers && Purpose != AnalysisPurpose::PictureOnly;
 }
 
-void VoicePointerSingle(double frequency, double power) {
-    if (!VoicePointerActive()) return;
+void VoicePointerSingle(const AnalysisParams& params, double frequency, double power) {
+    if (!VoicePointerActive(params)) return;
+    const auto inside = [s = params.sex](double f, double lo, double hi) { return f > lo * s && f < hi * s; };
     const int j = PointerStep(power);
     const double f = frequency;
     if (inside(f, 247, 277)) {

@@ -1,4 +1,5 @@
 #pragma once
+#include "analysis/analysis_params.h"
 #include "state/analysis.h"
 
 namespace dl {
@@ -18,9 +19,9 @@ int PointerStep(double power);
 
 // Whether the voice steers the pointer: switched on by the user, a voice range chosen, in a run that may
 // steer it.
-bool VoicePointerActive();
+bool VoicePointerActive(const AnalysisParams& params);
 
 // Moves or clicks the pointer by the single strongest note.
-void VoicePointerSingle(double frequency, double power);
+void VoicePointerSingle(const AnalysisParams& params, double frequency, double power);
 
 }  // namespace dl

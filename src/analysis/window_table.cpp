@@ -1,7 +1,6 @@
 #include "analysis/window_table.h"
 
 #include "state/analysis.h"
-#include "state/settings.h"
 
 
 
@@ -20,10 +19,10 @@ double gauss(double width, int i, int m) {
 
 }  // namespace
 
-void make_window(int M) {
+void make_window(int type, int M) {
     const int m = std::min(M, kWindowTableSize);
-    if (Settings.mado == kRectangularWindow) return;
-    fill_window(Settings.mado, m, WindowTable.window.data());
+    if (type == kRectangularWindow) return;
+    fill_window(type, m, WindowTable.window.data());
 }
 
 void fill_window(int type, int m, double* w) {
@@ -43,11 +42,10 @@ void fill_window(int type, int m, double* w) {
     }
 }
 
-bool ensure_window(int half_length) {
-    const int type = Settings.mado;
+bool ensure_window(int type, int half_length) {
     if (type == kRectangularWindow) return false;
     if (half_length == WindowTable.cached_length && type == WindowTable.cached_type) return false;
-    make_window(half_length);
+    make_window(type, half_length);
     WindowTable.cached_length = half_length;
     WindowTable.cached_type = type;
     return true;

@@ -5,15 +5,15 @@
 
 namespace dl {
 
-// Fills window[0..M) for the current Settings.mado (nothing for the rectangular window).
+// Fills window[0..M) for window `type` (nothing for the rectangular window).
 // M is limited to the table's size.
-void make_window(int M);
+void make_window(int type, int M);
 
 // The rising half of window `type` for half-length m into w[0..m): the weights make_window stores.
 void fill_window(int type, int m, double* w);
 
-// Rebuilds the table when the half-length or Settings.mado differs from the cached ones and
-// records them; never for the rectangular window. Returns true when it rebuilt.
-bool ensure_window(int half_length);
+// Rebuilds the table when the half-length or the type differs from the cached ones and records
+// them; never for the rectangular window. Returns true when it rebuilt.
+bool ensure_window(int type, int half_length);
 
 }  // namespace dl

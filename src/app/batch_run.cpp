@@ -10,6 +10,7 @@
 #include "app/standard_output.h"
 #include "audio/run.h"
 #include "audio/source.h"
+#include "display/analysis_settings.h"
 #include "display/frame.h"
 #include "display/readouts.h"
 #include "display/window_paint.h"
@@ -293,10 +294,11 @@ void PrintCsvHeader(const std::vector<double>& spectrum) {
 
 std::vector<std::string> SpectrumFields(const BlockAnalysis& a, const std::vector<double>& spectrum) {
     std::vector<std::string> fields;
+    const AnalysisParams params = AnalysisParamsOfSettings();
     for (double hz : spectrum) {
         double db = -INFINITY;
         if (a.spectrum && SourceInfo.sample_rate != 0)
-            db = DisplayedLineDecibels(a.n, int(std::lround(hz * a.n / SourceInfo.sample_rate)));
+            db = DisplayedLineDecibels(params, a.n, int(std::lround(hz * a.n / SourceInfo.sample_rate)));
         fields.push_back(std::isfinite(db) ? format_text("%.2f", db) : std::string());
     }
     return fields;

@@ -8,6 +8,7 @@
 #include "analysis/note_names.h"
 #include "platform/format_text.h"
 #include "platform/wave_format.h"
+#include "state/settings.h"
 
 namespace dl {
 
@@ -42,7 +43,7 @@ std::string strongest_notes(const AnalysedFile& file) {
     std::map<std::string, size_t> count;
     for (const AnalysedBlock& b : file.blocks)
         if (b.analysis.peak_shown && b.analysis.peak_frequency > 0)
-            ++count[note_name(at_standard_pitch(b.analysis.peak_frequency))];
+            ++count[note_name(at_standard_pitch(b.analysis.peak_frequency, Settings.reference_a4))];
     std::vector<std::pair<std::string, size_t>> order(count.begin(), count.end());
     std::stable_sort(order.begin(), order.end(), [](const auto& a, const auto& b) { return a.second > b.second; });
     std::string text;
@@ -137,7 +138,7 @@ std::vector<std::string> SummaryFields(const AnalysedFile& file) {
         f.insert(f.end(), 4, std::string());
     } else {
         const double mid = median(pitch);
-        const double heard = at_standard_pitch(mid);
+        const double heard = at_standard_pitch(mid, Settings.reference_a4);
         const double cents = cents_from_note(heard);
         // The spread is the middle half of the pitches, in cents.
         const double spread = 1200 * std::log2(quantile(pitch, 0.75) / quantile(pitch, 0.25));

@@ -5,6 +5,7 @@
 
 #include "analysis/meter_strip.h"
 #include "app/main_window_proc.h"
+#include "display/analysis_settings.h"
 #include "display/meter_strip.h"
 #include "resources/command_ids.h"
 #include "resources/meter_names.h"
@@ -71,7 +72,7 @@ void SetLevelMeter(int mode) {
 }
 
 void ResetLoudnessCommand() {
-    ResetLoudness();
+    ResetLoudness(AnalysisParamsOfSettings());
     redraw_strip();
 }
 

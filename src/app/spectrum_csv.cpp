@@ -205,7 +205,7 @@ bool PeakListCsv(const BlockAnalysis& a, std::string& out) {
     out = "rank,frequency_hz,note,cents,level_db\n";
     for (size_t i = 0; i < a.labels.size(); ++i) {
         const PeakLabel& l = a.labels[i];
-        const double named = at_standard_pitch(l.frequency);
+        const double named = at_standard_pitch(l.frequency, Settings.reference_a4);
         const bool note = note_of(named).pitch_class >= 0;
         const double level = a.levels && l.bin >= 0 && l.bin < a.n / 2 ? DepthDecibels(a.levels[l.bin]) : NAN;
         out += format_text("%zu,%.3f,%s,%s,%s\n", i + 1, l.frequency, note ? note_name(named).c_str() : "",

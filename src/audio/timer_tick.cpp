@@ -6,6 +6,7 @@
 
 #include "analysis/pipeline.h"
 #include "audio/input_timeline.h"
+#include "display/analysis_settings.h"
 #include "display/position_line.h"
 #include "display/present_block.h"
 #include "platform/main_window.h"
@@ -191,7 +192,7 @@ void RunTimerTick(uint32_t now) {
 }
 
 const BlockAnalysis& AnalyseTickBlock(Dc& dc, int slot, uint32_t byte_count, double seconds, uint64_t offset) {
-    const BlockAnalysis& a = MeasureTickBlock(slot, byte_count, seconds, offset);
+    const BlockAnalysis& a = MeasureTickBlock(AnalysisParamsOfSettings(), slot, byte_count, seconds, offset);
     PresentBlock(dc, a);
     // The scan keeps to its own limits: the next stride is tuned from the one it used.
     if (a.level_stride) LevelScanStride = a.level_stride;

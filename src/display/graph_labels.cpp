@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "analysis/pipeline_levels.h"
+#include "display/analysis_settings.h"
 #include "display/frame.h"
 #include "display/frequency_axis.h"
 #include "display/layout.h"
@@ -55,7 +56,7 @@ void DrawAmplitudeScale(Dc& dc) {
     dc.set_text_color(system_colour(SysColour::ButtonText));
     dc.set_bk_color(system_colour(SysColour::ButtonFace));
     dc.set_bk_mode(BkMode::Opaque);
-    if (Settings.Decibel && DecibelRangeOn()) {
+    if (Settings.Decibel && DecibelRangeOn(AnalysisParamsOfSettings())) {
         dc.text_out(x, 12 * Y, std::to_string(Settings.db_top) + " db");
         for (int db : RangeGridDecibels()) dc.text_out(x, RangeDecibelRow(db) - Y, std::to_string(db));
     } else if (!Settings.Decibel) {

@@ -1,4 +1,3 @@
-#include "analysis/pipeline_levels.h"
 #include "display/hover_readout.h"
 
 #include <algorithm>
@@ -6,6 +5,8 @@
 #include <memory>
 
 #include "analysis/note_names.h"
+#include "analysis/pipeline_levels.h"
+#include "display/analysis_settings.h"
 #include "display/frequency_axis.h"
 #include "display/graph_area.h"
 #include "display/level_scale.h"
@@ -38,7 +39,8 @@ int Bins() { return 1 << (std::clamp(Settings.fftparam, 8, 16) - 1); }
 
 // The level a display level (depth below the graph's top) stands for, as the scale shows it.
 std::string DepthText(int depth) {
-    if (Settings.Decibel && DecibelRangeOn()) return format_text("%.0fdB", DepthDecibels(depth));
+    if (Settings.Decibel && DecibelRangeOn(AnalysisParamsOfSettings()))
+        return format_text("%.0fdB", DepthDecibels(depth));
     if (!Settings.Decibel) {
         const double gain = (Settings.Expand ? 4.0 : 1.0) * (Settings.katamuki ? 4.0 : 1.0);
         return format_text("%.3f", std::max((255.5 - depth) / 255, 0.0) / gain);
@@ -64,7 +66,7 @@ std::string SpectrumLevelText(double a, double b) {
 
 // Against the reference A4, as the labels and the tuner name notes.
 std::string NoteText(double f) {
-    const double named = at_standard_pitch(f);
+    const double named = at_standard_pitch(f, Settings.reference_a4);
     if (note_of(named).pitch_class < 0) return "";
     return note_name(named) + SignedCents(cents_from_note(named)) + "c";
 }

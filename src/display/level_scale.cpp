@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "analysis/pipeline_levels.h"
+#include "display/analysis_settings.h"
 #include "display/graph_area.h"
 #include "resources/command_ids.h"
 #include "state/settings.h"
@@ -20,7 +21,7 @@ constexpr double kExpandedSpan = 108.57;
 enum class Scale { Plain, Expanded, Linear, Ranged };
 
 Scale scale() {
-    if (DecibelRangeOn()) return Scale::Ranged;
+    if (DecibelRangeOn(AnalysisParamsOfSettings())) return Scale::Ranged;
     if (Settings.display == kViewSpectrogram) return Scale::Plain;
     if (!Settings.Decibel) return Scale::Linear;
     return Settings.Expand ? Scale::Expanded : Scale::Plain;

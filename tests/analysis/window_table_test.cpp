@@ -6,7 +6,6 @@
 #include "analysis/window_table.h"
 
 #include "state/analysis.h"
-#include "state/settings.h"
 
 
 namespace dl {
@@ -14,14 +13,8 @@ namespace {
 
 class WindowTableTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        saved_mado_ = Settings.mado;
-        WindowTable = WindowTableRecord{};
-    }
-    void TearDown() override { Settings.mado = saved_mado_; }
-
-private:
-    int saved_mado_ = 0;
+    void SetUp() override { WindowTable = WindowTableRecord{}; }
+    int type = 0;  // the window function asked for
 };
 
 TEST_F(WindowTableTest, StartsRectangularAndEmpty) {
@@ -31,12 +24,12 @@ TEST_F(WindowTableTest, StartsRectangularAndEmpty) {
 }
 
 TEST_F(WindowTableTest, HanningAndTaperAtHalfLengthFour) {
-    Settings.mado = 0;
-    make_window(4);
+    type = 0;
+    make_window(type, 4);
     const double han[4] = {0, 0.1464466094067262, 0.5, 0.8535533905932738};
     for (int i = 0; i < 4; ++i) EXPECT_NEAR(WindowTable.window[i], han[i], 1e-15) << i;
-    Settings.mado = 7;
-    make_window(4);
+    type = 7;
+    make_window(type, 4);
     const double taper[4] = {0, 0.5, 1, 1};
     for (int i = 0; i < 4; ++i) EXPECT_NEAR(WindowTable.window[i], taper[i], 1e-15) << i;
 }
@@ -59,8 +52,8 @@ TEST_F(WindowTableTest, EachTypeFollowsItsFormula) {
         {7, 0.0, 1.0, 1.0},
     };
     for (const Probe& p : probes) {
-        Settings.mado = p.type;
-        make_window(m);
+        const int type = p.type;
+        make_window(type, m);
         EXPECT_NEAR(WindowTable.window[0], p.at0, 1e-14) << p.type;
         EXPECT_NEAR(WindowTable.window[m / 2], p.at_half, 1e-14) << p.type;
         EXPECT_NEAR(WindowTable.window[m - 1], p.at_last, 1e-14) << p.type;
@@ -68,39 +61,39 @@ TEST_F(WindowTableTest, EachTypeFollowsItsFormula) {
 }
 
 TEST_F(WindowTableTest, RectangularLeavesTheTableAlone) {
-    Settings.mado = 0;
-    make_window(8);
+    type = 0;
+    make_window(type, 8);
     const double before = WindowTable.window[3];
-    Settings.mado = 4;
-    make_window(8);
+    type = 4;
+    make_window(type, 8);
     EXPECT_EQ(WindowTable.window[3], before);
-    EXPECT_FALSE(ensure_window(8));
+    EXPECT_FALSE(ensure_window(type, 8));
     EXPECT_EQ(WindowTable.cached_type, 4);
 }
 
 TEST_F(WindowTableTest, RebuildsOnlyWhenLengthOrTypeChanges) {
-    Settings.mado = 0;
-    EXPECT_TRUE(ensure_window(2048));
+    type = 0;
+    EXPECT_TRUE(ensure_window(type, 2048));
     EXPECT_EQ(WindowTable.cached_length, 2048);
     EXPECT_EQ(WindowTable.cached_type, 0);
     WindowTable.window[5] = -1;  // a rebuild would overwrite this
-    EXPECT_FALSE(ensure_window(2048));
+    EXPECT_FALSE(ensure_window(type, 2048));
     EXPECT_EQ(WindowTable.window[5], -1);
-    EXPECT_TRUE(ensure_window(1024));
+    EXPECT_TRUE(ensure_window(type, 1024));
     EXPECT_NEAR(WindowTable.window[512], 0.5, 1e-15);
-    Settings.mado = 3;
-    EXPECT_TRUE(ensure_window(1024));
+    type = 3;
+    EXPECT_TRUE(ensure_window(type, 1024));
     EXPECT_EQ(WindowTable.cached_type, 3);
     EXPECT_NEAR(WindowTable.window[512], 0.5, 1e-15);
     EXPECT_NEAR(WindowTable.window[256], 0.25, 1e-15);
 }
 
 TEST_F(WindowTableTest, OversizedOrUnknownRequestsStayInBounds) {
-    Settings.mado = 0;
-    make_window(100000);  // more than the table holds: filled up to its end
+    type = 0;
+    make_window(type, 100000);  // more than the table holds: filled up to its end
     EXPECT_NEAR(WindowTable.window[16384], 0.5, 1e-12);
-    Settings.mado = 9;  // not a known type: the block is left unweighted
-    make_window(16);
+    type = 9;  // not a known type: the block is left unweighted
+    make_window(type, 16);
     for (int i = 0; i < 16; ++i) EXPECT_EQ(WindowTable.window[i], 1.0);
 }
 

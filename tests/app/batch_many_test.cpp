@@ -145,6 +145,29 @@ TEST(BatchMany, TwoWorkersGiveEachFileItsSingleRunRowsAndABrokenFileFailsAlone) 
     EXPECT_NE(to_files.err.find(lib.broken), std::string::npos) << to_files.err;
 }
 
+// One worker analyses the files one after the other: whatever the analysis keeps between blocks
+// (the averaged spectrum the --spectrum columns read, the tracked note, the A4 history, the
+// loudness) starts afresh with each file, so each gets the rows a run of its own gives it.
+TEST(BatchMany, OneWorkerGivesEachFileOfASeriesItsOwnRunsRows) {
+    const Library lib = make_library(4, 2, 3);
+    for (const std::string settings :
+         {"--set averaging=1 --set max_hold=1 --spectrum 440,1000", "--set traces=1 --set averaging=3 --spectrum 440",
+          "--set precise_peaks=1 --set tuner=1 --set freqnum=0 --set level_meter=2",
+          "--set wavmode=2 --set averaging=2 --set average_blocks=4 --set freqnum=1 --spectrum 300"}) {
+        SCOPED_TRACE(settings);
+        const dl_test::ProgramRun series = dl_test::run_program("--analyse " + lib.dir + " --jobs 1 " + settings);
+        const std::map<std::string, std::string> rows = rows_by_file(series.out);
+        for (const std::string& file : lib.files) {
+            if (file == lib.broken) continue;
+            const dl_test::ProgramRun alone = dl_test::run_program("--analyse " + file + " " + settings);
+            ASSERT_EQ(alone.status, 0) << alone.err;
+            const std::string own = alone.out.substr(alone.out.find('\n') + 1);
+            ASSERT_FALSE(own.empty()) << file;
+            EXPECT_EQ(rows.count(file) ? rows.at(file) : "", own) << file;
+        }
+    }
+}
+
 double field(const std::vector<std::string>& header, const std::vector<std::string>& row, const std::string& name) {
     const auto at = std::find(header.begin(), header.end(), name);
     EXPECT_NE(at, header.end()) << name;

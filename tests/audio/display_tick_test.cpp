@@ -7,8 +7,9 @@
 
 #include "analysis/pitch.h"
 #include "audio/display_tick.h"
-#include "playback_fixture.h"
+#include "display/analysis_settings.h"
 #include "platform/wave_format.h"
+#include "playback_fixture.h"
 #include "resources/command_ids.h"
 #include "state/meters.h"
 #include "state/settings.h"
@@ -77,11 +78,11 @@ TEST(DisplayTimer, PicturesDoNotSteerThePointer) {
     dl::Settings.VoicePointer = 1;
     dl::Settings.sex = 1;
     dl::VoicePointerSteers = true;
-    EXPECT_TRUE(dl::VoicePointerActive());
+    EXPECT_TRUE(dl::VoicePointerActive(dl::AnalysisParamsOfSettings()));
     dl::Purpose = dl::AnalysisPurpose::RowsOnly;
-    EXPECT_TRUE(dl::VoicePointerActive());
+    EXPECT_TRUE(dl::VoicePointerActive(dl::AnalysisParamsOfSettings()));
     dl::Purpose = dl::AnalysisPurpose::PictureOnly;
-    EXPECT_FALSE(dl::VoicePointerActive());
+    EXPECT_FALSE(dl::VoicePointerActive(dl::AnalysisParamsOfSettings()));
     dl::Purpose = dl::AnalysisPurpose::Both;
     dl::VoicePointerSteers = false;
     dl::Settings = dl::SettingsRecord{};

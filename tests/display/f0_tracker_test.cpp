@@ -8,6 +8,7 @@
 #include "analysis/f0_tracker.h"
 #include "analysis/pipeline.h"
 #include "analysis/pitch.h"
+#include "display/analysis_settings.h"
 #include "display/pipeline_fixture.h"
 #include "display/pitch_signals.h"
 #include "state/analysis.h"
@@ -42,7 +43,7 @@ protected:
             block_ = pcm16(s);
             dl::SampleBuffers[0] = block_.data();
             dl::BlockAnalysis a;
-            dl::MeasureBlock(0, uint32_t(block_.size()), a);
+            dl::MeasureBlock(dl::AnalysisParamsOfSettings(), 0, uint32_t(block_.size()), a);
             out.push_back(a);
         }
         dl::SampleBuffers[0] = nullptr;
@@ -78,7 +79,7 @@ TEST_F(TrackerTest, SteadyTonesWithAWeakOrMissingFundamentalAreNamedWithinACent)
     dl::ResetPitchHistory();
     dl::SampleBuffers[0] = bytes.data();
     dl::BlockAnalysis a;
-    dl::MeasureBlock(0, 2048, a);
+    dl::MeasureBlock(dl::AnalysisParamsOfSettings(), 0, 2048, a);
     dl::SampleBuffers[0] = nullptr;
     ASSERT_TRUE(a.f0_voiced);
     EXPECT_NEAR(cents_off(a.f0_frequency, 330), 0, 1.0);

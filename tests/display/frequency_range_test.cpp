@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "analysis/pipeline_levels.h"
+#include "display/analysis_settings.h"
 #include "display/display_fixture.h"
 #include "display/extra_trace.h"
 #include "display/frequency_axis.h"
@@ -218,18 +219,18 @@ TEST_F(ChosenRange, TheLevelRangeHoldsOnlyOnTheDecibelScaleAndInTheSpectrogram) 
     dl::Settings.db_top = -10;
     dl::Settings.db_span = 60;
     dl::Settings.display = 110;
-    EXPECT_TRUE(dl::DecibelRangeOn());
+    EXPECT_TRUE(dl::DecibelRangeOn(dl::AnalysisParamsOfSettings()));
     EXPECT_EQ(dl::RangeGridDecibels(), (std::vector<int>{-20, -30, -40, -50, -60}));
     EXPECT_NEAR(dl::DepthDecibels(255), -70, 1e-9);
     EXPECT_EQ(dl::DecibelsDepth(-40), 128);
     EXPECT_EQ(dl::DecibelsDepth(0), 0);
     EXPECT_EQ(dl::DecibelsDepth(-200), 255);
     dl::Settings.Decibel = false;
-    EXPECT_FALSE(dl::DecibelRangeOn());
+    EXPECT_FALSE(dl::DecibelRangeOn(dl::AnalysisParamsOfSettings()));
     dl::Settings.display = 112;
-    EXPECT_TRUE(dl::DecibelRangeOn()) << "the spectrogram's colours follow the range";
+    EXPECT_TRUE(dl::DecibelRangeOn(dl::AnalysisParamsOfSettings())) << "the spectrogram's colours follow the range";
     dl::Settings.db_span = 0;
-    EXPECT_FALSE(dl::DecibelRangeOn());
+    EXPECT_FALSE(dl::DecibelRangeOn(dl::AnalysisParamsOfSettings()));
 }
 
 TEST_F(ChosenRange, SpectrogramRowsSpanTheRange) {

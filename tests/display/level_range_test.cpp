@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "analysis/pipeline_levels.h"
+#include "display/analysis_settings.h"
 #include "display/display_fixture.h"
 #include "display/frequency_axis.h"
 #include "display/level_scale.h"
@@ -39,12 +40,12 @@ TEST_F(LevelRange, ALevelRangePutsATonesBarTopOnItsGridLine) {
     dl::Settings.graph = 117;
     dl::Settings.db_top = 0;
     dl::Settings.db_span = 80;
-    ASSERT_TRUE(dl::DecibelRangeOn());
+    ASSERT_TRUE(dl::DecibelRangeOn(dl::AnalysisParamsOfSettings()));
     const int bins = 2048;
     std::vector<double> powers(bins, 1e-12);
     powers[300] = 0.01;  // -20 dB of full scale
     std::vector<uint8_t> levels(bins);
-    dl::LevelsOfPowers(bins, powers.data(), levels.data());
+    dl::LevelsOfPowers(dl::AnalysisParamsOfSettings(), bins, powers.data(), levels.data());
     const int row = dl::RangeDecibelRow(-20);
     EXPECT_EQ(Top() + dl::LevelRow(levels[300]), row);
     EXPECT_NEAR(dl::DepthDecibels(levels[300]), -20, 80.0 / 255);

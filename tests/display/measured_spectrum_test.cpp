@@ -9,14 +9,15 @@
 
 #include "analysis/measured_spectrum.h"
 #include "analysis/pipeline.h"
-#include "display/pipeline_fixture.h"
 #include "analysis/weighting.h"
+#include "display/analysis_settings.h"
+#include "display/pipeline_fixture.h"
 #include "resources/command_ids.h"
 #include "state/analysis.h"
 #include "state/run.h"
-#include "state/tick_clock.h"
 #include "state/settings.h"
 #include "state/source.h"
+#include "state/tick_clock.h"
 
 namespace dl_test {
 namespace {
@@ -44,7 +45,7 @@ protected:
             block_ = pcm16(std::vector<int>(samples.begin() + long(at) * channels,
                                             samples.begin() + long(at + kN) * channels));
             dl::SampleBuffers[0] = block_.data();
-            dl::MeasureBlock(0, uint32_t(block_.size()), a);
+            dl::MeasureBlock(dl::AnalysisParamsOfSettings(), 0, uint32_t(block_.size()), a);
         }
         dl::SampleBuffers[0] = nullptr;
         return a;
@@ -260,7 +261,7 @@ TEST_F(MeasuredSpectrumTest, WeightingActsOnTheDisplayedSpectrumOnly) {
         block_ = pcm16(s);
         dl::SampleBuffers[0] = block_.data();
         dl::BlockAnalysis a;
-        dl::MeasureBlock(0, uint32_t(block_.size()), a);
+        dl::MeasureBlock(dl::AnalysisParamsOfSettings(), 0, uint32_t(block_.size()), a);
         dl::SampleBuffers[0] = nullptr;
         return std::pair{peak_db(4000), peak_db(31.5)};
     };

@@ -9,8 +9,9 @@
 
 #include "analysis/meter_strip.h"
 #include "analysis/pipeline.h"
-#include "display/pipeline_fixture.h"
+#include "display/analysis_settings.h"
 #include "display/meter_strip.h"
+#include "display/pipeline_fixture.h"
 #include "display/window_paint.h"
 #include "platform/font.h"
 #include "state/meters.h"
@@ -140,10 +141,11 @@ TEST_F(MeterStripTest, TheLoudnessRunsFromTheStartOrTheLastReset) {
     // The same block again, as a tick that reads part of the last one again: not measured twice.
     const std::vector<uint8_t> again = block_;
     dl::MeterStripReading repeat;
-    dl::MeterBlock(again.data(), uint32_t(again.size()), uint64_t(played_ - 4096) * 4, repeat);
+    dl::MeterBlock(dl::AnalysisParamsOfSettings(), again.data(), uint32_t(again.size()), uint64_t(played_ - 4096) * 4,
+                   repeat);
     EXPECT_DOUBLE_EQ(repeat.loudness.seconds, seconds);
 
-    dl::ResetLoudness();
+    dl::ResetLoudness(dl::AnalysisParamsOfSettings());
     EXPECT_EQ(dl::LevelMeters.last.loudness.seconds, 0);
     EXPECT_FALSE(dl::LevelMeters.last.loudness.momentary_ready);
     EXPECT_EQ(dl::LevelMeters.last.channel[0].peak, dl::kSilentDb);
@@ -166,7 +168,7 @@ TEST_F(MeterStripTest, ThePeakMeterAloneDrawsNoStrip) {
     open_window(false, false, 1, 0);
     dl::Settings.level_meter = dl::kMeterPeakAlone;
     EXPECT_EQ(dl::MeterStripHeight(), 0);
-    EXPECT_FALSE(dl::MeterStripWanted());
+    EXPECT_FALSE(dl::MeterStripWanted(dl::AnalysisParamsOfSettings()));
     play(-12, -12, 0.3);
     EXPECT_FALSE(dl::TickAnalysis.strip.bars);
     EXPECT_FALSE(dl::LevelMeters.configured);

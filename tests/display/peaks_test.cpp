@@ -5,9 +5,10 @@
 #include "analysis/note_names.h"
 #include "analysis/peak_candidates.h"
 #include "analysis/peaks.h"
-#include "display/pipeline_fixture.h"
 #include "analysis/pipeline_levels.h"
 #include "analysis/pitch.h"
+#include "display/analysis_settings.h"
+#include "display/pipeline_fixture.h"
 #include "platform/message_box.h"
 #include "state/analysis.h"
 #include "state/settings.h"
@@ -46,7 +47,8 @@ protected:
     void list(uint32_t bytes = 8192, int first = -1, dl::PeakCandidates* gathered = nullptr) {
         dl::BlockAnalysis a;
         a.n = 4096;
-        dl::ListPeaks(re_.data(), im_.data(), first < 0 ? strongest() : first, 4096, bytes, gathered, a);
+        dl::ListPeaks(dl::AnalysisParamsOfSettings(), re_.data(), im_.data(), first < 0 ? strongest() : first, 4096,
+                      bytes, gathered, a);
         dl::DrawPeakList(*target_, a);
         record(a);
     }
@@ -211,7 +213,8 @@ TEST_F(PeaksTest, ManyPeaksInTheOrderOfTheSlowSearch) {
             if (gathered) {
                 std::vector<uint8_t> levels(4096);
                 const dl::StrongestLine s = dl::ComputeLevelsAndStrongestLine(
-                    4096, levels.data(), re_.data(), im_.data(), &candidates, dl::Settings.freqnum);
+                    dl::AnalysisParamsOfSettings(), 4096, levels.data(), re_.data(), im_.data(), &candidates,
+                    dl::Settings.freqnum);
                 EXPECT_EQ(s.bin, first);
             }
             list(8192, first, gathered ? &candidates : nullptr);
@@ -279,31 +282,31 @@ TEST_F(PeaksTest, ChordsSteerThePointer) {
 TEST_F(PeaksTest, SingleNotePointer) {
     dl::Settings.sex = 1;
     const double ref = dl::PowerReference();
-    dl::VoicePointerSingle(520, ref * std::pow(10, -3.9));  // -39 dB: a click
+    dl::VoicePointerSingle(dl::AnalysisParamsOfSettings(), 520, ref * std::pow(10, -3.9));  // -39 dB: a click
     EXPECT_EQ(pointer, (std::vector<PointerEvent>{{dl::kMouseLeftDown, 0, 0}, {dl::kMouseLeftUp, 0, 0}}));
     pointer.clear();
-    dl::VoicePointerSingle(520, ref * std::pow(10, -4.0));  // -40 dB: too quiet
+    dl::VoicePointerSingle(dl::AnalysisParamsOfSettings(), 520, ref * std::pow(10, -4.0));  // -40 dB: too quiet
     EXPECT_TRUE(pointer.empty());
     const std::vector<std::pair<double, PointerEvent>> moves = {
         {260, {dl::kMouseMove, 0, 32}}, {330, {dl::kMouseMove, -32, 0}},
         {400, {dl::kMouseMove, 0, -32}}, {460, {dl::kMouseMove, 32, 0}}};
     for (const auto& [hz, event] : moves) {
         pointer.clear();
-        dl::VoicePointerSingle(hz, ref / 100);
+        dl::VoicePointerSingle(dl::AnalysisParamsOfSettings(), hz, ref / 100);
         EXPECT_EQ(pointer, std::vector<PointerEvent>{event}) << hz;
     }
     pointer.clear();
-    dl::VoicePointerSingle(247, ref);  // band edges are outside
-    dl::VoicePointerSingle(100, ref);
+    dl::VoicePointerSingle(dl::AnalysisParamsOfSettings(), 247, ref);  // band edges are outside
+    dl::VoicePointerSingle(dl::AnalysisParamsOfSettings(), 100, ref);
     EXPECT_TRUE(pointer.empty());
     dl::Settings.sex = 2;
-    dl::VoicePointerSingle(1300, ref);  // 622..698 doubled: right button
+    dl::VoicePointerSingle(dl::AnalysisParamsOfSettings(), 1300, ref);  // 622..698 doubled: right button
     EXPECT_EQ(pointer, (std::vector<PointerEvent>{{dl::kMouseRightDown, 0, 0}, {dl::kMouseRightUp, 0, 0}}));
     EXPECT_EQ(dl::PointerStep(0), 0);
     pointer.clear();
     dl::Settings.VoicePointer = 0;  // switched off: nothing, whatever the voice range
-    dl::VoicePointerSingle(1300, ref);
-    dl::VoicePointerSingle(520, ref);
+    dl::VoicePointerSingle(dl::AnalysisParamsOfSettings(), 1300, ref);
+    dl::VoicePointerSingle(dl::AnalysisParamsOfSettings(), 520, ref);
     EXPECT_TRUE(pointer.empty());
 }
 
@@ -365,7 +368,7 @@ TEST_F(PeaksTest, TuningLineLeavesOutAWeakerLabelThatWouldPrintOverAStrongerOne)
 TEST_F(PeaksTest, ComplexRefinementOfASineBetweenLines) {
     // 1232.8 Hz at 44.1 kHz lies between lines 114 and 115 of 4096.
     dl::SourceInfo.sample_rate = 44100;
-    dl::Settings.mado = 4;
+    const int rectangular = 4;
     for (int p : {11, 12, 14}) {
         const int n = 1 << p;
         std::vector<double> re(static_cast<size_t>(n)), im(static_cast<size_t>(n));
@@ -374,17 +377,18 @@ TEST_F(PeaksTest, ComplexRefinementOfASineBetweenLines) {
         int b = 0;
         for (int k = 1; k < n / 2; ++k)
             if (std::hypot(re[size_t(k)], im[size_t(k)]) > std::hypot(re[size_t(b)], im[size_t(b)])) b = k;
-        EXPECT_NEAR(dl::RefinePeakFrequency(re.data(), im.data(), b, n, n, 44100), 1232.8, 0.05) << n;
+        EXPECT_NEAR(dl::RefinePeakFrequency(re.data(), im.data(), b, n, n, 44100, rectangular), 1232.8, 0.05) << n;
         // A block shorter than the transform takes the two-sided estimate instead.
-        EXPECT_NEAR(dl::RefinePeakFrequency(re.data(), im.data(), b, n, n - 1, 44100), 1232.8, 44100.0 / n) << n;
+        EXPECT_NEAR(dl::RefinePeakFrequency(re.data(), im.data(), b, n, n - 1, 44100, rectangular), 1232.8, 44100.0 / n)
+            << n;
     }
     // At the ends of the spectrum only one neighbour is there.
     std::vector<double> re(64, 0.0), im(64, 0.0);
     re[0] = 1;
-    EXPECT_DOUBLE_EQ(dl::RefinePeakFrequency(re.data(), im.data(), 0, 64, 64, 64), 0.0);
+    EXPECT_DOUBLE_EQ(dl::RefinePeakFrequency(re.data(), im.data(), 0, 64, 64, 64, rectangular), 0.0);
     re[0] = 0;
     re[31] = 1;
-    EXPECT_DOUBLE_EQ(dl::RefinePeakFrequency(re.data(), im.data(), 31, 64, 64, 64), 31.0);
+    EXPECT_DOUBLE_EQ(dl::RefinePeakFrequency(re.data(), im.data(), 31, 64, 64, 64, rectangular), 31.0);
 }
 
 TEST_F(PeaksTest, ComplexRefinementFeedsTheLabelsAndThePitch) {

@@ -13,6 +13,7 @@
 
 #include "analysis/pipeline.h"
 #include "analysis/pitch.h"
+#include "display/analysis_settings.h"
 #include "display/frame.h"
 #include "display/peak_labels.h"
 #include "display/present_block.h"
@@ -88,7 +89,8 @@ protected:
     void tick(const std::vector<uint8_t>& bytes) {
         block_ = bytes;
         dl::SampleBuffers[0] = block_.data();
-        const dl::BlockAnalysis& a = dl::MeasureTickBlock(0, uint32_t(block_.size()), seconds_);
+        const dl::BlockAnalysis& a =
+            dl::MeasureTickBlock(dl::AnalysisParamsOfSettings(), 0, uint32_t(block_.size()), seconds_);
         dl::PresentBlock(*dc_, a);
         record(a);
         seconds_ += tick_seconds_;

@@ -4,10 +4,11 @@
 #include <random>
 
 #include "analysis/fft.h"
-#include "display/pipeline_fixture.h"
 #include "analysis/pipeline_kernels.h"
 #include "analysis/pipeline_levels.h"
 #include "analysis/window_table.h"
+#include "display/analysis_settings.h"
+#include "display/pipeline_fixture.h"
 #include "platform/message_box.h"
 #include "state/analysis.h"
 #include "state/run.h"
@@ -157,12 +158,12 @@ TEST_F(PipelineTest, ShortBlockIsZeroPaddedAndWindowedOverItsOwnLength) {
 }
 
 TEST_F(PipelineTest, AutocorrelationMatchesDirectSums) {
-    dl::Settings.fftparam = 12;  // both transforms complex
+    const int fftparam = 12;  // both transforms complex
     const std::vector<int> s = sine(1024, 700, 9000, 44100, 0.2);
     std::vector<uint8_t> bytes = pcm16(s);
     dl::SampleBuffers[0] = bytes.data();
     std::vector<double> a;
-    const double w = dl::AutoCorrelation(1024, 512, 2048, 0, a);
+    const double w = dl::AutoCorrelation(fftparam, 1024, 512, 2048, 0, a);
     EXPECT_DOUBLE_EQ(w, 1 / std::pow(512.0, 1.5));
     double r0 = 0;
     for (int v : s) r0 += double(v) * v;
@@ -174,7 +175,7 @@ TEST_F(PipelineTest, AutocorrelationMatchesDirectSums) {
     // Silence: the zero lag counts as 1, so everything stays 0.
     std::vector<uint8_t> silent(2048, 0);
     dl::SampleBuffers[0] = silent.data();
-    dl::AutoCorrelation(1024, 512, 2048, 0, a);
+    dl::AutoCorrelation(fftparam, 1024, 512, 2048, 0, a);
     EXPECT_EQ(a[0], 1.0);
     EXPECT_EQ(a[1], 0.0);
 }
@@ -228,26 +229,26 @@ TEST_F(PipelineTest, DisplayLevelMapping) {
     re[1] = std::sqrt(0.001 * ref);    // 30 dB down
     re[2] = std::sqrt(1e-9 * ref);     // 90 dB down
     im[3] = std::sqrt(0.25 * ref);
-    dl::ComputeLevelsAndStrongestLine(n, levels.data(), re.data(), im.data());
+    dl::ComputeLevelsAndStrongestLine(dl::AnalysisParamsOfSettings(), n, levels.data(), re.data(), im.data());
     EXPECT_EQ(std::vector<int>(levels.begin(), levels.begin() + 4), (std::vector<int>{0, 70, 211, 14}));
 
     dl::Settings.Expand = true;
-    dl::ComputeLevelsAndStrongestLine(n, levels.data(), re.data(), im.data());
+    dl::ComputeLevelsAndStrongestLine(dl::AnalysisParamsOfSettings(), n, levels.data(), re.data(), im.data());
     EXPECT_EQ(std::vector<int>(levels.begin(), levels.begin() + 4), (std::vector<int>{0, 39, 255, 0}));
 
     dl::Settings.Decibel = false;
     dl::Settings.Expand = false;
     re[3] = std::nan("");
-    dl::ComputeLevelsAndStrongestLine(n, levels.data(), re.data(), im.data());
+    dl::ComputeLevelsAndStrongestLine(dl::AnalysisParamsOfSettings(), n, levels.data(), re.data(), im.data());
     // 255.5 - 255 sqrt(P): 0.5 -> 128; a value that is not a number counts as 0.
     EXPECT_EQ(std::vector<int>(levels.begin(), levels.begin() + 4), (std::vector<int>{0, 247, 255, 255}));
     im[3] = 0;
     re[3] = std::sqrt(0.25 * ref);
-    dl::ComputeLevelsAndStrongestLine(n, levels.data(), re.data(), im.data());
+    dl::ComputeLevelsAndStrongestLine(dl::AnalysisParamsOfSettings(), n, levels.data(), re.data(), im.data());
     EXPECT_EQ(levels[3], 128);
 
     dl::Settings.katamuki = 1;  // line 3 tilted by 3/8*16 = 6 (a factor 4 more on the amplitude)
-    dl::ComputeLevelsAndStrongestLine(n, levels.data(), re.data(), im.data());
+    dl::ComputeLevelsAndStrongestLine(dl::AnalysisParamsOfSettings(), n, levels.data(), re.data(), im.data());
     EXPECT_EQ(levels[3], 0);
 }
 

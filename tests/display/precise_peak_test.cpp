@@ -9,9 +9,10 @@
 
 #include "analysis/note_names.h"
 #include "analysis/pipeline.h"
-#include "display/pipeline_fixture.h"
 #include "analysis/pitch.h"
 #include "analysis/precise_peak.h"
+#include "display/analysis_settings.h"
+#include "display/pipeline_fixture.h"
 #include "state/analysis.h"
 #include "state/run.h"
 #include "state/settings.h"
@@ -41,7 +42,7 @@ protected:
         block_ = pcm16(s);
         dl::SampleBuffers[0] = block_.data();
         dl::BlockAnalysis a;
-        dl::MeasureBlock(0, uint32_t(block_.size()), a);
+        dl::MeasureBlock(dl::AnalysisParamsOfSettings(), 0, uint32_t(block_.size()), a);
         dl::SampleBuffers[0] = nullptr;
         return a;
     }
@@ -86,7 +87,7 @@ TEST_F(PrecisePeakTest, AToneInNoiseStaysNearTheBound) {
         block_ = pcm16(s);
         dl::SampleBuffers[0] = block_.data();
         dl::BlockAnalysis a;
-        dl::MeasureBlock(0, uint32_t(block_.size()), a);
+        dl::MeasureBlock(dl::AnalysisParamsOfSettings(), 0, uint32_t(block_.size()), a);
         worst = std::max(worst, std::fabs(a.peak_frequency * 4096 / 48000 - place));
     }
     dl::SampleBuffers[0] = nullptr;
@@ -146,7 +147,7 @@ TEST_F(PrecisePeakTest, TheListHoldsTonesOnlyAndTheOldListsStayAsTheyWere) {
     for (int& v : s) v = int(std::lround(noise(gen)));
     block_ = pcm16(s);
     dl::SampleBuffers[0] = block_.data();
-    dl::MeasureBlock(0, uint32_t(block_.size()), a);
+    dl::MeasureBlock(dl::AnalysisParamsOfSettings(), 0, uint32_t(block_.size()), a);
     dl::SampleBuffers[0] = nullptr;
     EXPECT_TRUE(a.labels.empty()) << a.labels.size();
 }
@@ -224,7 +225,7 @@ TEST_F(FreshStartTones, LabelsWithinATenthOfACentAndTheA4ReadOutWithin50MilliHer
                             }
                         }
                         dl::SampleBuffers[0] = block_.data();
-                        dl::MeasureBlock(0, uint32_t(block_.size()), a);
+                        dl::MeasureBlock(dl::AnalysisParamsOfSettings(), 0, uint32_t(block_.size()), a);
                     }
                     dl::SampleBuffers[0] = nullptr;
                     const std::string what = std::to_string(f) + " Hz at " + std::to_string(int(rate)) + (wide ? " 16" : " 8") + "-bit";

@@ -9,6 +9,7 @@
 
 #include "analysis/pipeline.h"
 #include "analysis/pitch.h"
+#include "display/analysis_settings.h"
 #include "display/frame.h"
 #include "display/pipeline_fixture.h"
 #include "display/pitch_signals.h"
@@ -71,7 +72,8 @@ protected:
             std::vector<int> s(pcm.begin() + t * 8192, pcm.begin() + (t + 1) * 8192);
             block_ = pcm16(s);
             dl::SampleBuffers[0] = block_.data();
-            dl::PresentBlock(dc, dl::MeasureTickBlock(0, uint32_t(block_.size()), t * 8192 / 44100.0));
+            dl::PresentBlock(
+                dc, dl::MeasureTickBlock(dl::AnalysisParamsOfSettings(), 0, uint32_t(block_.size()), t * 8192 / 44100.0));
         }
         dl::SampleBuffers[0] = nullptr;
         if (const char* dir = std::getenv("DEWLARK_PICTURES"); dir && *dir) {

@@ -5,8 +5,9 @@
 #include <vector>
 
 #include "analysis/meter_strip.h"
-#include "display/pipeline_fixture.h"
 #include "analysis/weighting.h"
+#include "display/analysis_settings.h"
+#include "display/pipeline_fixture.h"
 #include "state/meters.h"
 
 namespace dl_test {
@@ -85,7 +86,7 @@ protected:
                 s.insert(s.end(), {v, v});
             }
             const std::vector<uint8_t> data = pcm16(s);
-            dl::MeterBlock(data.data(), uint32_t(data.size()), dl::kBlockFollows, r);
+            dl::MeterBlock(dl::AnalysisParamsOfSettings(), data.data(), uint32_t(data.size()), dl::kBlockFollows, r);
         }
         weighting_shown_ = r.weighting;
         return {r.channel[0].rms, r.loudness.momentary};

@@ -1,0 +1,43 @@
+#include "display/analysis_settings.h"
+
+#include "state/settings.h"
+
+namespace dl {
+
+AnalysisParams AnalysisParamsOfSettings() {
+    AnalysisParams p;
+    p.fftparam = Settings.fftparam;
+    p.mado = Settings.mado;
+    p.wavmode = Settings.wavmode;
+    p.katamuki = Settings.katamuki;
+    p.display = Settings.display;
+    p.Decibel = Settings.Decibel;
+    p.Expand = Settings.Expand;
+    p.db_top = Settings.db_top;
+    p.db_span = Settings.db_span;
+    p.freqnum = Settings.freqnum;
+    p.precise_peaks = Settings.precise_peaks;
+    p.use_complex = Settings.use_complex;
+    p.withlevel = Settings.withlevel;
+    p.use_onmei = Settings.use_onmei;
+    p.reference_a4 = Settings.reference_a4;
+    p.tuner = Settings.tuner;
+    p.sex = Settings.sex;
+    p.VoicePointer = Settings.VoicePointer;
+    p.averaging = Settings.averaging;
+    p.average_ms = Settings.average_ms;
+    p.average_blocks = Settings.average_blocks;
+    p.max_hold = Settings.max_hold;
+    p.min_hold = Settings.min_hold;
+    p.hold_ms = Settings.hold_ms;
+    p.weighting = Settings.weighting;
+    p.traces = Settings.traces;
+    p.peak_trace = Settings.peak_trace;
+    p.level_meter = Settings.level_meter;
+    p.meter_weighting = Settings.meter_weighting;
+    p.meter_ballistics = Settings.meter_ballistics;
+    p.PeakHold = Settings.PeakHold;
+    return p;
+}
+
+}  // namespace dl

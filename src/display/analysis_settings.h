@@ -1,0 +1,9 @@
+#pragma once
+#include "analysis/analysis_params.h"
+
+namespace dl {
+
+// The analysis' parameters as the settings give them now.
+AnalysisParams AnalysisParamsOfSettings();
+
+}  // namespace dl
