@@ -5,10 +5,9 @@
 #include <new>
 #include <numbers>
 
+#include "analysis/analysis_stop.h"
 #include "analysis/fft_fast.h"
 #include "analysis/fft_split_scalar.h"
-#include "platform/message_box.h"
-#include "platform/process.h"
 #include "state/analysis.h"
 #include "state/hooks.h"
 #include "state/shell.h"
@@ -172,8 +171,7 @@ void fft2(double* re, double* im, int p, int direction) {
     const fft_fast::Plan* plan = nullptr;
     fft_fast::Scratch work{};
     if (!fft_fast::scratch(h, work)) {
-        message_box({"fft2", "", true, MbIcon::None});
-        end_process(1);
+        throw AnalysisStop("fft2", "fft2", true, 1);
     }
     if (prepare(h, plan, nullptr)) {
         fft_fast::inverse_prepare(*plan, re, im);

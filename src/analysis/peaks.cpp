@@ -3,18 +3,18 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdio>
+#include <string>
 #include <vector>
 
+#include "analysis/analysis_stop.h"
 #include "analysis/note_names.h"
 #include "analysis/peak_candidates.h"
 #include "analysis/peak_screen.h"
 #include "analysis/pipeline.h"
 #include "analysis/pitch.h"
 #include "analysis/precise_peak.h"
-#include "platform/format_text.h"
-#include "platform/message_box.h"
 #include "platform/pointer.h"
-#include "platform/process.h"
 #include "state/analysis.h"
 #include "state/source.h"
 
@@ -22,10 +22,17 @@ namespace dl {
 
 namespace {
 
+// Cents to the whole cent, signed, as the labels of the estimator between lines show them.
+std::string rounded_cents(double cents) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%+.0f", cents);
+    return text;
+}
+
 [[noreturn]] void assertion_failed(const char* expression, int line) {
-    message_box({format_text("Assertion failed: %s, file %s, line %d", expression, "DEWLARK.C", line), "", false,
-                 MbIcon::None});
-    end_process(3);
+    char text[128];
+    std::snprintf(text, sizeof text, "Assertion failed: %s, file %s, line %d", expression, "DEWLARK.C", line);
+    throw AnalysisStop(text, text, false, 3);
 }
 
 // Pitch bands of the voice pointer: group A then group B, bounds in Hz for sex 1.
@@ -212,7 +219,7 @@ bool NamePeakNote(const AnalysisParams& s, PeakLabel& label, int i, bool precise
     label.note = note_name(named);
     if (s.use_onmei == 2) {
         if (f > floor_hz)
-            label.note += precise ? SignedCents(a4_cents(named)) : format_text("%+.0f", a4_cents(named));
+            label.note += precise ? SignedCents(a4_cents(named)) : rounded_cents(a4_cents(named));
         else
             label.nudged = true;
     }

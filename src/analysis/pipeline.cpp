@@ -10,6 +10,7 @@
 #include <string>
 
 #include "analysis/analysis_params.h"
+#include "analysis/analysis_stop.h"
 #include "analysis/f0_tracker.h"
 #include "analysis/fft.h"
 #include "analysis/measured_spectrum.h"
@@ -22,9 +23,6 @@
 #include "analysis/pitch.h"
 #include "analysis/precise_peak.h"
 #include "analysis/window_table.h"
-#include "platform/message_box.h"
-#include "platform/process.h"
-#include "platform/system.h"
 #include "platform/wave_format.h"
 #include "resources/command_ids.h"
 #include "state/analysis.h"
@@ -43,8 +41,7 @@ namespace {
 bool sixteen_bit() { return (SourceInfo.ChannelLayout & 1) != 0; }
 
 [[noreturn]] void out_of_memory(const char* english, const char* japanese) {
-    message_box({JapaneseUi ? japanese : english, "", true, MbIcon::None});
-    end_process(1);
+    throw AnalysisStop(english, japanese, true, 1);
 }
 
 // Puts the block's samples into re[0..n), zero-padded, with the mean of the samples present
@@ -165,8 +162,7 @@ double autocorrelation(int fftparam, int t, int n, int z, const uint8_t* data, s
         a.assign(size_t(z), 0.0);
         second.assign(size_t(z), 0.0);
     } catch (const std::bad_alloc&) {
-        message_box({"self mem error", "", true, MbIcon::None});
-        end_process(1);
+        out_of_memory("self mem error", "self mem error");
     }
     const int count = std::min(t, z);
     if (sixteen_bit()) {
@@ -386,8 +382,9 @@ double AutoCorrelation(int fftparam, int t, int n, int z, int slot, std::vector<
     return autocorrelation(fftparam, t, n, z, SampleBuffers[size_t(slot)], a);
 }
 
-void MeasureBlock(const AnalysisParams& params, int slot, uint32_t byte_count, BlockAnalysis& out, uint64_t offset) {
-    out.clear();
+namespace {
+
+void measure_block(const AnalysisParams& params, int slot, uint32_t byte_count, BlockAnalysis& out, uint64_t offset) {
     if (SourceInfo.format_tag != kTagPcm && ConversionStream == nullptr) {
         out.level_unavailable = true;
         return;
@@ -478,6 +475,20 @@ void MeasureBlock(const AnalysisParams& params, int slot, uint32_t byte_count, B
         MeasureSecondTrace(params, data, frames, layout == 3, signals[1], mono, out);
     }
     MonoMix.clear();
+}
+
+}  // namespace
+
+void MeasureBlock(const AnalysisParams& params, int slot, uint32_t byte_count, BlockAnalysis& out, uint64_t offset) {
+    out.clear();
+    try {
+        measure_block(params, slot, byte_count, out, offset);
+    } catch (const AnalysisStop& stop) {
+        out.failure_status = stop.status;
+        out.failure_text = stop.english;
+        out.failure_text_japanese = stop.japanese;
+        out.failure_owned = stop.owned;
+    }
 }
 
 const BlockAnalysis& MeasureTickBlock(const AnalysisParams& params, int slot, uint32_t byte_count, double seconds,

@@ -10,6 +10,8 @@
 #include "display/position_line.h"
 #include "display/present_block.h"
 #include "platform/main_window.h"
+#include "platform/message_box.h"
+#include "platform/process.h"
 #include "platform/system.h"
 #include "platform/wave_format.h"
 #include "state/analysis.h"
@@ -193,6 +195,10 @@ void RunTimerTick(uint32_t now) {
 
 const BlockAnalysis& AnalyseTickBlock(Dc& dc, int slot, uint32_t byte_count, double seconds, uint64_t offset) {
     const BlockAnalysis& a = MeasureTickBlock(AnalysisParamsOfSettings(), slot, byte_count, seconds, offset);
+    if (a.failure_status) {
+        message_box({JapaneseUi ? a.failure_text_japanese : a.failure_text, "", a.failure_owned, MbIcon::None});
+        end_process(a.failure_status);
+    }
     PresentBlock(dc, a);
     // The scan keeps to its own limits: the next stride is tuned from the one it used.
     if (a.level_stride) LevelScanStride = a.level_stride;

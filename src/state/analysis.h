@@ -189,6 +189,13 @@ struct BlockAnalysis {
     // The meter strip's readings (when it or the batch rows' loudness columns want them).
     MeterStripReading strip;
 
+    // The analysis had to stop (no memory for its arrays, a broken precondition): the message in
+    // either language, whether its box belongs to the window, and the exit status; 0: it went
+    // through.
+    int failure_status = 0;
+    std::string failure_text, failure_text_japanese;
+    bool failure_owned = true;
+
     void clear() {
         level_unavailable = spectrum = peak_shown = peak_list = a4_shown = f0_voiced = precise = false;
         f0_frequency = f0_confidence = 0;
@@ -198,6 +205,10 @@ struct BlockAnalysis {
         levels = second_levels = max_levels = min_levels = nullptr;
         labels.clear();
         strip = MeterStripReading{};
+        failure_status = 0;
+        failure_text.clear();
+        failure_text_japanese.clear();
+        failure_owned = true;
     }
 };
 // The latest block's analysis, reused between ticks.

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
 
+#include "analysis/fft_fast.h"
 #include "audio/playback.h"
 #include "audio/run.h"
 #include "audio/timer_tick.h"
@@ -14,6 +16,7 @@
 #include "state/source.h"
 #include "state/tick_clock.h"
 #include "state/window_dc.h"
+#include "support/test_support.h"
 
 namespace {
 
@@ -193,6 +196,40 @@ TEST_F(TimerTickCase, ATicksBlockIsHandedOverWithItsStartAndTheStrideItWasScanne
         dl::AnalyseTickBlock(dc, 0, 2000, 1.0);
     }
     EXPECT_EQ(dl::LevelScanStride, 7u);
+}
+
+// An analysis that had to stop (here the inverse transform of the autocorrelation mode finds no
+// room) is said in a message box and the program ends with its status; the block is not handed on.
+TEST_F(TimerTickCase, AnAnalysisThatStopsIsToldAndEndsTheProgram) {
+    dl::Settings.wavmode = 2;
+    dl::Settings.fftparam = 8;  // the autocorrelation's inverse is the split transform
+    // No memory for the transform at all: its tables are done without (and said to have been),
+    // but the inverse of the autocorrelation cannot go on without its scratch.
+    dl::fft_fast::release_all();
+    dl::fft_fast::fail_next_allocations = 1000;
+    const auto saved_report = dl::FftNoMemoryReport;
+    std::vector<std::string> reports;
+    dl::FftNoMemoryReport = [&](const std::string& text) { reports.push_back(text); };
+    dl_test::MessageBoxCapture boxes;
+    int status = -1;
+    {
+        dl_test::EndProcessCapture ends;
+        try {
+            dl::WindowDc dc;
+            dl::AnalyseTickBlock(dc, 0, 2000, 0.5);
+        } catch (const dl_test::ProcessEnded& e) {
+            status = e.code;
+        }
+    }
+    dl::fft_fast::fail_next_allocations = 0;
+    dl::FftNoMemoryReport = saved_report;
+    dl::Settings = dl::SettingsRecord{};
+    EXPECT_EQ(status, 1);
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0].text, "fft2");
+    EXPECT_TRUE(boxes.boxes[0].owned);
+    EXPECT_FALSE(reports.empty()) << "the tables done without were said";
+    EXPECT_TRUE(starts_.empty()) << "the block was handed on";
 }
 
 TEST_F(TimerTickCase, DoesNotNestAndNeedsARunningSource) {
