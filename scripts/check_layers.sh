@@ -6,6 +6,7 @@
 # - outside src/platform only the C++ and system headers are included: the toolkit's, SDL's, the
 #   decoders' and X11's headers belong to the platform layer, and so do the platform headers that
 #   include them (such as platform/main_window_qt.h);
+# - the analysis includes no platform header but those that wrap a signal-processing library;
 # - the tests of an area use the layers up to it; bench/ and fuzz/ drive the whole core, through the
 #   same headers as main.cpp (bench/ also measures against FFTW);
 # - the process-wide records (the variables of src/state/*.h) are written only by the layers their
@@ -81,6 +82,9 @@ function standard(h) {
 }
 function complain(msg) { print msg; bad = 1 }
 BEGIN {
+    # The platform headers the analysis may use: those that wrap a signal-processing library.
+    signal_wrappers["src/platform/loudness_meter.h"] = 1
+    signal_wrappers["src/platform/true_peak.h"] = 1
     n = 0
     while ((getline line < LAYERS) > 0) {
         if (line ~ /^[[:space:]]*(#|$)/) continue
@@ -167,6 +171,10 @@ END {
             continue
         }
         if (rank[second(t)] > own) complain(at ": includes a higher layer: " text)
+        # The analysis takes its data and parameters as arguments: of the platform it uses only
+        # what wraps a signal-processing library.
+        if (root == "src" && second(p) == "analysis" && second(t) == "platform" && !(t in signal_wrappers))
+            complain(at ": the analysis includes a platform header: " text)
         if (libraries_checked && (t in carrier))
             complain(at ": only the platform layer includes " text " (it includes " carrier[t] ")")
     }

@@ -14,7 +14,6 @@
 #include "analysis/pipeline.h"
 #include "analysis/pitch.h"
 #include "analysis/precise_peak.h"
-#include "platform/pointer.h"
 #include "state/analysis.h"
 #include "state/source.h"
 
@@ -58,23 +57,22 @@ void mark_bands(int s, double f, std::array<int, 15>& flags) {
     }
 }
 
-void chord_pointer(const std::array<int, 15>& flags, int j) {
+void chord_pointer(const std::array<int, 15>& flags, int j, std::vector<PointerAction>& actions) {
+    using Kind = PointerAction::Kind;
     auto a = [&](int i) { return flags[size_t(i)]; };
     auto b = [&](int i) { return flags[size_t(10 + i)]; };
     if (a(0) + a(4) + a(6) >= 2) {
-        inject_mouse_event(kMouseMove, 0, j);
+        actions.push_back({Kind::Move, 0, j});
     } else if (a(1) + a(5) + b(0) >= 2) {
-        inject_mouse_event(kMouseMove, -j, 0);
+        actions.push_back({Kind::Move, -j, 0});
     } else if (a(2) + a(6) + b(1) >= 2) {
-        inject_mouse_event(kMouseMove, 0, -j);
+        actions.push_back({Kind::Move, 0, -j});
     } else if (a(3) + a(7) + b(2) >= 2) {
-        inject_mouse_event(kMouseMove, j, 0);
+        actions.push_back({Kind::Move, j, 0});
     } else if (a(4) + a(8) + b(3) >= 2 && j >= 2) {
-        inject_mouse_event(kMouseLeftDown, 0, 0);
-        inject_mouse_event(kMouseLeftUp, 0, 0);
+        actions.push_back({Kind::LeftClick, 0, 0});
     } else if (a(5) + a(9) + b(4) >= 2 && j >= 2) {
-        inject_mouse_event(kMouseRightDown, 0, 0);
-        inject_mouse_event(kMouseRightUp, 0, 0);
+        actions.push_back({Kind::RightClick, 0, 0});
     }
 }
 
@@ -299,7 +297,7 @@ void ListPeaks(const AnalysisParams& s, const double* re, const double* im, int 
         if (!next_peak(power, power, b)) power = 0;
     }
 
-    if (steers) chord_pointer(flags, step);
+    if (steers) chord_pointer(flags, step, out.pointer);
     if (candidate > floor_hz) UpdateA4Pitch(candidate, out);
 }
 

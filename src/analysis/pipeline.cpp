@@ -23,7 +23,6 @@
 #include "analysis/pitch.h"
 #include "analysis/precise_peak.h"
 #include "analysis/window_table.h"
-#include "platform/wave_format.h"
 #include "resources/command_ids.h"
 #include "state/analysis.h"
 #include "state/hooks.h"
@@ -248,7 +247,7 @@ void AnalyseSpectrum(const AnalysisParams& params, const uint8_t* data, uint32_t
     if (SpectrumPeak.power > 0) read_out_peak(params.Decibel, n, out);
 
     if (params.freqnum < 2 && params.sex != 0)
-        VoicePointerSingle(params, SpectrumPeak.frequency, SpectrumPeak.power);
+        VoicePointerSingle(params, SpectrumPeak.frequency, SpectrumPeak.power, out.pointer);
 
     // The tracker runs for whoever shows or prints what it hears: the tuner, the batch rows.
     const double rate = SourceInfo.sample_rate;
@@ -385,7 +384,7 @@ double AutoCorrelation(int fftparam, int t, int n, int z, int slot, std::vector<
 namespace {
 
 void measure_block(const AnalysisParams& params, int slot, uint32_t byte_count, BlockAnalysis& out, uint64_t offset) {
-    if (SourceInfo.format_tag != kTagPcm && ConversionStream == nullptr) {
+    if (!params.samples_readable) {
         out.level_unavailable = true;
         return;
     }

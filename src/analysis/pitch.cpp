@@ -5,7 +5,6 @@
 #include "analysis/f0_tracker.h"
 #include "analysis/note_names.h"
 #include "analysis/pipeline.h"
-#include "platform/pointer.h"
 #include "state/analysis.h"
 #include "state/hooks.h"
 #include "state/tick_clock.h"
@@ -59,37 +58,30 @@ int PointerStep(double power) {
     return l > -28 ? 32 : l > -31 ? 16 : l > -34 ? 8 : l > -37 ? 4 : l > -40 ? 2 : l > -46 ? 1 : 0;
 }
 
-namespace {
-
-void click(int down, int up) {
-    inject_mouse_event(down, 0, 0);
-    inject_mouse_event(up, 0, 0);
-}
-
-}  // namespace
-
 // Pictures do not steer: the pointer moves a step a time slice whatever the pictures a second.
 bool VoicePointerActive(const AnalysisParams& params) {
     return params.VoicePointer != 0 && params.sex != 0 && VoicePointerSteers && Purpose != AnalysisPurpose::PictureOnly;
 }
 
-void VoicePointerSingle(const AnalysisParams& params, double frequency, double power) {
+void VoicePointerSingle(const AnalysisParams& params, double frequency, double power,
+                        std::vector<PointerAction>& actions) {
     if (!VoicePointerActive(params)) return;
+    using Kind = PointerAction::Kind;
     const auto inside = [s = params.sex](double f, double lo, double hi) { return f > lo * s && f < hi * s; };
     const int j = PointerStep(power);
     const double f = frequency;
     if (inside(f, 247, 277)) {
-        inject_mouse_event(kMouseMove, 0, j);
+        actions.push_back({Kind::Move, 0, j});
     } else if (inside(f, 311, 349)) {
-        inject_mouse_event(kMouseMove, -j, 0);
+        actions.push_back({Kind::Move, -j, 0});
     } else if (inside(f, 370, 415)) {
-        inject_mouse_event(kMouseMove, 0, -j);
+        actions.push_back({Kind::Move, 0, -j});
     } else if (inside(f, 440, 494)) {
-        inject_mouse_event(kMouseMove, j, 0);
+        actions.push_back({Kind::Move, j, 0});
     } else if (inside(f, 494, 554) && j >= 2) {
-        click(kMouseLeftDown, kMouseLeftUp);
+        actions.push_back({Kind::LeftClick, 0, 0});
     } else if (inside(f, 622, 698) && j >= 2) {
-        click(kMouseRightDown, kMouseRightUp);
+        actions.push_back({Kind::RightClick, 0, 0});
     }
 }
 

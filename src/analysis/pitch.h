@@ -1,4 +1,6 @@
 #pragma once
+#include <vector>
+
 #include "analysis/analysis_params.h"
 #include "state/analysis.h"
 
@@ -21,7 +23,8 @@ int PointerStep(double power);
 // steer it.
 bool VoicePointerActive(const AnalysisParams& params);
 
-// Moves or clicks the pointer by the single strongest note.
-void VoicePointerSingle(const AnalysisParams& params, double frequency, double power);
+// The move or click of the pointer the single strongest note asks for, added to `actions`.
+void VoicePointerSingle(const AnalysisParams& params, double frequency, double power,
+                        std::vector<PointerAction>& actions);
 
 }  // namespace dl

@@ -9,6 +9,7 @@
 #include "display/analysis_settings.h"
 #include "display/position_line.h"
 #include "display/present_block.h"
+#include "display/voice_pointer.h"
 #include "platform/main_window.h"
 #include "platform/message_box.h"
 #include "platform/process.h"
@@ -199,6 +200,7 @@ const BlockAnalysis& AnalyseTickBlock(Dc& dc, int slot, uint32_t byte_count, dou
         message_box({JapaneseUi ? a.failure_text_japanese : a.failure_text, "", a.failure_owned, MbIcon::None});
         end_process(a.failure_status);
     }
+    SteerPointer(a.pointer);
     PresentBlock(dc, a);
     // The scan keeps to its own limits: the next stride is tuned from the one it used.
     if (a.level_stride) LevelScanStride = a.level_stride;

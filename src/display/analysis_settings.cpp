@@ -1,6 +1,9 @@
 #include "display/analysis_settings.h"
 
+#include "platform/wave_format.h"
+#include "state/run.h"
 #include "state/settings.h"
+#include "state/source.h"
 
 namespace dl {
 
@@ -37,6 +40,7 @@ AnalysisParams AnalysisParamsOfSettings() {
     p.meter_weighting = Settings.meter_weighting;
     p.meter_ballistics = Settings.meter_ballistics;
     p.PeakHold = Settings.PeakHold;
+    p.samples_readable = SourceInfo.format_tag == kTagPcm || ConversionStream != nullptr;
     return p;
 }
 

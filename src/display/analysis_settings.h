@@ -3,7 +3,7 @@
 
 namespace dl {
 
-// The analysis' parameters as the settings give them now.
+// The analysis' parameters as the settings and the open source give them now.
 AnalysisParams AnalysisParamsOfSettings();
 
 }  // namespace dl

@@ -136,6 +136,14 @@ struct MeterStripReading {
 };
 
 // What the analysis of one block yields: the display draws it and batch mode prints it.
+// A step the voice asks of the desktop's pointer: a move by (dx, dy), or a click of a button.
+struct PointerAction {
+    enum class Kind { Move, LeftClick, RightClick };
+    Kind kind = Kind::Move;
+    int dx = 0, dy = 0;
+    bool operator==(const PointerAction&) const = default;
+};
+
 struct BlockAnalysis {
     // A source that is neither PCM nor converted: no meter, no spectrum.
     bool level_unavailable = false;
@@ -189,6 +197,9 @@ struct BlockAnalysis {
     // The meter strip's readings (when it or the batch rows' loudness columns want them).
     MeterStripReading strip;
 
+    // What the voice asks of the pointer, in order; the caller carries it out.
+    std::vector<PointerAction> pointer;
+
     // The analysis had to stop (no memory for its arrays, a broken precondition): the message in
     // either language, whether its box belongs to the window, and the exit status; 0: it went
     // through.
@@ -205,6 +216,7 @@ struct BlockAnalysis {
         levels = second_levels = max_levels = min_levels = nullptr;
         labels.clear();
         strip = MeterStripReading{};
+        pointer.clear();
         failure_status = 0;
         failure_text.clear();
         failure_text_japanese.clear();

@@ -10,6 +10,7 @@
 #include "analysis/pitch.h"
 #include "display/analysis_settings.h"
 #include "display/pipeline_fixture.h"
+#include "display/voice_pointer.h"
 #include "state/analysis.h"
 #include "state/settings.h"
 #include "state/source.h"
@@ -49,8 +50,15 @@ protected:
         a.n = 4096;
         dl::ListPeaks(dl::AnalysisParamsOfSettings(), re_.data(), im_.data(), first < 0 ? strongest() : first, 4096,
                       bytes, gathered, a);
+        dl::SteerPointer(a.pointer);
         dl::DrawPeakList(*target_, a);
         record(a);
+    }
+    // The single-note pointer's steps for a strongest line, carried out.
+    void single(double hz, double power) {
+        std::vector<dl::PointerAction> actions;
+        dl::VoicePointerSingle(dl::AnalysisParamsOfSettings(), hz, power, actions);
+        dl::SteerPointer(actions);
     }
     void a4(double hz) {
         dl::BlockAnalysis a;
@@ -282,31 +290,31 @@ TEST_F(PeaksTest, ChordsSteerThePointer) {
 TEST_F(PeaksTest, SingleNotePointer) {
     dl::Settings.sex = 1;
     const double ref = dl::PowerReference();
-    dl::VoicePointerSingle(dl::AnalysisParamsOfSettings(), 520, ref * std::pow(10, -3.9));  // -39 dB: a click
+    single(520, ref * std::pow(10, -3.9));  // -39 dB: a click
     EXPECT_EQ(pointer, (std::vector<PointerEvent>{{dl::kMouseLeftDown, 0, 0}, {dl::kMouseLeftUp, 0, 0}}));
     pointer.clear();
-    dl::VoicePointerSingle(dl::AnalysisParamsOfSettings(), 520, ref * std::pow(10, -4.0));  // -40 dB: too quiet
+    single(520, ref * std::pow(10, -4.0));  // -40 dB: too quiet
     EXPECT_TRUE(pointer.empty());
     const std::vector<std::pair<double, PointerEvent>> moves = {
         {260, {dl::kMouseMove, 0, 32}}, {330, {dl::kMouseMove, -32, 0}},
         {400, {dl::kMouseMove, 0, -32}}, {460, {dl::kMouseMove, 32, 0}}};
     for (const auto& [hz, event] : moves) {
         pointer.clear();
-        dl::VoicePointerSingle(dl::AnalysisParamsOfSettings(), hz, ref / 100);
+        single(hz, ref / 100);
         EXPECT_EQ(pointer, std::vector<PointerEvent>{event}) << hz;
     }
     pointer.clear();
-    dl::VoicePointerSingle(dl::AnalysisParamsOfSettings(), 247, ref);  // band edges are outside
-    dl::VoicePointerSingle(dl::AnalysisParamsOfSettings(), 100, ref);
+    single(247, ref);  // band edges are outside
+    single(100, ref);
     EXPECT_TRUE(pointer.empty());
     dl::Settings.sex = 2;
-    dl::VoicePointerSingle(dl::AnalysisParamsOfSettings(), 1300, ref);  // 622..698 doubled: right button
+    single(1300, ref);  // 622..698 doubled: right button
     EXPECT_EQ(pointer, (std::vector<PointerEvent>{{dl::kMouseRightDown, 0, 0}, {dl::kMouseRightUp, 0, 0}}));
     EXPECT_EQ(dl::PointerStep(0), 0);
     pointer.clear();
     dl::Settings.VoicePointer = 0;  // switched off: nothing, whatever the voice range
-    dl::VoicePointerSingle(dl::AnalysisParamsOfSettings(), 1300, ref);
-    dl::VoicePointerSingle(dl::AnalysisParamsOfSettings(), 520, ref);
+    single(1300, ref);
+    single(520, ref);
     EXPECT_TRUE(pointer.empty());
 }
 

@@ -18,6 +18,7 @@
 #include "display/peak_labels.h"
 #include "display/present_block.h"
 #include "display/readouts.h"
+#include "display/voice_pointer.h"
 #include "platform/pointer.h"
 #include "state/analysis.h"
 #include "state/hooks.h"
@@ -91,6 +92,7 @@ protected:
         dl::SampleBuffers[0] = block_.data();
         const dl::BlockAnalysis& a =
             dl::MeasureTickBlock(dl::AnalysisParamsOfSettings(), 0, uint32_t(block_.size()), seconds_);
+        dl::SteerPointer(a.pointer);
         dl::PresentBlock(*dc_, a);
         record(a);
         seconds_ += tick_seconds_;
