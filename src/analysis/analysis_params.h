@@ -41,6 +41,8 @@ struct AnalysisParams {
     int meter_weighting = 0;
     int meter_ballistics = 0;
     int PeakHold = 1;
+    // The graph's width in columns: the autocorrelation has a lag for each.
+    int graph_width = 512;
     // The source: whether its samples reach the analysis as PCM (a compressed one through its
     // conversion); without them a block's level is unavailable.
     bool samples_readable = true;

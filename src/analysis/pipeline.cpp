@@ -26,7 +26,6 @@
 #include "resources/command_ids.h"
 #include "state/analysis.h"
 #include "state/hooks.h"
-#include "state/layout_units.h"
 #include "state/run.h"
 #include "state/meters.h"
 #include "state/shell.h"
@@ -99,7 +98,7 @@ void load_work_arrays(const AnalysisParams& params, const uint8_t* data, int sam
         }
         return;
     }
-    const int lags = std::min({samples, GraphWidth, n});
+    const int lags = std::min({samples, params.graph_width, n});
     std::fill(re, re + n, 0.0);
     if (lags > 0) {
         const int t = std::min(samples, 2 * lags);
@@ -112,8 +111,8 @@ void load_work_arrays(const AnalysisParams& params, const uint8_t* data, int sam
     weight_block(params.mado, re, m);
 }
 
-void meter(BlockAnalysis& out, uint32_t level, int top, int height, uint32_t unit) {
-    out.meters[size_t(out.meter_count++)] = {level, top, height, unit};
+void meter(BlockAnalysis& out, uint32_t level, uint32_t unit) {
+    out.meters[size_t(out.meter_count++)] = {level, unit};
 }
 
 // The largest magnitude among samples 0, stride, 2 stride, ... below count.
@@ -421,23 +420,22 @@ void measure_block(const AnalysisParams& params, int slot, uint32_t byte_count, 
     TraceSignal signals[2] = {TraceSignal::Mix, TraceSignal::Mix};
     const int traces = TraceSignals(params, signals);
     uint8_t* mix = signals[0] == TraceSignal::Mix ? mono : nullptr;
-    const int y = CellHeight;
     switch (layout) {
     case 0:
-        meter(out, scan_peak(l, stride, [&](uint32_t i) { return int(data[i]) - 128; }), 2 * y, 3 * y, 8);
+        meter(out, scan_peak(l, stride, [&](uint32_t i) { return int(data[i]) - 128; }), 8);
         break;
     case 1: {
         const uint32_t peak = stride == 1 ? uint32_t(peak16(data, l / 2))
                                           : scan_peak(l / 2, stride, [&](uint32_t i) { return load16(data, i); });
-        meter(out, peak, 2 * y, 3 * y, 2048);
+        meter(out, peak, 2048);
         l &= ~1u;
         break;
     }
     case 2: {
         // Whole frames only.
         const uint32_t frames = l / 2;
-        meter(out, scan_peak(frames, stride, [&](uint32_t f) { return int(data[2 * f]) - 128; }), 2 * y, y, 8);
-        meter(out, scan_peak(frames, stride, [&](uint32_t f) { return int(data[2 * f + 1]) - 128; }), 4 * y, y, 8);
+        meter(out, scan_peak(frames, stride, [&](uint32_t f) { return int(data[2 * f]) - 128; }), 8);
+        meter(out, scan_peak(frames, stride, [&](uint32_t f) { return int(data[2 * f + 1]) - 128; }), 8);
         if (mix)
             for (uint32_t f = 0; f < frames; ++f) mix[f] = uint8_t((data[2 * f] + data[2 * f + 1]) / 2);
         break;
@@ -455,8 +453,8 @@ void measure_block(const AnalysisParams& params, int slot, uint32_t byte_count, 
                 for (uint32_t f = 0; f < frames; ++f)
                     store16(mix, f, (load16(data, 2 * f) + load16(data, 2 * f + 1)) / 2);
         }
-        meter(out, uint32_t(left), 2 * y, y, 2048);
-        meter(out, uint32_t(right), 4 * y, y, 2048);
+        meter(out, uint32_t(left), 2048);
+        meter(out, uint32_t(right), 2048);
         l &= ~1u;
         break;
     }

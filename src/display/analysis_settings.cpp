@@ -1,6 +1,7 @@
 #include "display/analysis_settings.h"
 
 #include "platform/wave_format.h"
+#include "state/layout_units.h"
 #include "state/run.h"
 #include "state/settings.h"
 #include "state/source.h"
@@ -40,6 +41,7 @@ AnalysisParams AnalysisParamsOfSettings() {
     p.meter_weighting = Settings.meter_weighting;
     p.meter_ballistics = Settings.meter_ballistics;
     p.PeakHold = Settings.PeakHold;
+    p.graph_width = GraphWidth;
     p.samples_readable = SourceInfo.format_tag == kTagPcm || ConversionStream != nullptr;
     return p;
 }

@@ -72,9 +72,12 @@ void DrawBlockAnalysis(Dc& dc, const BlockAnalysis& a) {
                     JapaneseUi ? "レベル表示不可" : LoadStringText(StringId::LevelUnavailable));
         return;
     }
+    // One meter three rows high, or a row for each channel with a row between.
+    const int y = CellHeight;
     for (int i = 0; i < a.meter_count; ++i) {
         const MeterReading& m = a.meters[size_t(i)];
-        DrawLevels(dc, m.level, m.top, m.height, m.unit);
+        if (a.meter_count == 1) DrawLevels(dc, m.level, 2 * y, 3 * y, m.unit);
+        else DrawLevels(dc, m.level, (2 + 2 * i) * y, y, m.unit);
     }
     if (a.strip.bars) DrawMeterStrip(dc, a.strip);
     // Frozen, the graph and its read-outs keep the picture they had; the meters go on.

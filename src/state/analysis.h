@@ -91,9 +91,8 @@ struct LevelFigure {
 
 // One row of the level meter as the tick measured it.
 struct MeterReading {
-    uint32_t level = 0;       // the largest magnitude of the channel's samples
-    int top = 0, height = 0;  // the row in the panel, in pixels
-    uint32_t unit = 0;        // a sixteenth of full scale
+    uint32_t level = 0;  // the largest magnitude of the channel's samples
+    uint32_t unit = 0;   // a sixteenth of full scale
 };
 
 // One labelled peak of the peak list.
