@@ -17,10 +17,6 @@
 
 namespace dl {
 
-bool DecibelRangeOn(const AnalysisParams& params) {
-    return params.db_span > 0 && (params.Decibel || params.display == kViewSpectrogram);
-}
-
 int DecibelLevel(double p, bool expand) {
     double v = p > 1e-30 ? 0.04 * std::log(p) : -1;
     if (!expand) {

@@ -13,7 +13,12 @@ namespace dl {
 
 // Whether the chosen level range (db_top, db_span) is in use: on the decibel scale and in the
 // spectrogram; the linear amplitude scale keeps its own.
-bool DecibelRangeOn(const AnalysisParams& params);
+inline bool DecibelRangeOn(int db_span, bool decibel, int view) {
+    return db_span > 0 && (decibel || view == kViewSpectrogram);
+}
+inline bool DecibelRangeOn(const AnalysisParams& params) {
+    return DecibelRangeOn(params.db_span, params.Decibel, params.display);
+}
 
 // Display level of a line power already divided by the full-scale power (and tilted): the
 // decibel scale, plain (0.4258 dB a step, floor 108.57 dB down) or expanded (21.7 to 76.0 dB down).

@@ -1,5 +1,6 @@
 #include "display/analysis_settings.h"
 
+#include "analysis/pipeline_levels.h"
 #include "platform/wave_format.h"
 #include "state/layout_units.h"
 #include "state/run.h"
@@ -45,5 +46,7 @@ AnalysisParams AnalysisParamsOfSettings() {
     p.samples_readable = SourceInfo.format_tag == kTagPcm || ConversionStream != nullptr;
     return p;
 }
+
+bool DecibelRangeOnNow() { return DecibelRangeOn(Settings.db_span, Settings.Decibel, Settings.display); }
 
 }  // namespace dl

@@ -56,7 +56,7 @@ void DrawAmplitudeScale(Dc& dc) {
     dc.set_text_color(system_colour(SysColour::ButtonText));
     dc.set_bk_color(system_colour(SysColour::ButtonFace));
     dc.set_bk_mode(BkMode::Opaque);
-    if (Settings.Decibel && DecibelRangeOn(AnalysisParamsOfSettings())) {
+    if (Settings.Decibel && DecibelRangeOnNow()) {
         dc.text_out(x, 12 * Y, std::to_string(Settings.db_top) + " db");
         for (int db : RangeGridDecibels()) dc.text_out(x, RangeDecibelRow(db) - Y, std::to_string(db));
     } else if (!Settings.Decibel) {

@@ -39,7 +39,7 @@ int Bins() { return 1 << (std::clamp(Settings.fftparam, 8, 16) - 1); }
 
 // The level a display level (depth below the graph's top) stands for, as the scale shows it.
 std::string DepthText(int depth) {
-    if (Settings.Decibel && DecibelRangeOn(AnalysisParamsOfSettings()))
+    if (Settings.Decibel && DecibelRangeOnNow())
         return format_text("%.0fdB", DepthDecibels(depth));
     if (!Settings.Decibel) {
         const double gain = (Settings.Expand ? 4.0 : 1.0) * (Settings.katamuki ? 4.0 : 1.0);

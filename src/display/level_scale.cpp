@@ -21,7 +21,7 @@ constexpr double kExpandedSpan = 108.57;
 enum class Scale { Plain, Expanded, Linear, Ranged };
 
 Scale scale() {
-    if (DecibelRangeOn(AnalysisParamsOfSettings())) return Scale::Ranged;
+    if (DecibelRangeOnNow()) return Scale::Ranged;
     if (Settings.display == kViewSpectrogram) return Scale::Plain;
     if (!Settings.Decibel) return Scale::Linear;
     return Settings.Expand ? Scale::Expanded : Scale::Plain;

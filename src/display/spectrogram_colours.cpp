@@ -64,7 +64,7 @@ const std::array<Rgb, 256>& SpectrogramColours() {
 
 uint8_t SpectrogramIndexOfLevel(uint8_t level) {
     // The chosen level range already spreads its levels over the colours.
-    if (DecibelRangeOn(AnalysisParamsOfSettings())) return uint8_t(255 - level);
+    if (DecibelRangeOnNow()) return uint8_t(255 - level);
     static const std::array<uint8_t, 256> table = [] {
         std::array<uint8_t, 256> t{};
         for (int l = 0; l < 256; ++l) {
@@ -77,7 +77,7 @@ uint8_t SpectrogramIndexOfLevel(uint8_t level) {
 }
 
 double SpectrogramIndexDecibels(int index) {
-    if (DecibelRangeOn(AnalysisParamsOfSettings())) return DepthDecibels(255 - std::clamp(index, 0, 255));
+    if (DecibelRangeOnNow()) return DepthDecibels(255 - std::clamp(index, 0, 255));
     return (std::clamp(index, 0, 255) / 255.0 - 1) * kRangeDecibels;
 }
 

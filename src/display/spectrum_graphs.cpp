@@ -233,7 +233,7 @@ void LogGridLines(std::vector<GridLine>& lines, int B) {
 // Rows of the amplitude grid's horizontal lines for the current scale.
 int AmplitudeGridRows(int rows[8]) {
     int n = 0;
-    if (Settings.Decibel && DecibelRangeOn(AnalysisParamsOfSettings())) {
+    if (Settings.Decibel && DecibelRangeOnNow()) {
         for (int db : RangeGridDecibels())
             if (n < 8) rows[n++] = RangeDecibelRow(db);
     } else if (!Settings.Decibel) {
@@ -506,7 +506,7 @@ void DrawAmplitudeLabels(Dc& target) {
     const Font* old_font = target.select_font(nullptr);
     const bool no_room = ScaleColumnHasNoRoom();
     const bool crowded = !no_room && JapaneseUi && X == 8;
-    if (Settings.Decibel && DecibelRangeOn(AnalysisParamsOfSettings())) {
+    if (Settings.Decibel && DecibelRangeOnNow()) {
         for (int db : RangeGridDecibels()) {
             const std::string text = std::to_string(db);
             DrawScaleLabel(target, RangeDecibelRow(db), text.c_str());
