@@ -51,7 +51,7 @@ void analyse(const std::vector<double>& signal, std::vector<uint8_t>& bytes) {
     }
     dl::SampleBuffers[0] = bytes.data();
     dl::BlockAnalysis a;
-    dl::MeasureBlock(dl::AnalysisParamsOfSettings(), 0, uint32_t(bytes.size()), a);
+    a = dl::MeasureWithSettings(dl::RunAnalyser, {bytes.data(), uint32_t(bytes.size())});
     dl::SampleBuffers[0] = nullptr;
 }
 
@@ -75,9 +75,9 @@ void run_pitch() {
         const size_t count = static_cast<size_t>(n);
         std::vector<double> re(count), im(count), signal(count), noise(count);
         dl::Settings.fftparam = p;
-        dl::WorkArrays.re = re.data();
-        dl::WorkArrays.im = im.data();
-        dl::WorkArrays.n = n;
+        dl::RunAnalyser.work.re = re.data();
+        dl::RunAnalyser.work.im = im.data();
+        dl::RunAnalyser.work.n = n;
         const int pairs = p >= 16 ? 6 : p >= 14 ? 12 : 24;
         for (int type = 0; type < 8; ++type) {
             dl::Settings.mado = type;
@@ -97,7 +97,7 @@ void run_pitch() {
                             for (int i = 0; i < n; ++i)
                                 signal[size_t(i)] = kAmplitude * std::cos(w * i + phase) + sign * noise[size_t(i)];
                             analyse(signal, bytes);
-                            const int b = dl::SpectrumPeak.bin;
+                            const int b = dl::RunAnalyser.peak.bin;
                             el.push_back(b - truth);
                             ec.push_back(dl::RefinePeakFrequency(re.data(), im.data(), b, n, n, kRate, type) * n / kRate -
                                          truth);
@@ -116,7 +116,7 @@ void run_pitch() {
                 std::fflush(stdout);
             }
         }
-        dl::WorkArrays = dl::WorkArraysRecord{};
+        dl::RunAnalyser.work = dl::WorkArraysRecord{};
     }
     dl::ResetProcessState();
 }

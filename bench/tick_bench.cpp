@@ -93,9 +93,9 @@ void run_tick() {
                 dl::Dc dc(window);
 
                 std::vector<double> re(static_cast<size_t>(n)), im(static_cast<size_t>(n));
-                dl::WorkArrays.re = re.data();
-                dl::WorkArrays.im = im.data();
-                dl::WorkArrays.n = n;
+                dl::RunAnalyser.work.re = re.data();
+                dl::RunAnalyser.work.im = im.data();
+                dl::RunAnalyser.work.n = n;
 
                 std::vector<uint8_t> block = stereo_block(n);
                 dl::BlockBytes = uint32_t(block.size());
@@ -105,11 +105,13 @@ void run_tick() {
                     for (int graph : {116, 117}) {
                         dl::Settings.display = view;
                         dl::Settings.graph = graph;
-                        dl::ResetPitchHistory();
+                        dl::ResetPitchHistory(dl::RunAnalyser);
                         double at = 0;
                         auto tick = [&] {
-                            dl::PresentBlock(
-                                dc, dl::MeasureTickBlock(dl::AnalysisParamsOfSettings(), 0, uint32_t(block.size()), at));
+                            dl::PresentBlock(dc,
+                                             dl::MeasureWithSettings(dl::RunAnalyser,
+                                                                     {block.data(), uint32_t(block.size()), at}),
+                                             dl::AnalysisPurpose::Both);
                             at += 0.05;
                         };
                         for (int i = 0; i < 10; ++i) tick();  // tables, fonts, buffers
@@ -127,7 +129,7 @@ void run_tick() {
                     }
                 }
                 dl::SampleBuffers[0] = nullptr;
-                dl::WorkArrays = dl::WorkArraysRecord{};
+                dl::RunAnalyser.work = dl::WorkArraysRecord{};
                 dl::WindowSurface = nullptr;
             }
         }
@@ -160,9 +162,9 @@ void run_measure() {
         dl::WindowSurface = &window;
         dl::Dc dc(window);
         std::vector<double> re(static_cast<size_t>(n)), im(static_cast<size_t>(n));
-        dl::WorkArrays.re = re.data();
-        dl::WorkArrays.im = im.data();
-        dl::WorkArrays.n = n;
+        dl::RunAnalyser.work.re = re.data();
+        dl::RunAnalyser.work.im = im.data();
+        dl::RunAnalyser.work.n = n;
         std::vector<uint8_t> block = stereo_block(n);
         dl::BlockBytes = uint32_t(block.size());
         dl::SampleBuffers[0] = block.data();
@@ -181,7 +183,8 @@ void run_measure() {
             dl::Settings.db_span = on == 4 ? 80 : 0;
         };
         auto tick = [&] {
-            dl::PresentBlock(dc, dl::MeasureTickBlock(dl::AnalysisParamsOfSettings(), 0, uint32_t(block.size()), 0.0));
+            dl::PresentBlock(dc, dl::MeasureWithSettings(dl::RunAnalyser, {block.data(), uint32_t(block.size())}),
+                             dl::AnalysisPurpose::Both);
         };
         // The cases take turns batch by batch, so that a slower spell of a shared machine falls on
         // all of them and each ratio compares batches run side by side.
@@ -206,7 +209,7 @@ void run_measure() {
         }
         std::fflush(stdout);
         dl::SampleBuffers[0] = nullptr;
-        dl::WorkArrays = dl::WorkArraysRecord{};
+        dl::RunAnalyser.work = dl::WorkArraysRecord{};
         dl::WindowSurface = nullptr;
         dl::GraphHeight = dl::kNormalGraphHeight;
     }
@@ -234,9 +237,9 @@ void run_spectrogram() {
     dl::Dc dc(window);
     const int n = 4096;
     std::vector<double> re(static_cast<size_t>(n)), im(static_cast<size_t>(n));
-    dl::WorkArrays.re = re.data();
-    dl::WorkArrays.im = im.data();
-    dl::WorkArrays.n = n;
+    dl::RunAnalyser.work.re = re.data();
+    dl::RunAnalyser.work.im = im.data();
+    dl::RunAnalyser.work.n = n;
     std::vector<uint8_t> block = stereo_block(n);
     dl::BlockBytes = uint32_t(block.size());
     dl::SampleBuffers[0] = block.data();
@@ -254,7 +257,7 @@ void run_spectrogram() {
         dl::ReferenceSpectrum r{"ref", 44100, n, {}, {}};
         for (int i = 0; i < n / 2; ++i) {
             r.frequencies.push_back(i * 44100.0 / n);
-            r.decibels.push_back(dl::DepthDecibels(dl::TickAnalysis.levels[i]) - 4 * (k + 1));
+            r.decibels.push_back(dl::DepthDecibels(dl::RunAnalyser.result.levels[i]) - 4 * (k + 1));
         }
         four.push_back(std::move(r));
     }
@@ -273,7 +276,7 @@ void run_spectrogram() {
         dl::AnalysisObserver = nullptr;
         if (c.log) dl::AnalysisObserver = dl::LogAnalysedBlock;
         if (c.observed) dl::AnalysisObserver = [](double, const dl::BlockAnalysis&) {};
-        dl::ResetPitchHistory();
+        dl::ResetPitchHistory(dl::RunAnalyser);
         dl::ResetSpectrogram();
         for (int i = 0; i < 10; ++i) tick();
         std::vector<double> rates;
@@ -289,7 +292,7 @@ void run_spectrogram() {
     dl::AnalysisObserver = nullptr;
     dl::References = dl::ReferencesRecord{};
     dl::SampleBuffers[0] = nullptr;
-    dl::WorkArrays = dl::WorkArraysRecord{};
+    dl::RunAnalyser.work = dl::WorkArraysRecord{};
     dl::WindowSurface = nullptr;
 }
 

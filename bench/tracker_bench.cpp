@@ -44,7 +44,7 @@ void run(const std::vector<int16_t>& pcm, double rate, Truth truth, bool steady,
     dl::SourceInfo.sample_rate = uint32_t(rate);
     const bool eleven = uint32_t(rate) % 11025 == 0;
     const size_t slice = size_t(dl::Settings.deltatime * rate / (eleven ? 11025 : 8000));
-    dl::ResetPitchHistory();
+    dl::ResetPitchHistory(dl::RunAnalyser);
     std::vector<uint8_t> bytes(slice * 2);
     for (size_t start = 0; start + slice <= pcm.size(); start += slice) {
         for (size_t i = 0; i < slice; ++i) {
@@ -53,18 +53,18 @@ void run(const std::vector<int16_t>& pcm, double rate, Truth truth, bool steady,
         }
         dl::SampleBuffers[0] = bytes.data();
         dl::BlockAnalysis a;
-        dl::MeasureBlock(dl::AnalysisParamsOfSettings(), 0, uint32_t(bytes.size()), a);
+        a = dl::MeasureWithSettings(dl::RunAnalyser, {bytes.data(), uint32_t(bytes.size())});
         // The tracker once more on the same spectrum, timed alone (it keeps its note: same answer).
-        const dl::FundamentalTrackRecord kept = dl::FundamentalTrack;
-        dl::FundamentalTrack = dl::FundamentalTrackRecord{};
+        const dl::FundamentalTrackRecord kept = dl::RunAnalyser.fundamental;
+        dl::RunAnalyser.fundamental = dl::FundamentalTrackRecord{};
         const double t0 = cpu_ns();
         dl::BlockAnalysis again;
-        dl::TrackFundamental({bytes.data(), int(slice), true, rate, dl::WorkArrays.re, dl::WorkArrays.im,
-                              dl::WorkArrays.n, dl::Settings.mado},
+        dl::TrackFundamental({bytes.data(), int(slice), true, rate, dl::RunAnalyser.work.re, dl::RunAnalyser.work.im,
+                              dl::RunAnalyser.work.n, dl::Settings.mado},
                              again);
         tracker_ns += cpu_ns() - t0;
         ++tracked;
-        dl::FundamentalTrack = kept;
+        dl::RunAnalyser.fundamental = kept;
         dl::SampleBuffers[0] = nullptr;
         ++t.blocks;
         if (!a.f0_voiced) continue;
@@ -95,9 +95,9 @@ void run_tracker() {
     dl::SourceInfo.bits = 16;
     dl::BlockBytes = 1u << 20;
     std::vector<double> re(4096), im(4096);
-    dl::WorkArrays.re = re.data();
-    dl::WorkArrays.im = im.data();
-    dl::WorkArrays.n = 4096;
+    dl::RunAnalyser.work.re = re.data();
+    dl::RunAnalyser.work.im = im.data();
+    dl::RunAnalyser.work.n = 4096;
     double tracker_ns = 0;
     int tracked = 0;
     Tally weak, missing, plucked, sung, noise;

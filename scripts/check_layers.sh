@@ -6,7 +6,8 @@
 # - outside src/platform only the C++ and system headers are included: the toolkit's, SDL's, the
 #   decoders' and X11's headers belong to the platform layer, and so do the platform headers that
 #   include them (such as platform/main_window_qt.h);
-# - the analysis includes no platform header but those that wrap a signal-processing library;
+# - the analysis includes no platform header but those that wrap a signal-processing library, and
+#   keeps no mutable variable at namespace scope or static in a function (a few shared tables named);
 # - the tests of an area use the layers up to it; bench/ and fuzz/ drive the whole core, through the
 #   same headers as main.cpp (bench/ also measures against FFTW);
 # - the process-wide records (the variables of src/state/*.h) are written only by the layers their
@@ -180,6 +181,68 @@ END {
     }
     exit bad
 }' "$work/includes" || status=1
+
+# The analysis keeps what it remembers in its analyser objects: no mutable variable at namespace
+# scope or static inside a function (constants, and tables built once, are fine). The transform's
+# engine shares its plans and work memory, and a few tables are kept for the inputs they were made
+# for; those are named here.
+find src/analysis -maxdepth 1 -type f \( -name '*.h' -o -name '*.cpp' \) 2>/dev/null | sort >"$work/analysis_sources"
+awk -v FILES="$work/analysis_sources" '
+function complain(msg) { print msg; bad = 1 }
+function code_of(line,   out, i, c, q, n) {
+    out = ""; q = ""; n = length(line)
+    for (i = 1; i <= n; i++) {
+        c = substr(line, i, 1)
+        if (q != "") {
+            if (c == "\\") { i++; continue }
+            if (c == q) { q = ""; out = out c }
+            continue
+        }
+        if (c == "/" && substr(line, i + 1, 1) == "/") break
+        if (c == "\"" || c == "'"'"'") q = c
+        out = out c
+    }
+    return out
+}
+# The name a declaration declares: the last word before "=", "{", "[", "(" or ";".
+function declared(code,   t) {
+    t = code
+    sub(/[ \t]*(=|\{|\[|\(|;).*$/, "", t)
+    sub(/^.*[^A-Za-z0-9_]/, "", t)
+    return t
+}
+BEGIN {
+    shared["src/analysis/fft_fast.cpp"] = " fail_next_allocations use_portable_kernels use_radix8 plans scratch_block scratch_capacity shortages "
+    shared["src/analysis/window_kernel.cpp"] = " recent "
+    shared["src/analysis/precise_peak.cpp"] = " recent next around "
+    shared["src/analysis/pipeline_levels.cpp"] = " table top span "
+    while ((getline f < FILES) > 0) {
+        ln = 0; in_comment = 0
+        while ((getline line < f) > 0) {
+            ln++
+            if (in_comment) { if (line ~ /\*\//) in_comment = 0; continue }
+            if (line ~ /^[ \t]*\/\*/ && line !~ /\*\//) { in_comment = 1; continue }
+            code = code_of(line)
+            if (code ~ /^[ \t]*$/ || code ~ /^[ \t]*#/) continue
+            kind = ""
+            if (code ~ /^[ \t]+/ && code ~ /(^|[^A-Za-z0-9_])static[ \t]/ && code !~ /static[ \t]+(const|constexpr|inline|void|bool|int|double|std::size_t)[ \t&*]+[A-Za-z_][A-Za-z0-9_:<>]*[ \t]*\(/) {
+                t = code; sub(/^.*(^|[^A-Za-z0-9_])static[ \t]+/, "", t)
+                if (t !~ /^(const|constexpr)[ \t]/ && !(code ~ /\(/ && code !~ /=/ && code ~ /\)[ \t]*(const)?[ \t]*(;|\{|override)/)) kind = "static"
+            } else if (code ~ /^[A-Za-z_]/ && code ~ /;[ \t]*$/ &&
+                       code !~ /^(return|using|typedef|struct|class|enum|namespace|template|extern|friend|const|constexpr|static[ \t]+const|static[ \t]+constexpr|inline[ \t]+const|inline[ \t]+constexpr|static_assert|public|private|protected)([^A-Za-z0-9_]|$)/ &&
+                       code !~ /^[^=]*\(/ && code !~ /\}[ \t]*;/) {
+                kind = "variable"
+            }
+            if (kind == "") continue
+            name = declared(code)
+            if (f in shared && index(shared[f], " " name " ")) continue
+            complain(f ":" ln ": a mutable " (kind == "static" ? "static" : "variable at namespace scope") \
+                     " in the analysis, which keeps its state in its analyser: " line)
+        }
+        close(f)
+    }
+    exit bad
+}' || status=1
 
 # The records' writers, and their reset.
 grep -E '^src/.*\.(h|cpp)$' "$work/sources" >"$work/core" || true

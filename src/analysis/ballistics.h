@@ -2,7 +2,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "state/meters.h"
+#include "analysis/level_meters.h"
 
 namespace dl {
 

@@ -9,7 +9,6 @@
 #include "analysis/note_names.h"
 #include "analysis/pcm16.h"
 #include "analysis/precise_peak.h"
-#include "state/analysis.h"
 
 namespace dl {
 
@@ -28,9 +27,7 @@ constexpr double kHarmonicSlack = 0.03;
 constexpr int kHarmonics = 12;
 constexpr size_t kFittedHarmonics = 4;
 
-struct Work {
-    std::vector<double> x, prefix, re, im, d, cmnd;
-};
+using Work = FundamentalTrackRecord;
 
 // The block's start as samples with its mean taken off; its RMS as a fraction of full scale.
 double load_frame(const TrackerInput& in, int length, std::vector<double>& x) {
@@ -105,7 +102,7 @@ bool in_ratio(double longer, double shorter, int k) { return std::fabs(longer / 
 // The period's lag: the first dip deep enough, else the deepest; a multiple of it where that repeats
 // far better (the fundamental under a strong second or third harmonic); and the octave of the note
 // followed so far while its dip holds.
-int choose_lag(const std::vector<double>& cmnd, int lo, int hi, double rate) {
+int choose_lag(const FundamentalTrackRecord& track, const std::vector<double>& cmnd, int lo, int hi, double rate) {
     int t = -1;
     for (int s = lo; s <= hi; ++s) {
         if (cmnd[size_t(s)] < kStartDip) {
@@ -126,8 +123,8 @@ int choose_lag(const std::vector<double>& cmnd, int lo, int hi, double rate) {
             break;
         }
     }
-    if (FundamentalTrack.voiced && FundamentalTrack.frequency > 0) {
-        const double before = rate / FundamentalTrack.frequency;
+    if (track.voiced && track.frequency > 0) {
+        const double before = rate / track.frequency;
         const int held = dip_near(cmnd, before, 0.04, lo, hi);
         if (held > 0 && held != t) {
             const bool lower = in_ratio(t, before, 2) || in_ratio(t, before, 3);
@@ -149,7 +146,7 @@ struct HarmonicReading {
     int common = 0;         // the greatest common divisor of those that stand out
 };
 
-HarmonicReading from_harmonics(const TrackerInput& in, double coarse) {
+HarmonicReading from_harmonics(Work& w, const TrackerInput& in, double coarse) {
     HarmonicReading r;
     if (!in.re || !in.im || in.n < 256) return r;
     const int half = in.n / 2;
@@ -158,11 +155,8 @@ HarmonicReading from_harmonics(const TrackerInput& in, double coarse) {
     const double lobe = MainLobeLines(in.n, in.samples, in.type);
     if (spacing < 2 * lobe + 2) return r;
     r.resolved = true;
-    struct Harmonic {
-        int h, line;
-        double power;
-    };
-    static std::vector<Harmonic> found;
+    using Harmonic = Work::Harmonic;
+    std::vector<Harmonic>& found = w.found;
     found.clear();
     double strongest = 0;
     for (int h = 1; h <= kHarmonics; ++h) {
@@ -222,13 +216,16 @@ bool only_multiples(const TrackerInput& in, double coarse, int k) {
 
 }  // namespace
 
-void ResetFundamentalTrack() { FundamentalTrack = FundamentalTrackRecord{}; }
+void ResetFundamentalTrack(FundamentalTrackRecord& track) {
+    track.voiced = false;
+    track.frequency = 0;
+}
 
-void TrackFundamental(const TrackerInput& in, BlockAnalysis& out) {
+void TrackFundamental(FundamentalTrackRecord& track, const TrackerInput& in, BlockAnalysis& out) {
     out.f0_voiced = false;
     out.f0_frequency = out.f0_confidence = out.f0_cents = 0;
     out.f0_note.clear();
-    static Work w;
+    Work& w = track;
     const double rate = in.rate;
     // Lags from the highest note to the lowest, as far as the block holds two periods and a
     // window of at least the longest of them (and 40 ms) to compare.
@@ -236,17 +233,17 @@ void TrackFundamental(const TrackerInput& in, BlockAnalysis& out) {
     const int longest = int(rate / kLowestFundamental);
     const int hi = std::min(longest, in.samples / 2);
     if (!in.data || rate <= 0 || hi < lo + 3) {
-        FundamentalTrack.voiced = false;
+        track.voiced = false;
         return;
     }
     const int width = std::max(hi, int(0.04 * rate));
     const int length = std::min(in.samples, hi + width);
     const double rms = load_frame(in, length, w.x);
     difference(w, length, hi);
-    const int t = choose_lag(w.cmnd, lo, hi - 1, rate);
+    const int t = choose_lag(track, w.cmnd, lo, hi - 1, rate);
     const double dip = w.cmnd[size_t(t)];
     if (!(rms > kSilence) || !(dip < kVoicedDip)) {
-        FundamentalTrack.voiced = false;
+        track.voiced = false;
         return;
     }
     // Between the lags: the parabola through the differences about the dip.
@@ -255,17 +252,17 @@ void TrackFundamental(const TrackerInput& in, BlockAnalysis& out) {
     const double shift = bend > 0 ? std::clamp(0.5 * (a - c) / bend, -0.5, 0.5) : 0.0;
     double f = rate / (t + shift);
 
-    HarmonicReading h = from_harmonics(in, f);
+    HarmonicReading h = from_harmonics(w, in, f);
     // Harmonics that are all multiples of one number belong to a note that many times higher: a
     // period the lags saw twice (a string whose period falls between two samples) or three times.
     if (h.resolved && h.common > 1) {
         f *= h.common;
-        h = from_harmonics(in, f);
+        h = from_harmonics(w, in, f);
     } else if (!h.resolved) {
         for (int k : {2, 3}) {
             if (only_multiples(in, f, k)) {
                 f *= k;
-                h = from_harmonics(in, f);
+                h = from_harmonics(w, in, f);
                 break;
             }
         }
@@ -274,13 +271,13 @@ void TrackFundamental(const TrackerInput& in, BlockAnalysis& out) {
     // common root has none.
     if (h.resolved) {
         if (h.lowest == 0 || h.lowest > 3) {
-            FundamentalTrack.voiced = false;
+            track.voiced = false;
             return;
         }
         if (h.f0 > 0) f = h.f0;
     }
     if (f < kLowestFundamental || f > kHighestFundamental) {
-        FundamentalTrack.voiced = false;
+        track.voiced = false;
         return;
     }
     out.f0_voiced = true;
@@ -289,8 +286,8 @@ void TrackFundamental(const TrackerInput& in, BlockAnalysis& out) {
     const double heard = at_standard_pitch(f, in.reference_a4);
     out.f0_note = note_name(heard);
     out.f0_cents = cents_from_note(heard);
-    FundamentalTrack.voiced = true;
-    FundamentalTrack.frequency = f;
+    track.voiced = true;
+    track.frequency = f;
 }
 
 }  // namespace dl

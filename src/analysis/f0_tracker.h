@@ -4,8 +4,9 @@
 // from the harmonics' precise frequencies, kept on its octave from block to block, and silent on
 // noise, silence and chords it cannot resolve.
 #include <cstdint>
+#include <vector>
 
-#include "state/analysis.h"
+#include "analysis/block_analysis.h"
 
 namespace dl {
 
@@ -27,9 +28,22 @@ struct TrackerInput {
     int type = 0;
     int reference_a4 = 4400;
 };
-void TrackFundamental(const TrackerInput& in, BlockAnalysis& out);
+
+// The tracker's memory between blocks of one run: the note it followed last, so a steady note does
+// not jump an octave; and the room its work takes, kept between blocks.
+struct FundamentalTrackRecord {
+    bool voiced = false;
+    double frequency = 0;  // Hz
+    struct Harmonic {
+        int h, line;
+        double power;
+    };
+    std::vector<double> x, prefix, re, im, d, cmnd;
+    std::vector<Harmonic> found;
+};
+void TrackFundamental(FundamentalTrackRecord& track, const TrackerInput& in, BlockAnalysis& out);
 
 // Forgets the note followed so far (a new run starts).
-void ResetFundamentalTrack();
+void ResetFundamentalTrack(FundamentalTrackRecord& track);
 
 }  // namespace dl

@@ -1,6 +1,7 @@
 #include "analysis/fft.h"
 
 #include <bit>
+#include <cstdio>
 #include <cmath>
 #include <new>
 #include <numbers>
@@ -8,9 +9,6 @@
 #include "analysis/analysis_stop.h"
 #include "analysis/fft_fast.h"
 #include "analysis/fft_split_scalar.h"
-#include "state/analysis.h"
-#include "state/hooks.h"
-#include "state/shell.h"
 
 namespace dl {
 
@@ -28,6 +26,16 @@ int ceil_log2(int n) {
     return bits - 1;
 }
 
+std::vector<std::string> TakeFftShortageTexts(bool japanese) {
+    std::vector<std::string> texts;
+    for (const long long bytes : fft_fast::take_shortages()) {
+        char text[64];
+        std::snprintf(text, sizeof text, japanese ? "記憶領域不足 %lld" : "nomem %lld", bytes);
+        texts.emplace_back(text);
+    }
+    return texts;
+}
+
 namespace {
 
 bool is_power_of_two(int n) { return n > 0 && (n & (n - 1)) == 0; }
@@ -35,12 +43,7 @@ bool is_power_of_two(int n) { return n > 0 && (n & (n - 1)) == 0; }
 int log2_exact(int n) { return std::countr_zero(static_cast<unsigned>(n)); }
 
 // The size reported is that of the sine table the transform's tables start with.
-void report_no_memory(int n) {
-    const long long bytes = (static_cast<long long>(n) + n / 4) * 8;
-    char text[64];
-    std::snprintf(text, sizeof text, JapaneseUi ? "記憶領域不足 %lld" : "nomem %lld", bytes);
-    if (FftNoMemoryReport) FftNoMemoryReport(text);
-}
+void report_no_memory(int n) { fft_fast::note_shortage((static_cast<long long>(n) + n / 4) * 8); }
 
 // The engine's plan for n points (and its work buffer): false, after reporting, when memory
 // runs out.

@@ -3,7 +3,15 @@
 // length, the real and the imaginary parts. Forward transforms use e^(-2*pi*i*jk/n) and divide
 // by n; inverse transforms use e^(+2*pi*i*jk/n) and do not divide.
 
+#include <string>
+#include <vector>
+
 namespace dl {
+
+// What the transform has to say since the last call: each time its tables could not be allocated
+// it goes on without them, and the message ("nomem N", N the bytes it asked for, or its Japanese
+// form) waits here for whoever shows messages.
+std::vector<std::string> TakeFftShortageTexts(bool japanese);
 
 // 2^k by repeated doubling; 1 for k <= 0.
 int pow2(int k);

@@ -43,6 +43,8 @@ PlanSlot plans[kMaxLog2 + 1];
 Block scratch_block;
 int scratch_capacity = 0;
 
+std::vector<long long> shortages;
+
 // Keeps re and im of the scratch apart by a cache line beyond a power of two.
 constexpr int kScratchPad = 8;
 
@@ -228,6 +230,14 @@ struct Buf {
 };
 
 }  // namespace
+
+void note_shortage(long long bytes) { shortages.push_back(bytes); }
+
+std::vector<long long> take_shortages() {
+    std::vector<long long> taken;
+    taken.swap(shortages);
+    return taken;
+}
 
 void release_all() {
     for (PlanSlot& slot : plans) slot = PlanSlot{};

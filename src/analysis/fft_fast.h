@@ -3,6 +3,8 @@
 // and imaginary arrays (no bit-reversal pass), with the twiddles of every pass computed once
 // per size. Forward means the negative exponent; nothing here divides unless asked to.
 
+#include <vector>
+
 namespace dl::fft_fast {
 
 // Twiddles and pass layout of one complex size n = 2^log2n, kept for the rest of the run.
@@ -35,6 +37,9 @@ extern bool use_portable_kernels;
 extern bool use_radix8;
 // Makes the next plan or scratch allocation fail (tests of the out-of-memory paths).
 extern int fail_next_allocations;
+// The sizes (bytes) of the tables the transform went without since they were last taken.
+void note_shortage(long long bytes);
+std::vector<long long> take_shortages();
 
 // A work buffer of at least n complex values (re and im apart by a non-power-of-two offset so
 // they never share cache sets); grown when needed and kept. false when memory runs out.

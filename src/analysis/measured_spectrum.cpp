@@ -7,10 +7,7 @@
 #include "analysis/pipeline.h"
 #include "analysis/pipeline_levels.h"
 #include "analysis/weighting.h"
-#include "state/analysis.h"
-#include "state/run.h"
-#include "state/tick_clock.h"
-#include "state/source.h"
+#include "analysis/analyser.h"
 
 namespace dl {
 
@@ -18,15 +15,11 @@ namespace {
 
 // The gain that takes a line's raw power to its power over full scale, tilted as the levels are
 // and weighted; kept while the block size, rate, sample width, tilt and weighting stay.
-const double* LineGains(const AnalysisParams& params, int n) {
-    static std::vector<double> gains;
-    static int cached_n = -1, cached_tilt = -1, cached_weighting = -1;
-    static double cached_rate = -1, cached_ref = -1;
-    const double rate = SourceInfo.sample_rate, ref = PowerReference();
+const double* LineGains(LineGainsRecord& c, const AnalysisParams& params, int n) {
+    std::vector<double>& gains = c.gains;
+    const double rate = params.sample_rate, ref = PowerReference(params);
     const int tilt = params.katamuki != 0, weighting = params.weighting;
-    if (n == cached_n && rate == cached_rate && ref == cached_ref && tilt == cached_tilt &&
-        weighting == cached_weighting)
-        return gains.data();
+    if (n == c.n && rate == c.rate && ref == c.ref && tilt == c.tilt && weighting == c.weighting) return gains.data();
     const int half = n / 2;
     gains.assign(size_t(half), 1.0 / ref);
     if (tilt) {
@@ -34,14 +27,14 @@ const double* LineGains(const AnalysisParams& params, int n) {
         for (int k = 1; k < half; ++k) gains[size_t(k)] *= double(k) / n * 16;
     }
     if (weighting != 0) {
-        const std::vector<double>& w = WeightingPowerGains(Weighting(weighting), n, rate);
+        const std::vector<double> w = WeightingPowerGains(Weighting(weighting), n, rate);
         for (int k = 0; k < half; ++k) gains[size_t(k)] *= w[size_t(k)];
     }
-    cached_n = n;
-    cached_rate = rate;
-    cached_ref = ref;
-    cached_tilt = tilt;
-    cached_weighting = weighting;
+    c.n = n;
+    c.rate = rate;
+    c.ref = ref;
+    c.tilt = tilt;
+    c.weighting = weighting;
     return gains.data();
 }
 
@@ -181,39 +174,38 @@ bool MeasuringControlsOn(const AnalysisParams& params) {
     return params.averaging != 0 || params.max_hold || params.min_hold || params.weighting != 0 || params.traces != 0;
 }
 
-void ResetMeasuredSpectrum() {
-    for (MeasuredTraceRecord& t : MeasuredTraces) t.lines = 0;
+void ResetMeasuredSpectrum(Analyser& an) {
+    for (MeasuredTraceRecord& t : an.traces) t.lines = 0;
 }
 
-double MeasureTickSeconds(uint32_t byte_count) {
+double MeasureTickSeconds(const AnalysisParams& params, uint32_t byte_count) {
     // Pictures on their own clock, or memory mode's timer: each picture stands for its period.
-    if (DisplayPeriod > 0) return DisplayPeriod / 1000.0;
-    if (BufferCount == 1 && TimerPeriod > 0) return TimerPeriod / 1000.0;
-    const int layout = SourceInfo.ChannelLayout & 3;
+    if (params.block_period_ms > 0) return params.block_period_ms / 1000.0;
+    const int layout = params.channel_layout & 3;
     const double frame = layout == 0 ? 1 : layout == 3 ? 4 : 2;
-    return SourceInfo.sample_rate ? byte_count / (frame * SourceInfo.sample_rate) : 0.0;
+    return params.sample_rate ? byte_count / (frame * params.sample_rate) : 0.0;
 }
 
-double DisplayedLineDecibels(const AnalysisParams& params, int n, int k) {
+double DisplayedLineDecibels(const Analyser& an, const AnalysisParams& params, int n, int k) {
     const int lines = n / 2;
     if (k < 0 || k >= lines) return -std::numeric_limits<double>::infinity();
     double p = 0;
     if (MeasuringControlsOn(params)) {
-        const MeasuredTraceRecord& t = MeasuredTraces[0];
+        const MeasuredTraceRecord& t = an.traces[0];
         if (t.lines != lines) return -std::numeric_limits<double>::infinity();
         p = t.average[size_t(k)];
     } else {
-        if (!WorkArrays.re || WorkArrays.n < n) return -std::numeric_limits<double>::infinity();
-        const double re = WorkArrays.re[k], im = WorkArrays.im[k];
-        p = (re * re + im * im) / PowerReference();
+        if (!an.work.re || an.work.n < n) return -std::numeric_limits<double>::infinity();
+        const double re = an.work.re[k], im = an.work.im[k];
+        p = (re * re + im * im) / PowerReference(params);
         if (params.katamuki) p = k == 0 ? p * 0.5 / n * 16 : p * k / n * 16;
     }
     return p > 0 ? 10 * std::log10(p) : -std::numeric_limits<double>::infinity();
 }
 
-void MeasureTrace(const AnalysisParams& params, int index, int n, const double* re, const double* im, double seconds,
-                  LineScan* scan) {
-    MeasuredTraceRecord& t = MeasuredTraces[size_t(index & 1)];
+void MeasureTrace(Analyser& an, const AnalysisParams& params, int index, int n, const double* re, const double* im,
+                  double seconds, LineScan* scan) {
+    MeasuredTraceRecord& t = an.traces[size_t(index & 1)];
     const int lines = n / 2;
     const bool holds = (index & 1) == 0;
     if (!Fits(params, t, lines, holds)) Start(params, t, lines, holds);
@@ -239,7 +231,7 @@ void MeasureTrace(const AnalysisParams& params, int index, int n, const double* 
     case Averaging::Infinite: s.weight = 1.0 / double(t.blocks); break;
     case Averaging::Off: break;
     }
-    const double* gain = LineGains(params, n);
+    const double* gain = LineGains(an.line_gains, params, n);
     WithLevelMapping(params, [&](auto to_level) {
         switch (mode) {
         case Averaging::Exponential: MeasureLinesHeld<Averaging::Exponential>(t, re, im, gain, s, to_level, scan); break;

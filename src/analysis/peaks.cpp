@@ -14,8 +14,7 @@
 #include "analysis/pipeline.h"
 #include "analysis/pitch.h"
 #include "analysis/precise_peak.h"
-#include "state/analysis.h"
-#include "state/source.h"
+#include "analysis/analyser.h"
 
 namespace dl {
 
@@ -226,14 +225,14 @@ bool NamePeakNote(const AnalysisParams& s, PeakLabel& label, int i, bool precise
 
 }  // namespace
 
-void ListPeaks(const AnalysisParams& s, const double* re, const double* im, int strongest, int n,
-               uint32_t byte_count, PeakCandidates* gathered, BlockAnalysis& out) {
-    const bool steers = VoicePointerActive(s);
+void ListPeaks(Analyser& an, const AnalysisParams& s, AnalysisPurpose purpose, const double* re, const double* im,
+               int strongest, int n, uint32_t byte_count, PeakCandidates* gathered, BlockAnalysis& out) {
+    const bool steers = VoicePointerActive(s, purpose);
     std::array<int, 15> flags{};
     int step = 0;
     double candidate = 0;
-    const double rate = SourceInfo.sample_rate;
-    const bool wide = (SourceInfo.ChannelLayout & 1) != 0;
+    const double rate = s.sample_rate;
+    const bool wide = WideSamples(s);
     const int samples = int(wide ? byte_count / 2 : byte_count);
     const bool precise = UsePreciseEstimator(s);
     const double floor_hz = ResolvedFloorHz(s, n, samples, precise, rate);
@@ -252,8 +251,7 @@ void ListPeaks(const AnalysisParams& s, const double* re, const double* im, int 
     const double weakest = wide ? 0.0005 : 0.000005;
     const double audible = wide ? 4.3 : 0.00006;
     // Unless the tick's pass over the spectrum gathered them already, the maxima below the first.
-    static PeakCandidates local;
-    PeakCandidates& candidates = gathered ? *gathered : local;
+    PeakCandidates& candidates = gathered ? *gathered : an.listed;
     if (!gathered) gather(s.katamuki != 0, candidates, re, im, n, s.freqnum, first);
     auto next_peak = [&](double below, double& p, int& bin) {
         while (!candidates.next(below, p, bin)) {
@@ -264,7 +262,7 @@ void ListPeaks(const AnalysisParams& s, const double* re, const double* im, int 
     };
     // The precise list passes over maxima that are no tones (a rectangular window's side lobes run
     // to a hundred above a tone 40 dB down); past a few hundred of them the rest is noise as well.
-    static PeakScreen screen;
+    PeakScreen& screen = an.screen;
     if (precise) screen.start(re, im, n, samples, s.mado);
     int passed_over = 0;
     const int most_passed_over = 256 + 4 * s.freqnum;
@@ -285,10 +283,10 @@ void ListPeaks(const AnalysisParams& s, const double* re, const double* im, int 
         if (repeated) {
             --i;  // the next distinct note takes this row
         } else {
-            if (i == 0) step = PointerStep(power);
+            if (i == 0) step = PointerStep(s, power);
             if (s.withlevel) {
                 label.with_level = true;
-                label.level = PowerLevel(s.Decibel, power);
+                label.level = PowerLevel(s, power);
             }
             if (steers) mark_bands(s.sex, f, flags);
             out.labels.push_back(std::move(label));
@@ -298,7 +296,7 @@ void ListPeaks(const AnalysisParams& s, const double* re, const double* im, int 
     }
 
     if (steers) chord_pointer(flags, step, out.pointer);
-    if (candidate > floor_hz) UpdateA4Pitch(candidate, out);
+    if (candidate > floor_hz) UpdateA4Pitch(an, purpose, candidate, out);
 }
 
 }  // namespace dl

@@ -9,6 +9,7 @@
 #include <new>
 #include <string>
 
+#include "analysis/analyser.h"
 #include "analysis/analysis_params.h"
 #include "analysis/analysis_stop.h"
 #include "analysis/f0_tracker.h"
@@ -23,20 +24,10 @@
 #include "analysis/pitch.h"
 #include "analysis/precise_peak.h"
 #include "analysis/window_table.h"
-#include "resources/command_ids.h"
-#include "state/analysis.h"
-#include "state/hooks.h"
-#include "state/run.h"
-#include "state/meters.h"
-#include "state/shell.h"
-#include "state/source.h"
-#include "state/tick_clock.h"
 
 namespace dl {
 
 namespace {
-
-bool sixteen_bit() { return (SourceInfo.ChannelLayout & 1) != 0; }
 
 [[noreturn]] void out_of_memory(const char* english, const char* japanese) {
     throw AnalysisStop(english, japanese, true, 1);
@@ -46,14 +37,14 @@ bool sixteen_bit() { return (SourceInfo.ChannelLayout & 1) != 0; }
 // removed and the window applied over them (neither for the rectangular window). One pass over
 // the work array: the mean comes from the integer samples, whose sum is exact.
 template <class Sample, class Sum>
-void load_samples(int window, int m, int n, Sample sample, Sum sum_of, double* re) {
+void load_samples(WindowTableRecord& table, int window, int m, int n, Sample sample, Sum sum_of, double* re) {
     if (window == kRectangularWindow) {
         for (int i = 0; i < m; ++i) re[i] = sample(i);
     } else if (m > 0) {
         const double mean = double(sum_of(m)) / m;
         const int h = m / 2;
-        ensure_window(window, h);
-        const double* w = WindowTable.window.data();
+        ensure_window(table, window, h);
+        const double* w = table.window.data();
         for (int i = 0; i < h; ++i) re[i] = (sample(i) - mean) * w[i];
         for (int i = h; i < 2 * h; ++i) re[i] = (sample(i) - mean) * w[2 * h - 1 - i];
         if (m & 1) re[m - 1] = sample(m - 1) - mean;  // the odd last sample takes no weight
@@ -62,14 +53,14 @@ void load_samples(int window, int m, int n, Sample sample, Sum sum_of, double* r
 }
 
 // Removes the mean of re[0..m) and applies the window over it.
-void weight_block(int window, double* re, int m) {
+void weight_block(WindowTableRecord& table, int window, double* re, int m) {
     if (window == kRectangularWindow || m <= 0) return;
     double sum = 0;
     for (int i = 0; i < m; ++i) sum += re[i];
     const double mean = sum / m;
     const int h = m / 2;
-    ensure_window(window, h);
-    const double* w = WindowTable.window.data();
+    ensure_window(table, window, h);
+    const double* w = table.window.data();
     for (int i = 0; i < h; ++i) {
         re[i] = (re[i] - mean) * w[i];
         re[2 * h - 1 - i] = (re[2 * h - 1 - i] - mean) * w[i];
@@ -77,19 +68,21 @@ void weight_block(int window, double* re, int m) {
     if (m & 1) re[m - 1] -= mean;
 }
 
-double autocorrelation(int fftparam, int t, int n, int z, const uint8_t* data, std::vector<double>& a);
+double autocorrelation(int fftparam, bool wide, int t, int n, int z, const uint8_t* data, std::vector<double>& a,
+                       std::vector<double>& second);
 
 // Fills re[0..n) with what is transformed: the block, or in the autocorrelation mode the
 // weighted autocorrelation of its start; then the mean removal and the window.
-void load_work_arrays(const AnalysisParams& params, const uint8_t* data, int samples, int n, double* re) {
-    const bool wide = sixteen_bit();
+void load_work_arrays(Analyser& an, const AnalysisParams& params, const uint8_t* data, int samples, int n,
+                      double* re) {
+    const bool wide = WideSamples(params);
     const int m = std::min(samples, n);
     if (params.wavmode != 2) {
         if (wide) {
-            load_samples(params.mado, m, n, [data](int i) { return load16(data, size_t(i)); },
+            load_samples(an.window, params.mado, m, n, [data](int i) { return load16(data, size_t(i)); },
                          [data](int count) { return sum16(data, count); }, re);
         } else {
-            load_samples(params.mado, m, n, [data](int i) { return int(data[i]) - 128; },
+            load_samples(an.window, params.mado, m, n, [data](int i) { return int(data[i]) - 128; },
                          [data](int count) {
                              int64_t sum = 0;
                              for (int i = 0; i < count; ++i) sum += int(data[i]) - 128;
@@ -102,13 +95,14 @@ void load_work_arrays(const AnalysisParams& params, const uint8_t* data, int sam
     std::fill(re, re + n, 0.0);
     if (lags > 0) {
         const int t = std::min(samples, 2 * lags);
-        static std::vector<double> a;
-        const double w = autocorrelation(params.fftparam, t, lags, pow2(ceil_log2(3 * lags)), data, a);
+        std::vector<double>& a = an.lag_values;
+        const double w = autocorrelation(params.fftparam, wide, t, lags, pow2(ceil_log2(3 * lags)), data, a,
+                                         an.lag_scratch);
         const double k = wide ? 31000.0 : 120.0;
         const double a0 = a[0];
         for (int i = 0; i < lags; ++i) re[i] = (i * std::sqrt(double(i)) * w + 1) * (a[i] / a0) * k;
     }
-    weight_block(params.mado, re, m);
+    weight_block(an.window, params.mado, re, m);
 }
 
 void meter(BlockAnalysis& out, uint32_t level, uint32_t unit) {
@@ -128,34 +122,34 @@ uint32_t scan_peak(uint32_t count, uint32_t stride, Sample sample) {
 }
 
 // The strongest line's frequency and the level the "Peak" read-out shows.
-void read_out_peak(bool decibel, int n, BlockAnalysis& out) {
-    SpectrumPeak.frequency = double(SourceInfo.sample_rate) * SpectrumPeak.bin / n;
+void read_out_peak(const AnalysisParams& params, SpectrumPeakRecord& peak, int n, BlockAnalysis& out) {
+    peak.frequency = double(params.sample_rate) * peak.bin / n;
     out.peak_shown = true;
-    out.peak_frequency = SpectrumPeak.frequency;
-    out.peak_level = PowerLevel(decibel, SpectrumPeak.power);
+    out.peak_frequency = peak.frequency;
+    out.peak_level = PowerLevel(params, peak.power);
 }
 
 }  // namespace
 
-double PowerReference() { return sixteen_bit() ? 70000000.0 : 1000.0; }
+double PowerReference(const AnalysisParams& params) { return WideSamples(params) ? 70000000.0 : 1000.0; }
 
-int LevelDecibels(double power) {
+int LevelDecibels(const AnalysisParams& params, double power) {
     if (!(power > 0)) return -1000;
-    return int(10 * std::log10(power / PowerReference()) - 0.5);
+    return int(10 * std::log10(power / PowerReference(params)) - 0.5);
 }
 
-LevelFigure PowerLevel(bool decibel, double power) {
+LevelFigure PowerLevel(const AnalysisParams& params, double power) {
     LevelFigure l;
-    l.decibel = decibel;
-    if (l.decibel) l.decibels = LevelDecibels(power);
-    else l.amplitude = std::sqrt(power / PowerReference());
+    l.decibel = params.Decibel;
+    if (l.decibel) l.decibels = LevelDecibels(params, power);
+    else l.amplitude = std::sqrt(power / PowerReference(params));
     return l;
 }
 
 namespace {
 
-double autocorrelation(int fftparam, int t, int n, int z, const uint8_t* data, std::vector<double>& a) {
-    static std::vector<double> second;
+double autocorrelation(int fftparam, bool wide, int t, int n, int z, const uint8_t* data, std::vector<double>& a,
+                       std::vector<double>& second) {
     try {
         a.assign(size_t(z), 0.0);
         second.assign(size_t(z), 0.0);
@@ -163,7 +157,7 @@ double autocorrelation(int fftparam, int t, int n, int z, const uint8_t* data, s
         out_of_memory("self mem error", "self mem error");
     }
     const int count = std::min(t, z);
-    if (sixteen_bit()) {
+    if (wide) {
         for (int i = 0; i < count; ++i) a[size_t(i)] = load16(data, size_t(i));
     } else {
         for (int i = 0; i < count; ++i) a[size_t(i)] = int(data[i]) - 128;
@@ -183,21 +177,16 @@ double autocorrelation(int fftparam, int t, int n, int z, const uint8_t* data, s
     return z >= t + n ? 1 / std::pow(double(n), 1.5) : 0;
 }
 
-// The tick's pass over the lines gathers the peak list's candidates here.
-PeakCandidates tick_candidates;
-// The time the tick's block stands for, for averaging and hold times.
-double tick_seconds = 0;
-
 // The measured trace's levels and holds for the block, and in the same pass its strongest line
 // and the peak list's candidates from the block's own spectrum.
-StrongestLine ShowMeasuredTrace(const AnalysisParams& params, int n, const double* re, const double* im,
-                                PeakCandidates* peaks, BlockAnalysis& out) {
+StrongestLine ShowMeasuredTrace(Analyser& an, const AnalysisParams& params, int n, const double* re,
+                                const double* im, PeakCandidates* peaks, BlockAnalysis& out) {
     if (peaks) peaks->begin(params.freqnum, std::numeric_limits<double>::infinity());
     LineScan scan(n, params.katamuki != 0, peaks);
-    MeasureTrace(params, 0, n, re, im, tick_seconds, &scan);
+    MeasureTrace(an, params, 0, n, re, im, an.block_seconds, &scan);
     const StrongestLine strongest = scan.finish(n / 2);
     if (peaks) peaks->end();
-    const MeasuredTraceRecord& t = MeasuredTraces[0];
+    const MeasuredTraceRecord& t = an.traces[0];
     out.levels = t.levels.data();
     out.max_levels = t.max_levels.empty() ? nullptr : t.max_levels.data();
     out.min_levels = t.min_levels.empty() ? nullptr : t.min_levels.data();
@@ -205,61 +194,65 @@ StrongestLine ShowMeasuredTrace(const AnalysisParams& params, int n, const doubl
 }
 
 // Spectrum, read-outs and peak list of a mono block.
-void AnalyseSpectrum(const AnalysisParams& params, const uint8_t* data, uint32_t byte_count, BlockAnalysis& out) {
+void AnalyseSpectrum(Analyser& an, const AnalysisParams& params, AnalysisPurpose purpose, const uint8_t* data,
+                     uint32_t byte_count, BlockAnalysis& out) {
     if (byte_count == 0) return;
     const int p = std::clamp(params.fftparam, 8, 16);
     const int n = pow2(p);
     // Without samples or work arrays of this size there is nothing to transform.
-    if (!data || !WorkArrays.re || !WorkArrays.im || WorkArrays.n < n) return;
-    const int samples = int(sixteen_bit() ? byte_count / 2 : byte_count);
+    if (!data || !an.work.re || !an.work.im || an.work.n < n) return;
+    const bool wide = WideSamples(params);
+    const int samples = int(wide ? byte_count / 2 : byte_count);
 
     try {
-        if (DisplayLevels.size() < size_t(n)) DisplayLevels.resize(size_t(n));
+        if (an.levels.size() < size_t(n)) an.levels.resize(size_t(n));
     } catch (const std::bad_alloc&) {
         out_of_memory("nomem", "メモリ不足");
     }
 
-    double* re = WorkArrays.re;
-    double* im = WorkArrays.im;
-    load_work_arrays(params, data, samples, n, re);
+    double* re = an.work.re;
+    double* im = an.work.im;
+    load_work_arrays(an, params, data, samples, n, re);
     // Everything below reads lines 0..n/2-1 only.
     fft2_lower(re, im, p);
 
     // The strongest line and the display levels in one pass.
     // The measuring controls draw levels of their own.
     // Rows-only blocks are not drawn: they leave the averages and holds to the pictures.
-    const bool rows_only = Purpose == AnalysisPurpose::RowsOnly;
+    const bool rows_only = purpose == AnalysisPurpose::RowsOnly;
     const int view = params.display;
     const bool list = params.freqnum > 0 && view >= kViewLinear && view <= kViewSpectrogram;
-    PeakCandidates* candidates = list ? &tick_candidates : nullptr;
+    PeakCandidates* candidates = list ? &an.candidates : nullptr;
     out.spectrum = true;
     out.n = n;
     StrongestLine strongest;
     if (MeasuringControlsOn(params) && !rows_only) {
-        strongest = ShowMeasuredTrace(params, n, re, im, candidates, out);
+        strongest = ShowMeasuredTrace(an, params, n, re, im, candidates, out);
     } else {
-        strongest = ComputeLevelsAndStrongestLine(params, n, DisplayLevels.data(), re, im, candidates, params.freqnum);
-        out.levels = DisplayLevels.data();
+        strongest = ComputeLevelsAndStrongestLine(params, n, an.levels.data(), re, im, candidates, params.freqnum);
+        out.levels = an.levels.data();
     }
-    SpectrumPeak.power = strongest.power;
-    SpectrumPeak.bin = strongest.bin;
-    if (SpectrumPeak.power > 0) read_out_peak(params.Decibel, n, out);
+    SpectrumPeakRecord& peak = an.peak;
+    peak.power = strongest.power;
+    peak.bin = strongest.bin;
+    if (peak.power > 0) read_out_peak(params, peak, n, out);
 
     if (params.freqnum < 2 && params.sex != 0)
-        VoicePointerSingle(params, SpectrumPeak.frequency, SpectrumPeak.power, out.pointer);
+        VoicePointerSingle(params, purpose, peak.frequency, peak.power, out.pointer);
 
     // The tracker runs for whoever shows or prints what it hears: the tuner, the batch rows.
-    const double rate = SourceInfo.sample_rate;
+    const double rate = params.sample_rate;
     // A picture shows what the buffers' blocks tracked: the tracker keeps to their order.
-    static BlockAnalysis tracked;
-    if (Purpose == AnalysisPurpose::PictureOnly) {
+    TrackedShown& tracked = an.shown;
+    if (purpose == AnalysisPurpose::PictureOnly) {
         out.f0_voiced = tracked.f0_voiced;
         out.f0_frequency = tracked.f0_frequency;
         out.f0_confidence = tracked.f0_confidence;
         out.f0_note = tracked.f0_note;
         out.f0_cents = tracked.f0_cents;
-    } else if (params.tuner || AnalysisObserver) {
-        TrackFundamental({data, samples, sixteen_bit(), rate, params.wavmode == 2 ? nullptr : re, im, n, params.mado,
+    } else if (params.tuner || params.rows_observed) {
+        TrackFundamental(an.fundamental,
+                         {data, samples, wide, rate, params.wavmode == 2 ? nullptr : re, im, n, params.mado,
                           params.reference_a4},
                          out);
         tracked.f0_voiced = out.f0_voiced;
@@ -274,19 +267,19 @@ void AnalyseSpectrum(const AnalysisParams& params, const uint8_t* data, uint32_t
         out.precise = true;
         const double floor_hz = std::max(LowestResolvedLine(n, samples, params.mado) * rate / n, 25.0);
         double heard = 0;
-        if (SpectrumPeak.power > 0) {
-            heard = PrecisePeakLine(re, im, n, SpectrumPeak.bin, samples, params.mado).line * rate / n;
+        if (peak.power > 0) {
+            heard = PrecisePeakLine(re, im, n, peak.bin, samples, params.mado).line * rate / n;
             out.peak_frequency = heard;
         }
-        if (list) ListPeaks(params, re, im, SpectrumPeak.bin, n, byte_count, &tick_candidates, out);
-        else if (heard > floor_hz) UpdateA4Pitch(heard, out);
+        if (list) ListPeaks(an, params, purpose, re, im, peak.bin, n, byte_count, &an.candidates, out);
+        else if (heard > floor_hz) UpdateA4Pitch(an, purpose, heard, out);
         return;
     }
-    const double floor_hz = std::max(40.0 * SourceInfo.sample_rate / n, 25.0);
+    const double floor_hz = std::max(40.0 * params.sample_rate / n, 25.0);
     if (list) {
-        ListPeaks(params, re, im, SpectrumPeak.bin, n, byte_count, &tick_candidates, out);
-    } else if (SpectrumPeak.frequency > floor_hz) {
-        UpdateA4Pitch(SpectrumPeak.frequency, out);
+        ListPeaks(an, params, purpose, re, im, peak.bin, n, byte_count, &an.candidates, out);
+    } else if (peak.frequency > floor_hz) {
+        UpdateA4Pitch(an, purpose, peak.frequency, out);
     }
 }
 
@@ -355,12 +348,13 @@ void FillTraceSignal(const uint8_t* data, uint32_t frames, bool wide, TraceSigna
 // list's spectrum in the work arrays stays that of the first. It needs only its spectrum's levels:
 // no peak list, read-outs or tracker. The first trace is done with the mono block: it takes this
 // one's signal.
-void MeasureSecondTrace(const AnalysisParams& params, const uint8_t* data, uint32_t frames, bool wide,
+void MeasureSecondTrace(Analyser& an, const AnalysisParams& params, const uint8_t* data, uint32_t frames, bool wide,
                         TraceSignal signal, uint8_t* mono, BlockAnalysis& out) {
     if (frames == 0 || !out.spectrum) return;
     const int p = std::clamp(params.fftparam, 8, 16);
     const int n = pow2(p);
-    static std::vector<double> re, im;
+    std::vector<double>& re = an.second_re;
+    std::vector<double>& im = an.second_im;
     try {
         re.resize(size_t(n));
         im.resize(size_t(n));
@@ -368,40 +362,43 @@ void MeasureSecondTrace(const AnalysisParams& params, const uint8_t* data, uint3
         return;  // the first trace alone
     }
     FillTraceSignal(data, frames, wide, signal, mono);
-    load_work_arrays(params, mono, int(frames), n, re.data());
+    load_work_arrays(an, params, mono, int(frames), n, re.data());
     fft2_lower(re.data(), im.data(), p);
-    MeasureTrace(params, 1, n, re.data(), im.data(), tick_seconds);
-    out.second_levels = MeasuredTraces[1].levels.data();
+    MeasureTrace(an, params, 1, n, re.data(), im.data(), an.block_seconds);
+    out.second_levels = an.traces[1].levels.data();
 }
 
 }  // namespace
 
-double AutoCorrelation(int fftparam, int t, int n, int z, int slot, std::vector<double>& a) {
-    return autocorrelation(fftparam, t, n, z, SampleBuffers[size_t(slot)], a);
+double AutoCorrelation(int fftparam, bool wide, int t, int n, int z, const uint8_t* data, std::vector<double>& a) {
+    std::vector<double> second;
+    return autocorrelation(fftparam, wide, t, n, z, data, a, second);
 }
 
 namespace {
 
-void measure_block(const AnalysisParams& params, int slot, uint32_t byte_count, BlockAnalysis& out, uint64_t offset) {
+void measure_block(Analyser& an, const AnalysisParams& params, const BlockView& block, BlockAnalysis& out) {
     if (!params.samples_readable) {
         out.level_unavailable = true;
         return;
     }
-    if (slot < 0 || slot >= int(SampleBuffers.size()) || !SampleBuffers[size_t(slot)]) return;
-    const uint8_t* data = SampleBuffers[size_t(slot)];
+    if (!block.data) return;
+    const uint8_t* data = block.data;
+    const uint32_t byte_count = block.bytes;
+    const AnalysisPurpose purpose = block.purpose;
     // The meters follow the buffers' blocks; a picture shows their latest readings.
     if (MeterStripWanted(params)) {
-        if (Purpose == AnalysisPurpose::PictureOnly) out.strip = LevelMeters.last;
-        else MeterBlock(params, data, byte_count, offset, out.strip);
+        if (purpose == AnalysisPurpose::PictureOnly) out.strip = an.meters.last;
+        else MeterBlock(params, an.meters, data, byte_count, block.offset, out.strip);
     }
-    if (LoudnessScan) return;  // the loudness of the sound is all that is asked for
-    const int layout = SourceInfo.ChannelLayout & 3;
+    if (params.loudness_scan) return;  // the loudness of the sound is all that is asked for
+    const int layout = params.channel_layout & 3;
     uint32_t l = byte_count;
-    tick_seconds = MeasureTickSeconds(byte_count);
+    an.block_seconds = MeasureTickSeconds(params, byte_count);
 
-    uint32_t stride = std::min<uint32_t>(LevelScanStride, 16000);
+    uint32_t stride = std::min<uint32_t>(block.scan_stride, 16000);
     const uint32_t divisor = layout == 0 ? 32 : layout == 3 ? 128 : 64;
-    stride = std::min(stride, BlockBytes / divisor);
+    stride = std::min(stride, params.block_bytes / divisor);
     if (stride == 0) stride = 1;
     out.level_stride = stride;
 
@@ -409,8 +406,8 @@ void measure_block(const AnalysisParams& params, int slot, uint32_t byte_count, 
     uint8_t* mono = nullptr;
     if (layout >= 2) {
         try {
-            MonoMix.resize(l / 2);
-            mono = MonoMix.data();
+            an.mono_mix.resize(l / 2);
+            mono = an.mono_mix.data();
         } catch (const std::bad_alloc&) {
             mono = nullptr;
         }
@@ -461,44 +458,40 @@ void measure_block(const AnalysisParams& params, int slot, uint32_t byte_count, 
     }
 
     if (layout < 2) {
-        AnalyseSpectrum(params, data, l, out);
+        AnalyseSpectrum(an, params, purpose, data, l, out);
         return;
     }
     if (!mono) return;  // no room for the mix: the meters are all this tick shows
     const uint32_t frames = layout == 3 ? l / 4 : l / 2;
     if (signals[0] != TraceSignal::Mix) FillTraceSignal(data, frames, layout == 3, signals[0], mono);
-    AnalyseSpectrum(params, mono, l / 2, out);
-    if (traces == 2 && Purpose != AnalysisPurpose::RowsOnly) {
-        MeasureSecondTrace(params, data, frames, layout == 3, signals[1], mono, out);
+    AnalyseSpectrum(an, params, purpose, mono, l / 2, out);
+    if (traces == 2 && purpose != AnalysisPurpose::RowsOnly) {
+        MeasureSecondTrace(an, params, data, frames, layout == 3, signals[1], mono, out);
     }
-    MonoMix.clear();
+    an.mono_mix.clear();
 }
 
 }  // namespace
 
-void MeasureBlock(const AnalysisParams& params, int slot, uint32_t byte_count, BlockAnalysis& out, uint64_t offset) {
+const BlockAnalysis& Analyser::measure(const BlockView& block) {
+    BlockAnalysis& out = result;
     out.clear();
     try {
-        measure_block(params, slot, byte_count, out, offset);
+        measure_block(*this, params_, block, out);
     } catch (const AnalysisStop& stop) {
         out.failure_status = stop.status;
         out.failure_text = stop.english;
         out.failure_text_japanese = stop.japanese;
         out.failure_owned = stop.owned;
     }
-}
-
-const BlockAnalysis& MeasureTickBlock(const AnalysisParams& params, int slot, uint32_t byte_count, double seconds,
-                                     uint64_t offset) {
-    MeasureBlock(params, slot, byte_count, TickAnalysis, offset);
-    TickAnalysis.seconds = seconds;
+    out.seconds = block.seconds;
     // The spectrum hears the block's first transform length of sound: its middle is the time shown.
-    const uint32_t bps = SourceInfo.output_bytes_per_second;
-    const int layout = SourceInfo.ChannelLayout;
+    const uint32_t bps = params_.output_bytes_per_second;
+    const int layout = params_.channel_layout;
     const uint64_t frame_bytes = uint64_t((layout & 2) ? 2 : 1) * ((layout & 1) ? 2 : 1);
-    const uint64_t heard = std::min<uint64_t>(byte_count, frame_bytes << std::clamp(params.fftparam, 8, 16));
-    TickAnalysis.spectrum_seconds = seconds + (bps ? 0.5 * double(heard) / bps : 0.0);
-    return TickAnalysis;
+    const uint64_t heard = std::min<uint64_t>(block.bytes, frame_bytes << std::clamp(params_.fftparam, 8, 16));
+    out.spectrum_seconds = block.seconds + (bps ? 0.5 * double(heard) / bps : 0.0);
+    return out;
 }
 
 }  // namespace dl

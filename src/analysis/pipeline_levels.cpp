@@ -12,8 +12,6 @@
 
 #include "analysis/peak_candidates.h"
 #include "analysis/pipeline.h"
-#include "resources/command_ids.h"
-#include "state/settings.h"
 
 namespace dl {
 
@@ -147,10 +145,9 @@ namespace {
 // local maxima of the powers for the peak list. Without `levels` (the measuring controls draw
 // levels of their own) only the strongest line and the candidates.
 template <bool Tilt, bool Levels, class Level>
-StrongestLine scan_lines(int n, uint8_t* levels, const double* re, const double* im, Level level,
+StrongestLine scan_lines(double ref, int n, uint8_t* levels, const double* re, const double* im, Level level,
                          PeakCandidates* peaks) {
     const int half = n / 2;
-    const double ref = PowerReference();
     LineScan scan(n, Tilt, peaks);
     for (int k = 0; k < half; ++k) {
         const double raw = re[k] * re[k] + im[k] * im[k];
@@ -165,13 +162,13 @@ StrongestLine scan_lines(int n, uint8_t* levels, const double* re, const double*
 }
 
 template <class Level>
-StrongestLine scan_lines(bool tilt, int n, uint8_t* levels, const double* re, const double* im, Level level,
-                         PeakCandidates* peaks) {
+StrongestLine scan_lines(bool tilt, double ref, int n, uint8_t* levels, const double* re, const double* im,
+                         Level level, PeakCandidates* peaks) {
     if (!levels)
-        return tilt ? scan_lines<true, false>(n, levels, re, im, level, peaks)
-                    : scan_lines<false, false>(n, levels, re, im, level, peaks);
-    return tilt ? scan_lines<true, true>(n, levels, re, im, level, peaks)
-                : scan_lines<false, true>(n, levels, re, im, level, peaks);
+        return tilt ? scan_lines<true, false>(ref, n, levels, re, im, level, peaks)
+                    : scan_lines<false, false>(ref, n, levels, re, im, level, peaks);
+    return tilt ? scan_lines<true, true>(ref, n, levels, re, im, level, peaks)
+                : scan_lines<false, true>(ref, n, levels, re, im, level, peaks);
 }
 
 }  // namespace
@@ -180,7 +177,9 @@ StrongestLine ComputeLevelsAndStrongestLine(const AnalysisParams& params, int n,
                                             const double* im, PeakCandidates* peaks, int wanted) {
     if (peaks) peaks->begin(wanted, std::numeric_limits<double>::infinity());
     const StrongestLine best = WithLevelMapping(
-        params, [&](auto level) { return scan_lines(params.katamuki != 0, n, levels, re, im, level, peaks); });
+        params, [&](auto level) {
+            return scan_lines(params.katamuki != 0, PowerReference(params), n, levels, re, im, level, peaks);
+        });
     if (peaks) peaks->end();
     return best;
 }

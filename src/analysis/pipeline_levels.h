@@ -7,7 +7,6 @@
 
 #include "analysis/analysis_params.h"
 #include "analysis/peak_candidates.h"
-#include "resources/command_ids.h"
 
 namespace dl {
 

@@ -1,19 +1,18 @@
 #include "analysis/pitch.h"
 
+#include <array>
 #include <cmath>
 
 #include "analysis/f0_tracker.h"
 #include "analysis/note_names.h"
 #include "analysis/pipeline.h"
-#include "state/analysis.h"
-#include "state/hooks.h"
-#include "state/tick_clock.h"
+#include "analysis/analyser.h"
 
 namespace dl {
 
-void ResetPitchHistory() {
-    PitchHistory.fill(kEmptyPitch);
-    ResetFundamentalTrack();
+void ResetPitchHistory(Analyser& an) {
+    an.pitch_history.cents.fill(kEmptyPitch);
+    ResetFundamentalTrack(an.fundamental);
 }
 
 double MergeCents(double m, double v, int k) {
@@ -25,15 +24,15 @@ double MergeCents(double m, double v, int k) {
     return r;
 }
 
-void UpdateA4Pitch(double frequency, BlockAnalysis& out) {
+void UpdateA4Pitch(Analyser& an, AnalysisPurpose purpose, double frequency, BlockAnalysis& out) {
     // A picture shows the A4 the buffers' blocks found: the history keeps to their order.
-    static double shown_frequency = 440, shown_cents = 0;
-    if (Purpose == AnalysisPurpose::PictureOnly) {
+    if (purpose == AnalysisPurpose::PictureOnly) {
         out.a4_shown = true;
-        out.a4_frequency = shown_frequency;
-        out.a4_cents = shown_cents;
+        out.a4_frequency = an.shown.a4_frequency;
+        out.a4_cents = an.shown.a4_cents;
         return;
     }
+    std::array<double, 8>& PitchHistory = an.pitch_history.cents;
     const double dev = a4_cents(frequency);
     for (size_t i = 0; i + 1 < PitchHistory.size(); ++i) PitchHistory[i] = PitchHistory[i + 1];
     PitchHistory.back() = dev;
@@ -48,27 +47,28 @@ void UpdateA4Pitch(double frequency, BlockAnalysis& out) {
     out.a4_frequency = 440 * std::pow(1.0005777895065548, m);
     // A mean that rounds to no cents reads 0, never "-0".
     out.a4_cents = std::fabs(m) < 0.5 ? 0.0 : m;
-    shown_frequency = out.a4_frequency;
-    shown_cents = out.a4_cents;
+    an.shown.a4_frequency = out.a4_frequency;
+    an.shown.a4_cents = out.a4_cents;
 }
 
-int PointerStep(double power) {
+int PointerStep(const AnalysisParams& params, double power) {
     if (!(power > 0)) return 0;
-    const int l = LevelDecibels(power);
+    const int l = LevelDecibels(params, power);
     return l > -28 ? 32 : l > -31 ? 16 : l > -34 ? 8 : l > -37 ? 4 : l > -40 ? 2 : l > -46 ? 1 : 0;
 }
 
 // Pictures do not steer: the pointer moves a step a time slice whatever the pictures a second.
-bool VoicePointerActive(const AnalysisParams& params) {
-    return params.VoicePointer != 0 && params.sex != 0 && VoicePointerSteers && Purpose != AnalysisPurpose::PictureOnly;
+bool VoicePointerActive(const AnalysisParams& params, AnalysisPurpose purpose) {
+    return params.VoicePointer != 0 && params.sex != 0 && params.voice_pointer_steers &&
+           purpose != AnalysisPurpose::PictureOnly;
 }
 
-void VoicePointerSingle(const AnalysisParams& params, double frequency, double power,
+void VoicePointerSingle(const AnalysisParams& params, AnalysisPurpose purpose, double frequency, double power,
                         std::vector<PointerAction>& actions) {
-    if (!VoicePointerActive(params)) return;
+    if (!VoicePointerActive(params, purpose)) return;
     using Kind = PointerAction::Kind;
     const auto inside = [s = params.sex](double f, double lo, double hi) { return f > lo * s && f < hi * s; };
-    const int j = PointerStep(power);
+    const int j = PointerStep(params, power);
     const double f = frequency;
     if (inside(f, 247, 277)) {
         actions.push_back({Kind::Move, 0, j});

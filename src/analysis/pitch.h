@@ -2,11 +2,15 @@
 #include <vector>
 
 #include "analysis/analysis_params.h"
-#include "state/analysis.h"
+#include "analysis/block_analysis.h"
+#include "analysis/block_view.h"
 
 namespace dl {
 
-void ResetPitchHistory();
+class Analyser;
+
+// Empties the A4 history and forgets the note the tracker followed (a new run starts).
+void ResetPitchHistory(Analyser& an);
 
 // One step of the running mean of cents: m the mean so far, v the next older value, k the count.
 // Values on both sides of the +-50 cent seam are averaged across it.
@@ -14,17 +18,18 @@ double MergeCents(double m, double v, int k);
 
 // Records the pitch in the history and puts the mean of the last eight, as the "A4pitch"
 // read-out shows it, into `out`.
-void UpdateA4Pitch(double frequency, BlockAnalysis& out);
+// A picture shows the mean the buffers' blocks made last, and changes no history.
+void UpdateA4Pitch(Analyser& an, AnalysisPurpose purpose, double frequency, BlockAnalysis& out);
 
 // Pointer step from a line power: 32 for a loud line down to 0 for a faint or silent one.
-int PointerStep(double power);
+int PointerStep(const AnalysisParams& params, double power);
 
 // Whether the voice steers the pointer: switched on by the user, a voice range chosen, in a run that may
 // steer it.
-bool VoicePointerActive(const AnalysisParams& params);
+bool VoicePointerActive(const AnalysisParams& params, AnalysisPurpose purpose);
 
 // The move or click of the pointer the single strongest note asks for, added to `actions`.
-void VoicePointerSingle(const AnalysisParams& params, double frequency, double power,
+void VoicePointerSingle(const AnalysisParams& params, AnalysisPurpose purpose, double frequency, double power,
                         std::vector<PointerAction>& actions);
 
 }  // namespace dl

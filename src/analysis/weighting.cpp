@@ -33,16 +33,8 @@ double WeightingDecibels(Weighting w, double hz) {
     return w == Weighting::A ? 20 * std::log10(a_response(hz) / a1k) : 20 * std::log10(c_response(hz) / c1k);
 }
 
-const std::vector<double>& WeightingPowerGains(Weighting w, int n, double rate) {
-    static std::vector<double> gains;
-    static Weighting cached_w = Weighting::Z;
-    static int cached_n = -1;
-    static double cached_rate = -1;
-    if (w == cached_w && n == cached_n && rate == cached_rate) return gains;
-    cached_w = w;
-    cached_n = n;
-    cached_rate = rate;
-    gains.assign(size_t(std::max(n / 2, 0)), 1.0);
+std::vector<double> WeightingPowerGains(Weighting w, int n, double rate) {
+    std::vector<double> gains(size_t(std::max(n / 2, 0)), 1.0);
     for (int k = 0; k < n / 2; ++k) gains[size_t(k)] = std::pow(10.0, WeightingDecibels(w, rate * k / n) / 10);
     return gains;
 }

@@ -12,8 +12,8 @@ enum class Weighting { Z = 0, A = 1, C = 2 };
 // The weighting's gain in decibels at `hz` (-inf at 0 Hz for A and C).
 double WeightingDecibels(Weighting w, double hz);
 
-// Power gain of every line 0..n/2-1 of an n-point spectrum at `rate`, cached against its inputs.
-const std::vector<double>& WeightingPowerGains(Weighting w, int n, double rate);
+// Power gain of every line 0..n/2-1 of an n-point spectrum at `rate`.
+std::vector<double> WeightingPowerGains(Weighting w, int n, double rate);
 
 // The weighting as a filter on samples at a rate: the curve's poles as first-order sections, each
 // corner prewarped so that the bilinear transform keeps it where the curve has it, and the whole

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "analysis/window_table.h"
-#include "state/analysis.h"
+#include "analysis/window_table.h"
 
 namespace dl {
 

@@ -1,9 +1,5 @@
 #include "analysis/window_table.h"
 
-#include "state/analysis.h"
-
-
-
 #include <algorithm>
 #include <cmath>
 #include <numbers>
@@ -19,10 +15,10 @@ double gauss(double width, int i, int m) {
 
 }  // namespace
 
-void make_window(int type, int M) {
+void make_window(WindowTableRecord& table, int type, int M) {
     const int m = std::min(M, kWindowTableSize);
     if (type == kRectangularWindow) return;
-    fill_window(type, m, WindowTable.window.data());
+    fill_window(type, m, table.window.data());
 }
 
 void fill_window(int type, int m, double* w) {
@@ -42,12 +38,12 @@ void fill_window(int type, int m, double* w) {
     }
 }
 
-bool ensure_window(int type, int half_length) {
+bool ensure_window(WindowTableRecord& table, int type, int half_length) {
     if (type == kRectangularWindow) return false;
-    if (half_length == WindowTable.cached_length && type == WindowTable.cached_type) return false;
-    make_window(type, half_length);
-    WindowTable.cached_length = half_length;
-    WindowTable.cached_type = type;
+    if (half_length == table.cached_length && type == table.cached_type) return false;
+    make_window(table, type, half_length);
+    table.cached_length = half_length;
+    table.cached_type = type;
     return true;
 }
 

@@ -298,7 +298,7 @@ std::vector<std::string> SpectrumFields(const BlockAnalysis& a, const std::vecto
     for (double hz : spectrum) {
         double db = -INFINITY;
         if (a.spectrum && SourceInfo.sample_rate != 0)
-            db = DisplayedLineDecibels(params, a.n, int(std::lround(hz * a.n / SourceInfo.sample_rate)));
+            db = DisplayedLineDecibels(RunAnalyser, params, a.n, int(std::lround(hz * a.n / SourceInfo.sample_rate)));
         fields.push_back(std::isfinite(db) ? format_text("%.2f", db) : std::string());
     }
     return fields;

@@ -9,6 +9,7 @@
 #include "platform/clipboard.h"
 #include "platform/regular_file.h"
 #include "resources/messages.h"
+#include "state/analysis.h"
 #include "state/references.h"
 #include "state/settings.h"
 #include "state/shell.h"
@@ -49,7 +50,7 @@ SaveFileRequest ExportRequest(ExportKind kind) {
 }
 
 bool ExportText(ExportKind kind, std::string& out) {
-    const BlockAnalysis& a = TickAnalysis;
+    const BlockAnalysis& a = RunAnalyser.result;
     switch (kind) {
         case ExportKind::Spectrum: {
             std::vector<double> frequencies;
@@ -90,8 +91,8 @@ void ExportCommand(ExportKind kind) {
 }
 
 void CopyReadoutsCommand() {
-    if (!TickAnalysis.spectrum && !TickAnalysis.peak_shown) return ReportMessage(kMsgNoSpectrumYet);
-    set_clipboard_text(ReadoutsText(TickAnalysis));
+    if (!RunAnalyser.result.spectrum && !RunAnalyser.result.peak_shown) return ReportMessage(kMsgNoSpectrumYet);
+    set_clipboard_text(ReadoutsText(RunAnalyser.result));
 }
 
 void LogAnalysedBlock(double seconds, const BlockAnalysis& a) { AnalysisLog.rows.push_back(CsvRow(seconds, a)); }

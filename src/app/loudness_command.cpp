@@ -14,7 +14,7 @@
 #include "state/hooks.h"
 #include "state/run.h"
 #include "state/source.h"
-#include "state/meters.h"
+#include "state/analysis.h"
 #include "state/settings.h"
 #include "state/shell.h"
 
@@ -57,7 +57,7 @@ FileLoudness MeasureFileLoudness(const std::string& path) {
         const bool played = AnalyseOpenSource(nullptr) && !PlayEndedEarly;
         LoudnessScan = false;
         Settings.OnMem = on_memory;
-        const LevelMetersRecord& m = LevelMeters;
+        const LevelMetersRecord& m = RunAnalyser.meters;
         if (played && (m.loudness || !m.configured)) {
             result.measured = true;
             if (m.loudness) {
@@ -78,7 +78,7 @@ FileLoudness MeasureFileLoudness(const std::string& path) {
     }
     CloseSource();
     FreeFormatRecord();
-    ResetMeterStrip();
+    ResetMeterStrip(RunAnalyser.meters);
     return result;
 }
 

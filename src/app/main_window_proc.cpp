@@ -247,7 +247,7 @@ bool view_command(int id) {
         case kCmdTuner:
             Settings.tuner = !Settings.tuner;
             if (w) w->check_menu(kCmdTuner, Settings.tuner != 0);
-            RedrawTunerReadout(TickAnalysis);
+            RedrawTunerReadout(RunAnalyser.result);
             return true;
         case kCmdDecibel: {
             Settings.Decibel = !Settings.Decibel;

@@ -5,6 +5,7 @@
 
 #include "analysis/measured_spectrum.h"
 #include "dialogs/measure_dialog.h"
+#include "state/analysis.h"
 #include "state/run.h"
 #include "state/source.h"
 #include "state/tick_clock.h"
@@ -27,7 +28,7 @@ struct MeasureEntry {
 void SetAveraging(int mode, int ms) {
     Settings.averaging = mode;
     if (ms > 0) Settings.average_ms = ms;
-    ResetMeasuredSpectrum();
+    ResetMeasuredSpectrum(RunAnalyser);
 }
 
 const MeasureEntry kEntries[] = {
@@ -44,27 +45,27 @@ const MeasureEntry kEntries[] = {
     {"Infinite (until reset)", "無限平均(リセットまで)", 1, [] { return Settings.averaging == 3; },
      [] { SetAveraging(3, 0); }},
     {"Max hold\tCtrl+M", "最大値ホールド\tCtrl+M", 0, [] { return Settings.max_hold != 0; },
-     [] { Settings.max_hold = !Settings.max_hold; ResetMeasuredSpectrum(); }, true},
+     [] { Settings.max_hold = !Settings.max_hold; ResetMeasuredSpectrum(RunAnalyser); }, true},
     {"Min hold\tCtrl+N", "最小値ホールド\tCtrl+N", 0, [] { return Settings.min_hold != 0; },
-     [] { Settings.min_hold = !Settings.min_hold; ResetMeasuredSpectrum(); }},
+     [] { Settings.min_hold = !Settings.min_hold; ResetMeasuredSpectrum(RunAnalyser); }},
     {"Z weighting (none)\tCtrl+W", "Z特性(補正なし)\tCtrl+W", 2, [] { return Settings.weighting == 0; },
-     [] { Settings.weighting = 0; ResetMeasuredSpectrum(); }, true},
+     [] { Settings.weighting = 0; ResetMeasuredSpectrum(RunAnalyser); }, true},
     {"A weighting", "A特性", 2, [] { return Settings.weighting == 1; },
-     [] { Settings.weighting = 1; ResetMeasuredSpectrum(); }},
+     [] { Settings.weighting = 1; ResetMeasuredSpectrum(RunAnalyser); }},
     {"C weighting", "C特性", 2, [] { return Settings.weighting == 2; },
-     [] { Settings.weighting = 2; ResetMeasuredSpectrum(); }},
+     [] { Settings.weighting = 2; ResetMeasuredSpectrum(RunAnalyser); }},
     {"Weighted meter strip", "メーター帯にも補正", 0, [] { return Settings.meter_weighting != 0; },
      [] { Settings.meter_weighting = !Settings.meter_weighting; }},
     {"Mix of the channels\tCtrl+T", "チャンネルの和\tCtrl+T", 3, [] { return Settings.traces == 0; },
-     [] { Settings.traces = 0; ResetMeasuredSpectrum(); }, true},
+     [] { Settings.traces = 0; ResetMeasuredSpectrum(RunAnalyser); }, true},
     {"Left and right", "左と右", 3, [] { return Settings.traces == 1; },
-     [] { Settings.traces = 1; ResetMeasuredSpectrum(); }},
+     [] { Settings.traces = 1; ResetMeasuredSpectrum(RunAnalyser); }},
     {"Mid and side", "ミッドとサイド", 3, [] { return Settings.traces == 2; },
-     [] { Settings.traces = 2; ResetMeasuredSpectrum(); }},
+     [] { Settings.traces = 2; ResetMeasuredSpectrum(RunAnalyser); }},
     {"Difference", "差", 3, [] { return Settings.traces == 3; },
-     [] { Settings.traces = 3; ResetMeasuredSpectrum(); }},
+     [] { Settings.traces = 3; ResetMeasuredSpectrum(RunAnalyser); }},
     {"Peaks of the second trace", "第2トレースのピーク", 0, [] { return Settings.peak_trace != 0; },
-     [] { Settings.peak_trace = !Settings.peak_trace; ResetMeasuredSpectrum(); }},
+     [] { Settings.peak_trace = !Settings.peak_trace; ResetMeasuredSpectrum(RunAnalyser); }},
     {"Measure &settings...", "測定の設定(&S)...", -1, nullptr, [] { RunMeasureDialog(); }, true},
 };
 
@@ -99,7 +100,7 @@ void ChooseMeasureEntry(int index) {
 
 void ToggleFreeze() { Settings.Freeze = !Settings.Freeze; }
 
-void ResetMeasurement() { ResetMeasuredSpectrum(); }
+void ResetMeasurement() { ResetMeasuredSpectrum(RunAnalyser); }
 
 bool MeasureShortcut(Key key, KeyModifiers mods) {
     switch (key) {
@@ -125,8 +126,8 @@ bool MeasureShortcut(Key key, KeyModifiers mods) {
         }
         case Key::M: kEntries[7].choose(); return true;
         case Key::N: kEntries[8].choose(); return true;
-        case Key::W: Step(Settings.weighting, 3, ResetMeasuredSpectrum); return true;
-        case Key::T: Step(Settings.traces, 4, ResetMeasuredSpectrum); return true;
+        case Key::W: Step(Settings.weighting, 3, ResetMeasurement); return true;
+        case Key::T: Step(Settings.traces, 4, ResetMeasurement); return true;
         default: return false;
     }
 }

@@ -9,7 +9,7 @@
 #include "display/meter_strip.h"
 #include "resources/command_ids.h"
 #include "resources/meter_names.h"
-#include "state/meters.h"
+#include "state/analysis.h"
 #include "state/settings.h"
 #include "state/shell.h"
 #include "state/window_dc.h"
@@ -35,7 +35,7 @@ std::vector<int> targets() {
 void redraw_strip() {
     if (!WindowSurface) return;
     WindowDc dc;
-    DrawMeterStrip(dc, LevelMeters.last);
+    DrawMeterStrip(dc, RunAnalyser.meters.last);
 }
 
 }  // namespace
@@ -72,7 +72,7 @@ void SetLevelMeter(int mode) {
 }
 
 void ResetLoudnessCommand() {
-    ResetLoudness(AnalysisParamsOfSettings());
+    ResetLoudness(AnalysisParamsOfSettings(), RunAnalyser.meters);
     redraw_strip();
 }
 

@@ -12,6 +12,7 @@
 #include "display/range_band.h"
 #include "display/spectrogram.h"
 #include "resources/command_ids.h"
+#include "state/analysis.h"
 #include "state/layout_units.h"
 #include "state/settings.h"
 #include "state/window_dc.h"
@@ -40,7 +41,7 @@ int AlongAxis(int x, int y) { return AxisRunsUp() ? y : x; }
 // The spectrogram's history and every scale were drawn for the old range; the held and averaged
 // levels were mapped on the old level range.
 void ApplyRange(bool levels_changed = false) {
-    if (levels_changed) ResetMeasuredSpectrum();
+    if (levels_changed) ResetMeasuredSpectrum(RunAnalyser);
     ResetSpectrogram();
     WindowDc dc;
     DrawFrame(dc);

@@ -41,9 +41,9 @@ void redraw_graph() {
     if (SourceState.running || !WindowSurface) return;
     if (Settings.display != kViewLinear && Settings.display != kViewLog) return;
     WindowDc wdc;
-    if (!TickAnalysis.spectrum) return DrawFrame(wdc.dc());
+    if (!RunAnalyser.result.spectrum) return DrawFrame(wdc.dc());
     HideHoverReadout(wdc.dc());
-    DrawBlockAnalysis(wdc.dc(), TickAnalysis);
+    DrawBlockAnalysis(wdc.dc(), RunAnalyser.result);
     ShowHoverReadout(wdc.dc());
 }
 
@@ -86,10 +86,10 @@ std::string KeptReferencesPath() {
 void HoldReferenceCommand() {
     std::vector<double> frequencies;
     std::vector<NamedLevels> columns;
-    if (!CurrentSpectrum(TickAnalysis, frequencies, columns)) return ReportMessage(kMsgNoSpectrumYet);
+    if (!CurrentSpectrum(RunAnalyser.result, frequencies, columns)) return ReportMessage(kMsgNoSpectrumYet);
     if (References.held.size() >= kMostReferences) return ReportMessage(kMsgReferencesFull);
     References.held.push_back(
-        {time_now(), double(SourceInfo.sample_rate), TickAnalysis.n, std::move(frequencies), std::move(columns[0].decibels)});
+        {time_now(), double(SourceInfo.sample_rate), RunAnalyser.result.n, std::move(frequencies), std::move(columns[0].decibels)});
     changed();
 }
 

@@ -10,6 +10,7 @@
 #include "display/level_scale.h"
 #include "display/readouts.h"
 #include "platform/format_text.h"
+#include "state/analysis.h"
 #include "state/settings.h"
 #include "state/source.h"
 
@@ -97,7 +98,7 @@ std::string SpectrumCsv(const std::vector<double>& frequencies, const std::vecto
 
 bool CurrentSpectrum(const BlockAnalysis& a, std::vector<double>& frequencies, std::vector<NamedLevels>& columns) {
     const int bins = a.n / 2;
-    if (!a.spectrum || !a.levels || bins <= 0 || size_t(bins) > DisplayLevels.size() || SourceInfo.sample_rate == 0)
+    if (!a.spectrum || !a.levels || bins <= 0 || size_t(bins) > RunAnalyser.levels.size() || SourceInfo.sample_rate == 0)
         return false;
     const double line_hz = double(SourceInfo.sample_rate) / a.n;
     frequencies.resize(size_t(bins));

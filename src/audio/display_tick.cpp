@@ -89,13 +89,13 @@ void DisplayTick(uint32_t now) {
     Dc& dc = wdc.dc();
     const Font* old = dc.select_font(nullptr);
     SetSchemeTextColours(dc);
-    const int slot = NextBuffer;
-    uint8_t* const own = SampleBuffers[size_t(slot)];
-    SampleBuffers[size_t(slot)] = block.data();
-    Purpose = AnalysisPurpose::PictureOnly;
-    AnalyseTickBlock(dc, slot, BlockBytes, bps ? double(start) / bps : 0.0, start);
-    Purpose = AnalysisPurpose::Both;
-    SampleBuffers[size_t(slot)] = own;
+    BlockView view;
+    view.data = block.data();
+    view.bytes = BlockBytes;
+    view.seconds = bps ? double(start) / bps : 0.0;
+    view.offset = start;
+    view.purpose = AnalysisPurpose::PictureOnly;
+    AnalyseTickBlock(dc, view);
     if (DrawAnalysedBlocks) DrawPositionLine(dc);
     dc.select_font(old);
 }

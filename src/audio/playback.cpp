@@ -86,7 +86,6 @@ void analyse_buffer(Dc& dc, int slot) {
     const uint64_t heard = HeardBlockStart(queued_at, device_knows, device_heard, offset_ms, bps,
                                            uint32_t(std::max(SourceInfo.block_align, 1)));
     static std::vector<uint8_t> block;
-    uint8_t* const own = SampleBuffers[size_t(slot)];
     bool from_history = false;
     if (heard != queued_at) {
         try {
@@ -95,12 +94,13 @@ void analyse_buffer(Dc& dc, int slot) {
         } catch (const std::bad_alloc&) {
         }
     }
-    if (from_history) SampleBuffers[size_t(slot)] = block.data();
+    BlockView view;
+    view.data = from_history ? block.data() : SampleBuffers[size_t(slot)];
+    view.bytes = n;
+    view.seconds = bps ? double(from_history ? heard : queued_at) / bps : 0.0;
     // With its own clock drawing the picture the block is analysed for the rows alone.
-    if (DisplayTimerOn()) Purpose = AnalysisPurpose::RowsOnly;
-    AnalyseTickBlock(dc, slot, n, bps ? double(from_history ? heard : queued_at) / bps : 0.0);
-    Purpose = AnalysisPurpose::Both;
-    SampleBuffers[size_t(slot)] = own;
+    if (DisplayTimerOn()) view.purpose = AnalysisPurpose::RowsOnly;
+    AnalyseTickBlock(dc, view);
 }
 
 // A source the device plays as it stands (8- or 16-bit PCM) as its samples were read, for the

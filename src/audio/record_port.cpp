@@ -253,7 +253,11 @@ void RecordTick(int header) {
     if (!memory && int64_t(n) >= int64_t(BlockBytes) - 4) {
         // The row's time is when its sound was heard: the gaps before it count.
         InputBlockOffset = RecordedInputBytes;
-        AnalyseTickBlock(dc, row, n, InputSeconds(RecordedInputBytes));
+        BlockView view;
+        view.data = SampleBuffers[size_t(row)];
+        view.bytes = n;
+        view.seconds = InputSeconds(RecordedInputBytes);
+        AnalyseTickBlock(dc, view);
     }
     SourceInfo.DataRemaining += n;
     RecordedInputBytes += n;

@@ -19,6 +19,7 @@
 #include "platform/screen_saver.h"
 #include "platform/wave_format.h"
 #include "resources/messages.h"
+#include "state/analysis.h"
 #include "state/run.h"
 #include "state/settings.h"
 #include "state/shell.h"
@@ -91,10 +92,10 @@ uint32_t InitialLevelScanStride(uint32_t rate, int channels, int buffer_count) {
 }
 
 void BeginRun() {
-    ResetPitchHistory();
+    ResetPitchHistory(RunAnalyser);
     ResetSpectrogram();
-    ResetMeterStrip();
-    ResetMeasuredSpectrum();
+    ResetMeterStrip(RunAnalyser.meters);
+    ResetMeasuredSpectrum(RunAnalyser);
     DeviceLost = false;
 }
 

@@ -17,6 +17,7 @@
 #include "platform/process.h"
 #include "platform/wave_format.h"
 #include "platform/wave_format_query.h"
+#include "state/analysis.h"
 #include "state/run.h"
 #include "state/shell.h"
 #include "state/source.h"
@@ -210,7 +211,7 @@ Result query_playable() {
 
 Result OpenSource() {
     ResetSpectrogram();  // another file: its history starts empty
-    ResetMeasuredSpectrum();
+    ResetMeasuredSpectrum(RunAnalyser);
     MemoryBufferCut = false;
     if (FileName.empty()) return fail(SourceMessage::NoFileName);
     SourceFile = RiffFile::open(FileName);

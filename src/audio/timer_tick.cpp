@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "analysis/pipeline.h"
+#include "analysis/fft.h"
 #include "audio/input_timeline.h"
 #include "display/analysis_settings.h"
 #include "display/position_line.h"
@@ -166,8 +166,6 @@ void TimerTick(Dc& dc, uint32_t now) {
 
     int64_t m = 0;
     if (!block_to_analyse(offset, m)) return;
-    uint8_t* const own = SampleBuffers[kMemoryBlockSlot];
-    SampleBuffers[kMemoryBlockSlot] = SampleBuffers[kMemorySoundSlot] + offset;
     const uint32_t obps = SourceInfo.output_bytes_per_second;
     const bool record = SourceState.mode == SourceMode::RecordPort;
     if (record) {
@@ -176,8 +174,14 @@ void TimerTick(Dc& dc, uint32_t now) {
         InputBlockOffset = uint64_t(offset);
     }
     const double seconds = record ? InputSeconds(uint64_t(offset)) : obps ? double(offset) / obps : 0.0;
-    if (m > 0) AnalyseTickBlock(dc, kMemoryBlockSlot, uint32_t(m), seconds, uint64_t(offset));
-    SampleBuffers[kMemoryBlockSlot] = own;
+    if (m > 0) {
+        BlockView block;
+        block.data = SampleBuffers[kMemorySoundSlot] + offset;
+        block.bytes = uint32_t(m);
+        block.seconds = seconds;
+        block.offset = uint64_t(offset);
+        AnalyseTickBlock(dc, block);
+    }
     TuneLevelStride(now);
     LastAnalysedEnd = int32_t(offset + m);
 }
@@ -194,20 +198,23 @@ void RunTimerTick(uint32_t now) {
     RunTimerTick(wdc.dc(), now);
 }
 
-const BlockAnalysis& AnalyseTickBlock(Dc& dc, int slot, uint32_t byte_count, double seconds, uint64_t offset) {
-    const BlockAnalysis& a = MeasureTickBlock(AnalysisParamsOfSettings(), slot, byte_count, seconds, offset);
+const BlockAnalysis& AnalyseTickBlock(Dc& dc, BlockView block) {
+    block.scan_stride = LevelScanStride;
+    const BlockAnalysis& a = MeasureWithSettings(RunAnalyser, block);
+    for (const std::string& text : TakeFftShortageTexts(JapaneseUi))
+        if (FftNoMemoryReport) FftNoMemoryReport(text);
     if (a.failure_status) {
         message_box({JapaneseUi ? a.failure_text_japanese : a.failure_text, "", a.failure_owned, MbIcon::None});
         end_process(a.failure_status);
     }
     SteerPointer(a.pointer);
-    PresentBlock(dc, a);
+    PresentBlock(dc, a, block.purpose);
     // The scan keeps to its own limits: the next stride is tuned from the one it used.
     if (a.level_stride) LevelScanStride = a.level_stride;
-    if (Purpose == AnalysisPurpose::PictureOnly) {
-        if (PictureObserver) PictureObserver(seconds, a);
+    if (block.purpose == AnalysisPurpose::PictureOnly) {
+        if (PictureObserver) PictureObserver(block.seconds, a);
     } else if (AnalysisObserver) {
-        AnalysisObserver(seconds, a);
+        AnalysisObserver(block.seconds, a);
     }
     return a;
 }

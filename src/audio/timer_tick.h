@@ -3,7 +3,6 @@
 
 #include "platform/dc.h"
 #include "state/analysis.h"
-#include "state/meters.h"
 
 namespace dl {
 
@@ -18,13 +17,13 @@ void TimerTick(Dc& dc, uint32_t now);
 void RunTimerTick(Dc& dc, uint32_t now);
 void RunTimerTick(uint32_t now);
 
-// A tick's block of `byte_count` bytes of slot `slot`, measured (MeasureTickBlock), presented
-// (PresentBlock) and handed to the AnalysisObserver with its start (`seconds` from the source's
-// start); the level scan's stride follows the one it used. The block lies `offset` bytes into the
-// sound when the caller knows it (memory mode's blocks may overlap; the meter strip meters no sound
-// twice).
-const BlockAnalysis& AnalyseTickBlock(Dc& dc, int slot, uint32_t byte_count, double seconds,
-                                      uint64_t offset = kBlockFollows);
+// A tick's block, measured by the run's analyser with the settings of the moment, presented
+// (PresentBlock) and handed to the AnalysisObserver (a picture's to the PictureObserver) with its
+// start; the level scan reads it with the run's stride, which then follows the one it used. The
+// block lies `offset` bytes into the sound when the caller knows it (memory mode's blocks may
+// overlap; the meter strip meters no sound twice). What the analysis asks of the pointer is done,
+// what the transform had to say is said, and an analysis that had to stop ends the program.
+const BlockAnalysis& AnalyseTickBlock(Dc& dc, BlockView block);
 // A completion's paced wait: until `wait_ms` have passed since the previous one ended.
 void PaceTick(uint32_t wait_ms);
 

@@ -6,6 +6,7 @@
 #include "dialogs/dialog_look.h"
 #include "platform/message_box.h"
 #include "resources/dialog_templates.h"
+#include "state/analysis.h"
 #include "state/settings.h"
 #include "state/shell.h"
 
@@ -70,7 +71,7 @@ private:
         s.min_hold = d.checked(kMinHold);
         s.meter_weighting = d.checked(kMeterWeighting);
         s.peak_trace = d.checked(kPeakTrace);
-        ResetMeasuredSpectrum();
+        ResetMeasuredSpectrum(RunAnalyser);
         d.end(1);
     }
 };

@@ -4,8 +4,11 @@
 #include "platform/wave_format.h"
 #include "state/layout_units.h"
 #include "state/run.h"
+#include "state/hooks.h"
 #include "state/settings.h"
+#include "state/shell.h"
 #include "state/source.h"
+#include "state/tick_clock.h"
 
 namespace dl {
 
@@ -44,7 +47,22 @@ AnalysisParams AnalysisParamsOfSettings() {
     p.PeakHold = Settings.PeakHold;
     p.graph_width = GraphWidth;
     p.samples_readable = SourceInfo.format_tag == kTagPcm || ConversionStream != nullptr;
+    p.sample_rate = SourceInfo.sample_rate;
+    p.channel_layout = SourceInfo.ChannelLayout;
+    p.output_bytes_per_second = SourceInfo.output_bytes_per_second;
+    p.block_bytes = BlockBytes;
+    p.block_period_ms = DisplayPeriod > 0 ? DisplayPeriod : BufferCount == 1 && TimerPeriod > 0 ? TimerPeriod : 0;
+    p.rows_observed = AnalysisObserver != nullptr;
+    p.row_loudness = RowLoudness;
+    p.loudness_scan = LoudnessScan;
+    p.voice_pointer_steers = VoicePointerSteers;
+    p.japanese = JapaneseUi;
     return p;
+}
+
+const BlockAnalysis& MeasureWithSettings(Analyser& analyser, const BlockView& block) {
+    analyser.configure(AnalysisParamsOfSettings());
+    return analyser.measure(block);
 }
 
 bool DecibelRangeOnNow() { return DecibelRangeOn(Settings.db_span, Settings.Decibel, Settings.display); }

@@ -162,17 +162,17 @@ void DrawFrame(Dc& dc) {
 
 void PrepareDisplayResources() {
     const int p = Settings.fftparam;
-    WorkArrays.re = WorkArrays.im = nullptr;
-    WorkArrays.n = 0;
-    WorkArrays.storage.reset();
+    RunAnalyser.work.re = RunAnalyser.work.im = nullptr;
+    RunAnalyser.work.n = 0;
+    RunAnalyser.work.storage.reset();
     if (p < 1 || p > 30) OutOfMemory();
     const size_t n = size_t(1) << p;
     double* block = new (std::nothrow) double[2 * n + kArrayGap];
     if (!block) OutOfMemory();
-    WorkArrays.storage.reset(block);
-    WorkArrays.re = block;
-    WorkArrays.im = block + n + kArrayGap;
-    WorkArrays.n = int(n);
+    RunAnalyser.work.storage.reset(block);
+    RunAnalyser.work.re = block;
+    RunAnalyser.work.im = block + n + kArrayGap;
+    RunAnalyser.work.n = int(n);
 
     if (Settings.UseMemDC && !DrawSurfaceStore.dc) {
         CreateDrawSurface();

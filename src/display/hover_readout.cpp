@@ -52,7 +52,7 @@ std::string DepthText(int depth) {
 // The level of the last spectrum between lines [a, b), or at the line nearest to the middle
 // where no line falls in between.
 std::string SpectrumLevelText(double a, double b) {
-    const BlockAnalysis& t = TickAnalysis;
+    const BlockAnalysis& t = RunAnalyser.result;
     if (!t.spectrum || !t.levels || t.n / 2 != Bins()) return "";
     const int bins = t.n / 2;
     int first = int(std::ceil(a)), last = int(std::ceil(b)) - 1;

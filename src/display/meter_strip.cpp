@@ -5,7 +5,7 @@
 
 #include "platform/format_text.h"
 #include "state/layout_units.h"
-#include "state/meters.h"
+#include "state/analysis.h"
 #include "state/settings.h"
 #include "state/shell.h"
 #include "state/window_dc.h"

@@ -4,12 +4,11 @@
 #include "display/hover_readout.h"
 #include "display/range_band.h"
 #include "state/hooks.h"
-#include "state/tick_clock.h"
 
 namespace dl {
 
-void PresentBlock(Dc& dc, const BlockAnalysis& a) {
-    if (!DrawAnalysedBlocks || Purpose == AnalysisPurpose::RowsOnly) return;
+void PresentBlock(Dc& dc, const BlockAnalysis& a, AnalysisPurpose purpose) {
+    if (!DrawAnalysedBlocks || purpose == AnalysisPurpose::RowsOnly) return;
     HideHoverReadout(dc);
     HideRangeBand(dc);
     DrawBlockAnalysis(dc, a);

@@ -8,7 +8,7 @@
 #include "display/tuner_readout.h"
 #include "platform/system.h"
 #include "state/layout_units.h"
-#include "state/meters.h"
+#include "state/analysis.h"
 #include "state/shell.h"
 #include "state/view.h"
 #include "state/window_dc.h"
@@ -35,7 +35,7 @@ void PaintClientArea(Dc& dc) {
     dc.select_font(previous);
     DrawChannelLabels(dc);
     DrawFrame(dc);
-    DrawMeterStrip(dc, LevelMeters.last);
+    DrawMeterStrip(dc, RunAnalyser.meters.last);
 }
 
 }  // namespace dl

@@ -1,4 +1,5 @@
 #pragma once
+#include "analysis/analysis_params.h"
 
 namespace dl {
 
@@ -64,9 +65,9 @@ enum Command : int {
 // The three push buttons carry the ids of the commands they give.
 inline constexpr int kPlayButton = kCmdStart, kStopButton = kCmdStop, kBeepButton = kCmdBeep;
 
-// Stored values of `display`: the View items.
-inline constexpr int kViewLinear = kCmdLinear, kViewLog = kCmdLog, kViewTuning = kCmdTuning,
-                     kViewSpectrogram = kCmdSpectrogram;
+// Stored values of `display` are the View items' ids.
+static_assert(kViewLinear == kCmdLinear && kViewLog == kCmdLog && kViewTuning == kCmdTuning &&
+              kViewSpectrogram == kCmdSpectrogram);
 // Stored values of `graph`.
 inline constexpr int kGraphLine = kCmdLineGraph, kGraphBar = kCmdBarGraph;
 

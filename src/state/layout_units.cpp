@@ -4,7 +4,7 @@
 #include "platform/font.h"
 
 #include "state/layout_units.h"
-#include "state/meters.h"
+#include "analysis/level_meters.h"
 #include "state/settings.h"
 #include "state/shell.h"
 

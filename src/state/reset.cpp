@@ -3,7 +3,6 @@
 #include "state/analysis.h"
 #include "state/hooks.h"
 #include "state/layout_units.h"
-#include "state/meters.h"
 #include "state/references.h"
 #include "state/run.h"
 #include "state/settings.h"
@@ -60,16 +59,7 @@ void ResetProcessState() {
     renew(Hover);
     renew(Tuner);
 
-    renew(WorkArrays);
-    renew(MonoMix);
-    renew(SpectrumPeak);
-    renew(DisplayLevels);
-    renew(MeasuredTraces);
-    renew(PitchHistoryStore);
-    renew(FundamentalTrack);
-    renew(WindowTable);
-    renew(TickAnalysis);
-    renew(LevelMeters);
+    renew(RunAnalyser);
     renew(References);
     renew(AnalysisLog);
 }

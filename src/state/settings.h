@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "analysis/analysis_params.h"
 #include "platform/profile.h"
 
 namespace dl {
@@ -14,7 +15,6 @@ namespace dl {
 // Limits of the frequency and level range (Hz, dB).
 constexpr int kMaxRangeHz = 200000;
 constexpr int kMinDbTop = -60, kMaxDbTop = 20;
-constexpr int kMinDbSpan = 20, kMaxDbSpan = 160;
 
 // The persisted configuration, one field per key of dewlark.INI, plus the options of the
 // current run (not stored).
@@ -64,7 +64,7 @@ struct SettingsRecord {
     int tuner = 0;
     // The level meter: 0 the peak meter alone; 1 also the meter strip under the graph, bars on a dB
     // scale with each channel's peak and RMS figures; 2 the strip with the loudness as well. How the
-    // strip's bars move (state/meters.h: sample peak, RMS, the two PPMs, VU). The loudness target, in
+    // strip's bars move (analysis/level_meters.h: sample peak, RMS, the two PPMs, VU). The loudness target, in
     // tenths of LUFS. A file from before these keys, and a fresh start, keep the peak meter alone.
     int level_meter = 0;
     int meter_ballistics = 0;

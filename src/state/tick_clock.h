@@ -3,13 +3,11 @@
 // timer 1 and device position, the picture's own timer 2, and the level scan's stride tuned to the
 // tick's length.
 // Written by: audio (the start routines, the completions, the timer ticks)
-// Read by: analysis (the stride, the purpose), display (the position line, the held peaks' fall), app (batch runs
+// Read by: display (the position line, the held peaks' fall), app (batch runs
 // drive timer 1)
 #include <cstdint>
 
 namespace dl {
-
-enum class AnalysisPurpose { Both, RowsOnly, PictureOnly };
 
 struct TickClockRecord {
     // Every how many samples the level scan reads one, tuned to the time the ticks take.
@@ -45,9 +43,6 @@ struct TickClockRecord {
     uint64_t DisplayBlockStart = 0;
     // What share of a time slice a picture stands for (1 a picture a slice): held marks fall by time.
     double PictureShareOfSlice = 1.0;
-    // With timer 2 on, the buffers' blocks are the analysis the rows, the meters, the tracker and the
-    // voice pointer follow, undrawn; timer 2's blocks are pictures only, which change none of that.
-    AnalysisPurpose Purpose = AnalysisPurpose::Both;
 };
 inline TickClockRecord TickClock;
 
@@ -70,6 +65,5 @@ inline auto& RecordRecountPositionMs = TickClock.RecordRecountPositionMs;
 inline auto& DisplayPeriod = TickClock.DisplayPeriod;
 inline auto& DisplayBlockStart = TickClock.DisplayBlockStart;
 inline auto& PictureShareOfSlice = TickClock.PictureShareOfSlice;
-inline auto& Purpose = TickClock.Purpose;
 
 }  // namespace dl

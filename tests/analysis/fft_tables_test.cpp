@@ -9,9 +9,6 @@
 #include "analysis/fft.h"
 #include "analysis/fft_fast.h"
 #include "analysis/reference_fft.h"
-#include "state/analysis.h"
-#include "state/hooks.h"
-#include "state/shell.h"
 
 namespace dl {
 namespace {
@@ -20,19 +17,21 @@ using fft_test::kTolerance;
 using fft_test::max_difference;
 using fft_test::random_signal;
 
-// Captures what fft reports instead of writing it to the window.
+// Collects what the transform has to say as it says it.
 class FftReportTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        saved_ = FftNoMemoryReport;
-        FftNoMemoryReport = [this](const std::string& text) { reports_.push_back(text); };
-    }
+    void SetUp() override { TakeFftShortageTexts(false); }
     void TearDown() override {
-        FftNoMemoryReport = saved_;
         fft_fast::fail_next_allocations = 0;
-        JapaneseUi = false;
+        TakeFftShortageTexts(false);
     }
-    std::vector<std::string> reports_;
+    bool japanese_ = false;
+    std::vector<std::string> said_;
+    // Everything said so far, in the language of the moment for what is new.
+    const std::vector<std::string>& reports() {
+        for (std::string& text : TakeFftShortageTexts(japanese_)) said_.push_back(std::move(text));
+        return said_;
+    }
 
     // The next request for the engine's tables of a size finds no memory (they are kept once
     // built); its work buffer is there already.
@@ -69,19 +68,19 @@ TEST_F(FftReportTest, TableFailureLeavesArraysAndReportsBytes) {
     EXPECT_EQ(fft(64, re.data(), im.data()), 1);
     EXPECT_EQ(re, re0);
     EXPECT_EQ(im, im0);
-    ASSERT_EQ(reports_.size(), 1u);
-    EXPECT_EQ(reports_[0], "nomem 640");  // (64 + 16) * 8 bytes of sine table
+    ASSERT_EQ(reports().size(), 1u);
+    EXPECT_EQ(reports()[0], "nomem 640");  // (64 + 16) * 8 bytes of sine table
 
-    JapaneseUi = true;
+    japanese_ = true;
     fail_next_tables();
     EXPECT_EQ(fft(-8, re.data(), im.data()), 1);
-    ASSERT_EQ(reports_.size(), 2u);
-    EXPECT_EQ(reports_[1], "記憶領域不足 80");
+    ASSERT_EQ(reports().size(), 2u);
+    EXPECT_EQ(reports()[1], "記憶領域不足 80");
 
     // Memory back: the next call builds the tables and transforms.
     EXPECT_EQ(fft(64, re.data(), im.data()), 0);
     EXPECT_GT(max_difference(re, re0), 1.0);
-    EXPECT_EQ(reports_.size(), 2u);
+    EXPECT_EQ(reports().size(), 2u);
 }
 
 TEST_F(FftReportTest, Fft2FallsBackToDirectTransformWhenTablesFail) {
@@ -96,10 +95,10 @@ TEST_F(FftReportTest, Fft2FallsBackToDirectTransformWhenTablesFail) {
         fft2(re.data(), im.data(), p, -1);
         EXPECT_LT(max_difference(re, want), kTolerance) << n;
         EXPECT_LT(max_difference(im, want_im), kTolerance) << n;
-        ASSERT_FALSE(reports_.empty());
-        EXPECT_EQ(reports_.back(), "nomem " + std::to_string((n / 2 + n / 8) * 8));
+        ASSERT_FALSE(reports().empty());
+        EXPECT_EQ(reports().back(), "nomem " + std::to_string((n / 2 + n / 8) * 8));
     }
-    EXPECT_EQ(reports_.size(), 2u);
+    EXPECT_EQ(reports().size(), 2u);
 }
 
 TEST_F(FftReportTest, Fft2LowerFallsBackToDirectTransformWhenTablesFail) {
@@ -111,7 +110,7 @@ TEST_F(FftReportTest, Fft2LowerFallsBackToDirectTransformWhenTablesFail) {
     std::vector<double> re = signal, im(n, 0.0);
     fail_next_tables();
     fft2_lower(re.data(), im.data(), p);
-    ASSERT_EQ(reports_.size(), 1u);
+    ASSERT_EQ(reports().size(), 1u);
     for (int k = 0; k <= n / 2; ++k) {
         EXPECT_NEAR(re[k], want[k], kTolerance) << k;
         EXPECT_NEAR(im[k], want_im[k], kTolerance) << k;
@@ -139,7 +138,7 @@ TEST_F(FftReportTest, Fft2ForwardWithoutScratchGivesTheSameSpectrum) {
         }
     }
     fft_fast::use_portable_kernels = false;
-    EXPECT_TRUE(reports_.empty());
+    EXPECT_TRUE(reports().empty());
 }
 
 TEST_F(FftReportTest, InverseFft2FallsBackToDirectTransformWhenTablesFail) {
@@ -150,7 +149,7 @@ TEST_F(FftReportTest, InverseFft2FallsBackToDirectTransformWhenTablesFail) {
     std::vector<double> re = spectrum, im = zeros;
     fail_next_tables();
     fft2(re.data(), im.data(), p, 1);
-    EXPECT_EQ(reports_.size(), 1u);
+    EXPECT_EQ(reports().size(), 1u);
     EXPECT_LT(max_difference(re, want), kTolerance);
     EXPECT_EQ(im, zeros);
 }

@@ -5,15 +5,13 @@
 
 #include "analysis/window_table.h"
 
-#include "state/analysis.h"
-
-
 namespace dl {
 namespace {
 
 class WindowTableTest : public ::testing::Test {
 protected:
-    void SetUp() override { WindowTable = WindowTableRecord{}; }
+    // A table of the test's own, fresh for each test.
+    WindowTableRecord WindowTable;
     int type = 0;  // the window function asked for
 };
 
@@ -25,11 +23,11 @@ TEST_F(WindowTableTest, StartsRectangularAndEmpty) {
 
 TEST_F(WindowTableTest, HanningAndTaperAtHalfLengthFour) {
     type = 0;
-    make_window(type, 4);
+    make_window(WindowTable, type, 4);
     const double han[4] = {0, 0.1464466094067262, 0.5, 0.8535533905932738};
     for (int i = 0; i < 4; ++i) EXPECT_NEAR(WindowTable.window[i], han[i], 1e-15) << i;
     type = 7;
-    make_window(type, 4);
+    make_window(WindowTable, type, 4);
     const double taper[4] = {0, 0.5, 1, 1};
     for (int i = 0; i < 4; ++i) EXPECT_NEAR(WindowTable.window[i], taper[i], 1e-15) << i;
 }
@@ -53,7 +51,7 @@ TEST_F(WindowTableTest, EachTypeFollowsItsFormula) {
     };
     for (const Probe& p : probes) {
         const int type = p.type;
-        make_window(type, m);
+        make_window(WindowTable, type, m);
         EXPECT_NEAR(WindowTable.window[0], p.at0, 1e-14) << p.type;
         EXPECT_NEAR(WindowTable.window[m / 2], p.at_half, 1e-14) << p.type;
         EXPECT_NEAR(WindowTable.window[m - 1], p.at_last, 1e-14) << p.type;
@@ -62,27 +60,27 @@ TEST_F(WindowTableTest, EachTypeFollowsItsFormula) {
 
 TEST_F(WindowTableTest, RectangularLeavesTheTableAlone) {
     type = 0;
-    make_window(type, 8);
+    make_window(WindowTable, type, 8);
     const double before = WindowTable.window[3];
     type = 4;
-    make_window(type, 8);
+    make_window(WindowTable, type, 8);
     EXPECT_EQ(WindowTable.window[3], before);
-    EXPECT_FALSE(ensure_window(type, 8));
+    EXPECT_FALSE(ensure_window(WindowTable, type, 8));
     EXPECT_EQ(WindowTable.cached_type, 4);
 }
 
 TEST_F(WindowTableTest, RebuildsOnlyWhenLengthOrTypeChanges) {
     type = 0;
-    EXPECT_TRUE(ensure_window(type, 2048));
+    EXPECT_TRUE(ensure_window(WindowTable, type, 2048));
     EXPECT_EQ(WindowTable.cached_length, 2048);
     EXPECT_EQ(WindowTable.cached_type, 0);
     WindowTable.window[5] = -1;  // a rebuild would overwrite this
-    EXPECT_FALSE(ensure_window(type, 2048));
+    EXPECT_FALSE(ensure_window(WindowTable, type, 2048));
     EXPECT_EQ(WindowTable.window[5], -1);
-    EXPECT_TRUE(ensure_window(type, 1024));
+    EXPECT_TRUE(ensure_window(WindowTable, type, 1024));
     EXPECT_NEAR(WindowTable.window[512], 0.5, 1e-15);
     type = 3;
-    EXPECT_TRUE(ensure_window(type, 1024));
+    EXPECT_TRUE(ensure_window(WindowTable, type, 1024));
     EXPECT_EQ(WindowTable.cached_type, 3);
     EXPECT_NEAR(WindowTable.window[512], 0.5, 1e-15);
     EXPECT_NEAR(WindowTable.window[256], 0.25, 1e-15);
@@ -90,10 +88,10 @@ TEST_F(WindowTableTest, RebuildsOnlyWhenLengthOrTypeChanges) {
 
 TEST_F(WindowTableTest, OversizedOrUnknownRequestsStayInBounds) {
     type = 0;
-    make_window(type, 100000);  // more than the table holds: filled up to its end
+    make_window(WindowTable, type, 100000);  // more than the table holds: filled up to its end
     EXPECT_NEAR(WindowTable.window[16384], 0.5, 1e-12);
     type = 9;  // not a known type: the block is left unweighted
-    make_window(type, 16);
+    make_window(WindowTable, type, 16);
     for (int i = 0; i < 16; ++i) EXPECT_EQ(WindowTable.window[i], 1.0);
 }
 

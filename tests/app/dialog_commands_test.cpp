@@ -50,7 +50,7 @@ TEST_F(AppTest, OptionsChosenTakeEffectAtTheNextPlay) {
     EXPECT_EQ(Settings.UseMemDC, 1);
     // The source was closed and the display rebuilt for the new settings.
     EXPECT_EQ(dl::SourceFile, nullptr);
-    EXPECT_EQ(dl::WorkArrays.n, 8192);
+    EXPECT_EQ(dl::RunAnalyser.work.n, 8192);
     EXPECT_NE(dl::DrawSurfaceStore.dc, nullptr);
 
     int n = 0;

@@ -61,7 +61,7 @@ TEST_F(Export, SpectrumOfA1kHzToneHasItsMaximumThereAtTheLevelTheGraphShows) {
     const std::vector<std::string> lines = lines_of(export_to(dl::kCmdExportSpectrum, "spectrum.csv"));
     ASSERT_GT(lines.size(), 2u);
     EXPECT_EQ(lines[0], "frequency_hz,level_db");
-    const int n = dl::TickAnalysis.n;
+    const int n = dl::RunAnalyser.result.n;
     ASSERT_EQ(lines.size(), size_t(n / 2 + 1)) << "a row a line";
     double best_hz = 0, best_db = -1e9;
     for (size_t i = 1; i < lines.size(); ++i) {
@@ -128,16 +128,16 @@ TEST_F(Export, PeakListAndClipboardText) {
     double hz = 0, cents = 0, db = 0;
     char note[8] = {};
     ASSERT_EQ(std::sscanf(peaks[1].c_str(), "1,%lf,%7[^,],%lf,%lf", &hz, note, &cents, &db), 4) << peaks[1];
-    EXPECT_NEAR(hz, 1000.0, 44100.0 / dl::TickAnalysis.n) << "the strongest first";
+    EXPECT_NEAR(hz, 1000.0, 44100.0 / dl::RunAnalyser.result.n) << "the strongest first";
     EXPECT_STREQ(note, "B5");
     EXPECT_NEAR(cents, 1200 * std::log2(hz / 987.767), 0.1);
-    EXPECT_EQ(int(std::lround(db)), dl::TickAnalysis.peak_level.decibels) << "the level the read-out shows";
+    EXPECT_EQ(int(std::lround(db)), dl::RunAnalyser.result.peak_level.decibels) << "the level the read-out shows";
 
     dl::set_clipboard_text("");
     dl_test::type_key(program_->window(), Qt::Key_C, Qt::ControlModifier);
     const std::string text = dl::clipboard_text();
-    EXPECT_EQ(text.rfind("Peak\t" + dl::FrequencyFigure(dl::TickAnalysis.peak_frequency, 0) + " Hz\nLevel\t" +
-                             std::to_string(dl::TickAnalysis.peak_level.decibels) + " dB\n",
+    EXPECT_EQ(text.rfind("Peak\t" + dl::FrequencyFigure(dl::RunAnalyser.result.peak_frequency, 0) + " Hz\nLevel\t" +
+                             std::to_string(dl::RunAnalyser.result.peak_level.decibels) + " dB\n",
                          0),
               0u)
         << text;

@@ -89,12 +89,12 @@ TEST_F(Hover, NoteNameAt440AndTheLastSpectrumsLevel) {
     dl::Settings.reference_a4 = 4400;
 
     // A spectrum of a 440 Hz tone: loud there.
-    dl::TickAnalysis.clear();
+    dl::RunAnalyser.result.clear();
     static std::vector<uint8_t> levels(2048, 255);
     levels[40] = levels[41] = levels[42] = 10;  // 430 .. 452 Hz, about -4 dB
-    dl::TickAnalysis.spectrum = true;
-    dl::TickAnalysis.n = 4096;
-    dl::TickAnalysis.levels = levels.data();
+    dl::RunAnalyser.result.spectrum = true;
+    dl::RunAnalyser.result.n = 4096;
+    dl::RunAnalyser.result.levels = levels.data();
     EXPECT_NE(dl::HoverReadoutText(dl::Hover.x, dl::Hover.y).find(" -4dB"), std::string::npos)
         << dl::HoverReadoutText(dl::Hover.x, dl::Hover.y);
 }

@@ -53,9 +53,9 @@ TEST_F(MeasureMenuTest, SpaceFreezesOnlyWhileARunGoesOn) {
     EXPECT_TRUE(dl::KeyboardFilter(dl::Key::Space, {}));
     EXPECT_FALSE(dl::Settings.Freeze);
     // Backspace starts the averages afresh.
-    dl::MeasuredTraces[0].lines = 2048;
+    dl::RunAnalyser.traces[0].lines = 2048;
     EXPECT_TRUE(dl::KeyboardFilter(dl::Key::Backspace, {}));
-    EXPECT_EQ(dl::MeasuredTraces[0].lines, 0);
+    EXPECT_EQ(dl::RunAnalyser.traces[0].lines, 0);
 }
 
 TEST_F(MeasureMenuTest, TheMenuChecksWhatIsChosenAndChoosesWhatIsClicked) {

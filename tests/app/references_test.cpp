@@ -77,7 +77,7 @@ TEST_F(HeldReferences, HeldDrawnUpToFourAndCleared) {
     const dl::ReferenceSpectrum& r = dl::References.held[0];
     EXPECT_TRUE(std::regex_match(r.name, std::regex("[0-2][0-9]:[0-5][0-9]:[0-6][0-9]"))) << r.name;
     EXPECT_EQ(r.rate, 44100);
-    EXPECT_EQ(r.n, dl::TickAnalysis.n);
+    EXPECT_EQ(r.n, dl::RunAnalyser.result.n);
     ASSERT_EQ(r.decibels.size(), size_t(r.n / 2));
 
     // The next take is drawn over it: the 1 kHz reference stays where the live trace no longer is.
@@ -134,7 +134,7 @@ TEST_F(HeldReferences, SavedLoadedAndBadFilesChangeNothing) {
     dl::DispatchCommand(dl::kCmdClearReferences, 0);
     load(saved);
     ASSERT_EQ(dl::References.held.size(), 1u);
-    EXPECT_EQ(dl::References.held[0].n, dl::TickAnalysis.n);
+    EXPECT_EQ(dl::References.held[0].n, dl::RunAnalyser.result.n);
 
     // An exported spectrum loads as a reference, named after its file.
     const std::string exported = dl_test::temp_dir() + "/take two.csv";

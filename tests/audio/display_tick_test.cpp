@@ -11,7 +11,7 @@
 #include "platform/wave_format.h"
 #include "playback_fixture.h"
 #include "resources/command_ids.h"
-#include "state/meters.h"
+#include "state/analysis.h"
 #include "state/settings.h"
 #include "state/tick_clock.h"
 #include "stepped_wave_out.h"
@@ -78,13 +78,12 @@ TEST(DisplayTimer, PicturesDoNotSteerThePointer) {
     dl::Settings.VoicePointer = 1;
     dl::Settings.sex = 1;
     dl::VoicePointerSteers = true;
-    EXPECT_TRUE(dl::VoicePointerActive(dl::AnalysisParamsOfSettings()));
-    dl::Purpose = dl::AnalysisPurpose::RowsOnly;
-    EXPECT_TRUE(dl::VoicePointerActive(dl::AnalysisParamsOfSettings()));
-    dl::Purpose = dl::AnalysisPurpose::PictureOnly;
-    EXPECT_FALSE(dl::VoicePointerActive(dl::AnalysisParamsOfSettings()));
-    dl::Purpose = dl::AnalysisPurpose::Both;
+    const dl::AnalysisParams params = dl::AnalysisParamsOfSettings();
+    EXPECT_TRUE(dl::VoicePointerActive(params, dl::AnalysisPurpose::Both));
+    EXPECT_TRUE(dl::VoicePointerActive(params, dl::AnalysisPurpose::RowsOnly));
+    EXPECT_FALSE(dl::VoicePointerActive(params, dl::AnalysisPurpose::PictureOnly));
     dl::VoicePointerSteers = false;
+    EXPECT_FALSE(dl::VoicePointerActive(dl::AnalysisParamsOfSettings(), dl::AnalysisPurpose::Both));
     dl::Settings = dl::SettingsRecord{};
 }
 
@@ -172,7 +171,7 @@ TEST_F(DisplayTickTest, PicturesLeaveTheMetersToTheSlices) {
         dl::Settings.update_rate = rate;
         start(file);
         ASSERT_TRUE(play_in_steps());
-        metered[rate ? 1 : 0] = dl::LevelMeters.loudness_frames;
+        metered[rate ? 1 : 0] = dl::RunAnalyser.meters.loudness_frames;
     }
     EXPECT_GT(metered[0], 0u);
     EXPECT_EQ(metered[1], metered[0]);

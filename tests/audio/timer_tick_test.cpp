@@ -186,14 +186,14 @@ TEST_F(TimerTickCase, ATicksBlockIsHandedOverWithItsStartAndTheStrideItWasScanne
     dl::LevelScanStride = 100000;
     {
         dl::WindowDc dc;
-        dl::AnalyseTickBlock(dc, 0, 2000, 0.5);
+        dl::AnalyseTickBlock(dc, {dl::SampleBuffers[0], 2000, 0.5});
     }
     EXPECT_EQ(dl::LevelScanStride, 31u);
     EXPECT_EQ(starts_, std::vector<int>{11025});
     dl::LevelScanStride = 7;
     {
         dl::WindowDc dc;
-        dl::AnalyseTickBlock(dc, 0, 2000, 1.0);
+        dl::AnalyseTickBlock(dc, {dl::SampleBuffers[0], 2000, 1.0});
     }
     EXPECT_EQ(dl::LevelScanStride, 7u);
 }
@@ -216,7 +216,7 @@ TEST_F(TimerTickCase, AnAnalysisThatStopsIsToldAndEndsTheProgram) {
         dl_test::EndProcessCapture ends;
         try {
             dl::WindowDc dc;
-            dl::AnalyseTickBlock(dc, 0, 2000, 0.5);
+            dl::AnalyseTickBlock(dc, {dl::SampleBuffers[0], 2000, 0.5});
         } catch (const dl_test::ProcessEnded& e) {
             status = e.code;
         }

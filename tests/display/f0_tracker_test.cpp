@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "measure_with_settings.h"
 #include "analysis/f0_tracker.h"
 #include "analysis/pipeline.h"
 #include "analysis/pitch.h"
@@ -36,14 +37,14 @@ protected:
         dl::SourceInfo.sample_rate = uint32_t(rate);
         const bool eleven = uint32_t(rate) % 11025 == 0;
         const size_t slice = size_t(dl::Settings.deltatime * rate / (eleven ? 11025 : 8000));
-        dl::ResetPitchHistory();
+        dl::ResetPitchHistory(dl::RunAnalyser);
         std::vector<dl::BlockAnalysis> out;
         for (size_t start = 0; start + slice <= pcm.size(); start += slice) {
             std::vector<int> s(pcm.begin() + long(start), pcm.begin() + long(start + slice));
             block_ = pcm16(s);
             dl::SampleBuffers[0] = block_.data();
             dl::BlockAnalysis a;
-            dl::MeasureBlock(dl::AnalysisParamsOfSettings(), 0, uint32_t(block_.size()), a);
+            a = dl_test::MeasureWithSettings(dl::SampleBuffers[0], uint32_t(block_.size()));
             out.push_back(a);
         }
         dl::SampleBuffers[0] = nullptr;
@@ -76,10 +77,10 @@ TEST_F(TrackerTest, SteadyTonesWithAWeakOrMissingFundamentalAreNamedWithinACent)
     std::vector<uint8_t> bytes;  // unsigned, 128 the middle
     for (int16_t v : loud) bytes.push_back(uint8_t(128 + v / 256));
     dl::SourceInfo.sample_rate = 11025;
-    dl::ResetPitchHistory();
+    dl::ResetPitchHistory(dl::RunAnalyser);
     dl::SampleBuffers[0] = bytes.data();
     dl::BlockAnalysis a;
-    dl::MeasureBlock(dl::AnalysisParamsOfSettings(), 0, 2048, a);
+    a = dl_test::MeasureWithSettings(dl::SampleBuffers[0], 2048);
     dl::SampleBuffers[0] = nullptr;
     ASSERT_TRUE(a.f0_voiced);
     EXPECT_NEAR(cents_off(a.f0_frequency, 330), 0, 1.0);
@@ -172,9 +173,9 @@ TEST_F(TrackerTest, NamesFollowTheReferenceAndAStartForgetsTheLastNote) {
     b = blocks(to_pcm16(harmonic_tone(442, 44100, 0.6, 1.0)), 44100);
     EXPECT_EQ(b[0].f0_note, "Bb4");
     EXPECT_NEAR(b[0].f0_cents, 1200 * std::log2(442 / (415 * std::pow(2, 1 / 12.0))), 0.1);
-    EXPECT_TRUE(dl::FundamentalTrack.voiced);
-    dl::ResetPitchHistory();
-    EXPECT_FALSE(dl::FundamentalTrack.voiced);
+    EXPECT_TRUE(dl::RunAnalyser.fundamental.voiced);
+    dl::ResetPitchHistory(dl::RunAnalyser);
+    EXPECT_FALSE(dl::RunAnalyser.fundamental.voiced);
 }
 
 }  // namespace

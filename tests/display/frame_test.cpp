@@ -235,11 +235,11 @@ TEST_F(Frame, WorkArraysAndNoteReference) {
     dl::Settings.fftparam = 10;
     dl::Settings.ColourScaleKey = 0;
     dl::PrepareDisplayResources();
-    ASSERT_NE(dl::WorkArrays.re, nullptr);
-    EXPECT_EQ(dl::WorkArrays.n, 1024);
-    EXPECT_GE(dl::WorkArrays.im - dl::WorkArrays.re, 1024);
-    dl::WorkArrays.re[1023] = 1;
-    dl::WorkArrays.im[1023] = 2;  // both whole arrays are usable
+    ASSERT_NE(dl::RunAnalyser.work.re, nullptr);
+    EXPECT_EQ(dl::RunAnalyser.work.n, 1024);
+    EXPECT_GE(dl::RunAnalyser.work.im - dl::RunAnalyser.work.re, 1024);
+    dl::RunAnalyser.work.re[1023] = 1;
+    dl::RunAnalyser.work.im[1023] = 2;  // both whole arrays are usable
     EXPECT_DOUBLE_EQ(dl::NoteReference, 1760.0);
     dl::Settings.ColourScaleKey = 3;
     dl::PrepareDisplayResources();

@@ -7,6 +7,7 @@
 #include <random>
 #include <vector>
 
+#include "measure_with_settings.h"
 #include "analysis/measured_spectrum.h"
 #include "analysis/pipeline.h"
 #include "analysis/weighting.h"
@@ -45,7 +46,7 @@ protected:
             block_ = pcm16(std::vector<int>(samples.begin() + long(at) * channels,
                                             samples.begin() + long(at + kN) * channels));
             dl::SampleBuffers[0] = block_.data();
-            dl::MeasureBlock(dl::AnalysisParamsOfSettings(), 0, uint32_t(block_.size()), a);
+            a = dl_test::MeasureWithSettings(dl::SampleBuffers[0], uint32_t(block_.size()));
         }
         dl::SampleBuffers[0] = nullptr;
         return a;
@@ -114,7 +115,7 @@ TEST_F(MeasuredSpectrumTest, NoiseAveragesFlatWithinHalfADecibelPerBand) {
     };
     for (Case c : {Case{1, false}, Case{2, false}, Case{1, true}, Case{2, true}}) {
         SCOPED_TRACE(testing::Message() << "averaging " << c.averaging << (c.pink ? " pink" : " white"));
-        dl::ResetMeasuredSpectrum();
+        dl::ResetMeasuredSpectrum(dl::RunAnalyser);
         dl::Settings.averaging = c.averaging;
         dl::Settings.average_ms = 1000;
         dl::Settings.average_blocks = 32;
@@ -122,7 +123,7 @@ TEST_F(MeasuredSpectrumTest, NoiseAveragesFlatWithinHalfADecibelPerBand) {
         const std::vector<int> noise = c.pink ? PinkNoise(ten_seconds, 5) : WhiteNoise(ten_seconds, 3000, 7);
         const dl::BlockAnalysis a = run(noise, 1);
         ASSERT_TRUE(a.spectrum);
-        const std::vector<double>& p = dl::MeasuredTraces[0].average;
+        const std::vector<double>& p = dl::RunAnalyser.traces[0].average;
         // Bands of 64 lines on the linear view; octave bands from 250 Hz for pink noise.
         std::vector<std::pair<int, int>> bands;
         if (c.pink) {
@@ -143,13 +144,13 @@ TEST_F(MeasuredSpectrumTest, ExponentialAndInfiniteAveragesReachTheNoiseLevelInP
     const std::vector<int> noise = WhiteNoise(int(5 * kRate), 3000, 11);
     std::vector<double> level;
     for (int averaging : {1, 2, 3}) {
-        dl::ResetMeasuredSpectrum();
+        dl::ResetMeasuredSpectrum(dl::RunAnalyser);
         dl::Settings.averaging = averaging;
         run(noise, 1, kN / 4);
-        level.push_back(BandDb(dl::MeasuredTraces[0].average, 64, kN / 2 - 64));
+        level.push_back(BandDb(dl::RunAnalyser.traces[0].average, 64, kN / 2 - 64));
     }
     // Expected: sigma^2 * sum(w^2) / N^2 over full scale, Hann weights summing to 3N/8 in square.
-    const double expected = Db(3000.0 * 3000.0 * 0.375 / kN / dl::PowerReference());
+    const double expected = Db(3000.0 * 3000.0 * 0.375 / kN / dl::PowerReference(dl::AnalysisParamsOfSettings()));
     for (double l : level) EXPECT_NEAR(l, expected, 0.3);
 }
 
@@ -165,7 +166,7 @@ TEST_F(MeasuredSpectrumTest, MaxHoldKeepsEverySweptFrequency) {
     }
     const dl::BlockAnalysis a = run(sweep, 1, kN / 4);
     ASSERT_NE(a.max_levels, nullptr);
-    const std::vector<double>& held = dl::MeasuredTraces[0].max;
+    const std::vector<double>& held = dl::RunAnalyser.traces[0].max;
     const double top = Db(*std::max_element(held.begin() + Line(250), held.begin() + Line(1950)));
     for (double f = 250; f <= 1950; f += 10) EXPECT_NEAR(Db(held[size_t(Line(f))]), top, 1.0) << f << " Hz";
     EXPECT_LT(Db(held[size_t(Line(5000))]), top - 40);
@@ -185,9 +186,9 @@ TEST_F(MeasuredSpectrumTest, MinHoldOfNoiseStaysAtTheNoiseThroughABurst) {
     s.insert(s.end(), after.begin(), after.end());
     const dl::BlockAnalysis a = run(s, 1);
     ASSERT_NE(a.min_levels, nullptr);
-    const double noise = Db(1000.0 * 1000.0 * 0.375 / kN / dl::PowerReference());
+    const double noise = Db(1000.0 * 1000.0 * 0.375 / kN / dl::PowerReference(dl::AnalysisParamsOfSettings()));
     for (int k = 64; k + 64 <= kN / 2; k += 64) {
-        const double band = BandDb(dl::MeasuredTraces[0].min, k, k + 64);
+        const double band = BandDb(dl::RunAnalyser.traces[0].min, k, k + 64);
         EXPECT_LT(band, noise + 0.5) << k;
         EXPECT_GT(band, noise - 6) << k;
     }
@@ -201,28 +202,28 @@ TEST_F(MeasuredSpectrumTest, HoldTimeLetsAHeldValueGo) {
     s.insert(s.end(), quiet.begin(), quiet.end());
     run(s, 1);
     // 40 dB down for two seconds: the hold has followed it.
-    EXPECT_NEAR(Db(dl::MeasuredTraces[0].max[size_t(Line(1000))]),
-                Db(dl::MeasuredTraces[0].average[size_t(Line(1000))]), 0.01);
+    EXPECT_NEAR(Db(dl::RunAnalyser.traces[0].max[size_t(Line(1000))]),
+                Db(dl::RunAnalyser.traces[0].average[size_t(Line(1000))]), 0.01);
     dl::Settings.hold_ms = 0;
-    dl::ResetMeasuredSpectrum();
+    dl::ResetMeasuredSpectrum(dl::RunAnalyser);
     run(s, 1);
-    EXPECT_GT(Db(dl::MeasuredTraces[0].max[size_t(Line(1000))]),
-              Db(dl::MeasuredTraces[0].average[size_t(Line(1000))]) + 35);
+    EXPECT_GT(Db(dl::RunAnalyser.traces[0].max[size_t(Line(1000))]),
+              Db(dl::RunAnalyser.traces[0].average[size_t(Line(1000))]) + 35);
 }
 
 TEST_F(MeasuredSpectrumTest, ABlockStandsForThePictureItMakes) {
     // A stereo 16-bit block of 4096 frames at 44.1 kHz plays 92.9 ms.
     dl::SourceInfo.ChannelLayout = 3;
     dl::BufferCount = 4;
-    EXPECT_NEAR(dl::MeasureTickSeconds(4096 * 4), 4096 / kRate, 1e-9);
+    EXPECT_NEAR(dl::MeasureTickSeconds(dl::AnalysisParamsOfSettings(), 4096 * 4), 4096 / kRate, 1e-9);
     // Pictures on their own clock overlap their blocks: each counts for its period, so that a
     // response time stays one in time however often the picture comes.
     dl::DisplayPeriod = 33;
-    EXPECT_NEAR(dl::MeasureTickSeconds(4096 * 4), 0.033, 1e-9);
+    EXPECT_NEAR(dl::MeasureTickSeconds(dl::AnalysisParamsOfSettings(), 4096 * 4), 0.033, 1e-9);
     dl::DisplayPeriod = 0;
     dl::BufferCount = 1;
     dl::TimerPeriod = 50;
-    EXPECT_NEAR(dl::MeasureTickSeconds(4096 * 4), 0.050, 1e-9);
+    EXPECT_NEAR(dl::MeasureTickSeconds(dl::AnalysisParamsOfSettings(), 4096 * 4), 0.050, 1e-9);
 }
 
 TEST_F(MeasuredSpectrumTest, WeightingCurvesAtTheBandFrequencies) {
@@ -250,7 +251,7 @@ TEST_F(MeasuredSpectrumTest, WeightingActsOnTheDisplayedSpectrumOnly) {
     const std::vector<int> low = Tone(n, 31.5, 8000);
     for (size_t i = 0; i < s.size(); ++i) s[i] += low[i];
     auto peak_db = [&](double hz) {
-        const std::vector<double>& p = dl::MeasuredTraces[0].average;
+        const std::vector<double>& p = dl::RunAnalyser.traces[0].average;
         const int k = int(std::lround(hz * n / kRate));
         return Db(*std::max_element(p.begin() + k - 3, p.begin() + k + 4));
     };
@@ -261,7 +262,7 @@ TEST_F(MeasuredSpectrumTest, WeightingActsOnTheDisplayedSpectrumOnly) {
         block_ = pcm16(s);
         dl::SampleBuffers[0] = block_.data();
         dl::BlockAnalysis a;
-        dl::MeasureBlock(dl::AnalysisParamsOfSettings(), 0, uint32_t(block_.size()), a);
+        a = dl_test::MeasureWithSettings(dl::SampleBuffers[0], uint32_t(block_.size()));
         dl::SampleBuffers[0] = nullptr;
         return std::pair{peak_db(4000), peak_db(31.5)};
     };
@@ -273,7 +274,7 @@ TEST_F(MeasuredSpectrumTest, WeightingActsOnTheDisplayedSpectrumOnly) {
     EXPECT_NEAR(c4k - z4k, -0.8, 0.2);
     EXPECT_NEAR(c31 - z31, -3.0, 0.5);
     // The peak read-out stays with the sound itself.
-    EXPECT_EQ(dl::SpectrumPeak.bin, int(std::lround(4000.0 * n / kRate)));
+    EXPECT_EQ(dl::RunAnalyser.peak.bin, int(std::lround(4000.0 * n / kRate)));
 }
 
 TEST_F(MeasuredSpectrumTest, LeftAndRightTracesShowEachChannel) {
@@ -286,11 +287,11 @@ TEST_F(MeasuredSpectrumTest, LeftAndRightTracesShowEachChannel) {
     for (size_t i = 0; i < both.size(); ++i) both[i] = l_only[i] + r_only[i];
     for (int peak_trace : {0, 1}) {
         dl::Settings.peak_trace = peak_trace;
-        dl::ResetMeasuredSpectrum();
+        dl::ResetMeasuredSpectrum(dl::RunAnalyser);
         const dl::BlockAnalysis a = run(both, 2);
         ASSERT_NE(a.second_levels, nullptr);
-        const std::vector<double>& first = dl::MeasuredTraces[0].average;
-        const std::vector<double>& second = dl::MeasuredTraces[1].average;
+        const std::vector<double>& first = dl::RunAnalyser.traces[0].average;
+        const std::vector<double>& second = dl::RunAnalyser.traces[1].average;
         const int l = Line(440), r = Line(660);
         const std::vector<double>& left_trace = peak_trace ? second : first;
         const std::vector<double>& right_trace = peak_trace ? first : second;
@@ -311,8 +312,8 @@ TEST_F(MeasuredSpectrumTest, AnInvertedCopyVanishesInMidAndFillsSide) {
     dl::Settings.traces = 2;
     dl::BlockAnalysis a = run(s, 2);
     const int k = Line(1000);
-    const std::vector<double>& mid = dl::MeasuredTraces[0].average;
-    const std::vector<double>& side = dl::MeasuredTraces[1].average;
+    const std::vector<double>& mid = dl::RunAnalyser.traces[0].average;
+    const std::vector<double>& side = dl::RunAnalyser.traces[1].average;
     EXPECT_TRUE(std::all_of(mid.begin(), mid.end(), [](double p) { return p == 0; }));
     EXPECT_GT(Db(side[size_t(k)]), -12);
     // Drawn so: the mid trace at its floor, the side trace's tone well above it.
@@ -320,23 +321,23 @@ TEST_F(MeasuredSpectrumTest, AnInvertedCopyVanishesInMidAndFillsSide) {
     EXPECT_LT(a.second_levels[k], 128);
     // The difference, whole: 6 dB above the side signal.
     dl::Settings.traces = 3;
-    dl::ResetMeasuredSpectrum();
+    dl::ResetMeasuredSpectrum(dl::RunAnalyser);
     a = run(s, 2);
     EXPECT_EQ(a.second_levels, nullptr);
-    EXPECT_NEAR(Db(dl::MeasuredTraces[0].average[size_t(k)]) - Db(side[size_t(k)]), 6.02, 0.1);
+    EXPECT_NEAR(Db(dl::RunAnalyser.traces[0].average[size_t(k)]) - Db(side[size_t(k)]), 6.02, 0.1);
 }
 
 TEST_F(MeasuredSpectrumTest, ControlsOffDrawTheBlocksOwnLevels) {
     const std::vector<int> s = Tone(kN, 1000, 12000);
     dl::BlockAnalysis a = run(s, 1);
-    EXPECT_EQ(a.levels, dl::DisplayLevels.data());
+    EXPECT_EQ(a.levels, dl::RunAnalyser.levels.data());
     EXPECT_EQ(a.max_levels, nullptr);
     EXPECT_EQ(a.second_levels, nullptr);
     // A mono source with two traces asked for shows its one signal.
     dl::Settings.traces = 1;
     a = run(s, 1);
     EXPECT_EQ(a.second_levels, nullptr);
-    for (int k = 0; k < kN / 2; ++k) ASSERT_EQ(a.levels[k], dl::DisplayLevels[size_t(k)]) << k;
+    for (int k = 0; k < kN / 2; ++k) ASSERT_EQ(a.levels[k], dl::RunAnalyser.levels[size_t(k)]) << k;
 }
 
 }  // namespace

@@ -14,7 +14,7 @@
 #include "display/pipeline_fixture.h"
 #include "display/window_paint.h"
 #include "platform/font.h"
-#include "state/meters.h"
+#include "state/analysis.h"
 
 namespace dl_test {
 namespace {
@@ -47,7 +47,7 @@ protected:
         dl::SourceInfo.khz = 44;
         dl::SourceState.mode = dl::SourceMode::File;
         dl::SourceState.running = true;
-        dl::ResetMeterStrip();
+        dl::ResetMeterStrip(dl::RunAnalyser.meters);
         dc_ = std::make_unique<dl::Dc>(*picture_);
         dl::PaintClientArea(*dc_);
     }
@@ -102,7 +102,7 @@ TEST_F(MeterStripTest, EveryBallisticReadsASteadyToneOnTheScale) {
         played_ = 0;
         open_window(l.japanese, l.dark, l.scale, l.ballistics);
         play(-12, -30, 1.5);
-        const dl::MeterStripReading& r = dl::TickAnalysis.strip;
+        const dl::MeterStripReading& r = dl::RunAnalyser.result.strip;
         ASSERT_TRUE(r.bars);
         ASSERT_EQ(r.channels, 2);
         EXPECT_NEAR(r.channel[0].bar, -12, 0.3);
@@ -127,7 +127,7 @@ TEST_F(MeterStripTest, EveryBallisticReadsASteadyToneOnTheScale) {
 TEST_F(MeterStripTest, TheLoudnessRunsFromTheStartOrTheLastReset) {
     open_window(false, true, 1, int(dl::Ballistics::SamplePeak));
     play(-20, -20, 3.5);
-    const dl::LoudnessReading& l = dl::TickAnalysis.strip.loudness;
+    const dl::LoudnessReading& l = dl::RunAnalyser.result.strip.loudness;
     ASSERT_TRUE(l.measured);
     EXPECT_TRUE(l.momentary_ready && l.short_term_ready);
     EXPECT_NEAR(l.momentary, -20, 0.1);
@@ -141,25 +141,25 @@ TEST_F(MeterStripTest, TheLoudnessRunsFromTheStartOrTheLastReset) {
     // The same block again, as a tick that reads part of the last one again: not measured twice.
     const std::vector<uint8_t> again = block_;
     dl::MeterStripReading repeat;
-    dl::MeterBlock(dl::AnalysisParamsOfSettings(), again.data(), uint32_t(again.size()), uint64_t(played_ - 4096) * 4,
+    dl::MeterBlock(dl::AnalysisParamsOfSettings(), dl::RunAnalyser.meters, again.data(), uint32_t(again.size()), uint64_t(played_ - 4096) * 4,
                    repeat);
     EXPECT_DOUBLE_EQ(repeat.loudness.seconds, seconds);
 
-    dl::ResetLoudness(dl::AnalysisParamsOfSettings());
-    EXPECT_EQ(dl::LevelMeters.last.loudness.seconds, 0);
-    EXPECT_FALSE(dl::LevelMeters.last.loudness.momentary_ready);
-    EXPECT_EQ(dl::LevelMeters.last.channel[0].peak, dl::kSilentDb);
+    dl::ResetLoudness(dl::AnalysisParamsOfSettings(), dl::RunAnalyser.meters);
+    EXPECT_EQ(dl::RunAnalyser.meters.last.loudness.seconds, 0);
+    EXPECT_FALSE(dl::RunAnalyser.meters.last.loudness.momentary_ready);
+    EXPECT_EQ(dl::RunAnalyser.meters.last.channel[0].peak, dl::kSilentDb);
     play(-30, -30, 1.0);
-    const dl::LoudnessReading& after = dl::TickAnalysis.strip.loudness;
+    const dl::LoudnessReading& after = dl::RunAnalyser.result.strip.loudness;
     EXPECT_NEAR(after.integrated, -30, 0.1);  // not a mean with the louder part before
     EXPECT_NEAR(after.true_peak, -30, 0.2);
     EXPECT_FALSE(after.short_term_ready);
-    EXPECT_NEAR(dl::TickAnalysis.strip.channel[0].peak, -30, 0.05);
+    EXPECT_NEAR(dl::RunAnalyser.result.strip.channel[0].peak, -30, 0.05);
 
     // A new run starts everything from silence.
-    dl::ResetMeterStrip();
+    dl::ResetMeterStrip(dl::RunAnalyser.meters);
     play(-25, -25, 0.5);
-    EXPECT_NEAR(dl::TickAnalysis.strip.loudness.seconds, 0.5, 0.1);
+    EXPECT_NEAR(dl::RunAnalyser.result.strip.loudness.seconds, 0.5, 0.1);
 }
 
 // Without the strip (the default, and a settings file from before it) nothing is metered or drawn:
@@ -170,8 +170,8 @@ TEST_F(MeterStripTest, ThePeakMeterAloneDrawsNoStrip) {
     EXPECT_EQ(dl::MeterStripHeight(), 0);
     EXPECT_FALSE(dl::MeterStripWanted(dl::AnalysisParamsOfSettings()));
     play(-12, -12, 0.3);
-    EXPECT_FALSE(dl::TickAnalysis.strip.bars);
-    EXPECT_FALSE(dl::LevelMeters.configured);
+    EXPECT_FALSE(dl::RunAnalyser.result.strip.bars);
+    EXPECT_FALSE(dl::RunAnalyser.meters.configured);
     EXPECT_FALSE(dl::InMeterStrip(dl::WindowWidth / 2, dl::MeterStripTop() + dl::CellHeight));
 }
 

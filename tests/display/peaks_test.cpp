@@ -35,7 +35,7 @@ protected:
         target_ = std::make_unique<dl::Dc>(*surface_);
     }
     // A line of the given level in dB below full scale.
-    void line(int k, double db) { re_[size_t(k)] = std::sqrt(dl::PowerReference() * std::pow(10, db / 10)); }
+    void line(int k, double db) { re_[size_t(k)] = std::sqrt(dl::PowerReference(dl::AnalysisParamsOfSettings()) * std::pow(10, db / 10)); }
     int strongest() const {
         int best = 0;
         for (int k = 1; k < 2048; ++k)
@@ -48,7 +48,7 @@ protected:
     void list(uint32_t bytes = 8192, int first = -1, dl::PeakCandidates* gathered = nullptr) {
         dl::BlockAnalysis a;
         a.n = 4096;
-        dl::ListPeaks(dl::AnalysisParamsOfSettings(), re_.data(), im_.data(), first < 0 ? strongest() : first, 4096,
+        dl::ListPeaks(dl::RunAnalyser, dl::AnalysisParamsOfSettings(), dl::AnalysisPurpose::Both, re_.data(), im_.data(), first < 0 ? strongest() : first, 4096,
                       bytes, gathered, a);
         dl::SteerPointer(a.pointer);
         dl::DrawPeakList(*target_, a);
@@ -57,12 +57,12 @@ protected:
     // The single-note pointer's steps for a strongest line, carried out.
     void single(double hz, double power) {
         std::vector<dl::PointerAction> actions;
-        dl::VoicePointerSingle(dl::AnalysisParamsOfSettings(), hz, power, actions);
+        dl::VoicePointerSingle(dl::AnalysisParamsOfSettings(), dl::AnalysisPurpose::Both, hz, power, actions);
         dl::SteerPointer(actions);
     }
     void a4(double hz) {
         dl::BlockAnalysis a;
-        dl::UpdateA4Pitch(hz, a);
+        dl::UpdateA4Pitch(dl::RunAnalyser, dl::AnalysisPurpose::Both, hz, a);
         record(a);
     }
 
@@ -118,17 +118,17 @@ TEST(PitchHistory, MergeAcrossTheSeam) {
 
 TEST_F(PeaksTest, A4ReadoutAveragesTheLastEight) {
     a4(445);
-    dl::ResetPitchHistory();
+    dl::ResetPitchHistory(dl::RunAnalyser);
     a4(880);
     EXPECT_EQ(texts(Readout::A4), (std::vector<std::string>{"A4pitch 445.0Hz  20cent", "A4pitch 440.0Hz   0cent"}));
     readouts.clear();
-    dl::ResetPitchHistory();
+    dl::ResetPitchHistory(dl::RunAnalyser);
     for (double hz : {446.0, 434.0}) a4(hz);  // +23.4 and -23.8 cents
     EXPECT_EQ(texts(Readout::A4).back(), "A4pitch 440.0Hz   0cent");
     for (int i = 0; i < 20; ++i) a4(450);
     EXPECT_EQ(texts(Readout::A4).back(), "A4pitch 450.0Hz  39cent");
-    dl::ResetPitchHistory();
-    for (double v : dl::PitchHistory) EXPECT_EQ(v, 4294967295.0);
+    dl::ResetPitchHistory(dl::RunAnalyser);
+    for (double v : dl::RunAnalyser.pitch_history.cents) EXPECT_EQ(v, 4294967295.0);
 }
 
 TEST_F(PeaksTest, FiguresNamesAndCents) {
@@ -289,7 +289,7 @@ TEST_F(PeaksTest, ChordsSteerThePointer) {
 
 TEST_F(PeaksTest, SingleNotePointer) {
     dl::Settings.sex = 1;
-    const double ref = dl::PowerReference();
+    const double ref = dl::PowerReference(dl::AnalysisParamsOfSettings());
     single(520, ref * std::pow(10, -3.9));  // -39 dB: a click
     EXPECT_EQ(pointer, (std::vector<PointerEvent>{{dl::kMouseLeftDown, 0, 0}, {dl::kMouseLeftUp, 0, 0}}));
     pointer.clear();
@@ -310,7 +310,7 @@ TEST_F(PeaksTest, SingleNotePointer) {
     dl::Settings.sex = 2;
     single(1300, ref);  // 622..698 doubled: right button
     EXPECT_EQ(pointer, (std::vector<PointerEvent>{{dl::kMouseRightDown, 0, 0}, {dl::kMouseRightUp, 0, 0}}));
-    EXPECT_EQ(dl::PointerStep(0), 0);
+    EXPECT_EQ(dl::PointerStep(dl::AnalysisParamsOfSettings(), 0), 0);
     pointer.clear();
     dl::Settings.VoicePointer = 0;  // switched off: nothing, whatever the voice range
     single(1300, ref);

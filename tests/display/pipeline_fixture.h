@@ -11,6 +11,7 @@
 #include <tuple>
 #include <vector>
 
+#include "measure_with_settings.h"
 #include "analysis/pipeline.h"
 #include "analysis/pitch.h"
 #include "display/analysis_settings.h"
@@ -78,9 +79,9 @@ protected:
     void use_work_arrays(int n) {
         work_re_.assign(size_t(n), 0.0);
         work_im_.assign(size_t(n), 0.0);
-        dl::WorkArrays.re = work_re_.data();
-        dl::WorkArrays.im = work_im_.data();
-        dl::WorkArrays.n = n;
+        dl::RunAnalyser.work.re = work_re_.data();
+        dl::RunAnalyser.work.im = work_im_.data();
+        dl::RunAnalyser.work.n = n;
     }
 
     // Puts bytes into slot 0 and runs one tick on them.
@@ -90,10 +91,9 @@ protected:
     void tick(const std::vector<uint8_t>& bytes) {
         block_ = bytes;
         dl::SampleBuffers[0] = block_.data();
-        const dl::BlockAnalysis& a =
-            dl::MeasureTickBlock(dl::AnalysisParamsOfSettings(), 0, uint32_t(block_.size()), seconds_);
+        const dl::BlockAnalysis& a = dl_test::MeasureWithSettings(block_.data(), uint32_t(block_.size()), seconds_);
         dl::SteerPointer(a.pointer);
-        dl::PresentBlock(*dc_, a);
+        dl::PresentBlock(*dc_, a, dl::AnalysisPurpose::Both);
         record(a);
         seconds_ += tick_seconds_;
     }

@@ -31,7 +31,7 @@ std::complex<double> dft_line(const std::vector<double>& x, int n, int k) {
 }
 
 // The spectrum the tick left in the work arrays at line k.
-std::complex<double> work_line(int k) { return {dl::WorkArrays.re[k], dl::WorkArrays.im[k]}; }
+std::complex<double> work_line(int k) { return {dl::RunAnalyser.work.re[k], dl::RunAnalyser.work.im[k]}; }
 
 void hann_over(std::vector<double>& x, int m) {
     double mean = 0;
@@ -53,13 +53,13 @@ TEST_F(PipelineTest, StereoFramesThatCancelLeaveASilentSpectrumAndKeepTheLastFre
     dl::Settings.mado = 4;
     std::vector<int> frames;
     for (int i = 0; i < 4096; ++i) frames.insert(frames.end(), {1000, -1000});
-    dl::SpectrumPeak.frequency = 123.0;
+    dl::RunAnalyser.peak.frequency = 123.0;
     tick(pcm16(frames));
-    EXPECT_EQ(dl::SpectrumPeak.power, 0.0);
-    EXPECT_EQ(dl::SpectrumPeak.bin, 0);
-    EXPECT_EQ(dl::SpectrumPeak.frequency, 123.0);
+    EXPECT_EQ(dl::RunAnalyser.peak.power, 0.0);
+    EXPECT_EQ(dl::RunAnalyser.peak.bin, 0);
+    EXPECT_EQ(dl::RunAnalyser.peak.frequency, 123.0);
     EXPECT_TRUE(texts(Readout::Peak).empty());
-    EXPECT_TRUE(dl::MonoMix.empty());  // the mono mix lives for the tick only
+    EXPECT_TRUE(dl::RunAnalyser.mono_mix.empty());  // the mono mix lives for the tick only
 }
 
 TEST_F(PipelineTest, StereoMixTruncatesTowardsZero) {
@@ -69,14 +69,14 @@ TEST_F(PipelineTest, StereoMixTruncatesTowardsZero) {
     std::vector<int> frames;
     for (int i = 0; i < 4096; ++i) frames.insert(frames.end(), {3, -4});
     tick(pcm16(frames));
-    EXPECT_EQ(dl::SpectrumPeak.power, 0.0);
+    EXPECT_EQ(dl::RunAnalyser.peak.power, 0.0);
 
     // 8-bit: (129 + 128)/2 drops the remainder: 128, silence.
     dl::SourceInfo.ChannelLayout = 2;
     std::vector<uint8_t> bytes;
     for (int i = 0; i < 4096; ++i) bytes.insert(bytes.end(), {129, 128});
     tick(bytes);
-    EXPECT_EQ(dl::SpectrumPeak.power, 0.0);
+    EXPECT_EQ(dl::RunAnalyser.peak.power, 0.0);
 }
 
 TEST_F(PipelineTest, ConstantEightBitBlocksByWindow) {
@@ -84,13 +84,13 @@ TEST_F(PipelineTest, ConstantEightBitBlocksByWindow) {
     dl::Settings.fftparam = 12;
     dl::Settings.mado = 0;  // "han     ": the mean goes, nothing is left
     tick(std::vector<uint8_t>(4096, 128));
-    EXPECT_EQ(dl::SpectrumPeak.power, 0.0);
+    EXPECT_EQ(dl::RunAnalyser.peak.power, 0.0);
     EXPECT_TRUE(texts(Readout::Peak).empty());
 
     dl::Settings.mado = 4;  // "squar   ": the constant stays, all in line 0
     tick(std::vector<uint8_t>(4096, 200));
-    EXPECT_EQ(dl::SpectrumPeak.bin, 0);
-    EXPECT_NEAR(dl::SpectrumPeak.power, 72.0 * 72.0, 1e-6);
+    EXPECT_EQ(dl::RunAnalyser.peak.bin, 0);
+    EXPECT_NEAR(dl::RunAnalyser.peak.power, 72.0 * 72.0, 1e-6);
     EXPECT_EQ(texts(Readout::Peak), std::vector<std::string>{"Peak 0.000Hz  "});
     // 10 log10(5184 / 1000) - 0.5 = 6.65
     EXPECT_EQ(texts(Readout::Level), std::vector<std::string>{"  6db   "});
@@ -101,9 +101,9 @@ TEST_F(PipelineTest, FullScaleSineOnALine) {
     dl::Settings.mado = 4;
     const int k = 100;
     tick(pcm16(sine(4096, k * 44100.0 / 4096, 16384, 44100, 0.3)));
-    EXPECT_EQ(dl::SpectrumPeak.bin, k);
-    EXPECT_NEAR(dl::SpectrumPeak.power, 67108864.0, 67108864.0 * 1e-4);
-    EXPECT_DOUBLE_EQ(dl::SpectrumPeak.frequency, k * 44100.0 / 4096);
+    EXPECT_EQ(dl::RunAnalyser.peak.bin, k);
+    EXPECT_NEAR(dl::RunAnalyser.peak.power, 67108864.0, 67108864.0 * 1e-4);
+    EXPECT_DOUBLE_EQ(dl::RunAnalyser.peak.frequency, k * 44100.0 / 4096);
     EXPECT_EQ(texts(Readout::Peak), std::vector<std::string>{"Peak  1077Hz  "});
     EXPECT_EQ(texts(Readout::Level), std::vector<std::string>{"  0db   "});
 
@@ -130,12 +130,12 @@ TEST_F(PipelineTest, TiltMovesTheStrongestLineUp) {
     std::vector<int> high = sine(4096, 1000 * 44100.0 / 4096, 2000, 44100);
     for (size_t i = 0; i < low.size(); ++i) low[i] += high[i];
     tick(pcm16(low));
-    EXPECT_EQ(dl::SpectrumPeak.bin, 10);
+    EXPECT_EQ(dl::RunAnalyser.peak.bin, 10);
     dl::Settings.katamuki = 1;
     tick(block_);
-    EXPECT_EQ(dl::SpectrumPeak.bin, 1000);
+    EXPECT_EQ(dl::RunAnalyser.peak.bin, 1000);
     // 2000^2/4 tilted by 1000/4096*16
-    EXPECT_NEAR(dl::SpectrumPeak.power, 1e6 * 1000 / 4096 * 16, 1e6 * 1e-3);
+    EXPECT_NEAR(dl::RunAnalyser.peak.power, 1e6 * 1000 / 4096 * 16, 1e6 * 1e-3);
 }
 
 TEST_F(PipelineTest, ShortBlockIsZeroPaddedAndWindowedOverItsOwnLength) {
@@ -143,8 +143,8 @@ TEST_F(PipelineTest, ShortBlockIsZeroPaddedAndWindowedOverItsOwnLength) {
     dl::Settings.mado = 0;
     // A constant short block loses everything to the mean of its own samples.
     tick(pcm16(std::vector<int>(1000, 5000)));
-    EXPECT_EQ(dl::SpectrumPeak.power, 0.0);
-    EXPECT_EQ(dl::WindowTable.cached_length, 500);
+    EXPECT_EQ(dl::RunAnalyser.peak.power, 0.0);
+    EXPECT_EQ(dl::RunAnalyser.window.cached_length, 500);
 
     const std::vector<int> s = sine(1001, 1500, 12000, 44100, 0.7);
     tick(pcm16(s));
@@ -161,9 +161,8 @@ TEST_F(PipelineTest, AutocorrelationMatchesDirectSums) {
     const int fftparam = 12;  // both transforms complex
     const std::vector<int> s = sine(1024, 700, 9000, 44100, 0.2);
     std::vector<uint8_t> bytes = pcm16(s);
-    dl::SampleBuffers[0] = bytes.data();
     std::vector<double> a;
-    const double w = dl::AutoCorrelation(fftparam, 1024, 512, 2048, 0, a);
+    const double w = dl::AutoCorrelation(fftparam, true, 1024, 512, 2048, bytes.data(), a);
     EXPECT_DOUBLE_EQ(w, 1 / std::pow(512.0, 1.5));
     double r0 = 0;
     for (int v : s) r0 += double(v) * v;
@@ -174,8 +173,7 @@ TEST_F(PipelineTest, AutocorrelationMatchesDirectSums) {
     }
     // Silence: the zero lag counts as 1, so everything stays 0.
     std::vector<uint8_t> silent(2048, 0);
-    dl::SampleBuffers[0] = silent.data();
-    dl::AutoCorrelation(fftparam, 1024, 512, 2048, 0, a);
+    dl::AutoCorrelation(fftparam, true, 1024, 512, 2048, silent.data(), a);
     EXPECT_EQ(a[0], 1.0);
     EXPECT_EQ(a[1], 0.0);
 }
@@ -213,7 +211,7 @@ TEST_F(PipelineTest, AutocorrelationOfTinyBlocks) {
         dl::Settings.fftparam = p;
         for (int count : {1, 2, 3, 5}) {
             tick(pcm16(std::vector<int>(size_t(count), 3000)));
-            for (int k = 0; k < (1 << p) / 2; ++k) ASSERT_TRUE(std::isfinite(dl::WorkArrays.re[k])) << k;
+            for (int k = 0; k < (1 << p) / 2; ++k) ASSERT_TRUE(std::isfinite(dl::RunAnalyser.work.re[k])) << k;
         }
     }
     tick(pcm16({}));  // nothing to analyse
@@ -224,7 +222,7 @@ TEST_F(PipelineTest, DisplayLevelMapping) {
     const int n = 8;
     std::vector<double> re(n, 0.0), im(n, 0.0);
     std::vector<uint8_t> levels(n);
-    const double ref = dl::PowerReference();
+    const double ref = dl::PowerReference(dl::AnalysisParamsOfSettings());
     re[0] = std::sqrt(ref);            // full scale
     re[1] = std::sqrt(0.001 * ref);    // 30 dB down
     re[2] = std::sqrt(1e-9 * ref);     // 90 dB down
@@ -324,13 +322,13 @@ TEST_F(PipelineTest, LevelScanStrideLimits) {
     dl::LevelScanStride = 100000;
     dl::BlockBytes = 16384;
     tick(pcm16(std::vector<int>(64, 0)));
-    EXPECT_EQ(dl::TickAnalysis.level_stride, 128u);
+    EXPECT_EQ(dl::RunAnalyser.result.level_stride, 128u);
     dl::BlockBytes = 1u << 30;
     tick(pcm16(std::vector<int>(64, 0)));
-    EXPECT_EQ(dl::TickAnalysis.level_stride, 16000u);
+    EXPECT_EQ(dl::RunAnalyser.result.level_stride, 16000u);
     dl::BlockBytes = 100;
     tick(pcm16(std::vector<int>(64, 0)));
-    EXPECT_EQ(dl::TickAnalysis.level_stride, 1u);
+    EXPECT_EQ(dl::RunAnalyser.result.level_stride, 1u);
     EXPECT_EQ(dl::LevelScanStride, 100000u) << "the run's stride is the run's to change";
 }
 
@@ -379,7 +377,7 @@ TEST_F(PipelineTest, SinglePointerRunsOnEveryTickWithFewPeaks) {
     // Silence: no step, but the last tick's frequency still picks the band.
     tick(pcm16(std::vector<int>(4096, 0)));
     EXPECT_TRUE(pointer.empty());
-    dl::SpectrumPeak.frequency = 260;
+    dl::RunAnalyser.peak.frequency = 260;
     tick(block_);
     EXPECT_EQ(pointer, (std::vector<PointerEvent>{{dl::kMouseMove, 0, 0}}));
     pointer.clear();
@@ -389,7 +387,7 @@ TEST_F(PipelineTest, SinglePointerRunsOnEveryTickWithFewPeaks) {
 }
 
 TEST_F(PipelineTest, MissingWorkArraysSkipTheSpectrum) {
-    dl::WorkArrays.n = 256;  // sized for another transform
+    dl::RunAnalyser.work.n = 256;  // sized for another transform
     dl::Settings.fftparam = 12;
     tick(pcm16(sine(4096, 1000, 10000, 44100)));
     EXPECT_TRUE(readouts.empty());

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "measure_with_settings.h"
 #include "analysis/note_names.h"
 #include "analysis/pipeline.h"
 #include "analysis/pitch.h"
@@ -42,7 +43,7 @@ protected:
         block_ = pcm16(s);
         dl::SampleBuffers[0] = block_.data();
         dl::BlockAnalysis a;
-        dl::MeasureBlock(dl::AnalysisParamsOfSettings(), 0, uint32_t(block_.size()), a);
+        a = dl_test::MeasureWithSettings(dl::SampleBuffers[0], uint32_t(block_.size()));
         dl::SampleBuffers[0] = nullptr;
         return a;
     }
@@ -87,7 +88,7 @@ TEST_F(PrecisePeakTest, AToneInNoiseStaysNearTheBound) {
         block_ = pcm16(s);
         dl::SampleBuffers[0] = block_.data();
         dl::BlockAnalysis a;
-        dl::MeasureBlock(dl::AnalysisParamsOfSettings(), 0, uint32_t(block_.size()), a);
+        a = dl_test::MeasureWithSettings(dl::SampleBuffers[0], uint32_t(block_.size()));
         worst = std::max(worst, std::fabs(a.peak_frequency * 4096 / 48000 - place));
     }
     dl::SampleBuffers[0] = nullptr;
@@ -102,17 +103,17 @@ TEST_F(PrecisePeakTest, APeakWithANeighbourInItsMainLobeStaysAtItsLine) {
     for (double apart : {1.3, 1.7}) {
         const dl::BlockAnalysis a = analyse(12, n, n, {{500.3, 12000}, {500.3 + apart, 12000}});
         ASSERT_TRUE(a.peak_shown);
-        const dl::PreciseLine read = dl::PrecisePeakLine(dl::WorkArrays.re, dl::WorkArrays.im, n, dl::SpectrumPeak.bin, n, 0);
+        const dl::PreciseLine read = dl::PrecisePeakLine(dl::RunAnalyser.work.re, dl::RunAnalyser.work.im, n, dl::RunAnalyser.peak.bin, n, 0);
         // Either one tone was read where the two merge, or the line itself: never thrown away.
-        EXPECT_LE(std::fabs(read.line - dl::SpectrumPeak.bin), 1.0) << apart;
+        EXPECT_LE(std::fabs(read.line - dl::RunAnalyser.peak.bin), 1.0) << apart;
         EXPECT_GT(read.line, 500.3 - 0.5);
         EXPECT_LT(read.line, 500.3 + apart + 0.5);
     }
     // Two tones with separate maxima inside each other's main lobes: each is its line.
     analyse(12, n, n, {{500.5, 12000}, {502.4, 9000}});
-    const dl::PreciseLine read = dl::PrecisePeakLine(dl::WorkArrays.re, dl::WorkArrays.im, n, dl::SpectrumPeak.bin, n, 0);
+    const dl::PreciseLine read = dl::PrecisePeakLine(dl::RunAnalyser.work.re, dl::RunAnalyser.work.im, n, dl::RunAnalyser.peak.bin, n, 0);
     if (!read.fitted) {
-        EXPECT_EQ(read.line, dl::SpectrumPeak.bin);
+        EXPECT_EQ(read.line, dl::RunAnalyser.peak.bin);
     }
     EXPECT_LE(std::fabs(read.line - 500.5), 1.0);
     // Four lobes apart the fit narrows to the lines clear of the other and reads both well.
@@ -147,7 +148,7 @@ TEST_F(PrecisePeakTest, TheListHoldsTonesOnlyAndTheOldListsStayAsTheyWere) {
     for (int& v : s) v = int(std::lround(noise(gen)));
     block_ = pcm16(s);
     dl::SampleBuffers[0] = block_.data();
-    dl::MeasureBlock(dl::AnalysisParamsOfSettings(), 0, uint32_t(block_.size()), a);
+    a = dl_test::MeasureWithSettings(dl::SampleBuffers[0], uint32_t(block_.size()));
     dl::SampleBuffers[0] = nullptr;
     EXPECT_TRUE(a.labels.empty()) << a.labels.size();
 }
@@ -161,7 +162,7 @@ TEST_F(PrecisePeakTest, CentsAndNamesFollowTheReferenceAndNoneReadsPlusNought) {
     ASSERT_EQ(a.labels.size(), 1u);
     EXPECT_EQ(a.labels[0].note, "A4+0");
     dl::Settings.reference_a4 = 4420;
-    dl::ResetPitchHistory();
+    dl::ResetPitchHistory(dl::RunAnalyser);
     a = analyse(12, 4096, 44100, {{442, 12000}});
     ASSERT_EQ(a.labels.size(), 1u);
     EXPECT_EQ(a.labels[0].note, "A4+0");
@@ -210,7 +211,7 @@ TEST_F(FreshStartTones, LabelsWithinATenthOfACentAndTheA4ReadOutWithin50MilliHer
                 if (f >= 0.45 * rate || f * transformed / rate < 4) continue;  // four periods in the block
                 for (int labels : {0, 2}) {
                     dl::Settings.use_onmei = labels;
-                    dl::ResetPitchHistory();
+                    dl::ResetPitchHistory(dl::RunAnalyser);
                     dl::BlockAnalysis a;
                     for (int t = 0; t < 3; ++t) {
                         block_.clear();
@@ -225,7 +226,7 @@ TEST_F(FreshStartTones, LabelsWithinATenthOfACentAndTheA4ReadOutWithin50MilliHer
                             }
                         }
                         dl::SampleBuffers[0] = block_.data();
-                        dl::MeasureBlock(dl::AnalysisParamsOfSettings(), 0, uint32_t(block_.size()), a);
+                        a = dl_test::MeasureWithSettings(dl::SampleBuffers[0], uint32_t(block_.size()));
                     }
                     dl::SampleBuffers[0] = nullptr;
                     const std::string what = std::to_string(f) + " Hz at " + std::to_string(int(rate)) + (wide ? " 16" : " 8") + "-bit";

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "measure_with_settings.h"
 #include "analysis/pipeline.h"
 #include "analysis/pitch.h"
 #include "display/analysis_settings.h"
@@ -65,15 +66,15 @@ protected:
         dl::Dc dc(*picture_);
         dl::PaintClientArea(dc);
         dc_ = std::make_unique<dl::Dc>(*picture_);
-        dl::ResetPitchHistory();
+        dl::ResetPitchHistory(dl::RunAnalyser);
         const std::vector<int16_t> pcm =
             hz > 0 ? to_pcm16(harmonic_tone(hz, 44100, 0.19 * ticks, 1.0, 6)) : std::vector<int16_t>(size_t(8192 * ticks), 0);
         for (int t = 0; t < ticks; ++t) {
             std::vector<int> s(pcm.begin() + t * 8192, pcm.begin() + (t + 1) * 8192);
             block_ = pcm16(s);
             dl::SampleBuffers[0] = block_.data();
-            dl::PresentBlock(
-                dc, dl::MeasureTickBlock(dl::AnalysisParamsOfSettings(), 0, uint32_t(block_.size()), t * 8192 / 44100.0));
+            dl::PresentBlock(dc, dl_test::MeasureWithSettings(block_.data(), uint32_t(block_.size()), t * 8192 / 44100.0),
+                             dl::AnalysisPurpose::Both);
         }
         dl::SampleBuffers[0] = nullptr;
         if (const char* dir = std::getenv("DEWLARK_PICTURES"); dir && *dir) {
@@ -99,7 +100,7 @@ TEST_F(TunerTest, ANoteTwelveCentsSharpShowsItsNameAndAnAmberNeedle) {
         for (bool dark : {false, true}) {
             for (double scale : {1.0, 2.0}) {
                 play(japanese, dark, scale, sharp);
-                const dl::BlockAnalysis& a = dl::TickAnalysis;
+                const dl::BlockAnalysis& a = dl::RunAnalyser.result;
                 ASSERT_TRUE(a.f0_voiced);
                 EXPECT_EQ(a.f0_note, "A4");
                 EXPECT_EQ(dl::TunerCentsText(a.f0_cents), "+12");
@@ -127,7 +128,7 @@ TEST_F(TunerTest, SilenceShowsNoNeedleAndHidingGivesTheGraphBack) {
     play(false, true, 1, 0);
     const dl::TunerRecord& t = dl::Tuner;
     ASSERT_TRUE(t.shown);
-    EXPECT_FALSE(dl::TickAnalysis.f0_voiced);
+    EXPECT_FALSE(dl::RunAnalyser.result.f0_voiced);
     const int mid = t.left + t.width / 2, y = t.top + 8 * dl::CellHeight;
     EXPECT_EQ(at(mid + 3, y - dl::CellHeight), dl::kBlack);  // nothing where a needle would be
 
@@ -147,11 +148,11 @@ TEST_F(TunerTest, SilenceShowsNoNeedleAndHidingGivesTheGraphBack) {
     ASSERT_TRUE(dl::Tuner.shown);
     EXPECT_EQ(at(dl::Tuner.left, dl::Tuner.top + 20), (dl::Rgb{128, 128, 128}));
     dl::Settings.tuner = 0;
-    dl::RedrawTunerReadout(dl::TickAnalysis);
+    dl::RedrawTunerReadout(dl::RunAnalyser.result);
     EXPECT_FALSE(dl::Tuner.shown);
     EXPECT_TRUE(picture_->same_pixels(*bare));
     dl::Settings.tuner = 1;
-    dl::RedrawTunerReadout(dl::TickAnalysis);
+    dl::RedrawTunerReadout(dl::RunAnalyser.result);
     EXPECT_EQ(at(dl::Tuner.left, dl::Tuner.top + 20), (dl::Rgb{128, 128, 128}));
 }
 
@@ -169,8 +170,8 @@ TEST_F(TunerTest, TheReferenceIsNamedWhenItIsNotTheUsualOne) {
     dl::Settings.reference_a4 = 4420;
     play(false, false, 1, 442);
     EXPECT_GT(corner(), 20);  // "A4=442.0"
-    EXPECT_EQ(dl::TickAnalysis.f0_note, "A4");
-    EXPECT_EQ(dl::TunerCentsText(dl::TickAnalysis.f0_cents), "+0");
+    EXPECT_EQ(dl::RunAnalyser.result.f0_note, "A4");
+    EXPECT_EQ(dl::TunerCentsText(dl::RunAnalyser.result.f0_cents), "+0");
 }
 
 }  // namespace

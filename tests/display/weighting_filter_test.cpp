@@ -8,7 +8,7 @@
 #include "analysis/weighting.h"
 #include "display/analysis_settings.h"
 #include "display/pipeline_fixture.h"
-#include "state/meters.h"
+#include "state/analysis.h"
 
 namespace dl_test {
 namespace {
@@ -71,7 +71,7 @@ protected:
     // The strip's RMS and the momentary loudness of the left channel after two seconds of a
     // stereo sine at `hz` (-10 dBFS), with the meter weighted or not.
     std::pair<double, double> read(double hz, int weighting, int meter_weighting) {
-        dl::ResetMeterStrip();
+        dl::ResetMeterStrip(dl::RunAnalyser.meters);
         dl::Settings.level_meter = dl::kMeterStripLoudness;
         dl::Settings.weighting = weighting;
         dl::Settings.meter_weighting = meter_weighting;
@@ -86,7 +86,7 @@ protected:
                 s.insert(s.end(), {v, v});
             }
             const std::vector<uint8_t> data = pcm16(s);
-            dl::MeterBlock(dl::AnalysisParamsOfSettings(), data.data(), uint32_t(data.size()), dl::kBlockFollows, r);
+            dl::MeterBlock(dl::AnalysisParamsOfSettings(), dl::RunAnalyser.meters, data.data(), uint32_t(data.size()), dl::kBlockFollows, r);
         }
         weighting_shown_ = r.weighting;
         return {r.channel[0].rms, r.loudness.momentary};

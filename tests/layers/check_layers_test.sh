@@ -74,6 +74,20 @@ expect_caught "the analysis moving the pointer" src/analysis/pitch.cpp "the anal
 expect_caught "the analysis ending the process" src/analysis/fft.cpp "the analysis includes a platform header" \
     '#include "platform/process.h"'
 
+# 18. The analysis reading the settings, the run's records or the resources: they come to it as
+# parameters, and lie above it.
+expect_caught "the analysis reading the settings" src/analysis/pipeline.cpp "$higher" '#include "state/settings.h"'
+expect_caught "the analysis reading a command's id" src/analysis/pipeline_levels.h "$higher" \
+    '#include "resources/command_ids.h"'
+# 19. The analysis keeping state of its own outside its analyser objects.
+static="a mutable static in the analysis"
+expect_caught "a static in an analysis function" src/analysis/peaks.cpp "$static" \
+    'namespace dl {' 'int planted_calls() {' '    static int calls = 0;' '    return ++calls;' '}' '}'
+expect_caught "a cache kept in a static vector" src/analysis/pitch.cpp "$static" \
+    'namespace dl {' 'void planted_cache() {' '    static std::vector<double> kept;' '    kept.clear();' '}' '}'
+expect_caught "a variable at the analysis' namespace scope" src/analysis/meter_strip.cpp "at namespace scope in the analysis" \
+    'namespace dl {' 'double planted_last_level = 0;' '}'
+
 # Further ways around it.
 expect_caught "a library the program does not know" src/audio/devices.cpp "$library" '#include <pulse/simple.h>'
 expect_caught "the loudness library outside the platform layer" src/analysis/pipeline.cpp "$library" \
@@ -106,14 +120,16 @@ expect_caught "a record that starts at a value of its own" src/state/tick_clock.
     'namespace dl {' 'inline int PlantedStart = 3;' '}'
 expect_caught "a record whose writers are not named" src/state/planted.h "Planted has no" \
     '#pragma once' 'namespace dl {' 'inline int Planted;' '}'
-[ "$forms" -eq 34 ] || fail "$forms forms tried"
+[ "$forms" -eq 39 ] || fail "$forms forms tried"
 
 # Same-layer and downward includes are fine, in every form that names them in quotes; the tests
 # and the platform layer use the toolkit; the app's tests use the audio tests' fixtures.
 fresh
 printf '%s\n' '#  include "platform/dc.h"' '#include "analysis/pipeline.h"' '#include "../platform/dc.h"' \
     '#include "frame.h"' '#include <cstdint>' '#include <sys/stat.h>' >>"$planted/src/display/frame.cpp"
-printf '%s\n' '#include "platform/loudness_meter.h"' >>"$planted/src/analysis/meter_strip.cpp"
+printf '%s\n' '#include "platform/loudness_meter.h"' 'namespace dl {' 'const int kPlantedSteps = 3;' \
+    'int planted_step(int k) {' '    static constexpr int kStep = 2;' '    static const double kHalf = 0.5;' \
+    '    return k * kStep + int(kHalf);' '}' '}' >>"$planted/src/analysis/meter_strip.cpp"
 printf '%s\n' '#include <QWidget>' >>"$planted/src/platform/dc.cpp"
 printf '%s\n' '#include "platform/main_window_qt.h"' '#include <QWidget>' >>"$planted/tests/platform/dc_test.cpp"
 printf '%s\n' '#include "audio/playback_fixture.h"' >>"$planted/tests/app/usage_test.cpp"

@@ -36,8 +36,8 @@ TEST(ResetProcessState, LeavesNothingOfTheLastRun) {
     dl::AnalysisObserver = [&](double, const dl::BlockAnalysis&) { ++calls; };
     dl::ShiftHeldAtStart = [&] { return ++calls > 0; };
     dl::PeakHoldValues = {5, 6};
-    dl::PitchHistory[7] = 12;
-    dl::TickAnalysis.labels.emplace_back();
+    dl::RunAnalyser.pitch_history.cents[7] = 12;
+    dl::RunAnalyser.result.labels.emplace_back();
 
     dl::ResetProcessState();
 
@@ -56,8 +56,8 @@ TEST(ResetProcessState, LeavesNothingOfTheLastRun) {
     EXPECT_FALSE(dl::AnalysisObserver);
     EXPECT_FALSE(dl::ShiftHeldAtStart);
     EXPECT_EQ(dl::PeakHoldValues[0], 0u);
-    EXPECT_EQ(dl::PitchHistory[7], dl::kEmptyPitch);
-    EXPECT_TRUE(dl::TickAnalysis.labels.empty());
+    EXPECT_EQ(dl::RunAnalyser.pitch_history.cents[7], dl::kEmptyPitch);
+    EXPECT_TRUE(dl::RunAnalyser.result.labels.empty());
     EXPECT_EQ(calls, 0);
 }
 
@@ -79,8 +79,8 @@ TEST(ResetProcessState, GivesEveryRecordItsFirstValue) {
     dl::PlatformVersion = 700;
     dl::GraphWidth = 1024;
     dl::ConversionInput.assign(10, 1);
-    dl::MonoMix.assign(10, 1);
-    dl::PitchHistory.fill(3);
+    dl::RunAnalyser.mono_mix.assign(10, 1);
+    dl::RunAnalyser.pitch_history.cents.fill(3);
     dl::BorderRop = dl::BorderRopKind::Blackness;
 
     dl::ResetProcessState();
@@ -100,8 +100,8 @@ TEST(ResetProcessState, GivesEveryRecordItsFirstValue) {
     EXPECT_EQ(dl::PlatformVersion, dl::kThisPlatformVersion);
     EXPECT_EQ(dl::GraphWidth, 512);
     EXPECT_TRUE(dl::ConversionInput.empty());
-    EXPECT_TRUE(dl::MonoMix.empty());
-    EXPECT_EQ(dl::PitchHistory[0], dl::kEmptyPitch);
+    EXPECT_TRUE(dl::RunAnalyser.mono_mix.empty());
+    EXPECT_EQ(dl::RunAnalyser.pitch_history.cents[0], dl::kEmptyPitch);
     EXPECT_EQ(dl::BorderRop, dl::BorderRopKind::None);
 }
 

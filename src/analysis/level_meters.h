@@ -1,16 +1,15 @@
 #pragma once
 // The meter strip's meters (the bars on a dB scale, the channels' peak and RMS figures, the
 // loudness): what they remember from block to block.
-// Written by: analysis (the blocks as they are metered, the starts' and the user's reset)
-// Read by: display (the latest readings), app (a whole file's loudness)
 #include <array>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <vector>
 
+#include "analysis/block_analysis.h"
+#include "analysis/weighting.h"
 #include "platform/loudness_meter.h"
-#include "state/analysis.h"
 
 namespace dl {
 
@@ -49,9 +48,6 @@ struct BallisticState {
     int64_t sum = 0;
 };
 
-// Where a block lies in the sound when the caller does not say: right after the last one.
-inline constexpr uint64_t kBlockFollows = ~uint64_t(0);
-
 struct LevelMetersRecord {
     // The layout the meters were made for; made again when a block brings another.
     bool configured = false;
@@ -73,7 +69,10 @@ struct LevelMetersRecord {
     uint64_t loudness_frames = 0;  // frames measured since the start or a reset
     // What the meters read after the last block, for a repaint.
     MeterStripReading last;
+    // The bars' filters when the meter is weighted, one a channel.
+    std::array<WeightingFilter, 2> filters{};
+    // The block's samples as 16-bit values, and weighted; their room is kept between blocks.
+    std::vector<int16_t> samples, weighted;
 };
-inline LevelMetersRecord LevelMeters;
 
 }  // namespace dl
