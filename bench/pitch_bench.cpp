@@ -101,7 +101,7 @@ void run_pitch() {
                             el.push_back(b - truth);
                             ec.push_back(dl::RefinePeakFrequency(re.data(), im.data(), b, n, n, kRate, type) * n / kRate -
                                          truth);
-                            ep.push_back(dl::PrecisePeakLine(re.data(), im.data(), n, b, n, type).line - truth);
+                            ep.push_back(dl::PrecisePeakLine(dl::RunAnalyser.precise, re.data(), im.data(), n, b, n, type).line - truth);
                         }
                     }
                     line.place(el);

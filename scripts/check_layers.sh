@@ -184,8 +184,8 @@ END {
 
 # The analysis keeps what it remembers in its analyser objects: no mutable variable at namespace
 # scope or static inside a function (constants, and tables built once, are fine). The transform's
-# engine shares its plans and work memory, and a few tables are kept for the inputs they were made
-# for; those are named here.
+# engine alone shares what it keeps (its plans, built once a size, its work memory and its reports
+# of memory it went without, the tests' switches); those are named here.
 find src/analysis -maxdepth 1 -type f \( -name '*.h' -o -name '*.cpp' \) 2>/dev/null | sort >"$work/analysis_sources"
 awk -v FILES="$work/analysis_sources" '
 function complain(msg) { print msg; bad = 1 }
@@ -213,9 +213,6 @@ function declared(code,   t) {
 }
 BEGIN {
     shared["src/analysis/fft_fast.cpp"] = " fail_next_allocations use_portable_kernels use_radix8 plans scratch_block scratch_capacity shortages "
-    shared["src/analysis/window_kernel.cpp"] = " recent "
-    shared["src/analysis/precise_peak.cpp"] = " recent next around "
-    shared["src/analysis/pipeline_levels.cpp"] = " table top span "
     while ((getline f < FILES) > 0) {
         ln = 0; in_comment = 0
         while ((getline line < f) > 0) {

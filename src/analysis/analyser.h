@@ -14,6 +14,8 @@
 #include "analysis/level_meters.h"
 #include "analysis/peak_candidates.h"
 #include "analysis/peak_screen.h"
+#include "analysis/pipeline_levels.h"
+#include "analysis/precise_tables.h"
 #include "analysis/window_table.h"
 
 namespace dl {
@@ -109,10 +111,12 @@ public:
     PeakCandidates candidates;
     PeakCandidates listed;  // when the pass gathered none
     PeakScreen screen;
+    PreciseTables precise;
     double block_seconds = 0;
     std::vector<double> second_re, second_im;
     std::vector<double> lag_values, lag_scratch;
     LineGainsRecord line_gains;
+    LevelRangeTable level_range;
 
 private:
     AnalysisParams params_;

@@ -9,6 +9,7 @@
 #include "analysis/note_names.h"
 #include "analysis/pcm16.h"
 #include "analysis/precise_peak.h"
+#include "analysis/precise_tables.h"
 
 namespace dl {
 
@@ -146,13 +147,13 @@ struct HarmonicReading {
     int common = 0;         // the greatest common divisor of those that stand out
 };
 
-HarmonicReading from_harmonics(Work& w, const TrackerInput& in, double coarse) {
+HarmonicReading from_harmonics(Work& w, PreciseTables& tables, const TrackerInput& in, double coarse) {
     HarmonicReading r;
     if (!in.re || !in.im || in.n < 256) return r;
     const int half = in.n / 2;
     const double per_hz = in.n / in.rate;
     const double spacing = coarse * per_hz;
-    const double lobe = MainLobeLines(in.n, in.samples, in.type);
+    const double lobe = MainLobeLines(tables, in.n, in.samples, in.type);
     if (spacing < 2 * lobe + 2) return r;
     r.resolved = true;
     using Harmonic = Work::Harmonic;
@@ -186,7 +187,7 @@ HarmonicReading from_harmonics(Work& w, const TrackerInput& in, double coarse) {
     double num = 0, den = 0;
     for (size_t i = 0; i < std::min<size_t>(found.size(), kFittedHarmonics); ++i) {
         const Harmonic& f = found[i];
-        const PreciseLine fit = PrecisePeakLine(in.re, in.im, in.n, f.line, in.samples, in.type);
+        const PreciseLine fit = PrecisePeakLine(tables, in.re, in.im, in.n, f.line, in.samples, in.type);
         if (!fit.fitted || std::fabs(fit.line / (f.h * spacing) - 1) > kHarmonicSlack) continue;
         num += f.power * f.h * fit.line;
         den += f.power * f.h * f.h;
@@ -198,11 +199,11 @@ HarmonicReading from_harmonics(Work& w, const TrackerInput& in, double coarse) {
 // Whether the note is k times `coarse` (Hz) where coarse's own harmonics lie too close to be told
 // apart: the multiples of k coarse hold the energy and the other multiples of coarse, which lie
 // between them, next to none.
-bool only_multiples(const TrackerInput& in, double coarse, int k) {
+bool only_multiples(PreciseTables& tables, const TrackerInput& in, double coarse, int k) {
     if (!in.re || !in.im || in.n < 256) return false;
     const int half = in.n / 2;
     const double step = coarse * in.n / in.rate;
-    const double lobe = MainLobeLines(in.n, in.samples, in.type);
+    const double lobe = MainLobeLines(tables, in.n, in.samples, in.type);
     if (k * step < 2 * lobe + 2) return false;
     double on = 0, off = 0;
     for (int h = 1; h <= k * kHarmonics && h * step + lobe + 2 < half; ++h) {
@@ -221,7 +222,8 @@ void ResetFundamentalTrack(FundamentalTrackRecord& track) {
     track.frequency = 0;
 }
 
-void TrackFundamental(FundamentalTrackRecord& track, const TrackerInput& in, BlockAnalysis& out) {
+void TrackFundamental(FundamentalTrackRecord& track, PreciseTables& tables, const TrackerInput& in,
+                      BlockAnalysis& out) {
     out.f0_voiced = false;
     out.f0_frequency = out.f0_confidence = out.f0_cents = 0;
     out.f0_note.clear();
@@ -252,17 +254,17 @@ void TrackFundamental(FundamentalTrackRecord& track, const TrackerInput& in, Blo
     const double shift = bend > 0 ? std::clamp(0.5 * (a - c) / bend, -0.5, 0.5) : 0.0;
     double f = rate / (t + shift);
 
-    HarmonicReading h = from_harmonics(w, in, f);
+    HarmonicReading h = from_harmonics(w, tables, in, f);
     // Harmonics that are all multiples of one number belong to a note that many times higher: a
     // period the lags saw twice (a string whose period falls between two samples) or three times.
     if (h.resolved && h.common > 1) {
         f *= h.common;
-        h = from_harmonics(w, in, f);
+        h = from_harmonics(w, tables, in, f);
     } else if (!h.resolved) {
         for (int k : {2, 3}) {
-            if (only_multiples(in, f, k)) {
+            if (only_multiples(tables, in, f, k)) {
                 f *= k;
-                h = from_harmonics(w, in, f);
+                h = from_harmonics(w, tables, in, f);
                 break;
             }
         }

@@ -41,7 +41,9 @@ struct FundamentalTrackRecord {
     std::vector<double> x, prefix, re, im, d, cmnd;
     std::vector<Harmonic> found;
 };
-void TrackFundamental(FundamentalTrackRecord& track, const TrackerInput& in, BlockAnalysis& out);
+class PreciseTables;
+void TrackFundamental(FundamentalTrackRecord& track, PreciseTables& tables, const TrackerInput& in,
+                      BlockAnalysis& out);
 
 // Forgets the note followed so far (a new run starts).
 void ResetFundamentalTrack(FundamentalTrackRecord& track);

@@ -4,10 +4,10 @@
 #include <cmath>
 #include <limits>
 
+#include "analysis/analyser.h"
 #include "analysis/pipeline.h"
 #include "analysis/pipeline_levels.h"
 #include "analysis/weighting.h"
-#include "analysis/analyser.h"
 
 namespace dl {
 
@@ -232,7 +232,7 @@ void MeasureTrace(Analyser& an, const AnalysisParams& params, int index, int n, 
     case Averaging::Off: break;
     }
     const double* gain = LineGains(an.line_gains, params, n);
-    WithLevelMapping(params, [&](auto to_level) {
+    WithLevelMapping(params, an.level_range, [&](auto to_level) {
         switch (mode) {
         case Averaging::Exponential: MeasureLinesHeld<Averaging::Exponential>(t, re, im, gain, s, to_level, scan); break;
         case Averaging::Linear: MeasureLinesHeld<Averaging::Linear>(t, re, im, gain, s, to_level, scan); break;

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "analysis/precise_peak.h"
+#include "analysis/precise_tables.h"
 #include "analysis/window_kernel.h"
 
 namespace dl {
@@ -18,11 +19,12 @@ constexpr double kAboveSideLobe = 4;  // 6 dB
 
 }  // namespace
 
-void PeakScreen::start(const double* re, const double* im, int n, int samples, int type) {
+void PeakScreen::start(PreciseTables& tables, const double* re, const double* im, int n, int samples, int type) {
+    tables_ = &tables;
     re_ = re, im_ = im, half_ = n / 2, type_ = type, samples_ = samples, n_ = n;
-    lobe_lines_ = MainLobeLines(n, samples, type);
-    lowest_ = LowestResolvedLine(n, samples, type);
-    per_bin_ = LinesPerBin(n, samples, type);
+    lobe_lines_ = MainLobeLines(tables, n, samples, type);
+    lowest_ = LowestResolvedLine(tables, n, samples, type);
+    per_bin_ = LinesPerBin(tables, n, samples, type);
     stronger_.clear();
     floors_.clear();
 }
@@ -37,7 +39,7 @@ bool PeakScreen::admits(int b) {
         return false;
     }
     if (std::min(samples_, n_) >= 2) {
-        const WindowKernel& kernel = WindowKernel::of(type_, std::min(samples_, n_));
+        const WindowKernel& kernel = tables_->kernel(type_, std::min(samples_, n_));
         for (const auto& [line, strong] : stronger_)
             if (p <= kAboveSideLobe * strong * kernel.sidelobe_bound(std::abs(b - line) / per_bin_)) return false;
     }

@@ -7,17 +7,21 @@
 
 namespace dl {
 
+class PreciseTables;
+
 class PeakScreen {
 public:
     // Starts on the spectrum (re/im, lines 0..n/2-1) of a block of `samples` samples weighted by
-    // window `type`. The screen keeps its buffers from tick to tick.
-    void start(const double* re, const double* im, int n, int samples, int type);
+    // window `type`, read with `tables` until the next start. The screen keeps its buffers from tick
+    // to tick.
+    void start(PreciseTables& tables, const double* re, const double* im, int n, int samples, int type);
 
     // Maxima are offered strongest first; true when the one at line b is a tone's. The tones admitted
     // and what stands below the resolved lines count as stronger ones for the later maxima.
     bool admits(int b);
 
 private:
+    PreciseTables* tables_ = nullptr;
     const double* re_ = nullptr;
     const double* im_ = nullptr;
     int half_ = 0;

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "analysis/analyser.h"
 #include "analysis/analysis_stop.h"
 #include "analysis/note_names.h"
 #include "analysis/peak_candidates.h"
@@ -14,7 +15,6 @@
 #include "analysis/pipeline.h"
 #include "analysis/pitch.h"
 #include "analysis/precise_peak.h"
-#include "analysis/analyser.h"
 
 namespace dl {
 
@@ -175,21 +175,22 @@ double RefinePeakFrequency(const double* re, const double* im, int b, int n, int
 namespace {
 
 // The lowest frequency a peak is named with its cents or taken for the A4 pitch.
-double ResolvedFloorHz(const AnalysisParams& s, int n, int samples, bool precise, double rate) {
+double ResolvedFloorHz(PreciseTables& tables, const AnalysisParams& s, int n, int samples, bool precise,
+                       double rate) {
     double floor_hz = s.use_complex ? rate / n * 4 : rate / n * 40;
-    if (precise) floor_hz = LowestResolvedLine(n, samples, s.mado) * rate / n;
+    if (precise) floor_hz = LowestResolvedLine(tables, n, samples, s.mado) * rate / n;
     return floor_hz < 25 ? 25 : floor_hz;
 }
 
 // A label for the peak at line b in row i, with its frequency as the chosen method reads it.
-PeakLabel FrequencyLabel(const AnalysisParams& s, const double* re, const double* im, int n, int b, int i,
-                         int samples, double rate, bool precise) {
+PeakLabel FrequencyLabel(PreciseTables& tables, const AnalysisParams& s, const double* re, const double* im, int n,
+                         int b, int i, int samples, double rate, bool precise) {
     PeakLabel label;
     label.row = i;
     label.bin = b;
     double f = b * rate / n;
     if (precise) {
-        label.place = PrecisePeakLine(re, im, n, b, samples, s.mado).line;
+        label.place = PrecisePeakLine(tables, re, im, n, b, samples, s.mado).line;
         f = label.place * rate / n;
     } else if (s.use_complex) {
         f = RefinePeakFrequency(re, im, b, n, samples, rate, s.mado);
@@ -235,7 +236,7 @@ void ListPeaks(Analyser& an, const AnalysisParams& s, AnalysisPurpose purpose, c
     const bool wide = WideSamples(s);
     const int samples = int(wide ? byte_count / 2 : byte_count);
     const bool precise = UsePreciseEstimator(s);
-    const double floor_hz = ResolvedFloorHz(s, n, samples, precise, rate);
+    const double floor_hz = ResolvedFloorHz(an.precise, s, n, samples, precise, rate);
     std::array<int16_t, 100> keys{};
     if (s.use_onmei != 0) keys.fill(-32768);
 
@@ -263,7 +264,7 @@ void ListPeaks(Analyser& an, const AnalysisParams& s, AnalysisPurpose purpose, c
     // The precise list passes over maxima that are no tones (a rectangular window's side lobes run
     // to a hundred above a tone 40 dB down); past a few hundred of them the rest is noise as well.
     PeakScreen& screen = an.screen;
-    if (precise) screen.start(re, im, n, samples, s.mado);
+    if (precise) screen.start(an.precise, re, im, n, samples, s.mado);
     int passed_over = 0;
     const int most_passed_over = 256 + 4 * s.freqnum;
 
@@ -275,7 +276,7 @@ void ListPeaks(Analyser& an, const AnalysisParams& s, AnalysisPurpose purpose, c
             continue;
         }
 
-        PeakLabel label = FrequencyLabel(s, re, im, n, b, i, samples, rate, precise);
+        PeakLabel label = FrequencyLabel(an.precise, s, re, im, n, b, i, samples, rate, precise);
         const double f = label.frequency;
         if (f > floor_hz && candidate == 0 && 16 * power > first && power > audible) candidate = f;
 

@@ -229,7 +229,8 @@ void AnalyseSpectrum(Analyser& an, const AnalysisParams& params, AnalysisPurpose
     if (MeasuringControlsOn(params) && !rows_only) {
         strongest = ShowMeasuredTrace(an, params, n, re, im, candidates, out);
     } else {
-        strongest = ComputeLevelsAndStrongestLine(params, n, an.levels.data(), re, im, candidates, params.freqnum);
+        strongest = ComputeLevelsAndStrongestLine(params, an.level_range, n, an.levels.data(), re, im, candidates,
+                                                  params.freqnum);
         out.levels = an.levels.data();
     }
     SpectrumPeakRecord& peak = an.peak;
@@ -251,7 +252,7 @@ void AnalyseSpectrum(Analyser& an, const AnalysisParams& params, AnalysisPurpose
         out.f0_note = tracked.f0_note;
         out.f0_cents = tracked.f0_cents;
     } else if (params.tuner || params.rows_observed) {
-        TrackFundamental(an.fundamental,
+        TrackFundamental(an.fundamental, an.precise,
                          {data, samples, wide, rate, params.wavmode == 2 ? nullptr : re, im, n, params.mado,
                           params.reference_a4},
                          out);
@@ -265,10 +266,10 @@ void AnalyseSpectrum(Analyser& an, const AnalysisParams& params, AnalysisPurpose
     if (UsePreciseEstimator(params)) {
         // The strongest line read precisely; the A4 read-out follows it only while there is sound.
         out.precise = true;
-        const double floor_hz = std::max(LowestResolvedLine(n, samples, params.mado) * rate / n, 25.0);
+        const double floor_hz = std::max(LowestResolvedLine(an.precise, n, samples, params.mado) * rate / n, 25.0);
         double heard = 0;
         if (peak.power > 0) {
-            heard = PrecisePeakLine(re, im, n, peak.bin, samples, params.mado).line * rate / n;
+            heard = PrecisePeakLine(an.precise, re, im, n, peak.bin, samples, params.mado).line * rate / n;
             out.peak_frequency = heard;
         }
         if (list) ListPeaks(an, params, purpose, re, im, peak.bin, n, byte_count, &an.candidates, out);

@@ -127,15 +127,13 @@ const DecibelLevelTable& decibel_level_table(bool expand) {
     return expand ? expanded : plain;
 }
 
-const DecibelLevelTable& decibel_range_table(int top_db, int span_db) {
-    static DecibelLevelTable table(0, kMaxDbSpan);
-    static int top = 0, span = kMaxDbSpan;
-    if (top != top_db || span != span_db) {
-        table = DecibelLevelTable(top_db, span_db);
-        top = top_db;
-        span = span_db;
+const DecibelLevelTable& LevelRangeTable::of(int top_db, int span_db) {
+    if (!table_ || top_db_ != top_db || span_db_ != span_db) {
+        table_ = std::make_unique<DecibelLevelTable>(top_db, span_db);
+        top_db_ = top_db;
+        span_db_ = span_db;
     }
-    return table;
+    return *table_;
 }
 
 namespace {
@@ -173,19 +171,21 @@ StrongestLine scan_lines(bool tilt, double ref, int n, uint8_t* levels, const do
 
 }  // namespace
 
-StrongestLine ComputeLevelsAndStrongestLine(const AnalysisParams& params, int n, uint8_t* levels, const double* re,
-                                            const double* im, PeakCandidates* peaks, int wanted) {
+StrongestLine ComputeLevelsAndStrongestLine(const AnalysisParams& params, LevelRangeTable& range, int n,
+                                            uint8_t* levels, const double* re, const double* im, PeakCandidates* peaks,
+                                            int wanted) {
     if (peaks) peaks->begin(wanted, std::numeric_limits<double>::infinity());
     const StrongestLine best = WithLevelMapping(
-        params, [&](auto level) {
+        params, range, [&](auto level) {
             return scan_lines(params.katamuki != 0, PowerReference(params), n, levels, re, im, level, peaks);
         });
     if (peaks) peaks->end();
     return best;
 }
 
-void LevelsOfPowers(const AnalysisParams& params, int count, const double* scaled, uint8_t* levels) {
-    WithLevelMapping(params, [&](auto level) {
+void LevelsOfPowers(const AnalysisParams& params, LevelRangeTable& range, int count, const double* scaled,
+                    uint8_t* levels) {
+    WithLevelMapping(params, range, [&](auto level) {
         for (int k = 0; k < count; ++k) levels[k] = level(scaled[k]);
         return 0;
     });

@@ -3,6 +3,7 @@
 #include <bit>
 #include <cmath>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "analysis/analysis_params.h"
@@ -75,7 +76,14 @@ private:
 };
 const DecibelLevelTable& decibel_level_table(bool expand);
 // The table of the chosen level range, kept until the range changes.
-const DecibelLevelTable& decibel_range_table(int top_db, int span_db);
+class LevelRangeTable {
+public:
+    const DecibelLevelTable& of(int top_db, int span_db);
+
+private:
+    std::unique_ptr<DecibelLevelTable> table_;
+    int top_db_ = 0, span_db_ = 0;
+};
 
 // Display levels of lines 0..n/2-1 together with the strongest line by (tilted) power, the
 // lowest line among equals; power 0 and line 0 when every line is 0.
@@ -117,21 +125,24 @@ private:
 
 // With `peaks` it also gathers the strict local maxima for a list of `wanted` peaks; with `levels`
 // null it leaves the levels out.
-StrongestLine ComputeLevelsAndStrongestLine(const AnalysisParams& params, int n, uint8_t* levels, const double* re,
-                                            const double* im, PeakCandidates* peaks = nullptr, int wanted = 0);
+StrongestLine ComputeLevelsAndStrongestLine(const AnalysisParams& params, LevelRangeTable& range, int n,
+                                            uint8_t* levels, const double* re, const double* im,
+                                            PeakCandidates* peaks = nullptr, int wanted = 0);
 
 // Display levels of `count` line powers already divided by the full-scale power (and tilted), on
 // the scale the spectrum is drawn in.
-void LevelsOfPowers(const AnalysisParams& params, int count, const double* scaled, uint8_t* levels);
+void LevelsOfPowers(const AnalysisParams& params, LevelRangeTable& range, int count, const double* scaled,
+                    uint8_t* levels);
 
 // Calls `use` with the mapping from a line power over full scale (and tilted) to its display
-// level on the scale the spectrum is drawn in, so that a pass over the lines inlines it.
+// level on the scale the spectrum is drawn in, so that a pass over the lines inlines it. The
+// level range's table comes from `range`.
 template <class Use>
-auto WithLevelMapping(const AnalysisParams& params, Use use) {
+auto WithLevelMapping(const AnalysisParams& params, LevelRangeTable& range, Use use) {
     // The spectrogram's colours span the plain decibel scale, or the chosen level range.
     const bool spectrogram = params.display == kViewSpectrogram;
     if (DecibelRangeOn(params)) {
-        const DecibelLevelTable& table = decibel_range_table(params.db_top, params.db_span);
+        const DecibelLevelTable& table = range.of(params.db_top, params.db_span);
         return use(table.view());
     }
     if (params.Decibel || spectrogram) return use(decibel_level_table(params.Expand && !spectrogram).view());

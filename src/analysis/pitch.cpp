@@ -3,10 +3,10 @@
 #include <array>
 #include <cmath>
 
+#include "analysis/analyser.h"
 #include "analysis/f0_tracker.h"
 #include "analysis/note_names.h"
 #include "analysis/pipeline.h"
-#include "analysis/analyser.h"
 
 namespace dl {
 

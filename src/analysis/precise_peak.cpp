@@ -7,6 +7,7 @@
 #include <numbers>
 #include <vector>
 
+#include "analysis/precise_tables.h"
 #include "analysis/window_kernel.h"
 
 namespace dl {
@@ -24,42 +25,23 @@ Complex line_value(const double* re, const double* im, int k) {
 double line_power(const double* re, const double* im, int k) { return re[k] * re[k] + im[k] * im[k]; }
 
 // Lines per bin of the block: how far apart the kernel's features lie in the transform's lines.
-double lines_per_bin(int n, int m, int type) {
-    const WindowKernel& k = WindowKernel::of(type, m);
+double lines_per_bin(PreciseTables& tables, int n, int m, int type) {
+    const WindowKernel& k = tables.kernel(type, m);
     const int span = k.removes_mean() ? 2 * (m / 2) : m;
     return double(n) / std::max(span, 1);
 }
 
-constexpr int kMostLines = 9;
-using Vector = std::array<Complex, kMostLines>;
+constexpr int kMostLines = kMostFittedLines;
+using Vector = FitVector;
+using Whitener = NoiseWhitener;
 
-// How the noise of evenly spaced lines correlates through the window, as the Cholesky factor of
-// its covariance: dividing by it leaves noise that is white, so the fit weighs each line by what it
-// tells. The covariance depends only on how far apart two lines are, so a fit of fewer lines uses
-// the leading part of the factor for the most. Kept for the few layouts in use.
-struct Whitener {
-    int type = -1, m = 0, n = 0, spacing = 0;
-    std::array<Vector, kMostLines> factor{};
-    std::array<double, kMostLines> inverse_diagonal{};  // the factor's diagonal is real
-
-    // v := factor^-1 v over its first `count` lines.
-    void apply(Vector& v, int count) const {
-        for (int i = 0; i < count; ++i) {
-            Complex x = v[size_t(i)];
-            for (int j = 0; j < i; ++j) x -= factor[size_t(i)][size_t(j)] * v[size_t(j)];
-            v[size_t(i)] = x * inverse_diagonal[size_t(i)];
-        }
-    }
-};
-
-const Whitener& whitener(const WindowKernel& kernel, int type, int n, int spacing) {
-    static std::array<Whitener, 4> recent;
-    static size_t next = 0;
+const Whitener& whitener(PreciseTables& tables, const WindowKernel& kernel, int type, int n, int spacing) {
+    std::array<Whitener, 4>& recent = tables.whiteners;
     const int m = kernel.length();
     for (const Whitener& w : recent)
         if (w.type == type && w.m == m && w.n == n && w.spacing == spacing) return w;
-    Whitener& w = recent[next];
-    next = (next + 1) % recent.size();
+    Whitener& w = recent[tables.next_whitener];
+    tables.next_whitener = (tables.next_whitener + 1) % recent.size();
     w = Whitener{};
     constexpr int count = kMostLines;
     std::array<Complex, kMostLines> lag{};
@@ -208,7 +190,8 @@ double maximise(F f, double lo, double hi, double tolerance) {
 // How far (in lines) the nearest other tone stands from the peak at line b, looking `reach` lines
 // either way: a maximum beyond the peak's own flanks with a hundredth of its power or more, standing
 // out of the noise about them (the median line, 12 dB down). Past `reach` when there is none.
-double nearest_tone(const double* re, const double* im, int n, int b, int reach, int flank) {
+double nearest_tone(std::vector<double>& around, const double* re, const double* im, int n, int b, int reach,
+                    int flank) {
     const int half = n / 2;
     const double p = line_power(re, im, b);
     int nearest = reach + 1;
@@ -218,7 +201,6 @@ double nearest_tone(const double* re, const double* im, int n, int b, int reach,
         if (pk > 0.01 * p && pk > line_power(re, im, k - 1) && pk > line_power(re, im, k + 1)) nearest = std::abs(k - b);
     }
     if (nearest > reach) return nearest;
-    static std::vector<double> around;
     around.clear();
     const int outer = 4 * reach + 16;
     for (int k = std::max(1, b - outer); k <= std::min(half - 1, b + outer); ++k)
@@ -239,35 +221,39 @@ double nearest_tone(const double* re, const double* im, int n, int b, int reach,
 
 }  // namespace
 
-double LinesPerBin(int n, int samples, int type) {
+double LinesPerBin(PreciseTables& tables, int n, int samples, int type) {
     const int m = std::min(samples, n);
-    return m < 2 ? double(n) : lines_per_bin(n, m, type);
+    return m < 2 ? double(n) : lines_per_bin(tables, n, m, type);
 }
 
-double MainLobeLines(int n, int samples, int type) {
+double MainLobeLines(PreciseTables& tables, int n, int samples, int type) {
     const int m = std::min(samples, n);
     if (m < 2) return n;
-    return WindowKernel::of(type, m).lobe_half_width() * lines_per_bin(n, m, type);
+    return tables.kernel(type, m).lobe_half_width() * lines_per_bin(tables, n, m, type);
 }
 
-double LowestResolvedLine(int n, int samples, int type) { return std::max(1.0, MainLobeLines(n, samples, type)); }
+double LowestResolvedLine(PreciseTables& tables, int n, int samples, int type) {
+    return std::max(1.0, MainLobeLines(tables, n, samples, type));
+}
 
-PreciseLine PrecisePeakLine(const double* re, const double* im, int n, int b, int samples, int type) {
+PreciseLine PrecisePeakLine(PreciseTables& tables, const double* re, const double* im, int n, int b, int samples,
+                            int type) {
     PreciseLine out;
     out.line = b;
     const int half = n / 2;
     const int m = std::min(samples, n);
     // Too few samples for a window to shape, or a peak with nothing beside it.
     if (m < 8 || half < 4 || b <= 0 || b >= half) return out;
-    const WindowKernel& kernel = WindowKernel::of(type, m);
-    const double per_bin = lines_per_bin(n, m, type);
+    const WindowKernel& kernel = tables.kernel(type, m);
+    const double per_bin = lines_per_bin(tables, n, m, type);
     const double lobe = kernel.lobe_half_width() * per_bin;
 
     // Lines about a bin of the block apart: as many as fit before another tone's main lobe begins,
     // none when one stands within this peak's own.
     const int s = std::max(1, int(per_bin));
     const int widest = kMostLines / 2;
-    const double other = nearest_tone(re, im, n, b, int(std::ceil(lobe)) + widest * s, std::max(1, s / 2));
+    const double other =
+        nearest_tone(tables.around, re, im, n, b, int(std::ceil(lobe)) + widest * s, std::max(1, s / 2));
     if (other < lobe) return out;
     int side = widest;
     while (side > 1 && side * s + lobe > other) --side;
@@ -276,7 +262,7 @@ PreciseLine PrecisePeakLine(const double* re, const double* im, int n, int b, in
     int first = b - side * s;
     if (first + (count - 1) * s > half - 1) first = half - 1 - (count - 1) * s;
     if (first < -(half - 1) || first + (count - 1) * s > half - 1) return out;
-    const Whitener& white = whitener(kernel, type, n, s);
+    const Whitener& white = whitener(tables, kernel, type, n, s);
     const ToneFit fit(kernel, white, re, im, n, first, s, count);
     if (!(fit.energy() > 0)) return out;
 

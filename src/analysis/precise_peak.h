@@ -6,6 +6,8 @@
 
 namespace dl {
 
+class PreciseTables;
+
 struct PreciseLine {
     double line = 0;      // where the tone lies, in lines (fractional)
     bool fitted = false;  // false: the peak's own line, where the lines do not look like one tone
@@ -15,13 +17,14 @@ struct PreciseLine {
 // a block of `samples` samples (the first min(samples, n) were transformed) weighted by window
 // `type`. A neighbouring maximum within the main lobe, or a fit that runs away or leaves much
 // unexplained, gives the line itself.
-PreciseLine PrecisePeakLine(const double* re, const double* im, int n, int b, int samples, int type);
+PreciseLine PrecisePeakLine(PreciseTables& tables, const double* re, const double* im, int n, int b, int samples,
+                            int type);
 
 // Lines of the transform per bin of the block (2 pi / samples radians): n / samples, or 1 and more.
-double LinesPerBin(int n, int samples, int type);
+double LinesPerBin(PreciseTables& tables, int n, int samples, int type);
 // The main lobe's half-width in lines, and the lowest line whose tone the block separates from its
 // mirror image (and so from the mean): below it a peak is not a tone's.
-double MainLobeLines(int n, int samples, int type);
-double LowestResolvedLine(int n, int samples, int type);
+double MainLobeLines(PreciseTables& tables, int n, int samples, int type);
+double LowestResolvedLine(PreciseTables& tables, int n, int samples, int type);
 
 }  // namespace dl

@@ -1,5 +1,7 @@
 #include "analysis/window_kernel.h"
 
+#include "analysis/precise_tables.h"
+
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -7,7 +9,7 @@
 #include <numbers>
 #include <vector>
 
-#include "analysis/window_table.h"
+#include "analysis/precise_tables.h"
 #include "analysis/window_table.h"
 
 namespace dl {
@@ -31,8 +33,8 @@ std::complex<double> turn(double phase) { return {std::cos(phase), std::sin(phas
 
 }  // namespace
 
-const WindowKernel& WindowKernel::of(int type, int m) {
-    static std::array<std::unique_ptr<WindowKernel>, 4> recent;
+const WindowKernel& PreciseTables::kernel(int type, int m) {
+    std::array<std::unique_ptr<WindowKernel>, 4>& recent = kernels_;
     for (size_t i = 0; i < recent.size(); ++i) {
         if (recent[i] && recent[i]->type_ == type && recent[i]->m_ == m) {
             std::rotate(recent.begin(), recent.begin() + long(i), recent.begin() + long(i) + 1);

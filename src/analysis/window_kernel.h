@@ -9,9 +9,6 @@ namespace dl {
 
 class WindowKernel {
 public:
-    // The kernel of window `type` over blocks of m samples (m >= 2), built on first use; a few
-    // recent ones are kept, so a steady run builds once.
-    static const WindowKernel& of(int type, int m);
 
     // Sum over the block of weight[j] * e^(-i theta j), theta in radians per sample.
     std::complex<double> at(double theta) const;
@@ -31,9 +28,11 @@ public:
     // lobe (1 inside it).
     double sidelobe_bound(double u) const;
 
+    // The kernel of window `type` over blocks of m samples (m >= 2); PreciseTables keeps the recent ones.
     WindowKernel(int type, int m);
 
 private:
+    friend class PreciseTables;  // keeps the recent kernels by their type and length
     // The real amplitude of the symmetric part at u bins of the block, by Hermite interpolation.
     double amplitude(double u) const;
 

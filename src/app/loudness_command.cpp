@@ -11,12 +11,12 @@
 #include "app/standard_output.h"
 #include "audio/source.h"
 #include "platform/format_text.h"
+#include "state/analysis.h"
 #include "state/hooks.h"
 #include "state/run.h"
-#include "state/source.h"
-#include "state/analysis.h"
 #include "state/settings.h"
 #include "state/shell.h"
+#include "state/source.h"
 
 namespace dl {
 

@@ -7,10 +7,10 @@
 #include "dialogs/measure_dialog.h"
 #include "state/analysis.h"
 #include "state/run.h"
-#include "state/source.h"
-#include "state/tick_clock.h"
 #include "state/settings.h"
 #include "state/shell.h"
+#include "state/source.h"
+#include "state/tick_clock.h"
 
 namespace dl {
 

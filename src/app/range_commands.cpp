@@ -4,11 +4,11 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "display/hover_readout.h"
 #include "analysis/measured_spectrum.h"
 #include "dialogs/range_dialog.h"
 #include "display/frame.h"
 #include "display/graph_area.h"
+#include "display/hover_readout.h"
 #include "display/range_band.h"
 #include "display/spectrogram.h"
 #include "resources/command_ids.h"

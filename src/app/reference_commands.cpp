@@ -5,11 +5,11 @@
 #include <ctime>
 #include <filesystem>
 
-#include "display/hover_readout.h"
 #include "app/export_command.h"
 #include "app/spectrum_csv.h"
 #include "display/block_drawing.h"
 #include "display/frame.h"
+#include "display/hover_readout.h"
 #include "platform/file_dialog.h"
 #include "platform/regular_file.h"
 #include "resources/command_ids.h"

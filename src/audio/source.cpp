@@ -4,11 +4,11 @@
 
 #include <new>
 
+#include "analysis/measured_spectrum.h"
 #include "audio/flac_opus_probe.h"
 #include "audio/run.h"
 #include "audio/source_messages.h"
 #include "audio/stream_probe.h"
-#include "analysis/measured_spectrum.h"
 #include "display/frame.h"
 #include "display/level_meter.h"
 #include "display/position_line.h"

@@ -2,9 +2,9 @@
 
 #include "analysis/pipeline_levels.h"
 #include "platform/wave_format.h"
+#include "state/hooks.h"
 #include "state/layout_units.h"
 #include "state/run.h"
-#include "state/hooks.h"
 #include "state/settings.h"
 #include "state/shell.h"
 #include "state/source.h"

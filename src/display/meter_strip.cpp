@@ -4,8 +4,8 @@
 #include <cmath>
 
 #include "platform/format_text.h"
-#include "state/layout_units.h"
 #include "state/analysis.h"
+#include "state/layout_units.h"
 #include "state/settings.h"
 #include "state/shell.h"
 #include "state/window_dc.h"

@@ -1,7 +1,7 @@
 #pragma once
-#include "platform/dc.h"
 #include "analysis/block_analysis.h"
 #include "analysis/block_view.h"
+#include "platform/dc.h"
 
 namespace dl {
 

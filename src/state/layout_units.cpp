@@ -3,8 +3,8 @@
 
 #include "platform/font.h"
 
-#include "state/layout_units.h"
 #include "analysis/level_meters.h"
+#include "state/layout_units.h"
 #include "state/settings.h"
 #include "state/shell.h"
 

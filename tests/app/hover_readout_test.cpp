@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "display/hover_readout.h"
 #include "app/main_window_proc.h"
 #include "app_fixture.h"
 #include "audio/playback_fixture.h"
+#include "display/hover_readout.h"
 #include "display/spectrogram.h"
 #include "display/spectrogram_colours.h"
 #include "resources/command_ids.h"

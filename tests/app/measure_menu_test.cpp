@@ -6,11 +6,11 @@
 #include "app/main_window_proc.h"
 #include "app/measure_menu.h"
 #include "state/analysis.h"
+#include "state/reset.h"
 #include "state/run.h"
+#include "state/settings.h"
 #include "state/source.h"
 #include "state/tick_clock.h"
-#include "state/reset.h"
-#include "state/settings.h"
 
 namespace {
 

@@ -5,13 +5,13 @@
 #include <string>
 #include <vector>
 
-#include "measure_with_settings.h"
 #include "analysis/f0_tracker.h"
 #include "analysis/pipeline.h"
 #include "analysis/pitch.h"
 #include "display/analysis_settings.h"
 #include "display/pipeline_fixture.h"
 #include "display/pitch_signals.h"
+#include "measure_with_settings.h"
 #include "state/analysis.h"
 #include "state/run.h"
 #include "state/settings.h"

@@ -8,6 +8,7 @@
 #include "display/display_fixture.h"
 #include "display/frequency_axis.h"
 #include "display/level_scale.h"
+#include "state/analysis.h"
 
 namespace {
 
@@ -45,7 +46,7 @@ TEST_F(LevelRange, ALevelRangePutsATonesBarTopOnItsGridLine) {
     std::vector<double> powers(bins, 1e-12);
     powers[300] = 0.01;  // -20 dB of full scale
     std::vector<uint8_t> levels(bins);
-    dl::LevelsOfPowers(dl::AnalysisParamsOfSettings(), bins, powers.data(), levels.data());
+    dl::LevelsOfPowers(dl::AnalysisParamsOfSettings(), dl::RunAnalyser.level_range, bins, powers.data(), levels.data());
     const int row = dl::RangeDecibelRow(-20);
     EXPECT_EQ(Top() + dl::LevelRow(levels[300]), row);
     EXPECT_NEAR(dl::DepthDecibels(levels[300]), -20, 80.0 / 255);

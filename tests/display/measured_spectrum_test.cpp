@@ -7,12 +7,12 @@
 #include <random>
 #include <vector>
 
-#include "measure_with_settings.h"
 #include "analysis/measured_spectrum.h"
 #include "analysis/pipeline.h"
 #include "analysis/weighting.h"
 #include "display/analysis_settings.h"
 #include "display/pipeline_fixture.h"
+#include "measure_with_settings.h"
 #include "resources/command_ids.h"
 #include "state/analysis.h"
 #include "state/run.h"

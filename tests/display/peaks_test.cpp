@@ -220,8 +220,7 @@ TEST_F(PeaksTest, ManyPeaksInTheOrderOfTheSlowSearch) {
             dl::PeakCandidates candidates;
             if (gathered) {
                 std::vector<uint8_t> levels(4096);
-                const dl::StrongestLine s = dl::ComputeLevelsAndStrongestLine(
-                    dl::AnalysisParamsOfSettings(), 4096, levels.data(), re_.data(), im_.data(), &candidates,
+                const dl::StrongestLine s = dl::ComputeLevelsAndStrongestLine(dl::AnalysisParamsOfSettings(), dl::RunAnalyser.level_range, 4096, levels.data(), re_.data(), im_.data(), &candidates,
                     dl::Settings.freqnum);
                 EXPECT_EQ(s.bin, first);
             }

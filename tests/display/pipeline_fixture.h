@@ -11,7 +11,6 @@
 #include <tuple>
 #include <vector>
 
-#include "measure_with_settings.h"
 #include "analysis/pipeline.h"
 #include "analysis/pitch.h"
 #include "display/analysis_settings.h"
@@ -20,6 +19,7 @@
 #include "display/present_block.h"
 #include "display/readouts.h"
 #include "display/voice_pointer.h"
+#include "measure_with_settings.h"
 #include "platform/pointer.h"
 #include "state/analysis.h"
 #include "state/hooks.h"

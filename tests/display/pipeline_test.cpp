@@ -227,26 +227,26 @@ TEST_F(PipelineTest, DisplayLevelMapping) {
     re[1] = std::sqrt(0.001 * ref);    // 30 dB down
     re[2] = std::sqrt(1e-9 * ref);     // 90 dB down
     im[3] = std::sqrt(0.25 * ref);
-    dl::ComputeLevelsAndStrongestLine(dl::AnalysisParamsOfSettings(), n, levels.data(), re.data(), im.data());
+    dl::ComputeLevelsAndStrongestLine(dl::AnalysisParamsOfSettings(), dl::RunAnalyser.level_range, n, levels.data(), re.data(), im.data());
     EXPECT_EQ(std::vector<int>(levels.begin(), levels.begin() + 4), (std::vector<int>{0, 70, 211, 14}));
 
     dl::Settings.Expand = true;
-    dl::ComputeLevelsAndStrongestLine(dl::AnalysisParamsOfSettings(), n, levels.data(), re.data(), im.data());
+    dl::ComputeLevelsAndStrongestLine(dl::AnalysisParamsOfSettings(), dl::RunAnalyser.level_range, n, levels.data(), re.data(), im.data());
     EXPECT_EQ(std::vector<int>(levels.begin(), levels.begin() + 4), (std::vector<int>{0, 39, 255, 0}));
 
     dl::Settings.Decibel = false;
     dl::Settings.Expand = false;
     re[3] = std::nan("");
-    dl::ComputeLevelsAndStrongestLine(dl::AnalysisParamsOfSettings(), n, levels.data(), re.data(), im.data());
+    dl::ComputeLevelsAndStrongestLine(dl::AnalysisParamsOfSettings(), dl::RunAnalyser.level_range, n, levels.data(), re.data(), im.data());
     // 255.5 - 255 sqrt(P): 0.5 -> 128; a value that is not a number counts as 0.
     EXPECT_EQ(std::vector<int>(levels.begin(), levels.begin() + 4), (std::vector<int>{0, 247, 255, 255}));
     im[3] = 0;
     re[3] = std::sqrt(0.25 * ref);
-    dl::ComputeLevelsAndStrongestLine(dl::AnalysisParamsOfSettings(), n, levels.data(), re.data(), im.data());
+    dl::ComputeLevelsAndStrongestLine(dl::AnalysisParamsOfSettings(), dl::RunAnalyser.level_range, n, levels.data(), re.data(), im.data());
     EXPECT_EQ(levels[3], 128);
 
     dl::Settings.katamuki = 1;  // line 3 tilted by 3/8*16 = 6 (a factor 4 more on the amplitude)
-    dl::ComputeLevelsAndStrongestLine(dl::AnalysisParamsOfSettings(), n, levels.data(), re.data(), im.data());
+    dl::ComputeLevelsAndStrongestLine(dl::AnalysisParamsOfSettings(), dl::RunAnalyser.level_range, n, levels.data(), re.data(), im.data());
     EXPECT_EQ(levels[3], 0);
 }
 

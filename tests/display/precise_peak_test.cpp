@@ -7,13 +7,13 @@
 #include <string>
 #include <vector>
 
-#include "measure_with_settings.h"
 #include "analysis/note_names.h"
 #include "analysis/pipeline.h"
 #include "analysis/pitch.h"
 #include "analysis/precise_peak.h"
 #include "display/analysis_settings.h"
 #include "display/pipeline_fixture.h"
+#include "measure_with_settings.h"
 #include "state/analysis.h"
 #include "state/run.h"
 #include "state/settings.h"
@@ -57,7 +57,7 @@ TEST_F(PrecisePeakTest, EveryWindowReadsAToneBetweenTheLines) {
         for (int type = 0; type < 8; ++type) {
             dl::Settings.mado = type;
             for (int count : {n, n / 2, 3 * n / 4 + 1}) {
-                const double lobe = dl::MainLobeLines(n, count, type);
+                const double lobe = dl::MainLobeLines(dl::RunAnalyser.precise, n, count, type);
                 for (double place : {n / 8 + 0.37, 3 * lobe + 0.81, n / 2 - 2 * lobe - 0.29}) {
                     for (double rate : {8000.0, 48000.0}) {
                         const double f = place * rate / n;
@@ -103,7 +103,7 @@ TEST_F(PrecisePeakTest, APeakWithANeighbourInItsMainLobeStaysAtItsLine) {
     for (double apart : {1.3, 1.7}) {
         const dl::BlockAnalysis a = analyse(12, n, n, {{500.3, 12000}, {500.3 + apart, 12000}});
         ASSERT_TRUE(a.peak_shown);
-        const dl::PreciseLine read = dl::PrecisePeakLine(dl::RunAnalyser.work.re, dl::RunAnalyser.work.im, n, dl::RunAnalyser.peak.bin, n, 0);
+        const dl::PreciseLine read = dl::PrecisePeakLine(dl::RunAnalyser.precise, dl::RunAnalyser.work.re, dl::RunAnalyser.work.im, n, dl::RunAnalyser.peak.bin, n, 0);
         // Either one tone was read where the two merge, or the line itself: never thrown away.
         EXPECT_LE(std::fabs(read.line - dl::RunAnalyser.peak.bin), 1.0) << apart;
         EXPECT_GT(read.line, 500.3 - 0.5);
@@ -111,7 +111,7 @@ TEST_F(PrecisePeakTest, APeakWithANeighbourInItsMainLobeStaysAtItsLine) {
     }
     // Two tones with separate maxima inside each other's main lobes: each is its line.
     analyse(12, n, n, {{500.5, 12000}, {502.4, 9000}});
-    const dl::PreciseLine read = dl::PrecisePeakLine(dl::RunAnalyser.work.re, dl::RunAnalyser.work.im, n, dl::RunAnalyser.peak.bin, n, 0);
+    const dl::PreciseLine read = dl::PrecisePeakLine(dl::RunAnalyser.precise, dl::RunAnalyser.work.re, dl::RunAnalyser.work.im, n, dl::RunAnalyser.peak.bin, n, 0);
     if (!read.fitted) {
         EXPECT_EQ(read.line, dl::RunAnalyser.peak.bin);
     }

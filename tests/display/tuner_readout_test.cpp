@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "measure_with_settings.h"
 #include "analysis/pipeline.h"
 #include "analysis/pitch.h"
 #include "display/analysis_settings.h"
@@ -17,6 +16,7 @@
 #include "display/present_block.h"
 #include "display/tuner_readout.h"
 #include "display/window_paint.h"
+#include "measure_with_settings.h"
 #include "platform/font.h"
 #include "state/analysis.h"
 #include "state/layout_units.h"
