@@ -9,7 +9,7 @@
 
 #include "analysis/block_analysis.h"
 #include "analysis/weighting.h"
-#include "platform/loudness_meter.h"
+#include "analysis/loudness_meter.h"
 
 namespace dl {
 

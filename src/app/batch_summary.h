@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "app/batch_analyse.h"
-#include "platform/loudness_meter.h"
+#include "analysis/loudness_meter.h"
 
 namespace dl {
 

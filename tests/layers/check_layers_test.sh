@@ -90,7 +90,7 @@ expect_caught "a variable at the analysis' namespace scope" src/analysis/meter_s
 
 # Further ways around it.
 expect_caught "a library the program does not know" src/audio/devices.cpp "$library" '#include <pulse/simple.h>'
-expect_caught "the loudness library outside the platform layer" src/analysis/pipeline.cpp "$library" \
+expect_caught "the loudness library outside its wrapper" src/analysis/pipeline.cpp "$library" \
     '#include <ebur128.h>'
 expect_caught "a computed include" src/state/settings.cpp "an include the check cannot read" \
     '#define DL_HEADER <QWidget>' '#include DL_HEADER'
@@ -127,7 +127,7 @@ expect_caught "a record whose writers are not named" src/state/planted.h "Plante
 fresh
 printf '%s\n' '#  include "platform/dc.h"' '#include "analysis/pipeline.h"' '#include "../platform/dc.h"' \
     '#include "frame.h"' '#include <cstdint>' '#include <sys/stat.h>' >>"$planted/src/display/frame.cpp"
-printf '%s\n' '#include "platform/loudness_meter.h"' 'namespace dl {' 'const int kPlantedSteps = 3;' \
+printf '%s\n' '#include "analysis/loudness_meter.h"' 'namespace dl {' 'const int kPlantedSteps = 3;' \
     'int planted_step(int k) {' '    static constexpr int kStep = 2;' '    static const double kHalf = 0.5;' \
     '    return k * kStep + int(kHalf);' '}' '}' >>"$planted/src/analysis/meter_strip.cpp"
 printf '%s\n' '#include <QWidget>' >>"$planted/src/platform/dc.cpp"

@@ -1,11 +1,11 @@
-#include "platform/loudness_meter.h"
+#include "analysis/loudness_meter.h"
 
 #include <ebur128.h>
 
 #include <cmath>
 #include <new>
 
-#include "platform/true_peak.h"
+#include "analysis/true_peak.h"
 
 namespace dl {
 

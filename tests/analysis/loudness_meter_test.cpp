@@ -8,7 +8,7 @@
 #include <complex>
 #include <vector>
 
-#include "platform/loudness_meter.h"
+#include "analysis/loudness_meter.h"
 
 using dl::LoudnessMeter;
 

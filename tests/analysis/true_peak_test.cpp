@@ -1,5 +1,5 @@
 // The true peak between samples, as the loudness meter reads it.
-#include "platform/true_peak.h"
+#include "analysis/true_peak.h"
 
 #include <gtest/gtest.h>
 

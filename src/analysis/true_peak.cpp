@@ -1,4 +1,4 @@
-#include "platform/true_peak.h"
+#include "analysis/true_peak.h"
 
 #include <algorithm>
 #include <cmath>
