@@ -245,7 +245,7 @@ void run_spectrogram() {
     dl::SampleBuffers[0] = block.data();
     double at = 0;
     auto tick = [&] {
-        dl::AnalyseTickBlock(dc, 0, uint32_t(block.size()), at);
+        dl::AnalyseTickBlock(dc, {block.data(), uint32_t(block.size()), at});
         at += 2048 / 44100.0;  // a tick of the default slice
     };
 

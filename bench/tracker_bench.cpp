@@ -55,16 +55,20 @@ void run(const std::vector<int16_t>& pcm, double rate, Truth truth, bool steady,
         dl::BlockAnalysis a;
         a = dl::MeasureWithSettings(dl::RunAnalyser, {bytes.data(), uint32_t(bytes.size())});
         // The tracker once more on the same spectrum, timed alone (it keeps its note: same answer).
-        const dl::FundamentalTrackRecord kept = dl::RunAnalyser.fundamental;
-        dl::RunAnalyser.fundamental = dl::FundamentalTrackRecord{};
+        dl::FundamentalTrackRecord& track = dl::RunAnalyser.fundamental;
+        const bool kept_voiced = track.voiced;
+        const double kept_frequency = track.frequency;
+        dl::ResetFundamentalTrack(track);
         const double t0 = cpu_ns();
         dl::BlockAnalysis again;
-        dl::TrackFundamental({bytes.data(), int(slice), true, rate, dl::RunAnalyser.work.re, dl::RunAnalyser.work.im,
+        dl::TrackFundamental(track, dl::RunAnalyser.precise,
+                             {bytes.data(), int(slice), true, rate, dl::RunAnalyser.work.re, dl::RunAnalyser.work.im,
                               dl::RunAnalyser.work.n, dl::Settings.mado},
                              again);
         tracker_ns += cpu_ns() - t0;
         ++tracked;
-        dl::RunAnalyser.fundamental = kept;
+        track.voiced = kept_voiced;
+        track.frequency = kept_frequency;
         dl::SampleBuffers[0] = nullptr;
         ++t.blocks;
         if (!a.f0_voiced) continue;

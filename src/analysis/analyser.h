@@ -88,6 +88,9 @@ public:
     const BlockAnalysis& measure(const BlockView& block);
     // The latest block's analysis.
     const BlockAnalysis& latest() const { return result; }
+    // Makes the transform's arrays for 2^fftparam points (the old ones go first); false, with none,
+    // when fftparam is out of reach or memory runs out.
+    bool make_work_arrays(int fftparam);
 
     // What the measurement keeps between blocks; the display reads it, the run's start and the
     // user's resets renew parts of it.

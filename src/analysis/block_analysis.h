@@ -81,7 +81,7 @@ struct BlockAnalysis {
     double seconds = 0;
     double spectrum_seconds = 0;
 
-    // The spectrum: display levels of lines 0..n/2-1 (DisplayLevels), shown in the current view.
+    // The spectrum: display levels of lines 0..n/2-1 (the analyser's levels), shown in the current view.
     bool spectrum = false;
     int n = 0;
     const uint8_t* levels = nullptr;

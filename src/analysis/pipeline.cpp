@@ -474,6 +474,21 @@ void measure_block(Analyser& an, const AnalysisParams& params, const BlockView& 
 
 }  // namespace
 
+bool Analyser::make_work_arrays(int fftparam) {
+    work = WorkArraysRecord{};
+    if (fftparam < 1 || fftparam > 30) return false;
+    // The imaginary part starts a few values past the real one's end: never on the same cache sets.
+    constexpr size_t kArrayGap = 8;
+    const size_t n = size_t(1) << fftparam;
+    double* block = new (std::nothrow) double[2 * n + kArrayGap];
+    if (!block) return false;
+    work.storage.reset(block);
+    work.re = block;
+    work.im = block + n + kArrayGap;
+    work.n = int(n);
+    return true;
+}
+
 const BlockAnalysis& Analyser::measure(const BlockView& block) {
     BlockAnalysis& out = result;
     out.clear();

@@ -32,14 +32,14 @@ void UpdateA4Pitch(Analyser& an, AnalysisPurpose purpose, double frequency, Bloc
         out.a4_cents = an.shown.a4_cents;
         return;
     }
-    std::array<double, 8>& PitchHistory = an.pitch_history.cents;
+    std::array<double, 8>& history = an.pitch_history.cents;
     const double dev = a4_cents(frequency);
-    for (size_t i = 0; i + 1 < PitchHistory.size(); ++i) PitchHistory[i] = PitchHistory[i + 1];
-    PitchHistory.back() = dev;
+    for (size_t i = 0; i + 1 < history.size(); ++i) history[i] = history[i + 1];
+    history.back() = dev;
 
     double m = dev;
     for (int k = 2; k <= 8; ++k) {
-        const double v = PitchHistory[8 - k];
+        const double v = history[8 - k];
         if (v > 100) break;
         m = MergeCents(m, v, k);
     }

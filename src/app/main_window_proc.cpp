@@ -11,6 +11,7 @@
 #include "app/range_commands.h"
 #include "app/reference_commands.h"
 #include "app/save_picture.h"
+#include "app/settings_changed.h"
 #include "app/spectrogram_menu.h"
 #include "app/update_rate_menu.h"
 #include "audio/devices.h"
@@ -307,12 +308,9 @@ void DispatchCommand(int id, int code) {
         case kCmdVoicePointer: ToggleVoicePointer(); break;
         case kCmdOption: {
             const int meter = Settings.level_meter;
-            if (RunOptionDialog() == 1) {
-                CloseSource();
-                PrepareDisplayResources();
-                // The strip under the graph takes room of its own.
-                if (Settings.level_meter != meter) RelayoutWindow();
-            }
+            // The strip under the graph takes room of its own.
+            if (RunOptionDialog() == 1)
+                SettingsChanged(kSettingsTransform | (Settings.level_meter != meter ? kSettingsLayout : 0u));
             break;
         }
         case kCmdStart:

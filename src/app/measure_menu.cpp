@@ -4,6 +4,7 @@
 #include <string>
 
 #include "analysis/measured_spectrum.h"
+#include "app/settings_changed.h"
 #include "dialogs/measure_dialog.h"
 #include "state/analysis.h"
 #include "state/run.h"
@@ -28,8 +29,10 @@ struct MeasureEntry {
 void SetAveraging(int mode, int ms) {
     Settings.averaging = mode;
     if (ms > 0) Settings.average_ms = ms;
-    ResetMeasuredSpectrum(RunAnalyser);
+    SettingsChanged(kSettingsMeasurement);
 }
+
+void MeasurementChanged() { SettingsChanged(kSettingsMeasurement); }
 
 const MeasureEntry kEntries[] = {
     {"&Freeze\tSpace", "静止(&F)\tSpace", 0, [] { return Settings.Freeze; }, ToggleFreeze},
@@ -45,28 +48,34 @@ const MeasureEntry kEntries[] = {
     {"Infinite (until reset)", "無限平均(リセットまで)", 1, [] { return Settings.averaging == 3; },
      [] { SetAveraging(3, 0); }},
     {"Max hold\tCtrl+M", "最大値ホールド\tCtrl+M", 0, [] { return Settings.max_hold != 0; },
-     [] { Settings.max_hold = !Settings.max_hold; ResetMeasuredSpectrum(RunAnalyser); }, true},
+     [] { Settings.max_hold = !Settings.max_hold; MeasurementChanged(); }, true},
     {"Min hold\tCtrl+N", "最小値ホールド\tCtrl+N", 0, [] { return Settings.min_hold != 0; },
-     [] { Settings.min_hold = !Settings.min_hold; ResetMeasuredSpectrum(RunAnalyser); }},
+     [] { Settings.min_hold = !Settings.min_hold; MeasurementChanged(); }},
     {"Z weighting (none)\tCtrl+W", "Z特性(補正なし)\tCtrl+W", 2, [] { return Settings.weighting == 0; },
-     [] { Settings.weighting = 0; ResetMeasuredSpectrum(RunAnalyser); }, true},
+     [] { Settings.weighting = 0; MeasurementChanged(); }, true},
     {"A weighting", "A特性", 2, [] { return Settings.weighting == 1; },
-     [] { Settings.weighting = 1; ResetMeasuredSpectrum(RunAnalyser); }},
+     [] { Settings.weighting = 1; MeasurementChanged(); }},
     {"C weighting", "C特性", 2, [] { return Settings.weighting == 2; },
-     [] { Settings.weighting = 2; ResetMeasuredSpectrum(RunAnalyser); }},
+     [] { Settings.weighting = 2; MeasurementChanged(); }},
     {"Weighted meter strip", "メーター帯にも補正", 0, [] { return Settings.meter_weighting != 0; },
-     [] { Settings.meter_weighting = !Settings.meter_weighting; }},
+     [] {
+         Settings.meter_weighting = !Settings.meter_weighting;
+         SettingsChanged(kSettingsAnalysis);
+     }},
     {"Mix of the channels\tCtrl+T", "チャンネルの和\tCtrl+T", 3, [] { return Settings.traces == 0; },
-     [] { Settings.traces = 0; ResetMeasuredSpectrum(RunAnalyser); }, true},
+     [] { Settings.traces = 0; MeasurementChanged(); }, true},
     {"Left and right", "左と右", 3, [] { return Settings.traces == 1; },
-     [] { Settings.traces = 1; ResetMeasuredSpectrum(RunAnalyser); }},
+     [] { Settings.traces = 1; MeasurementChanged(); }},
     {"Mid and side", "ミッドとサイド", 3, [] { return Settings.traces == 2; },
-     [] { Settings.traces = 2; ResetMeasuredSpectrum(RunAnalyser); }},
+     [] { Settings.traces = 2; MeasurementChanged(); }},
     {"Difference", "差", 3, [] { return Settings.traces == 3; },
-     [] { Settings.traces = 3; ResetMeasuredSpectrum(RunAnalyser); }},
+     [] { Settings.traces = 3; MeasurementChanged(); }},
     {"Peaks of the second trace", "第2トレースのピーク", 0, [] { return Settings.peak_trace != 0; },
-     [] { Settings.peak_trace = !Settings.peak_trace; ResetMeasuredSpectrum(RunAnalyser); }},
-    {"Measure &settings...", "測定の設定(&S)...", -1, nullptr, [] { RunMeasureDialog(); }, true},
+     [] { Settings.peak_trace = !Settings.peak_trace; MeasurementChanged(); }},
+    {"Measure &settings...", "測定の設定(&S)...", -1, nullptr, [] {
+         if (RunMeasureDialog() == 1) MeasurementChanged();
+     },
+     true},
 };
 
 template <class Choose>
@@ -126,8 +135,8 @@ bool MeasureShortcut(Key key, KeyModifiers mods) {
         }
         case Key::M: kEntries[7].choose(); return true;
         case Key::N: kEntries[8].choose(); return true;
-        case Key::W: Step(Settings.weighting, 3, ResetMeasurement); return true;
-        case Key::T: Step(Settings.traces, 4, ResetMeasurement); return true;
+        case Key::W: Step(Settings.weighting, 3, MeasurementChanged); return true;
+        case Key::T: Step(Settings.traces, 4, MeasurementChanged); return true;
         default: return false;
     }
 }

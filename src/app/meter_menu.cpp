@@ -5,6 +5,7 @@
 
 #include "analysis/meter_strip.h"
 #include "app/main_window_proc.h"
+#include "app/settings_changed.h"
 #include "display/analysis_settings.h"
 #include "display/meter_strip.h"
 #include "resources/command_ids.h"
@@ -57,6 +58,7 @@ void ChooseInMeterSubmenu(int id, int index) {
         SetLevelMeter(index);
     } else if (id == kCmdBallistics && index < int(BallisticsNames().size())) {
         Settings.meter_ballistics = index;
+        SettingsChanged(kSettingsAnalysis);
         redraw_strip();
     } else if (id == kCmdLoudnessTarget) {
         const std::vector<int> t = targets();
@@ -68,7 +70,7 @@ void ChooseInMeterSubmenu(int id, int index) {
 void SetLevelMeter(int mode) {
     if (mode == Settings.level_meter) return;
     Settings.level_meter = mode;
-    RelayoutWindow();
+    SettingsChanged(kSettingsLayout);
 }
 
 void ResetLoudnessCommand() {

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "analysis/measured_spectrum.h"
+#include "app/settings_changed.h"
 #include "dialogs/range_dialog.h"
 #include "display/frame.h"
 #include "display/graph_area.h"
@@ -12,7 +12,6 @@
 #include "display/range_band.h"
 #include "display/spectrogram.h"
 #include "resources/command_ids.h"
-#include "state/analysis.h"
 #include "state/layout_units.h"
 #include "state/settings.h"
 #include "state/window_dc.h"
@@ -41,7 +40,7 @@ int AlongAxis(int x, int y) { return AxisRunsUp() ? y : x; }
 // The spectrogram's history and every scale were drawn for the old range; the held and averaged
 // levels were mapped on the old level range.
 void ApplyRange(bool levels_changed = false) {
-    if (levels_changed) ResetMeasuredSpectrum(RunAnalyser);
+    SettingsChanged(levels_changed ? kSettingsMeasurement : kSettingsAnalysis);
     ResetSpectrogram();
     WindowDc dc;
     DrawFrame(dc);

@@ -2,11 +2,9 @@
 
 #include <string>
 
-#include "analysis/measured_spectrum.h"
 #include "dialogs/dialog_look.h"
 #include "platform/message_box.h"
 #include "resources/dialog_templates.h"
-#include "state/analysis.h"
 #include "state/settings.h"
 #include "state/shell.h"
 
@@ -71,7 +69,6 @@ private:
         s.min_hold = d.checked(kMinHold);
         s.meter_weighting = d.checked(kMeterWeighting);
         s.peak_trace = d.checked(kPeakTrace);
-        ResetMeasuredSpectrum(RunAnalyser);
         d.end(1);
     }
 };

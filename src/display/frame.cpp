@@ -28,9 +28,6 @@ namespace dl {
 
 namespace {
 
-// Spacing between the two work arrays so that equal indices never map to the same cache set.
-constexpr size_t kArrayGap = 8;
-
 void ClearGraph(Dc& dc) {
     dc.pat_blt(GraphLeft(), GraphTop(), GraphWidth, GraphHeight, DarkScheme ? Rop::Blackness : Rop::Whiteness);
 }
@@ -161,18 +158,7 @@ void DrawFrame(Dc& dc) {
 }
 
 void PrepareDisplayResources() {
-    const int p = Settings.fftparam;
-    RunAnalyser.work.re = RunAnalyser.work.im = nullptr;
-    RunAnalyser.work.n = 0;
-    RunAnalyser.work.storage.reset();
-    if (p < 1 || p > 30) OutOfMemory();
-    const size_t n = size_t(1) << p;
-    double* block = new (std::nothrow) double[2 * n + kArrayGap];
-    if (!block) OutOfMemory();
-    RunAnalyser.work.storage.reset(block);
-    RunAnalyser.work.re = block;
-    RunAnalyser.work.im = block + n + kArrayGap;
-    RunAnalyser.work.n = int(n);
+    if (!RunAnalyser.make_work_arrays(Settings.fftparam)) OutOfMemory();
 
     if (Settings.UseMemDC && !DrawSurfaceStore.dc) {
         CreateDrawSurface();

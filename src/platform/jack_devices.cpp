@@ -11,6 +11,7 @@
 
 #include "platform/capture_queue.h"
 #include "platform/pulse_devices.h"
+#include "platform/queued_wave_in.h"
 #include "platform/spsc_ring.h"
 
 namespace dl::jack {
@@ -256,11 +257,10 @@ private:
 
 // Capture: the server's float frames go into a ring; a worker converts them to the program's
 // format and hands them to the buffers.
-class JackWaveIn final : public WaveIn {
+class JackWaveIn final : public QueuedWaveIn {
 public:
     JackWaveIn(Data data, const sdl::PcmFormat& f)
-        : format_(f), queue_(std::move(data), f.block_align, size_t(f.rate) * f.block_align),
-          worker_(true, [this] { convert(); }) {}
+        : QueuedWaveIn(std::move(data), f), worker_(true, [this] { convert(); }) {}
     ~JackWaveIn() override {
         client_.close();
         worker_.stop();
@@ -280,9 +280,6 @@ public:
         return kWaveOk;
     }
 
-    int add_buffer(WaveHeader& h, int index) override { return queue_.add_buffer(h, index); }
-    void take_gaps(std::vector<CaptureGap>& out) override { queue_.take_gaps(out); }
-    uint64_t held_bytes() const override { return queue_.held(); }
     int start() override {
         recording_.store(true);
         queue_.set_recording(true);
@@ -293,11 +290,6 @@ public:
         queue_.reset();
         return kWaveOk;
     }
-    int get_position(DevicePosition& p) override {
-        p.type = PositionType::Bytes;
-        p.value = uint32_t(queue_.captured());
-        return kWaveOk;
-    }
     int close() override {
         if (!queue_.close()) return kWaveStillPlaying;
         client_.close();
@@ -305,7 +297,6 @@ public:
         queue_.stop_worker();
         return kWaveOk;
     }
-    uint32_t bytes_per_second() const override { return format_.rate * format_.block_align; }
 
 private:
     // The server's thread: interleaves what came in into the ring; no lock, no allocation, no waiting.
@@ -339,14 +330,12 @@ private:
         }
     }
 
-    sdl::PcmFormat format_;
     Client client_;
     SDL_AudioStream* convert_ = nullptr;  // the worker's
     std::unique_ptr<SpscRing<float>> frames_;  // the server's thread to the worker
     std::vector<float> scratch_;          // the server's thread
     std::atomic<bool> recording_{false};
     std::atomic<uint64_t> dropped_frames_{0};  // the server's thread to the worker
-    CaptureQueue queue_;
     sdl::LossWatch watch_;
     sdl::CallbackWorker worker_;  // last: it starts running at once
 };

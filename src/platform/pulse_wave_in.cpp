@@ -6,6 +6,7 @@
 
 #include "platform/capture_queue.h"
 #include "platform/pulse_devices.h"
+#include "platform/queued_wave_in.h"
 
 namespace dl::pulse {
 
@@ -17,10 +18,9 @@ constexpr uint32_t kFragmentMs = 10;
 
 // A record stream on a source (a microphone or an output's monitor). "What the desktop plays" records
 // the default output's monitor and moves to the next default's when the desktop changes it.
-class PulseWaveIn final : public WaveIn {
+class PulseWaveIn final : public QueuedWaveIn {
 public:
-    PulseWaveIn(Data data, const sdl::PcmFormat& f)
-        : format_(f), queue_(std::move(data), f.block_align, size_t(f.rate) * f.block_align) {}
+    PulseWaveIn(Data data, const sdl::PcmFormat& f) : QueuedWaveIn(std::move(data), f) {}
     ~PulseWaveIn() override { shut(); }
 
     int open(const DeviceChoice& choice) {
@@ -68,10 +68,6 @@ public:
         return kWaveOk;
     }
 
-    int add_buffer(WaveHeader& h, int index) override { return queue_.add_buffer(h, index); }
-    void take_gaps(std::vector<CaptureGap>& out) override { queue_.take_gaps(out); }
-    uint64_t held_bytes() const override { return queue_.held(); }
-
     int start() override {
         if (!stream_) return kWaveError;
         queue_.set_recording(true);
@@ -89,20 +85,12 @@ public:
         return kWaveOk;
     }
 
-    int get_position(DevicePosition& p) override {
-        p.type = PositionType::Bytes;
-        p.value = uint32_t(queue_.captured());
-        return kWaveOk;
-    }
-
     int close() override {
         if (!stream_) return kWaveError;
         if (!queue_.close()) return kWaveStillPlaying;
         shut();
         return kWaveOk;
     }
-
-    uint32_t bytes_per_second() const override { return format_.rate * format_.block_align; }
 
 private:
     void cork(bool on) {
@@ -167,13 +155,11 @@ private:
         if (pa_operation* op = pa_context_get_server_info(c, on_server, self)) pa_operation_unref(op);
     }
 
-    sdl::PcmFormat format_;
     std::unique_ptr<Connection> connection_;
     pa_stream* stream_ = nullptr;
     bool follow_default_ = false;
     std::string monitor_;  // the event thread's, once open
     sdl::LossWatch watch_;
-    CaptureQueue queue_;
 };
 
 }  // namespace

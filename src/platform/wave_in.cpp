@@ -8,6 +8,7 @@
 #include "platform/capture_queue.h"
 #include "platform/jack_devices.h"
 #include "platform/pulse_devices.h"
+#include "platform/queued_wave_in.h"
 #include "platform/sdl_device.h"
 
 namespace dl {
@@ -15,10 +16,9 @@ namespace dl {
 namespace {
 
 // The device's callback hands what it captured to the queue, which fills the buffers.
-class SdlWaveIn final : public WaveIn {
+class SdlWaveIn final : public QueuedWaveIn {
 public:
-    SdlWaveIn(Data data, const sdl::PcmFormat& f)
-        : format_(f), queue_(std::move(data), f.block_align, size_t(f.rate) * f.block_align) {}
+    SdlWaveIn(Data data, const sdl::PcmFormat& f) : QueuedWaveIn(std::move(data), f) {}
     // The callback stops before the members it uses go.
     ~SdlWaveIn() override {
         device_.close();
@@ -34,10 +34,6 @@ public:
         return kWaveOk;
     }
 
-    int add_buffer(WaveHeader& h, int index) override { return queue_.add_buffer(h, index); }
-    void take_gaps(std::vector<CaptureGap>& out) override { queue_.take_gaps(out); }
-    uint64_t held_bytes() const override { return queue_.held(); }
-
     int start() override {
         if (!device_.is_open()) return kWaveError;
         queue_.set_recording(true);
@@ -51,12 +47,6 @@ public:
         return kWaveOk;
     }
 
-    int get_position(DevicePosition& p) override {
-        p.type = PositionType::Bytes;
-        p.value = uint32_t(queue_.captured());
-        return kWaveOk;
-    }
-
     int close() override {
         if (!device_.is_open()) return kWaveError;
         if (!queue_.close()) return kWaveStillPlaying;
@@ -64,8 +54,6 @@ public:
         queue_.stop_worker();
         return kWaveOk;
     }
-
-    uint32_t bytes_per_second() const override { return format_.rate * format_.block_align; }
 
 private:
     // The disk driver reads a file and the dummy driver makes silence, each at its own pace: neither
@@ -80,9 +68,7 @@ private:
         static_cast<SdlWaveIn*>(self)->queue_.take(stream, size_t(len));
     }
 
-    sdl::PcmFormat format_;
     sdl::Device device_;
-    CaptureQueue queue_;
 };
 
 }  // namespace

@@ -2,8 +2,8 @@
 // The hooks: what a lower layer calls that the layer above puts in place (or a test does), and the
 // switches the kind of run sets.
 // Written by: app (the window's start-up and the batch commands)
-// Read by: audio (the devices, the completions, the run's events), display (drawing), analysis (the
-// observer, whether the voice may steer the pointer, the transform's memory report)
+// Read by: audio (the devices, the completions, the run's events, the transform's memory report),
+// display (drawing, the analysis' parameters: the observer, whether the voice may steer the pointer)
 #include <cstdio>
 #include <functional>
 #include <memory>

@@ -2,7 +2,7 @@
 // The run (a play or a monitor): its buffers and their headers, its devices and conversion stream,
 // and how it goes and ended.
 // Written by: audio (the start routines, the completions and timer ticks, EndRun)
-// Read by: analysis (the buffers, the time slice, whether a conversion runs), display (the
+// Read by: display (the analysis' parameters: the time slice, whether a conversion runs; the
 // position and length lines, the level style), app (how a batch run ended)
 #include <array>
 #include <cstdint>

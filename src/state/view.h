@@ -1,7 +1,7 @@
 #pragma once
 // What the display keeps between paints and ticks.
-// Written by: display, analysis (the read-out under the mouse)
-// Read by: display, analysis, app
+// Written by: display (the read-out under the mouse among them)
+// Read by: display, app
 #include <array>
 #include <cstdint>
 #include <memory>

@@ -1,7 +1,7 @@
 #pragma once
 // The window's client area and the guarded contexts that draw on it.
 // Written by: app (the window, or the batch run's stand-in)
-// Read by: display, analysis, audio, app
+// Read by: display, audio, app
 #include "platform/dc.h"
 #include "platform/surface.h"
 

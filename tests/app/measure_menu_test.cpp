@@ -5,6 +5,7 @@
 
 #include "app/main_window_proc.h"
 #include "app/measure_menu.h"
+#include "app/settings_changed.h"
 #include "state/analysis.h"
 #include "state/reset.h"
 #include "state/run.h"
@@ -81,6 +82,32 @@ TEST_F(MeasureMenuTest, TheMenuChecksWhatIsChosenAndChoosesWhatIsClicked) {
     dl::ChooseMeasureEntry(find("&Freeze"));
     EXPECT_TRUE(dl::Settings.Freeze);
     dl::ChooseMeasureEntry(int(entries.size()) + 3);  // nothing there: nothing happens
+}
+
+}  // namespace
+
+namespace {
+
+// Every change of the settings ends in SettingsChanged: the analyser takes the new parameters, and
+// what the change touches is redone there, whoever made it.
+TEST_F(MeasureMenuTest, ASettingChangedFromTheMenuOrTheKeysReachesTheAnalyserAndStartsTheAveragesAfresh) {
+    EXPECT_EQ(dl::RunAnalyser.params().weighting, 0);
+    dl::RunAnalyser.traces[0].lines = 2048;
+    EXPECT_TRUE(dl::KeyboardFilter(dl::Key::W, {true, false}));  // Ctrl+W: A weighting
+    EXPECT_EQ(dl::RunAnalyser.params().weighting, 1);
+    EXPECT_EQ(dl::RunAnalyser.traces[0].lines, 0);
+
+    dl::RunAnalyser.traces[0].lines = 2048;
+    dl::Settings.fftparam = 10;
+    dl::SettingsChanged(dl::kSettingsAnalysis);  // the analysis reads it, and nothing starts again
+    EXPECT_EQ(dl::RunAnalyser.params().fftparam, 10);
+    EXPECT_EQ(dl::RunAnalyser.traces[0].lines, 2048);
+
+    // The option dialog's keys: the transform's arrays are made again for the new size.
+    dl::SettingsChanged(dl::kSettingsTransform);
+    EXPECT_EQ(dl::RunAnalyser.work.n, 1024);
+    EXPECT_NE(dl::RunAnalyser.work.re, nullptr);
+    EXPECT_NE(dl::RunAnalyser.work.im, nullptr);
 }
 
 }  // namespace
