@@ -15,7 +15,7 @@
 #include "analysis/pitch.h"
 #include "bench_registry.h"
 #include "display/analysis_settings.h"
-#include "display/pitch_signals.h"
+#include "analysis/pitch_signals.h"
 #include "state/analysis.h"
 #include "state/reset.h"
 #include "state/run.h"

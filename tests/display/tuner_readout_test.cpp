@@ -12,7 +12,7 @@
 #include "display/analysis_settings.h"
 #include "display/frame.h"
 #include "display/pipeline_fixture.h"
-#include "display/pitch_signals.h"
+#include "analysis/pitch_signals.h"
 #include "display/present_block.h"
 #include "display/tuner_readout.h"
 #include "display/window_paint.h"

@@ -1,53 +1,68 @@
 // The fundamental-frequency tracker on sounds whose pitch is known, block after block as playback
 // hands them over at the default settings (a 1/5 s slice, 4096-point transform, Hann window).
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "analysis/analyser.h"
 #include "analysis/f0_tracker.h"
-#include "analysis/pipeline.h"
 #include "analysis/pitch.h"
-#include "display/analysis_settings.h"
-#include "display/pipeline_fixture.h"
-#include "display/pitch_signals.h"
-#include "measure_with_settings.h"
-#include "state/analysis.h"
-#include "state/run.h"
-#include "state/settings.h"
-#include "state/source.h"
+#include "analysis/pitch_signals.h"
 
 namespace dl_test {
 namespace {
 
 using namespace pitch_signals;
 
-class TrackerTest : public AnalysisTest {
+std::vector<uint8_t> pcm16(const std::vector<int>& samples) {
+    std::vector<uint8_t> b;
+    for (int v : samples) {
+        b.push_back(uint8_t(v & 0xff));
+        b.push_back(uint8_t((v >> 8) & 0xff));
+    }
+    return b;
+}
+
+// An analyser of its own, with the tracker on (it runs for the tuner and the batch rows) at the
+// default transform, over mono 16-bit blocks.
+class TrackerTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        AnalysisTest::SetUp();
-        dl::Settings.tuner = 1;  // the tracker runs for the tuner (and the batch rows)
-        dl::Settings.freqnum = 4;
-        dl::Settings.fftparam = 12;
-        use_work_arrays(4096);
+        params_.tuner = 1;
+        params_.freqnum = 4;
+        params_.fftparam = 12;
+        params_.sample_rate = 44100;
+        params_.channel_layout = 1;
+        params_.block_bytes = 1u << 20;
+        ASSERT_TRUE(an_->make_work_arrays(params_.fftparam));
+    }
+
+    std::unique_ptr<dl::Analyser> an_ = std::make_unique<dl::Analyser>();
+    dl::AnalysisParams params_;
+    static constexpr uint32_t kDeltaTime = 2048;  // the default slice, in samples at 11025 Hz (8000 Hz's family: 8000)
+
+    const dl::BlockAnalysis& measure(const std::vector<uint8_t>& bytes, uint32_t count) {
+        an_->configure(params_);
+        return an_->measure({bytes.data(), count});
     }
 
     // The blocks of a sound as the playback tick analyses them, one slice each.
     std::vector<dl::BlockAnalysis> blocks(const std::vector<int16_t>& pcm, double rate) {
-        dl::SourceInfo.sample_rate = uint32_t(rate);
+        params_.sample_rate = uint32_t(rate);
         const bool eleven = uint32_t(rate) % 11025 == 0;
-        const size_t slice = size_t(dl::Settings.deltatime * rate / (eleven ? 11025 : 8000));
-        dl::ResetPitchHistory(dl::RunAnalyser);
+        const size_t slice = size_t(kDeltaTime * rate / (eleven ? 11025 : 8000));
+        dl::ResetPitchHistory(*an_);
         std::vector<dl::BlockAnalysis> out;
         for (size_t start = 0; start + slice <= pcm.size(); start += slice) {
             std::vector<int> s(pcm.begin() + long(start), pcm.begin() + long(start + slice));
-            block_ = pcm16(s);
-            dl::SampleBuffers[0] = block_.data();
-            dl::BlockAnalysis a;
-            a = dl_test::MeasureWithSettings(dl::SampleBuffers[0], uint32_t(block_.size()));
-            out.push_back(a);
+            const std::vector<uint8_t> block = pcm16(s);
+            out.push_back(measure(block, uint32_t(block.size())));
         }
-        dl::SampleBuffers[0] = nullptr;
         return out;
     }
 
@@ -72,16 +87,13 @@ TEST_F(TrackerTest, SteadyTonesWithAWeakOrMissingFundamentalAreNamedWithinACent)
     }
     // At the other rates as well, and in 8 bits.
     for (double rate : {8000.0, 11025.0, 22050.0, 48000.0}) expect_steady(to_pcm16(harmonic_tone(196, rate, 1.5, 0.1)), rate, 196, 1.0, "G3");
-    dl::SourceInfo.ChannelLayout = 0;
+    params_.channel_layout = 0;
     const std::vector<int16_t> loud = to_pcm16(harmonic_tone(330, 11025, 1.5, 1.0));
     std::vector<uint8_t> bytes;  // unsigned, 128 the middle
     for (int16_t v : loud) bytes.push_back(uint8_t(128 + v / 256));
-    dl::SourceInfo.sample_rate = 11025;
-    dl::ResetPitchHistory(dl::RunAnalyser);
-    dl::SampleBuffers[0] = bytes.data();
-    dl::BlockAnalysis a;
-    a = dl_test::MeasureWithSettings(dl::SampleBuffers[0], 2048);
-    dl::SampleBuffers[0] = nullptr;
+    params_.sample_rate = 11025;
+    dl::ResetPitchHistory(*an_);
+    const dl::BlockAnalysis a = measure(bytes, 2048);
     ASSERT_TRUE(a.f0_voiced);
     EXPECT_NEAR(cents_off(a.f0_frequency, 330), 0, 1.0);
     EXPECT_EQ(a.f0_note, "E4");
@@ -163,19 +175,19 @@ TEST_F(TrackerTest, NoiseSilenceAndChordsAreNotVoiced) {
 }
 
 TEST_F(TrackerTest, NamesFollowTheReferenceAndAStartForgetsTheLastNote) {
-    dl::Settings.reference_a4 = 4420;
+    params_.reference_a4 = 4420;
     std::vector<dl::BlockAnalysis> b = blocks(to_pcm16(harmonic_tone(442, 44100, 0.6, 1.0)), 44100);
     ASSERT_FALSE(b.empty());
     ASSERT_TRUE(b[0].f0_voiced);
     EXPECT_EQ(b[0].f0_note, "A4");
     EXPECT_NEAR(b[0].f0_cents, 0, 0.1);
-    dl::Settings.reference_a4 = 4150;  // baroque: 442 Hz is more than a semitone up
+    params_.reference_a4 = 4150;  // baroque: 442 Hz is more than a semitone up
     b = blocks(to_pcm16(harmonic_tone(442, 44100, 0.6, 1.0)), 44100);
     EXPECT_EQ(b[0].f0_note, "Bb4");
     EXPECT_NEAR(b[0].f0_cents, 1200 * std::log2(442 / (415 * std::pow(2, 1 / 12.0))), 0.1);
-    EXPECT_TRUE(dl::RunAnalyser.fundamental.voiced);
-    dl::ResetPitchHistory(dl::RunAnalyser);
-    EXPECT_FALSE(dl::RunAnalyser.fundamental.voiced);
+    EXPECT_TRUE(an_->fundamental.voiced);
+    dl::ResetPitchHistory(*an_);
+    EXPECT_FALSE(an_->fundamental.voiced);
 }
 
 }  // namespace
