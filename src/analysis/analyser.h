@@ -69,18 +69,17 @@ struct TrackedShown {
     double a4_frequency = 440, a4_cents = 0;
 };
 
-// The gains that take the lines' raw powers to their powers over full scale, tilted and weighted,
-// and what they were made for.
+// The gains that take the lines' raw powers to their powers over full scale, tilted and weighted;
+// empty until a block needs them, and again when the parameters they come from change.
 struct LineGainsRecord {
     std::vector<double> gains;
-    int n = -1, tilt = -1, weighting = -1;
-    double rate = -1, ref = -1;
 };
 
 class Analyser {
 public:
-    // The settings and the source's shape the next blocks are measured with.
-    void configure(const AnalysisParams& params) { params_ = params; }
+    // The settings and the source's shape the next blocks are measured with; what was made for the
+    // old ones and no longer fits is let go, to be made again when a block needs it.
+    void configure(const AnalysisParams& params);
     const AnalysisParams& params() const { return params_; }
 
     // Level meters, spectrum and read-outs of one block, with the times it stands for; the value

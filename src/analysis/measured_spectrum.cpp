@@ -17,9 +17,9 @@ namespace {
 // and weighted; kept while the block size, rate, sample width, tilt and weighting stay.
 const double* LineGains(LineGainsRecord& c, const AnalysisParams& params, int n) {
     std::vector<double>& gains = c.gains;
+    if (gains.size() == size_t(n / 2)) return gains.data();
     const double rate = params.sample_rate, ref = PowerReference(params);
     const int tilt = params.katamuki != 0, weighting = params.weighting;
-    if (n == c.n && rate == c.rate && ref == c.ref && tilt == c.tilt && weighting == c.weighting) return gains.data();
     const int half = n / 2;
     gains.assign(size_t(half), 1.0 / ref);
     if (tilt) {
@@ -30,11 +30,6 @@ const double* LineGains(LineGainsRecord& c, const AnalysisParams& params, int n)
         const std::vector<double> w = WeightingPowerGains(Weighting(weighting), n, rate);
         for (int k = 0; k < half; ++k) gains[size_t(k)] *= w[size_t(k)];
     }
-    c.n = n;
-    c.rate = rate;
-    c.ref = ref;
-    c.tilt = tilt;
-    c.weighting = weighting;
     return gains.data();
 }
 

@@ -474,6 +474,17 @@ void measure_block(Analyser& an, const AnalysisParams& params, const BlockView& 
 
 }  // namespace
 
+void Analyser::configure(const AnalysisParams& params) {
+    const AnalysisParams& was = params_;
+    // The line gains come from the transform's size, the rate, the sample width, the tilt and the
+    // weighting.
+    if (params.fftparam != was.fftparam || params.sample_rate != was.sample_rate ||
+        WideSamples(params) != WideSamples(was) || (params.katamuki != 0) != (was.katamuki != 0) ||
+        params.weighting != was.weighting)
+        line_gains.gains.clear();
+    params_ = params;
+}
+
 bool Analyser::make_work_arrays(int fftparam) {
     work = WorkArraysRecord{};
     if (fftparam < 1 || fftparam > 30) return false;
