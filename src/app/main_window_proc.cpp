@@ -285,7 +285,10 @@ void stop_command() {
 }  // namespace
 
 void DispatchCommand(int id, int code) {
-    if (view_command(id)) return;
+    if (view_command(id)) {
+        SettingsChanged(kSettingsAnalysis);
+        return;
+    }
     MainWindow* w = window();
     switch (id) {
         case kCmdOpen: OpenFileCommand(); break;
@@ -304,8 +307,14 @@ void DispatchCommand(int id, int code) {
         case kCmdSaveReferences: SaveReferencesCommand(); break;
         case kCmdLoadReference: LoadReferenceCommand(); break;
         case kCmdAbout: RunAboutBox(); break;
-        case kCmdVoiceRange: RunVoiceRangeDialog(); break;
-        case kCmdVoicePointer: ToggleVoicePointer(); break;
+        case kCmdVoiceRange:
+            RunVoiceRangeDialog();
+            SettingsChanged(kSettingsAnalysis);
+            break;
+        case kCmdVoicePointer:
+            ToggleVoicePointer();
+            SettingsChanged(kSettingsAnalysis);
+            break;
         case kCmdOption: {
             const int meter = Settings.level_meter;
             // The strip under the graph takes room of its own.

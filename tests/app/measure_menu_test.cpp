@@ -6,6 +6,7 @@
 #include "app/main_window_proc.h"
 #include "app/measure_menu.h"
 #include "app/settings_changed.h"
+#include "resources/command_ids.h"
 #include "state/analysis.h"
 #include "state/reset.h"
 #include "state/run.h"
@@ -102,6 +103,12 @@ TEST_F(MeasureMenuTest, ASettingChangedFromTheMenuOrTheKeysReachesTheAnalyserAnd
     dl::SettingsChanged(dl::kSettingsAnalysis);  // the analysis reads it, and nothing starts again
     EXPECT_EQ(dl::RunAnalyser.params().fftparam, 10);
     EXPECT_EQ(dl::RunAnalyser.traces[0].lines, 2048);
+
+    // The View menu's commands as well.
+    dl::DispatchCommand(dl::kCmdPinkFlat, 0);
+    EXPECT_EQ(dl::RunAnalyser.params().katamuki, 1);
+    dl::DispatchCommand(dl::kCmdSpectrogram, 0);
+    EXPECT_EQ(dl::RunAnalyser.params().display, dl::kViewSpectrogram);
 
     // The option dialog's keys: the transform's arrays are made again for the new size.
     dl::SettingsChanged(dl::kSettingsTransform);
