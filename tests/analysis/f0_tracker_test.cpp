@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "analysis/analyser.h"
+#include "analysis/analyser_fixture.h"
 #include "analysis/f0_tracker.h"
 #include "analysis/pitch.h"
 #include "analysis/pitch_signals.h"
@@ -19,49 +20,26 @@ namespace {
 
 using namespace pitch_signals;
 
-std::vector<uint8_t> pcm16(const std::vector<int>& samples) {
-    std::vector<uint8_t> b;
-    for (int v : samples) {
-        b.push_back(uint8_t(v & 0xff));
-        b.push_back(uint8_t((v >> 8) & 0xff));
-    }
-    return b;
-}
-
-// An analyser of its own, with the tracker on (it runs for the tuner and the batch rows) at the
-// default transform, over mono 16-bit blocks.
-class TrackerTest : public ::testing::Test {
+// The tracker on (it runs for the tuner and the batch rows) at the default transform.
+class TrackerTest : public AnalyserTest {
 protected:
     void SetUp() override {
+        AnalyserTest::SetUp();
         params_.tuner = 1;
         params_.freqnum = 4;
         params_.fftparam = 12;
-        params_.sample_rate = 44100;
-        params_.channel_layout = 1;
-        params_.block_bytes = 1u << 20;
-        ASSERT_TRUE(an_->make_work_arrays(params_.fftparam));
-    }
-
-    std::unique_ptr<dl::Analyser> an_ = std::make_unique<dl::Analyser>();
-    dl::AnalysisParams params_;
-    static constexpr uint32_t kDeltaTime = 2048;  // the default slice, in samples at 11025 Hz (8000 Hz's family: 8000)
-
-    const dl::BlockAnalysis& measure(const std::vector<uint8_t>& bytes, uint32_t count) {
-        an_->configure(params_);
-        return an_->measure({bytes.data(), count});
+        use_work_arrays(12);
     }
 
     // The blocks of a sound as the playback tick analyses them, one slice each.
     std::vector<dl::BlockAnalysis> blocks(const std::vector<int16_t>& pcm, double rate) {
         params_.sample_rate = uint32_t(rate);
-        const bool eleven = uint32_t(rate) % 11025 == 0;
-        const size_t slice = size_t(kDeltaTime * rate / (eleven ? 11025 : 8000));
+        const size_t slice = size_t(slice_at(rate));
         dl::ResetPitchHistory(*an_);
         std::vector<dl::BlockAnalysis> out;
         for (size_t start = 0; start + slice <= pcm.size(); start += slice) {
             std::vector<int> s(pcm.begin() + long(start), pcm.begin() + long(start + slice));
-            const std::vector<uint8_t> block = pcm16(s);
-            out.push_back(measure(block, uint32_t(block.size())));
+            out.push_back(measure(pcm16(s)));
         }
         return out;
     }
@@ -93,7 +71,8 @@ TEST_F(TrackerTest, SteadyTonesWithAWeakOrMissingFundamentalAreNamedWithinACent)
     for (int16_t v : loud) bytes.push_back(uint8_t(128 + v / 256));
     params_.sample_rate = 11025;
     dl::ResetPitchHistory(*an_);
-    const dl::BlockAnalysis a = measure(bytes, 2048);
+    bytes.resize(2048);
+    const dl::BlockAnalysis a = measure(bytes);
     ASSERT_TRUE(a.f0_voiced);
     EXPECT_NEAR(cents_off(a.f0_frequency, 330), 0, 1.0);
     EXPECT_EQ(a.f0_note, "E4");

@@ -1,5 +1,7 @@
 // The precise estimator through the tick's own windowing and transform: tones between the lines for
 // every window, transform size, block length and rate; crowded peaks; the list it labels.
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cmath>
 #include <numbers>
@@ -7,33 +9,27 @@
 #include <string>
 #include <vector>
 
+#include "analysis/analyser_fixture.h"
 #include "analysis/note_names.h"
 #include "analysis/pipeline.h"
 #include "analysis/pitch.h"
 #include "analysis/precise_peak.h"
-#include "display/analysis_settings.h"
-#include "display/pipeline_fixture.h"
-#include "measure_with_settings.h"
-#include "state/analysis.h"
-#include "state/run.h"
-#include "state/settings.h"
-#include "state/source.h"
 
 namespace dl_test {
 namespace {
 
-class PrecisePeakTest : public AnalysisTest {
+class PrecisePeakTest : public AnalyserTest {
 protected:
     void SetUp() override {
-        AnalysisTest::SetUp();
-        dl::Settings.precise_peaks = 1;
-        dl::Settings.freqnum = 0;
+        AnalyserTest::SetUp();
+        params_.precise_peaks = 1;
+        params_.freqnum = 0;
     }
     // The analysis of a block of `count` 16-bit samples of tones (frequency, amplitude) at `rate`.
     dl::BlockAnalysis analyse(int p, int count, double rate, const std::vector<std::pair<double, double>>& tones) {
-        dl::Settings.fftparam = p;
-        use_work_arrays(1 << p);
-        dl::SourceInfo.sample_rate = uint32_t(rate);
+        params_.fftparam = p;
+        use_work_arrays(p);
+        params_.sample_rate = uint32_t(rate);
         std::vector<int> s(static_cast<size_t>(count));
         for (int i = 0; i < count; ++i) {
             double v = 0;
@@ -41,11 +37,7 @@ protected:
             s[size_t(i)] = int(std::lround(v));
         }
         block_ = pcm16(s);
-        dl::SampleBuffers[0] = block_.data();
-        dl::BlockAnalysis a;
-        a = dl_test::MeasureWithSettings(dl::SampleBuffers[0], uint32_t(block_.size()));
-        dl::SampleBuffers[0] = nullptr;
-        return a;
+        return measure(block_);
     }
 };
 
@@ -55,9 +47,9 @@ TEST_F(PrecisePeakTest, EveryWindowReadsAToneBetweenTheLines) {
     for (int p : {8, 12, 16}) {
         const int n = 1 << p;
         for (int type = 0; type < 8; ++type) {
-            dl::Settings.mado = type;
+            params_.mado = type;
             for (int count : {n, n / 2, 3 * n / 4 + 1}) {
-                const double lobe = dl::MainLobeLines(dl::RunAnalyser.precise, n, count, type);
+                const double lobe = dl::MainLobeLines(an_->precise, n, count, type);
                 for (double place : {n / 8 + 0.37, 3 * lobe + 0.81, n / 2 - 2 * lobe - 0.29}) {
                     for (double rate : {8000.0, 48000.0}) {
                         const double f = place * rate / n;
@@ -76,9 +68,9 @@ TEST_F(PrecisePeakTest, AToneInNoiseStaysNearTheBound) {
     // 20 dB SNR, N 4096, Hann: the Cramer-Rao bound is 0.0015 line; twenty blocks stay within a few.
     std::mt19937 gen(3);
     std::normal_distribution<double> noise(0, 12000 / std::sqrt(200.0));
-    dl::Settings.fftparam = 12;
-    use_work_arrays(4096);
-    dl::SourceInfo.sample_rate = 48000;
+    params_.fftparam = 12;
+    use_work_arrays(12);
+    params_.sample_rate = 48000;
     const double place = 300.43, f = place * 48000 / 4096;
     double worst = 0;
     for (int trial = 0; trial < 20; ++trial) {
@@ -86,34 +78,31 @@ TEST_F(PrecisePeakTest, AToneInNoiseStaysNearTheBound) {
         for (int i = 0; i < 4096; ++i)
             s[size_t(i)] = int(std::lround(12000 * std::sin(2 * std::numbers::pi * f * i / 48000 + trial) + noise(gen)));
         block_ = pcm16(s);
-        dl::SampleBuffers[0] = block_.data();
-        dl::BlockAnalysis a;
-        a = dl_test::MeasureWithSettings(dl::SampleBuffers[0], uint32_t(block_.size()));
+        const dl::BlockAnalysis& a = measure(block_);
         worst = std::max(worst, std::fabs(a.peak_frequency * 4096 / 48000 - place));
     }
-    dl::SampleBuffers[0] = nullptr;
     EXPECT_LT(worst, 0.01);
 }
 
 TEST_F(PrecisePeakTest, APeakWithANeighbourInItsMainLobeStaysAtItsLine) {
     // Hann over the whole transform: the main lobe reaches two lines either way.
-    dl::Settings.mado = 0;
+    params_.mado = 0;
     const int n = 4096;
-    use_work_arrays(n);
+    use_work_arrays(12);
     for (double apart : {1.3, 1.7}) {
         const dl::BlockAnalysis a = analyse(12, n, n, {{500.3, 12000}, {500.3 + apart, 12000}});
         ASSERT_TRUE(a.peak_shown);
-        const dl::PreciseLine read = dl::PrecisePeakLine(dl::RunAnalyser.precise, dl::RunAnalyser.work.re, dl::RunAnalyser.work.im, n, dl::RunAnalyser.peak.bin, n, 0);
+        const dl::PreciseLine read = dl::PrecisePeakLine(an_->precise, an_->work.re, an_->work.im, n, an_->peak.bin, n, 0);
         // Either one tone was read where the two merge, or the line itself: never thrown away.
-        EXPECT_LE(std::fabs(read.line - dl::RunAnalyser.peak.bin), 1.0) << apart;
+        EXPECT_LE(std::fabs(read.line - an_->peak.bin), 1.0) << apart;
         EXPECT_GT(read.line, 500.3 - 0.5);
         EXPECT_LT(read.line, 500.3 + apart + 0.5);
     }
     // Two tones with separate maxima inside each other's main lobes: each is its line.
     analyse(12, n, n, {{500.5, 12000}, {502.4, 9000}});
-    const dl::PreciseLine read = dl::PrecisePeakLine(dl::RunAnalyser.precise, dl::RunAnalyser.work.re, dl::RunAnalyser.work.im, n, dl::RunAnalyser.peak.bin, n, 0);
+    const dl::PreciseLine read = dl::PrecisePeakLine(an_->precise, an_->work.re, an_->work.im, n, an_->peak.bin, n, 0);
     if (!read.fitted) {
-        EXPECT_EQ(read.line, dl::RunAnalyser.peak.bin);
+        EXPECT_EQ(read.line, an_->peak.bin);
     }
     EXPECT_LE(std::fabs(read.line - 500.5), 1.0);
     // Four lobes apart the fit narrows to the lines clear of the other and reads both well.
@@ -123,20 +112,20 @@ TEST_F(PrecisePeakTest, APeakWithANeighbourInItsMainLobeStaysAtItsLine) {
 
 TEST_F(PrecisePeakTest, TheListHoldsTonesOnlyAndTheOldListsStayAsTheyWere) {
     // The rectangular window between two lines: its side lobes are maxima of their own.
-    dl::Settings.mado = 4;
-    dl::Settings.freqnum = 8;
+    params_.mado = 4;
+    params_.freqnum = 8;
     dl::BlockAnalysis a = analyse(12, 4096, 4096, {{1000.5, 12000}, {1800.5, 120}});
     ASSERT_EQ(a.labels.size(), 2u);
     EXPECT_NEAR(a.labels[0].frequency, 1000.5, 0.01);
     EXPECT_NEAR(a.labels[1].frequency, 1800.5, 0.05);  // 40 dB down, far from the first
     EXPECT_NEAR(a.labels[0].place, 1000.5, 0.01);
-    dl::Settings.precise_peaks = 0;
+    params_.precise_peaks = 0;
     a = analyse(12, 4096, 4096, {{1000.5, 12000}, {1800.5, 120}});
     EXPECT_EQ(a.labels.size(), 8u);  // the line read-out lists the side lobes, as it always did
     EXPECT_LT(a.labels[0].place, 0);
     // Hann: the mean's line and a tone too low for the block to part from its mirror are not tones.
-    dl::Settings.precise_peaks = 1;
-    dl::Settings.mado = 0;
+    params_.precise_peaks = 1;
+    params_.mado = 0;
     a = analyse(12, 4096, 4096, {{1.2, 12000}, {700.3, 3000}});
     ASSERT_FALSE(a.labels.empty());
     for (const dl::PeakLabel& l : a.labels) EXPECT_GT(l.frequency, 2.0) << l.frequency;
@@ -147,29 +136,27 @@ TEST_F(PrecisePeakTest, TheListHoldsTonesOnlyAndTheOldListsStayAsTheyWere) {
     std::vector<int> s(4096);
     for (int& v : s) v = int(std::lround(noise(gen)));
     block_ = pcm16(s);
-    dl::SampleBuffers[0] = block_.data();
-    a = dl_test::MeasureWithSettings(dl::SampleBuffers[0], uint32_t(block_.size()));
-    dl::SampleBuffers[0] = nullptr;
+    a = measure(block_);
     EXPECT_TRUE(a.labels.empty()) << a.labels.size();
 }
 
 TEST_F(PrecisePeakTest, CentsAndNamesFollowTheReferenceAndNoneReadsPlusNought) {
-    dl::Settings.mado = 0;
-    dl::Settings.freqnum = 1;
-    dl::Settings.use_onmei = 2;
+    params_.mado = 0;
+    params_.freqnum = 1;
+    params_.use_onmei = 2;
     // Slightly flat of A4: "A4+0", never "A4-0".
     dl::BlockAnalysis a = analyse(12, 4096, 44100, {{440 * std::pow(2, -0.3 / 1200), 12000}});
     ASSERT_EQ(a.labels.size(), 1u);
     EXPECT_EQ(a.labels[0].note, "A4+0");
-    dl::Settings.reference_a4 = 4420;
-    dl::ResetPitchHistory(dl::RunAnalyser);
+    params_.reference_a4 = 4420;
+    dl::ResetPitchHistory(*an_);
     a = analyse(12, 4096, 44100, {{442, 12000}});
     ASSERT_EQ(a.labels.size(), 1u);
     EXPECT_EQ(a.labels[0].note, "A4+0");
     // The A4 read-out still says what A4 the sound implies.
     ASSERT_TRUE(a.a4_shown);
     EXPECT_NEAR(a.a4_frequency, 442.0, 0.05);
-    dl::Settings.reference_a4 = 4150;
+    params_.reference_a4 = 4150;
     a = analyse(12, 4096, 44100, {{415 * std::pow(2, 3 / 12.0) * std::pow(2, 12 / 1200.0), 12000}});
     ASSERT_EQ(a.labels.size(), 1u);
     EXPECT_EQ(a.labels[0].note, "C5+12");
@@ -186,32 +173,31 @@ namespace {
 
 // Pure tones from E1 to C8 as sox makes them (dithered to 16 or 8 bits) at the rates users meet,
 // analysed at the settings of a fresh start, three slices each.
-class FreshStartTones : public AnalysisTest {};
+class FreshStartTones : public AnalyserTest {};
 
 TEST_F(FreshStartTones, LabelsWithinATenthOfACentAndTheA4ReadOutWithin50MilliHertz) {
-    dl::Settings.precise_peaks = 1;
-    dl::Settings.tuner = 1;
-    dl::Settings.freqnum = 4;
-    dl::Settings.fftparam = 12;
-    use_work_arrays(4096);
+    params_.precise_peaks = 1;
+    params_.tuner = 1;
+    params_.freqnum = 4;
+    params_.fftparam = 12;
+    use_work_arrays(12);
     std::mt19937 gen(41);
     std::uniform_real_distribution<double> dither(-0.5, 0.5);
     int checked = 0;
     for (double rate : {8000.0, 11025.0, 22050.0, 44100.0, 48000.0}) {
-        dl::SourceInfo.sample_rate = uint32_t(rate);
-        const bool eleven = uint32_t(rate) % 11025 == 0;
-        const int slice = int(dl::Settings.deltatime * rate / (eleven ? 11025 : 8000));
+        params_.sample_rate = uint32_t(rate);
+        const int slice = slice_at(rate);
         const int transformed = std::min(slice, 4096);
         for (int wide : {1, 0}) {
-            dl::SourceInfo.ChannelLayout = wide;
+            params_.channel_layout = wide;
             const double full = wide ? 32767 * 0.5 : 127 * 0.5;  // -6 dB
             for (int note = -41; note <= 39; ++note) {  // E1 .. C8, A4 = 440 Hz; every third, the ends
                 if (note % 3 != 0 && note != -41 && note != 39) continue;
                 const double f = 440 * std::pow(2, note / 12.0);
                 if (f >= 0.45 * rate || f * transformed / rate < 4) continue;  // four periods in the block
                 for (int labels : {0, 2}) {
-                    dl::Settings.use_onmei = labels;
-                    dl::ResetPitchHistory(dl::RunAnalyser);
+                    params_.use_onmei = labels;
+                    dl::ResetPitchHistory(*an_);
                     dl::BlockAnalysis a;
                     for (int t = 0; t < 3; ++t) {
                         block_.clear();
@@ -225,10 +211,8 @@ TEST_F(FreshStartTones, LabelsWithinATenthOfACentAndTheA4ReadOutWithin50MilliHer
                                 block_.push_back(uint8_t(q + 128));
                             }
                         }
-                        dl::SampleBuffers[0] = block_.data();
-                        a = dl_test::MeasureWithSettings(dl::SampleBuffers[0], uint32_t(block_.size()));
+                        a = measure(block_);
                     }
-                    dl::SampleBuffers[0] = nullptr;
                     const std::string what = std::to_string(f) + " Hz at " + std::to_string(int(rate)) + (wide ? " 16" : " 8") + "-bit";
                     ASSERT_FALSE(a.labels.empty()) << what;
                     for (const dl::PeakLabel& l : a.labels) {
