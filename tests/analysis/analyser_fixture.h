@@ -12,16 +12,19 @@
 
 namespace dl_test {
 
+// Samples as 16-bit little-endian bytes.
+inline std::vector<uint8_t> Pcm16Bytes(const std::vector<int>& samples) {
+    std::vector<uint8_t> b;
+    for (int v : samples) {
+        b.push_back(uint8_t(v & 0xff));
+        b.push_back(uint8_t((v >> 8) & 0xff));
+    }
+    return b;
+}
+
 class AnalyserTest : public ::testing::Test {
 public:
-    static std::vector<uint8_t> pcm16(const std::vector<int>& samples) {
-        std::vector<uint8_t> b;
-        for (int v : samples) {
-            b.push_back(uint8_t(v & 0xff));
-            b.push_back(uint8_t((v >> 8) & 0xff));
-        }
-        return b;
-    }
+    static std::vector<uint8_t> pcm16(const std::vector<int>& samples) { return Pcm16Bytes(samples); }
 
 protected:
     void SetUp() override {

@@ -11,6 +11,7 @@
 #include <tuple>
 #include <vector>
 
+#include "analysis/analyser_fixture.h"
 #include "analysis/pipeline.h"
 #include "analysis/pitch.h"
 #include "display/analysis_settings.h"
@@ -45,14 +46,7 @@ struct PointerEvent {
 
 class AnalysisTest : public ::testing::Test {
 public:
-    static std::vector<uint8_t> pcm16(const std::vector<int>& samples) {
-        std::vector<uint8_t> b;
-        for (int v : samples) {
-            b.push_back(uint8_t(v & 0xff));
-            b.push_back(uint8_t((v >> 8) & 0xff));
-        }
-        return b;
-    }
+    static std::vector<uint8_t> pcm16(const std::vector<int>& samples) { return Pcm16Bytes(samples); }
 
 protected:
     void SetUp() override {
