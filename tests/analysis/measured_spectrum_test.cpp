@@ -1,24 +1,18 @@
 // Averaging, holds, weighting and stereo traces on sounds whose spectra we can work out: white and
 // pink noise read flat, a sweep's max hold, noise's min hold through a burst, the A and C curves,
 // and what each trace of a two-channel sound shows.
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cmath>
 #include <numbers>
 #include <random>
 #include <vector>
 
+#include "analysis/analyser_fixture.h"
 #include "analysis/measured_spectrum.h"
 #include "analysis/pipeline.h"
 #include "analysis/weighting.h"
-#include "display/analysis_settings.h"
-#include "display/pipeline_fixture.h"
-#include "measure_with_settings.h"
-#include "resources/command_ids.h"
-#include "state/analysis.h"
-#include "state/run.h"
-#include "state/settings.h"
-#include "state/source.h"
-#include "state/tick_clock.h"
 
 namespace dl_test {
 namespace {
@@ -28,27 +22,25 @@ constexpr int kN = 4096;
 
 double Db(double p) { return 10 * std::log10(p); }
 
-class MeasuredSpectrumTest : public AnalysisTest {
+class MeasuredSpectrumTest : public AnalyserTest {
 protected:
     void SetUp() override {
-        AnalysisTest::SetUp();
-        dl::Settings.fftparam = 12;
-        dl::Settings.display = dl::kViewLinear;
-        use_work_arrays(kN);
+        AnalyserTest::SetUp();
+        params_.fftparam = 12;
+        params_.display = dl::kViewLinear;
+        use_work_arrays(12);
     }
 
     // Analyses `samples` (mono 16-bit, or interleaved stereo) in blocks of kN frames every `hop`.
     dl::BlockAnalysis run(const std::vector<int>& samples, int channels, int hop = kN) {
-        dl::SourceInfo.ChannelLayout = channels == 2 ? 3 : 1;
+        params_.channel_layout = channels == 2 ? 3 : 1;
         dl::BlockAnalysis a;
         const size_t frames = samples.size() / size_t(channels);
         for (size_t at = 0; at + kN <= frames; at += size_t(hop)) {
             block_ = pcm16(std::vector<int>(samples.begin() + long(at) * channels,
                                             samples.begin() + long(at + kN) * channels));
-            dl::SampleBuffers[0] = block_.data();
-            a = dl_test::MeasureWithSettings(dl::SampleBuffers[0], uint32_t(block_.size()));
+            a = measure(block_);
         }
-        dl::SampleBuffers[0] = nullptr;
         return a;
     }
 
@@ -115,15 +107,15 @@ TEST_F(MeasuredSpectrumTest, NoiseAveragesFlatWithinHalfADecibelPerBand) {
     };
     for (Case c : {Case{1, false}, Case{2, false}, Case{1, true}, Case{2, true}}) {
         SCOPED_TRACE(testing::Message() << "averaging " << c.averaging << (c.pink ? " pink" : " white"));
-        dl::ResetMeasuredSpectrum(dl::RunAnalyser);
-        dl::Settings.averaging = c.averaging;
-        dl::Settings.average_ms = 1000;
-        dl::Settings.average_blocks = 32;
-        dl::Settings.katamuki = c.pink;  // the tilt makes pink noise flat
+        dl::ResetMeasuredSpectrum(*an_);
+        params_.averaging = c.averaging;
+        params_.average_ms = 1000;
+        params_.average_blocks = 32;
+        params_.katamuki = c.pink;  // the tilt makes pink noise flat
         const std::vector<int> noise = c.pink ? PinkNoise(ten_seconds, 5) : WhiteNoise(ten_seconds, 3000, 7);
         const dl::BlockAnalysis a = run(noise, 1);
         ASSERT_TRUE(a.spectrum);
-        const std::vector<double>& p = dl::RunAnalyser.traces[0].average;
+        const std::vector<double>& p = an_->traces[0].average;
         // Bands of 64 lines on the linear view; octave bands from 250 Hz for pink noise.
         std::vector<std::pair<int, int>> bands;
         if (c.pink) {
@@ -144,18 +136,18 @@ TEST_F(MeasuredSpectrumTest, ExponentialAndInfiniteAveragesReachTheNoiseLevelInP
     const std::vector<int> noise = WhiteNoise(int(5 * kRate), 3000, 11);
     std::vector<double> level;
     for (int averaging : {1, 2, 3}) {
-        dl::ResetMeasuredSpectrum(dl::RunAnalyser);
-        dl::Settings.averaging = averaging;
+        dl::ResetMeasuredSpectrum(*an_);
+        params_.averaging = averaging;
         run(noise, 1, kN / 4);
-        level.push_back(BandDb(dl::RunAnalyser.traces[0].average, 64, kN / 2 - 64));
+        level.push_back(BandDb(an_->traces[0].average, 64, kN / 2 - 64));
     }
     // Expected: sigma^2 * sum(w^2) / N^2 over full scale, Hann weights summing to 3N/8 in square.
-    const double expected = Db(3000.0 * 3000.0 * 0.375 / kN / dl::PowerReference(dl::AnalysisParamsOfSettings()));
+    const double expected = Db(3000.0 * 3000.0 * 0.375 / kN / dl::PowerReference(params_));
     for (double l : level) EXPECT_NEAR(l, expected, 0.3);
 }
 
 TEST_F(MeasuredSpectrumTest, MaxHoldKeepsEverySweptFrequency) {
-    dl::Settings.max_hold = 1;
+    params_.max_hold = 1;
     const int count = int(10 * kRate);
     std::vector<int> sweep(static_cast<size_t>(count));
     double phase = 0;
@@ -166,7 +158,7 @@ TEST_F(MeasuredSpectrumTest, MaxHoldKeepsEverySweptFrequency) {
     }
     const dl::BlockAnalysis a = run(sweep, 1, kN / 4);
     ASSERT_NE(a.max_levels, nullptr);
-    const std::vector<double>& held = dl::RunAnalyser.traces[0].max;
+    const std::vector<double>& held = an_->traces[0].max;
     const double top = Db(*std::max_element(held.begin() + Line(250), held.begin() + Line(1950)));
     for (double f = 250; f <= 1950; f += 10) EXPECT_NEAR(Db(held[size_t(Line(f))]), top, 1.0) << f << " Hz";
     EXPECT_LT(Db(held[size_t(Line(5000))]), top - 40);
@@ -176,9 +168,9 @@ TEST_F(MeasuredSpectrumTest, MaxHoldKeepsEverySweptFrequency) {
 
 TEST_F(MeasuredSpectrumTest, MinHoldOfNoiseStaysAtTheNoiseThroughABurst) {
     // Averaged over a second, the noise's own spread leaves the minimum a few decibels under its mean.
-    dl::Settings.averaging = 1;
-    dl::Settings.average_ms = 1000;
-    dl::Settings.min_hold = 1;
+    params_.averaging = 1;
+    params_.average_ms = 1000;
+    params_.min_hold = 1;
     std::vector<int> s = WhiteNoise(int(3 * kRate), 1000, 3);
     const std::vector<int> burst = WhiteNoise(int(0.5 * kRate), 30000, 4);
     const std::vector<int> after = WhiteNoise(int(3 * kRate), 1000, 5);
@@ -186,44 +178,29 @@ TEST_F(MeasuredSpectrumTest, MinHoldOfNoiseStaysAtTheNoiseThroughABurst) {
     s.insert(s.end(), after.begin(), after.end());
     const dl::BlockAnalysis a = run(s, 1);
     ASSERT_NE(a.min_levels, nullptr);
-    const double noise = Db(1000.0 * 1000.0 * 0.375 / kN / dl::PowerReference(dl::AnalysisParamsOfSettings()));
+    const double noise = Db(1000.0 * 1000.0 * 0.375 / kN / dl::PowerReference(params_));
     for (int k = 64; k + 64 <= kN / 2; k += 64) {
-        const double band = BandDb(dl::RunAnalyser.traces[0].min, k, k + 64);
+        const double band = BandDb(an_->traces[0].min, k, k + 64);
         EXPECT_LT(band, noise + 0.5) << k;
         EXPECT_GT(band, noise - 6) << k;
     }
 }
 
 TEST_F(MeasuredSpectrumTest, HoldTimeLetsAHeldValueGo) {
-    dl::Settings.max_hold = 1;
-    dl::Settings.hold_ms = 500;
+    params_.max_hold = 1;
+    params_.hold_ms = 500;
     std::vector<int> s = Tone(int(1 * kRate), 1000, 16000);
     const std::vector<int> quiet = Tone(int(2 * kRate), 1000, 160);
     s.insert(s.end(), quiet.begin(), quiet.end());
     run(s, 1);
     // 40 dB down for two seconds: the hold has followed it.
-    EXPECT_NEAR(Db(dl::RunAnalyser.traces[0].max[size_t(Line(1000))]),
-                Db(dl::RunAnalyser.traces[0].average[size_t(Line(1000))]), 0.01);
-    dl::Settings.hold_ms = 0;
-    dl::ResetMeasuredSpectrum(dl::RunAnalyser);
+    EXPECT_NEAR(Db(an_->traces[0].max[size_t(Line(1000))]),
+                Db(an_->traces[0].average[size_t(Line(1000))]), 0.01);
+    params_.hold_ms = 0;
+    dl::ResetMeasuredSpectrum(*an_);
     run(s, 1);
-    EXPECT_GT(Db(dl::RunAnalyser.traces[0].max[size_t(Line(1000))]),
-              Db(dl::RunAnalyser.traces[0].average[size_t(Line(1000))]) + 35);
-}
-
-TEST_F(MeasuredSpectrumTest, ABlockStandsForThePictureItMakes) {
-    // A stereo 16-bit block of 4096 frames at 44.1 kHz plays 92.9 ms.
-    dl::SourceInfo.ChannelLayout = 3;
-    dl::BufferCount = 4;
-    EXPECT_NEAR(dl::MeasureTickSeconds(dl::AnalysisParamsOfSettings(), 4096 * 4), 4096 / kRate, 1e-9);
-    // Pictures on their own clock overlap their blocks: each counts for its period, so that a
-    // response time stays one in time however often the picture comes.
-    dl::DisplayPeriod = 33;
-    EXPECT_NEAR(dl::MeasureTickSeconds(dl::AnalysisParamsOfSettings(), 4096 * 4), 0.033, 1e-9);
-    dl::DisplayPeriod = 0;
-    dl::BufferCount = 1;
-    dl::TimerPeriod = 50;
-    EXPECT_NEAR(dl::MeasureTickSeconds(dl::AnalysisParamsOfSettings(), 4096 * 4), 0.050, 1e-9);
+    EXPECT_GT(Db(an_->traces[0].max[size_t(Line(1000))]),
+              Db(an_->traces[0].average[size_t(Line(1000))]) + 35);
 }
 
 TEST_F(MeasuredSpectrumTest, WeightingCurvesAtTheBandFrequencies) {
@@ -244,54 +221,51 @@ TEST_F(MeasuredSpectrumTest, WeightingCurvesAtTheBandFrequencies) {
 
 TEST_F(MeasuredSpectrumTest, WeightingActsOnTheDisplayedSpectrumOnly) {
     // A 4 kHz tone and a 31.5 Hz tone: the A curve lifts one by 1 dB and takes 39.4 dB off the other.
-    dl::Settings.fftparam = 14;
-    use_work_arrays(1 << 14);
+    params_.fftparam = 14;
+    use_work_arrays(14);
     const int n = 1 << 14;
     std::vector<int> s = Tone(n, 4000, 8000);
     const std::vector<int> low = Tone(n, 31.5, 8000);
     for (size_t i = 0; i < s.size(); ++i) s[i] += low[i];
     auto peak_db = [&](double hz) {
-        const std::vector<double>& p = dl::RunAnalyser.traces[0].average;
+        const std::vector<double>& p = an_->traces[0].average;
         const int k = int(std::lround(hz * n / kRate));
         return Db(*std::max_element(p.begin() + k - 3, p.begin() + k + 4));
     };
-    auto measure = [&](int weighting) {
-        dl::Settings.weighting = weighting;
-        dl::Settings.max_hold = weighting == 0;  // a control on, so the trace is measured
-        dl::SourceInfo.ChannelLayout = 1;
+    auto weighted = [&](int weighting) {
+        params_.weighting = weighting;
+        params_.max_hold = weighting == 0;  // a control on, so the trace is measured
+        params_.channel_layout = 1;
         block_ = pcm16(s);
-        dl::SampleBuffers[0] = block_.data();
-        dl::BlockAnalysis a;
-        a = dl_test::MeasureWithSettings(dl::SampleBuffers[0], uint32_t(block_.size()));
-        dl::SampleBuffers[0] = nullptr;
+        measure(block_);
         return std::pair{peak_db(4000), peak_db(31.5)};
     };
-    const auto [z4k, z31] = measure(0);
-    const auto [a4k, a31] = measure(1);
-    const auto [c4k, c31] = measure(2);
+    const auto [z4k, z31] = weighted(0);
+    const auto [a4k, a31] = weighted(1);
+    const auto [c4k, c31] = weighted(2);
     EXPECT_NEAR(a4k - z4k, 1.0, 0.2);
     EXPECT_NEAR(a31 - z31, -39.4, 0.5);
     EXPECT_NEAR(c4k - z4k, -0.8, 0.2);
     EXPECT_NEAR(c31 - z31, -3.0, 0.5);
     // The peak read-out stays with the sound itself.
-    EXPECT_EQ(dl::RunAnalyser.peak.bin, int(std::lround(4000.0 * n / kRate)));
+    EXPECT_EQ(an_->peak.bin, int(std::lround(4000.0 * n / kRate)));
 }
 
 TEST_F(MeasuredSpectrumTest, LeftAndRightTracesShowEachChannel) {
-    dl::Settings.traces = 1;
-    dl::Settings.freqnum = 1;
+    params_.traces = 1;
+    params_.freqnum = 1;
     const std::vector<int> left = Tone(kN, 440, 12000), right = Tone(kN, 660, 12000);
     const std::vector<int> silent(size_t(kN), 0);
     std::vector<int> l_only = Stereo(left, silent), r_only = Stereo(silent, right);
     std::vector<int> both(l_only.size());
     for (size_t i = 0; i < both.size(); ++i) both[i] = l_only[i] + r_only[i];
     for (int peak_trace : {0, 1}) {
-        dl::Settings.peak_trace = peak_trace;
-        dl::ResetMeasuredSpectrum(dl::RunAnalyser);
+        params_.peak_trace = peak_trace;
+        dl::ResetMeasuredSpectrum(*an_);
         const dl::BlockAnalysis a = run(both, 2);
         ASSERT_NE(a.second_levels, nullptr);
-        const std::vector<double>& first = dl::RunAnalyser.traces[0].average;
-        const std::vector<double>& second = dl::RunAnalyser.traces[1].average;
+        const std::vector<double>& first = an_->traces[0].average;
+        const std::vector<double>& second = an_->traces[1].average;
         const int l = Line(440), r = Line(660);
         const std::vector<double>& left_trace = peak_trace ? second : first;
         const std::vector<double>& right_trace = peak_trace ? first : second;
@@ -309,35 +283,35 @@ TEST_F(MeasuredSpectrumTest, AnInvertedCopyVanishesInMidAndFillsSide) {
     std::vector<int> minus(x.size());
     for (size_t i = 0; i < x.size(); ++i) minus[i] = -x[i];
     const std::vector<int> s = Stereo(x, minus);
-    dl::Settings.traces = 2;
+    params_.traces = 2;
     dl::BlockAnalysis a = run(s, 2);
     const int k = Line(1000);
-    const std::vector<double>& mid = dl::RunAnalyser.traces[0].average;
-    const std::vector<double>& side = dl::RunAnalyser.traces[1].average;
+    const std::vector<double>& mid = an_->traces[0].average;
+    const std::vector<double>& side = an_->traces[1].average;
     EXPECT_TRUE(std::all_of(mid.begin(), mid.end(), [](double p) { return p == 0; }));
     EXPECT_GT(Db(side[size_t(k)]), -12);
     // Drawn so: the mid trace at its floor, the side trace's tone well above it.
     EXPECT_EQ(a.levels[k], 255);
     EXPECT_LT(a.second_levels[k], 128);
     // The difference, whole: 6 dB above the side signal.
-    dl::Settings.traces = 3;
-    dl::ResetMeasuredSpectrum(dl::RunAnalyser);
+    params_.traces = 3;
+    dl::ResetMeasuredSpectrum(*an_);
     a = run(s, 2);
     EXPECT_EQ(a.second_levels, nullptr);
-    EXPECT_NEAR(Db(dl::RunAnalyser.traces[0].average[size_t(k)]) - Db(side[size_t(k)]), 6.02, 0.1);
+    EXPECT_NEAR(Db(an_->traces[0].average[size_t(k)]) - Db(side[size_t(k)]), 6.02, 0.1);
 }
 
 TEST_F(MeasuredSpectrumTest, ControlsOffDrawTheBlocksOwnLevels) {
     const std::vector<int> s = Tone(kN, 1000, 12000);
     dl::BlockAnalysis a = run(s, 1);
-    EXPECT_EQ(a.levels, dl::RunAnalyser.levels.data());
+    EXPECT_EQ(a.levels, an_->levels.data());
     EXPECT_EQ(a.max_levels, nullptr);
     EXPECT_EQ(a.second_levels, nullptr);
     // A mono source with two traces asked for shows its one signal.
-    dl::Settings.traces = 1;
+    params_.traces = 1;
     a = run(s, 1);
     EXPECT_EQ(a.second_levels, nullptr);
-    for (int k = 0; k < kN / 2; ++k) ASSERT_EQ(a.levels[k], dl::RunAnalyser.levels[size_t(k)]) << k;
+    for (int k = 0; k < kN / 2; ++k) ASSERT_EQ(a.levels[k], an_->levels[size_t(k)]) << k;
 }
 
 }  // namespace
