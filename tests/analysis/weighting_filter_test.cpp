@@ -4,11 +4,9 @@
 #include <numbers>
 #include <vector>
 
+#include "analysis/analyser_fixture.h"
 #include "analysis/meter_strip.h"
 #include "analysis/weighting.h"
-#include "display/analysis_settings.h"
-#include "display/pipeline_fixture.h"
-#include "state/analysis.h"
 
 namespace dl_test {
 namespace {
@@ -66,17 +64,17 @@ TEST(WeightingFilter, SilenceAfterSoundDecaysToZeroAndAResetForgets) {
     EXPECT_EQ(after[0], 0);
 }
 
-class WeightedMeterTest : public AnalysisTest {
+class WeightedMeterTest : public AnalyserTest {
 protected:
     // The strip's RMS and the momentary loudness of the left channel after two seconds of a
     // stereo sine at `hz` (-10 dBFS), with the meter weighted or not.
     std::pair<double, double> read(double hz, int weighting, int meter_weighting) {
-        dl::ResetMeterStrip(dl::RunAnalyser.meters);
-        dl::Settings.level_meter = dl::kMeterStripLoudness;
-        dl::Settings.weighting = weighting;
-        dl::Settings.meter_weighting = meter_weighting;
-        dl::SourceInfo.ChannelLayout = 3;
-        dl::SourceInfo.sample_rate = 44100;
+        dl::ResetMeterStrip(an_->meters);
+        params_.level_meter = dl::kMeterStripLoudness;
+        params_.weighting = weighting;
+        params_.meter_weighting = meter_weighting;
+        params_.channel_layout = 3;
+        params_.sample_rate = 44100;
         dl::MeterStripReading r;
         const double a = std::pow(10.0, -0.5) * 32767;
         for (int block = 0, t = 0; block < 22; ++block) {
@@ -86,7 +84,7 @@ protected:
                 s.insert(s.end(), {v, v});
             }
             const std::vector<uint8_t> data = pcm16(s);
-            dl::MeterBlock(dl::AnalysisParamsOfSettings(), dl::RunAnalyser.meters, data.data(), uint32_t(data.size()), dl::kBlockFollows, r);
+            dl::MeterBlock(params_, an_->meters, data.data(), uint32_t(data.size()), dl::kBlockFollows, r);
         }
         weighting_shown_ = r.weighting;
         return {r.channel[0].rms, r.loudness.momentary};
