@@ -181,13 +181,8 @@ END {
     exit bad
 }' "$work/includes" || status=1
 
-# The analysis keeps what it remembers in its analyser objects: no mutable variable at namespace
-# scope or static inside a function (constants, and tables built once, are fine). The transform's
-# engine alone shares what it keeps (its plans, built once a size, its work memory and its reports
-# of memory it went without, the tests' switches); those are named here.
-find src/analysis -maxdepth 1 -type f \( -name '*.h' -o -name '*.cpp' \) 2>/dev/null | sort >"$work/analysis_sources"
-awk -v FILES="$work/analysis_sources" '
-function complain(msg) { print msg; bad = 1 }
+# For the awk programs below: code without comments and the contents of string and character literals.
+awk_code_of='
 function code_of(line,   out, i, c, q, n) {
     out = ""; q = ""; n = length(line)
     for (i = 1; i <= n; i++) {
@@ -203,6 +198,15 @@ function code_of(line,   out, i, c, q, n) {
     }
     return out
 }
+'
+
+# The analysis keeps what it remembers in its analyser objects: no mutable variable at namespace
+# scope or static inside a function (constants, and tables built once, are fine). The transform's
+# engine alone shares what it keeps (its plans, built once a size, its work memory and its reports
+# of memory it went without, the tests' switches); those are named here.
+find src/analysis -maxdepth 1 -type f \( -name '*.h' -o -name '*.cpp' \) 2>/dev/null | sort >"$work/analysis_sources"
+awk -v FILES="$work/analysis_sources" "$awk_code_of"'
+function complain(msg) { print msg; bad = 1 }
 # The name a declaration declares: the last word before "=", "{", "[", "(" or ";".
 function declared(code,   t) {
     t = code
@@ -242,7 +246,7 @@ BEGIN {
 
 # The records' writers, and their reset.
 grep -E '^src/.*\.(h|cpp)$' "$work/sources" >"$work/core" || true
-awk -v LAYERS=src/layers.txt -v CORE="$work/core" '
+awk -v LAYERS=src/layers.txt -v CORE="$work/core" "$awk_code_of"'
 function first(p,   a) { split(p, a, "/"); return a[1] }
 function second(p,   a) { split(p, a, "/"); return a[2] }
 function complain(msg) { print msg; bad = 1 }
@@ -254,22 +258,6 @@ function writers_of(text,   a, k, i, w, out) {
     gsub(/[,;.]/, " ", text)
     k = split(text, a, /[ \t]+/); out = " "
     for (i = 1; i <= k; i++) if (a[i] in rank) out = out a[i] " "
-    return out
-}
-# Code without comments and the contents of string and character literals.
-function code_of(line,   out, i, c, q, n) {
-    out = ""; q = ""; n = length(line)
-    for (i = 1; i <= n; i++) {
-        c = substr(line, i, 1)
-        if (q != "") {
-            if (c == "\\") { i++; continue }
-            if (c == q) { q = ""; out = out c }
-            continue
-        }
-        if (c == "/" && substr(line, i + 1, 1) == "/") break
-        if (c == "\"" || c == "'"'"'") q = c
-        out = out c
-    }
     return out
 }
 # Whether `code` writes `name`: the forms an assignment, an increment, a mutating call, a swap or a
