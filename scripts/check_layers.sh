@@ -313,7 +313,7 @@ BEGIN {
             who = pending != "" ? pending : default_writers; pending = ""
             if (who == "") { complain(h ":" ln ": " name " has no \"Written by:\" (for its header or itself)"); continue }
             home[name] = h
-            if (line ~ /^inline auto& [A-Za-z_][A-Za-z0-9_]* = [A-Za-z_][A-Za-z0-9_]*\./) {
+            if (line ~ /^inline (const )?auto& [A-Za-z_][A-Za-z0-9_]* = [A-Za-z_][A-Za-z0-9_]*\./) {
                 target = line; sub(/.*= /, "", target); sub(/\..*/, "", target)
                 alias_of[name] = target
                 continue
@@ -330,6 +330,8 @@ BEGIN {
     # Every record renewed.
     while ((getline line < "src/state/reset.cpp") > 0)
         if (match(line, /renew\([A-Za-z_][A-Za-z0-9_]*\)/)) renewed[substr(line, RSTART + 6, RLENGTH - 7)] = 1
+        # A count that only moves on is renewed by moving it on.
+        else if (match(line, /^[ \t]*\+\+[A-Za-z_][A-Za-z0-9_]*;/)) { name = substr(line, RSTART, RLENGTH); gsub(/[ \t+;]/, "", name); renewed[name] = 1 }
     for (r in record) if (!(r in renewed)) complain(home[r] ": " r " is not renewed by ResetProcessState (src/state/reset.cpp)")
     # Every write by the layer that may.
     for (i = 1; i <= ncore; i++) {

@@ -100,7 +100,7 @@ int AnalyseFile(const BatchOptions& options, const std::string& path,
     BatchRun run;
     if (!run.Prepare(options)) return 1;
     FileName = path;
-    SourceState = {SourceMode::File, false};
+    ChooseSource(SourceMode::File);
     if (OpenSource() != Result::Done) return 1;
     // A picture of the spectrogram shows the whole sound, unless the span was asked for.
     const bool span_asked = std::any_of(options.sets.begin(), options.sets.end(),

@@ -10,6 +10,7 @@
 #include "app/standard_output.h"
 #include "audio/record_port.h"
 #include "audio/run.h"
+#include "audio/source.h"
 #include "audio/timer_tick.h"
 #include "platform/audio_system.h"
 #include "platform/system.h"
@@ -64,7 +65,7 @@ int RunMonitorCommand(const std::vector<std::string>& raw) {
             return BatchFailure("no input device named \"" + options.device + "\" (see --list-devices)");
         Settings.InputDevice = options.device;
     }
-    SourceState = {SourceMode::RecordPort, false};
+    ChooseSource(SourceMode::RecordPort);
     if (OpenRecordPort() != Result::Done) return 1;
     run.Paint();
 

@@ -12,6 +12,7 @@
 #include "audio/source.h"
 #include "display/analysis_settings.h"
 #include "display/frame.h"
+#include "display/present_block.h"
 #include "display/readouts.h"
 #include "display/window_paint.h"
 #include "platform/format_text.h"
@@ -247,23 +248,21 @@ bool BatchRun::Prepare(const BatchOptions& options) {
             corrections.begin() + std::ptrdiff_t(i))
             std::fprintf(stderr, "dewlark: settings: %s\n", corrections[i].c_str());
     measure_layout_units();
-    GraphWidth = kNormalGraphWidth;
-    GraphHeight = kNormalGraphHeight;
+    SetGraphSize(kNormalGraphWidth, kNormalGraphHeight);
     int width = 0;
     // A picture is not bound to the screen: it has the room it asks for.
     const int room = std::max(screen_width(), options.width);
     if (options.width > 0) {
         // Below the normal window's size the picture is the normal one, as the window's least size.
         const GraphSize g = graph_size_for_client(options.width, options.height, room);
-        GraphWidth = g.width;
-        GraphHeight = g.height;
+        SetGraphSize(g.width, g.height);
         width = options.width;
     }
-    WindowWidth = compute_window_width(GraphWidth, CellWidth, room);
+    FitWindowWidth(room);
     client_ = std::make_unique<Surface>(std::max(WindowWidth, width), client_height());
     WindowSurface = client_.get();
     PrepareDisplayResources();
-    DrawAnalysedBlocks = !options.png.empty();
+    if (!options.png.empty()) PresentAnalysedBlock = PresentBlock;
     return true;
 }
 

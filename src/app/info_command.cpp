@@ -42,7 +42,7 @@ int RunInfoCommand(const std::string& path) {
     BatchRun run;
     if (!run.Prepare(BatchOptions{})) return 1;
     FileName = path;
-    SourceState.mode = SourceMode::File;
+    ChooseSource(SourceMode::File);
     if (OpenSource() != Result::Done) return 1;
     const std::string facts = FactsText();
     // The start of an analysis, as --analyse makes it (streaming): a file whose header reads well

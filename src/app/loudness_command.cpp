@@ -48,7 +48,7 @@ void print_json(const std::string& path, const FileLoudness& l, bool first) {
 FileLoudness MeasureFileLoudness(const std::string& path) {
     FileLoudness result;
     FileName = path;
-    SourceState = {SourceMode::File, false};
+    ChooseSource(SourceMode::File);
     if (OpenSource() == Result::Done) {
         // The whole sound, streamed: memory mode would hold only its first part.
         const int on_memory = Settings.OnMem;

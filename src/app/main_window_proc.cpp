@@ -136,8 +136,7 @@ void UseNormalWindowSize() {
     GraphSize g;
     if (Settings.window_width > 0 && Settings.window_height > 0)
         g = graph_size_for_client(Settings.window_width, Settings.window_height, screen_width());
-    GraphWidth = g.width;
-    GraphHeight = g.height;
+    SetGraphSize(g.width, g.height);
 }
 
 void RelayoutWindow() {
@@ -154,7 +153,7 @@ namespace {
 
 // The source kind, PLAY labelled for it and Start enabled, then the source opened.
 Result select_source(SourceMode mode, const char* label, Result (*open)()) {
-    SourceState.mode = mode;
+    ChooseSource(mode);
     if (MainWindow* w = window()) {
         w->set_button_text(kPlayButton, label);
         w->enable_button(kPlayButton, true);
@@ -465,7 +464,7 @@ void MainWindowProc::on_syscommand(SysCommand command) {
             MinimisedFlag = true;
             return;
         case SysCommand::Maximize:
-            GraphWidth = 1024;
+            SetGraphWidth(1024);
             break;
         case SysCommand::Restore:
             if (!MinimisedFlag) UseNormalWindowSize();
@@ -495,8 +494,7 @@ void MainWindowProc::on_client_resize(int width, int height) {
     const GraphSize g = graph_size_for_client(width, height, std::max(screen_width(), width));
     w->set_client_size(width, height);
     if (g.width != GraphWidth || g.height != GraphHeight) {
-        GraphWidth = g.width;
-        GraphHeight = g.height;
+        SetGraphSize(g.width, g.height);
         ResizeDrawSurface();  // after the surface, whose width is the room the layout has
         layout_buttons();
     }
@@ -507,8 +505,7 @@ void MainWindowProc::on_destroy() {
     if (window()) window()->accept_drops(false);
     stop_wav();
     CloseSource();  // ends a play that still runs
-    DrawSurfaceStore = DrawSurfaceRecord{};
-    DrawSurface = nullptr;
+    ReleaseDrawSurface();
     set_high_priority(false);
     post_quit(0);
 }

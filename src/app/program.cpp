@@ -15,6 +15,7 @@
 #include "audio/record_port.h"
 #include "audio/run.h"
 #include "display/frame.h"
+#include "display/present_block.h"
 #include "platform/application.h"
 #include "platform/audio_system.h"
 #include "platform/end_signals.h"
@@ -46,6 +47,8 @@ void Program::Initialise(const std::vector<std::string>& args, ShowCommand show)
     PlatformVersion = kThisPlatformVersion;
     // The window's run is the one where the voice steers the desktop's pointer.
     VoicePointerSteers = true;
+    // The window shows every block it measures.
+    PresentAnalysedBlock = PresentBlock;
     // The runs' events: the window's controls follow them.
     RunObserver = [](RunEvent e) {
         // The log holds what has been analysed since the last Start.
@@ -59,7 +62,7 @@ void Program::Initialise(const std::vector<std::string>& args, ShowCommand show)
     StartupAutoStart = cl.auto_start;
     if (!cl.file_name.empty()) FileName = cl.file_name;
     if (cl.large_layout) {
-        GraphWidth = 1024;
+        SetGraphWidth(1024);
         show = ShowCommand::Maximized;
     }
 
@@ -67,9 +70,9 @@ void Program::Initialise(const std::vector<std::string>& args, ShowCommand show)
     Font::use_japanese_stock_font(JapaneseUi);
     measure_layout_units();
 
-    if (show == ShowCommand::Maximized) GraphWidth = 1024;
+    if (show == ShowCommand::Maximized) SetGraphWidth(1024);
     else UseNormalWindowSize();
-    WindowWidth = compute_window_width(GraphWidth, CellWidth, std::max(screen_width(), Settings.window_width));
+    FitWindowWidth(std::max(screen_width(), Settings.window_width));
 
     window_ = std::make_unique<MainWindow>(proc_, menu_table(),
                                            show == ShowCommand::Maximized ? LayoutClientWidth() : NormalClientWidth(),

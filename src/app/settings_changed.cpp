@@ -6,10 +6,12 @@
 #include "display/analysis_settings.h"
 #include "display/frame.h"
 #include "state/analysis.h"
+#include "state/settings.h"
 
 namespace dl {
 
 void SettingsChanged(unsigned touched) {
+    NoteSettingsChanged();
     if (touched & kSettingsTransform) {
         CloseSource();
         PrepareDisplayResources();

@@ -96,7 +96,7 @@ void DisplayTick(uint32_t now) {
     view.offset = start;
     view.purpose = AnalysisPurpose::PictureOnly;
     AnalyseTickBlock(dc, view);
-    if (DrawAnalysedBlocks) DrawPositionLine(dc);
+    if (PresentAnalysedBlock) DrawPositionLine(dc);
     dc.select_font(old);
 }
 

@@ -457,10 +457,10 @@ void PlaybackTick(int header) {
     if (h.prepared && h.data) WaveOutDevice->unprepare(h);
     h.data = nullptr;
 
-    if (DrawAnalysedBlocks && memory) {
+    if (PresentAnalysedBlock && memory) {
         // The whole buffer has played: its length as the length line gives it.
         DrawPositionText(dc, MemoryPlayEndText());
-    } else if (DrawAnalysedBlocks) {
+    } else if (PresentAnalysedBlock) {
         DrawPositionLine(dc);
     }
     SourceInfo.DataRemaining -= n;

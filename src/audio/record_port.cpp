@@ -262,7 +262,7 @@ void RecordTick(int header) {
     SourceInfo.DataRemaining += n;
     RecordedInputBytes += n;
     SetSchemeTextColours(dc);
-    if (DrawAnalysedBlocks) DrawPositionLine(dc);
+    if (PresentAnalysedBlock) DrawPositionLine(dc);
 
     // The one buffer is full, or Stop was pressed: the monitor ends here; a buffer the device does
     // not take back ends it too, said, rather than leave it one buffer short.

@@ -128,6 +128,8 @@ void RedrawLengthLine() {
     DrawChannelLabels(panel.dc());
 }
 
+void ChooseSource(SourceMode mode) { SourceState.mode = mode; }
+
 void CloseSource() {
     CloseSourceFile();
     // A play or monitor that still has its device ends with the source, the controls untouched.

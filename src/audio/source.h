@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "audio/result.h"
+#include "state/source.h"
 
 namespace dl {
 
@@ -18,6 +19,8 @@ void FreeFormatRecord();
 void PublishSourceFormat(const std::vector<uint8_t>& record);
 // Fills DiskSpace for the volume holding the file; returns the free bytes.
 uint32_t MeasureDiskSpace(const std::string& file_name);
+// Which source Start opens: the file, the record port, or none.
+void ChooseSource(SourceMode mode);
 // Closes the file and the source's devices; normal priority again.
 void CloseSource();
 void CloseSourceFile();

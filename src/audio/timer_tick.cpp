@@ -8,7 +8,6 @@
 #include "audio/input_timeline.h"
 #include "display/analysis_settings.h"
 #include "display/position_line.h"
-#include "display/present_block.h"
 #include "display/voice_pointer.h"
 #include "platform/main_window.h"
 #include "platform/message_box.h"
@@ -208,7 +207,7 @@ const BlockAnalysis& AnalyseTickBlock(Dc& dc, BlockView block) {
         end_process(a.failure_status);
     }
     SteerPointer(a.pointer);
-    PresentBlock(dc, a, block.purpose);
+    if (PresentAnalysedBlock) PresentAnalysedBlock(dc, a, block.purpose);
     // The scan keeps to its own limits: the next stride is tuned from the one it used.
     if (a.level_stride) LevelScanStride = a.level_stride;
     if (block.purpose == AnalysisPurpose::PictureOnly) {

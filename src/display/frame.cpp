@@ -170,6 +170,11 @@ void PrepareDisplayResources() {
     for (int k = 0; k < Settings.ColourScaleKey; ++k) NoteReference *= 1.0594630943592953;
 }
 
+void ReleaseDrawSurface() {
+    DestroyDrawSurface();
+    DrawSurface = nullptr;
+}
+
 void FitDrawSurfaceToWindow() {
     if (DrawSurfaceStore.surface && DrawSurfaceStore.surface->scale() != SurfaceScale()) {
         DestroyDrawSurface();
@@ -180,7 +185,7 @@ void FitDrawSurfaceToWindow() {
 void ResizeDrawSurface() {
     // A window may span more than the screen the system names (two monitors): it has its own room.
     const int room = std::max(screen_width(), TheMainWindow ? TheMainWindow->client_width() : 0);
-    WindowWidth = compute_window_width(GraphWidth, CellWidth, room);
+    FitWindowWidth(room);
     if (Settings.UseMemDC && DrawSurfaceStore.dc) {
         DestroyDrawSurface();
         CreateDrawSurface();

@@ -3,12 +3,11 @@
 #include "display/block_drawing.h"
 #include "display/hover_readout.h"
 #include "display/range_band.h"
-#include "state/hooks.h"
 
 namespace dl {
 
 void PresentBlock(Dc& dc, const BlockAnalysis& a, AnalysisPurpose purpose) {
-    if (!DrawAnalysedBlocks || purpose == AnalysisPurpose::RowsOnly) return;
+    if (purpose == AnalysisPurpose::RowsOnly) return;
     HideHoverReadout(dc);
     HideRangeBand(dc);
     DrawBlockAnalysis(dc, a);

@@ -6,8 +6,8 @@
 namespace dl {
 
 // Shows a tick's measured block on the window: the mouse read-out and the range band step aside
-// while the analysis is drawn. Nothing when the run keeps no picture or the block is for the rows
-// alone.
+// while the analysis is drawn. Nothing for a block meant for the rows alone. The program puts it
+// in place as the run's PresentAnalysedBlock where the run keeps a picture.
 void PresentBlock(Dc& dc, const BlockAnalysis& a, AnalysisPurpose purpose);
 
 }  // namespace dl

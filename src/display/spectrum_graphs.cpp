@@ -33,10 +33,12 @@ Rgb GridColour() { return DarkScheme ? rgb(0x808080) : rgb(0xFFFF00); }
 Rgb BackgroundColour() { return DarkScheme ? kBlack : kWhite; }
 Rgb PlainBarColour() { return DarkScheme ? kWhite : kBlack; }
 
-// Positions of bins in pixel columns for one view, graph width and bar style; rebuilt only when
-// one of them changes, since the log view needs a logarithm per bin.
+// Positions of bins in pixel columns for one view, graph width and range of lines; rebuilt only
+// when one of them or the settings (the bar style) change, since the log view needs a logarithm
+// per bin.
 struct BinLayout {
-    int view = 0, bins = 0, width = 0, fftparam = 0, futosa = 0, colour = -1;
+    int view = 0, bins = 0, width = 0;
+    uint64_t settings = 0;  // the settings' generation it was laid out under
     FrequencyRange range;
     std::vector<int16_t> trace;               // column of each bin's trace point
     std::vector<int32_t> first, last;         // bins whose bar covers a column (first > last: none)
@@ -46,15 +48,14 @@ struct BinLayout {
 
     // A fresh layout of b bins for view v at the current graph width and bar style.
     void start(int v, int b, const FrequencyRange& r) {
-        *this = BinLayout{v, b, GraphWidth, Settings.fftparam, Settings.futosa, Settings.ColorScale, r, {}, {}, {}, {}, {}, 0};
+        *this = BinLayout{v, b, GraphWidth, SettingsGeneration, r, {}, {}, {}, {}, {}, 0};
         trace.resize(size_t(b));
         first.assign(size_t(width), INT32_MAX);
         last.assign(size_t(width), -1);
     }
     bool matches(int v, int b, const FrequencyRange& r) const {
-        return view == v && bins == b && width == GraphWidth && fftparam == Settings.fftparam &&
-               futosa == Settings.futosa && colour == Settings.ColorScale && range.whole == r.whole &&
-               range.low == r.low && range.high == r.high;
+        return view == v && bins == b && width == GraphWidth && settings == SettingsGeneration &&
+               range.whole == r.whole && range.low == r.low && range.high == r.high;
     }
     // The trace runs through bins [from, to): all of them, or those a chosen range shows.
     void finish(int from = 0, int to = -1) {

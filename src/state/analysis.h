@@ -1,7 +1,8 @@
 #pragma once
 // The run's analyser: what the analysis keeps between blocks, and the latest block's value.
-// Written by: audio (the blocks as they are measured, a run's start), display (the work arrays,
-// sized with the display's resources), app (the user's resets of the meters and the measured spectrum)
+// Written by: analysis (the analyser's own functions only: the tick measures its blocks, a run's
+// start and the user reset the measured spectrum and pitch history, the display's resources size
+// the work arrays, the settings' seam configures it)
 // Read by: display, audio, app
 #include "analysis/analyser.h"
 

@@ -10,12 +10,14 @@
 #include <string>
 #include <vector>
 
+#include "analysis/block_view.h"
 #include "platform/wave_in.h"
 #include "platform/wave_out.h"
 
 namespace dl {
 
 struct BlockAnalysis;
+class Dc;
 
 // What a run tells the window as it goes; the window shows it (its controls, the hourglass, memory
 // mode's status). Each comes at the point of the run where the window must show it.
@@ -46,9 +48,10 @@ struct HooksRecord {
     // The batch rows' momentary and short-term loudness; a summary run prints no rows, and measures
     // the loudness of the whole sound with a meter of its own.
     bool RowLoudness = true;
-    // Batch runs that keep no picture measure each block without drawing it or the position: nobody
-    // would see them.
-    bool DrawAnalysedBlocks = true;
+    // How a measured block is shown, put in place by the program: the window's run and a batch run
+    // that keeps a picture. Without it the blocks are measured and nothing is drawn, the position
+    // neither: nobody would see them.
+    std::function<void(Dc& dc, const BlockAnalysis& analysis, AnalysisPurpose purpose)> PresentAnalysedBlock;
     // The run's events (RunEvent); none outside the window.
     std::function<void(RunEvent)> RunObserver;
     // Whether the Shift key is held as Start is pressed (replaceable for tests).
@@ -87,7 +90,7 @@ inline auto& AnalysisObserver = Hooks.AnalysisObserver;
 inline auto& PictureObserver = Hooks.PictureObserver;
 inline auto& DecodedSoundObserver = Hooks.DecodedSoundObserver;
 inline auto& RowLoudness = Hooks.RowLoudness;
-inline auto& DrawAnalysedBlocks = Hooks.DrawAnalysedBlocks;
+inline auto& PresentAnalysedBlock = Hooks.PresentAnalysedBlock;
 inline auto& RunObserver = Hooks.RunObserver;
 inline auto& ShiftHeldAtStart = Hooks.ShiftHeldAtStart;
 inline auto& OpenTestWaveIn = Hooks.OpenTestWaveIn;

@@ -13,9 +13,18 @@ namespace dl {
 
 void measure_layout_units() {
     TextMetrics m = Font::stock_fixed().metrics();
-    CellWidth = m.ave_char_width;
-    CellHeight = (JapaneseUi ? m.ascent : m.height) / 2;
+    LayoutUnits.CellWidth = m.ave_char_width;
+    LayoutUnits.CellHeight = (JapaneseUi ? m.ascent : m.height) / 2;
 }
+
+void SetGraphSize(int width, int height) {
+    LayoutUnits.GraphWidth = width;
+    LayoutUnits.GraphHeight = height;
+}
+
+void SetGraphWidth(int width) { LayoutUnits.GraphWidth = width; }
+
+void FitWindowWidth(int room) { LayoutUnits.WindowWidth = compute_window_width(GraphWidth, CellWidth, room); }
 
 int MeterStripHeight() {
     switch (Settings.level_meter) {

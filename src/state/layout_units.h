@@ -1,6 +1,7 @@
 #pragma once
 // The layout units of the stock fixed font: all geometry of the window is counted in them.
-// Written by: state, app, display (the font's cell; the graph's width; the window's, which follows it)
+// Written by: state (its functions below: the font's cell as it is measured, the graph's size as the
+// window or a picture gives it, the window's width, which follows them)
 // Read by: every layer above state
 
 namespace dl {
@@ -14,12 +15,12 @@ struct LayoutUnitsRecord {
 };
 inline LayoutUnitsRecord LayoutUnits;
 
-// The names the program uses for the record's fields.
-inline auto& CellWidth = LayoutUnits.CellWidth;
-inline auto& CellHeight = LayoutUnits.CellHeight;
-inline auto& GraphWidth = LayoutUnits.GraphWidth;
-inline auto& GraphHeight = LayoutUnits.GraphHeight;
-inline auto& WindowWidth = LayoutUnits.WindowWidth;
+// The names the program reads the record's fields by; the functions below write them.
+inline const auto& CellWidth = LayoutUnits.CellWidth;
+inline const auto& CellHeight = LayoutUnits.CellHeight;
+inline const auto& GraphWidth = LayoutUnits.GraphWidth;
+inline const auto& GraphHeight = LayoutUnits.GraphHeight;
+inline const auto& WindowWidth = LayoutUnits.WindowWidth;
 
 // The meter strip under everything else (level_meter 1: two bar rows and the scale; 2: also the
 // loudness bar and its figures), in pixels; 0 without it.
@@ -49,5 +50,10 @@ GraphSize graph_size_for_client(int client_width, int client_height, int screen_
 void measure_layout_units();
 // WindowWidth from GraphWidth, the cell width and the screen width.
 int compute_window_width(int graph_width, int cell_width, int screen_width);
+// The graph's size (the maximised layout's widens it alone); the window's width then follows the
+// graph within the room it has.
+void SetGraphSize(int width, int height);
+void SetGraphWidth(int width);
+void FitWindowWidth(int room);
 
 }  // namespace dl

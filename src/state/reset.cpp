@@ -27,6 +27,7 @@ void renew(Record& record) {
 
 void ResetProcessState() {
     renew(Settings);
+    ++SettingsGeneration;  // moves on rather than back: nothing kept before matches the renewed settings
     renew(ChosenRecordFormat);
     renew(Shell);
     renew(LayoutUnits);

@@ -258,6 +258,7 @@ void clamp_memory_size() {
 }
 
 void load_settings(std::vector<std::string>* corrections) {
+    NoteSettingsChanged();
     const std::string path = settings_path();
     const SettingsRecord defaults;
     SettingsRecord s = Settings;
@@ -368,6 +369,7 @@ void fit_record_settings_to_monitor(uint32_t rate, int channels) {
 }
 
 bool set_setting_from_text(const std::string& key, const std::string& value, std::vector<std::string>* corrections) {
+    NoteSettingsChanged();
     if (key == "Decibel") return Settings.Decibel = to_int(value) != 0, true;
     if (key == "Expand") return Settings.Expand = to_int(value) != 0, true;
     if (key == "Freeze") return Settings.Freeze = to_int(value) != 0, true;

@@ -117,6 +117,12 @@ struct SettingsRecord {
 
 inline SettingsRecord Settings;
 
+// Moves on whenever the settings change as a whole (read, reset, overridden) and at every
+// SettingsChanged: what the display lays out from them is kept against it, not against copies of
+// the settings it read. It never goes back, so nothing kept before a reset matches after it.
+inline uint64_t SettingsGeneration = 0;
+inline void NoteSettingsChanged() { ++SettingsGeneration; }
+
 // The reference A4 in hertz.
 inline double ReferenceA4() { return Settings.reference_a4 / 10.0; }
 

@@ -11,7 +11,7 @@
 namespace dl {
 
 // Which source PLAY starts, and whether a run (playing or monitoring) goes on.
-// Written by: app (choosing the source), audio (a run starting and ending)
+// Written by: audio (choosing the source, a run starting and ending)
 enum class SourceMode { None, File, RecordPort };
 struct SourceStateRecord {
     SourceMode mode = SourceMode::None;

@@ -13,7 +13,7 @@
 namespace dl {
 
 // The off-screen surface for flicker-free drawing; exists exactly while UseMemDC is set.
-// Written by: display, app (the window's end lets it go)
+// Written by: display (ReleaseDrawSurface lets it go at the window's end)
 struct DrawSurfaceRecord {
     std::unique_ptr<Surface> surface;
     std::unique_ptr<Dc> dc;
@@ -21,7 +21,7 @@ struct DrawSurfaceRecord {
 inline DrawSurfaceRecord DrawSurfaceStore;
 // The current drawing handle of per-tick graphs: the surface's context when UseMemDC is set,
 // otherwise the tick's window context for the duration of the tick.
-// Written by: display, app (the window's end lets it go)
+// Written by: display
 inline Dc* DrawSurface = nullptr;
 
 // How the graph's border was drawn at the last frame (the fat-line edge repeats it).

@@ -17,6 +17,7 @@
 #include "audio/source.h"
 #include "audio/timer_tick.h"
 #include "display/frame.h"
+#include "display/present_block.h"
 #include "platform/audio_system.h"
 #include "platform/main_window.h"
 #include "platform/system.h"
@@ -92,6 +93,8 @@ protected:
         dl::TheMainWindow = window_.get();
         dl::WindowSurface = &window_->surface();
         dl::PrepareDisplayResources();
+        // It shows its blocks, as the window does.
+        dl::PresentAnalysedBlock = dl::PresentBlock;
         dl::ShiftHeldAtStart = [this] { return shift_; };
         dl::RunObserver = [this](dl::RunEvent e) { on_run_event(e); };
         dl::AnalysisObserver = [this](double s, const dl::BlockAnalysis& a) {

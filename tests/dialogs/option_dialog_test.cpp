@@ -47,7 +47,7 @@ TEST_F(OptionDialogTest, OpensOnTheSettingsAndOkStoresTheChoicesMadeByKeyboard) 
 
 TEST_F(OptionDialogTest, TheWaveformListEndsWithTheScrollsOfTheGraphWidth) {
     for (int width : {512, 1024}) {
-        dl::GraphWidth = width;
+        dl::LayoutUnits.GraphWidth = width;
         std::vector<std::string> items;
         when_dialog_shows([&](dl::Dialog& d) {
             for (int i = 0; i < list(d, kWaveMode)->count(); ++i) items.push_back(list(d, kWaveMode)->itemText(i).toStdString());

@@ -34,10 +34,10 @@ protected:
 
     void Configure(int graph_width, int cell_width = 8, int cell_height = 7, double scale = 1) {
         dl::Settings = dl::SettingsRecord{};
-        dl::CellWidth = cell_width;
-        dl::CellHeight = cell_height;
-        dl::GraphWidth = graph_width;
-        dl::WindowWidth = dl::compute_window_width(graph_width, cell_width, 1920);
+        dl::LayoutUnits.CellWidth = cell_width;
+        dl::LayoutUnits.CellHeight = cell_height;
+        dl::LayoutUnits.GraphWidth = graph_width;
+        dl::LayoutUnits.WindowWidth = dl::compute_window_width(graph_width, cell_width, 1920);
         dl::DarkScheme = true;
         window = std::make_unique<dl::Surface>(dl::WindowWidth + cell_width, 16 * cell_height + 260, scale);
         dl::WindowSurface = window.get();

@@ -215,11 +215,11 @@ TEST_F(Frame, SurfaceFollowsUseMemDcAndTheGraphWidth) {
     EXPECT_EQ(dl::DrawSurfaceStore.surface->pixel(2, 2), dl::kBlack);
     EXPECT_EQ(dl::DrawSurfaceStore.surface->pixel(X() + 3, Top() + 3), dl::kBlack);  // dark scheme graph
     // Maximise and restore rebuild it at the new window width.
-    dl::GraphWidth = 1024;
+    dl::LayoutUnits.GraphWidth = 1024;
     dl::ResizeDrawSurface();
     EXPECT_EQ(dl::WindowWidth, dl::compute_window_width(1024, 8, dl::screen_width()));
     EXPECT_EQ(dl::DrawSurfaceStore.surface->width(), dl::WindowWidth + X());
-    dl::GraphWidth = 512;
+    dl::LayoutUnits.GraphWidth = 512;
     dl::DarkScheme = false;
     dl::ResizeDrawSurface();
     EXPECT_EQ(dl::DrawSurfaceStore.surface->width(), dl::WindowWidth + X());

@@ -239,7 +239,7 @@ TEST_F(ChosenRange, SpectrogramRowsSpanTheRange) {
     const int bins = 2048;
     const double line_hz = 44100.0 / (2 * bins);
     for (int height : {256, 400}) {
-        dl::GraphHeight = height;
+        dl::LayoutUnits.GraphHeight = height;
         EXPECT_EQ(dl::SpectrogramRow(100.5 / line_hz, bins), height - 1);
         EXPECT_EQ(dl::SpectrogramRow(999 / line_hz, bins), 0);
         EXPECT_NEAR(dl::SpectrogramBinAtRow(height / 2, bins) * line_hz, std::sqrt(100.0 * 1000.0), 10);

@@ -17,6 +17,8 @@ class GraphEquivalence : public DisplayTest {
 protected:
     // Draws with the program's routine and with the reference on two fresh windows and compares.
     void Check(int view, const std::vector<uint8_t>& levels, const std::string& what, dl::Rgb pen = dl::kBlack) {
+        // Each case sets the settings by hand: said as the program's own changes say it.
+        dl::NoteSettingsChanged();
         const int B = int(levels.size());
         dl::Surface fast(dl::WindowWidth + X(), 16 * Y() + 260), slow(dl::WindowWidth + X(), 16 * Y() + 260);
         dl::Dc a(fast), b(slow);
@@ -121,7 +123,7 @@ TEST_F(GraphEquivalence, LabelsInsideTheGraphAndOffScreenText) {
             for (int style = 0; style < 6; ++style) {
                 for (int view : {109, 110}) {
                     Configure(width);
-                    dl::WindowWidth = 2 * X() + width;  // a screen too narrow for the scale column
+                    dl::LayoutUnits.WindowWidth = 2 * X() + width;  // a screen too narrow for the scale column
                     dl::DarkScheme = (style + scale) % 2 == 0;
                     dl::Settings.UseMemDC = (style + view) % 2;
                     dl::Settings.Decibel = scale != 0;

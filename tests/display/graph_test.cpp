@@ -66,7 +66,7 @@ TEST_F(Graph, AmplitudeGridForEachScale) {
 }
 
 TEST_F(Graph, ExpandLabelsInsideTheGraphWhenTheScaleHasNoRoom) {
-    dl::WindowWidth = W() + 2 * X();
+    dl::LayoutUnits.WindowWidth = W() + 2 * X();
     dl::Settings.graph = 116;
     dl::Settings.Expand = true;
     Linear(Flat(2048, 255));
@@ -76,7 +76,7 @@ TEST_F(Graph, ExpandLabelsInsideTheGraphWhenTheScaleHasNoRoom) {
         for (int y = Top() + 237 - Y(); y < Top() + 237 + Y(); ++y) ink += At(x, y) == dl::kWhite;
     EXPECT_GT(ink, 10);
     // With room for the scale there are no labels in the graph.
-    dl::WindowWidth = dl::compute_window_width(512, 8, 1920);
+    dl::LayoutUnits.WindowWidth = dl::compute_window_width(512, 8, 1920);
     Linear(Flat(2048, 255));
     ink = 0;
     for (int x = W() - 2 * X(); x < W() + X(); ++x)
@@ -175,6 +175,7 @@ TEST_F(Graph, FatLogBarsLeaveAGapOnlyWithoutColour) {
     EXPECT_EQ(At(X() + 147, Top() + 128), dl::kBlack);
     EXPECT_EQ(At(X() + 148, Top() + 128), dl::kWhite);
     dl::Settings.ColorScale = 1;
+    dl::NoteSettingsChanged();  // as the option dialog's change says it
     Log(Flat(128, 0));
     EXPECT_NE(At(X() + 147, Top() + 128), dl::kBlack);
     EXPECT_EQ(At(X() + 147, Top() + 128), dl::CreateNoteBrush(dl::PitchClass(2, 128, 8000)));

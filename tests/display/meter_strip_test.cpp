@@ -36,8 +36,8 @@ protected:
         dl::Settings.meter_ballistics = ballistics;
         dl::Settings.PeakHold = 1;
         dl::measure_layout_units();
-        dl::GraphWidth = 512;
-        dl::WindowWidth = dl::compute_window_width(512, dl::CellWidth, 1920);
+        dl::LayoutUnits.GraphWidth = 512;
+        dl::LayoutUnits.WindowWidth = dl::compute_window_width(512, dl::CellWidth, 1920);
         picture_ = std::make_unique<dl::Surface>(dl::WindowWidth, dl::client_height(), scale);
         dl::WindowSurface = picture_.get();
         dl::DarkScheme = dark;

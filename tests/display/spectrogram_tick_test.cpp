@@ -64,7 +64,7 @@ protected:
 
 TEST_F(SpectrogramTicks, ToneRowSitsWhereTheLogScalePutsItsFrequency) {
     for (int width : {512, 1024}) {
-        dl::GraphWidth = width;
+        dl::LayoutUnits.GraphWidth = width;
         for (double hz : {1000.0, 250.0, 8000.0}) {
             tone(hz);
             const int row = LoudestRow(dl::GraphWidth - 1);

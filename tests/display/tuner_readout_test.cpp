@@ -45,8 +45,8 @@ protected:
         dl::JapaneseUi = japanese;
         dl::Font::use_japanese_stock_font(japanese);
         dl::measure_layout_units();
-        dl::GraphWidth = 512;
-        dl::WindowWidth = dl::compute_window_width(512, dl::CellWidth, 1920);
+        dl::LayoutUnits.GraphWidth = 512;
+        dl::LayoutUnits.WindowWidth = dl::compute_window_width(512, dl::CellWidth, 1920);
         picture_ = std::make_unique<dl::Surface>(dl::WindowWidth, dl::client_height(), scale);
         dl::WindowSurface = picture_.get();
         dl::DarkScheme = dark;

@@ -17,8 +17,8 @@ namespace {
 using namespace dl_test;
 
 TEST(GraphSize, TheNormalGraphUpToTheNormalLayoutAndAllTheRoomBeyondIt) {
-    dl::CellWidth = 8;
-    dl::CellHeight = 7;
+    dl::LayoutUnits.CellWidth = 8;
+    dl::LayoutUnits.CellHeight = 7;
     dl::Settings = dl::SettingsRecord{};
     const int w = dl::normal_client_width(1920), h = dl::normal_client_height();
     EXPECT_EQ(w, 592);
@@ -78,9 +78,9 @@ protected:
     void ConfigureClient(int client_width, int client_height) {
         Configure(512);
         const dl::GraphSize g = dl::graph_size_for_client(client_width, client_height, 1920);
-        dl::GraphWidth = g.width;
-        dl::GraphHeight = g.height;
-        dl::WindowWidth = dl::compute_window_width(g.width, dl::CellWidth, 1920);
+        dl::LayoutUnits.GraphWidth = g.width;
+        dl::LayoutUnits.GraphHeight = g.height;
+        dl::LayoutUnits.WindowWidth = dl::compute_window_width(g.width, dl::CellWidth, 1920);
         window = std::make_unique<dl::Surface>(client_width, client_height);
         dl::WindowSurface = window.get();
         dl::DarkScheme = false;

@@ -25,7 +25,7 @@ TEST(ResetProcessState, LeavesNothingOfTheLastRun) {
     dl::Settings.fftparam = 16;
     dl::Settings.Decibel = false;
     dl::JapaneseUi = true;
-    dl::CellWidth = 11;
+    dl::LayoutUnits.CellWidth = 11;
     dl::FileName = "/tmp/x.wav";
     dl::WindowSurface = &surface;
     dl::SourceInfo.sample_rate = 48000;
@@ -74,10 +74,10 @@ TEST(ResetProcessState, GivesEveryRecordItsFirstValue) {
     dl::RateFactor = 0.5;
     dl::TickPacing = false;
     dl::BufferCount = 1;
-    dl::DrawAnalysedBlocks = false;
+    dl::PresentAnalysedBlock = [&](dl::Dc&, const dl::BlockAnalysis&, dl::AnalysisPurpose) { ++reports; };
     dl::VoicePointerSteers = true;
     dl::PlatformVersion = 700;
-    dl::GraphWidth = 1024;
+    dl::LayoutUnits.GraphWidth = 1024;
     dl::ConversionInput.assign(10, 1);
     dl::RunAnalyser.mono_mix.assign(10, 1);
     dl::RunAnalyser.pitch_history.cents.fill(3);
@@ -95,7 +95,7 @@ TEST(ResetProcessState, GivesEveryRecordItsFirstValue) {
     EXPECT_EQ(dl::RateFactor, 1.0);
     EXPECT_TRUE(dl::TickPacing);
     EXPECT_EQ(dl::BufferCount, 4);
-    EXPECT_TRUE(dl::DrawAnalysedBlocks);
+    EXPECT_FALSE(dl::PresentAnalysedBlock);
     EXPECT_FALSE(dl::VoicePointerSteers);
     EXPECT_EQ(dl::PlatformVersion, dl::kThisPlatformVersion);
     EXPECT_EQ(dl::GraphWidth, 512);
