@@ -59,8 +59,8 @@ double time_us(F draw) {
 
 void run_graphs() {
     dl::ensure_headless_application();
-    dl::CellWidth = 8;
-    dl::CellHeight = 7;
+    dl::LayoutUnits.CellWidth = 8;
+    dl::LayoutUnits.CellHeight = 7;
     dl::SourceInfo.sample_rate = 44100;
     dl::SourceInfo.khz = 44;
     dl::SourceInfo.format_tag = 1;
@@ -75,8 +75,8 @@ void run_graphs() {
         for (Size s : {Size{16, 1024, 300}, Size{12, 512, 50}}) {
             s.target_us *= scale * scale;
             std::printf(" device-pixel ratio %.1f\n", scale);
-            dl::GraphWidth = s.width;
-            dl::WindowWidth = dl::compute_window_width(s.width, 8, 1920);
+            dl::LayoutUnits.GraphWidth = s.width;
+            dl::LayoutUnits.WindowWidth = dl::compute_window_width(s.width, 8, 1920);
             dl::Surface surface(dl::WindowWidth + 8, 16 * 7 + 260, scale);
             dl::Dc dc(surface);
             dl::Settings.fftparam = s.p;
@@ -89,6 +89,7 @@ void run_graphs() {
                         dl::Settings.graph = style < 2 ? 116 : 117;
                         dl::Settings.futosa = style % 2 ? 2 : 1;
                         dl::Settings.ColorScale = style >= 4;
+                        dl::NoteSettingsChanged();
                         const double us = time_us([&] {
                             if (view == 109)
                                 dl::DrawLinearSpectrum(dc, levels.data(), bins);

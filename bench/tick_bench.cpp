@@ -86,8 +86,8 @@ void run_tick() {
             for (Size size : {Size{12, 512}, Size{16, 1024}}) {
                 const int n = 1 << size.p;
                 dl::Settings.fftparam = size.p;
-                dl::GraphWidth = size.width;
-                dl::WindowWidth = size.width + 9 * dl::CellWidth;
+                dl::LayoutUnits.GraphWidth = size.width;
+                dl::LayoutUnits.WindowWidth = size.width + 9 * dl::CellWidth;
                 dl::Surface window(dl::WindowWidth + dl::CellWidth, dl::client_height(), scale);
                 dl::WindowSurface = &window;
                 dl::Dc dc(window);
@@ -155,9 +155,9 @@ void run_measure() {
     for (const Size size : {Size{12, 512, 256}, Size{16, 1024, 256}, Size{16, 1848, 1000}}) {
         const int p = size.p, n = 1 << p, width = size.width;
         dl::Settings.fftparam = p;
-        dl::GraphWidth = width;
-        dl::GraphHeight = size.height;
-        dl::WindowWidth = width + 9 * dl::CellWidth;
+        dl::LayoutUnits.GraphWidth = width;
+        dl::LayoutUnits.GraphHeight = size.height;
+        dl::LayoutUnits.WindowWidth = width + 9 * dl::CellWidth;
         dl::Surface window(dl::WindowWidth + dl::CellWidth, dl::client_height());
         dl::WindowSurface = &window;
         dl::Dc dc(window);
@@ -211,7 +211,7 @@ void run_measure() {
         dl::SampleBuffers[0] = nullptr;
         dl::RunAnalyser.work = dl::WorkArraysRecord{};
         dl::WindowSurface = nullptr;
-        dl::GraphHeight = dl::kNormalGraphHeight;
+        dl::LayoutUnits.GraphHeight = dl::kNormalGraphHeight;
     }
 }
 
@@ -230,8 +230,8 @@ void run_spectrogram() {
     dl::SourceInfo.sample_rate = 44100;
     dl::SourceInfo.ChannelLayout = 3;
     dl::SourceInfo.bits = 16;
-    dl::GraphWidth = 512;
-    dl::WindowWidth = 512 + 9 * dl::CellWidth;
+    dl::LayoutUnits.GraphWidth = 512;
+    dl::LayoutUnits.WindowWidth = 512 + 9 * dl::CellWidth;
     dl::Surface window(dl::WindowWidth + dl::CellWidth, dl::client_height(), 1.0);
     dl::WindowSurface = &window;
     dl::Dc dc(window);

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <new>
 
+#include "analysis/loudness_windows.h"
 #include "analysis/true_peak.h"
 
 namespace dl {
@@ -13,18 +14,18 @@ namespace {
 
 bool own_true_peak(uint32_t rate) { return rate < 96000; }
 
+// What the library measures: the gated parts and the peaks. The momentary and short-term windows
+// are kept here (LoudnessWindows): the library sums a whole window again at every read.
 int library_mode(unsigned parts, bool bounded, uint32_t rate) {
     int mode = 0;
-    if (parts & kLoudnessMomentary) mode |= EBUR128_MODE_M;
-    if (parts & kLoudnessShortTerm) mode |= EBUR128_MODE_S;
     if (parts & kLoudnessIntegrated) mode |= EBUR128_MODE_I;
     if (parts & kLoudnessRange) mode |= EBUR128_MODE_LRA;
     // Below 96 kHz the true peak is measured here: the library's oversampler costs more than the
     // rest of the measurement together.
     if ((parts & kLoudnessTruePeak) && !own_true_peak(rate)) mode |= EBUR128_MODE_TRUE_PEAK;
     if (parts & (kLoudnessSamplePeak | kLoudnessTruePeak)) mode |= EBUR128_MODE_SAMPLE_PEAK;
-    if (bounded) mode |= EBUR128_MODE_HISTOGRAM;
-    return mode == 0 ? EBUR128_MODE_M : mode;
+    if (mode != 0 && bounded) mode |= EBUR128_MODE_HISTOGRAM;
+    return mode;
 }
 
 struct StateDeleter {
@@ -32,9 +33,12 @@ struct StateDeleter {
 };
 using State = std::unique_ptr<ebur128_state, StateDeleter>;
 
+bool measurable(int channels, uint32_t rate) {
+    return (channels == 1 || channels == 2 || channels == 5 || channels == 6) && rate != 0;
+}
+
 State make_state(int channels, uint32_t rate, int mode) {
-    if (channels != 1 && channels != 2 && channels != 5 && channels != 6) return nullptr;
-    if (rate == 0) return nullptr;
+    if (!measurable(channels, rate) || mode == 0) return nullptr;
     State s(ebur128_init(unsigned(channels), rate, mode));
     if (!s) return nullptr;
     // Five channels have no LFE between the centre and the surrounds.
@@ -65,6 +69,8 @@ struct LoudnessMeter::Impl {
     uint32_t rate = 0;
     unsigned parts = 0;
     bool bounded = false;
+    int mode = 0;                         // the library's, 0: no library state
+    std::unique_ptr<LoudnessWindows> windows;
     std::unique_ptr<TruePeak> true_peak;  // where the library does not measure it
 };
 
@@ -73,9 +79,13 @@ LoudnessMeter::~LoudnessMeter() = default;
 
 std::unique_ptr<LoudnessMeter> LoudnessMeter::create(int channels, uint32_t rate, unsigned parts, bool bounded) {
     try {
+        if (!measurable(channels, rate)) return nullptr;
         auto impl = std::make_unique<Impl>();
-        impl->state = make_state(channels, rate, library_mode(parts, bounded, rate));
-        if (!impl->state) return nullptr;
+        impl->mode = library_mode(parts, bounded, rate);
+        impl->state = make_state(channels, rate, impl->mode);
+        if (impl->mode != 0 && !impl->state) return nullptr;
+        if (parts & (kLoudnessMomentary | kLoudnessShortTerm))
+            impl->windows = std::make_unique<LoudnessWindows>(channels, rate, (parts & kLoudnessShortTerm) != 0);
         if ((parts & kLoudnessTruePeak) && own_true_peak(rate)) impl->true_peak = std::make_unique<TruePeak>(channels);
         impl->channels = channels;
         impl->rate = rate;
@@ -87,36 +97,42 @@ std::unique_ptr<LoudnessMeter> LoudnessMeter::create(int channels, uint32_t rate
     }
 }
 
+// Whether the meter stands where it can measure: a library state where it needs one.
+bool LoudnessMeter::ready() const { return impl_->mode == 0 || impl_->state != nullptr; }
+
 bool LoudnessMeter::add(const int16_t* frames, size_t count) {
-    if (!impl_->state || count == 0) return impl_->state != nullptr;
+    if (!ready() || count == 0) return ready();
     static_assert(sizeof(short) == sizeof(int16_t));
     if (impl_->true_peak) impl_->true_peak->add(frames, count);
-    return ebur128_add_frames_short(impl_->state.get(), reinterpret_cast<const short*>(frames), count) ==
-           EBUR128_SUCCESS;
+    if (impl_->windows) impl_->windows->add(frames, count);
+    return !impl_->state || ebur128_add_frames_short(impl_->state.get(), reinterpret_cast<const short*>(frames),
+                                                     count) == EBUR128_SUCCESS;
 }
 
 bool LoudnessMeter::add(const float* frames, size_t count) {
-    if (!impl_->state || count == 0) return impl_->state != nullptr;
+    if (!ready() || count == 0) return ready();
     if (impl_->true_peak) impl_->true_peak->add(frames, count);
-    return ebur128_add_frames_float(impl_->state.get(), frames, count) == EBUR128_SUCCESS;
+    if (impl_->windows) impl_->windows->add(frames, count);
+    return !impl_->state || ebur128_add_frames_float(impl_->state.get(), frames, count) == EBUR128_SUCCESS;
 }
 
 bool LoudnessMeter::reset() {
     // The library keeps its history until it is made anew.
     impl_->state.reset();
-    impl_->state = make_state(impl_->channels, impl_->rate, library_mode(impl_->parts, impl_->bounded, impl_->rate));
+    impl_->state = make_state(impl_->channels, impl_->rate, impl_->mode);
     if (impl_->true_peak) impl_->true_peak->reset();
-    return impl_->state != nullptr;
+    if (impl_->windows) impl_->windows->reset();
+    return ready();
 }
 
 double LoudnessMeter::momentary() const {
-    if (!(impl_->parts & kLoudnessMomentary)) return -HUGE_VAL;
-    return loudness(impl_->state.get(), ebur128_loudness_momentary);
+    if (!(impl_->parts & kLoudnessMomentary) || !ready()) return -HUGE_VAL;
+    return impl_->windows->momentary();
 }
 
 double LoudnessMeter::short_term() const {
-    if (!(impl_->parts & kLoudnessShortTerm)) return -HUGE_VAL;
-    return loudness(impl_->state.get(), ebur128_loudness_shortterm);
+    if (!(impl_->parts & kLoudnessShortTerm) || !ready()) return -HUGE_VAL;
+    return impl_->windows->short_term();
 }
 
 double LoudnessMeter::integrated() const {

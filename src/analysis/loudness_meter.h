@@ -54,6 +54,7 @@ public:
     unsigned parts() const;
 
 private:
+    bool ready() const;
     struct Impl;
     explicit LoudnessMeter(std::unique_ptr<Impl> impl);
     std::unique_ptr<Impl> impl_;

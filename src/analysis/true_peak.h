@@ -25,7 +25,6 @@ private:
     int channels_;
     std::vector<float> history_;  // per channel, the last samples the filter still needs
     std::vector<float> work_;     // one channel's history and new samples in a row
-    std::vector<float> sum_;
     double peak_ = 0;
 };
 

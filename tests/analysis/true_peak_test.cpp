@@ -3,7 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <limits>
+#include <random>
 #include <vector>
 
 namespace {
@@ -52,6 +55,54 @@ TEST(TruePeak, GivesTheSameReadingInPiecesOfAnySizeAndStartsAgainOnReset) {
     const std::vector<int16_t> quiet = sine(1000, 0.1, 0, 48000, 2, 4800);
     whole.add(quiet.data(), 4800);
     EXPECT_NEAR(whole.peak(), 0.1, 0.005) << "nothing of the loud sound before the reset";
+}
+
+// The standard's interpolating filter, one phase a row, oldest sample first, summed the plain way:
+// each output tap by tap from zero in single precision, the samples themselves counted too.
+double PlainTruePeak(const std::vector<float>& frames, int channels) {
+    static const float h[4][12] = {
+        {0.0017089843750f, 0.0109863281250f, -0.0196533203125f, 0.0332031250000f, -0.0594482421875f, 0.1373291015625f,
+         0.9721679687500f, -0.1022949218750f, 0.0476074218750f, -0.0266113281250f, 0.0148925781250f, -0.0083007812500f},
+        {-0.0291748046875f, 0.0292968750000f, -0.0517578125000f, 0.0891113281250f, -0.1665039062500f, 0.4650878906250f,
+         0.7797851562500f, -0.2003173828125f, 0.1015625000000f, -0.0582275390625f, 0.0330810546875f, -0.0189208984375f},
+        {-0.0189208984375f, 0.0330810546875f, -0.0582275390625f, 0.1015625000000f, -0.2003173828125f, 0.7797851562500f,
+         0.4650878906250f, -0.1665039062500f, 0.0891113281250f, -0.0517578125000f, 0.0292968750000f, -0.0291748046875f},
+        {-0.0083007812500f, 0.0148925781250f, -0.0266113281250f, 0.0476074218750f, -0.1022949218750f, 0.9721679687500f,
+         0.1373291015625f, -0.0594482421875f, 0.0332031250000f, -0.0196533203125f, 0.0109863281250f, 0.0017089843750f},
+    };
+    const size_t n = frames.size() / size_t(channels);
+    float largest = 0;
+    for (int c = 0; c < channels; ++c) {
+        std::vector<float> x(11, 0.0f);
+        for (size_t i = 0; i < n; ++i) x.push_back(frames[i * size_t(channels) + size_t(c)]);
+        for (size_t i = 0; i < n; ++i) {
+            largest = std::max(largest, std::fabs(x[i + 11]));
+            for (const auto& phase : h) {
+                float y = 0;
+                for (size_t k = 0; k < 12; ++k) y += phase[k] * x[i + k];
+                largest = std::max(largest, std::fabs(y));
+            }
+        }
+    }
+    return largest;
+}
+
+TEST(TruePeak, ReadsWhatThePlainFilterReadsToTheLastBit) {
+    // Lengths around the eight outputs summed side by side and the chunks the channels are cut
+    // in; a NaN or an infinity in a float file is passed over or read as the plain sums do.
+    std::mt19937 random(7);
+    std::uniform_real_distribution<float> level(-1.2f, 1.2f);
+    for (int channels : {1, 2, 5})
+        for (size_t n : {size_t(1), size_t(7), size_t(8), size_t(9), size_t(1023), size_t(1024), size_t(1031), size_t(3001)})
+            for (int odd = 0; odd < 3; ++odd) {
+                std::vector<float> frames(n * size_t(channels));
+                for (float& v : frames) v = level(random);
+                if (odd == 1) frames[frames.size() / 2] = std::numeric_limits<float>::quiet_NaN();
+                if (odd == 2) frames[frames.size() / 3] = -std::numeric_limits<float>::infinity();
+                dl::TruePeak tp(channels);
+                tp.add(frames.data(), n);
+                EXPECT_EQ(tp.peak(), PlainTruePeak(frames, channels)) << channels << " channels, " << n << " frames, case " << odd;
+            }
 }
 
 }  // namespace

@@ -1,0 +1,47 @@
+#pragma once
+// The momentary (400 ms) and short-term (3 s) loudness of the sound so far, read at a cost that
+// does not grow with the window: the K-weighted energy of every frame is kept with running sums
+// of runs of frames, so a read adds up whole runs and at most one run's frames.
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace dl {
+
+class LoudnessWindows {
+public:
+    // Channels 1, 2 (left, right), 5 (L, R, C, Ls, Rs) or 6 (the fourth, the LFE, not counted);
+    // `short_term`: the 3 s window is read too (the frames of 3 s are kept, not of 400 ms).
+    LoudnessWindows(int channels, uint32_t rate, bool short_term);
+
+    // Interleaved frames: 16-bit samples, or fractions of full scale.
+    void add(const int16_t* frames, size_t count);
+    void add(const float* frames, size_t count);
+    void reset();
+
+    // LUFS over the last 400 ms or 3 s, the time before the first frame counting as silence;
+    // -infinity for silence. The short-term value is -infinity when it was not asked for.
+    double momentary() const;
+    double short_term() const;
+
+private:
+    template <class Sample>
+    void add_frames(const Sample* frames, size_t count, double scale);
+    void add_energy(double e);
+    // The mean energy of the last `frames` frames.
+    double mean_energy(size_t frames) const;
+
+    int channels_;
+    std::array<double, 6> weight_{};  // 0: the channel is not counted
+    double b_[5] = {}, a_[5] = {};    // the two K-weighting stages as one fourth-order filter
+    std::vector<std::array<double, 5>> state_;
+    size_t frames_100ms_;
+    size_t kept_;                   // frames of the longest window read
+    std::vector<double> energy_;    // each frame's weighted energy, a ring of kept_ + kRun frames
+    std::vector<double> run_sum_;   // the sum of each whole run of kRun frames, a ring
+    double open_sum_ = 0;           // the run under way
+    uint64_t written_ = 0;          // frames so far
+};
+
+}  // namespace dl
