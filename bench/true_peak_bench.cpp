@@ -19,16 +19,6 @@ double cpu_ns() {
     return double(t.tv_sec) * 1e9 + double(t.tv_nsec);
 }
 
-constexpr float kPhases[4][12] = {
-    {0.0017089843750f, 0.0109863281250f, -0.0196533203125f, 0.0332031250000f, -0.0594482421875f, 0.1373291015625f,
-     0.9721679687500f, -0.1022949218750f, 0.0476074218750f, -0.0266113281250f, 0.0148925781250f, -0.0083007812500f},
-    {-0.0291748046875f, 0.0292968750000f, -0.0517578125000f, 0.0891113281250f, -0.1665039062500f, 0.4650878906250f,
-     0.7797851562500f, -0.2003173828125f, 0.1015625000000f, -0.0582275390625f, 0.0330810546875f, -0.0189208984375f},
-    {-0.0189208984375f, 0.0330810546875f, -0.0582275390625f, 0.1015625000000f, -0.2003173828125f, 0.7797851562500f,
-     0.4650878906250f, -0.1665039062500f, 0.0891113281250f, -0.0517578125000f, 0.0292968750000f, -0.0291748046875f},
-    {-0.0083007812500f, 0.0148925781250f, -0.0266113281250f, 0.0476074218750f, -0.1022949218750f, 0.9721679687500f,
-     0.1373291015625f, -0.0594482421875f, 0.0332031250000f, -0.0196533203125f, 0.0109863281250f, 0.0017089843750f},
-};
 
 // The plain filter over interleaved 16-bit stereo, chunk by chunk and phase by phase.
 double plain_peak(const std::vector<int16_t>& frames) {
@@ -44,7 +34,7 @@ double plain_peak(const std::vector<int16_t>& frames) {
                 largest = std::max(largest, std::fabs(x[11 + i]));
             }
             std::copy(x.begin() + long(m), x.begin() + long(m + 11), past.begin() + long(c * 11));
-            for (const auto& phase : kPhases) {
+            for (const auto& phase : dl::kTruePeakPhases) {
                 std::fill(s.begin(), s.begin() + long(m), 0.0f);
                 for (size_t k = 0; k < 12; ++k)
                     for (size_t i = 0; i < m; ++i) s[i] += phase[k] * x[k + i];

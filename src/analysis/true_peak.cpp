@@ -7,27 +7,15 @@ namespace dl {
 
 namespace {
 
-constexpr int kTaps = 12;
+constexpr int kTaps = kTruePeakTaps;
 constexpr size_t kChunk = 1024;
-
-// The four phases of the 48-tap interpolating filter, oldest sample first.
-constexpr float kPhases[4][kTaps] = {
-    {0.0017089843750f, 0.0109863281250f, -0.0196533203125f, 0.0332031250000f, -0.0594482421875f, 0.1373291015625f,
-     0.9721679687500f, -0.1022949218750f, 0.0476074218750f, -0.0266113281250f, 0.0148925781250f, -0.0083007812500f},
-    {-0.0291748046875f, 0.0292968750000f, -0.0517578125000f, 0.0891113281250f, -0.1665039062500f, 0.4650878906250f,
-     0.7797851562500f, -0.2003173828125f, 0.1015625000000f, -0.0582275390625f, 0.0330810546875f, -0.0189208984375f},
-    {-0.0189208984375f, 0.0330810546875f, -0.0582275390625f, 0.1015625000000f, -0.2003173828125f, 0.7797851562500f,
-     0.4650878906250f, -0.1665039062500f, 0.0891113281250f, -0.0517578125000f, 0.0292968750000f, -0.0291748046875f},
-    {-0.0083007812500f, 0.0148925781250f, -0.0266113281250f, 0.0476074218750f, -0.1022949218750f, 0.9721679687500f,
-     0.1373291015625f, -0.0594482421875f, 0.0332031250000f, -0.0196533203125f, 0.0109863281250f, 0.0017089843750f},
-};
 
 // The four phases' outputs at sample i of x (which holds kTaps - 1 samples before it), each summed
 // tap by tap from the oldest, as one phase at a time over a chunk would sum it.
 inline void interpolate(const float* x, size_t i, float out[4]) {
     for (int p = 0; p < 4; ++p) out[p] = 0.0f;
     for (int k = 0; k < kTaps; ++k)
-        for (int p = 0; p < 4; ++p) out[p] += kPhases[p][k] * x[i + size_t(k)];
+        for (int p = 0; p < 4; ++p) out[p] += kTruePeakPhases[p][k] * x[i + size_t(k)];
 }
 
 // The largest magnitude the four phases give over n samples of x. Built twice, for AVX2 and for

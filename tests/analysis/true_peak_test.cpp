@@ -57,19 +57,10 @@ TEST(TruePeak, GivesTheSameReadingInPiecesOfAnySizeAndStartsAgainOnReset) {
     EXPECT_NEAR(whole.peak(), 0.1, 0.005) << "nothing of the loud sound before the reset";
 }
 
-// The standard's interpolating filter, one phase a row, oldest sample first, summed the plain way:
+// The interpolating filter summed the plain way:
 // each output tap by tap from zero in single precision, the samples themselves counted too.
 double PlainTruePeak(const std::vector<float>& frames, int channels) {
-    static const float h[4][12] = {
-        {0.0017089843750f, 0.0109863281250f, -0.0196533203125f, 0.0332031250000f, -0.0594482421875f, 0.1373291015625f,
-         0.9721679687500f, -0.1022949218750f, 0.0476074218750f, -0.0266113281250f, 0.0148925781250f, -0.0083007812500f},
-        {-0.0291748046875f, 0.0292968750000f, -0.0517578125000f, 0.0891113281250f, -0.1665039062500f, 0.4650878906250f,
-         0.7797851562500f, -0.2003173828125f, 0.1015625000000f, -0.0582275390625f, 0.0330810546875f, -0.0189208984375f},
-        {-0.0189208984375f, 0.0330810546875f, -0.0582275390625f, 0.1015625000000f, -0.2003173828125f, 0.7797851562500f,
-         0.4650878906250f, -0.1665039062500f, 0.0891113281250f, -0.0517578125000f, 0.0292968750000f, -0.0291748046875f},
-        {-0.0083007812500f, 0.0148925781250f, -0.0266113281250f, 0.0476074218750f, -0.1022949218750f, 0.9721679687500f,
-         0.1373291015625f, -0.0594482421875f, 0.0332031250000f, -0.0196533203125f, 0.0109863281250f, 0.0017089843750f},
-    };
+    const auto& h = dl::kTruePeakPhases;
     const size_t n = frames.size() / size_t(channels);
     float largest = 0;
     for (int c = 0; c < channels; ++c) {
