@@ -70,50 +70,84 @@ void LoudnessWindows::reset() {
     std::fill(run_sum_.begin(), run_sum_.end(), 0.0);
     open_sum_ = 0;
     written_ = 0;
+    at_ = run_at_ = in_run_ = 0;
 }
 
 void LoudnessWindows::add(const int16_t* frames, size_t count) { add_frames(frames, count, 32768.0); }
 void LoudnessWindows::add(const float* frames, size_t count) { add_frames(frames, count, 1.0); }
 
+namespace {
+
+// One filter's step: the new state value from the input, then the output from the state.
+struct KFilter {
+    const double* a;
+    const double* b;
+    double v1, v2, v3, v4;
+    double step(double x) {
+        const double v0 = x - a[1] * v1 - a[2] * v2 - a[3] * v3 - a[4] * v4;
+        const double y = b[0] * v0 + b[1] * v1 + b[2] * v2 + b[3] * v3 + b[4] * v4;
+        v4 = v3;
+        v3 = v2;
+        v2 = v1;
+        v1 = v0;
+        return y;
+    }
+};
+
+}  // namespace
+
 template <class Sample>
 void LoudnessWindows::add_frames(const Sample* frames, size_t count, double scale) {
     const size_t C = size_t(channels_);
-    // A piece at a time, each channel filtered through it with its state held in registers.
+    // A filter left ringing in silence would sink into subnormal numbers, which cost many times a
+    // normal one: what small is left at the end of a piece counts as nothing.
+    auto flush = [](double v) { return std::fabs(v) < DBL_MIN ? 0.0 : v; };
+    auto load = [&](size_t c) { return KFilter{a_, b_, state_[c][1], state_[c][2], state_[c][3], state_[c][4]}; };
+    auto keep = [&](size_t c, const KFilter& f) { state_[c] = {0.0, flush(f.v1), flush(f.v2), flush(f.v3), flush(f.v4)}; };
+    // A piece at a time, the filters' states held in registers through it.
     double weighted[512];
     for (size_t start = 0; start < count; start += std::size(weighted)) {
         const size_t n = std::min(std::size(weighted), count - start);
-        std::fill(weighted, weighted + n, 0.0);
-        for (size_t c = 0; c < C; ++c) {
-            const double w = weight_[c];
-            if (w == 0) continue;
-            double v1 = state_[c][1], v2 = state_[c][2], v3 = state_[c][3], v4 = state_[c][4];
-            const Sample* in = frames + start * C + c;
+        const Sample* in = frames + start * C;
+        if (C == 2) {
+            // The two channels side by side: each filter waits on its own last step, not on the other's.
+            KFilter l = load(0), r = load(1);
             for (size_t i = 0; i < n; ++i) {
-                const double v0 = double(in[i * C]) / scale - a_[1] * v1 - a_[2] * v2 - a_[3] * v3 - a_[4] * v4;
-                const double y = b_[0] * v0 + b_[1] * v1 + b_[2] * v2 + b_[3] * v3 + b_[4] * v4;
-                weighted[i] += w * (y * y);
-                v4 = v3;
-                v3 = v2;
-                v2 = v1;
-                v1 = v0;
+                const double yl = l.step(double(in[2 * i]) / scale), yr = r.step(double(in[2 * i + 1]) / scale);
+                weighted[i] = weight_[0] * (yl * yl) + weight_[1] * (yr * yr);
             }
-            // A filter left ringing in silence would sink into subnormal numbers, which cost
-            // many times a normal one: what small is left counts as nothing.
-            auto flush = [](double v) { return std::fabs(v) < DBL_MIN ? 0.0 : v; };
-            state_[c] = {0.0, flush(v1), flush(v2), flush(v3), flush(v4)};
+            keep(0, l);
+            keep(1, r);
+        } else {
+            std::fill(weighted, weighted + n, 0.0);
+            for (size_t c = 0; c < C; ++c) {
+                const double w = weight_[c];
+                if (w == 0) continue;
+                KFilter f = load(c);
+                for (size_t i = 0; i < n; ++i) {
+                    const double y = f.step(double(in[i * C + c]) / scale);
+                    weighted[i] += w * (y * y);
+                }
+                keep(c, f);
+            }
         }
-        for (size_t i = 0; i < n; ++i) add_energy(weighted[i]);
+        add_energies(weighted, n);
     }
 }
 
-void LoudnessWindows::add_energy(double e) {
-    energy_[size_t(written_ % energy_.size())] = e;
-    open_sum_ += e;
-    ++written_;
-    if (written_ % kRun == 0) {
-        run_sum_[size_t((written_ / kRun - 1) % run_sum_.size())] = open_sum_;
-        open_sum_ = 0;
+void LoudnessWindows::add_energies(const double* e, size_t n) {
+    for (size_t i = 0; i < n; ++i) {
+        energy_[at_] = e[i];
+        if (++at_ == energy_.size()) at_ = 0;
+        open_sum_ += e[i];
+        if (++in_run_ == kRun) {
+            run_sum_[run_at_] = open_sum_;
+            if (++run_at_ == run_sum_.size()) run_at_ = 0;
+            open_sum_ = 0;
+            in_run_ = 0;
+        }
     }
+    written_ += n;
 }
 
 double LoudnessWindows::mean_energy(size_t frames) const {

@@ -28,7 +28,7 @@ public:
 private:
     template <class Sample>
     void add_frames(const Sample* frames, size_t count, double scale);
-    void add_energy(double e);
+    void add_energies(const double* e, size_t n);
     // The mean energy of the last `frames` frames.
     double mean_energy(size_t frames) const;
 
@@ -42,6 +42,8 @@ private:
     std::vector<double> run_sum_;   // the sum of each whole run of kRun frames, a ring
     double open_sum_ = 0;           // the run under way
     uint64_t written_ = 0;          // frames so far
+    size_t at_ = 0, run_at_ = 0;    // where the next frame and the next run go in their rings
+    size_t in_run_ = 0;             // frames in the run under way
 };
 
 }  // namespace dl
