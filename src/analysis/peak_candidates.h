@@ -21,6 +21,8 @@ public:
             more_ = true;  // an equal of the weakest kept, left for another pass
         }
     }
+    // Below this nothing offered is kept or counted: the weakest kept once the pass is full.
+    double floor() const { return floor_; }
     // Ends the pass: the kept maxima become the ones handed out.
     void end();
 

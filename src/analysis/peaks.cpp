@@ -90,7 +90,9 @@ void gather(PeakCandidates& c, const double* re, const double* im, int n, int wa
     double prev = 0, cur = half > 0 ? line_power<Tilt>(re, im, n, 0) : 0;
     for (int k = 0; k < half; ++k) {
         const double next = k + 1 < half ? line_power<Tilt>(re, im, n, k + 1) : 0;
-        if (cur > prev && cur > next) c.offer(cur, k);
+        // Most lines of a long spectrum lie below the weakest maximum kept: that test comes first,
+        // since it is nearly always false, and the less foreseeable one only for the rest.
+        if (cur >= c.floor() && cur > prev && cur > next) c.offer(cur, k);
         prev = cur;
         cur = next;
     }
