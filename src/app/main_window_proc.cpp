@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <optional>
 
 #include "app/export_command.h"
 #include "app/help_page.h"
@@ -183,7 +184,9 @@ Result SelectRecordSource() {
 void ChooseRecordPort() {
     CloseSource();
     const std::string previous = FileName;
-    const bool chosen = RunRecordPortDialog() == 1;
+    const bool chosen = EditSettingsInDialog(RunRecordPortDialog) == 1;
+    // What the user has just chosen (and the device accepts) is what is saved from now on.
+    if (chosen) ChosenRecordFormat.reset();
     FileName = chosen ? std::string() : previous;
     UpdateTitle();
     if (chosen) SelectRecordSource();  // a port refused has said why
@@ -204,7 +207,7 @@ void ToggleVoicePointer() {
     if (Settings.VoicePointer) {
         Settings.VoicePointer = 0;
     } else {
-        if (Settings.sex == 0) RunVoiceRangeDialog();
+        if (Settings.sex == 0) EditSettingsInDialog(RunVoiceRangeDialog);
         Settings.VoicePointer = Settings.sex != 0;
     }
     if (MainWindow* w = window()) w->check_menu(kCmdVoicePointer, Settings.VoicePointer != 0);
@@ -307,7 +310,7 @@ void DispatchCommand(int id, int code) {
         case kCmdLoadReference: LoadReferenceCommand(); break;
         case kCmdAbout: RunAboutBox(); break;
         case kCmdVoiceRange:
-            RunVoiceRangeDialog();
+            EditSettingsInDialog(RunVoiceRangeDialog);
             SettingsChanged(kSettingsAnalysis);
             break;
         case kCmdVoicePointer:
@@ -317,7 +320,7 @@ void DispatchCommand(int id, int code) {
         case kCmdOption: {
             const int meter = Settings.level_meter;
             // The strip under the graph takes room of its own.
-            if (RunOptionDialog() == 1)
+            if (EditSettingsInDialog([](SettingsRecord& s) { return RunOptionDialog(s, PreviewOptions); }) == 1)
                 SettingsChanged(kSettingsTransform | (Settings.level_meter != meter ? kSettingsLayout : 0u));
             break;
         }
@@ -547,7 +550,8 @@ void MainWindowProc::on_submenu_choice(int id, int index) {
     if (IsUpdateRateSubmenu(id)) return ChooseInUpdateRateSubmenu(id, index);
     if (id != kCmdInputDevice && id != kCmdOutputDevice) return;
     const bool capture = id == kCmdInputDevice;
-    ChooseDevice(capture, menu_devices_[id], index);
+    if (const std::optional<std::string> name = DeviceOfEntry(menu_devices_[id], index))
+        (capture ? Settings.InputDevice : Settings.OutputDevice) = *name;
     // A record port chosen before is checked again on the device now chosen, at the next Start.
     if (capture && SourceState.mode == SourceMode::RecordPort && !SourceState.running) FreeFormatRecord();
 }

@@ -73,7 +73,7 @@ const MeasureEntry kEntries[] = {
     {"Peaks of the second trace", "第2トレースのピーク", 0, [] { return Settings.peak_trace != 0; },
      [] { Settings.peak_trace = !Settings.peak_trace; MeasurementChanged(); }},
     {"Measure &settings...", "測定の設定(&S)...", -1, nullptr, [] {
-         if (RunMeasureDialog() == 1) MeasurementChanged();
+         if (EditSettingsInDialog(RunMeasureDialog) == 1) MeasurementChanged();
      },
      true},
 };

@@ -56,7 +56,7 @@ double FrequencyAlongAxis(int at) {
 
 void RangeCommand() {
     const int top = Settings.db_top, span = Settings.db_span;
-    if (RunRangeDialog() == 1) ApplyRange(top != Settings.db_top || span != Settings.db_span);
+    if (EditSettingsInDialog(RunRangeDialog) == 1) ApplyRange(top != Settings.db_top || span != Settings.db_span);
 }
 
 void WholeRangeCommand() {

@@ -21,4 +21,18 @@ void SettingsChanged(unsigned touched) {
     RunAnalyser.configure(AnalysisParamsOfSettings());
 }
 
+int EditSettingsInDialog(const std::function<int(SettingsRecord&)>& dialog) {
+    SettingsRecord edited = Settings;
+    const int result = dialog(edited);
+    if (result == 1) Settings = edited;
+    return result;
+}
+
+void PreviewOptions(const SettingsRecord& edited) {
+    Settings.PlayRate = edited.PlayRate;
+    Settings.UseMemDC = edited.UseMemDC;
+    Settings.ColorScale = edited.ColorScale;
+    NoteSettingsChanged();
+}
+
 }  // namespace dl

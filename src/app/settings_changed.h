@@ -2,6 +2,10 @@
 // The one way a change of the settings reaches the rest of the program: whoever changed them (a
 // dialog, a menu, a key, the mouse) says once what the change touches, and the analyser, the run
 // and the window are brought in line with it here.
+#include <functional>
+
+#include "state/settings.h"
+
 namespace dl {
 
 enum SettingsTouched : unsigned {
@@ -14,5 +18,13 @@ enum SettingsTouched : unsigned {
 };
 
 void SettingsChanged(unsigned touched);
+
+// Runs a dialog on a copy of the settings and takes the copy when the dialog is accepted (1); after a
+// Cancel the settings are as they were. The caller then says what the change touches.
+int EditSettingsInDialog(const std::function<int(SettingsRecord&)>& dialog);
+
+// What the option dialog shows while it is open: the play rate, flicker-free drawing and the colour
+// scale take effect at once.
+void PreviewOptions(const SettingsRecord& edited);
 
 }  // namespace dl

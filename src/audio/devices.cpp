@@ -1,5 +1,6 @@
 #include "audio/devices.h"
 
+#include <optional>
 #include <set>
 
 #include "platform/audio_system.h"
@@ -12,7 +13,7 @@ namespace dl {
 
 namespace {
 
-std::string& chosen_name(bool capture) { return capture ? Settings.InputDevice : Settings.OutputDevice; }
+const std::string& chosen_name(bool capture) { return capture ? Settings.InputDevice : Settings.OutputDevice; }
 
 }  // namespace
 
@@ -50,9 +51,9 @@ int ChosenDeviceEntry(bool capture, const std::vector<std::string>& entries) {
     return -1;  // remembered, but not there now
 }
 
-void ChooseDevice(bool capture, const std::vector<std::string>& entries, int index) {
-    if (index < 0 || index >= int(entries.size())) return;
-    chosen_name(capture) = index == 0 ? std::string() : entries[size_t(index)];
+std::optional<std::string> DeviceOfEntry(const std::vector<std::string>& entries, int index) {
+    if (index < 0 || index >= int(entries.size())) return std::nullopt;
+    return index == 0 ? std::string() : entries[size_t(index)];
 }
 
 void FitRecordSettingsToMonitor() {
@@ -60,6 +61,13 @@ void FitRecordSettingsToMonitor() {
     int channels = 0;
     if (Settings.InputDevice.empty() || !audio_monitor_format(Settings.InputDevice, rate, channels)) return;
     fit_record_settings_to_monitor(rate, channels);
+}
+
+void FitRecordFormatToMonitor(const std::string& input_device, RecordFormatChoice& format) {
+    uint32_t rate = 0;
+    int channels = 0;
+    if (input_device.empty() || !audio_monitor_format(input_device, rate, channels)) return;
+    format = monitor_record_format(rate, channels);
 }
 
 void ReportDeviceLost(bool capture) {

@@ -56,16 +56,18 @@ void device_lost() {
 }
 
 // The plain PCM record of the settings.
-void fill_record_format(std::vector<uint8_t>& r) {
-    const uint16_t channels = uint16_t(Settings.channel), bits = uint16_t(Settings.bits);
+void fill_record_format(std::vector<uint8_t>& r, const RecordFormatChoice& f) {
+    const uint16_t channels = uint16_t(f.channel), bits = uint16_t(f.bits);
     const uint16_t align = uint16_t(channels * (bits / 8));
     wr16(r, kFmtTag, kTagPcm);
     wr16(r, kFmtChannels, channels);
-    wr32(r, kFmtRate, Settings.freq);
-    wr32(r, kFmtBytesPerSec, align * Settings.freq);
+    wr32(r, kFmtRate, f.freq);
+    wr32(r, kFmtBytesPerSec, align * f.freq);
     wr16(r, kFmtBlockAlign, align);
     wr16(r, kFmtBits, bits);
 }
+
+RecordFormatChoice settings_record_format() { return {Settings.bits, Settings.channel, Settings.freq}; }
 
 // One buffer of MemSize MiB, or four streaming without end: shown as the free space.
 void set_capacity() {
@@ -161,17 +163,17 @@ uint32_t RecordPacingWaitMs(uint32_t deltatime, int khz) {
     return b > 33 ? b : 0;
 }
 
-int CheckRecordFormat() {
-    FitRecordSettingsToMonitor();
+int CheckRecordFormat(RecordFormatChoice& format) {
+    FitRecordFormatToMonitor(Settings.InputDevice, format);
     std::vector<uint8_t> record(16, 0);
-    fill_record_format(record);
+    fill_record_format(record, format);
     return query_device(record);
 }
 
 Result OpenRecordPort() {
     if (AllocateFormatRecord(16) != Result::Done) return Result::Failed;
     FitRecordSettingsToMonitor();
-    fill_record_format(SourceFormat);
+    fill_record_format(SourceFormat, settings_record_format());
     PublishSourceFormat(SourceFormat);
     const int rc = query_device(SourceFormat);
     if (rc == kWaveOk) {

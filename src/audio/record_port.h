@@ -2,6 +2,7 @@
 #include <cstdint>
 
 #include "audio/result.h"
+#include "state/settings.h"
 
 namespace dl {
 
@@ -17,9 +18,9 @@ void StopMonitoring();
 // A filled (or returned) capture buffer: `header` as the device reported it.
 void RecordTick(int header);
 
-// Whether the input device can record the format of `freq`, `channel` and `bits`: kWaveOk or the
-// device's answer.
-int CheckRecordFormat();
+// Whether the input device can record `format`: kWaveOk or the device's answer. A monitor records in
+// its own rate and channels, and `format` is fitted to it first.
+int CheckRecordFormat(RecordFormatChoice& format);
 // The answer of the format check as its message.
 const char* RecordPortQueryText(int result);
 // The wait of a capture completion before its buffer is analysed, in ms (0: none).

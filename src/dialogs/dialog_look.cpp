@@ -24,7 +24,7 @@ void StandardDialog::on_init(Dialog& d) {
 void StandardDialog::on_look_item(Dialog& d) {
     if (PlatformVersion < 863) return;
     // The choice holds for every dialog from now on and is saved at exit.
-    Settings.dialog3d = !Settings.dialog3d;
+    SetDialogLook(Settings.dialog3d == 0);
     apply_look(d);
 }
 

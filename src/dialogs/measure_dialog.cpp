@@ -16,9 +16,11 @@ using namespace measure_ids;
 
 class MeasureDialog : public StandardDialog {
 public:
+    explicit MeasureDialog(SettingsRecord& edited) : s_(edited) {}
+
     void on_init(Dialog& d) override {
         StandardDialog::on_init(d);
-        const SettingsRecord& s = Settings;
+        const SettingsRecord& s = s_;
         const bool j = JapaneseUi;
         for (const char* t : {j ? "なし" : "off", j ? "指数" : "exponential", j ? "直近のブロック" : "last blocks",
                               j ? "無限" : "infinite"})
@@ -49,19 +51,17 @@ private:
     // Typed numbers go through the settings' own reading and ranges; what had to be corrected is said
     // and the dialog stays open with nothing changed.
     void accept(Dialog& d) {
-        const SettingsRecord before = Settings;
+        SettingsRecord s = s_;
         std::vector<std::string> corrections;
-        set_setting_from_text("average_ms", d.text(kResponse), &corrections);
-        set_setting_from_text("average_blocks", d.text(kBlocks), &corrections);
-        set_setting_from_text("hold_ms", d.text(kHoldTime), &corrections);
+        set_setting_from_text(s, "average_ms", d.text(kResponse), &corrections);
+        set_setting_from_text(s, "average_blocks", d.text(kBlocks), &corrections);
+        set_setting_from_text(s, "hold_ms", d.text(kHoldTime), &corrections);
         if (!corrections.empty()) {
-            Settings = before;
             message_box({JapaneseUi ? "時定数は 25〜10000 ms、ブロック数は 2〜256、保持時間は 0〜10000 ms です。"
                                     : "The response is 25 to 10000 ms, the blocks 2 to 256, the hold time 0 to 10000 ms.",
                          "", true, MbIcon::Exclamation});
             return;
         }
-        SettingsRecord& s = Settings;
         if (d.selection(kAveraging) >= 0) s.averaging = d.selection(kAveraging);
         if (d.selection(kWeighting) >= 0) s.weighting = d.selection(kWeighting);
         if (d.selection(kTraces) >= 0) s.traces = d.selection(kTraces);
@@ -69,14 +69,17 @@ private:
         s.min_hold = d.checked(kMinHold);
         s.meter_weighting = d.checked(kMeterWeighting);
         s.peak_trace = d.checked(kPeakTrace);
+        s_ = s;
         d.end(1);
     }
+
+    SettingsRecord& s_;
 };
 
 }  // namespace
 
-int RunMeasureDialog() {
-    MeasureDialog handler;
+int RunMeasureDialog(SettingsRecord& edited) {
+    MeasureDialog handler(edited);
     Dialog d(measure_template(), StandardDialogUnits(), handler);
     return d.run();
 }

@@ -65,10 +65,12 @@ int chosen(const Dialog& d, int id, int stored) {
 
 class OptionDialog : public StandardDialog {
 public:
+    OptionDialog(SettingsRecord& edited, const SettingsPreview& preview) : s_(edited), preview_(preview) {}
+
     void on_init(Dialog& d) override {
         if (PlatformVersion >= 863) relayout(d);
         StandardDialog::on_init(d);
-        SettingsRecord& s = Settings;
+        const SettingsRecord& s = s_;
         kept_rate_ = s.PlayRate;
         d.set_scroll(kRate, -240, 0, s.PlayRate);
         show_rate(d);
@@ -128,20 +130,25 @@ public:
     }
 
     void on_command(Dialog& d, int id) override {
-        SettingsRecord& s = Settings;
+        SettingsRecord& s = s_;
         switch (id) {
             case kOnMemory: enable_memory_size(d, d.checked(kOnMemory)); break;
-            case kMemDc: s.UseMemDC = d.checked(kMemDc); break;
+            case kMemDc:
+                s.UseMemDC = d.checked(kMemDc);
+                show(s);
+                break;
             case kColour:
                 s.ColorScale = d.checked(kColour);
                 d.enable(kScaleLabel, s.ColorScale != 0);
                 d.enable(kKey, s.ColorScale != 0);
+                show(s);
                 break;
             case kIdOk: accept(d); break;
             case kIdCancel:
                 s.PlayRate = kept_rate_;
                 s.UseMemDC = kept_memdc_;
                 s.ColorScale = kept_colour_;
+                show(s);
                 d.end(0);
                 break;
             default: break;
@@ -150,7 +157,7 @@ public:
 
     void on_scroll(Dialog& d, int id, Scroll code, int position) override {
         if (id != kRate) return;
-        int p = Settings.PlayRate;
+        int p = s_.PlayRate;
         switch (code) {
             case Scroll::LineLeft: p -= 1; break;
             case Scroll::LineRight: p += 1; break;
@@ -160,15 +167,20 @@ public:
             case Scroll::ThumbTrack: p = position; break;
             case Scroll::Other: return;
         }
-        Settings.PlayRate = std::clamp(p, -240, 0);
-        d.set_scroll_position(kRate, Settings.PlayRate);
+        s_.PlayRate = std::clamp(p, -240, 0);
+        d.set_scroll_position(kRate, s_.PlayRate);
         show_rate(d);
+        show(s_);
     }
 
 private:
-    static void show_rate(Dialog& d) {
+    void show(const SettingsRecord& s) const {
+        if (preview_) preview_(s);
+    }
+
+    void show_rate(Dialog& d) const {
         char buf[16];
-        d.set_text(kRateLabel, PlayRateLabel(Settings.PlayRate, buf));
+        d.set_text(kRateLabel, PlayRateLabel(s_.PlayRate, buf));
     }
 
     static void enable_memory_size(Dialog& d, bool on) {
@@ -176,7 +188,7 @@ private:
     }
 
     void accept(Dialog& d) {
-        SettingsRecord& s = Settings;
+        SettingsRecord& s = s_;
         // The reference is checked first: a wrong one keeps the dialog open, nothing changed.
         const int reference = ReferenceFromText(d.text(kReference));
         if (reference == 0) {
@@ -207,10 +219,10 @@ private:
         if (const int slice = d.selection(kTimeSlice); slice >= 0 && slice <= 10) s.deltatime = 32768u >> slice;
         s.use_onmei = chosen(d, kPeakLabels, s.use_onmei);
         // Typed numbers are read as the settings file is, and kept within its ranges.
-        set_setting_from_text("chartdot", d.text(kChartDot).substr(0, 3));
+        set_setting_from_text(s, "chartdot", d.text(kChartDot).substr(0, 3));
         if (s.chartdot == 0) s.chartdot = 1;
-        set_setting_from_text("freqnum", d.text(kPeaks));
-        set_setting_from_text("LatencyOffset", d.text(kLatency));
+        set_setting_from_text(s, "freqnum", d.text(kPeaks));
+        set_setting_from_text(s, "LatencyOffset", d.text(kLatency));
         s.withlevel = d.checked(kWithLevel);
         // Choosing the precise estimator keeps use_complex as it was, for a return to it.
         switch (d.selection(kPeakMethod)) {
@@ -220,8 +232,8 @@ private:
             default: break;
         }
         s.OnMem = d.checked(kOnMemory);
-        set_setting_from_text("MemSize", d.text(kMemSize));
-        clamp_memory_size();
+        set_setting_from_text(s, "MemSize", d.text(kMemSize));
+        clamp_memory_size(s);
         d.end(1);
     }
 
@@ -272,6 +284,8 @@ private:
         d.move(kLatency, 154 * X / 4 + v, 194 * Y / 4 + down);
     }
 
+    SettingsRecord& s_;
+    const SettingsPreview& preview_;
     int kept_rate_ = 0, kept_memdc_ = 0, kept_colour_ = 0;
 };
 
@@ -326,8 +340,8 @@ const char* PlayRateLabel(int position, char (&buffer)[16]) {
     return buffer;
 }
 
-int RunOptionDialog() {
-    OptionDialog handler;
+int RunOptionDialog(SettingsRecord& edited, const SettingsPreview& preview) {
+    OptionDialog handler(edited, preview);
     Dialog d(option_template(), StandardDialogUnits(), handler);
     return d.run();
 }

@@ -33,9 +33,11 @@ bool ReadWhole(const std::string& text, int& v) {
 
 class RangeDialog : public StandardDialog {
 public:
+    explicit RangeDialog(SettingsRecord& edited) : s_(edited) {}
+
     void on_init(Dialog& d) override {
         StandardDialog::on_init(d);
-        const SettingsRecord& s = Settings;
+        const SettingsRecord& s = s_;
         d.set_text(kLow, std::to_string(s.freq_low));
         d.set_text(kHigh, std::to_string(s.freq_high));
         d.set_text(kTop, std::to_string(s.db_top));
@@ -64,13 +66,14 @@ private:
             message_box({why, "", true, MbIcon::Exclamation});
             return;
         }
-        SettingsRecord& s = Settings;
-        s.freq_low = low;
-        s.freq_high = high;
-        s.db_top = top;
-        s.db_span = span;
+        s_.freq_low = low;
+        s_.freq_high = high;
+        s_.db_top = top;
+        s_.db_span = span;
         d.end(1);
     }
+
+    SettingsRecord& s_;
 };
 
 }  // namespace
@@ -104,8 +107,8 @@ std::string CheckTypedRange(const std::string& low, const std::string& high, con
     return "";
 }
 
-int RunRangeDialog() {
-    RangeDialog handler;
+int RunRangeDialog(SettingsRecord& edited) {
+    RangeDialog handler(edited);
     Dialog d(range_template(), StandardDialogUnits(), handler);
     return d.run();
 }

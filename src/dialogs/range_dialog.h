@@ -1,10 +1,13 @@
 #pragma once
 #include <string>
 
+#include "state/settings.h"
+
 namespace dl {
 
-// The frequency and level range of the graphs. 1 when accepted (the settings then hold the range).
-int RunRangeDialog();
+// The frequency and level range of the graphs on `edited`. 1 when accepted (`edited` then holds the
+// range).
+int RunRangeDialog(SettingsRecord& edited);
 
 // Checks a typed range against a source of `nyquist` Hz (0: none open); empty when it is sound,
 // else what is wrong. On success the four values are set.

@@ -16,9 +16,11 @@ using namespace record_port_ids;
 
 class RecordPortDialog : public StandardDialog {
 public:
+    explicit RecordPortDialog(SettingsRecord& edited) : s_(edited) {}
+
     void on_init(Dialog& d) override {
         StandardDialog::on_init(d);
-        SettingsRecord& s = Settings;
+        SettingsRecord& s = s_;
         kept_freq_ = s.freq;
         kept_channel_ = s.channel;
         kept_bits_ = s.bits;
@@ -43,7 +45,7 @@ public:
     }
 
     void on_command(Dialog& d, int id) override {
-        SettingsRecord& s = Settings;
+        SettingsRecord& s = s_;
         switch (id) {
             case k44: s.freq = 44100; break;
             case k22: s.freq = 22050; break;
@@ -53,7 +55,8 @@ public:
             case k16: s.bits = 16; break;
             case k8: s.bits = 8; break;
             case kIdOk:
-                if (CheckRecordFormat() == kWaveOk) {
+                if (RecordFormatChoice f{s.bits, s.channel, s.freq}; CheckRecordFormat(f) == kWaveOk) {
+                    s.bits = f.bits, s.channel = f.channel, s.freq = f.freq;
                     d.end(1);
                 } else {
                     // Corrected in place: the dialog stays.
@@ -71,19 +74,17 @@ public:
     }
 
 private:
+    SettingsRecord& s_;
     uint32_t kept_freq_ = 0;
     int16_t kept_channel_ = 0, kept_bits_ = 0;
 };
 
 }  // namespace
 
-int RunRecordPortDialog() {
-    RecordPortDialog handler;
+int RunRecordPortDialog(SettingsRecord& edited) {
+    RecordPortDialog handler(edited);
     Dialog d(record_port_template(), StandardDialogUnits(), handler);
-    const int result = d.run();
-    // What the user has just chosen (and the device accepts) is what is saved from now on.
-    if (result == 1) ChosenRecordFormat.reset();
-    return result;
+    return d.run();
 }
 
 }  // namespace dl

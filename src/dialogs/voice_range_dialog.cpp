@@ -12,26 +12,31 @@ using namespace voice_range_ids;
 
 class VoiceRangeDialog : public StandardDialog {
 public:
+    explicit VoiceRangeDialog(SettingsRecord& edited) : s_(edited) {}
+
     void on_init(Dialog& d) override {
         StandardDialog::on_init(d);
-        d.set_checked(kMale, Settings.sex == 1);
-        d.set_checked(kWomanOrChild, Settings.sex == 2);
+        d.set_checked(kMale, s_.sex == 1);
+        d.set_checked(kWomanOrChild, s_.sex == 2);
     }
     void on_command(Dialog& d, int id) override {
         if (id == kIdOk) {
-            if (d.checked(kMale)) Settings.sex = 1;
-            else if (d.checked(kWomanOrChild)) Settings.sex = 2;
+            if (d.checked(kMale)) s_.sex = 1;
+            else if (d.checked(kWomanOrChild)) s_.sex = 2;
             d.end(1);
         } else if (id == kIdCancel) {
             d.end(1);
         }
     }
+
+private:
+    SettingsRecord& s_;
 };
 
 }  // namespace
 
-int RunVoiceRangeDialog() {
-    VoiceRangeDialog handler;
+int RunVoiceRangeDialog(SettingsRecord& edited) {
+    VoiceRangeDialog handler(edited);
     Dialog d(voice_range_template(), StandardDialogUnits(), handler);
     return d.run();
 }

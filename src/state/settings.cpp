@@ -251,11 +251,13 @@ std::string settings_path() {
     return path.append("/dewlark/dewlark.INI");
 }
 
-void clamp_memory_size() {
-    if (Settings.MemSize < 2) Settings.MemSize = 2;
-    if (Settings.MemSize > 255) Settings.MemSize = 255;
-    if (PlatformVersion <= 779 && Settings.MemSize > 15) Settings.MemSize = 15;
+void clamp_memory_size(SettingsRecord& s) {
+    if (s.MemSize < 2) s.MemSize = 2;
+    if (s.MemSize > 255) s.MemSize = 255;
+    if (PlatformVersion <= 779 && s.MemSize > 15) s.MemSize = 15;
 }
+
+void clamp_memory_size() { clamp_memory_size(Settings); }
 
 void load_settings(std::vector<std::string>* corrections) {
     NoteSettingsChanged();
@@ -358,30 +360,42 @@ void fit_record_settings(uint32_t mask) {
     if (fitted && !ChosenRecordFormat) ChosenRecordFormat = before;
 }
 
+RecordFormatChoice monitor_record_format(uint32_t rate, int channels) {
+    return {16, int16_t(channels >= 2 ? 2 : 1), std::clamp<uint32_t>(rate, 1000, 384000)};
+}
+
 void fit_record_settings_to_monitor(uint32_t rate, int channels) {
     const RecordFormatChoice before{Settings.bits, Settings.channel, Settings.freq};
-    Settings.freq = std::clamp<uint32_t>(rate, 1000, 384000);
-    Settings.channel = int16_t(channels >= 2 ? 2 : 1);
-    Settings.bits = 16;
-    const bool fitted =
+    const RecordFormatChoice fitted = monitor_record_format(rate, channels);
+    Settings.freq = fitted.freq;
+    Settings.channel = fitted.channel;
+    Settings.bits = fitted.bits;
+    const bool changed =
         Settings.bits != before.bits || Settings.channel != before.channel || Settings.freq != before.freq;
-    if (fitted && !ChosenRecordFormat) ChosenRecordFormat = before;
+    if (changed && !ChosenRecordFormat) ChosenRecordFormat = before;
+}
+
+bool set_setting_from_text(SettingsRecord& s, const std::string& key, const std::string& value,
+                           std::vector<std::string>* corrections) {
+    if (key == "Decibel") return s.Decibel = to_int(value) != 0, true;
+    if (key == "Expand") return s.Expand = to_int(value) != 0, true;
+    if (key == "Freeze") return s.Freeze = to_int(value) != 0, true;
+    const Key* k = find_key(key);
+    if (!k) return false;
+    SettingsRecord edited = s;
+    set_from_text(edited, *k, value.substr(0, (is_name(*k) ? kNameBuffer : kValueBuffer) - 1));
+    correct(edited, *k, corrections);
+    s = edited;
+    if (key == "MemSize") clamp_memory_size(s);
+    return true;
 }
 
 bool set_setting_from_text(const std::string& key, const std::string& value, std::vector<std::string>* corrections) {
     NoteSettingsChanged();
-    if (key == "Decibel") return Settings.Decibel = to_int(value) != 0, true;
-    if (key == "Expand") return Settings.Expand = to_int(value) != 0, true;
-    if (key == "Freeze") return Settings.Freeze = to_int(value) != 0, true;
-    const Key* k = find_key(key);
-    if (!k) return false;
-    SettingsRecord s = Settings;
-    set_from_text(s, *k, value.substr(0, (is_name(*k) ? kNameBuffer : kValueBuffer) - 1));
-    correct(s, *k, corrections);
-    Settings = s;
-    if (key == "MemSize") clamp_memory_size();
-    return true;
+    return set_setting_from_text(Settings, key, value, corrections);
 }
+
+void SetDialogLook(bool raised) { Settings.dialog3d = raised ? 1 : 0; }
 
 bool setting_text_allowed(const std::string& key, const std::string& value, std::string& takes) {
     takes.clear();

@@ -1,6 +1,7 @@
 #pragma once
 // The settings: what dewlark.INI keeps, and the options of the current run.
-// Written by: state, app, dialogs (the file and its corrections; the command line and the menus; the dialogs)
+// Written by: app (the command line, the menus and keys, the copy a dialog edited once it is accepted)
+// and by the functions below (the file, --set, the record format fitted to the device, the dialogs' look)
 // Read by: every layer above state
 #include <cstdint>
 #include <optional>
@@ -148,7 +149,9 @@ void use_default_settings();
 // Writes every stored key, the chosen record format rather than a fitted one. A read-only file is
 // left as it is and a failed write leaves the old file whole; either is told in one line on stderr.
 ProfileWrite save_settings();
+// Keeps MemSize within what the platform can hold in memory.
 void clamp_memory_size();
+void clamp_memory_size(SettingsRecord& s);
 
 // What an input device records, from its formats (WAVE_FORMAT_* bits of `mask`; 0: no device).
 struct RecordFormatOffer {
@@ -168,12 +171,21 @@ void fit_record_settings(uint32_t mask);
 // Fits them to a monitor, which records in its own rate and channels (16 bits), remembering the
 // values before as fit_record_settings does.
 void fit_record_settings_to_monitor(uint32_t rate, int channels);
+// The format a monitor of `rate` Hz and `channels` channels records in.
+RecordFormatChoice monitor_record_format(uint32_t rate, int channels);
 
 // Sets one key from its text as load_settings would read it (also "Decibel" and "Expand");
 // false for an unknown key. Values are brought into range like stored ones, a correction told in
 // `corrections` as load_settings tells it.
 bool set_setting_from_text(const std::string& key, const std::string& value,
                            std::vector<std::string>* corrections = nullptr);
+// The same on a copy (a dialog's): the settings in use are left as they are.
+bool set_setting_from_text(SettingsRecord& s, const std::string& key, const std::string& value,
+                           std::vector<std::string>* corrections = nullptr);
+
+// The dialogs' raised or flat look, switched from any dialog's context menu: it holds for every
+// dialog from then on and is saved with the rest.
+void SetDialogLook(bool raised);
 
 // Whether `value` is one a run may give the key as it stands (a --set): for a number, a whole number
 // that needs no correction; for a name, one that can be stored. False with what the key takes in

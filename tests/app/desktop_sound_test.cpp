@@ -194,7 +194,15 @@ TEST_P(DesktopSound, AMonitorIsRecordedInItsOwnFormat) {
     dl::Settings.freq = 11025;
     dl::Settings.channel = 1;
     dl::Settings.bits = 8;
-    EXPECT_EQ(dl::CheckRecordFormat(), dl::kWaveOk);
+    // A format being chosen is fitted on its own; the settings stay as they are.
+    dl::RecordFormatChoice chosen{8, 1, 11025};
+    EXPECT_EQ(dl::CheckRecordFormat(chosen), dl::kWaveOk);
+    EXPECT_EQ(chosen.freq, rate);
+    EXPECT_EQ(chosen.channel, 2);
+    EXPECT_EQ(chosen.bits, 16);
+    EXPECT_EQ(dl::Settings.freq, 11025u);
+    // Opened, the settings are fitted.
+    dl::FitRecordSettingsToMonitor();
     EXPECT_EQ(dl::Settings.freq, rate);
     EXPECT_EQ(dl::Settings.channel, 2);
     EXPECT_EQ(dl::Settings.bits, 16);
@@ -202,9 +210,9 @@ TEST_P(DesktopSound, AMonitorIsRecordedInItsOwnFormat) {
     EXPECT_EQ(dl::ChosenRecordFormat->freq, 11025u);
     // A microphone keeps the user's format.
     dl::Settings.InputDevice.clear();
-    dl::Settings.freq = 22050;
-    EXPECT_EQ(dl::CheckRecordFormat(), dl::kWaveOk);
-    EXPECT_EQ(dl::Settings.freq, 22050u);
+    dl::RecordFormatChoice microphone{16, 2, 22050};
+    EXPECT_EQ(dl::CheckRecordFormat(microphone), dl::kWaveOk);
+    EXPECT_EQ(microphone.freq, 22050u);
 }
 
 INSTANTIATE_TEST_SUITE_P(Servers, DesktopSound, ::testing::Values(ServerKind::PulseAudio, ServerKind::PipeWire),

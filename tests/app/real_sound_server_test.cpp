@@ -225,9 +225,10 @@ TEST(RealServerMonitor, AServerThatStallsAndCatchesUpLosesNothing) {
 TEST_F(RealServer, AnInputCheckWithTheServerGoneSaysNoDriver) {
     start();
     ASSERT_EQ(dl::SourceState.mode, dl::SourceMode::RecordPort) << "the server's null source is an input";
-    EXPECT_EQ(dl::CheckRecordFormat(), dl::kWaveOk);
+    dl::RecordFormatChoice format{dl::Settings.bits, dl::Settings.channel, dl::Settings.freq};
+    EXPECT_EQ(dl::CheckRecordFormat(format), dl::kWaveOk);
     server_.kill();
-    const int rc = dl::CheckRecordFormat();
+    const int rc = dl::CheckRecordFormat(format);
     EXPECT_NE(rc, dl::kWaveAllocated);
     EXPECT_STREQ(dl::RecordPortQueryText(rc), "no driver");
 }

@@ -59,7 +59,7 @@ TEST_F(VoiceRangeTest, SpeaksTheLanguageOfTheInterface) {
                      d.text(voice::kWomanOrChild)};
             dl_test::key(d, Qt::Key_Escape);
         });
-        dl::RunVoiceRangeDialog();
+        dl_test::run_voice_range_dialog();
         const std::vector<std::string> expected =
             japanese ? std::vector<std::string>{"設定", "声域", "成人男性", "女性｜子ども"}
                      : std::vector<std::string>{"Voice range", "Voice", "Adult male", "Woman or child"};
@@ -76,14 +76,14 @@ TEST_F(VoiceRangeTest, NoChoiceLeavesTheRangeUnsetAndAChoiceStoresIt) {
         EXPECT_FALSE(d.checked(voice::kWomanOrChild));
         click(d, 1);
     });
-    EXPECT_EQ(dl::RunVoiceRangeDialog(), 1);
+    EXPECT_EQ(dl_test::run_voice_range_dialog(), 1);
     EXPECT_EQ(dl::Settings.sex, 0);
 
     when_dialog_shows([&](dl::Dialog& d) {
         click(d, voice::kWomanOrChild);
         click(d, 1);
     });
-    dl::RunVoiceRangeDialog();
+    dl_test::run_voice_range_dialog();
     EXPECT_EQ(dl::Settings.sex, 2);
 
     // Cancel keeps what was there, whatever was clicked.
@@ -92,7 +92,7 @@ TEST_F(VoiceRangeTest, NoChoiceLeavesTheRangeUnsetAndAChoiceStoresIt) {
         click(d, voice::kMale);
         click(d, 2);
     });
-    EXPECT_EQ(dl::RunVoiceRangeDialog(), 1);
+    EXPECT_EQ(dl_test::run_voice_range_dialog(), 1);
     EXPECT_EQ(dl::Settings.sex, 2);
 }
 

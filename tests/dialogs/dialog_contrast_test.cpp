@@ -81,7 +81,7 @@ TEST_P(DialogContrast, UncheckedBoxesAndFieldFramesStandOut) {
         EXPECT_GT(edge, f.width() + f.height()) << "edit field";
         dl_test::key(d, Qt::Key_Escape);
     });
-    dl::RunOptionDialog();
+    dl_test::run_option_dialog();
 }
 
 INSTANTIATE_TEST_SUITE_P(Looks, DialogContrast, ::testing::Values(1, 0),

@@ -9,6 +9,11 @@
 #include <QScrollBar>
 #include <memory>
 
+#include "dialogs/measure_dialog.h"
+#include "dialogs/option_dialog.h"
+#include "dialogs/range_dialog.h"
+#include "dialogs/record_port_dialog.h"
+#include "dialogs/voice_range_dialog.h"
 #include "platform/main_window.h"
 #include "state/layout_units.h"
 #include "state/reset.h"
@@ -18,6 +23,34 @@
 #include "support/test_support.h"
 
 namespace dl_test {
+
+// The dialogs as the window runs them: on a copy of the settings, taken only when accepted; what the
+// option dialog shows at once reaches the settings while it is open.
+template <typename Dialog>
+int run_on_settings(Dialog dialog) {
+    dl::SettingsRecord edited = dl::Settings;
+    const int result = dialog(edited);
+    if (result == 1) dl::Settings = edited;
+    return result;
+}
+inline int run_option_dialog() {
+    return run_on_settings([](dl::SettingsRecord& s) {
+        return dl::RunOptionDialog(s, [](const dl::SettingsRecord& shown) {
+            dl::Settings.PlayRate = shown.PlayRate;
+            dl::Settings.UseMemDC = shown.UseMemDC;
+            dl::Settings.ColorScale = shown.ColorScale;
+        });
+    });
+}
+inline int run_measure_dialog() { return run_on_settings(dl::RunMeasureDialog); }
+inline int run_range_dialog() { return run_on_settings(dl::RunRangeDialog); }
+inline int run_record_port_dialog() {
+    const int result = run_on_settings(dl::RunRecordPortDialog);
+    // The format just chosen (and accepted by the device) is the one saved from then on.
+    if (result == 1) dl::ChosenRecordFormat.reset();
+    return result;
+}
+inline int run_voice_range_dialog() { return run_on_settings(dl::RunVoiceRangeDialog); }
 
 class NoHandler : public dl::WindowHandler {
 public:

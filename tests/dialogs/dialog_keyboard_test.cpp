@@ -59,11 +59,11 @@ struct Case {
 
 std::vector<Case> cases() {
     return {
-        {"option", dl::RunOptionDialog, [](dl::Dialog& d) { click(d, kMonochrome); },
+        {"option", dl_test::run_option_dialog, [](dl::Dialog& d) { click(d, kMonochrome); },
          [] { return dl::Settings.monochrome != 0; }},
-        {"record port", dl::RunRecordPortDialog, [](dl::Dialog& d) { click(d, port::k11); },
+        {"record port", dl_test::run_record_port_dialog, [](dl::Dialog& d) { click(d, port::k11); },
          [] { return dl::Settings.freq == 11025; }},
-        {"voice range", dl::RunVoiceRangeDialog, [](dl::Dialog& d) { click(d, voice::kWomanOrChild); },
+        {"voice range", dl_test::run_voice_range_dialog, [](dl::Dialog& d) { click(d, voice::kWomanOrChild); },
          [] { return dl::Settings.sex == 2; }},
     };
 }
@@ -123,7 +123,7 @@ TEST_F(DialogKeys, EnterInAnOptionFieldIsOk) {
         QTest::keyClicks(edit(d, kPeaks), "12");
         key(d, Qt::Key_Return);
     });
-    EXPECT_EQ(dl::RunOptionDialog(), 1);
+    EXPECT_EQ(dl_test::run_option_dialog(), 1);
     EXPECT_EQ(dl::Settings.freqnum, 12);
 }
 
@@ -146,7 +146,7 @@ TEST_F(DialogKeys, TabIntoARadioGroupLandsOnItsCheckedButton) {
         EXPECT_EQ(QApplication::focusWidget(), control(d, kOk)) << "one stop for the whole group";
         key(d, Qt::Key_Escape);
     });
-    dl::RunOptionDialog();
+    dl_test::run_option_dialog();
     EXPECT_EQ(landed, std::to_string(kHoldConst));
     EXPECT_EQ(after_up, std::to_string(kHoldDecay));
     EXPECT_TRUE(decay);
@@ -164,7 +164,7 @@ TEST_F(DialogKeys, TabIntoARadioGroupLandsOnItsCheckedButton) {
         }
         key(d, Qt::Key_Escape);
     });
-    dl::RunRecordPortDialog();
+    dl_test::run_record_port_dialog();
     EXPECT_EQ(stops, (std::vector<std::string>{std::to_string(port::k22), std::to_string(port::kMono),
                                                std::to_string(port::k8)}));
 }
@@ -187,7 +187,7 @@ TEST_F(DialogKeys, TheLookMenuOpensFromTheKeyboard) {
             key(d, k, mods);
             key(d, Qt::Key_Escape);
         });
-        dl::RunOptionDialog();
+        dl_test::run_option_dialog();
         EXPECT_TRUE(shown) << k;
         EXPECT_EQ(dl::Settings.dialog3d, 0) << k;
     }
@@ -203,7 +203,7 @@ TEST_F(DialogKeys, ThePlayRateBarShowsItsFocus) {
         focused = control(d, kRate)->grab().toImage();
         key(d, Qt::Key_Escape);
     });
-    dl::RunOptionDialog();
+    dl_test::run_option_dialog();
     ASSERT_FALSE(focused.isNull());
     EXPECT_NE(focused, unfocused);
 }
@@ -234,7 +234,7 @@ TEST_F(DialogKeys, ShortFieldsShowTheirDigitsAndKeepClearOfTheirLabels) {
             }
             key(d, Qt::Key_Escape);
         });
-        dl::RunOptionDialog();
+        dl_test::run_option_dialog();
     }
     dl::JapaneseUi = false;
 }

@@ -25,10 +25,10 @@ struct Case {
 };
 
 const std::vector<Case>& dialogs() {
-    static const std::vector<Case> all = {{"option", dl::RunOptionDialog},
-                                          {"record_port", dl::RunRecordPortDialog},
+    static const std::vector<Case> all = {{"option", dl_test::run_option_dialog},
+                                          {"record_port", dl_test::run_record_port_dialog},
                                           {"about", dl::RunAboutBox},
-                                          {"voice_range", dl::RunVoiceRangeDialog}};
+                                          {"voice_range", dl_test::run_voice_range_dialog}};
     return all;
 }
 

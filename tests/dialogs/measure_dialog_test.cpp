@@ -27,7 +27,7 @@ TEST_F(MeasureDialogTest, OkTakesEveryControlAndCancelNone) {
         click(d, m::kPeakTrace);
         click(d, dl::kIdOk);
     });
-    EXPECT_EQ(dl::RunMeasureDialog(), 1);
+    EXPECT_EQ(dl_test::run_measure_dialog(), 1);
     EXPECT_EQ(shown, (std::vector<std::string>{"1000", "32", "0"}));
     EXPECT_EQ(dl::Settings.averaging, 2);
     EXPECT_EQ(dl::Settings.average_blocks, 64);
@@ -43,7 +43,7 @@ TEST_F(MeasureDialogTest, OkTakesEveryControlAndCancelNone) {
         click(d, m::kMaxHold);
         click(d, dl::kIdCancel);
     });
-    EXPECT_EQ(dl::RunMeasureDialog(), 0);
+    EXPECT_EQ(dl_test::run_measure_dialog(), 0);
     EXPECT_EQ(dl::Settings.averaging, 2);
     EXPECT_EQ(dl::Settings.max_hold, 1);
 }
@@ -59,7 +59,7 @@ TEST_F(MeasureDialogTest, ANumberOutOfRangeIsSaidAndChangesNothing) {
         edit(d, m::kResponse)->setText("125");
         click(d, dl::kIdOk);
     });
-    EXPECT_EQ(dl::RunMeasureDialog(), 1);
+    EXPECT_EQ(dl_test::run_measure_dialog(), 1);
     dl::set_message_box_hook(nullptr);
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_NE(boxes[0].find("25 to 10000 ms"), std::string::npos);

@@ -38,7 +38,7 @@ TEST_F(OptionDialogTest, OpensOnTheSettingsAndOkStoresTheChoicesMadeByKeyboard) 
         key(d, Qt::Key_End);
         key(d, Qt::Key_Return);  // the default button
     });
-    result = dl::RunOptionDialog();
+    result = dl_test::run_option_dialog();
     EXPECT_EQ(result, 1);
     EXPECT_EQ(dl::Settings.deltatime, 32768u);
     EXPECT_EQ(dl::Settings.fftparam, 13);
@@ -53,7 +53,7 @@ TEST_F(OptionDialogTest, TheWaveformListEndsWithTheScrollsOfTheGraphWidth) {
             for (int i = 0; i < list(d, kWaveMode)->count(); ++i) items.push_back(list(d, kWaveMode)->itemText(i).toStdString());
             key(d, Qt::Key_Escape);
         });
-        EXPECT_EQ(dl::RunOptionDialog(), 0);
+        EXPECT_EQ(dl_test::run_option_dialog(), 0);
         ASSERT_EQ(items.size(), 8u);
         EXPECT_EQ(items[0], "normal");
         if (width == 512) EXPECT_EQ(std::vector<std::string>(items.begin() + 4, items.end()),
@@ -87,7 +87,7 @@ TEST_F(OptionDialogTest, ThePlayRateFollowsTheBarAtOnceAndCancelPutsItBack) {
         EXPECT_EQ(b->value(), -229);
         key(d, Qt::Key_Escape);
     });
-    EXPECT_EQ(dl::RunOptionDialog(), 0);
+    EXPECT_EQ(dl_test::run_option_dialog(), 0);
     EXPECT_EQ(dl::Settings.PlayRate, -12);
     char buf[16];
     EXPECT_STREQ(dl::PlayRateLabel(0, buf), "100.0%");
@@ -107,9 +107,41 @@ TEST_F(OptionDialogTest, FlickerFreeAndColourActAtOnceAndCancelPutsThemBack) {
         EXPECT_FALSE(d.enabled(kScaleLabel));
         click(d, 2);
     });
-    EXPECT_EQ(dl::RunOptionDialog(), 0);
+    EXPECT_EQ(dl_test::run_option_dialog(), 0);
     EXPECT_EQ(dl::Settings.UseMemDC, 0);
     EXPECT_EQ(dl::Settings.ColorScale, 1);
+}
+
+// The dialog edits the copy it is given: the settings in use change only through what it shows at
+// once, and only when the caller's preview puts it there.
+TEST_F(OptionDialogTest, EditsOnlyTheCopyItIsGivenAndShowsTheLiveChoicesThroughItsPreview) {
+    dl::Settings.PlayRate = -12;
+    dl::Settings.deltatime = 2048;
+    const dl::SettingsRecord before = dl::Settings;
+    for (const bool ok : {true, false}) {
+        dl::SettingsRecord edited = before;
+        std::vector<int> shown;
+        when_dialog_shows([&](dl::Dialog& d) {
+            QTest::keyClick(bar(d, kRate), Qt::Key_PageUp);
+            click(d, kMemDc);
+            list(d, kTimeSlice)->setCurrentIndex(0);
+            key(d, ok ? Qt::Key_Return : Qt::Key_Escape);
+        });
+        const int result = dl::RunOptionDialog(edited, [&](const dl::SettingsRecord& s) {
+            shown.push_back(s.PlayRate * 10 + s.UseMemDC);
+        });
+        EXPECT_EQ(result, ok ? 1 : 0);
+        EXPECT_EQ(dl::Settings.PlayRate, -12) << "the settings in use are the caller's to change";
+        EXPECT_EQ(dl::Settings.deltatime, 2048u);
+        EXPECT_EQ(dl::Settings.UseMemDC, before.UseMemDC);
+        const std::vector<int> expected_ok{-20 + before.UseMemDC, -20 + !before.UseMemDC};
+        std::vector<int> expected = expected_ok;
+        if (!ok) expected.push_back(-120 + before.UseMemDC);  // Cancel shows what was there
+        EXPECT_EQ(shown, expected) << (ok ? "OK" : "Cancel");
+        EXPECT_EQ(edited.PlayRate, ok ? -2 : -12);
+        EXPECT_EQ(edited.UseMemDC, ok ? !before.UseMemDC : before.UseMemDC);
+        EXPECT_EQ(edited.deltatime, ok ? 32768u : 2048u);
+    }
 }
 
 TEST_F(OptionDialogTest, EmptyNumbersStoreTheirLeastValuesAndMemoryModeEnablesItsSize) {
@@ -129,7 +161,7 @@ TEST_F(OptionDialogTest, EmptyNumbersStoreTheirLeastValuesAndMemoryModeEnablesIt
         click(d, kHoldConst);  // peak hold: constant
         click(d, 1);
     });
-    EXPECT_EQ(dl::RunOptionDialog(), 1);
+    EXPECT_EQ(dl_test::run_option_dialog(), 1);
     EXPECT_EQ(dl::Settings.chartdot, 1);
     EXPECT_EQ(dl::Settings.MemSize, 2);
     EXPECT_EQ(dl::Settings.OnMem, 1);
@@ -158,7 +190,7 @@ TEST_F(OptionDialogTest, ListsAreWiderByAScrollBarAndTheRowsBelowTheBarMakeRoomF
         }
         key(d, Qt::Key_Escape);
     });
-    dl::RunOptionDialog();
+    dl_test::run_option_dialog();
 }
 
 // The delay the sound system does not report is typed in ms (Alt+F) and kept within 0..1000.
@@ -172,7 +204,7 @@ TEST_F(OptionDialogTest, TheLatencyOffsetIsTypedInMilliseconds) {
             edit(d, kLatency)->setText(QString::fromStdString(typed));
             click(d, 1);
         });
-        EXPECT_EQ(dl::RunOptionDialog(), 1);
+        EXPECT_EQ(dl_test::run_option_dialog(), 1);
         EXPECT_EQ(dl::Settings.LatencyOffset, kept);
     }
     dl::Settings.LatencyOffset = 300;
@@ -181,7 +213,7 @@ TEST_F(OptionDialogTest, TheLatencyOffsetIsTypedInMilliseconds) {
         edit(d, kLatency)->setText("20");
         key(d, Qt::Key_Escape);
     });
-    EXPECT_EQ(dl::RunOptionDialog(), 0);
+    EXPECT_EQ(dl_test::run_option_dialog(), 0);
     EXPECT_EQ(dl::Settings.LatencyOffset, 300) << "CANCEL keeps it";
 }
 
@@ -201,7 +233,7 @@ TEST_F(OptionDialogTest, ThePeakMethodIsAThreeWayChoiceAndTheReferenceIsTyped) {
         edit(d, kReference)->setText("442,5");
         click(d, 1);
     });
-    EXPECT_EQ(dl::RunOptionDialog(), 1);
+    EXPECT_EQ(dl_test::run_option_dialog(), 1);
     EXPECT_EQ(dl::Settings.precise_peaks, 1);
     EXPECT_EQ(dl::Settings.use_complex, 1);  // kept for a return to it
     EXPECT_EQ(dl::Settings.reference_a4, 4425);
@@ -218,7 +250,7 @@ TEST_F(OptionDialogTest, ThePeakMethodIsAThreeWayChoiceAndTheReferenceIsTyped) {
         EXPECT_EQ(QApplication::focusWidget(), control(d, kReference));
         key(d, Qt::Key_Escape);
     });
-    EXPECT_EQ(dl::RunOptionDialog(), 0);
+    EXPECT_EQ(dl_test::run_option_dialog(), 0);
     EXPECT_EQ(dl::Settings.precise_peaks, 1);
     EXPECT_EQ(dl::Settings.reference_a4, 4425);
 
@@ -227,7 +259,7 @@ TEST_F(OptionDialogTest, ThePeakMethodIsAThreeWayChoiceAndTheReferenceIsTyped) {
         edit(d, kReference)->setText("415");
         click(d, 1);
     });
-    EXPECT_EQ(dl::RunOptionDialog(), 1);
+    EXPECT_EQ(dl_test::run_option_dialog(), 1);
     EXPECT_EQ(dl::Settings.precise_peaks, 0);
     EXPECT_EQ(dl::Settings.use_complex, 0);
     EXPECT_EQ(dl::Settings.reference_a4, 4150);
@@ -263,7 +295,7 @@ TEST_F(OptionDialogTest, TheContextMenuSwitchesTheLookOfEveryDialog) {
         EXPECT_EQ(top->palette().color(QPalette::Window), top->palette().color(QPalette::Base));
         key(d, Qt::Key_Escape);
     });
-    dl::RunOptionDialog();
+    dl_test::run_option_dialog();
     EXPECT_EQ(dl::Settings.dialog3d, 0) << "kept for the next dialog and saved at exit";
 }
 
@@ -285,7 +317,7 @@ TEST_F(OptionDialogTest, TheMeterStripItsBallisticsAndTheLoudnessTarget) {
         edit(d, kTarget)->setText("-16,5");
         click(d, 1);
     });
-    EXPECT_EQ(dl::RunOptionDialog(), 1);
+    EXPECT_EQ(dl_test::run_option_dialog(), 1);
     EXPECT_EQ(dl::Settings.level_meter, 2);
     EXPECT_EQ(dl::Settings.meter_ballistics, 3);
     EXPECT_EQ(dl::Settings.loudness_target, -165);
@@ -301,7 +333,7 @@ TEST_F(OptionDialogTest, TheMeterStripItsBallisticsAndTheLoudnessTarget) {
         EXPECT_EQ(QApplication::focusWidget(), control(d, kTarget));
         key(d, Qt::Key_Escape);
     });
-    EXPECT_EQ(dl::RunOptionDialog(), 0);
+    EXPECT_EQ(dl_test::run_option_dialog(), 0);
     EXPECT_EQ(dl::Settings.level_meter, 2);
     EXPECT_EQ(dl::Settings.loudness_target, -165);
 }

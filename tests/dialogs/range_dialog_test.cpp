@@ -38,7 +38,7 @@ TEST_F(RangeDialogTest, OkTakesTheTypedRangeAndTheButtonsGiveTheWholeOnes) {
         edit(d, r::kSpan)->setText("90");
         click(d, dl::kIdOk);
     });
-    EXPECT_EQ(dl::RunRangeDialog(), 1);
+    EXPECT_EQ(dl_test::run_range_dialog(), 1);
     EXPECT_EQ(shown, (std::vector<std::string>{"0", "0", "-6", "0"}));
     EXPECT_EQ(dl::Settings.freq_low, 50);
     EXPECT_EQ(dl::Settings.freq_high, 1500);
@@ -52,7 +52,7 @@ TEST_F(RangeDialogTest, OkTakesTheTypedRangeAndTheButtonsGiveTheWholeOnes) {
         shown = {d.text(r::kLow), d.text(r::kHigh), d.text(r::kSpan)};
         click(d, dl::kIdOk);
     });
-    EXPECT_EQ(dl::RunRangeDialog(), 1);
+    EXPECT_EQ(dl_test::run_range_dialog(), 1);
     EXPECT_EQ(shown, (std::vector<std::string>{"0", "0", "0"}));
     EXPECT_EQ(dl::Settings.freq_low, 0);
     EXPECT_EQ(dl::Settings.freq_high, 0);
@@ -63,7 +63,7 @@ TEST_F(RangeDialogTest, OkTakesTheTypedRangeAndTheButtonsGiveTheWholeOnes) {
         edit(d, r::kLow)->setText("400");
         click(d, dl::kIdCancel);
     });
-    EXPECT_EQ(dl::RunRangeDialog(), 0);
+    EXPECT_EQ(dl_test::run_range_dialog(), 0);
     EXPECT_EQ(dl::Settings.freq_low, 0);
 }
 
@@ -77,7 +77,7 @@ TEST_F(RangeDialogTest, ARangeThatDoesNotHoldIsSaidAndChangesNothing) {
         edit(d, r::kHigh)->setText("3000");
         click(d, dl::kIdOk);
     });
-    EXPECT_EQ(dl::RunRangeDialog(), 1);
+    EXPECT_EQ(dl_test::run_range_dialog(), 1);
     ASSERT_EQ(boxes.size(), 2u);
     EXPECT_NE(boxes[0].find("below the high one"), std::string::npos) << boxes[0];
     EXPECT_NE(boxes[1].find("0 to 22050 Hz"), std::string::npos) << boxes[1];

@@ -38,14 +38,14 @@ TEST_F(RecordPortDialogTest, TheButtonsSetTheFormatAndOkAsksTheDevice) {
         EXPECT_TRUE(d.checked(kStereo));
         EXPECT_TRUE(d.checked(k16));
         click(d, k44);
-        EXPECT_EQ(dl::Settings.freq, 44100u);  // at once
+        EXPECT_EQ(dl::Settings.freq, 11025u) << "the settings change only with OK";
         EXPECT_FALSE(d.checked(k11));
         click(d, kMono);
         click(d, k8);
         EXPECT_TRUE(d.checked(k16) == false && d.checked(k8));
         dl_test::key(d, Qt::Key_Return);
     });
-    EXPECT_EQ(dl::RunRecordPortDialog(), 1);
+    EXPECT_EQ(dl_test::run_record_port_dialog(), 1);
     ASSERT_EQ(asked_.size(), 1u);
     EXPECT_EQ(dl::rd32(asked_[0], dl::kFmtRate), 44100u);
     EXPECT_EQ(dl::rd16(asked_[0], dl::kFmtChannels), 1);
@@ -64,7 +64,7 @@ TEST_F(RecordPortDialogTest, ADeviceWithoutStereoGivesMonauralAndAGrayGroup) {
         EXPECT_FALSE(d.enabled(kMono));
         click(d, 1);
     });
-    EXPECT_EQ(dl::RunRecordPortDialog(), 1);
+    EXPECT_EQ(dl_test::run_record_port_dialog(), 1);
     EXPECT_EQ(dl::Settings.channel, 1);
 }
 
@@ -75,10 +75,10 @@ TEST_F(RecordPortDialogTest, WithoutFortyFourKilohertzTheRateStepsDownAndCancelP
         EXPECT_TRUE(d.checked(k22));
         EXPECT_FALSE(d.enabled(k44));
         EXPECT_TRUE(d.enabled(k22));
-        EXPECT_EQ(dl::Settings.freq, 22050u);
+        EXPECT_EQ(dl::Settings.freq, 44100u) << "the settings change only with OK";
         dl_test::key(d, Qt::Key_Escape);
     });
-    EXPECT_EQ(dl::RunRecordPortDialog(), 0);
+    EXPECT_EQ(dl_test::run_record_port_dialog(), 0);
     EXPECT_EQ(dl::Settings.freq, 44100u);
 }
 
@@ -92,7 +92,7 @@ TEST_F(RecordPortDialogTest, WithEightBitElevenKilohertzOnlyEverythingElseIsGray
         EXPECT_TRUE(d.checked(k8));
         click(d, 1);
     });
-    EXPECT_EQ(dl::RunRecordPortDialog(), 1);
+    EXPECT_EQ(dl_test::run_record_port_dialog(), 1);
     EXPECT_EQ(dl::Settings.freq, 11025u);
     EXPECT_EQ(dl::Settings.bits, 8);
 }
@@ -103,7 +103,7 @@ TEST_F(RecordPortDialogTest, ARateFromTheCommandLineShowsNoButtonAndIsUsedAsItIs
         EXPECT_FALSE(d.checked(k44) || d.checked(k22) || d.checked(k11));
         click(d, 1);
     });
-    EXPECT_EQ(dl::RunRecordPortDialog(), 1);
+    EXPECT_EQ(dl_test::run_record_port_dialog(), 1);
     ASSERT_EQ(asked_.size(), 1u);
     EXPECT_EQ(dl::rd32(asked_[0], dl::kFmtRate), 48000u);
 }
@@ -116,7 +116,7 @@ TEST_F(RecordPortDialogTest, ARefusedFormatKeepsTheDialogOpen) {
         still_open = dl::dialog_window(d)->isVisible();
         click(d, 2);
     });
-    EXPECT_EQ(dl::RunRecordPortDialog(), 0);
+    EXPECT_EQ(dl_test::run_record_port_dialog(), 0);
     EXPECT_TRUE(still_open);
     EXPECT_EQ(boxes_.texts(), std::vector<std::string>{"No support this format"});
 }
@@ -136,7 +136,7 @@ TEST_F(RecordPortDialogTest, AfterOkTheChosenFormatIsSavedAfterCancelTheEarlierC
         click(d, kMono);
         dl_test::key(d, Qt::Key_Escape);
     });
-    EXPECT_EQ(dl::RunRecordPortDialog(), 0);
+    EXPECT_EQ(dl_test::run_record_port_dialog(), 0);
     dl::save_settings();
     EXPECT_EQ(saved("freq"), "44100");
     EXPECT_EQ(saved("channel"), "2");
@@ -146,7 +146,7 @@ TEST_F(RecordPortDialogTest, AfterOkTheChosenFormatIsSavedAfterCancelTheEarlierC
         click(d, kMono);
         click(d, 1);
     });
-    EXPECT_EQ(dl::RunRecordPortDialog(), 1);
+    EXPECT_EQ(dl_test::run_record_port_dialog(), 1);
     dl::save_settings();
     EXPECT_EQ(saved("freq"), "11025");
     EXPECT_EQ(saved("channel"), "1");
