@@ -1,9 +1,7 @@
 #include <algorithm>
 #include <random>
 
-#include "analysis/analysis_stop.h"
 #include "analysis/fft.h"
-#include "analysis/note_names.h"
 #include "analysis/peak_candidates.h"
 #include "analysis/peaks.h"
 #include "analysis/pipeline_levels.h"
@@ -70,51 +68,6 @@ protected:
     std::unique_ptr<dl::Surface> surface_;
     std::unique_ptr<dl::Dc> target_;
 };
-
-TEST(NoteNames, NearestEqualTemperedNote) {
-    EXPECT_EQ(dl::note_name(440), "A4");
-    EXPECT_EQ(dl::note_name(523.25), "C5");
-    EXPECT_EQ(dl::note_name(261.63), "C4");
-    EXPECT_EQ(dl::note_name(466.16), "Bb4");
-    EXPECT_EQ(dl::note_name(27.5), "A0");
-    EXPECT_EQ(dl::note_name(4186.0), "C8");
-    EXPECT_EQ(dl::note_name(0), "0Hz");
-    EXPECT_EQ(dl::note_name(-5), "0Hz");
-    EXPECT_EQ(dl::note_of(440).key, 69);
-    EXPECT_EQ(dl::note_of(440).semitones, -3);
-    // Half a semitone above and below C5 rounds away from C5.
-    EXPECT_EQ(dl::note_of(523.25113 * std::pow(2, 0.5001 / 12)).semitones, 1);
-    EXPECT_EQ(dl::note_of(523.25113 * std::pow(2, -0.5001 / 12)).semitones, -1);
-}
-
-TEST(NoteNames, FloorDivMod) {
-    EXPECT_EQ(dl::FloorDivMod(-3, 12).quot, -1);
-    EXPECT_EQ(dl::FloorDivMod(-3, 12).rem, 9);
-    EXPECT_EQ(dl::FloorDivMod(-12, 12).quot, -1);
-    EXPECT_EQ(dl::FloorDivMod(-12, 12).rem, 0);
-    EXPECT_EQ(dl::FloorDivMod(-13, 12).quot, -2);
-    EXPECT_EQ(dl::FloorDivMod(-13, 12).rem, 11);
-    EXPECT_EQ(dl::FloorDivMod(13, 12).quot, 1);
-    EXPECT_EQ(dl::FloorDivMod(13, 12).rem, 1);
-    EXPECT_EQ(dl::FloorDivMod(3, -12).rem, -9);
-}
-
-TEST(NoteNames, CentsFoldIntoTheSemitoneAroundA4) {
-    EXPECT_NEAR(dl::a4_cents(446), 23.45, 0.01);
-    EXPECT_NEAR(dl::a4_cents(445 * 8), 19.56, 0.01);
-    EXPECT_NEAR(dl::a4_cents(440 * std::pow(2, 3.0 / 12)), 0, 1e-9);  // C5 is exact
-    EXPECT_GT(dl::fold_to_a4(27.5 * 1.03), 427.57);
-    EXPECT_LE(dl::fold_to_a4(453), 453);
-}
-
-TEST(PitchHistory, MergeAcrossTheSeam) {
-    EXPECT_DOUBLE_EQ(dl::MergeCents(45, -45, 2), -50);
-    EXPECT_DOUBLE_EQ(dl::MergeCents(10, -20, 2), -5);
-    EXPECT_DOUBLE_EQ(dl::MergeCents(-45, 40, 2), 47.5);
-    EXPECT_DOUBLE_EQ(dl::MergeCents(49, -49, 8), 49.25);  // -50.75 wraps round
-    EXPECT_DOUBLE_EQ(dl::MergeCents(40, 20, 3), (20 + 80) / 3.0);
-    EXPECT_DOUBLE_EQ(dl::MergeCents(-48, 46, 2), 49);  // -48 taken as +52
-}
 
 TEST_F(PeaksTest, A4ReadoutAveragesTheLastEight) {
     a4(445);
@@ -373,32 +326,6 @@ TEST_F(PeaksTest, TuningLineLeavesOutAWeakerLabelThatWouldPrintOverAStrongerOne)
     EXPECT_GT(kept, 0u);
 }
 
-TEST_F(PeaksTest, ComplexRefinementOfASineBetweenLines) {
-    // 1232.8 Hz at 44.1 kHz lies between lines 114 and 115 of 4096.
-    dl::SourceInfo.sample_rate = 44100;
-    const int rectangular = 4;
-    for (int p : {11, 12, 14}) {
-        const int n = 1 << p;
-        std::vector<double> re(static_cast<size_t>(n)), im(static_cast<size_t>(n));
-        for (int i = 0; i < n; ++i) re[size_t(i)] = 12000 * std::sin(2 * std::numbers::pi * 1232.8 * i / 44100 + 0.3);
-        dl::fft2(re.data(), im.data(), p, -1);
-        int b = 0;
-        for (int k = 1; k < n / 2; ++k)
-            if (std::hypot(re[size_t(k)], im[size_t(k)]) > std::hypot(re[size_t(b)], im[size_t(b)])) b = k;
-        EXPECT_NEAR(dl::RefinePeakFrequency(re.data(), im.data(), b, n, n, 44100, rectangular), 1232.8, 0.05) << n;
-        // A block shorter than the transform takes the two-sided estimate instead.
-        EXPECT_NEAR(dl::RefinePeakFrequency(re.data(), im.data(), b, n, n - 1, 44100, rectangular), 1232.8, 44100.0 / n)
-            << n;
-    }
-    // At the ends of the spectrum only one neighbour is there.
-    std::vector<double> re(64, 0.0), im(64, 0.0);
-    re[0] = 1;
-    EXPECT_DOUBLE_EQ(dl::RefinePeakFrequency(re.data(), im.data(), 0, 64, 64, 64, rectangular), 0.0);
-    re[0] = 0;
-    re[31] = 1;
-    EXPECT_DOUBLE_EQ(dl::RefinePeakFrequency(re.data(), im.data(), 31, 64, 64, 64, rectangular), 31.0);
-}
-
 TEST_F(PeaksTest, ComplexRefinementFeedsTheLabelsAndThePitch) {
     dl::SourceInfo.sample_rate = 44100;
     dl::Settings.mado = 4;
@@ -411,18 +338,6 @@ TEST_F(PeaksTest, ComplexRefinementFeedsTheLabelsAndThePitch) {
     list();
     EXPECT_EQ(texts(Readout::Label), std::vector<std::string>{"A4+23"});
     EXPECT_EQ(texts(Readout::A4), std::vector<std::string>{"A4pitch 446.0Hz  23cent"});
-}
-
-TEST_F(PeaksTest, BrokenPreconditionsStopTheAnalysis) {
-    dl::Settings.freqnum = 0;
-    try {
-        list();
-        ADD_FAILURE() << "the list went on";
-    } catch (const dl::AnalysisStop& stop) {
-        EXPECT_EQ(stop.english, "Assertion failed: freqnum, file DEWLARK.C, line 2577");
-        EXPECT_FALSE(stop.owned) << "the box of an assertion belongs to no window";
-        EXPECT_EQ(stop.status, 3);
-    }
 }
 
 }  // namespace
