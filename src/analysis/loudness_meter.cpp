@@ -49,10 +49,6 @@ State make_state(int channels, uint32_t rate, int mode) {
     return s;
 }
 
-// Below this no sound is measured: a window of digital silence after sound keeps a residue of the
-// library's running sums that reads as thousands of negative LUFS.
-constexpr double kQuietestLufs = -200;
-
 // The library's value, or -infinity when it has none.
 template <class Get>
 double loudness(ebur128_state* s, Get get) {
@@ -68,7 +64,6 @@ struct LoudnessMeter::Impl {
     int channels = 0;
     uint32_t rate = 0;
     unsigned parts = 0;
-    bool bounded = false;
     int mode = 0;                         // the library's, 0: no library state
     std::unique_ptr<LoudnessWindows> windows;
     std::unique_ptr<TruePeak> true_peak;  // where the library does not measure it
@@ -90,7 +85,6 @@ std::unique_ptr<LoudnessMeter> LoudnessMeter::create(int channels, uint32_t rate
         impl->channels = channels;
         impl->rate = rate;
         impl->parts = parts;
-        impl->bounded = bounded;
         return std::unique_ptr<LoudnessMeter>(new LoudnessMeter(std::move(impl)));
     } catch (const std::bad_alloc&) {
         return nullptr;

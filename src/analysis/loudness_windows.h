@@ -9,6 +9,10 @@
 
 namespace dl {
 
+// Below this no sound is measured: what a filter's state or a meter's running sums keep of sound
+// long gone (digital silence after sound) reads as hundreds or thousands of negative LUFS.
+inline constexpr double kQuietestLufs = -200;
+
 class LoudnessWindows {
 public:
     // Channels 1, 2 (left, right), 5 (L, R, C, Ls, Rs) or 6 (the fourth, the LFE, not counted);
