@@ -12,9 +12,6 @@ namespace {
 // Frames a run holds: a read adds at most this many frames one by one.
 constexpr size_t kRun = 256;
 
-// Below this no sound is measured: what the filter leaves of sound long gone is not loudness.
-constexpr double kQuietestLufs = -200;
-
 double to_lufs(double energy) {
     if (!(energy > 0)) return -HUGE_VAL;
     const double lufs = 10 * std::log10(energy) - 0.691;
@@ -136,17 +133,31 @@ void LoudnessWindows::add_frames(const Sample* frames, size_t count, double scal
 }
 
 void LoudnessWindows::add_energies(const double* e, size_t n) {
-    for (size_t i = 0; i < n; ++i) {
-        energy_[at_] = e[i];
-        if (++at_ == energy_.size()) at_ = 0;
-        open_sum_ += e[i];
-        if (++in_run_ == kRun) {
-            run_sum_[run_at_] = open_sum_;
+    // Held in locals through the loop: a store into the ring could otherwise be taken to change
+    // the running sum, which would go through memory at every frame.
+    double* const ring = energy_.data();
+    const size_t ring_size = energy_.size();
+    size_t at = at_, in_run = in_run_;
+    double open = open_sum_;
+    for (size_t i = 0; i < n;) {
+        // Up to the end of the run or of the ring, whichever comes first.
+        const size_t m = std::min({n - i, kRun - in_run, ring_size - at});
+        std::copy(e + i, e + i + m, ring + at);
+        for (size_t k = 0; k < m; ++k) open += e[i + k];
+        i += m;
+        at += m;
+        if (at == ring_size) at = 0;
+        in_run += m;
+        if (in_run == kRun) {
+            run_sum_[run_at_] = open;
             if (++run_at_ == run_sum_.size()) run_at_ = 0;
-            open_sum_ = 0;
-            in_run_ = 0;
+            open = 0;
+            in_run = 0;
         }
     }
+    at_ = at;
+    in_run_ = in_run;
+    open_sum_ = open;
     written_ += n;
 }
 
