@@ -7,11 +7,12 @@ namespace dl {
 
 // The peaks of a spectrum after the first, strongest first: the strict local maxima of the
 // line powers (lines outside the spectrum count as 0). A pass over the lines keeps only the
-// strongest few in a small heap; when a long list uses them up, another pass fetches the next
-// few below the last one taken.
+// strongest few in a small heap; when a long list uses them up, another pass keeps every maximum
+// below the last one taken and hands them out from a heap of them all.
 class PeakCandidates {
 public:
-    // Starts a pass keeping up to about twice `wanted` maxima below `limit`.
+    // Starts a pass keeping up to about twice `wanted` maxima below `limit`; every one when
+    // `wanted` is negative.
     void begin(int wanted, double limit);
     // Line `bin` with power `p`, a strict local maximum (the caller checks).
     void offer(double p, int bin) {
@@ -40,8 +41,10 @@ private:
     static bool stronger(const Entry& x, const Entry& y) {
         return x.power > y.power || (x.power == y.power && x.bin < y.bin);
     }
+    static bool weaker(const Entry& x, const Entry& y) { return stronger(y, x); }
     void insert(double p, int bin);
 
+    bool whole_ = false;  // the pass keeps every maximum; heap_ hands them out strongest first
     size_t capacity_ = 16;
     double limit_ = 0;
     double floor_ = -1;  // the weakest kept power once the heap is full

@@ -107,7 +107,8 @@ void gather(bool tilt, PeakCandidates& c, const double* re, const double* im, in
 }  // namespace
 
 void PeakCandidates::begin(int wanted, double limit) {
-    capacity_ = size_t(std::clamp(2 * wanted + 8, 16, 4096));
+    whole_ = wanted < 0;
+    capacity_ = whole_ ? heap_.max_size() : size_t(std::clamp(2 * wanted + 8, 16, 4096));
     limit_ = limit;
     floor_ = -1;
     more_ = false;
@@ -115,6 +116,10 @@ void PeakCandidates::begin(int wanted, double limit) {
 }
 
 void PeakCandidates::insert(double p, int bin) {
+    if (whole_) {
+        heap_.push_back({p, bin});
+        return;
+    }
     // The heap's top is the weakest kept entry.
     if (heap_.size() == capacity_) {
         more_ = true;
@@ -128,12 +133,32 @@ void PeakCandidates::insert(double p, int bin) {
 }
 
 void PeakCandidates::end() {
+    taken_ = 0;
+    // A full heap may have left out maxima weaker than its weakest without evicting one (they came
+    // after it filled): the next pass looks for them.
+    if (!whole_ && heap_.size() == capacity_) more_ = true;
+    if (whole_) {
+        // Most of a long list's maxima are never asked for: they stay in the heap unsorted.
+        std::make_heap(heap_.begin(), heap_.end(), weaker);
+        return;
+    }
     std::sort_heap(heap_.begin(), heap_.end(), stronger);
     ready_.assign(heap_.begin(), heap_.end());
-    taken_ = 0;
 }
 
 bool PeakCandidates::next(double below, double& power, int& bin) {
+    if (whole_) {
+        while (!heap_.empty() && heap_.front().power >= below) {
+            std::pop_heap(heap_.begin(), heap_.end(), weaker);
+            heap_.pop_back();
+        }
+        if (heap_.empty()) return false;
+        power = heap_.front().power;
+        bin = heap_.front().bin;
+        std::pop_heap(heap_.begin(), heap_.end(), weaker);
+        heap_.pop_back();
+        return true;
+    }
     while (taken_ < ready_.size() && ready_[taken_].power >= below) ++taken_;
     if (taken_ == ready_.size()) return false;
     power = ready_[taken_].power;
@@ -256,10 +281,12 @@ void ListPeaks(Analyser& an, const AnalysisParams& s, AnalysisPurpose purpose, c
     // Unless the tick's pass over the spectrum gathered them already, the maxima below the first.
     PeakCandidates& candidates = gathered ? *gathered : an.listed;
     if (!gathered) gather(s.katamuki != 0, candidates, re, im, n, s.freqnum, first);
+    // Past the first few, a second pass keeps every maximum left: the precise list may pass over
+    // a few hundred, and a pass costs the whole spectrum however few it keeps.
     auto next_peak = [&](double below, double& p, int& bin) {
         while (!candidates.next(below, p, bin)) {
             if (!candidates.incomplete()) return false;
-            gather(s.katamuki != 0, candidates, re, im, n, s.freqnum, below);
+            gather(s.katamuki != 0, candidates, re, im, n, -1, below);
         }
         return true;
     };

@@ -10,6 +10,7 @@
 
 #include "analysis/analysis_stop.h"
 #include "analysis/fft.h"
+#include "analysis/peak_candidates.h"
 #include "analysis/peaks.h"
 #include "analysis/pipeline.h"
 #include "analysis/pipeline_kernels.h"
@@ -357,6 +358,45 @@ TEST_F(SpectrumTest, BrokenPreconditionsStopTheAnalysis) {
         EXPECT_FALSE(stop.owned) << "the box of an assertion belongs to no window";
         EXPECT_EQ(stop.status, 3);
     }
+}
+
+// The maxima come strongest first and strictly below the last one taken, as a search of the whole
+// spectrum for each would give them, however the passes keep them.
+TEST(PeakCandidates, AFullPassSaysItMayHaveLeftMaximaOutAndAWholePassHandsOutTheRest) {
+    dl::PeakCandidates c;
+    auto take = [&](double below) {
+        std::vector<int> bins;
+        double p = 0;
+        int bin = 0;
+        while (c.next(below, p, bin)) {
+            bins.push_back(bin);
+            below = p;
+        }
+        return std::make_pair(bins, below);
+    };
+    auto offer_all = [&] {
+        // Sixteen strong maxima first, which fill a pass for four peaks, then weaker ones after
+        // them: none of these evicts a kept one.
+        for (int k = 0; k < 16; ++k) c.offer(100.0 - k, k);
+        for (int k = 0; k < 5; ++k) c.offer(10.0 - k, 20 + k);
+        c.offer(7.0, 30);  // an equal of a weaker one, on a higher line
+    };
+    c.begin(4, 1e9);
+    offer_all();
+    c.end();
+    const auto [first, last] = take(1e9);
+    ASSERT_EQ(first.size(), 16u);
+    EXPECT_EQ(first.front(), 0);
+    EXPECT_EQ(last, 85.0);
+    EXPECT_TRUE(c.incomplete()) << "the weaker maxima came after the pass was full";
+
+    c.begin(-1, last);
+    offer_all();
+    c.end();
+    const auto [rest, weakest] = take(last);
+    EXPECT_EQ(rest, (std::vector<int>{20, 21, 22, 23, 24})) << "among equals the lower line, once";
+    EXPECT_EQ(weakest, 6.0);
+    EXPECT_FALSE(c.incomplete());
 }
 
 }  // namespace
