@@ -1,8 +1,7 @@
 #pragma once
 // The momentary (400 ms) and short-term (3 s) loudness of the sound so far, read at a cost that
-// does not grow with the window: the K-weighted energy of every frame is kept with running sums
-// of runs of frames, so a read adds up whole runs and at most one run's frames.
-#include <array>
+// does not grow with the window: the K-weighted energy of every frame (KWeighting) is kept with
+// running sums of runs of frames, so a read adds up whole runs and at most one run's frames.
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -15,13 +14,11 @@ inline constexpr double kQuietestLufs = -200;
 
 class LoudnessWindows {
 public:
-    // Channels 1, 2 (left, right), 5 (L, R, C, Ls, Rs) or 6 (the fourth, the LFE, not counted);
     // `short_term`: the 3 s window is read too (the frames of 3 s are kept, not of 400 ms).
-    LoudnessWindows(int channels, uint32_t rate, bool short_term);
+    LoudnessWindows(uint32_t rate, bool short_term);
 
-    // Interleaved frames: 16-bit samples, or fractions of full scale.
-    void add(const int16_t* frames, size_t count);
-    void add(const float* frames, size_t count);
+    // The weighted energies of the next frames.
+    void add(const double* energy, size_t count);
     void reset();
 
     // LUFS over the last 400 ms or 3 s, the time before the first frame counting as silence;
@@ -30,16 +27,9 @@ public:
     double short_term() const;
 
 private:
-    template <class Sample>
-    void add_frames(const Sample* frames, size_t count, double scale);
-    void add_energies(const double* e, size_t n);
     // The mean energy of the last `frames` frames.
     double mean_energy(size_t frames) const;
 
-    int channels_;
-    std::array<double, 6> weight_{};  // 0: the channel is not counted
-    double b_[5] = {}, a_[5] = {};    // the two K-weighting stages as one fourth-order filter
-    std::vector<std::array<double, 5>> state_;
     size_t frames_100ms_;
     size_t kept_;                   // frames of the longest window read
     std::vector<double> energy_;    // each frame's weighted energy, a ring of kept_ + kRun frames

@@ -6,9 +6,12 @@
 
 #include <ebur128.h>
 
+#include <algorithm>
 #include <cmath>
 #include <random>
 #include <vector>
+
+#include "analysis/k_weighting.h"
 
 namespace {
 
@@ -26,6 +29,28 @@ struct Library {
         get(s, &v);
         return v;
     }
+};
+
+// The windows fed as the meter feeds them: the sound weighed a piece at a time.
+struct Windows {
+    dl::KWeighting weighting;
+    dl::LoudnessWindows windows;
+    Windows(int channels, uint32_t rate, bool short_term) : weighting(channels, rate), windows(rate, short_term) {}
+    template <class Sample>
+    void add(const Sample* frames, size_t count) {
+        double energy[512];
+        for (size_t at = 0; at < count; at += 512) {
+            const size_t n = std::min<size_t>(512, count - at);
+            weighting.weigh(frames + at * size_t(weighting.channels()), n, energy);
+            windows.add(energy, n);
+        }
+    }
+    void reset() {
+        weighting.reset();
+        windows.reset();
+    }
+    double momentary() const { return windows.momentary(); }
+    double short_term() const { return windows.short_term(); }
 };
 
 // Music-like sound: tones with a swelling level over noise, then a stretch of digital silence.
@@ -59,7 +84,7 @@ TEST(LoudnessWindows, ReadAsTheLibraryReadsTheSameSoundAfterEveryBlock) {
         for (uint32_t rate : {8000u, 44100u, 48000u}) {
             const std::vector<float> s = sound(channels, rate, 8.0, unsigned(channels) * rate);
             const size_t frames = s.size() / size_t(channels);
-            dl::LoudnessWindows mine(channels, rate, true);
+            Windows mine(channels, rate, true);
             Library library(channels, rate);
             // Blocks of odd lengths, so reads fall anywhere against the runs.
             for (size_t at = 0, n = 1; at < frames; at += n, n = (n * 7 + 333) % 5000 + 1) {
@@ -78,7 +103,7 @@ TEST(LoudnessWindows, SixteenBitSamplesAsTheLibraryScalesThemAndAResetStartsAgai
     std::mt19937 random(5);
     std::uniform_int_distribution<int> level(-20000, 20000);
     for (int16_t& v : s) v = int16_t(level(random));
-    dl::LoudnessWindows mine(2, 48000, true);
+    Windows mine(2, 48000, true);
     Library library(2, 48000);
     for (size_t at = 0; at < s.size() / 2; at += 4800) {
         mine.add(s.data() + 2 * at, 4800);
@@ -97,7 +122,7 @@ TEST(LoudnessWindows, SixteenBitSamplesAsTheLibraryScalesThemAndAResetStartsAgai
 }
 
 TEST(LoudnessWindows, OnlyTheMomentaryWindowWhenTheShortTermIsNotAsked) {
-    dl::LoudnessWindows mine(1, 44100, false);
+    Windows mine(1, 44100, false);
     const std::vector<float> s = sound(1, 44100, 10.0, 9);
     mine.add(s.data(), 44100 * 4);  // four seconds of sound, before the silence
     EXPECT_GT(mine.momentary(), -40.0);
