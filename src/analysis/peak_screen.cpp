@@ -26,7 +26,7 @@ void PeakScreen::start(PreciseTables& tables, const double* re, const double* im
     lowest_ = LowestResolvedLine(tables, n, samples, type);
     per_bin_ = LinesPerBin(tables, n, samples, type);
     stronger_.clear();
-    floors_.clear();
+    stretches_ = 0;
 }
 
 bool PeakScreen::admits(int b) {
@@ -45,31 +45,23 @@ bool PeakScreen::admits(int b) {
     }
     // The surroundings: the median lines of the peak's stretch of lines and of the stretches either
     // side, the highest of the three (where the spectrum falls, the side where it is higher). The
-    // stretches are a few main lobes long, the peak's own lobe too narrow a part to move a median;
-    // each median is taken once a tick, when first asked for.
-    if (floors_.empty()) {
+    // stretches are a few main lobes long, the peak's own lobe too narrow a part to move a median.
+    if (stretches_ == 0) {
         stretch_ = std::max(64, 8 * int(std::ceil(lobe_lines_)));
-        floors_.assign(size_t((half_ + stretch_ - 1) / stretch_), -1.0);
+        stretches_ = (half_ + stretch_ - 1) / stretch_;
     }
-    auto median = [&](size_t c) {
-        if (floors_[c] < 0) {
-            around_.clear();
-            const int start = int(c) * stretch_;
-            for (int k = std::max(1, start); k < std::min(half_, start + stretch_); ++k) around_.push_back(power(k));
-            floors_[c] = 0;
-            if (around_.size() >= 8) {
-                const auto mid = around_.begin() + long(around_.size() / 2);
-                std::nth_element(around_.begin(), mid, around_.end());
-                floors_[c] = *mid;
-            }
-        }
-        return floors_[c];
+    // Whether the median of stretch c reaches p's prominence: it does when at least the upper half
+    // of the stretch does, which counting tells at a fraction of the cost of finding the median.
+    auto hides = [&](int c) {
+        const int first = std::max(1, c * stretch_), end = std::min(half_, (c + 1) * stretch_);
+        const int lines = end - first;
+        if (lines < 8) return false;
+        int above = 0;
+        for (int k = first; k < end; ++k) above += p < kProminence * power(k) ? 1 : 0;
+        return above >= lines - lines / 2;
     };
-    const size_t c = size_t(b / stretch_);
-    double floor = median(c);
-    if (c > 0) floor = std::max(floor, median(c - 1));
-    if (c + 1 < floors_.size()) floor = std::max(floor, median(c + 1));
-    if (p < kProminence * floor) return false;
+    const int c = b / stretch_;
+    if (hides(c) || (c > 0 && hides(c - 1)) || (c + 1 < stretches_ && hides(c + 1))) return false;
     stronger_.emplace_back(b, p);
     return true;
 }

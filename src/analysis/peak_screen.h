@@ -29,7 +29,7 @@ private:
     int type_ = 0, samples_ = 0, n_ = 0;
     int stretch_ = 128;
     std::vector<std::pair<int, double>> stronger_;
-    std::vector<double> around_, floors_;  // the median line of each stretch of lines (-1: not yet taken)
+    int stretches_ = 0;  // 0: not yet worked out this tick
 };
 
 }  // namespace dl
