@@ -6,6 +6,7 @@
 #include <map>
 
 #include "analysis/note_names.h"
+#include "analysis/sample_level.h"
 #include "platform/format_text.h"
 #include "platform/wave_format.h"
 #include "state/settings.h"
@@ -67,22 +68,7 @@ bool SoundMeasure::start(int channels, uint32_t rate) {
 }
 
 void SoundMeasure::add(const float* samples, size_t count) {
-    // Below half the least step of 32-bit sound a decoder's floats are arithmetic, not sound: silence.
-    constexpr double kLeast = 1.0 / 4294967296.0;
-    // Four sums side by side: a single sum waits on its last addition at every sample.
-    double peak[4] = {peak_, 0, 0, 0}, sum[4] = {sum_squares_, 0, 0, 0};
-    auto take = [&](size_t lane, float sample) {
-        double x = std::fabs(double(sample));
-        x = x < kLeast ? 0.0 : x;
-        peak[lane] = std::max(peak[lane], x);
-        sum[lane] += x * x;
-    };
-    size_t i = 0;
-    for (; i + 4 <= count; i += 4)
-        for (size_t lane = 0; lane < 4; ++lane) take(lane, samples[i + lane]);
-    for (; i < count; ++i) take(0, samples[i]);
-    peak_ = std::max(std::max(peak[0], peak[1]), std::max(peak[2], peak[3]));
-    sum_squares_ = (sum[0] + sum[1]) + (sum[2] + sum[3]);
+    AddSampleLevel(samples, count, peak_, sum_squares_);
     samples_ += count;
     if (!loudness_) return;
     // The meter takes whole frames: a frame split between two calls is put together first.

@@ -75,7 +75,9 @@ void ExpectSameLoudness(double mine, double library, const char* what, size_t at
     if (std::isinf(library) || library < -200) {
         EXPECT_TRUE(std::isinf(mine) && mine < 0) << what << " at frame " << at << ": " << mine;
     } else {
-        EXPECT_NEAR(mine, library, 1e-9) << what << " at frame " << at;
+        // Far below anything audible, in a filter's ringing after the sound stopped, the two
+        // filters' roundings (the same sums in another order) part by more than at sound levels.
+        EXPECT_NEAR(mine, library, library > -120 ? 1e-9 : 1e-6) << what << " at frame " << at;
     }
 }
 

@@ -145,12 +145,16 @@ TEST(BatchSummary, TheSoundsPeakPowerAndLoudnessOverEverySampleAtItsWidth) {
     for (size_t at = 0; at < sine.size(); at += 777) sound.add(sine.data() + at, std::min<size_t>(777, sine.size() - at));
     f = sound.figures();
     EXPECT_NEAR(f.lufs, -23.0, 0.05);
+    EXPECT_NEAR(f.rms, 0.1 / std::sqrt(2.0), 1e-7);
+    EXPECT_NEAR(f.peak, 0.1, 1e-7);
     EXPECT_DOUBLE_EQ(f.seconds, 1.0);
     EXPECT_EQ(summary_of({}, f)[13], "-23.0");
 
-    // Silence has no level and no loudness: empty fields, not a figure.
+    // Silence has no level and no loudness: empty fields, not a figure; nor has a decoder's
+    // arithmetic below the least step of 32-bit sound.
     ASSERT_TRUE(sound.start(1, 44100));
-    const std::vector<float> quiet(44100, 0.0f);
+    std::vector<float> quiet(44100, 0.0f);
+    for (size_t i = 0; i < quiet.size(); i += 3) quiet[i] = i % 2 ? 1e-10f : -1e-10f;
     sound.add(quiet.data(), quiet.size());
     const std::vector<std::string> silent = summary_of({block(0, 0)}, sound.figures());
     EXPECT_EQ(silent[4], "");
