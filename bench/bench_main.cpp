@@ -1,6 +1,7 @@
 // dewlark-bench [CASE...]: runs the named cases, or all of them, each printing its summary lines.
 #include <algorithm>
 #include <chrono>
+#include <ctime>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -27,6 +28,12 @@ double now_ns() {
     return std::chrono::duration<double, std::nano>(
                std::chrono::steady_clock::now().time_since_epoch())
         .count();
+}
+
+double thread_cpu_ns() {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return double(t.tv_sec) * 1e9 + double(t.tv_nsec);
 }
 
 namespace {

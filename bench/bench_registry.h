@@ -21,7 +21,10 @@ struct Registration {
 
 // Median of the samples (the vector is reordered).
 double median(std::vector<double>& samples);
-// Nanoseconds of a steady clock.
+// Nanoseconds of a steady clock: for what waits on devices, files or other processes.
 double now_ns();
+// Nanoseconds of this thread's processor time: for computation, which a neighbour loading the
+// machine then slows far less than it slows the clock.
+double thread_cpu_ns();
 
 }  // namespace dl::bench

@@ -40,11 +40,7 @@ namespace {
 using dl::bench::median;
 
 // Processor time of this thread: the machine may be shared, and the target is one core's worth.
-double cpu_ns() {
-    timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return double(t.tv_sec) * 1e9 + double(t.tv_nsec);
-}
+const auto cpu_ns = dl::bench::thread_cpu_ns;
 
 // A stereo block of n frames: three tones and some noise, different in each channel.
 std::vector<uint8_t> stereo_block(int n) {
