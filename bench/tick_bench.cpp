@@ -13,6 +13,7 @@
 #include <random>
 #include <vector>
 
+#include "analysis/level_meters.h"
 #include "analysis/pipeline.h"
 #include "analysis/pitch.h"
 #include "app/export_command.h"
@@ -165,10 +166,12 @@ void run_measure() {
         dl::BlockBytes = uint32_t(block.size());
         dl::SampleBuffers[0] = block.data();
         // Everything off; averaging and both holds on the mix; the same on the difference of the
-        // channels; with left and right traces; and everything off but a frequency and level range.
-        const char* names[] = {"off", "mix", "diff", "l+r", "range"};
-        constexpr int kCases = 5;
+        // channels; with left and right traces; everything off but a frequency and level range; the
+        // meter strip; the meter strip with loudness.
+        const char* names[] = {"off", "mix", "diff", "l+r", "range", "strip", "loudness"};
+        constexpr int kCases = 7;
         auto choose = [](int on) {
+            dl::Settings.level_meter = on == 5 ? dl::kMeterStrip : on == 6 ? dl::kMeterStripLoudness : dl::kMeterPeakAlone;
             const bool measuring = on >= 1 && on <= 3;
             dl::Settings.averaging = measuring ? 1 : 0;
             dl::Settings.max_hold = dl::Settings.min_hold = measuring;
@@ -178,9 +181,13 @@ void run_measure() {
             dl::Settings.db_top = on == 4 ? -10 : 0;
             dl::Settings.db_span = on == 4 ? 80 : 0;
         };
+        // Each tick's block lies one time slice (2048 frames) further on, as in playback, so the
+        // meters take the new frames only, not the whole block again.
+        uint64_t offset = 0;
         auto tick = [&] {
-            dl::PresentBlock(dc, dl::MeasureWithSettings(dl::RunAnalyser, {block.data(), uint32_t(block.size())}),
-                             dl::AnalysisPurpose::Both);
+            const dl::BlockView view{block.data(), uint32_t(block.size()), double(offset) / (4 * 44100.0), offset};
+            dl::PresentBlock(dc, dl::MeasureWithSettings(dl::RunAnalyser, view), dl::AnalysisPurpose::Both);
+            offset += 2048 * 4;
         };
         // The cases take turns batch by batch, so that a slower spell of a shared machine falls on
         // all of them and each ratio compares batches run side by side.
