@@ -29,8 +29,8 @@ public:
     LoudnessMeter(const LoudnessMeter&) = delete;
     LoudnessMeter& operator=(const LoudnessMeter&) = delete;
 
-    // Interleaved frames of 16-bit samples. False when the meter ran out of room (it then stands
-    // where it was).
+    // Interleaved frames of 16-bit samples. False when the meter ran out of room: the gated parts
+    // then lack a value, so a caller that needs them whole gives the measurement up.
     bool add(const int16_t* frames, size_t count);
     // Interleaved frames as fractions of full scale.
     bool add(const float* frames, size_t count);
