@@ -1,6 +1,5 @@
 #include "platform/format_text.h"
 
-#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 
@@ -10,10 +9,21 @@ std::string format_text(const char* format, ...) {
     char buf[256];
     va_list ap;
     va_start(ap, format);
+    va_list again;
+    va_copy(again, ap);
     const int n = std::vsnprintf(buf, sizeof buf, format, ap);
     va_end(ap);
-    if (n < 0) return {};
-    return std::string(buf, std::min<size_t>(size_t(n), sizeof buf - 1));
+    std::string out;
+    if (n >= 0 && size_t(n) < sizeof buf) {
+        out.assign(buf, size_t(n));
+    } else if (n >= 0) {
+        // Longer than the usual texts (a long path, a huge number written in full): cutting it
+        // would change what is written without a word.
+        out.resize(size_t(n));
+        std::vsnprintf(out.data(), out.size() + 1, format, again);
+    }
+    va_end(again);
+    return out;
 }
 
 }  // namespace dl

@@ -56,13 +56,16 @@ TEST(SpectrumCsv, FrequenciesCloserThanFourDecimalsStayApart) {
     std::vector<dl::ReferenceSpectrum> read;
     std::string why;
     for (const char* text : {"frequency_hz,level_db\n1.00001,-3\n1.00002,-4\n",
-                             "frequency_hz,level_db\n-0.000,-3\n0.00001,-4\n"}) {
+                             "frequency_hz,level_db\n-0.000,-3\n0.00001,-4\n",
+                             // Numbers longer than a line of text: written whole, not cut short.
+                             "frequency_hz,level_db\n1,-3\n1e272,-1e300\n"}) {
         ASSERT_TRUE(dl::ReadSpectrumCsv(text, "file", read, why)) << why;
         const std::string kept = dl::ReferencesCsv(read);
         std::vector<dl::ReferenceSpectrum> again;
         ASSERT_TRUE(dl::ReadSpectrumCsv(kept, "file", again, why)) << kept << why;
         ASSERT_EQ(again.size(), 1u);
         EXPECT_EQ(again[0].frequencies, read[0].frequencies);
+        EXPECT_EQ(again[0].decibels, read[0].decibels);
     }
 }
 
