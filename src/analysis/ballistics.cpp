@@ -24,6 +24,33 @@ double ppm_step(const BallisticConstants& c, double env, double x) {
     return x > env ? env + c.attack * (x - env) : env * c.fall;
 }
 
+// The largest magnitude among every `stride`-th sample. Interleaved stereo is taken sixteen values
+// at a time, each lane keeping its own largest and smallest, so that the loop vectorises.
+int largest_magnitude(const int16_t* samples, size_t count, size_t stride) {
+    int high = 0;
+    size_t i = 0;
+    if ((stride == 1 || stride == 2) && count > 0) {
+        constexpr size_t kLanes = 16;
+        int16_t most[kLanes], least[kLanes];
+        std::fill(most, most + kLanes, int16_t(0));
+        std::fill(least, least + kLanes, int16_t(0));
+        // From this channel's first value to its last: the other channel's value after it is
+        // not this block's to read.
+        const size_t values = (count - 1) * stride + 1;
+        size_t j = 0;
+        for (; j + kLanes <= values; j += kLanes)
+            for (size_t k = 0; k < kLanes; ++k) {
+                most[k] = std::max(most[k], samples[j + k]);
+                least[k] = std::min(least[k], samples[j + k]);
+            }
+        // The lanes that hold this channel: all of them for mono, every other for stereo.
+        for (size_t k = 0; k < kLanes; k += stride) high = std::max({high, int(most[k]), -int(least[k])});
+        i = j / stride;
+    }
+    for (; i < count; ++i) high = std::max(high, std::abs(int(samples[i * stride])));
+    return high;
+}
+
 // The reading a steady sine settles at, to scale it to the sine's peak.
 double ppm_gain(const BallisticConstants& c, uint32_t rate) {
     const double hz = std::min(1000.0, rate / 8.0);
@@ -111,11 +138,7 @@ void ResetBallistics(const BallisticConstants& c, BallisticState& s) {
 double RunBallistics(const BallisticConstants& c, BallisticState& s, const int16_t* samples, size_t count,
                      size_t stride) {
     switch (c.kind) {
-        case Ballistics::SamplePeak: {
-            int high = 0;
-            for (size_t i = 0; i < count; ++i) high = std::max(high, std::abs(int(samples[i * stride])));
-            return high / kFullScale;
-        }
+        case Ballistics::SamplePeak: return largest_magnitude(samples, count, stride) / kFullScale;
         case Ballistics::PpmTypeI:
         case Ballistics::PpmTypeIIb: {
             double env = s.envelope, high = 0;
@@ -140,11 +163,21 @@ double RunBallistics(const BallisticConstants& c, BallisticState& s, const int16
         }
         case Ballistics::Rms: {
             if (s.squares.size() != c.window) ResetBallistics(c, s);
-            for (size_t i = 0; i < count; ++i) {
-                const int64_t x = samples[i * stride];
-                s.sum += x * x - s.squares[s.next];
-                s.squares[s.next] = x * x;
-                if (++s.next == c.window) s.next = 0;
+            // A run at a time up to the ring's end; the sums are of integers, so their order
+            // does not matter and the loop needs neither a wrap test nor a running sum per sample.
+            for (size_t i = 0; i < count;) {
+                const size_t run = std::min(count - i, c.window - s.next);
+                int64_t* ring = s.squares.data() + s.next;
+                int64_t change = 0;
+                for (size_t k = 0; k < run; ++k) {
+                    const int64_t x = samples[(i + k) * stride];
+                    change += x * x - ring[k];
+                    ring[k] = x * x;
+                }
+                s.sum += change;
+                i += run;
+                s.next += run;
+                if (s.next == c.window) s.next = 0;
             }
             return std::sqrt(2.0 * double(s.sum) / double(c.window)) / kFullScale;
         }

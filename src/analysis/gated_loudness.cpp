@@ -70,6 +70,7 @@ void GatedLoudness::reset() {
     short_terms_.clear();
     std::fill(block_classes_.begin(), block_classes_.end(), 0);
     std::fill(short_classes_.begin(), short_classes_.end(), 0);
+    integrated_known_ = range_known_ = false;
 }
 
 bool GatedLoudness::add(const double* energy, size_t count) {
@@ -109,6 +110,7 @@ void GatedLoudness::end_tenth() {
         if (block >= absolute_gate()) {
             if (bounded_) ++block_classes_[class_of(block)];
             else blocks_.push_back(block);
+            integrated_known_ = false;
         }
     }
     if (range_ && tenths_ >= 30 && tenths_ % 10 == 0) {
@@ -116,11 +118,28 @@ void GatedLoudness::end_tenth() {
         if (short_term >= absolute_gate()) {
             if (bounded_) ++short_classes_[class_of(short_term)];
             else short_terms_.push_back(short_term);
+            range_known_ = false;
         }
     }
 }
 
 double GatedLoudness::integrated() const {
+    if (!integrated_known_) {
+        integrated_ = measure_integrated();
+        integrated_known_ = true;
+    }
+    return integrated_;
+}
+
+double GatedLoudness::range() const {
+    if (!range_known_) {
+        range_value_ = measure_range();
+        range_known_ = true;
+    }
+    return range_value_;
+}
+
+double GatedLoudness::measure_integrated() const {
     const ClassTable& table = classes();
     double sum = 0;
     uint64_t count = 0;
@@ -153,7 +172,7 @@ double GatedLoudness::integrated() const {
     return count == 0 ? -HUGE_VAL : to_lufs(sum / double(count));
 }
 
-double GatedLoudness::range() const {
+double GatedLoudness::measure_range() const {
     if (!range_) return 0;
     const ClassTable& table = classes();
     if (bounded_) {

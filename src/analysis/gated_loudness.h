@@ -29,6 +29,8 @@ public:
 private:
     bool keep(double energy, std::vector<double>& values, std::vector<uint64_t>& classes);
     void end_tenth();
+    double measure_integrated() const;
+    double measure_range() const;
 
     size_t frames_100ms_;
     bool range_, bounded_;
@@ -38,6 +40,9 @@ private:
     size_t in_open_ = 0;
     std::vector<double> blocks_, short_terms_;          // each value kept
     std::vector<uint64_t> block_classes_, short_classes_;  // or the counts in each class
+    // The last reads, until a value is kept: the meter reads every tick, the gates change every tenth.
+    mutable bool integrated_known_ = false, range_known_ = false;
+    mutable double integrated_ = 0, range_value_ = 0;
 };
 
 }  // namespace dl

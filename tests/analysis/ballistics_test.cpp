@@ -125,3 +125,43 @@ TEST(Ballistics, RmsWindowHolds300Milliseconds) {
     EXPECT_NEAR(db(dl::RunBallistics(c, left, stereo.data(), stereo.size() / 2, 2)), -20.0, 0.05);
     EXPECT_EQ(dl::RunBallistics(c, right, stereo.data() + 1, stereo.size() / 2, 2), 0.0);
 }
+
+// The sample peak and the RMS window on interleaved blocks of every length, against the plain
+// per-sample definitions: each channel's own values only (never its neighbour's; the block ends
+// where its last frame does, so a read past it shows under the address sanitizer), the full-scale
+// negative sample, and the window carried across blocks and its wrap.
+TEST(Ballistics, SamplePeakAndRmsReadEachChannelExactlyWhateverTheBlock) {
+    const uint32_t rate = 1000;  // a window of 300 samples, wrapped many times below
+    uint32_t seed = 7;
+    auto next = [&] { return seed = seed * 1664525u + 1013904223u; };
+    for (size_t channels : {1u, 2u}) {
+        const dl::BallisticConstants peak = dl::MakeBallistics(Ballistics::SamplePeak, rate);
+        const dl::BallisticConstants rms = dl::MakeBallistics(Ballistics::Rms, rate);
+        std::vector<dl::BallisticState> state(channels);
+        for (auto& s : state) dl::ResetBallistics(rms, s);
+        std::vector<std::vector<int64_t>> history(channels);
+        for (size_t frames : {1u, 7u, 8u, 9u, 15u, 16u, 17u, 33u, 299u, 300u, 301u, 1000u}) {
+            // One block with a loud sample at a random place in one channel.
+            std::vector<int16_t> block(frames * channels);
+            for (int16_t& v : block) v = int16_t(int(next() >> 20) % 2001 - 1000);
+            if (frames > 0) block[(next() % frames) * channels + next() % channels] = (next() & 1) ? -32768 : 32767;
+            for (size_t c = 0; c < channels; ++c) {
+                int high = 0;
+                for (size_t i = 0; i < frames; ++i) {
+                    const int v = block[i * channels + c];
+                    high = std::max(high, std::abs(v));
+                    history[c].push_back(int64_t(v) * v);
+                }
+                int64_t sum = 0;
+                for (size_t i = history[c].size() > 300 ? history[c].size() - 300 : 0; i < history[c].size(); ++i)
+                    sum += history[c][i];
+                dl::BallisticState none;
+                EXPECT_EQ(dl::RunBallistics(peak, none, block.data() + c, frames, channels), high / 32768.0)
+                    << channels << " channels, " << frames << " frames, channel " << c;
+                EXPECT_EQ(dl::RunBallistics(rms, state[c], block.data() + c, frames, channels),
+                          std::sqrt(2.0 * double(sum) / 300.0) / 32768.0)
+                    << channels << " channels, " << frames << " frames, channel " << c;
+            }
+        }
+    }
+}
