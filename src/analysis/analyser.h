@@ -53,9 +53,11 @@ struct SpectrumPeakRecord {
 
 // Cents deviations of the last eight A4 read-outs, oldest first; above 100 means empty.
 inline constexpr double kEmptyPitch = 4294967295.0;
+inline constexpr int kNoHeldNote = -1000000;
 struct PitchHistoryRecord {
     std::array<double, 8> cents = {kEmptyPitch, kEmptyPitch, kEmptyPitch, kEmptyPitch,
                                    kEmptyPitch, kEmptyPitch, kEmptyPitch, kEmptyPitch};
+    int held_line = kNoHeldNote;  // the note (semitones from A4) of the line the block before read
 };
 
 // What the latest block of the buffers' order tracked and read as the A4, which a picture between

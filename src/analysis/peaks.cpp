@@ -326,7 +326,8 @@ void ListPeaks(Analyser& an, const AnalysisParams& s, AnalysisPurpose purpose, c
     }
 
     if (steers) chord_pointer(flags, step, out.pointer);
-    if (candidate > floor_hz) UpdateA4Pitch(an, purpose, candidate, out);
+    if (precise) UpdateSteadyA4(an, s, purpose, candidate > floor_hz ? candidate : 0, out);
+    else if (candidate > floor_hz) UpdateA4Pitch(an, purpose, candidate, out);
 }
 
 }  // namespace dl

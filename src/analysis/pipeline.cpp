@@ -273,7 +273,7 @@ void AnalyseSpectrum(Analyser& an, const AnalysisParams& params, AnalysisPurpose
             out.peak_frequency = heard;
         }
         if (list) ListPeaks(an, params, purpose, re, im, peak.bin, n, byte_count, &an.candidates, out);
-        else if (heard > floor_hz) UpdateA4Pitch(an, purpose, heard, out);
+        else UpdateSteadyA4(an, params, purpose, heard > floor_hz ? heard : 0, out);
         return;
     }
     const double floor_hz = std::max(40.0 * params.sample_rate / n, 25.0);

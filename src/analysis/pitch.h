@@ -21,6 +21,13 @@ double MergeCents(double m, double v, int k);
 // A picture shows the mean the buffers' blocks made last, and changes no history.
 void UpdateA4Pitch(Analyser& an, AnalysisPurpose purpose, double frequency, BlockAnalysis& out);
 
+// The precise mode's A4 read-out from `frequency` (the line it follows; 0: none this block): its
+// deviation from the tuning on the chosen reference, counted only in blocks where the line stayed
+// on the note of the block before (an onset or a change of note would pull the mean off); the mean
+// of the last eight as above. Between notes the last reading stays.
+void UpdateSteadyA4(Analyser& an, const AnalysisParams& params, AnalysisPurpose purpose, double frequency,
+                    BlockAnalysis& out);
+
 // Pointer step from a line power: 32 for a loud line down to 0 for a faint or silent one.
 int PointerStep(const AnalysisParams& params, double power);
 

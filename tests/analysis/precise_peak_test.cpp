@@ -153,9 +153,22 @@ TEST_F(PrecisePeakTest, CentsAndNamesFollowTheReferenceAndNoneReadsPlusNought) {
     a = analyse(12, 4096, 44100, {{442, 12000}});
     ASSERT_EQ(a.labels.size(), 1u);
     EXPECT_EQ(a.labels[0].note, "A4+0");
-    // The A4 read-out still says what A4 the sound implies.
+    // The A4 read-out says what A4 the sound implies, once the note has held for a block.
+    EXPECT_FALSE(a.a4_shown) << "one block is not yet a steady note";
+    a = analyse(12, 4096, 44100, {{442, 12000}});
     ASSERT_TRUE(a.a4_shown);
     EXPECT_NEAR(a.a4_frequency, 442.0, 0.05);
+    EXPECT_EQ(a.a4_cents, 0.0);
+    // Far from 440 Hz it reads near the chosen reference, not a semitone away near 440 Hz.
+    params_.reference_a4 = 4150;
+    dl::ResetPitchHistory(*an_);
+    for (int i = 0; i < 2; ++i) a = analyse(12, 4096, 44100, {{415, 12000}});
+    ASSERT_TRUE(a.a4_shown);
+    EXPECT_NEAR(a.a4_frequency, 415.0, 0.05);
+    EXPECT_EQ(a.a4_cents, 0.0);
+    for (int i = 0; i < 8; ++i) a = analyse(12, 4096, 44100, {{415 * std::pow(2, 10 / 1200.0), 12000}});
+    EXPECT_NEAR(a.a4_frequency, 415 * std::pow(2, 10 / 1200.0), 0.05);
+    EXPECT_NEAR(a.a4_cents, 10, 0.05) << "cents from the chosen reference";
     params_.reference_a4 = 4150;
     a = analyse(12, 4096, 44100, {{415 * std::pow(2, 3 / 12.0) * std::pow(2, 12 / 1200.0), 12000}});
     ASSERT_EQ(a.labels.size(), 1u);
@@ -163,6 +176,34 @@ TEST_F(PrecisePeakTest, CentsAndNamesFollowTheReferenceAndNoneReadsPlusNought) {
     EXPECT_EQ(dl::SignedCents(-0.5), "-1");
     EXPECT_EQ(dl::SignedCents(-0.49), "+0");
     EXPECT_EQ(dl::SignedCents(7.6), "+8");
+}
+
+// A scale in tune played as the playback hands it over: the blocks where a note starts (and the
+// line may still be on the note before, or between the two) do not count; the read-out holds its
+// reading between notes and stays on the tuning; a note that changes every block reads nothing new.
+TEST_F(PrecisePeakTest, TheA4ReadOutCountsOnlyNotesThatHeld) {
+    params_.mado = 0;
+    params_.freqnum = 0;
+    params_.reference_a4 = 4400;
+    dl::ResetPitchHistory(*an_);
+    const int scale[] = {0, 2, 4, 5, 7, 9, 11, 12};
+    dl::BlockAnalysis a;
+    for (int step : scale) {
+        const double note = 261.6255653005986 * std::pow(2, step / 12.0);
+        // The first block of a note still rings with the one before, 20 cents flat of it.
+        a = analyse(12, 4096, 44100, {{note * std::pow(2, -20 / 1200.0), 12000}, {note * 0.9, 3000}});
+        for (int i = 0; i < 3; ++i) {
+            a = analyse(12, 4096, 44100, {{note, 12000}});
+            ASSERT_TRUE(a.a4_shown) << step;
+            EXPECT_NEAR(a.a4_frequency, 440.0, 0.05) << step;
+        }
+    }
+    // Notes a semitone apart block after block never hold: the reading stays where it was.
+    for (int i = 0; i < 6; ++i) {
+        a = analyse(12, 4096, 44100, {{440 * std::pow(2, (i % 2) / 12.0) * std::pow(2, 30 / 1200.0), 12000}});
+        ASSERT_TRUE(a.a4_shown);
+        EXPECT_NEAR(a.a4_frequency, 440.0, 0.05) << i;
+    }
 }
 
 }  // namespace

@@ -148,9 +148,14 @@ TEST(BatchAnalyse, NoteNamesAndTheA4ReadOut) {
     const BatchRun r = analyse(sine_wav() + " --set use_onmei=1 --set use_complex=1 --png " + png);
     ASSERT_EQ(r.status, 0) << r.err;
     ASSERT_GE(r.rows.size(), 3u);
-    for (size_t i = 1; i < r.rows.size() - 1; ++i) {  // the last block is a short remainder
+    // The A4 read-out from the second block, once the note has held; the last block is a short
+    // remainder.
+    EXPECT_EQ(r.rows[1][3], "");
+    for (size_t i = 1; i < r.rows.size() - 1; ++i) {
         EXPECT_EQ(r.rows[i][4].substr(0, 2), "A4") << r.rows[i][4];
-        EXPECT_NEAR(std::atof(r.rows[i][3].c_str()), 440.0, 0.5);
+        if (i >= 2) {
+            EXPECT_NEAR(std::atof(r.rows[i][3].c_str()), 440.0, 0.5);
+        }
     }
     const std::string picture = dl_test::read_file(png);
     ASSERT_GT(picture.size(), 1000u);
