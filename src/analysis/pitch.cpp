@@ -82,8 +82,8 @@ void UpdateSteadyA4(Analyser& an, const AnalysisParams& params, AnalysisPurpose 
         // Measured on the tuning laid on the chosen reference, so a reference far from 440 Hz
         // reads near itself, not near 440 Hz a semitone away.
         show_a4(an, reference, add_and_merge(h.cents, a4_cents(frequency * (440 / reference))), out);
-    } else if (known) {
-        show_kept_a4(an, out);  // a note starting, ending or moving says nothing of the tuning
+    } else if (known && line != kNoHeldNote) {
+        show_kept_a4(an, out);  // a note starting or moving says nothing of the tuning
     }
 }
 

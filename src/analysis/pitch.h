@@ -24,7 +24,7 @@ void UpdateA4Pitch(Analyser& an, AnalysisPurpose purpose, double frequency, Bloc
 // The precise mode's A4 read-out from `frequency` (the line it follows; 0: none this block): its
 // deviation from the tuning on the chosen reference, counted only in blocks where the line stayed
 // on the note of the block before (an onset or a change of note would pull the mean off); the mean
-// of the last eight as above. Between notes the last reading stays.
+// of the last eight as above. Between notes the last reading stays while there is a line to read.
 void UpdateSteadyA4(Analyser& an, const AnalysisParams& params, AnalysisPurpose purpose, double frequency,
                     BlockAnalysis& out);
 

@@ -204,6 +204,12 @@ TEST_F(PrecisePeakTest, TheA4ReadOutCountsOnlyNotesThatHeld) {
         ASSERT_TRUE(a.a4_shown);
         EXPECT_NEAR(a.a4_frequency, 440.0, 0.05) << i;
     }
+    // Silence shows no reading; the next note shows the one kept from before until it holds.
+    a = analyse(12, 4096, 44100, {});
+    EXPECT_FALSE(a.a4_shown);
+    a = analyse(12, 4096, 44100, {{440 * std::pow(2, 30 / 1200.0), 12000}});
+    EXPECT_TRUE(a.a4_shown) << "the reading before the silence, while a line sounds";
+    EXPECT_NEAR(a.a4_frequency, 440.0, 0.05);
 }
 
 }  // namespace
