@@ -215,6 +215,47 @@ bool only_multiples(PreciseTables& tables, const TrackerInput& in, double coarse
     return on > 0 && off < 0.01 * on;
 }
 
+// Where a coarse fundamental's harmonics lie too close to be read one by one, whether the spectrum's
+// strongest maxima still belong to one note of it: each within reach of a multiple of it, and the
+// lowest among the first three. A chord's common root (G1 under a G major triad, whose notes are its
+// fourth, fifth and sixth multiples; or a root the chord's notes only roughly share) fails.
+bool one_note_of(Work& w, const TrackerInput& in, double coarse) {
+    if (!in.re || !in.im || in.n < 256) return true;
+    const int half = in.n / 2;
+    const double per_hz = in.n / in.rate;
+    const int last = std::min(half - 2, int(kHarmonics * 3 * coarse * per_hz) + 2);
+    // The strongest maxima, each placed between lines by the parabola through its log powers.
+    using Harmonic = Work::Harmonic;
+    std::vector<Harmonic>& maxima = w.found;
+    maxima.clear();
+    double strongest = 0;
+    for (int k = 2; k < last; ++k) {
+        const double p = line_power(in, k);
+        if (p > line_power(in, k - 1) && p >= line_power(in, k + 1)) {
+            maxima.push_back({0, k, p});
+            strongest = std::max(strongest, p);
+        }
+    }
+    if (strongest <= 0) return true;
+    std::sort(maxima.begin(), maxima.end(), [](const Harmonic& a, const Harmonic& b) { return a.power > b.power; });
+    int lowest = 0;
+    for (size_t i = 0; i < maxima.size() && i < 8; ++i) {
+        const Harmonic& m = maxima[i];
+        if (m.power < 0.01 * strongest) break;
+        const double a = std::log(line_power(in, m.line - 1) + 1e-300), b = std::log(m.power),
+                     c = std::log(line_power(in, m.line + 1) + 1e-300);
+        const double bend = a - 2 * b + c;
+        const double line = m.line + (bend < 0 ? std::clamp(0.5 * (a - c) / bend, -0.5, 0.5) : 0.0);
+        const double multiple = line / (coarse * per_hz);
+        const int h = int(std::lround(multiple));
+        // Half a line either way, and the slack a harmonic has.
+        const double reach = 0.5 / (coarse * per_hz) + kHarmonicSlack * multiple;
+        if (h < 1 || std::fabs(multiple - h) > std::max(reach, 0.1)) return false;
+        lowest = lowest == 0 ? h : std::min(lowest, h);
+    }
+    return lowest >= 1 && lowest <= 3;
+}
+
 }  // namespace
 
 void ResetFundamentalTrack(FundamentalTrackRecord& track) {
@@ -244,7 +285,10 @@ void TrackFundamental(FundamentalTrackRecord& track, PreciseTables& tables, cons
     difference(w, length, hi);
     const int t = choose_lag(track, w.cmnd, lo, hi - 1, rate);
     const double dip = w.cmnd[size_t(t)];
-    if (!(rms > kSilence) || !(dip < kVoicedDip)) {
+    // A dip still falling at the longest lag the block holds belongs to a period the block cannot
+    // show (a note below its reach): the lag at the edge would name a wrong note.
+    const bool cut_off = w.cmnd[size_t(t) + 1] <= dip && t + 1 >= hi;
+    if (!(rms > kSilence) || !(dip < kVoicedDip) || cut_off) {
         track.voiced = false;
         return;
     }
@@ -277,6 +321,9 @@ void TrackFundamental(FundamentalTrackRecord& track, PreciseTables& tables, cons
             return;
         }
         if (h.f0 > 0) f = h.f0;
+    } else if (!one_note_of(w, in, f)) {
+        track.voiced = false;
+        return;
     }
     if (f < kLowestFundamental || f > kHighestFundamental) {
         track.voiced = false;

@@ -78,6 +78,30 @@ TEST_F(TrackerTest, SteadyTonesWithAWeakOrMissingFundamentalAreNamedWithinACent)
     EXPECT_EQ(a.f0_note, "E4");
 }
 
+// A short time slice holds too little of a low note to find its period: below its reach the tracker
+// says nothing, never the note its longest lag would name; just above, it reads the note.
+TEST_F(TrackerTest, BelowTheSliceReachNothingIsNamed) {
+    params_.sample_rate = 44100;
+    const size_t slice = 2048;  // deltatime=512: periods up to 1024 samples, 43 Hz
+    for (double f0 : {41.2, 36.7, 55.0, 61.7}) {  // E1, D1; A1, B1
+        for (double fundamental : {1.0, 0.1}) {
+            const std::vector<int16_t> pcm = to_pcm16(harmonic_tone(f0, 44100, 0.5, fundamental));
+            dl::ResetPitchHistory(*an_);
+            for (size_t start = 0; start + slice <= pcm.size(); start += slice) {
+                const dl::BlockAnalysis a =
+                    measure(pcm16(std::vector<int>(pcm.begin() + long(start), pcm.begin() + long(start + slice))));
+                const std::string what = std::to_string(f0) + " Hz, fundamental " + std::to_string(fundamental);
+                if (f0 < 43) {
+                    EXPECT_FALSE(a.f0_voiced) << what << " read " << a.f0_frequency;
+                } else {
+                    ASSERT_TRUE(a.f0_voiced) << what;
+                    EXPECT_NEAR(cents_off(a.f0_frequency, f0), 0, 1.0) << what;
+                }
+            }
+        }
+    }
+}
+
 TEST_F(TrackerTest, PluckedStringsAreNamedWithinACent) {
     for (double rate : {44100.0, 11025.0}) {
         for (int note : {-29, -24, -19, -14, -10, -5, 3, 12}) {  // the guitar's strings E2 .. E4, and A4, A5
@@ -151,6 +175,17 @@ TEST_F(TrackerTest, NoiseSilenceAndChordsAreNotVoiced) {
     const std::vector<dl::BlockAnalysis> b = blocks(to_pcm16(chord), 44100);
     for (const dl::BlockAnalysis& a : b) voiced += a.f0_voiced;
     EXPECT_EQ(voiced, 0);
+    // G3, B3 and D4 lie near the fourth, fifth and sixth multiples of G1, whose harmonics at this
+    // transform lie too close to be read one by one: the common root is not a note either.
+    for (int root : {-26, -14}) {  // G2, G3
+        std::vector<double> triad = harmonic_tone(note_hz(root), 44100, 2.0, 1.0);
+        for (int step : {4, 7}) {
+            const std::vector<double> t = harmonic_tone(note_hz(root + step), 44100, 2.0, 1.0);
+            for (size_t i = 0; i < triad.size(); ++i) triad[i] += t[i];
+        }
+        for (const dl::BlockAnalysis& a : blocks(to_pcm16(triad), 44100))
+            EXPECT_FALSE(a.f0_voiced) << "triad on " << note_hz(root) << " Hz read " << a.f0_frequency;
+    }
 }
 
 TEST_F(TrackerTest, NamesFollowTheReferenceAndAStartForgetsTheLastNote) {
