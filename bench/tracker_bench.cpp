@@ -14,6 +14,7 @@
 #include "analysis/pipeline.h"
 #include "analysis/pitch.h"
 #include "bench_registry.h"
+#include "pitch_frames.h"
 #include "display/analysis_settings.h"
 #include "analysis/pitch_signals.h"
 #include "state/analysis.h"
@@ -127,6 +128,7 @@ void run_tracker() {
                 100.0 * noise.voiced / std::max(noise.blocks, 1));
     std::printf("tracker: time per block (all rates, 4096-point spectrum) %.1f us\n", tracker_ns / tracked / 1000);
     dl::ResetProcessState();
+    run_pitch_frame_classes();
 }
 
 const dl::bench::Registration registration("tracker", run_tracker);

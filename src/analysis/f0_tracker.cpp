@@ -35,7 +35,7 @@ double load_frame(const TrackerInput& in, int length, std::vector<double>& x) {
     x.resize(size_t(length));
     double sum = 0;
     for (int i = 0; i < length; ++i) {
-        x[size_t(i)] = in.wide ? load16(in.data, size_t(i)) : int(in.data[i]) - 128;
+        x[size_t(i)] = in.mono ? 32768.0 * in.mono[i] : in.wide ? load16(in.data, size_t(i)) : int(in.data[i]) - 128;
         sum += x[size_t(i)];
     }
     const double mean = sum / length;
@@ -44,7 +44,7 @@ double load_frame(const TrackerInput& in, int length, std::vector<double>& x) {
         v -= mean;
         power += v * v;
     }
-    return std::sqrt(power / length) / (in.wide ? 32768.0 : 128.0);
+    return std::sqrt(power / length) / (in.wide || in.mono ? 32768.0 : 128.0);
 }
 
 // d(t) = sum over j < width of (x[j] - x[j + t])^2 for t <= most, through one transform of the frame
@@ -86,6 +86,39 @@ void difference(Work& w, int length, int most) {
         running += d;
         w.cmnd[size_t(t)] = running > 0 ? d * t / running : 1.0;
     }
+}
+
+// Takes the noise floor off the frame in w.x: its spectrum's lines lose the power of the floor (the
+// lines' median power, as white noise's lines spread about their mean, taken three times over so
+// that few noise lines outlast it); what stands above the floor (harmonics) is kept. The frame is
+// padded to twice its length so that the filter does not wrap round.
+void take_off_noise_floor(Work& w, int length) {
+    const int p = ceil_log2(length) + 1;
+    const int size = pow2(p);
+    w.re.assign(size_t(size), 0.0);
+    w.im.assign(size_t(size), 0.0);
+    std::copy(w.x.begin(), w.x.begin() + length, w.re.begin());
+    fft_direct(w.re.data(), w.im.data(), p, -1);
+    std::vector<double>& power = w.d;
+    power.resize(size_t(size / 2));
+    for (int k = 0; k < size / 2; ++k) power[size_t(k)] = w.re[size_t(k)] * w.re[size_t(k)] + w.im[size_t(k)] * w.im[size_t(k)];
+    std::vector<double>& sorted = w.cmnd;
+    sorted.assign(power.begin() + 1, power.end());
+    std::nth_element(sorted.begin(), sorted.begin() + long(sorted.size() / 2), sorted.end());
+    const double floor = 3 * sorted[sorted.size() / 2] / std::log(2.0);
+    for (int k = 0; k <= size / 2; ++k) {
+        const double pk = k < size / 2 ? power[size_t(k)] : 0.0;
+        const double g = pk > floor ? std::sqrt(1 - floor / pk) : 0.0;
+        const int q = (size - k) % size;
+        w.re[size_t(k)] *= g;
+        w.im[size_t(k)] *= g;
+        if (q != k) {
+            w.re[size_t(q)] *= g;
+            w.im[size_t(q)] *= g;
+        }
+    }
+    fft_direct(w.re.data(), w.im.data(), p, 1);
+    for (int j = 0; j < length; ++j) w.x[size_t(j)] = w.re[size_t(j)];
 }
 
 // The lag of the deepest dip within `slack` (a fraction) of lag `around`, inside [lo, hi].
@@ -139,6 +172,20 @@ int choose_lag(const FundamentalTrackRecord& track, const std::vector<double>& c
 
 double line_power(const TrackerInput& in, int k) { return in.re[k] * in.re[k] + in.im[k] * in.im[k]; }
 
+// The line of the spectrum's maximum within reach of `centre` (in lines) for harmonics `spacing`
+// lines apart; -1 where the strongest line there is the flank of something outside the reach.
+int maximum_near(const TrackerInput& in, double centre, double spacing) {
+    const int half = in.n / 2;
+    const double reach = std::min(std::max(2.0, kHarmonicSlack * centre), 0.5 * spacing - 1);
+    const int a = std::max(1, int(centre - reach)), b = std::min(half - 2, int(centre + reach) + 1);
+    int best = a;
+    for (int k = a; k <= b; ++k)
+        if (line_power(in, k) > line_power(in, best)) best = k;
+    const double p = line_power(in, best);
+    if (best <= a || best >= b || !(p > line_power(in, best - 1) && p > line_power(in, best + 1))) return -1;
+    return best;
+}
+
 // What the harmonics near multiples of a coarse fundamental say.
 struct HarmonicReading {
     bool resolved = false;  // the spectrum separates the harmonics at all
@@ -163,14 +210,9 @@ HarmonicReading from_harmonics(Work& w, PreciseTables& tables, const TrackerInpu
     for (int h = 1; h <= kHarmonics; ++h) {
         const double centre = h * spacing;
         if (centre + lobe + 2 >= half) break;
-        const double reach = std::min(std::max(2.0, kHarmonicSlack * centre), 0.5 * spacing - 1);
-        const int a = std::max(1, int(centre - reach)), b = std::min(half - 2, int(centre + reach) + 1);
-        int best = a;
-        for (int k = a; k <= b; ++k)
-            if (line_power(in, k) > line_power(in, best)) best = k;
+        const int best = maximum_near(in, centre, spacing);
+        if (best < 0) continue;
         const double p = line_power(in, best);
-        // A maximum of the spectrum, not the flank of something outside the window.
-        if (best <= a || best >= b || !(p > line_power(in, best - 1) && p > line_power(in, best + 1))) continue;
         found.push_back({h, best, p});
         strongest = std::max(strongest, p);
     }
@@ -194,6 +236,36 @@ HarmonicReading from_harmonics(Work& w, PreciseTables& tables, const TrackerInpu
     }
     if (den > 0) r.f0 = num / den / per_hz;
     return r;
+}
+
+// Whether a note read at f (Hz) is the second harmonic of one an octave lower: at least two of the
+// lower note's first three odd harmonics (half, one and a half and two and a half times f) stand as
+// maxima well above the spectrum's floor and within 35 dB of f's strongest harmonic. A low string
+// whose fundamental and odd partials have died down to a fraction of its second partial still sounds
+// the lower note; a note that is f itself has only noise there.
+bool octave_below(Work& w, PreciseTables& tables, const TrackerInput& in, double f) {
+    if (!in.re || !in.im || in.n < 256 || f / 2 < in.lowest) return false;
+    const int half = in.n / 2;
+    const double spacing = 0.5 * f * in.n / in.rate;  // the lower note's harmonics apart, in lines
+    const double lobe = MainLobeLines(tables, in.n, in.samples, in.type);
+    if (spacing < 2 * lobe + 2 || 5 * spacing + lobe + 2 >= half) return false;
+    double strongest = 0;
+    for (int h = 2; h <= 12 && h * spacing + 2 < half; h += 2) {
+        const int at = int(std::lround(h * spacing));
+        for (int k = std::max(1, at - 2); k <= at + 2; ++k) strongest = std::max(strongest, line_power(in, k));
+    }
+    std::vector<double>& sorted = w.cmnd;
+    sorted.assign(size_t(half) - 1, 0.0);
+    for (int k = 1; k < half; ++k) sorted[size_t(k) - 1] = line_power(in, k);
+    std::nth_element(sorted.begin(), sorted.begin() + long(sorted.size() / 2), sorted.end());
+    const double floor = sorted[sorted.size() / 2];
+    const double least = std::max(strongest * std::pow(10.0, -3.5), 30 * floor);
+    int standing = 0;
+    for (int h : {1, 3, 5}) {
+        const int best = maximum_near(in, h * spacing, spacing);
+        if (best >= 0 && line_power(in, best) >= least) ++standing;
+    }
+    return standing >= 2;
 }
 
 // Whether the note is k times `coarse` (Hz) where coarse's own harmonics lie too close to be told
@@ -238,6 +310,8 @@ bool one_note_of(Work& w, const TrackerInput& in, double coarse) {
     }
     if (strongest <= 0) return true;
     std::sort(maxima.begin(), maxima.end(), [](const Harmonic& a, const Harmonic& b) { return a.power > b.power; });
+    // Harmonics closer than three lines disturb each other's maxima: one may stray.
+    int strays = coarse * per_hz < 3 ? 1 : 0;
     int lowest = 0;
     for (size_t i = 0; i < maxima.size() && i < 8; ++i) {
         const Harmonic& m = maxima[i];
@@ -250,7 +324,10 @@ bool one_note_of(Work& w, const TrackerInput& in, double coarse) {
         const int h = int(std::lround(multiple));
         // Half a line either way, and the slack a harmonic has.
         const double reach = 0.5 / (coarse * per_hz) + kHarmonicSlack * multiple;
-        if (h < 1 || std::fabs(multiple - h) > std::max(reach, 0.1)) return false;
+        if (h < 1 || std::fabs(multiple - h) > std::max(reach, 0.1)) {
+            if (strays-- > 0) continue;
+            return false;
+        }
         lowest = lowest == 0 ? h : std::min(lowest, h);
     }
     return lowest >= 1 && lowest <= 3;
@@ -272,18 +349,30 @@ void TrackFundamental(FundamentalTrackRecord& track, PreciseTables& tables, cons
     const double rate = in.rate;
     // Lags from the highest note to the lowest, as far as the block holds two periods and a
     // window of at least the longest of them (and 40 ms) to compare.
-    const int lo = std::max(2, int(std::ceil(rate / kHighestFundamental)));
-    const int longest = int(rate / kLowestFundamental);
+    const int lo = std::max(2, int(std::ceil(rate / in.highest)));
+    const int longest = int(rate / in.lowest);
     const int hi = std::min(longest, in.samples / 2);
-    if (!in.data || rate <= 0 || hi < lo + 3) {
+    if ((!in.data && !in.mono) || rate <= 0 || hi < lo + 3) {
         track.voiced = false;
         return;
     }
     const int width = std::max(hi, int(0.04 * rate));
     const int length = std::min(in.samples, hi + width);
     const double rms = load_frame(in, length, w.x);
+    // Samples that are not numbers (a damaged float file) name no note.
+    if (!std::isfinite(rms)) {
+        track.voiced = false;
+        return;
+    }
     difference(w, length, hi);
-    const int t = choose_lag(track, w.cmnd, lo, hi - 1, rate);
+    int t = choose_lag(track, w.cmnd, lo, hi - 1, rate);
+    // Where the periodicity is unclear, it is read again from the frame with its noise floor taken
+    // off: a voice in noise as strong as itself still repeats there.
+    if (w.cmnd[size_t(t)] >= kStartDip && rms > kSilence) {
+        take_off_noise_floor(w, length);
+        difference(w, length, hi);
+        t = choose_lag(track, w.cmnd, lo, hi - 1, rate);
+    }
     const double dip = w.cmnd[size_t(t)];
     // A dip still falling at the longest lag the block holds belongs to a period the block cannot
     // show (a note below its reach): the lag at the edge would name a wrong note.
@@ -320,12 +409,16 @@ void TrackFundamental(FundamentalTrackRecord& track, PreciseTables& tables, cons
             track.voiced = false;
             return;
         }
+        if (octave_below(w, tables, in, h.f0 > 0 ? h.f0 : f)) {
+            const HarmonicReading lower = from_harmonics(w, tables, in, 0.5 * (h.f0 > 0 ? h.f0 : f));
+            if (lower.resolved && lower.lowest >= 1 && lower.lowest <= 3 && lower.f0 > 0) h = lower;
+        }
         if (h.f0 > 0) f = h.f0;
     } else if (!one_note_of(w, in, f)) {
         track.voiced = false;
         return;
     }
-    if (f < kLowestFundamental || f > kHighestFundamental) {
+    if (f < in.lowest || f > in.highest) {
         track.voiced = false;
         return;
     }

@@ -14,7 +14,7 @@ inline constexpr double kLowestFundamental = 30;    // Hz
 inline constexpr double kHighestFundamental = 4000;  // Hz
 
 // The tracker's view of one mono block: its samples (16-bit little-endian when `wide`, else
-// unsigned 8-bit), the rate, and the tick's spectrum of its start (re/im lines 0..n/2-1, window
+// unsigned 8-bit; or `mono`, fractions of full scale, when given), the rate, and the tick's spectrum of its start (re/im lines 0..n/2-1, window
 // `type`), and the A4 its notes are named against (tenths of a hertz). Fills the f0 fields of `out`
 // and remembers the note for the next block.
 struct TrackerInput {
@@ -27,6 +27,10 @@ struct TrackerInput {
     int n = 0;
     int type = 0;
     int reference_a4 = 4400;
+    const float* mono = nullptr;
+    // The notes it names, Hz.
+    double lowest = kLowestFundamental;
+    double highest = kHighestFundamental;
 };
 
 // The tracker's memory between blocks of one run: the note it followed last, so a steady note does

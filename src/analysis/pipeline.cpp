@@ -22,6 +22,7 @@
 #include "analysis/pipeline_kernels.h"
 #include "analysis/pipeline_levels.h"
 #include "analysis/pitch.h"
+#include "analysis/pitch_track.h"
 #include "analysis/precise_peak.h"
 #include "analysis/window_table.h"
 
@@ -254,7 +255,7 @@ void AnalyseSpectrum(Analyser& an, const AnalysisParams& params, AnalysisPurpose
     } else if (params.tuner || params.rows_observed) {
         TrackFundamental(an.fundamental, an.precise,
                          {data, samples, wide, rate, params.wavmode == 2 ? nullptr : re, im, n, params.mado,
-                          params.reference_a4},
+                          params.reference_a4, nullptr, PitchTrack::kLowest, PitchTrack::kHighest},
                          out);
         tracked.f0_voiced = out.f0_voiced;
         tracked.f0_frequency = out.f0_frequency;

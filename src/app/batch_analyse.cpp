@@ -7,15 +7,18 @@
 #include <cstdio>
 #include <deque>
 #include <filesystem>
+#include <memory>
 
 #include "app/batch_many.h"
 #include "app/batch_run.h"
 #include "app/batch_summary.h"
+#include "app/pitch_listing.h"
 #include "app/spectrum_csv.h"
 #include "app/standard_output.h"
 #include "audio/playback.h"
 #include "audio/source.h"
 #include "audio/timer_tick.h"
+#include "display/analysis_settings.h"
 #include "display/level_scale.h"
 #include "display/source_panel.h"
 #include "display/spectrogram.h"
@@ -38,13 +41,6 @@ namespace {
 bool is_folder(const std::string& path) {
     std::error_code ec;
     return std::filesystem::is_directory(path, ec);
-}
-
-// A name a file can be written to: nothing there yet, or a regular file (through links).
-bool writable_name(const std::string& path) {
-    std::error_code ec;
-    const auto status = std::filesystem::status(path, ec);
-    return !std::filesystem::exists(status) || std::filesystem::is_regular_file(status);
 }
 
 void AddToMeanPower(const BlockAnalysis& a, AnalysedFile& file, size_t& spectra) {
@@ -119,9 +115,20 @@ int AnalyseFile(const BatchOptions& options, const std::string& path,
     SoundMeasure sound;
     if (options.summary) {
         sound.start(int(file.channels), file.sample_rate);
-        DecodedSoundObserver = [&sound](const float* samples, size_t count) { sound.add(samples, count); };
         RowLoudness = false;
     }
+    // The pitch listing reads the decoded sound on its own hop, beside the rows.
+    std::unique_ptr<PitchListing> listing;
+    if (!options.pitch_track.empty()) {
+        const AnalysisParams params = AnalysisParamsOfSettings();
+        listing = std::make_unique<PitchListing>(double(file.sample_rate), int(file.channels), params.mado,
+                                                 params.reference_a4);
+    }
+    if (options.summary || listing)
+        DecodedSoundObserver = [&sound, &listing, summary = options.summary](const float* samples, size_t count) {
+            if (summary) sound.add(samples, count);
+            if (listing) listing->add(samples, count);
+        };
     const bool averaged = !options.reference_out.empty();
     size_t spectra = 0;
     const bool started = AnalyseOpenSource([&file, &options, averaged, &spectra](double seconds, const BlockAnalysis& a) {
@@ -148,8 +155,9 @@ int AnalyseFile(const BatchOptions& options, const std::string& path,
     if (const std::string damage = DamageText(PlayedStreamDamage, SourceInfo.sample_rate); !damage.empty())
         std::fprintf(stderr, "dewlark: %s: %s\n", shown.c_str(), damage.c_str());
     const bool saved = run.SavePicture(options);
+    const bool listed = !listing || WritePitchTrack(options.pitch_track, listing->finish());
     // The rows are what could be analysed; a play that ended before the sound did has said why.
-    return saved && !PlayEndedEarly ? 0 : 1;
+    return saved && listed && !PlayEndedEarly ? 0 : 1;
 }
 
 int RunAnalyseCommand(const std::vector<std::string>& raw) {
@@ -158,6 +166,7 @@ int RunAnalyseCommand(const std::vector<std::string>& raw) {
     BatchOptions options;
     std::vector<std::string> allowed = ManyFileOptions();
     allowed.push_back("--reference-out");
+    allowed.push_back("--pitch-track");
     if (!ParseBatchOptions(args, allowed, options)) return kUsageStatus;
     if (options.worker) return RunAnalyseWorker(options);
     const bool many = options.many || options.positional.size() > 1 ||
@@ -166,10 +175,13 @@ int RunAnalyseCommand(const std::vector<std::string>& raw) {
     if (!options.reference_out.empty() && many)
         return BatchUsageError("dewlark: --reference-out takes one FILE (the spectrum of one sound), not "
                                "several files, a folder or a list");
+    if (!options.pitch_track.empty() && many)
+        return BatchUsageError("dewlark: --pitch-track takes one FILE (the pitch listing of one sound), not "
+                               "several files, a folder or a list");
     if (options.summary && !options.spectrum.empty())
         return BatchUsageError("dewlark: --spectrum adds columns to the block rows; --summary prints none");
-    for (const std::string* named : {&options.reference_out, &options.png})
-        if (!named->empty() && !writable_name(*named))
+    for (const std::string* named : {&options.reference_out, &options.png, &options.pitch_track})
+        if (!named->empty() && !WritableName(*named))
             return BatchUsageError("dewlark: cannot write " + shown_name(*named) + ": not a regular file");
     if (!CheckSettingOverrides(options)) return kUsageStatus;
     if (many) return RunManyFiles(options);

@@ -5,8 +5,10 @@
 #include <csignal>
 #include <cstdio>
 #include <limits>
+#include <memory>
 
 #include "app/batch_run.h"
+#include "app/pitch_listing.h"
 #include "app/standard_output.h"
 #include "audio/record_port.h"
 #include "audio/run.h"
@@ -15,6 +17,9 @@
 #include "platform/audio_system.h"
 #include "platform/system.h"
 #include "platform/ui_post.h"
+#include "display/analysis_settings.h"
+#include "platform/format_text.h"
+#include "platform/wave_format.h"
 #include "state/analysis.h"
 #include "state/hooks.h"
 #include "state/run.h"
@@ -52,8 +57,11 @@ int RunMonitorCommand(const std::vector<std::string>& raw) {
     std::vector<std::string> args = raw;
     if (!args.empty() && args[0] == "--monitor") args.erase(args.begin());
     BatchOptions options;
-    if (!ParseBatchOptions(args, {"--device", "--seconds"}, options)) return kUsageStatus;
+    if (!ParseBatchOptions(args, {"--device", "--seconds", "--pitch-track"}, options)) return kUsageStatus;
     if (!options.positional.empty()) return BatchUsageError("unexpected argument: " + options.positional[0]);
+    for (const std::string* named : {&options.png, &options.pitch_track})
+        if (!named->empty() && !WritableName(*named))
+            return BatchUsageError("dewlark: cannot write " + shown_name(*named) + ": not a regular file");
     if (!CheckSettingOverrides(options)) return kUsageStatus;
 
     BatchRun run;
@@ -84,6 +92,19 @@ int RunMonitorCommand(const std::vector<std::string>& raw) {
     InputGapReport = [limit](const CaptureGap& gap, const std::string& text) {
         if (gap.at < limit) std::fprintf(stderr, "%s\n", text.c_str());
     };
+    // The pitch listing reads the captured sound on its own hop, beside the rows.
+    std::unique_ptr<PitchListing> listing;
+    if (!options.pitch_track.empty()) {
+        const AnalysisParams params = AnalysisParamsOfSettings();
+        listing = std::make_unique<PitchListing>(double(SourceInfo.sample_rate), int(rd16(SourceFormat, kFmtChannels)),
+                                                 params.mado, params.reference_a4);
+        InputSoundObserver = [&listing](double seconds, const float* samples, size_t count) {
+            listing->add_at(seconds, samples, count);
+        };
+    }
+    struct ObserverScope {
+        ~ObserverScope() { InputSoundObserver = nullptr; }
+    } observer_scope;
     InterruptScope interrupts;
     if (StartMonitoring() != Result::Done) return 1;
 
@@ -119,6 +140,17 @@ int RunMonitorCommand(const std::vector<std::string>& raw) {
     if (gaps > 0 && SourceInfo.output_bytes_per_second)
         std::fprintf(stderr, "input: %zu gaps, %.3f s of sound missing in all\n", gaps,
                      double(missing) / SourceInfo.output_bytes_per_second);
+    InputSoundObserver = nullptr;
+    if (listing) {
+        listing->finish();
+        std::vector<PitchFrame> frames = listing->frames();
+        // The frames of the sound --seconds asked for.
+        if (options.seconds >= 0)
+            frames.erase(std::remove_if(frames.begin(), frames.end(),
+                                        [&](const PitchFrame& f) { return f.time >= options.seconds; }),
+                         frames.end());
+        if (!WritePitchTrack(options.pitch_track, PitchTrackCsv(frames))) return 1;
+    }
     if (!run.SavePicture(options)) return 1;
     return lost ? 1 : 0;
 }

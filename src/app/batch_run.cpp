@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 
 #include "analysis/measured_spectrum.h"
 #include "app/run_controls.h"
@@ -115,6 +116,7 @@ const OptionRule kOptionRules[] = {
          return true;
      }},
     {"--reference-out", true, [](BatchOptions& o, const std::string& v) { return o.reference_out = v, true; }},
+    {"--pitch-track", true, [](BatchOptions& o, const std::string& v) { return o.pitch_track = v, true; }},
     {"--spectrum", true,
      [](BatchOptions& o, const std::string& v) {
          o.spectrum.clear();
@@ -278,6 +280,12 @@ bool BatchRun::SavePicture(const BatchOptions& options) {
     if (client_->save_png(options.png, &why)) return true;
     BatchFailure("cannot write " + options.png + (why.empty() ? "" : ": " + why));
     return false;
+}
+
+bool WritableName(const std::string& path) {
+    std::error_code ec;
+    const auto status = std::filesystem::status(path, ec);
+    return !std::filesystem::exists(status) || std::filesystem::is_regular_file(status);
 }
 
 std::string CsvHeader(const std::vector<double>& spectrum) {

@@ -17,6 +17,7 @@ struct BatchOptions {
     std::string png;                                        // --png OUT.png
     int width = 0, height = 0;                              // --size WxH of the picture's window (0: normal)
     std::string reference_out;                              // --reference-out REF.csv
+    std::string pitch_track;                                // --pitch-track OUT.csv
     std::string device;                                     // --device NAME
     double seconds = -1;                                    // --seconds S (< 0: none)
     bool defaults = false;                                  // --defaults: not the settings file
@@ -83,6 +84,10 @@ void PrintCsvRow(double seconds, const BlockAnalysis& a, const std::vector<std::
 
 // A message on standard error; returns the failure status 1.
 int BatchFailure(const std::string& text);
+
+// A name a file can be written to: nothing there yet, or a regular file (through links).
+bool WritableName(const std::string& path);
+
 // The status of a command line that cannot be acted on: options unknown, values not allowed,
 // options that cannot go together.
 inline constexpr int kUsageStatus = 2;

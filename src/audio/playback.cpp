@@ -10,6 +10,7 @@
 #include "audio/conversion.h"
 #include "audio/devices.h"
 #include "audio/display_tick.h"
+#include "audio/pcm_floats.h"
 #include "audio/played_sound.h"
 #include "audio/run.h"
 #include "audio/source.h"
@@ -106,17 +107,7 @@ void analyse_buffer(Dc& dc, int slot) {
 // A source the device plays as it stands (8- or 16-bit PCM) as its samples were read, for the
 // batch run that measures them; a converted source hands its own over as it converts them.
 void pass_decoded_pcm(const uint8_t* data, uint32_t bytes) {
-    if (!DecodedSoundObserver || !data) return;
-    const bool sixteen = (SourceInfo.ChannelLayout & 1) != 0;
-    const size_t count = sixteen ? bytes / 2 : bytes;
-    float samples[4096];
-    for (size_t at = 0; at < count;) {
-        const size_t n = std::min(count - at, std::size(samples));
-        for (size_t k = 0; k < n; ++k, ++at)
-            samples[k] = sixteen ? float(int16_t(uint16_t(data[2 * at] | data[2 * at + 1] << 8))) / 32768.f
-                                 : float(int(data[at]) - 128) / 128.f;
-        DecodedSoundObserver(samples, n);
-    }
+    if (DecodedSoundObserver) PassPcmAsFloats(data, bytes, (SourceInfo.ChannelLayout & 1) != 0, DecodedSoundObserver);
 }
 
 // Streaming a converted source, whose buffers hold one time slice of sound each.

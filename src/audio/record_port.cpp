@@ -4,6 +4,7 @@
 
 #include "audio/devices.h"
 #include "audio/input_timeline.h"
+#include "audio/pcm_floats.h"
 #include "audio/run.h"
 #include "audio/source.h"
 #include "audio/timer_tick.h"
@@ -260,6 +261,11 @@ void RecordTick(int header) {
         view.bytes = n;
         view.seconds = InputSeconds(RecordedInputBytes);
         AnalyseTickBlock(dc, view);
+    }
+    if (!memory && InputSoundObserver) {
+        const double seconds = InputSeconds(RecordedInputBytes);
+        PassPcmAsFloats(SampleBuffers[size_t(row)], n, (SourceInfo.ChannelLayout & 1) != 0,
+                        [seconds](const float* samples, size_t count) { InputSoundObserver(seconds, samples, count); });
     }
     SourceInfo.DataRemaining += n;
     RecordedInputBytes += n;

@@ -45,6 +45,8 @@ struct HooksRecord {
     // Batch mode's view of the sound itself, at the width the file holds it: every sample as it is
     // decoded into the play's buffers, interleaved, as a fraction of full scale (floats may pass 1).
     std::function<void(const float* samples, size_t count)> DecodedSoundObserver;
+    // The same of the input a monitor captures, with the time its sound began (the gaps counted).
+    std::function<void(double seconds, const float* samples, size_t count)> InputSoundObserver;
     // The batch rows' momentary and short-term loudness; a summary run prints no rows, and measures
     // the loudness of the whole sound with a meter of its own.
     bool RowLoudness = true;
@@ -89,6 +91,7 @@ inline auto& WaveOutDoneSink = Hooks.WaveOutDoneSink;
 inline auto& AnalysisObserver = Hooks.AnalysisObserver;
 inline auto& PictureObserver = Hooks.PictureObserver;
 inline auto& DecodedSoundObserver = Hooks.DecodedSoundObserver;
+inline auto& InputSoundObserver = Hooks.InputSoundObserver;
 inline auto& RowLoudness = Hooks.RowLoudness;
 inline auto& PresentAnalysedBlock = Hooks.PresentAnalysedBlock;
 inline auto& RunObserver = Hooks.RunObserver;

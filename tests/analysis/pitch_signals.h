@@ -26,6 +26,15 @@ inline std::vector<int16_t> to_pcm16(const std::vector<double>& x, double peak =
     return out;
 }
 
+// Samples as floats (fractions of full scale), scaled so the loudest is `peak`.
+inline std::vector<float> to_floats(const std::vector<double>& x, double peak = 0.5) {
+    double most = 0;
+    for (double v : x) most = std::max(most, std::fabs(v));
+    std::vector<float> out(x.size());
+    for (size_t i = 0; i < x.size(); ++i) out[i] = float(most > 0 ? peak * x[i] / most : 0);
+    return out;
+}
+
 // Harmonics 1..count of f0 with amplitude 1/h, the fundamental scaled by `fundamental` (0: missing),
 // the phases spread so the wave is not one spike a period.
 inline std::vector<double> harmonic_tone(double f0, double rate, double seconds, double fundamental, int count = 10) {

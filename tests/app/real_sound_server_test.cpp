@@ -234,3 +234,40 @@ TEST_F(RealServer, AnInputCheckWithTheServerGoneSaysNoDriver) {
 }
 
 }  // namespace
+
+// The monitor's pitch listing: a frame every 10 ms of the sound the rows cover, the played note
+// named in it, the frames at the times of their sound.
+TEST(RealServerMonitor, ThePitchListingOfTheInputHasAFrameEvery10Ms) {
+    dl_test::SoundServer server;
+    if (!server.start()) GTEST_SKIP() << "no PulseAudio server to start";
+    const std::string dir = dl_test::temp_dir();
+    ASSERT_EQ(dl_test::run_shell("sox -n -r 44100 -c 2 -b 16 " + dir + "/a3.wav synth 20 sawtooth 220 vol -12dB").status, 0);
+    const pid_t player = fork();
+    ASSERT_GE(player, 0);
+    if (player == 0) {
+        const std::string cmd = server.env() + " exec paplay " + dir + "/a3.wav";
+        execl("/bin/sh", "sh", "-c", cmd.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    QTest::qWait(500);
+    const dl_test::ProgramRun r = dl_test::run_shell(
+        server.env() + " USERPROFILE=" + dl_test::temp_dir() + " " + std::string(DEWLARK_BINARY) +
+        " --monitor --seconds 3 --device 'Monitor of Speakers' --pitch-track " + dir + "/f0.csv");
+    kill(player, SIGTERM);
+    waitpid(player, nullptr, 0);
+    server.stop();
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::stringstream text(dl_test::read_file(dir + "/f0.csv"));
+    std::string line;
+    std::getline(text, line);
+    EXPECT_EQ(line, "time,f0_hz,note,cents,confidence");
+    std::vector<std::string> lines;
+    while (std::getline(text, line)) lines.push_back(line);
+    ASSERT_EQ(lines.size(), 300u) << "frames of three seconds of sound";
+    int named = 0;
+    for (size_t k = 0; k < lines.size(); ++k) {
+        EXPECT_NEAR(std::stod(lines[k].substr(0, lines[k].find(','))), 0.01 * double(k), 1e-9) << lines[k];
+        if (lines[k].find(",A3,") != std::string::npos) ++named;
+    }
+    EXPECT_GE(named, 270) << "frames naming the A3 played";
+}

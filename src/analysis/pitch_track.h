@@ -1,0 +1,63 @@
+#pragma once
+// The pitch of a sound frame by frame on a hop of its own (10 ms of sound), whatever the time slice
+// and transform size the spectrum uses: every frame reads the samples around its time, so a
+// listing of the sung line has a value every 10 ms of the sound, however fast or slowly it plays.
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "analysis/f0_tracker.h"
+#include "analysis/precise_tables.h"
+#include "analysis/window_table.h"
+
+namespace dl {
+
+struct PitchFrame {
+    double time = 0;  // s of sound at the frame's centre
+    bool voiced = false;
+    double frequency = 0;   // Hz
+    double confidence = 0;  // 0 to 1
+    std::string note;       // against the reference A4
+    double cents = 0;
+};
+
+class PitchTrack {
+public:
+    static constexpr double kHopSeconds = 0.01;
+    // The notes it names: the piano's, A0 to C8, with a little room.
+    static constexpr double kLowest = 26.5, kHighest = 4400;  // Hz
+
+    // A sound of `rate` Hz, its frames weighted by window `type` for their spectra, notes named
+    // against `reference_a4` (tenths of a hertz).
+    PitchTrack(double rate, int type, int reference_a4);
+
+    // Mono samples (fractions of full scale) in the sound's order; each frame they complete is
+    // appended to `frames`.
+    void add(const float* mono, size_t count, std::vector<PitchFrame>& frames);
+    // The sound has ended: the frames up to its end, read with silence after it.
+    void finish(std::vector<PitchFrame>& frames);
+
+    // Samples each frame reads, centred on its time.
+    int frame_length() const { return length_; }
+
+private:
+    // The centre of frame k in samples from the sound's start.
+    long long centre(long long k) const;
+    // Reads the frames whose samples are all in; `ended`: and those past the sound's end.
+    void read_frames(std::vector<PitchFrame>& frames, bool ended);
+    void read_frame(long long start, PitchFrame& frame);
+
+    double rate_;
+    int type_, reference_a4_;
+    int length_;                // samples a frame reads
+    std::vector<float> held_;   // the sound from sample first_ on (before the start: silence)
+    long long first_ = 0;       // the sound's sample held_[0] is
+    long long received_ = 0;    // samples of sound so far
+    long long next_frame_ = 0;  // the frame read next
+    FundamentalTrackRecord track_;
+    PreciseTables tables_;
+    WindowTableRecord window_;
+    std::vector<double> re_, im_;
+};
+
+}  // namespace dl

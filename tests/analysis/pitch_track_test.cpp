@@ -1,0 +1,160 @@
+// The pitch on a hop of its own: a frame every 10 ms of sound at any rate, each read around its
+// time, the same however the sound is handed over.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "analysis/pitch_signals.h"
+#include "analysis/pitch_track.h"
+
+namespace dl_test {
+namespace {
+
+using namespace pitch_signals;
+
+constexpr int kHann = 0;
+
+std::vector<dl::PitchFrame> frames_of(const std::vector<float>& x, double rate, size_t run = 0) {
+    dl::PitchTrack track(rate, kHann, 4400);
+    std::vector<dl::PitchFrame> frames;
+    if (run == 0) run = x.size();
+    for (size_t at = 0; at < x.size(); at += run) track.add(x.data() + at, std::min(run, x.size() - at), frames);
+    track.finish(frames);
+    return frames;
+}
+
+// A harmonic tone gliding from f0 to f1 (exponentially) over its length; truth at time t.
+std::vector<double> glide(double f0, double f1, double rate, double seconds) {
+    std::vector<double> x(size_t(rate * seconds));
+    const double k = std::log(f1 / f0) / seconds;
+    for (int h = 1; h <= 6 && h * f1 < 0.45 * rate; ++h) {
+        double phase = 0.7 * h * h;
+        for (size_t i = 0; i < x.size(); ++i) {
+            const double t = double(i) / rate;
+            x[i] += std::sin(phase) / h;
+            phase += 2 * kPi * h * f0 * std::exp(k * t) / rate;
+        }
+    }
+    return x;
+}
+
+// Share of the frames between `from` and `to` s voiced and within `cents` of `truth`.
+double share_right(const std::vector<dl::PitchFrame>& frames, double truth, double from, double to, double cents) {
+    int inside = 0, right = 0;
+    for (const dl::PitchFrame& f : frames) {
+        if (f.time < from || f.time > to) continue;
+        ++inside;
+        if (f.voiced && std::fabs(cents_off(f.frequency, truth)) < cents) ++right;
+    }
+    return inside ? double(right) / inside : 0.0;
+}
+
+TEST(PitchTrack, AFrameEvery10MsAtEveryRateFollowsAGlide) {
+    for (double rate : {8000.0, 11025.0, 22050.0, 44100.0, 48000.0}) {
+        const double seconds = 1.5, f0 = 110, f1 = 440;
+        const std::vector<dl::PitchFrame> frames = frames_of(to_floats(glide(f0, f1, rate, seconds)), rate);
+        const std::string what = "rate " + std::to_string(rate);
+        // Frames at 0, 10 ms, ... up to the sound's end, each at its own time.
+        ASSERT_EQ(frames.size(), size_t(std::ceil(seconds / 0.01 - 1e-9))) << what;
+        for (size_t k = 0; k < frames.size(); ++k) ASSERT_DOUBLE_EQ(frames[k].time, 0.01 * double(k)) << what;
+        int inside = 0, right = 0;
+        for (const dl::PitchFrame& f : frames) {
+            // Frames whose samples lie wholly in the sound.
+            if (f.time < 0.05 || f.time > seconds - 0.05) continue;
+            ++inside;
+            const double truth = f0 * std::exp(std::log(f1 / f0) * f.time / seconds);
+            if (f.voiced && std::fabs(cents_off(f.frequency, truth)) < 50) ++right;
+        }
+        EXPECT_GE(right, inside * 98 / 100) << what << ": " << right << " of " << inside;
+    }
+}
+
+TEST(PitchTrack, TheFramesDoNotDependOnHowTheSoundIsHandedOver) {
+    const double rate = 22050;
+    const std::vector<float> x = to_floats(sung_vowel(196, rate, 1.0, 40, 5.5));
+    const std::vector<dl::PitchFrame> whole = frames_of(x, rate);
+    for (size_t run : {1u, 97u, 4096u}) {
+        const std::vector<dl::PitchFrame> parts = frames_of(x, rate, run);
+        ASSERT_EQ(parts.size(), whole.size()) << run;
+        for (size_t k = 0; k < whole.size(); ++k) {
+            EXPECT_EQ(parts[k].voiced, whole[k].voiced) << run << " frame " << k;
+            EXPECT_EQ(parts[k].frequency, whole[k].frequency) << run << " frame " << k;
+        }
+    }
+}
+
+TEST(PitchTrack, SilenceAndNoiseAreNotVoicedAndATuneIsNamed) {
+    const double rate = 44100;
+    for (const std::vector<float>& x : {std::vector<float>(size_t(rate), 0.0f), to_floats(white_noise(rate, 1.0))}) {
+        for (const dl::PitchFrame& f : frames_of(x, rate)) EXPECT_FALSE(f.voiced) << f.time;
+    }
+    // A4 then silence: named A4 while it sounds, nothing long after it ends.
+    std::vector<double> a4 = harmonic_tone(440, rate, 0.5, 1.0);
+    a4.resize(size_t(rate), 0.0);
+    const std::vector<dl::PitchFrame> frames = frames_of(to_floats(a4), rate);
+    for (const dl::PitchFrame& f : frames) {
+        if (f.time > 0.05 && f.time < 0.45) {
+            ASSERT_TRUE(f.voiced) << f.time;
+            EXPECT_EQ(f.note, "A4") << f.time;
+            EXPECT_NEAR(f.cents, 0, 1) << f.time;
+        }
+        if (f.time > 0.6) {
+            EXPECT_FALSE(f.voiced) << f.time;
+        }
+    }
+    // No sound gives no frame; samples that are not numbers (a damaged float file) name nothing
+    // around them, and the tone after them is named again.
+    EXPECT_TRUE(frames_of({}, rate).empty());
+    std::vector<float> damaged = to_floats(harmonic_tone(440, rate, 1.0, 1.0));
+    for (size_t i = 0; i < damaged.size() / 2; i += 7) damaged[i] = i % 2 ? NAN : INFINITY;
+    const std::vector<dl::PitchFrame> after = frames_of(damaged, rate);
+    for (const dl::PitchFrame& f : after) {
+        if (f.time < 0.45) {
+            EXPECT_FALSE(f.voiced) << f.time;
+        }
+    }
+    EXPECT_GE(share_right(after, 440, 0.6, 0.95, 5), 0.99);
+}
+
+TEST(PitchTrack, AVowelInNoiseAsStrongAsItselfIsStillNamedAndNoiseAloneIsNot) {
+    const double rate = 44100;
+    for (int note : {-21, -9, 3}) {  // C3, C4, C5
+        const double f0 = note_hz(note);
+        for (double snr : {10.0, 3.0, 0.0}) {
+            std::vector<double> x = sung_vowel(f0, rate, 1.0, 0, 5.5);
+            const std::vector<double> n = white_noise(rate, 1.0, unsigned(note + 50));
+            double px = 0, pn = 0;
+            for (size_t i = 0; i < x.size(); ++i) px += x[i] * x[i], pn += n[i] * n[i];
+            const double g = std::sqrt(px / pn / std::pow(10.0, snr / 10));
+            for (size_t i = 0; i < x.size(); ++i) x[i] += g * n[i];
+            EXPECT_GE(share_right(frames_of(to_floats(x), rate), f0, 0.05, 0.95, 50), 0.95)
+                << f0 << " Hz at " << snr << " dB";
+        }
+    }
+    // The same noise louder, alone: nothing.
+    for (const dl::PitchFrame& f : frames_of(to_floats(white_noise(rate, 2.0, 3), 0.9), rate)) EXPECT_FALSE(f.voiced) << f.time;
+}
+
+TEST(PitchTrack, ThePianosEndsAndADecayingLowStringHoldTheirNote) {
+    const double rate = 48000;
+    for (int note : {-48, -41, 27, 39}) {  // A0, E1, C7, C8
+        const double f0 = note_hz(note);
+        EXPECT_GE(share_right(frames_of(to_floats(harmonic_tone(f0, rate, 1.0, 0.5)), rate), f0, 0.05, 0.95, 5), 0.99)
+            << f0 << " Hz";
+    }
+    // An E2 string ringing 3 s as its upper partials die: never an octave off.
+    double pitch = 0;
+    const std::vector<double> string = plucked_string(int(std::lround(rate / note_hz(-29) - 0.5)), rate, 4.0, &pitch, 5, 3.0);
+    const std::vector<dl::PitchFrame> frames = frames_of(to_floats(string), rate);
+    EXPECT_GE(share_right(frames, pitch, 0.05, 3.9, 50), 0.99);
+    for (const dl::PitchFrame& f : frames) {
+        if (f.voiced) {
+            EXPECT_LT(std::fabs(cents_off(f.frequency, pitch)), 50) << f.time;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace dl_test
