@@ -238,11 +238,11 @@ HarmonicReading from_harmonics(Work& w, PreciseTables& tables, const TrackerInpu
     return r;
 }
 
-// Whether a note read at f (Hz) is the second harmonic of one an octave lower: at least two of the
-// lower note's first three odd harmonics (half, one and a half and two and a half times f) stand as
-// maxima well above the spectrum's floor and within 35 dB of f's strongest harmonic. A low string
-// whose fundamental and odd partials have died down to a fraction of its second partial still sounds
-// the lower note; a note that is f itself has only noise there.
+// Whether a note read at f (Hz) is still the second harmonic of the one an octave lower followed so
+// far: at least two of the lower note's first three odd harmonics (half, one and a half and two and
+// a half times f) stand as maxima well above the spectrum's floor and within 35 dB of f's strongest
+// harmonic. A low string whose fundamental and odd partials have died down to a fraction of its
+// second partial still sounds the lower note; a note that is f itself has only noise there.
 bool octave_below(Work& w, PreciseTables& tables, const TrackerInput& in, double f) {
     if (!in.re || !in.im || in.n < 256 || f / 2 < in.lowest) return false;
     const int half = in.n / 2;
@@ -409,8 +409,10 @@ void TrackFundamental(FundamentalTrackRecord& track, PreciseTables& tables, cons
             track.voiced = false;
             return;
         }
-        if (octave_below(w, tables, in, h.f0 > 0 ? h.f0 : f)) {
-            const HarmonicReading lower = from_harmonics(w, tables, in, 0.5 * (h.f0 > 0 ? h.f0 : f));
+        // Only a note followed so far keeps its octave this way: a new note is what it sounds.
+        const double read = h.f0 > 0 ? h.f0 : f;
+        if (track.voiced && in_ratio(read, track.frequency, 2) && octave_below(w, tables, in, read)) {
+            const HarmonicReading lower = from_harmonics(w, tables, in, 0.5 * read);
             if (lower.resolved && lower.lowest >= 1 && lower.lowest <= 3 && lower.f0 > 0) h = lower;
         }
         if (h.f0 > 0) f = h.f0;
