@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <cstdio>
 #include <cstring>
 #include <vector>
 
@@ -34,7 +35,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         track.add(samples.data() + at, std::min(run, samples.size() - at), frames);
     track.finish(frames);
     for (size_t k = 0; k < frames.size(); ++k) {
-        if (std::fabs(frames[k].time - 0.01 * double(k)) > 1e-9) std::abort();
+        if (std::fabs(frames[k].time - 0.01 * double(k)) > 1e-9) {
+            std::fprintf(stderr, "frame %zu at %.17g s\n", k, frames[k].time);
+            std::abort();
+        }
         if (frames[k].voiced && !(frames[k].frequency >= dl::PitchTrack::kLowest &&
                                   frames[k].frequency <= dl::PitchTrack::kHighest))
             std::abort();

@@ -113,6 +113,9 @@ struct BlockAnalysis {
     double f0_confidence = 0;
     std::string f0_note;  // its note against the reference A4, "A4"
     double f0_cents = 0;  // and how far off that note
+    // A stiff string's inharmonicity B (its partials at h f sqrt(1 + B h^2)); 0 for a harmonic sound
+    // or where too few partials were read. f0_frequency is then its first partial's.
+    double f0_inharmonicity = 0;
 
     // The frequencies were read by the precise estimator (the batch rows give them more digits).
     bool precise = false;
@@ -135,7 +138,7 @@ struct BlockAnalysis {
 
     void clear() {
         level_unavailable = spectrum = peak_shown = peak_list = a4_shown = f0_voiced = precise = false;
-        f0_frequency = f0_confidence = 0;
+        f0_frequency = f0_confidence = f0_inharmonicity = 0;
         meter_count = 0;
         level_stride = 0;
         n = 0;

@@ -26,6 +26,9 @@ constexpr double kSilence = 3e-4;
 // How far a harmonic may stray from its place, as a fraction of its frequency.
 constexpr double kHarmonicSlack = 0.03;
 constexpr int kHarmonics = 12;
+// Partials that stray less than this are a harmonic sound's (under a cent at the fourth); more than
+// the other is no string.
+constexpr double kLeastInharmonicity = 5e-5, kMostInharmonicity = 0.01;
 constexpr size_t kFittedHarmonics = 4;
 
 using Work = FundamentalTrackRecord;
@@ -190,6 +193,7 @@ int maximum_near(const TrackerInput& in, double centre, double spacing) {
 struct HarmonicReading {
     bool resolved = false;  // the spectrum separates the harmonics at all
     double f0 = 0;          // their precise frequencies fitted to h f0, each weighted by its power; 0: none fitted
+    double inharmonicity = 0;  // B where the partials stray as a stiff string's: f0 is then partial 1's
     int lowest = 0;         // the lowest harmonic number that stands out (0: none)
     int common = 0;         // the greatest common divisor of those that stand out
 };
@@ -227,14 +231,32 @@ HarmonicReading from_harmonics(Work& w, PreciseTables& tables, const TrackerInpu
     std::sort(found.begin(), found.end(),
               [](const Harmonic& x, const Harmonic& y) { return x.power * x.h * x.h > y.power * y.h * y.h; });
     double num = 0, den = 0;
+    // The stiff string's model, (line / h)^2 = f0^2 + f0^2 B h^2, fitted in h^2 by weighted least squares.
+    double sw = 0, sx = 0, sy = 0, sxx = 0, sxy = 0;
+    int fitted = 0, lowest_fitted = 0, highest_fitted = 0;
     for (size_t i = 0; i < std::min<size_t>(found.size(), kFittedHarmonics); ++i) {
         const Harmonic& f = found[i];
         const PreciseLine fit = PrecisePeakLine(tables, in.re, in.im, in.n, f.line, in.samples, in.type);
         if (!fit.fitted || std::fabs(fit.line / (f.h * spacing) - 1) > kHarmonicSlack) continue;
         num += f.power * f.h * fit.line;
         den += f.power * f.h * f.h;
+        const double x = double(f.h) * f.h, y = (fit.line / f.h) * (fit.line / f.h), wt = f.power * x;
+        sw += wt, sx += wt * x, sy += wt * y, sxx += wt * x * x, sxy += wt * x * y;
+        ++fitted;
+        lowest_fitted = lowest_fitted ? std::min(lowest_fitted, f.h) : f.h;
+        highest_fitted = std::max(highest_fitted, f.h);
     }
     if (den > 0) r.f0 = num / den / per_hz;
+    // Three partials or more, spread at least threefold, that stray sharp as a stiff string's do.
+    const double spread = sw * sxx - sx * sx;
+    if (fitted >= 3 && highest_fitted >= 3 * lowest_fitted && spread > 0) {
+        const double slope = (sw * sxy - sx * sy) / spread, intercept = (sy - slope * sx) / sw;
+        const double b = intercept > 0 ? slope / intercept : 0;
+        if (b > kLeastInharmonicity && b < kMostInharmonicity) {
+            r.inharmonicity = b;
+            r.f0 = std::sqrt(intercept + slope) / per_hz;
+        }
+    }
     return r;
 }
 
@@ -427,6 +449,7 @@ void TrackFundamental(FundamentalTrackRecord& track, PreciseTables& tables, cons
     out.f0_voiced = true;
     out.f0_frequency = f;
     out.f0_confidence = std::clamp(1 - dip, 0.0, 1.0);
+    out.f0_inharmonicity = h.resolved ? h.inharmonicity : 0.0;
     const double heard = at_standard_pitch(f, in.reference_a4);
     out.f0_note = note_name(heard);
     out.f0_cents = cents_from_note(heard);

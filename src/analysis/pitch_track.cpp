@@ -97,6 +97,7 @@ void PitchTrack::read_frame(long long start, PitchFrame& frame) {
     frame.confidence = out.f0_confidence;
     frame.note = out.f0_note;
     frame.cents = out.f0_cents;
+    frame.inharmonicity = out.f0_inharmonicity;
 }
 
 }  // namespace dl

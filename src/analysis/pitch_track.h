@@ -19,6 +19,7 @@ struct PitchFrame {
     double confidence = 0;  // 0 to 1
     std::string note;       // against the reference A4
     double cents = 0;
+    double inharmonicity = 0;  // a stiff string's B; frequency is then its first partial's
 };
 
 class PitchTrack {

@@ -289,7 +289,7 @@ bool WritableName(const std::string& path) {
 }
 
 std::string CsvHeader(const std::vector<double>& spectrum) {
-    std::string header = "time,peak_hz,level,a4,labels,f0_hz,f0_note,f0_cents,f0_confidence,lufs_m,lufs_s";
+    std::string header = "time,peak_hz,level,a4,labels,f0_hz,f0_note,f0_cents,f0_confidence,lufs_m,lufs_s,f0_inharmonicity";
     for (double hz : spectrum) header += format_text(",db_%gHz", hz);
     return header;
 }
@@ -336,6 +336,7 @@ std::vector<std::string> CsvFields(double seconds, const BlockAnalysis& a, const
     const LoudnessReading& l = a.strip.loudness;
     fields.push_back(loudness_field(l.momentary_ready, l.momentary));
     fields.push_back(loudness_field(l.short_term_ready, l.short_term));
+    fields.push_back(a.f0_voiced && a.f0_inharmonicity > 0 ? format_text("%.6f", a.f0_inharmonicity) : std::string());
     fields.insert(fields.end(), spectrum.begin(), spectrum.end());
     return fields;
 }

@@ -25,6 +25,8 @@ void PrintReference(std::FILE* out) {
         "  f0_confidence    0 to 1\n"
         "  lufs_m           LUFS, the momentary loudness of the last 400 ms (empty until 400 ms of sound)\n"
         "  lufs_s           LUFS, the short-term loudness of the last 3 s (empty until 3 s of sound)\n"
+        "  f0_inharmonicity a stiff string's inharmonicity B (partial h at h f sqrt(1 + B h^2)); f0_hz is then its\n"
+        "                   first partial (empty for a harmonic sound)\n"
         "  db_<HZ>Hz        with --spectrum: dB below full scale of the shown line nearest HZ\n"
         "columns of --summary, one row per file:\n"
         "  seconds          s, the sound's length\n"

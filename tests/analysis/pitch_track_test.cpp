@@ -156,5 +156,30 @@ TEST(PitchTrack, ThePianosEndsAndADecayingLowStringHoldTheirNote) {
     }
 }
 
+// A piano-like string: partial h at h f sqrt(1 + B h^2), the first exactly at `partial1`.
+std::vector<double> stiff_string(double partial1, double b, double rate, double seconds) {
+    const double f = partial1 / std::sqrt(1 + b);
+    std::vector<double> x(size_t(rate * seconds));
+    for (int h = 1; h <= 12; ++h) {
+        const double fh = h * f * std::sqrt(1 + b * h * h), phase = 0.7 * h * h;
+        for (size_t i = 0; i < x.size(); ++i) x[i] += std::sin(2 * kPi * fh * double(i) / rate + phase) / h;
+    }
+    return x;
+}
+
+TEST(PitchTrack, AStiffStringIsReadAtItsFirstPartialWithItsInharmonicity) {
+    const double rate = 44100;
+    for (double partial1 : {110.0, 220.0}) {
+        const std::vector<dl::PitchFrame> frames = frames_of(to_floats(stiff_string(partial1, 0.0004, rate, 1.0)), rate);
+        EXPECT_GE(share_right(frames, partial1, 0.05, 0.95, 1), 0.99) << partial1;
+        for (const dl::PitchFrame& f : frames) {
+            if (f.time < 0.05 || f.time > 0.95 || !f.voiced) continue;
+            EXPECT_NEAR(f.inharmonicity, 0.0004, 0.00004) << partial1 << " Hz at " << f.time;
+        }
+    }
+    // A harmonic tone has none.
+    for (const dl::PitchFrame& f : frames_of(to_floats(harmonic_tone(110, rate, 1.0, 1.0)), rate)) EXPECT_EQ(f.inharmonicity, 0) << f.time;
+}
+
 }  // namespace
 }  // namespace dl_test

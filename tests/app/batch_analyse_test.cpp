@@ -53,7 +53,7 @@ std::string sine_wav() {
 
 const std::vector<std::string> kHeader = {"time",  "peak_hz", "level",    "a4",           "labels",
                                           "f0_hz", "f0_note", "f0_cents", "f0_confidence",
-                                          "lufs_m", "lufs_s"};
+                                          "lufs_m", "lufs_s", "f0_inharmonicity"};
 
 // A settings file from before the precise estimator and the tracker: the line's frequency, as always.
 TEST(BatchAnalyse, AnOldSettingsFileReadsTheLineNearest440) {
@@ -66,7 +66,7 @@ TEST(BatchAnalyse, AnOldSettingsFileReadsTheLineNearest440) {
     const double line = 44100.0 / 4096;  // default transform of 2^12 points
     const double nearest = std::round(440 / line) * line;
     for (size_t i = 1; i < r.rows.size(); ++i) {
-        ASSERT_EQ(r.rows[i].size(), 11u);
+        ASSERT_EQ(r.rows[i].size(), 12u);
         EXPECT_NEAR(std::atof(r.rows[i][0].c_str()), (i - 1) * 16384 / 88200.0, 0.0006);
         EXPECT_NEAR(std::atof(r.rows[i][1].c_str()), nearest, 0.05) << "row " << i;
         EXPECT_FALSE(r.rows[i][2].empty());
@@ -81,7 +81,7 @@ TEST(BatchAnalyse, AFreshStartReadsThePeakAndTheNotePrecisely) {
     EXPECT_EQ(r.rows[0], kHeader);
     for (size_t i = 1; i + 1 < r.rows.size(); ++i) {  // the last block is a short remainder
         const std::vector<std::string>& row = r.rows[i];
-        ASSERT_EQ(row.size(), 11u);
+        ASSERT_EQ(row.size(), 12u);
         EXPECT_NEAR(std::atof(row[1].c_str()), 440.0, 0.005) << "row " << i;
         // The tone first, with two digits more than the window shows; after it only what the samples
         // hold: the odd harmonics their truncation to whole numbers adds, far down, no side lobes.
@@ -117,7 +117,7 @@ TEST(BatchAnalyse, LoudnessColumnsFillAsTheirWindowsDo) {
     int momentary = 0, short_term = 0, silent = 0;
     for (size_t i = 1; i < r.rows.size(); ++i) {
         const std::vector<std::string>& row = r.rows[i];
-        ASSERT_EQ(row.size(), 11u);
+        ASSERT_EQ(row.size(), 12u);
         const double t = std::atof(row[0].c_str());
         if (t < 0.1) {
             EXPECT_EQ(row[9], "") << "row " << i;

@@ -108,7 +108,7 @@ TEST(BatchMany, TwoWorkersGiveEachFileItsSingleRunRowsAndABrokenFileFailsAlone) 
     const dl_test::ProgramRun many = dl_test::run_program("--analyse " + lib.dir + " --jobs 2");
     EXPECT_EQ(many.status, 1) << "a failed file makes the run fail";
     EXPECT_EQ(lines_of(many.out).at(0),
-              "file,time,peak_hz,level,a4,labels,f0_hz,f0_note,f0_cents,f0_confidence,lufs_m,lufs_s,error");
+              "file,time,peak_hz,level,a4,labels,f0_hz,f0_note,f0_cents,f0_confidence,lufs_m,lufs_s,f0_inharmonicity,error");
     const dl_test::ProgramRun to_files =
         dl_test::run_program("--analyse " + lib.dir + " --jobs 2 --quiet --out " + out_dir);
     EXPECT_EQ(to_files.status, 1);
@@ -129,15 +129,15 @@ TEST(BatchMany, TwoWorkersGiveEachFileItsSingleRunRowsAndABrokenFileFailsAlone) 
         EXPECT_EQ(rows.count(file) ? rows.at(file) : "", single) << file;
         const std::string name = file.substr(file.rfind('/') + 1);
         EXPECT_EQ(dl_test::read_file(out_dir + "/" + name + ".csv"),
-                  "time,peak_hz,level,a4,labels,f0_hz,f0_note,f0_cents,f0_confidence,lufs_m,lufs_s\n" + single)
+                  "time,peak_hz,level,a4,labels,f0_hz,f0_note,f0_cents,f0_confidence,lufs_m,lufs_s,f0_inharmonicity\n" + single)
             << file;
     }
     bool error_row = false;
     for (const std::string& line : lines_of(many.out))
         if (line.rfind(lib.broken + ",", 0) == 0) {
             const std::vector<std::string> f = split(line);
-            ASSERT_EQ(f.size(), 13u) << line;
-            EXPECT_FALSE(f[12].empty()) << "the error column says why";
+            ASSERT_EQ(f.size(), 14u) << line;
+            EXPECT_FALSE(f[13].empty()) << "the error column says why";
             error_row = true;
         }
     EXPECT_TRUE(error_row);

@@ -49,8 +49,8 @@ TEST(BatchRows, ManyFileRowsLeadWithTheFileAndEndWithTheError) {
     const dl::RowForm csv{false, false, {}};
     EXPECT_EQ(dl::ManyRow(csv, "a,b.wav", {"0.000", "440.000", "-6"}, ""), "\"a,b.wav\",0.000,440.000,-6,\n");
     EXPECT_EQ(dl::ManyHeader(csv),
-              "file,time,peak_hz,level,a4,labels,f0_hz,f0_note,f0_cents,f0_confidence,lufs_m,lufs_s,error\n");
-    EXPECT_EQ(dl::ErrorRow(csv, "x.wav", "cant open file"), "x.wav,,,,,,,,,,,,cant open file\n");
+              "file,time,peak_hz,level,a4,labels,f0_hz,f0_note,f0_cents,f0_confidence,lufs_m,lufs_s,f0_inharmonicity,error\n");
+    EXPECT_EQ(dl::ErrorRow(csv, "x.wav", "cant open file"), "x.wav,,,,,,,,,,,,,cant open file\n");
     const dl::RowForm summary{false, true, {}};
     const std::string header = dl::ManyHeader(summary);
     const std::string error = dl::ErrorRow(summary, "x.wav", "bad, really");

@@ -42,36 +42,36 @@ std::string LeftRightWav() {
 }
 
 TEST(MeasureBatch, SpectrumColumnsComeOnlyWhenAskedAndFollowTheTrace) {
-    // Controls on without --spectrum: the rows keep their eleven columns.
+    // Controls on without --spectrum: the rows keep their twelve columns.
     dl_test::ProgramRun run = dl_test::run_program_env("", "--analyse " + LeftRightWav() + " --set averaging=3 --set max_hold=1");
     ASSERT_EQ(run.status, 0) << run.err;
     std::vector<std::vector<std::string>> rows = Rows(run.out);
     ASSERT_GE(rows.size(), 3u);
-    EXPECT_EQ(rows[0].size(), 11u);
-    EXPECT_EQ(rows[1].size(), 11u);
+    EXPECT_EQ(rows[0].size(), 12u);
+    EXPECT_EQ(rows[1].size(), 12u);
 
     run = dl_test::run_program_env("", "--analyse " + LeftRightWav() + " --spectrum 440,660,5000");
     ASSERT_EQ(run.status, 0) << run.err;
     rows = Rows(run.out);
-    ASSERT_EQ(rows[0].size(), 14u);
-    EXPECT_EQ(rows[0][11], "db_440Hz");
-    EXPECT_EQ(rows[0][13], "db_5000Hz");
+    ASSERT_EQ(rows[0].size(), 15u);
+    EXPECT_EQ(rows[0][12], "db_440Hz");
+    EXPECT_EQ(rows[0][14], "db_5000Hz");
     // The mix holds both tones at one level, far above the silence between them.
-    const double mix440 = std::atof(rows[1][11].c_str()), mix660 = std::atof(rows[1][12].c_str());
+    const double mix440 = std::atof(rows[1][12].c_str()), mix660 = std::atof(rows[1][13].c_str());
     EXPECT_NEAR(mix440, mix660, 1.0);
-    EXPECT_LT(std::atof(rows[1][13].c_str()), mix440 - 60);
+    EXPECT_LT(std::atof(rows[1][14].c_str()), mix440 - 60);
 
     // The left trace: 440 Hz alone, 6 dB above its share of the mix.
     run = dl_test::run_program_env("", "--analyse " + LeftRightWav() + " --set traces=1 --spectrum 440,660");
     ASSERT_EQ(run.status, 0) << run.err;
     rows = Rows(run.out);
-    EXPECT_NEAR(std::atof(rows[1][11].c_str()), mix440 + 6.02, 0.2);
-    EXPECT_LT(std::atof(rows[1][12].c_str()), mix440 - 60);
+    EXPECT_NEAR(std::atof(rows[1][12].c_str()), mix440 + 6.02, 0.2);
+    EXPECT_LT(std::atof(rows[1][13].c_str()), mix440 - 60);
     // The right one when the peak list is asked to read it.
     run = dl_test::run_program_env("", "--analyse " + LeftRightWav() + " --set traces=1 --set peak_trace=1 --spectrum 440,660");
     rows = Rows(run.out);
-    EXPECT_NEAR(std::atof(rows[1][12].c_str()), mix660 + 6.02, 0.2);
-    EXPECT_LT(std::atof(rows[1][11].c_str()), mix660 - 60);
+    EXPECT_NEAR(std::atof(rows[1][13].c_str()), mix660 + 6.02, 0.2);
+    EXPECT_LT(std::atof(rows[1][12].c_str()), mix660 - 60);
 }
 
 TEST(MeasureBatch, BadValuesAreRefusedWithWhatTheNameTakes) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "support/test_support.h"
+#include "support/wav_builder.h"
 
 namespace {
 
@@ -99,6 +100,38 @@ TEST(PitchListing, WhatCannotBeWrittenIsSaidAndNothingElseIsTouched) {
     r = dl_test::run_program_env(env, "--monitor --seconds 1 --pitch-track " + dir);
     EXPECT_EQ(r.status, 2);
     EXPECT_NE(r.err.find("not a regular file"), std::string::npos) << r.err;
+}
+
+// A piano-like string whose first partial is 110 Hz (B = 0.0004): the rows read it there and give its
+// B in their last column; a harmonic tone leaves that column empty.
+TEST(PitchListing, TheRowsGiveAStiffStringsFirstPartialAndItsInharmonicity) {
+    const double rate = 44100, b = 0.0004, f = 110 / std::sqrt(1 + b);
+    std::string data;
+    for (size_t i = 0; i < size_t(2 * rate); ++i) {
+        double v = 0;
+        for (int h = 1; h <= 12; ++h) v += std::sin(2 * M_PI * h * f * std::sqrt(1 + b * h * h) * double(i) / rate + 0.7 * h * h) / h;
+        const int16_t s = int16_t(std::lround(4000 * v));
+        data += char(s & 0xff);
+        data += char((s >> 8) & 0xff);
+    }
+    const std::string dir = dl_test::temp_dir();
+    const std::string wav = dl_test::write_file(dir + "/string.wav", dl_test::pcm_wav(1, 44100, 16, data));
+    run("cd " + dir + " && sox -n -r 44100 -c 1 -b 16 saw.wav synth 2 sawtooth 110 vol -6dB");
+    const std::string env = "USERPROFILE=" + dl_test::temp_dir();
+    const auto rows = csv_lines(dl_test::run_program_env(env, "--analyse " + wav).out);
+    ASSERT_GE(rows.size(), 5u);
+    ASSERT_EQ(rows[0].back(), "f0_inharmonicity");
+    for (size_t k = 2; k + 1 < rows.size(); ++k) {
+        ASSERT_EQ(rows[k].size(), rows[0].size());
+        EXPECT_NEAR(1200 * std::log2(std::atof(rows[k][5].c_str()) / 110), 0, 1) << "row " << k;
+        EXPECT_NEAR(std::atof(rows[k].back().c_str()), b, 0.1 * b) << "row " << k;
+    }
+    const auto plain = csv_lines(dl_test::run_program_env(env, "--analyse " + dir + "/saw.wav").out);
+    ASSERT_GE(plain.size(), 5u);
+    for (size_t k = 2; k + 1 < plain.size(); ++k) {
+        EXPECT_EQ(plain[k][6], "A2") << "row " << k;
+        EXPECT_EQ(plain[k].back(), "") << "row " << k;
+    }
 }
 
 }  // namespace

@@ -209,7 +209,7 @@ TEST(BatchMonitor, MonitorsTheInputLikeTheSameSamplesFromAFile) {
     ASSERT_EQ(status, 0);
     const std::vector<std::string> a = lines(file.out), b = lines(rows);
     ASSERT_EQ(b.size(), 6u) << "0.8 s of sound: five slices of 0.186 s";
-    EXPECT_EQ(b[0], "time,peak_hz,level,a4,labels,f0_hz,f0_note,f0_cents,f0_confidence,lufs_m,lufs_s");
+    EXPECT_EQ(b[0], "time,peak_hz,level,a4,labels,f0_hz,f0_note,f0_cents,f0_confidence,lufs_m,lufs_s,f0_inharmonicity");
     for (size_t i = 1; i < b.size(); ++i) EXPECT_EQ(b[i], a[i]) << "row " << i;
 }
 

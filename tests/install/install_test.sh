@@ -81,7 +81,7 @@ out="$("$exe" --version)" || fail "--version failed"
 out="$("$exe" --info "$prefix/share/dewlark/demo.wav" 2>&1)" || fail "--info: $out"
 grep -qx "sample_rate=22050" <<<"$out" || fail "--info: $out"
 out="$("$exe" --analyse "$prefix/share/dewlark/demo.wav" 2>"$tmp/err")" || fail "--analyse: $(cat "$tmp/err")"
-[ "$(head -1 <<<"$out")" = "time,peak_hz,level,a4,labels,f0_hz,f0_note,f0_cents,f0_confidence,lufs_m,lufs_s" ] || fail "--analyse header: $(head -1 <<<"$out")"
+[ "$(head -1 <<<"$out")" = "time,peak_hz,level,a4,labels,f0_hz,f0_note,f0_cents,f0_confidence,lufs_m,lufs_s,f0_inharmonicity" ] || fail "--analyse header: $(head -1 <<<"$out")"
 [ "$(grep -c '^[0-9]' <<<"$out")" -ge 20 ] || fail "--analyse gave too few rows: $out"
 
 # The window starts off screen and is still running when stopped. At start it plays the reference
