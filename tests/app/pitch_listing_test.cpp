@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "app/pitch_listing.h"
 #include "support/test_support.h"
 #include "support/wav_builder.h"
 
@@ -75,6 +76,35 @@ TEST(PitchListing, EveryTenMillisecondsInEveryFormatBesideTheRows) {
         }
         EXPECT_GE(right, inside * 98 / 100) << name << ": " << right << " of " << inside;
     }
+}
+
+// Stereo handed over in runs that split a frame's channels, and a gap in the capture: each frame
+// keeps the time of its sound, the gap's frames are silence, and the note is named on either side.
+TEST(PitchListing, ChannelsSplitBetweenRunsAndAGapKeepEveryFrameAtItsTime) {
+    const double rate = 22050;
+    std::vector<float> stereo;
+    for (size_t i = 0; i < size_t(rate); ++i) {
+        const float v = float(0.3 * std::sin(2 * M_PI * 196 * double(i) / rate) + 0.1 * std::sin(2 * M_PI * 392 * double(i) / rate));
+        stereo.push_back(v);
+        stereo.push_back(0.5f * v);
+    }
+    dl::PitchListing listing(rate, 2, 0, 4400);
+    for (size_t at = 0; at < stereo.size(); at += 333) listing.add(stereo.data() + at, std::min<size_t>(333, stereo.size() - at));
+    // A second of sound went missing; the next second begins at 2 s.
+    listing.add_at(2.0, stereo.data(), stereo.size());
+    listing.finish();
+    const std::vector<dl::PitchFrame>& frames = listing.frames();
+    ASSERT_EQ(frames.size(), 300u);
+    int before = 0, after = 0;
+    for (const dl::PitchFrame& f : frames) {
+        if (f.time > 1.05 && f.time < 1.95) {
+            EXPECT_FALSE(f.voiced) << f.time;
+        }
+        if (f.voiced && f.note == "G3" && f.time > 0.05 && f.time < 0.95) ++before;
+        if (f.voiced && f.note == "G3" && f.time > 2.05 && f.time < 2.95) ++after;
+    }
+    EXPECT_GE(before, 89);
+    EXPECT_GE(after, 89);
 }
 
 TEST(PitchListing, WhatCannotBeWrittenIsSaidAndNothingElseIsTouched) {
