@@ -256,12 +256,7 @@ std::vector<Class> classes() {
         Class noisy{"vowel in noise " + std::to_string(int(snr)) + " dB", {}};
         for (int note : {-21, -9, 3}) {
             const double f0 = note_hz(note);
-            std::vector<double> x = sung_vowel(f0, rate, 1.5, 0, 5.5);
-            const std::vector<double> n = white_noise(rate, 1.5, unsigned(note + 100));
-            double px = 0, pn = 0;
-            for (size_t i = 0; i < x.size(); ++i) px += x[i] * x[i], pn += n[i] * n[i];
-            const double g = std::sqrt(px / pn / std::pow(10.0, snr / 10));
-            for (size_t i = 0; i < x.size(); ++i) x[i] += g * n[i];
+            const std::vector<double> x = with_noise(sung_vowel(f0, rate, 1.5, 0, 5.5), rate, snr, unsigned(note + 100));
             noisy.sounds.push_back({x, rate, fixed(f0, 0.05, 1.45), true, {}});
         }
         all.push_back(noisy);

@@ -119,6 +119,16 @@ inline std::vector<double> white_noise(double rate, double seconds, unsigned see
     return x;
 }
 
+// x with white noise added at `snr` dB below its power (over the whole band).
+inline std::vector<double> with_noise(std::vector<double> x, double rate, double snr, unsigned seed) {
+    const std::vector<double> n = white_noise(rate, double(x.size()) / rate + 1.0, seed);
+    double px = 0, pn = 0;
+    for (size_t i = 0; i < x.size(); ++i) px += x[i] * x[i], pn += n[i] * n[i];
+    const double g = pn > 0 ? std::sqrt(px / pn / std::pow(10.0, snr / 10)) : 0.0;
+    for (size_t i = 0; i < x.size(); ++i) x[i] += g * n[i];
+    return x;
+}
+
 // How far a heard frequency lies from the true one, in cents.
 inline double cents_off(double heard, double truth) { return 1200 * std::log2(heard / truth); }
 

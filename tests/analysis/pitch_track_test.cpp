@@ -123,12 +123,7 @@ TEST(PitchTrack, AVowelInNoiseAsStrongAsItselfIsStillNamedAndNoiseAloneIsNot) {
     for (int note : {-21, -9, 3}) {  // C3, C4, C5
         const double f0 = note_hz(note);
         for (double snr : {10.0, 3.0, 0.0}) {
-            std::vector<double> x = sung_vowel(f0, rate, 1.0, 0, 5.5);
-            const std::vector<double> n = white_noise(rate, 1.0, unsigned(note + 50));
-            double px = 0, pn = 0;
-            for (size_t i = 0; i < x.size(); ++i) px += x[i] * x[i], pn += n[i] * n[i];
-            const double g = std::sqrt(px / pn / std::pow(10.0, snr / 10));
-            for (size_t i = 0; i < x.size(); ++i) x[i] += g * n[i];
+            const std::vector<double> x = with_noise(sung_vowel(f0, rate, 1.0, 0, 5.5), rate, snr, unsigned(note + 50));
             EXPECT_GE(share_right(frames_of(to_floats(x), rate), f0, 0.05, 0.95, 50), 0.95)
                 << f0 << " Hz at " << snr << " dB";
         }
