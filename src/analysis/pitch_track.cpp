@@ -10,13 +10,18 @@ namespace dl {
 
 PitchTrack::PitchTrack(double rate, int type, int reference_a4)
     : rate_(rate), type_(type), reference_a4_(reference_a4) {
+    ResetFundamentalTrack(track_);
+    // Past the window table's reach (rates far above any the program opens) nothing is read.
+    if (!(rate > 0) || rate / kLowest > kWindowTableSize / 2) {
+        rate_ = 0;
+        return;
+    }
     // Two periods of the lowest note, and at least 40 ms to compare them over.
     const int longest = int(rate / kLowest);
     length_ = std::max(2 * longest, longest + int(0.04 * rate)) + 2;
     // The first frames reach before the sound: silence there.
     first_ = -(length_ / 2);
     held_.assign(size_t(length_ / 2), 0.0f);
-    ResetFundamentalTrack(track_);
 }
 
 long long PitchTrack::centre(long long k) const { return std::llround(double(k) * kHopSeconds * rate_); }

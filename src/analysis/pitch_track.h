@@ -50,7 +50,7 @@ private:
 
     double rate_;
     int type_, reference_a4_;
-    int length_;                // samples a frame reads
+    int length_ = 2;            // samples a frame reads
     std::vector<float> held_;   // the sound from sample first_ on (before the start: silence)
     long long first_ = 0;       // the sound's sample held_[0] is
     long long received_ = 0;    // samples of sound so far
