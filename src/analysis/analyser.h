@@ -68,6 +68,7 @@ struct TrackedShown {
     double f0_confidence = 0;
     std::string f0_note;
     double f0_cents = 0;
+    double f0_inharmonicity = 0;
     double a4_frequency = 440, a4_cents = 0;
 };
 

@@ -194,11 +194,15 @@ struct HarmonicReading {
     bool resolved = false;  // the spectrum separates the harmonics at all
     double f0 = 0;          // their precise frequencies fitted to h f0, each weighted by its power; 0: none fitted
     double inharmonicity = 0;  // B where the partials stray as a stiff string's: f0 is then partial 1's
+    double b_span = 0;         // the highest partial B was fitted on over the lowest (0: B not fitted here)
     int lowest = 0;         // the lowest harmonic number that stands out (0: none)
     int common = 0;         // the greatest common divisor of those that stand out
 };
 
-HarmonicReading from_harmonics(Work& w, PreciseTables& tables, const TrackerInput& in, double coarse) {
+// `known_b`: the inharmonicity of the string followed so far (0: none), which reads the partials
+// where too few of them stand to fit it again (the tail of a note, a block its end cuts through).
+HarmonicReading from_harmonics(Work& w, PreciseTables& tables, const TrackerInput& in, double coarse,
+                               double known_b = 0) {
     HarmonicReading r;
     if (!in.re || !in.im || in.n < 256) return r;
     const int half = in.n / 2;
@@ -230,7 +234,7 @@ HarmonicReading from_harmonics(Work& w, PreciseTables& tables, const TrackerInpu
     }
     std::sort(found.begin(), found.end(),
               [](const Harmonic& x, const Harmonic& y) { return x.power * x.h * x.h > y.power * y.h * y.h; });
-    double num = 0, den = 0;
+    double num = 0, den = 0, on_string = 0, first_partial = 0;
     // The stiff string's model, (line / h)^2 = f0^2 + f0^2 B h^2, fitted in h^2 by weighted least squares.
     double sw = 0, sx = 0, sy = 0, sxx = 0, sxy = 0;
     int fitted = 0, lowest_fitted = 0, highest_fitted = 0;
@@ -240,6 +244,8 @@ HarmonicReading from_harmonics(Work& w, PreciseTables& tables, const TrackerInpu
         if (!fit.fitted || std::fabs(fit.line / (f.h * spacing) - 1) > kHarmonicSlack) continue;
         num += f.power * f.h * fit.line;
         den += f.power * f.h * f.h;
+        on_string += f.power * f.h * fit.line / std::sqrt(1 + known_b * f.h * f.h);
+        if (f.h == 1) first_partial = fit.line;
         const double x = double(f.h) * f.h, y = (fit.line / f.h) * (fit.line / f.h), wt = f.power * x;
         sw += wt, sx += wt * x, sy += wt * y, sxx += wt * x * x, sxy += wt * x * y;
         ++fitted;
@@ -249,13 +255,19 @@ HarmonicReading from_harmonics(Work& w, PreciseTables& tables, const TrackerInpu
     if (den > 0) r.f0 = num / den / per_hz;
     // Three partials or more, spread at least threefold, that stray sharp as a stiff string's do.
     const double spread = sw * sxx - sx * sx;
-    if (fitted >= 3 && highest_fitted >= 3 * lowest_fitted && spread > 0) {
+    const bool fits_b = fitted >= 3 && highest_fitted >= 3 * lowest_fitted && spread > 0;
+    if (fits_b) {
         const double slope = (sw * sxy - sx * sy) / spread, intercept = (sy - slope * sx) / sw;
         const double b = intercept > 0 ? slope / intercept : 0;
         if (b > kLeastInharmonicity && b < kMostInharmonicity) {
             r.inharmonicity = b;
+            r.b_span = double(highest_fitted) / lowest_fitted;
             r.f0 = std::sqrt(intercept + slope) / per_hz;
         }
+    }
+    if (!fits_b && known_b > 0 && den > 0) {
+        r.inharmonicity = known_b;
+        r.f0 = (first_partial > 0 ? first_partial : on_string / den * std::sqrt(1 + known_b)) / per_hz;
     }
     return r;
 }
@@ -359,13 +371,13 @@ bool one_note_of(Work& w, const TrackerInput& in, double coarse) {
 
 void ResetFundamentalTrack(FundamentalTrackRecord& track) {
     track.voiced = false;
-    track.frequency = 0;
+    track.frequency = track.inharmonicity = track.b_span = 0;
 }
 
 void TrackFundamental(FundamentalTrackRecord& track, PreciseTables& tables, const TrackerInput& in,
                       BlockAnalysis& out) {
     out.f0_voiced = false;
-    out.f0_frequency = out.f0_confidence = out.f0_cents = 0;
+    out.f0_frequency = out.f0_confidence = out.f0_cents = out.f0_inharmonicity = 0;
     out.f0_note.clear();
     Work& w = track;
     const double rate = in.rate;
@@ -409,7 +421,10 @@ void TrackFundamental(FundamentalTrackRecord& track, PreciseTables& tables, cons
     const double shift = bend > 0 ? std::clamp(0.5 * (a - c) / bend, -0.5, 0.5) : 0.0;
     double f = rate / (t + shift);
 
-    HarmonicReading h = from_harmonics(w, tables, in, f);
+    // The string followed so far, while this is still its note.
+    const bool same_string = track.voiced && track.inharmonicity > 0 && std::fabs(std::log2(f / track.frequency)) < 0.05;
+    const double known_b = same_string ? track.inharmonicity : 0.0;
+    HarmonicReading h = from_harmonics(w, tables, in, f, known_b);
     // Harmonics that are all multiples of one number belong to a note that many times higher: a
     // period the lags saw twice (a string whose period falls between two samples) or three times.
     if (h.resolved && h.common > 1) {
@@ -450,11 +465,20 @@ void TrackFundamental(FundamentalTrackRecord& track, PreciseTables& tables, cons
     out.f0_frequency = f;
     out.f0_confidence = std::clamp(1 - dip, 0.0, 1.0);
     out.f0_inharmonicity = h.resolved ? h.inharmonicity : 0.0;
+    // B is the string's: a fit over fewer partials (its upper ones dying away) is less sure of it
+    // than the one kept, which stays.
+    double b_span = h.resolved ? h.b_span : 0.0;
+    if (same_string && h.resolved && h.inharmonicity > 0 && h.b_span < track.b_span) {
+        out.f0_inharmonicity = track.inharmonicity;
+        b_span = track.b_span;
+    }
     const double heard = at_standard_pitch(f, in.reference_a4);
     out.f0_note = note_name(heard);
     out.f0_cents = cents_from_note(heard);
     track.voiced = true;
     track.frequency = f;
+    track.inharmonicity = out.f0_inharmonicity;
+    track.b_span = out.f0_inharmonicity > 0 ? std::max(b_span, same_string ? track.b_span : 0.0) : 0.0;
 }
 
 }  // namespace dl

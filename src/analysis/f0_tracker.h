@@ -37,7 +37,9 @@ struct TrackerInput {
 // not jump an octave; and the room its work takes, kept between blocks.
 struct FundamentalTrackRecord {
     bool voiced = false;
-    double frequency = 0;  // Hz
+    double frequency = 0;       // Hz
+    double inharmonicity = 0;   // a stiff string's B, 0 for a harmonic note
+    double b_span = 0;          // the span of partials (highest over lowest) B was fitted on
     struct Harmonic {
         int h, line;
         double power;

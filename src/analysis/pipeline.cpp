@@ -252,6 +252,7 @@ void AnalyseSpectrum(Analyser& an, const AnalysisParams& params, AnalysisPurpose
         out.f0_confidence = tracked.f0_confidence;
         out.f0_note = tracked.f0_note;
         out.f0_cents = tracked.f0_cents;
+        out.f0_inharmonicity = tracked.f0_inharmonicity;
     } else if (params.tuner || params.rows_observed) {
         TrackFundamental(an.fundamental, an.precise,
                          {data, samples, wide, rate, params.wavmode == 2 ? nullptr : re, im, n, params.mado,
@@ -262,6 +263,7 @@ void AnalyseSpectrum(Analyser& an, const AnalysisParams& params, AnalysisPurpose
         tracked.f0_confidence = out.f0_confidence;
         tracked.f0_note = out.f0_note;
         tracked.f0_cents = out.f0_cents;
+        tracked.f0_inharmonicity = out.f0_inharmonicity;
     }
 
     if (UsePreciseEstimator(params)) {

@@ -14,6 +14,7 @@
 #include "app/save_picture.h"
 #include "app/settings_changed.h"
 #include "app/spectrogram_menu.h"
+#include "app/tuner_menu.h"
 #include "app/update_rate_menu.h"
 #include "audio/devices.h"
 #include "audio/display_tick.h"
@@ -532,6 +533,7 @@ std::vector<SubmenuEntry> MainWindowProc::on_submenu_show(int id) {
     if (IsMeterSubmenu(id)) return MeterSubmenu(id);
     if (IsSpectrogramSubmenu(id)) return SpectrogramSubmenu(id);
     if (IsUpdateRateSubmenu(id)) return UpdateRateSubmenu(id);
+    if (IsTunerSubmenu(id)) return TunerSubmenu(id);
     std::vector<SubmenuEntry> entries;
     if (id != kCmdInputDevice && id != kCmdOutputDevice) return entries;
     const bool capture = id == kCmdInputDevice;
@@ -548,6 +550,7 @@ void MainWindowProc::on_submenu_choice(int id, int index) {
     if (IsMeterSubmenu(id)) return ChooseInMeterSubmenu(id, index);
     if (IsSpectrogramSubmenu(id)) return ChooseInSpectrogramSubmenu(id, index);
     if (IsUpdateRateSubmenu(id)) return ChooseInUpdateRateSubmenu(id, index);
+    if (IsTunerSubmenu(id)) return ChooseInTunerSubmenu(id, index);
     if (id != kCmdInputDevice && id != kCmdOutputDevice) return;
     const bool capture = id == kCmdInputDevice;
     if (const std::optional<std::string> name = DeviceOfEntry(menu_devices_[id], index))

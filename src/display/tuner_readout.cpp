@@ -4,6 +4,7 @@
 #include <cmath>
 #include <memory>
 
+#include "analysis/partial_reading.h"
 #include "display/graph_area.h"
 #include "display/overlay.h"
 #include "platform/font.h"
@@ -46,6 +47,25 @@ const TunerFonts& fonts() {
 
 }  // namespace
 
+TunerReading ReadTuner(const BlockAnalysis& a) {
+    TunerReading r;
+    r.partial = std::clamp(Settings.tuner_partial, kFirstPartial, kLastPartial);
+    r.voiced = a.f0_voiced;
+    if (!r.voiced) return r;
+    r.inharmonicity = a.f0_inharmonicity;
+    if (r.partial == 1) {
+        r.note = a.f0_note;
+        r.cents = a.f0_cents;
+        r.frequency = a.f0_frequency;
+        return r;
+    }
+    const PartialReading p = ReadPartial(a.f0_frequency, a.f0_inharmonicity, r.partial, Settings.reference_a4);
+    r.note = p.note;
+    r.cents = p.cents;
+    r.frequency = p.frequency;
+    return r;
+}
+
 std::string TunerCentsText(double cents) { return format_text("%+ld", std::lround(cents)); }
 
 int TunerNeedleOffset(double cents, int half) {
@@ -71,7 +91,7 @@ void ShowTunerReadout(Dc& window, const BlockAnalysis& a) {
     t.left = GraphLeft() + 1;
     t.top = GraphTop() + 1;
     t.width = std::min(22 * X, GraphWidth - 2);
-    t.height = 13 * Y;
+    t.height = 15 * Y;
     SaveUnderOverlay(window, t);
     t.shown = true;
 
@@ -86,17 +106,17 @@ void ShowTunerReadout(Dc& window, const BlockAnalysis& a) {
     window.line_to(l, bottom - 1);
     window.line_to(l, top);
     window.set_bk_mode(BkMode::Transparent);
-    window.set_text_color(a.f0_voiced ? fore : kGrey);
+    const TunerReading reading = ReadTuner(a);
+    window.set_text_color(reading.voiced ? fore : kGrey);
 
     const TunerFonts& f = fonts();
     const Font* previous = window.select_font(f.note.get());
-    window.text_out(l + X, top + 1, a.f0_voiced ? a.f0_note : "--");
-    if (a.f0_voiced) {
+    window.text_out(l + X, top + 1, reading.voiced ? reading.note : "--");
+    if (reading.voiced) {
         window.select_font(f.cents.get());
-        const std::string cents = TunerCentsText(a.f0_cents);
+        const std::string cents = TunerCentsText(reading.cents);
         window.text_out(r - X - window.text_width(cents), top + Y, cents);
     }
-
     // The scale: a half semitone either way of the note, ticks every quarter of it.
     const int mid = l + t.width / 2, half = t.width / 2 - 2 * X, y = top + 8 * Y;
     window.select_pen(kGrey);
@@ -107,19 +127,26 @@ void ShowTunerReadout(Dc& window, const BlockAnalysis& a) {
         window.move_to(x, y - reach);
         window.line_to(x, y + reach + 1);
     }
-    if (a.f0_voiced) {
-        const int x = mid + TunerNeedleOffset(a.f0_cents, half);
-        window.fill_rect(x - 1, y - Y - 2, x + 2, y + Y + 3, needle_colour(a.f0_cents));
+    if (reading.voiced) {
+        const int x = mid + TunerNeedleOffset(reading.cents, half);
+        window.fill_rect(x - 1, y - Y - 2, x + 2, y + Y + 3, needle_colour(reading.cents));
     }
 
-    // The frequency, and the reference when it is not the usual one.
+    // The frequency, and the reference when it is not the usual one; under them the partial read
+    // when it is not the fundamental, and how stiff a string is.
     window.select_font(nullptr);
-    const int line = bottom - 2 * Y - 1;
-    if (a.f0_voiced) window.text_out(l + X, line, format_text("%.1fHz", a.f0_frequency));
+    const int line = top + 11 * Y - 1, under = line + 2 * Y;
+    if (reading.voiced) window.text_out(l + X, line, format_text("%.1fHz", reading.frequency));
     if (Settings.reference_a4 != 4400) {
         const std::string ref = format_text(JapaneseUi ? "基準A4=%.1f" : "A4=%.1f", ReferenceA4());
         window.set_text_color(fore);
         window.text_out(r - X - window.text_width(ref), line, ref);
+    }
+    window.set_text_color(reading.voiced ? fore : kGrey);
+    if (reading.partial > 1) window.text_out(l + X, under, format_text(JapaneseUi ? "第%d部分音" : "partial %d", reading.partial));
+    if (reading.voiced && reading.inharmonicity > 0) {
+        const std::string b = format_text("B=%.5f", reading.inharmonicity);
+        window.text_out(r - X - window.text_width(b), under, b);
     }
     window.select_font(previous);
     window.select_pen(pen);

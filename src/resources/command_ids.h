@@ -46,6 +46,8 @@ enum Command : int {
     kCmdSpectrogramSpan = 136,
     // Pictures a second while a file plays.
     kCmdUpdateRate = 137,
+    // The partial of the note the tuner reads.
+    kCmdTunerPartial = 138,
     // The measuring controls (View › Measure).
     kCmdMeasure = 140,
     // What the window shows, as data: exports, Copy, and the reference spectra.

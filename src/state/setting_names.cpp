@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <string_view>
 
+#include "analysis/partial_reading.h"
 #include "resources/command_ids.h"
 #include "state/settings.h"
 
@@ -67,6 +68,10 @@ bool response_ms(const std::string& text, long& stored) {
 
 bool average_blocks(const std::string& text, long& stored) {
     return whole_number(text, stored) && stored >= 2 && stored <= 256;
+}
+
+bool partial_number(const std::string& text, long& stored) {
+    return whole_number(text, stored) && stored >= kFirstPartial && stored <= kLastPartial;
 }
 
 bool hold_ms(const std::string& text, long& stored) {
@@ -135,6 +140,7 @@ const std::vector<Entry>& entries() {
         {{"high", "freq_high", "0 to 200000 (Hz at the graph's right edge; 0: the Nyquist frequency)"}, {}, range_hertz},
         {{"top", "db_top", "-60 to 20 (dBFS at the top of the decibel scale)"}, {}, top_decibels},
         {{"span", "db_span", "0 (the scale's own) or 20 to 160 (dB from top to bottom)"}, {}, span_decibels},
+        {{"partial", "tuner_partial", "1 to 8 (the partial the tuner reads, 1 the fundamental)"}, {}, partial_number},
     };
     return table;
 }

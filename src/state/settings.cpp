@@ -14,6 +14,7 @@
 #include <variant>
 #include <vector>
 
+#include "analysis/partial_reading.h"
 #include "platform/profile.h"
 
 #include "resources/command_ids.h"
@@ -159,6 +160,7 @@ const Key kKeys[] = {
     {"db_top", &SettingsRecord::db_top, clamp(kMinDbTop, kMaxDbTop)},
     // 0 keeps the scale's own range; a span is at least kMinDbSpan.
     {"db_span", &SettingsRecord::db_span, Range{true, kMinDbSpan, kMaxDbSpan, 0, kMaxDbSpan, false}},
+    {"tuner_partial", &SettingsRecord::tuner_partial, or_else(kFirstPartial, kLastPartial, kFirstPartial)},
 };
 
 // dialog3d exists only where dialogs can be three-dimensional.

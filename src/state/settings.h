@@ -107,6 +107,9 @@ struct SettingsRecord {
     int freq_high = 0;
     int db_top = 0;
     int db_span = 0;
+    // The partial the tuner reads, 1 (the fundamental) to 8: a piano tuner listens to the one they
+    // tune by. Written after the range.
+    int tuner_partial = 1;
 
     // Options of the current run only.
     bool Decibel = true;

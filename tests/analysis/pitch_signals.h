@@ -110,6 +110,22 @@ inline std::vector<double> sung_vowel(double f0, double rate, double seconds, do
     return x;
 }
 
+// A piano-like string: partial h at h f sqrt(1 + B h^2), the first exactly at `partial1`.
+// `upper_decay`: partials above the second die away at this rate (per second), as a struck string's
+// upper partials do.
+inline std::vector<double> stiff_string(double partial1, double b, double rate, double seconds, double upper_decay = 0) {
+    const double f = partial1 / std::sqrt(1 + b);
+    std::vector<double> x(size_t(rate * seconds));
+    for (int h = 1; h <= 12; ++h) {
+        const double fh = h * f * std::sqrt(1 + b * h * h), phase = 0.7 * h * h, decay = h > 2 ? upper_decay : 0.0;
+        for (size_t i = 0; i < x.size(); ++i) {
+            const double t = double(i) / rate;
+            x[i] += std::exp(-decay * t) * std::sin(2 * kPi * fh * t + phase) / h;
+        }
+    }
+    return x;
+}
+
 // White noise.
 inline std::vector<double> white_noise(double rate, double seconds, unsigned seed = 7) {
     std::mt19937 gen(seed);

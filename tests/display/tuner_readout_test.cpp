@@ -41,7 +41,7 @@ protected:
     // A window of the given look, painted, then `ticks` blocks of a tone (0 Hz: silence) analysed
     // and drawn on it as playback draws them.
     void play(bool japanese, bool dark, double scale, double hz, int ticks = 3, int view = 110, bool tuner = true,
-              bool memdc = false) {
+              bool memdc = false, double stiffness = 0) {
         dl::JapaneseUi = japanese;
         dl::Font::use_japanese_stock_font(japanese);
         dl::measure_layout_units();
@@ -67,8 +67,9 @@ protected:
         dl::PaintClientArea(dc);
         dc_ = std::make_unique<dl::Dc>(*picture_);
         dl::ResetPitchHistory(dl::RunAnalyser);
-        const std::vector<int16_t> pcm =
-            hz > 0 ? to_pcm16(harmonic_tone(hz, 44100, 0.19 * ticks, 1.0, 6)) : std::vector<int16_t>(size_t(8192 * ticks), 0);
+        const std::vector<int16_t> pcm = stiffness > 0 ? to_pcm16(stiff_string(hz, stiffness, 44100, 0.19 * ticks))
+                                         : hz > 0      ? to_pcm16(harmonic_tone(hz, 44100, 0.19 * ticks, 1.0, 6))
+                                                       : std::vector<int16_t>(size_t(8192 * ticks), 0);
         for (int t = 0; t < ticks; ++t) {
             std::vector<int> s(pcm.begin() + t * 8192, pcm.begin() + (t + 1) * 8192);
             block_ = pcm16(s);
@@ -80,7 +81,8 @@ protected:
         if (const char* dir = std::getenv("DEWLARK_PICTURES"); dir && *dir) {
             const std::string name = std::string(dir) + "/tuner_" + (japanese ? "ja" : "en") + (dark ? "_dark" : "_light") +
                                      (scale > 1 ? "_x2" : "_x1") + "_" + std::to_string(int(hz)) + "Hz_view" + std::to_string(view) +
-                                     (tuner ? "" : "_off") + ".png";
+                                     (tuner ? "" : "_off") + (stiffness > 0 ? "_stiff" : "") + "_partial" +
+                                     std::to_string(dl::Settings.tuner_partial) + ".png";
             picture_->save_png(name);
         }
     }
@@ -162,7 +164,7 @@ TEST_F(TunerTest, TheReferenceIsNamedWhenItIsNotTheUsualOne) {
     auto corner = [&] {
         int dark_pixels = 0;
         for (int x = t.left + t.width / 2; x < t.left + t.width - 2; ++x)
-            for (int y = t.top + t.height - 2 * dl::CellHeight - 1; y < t.top + t.height - 1; ++y)
+            for (int y = t.top + 11 * dl::CellHeight - 1; y < t.top + 13 * dl::CellHeight - 1; ++y)
                 dark_pixels += at(x, y) != dl::kWhite;
         return dark_pixels;
     };
@@ -172,6 +174,55 @@ TEST_F(TunerTest, TheReferenceIsNamedWhenItIsNotTheUsualOne) {
     EXPECT_GT(corner(), 20);  // "A4=442.0"
     EXPECT_EQ(dl::RunAnalyser.result.f0_note, "A4");
     EXPECT_EQ(dl::TunerCentsText(dl::RunAnalyser.result.f0_cents), "+0");
+}
+
+// A piano tuner's choice: the read-out names the partial chosen, with a stiff string's partials as
+// sharp as they sound, says which partial it reads and how stiff the string is.
+TEST_F(TunerTest, TheChosenPartialIsReadAndAStiffStringsInharmonicityShown) {
+    // The pixels that are not the background on the bottom line, left (the partial) or right (B).
+    auto said = [&](bool right) {
+        const dl::TunerRecord& t = dl::Tuner;
+        int pixels = 0;
+        const int from = right ? t.left + t.width / 2 : t.left + 2, to = right ? t.left + t.width - 2 : t.left + t.width / 2;
+        for (int x = from; x < to; ++x)
+            for (int y = t.top + 13 * dl::CellHeight - 1; y < t.top + t.height - 1; ++y) pixels += at(x, y) != dl::kWhite;
+        return pixels;
+    };
+    play(false, false, 1, 110);
+    EXPECT_EQ(dl::ReadTuner(dl::RunAnalyser.result).note, "A2");
+    EXPECT_EQ(said(false) + said(true), 0) << "the fundamental of a harmonic note: nothing more is said";
+
+    dl::Settings.tuner_partial = 2;
+    play(false, false, 1, 110);
+    dl::TunerReading r = dl::ReadTuner(dl::RunAnalyser.result);
+    EXPECT_EQ(r.note, "A3");
+    EXPECT_EQ(dl::TunerCentsText(r.cents), "+0");
+    EXPECT_NEAR(r.frequency, 220, 0.05);
+    EXPECT_GT(said(false), 20) << "\"partial 2\"";
+    EXPECT_EQ(said(true), 0) << "a harmonic note has no B";
+
+    // B = 0.0004, first partial 110 Hz: the fourth partial reads A4 +5, and B is shown.
+    dl::Settings.tuner_partial = 4;
+    play(false, false, 1, 110, 3, 110, true, false, 0.0004);
+    r = dl::ReadTuner(dl::RunAnalyser.result);
+    ASSERT_TRUE(r.voiced);
+    EXPECT_NEAR(r.inharmonicity, 0.0004, 0.00004);
+    EXPECT_EQ(r.note, "A4");
+    EXPECT_EQ(dl::TunerCentsText(r.cents), "+5");
+    EXPECT_GT(said(false), 20) << "\"partial 4\"";
+    EXPECT_GT(said(true), 20) << "\"B=0.0004x\"";
+    dl::Settings.tuner_partial = 1;
+    dl::RedrawTunerReadout(dl::RunAnalyser.result);
+    r = dl::ReadTuner(dl::RunAnalyser.result);
+    EXPECT_EQ(r.note, "A2");
+    EXPECT_EQ(dl::TunerCentsText(r.cents), "+0") << "the first partial, not the sharper mean of the partials";
+    EXPECT_EQ(said(false), 0);
+    EXPECT_GT(said(true), 20) << "B is shown whatever the partial";
+
+    // Between blocks a picture shows what the last block read, B included.
+    const dl::BlockAnalysis picture =
+        dl_test::MeasureWithSettings(block_.data(), uint32_t(block_.size()), 0.5, dl::AnalysisPurpose::PictureOnly);
+    EXPECT_NEAR(picture.f0_inharmonicity, 0.0004, 0.00004);
 }
 
 }  // namespace

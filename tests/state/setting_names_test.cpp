@@ -37,6 +37,7 @@ TEST(SettingNames, ReadableNamesGiveTheFilesKeysAndValues) {
         {"low", "50", "freq_low", "50"},            {"high", "1500", "freq_high", "1500"},
         {"high", "0", "freq_high", "0"},            {"top", "-20", "db_top", "-20"},
         {"span", "0", "db_span", "0"},              {"span", "160", "db_span", "160"},
+        {"partial", "1", "tuner_partial", "1"},     {"partial", "8", "tuner_partial", "8"},
     };
     for (const auto& c : cases) {
         const Translation t = translate(c.name, c.value);
@@ -53,7 +54,8 @@ TEST(SettingNames, ValuesANameDoesNotTakeSayWhichItTakes) {
                  {"transform", "4096x"}, {"peaks", "-1"},       {"peaks", "1000"},     {"slice", "16"},
                  {"reference", "480.05"}, {"reference", "399.9"}, {"reference", "nan"}, {"levels", "yes"},
                  {"view", "3"},          {"low", "-1"},         {"high", "200001"},    {"low", "50Hz"},
-                 {"top", "21"},          {"top", "-61"},        {"span", "10"},        {"span", "161"}};
+                 {"top", "21"},          {"top", "-61"},        {"span", "10"},        {"span", "161"},
+                 {"partial", "0"},       {"partial", "9"},      {"partial", "2.5"}};
     for (const auto& c : cases) {
         const Translation t = translate(c.name, c.value);
         EXPECT_EQ(t.result, dl::ReadableResult::BadValue) << c.name << "=" << c.value;

@@ -50,7 +50,7 @@ TEST_F(SettingsTest, NoFileGivesDefaultsAndSavingWritesAllKeysInOrder) {
     std::vector<std::string> keys;
     while (std::getline(in, line))
         if (auto eq = line.find('='); eq != std::string::npos) keys.push_back(line.substr(0, eq));
-    ASSERT_EQ(keys.size(), 60u);
+    ASSERT_EQ(keys.size(), 61u);
     const std::vector<std::string> order = {
         "sex",      "use_onmei", "use_complex", "freqnum",  "withlevel",  "adjust16", "adjust8", "graph", "katamuki",
         "monochrome", "PeakHold", "deltatime",  "OnMem",    "MemSize",    "dialog3d", "bits",    "channel", "freq",
@@ -60,7 +60,7 @@ TEST_F(SettingsTest, NoFileGivesDefaultsAndSavingWritesAllKeysInOrder) {
         "loudness_target", "spectrogram_span", "LatencyOffset", "update_rate",
         "averaging", "average_ms", "average_blocks", "max_hold", "min_hold", "hold_ms", "weighting",
         "meter_weighting", "traces", "peak_trace", "window_width", "window_height", "freq_low", "freq_high",
-        "db_top", "db_span"};
+        "db_top", "db_span", "tuner_partial"};
     EXPECT_EQ(keys, order);
     const std::string text = dl_test::read_file(ini());
     EXPECT_NE(text.find("deltatime=2048\n"), std::string::npos);
@@ -216,6 +216,24 @@ TEST_F(SettingsTest, RangeKeysShowTheWholeRangeUnlessChosen) {
     EXPECT_EQ(Settings.freq_high, 1200);
     EXPECT_EQ(Settings.db_top, -6);
     EXPECT_EQ(Settings.db_span, 72);
+}
+
+// The tuner's partial: the fundamental on a fresh start, in a file from before the key, and for a
+// number no partial choice has; a choice is kept.
+TEST_F(SettingsTest, TheTunerReadsTheFundamentalUnlessAPartialWasChosen) {
+    for (const char* file : {"", "tuner=1\n", "tuner_partial=9\n", "tuner_partial=0\n", "tuner_partial=x\n"}) {
+        if (*file) write_ini(file);
+        dl::load_settings();
+        EXPECT_EQ(Settings.tuner_partial, 1) << file;
+    }
+    write_ini("tuner_partial=8\n");
+    dl::load_settings();
+    EXPECT_EQ(Settings.tuner_partial, 8);
+    Settings.tuner_partial = 3;
+    dl::save_settings();
+    Settings = dl::SettingsRecord{};
+    dl::load_settings();
+    EXPECT_EQ(Settings.tuner_partial, 3);
 }
 
 // The window's size: the normal one without the keys or with a size no window has; a size kept is read back.
