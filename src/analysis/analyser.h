@@ -15,6 +15,7 @@
 #include "analysis/peak_candidates.h"
 #include "analysis/peak_screen.h"
 #include "analysis/pipeline_levels.h"
+#include "analysis/pitch_track.h"
 #include "analysis/precise_tables.h"
 #include "analysis/window_table.h"
 
@@ -106,6 +107,9 @@ public:
     std::array<MeasuredTraceRecord, 2> traces;
     PitchHistoryRecord pitch_history;
     FundamentalTrackRecord fundamental;
+    // The pictures' own tracker, on their clock, and the frame it reads.
+    PitchFrameReader picture_pitch;
+    std::vector<float> picture_frame;
     TrackedShown shown;
     WindowTableRecord window;
     LevelMetersRecord meters;

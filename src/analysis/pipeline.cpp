@@ -244,9 +244,29 @@ void AnalyseSpectrum(Analyser& an, const AnalysisParams& params, AnalysisPurpose
 
     // The tracker runs for whoever shows or prints what it hears: the tuner, the batch rows.
     const double rate = params.sample_rate;
-    // A picture shows what the buffers' blocks tracked: the tracker keeps to their order.
+    const TrackerInput heard{data, samples, wide, rate, params.wavmode == 2 ? nullptr : re, im, n, params.mado,
+                             params.reference_a4, nullptr, PitchTrack::kLowest, PitchTrack::kHighest};
+    // The buffers' blocks keep their own tracker, so the rows never depend on the pictures. Pictures
+    // on their own clock track the sound at each picture for the tuner (a slowed play gets a reading
+    // a picture, not one a time slice of the file); without the tuner they show what the blocks read.
     TrackedShown& tracked = an.shown;
-    if (purpose == AnalysisPurpose::PictureOnly) {
+    if (purpose == AnalysisPurpose::PictureOnly && params.tuner) {
+        // The frame at the picture's moment, read from its own spectrum: the block's spectrum reaches
+        // a transform's length past it, into the notes after.
+        const int m = std::min(samples, PitchFrameLength(rate));
+        std::vector<float>& x = an.picture_frame;
+        x.resize(size_t(std::max(m, 0)));
+        for (int i = 0; i < m; ++i)
+            x[size_t(i)] = wide ? float(load16(data, size_t(i)) / 32768.0) : float((int(data[i]) - 128) / 128.0);
+        PitchFrame frame;
+        ReadPitchFrame(an.picture_pitch, x.data(), m, rate, params.mado, params.reference_a4, frame);
+        out.f0_voiced = frame.voiced;
+        out.f0_frequency = frame.frequency;
+        out.f0_confidence = frame.confidence;
+        out.f0_note = frame.note;
+        out.f0_cents = frame.cents;
+        out.f0_inharmonicity = frame.inharmonicity;
+    } else if (purpose == AnalysisPurpose::PictureOnly) {
         out.f0_voiced = tracked.f0_voiced;
         out.f0_frequency = tracked.f0_frequency;
         out.f0_confidence = tracked.f0_confidence;
@@ -254,10 +274,7 @@ void AnalyseSpectrum(Analyser& an, const AnalysisParams& params, AnalysisPurpose
         out.f0_cents = tracked.f0_cents;
         out.f0_inharmonicity = tracked.f0_inharmonicity;
     } else if (params.tuner || params.rows_observed) {
-        TrackFundamental(an.fundamental, an.precise,
-                         {data, samples, wide, rate, params.wavmode == 2 ? nullptr : re, im, n, params.mado,
-                          params.reference_a4, nullptr, PitchTrack::kLowest, PitchTrack::kHighest},
-                         out);
+        TrackFundamental(an.fundamental, an.precise, heard, out);
         tracked.f0_voiced = out.f0_voiced;
         tracked.f0_frequency = out.f0_frequency;
         tracked.f0_confidence = out.f0_confidence;

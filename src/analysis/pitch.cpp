@@ -14,6 +14,7 @@ void ResetPitchHistory(Analyser& an) {
     an.pitch_history.cents.fill(kEmptyPitch);
     an.pitch_history.held_line = kNoHeldNote;
     ResetFundamentalTrack(an.fundamental);
+    ResetFundamentalTrack(an.picture_pitch.track);
 }
 
 double MergeCents(double m, double v, int k) {

@@ -8,17 +8,20 @@
 
 namespace dl {
 
+int PitchFrameLength(double rate) {
+    const int longest = int(rate / PitchTrack::kLowest);
+    return std::max(2 * longest, longest + int(0.04 * rate)) + 2;
+}
+
 PitchTrack::PitchTrack(double rate, int type, int reference_a4)
     : rate_(rate), type_(type), reference_a4_(reference_a4) {
-    ResetFundamentalTrack(track_);
+    ResetFundamentalTrack(reader_.track);
     // Past the window table's reach (rates far above any the program opens) nothing is read.
     if (!(rate > 0) || rate / kLowest > kWindowTableSize / 2) {
         rate_ = 0;
         return;
     }
-    // Two periods of the lowest note, and at least 40 ms to compare them over.
-    const int longest = int(rate / kLowest);
-    length_ = std::max(2 * longest, longest + int(0.04 * rate)) + 2;
+    length_ = PitchFrameLength(rate);
     // The first frames reach before the sound: silence there.
     first_ = -(length_ / 2);
     held_.assign(size_t(length_ / 2), 0.0f);
@@ -48,7 +51,7 @@ void PitchTrack::read_frames(std::vector<PitchFrame>& frames, bool ended) {
         const long long wanted = start + length_ - first_;
         if (wanted > (long long)held_.size()) held_.resize(size_t(wanted), 0.0f);
         frames.emplace_back();
-        read_frame(start, frames.back());
+        ReadPitchFrame(reader_, held_.data() + (start - first_), length_, rate_, type_, reference_a4_, frames.back());
         // Its time as the hop names it; the samples are centred on it within half a sample.
         frames.back().time = double(next_frame_) * kHopSeconds;
     }
@@ -61,42 +64,48 @@ void PitchTrack::read_frames(std::vector<PitchFrame>& frames, bool ended) {
     }
 }
 
-void PitchTrack::read_frame(long long start, PitchFrame& frame) {
-    const float* x = held_.data() + (start - first_);
-    const int m = length_;
+void ReadPitchFrame(PitchFrameReader& r, const float* x, int m, double rate, int type, int reference_a4,
+                    PitchFrame& frame) {
+    frame.voiced = false;
+    frame.frequency = frame.confidence = frame.cents = frame.inharmonicity = 0;
+    frame.note.clear();
+    // Too short to hold a window's halves, or past the window table's reach: nothing is read.
+    if (m < 4 || !(rate > 0) || m / 2 > kWindowTableSize) return;
     const int p = ceil_log2(m);
     const int n = pow2(p);
-    re_.assign(size_t(n), 0.0);
-    im_.assign(size_t(n), 0.0);
+    std::vector<double>& re = r.re;
+    std::vector<double>& im = r.im;
+    re.assign(size_t(n), 0.0);
+    im.assign(size_t(n), 0.0);
     // The frame's spectrum, weighted as the blocks' are (the mean off, the window over it).
     double sum = 0;
     for (int i = 0; i < m; ++i) sum += x[i];
     const double mean = sum / m;
     const int h = m / 2;
-    if (type_ == kRectangularWindow) {
-        for (int i = 0; i < m; ++i) re_[size_t(i)] = 32768.0 * x[i];
+    if (type == kRectangularWindow) {
+        for (int i = 0; i < m; ++i) re[size_t(i)] = 32768.0 * x[i];
     } else {
-        ensure_window(window_, type_, h);
-        const double* w = window_.window.data();
-        for (int i = 0; i < h; ++i) re_[size_t(i)] = 32768.0 * (x[i] - mean) * w[i];
-        for (int i = h; i < 2 * h; ++i) re_[size_t(i)] = 32768.0 * (x[i] - mean) * w[2 * h - 1 - i];
-        if (m & 1) re_[size_t(m) - 1] = 32768.0 * (x[m - 1] - mean);
+        ensure_window(r.window, type, h);
+        const double* w = r.window.window.data();
+        for (int i = 0; i < h; ++i) re[size_t(i)] = 32768.0 * (x[i] - mean) * w[i];
+        for (int i = h; i < 2 * h; ++i) re[size_t(i)] = 32768.0 * (x[i] - mean) * w[2 * h - 1 - i];
+        if (m & 1) re[size_t(m) - 1] = 32768.0 * (x[m - 1] - mean);
     }
-    fft2_lower(re_.data(), im_.data(), p);
+    fft2_lower(re.data(), im.data(), p);
 
     BlockAnalysis out;
     TrackerInput in;
     in.mono = x;
     in.samples = m;
-    in.rate = rate_;
-    in.re = re_.data();
-    in.im = im_.data();
+    in.rate = rate;
+    in.re = re.data();
+    in.im = im.data();
     in.n = n;
-    in.type = type_;
-    in.reference_a4 = reference_a4_;
-    in.lowest = kLowest;
-    in.highest = kHighest;
-    TrackFundamental(track_, tables_, in, out);
+    in.type = type;
+    in.reference_a4 = reference_a4;
+    in.lowest = PitchTrack::kLowest;
+    in.highest = PitchTrack::kHighest;
+    TrackFundamental(r.track, r.tables, in, out);
     frame.voiced = out.f0_voiced;
     frame.frequency = out.f0_frequency;
     frame.confidence = out.f0_confidence;

@@ -22,6 +22,23 @@ struct PitchFrame {
     double inharmonicity = 0;  // a stiff string's B; frequency is then its first partial's
 };
 
+// What reading one frame keeps between frames: the note followed, the room the work takes.
+struct PitchFrameReader {
+    FundamentalTrackRecord track;
+    PreciseTables tables;
+    WindowTableRecord window;
+    std::vector<double> re, im;
+};
+
+// The pitch of one frame of `count` mono samples (fractions of full scale) of a sound of `rate` Hz:
+// read from the frame's own spectrum (window `type`), so that nothing outside the frame pulls it.
+// Notes are named against `reference_a4` (tenths of a hertz).
+void ReadPitchFrame(PitchFrameReader& reader, const float* x, int count, double rate, int type, int reference_a4,
+                    PitchFrame& frame);
+
+// Samples a frame reads at `rate`: two periods of the lowest note, and at least 40 ms to compare them.
+int PitchFrameLength(double rate);
+
 class PitchTrack {
 public:
     static constexpr double kHopSeconds = 0.01;
@@ -46,7 +63,6 @@ private:
     long long centre(long long k) const;
     // Reads the frames whose samples are all in; `ended`: and those past the sound's end.
     void read_frames(std::vector<PitchFrame>& frames, bool ended);
-    void read_frame(long long start, PitchFrame& frame);
 
     double rate_;
     int type_, reference_a4_;
@@ -55,10 +71,7 @@ private:
     long long first_ = 0;       // the sound's sample held_[0] is
     long long received_ = 0;    // samples of sound so far
     long long next_frame_ = 0;  // the frame read next
-    FundamentalTrackRecord track_;
-    PreciseTables tables_;
-    WindowTableRecord window_;
-    std::vector<double> re_, im_;
+    PitchFrameReader reader_;
 };
 
 }  // namespace dl

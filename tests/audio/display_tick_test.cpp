@@ -3,6 +3,7 @@
 // sound's clock (a device the test moves on a picture period at a time, timer 2 ticking at each), so
 // what is counted is the same however busy the machine is.
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 
 #include "analysis/pitch.h"
@@ -13,6 +14,7 @@
 #include "resources/command_ids.h"
 #include "state/analysis.h"
 #include "state/settings.h"
+#include "state/shell.h"
 #include "state/tick_clock.h"
 #include "stepped_wave_out.h"
 
@@ -149,6 +151,52 @@ TEST_F(DisplayTickTest, TheTuningLogKeepsARowATimeSlice) {
         EXPECT_GE(pictures_[k] - pictures_[k - 1], kSlice - 1e-9);
         EXPECT_LE(pictures_[k] - pictures_[k - 1], kSlice + period);
     }
+}
+
+// A run of 17 notes at a quarter of the speed: the tuner reads the sound at every picture, so each note
+// is read many times, within a few cents, as it sounds; one reading a slice of the file would show the
+// note before for much of each note.
+TEST_F(DisplayTickTest, AtAQuarterOfTheSpeedTheTunerReadsEveryNoteOfARun) {
+    dl::Settings.deltatime = 2048;
+    dl::Settings.update_rate = 30;
+    dl::Settings.tuner = 1;
+    dl::Settings.PlayRate = -240;
+    const double each = 0.25;
+    std::vector<double> run;
+    for (int k = 0; k < 17; ++k) run.push_back(261.6255653 * std::pow(2.0, k / 12.0));
+    std::vector<std::pair<double, double>> readings;  // the picture's time in the sound, and its f0 (0: none)
+    const char* pictures = std::getenv("DEWLARK_PICTURES");
+    dl::PictureObserver = [&](double s, const dl::BlockAnalysis& a) {
+        readings.emplace_back(s, a.f0_voiced ? a.f0_frequency : 0.0);
+        // With DEWLARK_PICTURES naming a folder, the window halfway through the fifth note, to look at.
+        if (pictures && *pictures && readings.size() > 1 && readings[readings.size() - 2].first < 4.5 * each && s >= 4.5 * each)
+            dl::WindowSurface->save_png(std::string(pictures) + "/tuner_quarter_speed_note5.png");
+    };
+    start(make_wav("run.wav", 1, kRate, 16, play_test::tones(kRate, run, each)));
+    ASSERT_TRUE(dl::DisplayTimerOn());
+    // The device plays a quarter of the sound's bytes a second.
+    const uint32_t bps = dl::SourceInfo.output_bytes_per_second / 4, align = uint32_t(dl::SourceInfo.block_align);
+    for (int k = 1; k <= 4 * 17 * 8 + 40 && dl::SourceState.running; ++k) {
+        const uint64_t heard = uint64_t(k) * dl::DisplayPeriod * bps / 1000 / align * align;
+        device_->hear(heard - std::min(heard, device_->heard()));
+        QCoreApplication::sendPostedEvents();
+        dl::DisplayTick(dl::time_get_time());
+    }
+    ASSERT_FALSE(dl::SourceState.running) << "the play ends on its clock";
+    dl::Settings.PlayRate = 0;
+    // The tracker reads 80 ms from the picture's time: pictures whose reading lies within one note.
+    std::vector<int> read(run.size(), 0);
+    for (const auto& [at, hz] : readings) {
+        const size_t note = size_t(at / each);
+        if (note >= run.size() || at < note * each || at + 0.08 > (note + 1) * each) continue;
+        ASSERT_GT(hz, 0) << "at " << at << " s";
+        EXPECT_NEAR(1200 * std::log2(hz / run[note]), 0, 5) << "at " << at << " s";
+        ++read[note];
+    }
+    // About 20 a note (a picture every 8 ms of sound); the last note's end has no picture, whose
+    // block would reach past the sound.
+    for (size_t note = 0; note + 1 < run.size(); ++note) EXPECT_GE(read[note], 15) << "note " << note;
+    EXPECT_GE(read.back(), 5);
 }
 
 // Slices shorter than the picture's period draw more often already: each buffer keeps its picture.
