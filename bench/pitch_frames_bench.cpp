@@ -3,7 +3,8 @@
 // recall and false alarms, the fine error's mean and 95th percentile, jitter on steady notes, the
 // latency from an onset to the first right frame the live window could show, and the cost per
 // second of sound. Where aubiopitch (yin, yinfft) and Praat are installed, the same figures for them
-// on the same sounds, written as 16-bit WAV files.
+// on the same sounds, written as 16-bit WAV files. Where FluidSynth and its General MIDI soundfont are
+// installed, also notes of fourteen instruments rendered from it, against their pitch measured offline.
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -20,6 +21,7 @@
 #include "analysis/pitch_track.h"
 #include "bench_registry.h"
 #include "pitch_frames.h"
+#include "soundfont_notes.h"
 
 namespace {
 
@@ -289,6 +291,22 @@ std::vector<Class> classes() {
     return all;
 }
 
+// Real instrument notes, a class an instrument and one of them all; none without FluidSynth.
+std::vector<Class> soundfont_classes(const std::string& dir) {
+    std::vector<Class> all;
+    Class every{"soundfont, all notes", {}};
+    for (SoundfontNote& n : RenderSoundfontNotes(dir)) {
+        const double truth = n.truth;
+        Sound s{std::move(n.x), n.rate, [=](double t) { return t >= 0.1 && t <= kScoredUntil ? truth : -1.0; }, false, {}};
+        const std::string name = "soundfont " + n.instrument;
+        if (all.empty() || all.back().name != name) all.push_back({name, {}});
+        all.back().sounds.push_back(s);
+        every.sounds.push_back(std::move(s));
+    }
+    if (!every.sounds.empty()) all.push_back(std::move(every));
+    return all;
+}
+
 }  // namespace
 
 void run_pitch_frame_classes() {
@@ -297,7 +315,9 @@ void run_pitch_frame_classes() {
     g_dir = dir ? dir : "/tmp";
     const bool aubio = installed("aubiopitch"), praat = installed("praat");
     std::printf("pitch frames, 10 ms hop (RPA: voiced and within 50 cents of the truth; fine: mean/95th |cents|)\n");
-    for (Class& c : classes()) {
+    std::vector<Class> all = classes();
+    for (Class& c : soundfont_classes(g_dir)) all.push_back(std::move(c));
+    for (Class& c : all) {
         Tally own, yin, yinfft, pr;
         dl::PitchTrack probe(c.sounds.front().rate, 0, 4400);
         const double reach = 0.5 * probe.frame_length() / c.sounds.front().rate;
