@@ -71,6 +71,25 @@ void ReadPitchFrame(PitchFrameReader& r, const float* x, int m, double rate, int
     frame.note.clear();
     // Too short to hold a window's halves, or past the window table's reach: nothing is read.
     if (m < 4 || !(rate > 0) || m / 2 > kWindowTableSize) return;
+    // A clear note followed so far whose pitch moves (a vibrato, a glide) is read from the middle of
+    // the frame only, 55 % or 75 % of it, enough for six of its periods and 40 ms: a long frame
+    // averages a vibrato's swing away, while a steady note is read more finely from the whole. Three
+    // periods of lag still show the octave below; a note that leaves them goes unread for a frame,
+    // then the whole frame finds it. Two lengths only, so that the window and its tables are made
+    // once for each.
+    int length_class = 0;
+    if (r.track.voiced && r.track.frequency > 0 && r.confidence >= kShortFrameConfidence && r.moving()) {
+        const int wanted = std::max(int(6 * rate / r.track.frequency), int(0.04 * rate));
+        for (int k : {1, 2}) {
+            const int shorter = (k == 1 ? m * 11 / 20 : m * 3 / 4) & ~1;  // 55 % of the frame, then 75 %
+            if (shorter >= wanted && shorter >= 4) {
+                x += (m - shorter) / 2;
+                m = shorter;
+                length_class = k;
+                break;
+            }
+        }
+    }
     const int p = ceil_log2(m);
     const int n = pow2(p);
     std::vector<double>& re = r.re;
@@ -85,8 +104,9 @@ void ReadPitchFrame(PitchFrameReader& r, const float* x, int m, double rate, int
     if (type == kRectangularWindow) {
         for (int i = 0; i < m; ++i) re[size_t(i)] = 32768.0 * x[i];
     } else {
-        ensure_window(r.window, type, h);
-        const double* w = r.window.window.data();
+        WindowTableRecord& table = r.windows[size_t(length_class)];
+        ensure_window(table, type, h);
+        const double* w = table.window.data();
         for (int i = 0; i < h; ++i) re[size_t(i)] = 32768.0 * (x[i] - mean) * w[i];
         for (int i = h; i < 2 * h; ++i) re[size_t(i)] = 32768.0 * (x[i] - mean) * w[2 * h - 1 - i];
         if (m & 1) re[size_t(m) - 1] = 32768.0 * (x[m - 1] - mean);
@@ -112,6 +132,22 @@ void ReadPitchFrame(PitchFrameReader& r, const float* x, int m, double rate, int
     frame.note = out.f0_note;
     frame.cents = out.f0_cents;
     frame.inharmonicity = out.f0_inharmonicity;
+    r.confidence = frame.voiced ? frame.confidence : 0.0;
+    r.note_moved(frame.voiced ? frame.frequency : 0.0);
+}
+
+void PitchFrameReader::note_moved(double frequency) {
+    const double step = frequency > 0 && last > 0 ? std::fabs(1200 * std::log2(frequency / last)) : 0.0;
+    steps[next_step] = step;
+    next_step = (next_step + 1) % steps.size();
+    last = frequency;
+}
+
+// A few steps, not one: a reading set right once after an onset is no moving pitch.
+bool PitchFrameReader::moving() const {
+    int moved = 0;
+    for (double step : steps) moved += step > kMovingCents;
+    return moved >= 3;
 }
 
 }  // namespace dl

@@ -2,6 +2,7 @@
 // The pitch of a sound frame by frame on a hop of its own (10 ms of sound), whatever the time slice
 // and transform size the spectrum uses: every frame reads the samples around its time, so a
 // listing of the sung line has a value every 10 ms of the sound, however fast or slowly it plays.
+#include <array>
 #include <cstddef>
 #include <string>
 #include <vector>
@@ -22,11 +23,22 @@ struct PitchFrame {
     double inharmonicity = 0;  // a stiff string's B; frequency is then its first partial's
 };
 
+// A note followed with this confidence or more, whose pitch stepped more than kMovingCents from one
+// frame to the next three times or more within the last 100 ms, is read from a shorter frame.
+inline constexpr double kShortFrameConfidence = 0.9;
+inline constexpr double kMovingCents = 3;
+
 // What reading one frame keeps between frames: the note followed, the room the work takes.
 struct PitchFrameReader {
     FundamentalTrackRecord track;
+    double confidence = 0;  // of the frame read last (0: unvoiced)
+    double last = 0;        // Hz, the frame read last (0: unvoiced)
+    std::array<double, 10> steps{};  // cents from frame to frame, the last ten
+    size_t next_step = 0;
+    void note_moved(double frequency);
+    bool moving() const;
     PreciseTables tables;
-    WindowTableRecord window;
+    std::array<WindowTableRecord, 3> windows;  // the whole frame's and the two shorter ones'
     std::vector<double> re, im;
 };
 

@@ -2,6 +2,7 @@
 // time, the same however the sound is handed over.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 #include <vector>
@@ -176,6 +177,39 @@ TEST(PitchTrack, AStiffStringIsReadAtItsFirstPartialWithItsInharmonicity) {
         EXPECT_NEAR(f.inharmonicity, 0.0004, 0.00004) << f.time;
     }
     EXPECT_GT(late, 60);
+}
+
+// A vibrato of 50 cents at 5.5 Hz is followed through its swing: a frame of the whole 78 ms read
+// it 4.3 cents off on average and 6.7 at the 95th percentile (its swing flattened to 44 cents); a
+// steady note is still read from the whole frame, as finely as before.
+TEST(PitchTrack, AVibratoIsFollowedThroughItsSwingAndASteadyNoteStaysFine) {
+    const double rate = 44100, f0 = 196, seconds = 3;
+    std::vector<double> x(size_t(rate * seconds));
+    double phase = 0;
+    auto pitch = [&](double t) { return f0 * std::pow(2.0, 50.0 / 1200 * std::sin(2 * kPi * 5.5 * t)); };
+    for (size_t i = 0; i < x.size(); ++i) {
+        for (int h = 1; h <= 10; ++h) x[i] += std::sin(h * phase + 0.3 * h) / h;
+        phase += 2 * kPi * pitch(double(i) / rate) / rate;
+    }
+    std::vector<double> off;
+    for (const dl::PitchFrame& f : frames_of(to_floats(x), rate)) {
+        if (f.time < 0.1 || f.time > seconds - 0.1) continue;
+        ASSERT_TRUE(f.voiced) << f.time;
+        off.push_back(std::fabs(cents_off(f.frequency, pitch(f.time))));
+    }
+    ASSERT_GT(off.size(), 250u);
+    std::sort(off.begin(), off.end());
+    double mean = 0;
+    for (double v : off) mean += v / double(off.size());
+    EXPECT_LT(mean, 2.5);
+    EXPECT_LT(off[off.size() * 95 / 100], 4.0);
+
+    // A steady tone: frame to frame within a few hundredths of a cent.
+    const std::vector<dl::PitchFrame> steady = frames_of(to_floats(harmonic_tone(f0, rate, 1.0, 1.0)), rate);
+    for (size_t k = 1; k < steady.size(); ++k) {
+        if (steady[k - 1].time < 0.1 || steady[k].time > 0.9) continue;
+        EXPECT_LT(std::fabs(cents_off(steady[k].frequency, steady[k - 1].frequency)), 0.1) << steady[k].time;
+    }
 }
 
 }  // namespace
