@@ -277,7 +277,7 @@ HarmonicReading from_harmonics(Work& w, PreciseTables& tables, const TrackerInpu
 // a half times f) stand as maxima well above the spectrum's floor and within 35 dB of f's strongest
 // harmonic. A low string whose fundamental and odd partials have died down to a fraction of its
 // second partial still sounds the lower note; a note that is f itself has only noise there.
-bool octave_below(Work& w, PreciseTables& tables, const TrackerInput& in, double f) {
+bool octave_below(Work& w, PreciseTables& tables, const TrackerInput& in, double f, bool new_note = false) {
     if (!in.re || !in.im || in.n < 256 || f / 2 < in.lowest) return false;
     const int half = in.n / 2;
     const double spacing = 0.5 * f * in.n / in.rate;  // the lower note's harmonics apart, in lines
@@ -293,11 +293,12 @@ bool octave_below(Work& w, PreciseTables& tables, const TrackerInput& in, double
     for (int k = 1; k < half; ++k) sorted[size_t(k) - 1] = line_power(in, k);
     std::nth_element(sorted.begin(), sorted.begin() + long(sorted.size() / 2), sorted.end());
     const double floor = sorted[sorted.size() / 2];
-    const double least = std::max(strongest * std::pow(10.0, -3.5), 30 * floor);
+    const double least = new_note ? std::max(strongest * 1e-3, 1000 * floor) : std::max(strongest * std::pow(10.0, -3.5), 30 * floor);
     int standing = 0;
     for (int h : {1, 3, 5}) {
         const int best = maximum_near(in, h * spacing, spacing);
         if (best >= 0 && line_power(in, best) >= least) ++standing;
+        else if (new_note && h < 5) return false;
     }
     return standing >= 2;
 }
@@ -448,7 +449,8 @@ void TrackFundamental(FundamentalTrackRecord& track, PreciseTables& tables, cons
         }
         // Only a note followed so far keeps its octave this way: a new note is what it sounds.
         const double read = h.f0 > 0 ? h.f0 : f;
-        if (track.voiced && in_ratio(read, track.frequency, 2) && octave_below(w, tables, in, read)) {
+        const bool following_lower = track.voiced && in_ratio(read, track.frequency, 2);
+        if (following_lower ? octave_below(w, tables, in, read) : octave_below(w, tables, in, read, true)) {
             const HarmonicReading lower = from_harmonics(w, tables, in, 0.5 * read);
             if (lower.resolved && lower.lowest >= 1 && lower.lowest <= 3 && lower.f0 > 0) h = lower;
         }

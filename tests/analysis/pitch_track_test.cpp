@@ -212,5 +212,28 @@ TEST(PitchTrack, AVibratoIsFollowedThroughItsSwingAndASteadyNoteStaysFine) {
     }
 }
 
+// A reed whose second partial towers over the first and third (a bassoon's Bb3: both 20-25 dB
+// below it) is read at its own pitch from its first frames, not an octave up until something turns
+// it round; a tone whose odd partials are only a little above the noise floor, or absent, is not
+// pulled down.
+TEST(PitchTrack, AWeakFirstPartialUnderAStrongSecondIsStillTheNote) {
+    const double rate = 44100, f0 = 233.08;
+    const double amplitude[] = {0.06, 1.0, 0.07, 0.3, 0.02, 0.1};
+    std::vector<double> x(size_t(rate * 1.0));
+    for (int h = 1; h <= 6; ++h)
+        for (size_t i = 0; i < x.size(); ++i) x[i] += amplitude[h - 1] * std::sin(2 * kPi * h * f0 * double(i) / rate + 0.7 * h * h);
+    EXPECT_GE(share_right(frames_of(to_floats(x), rate), f0, 0.05, 0.95, 50), 0.98);
+    // Only the even partials: the note an octave up.
+    std::vector<double> even(x.size());
+    for (int h = 2; h <= 6; h += 2)
+        for (size_t i = 0; i < x.size(); ++i) even[i] += amplitude[h - 1] * std::sin(2 * kPi * h * f0 * double(i) / rate + 0.7 * h * h);
+    EXPECT_GE(share_right(frames_of(to_floats(even), rate), 2 * f0, 0.05, 0.95, 50), 0.98);
+    // The same with the odd partials 40 dB down, as faint as a recording's hum and hiss: still up.
+    std::vector<double> faint = even;
+    for (int h = 1; h <= 5; h += 2)
+        for (size_t i = 0; i < x.size(); ++i) faint[i] += 0.01 * amplitude[h - 1] * std::sin(2 * kPi * h * f0 * double(i) / rate);
+    EXPECT_GE(share_right(frames_of(to_floats(with_noise(faint, rate, 40, 3)), rate), 2 * f0, 0.05, 0.95, 50), 0.98);
+}
+
 }  // namespace
 }  // namespace dl_test
