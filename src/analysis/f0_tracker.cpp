@@ -277,6 +277,9 @@ HarmonicReading from_harmonics(Work& w, PreciseTables& tables, const TrackerInpu
 // a half times f) stand as maxima well above the spectrum's floor and within 35 dB of f's strongest
 // harmonic. A low string whose fundamental and odd partials have died down to a fraction of its
 // second partial still sounds the lower note; a note that is f itself has only noise there.
+// `new_note`: no lower note was followed, so the evidence must be plainer: the first and third
+// odd harmonics both within 30 dB of the strongest and 30 dB over the floor (a reed's towering
+// second partial over a clear first).
 bool octave_below(Work& w, PreciseTables& tables, const TrackerInput& in, double f, bool new_note = false) {
     if (!in.re || !in.im || in.n < 256 || f / 2 < in.lowest) return false;
     const int half = in.n / 2;
@@ -447,7 +450,8 @@ void TrackFundamental(FundamentalTrackRecord& track, PreciseTables& tables, cons
             track.voiced = false;
             return;
         }
-        // Only a note followed so far keeps its octave this way: a new note is what it sounds.
+        // A note followed so far keeps its octave through its decay; a new note goes down an octave
+        // only on plain evidence.
         const double read = h.f0 > 0 ? h.f0 : f;
         const bool following_lower = track.voiced && in_ratio(read, track.frequency, 2);
         if (following_lower ? octave_below(w, tables, in, read) : octave_below(w, tables, in, read, true)) {
