@@ -75,6 +75,7 @@ const std::vector<Field>& fields() {
         {"window_width", &Record::window_width, true}, {"window_height", &Record::window_height, true},
         {"freq_low", &Record::freq_low, true}, {"freq_high", &Record::freq_high, true},
         {"db_top", &Record::db_top, true}, {"db_span", &Record::db_span, true},
+        {"tuner_partial", &Record::tuner_partial, true},
         {"Decibel", &Record::Decibel, false}, {"Expand", &Record::Expand, false},
         {"ColourScaleKey", &Record::ColourScaleKey, false}, {"PlayRate", &Record::PlayRate, false},
         {"Freeze", &Record::Freeze, false},

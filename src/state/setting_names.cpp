@@ -140,7 +140,7 @@ const std::vector<Entry>& entries() {
         {{"high", "freq_high", "0 to 200000 (Hz at the graph's right edge; 0: the Nyquist frequency)"}, {}, range_hertz},
         {{"top", "db_top", "-60 to 20 (dBFS at the top of the decibel scale)"}, {}, top_decibels},
         {{"span", "db_span", "0 (the scale's own) or 20 to 160 (dB from top to bottom)"}, {}, span_decibels},
-        {{"partial", "tuner_partial", "1 to 8 (the partial the tuner reads, 1 the fundamental)"}, {}, partial_number},
+        {{"partial", "tuner_partial", "1 to 8 (the partial the tuner reads; the fundamental is the first)"}, {}, partial_number},
     };
     return table;
 }
