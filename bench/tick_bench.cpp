@@ -3,7 +3,8 @@
 // and a list of four peaks, on a stereo 16-bit block drawn straight into a window-sized surface;
 // with the settings of a file from before the precise estimator and the tuner ("old"), and of a
 // fresh start, which reads the peaks precisely and tracks the fundamental for the tuner ("fresh").
-// Rates are per second of this thread's processor time.
+// Rates are per second of this thread's processor time; fresh_over_old is a fresh tick's time
+// over an old one's, the two measured in turns.
 #include <algorithm>
 #include <cmath>
 #include <ctime>
@@ -63,72 +64,83 @@ std::vector<uint8_t> stereo_block(int n) {
 
 void run_tick() {
     dl::ensure_headless_application();
+    dl::Settings = dl::SettingsRecord{};
+    dl::Settings.freqnum = 4;
+    dl::SourceInfo.format_tag = 1;
+    dl::SourceInfo.sample_rate = 44100;
+    dl::SourceInfo.ChannelLayout = 3;
+    dl::SourceInfo.bits = 16;
+    dl::ConversionStream = nullptr;
     // A settings file from before the precise estimator and the tuner, and a fresh start with both.
-    for (const bool fresh : {false, true}) {
-        dl::Settings = dl::SettingsRecord{};
+    auto choose = [](bool fresh) {
         dl::Settings.precise_peaks = fresh;
         dl::Settings.tuner = fresh;
-        dl::Settings.freqnum = 4;
-        dl::SourceInfo.format_tag = 1;
-        dl::SourceInfo.sample_rate = 44100;
-        dl::SourceInfo.ChannelLayout = 3;
-        dl::SourceInfo.bits = 16;
-        dl::ConversionStream = nullptr;
+    };
 
-        struct Size {
-            int p, width;
-        };
-        // HiDPI screens: text and graphs in scale^2 as many device pixels.
-        for (const double scale : {1.0, 2.0}) {
-            for (Size size : {Size{12, 512}, Size{16, 1024}}) {
-                const int n = 1 << size.p;
-                dl::Settings.fftparam = size.p;
-                dl::LayoutUnits.GraphWidth = size.width;
-                dl::LayoutUnits.WindowWidth = size.width + 9 * dl::CellWidth;
-                dl::Surface window(dl::WindowWidth + dl::CellWidth, dl::client_height(), scale);
-                dl::WindowSurface = &window;
-                dl::Dc dc(window);
+    struct Size {
+        int p, width;
+    };
+    // HiDPI screens: text and graphs in scale^2 as many device pixels.
+    for (const double scale : {1.0, 2.0}) {
+        for (Size size : {Size{12, 512}, Size{16, 1024}}) {
+            const int n = 1 << size.p;
+            dl::Settings.fftparam = size.p;
+            dl::LayoutUnits.GraphWidth = size.width;
+            dl::LayoutUnits.WindowWidth = size.width + 9 * dl::CellWidth;
+            dl::Surface window(dl::WindowWidth + dl::CellWidth, dl::client_height(), scale);
+            dl::WindowSurface = &window;
+            dl::Dc dc(window);
 
-                std::vector<double> re(static_cast<size_t>(n)), im(static_cast<size_t>(n));
-                dl::RunAnalyser.work.re = re.data();
-                dl::RunAnalyser.work.im = im.data();
-                dl::RunAnalyser.work.n = n;
+            std::vector<double> re(static_cast<size_t>(n)), im(static_cast<size_t>(n));
+            dl::RunAnalyser.work.re = re.data();
+            dl::RunAnalyser.work.im = im.data();
+            dl::RunAnalyser.work.n = n;
 
-                std::vector<uint8_t> block = stereo_block(n);
-                dl::BlockBytes = uint32_t(block.size());
-                dl::SampleBuffers[0] = block.data();
+            std::vector<uint8_t> block = stereo_block(n);
+            dl::BlockBytes = uint32_t(block.size());
+            dl::SampleBuffers[0] = block.data();
 
-                for (int view : {109, 110, 111, 112}) {
-                    for (int graph : {116, 117}) {
-                        dl::Settings.display = view;
-                        dl::Settings.graph = graph;
-                        dl::ResetPitchHistory(dl::RunAnalyser);
-                        double at = 0;
-                        auto tick = [&] {
-                            dl::PresentBlock(dc,
-                                             dl::MeasureWithSettings(dl::RunAnalyser,
-                                                                     {block.data(), uint32_t(block.size()), at}),
-                                             dl::AnalysisPurpose::Both);
-                            at += 0.05;
-                        };
+            for (int view : {109, 110, 111, 112}) {
+                for (int graph : {116, 117}) {
+                    dl::Settings.display = view;
+                    dl::Settings.graph = graph;
+                    dl::ResetPitchHistory(dl::RunAnalyser);
+                    double at = 0;
+                    auto tick = [&] {
+                        dl::PresentBlock(dc,
+                                         dl::MeasureWithSettings(dl::RunAnalyser,
+                                                                 {block.data(), uint32_t(block.size()), at}),
+                                         dl::AnalysisPurpose::Both);
+                        at += 0.05;
+                    };
+                    for (const bool fresh : {false, true}) {
+                        choose(fresh);
                         for (int i = 0; i < 10; ++i) tick();  // tables, fonts, buffers
-                        // About 20 ms per batch.
-                        const int reps = size.p >= 16 ? 20 : 200;
-                        std::vector<double> rates;
-                        for (int b = 0; b < 25; ++b) {
+                    }
+                    // About 20 ms per batch; the old and fresh settings take turns batch by batch,
+                    // so that a slower spell of a shared machine falls on both.
+                    const int reps = size.p >= 16 ? 20 : 200;
+                    std::vector<double> rates[2], ratios;
+                    for (int b = 0; b < 25; ++b) {
+                        for (const bool fresh : {false, true}) {
+                            choose(fresh);
+                            for (int i = 0; i < 2; ++i) tick();
                             const double t0 = cpu_ns();
                             for (int r = 0; r < reps; ++r) tick();
-                            rates.push_back(reps * 1e9 / (cpu_ns() - t0));
+                            rates[fresh].push_back(reps * 1e9 / (cpu_ns() - t0));
                         }
-                        std::printf("tick %s view=%d graph=%d N=%d W=%d scale=%.1f ticks_per_s=%.0f\n",
-                                    fresh ? "fresh" : "old  ", view, graph, n, size.width, scale, median(rates));
-                        std::fflush(stdout);
+                        ratios.push_back(rates[0].back() / rates[1].back());
                     }
+                    const double old_rate = median(rates[0]), fresh_rate = median(rates[1]);
+                    std::printf("tick view=%d graph=%d N=%d W=%d scale=%.1f old_ticks_per_s=%.0f "
+                                "fresh_ticks_per_s=%.0f fresh_over_old=%.2f\n",
+                                view, graph, n, size.width, scale, old_rate, fresh_rate, median(ratios));
+                    std::fflush(stdout);
                 }
-                dl::SampleBuffers[0] = nullptr;
-                dl::RunAnalyser.work = dl::WorkArraysRecord{};
-                dl::WindowSurface = nullptr;
             }
+            dl::SampleBuffers[0] = nullptr;
+            dl::RunAnalyser.work = dl::WorkArraysRecord{};
+            dl::WindowSurface = nullptr;
         }
     }
 }
