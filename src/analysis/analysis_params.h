@@ -67,6 +67,9 @@ struct AnalysisParams {
     // whose voice may move the desktop's pointer.
     bool rows_observed = false;
     bool row_loudness = true;
+    // Whether anyone reads the labelled peaks (rows, a picture, the window); without, the list
+    // stops at the peak the A4 read-out follows.
+    bool labels_read = true;
     bool loudness_scan = false;
     bool voice_pointer_steers = false;
     // The messages the analysis gives are in Japanese.

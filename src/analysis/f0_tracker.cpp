@@ -1,6 +1,7 @@
 #include "analysis/f0_tracker.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <numeric>
 #include <vector>
@@ -291,17 +292,28 @@ bool octave_below(Work& w, PreciseTables& tables, const TrackerInput& in, double
         const int at = int(std::lround(h * spacing));
         for (int k = std::max(1, at - 2); k <= at + 2; ++k) strongest = std::max(strongest, line_power(in, k));
     }
+    // The odd harmonics' maxima (-1: none), first against the strongest: the floor, a median of
+    // the whole spectrum, is looked for only when enough of them stand that near.
+    const double near_strongest = new_note ? strongest * 1e-3 : strongest * std::pow(10.0, -3.5);
+    std::array<double, 3> odd{};
+    int near = 0;
+    for (int i = 0; i < 3; ++i) {
+        const int best = maximum_near(in, (2 * i + 1) * spacing, spacing);
+        odd[size_t(i)] = best >= 0 ? line_power(in, best) : -1.0;
+        if (odd[size_t(i)] >= near_strongest) ++near;
+        else if (new_note && i < 2) return false;
+    }
+    if (near < 2) return false;
     std::vector<double>& sorted = w.cmnd;
     sorted.assign(size_t(half) - 1, 0.0);
     for (int k = 1; k < half; ++k) sorted[size_t(k) - 1] = line_power(in, k);
     std::nth_element(sorted.begin(), sorted.begin() + long(sorted.size() / 2), sorted.end());
     const double floor = sorted[sorted.size() / 2];
-    const double least = new_note ? std::max(strongest * 1e-3, 1000 * floor) : std::max(strongest * std::pow(10.0, -3.5), 30 * floor);
+    const double least = std::max(near_strongest, (new_note ? 1000 : 30) * floor);
     int standing = 0;
-    for (int h : {1, 3, 5}) {
-        const int best = maximum_near(in, h * spacing, spacing);
-        if (best >= 0 && line_power(in, best) >= least) ++standing;
-        else if (new_note && h < 5) return false;
+    for (int i = 0; i < 3; ++i) {
+        if (odd[size_t(i)] >= least) ++standing;
+        else if (new_note && i < 2) return false;
     }
     return standing >= 2;
 }

@@ -216,6 +216,12 @@ void AnalyseSpectrum(Analyser& an, const AnalysisParams& params, AnalysisPurpose
     load_work_arrays(an, params, data, samples, n, re);
     // Everything below reads lines 0..n/2-1 only.
     fft2_lower(re, im, p);
+    // The peaks this spectrum's readers fit are fitted once; the arrays are the next block's after.
+    struct FitsOfThisSpectrum {
+        PreciseTables& tables;
+        ~FitsOfThisSpectrum() { tables.forget_spectrum(); }
+    } fits{an.precise};
+    an.precise.remember_spectrum(re, im, n, samples, params.mado);
 
     // The strongest line and the display levels in one pass.
     // The measuring controls draw levels of their own.
@@ -287,12 +293,13 @@ void AnalyseSpectrum(Analyser& an, const AnalysisParams& params, AnalysisPurpose
         // The strongest line read precisely; the A4 read-out follows it only while there is sound.
         out.precise = true;
         const double floor_hz = std::max(LowestResolvedLine(an.precise, n, samples, params.mado) * rate / n, 25.0);
-        double heard = 0;
+        double heard = 0, place = -1;
         if (peak.power > 0) {
-            heard = PrecisePeakLine(an.precise, re, im, n, peak.bin, samples, params.mado).line * rate / n;
+            place = PrecisePeakLine(an.precise, re, im, n, peak.bin, samples, params.mado).line;
+            heard = place * rate / n;
             out.peak_frequency = heard;
         }
-        if (list) ListPeaks(an, params, purpose, re, im, peak.bin, n, byte_count, &an.candidates, out);
+        if (list) ListPeaks(an, params, purpose, re, im, peak.bin, n, byte_count, &an.candidates, out, place);
         else UpdateSteadyA4(an, params, purpose, heard > floor_hz ? heard : 0, out);
         return;
     }

@@ -71,7 +71,7 @@ class ToneFit {
 public:
     ToneFit(const WindowKernel& kernel, const Whitener& white, const double* re, const double* im, int n, int first,
             int spacing, int count)
-        : kernel_(kernel), white_(white), n_(n), count_(count), step_(2 * kPi * spacing / n) {
+        : kernel_(kernel), white_(white), n_(n), count_(count), turns_(kernel.step_turns(2 * kPi * spacing / n)) {
         for (int i = 0; i < count; ++i) {
             const int k = first + i * spacing;
             theta_[size_t(i)] = 2 * kPi * k / n;
@@ -98,8 +98,8 @@ public:
         }
         // y = p (u + v) + q i (u - v) for a = p + i q.
         Vector a{}, b{}, u{}, v{};
-        kernel_.at_steps(theta_[0] - w, step_, count_, u.data());
-        kernel_.at_steps(theta_[0] + w, step_, count_, v.data());
+        kernel_.at_steps(theta_[0] - w, turns_, count_, u.data());
+        kernel_.at_steps(theta_[0] + w, turns_, count_, v.data());
         for (int i = 0; i < count_; ++i) {
             const size_t s = size_t(i);
             if (kernel_.removes_mean()) {
@@ -131,7 +131,7 @@ private:
     const WindowKernel& kernel_;
     const Whitener& white_;
     int n_ = 0, count_ = 0;
-    double step_ = 0;  // radians from one line of the fit to the next
+    WindowKernel::StepTurns turns_;  // radians from one line of the fit to the next, as rotations
     double energy_ = 0;
     std::array<double, kMostLines> theta_{};
     Vector y_{}, dc_{};
@@ -236,8 +236,35 @@ double LowestResolvedLine(PreciseTables& tables, int n, int samples, int type) {
     return std::max(1.0, MainLobeLines(tables, n, samples, type));
 }
 
+namespace {
+
+PreciseLine fit_peak_line(PreciseTables& tables, const double* re, const double* im, int n, int b, int samples,
+                          int type);
+
+}  // namespace
+
 PreciseLine PrecisePeakLine(PreciseTables& tables, const double* re, const double* im, int n, int b, int samples,
                             int type) {
+    PreciseTables::SpectrumFits& f = tables.fits;
+    const bool same = f.re == re && f.im == im && f.n == n && f.samples == samples && f.type == type && re;
+    if (same) {
+        for (int i = 0; i < f.count; ++i)
+            if (f.line[size_t(i)] == b) return {f.place[size_t(i)], f.fitted[size_t(i)]};
+    }
+    const PreciseLine out = fit_peak_line(tables, re, im, n, b, samples, type);
+    if (same && f.count < int(f.line.size())) {
+        f.line[size_t(f.count)] = b;
+        f.place[size_t(f.count)] = out.line;
+        f.fitted[size_t(f.count)] = out.fitted;
+        ++f.count;
+    }
+    return out;
+}
+
+namespace {
+
+PreciseLine fit_peak_line(PreciseTables& tables, const double* re, const double* im, int n, int b, int samples,
+                          int type) {
     PreciseLine out;
     out.line = b;
     const int half = n / 2;
@@ -276,5 +303,7 @@ PreciseLine PrecisePeakLine(PreciseTables& tables, const double* re, const doubl
     out.fitted = true;
     return out;
 }
+
+}  // namespace
 
 }  // namespace dl

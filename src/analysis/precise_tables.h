@@ -46,6 +46,24 @@ public:
     // The line powers about a peak, as the search for a neighbouring tone gathers them.
     std::vector<double> around;
 
+    // The peaks of one spectrum read so far (its line, where the fit placed it, whether it was
+    // fitted): the tracker, the strongest line and the peak list read many of the same ones. Kept
+    // only between remember_spectrum and forget_spectrum, for the spectrum named there.
+    struct SpectrumFits {
+        const double* re = nullptr;
+        const double* im = nullptr;
+        int n = 0, samples = 0, type = 0;
+        int count = 0;
+        std::array<int, 16> line{};
+        std::array<double, 16> place{};
+        std::array<bool, 16> fitted{};
+    };
+    SpectrumFits fits;
+    void remember_spectrum(const double* re, const double* im, int n, int samples, int type) {
+        fits = SpectrumFits{re, im, n, samples, type};
+    }
+    void forget_spectrum() { fits = SpectrumFits{}; }
+
 private:
     std::array<std::unique_ptr<WindowKernel>, 4> kernels_;
 };

@@ -136,31 +136,44 @@ std::complex<double> WindowKernel::at(double theta) const {
     return k;
 }
 
+WindowKernel::StepTurns WindowKernel::step_turns(double step) const {
+    StepTurns t;
+    t.step = step;
+    if (rectangular_) {
+        t.half = turn(0.5 * step), t.whole = turn(0.5 * m_ * step), t.phase = turn(-0.5 * (m_ - 1) * step);
+    } else {
+        t.phase = turn(-step * centre_), t.edge = turn(-step * (m_ - 1));
+    }
+    return t;
+}
+
 void WindowKernel::at_steps(double first, double step, int count, std::complex<double>* out) const {
+    at_steps(first, step_turns(step), count, out);
+}
+
+void WindowKernel::at_steps(double first, const StepTurns& turns, int count, std::complex<double>* out) const {
+    const double step = turns.step;
     if (rectangular_) {
         // sin(m x / 2) / sin(x / 2) e^(-i x (m - 1) / 2), each factor turned along.
         std::complex<double> half = turn(0.5 * first), whole = turn(0.5 * m_ * first), phase = turn(-0.5 * (m_ - 1) * first);
-        const std::complex<double> half_step = turn(0.5 * step), whole_step = turn(0.5 * m_ * step),
-                                   phase_step = turn(-0.5 * (m_ - 1) * step);
         for (int j = 0; j < count; ++j) {
             const double d = half.imag();
             out[j] = std::fabs(d) < 1e-9 ? at(first + j * step) : whole.imag() / d * phase;
-            half *= half_step, whole *= whole_step, phase *= phase_step;
+            half *= turns.half, whole *= turns.whole, phase *= turns.phase;
         }
         return;
     }
     // The symmetric part's phase is turned along unwrapped; a point past pi is read at its alias,
     // whose phase differs by a half turn for each whole turn.
     std::complex<double> phase = turn(-first * centre_), edge = turn(-first * (m_ - 1));
-    const std::complex<double> phase_step = turn(-step * centre_), edge_step = turn(-step * (m_ - 1));
     for (int j = 0; j < count; ++j) {
         const double theta = first + j * step;
-        const double turns = std::round(theta / (2 * kPi));
-        const double a = amplitude((theta - 2 * kPi * turns) / bins_);
-        std::complex<double> k = (int64_t(turns) % 2 == 0 ? a : -a) * phase;
+        const double turns_here = std::round(theta / (2 * kPi));
+        const double a = amplitude((theta - 2 * kPi * turns_here) / bins_);
+        std::complex<double> k = (int64_t(turns_here) % 2 == 0 ? a : -a) * phase;
         if (odd_) k += edge;
         out[j] = k;
-        phase *= phase_step, edge *= edge_step;
+        phase *= turns.phase, edge *= turns.edge;
     }
 }
 

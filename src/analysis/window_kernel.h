@@ -15,6 +15,13 @@ public:
     // at(first + j step) for j < count into out: one rotation along the lines instead of a sine and a
     // cosine each.
     void at_steps(double first, double step, int count, std::complex<double>* out) const;
+    // The rotations of one step, for a caller that reads many runs with the same step.
+    struct StepTurns {
+        double step = 0;
+        std::complex<double> half, whole, phase, edge;
+    };
+    StepTurns step_turns(double step) const;
+    void at_steps(double first, const StepTurns& turns, int count, std::complex<double>* out) const;
     // Sum over the block of weight[j]^2 * e^(-i theta j): how the noise of two lines theta apart
     // correlates. One pass over the block.
     std::complex<double> noise_at(double theta) const;

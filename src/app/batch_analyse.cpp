@@ -116,6 +116,7 @@ int AnalyseFile(const BatchOptions& options, const std::string& path,
     if (options.summary) {
         sound.start(int(file.channels), file.sample_rate);
         RowLoudness = false;
+        RowLabels = false;
     }
     // The pitch listing reads the decoded sound on its own hop, beside the rows.
     std::unique_ptr<PitchListing> listing;
@@ -138,6 +139,7 @@ int AnalyseFile(const BatchOptions& options, const std::string& path,
     });
     DecodedSoundObserver = nullptr;
     RowLoudness = true;
+    RowLabels = true;
     if (!started) return 1;
     for (double& p : file.mean_power) p /= double(std::max<size_t>(spectra, 1));
     if (options.summary) {

@@ -54,6 +54,7 @@ AnalysisParams AnalysisParamsOfSettings() {
     p.block_period_ms = DisplayPeriod > 0 ? DisplayPeriod : BufferCount == 1 && TimerPeriod > 0 ? TimerPeriod : 0;
     p.rows_observed = AnalysisObserver != nullptr;
     p.row_loudness = RowLoudness;
+    p.labels_read = RowLabels || PresentAnalysedBlock != nullptr;
     p.loudness_scan = LoudnessScan;
     p.voice_pointer_steers = VoicePointerSteers;
     p.japanese = JapaneseUi;

@@ -54,16 +54,24 @@ FontGlyphs build(const QFont& font) {
 
 const FontGlyphs& glyphs_for(const QFont& font) {
     static std::map<QString, FontGlyphs> cache;
-    // Text calls come with the same font object again and again: a copy check is cheap where the
-    // key is a string built each time. Kept for the life of the process, never destroyed late.
-    static QFont* last = new QFont;
-    static const FontGlyphs* last_glyphs = nullptr;
-    if (last_glyphs && font.isCopyOf(*last)) return *last_glyphs;
+    // Text calls come with the same few font objects again and again (a picture's labels and its
+    // tuner take turns): a copy check is cheap where the key is a string built each time. Kept for
+    // the life of the process, never destroyed late.
+    struct Recent {
+        QFont* font = new QFont;
+        const FontGlyphs* glyphs = nullptr;
+    };
+    static std::array<Recent, 4>* recent = new std::array<Recent, 4>;
+    static size_t next = 0;
+    for (const Recent& r : *recent)
+        if (r.glyphs && font.isCopyOf(*r.font)) return *r.glyphs;
     const QString key = font.key();
     auto it = cache.find(key);
     if (it == cache.end()) it = cache.emplace(key, build(font)).first;
-    *last = font;
-    last_glyphs = &it->second;
+    Recent& r = (*recent)[next];
+    next = (next + 1) % recent->size();
+    *r.font = font;
+    r.glyphs = &it->second;
     return it->second;
 }
 

@@ -50,6 +50,9 @@ struct HooksRecord {
     // The batch rows' momentary and short-term loudness; a summary run prints no rows, and measures
     // the loudness of the whole sound with a meter of its own.
     bool RowLoudness = true;
+    // The batch rows' labelled peaks; a summary run prints no rows, and reads only the peak the A4
+    // read-out follows.
+    bool RowLabels = true;
     // How a measured block is shown, put in place by the program: the window's run and a batch run
     // that keeps a picture. Without it the blocks are measured and nothing is drawn, the position
     // neither: nobody would see them.
@@ -93,6 +96,7 @@ inline auto& PictureObserver = Hooks.PictureObserver;
 inline auto& DecodedSoundObserver = Hooks.DecodedSoundObserver;
 inline auto& InputSoundObserver = Hooks.InputSoundObserver;
 inline auto& RowLoudness = Hooks.RowLoudness;
+inline auto& RowLabels = Hooks.RowLabels;
 inline auto& PresentAnalysedBlock = Hooks.PresentAnalysedBlock;
 inline auto& RunObserver = Hooks.RunObserver;
 inline auto& ShiftHeldAtStart = Hooks.ShiftHeldAtStart;

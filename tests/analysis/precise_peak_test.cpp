@@ -212,6 +212,71 @@ TEST_F(PrecisePeakTest, TheA4ReadOutCountsOnlyNotesThatHeld) {
     EXPECT_NEAR(a.a4_frequency, 440.0, 0.05);
 }
 
+// The tracker, the strongest line and the list share the fits of one spectrum: each block reads what
+// it would read alone, however close the block before lay (a fit kept past its block would give the
+// last block's place for a peak on the same line); a run nobody reads labels from reads the same
+// strongest peak and A4 and lists no more than it needs.
+TEST_F(PrecisePeakTest, SharedFitsReadWhatEachBlockReadsAlone) {
+    params_.mado = 0;
+    params_.freqnum = 4;
+    params_.tuner = 1;
+    params_.rows_observed = true;
+    params_.fftparam = 12;
+    params_.sample_rate = 44100;
+    use_work_arrays(12);
+    auto harmonic_block = [](double f0) {
+        std::vector<int> s(4096);
+        for (int i = 0; i < 4096; ++i) {
+            double v = 0;
+            for (int h = 1; h <= 5; ++h) v += 9000.0 / h * std::sin(2 * std::numbers::pi * h * f0 * i / 44100 + 0.3 * h);
+            s[size_t(i)] = int(std::lround(v));
+        }
+        return pcm16(s);
+    };
+    auto fresh_analyser = [this](const dl::AnalysisParams& params) {
+        auto an = std::make_unique<dl::Analyser>();
+        EXPECT_TRUE(an->make_work_arrays(12));
+        an->configure(params);
+        return an;
+    };
+    // 220 Hz, then 220.4 Hz: every harmonic on the same line as before, a little further along it.
+    const std::vector<uint8_t> first = harmonic_block(220.0), second = harmonic_block(220.4);
+    measure(first);
+    const dl::BlockAnalysis shared = measure(second);
+    auto alone = fresh_analyser(params_);
+    const dl::BlockAnalysis& own = alone->measure({second.data(), uint32_t(second.size())});
+    ASSERT_TRUE(own.peak_shown);
+    EXPECT_EQ(shared.peak_frequency, own.peak_frequency);
+    ASSERT_EQ(shared.labels.size(), own.labels.size());
+    ASSERT_GE(own.labels.size(), 3u);
+    for (size_t i = 0; i < own.labels.size(); ++i) {
+        EXPECT_EQ(shared.labels[i].frequency, own.labels[i].frequency) << i;
+        EXPECT_NEAR(own.labels[i].frequency / (220.4 * std::lround(own.labels[i].frequency / 220.4)), 1.0, 1e-4) << i;
+    }
+    ASSERT_TRUE(own.f0_voiced);
+    EXPECT_NEAR(own.f0_frequency, 220.4, 0.01);
+
+    // A run that reads no labels: over a scale of held notes, the same strongest peak, A4 and pitch.
+    dl::AnalysisParams quiet = params_;
+    quiet.labels_read = false;
+    auto everything = fresh_analyser(params_), least = fresh_analyser(quiet);
+    size_t listed = 0, listed_quietly = 0;
+    for (int step : {0, 0, 0, 4, 4, 4, 7, 7, 7}) {
+        const std::vector<uint8_t> block = harmonic_block(196.0 * std::pow(2, step / 12.0) * std::pow(2, 0.15 / 12));
+        const dl::BlockAnalysis& a = everything->measure({block.data(), uint32_t(block.size())});
+        const dl::BlockAnalysis& b = least->measure({block.data(), uint32_t(block.size())});
+        EXPECT_EQ(a.peak_frequency, b.peak_frequency) << step;
+        EXPECT_EQ(a.a4_shown, b.a4_shown) << step;
+        EXPECT_EQ(a.a4_frequency, b.a4_frequency) << step;
+        EXPECT_EQ(a.f0_frequency, b.f0_frequency) << step;
+        listed += a.labels.size(), listed_quietly += b.labels.size();
+    }
+    EXPECT_TRUE(everything->result.a4_shown);
+    EXPECT_NEAR(everything->result.a4_frequency, 440 * std::pow(2, 0.15 / 12), 0.05);
+    EXPECT_EQ(listed, 9u * 4);
+    EXPECT_LT(listed_quietly, listed);
+}
+
 }  // namespace
 }  // namespace dl_test
 
