@@ -3,8 +3,9 @@
 # the cores swapped every round: a neighbour slowing the machine down slows both alike, which
 # running them one after the other does not give (on a shared virtual machine the second of two
 # runs in a row was 5-15 % slower whichever build it was).
-# Prints, for every line of the case with a rate (ticks_per_s=...), the median over the rounds of
-# the ratio of the rates (head / base: above 1 is faster), then their geometric mean and the worst.
+# Prints, for every rate of the case (ticks_per_s=..., or each of old_ and fresh_ticks_per_s=...),
+# the median over the rounds of the ratio of the rates (head / base: above 1 is faster), then their
+# geometric mean and the worst.
 # Usage: bench/side_by_side.sh ROUNDS BASE_BENCH HEAD_BENCH [CASE]   (CASE: tick by default)
 set -euo pipefail
 rounds="${1:?rounds}" base="${2:?base dewlark-bench}" head="${3:?head dewlark-bench}" case="${4:-tick}"
@@ -24,8 +25,10 @@ def rates(kind):
     by_line = {}
     for r in range(1, rounds + 1):
         for line in open(f"{folder}/{kind}.{r}"):
-            key = re.sub(r"\s*ticks_per_s=\S+.*", "", line).strip()
-            by_line.setdefault(key, []).append(float(re.search(r"ticks_per_s=(\S+)", line).group(1)))
+            # A line may hold several rates (old_ticks_per_s=, fresh_ticks_per_s=): each is its own.
+            head_of_line = re.sub(r"\s*\w*ticks_per_s=\S+.*", "", line).strip()
+            for name, rate in re.findall(r"(\w*)ticks_per_s=(\S+)", line):
+                by_line.setdefault(f"{head_of_line} {name}".strip(), []).append(float(rate))
     return by_line
 base, head = rates("base"), rates("head")
 ratios = []

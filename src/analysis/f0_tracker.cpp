@@ -8,6 +8,7 @@
 
 #include "analysis/fft.h"
 #include "analysis/note_names.h"
+#include "analysis/nth_smallest.h"
 #include "analysis/pcm16.h"
 #include "analysis/precise_peak.h"
 #include "analysis/precise_tables.h"
@@ -57,10 +58,10 @@ void difference(Work& w, int length, int most) {
     const int width = length - most;
     const int p = ceil_log2(length);
     const int size = pow2(p);
-    w.re.assign(size_t(size), 0.0);
-    w.im.assign(size_t(size), 0.0);
-    for (int j = 0; j < length; ++j) w.re[size_t(j)] = w.x[size_t(j)];
-    for (int j = 0; j < width; ++j) w.im[size_t(j)] = w.x[size_t(j)];
+    w.re.resize(size_t(size));
+    w.im.resize(size_t(size));
+    std::fill(std::copy(w.x.begin(), w.x.begin() + length, w.re.begin()), w.re.end(), 0.0);
+    std::fill(std::copy(w.x.begin(), w.x.begin() + width, w.im.begin()), w.im.end(), 0.0);
     fft_direct(w.re.data(), w.im.data(), p, -1);
     // Frame A and window B from Z = A + iB; the correlation's spectrum is conj(B) A.
     for (int k = 0; k <= size / 2; ++k) {
@@ -99,17 +100,15 @@ void difference(Work& w, int length, int most) {
 void take_off_noise_floor(Work& w, int length) {
     const int p = ceil_log2(length) + 1;
     const int size = pow2(p);
-    w.re.assign(size_t(size), 0.0);
+    w.re.resize(size_t(size));
     w.im.assign(size_t(size), 0.0);
-    std::copy(w.x.begin(), w.x.begin() + length, w.re.begin());
+    std::fill(std::copy(w.x.begin(), w.x.begin() + length, w.re.begin()), w.re.end(), 0.0);
     fft_direct(w.re.data(), w.im.data(), p, -1);
     std::vector<double>& power = w.d;
     power.resize(size_t(size / 2));
     for (int k = 0; k < size / 2; ++k) power[size_t(k)] = w.re[size_t(k)] * w.re[size_t(k)] + w.im[size_t(k)] * w.im[size_t(k)];
-    std::vector<double>& sorted = w.cmnd;
-    sorted.assign(power.begin() + 1, power.end());
-    std::nth_element(sorted.begin(), sorted.begin() + long(sorted.size() / 2), sorted.end());
-    const double floor = 3 * sorted[sorted.size() / 2] / std::log(2.0);
+    const size_t lines = power.size() - 1;
+    const double floor = 3 * NthSmallest(power.data() + 1, lines, lines / 2, w.cmnd) / std::log(2.0);
     for (int k = 0; k <= size / 2; ++k) {
         const double pk = k < size / 2 ? power[size_t(k)] : 0.0;
         const double g = pk > floor ? std::sqrt(1 - floor / pk) : 0.0;
@@ -304,11 +303,10 @@ bool octave_below(Work& w, PreciseTables& tables, const TrackerInput& in, double
         else if (new_note && i < 2) return false;
     }
     if (near < 2) return false;
-    std::vector<double>& sorted = w.cmnd;
-    sorted.assign(size_t(half) - 1, 0.0);
-    for (int k = 1; k < half; ++k) sorted[size_t(k) - 1] = line_power(in, k);
-    std::nth_element(sorted.begin(), sorted.begin() + long(sorted.size() / 2), sorted.end());
-    const double floor = sorted[sorted.size() / 2];
+    std::vector<double>& powers = w.d;
+    powers.resize(size_t(half) - 1);
+    for (int k = 1; k < half; ++k) powers[size_t(k) - 1] = line_power(in, k);
+    const double floor = NthSmallest(powers.data(), powers.size(), powers.size() / 2, w.cmnd);
     const double least = std::max(near_strongest, (new_note ? 1000 : 30) * floor);
     int standing = 0;
     for (int i = 0; i < 3; ++i) {
