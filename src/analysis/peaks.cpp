@@ -211,13 +211,13 @@ double ResolvedFloorHz(PreciseTables& tables, const AnalysisParams& s, int n, in
 
 // A label for the peak at line b in row i, with its frequency as the chosen method reads it.
 PeakLabel FrequencyLabel(PreciseTables& tables, const AnalysisParams& s, const double* re, const double* im, int n,
-                         int b, int i, int samples, double rate, bool precise, double known_place) {
+                         int b, int i, int samples, double rate, bool precise) {
     PeakLabel label;
     label.row = i;
     label.bin = b;
     double f = b * rate / n;
     if (precise) {
-        label.place = known_place >= 0 ? known_place : PrecisePeakLine(tables, re, im, n, b, samples, s.mado).line;
+        label.place = PrecisePeakLine(tables, re, im, n, b, samples, s.mado).line;
         f = label.place * rate / n;
     } else if (s.use_complex) {
         f = RefinePeakFrequency(re, im, b, n, samples, rate, s.mado);
@@ -254,8 +254,7 @@ bool NamePeakNote(const AnalysisParams& s, PeakLabel& label, int i, bool precise
 }  // namespace
 
 void ListPeaks(Analyser& an, const AnalysisParams& s, AnalysisPurpose purpose, const double* re, const double* im,
-               int strongest, int n, uint32_t byte_count, PeakCandidates* gathered, BlockAnalysis& out,
-               double strongest_place) {
+               int strongest, int n, uint32_t byte_count, PeakCandidates* gathered, BlockAnalysis& out) {
     const bool steers = VoicePointerActive(s, purpose);
     std::array<int, 15> flags{};
     int step = 0;
@@ -306,8 +305,7 @@ void ListPeaks(Analyser& an, const AnalysisParams& s, AnalysisPurpose purpose, c
             continue;
         }
 
-        PeakLabel label = FrequencyLabel(an.precise, s, re, im, n, b, i, samples, rate, precise,
-                                         b == strongest ? strongest_place : -1.0);
+        PeakLabel label = FrequencyLabel(an.precise, s, re, im, n, b, i, samples, rate, precise);
         const double f = label.frequency;
         if (f > floor_hz && candidate == 0 && 16 * power > first && power > audible) {
             candidate = f;

@@ -14,11 +14,9 @@ class PeakCandidates;
 // The strongest peaks of the transformed spectrum (re/im of n points, strongest line `strongest`)
 // as the labels of `out`, `freqnum` of the parameters at most; steers the pointer by chords and
 // updates the A4 read-out. `gathered`: the candidates the tick's pass over the lines gathered, or
-// null. `strongest_place`: where the precise estimator placed the strongest line when the caller
-// has read it already (the same fit is not made twice), else -1.
+// null.
 void ListPeaks(Analyser& an, const AnalysisParams& params, AnalysisPurpose purpose, const double* re, const double* im,
-               int strongest, int n, uint32_t byte_count, PeakCandidates* gathered, BlockAnalysis& out,
-               double strongest_place = -1);
+               int strongest, int n, uint32_t byte_count, PeakCandidates* gathered, BlockAnalysis& out);
 
 // Whether peaks are read by the precise estimator: chosen, and the spectrum is the block's own
 // (not its autocorrelation's, whose lines no tone's window shapes).

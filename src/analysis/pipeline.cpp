@@ -293,13 +293,12 @@ void AnalyseSpectrum(Analyser& an, const AnalysisParams& params, AnalysisPurpose
         // The strongest line read precisely; the A4 read-out follows it only while there is sound.
         out.precise = true;
         const double floor_hz = std::max(LowestResolvedLine(an.precise, n, samples, params.mado) * rate / n, 25.0);
-        double heard = 0, place = -1;
+        double heard = 0;
         if (peak.power > 0) {
-            place = PrecisePeakLine(an.precise, re, im, n, peak.bin, samples, params.mado).line;
-            heard = place * rate / n;
+            heard = PrecisePeakLine(an.precise, re, im, n, peak.bin, samples, params.mado).line * rate / n;
             out.peak_frequency = heard;
         }
-        if (list) ListPeaks(an, params, purpose, re, im, peak.bin, n, byte_count, &an.candidates, out, place);
+        if (list) ListPeaks(an, params, purpose, re, im, peak.bin, n, byte_count, &an.candidates, out);
         else UpdateSteadyA4(an, params, purpose, heard > floor_hz ? heard : 0, out);
         return;
     }
