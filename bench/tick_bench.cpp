@@ -62,14 +62,49 @@ std::vector<uint8_t> stereo_block(int n) {
     return bytes;
 }
 
-void run_tick() {
+// A fresh start's estimator and tuner, four labels, a 4096-point transform.
+void fresh_start_at_4096() {
     dl::ensure_headless_application();
     dl::Settings = dl::SettingsRecord{};
+    dl::Settings.precise_peaks = 1;
+    dl::Settings.tuner = 1;
     dl::Settings.freqnum = 4;
+    dl::Settings.fftparam = 12;
+}
+
+// A 16-bit stereo source at 44.1 kHz, as every case plays.
+void play_stereo_16bit() {
     dl::SourceInfo.format_tag = 1;
     dl::SourceInfo.sample_rate = 44100;
     dl::SourceInfo.ChannelLayout = 3;
     dl::SourceInfo.bits = 16;
+}
+
+// The analyser's work arrays for an n-point transform and the block of stereo_block(n) in the
+// sample buffer, both handed back when the case ends.
+struct TickBlock {
+    std::vector<double> re, im;
+    std::vector<uint8_t> bytes;
+    explicit TickBlock(int n) : re(size_t(n)), im(size_t(n)), bytes(stereo_block(n)) {
+        dl::RunAnalyser.work.re = re.data();
+        dl::RunAnalyser.work.im = im.data();
+        dl::RunAnalyser.work.n = n;
+        dl::BlockBytes = uint32_t(bytes.size());
+        dl::SampleBuffers[0] = bytes.data();
+    }
+    ~TickBlock() {
+        dl::SampleBuffers[0] = nullptr;
+        dl::RunAnalyser.work = dl::WorkArraysRecord{};
+    }
+    TickBlock(const TickBlock&) = delete;
+    TickBlock& operator=(const TickBlock&) = delete;
+};
+
+void run_tick() {
+    dl::ensure_headless_application();
+    dl::Settings = dl::SettingsRecord{};
+    dl::Settings.freqnum = 4;
+    play_stereo_16bit();
     dl::ConversionStream = nullptr;
     // A settings file from before the precise estimator and the tuner, and a fresh start with both.
     auto choose = [](bool fresh) {
@@ -91,14 +126,8 @@ void run_tick() {
             dl::WindowSurface = &window;
             dl::Dc dc(window);
 
-            std::vector<double> re(static_cast<size_t>(n)), im(static_cast<size_t>(n));
-            dl::RunAnalyser.work.re = re.data();
-            dl::RunAnalyser.work.im = im.data();
-            dl::RunAnalyser.work.n = n;
-
-            std::vector<uint8_t> block = stereo_block(n);
-            dl::BlockBytes = uint32_t(block.size());
-            dl::SampleBuffers[0] = block.data();
+            const TickBlock tick_block(n);
+            const std::vector<uint8_t>& block = tick_block.bytes;
 
             for (int view : {109, 110, 111, 112}) {
                 for (int graph : {116, 117}) {
@@ -138,8 +167,6 @@ void run_tick() {
                     std::fflush(stdout);
                 }
             }
-            dl::SampleBuffers[0] = nullptr;
-            dl::RunAnalyser.work = dl::WorkArraysRecord{};
             dl::WindowSurface = nullptr;
         }
     }
@@ -151,10 +178,7 @@ void run_tick() {
 void run_measure() {
     dl::ensure_headless_application();
     dl::Settings = dl::SettingsRecord{};
-    dl::SourceInfo.format_tag = 1;
-    dl::SourceInfo.sample_rate = 44100;
-    dl::SourceInfo.ChannelLayout = 3;
-    dl::SourceInfo.bits = 16;
+    play_stereo_16bit();
     dl::ConversionStream = nullptr;
     dl::Settings.display = 110;
     // The normal and large layouts, and a maximised window on a 1920 × 1200 screen.
@@ -170,13 +194,8 @@ void run_measure() {
         dl::Surface window(dl::WindowWidth + dl::CellWidth, dl::client_height());
         dl::WindowSurface = &window;
         dl::Dc dc(window);
-        std::vector<double> re(static_cast<size_t>(n)), im(static_cast<size_t>(n));
-        dl::RunAnalyser.work.re = re.data();
-        dl::RunAnalyser.work.im = im.data();
-        dl::RunAnalyser.work.n = n;
-        std::vector<uint8_t> block = stereo_block(n);
-        dl::BlockBytes = uint32_t(block.size());
-        dl::SampleBuffers[0] = block.data();
+        const TickBlock tick_block(n);
+        const std::vector<uint8_t>& block = tick_block.bytes;
         // Everything off; averaging and both holds on the mix; the same on the difference of the
         // channels; with left and right traces; everything off but a frequency and level range; the
         // meter strip; the meter strip with loudness.
@@ -223,8 +242,6 @@ void run_measure() {
                         median(rates[on]), median(ratios[on]));
         }
         std::fflush(stdout);
-        dl::SampleBuffers[0] = nullptr;
-        dl::RunAnalyser.work = dl::WorkArraysRecord{};
         dl::WindowSurface = nullptr;
         dl::LayoutUnits.GraphHeight = dl::kNormalGraphHeight;
     }
@@ -234,30 +251,17 @@ void run_measure() {
 // beside the plain log view and the window's log of batch rows: a fresh start's tick at N=4096 on
 // the 512-pixel graph.
 void run_spectrogram() {
-    dl::ensure_headless_application();
-    dl::Settings = dl::SettingsRecord{};
-    dl::Settings.precise_peaks = 1;
-    dl::Settings.tuner = 1;
-    dl::Settings.freqnum = 4;
-    dl::Settings.fftparam = 12;
+    fresh_start_at_4096();
     dl::Settings.spectrogram_span = 10;
-    dl::SourceInfo.format_tag = 1;
-    dl::SourceInfo.sample_rate = 44100;
-    dl::SourceInfo.ChannelLayout = 3;
-    dl::SourceInfo.bits = 16;
+    play_stereo_16bit();
     dl::LayoutUnits.GraphWidth = 512;
     dl::LayoutUnits.WindowWidth = 512 + 9 * dl::CellWidth;
     dl::Surface window(dl::WindowWidth + dl::CellWidth, dl::client_height(), 1.0);
     dl::WindowSurface = &window;
     dl::Dc dc(window);
     const int n = 4096;
-    std::vector<double> re(static_cast<size_t>(n)), im(static_cast<size_t>(n));
-    dl::RunAnalyser.work.re = re.data();
-    dl::RunAnalyser.work.im = im.data();
-    dl::RunAnalyser.work.n = n;
-    std::vector<uint8_t> block = stereo_block(n);
-    dl::BlockBytes = uint32_t(block.size());
-    dl::SampleBuffers[0] = block.data();
+    const TickBlock tick_block(n);
+    const std::vector<uint8_t>& block = tick_block.bytes;
     double at = 0;
     auto tick = [&] {
         dl::AnalyseTickBlock(dc, {block.data(), uint32_t(block.size()), at});
@@ -306,8 +310,67 @@ void run_spectrogram() {
     }
     dl::AnalysisObserver = nullptr;
     dl::References = dl::ReferencesRecord{};
-    dl::SampleBuffers[0] = nullptr;
-    dl::RunAnalyser.work = dl::WorkArraysRecord{};
+    dl::WindowSurface = nullptr;
+}
+
+// A maximised window (a 1848 × 1000 graph on a 1920 × 1200 screen) beside the normal 512 × 256 graph,
+// a fresh start's tick at N=4096 in each view; the two sizes take turns batch by batch and
+// maximised_over_normal is a maximised tick's time over a normal one's.
+void run_maximised() {
+    fresh_start_at_4096();
+    play_stereo_16bit();
+    dl::ConversionStream = nullptr;
+    const int n = 4096;
+    const TickBlock tick_block(n);
+    const std::vector<uint8_t>& block = tick_block.bytes;
+
+    struct Size {
+        int width, height;
+    };
+    const Size sizes[2] = {{512, dl::kNormalGraphHeight}, {1848, 1000}};
+    auto lay_out = [](Size s) {
+        dl::LayoutUnits.GraphWidth = s.width;
+        dl::LayoutUnits.GraphHeight = s.height;
+        dl::LayoutUnits.WindowWidth = s.width + 9 * dl::CellWidth;
+    };
+    std::unique_ptr<dl::Surface> windows[2];
+    std::unique_ptr<dl::Dc> dcs[2];
+    for (int k = 0; k < 2; ++k) {
+        lay_out(sizes[k]);
+        windows[k] = std::make_unique<dl::Surface>(dl::WindowWidth + dl::CellWidth, dl::client_height(), 1.0);
+        dcs[k] = std::make_unique<dl::Dc>(*windows[k]);
+    }
+    double at = 0;
+    auto tick = [&](int k) {
+        lay_out(sizes[k]);
+        dl::WindowSurface = windows[k].get();
+        dl::PresentBlock(*dcs[k], dl::MeasureWithSettings(dl::RunAnalyser, {block.data(), uint32_t(block.size()), at}),
+                         dl::AnalysisPurpose::Both);
+        at += 2048 / 44100.0;
+    };
+    for (int view : {109, 110, 111, 112}) {
+        dl::Settings.display = view;
+        dl::ResetPitchHistory(dl::RunAnalyser);
+        dl::ResetSpectrogram();
+        for (int k = 0; k < 2; ++k)
+            for (int i = 0; i < 10; ++i) tick(k);  // tables, fonts, pictures of each size
+        std::vector<double> rates[2], ratios;
+        for (int b = 0; b < 25; ++b) {
+            for (int k = 0; k < 2; ++k) {
+                for (int i = 0; i < 2; ++i) tick(k);
+                const double t0 = cpu_ns();
+                for (int r = 0; r < 100; ++r) tick(k);
+                rates[k].push_back(100 * 1e9 / (cpu_ns() - t0));
+            }
+            ratios.push_back(rates[0].back() / rates[1].back());
+        }
+        std::printf("maximised view=%d N=%d normal_ticks_per_s=%.0f maximised_ticks_per_s=%.0f "
+                    "maximised_over_normal=%.2f\n",
+                    view, n, median(rates[0]), median(rates[1]), median(ratios));
+        std::fflush(stdout);
+    }
+    lay_out({512, dl::kNormalGraphHeight});
+    for (auto& dc : dcs) dc.reset();
     dl::WindowSurface = nullptr;
 }
 
@@ -315,5 +378,6 @@ const dl::bench::Registration registration("tick", run_tick);
 const dl::bench::Registration measure_registration("measure", run_measure);
 
 const dl::bench::Registration spectrogram_registration("spectrogram", run_spectrogram);
+const dl::bench::Registration maximised_registration("maximised", run_maximised);
 
 }  // namespace
