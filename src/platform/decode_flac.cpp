@@ -145,13 +145,23 @@ private:
         d->keep_time(h, out);
         const size_t at = out.size();
         out.resize(at + size_t(h.blocksize) * h.channels);
+        const unsigned channels = h.channels;
         int16_t* dst = out.data() + at;
-        for (unsigned i = 0; i < h.blocksize; ++i)
-            for (unsigned c = 0; c < h.channels; ++c) *dst++ = to_16(buffer[c][i], bits);
+        for (unsigned c = 0; c < channels; ++c) {
+            const FLAC__int32* from = buffer[c];
+            int16_t* to = dst + c;
+            if (bits == 16)
+                for (unsigned i = 0; i < h.blocksize; ++i) to[size_t(i) * channels] = int16_t(from[i]);
+            else
+                for (unsigned i = 0; i < h.blocksize; ++i) to[size_t(i) * channels] = to_16(from[i], bits);
+        }
         if (d->wide_) {
             const float scale = float(1.0 / double(uint64_t(1) << (bits - 1)));
-            for (unsigned i = 0; i < h.blocksize; ++i)
-                for (unsigned c = 0; c < h.channels; ++c) d->wide_->push_back(float(buffer[c][i]) * scale);
+            const size_t w = d->wide_->size();
+            d->wide_->resize(w + size_t(h.blocksize) * channels);
+            float* wide = d->wide_->data() + w;
+            for (unsigned c = 0; c < channels; ++c)
+                for (unsigned i = 0; i < h.blocksize; ++i) wide[size_t(i) * channels + c] = float(buffer[c][i]) * scale;
         }
         d->emitted_ += h.blocksize;
         const bool by_sample = h.number_type == FLAC__FRAME_NUMBER_TYPE_SAMPLE_NUMBER;

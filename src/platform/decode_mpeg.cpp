@@ -7,6 +7,8 @@
 #include <cstring>
 #include <mutex>
 
+#include "platform/decode_pcm.h"
+
 namespace dl::decode {
 
 namespace {
@@ -132,8 +134,7 @@ private:
         wide_->resize(w + n);
         std::memcpy(wide_->data() + w, audio, n * sizeof(float));
         out.resize(at + n);
-        for (size_t i = 0; i < n; ++i)
-            out[at + i] = int16_t(std::lrint(std::clamp((*wide_)[w + i] * 32768.f, -32768.f, 32767.f)));
+        floats_to_16(wide_->data() + w, n, out.data() + at);
     }
 
     // Where in the bytes fed the frame just decoded lies; false when the library does not say.

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "platform/decode_pcm.h"
 #include "platform/ogg_page_walker.h"
 
 namespace dl::decode {
@@ -101,8 +102,7 @@ private:
         if (n <= 0) return n;
         clipped_.assign(wide_pcm_.begin(), wide_pcm_.begin() + std::ptrdiff_t(n) * channels_);
         opus_pcm_soft_clip(clipped_.data(), n, int(channels_), soft_clip_.data());
-        for (size_t i = 0; i < clipped_.size(); ++i)
-            pcm_[i] = opus_int16(std::lrint(std::clamp(clipped_[i] * 32768.f, -32768.f, 32767.f)));
+        floats_to_16(clipped_.data(), clipped_.size(), pcm_.data());
         return n;
     }
 

@@ -1,5 +1,6 @@
 #include "platform/decode_pcm.h"
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <cmath>
@@ -14,6 +15,14 @@ int16_t narrow_to_16(int32_t s) {
     // Round half up on the dropped 16 bits; only the top end can overflow.
     if (s > std::numeric_limits<int32_t>::max() - 0x8000) return 32767;
     return static_cast<int16_t>(static_cast<uint16_t>((static_cast<uint32_t>(s) + 0x8000u) >> 16));
+}
+
+void floats_to_16(const float* in, size_t n, int16_t* out) {
+    for (size_t i = 0; i < n; ++i) {
+        const float x = std::clamp(in[i] * 32768.f, -32768.f, 32767.f);
+        // Adding 1.5 * 2^23 leaves a float of this size no fraction bits: rounded to nearest even.
+        out[i] = std::isnan(x) ? int16_t(0) : static_cast<int16_t>((x + 12582912.f) - 12582912.f);
+    }
 }
 
 int16_t float_to_16(double value) {

@@ -18,6 +18,9 @@ std::unique_ptr<StreamDecoder> make_sample_decoder(SampleCoding coding, unsigned
 int16_t narrow_to_16(int32_t full_scale);
 // One float sample (full scale +-1.0) to 16 bits.
 int16_t float_to_16(double value);
+// Decoded floats (full scale +-1.0) to 16 bits as players make them: scaled, clipped and rounded to
+// nearest even (lrint's rounding, without a library call per sample); NaN becomes 0.
+void floats_to_16(const float* in, size_t n, int16_t* out);
 int16_t alaw_to_16(uint8_t code);
 int16_t mulaw_to_16(uint8_t code);
 

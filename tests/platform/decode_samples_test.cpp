@@ -1,8 +1,10 @@
 // Sample-level conversions whose answers are known by heart.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
+#include <vector>
 
 #include "platform/decode_adpcm.h"
 #include "platform/decode_pcm.h"
@@ -32,6 +34,25 @@ TEST(DecodeSamples, FloatsScaleClipAndSurviveNan) {
     EXPECT_EQ(float_to_16(std::nan("")), 0);
     EXPECT_EQ(float_to_16(100.4 / 32768.0), 100);
     EXPECT_EQ(float_to_16(100.6 / 32768.0), 101);
+}
+
+// Decoded floats become 16-bit samples as the players' lrint makes them: halves to even, clipped, NaN 0.
+TEST(DecodeSamples, DecodedFloatsRoundToEvenAsLrintDoes) {
+    const float k = 1.f / 32768.f;
+    std::vector<float> in = {0.5f * k, 1.5f * k, 2.5f * k, -0.5f * k, -1.5f * k, -2.5f * k, 1.f, -1.f, 2.f, -2.f,
+                             std::numeric_limits<float>::infinity(), -std::numeric_limits<float>::infinity(),
+                             std::nanf(""), 32766.5f * k, -32767.5f * k};
+    const std::vector<int16_t> want = {0, 2, 2, 0, -2, -2, 32767, -32768, 32767, -32768, 32767, -32768, 0, 32766, -32768};
+    std::vector<int16_t> out(in.size(), 111);
+    floats_to_16(in.data(), in.size(), out.data());
+    EXPECT_EQ(out, want);
+    // Every value between the ends, in steps finer than a sample, as lrint of the clipped product.
+    in.clear();
+    for (float x = -1.01f; x < 1.01f; x += 0.37f * k) in.push_back(x);
+    out.assign(in.size(), 0);
+    floats_to_16(in.data(), in.size(), out.data());
+    for (size_t i = 0; i < in.size(); ++i)
+        ASSERT_EQ(out[i], int16_t(std::lrint(std::clamp(in[i] * 32768.f, -32768.f, 32767.f)))) << in[i];
 }
 
 TEST(DecodeSamples, CompandedCodesMapToTheG711Values) {
