@@ -7,6 +7,7 @@
 #include "app/batch_analyse.h"
 #include "app/batch_rows.h"
 #include "app/batch_run.h"
+#include "app/file_list.h"
 #include "app/json_text.h"
 #include "app/standard_output.h"
 #include "audio/source.h"
@@ -95,17 +96,26 @@ int RunLoudnessCommand(const std::vector<std::string>& raw) {
     }
     BatchOptions options;
     if (!ParseBatchOptions(args, {}, options)) return kUsageStatus;
-    if (options.positional.empty()) return BatchUsageError("usage: dewlark --loudness FILE... [--json]");
+    if (options.positional.empty()) return BatchUsageError("usage: dewlark --loudness FILE|FOLDER... [--json]");
     if (!CheckSettingOverrides(options)) return kUsageStatus;
 
     BatchRun run;
     if (!run.Prepare(options)) return 1;
     WriteOutput(json ? "[" : "file,integrated_lufs,loudness_range_lu,true_peak_dbtp,sample_peak_dbfs,duration_s\n");
     FlushOutput();
+    // Folders are walked for the sound files under them, as a many-file analysis walks them.
+    std::vector<ListedFile> files;
+    for (const std::string& path : options.positional) AddListedPath(path, files);
     int status = 0;
     bool first = true;
-    for (const std::string& path : options.positional) {
+    for (const ListedFile& file : files) {
         if (OutputFailed()) break;
+        const std::string& path = file.path;
+        if (!file.error.empty()) {
+            std::fprintf(stderr, "dewlark: %s: %s\n", shown_name(path).c_str(), file.error.c_str());
+            status = 1;
+            continue;
+        }
         const FileLoudness l = MeasureFileLoudness(path);
         if (!l.measured) {
             status = 1;

@@ -20,9 +20,10 @@ struct FileLoudness {
 // again afterwards, so that files can follow each other.
 FileLoudness MeasureFileLoudness(const std::string& path);
 
-// dewlark --loudness FILE... [--json]: per file the integrated loudness, loudness range, true and
-// sample peak and duration, as CSV with a header or as a JSON array. Returns the exit status: 1 when
-// a file could not be measured (the others are printed).
+// dewlark --loudness FILE|FOLDER... [--json]: per file (a folder: the sound files under it, sorted
+// by path) the integrated loudness, loudness range, true and sample peak and duration, as CSV with
+// a header or as a JSON array. Returns the exit status: 1 when a file could not be measured or a
+// folder read (the others are printed).
 int RunLoudnessCommand(const std::vector<std::string>& args);
 
 }  // namespace dl

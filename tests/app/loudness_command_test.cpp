@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 #include "audio/encoded_files.h"
 #include "audio/playback_fixture.h"
 #include "support/test_support.h"
@@ -126,6 +128,38 @@ TEST(LoudnessCommand, FilesThatCannotBeMeasuredAreNamedAndTheOthersPrinted) {
     const dl_test::ProgramRun json = dl_test::run_program("--loudness --json " + missing);
     EXPECT_EQ(json.status, 1);
     EXPECT_EQ(json.out, "[]\n");
+}
+
+// A folder is walked as a many-file analysis walks it: its sound files and those of the folders
+// under it, sorted by path, other files passed over; a folder that cannot be read is named and fails
+// the run while the files beside it are measured.
+TEST(LoudnessCommand, FoldersAreWalkedForTheirSoundFiles) {
+    const std::string dir = dl_test::temp_dir() + "/loudness_folder";
+    ASSERT_EQ(dl_test::run_shell("rm -rf " + shell_quote(dir) + " && mkdir -p " + shell_quote(dir + "/b/c")).status, 0);
+    const std::string wav = dl_test::pcm_wav(1, 44100, 16, sine_samples(1, 44100, 1000, -20, 1));
+    dl_test::write_file(dir + "/b/c/z.wav", wav);
+    dl_test::write_file(dir + "/a.wav", wav);
+    dl_test::write_file(dir + "/b/notes.txt", "not a sound");
+    const std::string lone = dl_test::write_file("loudness_lone.wav", wav);
+
+    const dl_test::ProgramRun r = dl_test::run_program("--loudness " + shell_quote(dir) + " " + lone);
+    ASSERT_EQ(r.status, 0) << r.err;
+    const auto rows = rows_of(r.out);
+    ASSERT_EQ(rows.size(), 4u) << r.out;
+    EXPECT_EQ(rows[1][0], dir + "/a.wav");
+    EXPECT_EQ(rows[2][0], dir + "/b/c/z.wav");
+    EXPECT_EQ(rows[3][0], lone);
+    for (size_t i = 1; i < rows.size(); ++i) EXPECT_NEAR(std::atof(rows[i][1].c_str()), -23.0, 0.05) << r.out;
+
+    // A folder that cannot be read (not for the superuser, who reads every folder).
+    if (geteuid() != 0) {
+        ASSERT_EQ(dl_test::run_shell("chmod 000 " + shell_quote(dir + "/b")).status, 0);
+        const dl_test::ProgramRun locked = dl_test::run_program("--loudness " + shell_quote(dir));
+        dl_test::run_shell("chmod 755 " + shell_quote(dir + "/b"));
+        EXPECT_EQ(locked.status, 1);
+        EXPECT_EQ(rows_of(locked.out).size(), 2u) << locked.out;
+        EXPECT_NE(locked.err.find("cannot read the folder"), std::string::npos) << locked.err;
+    }
 }
 
 // Each format as its encoder makes it reads what an independent measurement reads from the samples
