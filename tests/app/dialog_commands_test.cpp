@@ -121,7 +121,7 @@ TEST_F(AppTest, SwitchingThePointerOnAsksForTheVoiceRangeFirst) {
     dl::MainWindow& w = start({demo()});
     EXPECT_TRUE(w.menu_enabled(dl::kCmdVoicePointer));
     EXPECT_FALSE(w.menu_checked(dl::kCmdVoicePointer)) << "off on a fresh start";
-    EXPECT_EQ(w.menu_text(dl::kCmdVoicePointer), "Control the pointer with the &voice");
+    EXPECT_EQ(w.menu_text(dl::kCmdVoicePointer), "Control the &pointer with the voice");
 
     // No range chosen: nothing to steer by, so the pointer stays off.
     when_dialog_shows([](dl::Dialog& d) { click(d, 1); });

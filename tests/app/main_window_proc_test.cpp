@@ -1,6 +1,9 @@
 #include <QKeyEvent>
 #include <QPalette>
 #include <QTimer>
+#include <algorithm>
+#include <cctype>
+#include <set>
 
 #include "app/main_window_proc.h"
 #include "app_fixture.h"
@@ -262,6 +265,61 @@ TEST_F(AppTest, TheNextRunReadsTheSettingsBack) {
     EXPECT_EQ(Settings.MemSize, 255);
     EXPECT_TRUE(w.menu_checked(dl::kCmdLinear));
     EXPECT_TRUE(w.menu_checked(dl::kCmdLineGraph));
+}
+
+// The mnemonic of a menu text: the character after a single '&', upper case; 0 for none.
+char mnemonic_of(const std::string& text) {
+    for (size_t i = 0; i + 1 < text.size(); ++i) {
+        if (text[i] != '&') continue;
+        if (text[i + 1] == '&') {
+            ++i;
+            continue;
+        }
+        return char(std::toupper(static_cast<unsigned char>(text[i + 1])));
+    }
+    return 0;
+}
+
+// Whether every byte is ASCII (the English texts); a Japanese text has at least one that is not.
+bool ascii_only(const std::string& text) {
+    return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+// Every menu and item of the window in the language of the interface (none of the other's texts),
+// each with a mnemonic of its own within its menu.
+void expect_menus_in_one_language(const dl::MainWindow& w, bool japanese) {
+    const std::vector<dl::MenuBarEntry>& table = dl::menu_table();
+    std::set<char> titles;
+    for (size_t m = 0; m < table.size(); ++m) {
+        const std::string title = w.menu_title(int(m));
+        EXPECT_EQ(ascii_only(title), !japanese) << title;
+        EXPECT_TRUE(titles.insert(mnemonic_of(title)).second) << "menu bar repeats the mnemonic of " << title;
+        std::set<char> seen;
+        for (const dl::MenuItem& item : table[m].items) {
+            if (item.id == 0) continue;  // a separator
+            const std::string text = w.menu_text(item.id);
+            EXPECT_EQ(ascii_only(text), !japanese) << title << " › " << text;
+            const char k = mnemonic_of(text);
+            EXPECT_NE(k, 0) << title << " › " << text << " has no mnemonic";
+            EXPECT_TRUE(seen.insert(k).second) << title << " › " << text << " repeats the mnemonic " << k;
+        }
+    }
+}
+
+TEST_F(AppTest, EveryEnglishMenuItemIsEnglishWithAMnemonicOfItsOwn) {
+    const dl::MainWindow& w = start();
+    expect_menus_in_one_language(w, false);
+    EXPECT_EQ(w.menu_text(dl::kCmdVoiceRange), "&Voice range...");
+    EXPECT_EQ(w.menu_text(dl::kCmdBeep), "&Reference tone");
+    program_.reset();
+}
+
+TEST_F(AppTest, EveryJapaneseMenuItemIsJapaneseWithAMnemonicOfItsOwn) {
+    const dl::MainWindow& w = start_in_japanese();
+    expect_menus_in_one_language(w, true);
+    EXPECT_EQ(w.menu_text(dl::kCmdStart), "開始(&S)");
+    EXPECT_EQ(w.menu_text(dl::kCmdTuning), "チューニングメーター(&M)");
+    end_in_english();
 }
 
 TEST_F(AppTest, JapaneseLocaleGivesJapaneseMenusAndButtons) {
