@@ -46,6 +46,10 @@ TEST(DecodeSamples, DecodedFloatsRoundToEvenAsLrintDoes) {
     std::vector<int16_t> out(in.size(), 111);
     floats_to_16(in.data(), in.size(), out.data());
     EXPECT_EQ(out, want);
+    // The same values the other way round: eight at a time where the first ones came one by one.
+    std::reverse(in.begin(), in.end());
+    floats_to_16(in.data(), in.size(), out.data());
+    EXPECT_EQ(out, std::vector<int16_t>(want.rbegin(), want.rend()));
     // Every value between the ends, in steps finer than a sample, as lrint of the clipped product.
     in.clear();
     for (float x = -1.01f; x < 1.01f; x += 0.37f * k) in.push_back(x);
