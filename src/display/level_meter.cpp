@@ -195,7 +195,7 @@ void DrawChannelLabels(Dc& dc) {
         dc.select_font(old_font);
     } else {
         const Font* old_font = dc.select_font(nullptr);
-        dc.text_out(37 * X + (53 * X) / 2, 2 * Y + Y / 2, "Monaural");
+        dc.text_out(37 * X + (53 * X) / 2, 2 * Y + Y / 2, JapaneseUi ? "モノラル" : "Monaural");
         dc.select_font(old_font);
     }
 }

@@ -32,15 +32,15 @@ const DialogTemplate& option_template() {
             {o::kMonochrome, K::CheckBox, 14, 85, 50, 10, "monochrome", "ﾓﾉｸﾛ", "monochrome"},
             {o::kChartDotLabel, K::Label, 13, 96, 54, 10, "ch&art 1 data", "ﾁｬｰﾄ時1ﾃﾞｰﾀ(&A)", nullptr},
             {o::kChartDot, K::Edit, 68, 93, 10, 12, nullptr, nullptr, "chartdot"},
-            {o::kWaveModeLabel, K::Label, 80, 95, 46, 11, "dot  &Pattern", "dot   波形(&P) ", nullptr},
+            {o::kWaveModeLabel, K::Label, 80, 95, 46, 11, "dot  &Pattern", "ﾄﾞｯﾄ  波形(&P) ", nullptr},
             {o::kWaveMode, K::DropList, 127, 93, 50, 48, nullptr, nullptr, "wavmode"},
             {o::kMemoryGroup, K::GroupBox, 8, 111, 89, 40, "Memory Setting", "メモリ設定", nullptr},
             {o::kOnMemory, K::CheckBox, 11, 123, 82, 11, "&On Memory", "オンメモリ解析(&O)", "OnMem"},
             {o::kMemSizeLabel, K::Label, 11, 137, 42, 11, "&MemSize", "ﾒﾓﾘｻｲｽﾞ(&M)", nullptr},
             {o::kMemSize, K::Edit, 55, 135, 23, 12, nullptr, nullptr, "MemSize"},
             {o::kMb, K::Label, 80, 138, 14, 8, "MB", nullptr, nullptr},
-            {o::kHoldGroup, K::GroupBox, 102, 111, 38, 40, "peak&Hold", nullptr, nullptr},
-            {o::kHoldOff, K::Radio, 107, 121, 30, 9, "Off", nullptr, "PeakHold 0"},
+            {o::kHoldGroup, K::GroupBox, 102, 111, 38, 40, "peak&Hold", "ﾋﾟｰｸﾎｰﾙﾄﾞ(&H)", nullptr},
+            {o::kHoldOff, K::Radio, 107, 121, 30, 9, "Off", "なし", "PeakHold 0"},
             {o::kHoldDecay, K::Radio, 107, 130, 30, 9, "Decay", "減衰", "PeakHold 1"},
             {o::kHoldConst, K::Radio, 107, 139, 30, 9, "Const", "定常", "PeakHold 2"},
             {kIdOk, K::DefaultButton, 145, 115, 37, 14, "OK", nullptr, nullptr},
@@ -52,7 +52,7 @@ const DialogTemplate& option_template() {
             {o::kPeaks, K::Edit, 50, 167, 20, 12, nullptr, nullptr, "freqnum"},
             {o::kPeakLabelsLabel, K::Label, 71, 169, 25, 8, "peaks &by", "個まで (&B)", nullptr},
             {o::kPeakLabels, K::DropList, 96, 167, 45, 40, nullptr, nullptr, "use_onmei"},
-            {o::kWithLevel, K::CheckBox, 145, 169, 60, 9, "with &level", nullptr, "withlevel"},
+            {o::kWithLevel, K::CheckBox, 145, 169, 60, 9, "with &level", "ﾚﾍﾞﾙ付き(&L)", "withlevel"},
             // The peak-frequency method: the line, the complex-spectrum interpolation, the precise estimator.
             {o::kPeakMethodLabel, K::Label, 8, 182, 62, 8, "&Use for peaks:", "ﾋﾟｰｸ位置推定(&U):", nullptr},
             {o::kPeakMethod, K::DropList, 70, 180, 90, 40, nullptr, nullptr, "use_complex, precise_peaks"},
@@ -79,28 +79,28 @@ const DialogTemplate& record_port_template() {
         "RecOpen", "monitering record port", "録音ポートをモニタする", 236, 74,
         {
             {kIdOk, K::DefaultButton, 183, 13, 40, 14, "OK", nullptr, nullptr},
-            {kIdCancel, K::Button, 183, 35, 40, 14, "CANCEL", nullptr, nullptr},
+            {kIdCancel, K::Button, 183, 35, 40, 14, "CANCEL", "ｷｬﾝｾﾙ", nullptr},
             {r::kRateGroup, K::GroupBox, 10, 8, 60, 57, "&Freq", "周波数(&F)", nullptr},
             {r::k44, K::Radio, 19, 22, 39, 10, "44 kHz", nullptr, "freq 44100"},
             {r::k22, K::Radio, 19, 34, 39, 10, "22 kHz", nullptr, "freq 22050"},
             {r::k11, K::Radio, 19, 46, 39, 10, "11 kHz", nullptr, "freq 11025"},
             {r::kChannelGroup, K::GroupBox, 80, 8, 92, 24, "&Channel", "チャンネル数(&C)", nullptr},
-            {r::kStereo, K::Radio, 85, 20, 35, 10, "Stereo", nullptr, "channel 2"},
-            {r::kMono, K::Radio, 123, 20, 45, 10, "Monaural", nullptr, "channel 1"},
+            {r::kStereo, K::Radio, 85, 20, 35, 10, "Stereo", "ｽﾃﾚｵ", "channel 2"},
+            {r::kMono, K::Radio, 123, 20, 45, 10, "Monaural", "ﾓﾉﾗﾙ", "channel 1"},
             {r::kBitsGroup, K::GroupBox, 80, 40, 92, 24, "b&its", "ビット数(&I)", nullptr},
-            {r::k16, K::Radio, 88, 51, 33, 10, "16 bit", nullptr, "bits 16"},
-            {r::k8, K::Radio, 131, 51, 31, 10, "8 bit", nullptr, "bits 8"},
+            {r::k16, K::Radio, 88, 51, 33, 10, "16 bit", "16ﾋﾞｯﾄ", "bits 16"},
+            {r::k8, K::Radio, 131, 51, 31, 10, "8 bit", "8ﾋﾞｯﾄ", "bits 8"},
         }};
     return t;
 }
 
 const DialogTemplate& about_template() {
     static const DialogTemplate t = {
-        "ABOUT", "About dewlark", nullptr, 151, 69,
+        "ABOUT", "About dewlark", "dewlarkについて", 151, 69,
         {
             {kIdOk, K::DefaultButton, 112, 7, 31, 14, "OK", nullptr, nullptr},
             {a::kIcon, K::Icon, 5, 6, 16, 14, nullptr, nullptr, nullptr},
-            {a::kName, K::Label, 30, 7, 81, 9, "dewlark Version " DEWLARK_VERSION, nullptr, nullptr},
+            {a::kName, K::Label, 30, 7, 81, 9, "dewlark Version " DEWLARK_VERSION, "dewlark ﾊﾞｰｼﾞｮﾝ " DEWLARK_VERSION, nullptr},
             {a::kBuild, K::RightLabel, 64, 27, 80, 9, "", nullptr, nullptr},
             {a::kWordSize, K::Label, 30, 27, 34, 9, "", nullptr, nullptr},
             {a::kPurpose, K::Label, 30, 40, 115, 9, "sound monitor and spectrum analyser", "音のモニタとスペクトル解析", nullptr},
@@ -117,7 +117,7 @@ const DialogTemplate& voice_range_template() {
             {v::kMale, K::Radio, 16, 16, 60, 9, "Adult male", "成人男性", "sex 1"},
             {v::kWomanOrChild, K::Radio, 16, 25, 60, 9, "Woman or child", "女性｜子ども", "sex 2"},
             {kIdOk, K::DefaultButton, 10, 45, 37, 14, "OK", nullptr, nullptr},
-            {kIdCancel, K::Button, 50, 45, 37, 14, "CANCEL", nullptr, nullptr},
+            {kIdCancel, K::Button, 50, 45, 37, 14, "CANCEL", "ｷｬﾝｾﾙ", nullptr},
         }};
     return t;
 }
@@ -138,7 +138,7 @@ const DialogTemplate& measure_template() {
             {m::kMinHold, K::CheckBox, 14, 60, 50, 10, "Mi&n hold", "最小値(&N)", "min_hold"},
             {m::kHoldTimeLabel, K::Label, 70, 51, 40, 8, "Hold &time", "保持時間(&T)", nullptr},
             {m::kHoldTime, K::Edit, 112, 49, 30, 12, nullptr, nullptr, "hold_ms"},
-            {m::kHoldTimeUnit, K::Label, 144, 51, 36, 8, "ms (0: inf.)", nullptr, nullptr},
+            {m::kHoldTimeUnit, K::Label, 144, 51, 36, 8, "ms (0: inf.)", "ms (0: 無限)", nullptr},
             {m::kWeightingLabel, K::Label, 8, 82, 50, 8, "&Weighting", "周波数補正(&W)", nullptr},
             {m::kWeighting, K::DropList, 60, 80, 50, 40, nullptr, nullptr, "weighting"},
             {m::kMeterWeighting, K::CheckBox, 114, 81, 70, 10, "&meter strip", "メーター帯にも(&M)", "meter_weighting"},

@@ -1,8 +1,6 @@
 #include <QKeyEvent>
 #include <QPalette>
 #include <QTimer>
-#include <algorithm>
-#include <cctype>
 #include <set>
 
 #include "app/main_window_proc.h"
@@ -18,6 +16,7 @@
 #include "state/shell.h"
 #include "state/source.h"
 #include "state/view.h"
+#include "support/ui_texts.h"
 
 namespace {
 
@@ -267,23 +266,8 @@ TEST_F(AppTest, TheNextRunReadsTheSettingsBack) {
     EXPECT_TRUE(w.menu_checked(dl::kCmdLineGraph));
 }
 
-// The mnemonic of a menu text: the character after a single '&', upper case; 0 for none.
-char mnemonic_of(const std::string& text) {
-    for (size_t i = 0; i + 1 < text.size(); ++i) {
-        if (text[i] != '&') continue;
-        if (text[i + 1] == '&') {
-            ++i;
-            continue;
-        }
-        return char(std::toupper(static_cast<unsigned char>(text[i + 1])));
-    }
-    return 0;
-}
-
-// Whether every byte is ASCII (the English texts); a Japanese text has at least one that is not.
-bool ascii_only(const std::string& text) {
-    return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-}
+using dl_test::ascii_only;
+using dl_test::mnemonic_of;
 
 // Every menu and item of the window in the language of the interface (none of the other's texts),
 // each with a mnemonic of its own within its menu.
