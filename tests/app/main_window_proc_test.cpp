@@ -267,11 +267,13 @@ TEST_F(AppTest, TheNextRunReadsTheSettingsBack) {
 }
 
 using dl_test::ascii_only;
+using dl_test::has_latin_letter;
 using dl_test::mnemonic_of;
+using dl_test::without_allowed_words;
 
 // Every menu and item of the window in the language of the interface (none of the other's texts),
 // each with a mnemonic of its own within its menu.
-void expect_menus_in_one_language(const dl::MainWindow& w, bool japanese) {
+void expect_menus_in_one_language(dl::MainWindow& w, bool japanese) {
     const std::vector<dl::MenuBarEntry>& table = dl::menu_table();
     std::set<char> titles;
     for (size_t m = 0; m < table.size(); ++m) {
@@ -286,12 +288,23 @@ void expect_menus_in_one_language(const dl::MainWindow& w, bool japanese) {
             const char k = mnemonic_of(text);
             EXPECT_NE(k, 0) << title << " › " << text << " has no mnemonic";
             EXPECT_TRUE(seen.insert(k).second) << title << " › " << text << " repeats the mnemonic " << k;
+            // A submenu's choices too, but for the names of files and devices.
+            if (!item.submenu || item.id == dl::kCmdRecentFiles || item.id == dl::kCmdInputDevice ||
+                item.id == dl::kCmdOutputDevice)
+                continue;
+            for (const std::string& choice : w.open_submenu(item.id)) {
+                if (japanese) {
+                    EXPECT_FALSE(has_latin_letter(without_allowed_words(choice))) << text << " › " << choice;
+                } else {
+                    EXPECT_TRUE(ascii_only(choice)) << text << " › " << choice;
+                }
+            }
         }
     }
 }
 
 TEST_F(AppTest, EveryEnglishMenuItemIsEnglishWithAMnemonicOfItsOwn) {
-    const dl::MainWindow& w = start();
+    dl::MainWindow& w = start();
     expect_menus_in_one_language(w, false);
     EXPECT_EQ(w.menu_text(dl::kCmdVoiceRange), "&Voice range...");
     EXPECT_EQ(w.menu_text(dl::kCmdBeep), "&Reference tone");
@@ -299,7 +312,7 @@ TEST_F(AppTest, EveryEnglishMenuItemIsEnglishWithAMnemonicOfItsOwn) {
 }
 
 TEST_F(AppTest, EveryJapaneseMenuItemIsJapaneseWithAMnemonicOfItsOwn) {
-    const dl::MainWindow& w = start_in_japanese();
+    dl::MainWindow& w = start_in_japanese();
     expect_menus_in_one_language(w, true);
     EXPECT_EQ(w.menu_text(dl::kCmdStart), "開始(&S)");
     EXPECT_EQ(w.menu_text(dl::kCmdTuning), "チューニングメーター(&M)");

@@ -15,6 +15,8 @@
 namespace {
 
 using dl_test::ascii_only;
+using dl_test::has_latin_letter;
+using dl_test::without_allowed_words;
 using dl_test::mnemonic_of;
 
 const std::vector<const dl::DialogTemplate*>& all_dialogs() {
@@ -27,21 +29,6 @@ const std::vector<const dl::DialogTemplate*>& all_dialogs() {
 // What a text shows in the Japanese interface.
 std::string japanese_of(const char* text, const char* japanese) { return japanese ? japanese : text ? text : ""; }
 
-// The English words a Japanese text may keep: the program's name, units, and the few that
-// Japanese interfaces write in Latin letters.
-std::string without_allowed_words(std::string text) {
-    for (const char* word : {"dewlark", "LUFS", "dBFS", "dBTP", "kHz", "Hz", "dB", "LU", "ms", "MB", "FFT", "DC", "A4",
-                             "OK"}) {
-        for (size_t at; (at = text.find(word)) != std::string::npos;) text.erase(at, std::string(word).size());
-    }
-    // A mnemonic in the Japanese manner, "(&X)".
-    for (size_t at; (at = text.find("(&")) != std::string::npos && at + 3 < text.size();) text.erase(at, 4);
-    return text;
-}
-
-bool has_latin_letter(const std::string& text) {
-    return std::any_of(text.begin(), text.end(), [](char c) { return std::isalpha(static_cast<unsigned char>(c)); });
-}
 
 
 TEST(DialogLanguages, EnglishTextsAreEnglish) {
