@@ -208,7 +208,7 @@ void ToggleVoicePointer() {
     if (Settings.VoicePointer) {
         Settings.VoicePointer = 0;
     } else {
-        if (Settings.sex == 0) EditSettingsInDialog(RunVoiceRangeDialog);
+        if (Settings.sex == 0) EditSettingsInDialog([](SettingsRecord& s) { return RunVoiceRangeDialog(s, true); });
         Settings.VoicePointer = Settings.sex != 0;
     }
     if (MainWindow* w = window()) w->check_menu(kCmdVoicePointer, Settings.VoicePointer != 0);
@@ -311,7 +311,7 @@ void DispatchCommand(int id, int code) {
         case kCmdLoadReference: LoadReferenceCommand(); break;
         case kCmdAbout: RunAboutBox(); break;
         case kCmdVoiceRange:
-            EditSettingsInDialog(RunVoiceRangeDialog);
+            EditSettingsInDialog([](SettingsRecord& s) { return RunVoiceRangeDialog(s); });
             SettingsChanged(kSettingsAnalysis);
             break;
         case kCmdVoicePointer:

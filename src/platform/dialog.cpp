@@ -486,6 +486,11 @@ void Dialog::focus(int id) {
     if (QWidget* w = impl_->control(id)) w->setFocus(Qt::OtherFocusReason);
 }
 
+bool Dialog::has_focus(int id) const {
+    QWidget* w = impl_->control(id);
+    return w && w->window()->focusWidget() == w;
+}
+
 void Dialog::move(int id, int x, int y) {
     QWidget* w = impl_->control(id);
     if (!w) return;

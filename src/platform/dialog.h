@@ -91,6 +91,8 @@ public:
     void set_scroll_position(int id, int position);
     void set_icon(int id, const std::string& png_path);
     void focus(int id);
+    // Whether control `id` is the one the keyboard is on.
+    bool has_focus(int id) const;
     // Geometry in pixels of the dialog's client area.
     void move(int id, int x, int y);
     void resize(int id, int w, int h);

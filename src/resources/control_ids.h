@@ -55,7 +55,7 @@ enum : int {
 }  // namespace range_ids
 
 namespace voice_range_ids {
-enum : int { kVoiceGroup = 129, kMale = 132, kWomanOrChild = 133 };
+enum : int { kVoiceGroup = 129, kMale = 132, kWomanOrChild = 133, kPurpose = 134 };
 }  // namespace voice_range_ids
 
 }  // namespace dl

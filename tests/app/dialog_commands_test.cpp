@@ -129,12 +129,15 @@ TEST_F(AppTest, SwitchingThePointerOnAsksForTheVoiceRangeFirst) {
     EXPECT_FALSE(w.menu_checked(dl::kCmdVoicePointer));
     EXPECT_EQ(Settings.VoicePointer, 0);
 
+    // A range chosen from the keyboard (Down, Enter) switches the item on; the dialog said what
+    // singing will do.
     bool asked = false;
     when_dialog_shows([&](dl::Dialog& d) {
         asked = true;
         EXPECT_EQ(dl::dialog_window(d)->windowTitle().toStdString(), "Voice range");
-        click(d, dl::voice_range_ids::kWomanOrChild);
-        click(d, 1);
+        EXPECT_EQ(d.text(dl::voice_range_ids::kPurpose), "Notes you sing will move the pointer.");
+        dl_test::key(d, Qt::Key_Down);
+        dl_test::key(d, Qt::Key_Return);
     });
     w.trigger_menu(dl::kCmdVoicePointer);
     EXPECT_TRUE(asked);

@@ -96,4 +96,30 @@ TEST_F(VoiceRangeTest, NoChoiceLeavesTheRangeUnsetAndAChoiceStoresIt) {
     EXPECT_EQ(dl::Settings.sex, 2);
 }
 
+// With nothing chosen the keyboard starts on the choices: Down picks the second, Enter takes it.
+// Asked for the pointer, a line under the choices says what singing will do; otherwise there is none.
+TEST_F(VoiceRangeTest, TheKeyboardChoosesAndThePointerAskSaysWhatSingingDoes) {
+    for (bool japanese : {false, true}) {
+        dl::JapaneseUi = japanese;
+        dl::Settings.sex = 0;
+        std::string purpose;
+        when_dialog_shows([&](dl::Dialog& d) {
+            purpose = label(d, voice::kPurpose);
+            dl_test::key(d, Qt::Key_Down);
+            dl_test::key(d, Qt::Key_Return);
+        });
+        EXPECT_EQ(dl_test::run_voice_range_dialog_for_pointer(), 1);
+        EXPECT_EQ(dl::Settings.sex, 2) << "Down, Enter";
+        EXPECT_EQ(purpose, japanese ? "歌う音でポインタが動きます。" : "Notes you sing will move the pointer.");
+    }
+    dl::JapaneseUi = false;
+    bool has_purpose = true;
+    when_dialog_shows([&](dl::Dialog& d) {
+        has_purpose = dl_test::control(d, voice::kPurpose) != nullptr;
+        dl_test::key(d, Qt::Key_Escape);
+    });
+    dl_test::run_voice_range_dialog();
+    EXPECT_FALSE(has_purpose);
+}
+
 }  // namespace

@@ -50,7 +50,13 @@ inline int run_record_port_dialog() {
     if (result == 1) dl::ChosenRecordFormat.reset();
     return result;
 }
-inline int run_voice_range_dialog() { return run_on_settings(dl::RunVoiceRangeDialog); }
+inline int run_voice_range_dialog() {
+    return run_on_settings([](dl::SettingsRecord& s) { return dl::RunVoiceRangeDialog(s); });
+}
+// As switching the voice pointer on asks it.
+inline int run_voice_range_dialog_for_pointer() {
+    return run_on_settings([](dl::SettingsRecord& s) { return dl::RunVoiceRangeDialog(s, true); });
+}
 
 class NoHandler : public dl::WindowHandler {
 public:

@@ -28,7 +28,8 @@ const std::vector<Case>& dialogs() {
     static const std::vector<Case> all = {{"option", dl_test::run_option_dialog},
                                           {"record_port", dl_test::run_record_port_dialog},
                                           {"about", dl::RunAboutBox},
-                                          {"voice_range", dl_test::run_voice_range_dialog}};
+                                          {"voice_range", dl_test::run_voice_range_dialog},
+                                          {"voice_range_for_pointer", dl_test::run_voice_range_dialog_for_pointer}};
     return all;
 }
 
