@@ -15,7 +15,7 @@ class TunerMenuTest : public AppTest {};
 
 TEST_F(TunerMenuTest, ChoosingAPartialIsKept) {
     dl::MainWindow& w = start();
-    EXPECT_EQ(w.menu_text(dl::kCmdTunerPartial), "Tuner partial");
+    EXPECT_EQ(w.menu_text(dl::kCmdTunerPartial), "Tuner &partial");
     EXPECT_EQ(w.open_submenu(dl::kCmdTunerPartial), (Texts{"1 (fundamental)", "2", "3", "4", "5", "6", "7", "8"}));
     w.choose_in_submenu(dl::kCmdTunerPartial, 3);
     EXPECT_EQ(dl::Settings.tuner_partial, 4);
@@ -32,7 +32,7 @@ TEST_F(TunerMenuTest, ChoosingAPartialIsKept) {
 
 TEST_F(TunerMenuTest, SpeaksJapaneseInTheJapaneseInterface) {
     dl::MainWindow& w = start_in_japanese();
-    EXPECT_EQ(w.menu_text(dl::kCmdTunerPartial), "チューナーの部分音");
+    EXPECT_EQ(w.menu_text(dl::kCmdTunerPartial), "チューナーの部分音(&P)");
     EXPECT_EQ(w.open_submenu(dl::kCmdTunerPartial).front(), "1 (基音)");
     end_in_english();
 }
