@@ -240,6 +240,16 @@ void AnalyseSpectrum(Analyser& an, const AnalysisParams& params, AnalysisPurpose
                                                   params.freqnum);
         out.levels = an.levels.data();
     }
+    // The peak list starts from the strongest line whatever it is (it passes over what is no tone).
+    const int list_from = strongest.bin;
+    // In the precise mode the "Peak" is a tone's: where the block's mean (its DC line) is the
+    // strongest, the strongest line past the mean's lobe (down its flank to the first valley) is.
+    if (UsePreciseEstimator(params) && strongest.power > 0 && strongest.bin == 0) {
+        auto power = [&](int k) { return re[k] * re[k] + im[k] * im[k]; };
+        int k = 1;
+        while (k + 1 < n / 2 && power(k + 1) < power(k)) ++k;
+        strongest = StrongestLineFrom(n, params.katamuki != 0, re, im, k);
+    }
     SpectrumPeakRecord& peak = an.peak;
     peak.power = strongest.power;
     peak.bin = strongest.bin;
@@ -298,7 +308,7 @@ void AnalyseSpectrum(Analyser& an, const AnalysisParams& params, AnalysisPurpose
             heard = PrecisePeakLine(an.precise, re, im, n, peak.bin, samples, params.mado).line * rate / n;
             out.peak_frequency = heard;
         }
-        if (list) ListPeaks(an, params, purpose, re, im, peak.bin, n, byte_count, &an.candidates, out);
+        if (list) ListPeaks(an, params, purpose, re, im, list_from, n, byte_count, &an.candidates, out);
         else UpdateSteadyA4(an, params, purpose, heard > floor_hz ? heard : 0, out);
         return;
     }

@@ -183,6 +183,12 @@ StrongestLine ComputeLevelsAndStrongestLine(const AnalysisParams& params, LevelR
     return best;
 }
 
+StrongestLine StrongestLineFrom(int n, bool tilt, const double* re, const double* im, int first) {
+    LineScan scan(n, tilt, nullptr);
+    for (int k = std::max(first, 0); k < n / 2; ++k) scan.line(k, re[k] * re[k] + im[k] * im[k]);
+    return scan.finish(n / 2);
+}
+
 void LevelsOfPowers(const AnalysisParams& params, LevelRangeTable& range, int count, const double* scaled,
                     uint8_t* levels) {
     WithLevelMapping(params, range, [&](auto level) {

@@ -129,6 +129,9 @@ StrongestLine ComputeLevelsAndStrongestLine(const AnalysisParams& params, LevelR
                                             uint8_t* levels, const double* re, const double* im,
                                             PeakCandidates* peaks = nullptr, int wanted = 0);
 
+// The strongest of lines first..n/2-1, tilted when asked, as the scan above weighs them.
+StrongestLine StrongestLineFrom(int n, bool tilt, const double* re, const double* im, int first);
+
 // Display levels of `count` line powers already divided by the full-scale power (and tilted), on
 // the scale the spectrum is drawn in.
 void LevelsOfPowers(const AnalysisParams& params, LevelRangeTable& range, int count, const double* scaled,

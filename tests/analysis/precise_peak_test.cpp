@@ -110,6 +110,28 @@ TEST_F(PrecisePeakTest, APeakWithANeighbourInItsMainLobeStaysAtItsLine) {
     EXPECT_NEAR(far.peak_frequency, 500.3, 0.02);
 }
 
+// A block whose mean outweighs its tone (speech through a coupling with an offset): the precise mode's
+// "Peak" is the tone, never the DC line or its lobe, as the list's first label is.
+TEST_F(PrecisePeakTest, TheMeanIsNeverThePeak) {
+    for (int type : {0, 4, 6}) {
+        params_.mado = type;
+        const dl::BlockAnalysis a = analyse(12, 4096, 44100, {{0.0, 20000}, {440.0, 2000}});
+        ASSERT_TRUE(a.peak_shown);
+        EXPECT_NEAR(a.peak_frequency, 440.0, 0.5) << "window " << type;
+    }
+    // A short block under a wide window: a low tone is still the peak where no mean outweighs it.
+    params_.mado = 6;
+    const dl::BlockAnalysis short_block = analyse(8, 256, 22050, {{440.0, 2000}});
+    EXPECT_NEAR(short_block.peak_frequency, 440.0, 2.0);
+    // The list still starts from the strongest line and passes over the mean.
+    params_.mado = 0;
+    params_.freqnum = 4;
+    const dl::BlockAnalysis listed = analyse(12, 4096, 44100, {{0.0, 20000}, {440.0, 2000}});
+    ASSERT_FALSE(listed.labels.empty());
+    EXPECT_NEAR(listed.labels[0].frequency, 440.0, 0.5);
+    EXPECT_NEAR(listed.peak_frequency, 440.0, 0.5);
+}
+
 TEST_F(PrecisePeakTest, TheListHoldsTonesOnlyAndTheOldListsStayAsTheyWere) {
     // The rectangular window between two lines: its side lobes are maxima of their own.
     params_.mado = 4;
