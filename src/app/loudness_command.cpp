@@ -99,13 +99,15 @@ int RunLoudnessCommand(const std::vector<std::string>& raw) {
     if (options.positional.empty()) return BatchUsageError("usage: dewlark --loudness FILE|FOLDER... [--json]");
     if (!CheckSettingOverrides(options)) return kUsageStatus;
 
+    // Folders are walked for the sound files under them, as a many-file analysis walks them.
+    std::vector<ListedFile> files;
+    for (const std::string& path : options.positional) AddListedPath(path, files);
+    if (files.empty()) return BatchFailure("dewlark: no sound files to measure");
+
     BatchRun run;
     if (!run.Prepare(options)) return 1;
     WriteOutput(json ? "[" : "file,integrated_lufs,loudness_range_lu,true_peak_dbtp,sample_peak_dbfs,duration_s\n");
     FlushOutput();
-    // Folders are walked for the sound files under them, as a many-file analysis walks them.
-    std::vector<ListedFile> files;
-    for (const std::string& path : options.positional) AddListedPath(path, files);
     int status = 0;
     bool first = true;
     for (const ListedFile& file : files) {

@@ -135,11 +135,15 @@ TEST(LoudnessCommand, FilesThatCannotBeMeasuredAreNamedAndTheOthersPrinted) {
 // the run while the files beside it are measured.
 TEST(LoudnessCommand, FoldersAreWalkedForTheirSoundFiles) {
     const std::string dir = dl_test::temp_dir() + "/loudness_folder";
-    ASSERT_EQ(dl_test::run_shell("rm -rf " + shell_quote(dir) + " && mkdir -p " + shell_quote(dir + "/b/c")).status, 0);
+    ASSERT_EQ(dl_test::run_shell("rm -rf " + shell_quote(dir) + " && mkdir -p " + shell_quote(dir + "/b/c") + " " +
+                                 shell_quote(dir + "/d"))
+                  .status,
+              0);
     const std::string wav = dl_test::pcm_wav(1, 44100, 16, sine_samples(1, 44100, 1000, -20, 1));
     dl_test::write_file(dir + "/b/c/z.wav", wav);
     dl_test::write_file(dir + "/a.wav", wav);
     dl_test::write_file(dir + "/b/notes.txt", "not a sound");
+    dl_test::write_file(dir + "/d/notes.txt", "not a sound");
     const std::string lone = dl_test::write_file("loudness_lone.wav", wav);
 
     const dl_test::ProgramRun r = dl_test::run_program("--loudness " + shell_quote(dir) + " " + lone);
@@ -150,6 +154,12 @@ TEST(LoudnessCommand, FoldersAreWalkedForTheirSoundFiles) {
     EXPECT_EQ(rows[2][0], dir + "/b/c/z.wav");
     EXPECT_EQ(rows[3][0], lone);
     for (size_t i = 1; i < rows.size(); ++i) EXPECT_NEAR(std::atof(rows[i][1].c_str()), -23.0, 0.05) << r.out;
+
+    // A folder without a sound file is said, and fails: nothing was measured.
+    const dl_test::ProgramRun empty = dl_test::run_program("--loudness " + shell_quote(dir + "/d"));
+    EXPECT_EQ(empty.status, 1);
+    EXPECT_EQ(empty.out, "");
+    EXPECT_NE(empty.err.find("no sound files to measure"), std::string::npos) << empty.err;
 
     // A folder that cannot be read (not for the superuser, who reads every folder).
     if (geteuid() != 0) {
